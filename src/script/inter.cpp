@@ -1,0 +1,1 @@
+// Placeholder: replaced when this unit is built.
