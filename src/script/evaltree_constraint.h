@@ -1,0 +1,37 @@
+// One rated constraint as the evaluation tree reports it, and the list type
+// that carries a whole evaluation from the script run back to the domain.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class ConstraintEvaluation {
+ public:
+  // Field capacities: names and branches hold 79 characters, formulas 127;
+  // longer texts are cut.
+  static constexpr std::size_t kNameChars = 79;
+  static constexpr std::size_t kFormulaChars = 127;
+
+  const char* GetName() const { return name.c_str(); }
+  void SetName(std::string_view text) { name = text.substr(0, kNameChars); }
+  const char* GetBranch() const { return branch.c_str(); }
+  void SetBranch(std::string_view text) { branch = text.substr(0, kNameChars); }
+  const char* GetFormula() const { return formula.c_str(); }
+  void SetFormula(std::string_view text) { formula = text.substr(0, kFormulaChars); }
+  float GetValue() const { return value; }
+  void SetValue(float v) { value = v; }
+
+  // Entries are ordered by their rating only.
+  friend bool operator<(ConstraintEvaluation a, ConstraintEvaluation b) {
+    return a.value < b.value;
+  }
+
+ private:
+  std::string name;
+  std::string branch;
+  std::string formula;
+  float value = 0;
+};
+
+using ConstraintEvaluations = std::vector<ConstraintEvaluation>;
