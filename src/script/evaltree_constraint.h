@@ -22,8 +22,8 @@ class ConstraintEvaluation {
   float GetValue() const { return value; }
   void SetValue(float v) { value = v; }
 
-  // Entries are ordered by their rating only.
-  friend bool operator<(ConstraintEvaluation a, ConstraintEvaluation b) {
+  // Entries are ordered by their rating only (by reference: sorting must not copy names).
+  friend bool operator<(const ConstraintEvaluation& a, const ConstraintEvaluation& b) {
     return a.value < b.value;
   }
 
