@@ -1,2 +1,117 @@
-// Placeholder: the console menu is built by the foundation work.
-int main() { return 0; }
+// The console menu: the program's entry point. It owns the run's domain and
+// optimizer and forwards each menu item to one of their operations.
+#include <cctype>
+#include <cstddef>
+#include <iomanip>
+#include <iostream>
+#include <limits>
+#include <string>
+
+#include "domtarn.h"
+#include "optimize.h"
+
+namespace {
+
+// Longest file name the menu accepts (the name buffer holds one more
+// character for its terminator). Longer names are refused, not cut, so a
+// file is never written under a name the user did not type.
+constexpr std::size_t kFileNameChars = 255;
+
+class CMenu {
+ public:
+  CMenu() : optimizer(&domain) {}
+
+  // Shows the menu and performs items until Quit or the end of input.
+  int Run();
+
+ private:
+  enum class Input { kOk, kRefused, kEnd };
+
+  static void ShowMenu();
+  static Input ReadChoice(int& choice);
+  static Input ReadFileName(std::string& name);
+
+  // Declared in this order so the domain is built first and destroyed last,
+  // after the optimizer that points to it.
+  CShiftSchedulingDomain domain;
+  COptimize optimizer;
+};
+
+void CMenu::ShowMenu() {
+  std::cout << "DomTARN++ - Shift scheduling" << std::endl
+            << std::endl
+            << "1> Read domain data" << std::endl
+            << "2> Write domain data" << std::endl
+            << "3> Optimize with iterative deepening" << std::endl
+            << "4> Optimize with random repair" << std::endl
+            << "5> Write domain variables" << std::endl
+            << "6> Quit" << std::endl
+            << std::endl
+            << "Hit number key to choose an item." << std::endl;
+}
+
+// Text that is not a number counts as choice 0, an illegal one; the rest of
+// its line is dropped so the next read waits for new input.
+CMenu::Input CMenu::ReadChoice(int& choice) {
+  choice = 0;
+  if (std::cin >> choice) return Input::kOk;
+  if (std::cin.eof()) return Input::kEnd;
+  choice = 0;
+  std::cin.clear();
+  std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  return Input::kOk;
+}
+
+// Reads one word, at most one character more than allowed, so an endless
+// word never fills memory; a longer word is dropped up to its end.
+CMenu::Input CMenu::ReadFileName(std::string& name) {
+  std::cout << "Filename: ";
+  if (!(std::cin >> std::setw(kFileNameChars + 1) >> name)) return Input::kEnd;
+  if (name.size() <= kFileNameChars) return Input::kOk;
+  while (std::cin.peek() != std::char_traits<char>::eof() &&
+         !std::isspace(static_cast<unsigned char>(std::cin.peek()))) {
+    std::cin.get();
+  }
+  std::cout << "File name too long (limit is " << kFileNameChars << " characters)" << std::endl;
+  return Input::kRefused;
+}
+
+int CMenu::Run() {
+  for (;;) {
+    int choice = 0;
+    ShowMenu();
+    if (ReadChoice(choice) == Input::kEnd) return 0;
+    std::string name;
+    switch (choice) {
+      case 1:
+      case 2:
+      case 5: {
+        const Input input = ReadFileName(name);
+        if (input == Input::kEnd) return 0;
+        if (input == Input::kRefused) break;
+        if (choice == 1) domain.Read(name);
+        if (choice == 2) domain.Write(name);
+        if (choice == 5) domain.WriteVariables(name);
+        break;
+      }
+      case 3:
+        optimizer.RepairDeep();
+        break;
+      case 4:
+        optimizer.RepairRandom();
+        break;
+      case 6:
+        return 0;
+      default:
+        std::cout << "Illegal choice" << std::endl;
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+int main() {
+  CMenu menu;
+  return menu.Run();
+}

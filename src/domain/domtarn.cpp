@@ -1,1 +1,371 @@
-// Placeholder: replaced when this unit is built.
+// The shift-scheduling domain: records, the domain data file, the script
+// text and the plan test.
+#include "domtarn.h"
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <iostream>
+
+// ---------------------------------------------------------------- records
+
+CShift::CShift(const char* name, int length, int shiftsrequired)
+    : CBase("CShift", 1),
+      name(CutName(name)),
+      length(static_cast<float>(length)),
+      shiftsrequired(shiftsrequired) {}
+
+// On a failed stream the values are stored as the stream delivers them:
+// a number that does not convert becomes 0, values after it stay as they were.
+void CShift::Read(std::istream& in) {
+  CBase::Read(in);
+  if (classversion != 1) return;
+  std::string word = name;
+  float hours = length;
+  int required = shiftsrequired;
+  in >> word >> hours >> required;
+  SetName(word);
+  SetLength(hours);
+  SetShiftsRequired(required);
+}
+
+void CShift::Write(std::ostream& out) const {
+  CBase::Write(out);
+  out << name << space << length << space << shiftsrequired << std::endl;
+}
+
+CGroup::CGroup(const char* name, int members)
+    : CBase("CGroup", 1), name(CutName(name)), members(members) {}
+
+void CGroup::Read(std::istream& in) {
+  CBase::Read(in);
+  if (classversion != 1) return;
+  std::string word = name;
+  int count = members;
+  in >> word >> count;
+  SetName(word);
+  SetMembers(count);
+}
+
+void CGroup::Write(std::ostream& out) const {
+  CBase::Write(out);
+  out << name << space << members << std::endl;
+}
+
+COperating::COperating() : CBase("COperating", 1) {}
+
+void COperating::Read(std::istream& in) {
+  CBase::Read(in);
+  in >> shift >> level >> number;
+}
+
+void COperating::Write(std::ostream& out) const {
+  CBase::Write(out);
+  out << shift << space << level << space << number << std::endl;
+}
+
+// ------------------------------------------------------- domain instance
+
+CDomainInstance::CDomainInstance()
+    : CBase("CDomainInstance", 1), pStaticData(std::make_unique<char[]>(kStaticDataBytes)) {}
+
+bool CDomainInstance::SetStaticData(std::string_view text) {
+  if (text.size() > kStaticDataChars) {
+    std::cout << "CDomainInstance: static data text holds more than " << kStaticDataChars
+              << " characters" << std::endl;
+    return false;
+  }
+  std::copy(text.begin(), text.end(), pStaticData.get());
+  pStaticData[text.size()] = '\0';
+  return true;
+}
+
+// The file is read in binary mode so that every character, line ends
+// included, reaches the buffer unchanged. A file too long for the buffer is
+// refused as a whole rather than cut, so a script never runs half-loaded.
+bool CDomainInstance::ReadStaticData() {
+  std::ifstream file(StaticDataFileName, std::ios::binary);
+  if (!file) {
+    std::cout << "CDomainInstance: couldn't find static data file" << std::endl;
+    return false;
+  }
+  std::string text(kStaticDataBytes, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  const auto length = static_cast<std::size_t>(file.gcount());
+  if (length > kStaticDataChars) {
+    std::cout << "CDomainInstance: static data file " << StaticDataFileName << " holds more than "
+              << kStaticDataChars << " characters" << std::endl;
+    return false;
+  }
+  text.resize(length);
+  return SetStaticData(text);
+}
+
+void CDomainInstance::Read(std::istream& in) {
+  CBase::Read(in);
+  if (classversion != 1) return;
+  std::string word;
+  if (!(in >> word)) return;
+  SetStaticDataFileName(word);
+  if (!ReadStaticData()) std::cout << "Failed to read StaticDataFile" << std::endl;
+}
+
+void CDomainInstance::Write(std::ostream& out) const {
+  CBase::Write(out);
+  out << StaticDataFileName << std::endl;
+}
+
+// ------------------------------------------------------ domain data file
+
+// Reads the tokens of a domain data file and reports the first one that is
+// missing or malformed with one line naming the file. Once the stream has
+// failed every further read fails too, so each reader stops at its first
+// failed check and never loops on a dead stream.
+class CDomainFileReader {
+ public:
+  CDomainFileReader(std::istream& in, const std::string& source) : in(in), source(source) {}
+
+  std::istream& in;
+
+  // Prints the problem and returns false, so callers can `return Fail(...)`.
+  bool Fail(const std::string& problem) const {
+    std::cout << (source.empty() ? std::string("Domain data") : "Domain file " + source) << ": "
+              << problem << '\n';
+    return false;
+  }
+  bool Expect(const std::string& what) const { return in ? true : Fail("expected " + what); }
+
+  // A count group is a marker word, a second marker word, the count and a
+  // third marker word. The markers are skipped unchecked; they are read whole
+  // and dropped, so their length does not matter.
+  bool Count(int& count, const std::string& what) {
+    std::string marker;
+    count = 0;
+    in >> marker >> marker >> count >> marker;
+    return Expect("the number of " + what);
+  }
+
+ private:
+  const std::string& source;
+};
+
+namespace {
+
+// 7 × LengthOfCycle days must fit in an int.
+constexpr int kMaxCycleWeeks = INT_MAX / 7;
+
+void WriteCountLine(std::ostream& out, std::size_t count) {
+  out << "/* #: " << count << " */ " << '\n';
+}
+
+// Reads `count` records into `list`, each starting from a copy of `blank`.
+// Lists grow one record at a time, so an absurd count costs nothing before
+// the stream runs dry. A record cut short is not appended.
+template <class Record>
+bool ReadRecords(CDomainFileReader& reader, int count, const Record& blank,
+                 std::vector<Record>& list, const std::string& what) {
+  for (int i = 0; i < count; ++i) {
+    Record record = blank;
+    record.Read(reader.in);
+    if (!reader.Expect(what + " #" + std::to_string(i))) return false;
+    list.push_back(record);
+  }
+  return true;
+}
+
+}  // namespace
+
+CShiftSchedulingDomain::CShiftSchedulingDomain() {
+  SetClassName("CShiftSchedulingDomain");
+}
+
+void CShiftSchedulingDomain::Read(const std::string& filename) {
+  std::ifstream file(filename);
+  if (!file) return;
+  ReadSourceName = filename;
+  Read(static_cast<std::istream&>(file));
+  ReadSourceName.clear();
+}
+
+void CShiftSchedulingDomain::Write(const std::string& filename) const {
+  std::ofstream file(filename);
+  if (!file) return;
+  Write(static_cast<std::ostream&>(file));
+}
+
+// Each part replaces its list only when its turn comes, so a stop leaves the
+// parts read so far, the entries of the part being read up to the stop, and
+// the earlier contents of the parts after it.
+void CShiftSchedulingDomain::Read(std::istream& in) {
+  CDomainFileReader reader(in, ReadSourceName);
+  CDomainInstance::Read(in);
+  if (!reader.Expect("the header line and the script file name")) return;
+  if (!ReadCycleLength(reader)) return;
+  if (!ReadGroups(reader)) return;
+  if (!ReadShifts(reader)) return;
+  if (!ReadOperatingPlan(reader)) return;
+  ReadScheduleRows(reader);
+}
+
+// A cycle of no weeks has no days to schedule, and 7 × weeks must not
+// overflow, so only 1 .. kMaxCycleWeeks is taken.
+bool CShiftSchedulingDomain::ReadCycleLength(CDomainFileReader& reader) {
+  std::string word;
+  int weeks = 0;
+  reader.in >> word >> weeks;
+  if (!reader.Expect("the cycle length after the word LengthOfCycle")) return false;
+  if (weeks < 1 || weeks > kMaxCycleWeeks) {
+    return reader.Fail("cycle length " + std::to_string(weeks) + " is not between 1 and " +
+                       std::to_string(kMaxCycleWeeks) + " weeks");
+  }
+  LengthOfCycle = weeks;
+  return true;
+}
+
+bool CShiftSchedulingDomain::ReadGroups(CDomainFileReader& reader) {
+  groups.clear();
+  int count = 0;
+  if (!reader.Count(count, "groups")) return false;
+  return ReadRecords(reader, count, CGroup("NONAME", 0), groups, "group record");
+}
+
+bool CShiftSchedulingDomain::ReadShifts(CDomainFileReader& reader) {
+  shifts.clear();
+  int count = 0;
+  if (!reader.Count(count, "shifts")) return false;
+  return ReadRecords(reader, count, CShift("NONAME", 0, 0), shifts, "shift record");
+}
+
+// A plan shorter than one week (an empty one included) has no week count
+// that could divide the cycle, so it is refused like a plan that does not fit.
+bool CShiftSchedulingDomain::ReadOperatingPlan(CDomainFileReader& reader) {
+  operating.clear();
+  int planDays = 0;
+  if (!reader.Count(planDays, "operating plan days")) return false;
+  const int weeks = planDays / 7;
+  if (weeks <= 0 || LengthOfCycle % weeks != 0) {
+    std::cout << "Operation plan cycle should be divisor of the shift schedule cycle" << '\n';
+    return false;
+  }
+  for (int day = 0; day < 7 * weeks; ++day) {
+    const std::string dayText = "operating plan day #" + std::to_string(day);
+    int cells = 0;
+    if (!reader.Count(cells, "cells of " + dayText)) return false;
+    std::vector<COperating> cellsOfDay;
+    if (!ReadRecords(reader, cells, COperating(), cellsOfDay, "cell of " + dayText)) return false;
+    operating.push_back(std::move(cellsOfDay));
+  }
+  return true;
+}
+
+bool CShiftSchedulingDomain::ReadScheduleRows(CDomainFileReader& reader) {
+  schedule.clear();
+  int rows = 0;
+  if (!reader.Count(rows, "schedule rows")) return false;
+  if (rows < 0 || static_cast<std::size_t>(rows) != groups.size()) {
+    std::cout << "Shift schedule does not allocate for each group" << '\n';
+    return false;
+  }
+  const int days = 7 * LengthOfCycle;
+  for (int i = 0; i < rows; ++i) {
+    const std::string rowText = "schedule row #" + std::to_string(i);
+    int entries = 0;
+    if (!reader.Count(entries, "entries of " + rowText)) return false;
+    if (entries != days) {
+      std::cout << "Shift schedule does not allocate for entire cycle length in group #" << i
+                << '\n';
+      return false;
+    }
+    std::vector<int> row;
+    for (int d = 0; d < days; ++d) {
+      int entry = 0;
+      reader.in >> entry;
+      if (!reader.Expect("entry #" + std::to_string(d) + " of " + rowText)) return false;
+      row.push_back(entry);
+    }
+    schedule.push_back(std::move(row));
+  }
+  return true;
+}
+
+void CShiftSchedulingDomain::Write(std::ostream& out) const {
+  CDomainInstance::Write(out);
+  out << "LengthOfCycle" << space << LengthOfCycle << '\n';
+  WriteCountLine(out, groups.size());
+  for (const CGroup& group : groups) out << group;
+  out << '\n';
+  WriteCountLine(out, shifts.size());
+  for (const CShift& shift : shifts) out << shift;
+  out << '\n';
+  WriteCountLine(out, operating.size());
+  for (const std::vector<COperating>& day : operating) {
+    WriteCountLine(out, day.size());
+    for (const COperating& cell : day) out << cell;
+    out << '\n';
+  }
+  WriteCountLine(out, schedule.size());
+  for (const std::vector<int>& row : schedule) {
+    WriteCountLine(out, row.size());
+    for (int entry : row) out << entry << space;
+    out << std::endl;
+  }
+}
+
+// ------------------------------------------------------------- plan test
+
+namespace {
+
+// Counts, per shift index, the entries handed in; entries outside the shift
+// list are not counted. The table has room for shifts 0 and 1 even when the
+// domain has fewer, so the weekday rules can read them as zero.
+class ShiftCounter {
+ public:
+  explicit ShiftCounter(std::size_t shiftCount)
+      : shiftCount(shiftCount), counts(std::max<std::size_t>(shiftCount, 2), 0) {}
+  void Reset() { std::fill(counts.begin(), counts.end(), 0); }
+  void Add(int entry) {
+    if (entry >= 0 && static_cast<std::size_t>(entry) < shiftCount) ++counts[entry];
+  }
+  int operator[](std::size_t shift) const { return counts[shift]; }
+
+ private:
+  std::size_t shiftCount;
+  std::vector<int> counts;
+};
+
+}  // namespace
+
+// Groups are paired 0 with 1, 2 with 3, and so on. With an odd number of
+// groups the last one has no partner and is left out of the pairing rule,
+// as the repair moves leave it out of their pair searches.
+bool CShiftSchedulingDomain::CheckPlan() const {
+  const std::size_t groupCount = groups.size();
+  const auto days = static_cast<std::size_t>(7 * LengthOfCycle);
+  // A schedule that lacks rows or days cannot meet the plan; testing this
+  // first keeps every access below inside the schedule.
+  if (schedule.size() < groupCount) return false;
+  for (std::size_t g = 0; g < groupCount; ++g) {
+    if (schedule[g].size() < days) return false;
+  }
+  ShiftCounter counter(shifts.size());
+  for (std::size_t g = 0; g < groupCount; ++g) {
+    counter.Reset();
+    for (std::size_t d = 0; d < days; ++d) counter.Add(schedule[g][d]);
+    for (std::size_t k = 0; k < shifts.size(); ++k) {
+      if (counter[k] != shifts[k].GetShiftsRequired()) return false;
+    }
+  }
+  for (std::size_t d = 0; d < days; ++d) {
+    counter.Reset();
+    for (std::size_t g = 0; g < groupCount; ++g) counter.Add(schedule[g][d]);
+    const std::size_t weekday = d % 7;
+    if (weekday <= 2 && (counter[0] != 1 || counter[1] != 5)) return false;
+    if (weekday == 3 || weekday == 4) {
+      if (counter[0] != 2 || counter[1] != 4) return false;
+      for (std::size_t g = 0; g + 1 < groupCount; g += 2) {
+        if (schedule[g][d] != schedule[g + 1][d]) return false;
+      }
+    }
+  }
+  return true;
+}

@@ -1,0 +1,211 @@
+// The shift-scheduling domain: shift kinds, staff groups, operating plan,
+// the cyclic schedule, the domain data file and the evaluation script text.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base.h"
+#include "evaltree_constraint.h"
+
+class TVarlist;
+
+// A shift kind: its name, its length in hours, and on how many days of one
+// cycle every group must work it. Schedule entry k refers to shift k; shift 0
+// is the day off.
+class CShift : public CBase {
+ public:
+  CShift(const char* name, int length, int shiftsrequired);
+
+  void Read(std::istream& in) override;
+  void Write(std::ostream& out) const override;
+
+  void SetName(std::string_view text) { name = CutName(text); }
+  const char* GetName() const { return name.c_str(); }
+  void SetLength(float hours) { length = hours; }
+  float GetLength() const { return length; }
+  void SetShiftsRequired(int count) { shiftsrequired = count; }
+  int GetShiftsRequired() const { return shiftsrequired; }
+
+ private:
+  std::string name;
+  float length;
+  int shiftsrequired;
+};
+
+// A staff group; group g works row g of the schedule.
+class CGroup : public CBase {
+ public:
+  CGroup(const char* name, int members);
+
+  void Read(std::istream& in) override;
+  void Write(std::ostream& out) const override;
+
+  void SetName(std::string_view text) { name = CutName(text); }
+  const char* GetName() const { return name.c_str(); }
+  void SetMembers(int count) { members = count; }
+  int GetMembers() const { return members; }
+
+ private:
+  std::string name;
+  int members;
+};
+
+// One cell of the operating plan. Stored and written back, never consulted.
+class COperating : public CBase {
+ public:
+  COperating();
+
+  // Reads the three numbers whatever version the header carries.
+  void Read(std::istream& in) override;
+  void Write(std::ostream& out) const override;
+
+  void SetShift(int value) { shift = value; }
+  int GetShift() const { return shift; }
+  void SetLevel(int value) { level = value; }
+  int GetLevel() const { return level; }
+  void SetNumber(int value) { number = value; }
+  int GetNumber() const { return number; }
+
+ private:
+  int shift = 0;
+  int level = 0;
+  int number = 0;
+};
+
+// A run of consecutive working days of one group.
+struct CShiftBlock {
+  int start = 0;
+  int size = 0;
+};
+
+// One cell of the schedule: row (group) and column (day).
+struct CPosition {
+  int group = 0;
+  int day = 0;
+};
+
+using CIntMatrix = std::vector<std::vector<int>>;
+using CFloatMatrix = std::vector<std::vector<float>>;
+using CFloatVector = std::vector<float>;
+using CShiftBlockMatrix = std::vector<std::vector<CShiftBlock>>;
+using CPositionMatrix = std::vector<std::vector<CPosition>>;
+using COperatingMatrix = std::vector<std::vector<COperating>>;
+using CShiftVector = std::vector<CShift>;
+using CGroupVector = std::vector<CGroup>;
+
+// A candidate schedule together with the evaluation script that rates it.
+class CDomainInstance : public CBase {
+ public:
+  // Size of the script buffer, terminating NUL included.
+  static constexpr std::size_t kStaticDataBytes = 65535;
+  static constexpr std::size_t kStaticDataChars = kStaticDataBytes - 1;
+
+  CDomainInstance();
+  CDomainInstance(const CDomainInstance&) = delete;
+  CDomainInstance& operator=(const CDomainInstance&) = delete;
+
+  // Header and script file name; loads the script named there.
+  void Read(std::istream& in) override;
+  void Write(std::ostream& out) const override;
+
+  // Rates the schedule by running the script; returns the evaluation, or -1
+  // when no evaluation has ever produced a rated constraint.
+  virtual float Evaluate();
+  // Applies the next repair move at (group, day); false when none is left.
+  virtual bool Repair(int group, int day, int& start, int& start2) = 0;
+  // Fills a fresh variable store with the domain's variables.
+  virtual void InitializeVariables(TVarlist* vars) = 0;
+  // Derives the cells to repair from the sorted evaluation list.
+  virtual void ComputeRepairStarts() = 0;
+
+  // Replaces the script text. A text longer than the buffer is refused with a
+  // message and the earlier text kept; returns whether the text was taken.
+  bool SetStaticData(std::string_view text);
+  char* GetStaticData() { return pStaticData.get(); }
+  const char* GetStaticData() const { return pStaticData.get(); }
+  void SetStaticDataFileName(std::string_view name) { StaticDataFileName = CutName(name); }
+  const char* GetStaticDataFileName() const { return StaticDataFileName.c_str(); }
+  // Loads the script text from the file named by StaticDataFileName.
+  bool ReadStaticData();
+
+  float GetEvaluation() const { return evaluation; }
+  ConstraintEvaluations& GetEvalData() { return EvalData; }
+  CIntMatrix& GetSchedule() { return schedule; }
+  const CIntMatrix& GetSchedule() const { return schedule; }
+  // Replaces the schedule; the evaluation results keep describing the old one.
+  void SetSchedule(CIntMatrix other) { schedule = std::move(other); }
+  CPositionMatrix& GetRepairPositions() { return repairstarts; }
+
+ protected:
+  CIntMatrix schedule;
+  CPositionMatrix repairstarts;
+  ConstraintEvaluations EvalData;
+  // The script text: a fixed buffer, always NUL-terminated, empty at first.
+  std::unique_ptr<char[]> pStaticData;
+  std::string StaticDataFileName;
+  float evaluation = 0;
+};
+
+class CDomainFileReader;
+
+// The one concrete domain: cyclic shift schedules for groups of staff.
+class CShiftSchedulingDomain : public CDomainInstance {
+ public:
+  CShiftSchedulingDomain();
+
+  // Loads or stores the domain data file of that name. A file that cannot be
+  // opened is passed over without a message.
+  void Read(const std::string& filename);
+  void Write(const std::string& filename) const;
+  void Read(std::istream& in) override;
+  void Write(std::ostream& out) const override;
+
+  bool Repair(int group, int day, int& start, int& start2) override;
+  void InitializeVariables(TVarlist* vars) override;
+  void ComputeRepairStarts() override;
+
+  // The domain variables file: every exported variable with its value.
+  void WriteVariables(const std::string& filename);
+  void WriteVariables(std::ostream& out);
+
+  int GetLengthOfCycle() const { return LengthOfCycle; }
+  CShiftVector& GetShifts() { return shifts; }
+  const CShiftVector& GetShifts() const { return shifts; }
+  CGroupVector& GetGroups() { return groups; }
+  const CGroupVector& GetGroups() const { return groups; }
+  COperatingMatrix& GetOperating() { return operating; }
+  const COperatingMatrix& GetOperating() const { return operating; }
+
+ protected:
+  // Whether every group works each shift as often as required and the
+  // weekday cover and pairing rules hold on every day.
+  bool CheckPlan() const;
+
+  COperatingMatrix operating;
+  CShiftVector shifts;
+  CGroupVector groups;
+  int LengthOfCycle = 0;
+
+  CFloatMatrix c_diff;
+  CFloatMatrix c_work;
+  CShiftBlockMatrix c_shiftblocks;
+  CFloatVector c_freeweekends;
+  CIntMatrix c_badweekends;
+
+ private:
+  bool ReadCycleLength(CDomainFileReader& reader);
+  bool ReadGroups(CDomainFileReader& reader);
+  bool ReadShifts(CDomainFileReader& reader);
+  bool ReadOperatingPlan(CDomainFileReader& reader);
+  bool ReadScheduleRows(CDomainFileReader& reader);
+
+  // Names the file being read in messages about malformed input; empty when
+  // the domain is read from a bare stream.
+  std::string ReadSourceName;
+};
