@@ -1,0 +1,173 @@
+// Variable store and formula calculator of the evaluation script language.
+//
+// TVarlist keeps the script's named variables in insertion order; every lookup
+// finds the first variable of a name. TExptree is one node of a parsed formula;
+// a formula is parsed into a tree of such nodes and computed against a store.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Capacities of the script engine's texts (characters, terminator excluded).
+// Longer texts are cut to these sizes wherever they enter the engine.
+namespace script_limits {
+inline constexpr std::size_t kNameChars = 79;      // variable, label and procedure names
+inline constexpr std::size_t kFormulaChars = 127;  // formulas and script words
+inline constexpr std::size_t kOperChars = 9;       // operator and function texts of a node
+inline constexpr int kIndexRanges = 10;            // index ranges of one substitution
+// Nesting depth of one computation (nodes and variables computed inside each other).
+inline constexpr int kMaxCalcDepth = 1000;
+}  // namespace script_limits
+
+// Cuts a text to at most `chars` characters.
+inline std::string_view fit(std::string_view text, std::size_t chars) {
+  return text.substr(0, chars);
+}
+
+// One variable: name, value, defining formula, and whether the value is current.
+class TVariable {
+ public:
+  TVariable(std::string_view name, std::string_view formula, float value);
+
+  const char* get_name() const { return name.c_str(); }
+  float get_value() const { return value; }
+  const char* get_formula() const { return formula.c_str(); }
+  int get_comp() const { return computed; }
+  void set_value(float v) { value = v; }
+  void set_comp(int c) { computed = c; }
+  void set_formula(std::string_view f);
+
+ private:
+  friend class TVarlist;
+  friend class TCalculation;
+  std::string name;
+  float value = 0;
+  int computed = 0;
+  std::string formula;
+  // Set while the calculator computes this variable, to detect formulas that
+  // refer to themselves.
+  bool in_progress = false;
+};
+
+// The variable store. Names are not unique: insert never checks, and every
+// lookup by name finds the first variable of that name. A hash index beside
+// the ordered entries keeps lookups constant-time.
+class TVarlist {
+ public:
+  TVarlist() = default;
+  TVarlist(const TVarlist&) = delete;
+  TVarlist& operator=(const TVarlist&) = delete;
+
+  // Appends a variable; it counts as computed exactly when `v` is nonzero.
+  void insert(std::string_view n, std::string_view f, float v);
+  // Removes the first variable named `n`; the others keep their order.
+  void remove(std::string_view n);
+
+  int in_list(std::string_view n) const;
+  float get_value(std::string_view n) const;          // 0 when absent
+  const char* get_formula(std::string_view n) const;  // null when absent; valid until the
+                                                      // store next changes its entries
+  int get_comp(std::string_view n) const;             // 0 when absent
+  void set_value(std::string_view n, float v);        // leaves the computed flag alone
+  void set_formula(std::string_view n, std::string_view f);
+  void set_comp(std::string_view n, int c);
+
+  // Walking the store in order.
+  unsigned int get_entries() const { return static_cast<unsigned int>(vars.size()); }
+  std::size_t number() const { return vars.size(); }
+  const TVariable& get(std::size_t i) const { return vars[i]; }
+  TVariable& get(std::size_t i) { return vars[i]; }
+  // The first variable named `n`, or null.
+  TVariable* find(std::string_view n);
+  const TVariable* find(std::string_view n) const;
+
+  void show() const;                          // the whole store, on standard output
+  void show(std::string_view varname) const;  // one variable
+
+  // The variables file: a count line, then one "name formula value" line per variable.
+  void write(const std::string& file_name) const;
+  void write(std::ostream& output) const;
+  // Appends the variables of a variables file; unreadable files add nothing.
+  void read(const std::string& file_name);
+  void read(std::istream& input);
+
+  // Index substitution: rewrites indexed names (x[i]) into explicit lists of the
+  // present elements and range counts (#i) into numbers. Works in place.
+  std::string& substitute(std::string& expr) const;
+  // Replaces the formula of every variable by its index substitution.
+  void substitute_all();
+  // Resolves the bracketed index expressions of a name, in place: with i = 2,
+  // x[i] becomes x[2]. Index expressions are computed as formulas.
+  std::string& real_name(std::string& expr);
+
+ private:
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::vector<TVariable> vars;
+  // Name -> position of the first variable of that name in `vars`.
+  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> first;
+};
+
+// One node of a parsed formula.
+//   type 1: structure (bracket, operator, function, list, conditional)
+//   type 2: number
+//   type 3: variable reference or quoted string
+class TExptree {
+ public:
+  TExptree() = default;
+  TExptree(int t, std::string_view op, std::string_view f, std::string_view v, float val,
+           std::unique_ptr<TExptree> l, std::unique_ptr<TExptree> r);
+
+  // Parses `expr` into the tree rooted at this node, consuming the text from its
+  // front. `first` is 0 for a whole formula and 1 for an operand.
+  void insert_expr(std::string& expr, int first);
+  // Drops the first character of `expr`.
+  static std::string& get_next(std::string& expr);
+  // Value of the tree. With base_calc 1, computed variables are taken from the
+  // store as they are; otherwise every referenced variable is recomputed.
+  float calculate(TVarlist* var_list, int base_calc);
+
+  int get_type() const { return type; }
+  int get_sign() const { return sign; }
+  const char* get_oper() const { return oper.c_str(); }
+  const char* get_function() const { return func.c_str(); }
+  const char* get_variable() const { return variable.c_str(); }
+  float get_value() const { return value; }
+  TExptree* get_left() const { return left.get(); }
+  TExptree* get_right() const { return right.get(); }
+  void set_type(int t) { type = t; }
+  void set_sign(int s) { sign = s; }
+  void set_oper(std::string_view op) { oper = fit(op, script_limits::kOperChars); }
+  void set_function(std::string_view f) { func = fit(f, script_limits::kOperChars); }
+  void set_variable(std::string_view v) { variable = fit(v, script_limits::kNameChars); }
+  void set_value(float v) { value = v; }
+  void set_left(std::unique_ptr<TExptree> l) { left = std::move(l); }
+  void set_right(std::unique_ptr<TExptree> r) { right = std::move(r); }
+
+ private:
+  friend class TCalculation;
+  friend class TFormulaParser;
+  int type = 1;
+  int sign = 1;
+  std::string oper;
+  std::string func;
+  float value = 0;
+  std::string variable;
+  std::unique_ptr<TExptree> left;
+  std::unique_ptr<TExptree> right;
+};
+
+// 1 for the characters that separate names and numbers in formulas, and for '\0'.
+int is_delimiter(char c);
+// Numeric code of a quoted string: its characters as digits of base 256.
+float string_to_float(std::string_view exp_s);
+// Computes a formula text against a store, as parsing a copy and calculating
+// it with base_calc 1 would. Parsed formulas are cached by their text.
+float compute_formula(std::string_view formula, TVarlist& vars);

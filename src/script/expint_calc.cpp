@@ -1,0 +1,516 @@
+// Formula calculator of the script language: the parser that builds a TExptree
+// from formula text, its computation against a variable store, quoted-string
+// codes and the resolution of indexed names.
+//
+// The formula language has no operator precedence: every bracket level holds
+// at most one one-character operator, and text a level does not consume is
+// left to the enclosing level (a+b+c computes a+b).
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+
+#include "expint.h"
+
+using script_limits::kFormulaChars;
+using script_limits::kMaxCalcDepth;
+using script_limits::kNameChars;
+
+namespace {
+
+void expression_error() {
+  std::cout << "\nDynaTARN++: error in expression!\n";
+}
+
+[[noreturn]] void division_by_zero() {
+  std::cout << "\nERROR: DIVISION BY ZERO! Program terminated.\n";
+  std::cout.flush();
+  std::exit(0);
+}
+
+bool is_one_argument_function(std::string_view f) {
+  return f == "SQR" || f == "SIN" || f == "COS" || f == "TAN" || f == "ABS" || f == "LOG" ||
+         f == "SRT";
+}
+
+bool is_list_function(std::string_view f) {
+  return f == "SUM" || f == "MUL" || f == "MIN" || f == "MAX";
+}
+
+}  // namespace
+
+int is_delimiter(char c) {
+  switch (c) {
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '(':
+    case ')':
+    case '{':
+    case '}':
+    case ',':
+    case '?':
+    case '=':
+    case '<':
+    case '>':
+    case '!':
+    case '&':
+    case '|':
+    case '#':
+    case '\0':
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+float string_to_float(std::string_view exp_s) {
+  if (!exp_s.empty() && exp_s.back() == '"') exp_s.remove_suffix(1);
+  if (!exp_s.empty()) exp_s.remove_prefix(1);
+  float value = 0;
+  for (char c : exp_s) value = value * 256.0f + static_cast<float>(static_cast<unsigned char>(c));
+  return value;
+}
+
+// Recursive-descent parser over the front of a formula text. Every nested
+// operand consumes at least one character, and formulas are cut to their
+// buffer size first, so the nesting depth is bounded by the text length.
+class TFormulaParser {
+ public:
+  explicit TFormulaParser(std::string_view text) : rest(text) {}
+
+  // A whole formula (`first` 0): one operand, optionally an operator and a second operand.
+  void whole(TExptree& node) {
+    if (!rest.empty()) binary_tail(node);
+  }
+
+  void operand(TExptree& node) {
+    const std::string word = function_word();
+    if (at('?')) {
+      node.type = 1;
+      node.oper.assign(1, '?');
+      node.func.assign(1, '?');
+      drop(2);
+      item_list(node);
+    } else if (is_list_function(word)) {
+      node.type = 1;
+      node.func = word;
+      drop(4);
+      item_list(node);
+    } else if (at('(')) {
+      drop(1);
+      if (at('-')) {
+        node.sign = -1;
+        drop(1);
+      }
+      binary_tail(node);
+    } else if (is_one_argument_function(word)) {
+      node.type = 1;
+      node.func = word;
+      drop(4);
+      binary_tail(node);
+    } else {
+      primary(node);
+    }
+  }
+
+  std::size_t remaining() const { return rest.size(); }
+
+ private:
+  std::string_view rest;
+
+  bool at(char c) const { return !rest.empty() && rest.front() == c; }
+  void drop(std::size_t n) { rest.remove_prefix(std::min(n, rest.size())); }
+
+  // The upper-cased first three characters when at least four remain.
+  std::string function_word() const {
+    if (rest.size() < 4) return {};
+    std::string word(rest.substr(0, 3));
+    for (char& c : word) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return word;
+  }
+
+  // First operand, then either a closing bracket or an operator and a second operand.
+  void binary_tail(TExptree& node) {
+    node.left = std::make_unique<TExptree>();
+    operand(*node.left);
+    if (at(')')) {
+      drop(1);
+      return;
+    }
+    if (rest.empty()) return;
+    node.type = 1;
+    node.oper = std::string(1, rest.front());
+    drop(1);
+    node.right = std::make_unique<TExptree>();
+    operand(*node.right);
+    if (at(')')) drop(1);
+  }
+
+  // Items of a list or conditional up to '}'; each further item hangs on a new link.
+  void item_list(TExptree& node) {
+    TExptree* link = &node;
+    while (!rest.empty() && !at('}')) {
+      const std::size_t before = rest.size();
+      link->left = std::make_unique<TExptree>();
+      operand(*link->left);
+      if (at(',')) drop(1);
+      // An item that consumes nothing (a stray operator character) ends the list
+      // instead of adding empty links forever.
+      if (rest.size() == before) break;
+      if (!rest.empty() && !at('}')) {
+        link->right = std::make_unique<TExptree>();
+        link = link->right.get();
+      }
+    }
+    if (at('}')) drop(1);
+  }
+
+  void primary(TExptree& node) {
+    std::size_t end = 0;
+    while (end < rest.size() && !is_delimiter(rest[end])) ++end;
+    const std::string token(rest.substr(0, end));
+    drop(end);
+    if (!token.empty() && token[0] >= '0' && token[0] <= '9') {
+      node.type = 2;
+      node.value = static_cast<float>(std::atof(token.c_str()));
+    } else {
+      node.type = 3;
+      node.variable = fit(token, kNameChars);
+    }
+  }
+};
+
+namespace {
+
+// Parsed formulas by their text. Parsing depends on the text alone, and cached
+// trees are only read, so a formula computed again skips the parse.
+class TFormulaCache {
+ public:
+  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached) {
+    auto it = trees.find(formula);
+    if (it != trees.end()) return *it->second;
+    auto parsed = std::make_unique<TExptree>();
+    TFormulaParser(formula).whole(*parsed);
+    // Beyond the limit, trees are parsed per use instead of growing the cache.
+    if (trees.size() >= kLimit) {
+      uncached = std::move(parsed);
+      return *uncached;
+    }
+    return *trees.emplace(std::string(formula), std::move(parsed)).first->second;
+  }
+
+ private:
+  static constexpr std::size_t kLimit = 8192;
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, std::unique_ptr<TExptree>, Hash, std::equal_to<>> trees;
+};
+
+TFormulaCache& formula_cache() {
+  static TFormulaCache cache;
+  return cache;
+}
+
+}  // namespace
+
+// One computation of a tree against a store. Variables are computed on demand
+// from their formulas and cached in the store. A variable met again while its
+// own formula is being computed, or nesting deeper than kMaxCalcDepth, aborts
+// the whole computation with the error message and the value 0.
+class TCalculation {
+ public:
+  // `freeze`: variable nodes of the tree being computed keep their results
+  // (a tree computed twice does not consult the store again for them).
+  TCalculation(TVarlist& vars, int base_calc, bool freeze)
+      : vars(vars), base_calc(base_calc), freeze(freeze) {}
+
+  float result(TExptree& root) {
+    const float v = value_of(root);
+    return aborted ? 0.0f : v;
+  }
+
+ private:
+  TVarlist& vars;
+  int base_calc;
+  bool freeze;
+  int depth = 0;
+  bool aborted = false;
+
+  void abort() {
+    if (!aborted) expression_error();
+    aborted = true;
+  }
+
+  float value_of(TExptree& node) {
+    if (aborted) return 0;
+    if (depth >= kMaxCalcDepth) {
+      abort();
+      return 0;
+    }
+    ++depth;
+    float v = 0;
+    if (node.type == 2) {
+      v = node.value;
+    } else if (node.type == 3) {
+      v = variable(node);
+    } else {
+      v = structure(node);
+    }
+    --depth;
+    return v;
+  }
+
+  // A missing operand gives the error message and 0.
+  float operand(TExptree* node) {
+    if (node == nullptr) {
+      expression_error();
+      return 0;
+    }
+    return value_of(*node);
+  }
+
+  float variable(TExptree& node);
+  float formula_of(TVariable& var);
+  float structure(TExptree& node);
+  float binary(char op, float l, float r);
+  float function(std::string_view f, float arg);
+  float list(TExptree& node);
+  float conditional(TExptree& node);
+};
+
+float TCalculation::variable(TExptree& node) {
+  if (!node.variable.empty() && node.variable.front() == '"') {
+    const float v = string_to_float(node.variable);
+    if (freeze) {
+      node.type = 2;
+      node.value = v;
+    }
+    return v;
+  }
+  TVariable* var = vars.find(node.variable);
+  if (var == nullptr) {
+    expression_error();
+    return 0;
+  }
+  if (var->get_comp() != 0 && base_calc == 1) {
+    if (freeze) node.value = var->get_value();
+    return var->get_value();
+  }
+  const float v = formula_of(*var);
+  if (aborted) return 0;
+  if (freeze) {
+    node.type = 2;
+    node.value = v;
+  }
+  var->set_value(v);
+  var->set_comp(1);
+  return v;
+}
+
+// Value of a variable's formula: a quoted string's code, or the formula computed.
+float TCalculation::formula_of(TVariable& var) {
+  const std::string_view formula = var.get_formula();
+  if (!formula.empty() && formula.front() == '"') return string_to_float(formula);
+  if (var.in_progress) {
+    abort();
+    return 0;
+  }
+  std::unique_ptr<TExptree> uncached;
+  TExptree& tree = formula_cache().tree(formula, uncached);
+  var.in_progress = true;
+  const bool outer_freeze = freeze;
+  freeze = false;
+  const float v = value_of(tree);
+  freeze = outer_freeze;
+  var.in_progress = false;
+  return v;
+}
+
+float TCalculation::binary(char op, float l, float r) {
+  switch (op) {
+    case '=':
+      return l == r ? 1.0f : 0.0f;
+    case '<':
+      return l < r ? 1.0f : 0.0f;
+    case '>':
+      return l > r ? 1.0f : 0.0f;
+    case '!':
+      return l != r ? 1.0f : 0.0f;
+    case '+':
+      return l + r;
+    case '-':
+      return l - r;
+    case '*':
+      return l * r;
+    default:
+      if (r == 0.0f) division_by_zero();
+      return l / r;
+  }
+}
+
+float TCalculation::function(std::string_view f, float arg) {
+  const double x = arg;
+  if (f == "SIN") return static_cast<float>(std::sin(x));
+  if (f == "COS") return static_cast<float>(std::cos(x));
+  if (f == "TAN") return static_cast<float>(std::tan(x));
+  if (f == "SQR") return arg * arg;
+  if (f == "SRT") return static_cast<float>(std::sqrt(x));
+  if (f == "ABS") return static_cast<float>(std::fabs(x));
+  return static_cast<float>(std::log(x));
+}
+
+float TCalculation::structure(TExptree& node) {
+  const std::string& f = node.func;
+  if (node.oper.empty() && f.empty()) {
+    if (node.left == nullptr) {
+      expression_error();
+      return 0;
+    }
+    return static_cast<float>(node.sign) * value_of(*node.left);
+  }
+  const char op = node.oper.size() == 1 ? node.oper[0] : '\0';
+  if (op == '?') return conditional(node);
+  // A bracket written with a leading minus, as in (-a+b), negates its first operand.
+  const float first_sign = static_cast<float>(node.sign);
+  if (op == '&' || op == '|') {
+    const float l = first_sign * operand(node.left.get());
+    const float r = operand(node.right.get());
+    const bool truth = op == '&' ? (l != 0 && r != 0) : (l != 0 || r != 0);
+    return truth ? 1.0f : 0.0f;
+  }
+  if (is_list_function(f)) return list(node);
+  const bool arithmetic =
+      op != '\0' && std::string_view("=<>!+-*/").find(op) != std::string_view::npos;
+  float intermediate = 0;
+  if (arithmetic) {
+    const float l = first_sign * operand(node.left.get());
+    const float r = operand(node.right.get());
+    if (aborted) return 0;
+    intermediate = binary(op, l, r);
+  }
+  // Any other operator character (',' or '#' after an operand) has no value.
+  if (!node.oper.empty() && !arithmetic) {
+    expression_error();
+    return 0;
+  }
+  if (f.empty()) return intermediate;
+  if (!is_one_argument_function(f)) {
+    expression_error();
+    return 0;
+  }
+  if (arithmetic) return function(f, intermediate);
+  if (node.left == nullptr) {
+    expression_error();
+    return 0;
+  }
+  return function(f, value_of(*node.left));
+}
+
+float TCalculation::list(TExptree& node) {
+  const std::string& f = node.func;
+  float acc = f == "MUL" ? 1.0f : 0.0f;
+  bool first_item = true;
+  for (TExptree* link = &node; link != nullptr; link = link->right.get()) {
+    if (link->left == nullptr) {
+      expression_error();
+      return 0;
+    }
+    const float v = value_of(*link->left);
+    if (f == "SUM") {
+      acc += v;
+    } else if (f == "MUL") {
+      acc *= v;
+    } else if (first_item || (f == "MIN" ? v < acc : v > acc)) {
+      acc = v;
+    }
+    first_item = false;
+  }
+  return acc;
+}
+
+float TCalculation::conditional(TExptree& node) {
+  const float condition = operand(node.left.get());
+  TExptree* link = node.right.get();
+  if (condition == 0 && link != nullptr) link = link->right.get();
+  if (link == nullptr || link->left == nullptr) {
+    expression_error();
+    return 0;
+  }
+  return value_of(*link->left);
+}
+
+TExptree::TExptree(int t, std::string_view op, std::string_view f, std::string_view v, float val,
+                   std::unique_ptr<TExptree> l, std::unique_ptr<TExptree> r)
+    : type(t),
+      oper(fit(op, script_limits::kOperChars)),
+      func(fit(f, script_limits::kOperChars)),
+      value(val),
+      variable(fit(v, kNameChars)),
+      left(std::move(l)),
+      right(std::move(r)) {}
+
+void TExptree::insert_expr(std::string& expr, int first) {
+  if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
+  TFormulaParser parser(expr);
+  if (first == 0) {
+    parser.whole(*this);
+  } else {
+    parser.operand(*this);
+  }
+  expr.erase(0, expr.size() - parser.remaining());
+}
+
+std::string& TExptree::get_next(std::string& expr) {
+  if (!expr.empty()) expr.erase(0, 1);
+  return expr;
+}
+
+float TExptree::calculate(TVarlist* var_list, int base_calc) {
+  TVarlist none;
+  return TCalculation(var_list != nullptr ? *var_list : none, base_calc, true).result(*this);
+}
+
+float compute_formula(std::string_view formula, TVarlist& vars) {
+  std::unique_ptr<TExptree> uncached;
+  TExptree& tree = formula_cache().tree(fit(formula, kFormulaChars), uncached);
+  return TCalculation(vars, 1, false).result(tree);
+}
+
+namespace {
+
+// An index value truncated toward zero, kept within the range of int.
+int index_number(float v) {
+  if (std::isnan(v)) return 0;
+  if (v >= static_cast<float>(INT_MAX)) return INT_MAX;
+  if (v <= static_cast<float>(INT_MIN)) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+std::string& TVarlist::real_name(std::string& expr) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < expr.size()) {
+    const char c = expr[i++];
+    out += c;
+    if (c != '[') continue;
+    const std::size_t close = expr.find(']', i);
+    if (close == std::string::npos) break;
+    const std::string_view index = std::string_view(expr).substr(i, close - i);
+    // A variable named like the index text gives its stored value as it is.
+    const TVariable* var = find(index);
+    const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
+    out += std::to_string(index_number(v));
+    out += ']';
+    i = close + 1;
+  }
+  expr = fit(out, kFormulaChars);
+  return expr;
+}

@@ -1,0 +1,175 @@
+// Index substitution of the script language: a macro step that turns indexed
+// names such as x[i] into explicit lists of the present elements, and range
+// counts such as #i into numbers, before a formula is parsed.
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+#include "expint.h"
+
+using script_limits::kFormulaChars;
+using script_limits::kIndexRanges;
+using script_limits::kNameChars;
+
+namespace {
+
+// One index range of a list function, written (c=a:b) or (c=a).
+struct Tindex {
+  char name = '\0';
+  unsigned int start = 0;
+  unsigned int end = 32767;
+  unsigned int real_found = 0;
+};
+
+// Work text of one substitution. Appends stop one character past the formula
+// size: the result is cut to that size anyway, and an expansion over a large
+// store must not grow without need.
+struct SubstitutionOutput {
+  std::string text;
+  void append(std::string_view s) {
+    const std::size_t room = kFormulaChars + 1 > text.size() ? kFormulaChars + 1 - text.size() : 0;
+    text.append(s.substr(0, room));
+  }
+  void append(char c) { append(std::string_view(&c, 1)); }
+};
+
+bool is_list_function(std::string_view word) {
+  return word == "SUM" || word == "MUL" || word == "MAX" || word == "MIN";
+}
+
+// Digits of `text` from `from` up to the first of `stops` (or the end), read as atoi does.
+unsigned int read_bound(std::string_view text, std::size_t from, std::string_view stops,
+                        std::size_t& stop_at) {
+  stop_at = text.find_first_of(stops, from);
+  const std::size_t end = stop_at == std::string_view::npos ? text.size() : stop_at;
+  const std::string digits(text.substr(from, end - from));
+  return static_cast<unsigned int>(std::atoi(digits.c_str()));
+}
+
+// Reads the index range that follows a list function word at `pos` (the '(').
+// Returns the position just past its ')'.
+std::size_t read_range(std::string_view in, std::size_t pos, Tindex& range) {
+  range.name = in[pos + 1];
+  std::size_t stop = 0;
+  range.start = read_bound(in, pos + 3, ":)", stop);
+  if (stop != std::string_view::npos && in[stop] == ':') {
+    range.end = read_bound(in, stop + 1, ")", stop);
+  }
+  return stop == std::string_view::npos ? in.size() : stop + 1;
+}
+
+// True when the name token carries an index that is not a plain number.
+bool has_symbolic_index(std::string_view token, std::size_t open, std::size_t close) {
+  if (open == std::string_view::npos || close == std::string_view::npos) return false;
+  if (open == 0 || close == 0) return false;
+  for (std::size_t i = open + 1; i < close; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(token[i]))) return true;
+  }
+  return false;
+}
+
+// The three upper-cased letters at `pos` when they form a function word and at
+// least four characters remain; an empty view otherwise.
+std::string function_word_at(std::string_view in, std::size_t pos) {
+  if (in.size() - pos < 4) return {};
+  std::string word(in.substr(pos, 3));
+  for (char& c : word) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  static constexpr std::array<std::string_view, 11> kWords = {
+      "SQR", "SIN", "COS", "TAN", "ABS", "SUM", "MUL", "LOG", "MIN", "MAX", "SRT"};
+  for (std::string_view w : kWords) {
+    if (word == w) return word;
+  }
+  return {};
+}
+
+// Replaces #c by the number of elements found for the range named c.
+std::string replace_counts(const std::string& text, const std::array<Tindex, kIndexRanges>& ranges,
+                           int used) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const Tindex* match = nullptr;
+    if (text[i] == '#' && i + 1 < text.size()) {
+      for (int r = 0; r < used && match == nullptr; ++r) {
+        if (ranges[r].name == text[i + 1]) match = &ranges[r];
+      }
+    }
+    if (match == nullptr) {
+      out += text[i];
+      continue;
+    }
+    out += std::to_string(match->real_found);
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string& TVarlist::substitute(std::string& expr) const {
+  const std::string in(fit(expr, kFormulaChars));
+  SubstitutionOutput out;
+  std::array<Tindex, kIndexRanges> ranges{};
+  int used = 0;
+  std::size_t pos = 0;
+  while (pos < in.size()) {
+    while (pos < in.size() && is_delimiter(in[pos])) out.append(in[pos++]);
+    const std::string word = function_word_at(in, pos);
+    if (!word.empty()) {
+      out.append(word);
+      pos += 3;
+      if (is_list_function(word) && pos + 2 < in.size() && in[pos] == '(' && in[pos + 2] == '=') {
+        // Ranges past the last record are read and ignored.
+        Tindex ignored;
+        pos = read_range(in, pos, used < kIndexRanges ? ranges[used] : ignored);
+        if (used < kIndexRanges) ++used;
+      }
+      if (pos < in.size()) out.append(in[pos++]);
+      continue;
+    }
+    std::size_t end = pos;
+    while (end < in.size() && !is_delimiter(in[end])) ++end;
+    const std::string_view token = std::string_view(in).substr(pos, end - pos);
+    if (token.empty()) break;
+    pos = end;
+    const std::size_t open = token.rfind('[');
+    const std::size_t close = token.rfind(']');
+    if (!has_symbolic_index(token, open, close)) {
+      out.append(token);
+      continue;
+    }
+    // Every present element of the indexed name, within the latest range if any.
+    const std::string_view prefix = token.substr(0, open + 1);
+    const std::string_view suffix = token.substr(close);
+    Tindex* range = used > 0 ? &ranges[used - 1] : nullptr;
+    std::string expansion;
+    const unsigned int last = get_entries();
+    for (unsigned int j = 0; j <= last; ++j) {
+      std::string candidate(prefix);
+      candidate += std::to_string(j);
+      candidate += suffix;
+      candidate.resize(std::min(candidate.size(), kNameChars));
+      if (in_list(candidate) == 0) continue;
+      if (range != nullptr) {
+        if (j < range->start || j > range->end) continue;
+        ++range->real_found;
+      }
+      if (expansion.size() <= kFormulaChars) expansion += candidate + ",";
+    }
+    if (!expansion.empty() && expansion.back() == ',') expansion.pop_back();
+    out.append(expansion);
+  }
+  expr = replace_counts(out.text, ranges, used);
+  expr.resize(std::min(expr.size(), kFormulaChars));
+  return expr;
+}
+
+void TVarlist::substitute_all() {
+  std::string formula;
+  for (TVariable& v : vars) {
+    formula = v.formula;
+    v.set_formula(substitute(formula));
+  }
+}
