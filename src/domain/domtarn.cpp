@@ -160,14 +160,16 @@ void WriteCountLine(std::ostream& out, std::size_t count) {
 
 // Reads `count` records into `list`, each starting from a copy of `blank`.
 // Lists grow one record at a time, so an absurd count costs nothing before
-// the stream runs dry. A record cut short is not appended.
+// the stream runs dry. A record cut short is not appended. `what` and
+// `where` name the record in the message, as in "cell #2 of plan day #0".
 template <class Record>
 bool ReadRecords(CDomainFileReader& reader, int count, const Record& blank,
-                 std::vector<Record>& list, const std::string& what) {
+                 std::vector<Record>& list, const std::string& what,
+                 const std::string& where = "") {
   for (int i = 0; i < count; ++i) {
     Record record = blank;
     record.Read(reader.in);
-    if (!reader.Expect(what + " #" + std::to_string(i))) return false;
+    if (!reader.Expect(what + " #" + std::to_string(i) + where)) return false;
     list.push_back(record);
   }
   return true;
@@ -252,7 +254,9 @@ bool CShiftSchedulingDomain::ReadOperatingPlan(CDomainFileReader& reader) {
     int cells = 0;
     if (!reader.Count(cells, "cells of " + dayText)) return false;
     std::vector<COperating> cellsOfDay;
-    if (!ReadRecords(reader, cells, COperating(), cellsOfDay, "cell of " + dayText)) return false;
+    if (!ReadRecords(reader, cells, COperating(), cellsOfDay, "cell", " of " + dayText)) {
+      return false;
+    }
     operating.push_back(std::move(cellsOfDay));
   }
   return true;

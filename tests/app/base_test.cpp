@@ -1,0 +1,87 @@
+// Tests of the record base: the header line, its reading with and without a
+// class name, and the stream operators.
+#include "base.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// Collects what the code under test prints on standard output.
+class CoutCapture {
+ public:
+  CoutCapture() : saved(std::cout.rdbuf(buffer.rdbuf())) {}
+  ~CoutCapture() { std::cout.rdbuf(saved); }
+  std::string Text() const { return buffer.str(); }
+
+ private:
+  std::ostringstream buffer;
+  std::streambuf* saved;
+};
+
+TEST(CBaseTest, WritesHeaderLineAndSpace) {
+  std::ostringstream out;
+  out << CBase("CShift", 1) << 'a' << space << 'b';
+  EXPECT_EQ(out.str(), "0 CShift 1\na b");
+}
+
+TEST(CBaseTest, ReadsHeaders) {
+  const std::string longName(300, 'N');
+  struct Case {
+    const char* label;
+    std::string input;
+    int version;
+    std::string message;
+    std::string rest;
+  };
+  const Case cases[] = {
+      {"named", "0 CShift 1 rest", 1, "", "rest"},
+      {"other name", "0 CGroup 1 rest", 1, "error\nCGroup CShift\n", "rest"},
+      {"short", "1 rest", 1, "", "rest"},
+      {"short other version", "7 rest", 7, "", "rest"},
+      {"named other version", "0 CShift 2 rest", 2, "", "rest"},
+      {"line layout free", "\n\t0\n\nCShift\t4\nrest", 4, "", "rest"},
+      {"long name is cut", "0 " + longName + " 1 rest", 1,
+       "error\n" + longName.substr(0, kNameChars) + " CShift\n", "rest"},
+      {"not a number", "x 2", 3, "", "x"},
+      {"empty", "", 3, "", ""},
+      {"no version", "0 CShift", 3, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    CBase record("CShift", 3);
+    std::istringstream in(c.input);
+    CoutCapture capture;
+    in >> record;
+    std::string rest;
+    in.clear();
+    in >> rest;
+    EXPECT_EQ(record.GetClassVersion(), c.version);
+    EXPECT_EQ(capture.Text(), c.message);
+    EXPECT_EQ(rest, c.rest);
+    EXPECT_STREQ(record.GetClassName(), "CShift");
+  }
+}
+
+TEST(CBaseTest, WrittenHeadersReadBackInSequence) {
+  std::stringstream file;
+  file << CBase("CGroup", 1) << CBase("CShift", 5);
+  CBase group("CGroup", 9);
+  CBase shift("CShift", 9);
+  CoutCapture capture;
+  EXPECT_TRUE(file >> group >> shift);
+  EXPECT_EQ(group.GetClassVersion(), 1);
+  EXPECT_EQ(shift.GetClassVersion(), 5);
+  EXPECT_EQ(capture.Text(), "");
+}
+
+TEST(CBaseTest, CutsLongClassNames) {
+  const std::string longName(kNameChars + 10, 'C');
+  CBase record(longName.c_str(), 1);
+  EXPECT_EQ(std::string(record.GetClassName()), longName.substr(0, kNameChars));
+}
+
+}  // namespace
