@@ -1,1 +1,669 @@
-// Placeholder: replaced when this unit is built.
+// Polylines, float lists and piecewise-linear fuzzy sets: ordered insertion,
+// clean-up of redundant points, match values, clipping at the match value,
+// the cover merge of clipped functions and the text formats.
+#include "tarncvar.h"
+
+#include <iostream>
+
+float min(float a, float b) { return a < b ? a : b; }
+
+float max(float a, float b) { return a > b ? a : b; }
+
+void wait_for_key_press() {
+  std::cout << "-> press return to continue! ";
+  std::cin.get();
+  std::cout << std::endl;
+}
+
+namespace {
+
+// The value at x of the line through (x1, y1) and (x2, y2); x1 != x2.
+float line_value(float x, float x1, float y1, float x2, float y2) {
+  return y1 + ((x - x1) * (y2 - y1)) / (x2 - x1);
+}
+
+bool within(float v, float a, float b) { return min(a, b) <= v && v <= max(a, b); }
+
+}  // namespace
+
+// ---------------------------------------------------------------- float list
+
+float* FList::find(int i) {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return &values_[static_cast<std::size_t>(i)];
+}
+
+float FList::find_v(int i) const {
+  if (i < 0 || i >= get_number()) return -1.0f;
+  return values_[static_cast<std::size_t>(i)];
+}
+
+int FList::remove(int i) {
+  if (i < 0 || i >= get_number()) {
+    std::cerr << "no_such_FloatValue" << std::endl;
+    return -1;
+  }
+  values_.erase(values_.begin() + i);
+  return 1;
+}
+
+float FList::mean() const {
+  if (values_.empty()) return 0.0f;
+  float total = 0.0f;
+  for (float value : values_) total += value;
+  return total / static_cast<float>(values_.size());
+}
+
+// ----------------------------------------------------------------- polylines
+
+void Point::show() const { std::cout << x_value_ << "/" << y_value_ << ' '; }
+
+void Point::write(std::ostream& out) const { out << x_value_ << ' ' << y_value_ << ' '; }
+
+bool Point::read(std::istream& in) { return (in >> x_value_ >> y_value_) ? true : false; }
+
+int PList::insert(float x, float y) {
+  if (points_.empty()) {
+    points_.emplace_back(x, y);
+    return 1;
+  }
+  if (find(x, y) >= 0) return 0;
+  // The anchor is the last point, counted from the first, whose x is not
+  // greater than x; the first point is taken even when it lies to the right.
+  std::size_t anchor = 0;
+  while (anchor + 1 < points_.size() && points_[anchor + 1].get_x() <= x) ++anchor;
+  const auto after = points_.begin() + static_cast<std::ptrdiff_t>(anchor) + 1;
+  const Point& p = points_[anchor];
+  if (p.get_x() == x) {
+    // On a vertical edge the outline climbs at the left end and falls at the
+    // right end.
+    if (anchor == 0) {
+      if (p.get_y() > y) {
+        points_.insert(points_.begin(), Point(x, y));
+        return 2;
+      }
+      points_.insert(after, Point(x, y));
+      return 3;
+    }
+    if (anchor + 1 == points_.size()) {
+      if (p.get_y() < y) {
+        points_.insert(after - 1, Point(x, y));
+        return 4;
+      }
+      points_.insert(after, Point(x, y));
+      return 5;
+    }
+  }
+  points_.insert(after, Point(x, y));
+  return 6;
+}
+
+Point* PList::find(int i) {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return &points_[static_cast<std::size_t>(i)];
+}
+
+const Point* PList::find(int i) const {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return &points_[static_cast<std::size_t>(i)];
+}
+
+int PList::find(float x, float y) const {
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    if (points_[i].get_x() == x) return points_[i].get_y() == y ? static_cast<int>(i) : -1;
+  }
+  return -1;
+}
+
+int PList::find(const Point* p) const {
+  if (p == nullptr) return -1;
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    if (points_[i].get_x() == p->get_x() && points_[i].get_y() == p->get_y()) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+float PList::find_x(int i) const {
+  const Point* p = find(i);
+  return p != nullptr ? p->get_x() : 0.0f;
+}
+
+float PList::find_y(int i) const {
+  const Point* p = find(i);
+  return p != nullptr ? p->get_y() : -1.0f;
+}
+
+void PList::remove(int i) {
+  if (i < 0 || i >= get_number()) return;
+  points_.erase(points_.begin() + i);
+}
+
+void PList::copy(const PList* other) {
+  if (other == nullptr) {
+    points_.clear();
+    return;
+  }
+  if (other != this) points_ = other->points_;
+}
+
+float PList::get_max_y() const {
+  float highest = 0.0f;
+  for (const Point& p : points_) highest = max(highest, p.get_y());
+  return highest;
+}
+
+float PList::get_first_x(float y) const {
+  for (const Point& p : points_) {
+    if (p.get_y() == y) return p.get_x();
+  }
+  std::cerr << "y-value not found in PList::get_first_x(float y)" << std::endl;
+  return points_.empty() ? -1.0f : points_.front().get_x();
+}
+
+void PList::get_x(FList* out, float y) const {
+  if (out == nullptr) return;
+  for (const Point& p : points_) {
+    if (p.get_y() == y) out->add(p.get_x());
+  }
+}
+
+// After a removal the next triple starts at the former third point, so of a
+// run of four equal values the last two stay; evaluation results depend on
+// exactly this clean-up.
+void PList::clear_horizontal_line() {
+  for (std::size_t i = 0; i + 2 < points_.size(); ++i) {
+    const float y = points_[i].get_y();
+    if (points_[i + 1].get_y() == y && points_[i + 2].get_y() == y) {
+      points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+  }
+}
+
+void PList::clear_vertical_line() {
+  for (std::size_t i = 0; i + 2 < points_.size(); ++i) {
+    const float x = points_[i].get_x();
+    if (points_[i + 1].get_x() == x && points_[i + 2].get_x() == x) {
+      points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+  }
+}
+
+void PList::clear_lines() {
+  clear_horizontal_line();
+  clear_vertical_line();
+}
+
+void PList::show() const {
+  for (const Point& p : points_) p.show();
+}
+
+void PList::write(std::ostream& out) const {
+  write_count_frame(out, get_number());
+  for (const Point& p : points_) p.write(out);
+}
+
+bool PList::read(std::istream& in) {
+  int count = 0;
+  if (!read_count_frame(in, count)) return false;
+  for (int i = 0; i < count; ++i) {
+    Point p;
+    if (!p.read(in)) return false;
+    points_.push_back(p);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- fuzzy sets
+
+FuzzySetBase::FuzzySetBase(std::string_view term, float lower, float upper, colourtype colour)
+    : linguistic_term_(cut_name(term)),
+      lower_support_end_(lower),
+      upper_support_end_(upper),
+      fs_colour_(colour) {}
+
+void FuzzySetBase::copy(const FuzzySetBase* other) {
+  if (other != nullptr) *this = *other;
+}
+
+void FuzzySetBase::show() const {
+  std::cout << " linguistic_term: " << linguistic_term_ << std::endl;
+  std::cout << "lower_support_end: " << lower_support_end_ << '\t'
+            << "upper_support_end: " << upper_support_end_ << std::endl;
+  std::cout << "fs_colour: ";
+  fs_colour_.show();
+  std::cout << '\t';
+}
+
+void FuzzySetBase::write(std::ostream& out) const {
+  out << linguistic_term_ << ' ' << lower_support_end_ << ' ' << upper_support_end_ << ' ';
+  fs_colour_.write(out);
+  out << ' ';
+}
+
+bool FuzzySetBase::read(std::istream& in) {
+  return read_name(in, linguistic_term_) && (in >> lower_support_end_ >> upper_support_end_) &&
+         fs_colour_.read(in);
+}
+
+PlimFuzzySet::PlimFuzzySet(std::string_view term, float lower, float upper, colourtype colour,
+                           std::string_view function)
+    : FuzzySetBase(term, lower, upper, colour), function_(function) {}
+
+// Inside the open support the degree is interpolated on the segment that
+// starts at the last point not to the right of x. A polyline that does not
+// reach over x (possible only after editing or reading odd data) gives 0.
+float PlimFuzzySet::membership(float x) const {
+  if (!(get_lower_support_end() < x && x < get_upper_support_end())) return 0.0f;
+  const std::vector<Point>& pts = msf_.points();
+  std::size_t i = 0;
+  while (i < pts.size() && !(pts[i].get_x() > x)) ++i;
+  if (i == 0 || i == pts.size()) return 0.0f;
+  const Point& a = pts[i - 1];
+  const Point& b = pts[i];
+  return line_value(x, a.get_x(), a.get_y(), b.get_x(), b.get_y());
+}
+
+float PlimFuzzySet::calculate_match_value(float x) {
+  match_value_ = membership(x);
+  return match_value_;
+}
+
+void PlimFuzzySet::build_imsf() {
+  imsf_.remove_all();
+  if (match_value_ == 0) {
+    imsf_.add(get_lower_support_end(), 0);
+    imsf_.add(get_upper_support_end(), 0);
+    return;
+  }
+  const float m = match_value_;
+  const std::vector<Point>& pts = msf_.points();
+  for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+    const Point& a = pts[i];
+    const Point& b = pts[i + 1];
+    const bool a_low = a.get_y() <= m;
+    const bool b_low = b.get_y() <= m;
+    if (!a_low && !b_low) continue;
+    if (a_low && i == 0) imsf_.insert(&a);
+    if (b_low) imsf_.insert(&b);
+    if (a_low != b_low) {
+      const float x = a.get_x() + ((m - a.get_y()) * (b.get_x() - a.get_x())) / (b.get_y() - a.get_y());
+      imsf_.insert(x, m);
+    }
+  }
+}
+
+void PlimFuzzySet::add_msf_point(float x, float y) {
+  if (x < get_lower_support_end() || x > get_upper_support_end() || y < 0 || y > 1) return;
+  msf_.insert(x, y);
+  msf_.clear_lines();
+}
+
+int PlimFuzzySet::delete_msf_point(int i) {
+  if (i <= 0 || i >= msf_.get_number() - 1) {
+    std::cerr << "Unable to delete end points!" << std::endl;
+    return -1;
+  }
+  msf_.remove(i);
+  msf_.clear_lines();
+  return 1;
+}
+
+void PlimFuzzySet::set_msf_point_x(int i, float x) {
+  Point* p = msf_.find(i);
+  if (p == nullptr) return;
+  x = max(get_lower_support_end(), min(x, get_upper_support_end()));
+  if (i > 0 && i < msf_.get_number() - 1) {
+    const float left = msf_.find_x(i - 1);
+    const float right = msf_.find_x(i + 1);
+    x = max(min(left, right), min(x, max(left, right)));
+  }
+  p->set_x(x);
+  msf_.clear_horizontal_line();
+  msf_.clear_vertical_line();
+}
+
+void PlimFuzzySet::set_msf_point_y(int i, float y) {
+  Point* p = msf_.find(i);
+  if (p == nullptr) return;
+  y = max(0.0f, min(y, 1.0f));
+  if (i == 0 || i == msf_.get_number() - 1) {
+    p->set_y(0);
+  } else if (y > 0) {
+    const float lower = min(msf_.find_y(i - 1), msf_.find_y(i + 1));
+    const float upper = max(msf_.find_y(i - 1), msf_.find_y(i + 1));
+    if (y < lower) y = lower;
+    if (upper < msf_.get_max_y() && y > upper) y = upper;
+    p->set_y(y);
+  }
+  msf_.clear_horizontal_line();
+  msf_.clear_vertical_line();
+}
+
+void PlimFuzzySet::copy(const PlimFuzzySet* other) {
+  if (other != nullptr && other != this) *this = *other;
+}
+
+void PlimFuzzySet::show() const {
+  show_FSB();
+  std::cout << "function: ";
+  function_.show();
+  std::cout << std::endl;
+  std::cout << "match_value: " << match_value_ << std::endl;
+  std::cout << "membership_function: ";
+  msf_.show();
+  std::cout << std::endl;
+  std::cout << "instanciated_membership_function: ";
+  imsf_.show();
+  std::cout << std::endl;
+}
+
+void PlimFuzzySet::write(std::ostream& out) const {
+  write_FSB(out);
+  function_.write(out);
+  out << match_value_ << '\n';
+  msf_.write(out);
+  out << '\n';
+  imsf_.write(out);
+  out << '\n';
+}
+
+bool PlimFuzzySet::read(std::istream& in) {
+  return read_FSB(in) && function_.read(in) && (in >> match_value_) && msf_.read(in) &&
+         imsf_.read(in);
+}
+
+// ----------------------------------------------------------------- term list
+
+PlimFuzzySet* PlimList::add() {
+  sets_.emplace_back();
+  return &sets_.back();
+}
+
+PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, float left_flank,
+                            float right_flank, colourtype colour) {
+  PlimFuzzySet& set = sets_.emplace_back(term, lower, upper, colour, "point_list");
+  PList* msf = set.get_msf();
+  msf->add(lower, 0);
+  msf->add(lower + left_flank, 1);
+  if (upper - right_flank != lower + left_flank) msf->add(upper - right_flank, 1);
+  msf->add(upper, 0);
+  return &set;
+}
+
+PlimFuzzySet* PlimList::find(int k) {
+  if (k < 0 || k >= get_number()) return nullptr;
+  return &sets_[static_cast<std::size_t>(k)];
+}
+
+const PlimFuzzySet* PlimList::find(int k) const {
+  if (k < 0 || k >= get_number()) return nullptr;
+  return &sets_[static_cast<std::size_t>(k)];
+}
+
+int PlimList::get_fs_index(std::string_view term) const {
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    if (term == sets_[k].get_linguistic_term()) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+float PlimList::get_membership(float x, int k) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->membership(x) : 0.0f;
+}
+
+NList PlimList::get_names_of_vars() const {
+  NList names;
+  for (const PlimFuzzySet& set : sets_) names.add(set.get_linguistic_term());
+  return names;
+}
+
+int PlimList::check_match() const {
+  if (sets_.empty() || sets_.front().get_match_value() < 0) return -1;
+  return 0;
+}
+
+void PlimList::set_all_mvs(float mv) {
+  for (PlimFuzzySet& set : sets_) {
+    set.set_match_value(mv);
+    set.build_imsf();
+  }
+}
+
+// The merge follows its steps literally (union of the points, crossings of
+// every pair of segments, removal of points lying below the other outline);
+// results must stay bit-identical, also where vertical edges make them differ
+// from the exact upper envelope.
+int PlimList::put_imsf_into_cover(PList* cover, int k) const {
+  const PlimFuzzySet* set = find(k);
+  if (cover == nullptr || set == nullptr) return 1;
+  PList t;
+  t.copy(set->get_imsf());
+  cover->clear_horizontal_line();
+  t.clear_horizontal_line();
+  if (cover->get_number() < 3) {
+    if (t.get_number() >= 3) {
+      cover->copy(&t);
+    } else {
+      cover->remove_all();
+    }
+    return 1;
+  }
+  if (t.get_number() < 3) return 1;
+
+  const std::vector<Point>& c = cover->points();
+  const std::vector<Point>& tp = t.points();
+  PList u;
+  for (const Point& p : c) u.insert(&p);
+  for (const Point& p : tp) u.insert(&p);
+  PList crossings;
+  for (std::size_t i = 0; i + 1 < c.size(); ++i) {
+    for (std::size_t j = 0; j + 1 < tp.size(); ++j) {
+      float x = 0;
+      float y = 0;
+      if (crosspoint(&x, &y, c[i].get_x(), c[i].get_y(), c[i + 1].get_x(), c[i + 1].get_y(),
+                     tp[j].get_x(), tp[j].get_y(), tp[j + 1].get_x(), tp[j + 1].get_y()) == 1) {
+        crossings.insert(x, y);
+      }
+    }
+  }
+  for (const Point& p : c) {
+    if (above(&p, &t) == -1) u.remove(u.find(&p));
+  }
+  for (const Point& p : tp) {
+    if (above(&p, cover) == -1) u.remove(u.find(&p));
+  }
+  for (const Point& p : crossings.points()) u.insert(&p);
+  u.clear_horizontal_line();
+  cover->copy(&u);
+  return 1;
+}
+
+int PlimList::above(const Point* p, const PList* line) {
+  if (p == nullptr || line == nullptr) return -2;
+  const std::vector<Point>& pts = line->points();
+  for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+    const Point& a = pts[i];
+    const Point& b = pts[i + 1];
+    if (!within(p->get_x(), a.get_x(), b.get_x())) continue;
+    const int result = above(p->get_x(), p->get_y(), a.get_x(), a.get_y(), b.get_x(), b.get_y());
+    if (result > -2) return result;
+  }
+  return -2;
+}
+
+int PlimList::above(float x, float y, float x1, float y1, float x2, float y2) {
+  if (x1 == x2) return -3;
+  if (!within(x, x1, x2)) return -2;
+  const float on_line = line_value(x, x1, y1, x2, y2);
+  if (y > on_line) return 1;
+  return y == on_line ? 0 : -1;
+}
+
+int PlimList::picture(float* y, float x, float x1, float y1, float x2, float y2) {
+  if (x1 == x2) return -1;
+  if (y != nullptr) *y = line_value(x, x1, y1, x2, y2);
+  return (x1 <= x && x <= x2) ? 1 : 0;
+}
+
+int PlimList::crosspoint(float* x, float* y, float x1, float y1, float x2, float y2, float x3,
+                         float y3, float x4, float y4) {
+  float cx = 0;
+  float cy = -1;
+  if (x != nullptr) *x = cx;
+  if (y != nullptr) *y = cy;
+  const bool vertical1 = x1 == x2;
+  const bool vertical2 = x3 == x4;
+  const bool horizontal1 = y1 == y2;
+  const bool horizontal2 = y3 == y4;
+  if ((vertical1 && vertical2) || (horizontal1 && horizontal2)) return -1;
+  if (vertical1) {
+    cx = x1;
+    cy = line_value(cx, x3, y3, x4, y4);
+  } else if (vertical2) {
+    cx = x3;
+    cy = line_value(cx, x1, y1, x2, y2);
+  } else if (horizontal1) {
+    cy = y1;
+    cx = x3 + ((cy - y3) * (x4 - x3)) / (y4 - y3);
+  } else if (horizontal2) {
+    cy = y3;
+    cx = x1 + ((cy - y1) * (x2 - x1)) / (y2 - y1);
+  } else {
+    const float m1 = (y2 - y1) / (x2 - x1);
+    const float m2 = (y4 - y3) / (x4 - x3);
+    if (m1 == m2) return -1;
+    const float b1 = y1 - m1 * x1;
+    const float b2 = y3 - m2 * x3;
+    cx = (b2 - b1) / (m1 - m2);
+    cy = m1 * cx + b1;
+  }
+  if (x != nullptr) *x = cx;
+  if (y != nullptr) *y = cy;
+  const bool inside = within(cx, x1, x2) && within(cy, y1, y2) && within(cx, x3, x4) &&
+                      within(cy, y3, y4);
+  return inside ? 1 : 0;
+}
+
+colourtype PlimList::get_fs_colour(int k) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_fs_colour() : white;
+}
+
+void PlimList::set_fs_colour(int k, colourtype colour) {
+  if (PlimFuzzySet* set = find(k)) set->set_fs_colour(colour);
+}
+
+float PlimList::get_fs_lower_support_end(int k) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_lower_support_end() : 0.0f;
+}
+
+float PlimList::get_fs_upper_support_end(int k) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_upper_support_end() : 0.0f;
+}
+
+// The support end is moved before the end point, so that the point may
+// follow it outwards (set_msf_point_x keeps points inside the support).
+void PlimList::set_fs_lower_support_end(int k, float x) {
+  PlimFuzzySet* set = find(k);
+  if (set == nullptr || set->get_msf_point_number() < 2) return;
+  x = min(x, set->get_msf_point_x(1));
+  set->set_lower_support_end(x);
+  set->set_msf_point_x(0, x);
+}
+
+void PlimList::set_fs_upper_support_end(int k, float x) {
+  PlimFuzzySet* set = find(k);
+  if (set == nullptr || set->get_msf_point_number() < 2) return;
+  const int last = set->get_msf_point_number() - 1;
+  x = max(x, set->get_msf_point_x(last - 1));
+  set->set_upper_support_end(x);
+  set->set_msf_point_x(last, x);
+}
+
+float PlimList::get_fs_match_value(int k) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_match_value() : -1.0f;
+}
+
+void PlimList::set_fs_match_value(int k, float mv) {
+  if (PlimFuzzySet* set = find(k)) set->set_match_value(mv);
+}
+
+int PlimList::get_msf_point_number(int k) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_msf_point_number() : 0;
+}
+
+int PlimList::get_imsf_point_number(int k) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_imsf_point_number() : 0;
+}
+
+float PlimList::get_msf_x(int k, int i) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_msf_point_x(i) : 0.0f;
+}
+
+float PlimList::get_msf_y(int k, int i) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_msf_point_y(i) : -1.0f;
+}
+
+float PlimList::get_imsf_x(int k, int i) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_imsf_point_x(i) : 0.0f;
+}
+
+float PlimList::get_imsf_y(int k, int i) const {
+  const PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->get_imsf_point_y(i) : -1.0f;
+}
+
+void PlimList::set_msf_x(int k, int i, float x) {
+  if (PlimFuzzySet* set = find(k)) set->set_msf_point_x(i, x);
+}
+
+void PlimList::set_msf_y(int k, int i, float y) {
+  if (PlimFuzzySet* set = find(k)) set->set_msf_point_y(i, y);
+}
+
+void PlimList::add_msf_point(int k, float x, float y) {
+  if (PlimFuzzySet* set = find(k)) set->add_msf_point(x, y);
+}
+
+int PlimList::delete_msf_point(int k, int i) {
+  PlimFuzzySet* set = find(k);
+  return set != nullptr ? set->delete_msf_point(i) : -1;
+}
+
+void PlimList::copy(const PlimList* other) {
+  if (other == this) return;
+  sets_.clear();
+  if (other != nullptr) sets_ = other->sets_;
+}
+
+void PlimList::show() const {
+  for (const PlimFuzzySet& set : sets_) set.show();
+}
+
+void PlimList::write(std::ostream& out) const {
+  write_count_frame(out, get_number());
+  out << '\n';
+  for (const PlimFuzzySet& set : sets_) set.write(out);
+}
+
+bool PlimList::read(std::istream& in) {
+  int count = 0;
+  if (!read_count_frame(in, count)) return false;
+  for (int i = 0; i < count; ++i) {
+    PlimFuzzySet set;
+    if (!set.read(in)) return false;
+    sets_.push_back(std::move(set));
+  }
+  return true;
+}

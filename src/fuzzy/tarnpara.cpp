@@ -1,1 +1,397 @@
-// Placeholder: replaced when this unit is built.
+// Parameter sets, their term-name and colour lists, the checking of the six
+// numbers, the default names and colours, and the text formats.
+#include "tarnpara.h"
+
+#include <array>
+#include <iostream>
+
+std::string cut_name(std::string_view text) {
+  return std::string(text.substr(0, kNameChars));
+}
+
+bool read_word(std::istream& in, std::string& word) {
+  return static_cast<bool>(in >> word);
+}
+
+bool read_name(std::istream& in, std::string& name) {
+  std::string word;
+  if (!(in >> word)) return false;
+  name = cut_name(word);
+  return true;
+}
+
+bool read_count_frame(std::istream& in, int& count) {
+  std::string word;
+  count = 0;
+  return (in >> word >> word >> count >> word) ? true : false;
+}
+
+void write_count_frame(std::ostream& out, int count) {
+  out << "/* #: " << count << " */ ";
+}
+
+namespace {
+
+constexpr std::array<const char*, 20> kColourTexts = {
+    "violet", "blue",       "light_blue", "turquoise",   "green",      "yellow",     "orange",
+    "red",    "pink",       "white",      "black",       "grey",       "light_grey", "dark_grey",
+    "dark_blue", "light_green", "dark_green", "light_red", "dark_red", "brown"};
+
+// Default term names for 2 to 9 terms, indexed by n - 2.
+const std::vector<std::vector<const char*>>& default_names() {
+  static const std::vector<std::vector<const char*>> table = {
+      {"not_satisfied", "satisfied"},
+      {"bad", "neutral", "good"},
+      {"negative_big", "negative", "positive", "positive_big"},
+      {"negative_big", "negative", "zero", "positive", "positive_big"},
+      {"negative_huge", "negative_big", "negative", "positive", "positive_big", "positive_huge"},
+      {"negative_huge", "negative_big", "negative", "zero", "positive", "positive_big",
+       "positive_huge"},
+      {"negative_huge", "negative_big", "negative", "negative_small", "positive_small", "positive",
+       "positive_big", "positive_huge"},
+      {"negative_huge", "negative_big", "negative", "negative_small", "zero", "positive_small",
+       "positive", "positive_big", "positive_huge"}};
+  return table;
+}
+
+// Default colours for 2 to 9 terms, indexed by n - 2.
+const std::vector<std::vector<colourtype>>& default_colours() {
+  static const std::vector<std::vector<colourtype>> table = {
+      {blue, red},
+      {blue, green, red},
+      {blue, green, yellow, red},
+      {blue, turquoise, green, yellow, red},
+      {blue, turquoise, green, yellow, orange, red},
+      {blue, light_blue, turquoise, green, yellow, orange, red},
+      {blue, light_blue, turquoise, green, yellow, orange, red, pink},
+      {violet, blue, light_blue, green, turquoise, yellow, orange, red, pink}};
+  return table;
+}
+
+void warn(const char* text) { std::cerr << text << std::endl; }
+
+}  // namespace
+
+const char* colour_text(colourtype colour) {
+  const int index = static_cast<int>(colour);
+  if (index < 0 || index >= static_cast<int>(kColourTexts.size())) return "no_known_colour";
+  return kColourTexts[static_cast<std::size_t>(index)];
+}
+
+colourtype colour_from_text(std::string_view word) {
+  for (std::size_t i = 0; i < kColourTexts.size(); ++i) {
+    if (word == kColourTexts[i]) return static_cast<colourtype>(i);
+  }
+  return white;
+}
+
+// ---------------------------------------------------------------- term names
+
+void Name::show() const { std::cout << nam_ << ' '; }
+
+void Name::write(std::ostream& out) const { out << nam_ << ' '; }
+
+NList::NList(int n) {
+  if (n >= 2 && n <= 9) {
+    for (const char* text : default_names()[static_cast<std::size_t>(n - 2)]) add(text);
+    return;
+  }
+  for (int i = 0; i < n; ++i) add("no_linguistic_term");
+}
+
+Name* NList::find(int i) {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return &names_[static_cast<std::size_t>(i)];
+}
+
+const Name* NList::find(int i) const {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return &names_[static_cast<std::size_t>(i)];
+}
+
+const char* NList::find_n(int i) const {
+  const Name* name = find(i);
+  return name != nullptr ? name->get_name() : "";
+}
+
+void NList::copy(const NList* other) {
+  if (other == this) return;
+  names_.clear();
+  if (other != nullptr) names_ = other->names_;
+}
+
+void NList::show() const {
+  for (const Name& name : names_) name.show();
+  std::cout << std::endl;
+}
+
+void NList::write(std::ostream& out) const {
+  write_count_frame(out, get_number());
+  for (const Name& name : names_) name.write(out);
+  out << '\n';
+}
+
+bool NList::read(std::istream& in) {
+  int count = 0;
+  if (!read_count_frame(in, count)) return false;
+  for (int i = 0; i < count; ++i) {
+    Name name;
+    if (!name.read(in)) return false;
+    names_.push_back(name);
+  }
+  return true;
+}
+
+// ------------------------------------------------------------------- colours
+
+void Colour::show() const { std::cout << colour_text(colour_) << ' '; }
+
+void Colour::write(std::ostream& out) const { out << colour_text(colour_) << ' '; }
+
+bool Colour::read(std::istream& in) {
+  std::string word;
+  if (!read_word(in, word)) return false;
+  colour_ = colour_from_text(word);
+  return true;
+}
+
+CList::CList(int n) {
+  if (n >= 2 && n <= 9) {
+    for (colourtype colour : default_colours()[static_cast<std::size_t>(n - 2)]) add(colour);
+    return;
+  }
+  for (int i = 0; i < n; ++i) add(white);
+}
+
+Colour* CList::find(int i) {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return &colours_[static_cast<std::size_t>(i)];
+}
+
+const Colour* CList::find(int i) const {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return &colours_[static_cast<std::size_t>(i)];
+}
+
+void CList::copy(const CList* other) {
+  if (other == this) return;
+  colours_.clear();
+  if (other != nullptr) colours_ = other->colours_;
+}
+
+void CList::show() const {
+  for (const Colour& colour : colours_) colour.show();
+  std::cout << std::endl;
+}
+
+void CList::write(std::ostream& out) const {
+  write_count_frame(out, get_number());
+  for (const Colour& colour : colours_) colour.write(out);
+  out << '\n';
+}
+
+bool CList::read(std::istream& in) {
+  int count = 0;
+  if (!read_count_frame(in, count)) return false;
+  for (int i = 0; i < count; ++i) {
+    Colour colour;
+    if (!colour.read(in)) return false;
+    colours_.push_back(colour);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------- the six numbers
+
+ParameterSetBase::ParameterSetBase(float lower, float upper, float median, float distribution,
+                                   float dilatation, float importance)
+    : range_lower_end_(lower), range_upper_end_(upper), median_(median) {
+  if (range_lower_end_ > range_upper_end_) {
+    range_lower_end_ = upper;
+    range_upper_end_ = lower;
+    warn("Warning: Range was in wrong order in ParameterSet!");
+  }
+  if (median_ < range_lower_end_ || median_ > range_upper_end_) {
+    median_ = range_lower_end_ + (range_upper_end_ - range_lower_end_) / 2;
+    warn("Warning: Median was out of range in ParameterSet!");
+  }
+  set_distribution(distribution);
+  set_dilatation(dilatation);
+  set_importance(importance);
+}
+
+void ParameterSetBase::set_distribution(float value) {
+  distribution_ = value;
+  if (distribution_ < 0.1f) {
+    distribution_ = 0.1f;
+    warn("Warning: Distribution was below [0.1,1] in ParameterSet!");
+  }
+  if (distribution_ > 1) {
+    distribution_ = 1;
+    warn("Warning: Distribution was above [0.1,1] in ParameterSet!");
+  }
+}
+
+void ParameterSetBase::set_dilatation(float value) {
+  dilatation_ = value;
+  if (dilatation_ < 0) {
+    dilatation_ = 0;
+    warn("Warning: Dilatation was below [0,1] in ParameterSet!");
+  }
+  if (dilatation_ > 1) {
+    dilatation_ = 1;
+    warn("Warning: Dilatation was above [0,1] in ParameterSet!");
+  }
+}
+
+void ParameterSetBase::set_importance(float value) {
+  importance_ = value;
+  if (importance_ < 0) {
+    importance_ = 0;
+    warn("Warning: Importance was below [0,1] in ParameterSet!");
+  }
+  if (importance_ > 1) {
+    importance_ = 1;
+    warn("Warning: Importance was above [0,1] in ParameterSet!");
+  }
+}
+
+void ParameterSetBase::copy(const ParameterSetBase* other) {
+  if (other != nullptr) *this = *other;
+}
+
+void ParameterSetBase::show() const {
+  std::cout << "range_lower_end: " << range_lower_end_ << '\t'
+            << "range_upper_end: " << range_upper_end_ << std::endl;
+  std::cout << "median: " << median_ << '\t' << "distribution: " << distribution_ << std::endl;
+  std::cout << "dilatation: " << dilatation_ << '\t' << "importance: " << importance_
+            << std::endl;
+}
+
+void ParameterSetBase::write(std::ostream& out) const {
+  out << range_lower_end_ << ' ' << range_upper_end_ << ' ' << median_ << ' ' << distribution_
+      << ' ' << dilatation_ << ' ' << importance_ << '\n';
+}
+
+bool ParameterSetBase::read(std::istream& in) {
+  return (in >> range_lower_end_ >> range_upper_end_ >> median_ >> distribution_ >> dilatation_ >>
+          importance_)
+             ? true
+             : false;
+}
+
+// ------------------------------------------------------------ parameter sets
+
+ParameterSet::ParameterSet(std::string_view name, float lower, float upper, float median,
+                           float distribution, float dilatation, float importance,
+                           const CList* colours, const NList* names)
+    : ParameterSetBase(lower, upper, median, distribution, dilatation, importance),
+      ps_name_(cut_name(name)) {
+  colours_.copy(colours);
+  names_.copy(names);
+}
+
+ParameterSetBase ParameterSet::get_PSB() const {
+  ParameterSetBase base;
+  base.set_range_lower_end(get_range_lower_end());
+  base.set_range_upper_end(get_range_upper_end());
+  base.set_median(get_median());
+  base.set_distribution(get_distribution());
+  base.set_dilatation(get_dilatation());
+  base.set_importance(get_importance());
+  return base;
+}
+
+void ParameterSet::copy(const ParameterSet* other) {
+  if (other == nullptr || other == this) return;
+  ps_name_ = other->ps_name_;
+  const ParameterSetBase base = other->get_PSB();
+  copy_PSB(&base);
+  colours_.copy(&other->colours_);
+  names_.copy(&other->names_);
+}
+
+void ParameterSet::show() const {
+  std::cout << "ParameterSet_name: " << ps_name_ << std::endl;
+  show_PSB();
+  colours_.show();
+  names_.show();
+  std::cout << std::endl;
+}
+
+void ParameterSet::write(std::ostream& out) const {
+  out << ps_name_ << '\n';
+  write_PSB(out);
+  colours_.write(out);
+  names_.write(out);
+  out << '\n';
+}
+
+ParameterSet* ParameterSet::read(std::istream& in) {
+  if (read_name(in, ps_name_) && read_PSB(in) && colours_.read(in)) names_.read(in);
+  return this;
+}
+
+// ------------------------------------------------------- parameter-set lists
+
+ParameterSet* PSList::add() {
+  sets_.push_back(std::make_unique<ParameterSet>());
+  return sets_.back().get();
+}
+
+ParameterSet* PSList::add(const ParameterSet* ps) {
+  if (ps == nullptr) return nullptr;
+  auto copy = std::make_unique<ParameterSet>();
+  copy->copy(ps);
+  sets_.push_back(std::move(copy));
+  return sets_.back().get();
+}
+
+void PSList::add(const PSList* other) {
+  if (other == nullptr) return;
+  // Indexing keeps this safe when other is this list.
+  const int count = other->get_number();
+  for (int i = 0; i < count; ++i) add(other->find(i));
+}
+
+ParameterSet* PSList::find(int i) {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return sets_[static_cast<std::size_t>(i)].get();
+}
+
+const ParameterSet* PSList::find(int i) const {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return sets_[static_cast<std::size_t>(i)].get();
+}
+
+void PSList::remove(int i) {
+  if (i < 0 || i >= get_number()) return;
+  sets_.erase(sets_.begin() + i);
+}
+
+void PSList::show() const {
+  for (const auto& set : sets_) set->show();
+  std::cout << std::endl;
+}
+
+void PSList::write(std::ostream& out) const {
+  out << "/* #: " << get_number() << " */ " << '\n' << '\n';
+  for (const auto& set : sets_) set->write(out);
+  out << '\n';
+}
+
+bool PSList::read(std::istream& in) {
+  int count = 0;
+  bool complete = read_count_frame(in, count);
+  for (int i = 0; complete && i < count; ++i) {
+    auto set = std::make_unique<ParameterSet>();
+    set->read(in);
+    complete = !in.fail();
+    if (complete) sets_.push_back(std::move(set));
+  }
+  if (!complete) {
+    std::cerr << "Error: parameter-set list breaks off or holds an unreadable word; reading stopped!"
+              << std::endl;
+  }
+  return complete;
+}

@@ -1,0 +1,370 @@
+// Piecewise-linear fuzzy sets and linguistic variables: polylines with their
+// ordered insertion and clean-up, the float list, fuzzy sets with match values
+// and clipped (instantiated) membership functions, term lists with the cover
+// merge, variables generated from parameter sets, and the variable list.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "tarnpara.h"
+
+// The smaller and the larger operand.
+float min(float a, float b);
+float max(float a, float b);
+
+// Prints the prompt, waits for one character from standard input.
+void wait_for_key_press();
+
+// A list of membership values.
+class FList {
+ public:
+  void add(float value) { values_.push_back(value); }
+  // The i-th value's storage; null outside 0..number-1.
+  float* find(int i);
+  // The i-th value; -1.0 outside 0..number-1.
+  float find_v(int i) const;
+  float operator[](int i) const { return find_v(i); }
+  // Removes the i-th value (1), or reports that there is none (-1).
+  int remove(int i);
+  void remove_all() { values_.clear(); }
+  // Sum over count; 0 for an empty list (nothing to divide).
+  float mean() const;
+  int get_number() const { return static_cast<int>(values_.size()); }
+  const std::vector<float>& values() const { return values_; }
+
+ private:
+  std::vector<float> values_;
+};
+
+// One polyline point (x, membership degree).
+class Point {
+ public:
+  Point() = default;
+  Point(float x, float y) : x_value_(x), y_value_(y) {}
+
+  void set_x(float x) { x_value_ = x; }
+  void set_y(float y) { y_value_ = y; }
+  float get_x() const { return x_value_; }
+  float get_y() const { return y_value_; }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in);
+
+ private:
+  float x_value_ = 0.0f;
+  float y_value_ = -1.0f;
+};
+
+// A polyline ordered by non-decreasing x; equal x in consecutive points forms
+// a vertical edge.
+class PList {
+ public:
+  // Appends without ordering.
+  void add(float x, float y) { points_.emplace_back(x, y); }
+  void add_PList(float x, float y) { add(x, y); }
+  // Ordered insertion; returns 0 (already there), 1 (into an empty list),
+  // 2 (new first point of a vertical edge at the start), 3 (after the first
+  // point of such an edge), 4 (before the last point, on a vertical edge at
+  // the end), 5 (new last point on that edge), 6 (after its predecessor).
+  int insert(float x, float y);
+  int insert(const Point* p) { return p != nullptr ? insert(p->get_x(), p->get_y()) : 0; }
+
+  // The i-th point; null outside 0..number-1.
+  Point* find(int i);
+  const Point* find(int i) const;
+  const Point* operator[](int i) const { return find(i); }
+  // Index of (x, y) when it is the first point with that x, else -1.
+  int find(float x, float y) const;
+  // Index of the first point with p's coordinates, else -1.
+  int find(const Point* p) const;
+  float find_x(int i) const;
+  float find_y(int i) const;
+
+  // Removes the i-th point; indices outside the list are ignored.
+  void remove(int i);
+  void remove_all() { points_.clear(); }
+  void copy(const PList* other);
+  void copy_PList(const PList* other) { copy(other); }
+
+  // The greatest y, at least 0.
+  float get_max_y() const;
+  // The x of the first point at height y. Without such a point a message is
+  // printed and the first point's x is returned (-1 for an empty polyline).
+  float get_first_x(float y) const;
+  // Appends the x of every point at height y, in order.
+  void get_x(FList* out, float y) const;
+
+  // Remove the middle points of runs of equal y (equal x).
+  void clear_horizontal_line();
+  void clear_vertical_line();
+  void clear_lines();
+
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in);
+
+  int get_number() const { return static_cast<int>(points_.size()); }
+  const std::vector<Point>& points() const { return points_; }
+
+ private:
+  std::vector<Point> points_;
+};
+
+// Term name, support and colour of a fuzzy set.
+class FuzzySetBase {
+ public:
+  FuzzySetBase() = default;
+  FuzzySetBase(std::string_view term, float lower, float upper, colourtype colour);
+
+  void set_linguistic_term(std::string_view term) { linguistic_term_ = cut_name(term); }
+  const char* get_linguistic_term() const { return linguistic_term_.c_str(); }
+  void set_lower_support_end(float x) { lower_support_end_ = x; }
+  void set_upper_support_end(float x) { upper_support_end_ = x; }
+  float get_lower_support_end() const { return lower_support_end_; }
+  float get_upper_support_end() const { return upper_support_end_; }
+  void set_fs_colour(colourtype colour) { fs_colour_.set_colour(colour); }
+  void set_fs_colour(const Colour& colour) { fs_colour_ = colour; }
+  colourtype get_fs_colour() const { return fs_colour_.get_colour(); }
+
+  void copy(const FuzzySetBase* other);
+  void copy_FSB(const FuzzySetBase* other) { FuzzySetBase::copy(other); }
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in);
+  void show_FSB() const { FuzzySetBase::show(); }
+  void write_FSB(std::ostream& out) const { FuzzySetBase::write(out); }
+  bool read_FSB(std::istream& in) { return FuzzySetBase::read(in); }
+
+ private:
+  std::string linguistic_term_ = "no_linguistic_term";
+  float lower_support_end_ = 0.0f;
+  float upper_support_end_ = 0.0f;
+  Colour fs_colour_;
+};
+
+// A fuzzy set with a polyline membership function (msf) and the function
+// clipped at the current match value (imsf).
+class PlimFuzzySet : public FuzzySetBase {
+ public:
+  PlimFuzzySet() = default;
+  PlimFuzzySet(std::string_view term, float lower, float upper, colourtype colour,
+               std::string_view function);
+
+  // The membership degree of x, taken strictly inside the support.
+  float membership(float x) const;
+  // Stores membership(x) as the match value and returns it.
+  float calculate_match_value(float x);
+  // Rebuilds imsf: msf clipped at the match value.
+  void build_imsf();
+
+  void set_match_value(float mv) { match_value_ = mv; }
+  float get_match_value() const { return match_value_; }
+  void set_function(std::string_view function) { function_.set_name(function); }
+  const char* get_function() const { return function_.get_name(); }
+  PList* get_msf() { return &msf_; }
+  const PList* get_msf() const { return &msf_; }
+  PList* get_imsf() { return &imsf_; }
+  const PList* get_imsf() const { return &imsf_; }
+
+  int get_msf_point_number() const { return msf_.get_number(); }
+  int get_imsf_point_number() const { return imsf_.get_number(); }
+  float get_msf_point_x(int i) const { return msf_.find_x(i); }
+  float get_msf_point_y(int i) const { return msf_.find_y(i); }
+  float get_imsf_point_x(int i) const { return imsf_.find_x(i); }
+  float get_imsf_point_y(int i) const { return imsf_.find_y(i); }
+
+  // Editing of the membership function (not used when evaluating).
+  void add_msf_point(float x, float y);
+  int delete_msf_point(int i);
+  void set_msf_point_x(int i, float x);
+  void set_msf_point_y(int i, float y);
+
+  FuzzySetBase get_FSB() const { return *this; }
+  void copy(const PlimFuzzySet* other);
+  void copy_PFS(const PlimFuzzySet* other) { copy(other); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in);
+
+ private:
+  PList msf_;
+  PList imsf_;
+  float match_value_ = -1.0f;
+  Name function_{"point_list"};
+};
+
+// The terms of a linguistic variable.
+class PlimList {
+ public:
+  virtual ~PlimList() = default;
+
+  PlimFuzzySet* add();
+  PlimFuzzySet* add_PFS() { return add(); }
+  // Appends the set with support [lower, upper] and the membership polyline
+  // (lower,0) (lower+left_flank,1) (upper-right_flank,1) (upper,0), the third
+  // point left out when it coincides with the second.
+  PlimFuzzySet* add(std::string_view term, float lower, float upper, float left_flank,
+                    float right_flank, colourtype colour);
+  PlimFuzzySet* add_PFS(std::string_view term, float lower, float upper, float left_flank,
+                        float right_flank, colourtype colour) {
+    return add(term, lower, upper, left_flank, right_flank, colour);
+  }
+
+  // The k-th set; null outside 0..number-1. Pointers stay valid until sets
+  // are added or removed.
+  PlimFuzzySet* find(int k);
+  const PlimFuzzySet* find(int k) const;
+  PlimFuzzySet* operator[](int k) { return find(k); }
+  // Index of the first set with that term, else -1.
+  int get_fs_index(std::string_view term) const;
+
+  float get_membership(float x, int k) const;
+  NList get_names_of_vars() const;
+  // 0 when the first set carries a match value of 0 or more, else -1 (also
+  // when there is no set).
+  int check_match() const;
+  void set_all_mvs(float mv);
+
+  // Merges set k's instantiated function into cover (upper envelope); 1.
+  int put_imsf_into_cover(PList* cover, int k) const;
+  static int above(const Point* p, const PList* line);
+  static int above(float x, float y, float x1, float y1, float x2, float y2);
+  static int picture(float* y, float x, float x1, float y1, float x2, float y2);
+  static int crosspoint(float* x, float* y, float x1, float y1, float x2, float y2, float x3,
+                        float y3, float x4, float y4);
+
+  // Per-set accessors by index; out-of-range indices read as 0 / -1 and
+  // write nothing.
+  colourtype get_fs_colour(int k) const;
+  void set_fs_colour(int k, colourtype colour);
+  float get_fs_lower_support_end(int k) const;
+  float get_fs_upper_support_end(int k) const;
+  void set_fs_lower_support_end(int k, float x);
+  void set_fs_upper_support_end(int k, float x);
+  float get_fs_match_value(int k) const;
+  void set_fs_match_value(int k, float mv);
+  int get_msf_point_number(int k) const;
+  int get_imsf_point_number(int k) const;
+  float get_msf_x(int k, int i) const;
+  float get_msf_y(int k, int i) const;
+  float get_imsf_x(int k, int i) const;
+  float get_imsf_y(int k, int i) const;
+  void set_msf_x(int k, int i, float x);
+  void set_msf_y(int k, int i, float y);
+  void add_msf_point(int k, float x, float y);
+  int delete_msf_point(int k, int i);
+
+  void copy(const PlimList* other);
+  void copy_PlimList(const PlimList* other) { PlimList::copy(other); }
+  void remove_all() { sets_.clear(); }
+  int get_number() const { return static_cast<int>(sets_.size()); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in);
+  void show_PL() const { PlimList::show(); }
+  void write_PL(std::ostream& out) const { PlimList::write(out); }
+  bool read_PL(std::istream& in) { return PlimList::read(in); }
+
+ private:
+  std::vector<PlimFuzzySet> sets_;
+};
+
+class CVList;
+
+// A linguistic variable: six parameters, its terms and its crisp value.
+// Variables are not copied implicitly; copy() takes over another's contents.
+class CombinedVariable : public ParameterSetBase, public PlimList {
+ public:
+  CombinedVariable() = default;
+  // Generates the terms from ps. A parameter set with fewer than two term
+  // names yields a variable without terms and a warning.
+  CombinedVariable(const ParameterSet* ps, std::string_view name);
+  CombinedVariable(const CombinedVariable&) = delete;
+  CombinedVariable& operator=(const CombinedVariable&) = delete;
+
+  // Fuzzifies x: 1, or -1 with a message when x is outside the range.
+  int set_value(float x);
+  void set_crisp_value(float x) { crisp_value_ = x; }
+  float get_crisp_value() const { return crisp_value_; }
+  void set_cv_name(std::string_view name);
+  const char* get_cv_name() const { return cv_name_.c_str(); }
+
+  // The six parameters; distribution, dilatation and importance pass through
+  // the checking setters.
+  ParameterSetBase get_PSB() const;
+  // Takes over parameters, terms, name and crisp value.
+  void copy(const CombinedVariable* other);
+  void copy_PlimList(const CombinedVariable* other) { PlimList::copy(other); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in);
+
+ private:
+  friend class CVList;
+  std::string cv_name_ = "empty_variable";
+  float crisp_value_ = -1.0f;
+  // The list holding this variable (told about renames), and the variable's
+  // rank in that list.
+  CVList* owner_ = nullptr;
+  std::uint64_t rank_ = 0;
+};
+
+// An ordered list of variables. Lookups by name find the first variable of
+// that name without scanning the list; elements keep their addresses.
+class CVList {
+ public:
+  CVList() = default;
+  CVList(const CVList&) = delete;
+  CVList& operator=(const CVList&) = delete;
+
+  CombinedVariable* add();
+  // Appends a copy of cv (nothing for null) and returns the copy.
+  CombinedVariable* add(const CombinedVariable* cv);
+  // Appends copies of other's variables whose names are not yet present.
+  void add(const CVList* other);
+
+  CombinedVariable* find(int i);
+  const CombinedVariable* find(int i) const;
+  CombinedVariable* operator[](int i) { return find(i); }
+  CombinedVariable* find_cv(std::string_view name) const;
+  int find_cv_by_pointer(const CombinedVariable* cv) const;
+  int find_cv_by_name(const CombinedVariable* cv) const;
+  // Removes the i-th variable; indices outside the list are ignored.
+  void remove(int i);
+  void remove_all();
+  int get_number() const { return static_cast<int>(items_.size()); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Appends the variables of a list text; stops with a message and false at
+  // a variable whose text breaks off (that variable is dropped).
+  bool read(std::istream& in);
+
+ private:
+  friend class CombinedVariable;
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  using Bucket = std::vector<CombinedVariable*>;  // same name, in list order
+
+  CombinedVariable* adopt(std::unique_ptr<CombinedVariable> cv);
+  void index_insert(CombinedVariable* cv);
+  void index_erase(CombinedVariable* cv, const std::string& name);
+  void renamed(CombinedVariable* cv, const std::string& old_name);
+
+  std::vector<std::unique_ptr<CombinedVariable>> items_;
+  std::unordered_map<std::string, Bucket, NameHash, std::equal_to<>> by_name_;
+  std::uint64_t next_rank_ = 0;
+};

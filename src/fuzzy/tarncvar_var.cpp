@@ -1,0 +1,245 @@
+// Linguistic variables: generation of the terms from a parameter set,
+// fuzzification, copying, the text formats, and the variable list with its
+// lookups by name.
+#include "tarncvar.h"
+
+#include <iostream>
+
+// ------------------------------------------------------------------ variables
+
+namespace {
+
+ParameterSetBase checked_parameters(const ParameterSet* ps) {
+  if (ps == nullptr) return ParameterSetBase();
+  return ParameterSetBase(ps->get_range_lower_end(), ps->get_range_upper_end(), ps->get_median(),
+                          ps->get_distribution(), ps->get_dilatation(), ps->get_importance());
+}
+
+colourtype colour_of(const CList* colours, int i) {
+  const Colour* colour = colours->find(i);
+  return colour != nullptr ? colour->get_colour() : white;
+}
+
+}  // namespace
+
+// The term centres are spread over a window of width 2w around the median
+// (w the largest half-width that fits into the range), pulled together by
+// the distribution; the dilatation sets the width of the sloped flanks. Every
+// step is rounded to float in exactly this order.
+CombinedVariable::CombinedVariable(const ParameterSet* ps, std::string_view name)
+    : ParameterSetBase(checked_parameters(ps)), cv_name_(cut_name(name)) {
+  const int n = ps != nullptr ? ps->get_NList()->get_number() : 0;
+  if (n < 2) {
+    // The term spacing divides by n - 1, so no terms can be placed.
+    std::cerr << "Warning: ParameterSet " << (ps != nullptr ? ps->get_ps_name() : "")
+              << " has fewer than two linguistic terms, CombinedVariable " << cv_name_
+              << " gets no terms!" << std::endl;
+    return;
+  }
+  const NList* names = ps->get_NList();
+  const CList* colours = ps->get_CList();
+  const float L = get_range_lower_end();
+  const float U = get_range_upper_end();
+  const float M = get_median();
+  const float D = get_distribution();
+  const float G = max(0.0f, min(get_dilatation(), 1.0f));
+  const float w = min(U - M, M - L);
+  const float W = 2 * w;
+  const float S = W * D;
+  const float step = S / static_cast<float>(n - 1);
+  const float f = step * G;
+  const float c0 = L + ((W - S) / 2 + ((M - L) - W / 2));
+
+  float lo = L;
+  float hi = c0 + step / 2 + f / 2;
+  add(names->find_n(0), lo, hi, 0, f, colour_of(colours, 0));
+  for (int i = 1; i < n - 1; ++i) {
+    lo = hi - f;
+    hi = lo + step + f;
+    add(names->find_n(i), lo, hi, f, f, colour_of(colours, i));
+  }
+  lo = hi - step / 2 - f / 2;
+  add(names->find_n(n - 1), lo, U, f, 0, colour_of(colours, n - 1));
+}
+
+int CombinedVariable::set_value(float x) {
+  if (x < get_range_lower_end() || x > get_range_upper_end()) {
+    std::cerr << "Crisp input out of range!" << std::endl;
+    return -1;
+  }
+  crisp_value_ = x;
+  const int count = get_number();
+  for (int k = 0; k < count; ++k) {
+    PlimFuzzySet* set = find(k);
+    set->calculate_match_value(x);
+    set->build_imsf();
+  }
+  return 1;
+}
+
+void CombinedVariable::set_cv_name(std::string_view name) {
+  if (name.size() > kNameChars) name = name.substr(0, kNameChars);
+  if (name == cv_name_) return;
+  std::string old_name = std::move(cv_name_);
+  cv_name_.assign(name);
+  if (owner_ != nullptr) owner_->renamed(this, old_name);
+}
+
+ParameterSetBase CombinedVariable::get_PSB() const {
+  ParameterSetBase base;
+  base.set_range_lower_end(get_range_lower_end());
+  base.set_range_upper_end(get_range_upper_end());
+  base.set_median(get_median());
+  base.set_distribution(get_distribution());
+  base.set_dilatation(get_dilatation());
+  base.set_importance(get_importance());
+  return base;
+}
+
+void CombinedVariable::copy(const CombinedVariable* other) {
+  if (other == nullptr || other == this) return;
+  copy_PSB(other);
+  PlimList::copy(other);
+  set_cv_name(other->cv_name_);
+  crisp_value_ = other->crisp_value_;
+}
+
+void CombinedVariable::show() const {
+  std::cout << "  cv_name: " << cv_name_ << std::endl;
+  std::cout << "crisp_value: " << crisp_value_ << '\t';
+  show_PSB();
+  show_PL();
+  std::cout << std::endl;
+}
+
+void CombinedVariable::write(std::ostream& out) const {
+  out << cv_name_ << ' ' << crisp_value_ << ' ';
+  write_PSB(out);
+  out << '\n';
+  write_PL(out);
+  out << '\n';
+}
+
+bool CombinedVariable::read(std::istream& in) {
+  std::string name;
+  if (!read_name(in, name)) return false;
+  set_cv_name(name);
+  return (in >> crisp_value_) && read_PSB(in) && read_PL(in);
+}
+
+// ------------------------------------------------------------- variable list
+
+CombinedVariable* CVList::adopt(std::unique_ptr<CombinedVariable> cv) {
+  cv->owner_ = this;
+  cv->rank_ = next_rank_++;
+  index_insert(cv.get());
+  items_.push_back(std::move(cv));
+  return items_.back().get();
+}
+
+void CVList::index_insert(CombinedVariable* cv) {
+  Bucket& bucket = by_name_[cv->cv_name_];
+  auto pos = bucket.end();
+  while (pos != bucket.begin() && (*(pos - 1))->rank_ > cv->rank_) --pos;
+  bucket.insert(pos, cv);
+}
+
+void CVList::index_erase(CombinedVariable* cv, const std::string& name) {
+  auto entry = by_name_.find(name);
+  if (entry == by_name_.end()) return;
+  Bucket& bucket = entry->second;
+  for (auto it = bucket.begin(); it != bucket.end(); ++it) {
+    if (*it == cv) {
+      bucket.erase(it);
+      break;
+    }
+  }
+  if (bucket.empty()) by_name_.erase(entry);
+}
+
+void CVList::renamed(CombinedVariable* cv, const std::string& old_name) {
+  index_erase(cv, old_name);
+  index_insert(cv);
+}
+
+CombinedVariable* CVList::add() { return adopt(std::make_unique<CombinedVariable>()); }
+
+CombinedVariable* CVList::add(const CombinedVariable* cv) {
+  if (cv == nullptr) return nullptr;
+  auto copy = std::make_unique<CombinedVariable>();
+  copy->copy(cv);
+  return adopt(std::move(copy));
+}
+
+void CVList::add(const CVList* other) {
+  if (other == nullptr || other == this) return;
+  for (const auto& cv : other->items_) {
+    if (find_cv(cv->cv_name_) == nullptr) add(cv.get());
+  }
+}
+
+CombinedVariable* CVList::find(int i) {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return items_[static_cast<std::size_t>(i)].get();
+}
+
+const CombinedVariable* CVList::find(int i) const {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return items_[static_cast<std::size_t>(i)].get();
+}
+
+CombinedVariable* CVList::find_cv(std::string_view name) const {
+  auto entry = by_name_.find(name);
+  return entry != by_name_.end() ? entry->second.front() : nullptr;
+}
+
+int CVList::find_cv_by_pointer(const CombinedVariable* cv) const {
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i].get() == cv) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int CVList::find_cv_by_name(const CombinedVariable* cv) const {
+  if (cv == nullptr) return -1;
+  const CombinedVariable* first = find_cv(cv->cv_name_);
+  return first != nullptr ? find_cv_by_pointer(first) : -1;
+}
+
+void CVList::remove(int i) {
+  if (i < 0 || i >= get_number()) return;
+  const auto pos = items_.begin() + i;
+  index_erase(pos->get(), (*pos)->cv_name_);
+  items_.erase(pos);
+}
+
+void CVList::remove_all() {
+  by_name_.clear();
+  items_.clear();
+}
+
+void CVList::show() const {
+  for (const auto& cv : items_) cv->show();
+  std::cout << std::endl;
+}
+
+void CVList::write(std::ostream& out) const {
+  out << "/* #: " << get_number() << " */" << '\n' << '\n';
+  for (const auto& cv : items_) cv->write(out);
+  out << '\n';
+}
+
+bool CVList::read(std::istream& in) {
+  int count = 0;
+  bool complete = read_count_frame(in, count);
+  for (int i = 0; complete && i < count; ++i) {
+    auto cv = std::make_unique<CombinedVariable>();
+    complete = cv->read(in);
+    if (complete) adopt(std::move(cv));
+  }
+  if (!complete) {
+    std::cerr << "Error: variable list breaks off or holds an unreadable word; reading stopped!"
+              << std::endl;
+  }
+  return complete;
+}

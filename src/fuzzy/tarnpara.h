@@ -1,0 +1,257 @@
+// Parameter sets: the compact description (range, median, shape factors,
+// importance, term names and colours) from which a linguistic variable is
+// generated, the lists that hold them, and their text formats.
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Every name of the fuzzy library (terms, variables, parameter sets, rule
+// sets) holds at most this many characters; longer texts, whether given by a
+// caller or read from a file, are cut to this length.
+inline constexpr std::size_t kNameChars = 39;
+
+// Returns text cut to kNameChars characters.
+std::string cut_name(std::string_view text);
+
+// Stream helpers shared by every reader of the library. Each returns false
+// once the stream has failed, so a reader stops at truncated or garbage input
+// instead of looping or allocating on the strength of a count it never meets.
+bool read_word(std::istream& in, std::string& word);
+bool read_name(std::istream& in, std::string& name);  // one word, cut to kNameChars
+// Reads a list head "/* #: n */": two words, the count, one word. The words
+// are not examined.
+bool read_count_frame(std::istream& in, int& count);
+// Writes a list head "/* #: n */ " (with its trailing blank).
+void write_count_frame(std::ostream& out, int count);
+
+enum colourtype : int {
+  violet,
+  blue,
+  light_blue,
+  turquoise,
+  green,
+  yellow,
+  orange,
+  red,
+  pink,
+  white,
+  black,
+  grey,
+  light_grey,
+  dark_grey,
+  dark_blue,
+  light_green,
+  dark_green,
+  light_red,
+  dark_red,
+  brown
+};
+
+// The name of a colour; "no_known_colour" for a value outside the enumeration.
+const char* colour_text(colourtype colour);
+// The colour of a name; white for any word that names no colour.
+colourtype colour_from_text(std::string_view word);
+
+// One linguistic term name.
+class Name {
+ public:
+  Name() = default;
+  explicit Name(std::string_view text) : nam_(cut_name(text)) {}
+
+  void set_name(std::string_view text) { nam_ = cut_name(text); }
+  const char* get_name() const { return nam_.c_str(); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in) { return read_name(in, nam_); }
+
+ private:
+  std::string nam_ = "no_lingiustic_term";
+};
+
+// The term names of a parameter set, in term order.
+class NList {
+ public:
+  NList() = default;
+  // The default names for n terms.
+  explicit NList(int n);
+
+  void add(std::string_view text) { names_.emplace_back(text); }
+  // The i-th entry; null outside 0..number-1.
+  Name* find(int i);
+  const Name* find(int i) const;
+  // The i-th name text; "" outside 0..number-1.
+  const char* find_n(int i) const;
+  const char* operator[](int i) const { return find_n(i); }
+  void copy(const NList* other);
+  void remove_all() { names_.clear(); }
+  int get_number() const { return static_cast<int>(names_.size()); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Appends the names of a list text to the existing entries.
+  bool read(std::istream& in);
+
+ private:
+  std::vector<Name> names_;
+};
+
+// One display colour.
+class Colour {
+ public:
+  Colour() = default;
+  explicit Colour(colourtype colour) : colour_(colour) {}
+
+  void set_colour(colourtype colour) { colour_ = colour; }
+  colourtype get_colour() const { return colour_; }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  bool read(std::istream& in);
+
+ private:
+  colourtype colour_ = white;
+};
+
+// The colours of a parameter set's terms, in term order.
+class CList {
+ public:
+  CList() = default;
+  // The default colours for n terms.
+  explicit CList(int n);
+
+  void add(colourtype colour) { colours_.emplace_back(colour); }
+  // The i-th entry; null outside 0..number-1.
+  Colour* find(int i);
+  const Colour* find(int i) const;
+  const Colour* find_ct(int i) const { return find(i); }
+  const Colour* operator[](int i) const { return find(i); }
+  void copy(const CList* other);
+  void remove_all() { colours_.clear(); }
+  int get_number() const { return static_cast<int>(colours_.size()); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Appends the colours of a list text to the existing entries.
+  bool read(std::istream& in);
+
+ private:
+  std::vector<Colour> colours_;
+};
+
+// The six numbers of a parameter set.
+class ParameterSetBase {
+ public:
+  ParameterSetBase() = default;
+  // Stores the values and corrects out-of-range ones with a warning each.
+  ParameterSetBase(float lower, float upper, float median, float distribution, float dilatation,
+                   float importance);
+
+  void set_range_lower_end(float value) { range_lower_end_ = value; }
+  void set_range_upper_end(float value) { range_upper_end_ = value; }
+  void set_median(float value) { median_ = value; }
+  // These three clamp into their ranges with the constructor's warnings.
+  void set_distribution(float value);
+  void set_dilatation(float value);
+  void set_importance(float value);
+
+  float get_range_lower_end() const { return range_lower_end_; }
+  float get_range_upper_end() const { return range_upper_end_; }
+  float get_median() const { return median_; }
+  float get_distribution() const { return distribution_; }
+  float get_dilatation() const { return dilatation_; }
+  float get_importance() const { return importance_; }
+
+  // Takes over all six values unchecked.
+  void copy(const ParameterSetBase* other);
+  void copy_PSB(const ParameterSetBase* other) { ParameterSetBase::copy(other); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Reads the six values without range checks.
+  bool read(std::istream& in);
+  void show_PSB() const { ParameterSetBase::show(); }
+  void write_PSB(std::ostream& out) const { ParameterSetBase::write(out); }
+  bool read_PSB(std::istream& in) { return ParameterSetBase::read(in); }
+
+ private:
+  float range_lower_end_ = -100.0f;
+  float range_upper_end_ = 100.0f;
+  float median_ = 0.0f;
+  float distribution_ = 0.95f;
+  float dilatation_ = 0.0f;
+  float importance_ = 1.0f;
+};
+
+// A named parameter set with one name and one colour per term.
+class ParameterSet : public ParameterSetBase {
+ public:
+  ParameterSet() = default;
+  // Checks the six values like ParameterSetBase and copies both lists (the
+  // caller keeps the lists it passed; a null list counts as empty).
+  ParameterSet(std::string_view name, float lower, float upper, float median, float distribution,
+               float dilatation, float importance, const CList* colours, const NList* names);
+
+  void set_ps_name(std::string_view name) { ps_name_ = cut_name(name); }
+  const char* get_ps_name() const { return ps_name_.c_str(); }
+
+  // A copy of the six values; distribution, dilatation and importance pass
+  // through the checking setters (and warn when out of range).
+  ParameterSetBase get_PSB() const;
+  // Takes over name, values (through get_PSB), colours and term names.
+  void copy(const ParameterSet* other);
+
+  CList* get_CList() { return &colours_; }
+  const CList* get_CList() const { return &colours_; }
+  NList* get_NList() { return &names_; }
+  const NList* get_NList() const { return &names_; }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Reads name, values, colours and names; the lists are appended to. The
+  // stream's state tells whether the text was complete.
+  ParameterSet* read(std::istream& in);
+
+ private:
+  CList colours_;
+  NList names_;
+  std::string ps_name_ = "default_ParameterSet";
+};
+
+// An ordered list of parameter sets; elements keep their addresses while the
+// list grows.
+class PSList {
+ public:
+  PSList() = default;
+  PSList(const PSList&) = delete;
+  PSList& operator=(const PSList&) = delete;
+
+  // Appends a default parameter set and returns it.
+  ParameterSet* add();
+  // Appends a copy of ps (nothing for null) and returns the copy.
+  ParameterSet* add(const ParameterSet* ps);
+  // Appends copies of all of other's elements in order.
+  void add(const PSList* other);
+  // The i-th element; null outside 0..number-1.
+  ParameterSet* find(int i);
+  const ParameterSet* find(int i) const;
+  // Removes the i-th element; indices outside the list are ignored.
+  void remove(int i);
+  void remove_all() { sets_.clear(); }
+  int get_number() const { return static_cast<int>(sets_.size()); }
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Appends the sets of a list text. A set whose text breaks off is dropped,
+  // reading stops there with a message on standard error, and false is returned.
+  bool read(std::istream& in);
+
+ private:
+  std::vector<std::unique_ptr<ParameterSet>> sets_;
+};
