@@ -1,0 +1,282 @@
+// Rule base: terms ("variable IS linguistic term"), premise lists, rules,
+// blocks of rules concluding on one variable, and the rule set that owns the
+// parameter sets, variables and operator set its rules use; the rule file
+// format and rule evaluation.
+#pragma once
+
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "tarncvar.h"
+#include "tarnoper.h"
+#include "tarnpara.h"
+
+// Result codes of the rule readers.
+inline constexpr int kReadBrokenOff = 0;       // the text ends early or holds a bad number
+inline constexpr int kReadOk = 1;              //
+inline constexpr int kReadUnknownVariable = 2;  // a term names a variable not in the list
+
+// One statement "variable IS linguistic term". A term identifies its variable
+// by name, which is all the rule base uses of it. It may also carry a
+// reference to the variable it was built from (not owned) so that a rule set
+// can copy that variable when the rule is added; terms stored in a rule set
+// hold the name only, so no stored rule can refer to a destroyed variable.
+class Term {
+ public:
+  Term() = default;
+  Term(const CombinedVariable* cv, std::string_view lt);
+
+  // Remembers cv and its name (no name for null).
+  void set_cv(const CombinedVariable* cv);
+  const CombinedVariable* get_cv() const { return cv_; }
+  void set_cv_name(std::string_view name);
+  const char* get_cv_name() const { return cv_name_.c_str(); }
+  bool has_cv() const { return !cv_name_.empty(); }
+  void forget_cv() { cv_ = nullptr; }
+  void set_lt(std::string_view lt) { lt_ = cut_name(lt); }
+  const char* get_lt() const { return lt_.c_str(); }
+
+  void copy(const Term* t);
+  // 1 when both exist with equal terms and equal variable names, else 0.
+  static int compare(const Term* a, const Term* b);
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Reads "name IS term"; the name must be that of a variable in vars.
+  int read(std::istream& in, const CVList* vars);
+  void make_ShortString(std::ostream& out) const;
+
+ private:
+  std::string cv_name_;
+  const CombinedVariable* cv_ = nullptr;
+  std::string lt_ = "no_linguistic_term";
+};
+
+// The premises of a rule, in order.
+class TList {
+ public:
+  Term* add();
+  Term* add(Term t);
+  Term* add(const CombinedVariable* cv, std::string_view lt);
+  // The i-th term, appending default terms while the list is shorter; null
+  // for a negative index.
+  Term* find(int i);
+  const Term* get(int i) const;  // null outside 0..number-1
+  const char* find_cv_name(int i) const;
+  const char* find_lt(int i) const;
+  void copy(const TList* other);
+  static int compare(const TList* a, const TList* b);
+  // Removes term i (1), or reports that there is none (-1).
+  int remove(int i);
+  void remove_all() { terms_.clear(); }
+  int get_number() const { return static_cast<int>(terms_.size()); }
+  void forget_cvs();
+
+  void show() const;
+  void show(const ConcatOperator* op) const;
+  void write(std::ostream& out, const ConcatOperator* op) const;
+  // Reads a premise list; the word between two terms goes into op.
+  int read(std::istream& in, ConcatOperator* op, const CVList* vars);
+  void make_ShortString(std::ostream& out) const;
+
+ private:
+  std::vector<Term> terms_;
+};
+
+// IF premises (combined by the aggregate operator) THEN conclusion WITH
+// CERTAINTY c.
+class Rule {
+ public:
+  void set_rs_term(const Term* t);
+  void set_ls_t_list(const TList* list);
+  void set_certainty(float c) { certainty_ = c; }
+  void set_aggregate_operator(concat_operator op) { aggregate_operator_.set_oper(op); }
+  void set_aggregate_operator(const ConcatOperator* op);
+
+  Term* get_rs_term() { return &rs_term_; }
+  const Term* get_rs_term() const { return &rs_term_; }
+  TList* get_ls_t_list() { return &ls_t_list_; }
+  const TList* get_ls_t_list() const { return &ls_t_list_; }
+  float get_certainty() const { return certainty_; }
+  const ConcatOperator* get_aggregate_operator() const { return &aggregate_operator_; }
+  concat_operator get_aggregate_operator_op() const { return aggregate_operator_.get_oper(); }
+  int get_ls_t_list_number() const { return ls_t_list_.get_number(); }
+  const char* get_right_side_cv_name() const { return rs_term_.get_cv_name(); }
+  const char* get_right_side_lt() const { return rs_term_.get_lt(); }
+  const char* get_left_side_cv_name(int j) const { return ls_t_list_.find_cv_name(j); }
+  const char* get_left_side_lt(int j) const { return ls_t_list_.find_lt(j); }
+  void set_left_side_cv(int j, const CombinedVariable* cv);
+  void set_right_side_cv(const CombinedVariable* cv) { rs_term_.set_cv(cv); }
+  void set_left_side_lt(int j, std::string_view lt);
+  void set_right_side_lt(std::string_view lt) { rs_term_.set_lt(lt); }
+  void forget_cvs();
+
+  void copy(const Rule* r);
+  static int compare(const Rule* a, const Rule* b);
+
+  void show() const;
+  void write(std::ostream& out) const;
+  int read(std::istream& in, const CVList* vars);
+  void make_ShortString(std::ostream& out) const;
+
+ private:
+  Term rs_term_;
+  TList ls_t_list_;
+  float certainty_ = 0.0f;
+  ConcatOperator aggregate_operator_;
+};
+
+// Rules concluding on one variable (that of the first rule).
+class RuleBlock {
+ public:
+  Rule* add();
+  // Appends a copy of r unless an equal rule is there; the copy, or null.
+  Rule* add(const Rule* r);
+  Rule* find(int i);
+  const Rule* find(int i) const;
+  int find(const Rule* r) const;
+  void copy(const RuleBlock* other);
+  // Removes rule i (1), or reports that there is none (-1).
+  int remove(int i);
+  void remove_all() { rules_.clear(); }
+  int get_number() const { return static_cast<int>(rules_.size()); }
+  // The name of the variable the block concludes on; "" when empty.
+  const char* conclusion_name() const;
+
+  int get_operand_number(int i) const;
+  float get_certainty(int i) const;
+  concat_operator get_aggregate_operator(int i) const;
+  const char* get_right_side_cv_name(int i) const;
+  const char* get_right_side_lt(int i) const;
+  const char* get_left_side_cv_name(int i, int j) const;
+  const char* get_left_side_lt(int i, int j) const;
+
+  void show() const;
+  void write(std::ostream& out) const;
+  int read(std::istream& in, const CVList* vars);
+  void make_ShortString(std::ostream& out) const;
+
+ private:
+  std::vector<Rule> rules_;
+};
+
+// A rule base with its own parameter sets, variables and operator set.
+class RuleSet {
+ public:
+  RuleSet();
+  RuleSet(const RuleSet&) = delete;
+  RuleSet& operator=(const RuleSet&) = delete;
+
+  // Appends a copy of b (an empty block for null).
+  void add(const RuleBlock* b);
+  void add_all_RuleBlocks(const RuleSet* other);
+  // Adds a rule (1) to the block of its conclusion variable, skipping a rule
+  // equal to one already there, and copies the variables the terms refer to
+  // into the variable list unless one of that name is present. Refuses, with
+  // a message and -1, a rule whose terms name no variable.
+  int add_Rule(const TList* premises, const Term* conclusion, concat_operator op, float certainty);
+  int add_BasicRule(const CombinedVariable* in, std::string_view in_lt,
+                    const CombinedVariable* out, std::string_view out_lt, float certainty);
+  int add_ComplexRule(const CombinedVariable* in1, std::string_view lt1,
+                      const CombinedVariable* in2, std::string_view lt2,
+                      const CombinedVariable* out, std::string_view out_lt, concat_operator op,
+                      float certainty);
+
+  // Block i (read only; blocks change through the operations of the set).
+  const RuleBlock* find(int i) const;
+  const RuleBlock* operator[](int i) const { return find(i); }
+  // Index of the block concluding on a variable of that name, -1 when none;
+  // the scan stops at the first empty block.
+  int search(const CombinedVariable* cv) const;
+  int search(std::string_view name) const;
+  // The rule set's own variable of that name, or null.
+  CombinedVariable* get_cv(std::string_view name) const { return cv_list_->find_cv(name); }
+
+  int remove(int i);
+  int remove(const CombinedVariable* cv);
+  // Removes every premise on cv, rules left without premise and blocks left
+  // without rules, the block concluding on cv, and cv's copy.
+  void remove_cv_and_its_approaches(const CombinedVariable* cv);
+  void remove_all();
+
+  // The defuzzified value of the own variable named like cv, or -1.
+  float evaluate(const CombinedVariable* cv);
+  float evaluate(std::string_view name);
+  // Fills the match values of v's terms from the rules (1), or fails (-1).
+  int internal_evaluate(CombinedVariable* v);
+
+  void set_rs_name(std::string_view name) { rs_name_ = cut_name(name); }
+  const char* get_rs_name() const { return rs_name_.c_str(); }
+  PSList* get_ps_list() { return ps_list_.get(); }
+  CVList* get_cv_list() { return cv_list_.get(); }
+  OperatorSet* get_operator_set() { return operator_set_.get(); }
+  const OperatorSet* get_operator_set() const { return operator_set_.get(); }
+  // The setters take over the object; null installs an empty one.
+  void set_ps_list(std::unique_ptr<PSList> list);
+  void set_cv_list(std::unique_ptr<CVList> list);
+  void set_operator_set(std::unique_ptr<OperatorSet> set);
+  int get_number() const { return static_cast<int>(blocks_.size()); }
+  int get_rule_block_number() const { return get_number(); }
+
+  // Per-rule access by (block, rule[, premise]) index. Variables are
+  // returned as the rule set's own copies (null when absent).
+  float get_certainty(int b, int r) const;
+  concat_operator get_aggregate_operator(int b, int r) const;
+  int get_operand_number(int b, int r) const;
+  CombinedVariable* get_left_side_cv(int b, int r, int j) const;
+  const char* get_left_side_lt(int b, int r, int j) const;
+  CombinedVariable* get_right_side_cv(int b, int r) const;
+  const char* get_right_side_lt(int b, int r) const;
+  void set_certainty(int b, int r, float c);
+  void set_aggregate_operator(int b, int r, concat_operator op);
+  void set_left_side_cv(int b, int r, int j, const CombinedVariable* cv);
+  void set_left_side_lt(int b, int r, int j, std::string_view lt);
+  void set_right_side_cv(int b, int r, const CombinedVariable* cv);
+  void set_right_side_lt(int b, int r, std::string_view lt);
+
+  void show() const;
+  void write(std::ostream& out) const;
+  // Appends what the file holds: 1, or 2 when a rule names a variable that
+  // is not in the variable list or the text breaks off (reported).
+  int read(std::istream& in);
+  void make_ShortString(std::ostream& out) const;
+
+ private:
+  Rule* rule_at(int b, int r);
+  const Rule* rule_at(int b, int r) const;
+  void name_in_use();
+  void blocks_changed() { index_valid_ = false; }
+  void rebuild_index() const;
+  void copy_variable(const CombinedVariable* cv);
+  int premise_pass(const RuleBlock& block);
+  void rule_pass(const RuleBlock& block);
+  bool rule_strength(const Rule& rule, float* strength);
+
+  std::string rs_name_ = "empty_rule_set";
+  std::unique_ptr<PSList> ps_list_;
+  std::unique_ptr<CVList> cv_list_;
+  std::unique_ptr<OperatorSet> operator_set_;
+  std::vector<RuleBlock> blocks_;
+
+  // Block lookup by conclusion name, rebuilt after the blocks change: the
+  // first block of each name before the first empty block.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> block_index_;
+  mutable bool index_valid_ = false;
+  mutable bool scan_open_ = true;  // no empty block met while indexing
+
+  // Evaluation state: blocks on the current evaluation path (to detect rule
+  // blocks that depend on each other in a cycle), whether a cycle was met,
+  // and the value list reused by every rule.
+  std::vector<int> evaluating_;
+  bool cycle_found_ = false;
+  FList values_;
+};

@@ -1,0 +1,137 @@
+// Rule evaluation: computes an output variable of a rule set from its
+// fuzzified inputs, evaluating intermediate variables (outputs of other
+// blocks used as premises) first and using their terms' match values.
+#include "tarnrule.h"
+
+#include <iostream>
+
+namespace {
+
+void report(const char* text) { std::cerr << text << std::endl; }
+
+}  // namespace
+
+float RuleSet::evaluate(const CombinedVariable* cv) {
+  if (cv == nullptr) {
+    internal_evaluate(nullptr);
+    return -1;
+  }
+  return evaluate(cv->get_cv_name());
+}
+
+float RuleSet::evaluate(std::string_view name) {
+  CombinedVariable* v = get_cv(name);
+  if (internal_evaluate(v) >= 1) {
+    const float x = accumulate(v, operator_set_.get());
+    v->set_crisp_value(x);
+    return x;
+  }
+  return v != nullptr ? v->get_crisp_value() : -1.0f;
+}
+
+// Rule blocks that depend on each other in a cycle would make the premise
+// pass recurse without end; the block about to be entered a second time on
+// the current path is reported once and the whole evaluation fails.
+int RuleSet::internal_evaluate(CombinedVariable* v) {
+  if (evaluating_.empty()) cycle_found_ = false;
+  if (v == nullptr) {
+    report("NULL pointer cannot be evaluated");
+    return -1;
+  }
+  v->set_crisp_value(-1);
+  const int b = search(v->get_cv_name());
+  if (b < 0) {
+    report("cv not in RuleSet");
+    return -1;
+  }
+  for (int open : evaluating_) {
+    if (open != b) continue;
+    std::cerr << "Error: rule blocks depend on each other in a cycle through " << v->get_cv_name()
+              << "; evaluation stopped!" << std::endl;
+    cycle_found_ = true;
+    return -1;
+  }
+  const RuleBlock& block = blocks_[static_cast<std::size_t>(b)];
+  evaluating_.push_back(b);
+  const int premises = premise_pass(block);
+  evaluating_.pop_back();
+  if (premises < 0) return -1;
+  v->set_all_mvs(0);
+  rule_pass(block);
+  return 1;
+}
+
+// Checks that every input variable was fuzzified and evaluates every
+// intermediate variable, each time it occurs. A failure inside an
+// intermediate variable leaves its terms as they were and does not stop this
+// evaluation, unless it was a cycle.
+int RuleSet::premise_pass(const RuleBlock& block) {
+  const int rules = block.get_number();
+  for (int r = 0; r < rules; ++r) {
+    const TList* premises = block.find(r)->get_ls_t_list();
+    const int count = premises->get_number();
+    for (int j = 0; j < count; ++j) {
+      CombinedVariable* p = get_cv(premises->find_cv_name(j));
+      if (p == nullptr) {
+        report("NULL pointer cannot be evaluated");
+        return -1;
+      }
+      if (search(p->get_cv_name()) < 0) {
+        if (p->check_match() < 0) {
+          report("not instanciated cv");
+          return -1;
+        }
+        continue;
+      }
+      internal_evaluate(p);
+      if (cycle_found_) return -1;
+    }
+  }
+  return 1;
+}
+
+// The strength of a rule's premises: the aggregate of the importance-joined
+// match values for several premises, the plain match value for one. A rule
+// naming a term its variable lacks (or without premises) does not fire and
+// is reported.
+bool RuleSet::rule_strength(const Rule& rule, float* strength) {
+  const TList* premises = rule.get_ls_t_list();
+  const int count = premises->get_number();
+  if (count == 0) return false;
+  values_.remove_all();
+  for (int j = 0; j < count; ++j) {
+    const CombinedVariable* p = get_cv(premises->find_cv_name(j));
+    const int k = p != nullptr ? p->get_fs_index(premises->find_lt(j)) : -1;
+    if (k < 0) {
+      std::cerr << "Warning: " << premises->find_cv_name(j) << " has no linguistic term "
+                << premises->find_lt(j) << "; rule skipped!" << std::endl;
+      return false;
+    }
+    const float mv = p->find(k)->get_match_value();
+    if (count == 1) {
+      *strength = mv;
+      return true;
+    }
+    values_.add(join_mv_with_importance(mv, p->get_importance(), operator_set_.get()));
+  }
+  *strength = aggregate(&values_, rule.get_aggregate_operator_op(), operator_set_.get());
+  return true;
+}
+
+void RuleSet::rule_pass(const RuleBlock& block) {
+  const OperatorSet* ops = operator_set_.get();
+  const int rules = block.get_number();
+  for (int r = 0; r < rules; ++r) {
+    const Rule& rule = *block.find(r);
+    float a = 0.0f;
+    if (!rule_strength(rule, &a)) continue;
+    CombinedVariable* out = get_cv(rule.get_right_side_cv_name());
+    const int k = out != nullptr ? out->get_fs_index(rule.get_right_side_lt()) : -1;
+    if (k < 0) {
+      std::cerr << "Warning: " << rule.get_right_side_cv_name() << " has no linguistic term "
+                << rule.get_right_side_lt() << "; rule skipped!" << std::endl;
+      continue;
+    }
+    inference(certify(a, rule.get_certainty(), ops), out->find(k), ops);
+  }
+}
