@@ -66,22 +66,4 @@ TEST(CBaseTest, ReadsHeaders) {
   }
 }
 
-TEST(CBaseTest, WrittenHeadersReadBackInSequence) {
-  std::stringstream file;
-  file << CBase("CGroup", 1) << CBase("CShift", 5);
-  CBase group("CGroup", 9);
-  CBase shift("CShift", 9);
-  CoutCapture capture;
-  EXPECT_TRUE(file >> group >> shift);
-  EXPECT_EQ(group.GetClassVersion(), 1);
-  EXPECT_EQ(shift.GetClassVersion(), 5);
-  EXPECT_EQ(capture.Text(), "");
-}
-
-TEST(CBaseTest, CutsLongClassNames) {
-  const std::string longName(kNameChars + 10, 'C');
-  CBase record(longName.c_str(), 1);
-  EXPECT_EQ(std::string(record.GetClassName()), longName.substr(0, kNameChars));
-}
-
 }  // namespace

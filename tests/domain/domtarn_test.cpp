@@ -95,17 +95,6 @@ class DomainTest : public ::testing::Test {
   const std::string scriptText = "PRINT \"x\"\r\n\t/* keep  layout */\n";
 };
 
-TEST_F(DomainTest, StartsEmpty) {
-  CShiftSchedulingDomain domain;
-  EXPECT_STREQ(domain.GetClassName(), "CShiftSchedulingDomain");
-  EXPECT_EQ(domain.GetClassVersion(), 1);
-  EXPECT_EQ(domain.GetLengthOfCycle(), 0);
-  EXPECT_STREQ(domain.GetStaticData(), "");
-  EXPECT_EQ(domain.GetEvaluation(), 0.0f);
-  EXPECT_EQ(Written(domain), "0 CShiftSchedulingDomain 1\n\nLengthOfCycle 0\n" + Count(0) + "\n" +
-                                 Count(0) + "\n" + Count(0) + Count(0));
-}
-
 TEST_F(DomainTest, WrittenFileReadsBackUnchanged) {
   const std::string text = Head(script, 2) + Groups(3) + Shifts(2) + Plan(14) + Rows(3, 14);
   const std::string file = Scratch(".dom");
@@ -121,11 +110,6 @@ TEST_F(DomainTest, WrittenFileReadsBackUnchanged) {
   EXPECT_EQ(domain.GetSchedule()[2][13], 1);
   EXPECT_EQ(domain.GetStaticData(), scriptText);
   EXPECT_EQ(Written(domain), text);
-
-  const std::string copy = Scratch(".copy.dom");
-  domain.Write(copy);
-  std::ifstream in(copy);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
 }
 
 // Every read starts from the same loaded domain, so the table also shows
@@ -162,8 +146,6 @@ TEST_F(DomainTest, ReadingStopsAtTheFirstProblem) {
        "Shift schedule does not allocate for entire cycle length in group #2\n", 1, 3, 2, 7, 2},
       {"empty file", "", problem("expected the header line and the script file name"), 2, 3, 3, 14,
        3},
-      {"cycle length not a number", "0 CShiftSchedulingDomain 1 " + script + " LengthOfCycle x",
-       problem("expected the cycle length after the word LengthOfCycle"), 2, 3, 3, 14, 3},
       {"cycle of no weeks", Head(script, 0) + Groups(1),
        problem("cycle length 0 is not between 1 and 306783378 weeks"), 2, 3, 3, 14, 3},
       {"cycle too long", Head(script, 306783379),
@@ -178,17 +160,10 @@ TEST_F(DomainTest, ReadingStopsAtTheFirstProblem) {
        Head(script, 1) + Groups(1) + Shifts(1) + Count(7) + Count(2) +
            "0 COperating 1 1 2 3 0 COperating 1 1 2",
        problem("expected cell #1 of operating plan day #0"), 1, 1, 1, 0, 3},
-      {"plan day count missing", Head(script, 1) + Groups(1) + Shifts(1) + Count(7) + "/* #:",
-       problem("expected the number of cells of operating plan day #0"), 1, 1, 1, 0, 3},
-      {"row count missing", Head(script, 1) + Groups(1) + Shifts(1) + Plan(7),
-       problem("expected the number of schedule rows"), 1, 1, 1, 7, 0},
       {"entry not a number",
        Head(script, 1) + Groups(2) + Shifts(1) + Plan(7) + Count(2) + Count(7) + seven + Count(7) +
            "1 1 1 x",
        problem("expected entry #3 of schedule row #1"), 1, 2, 1, 7, 1},
-      {"record of another class",
-       Head(script, 1) + Count(1) + "0 CShift 1 G0 1\n" + Shifts(1) + Plan(7) + Rows(1, 7),
-       "error\nCShift CGroup\n", 1, 1, 1, 7, 1},
       {"script missing", Head("no-such.scr", 1) + Groups(1) + Shifts(1) + Plan(7) + Rows(1, 7),
        "CDomainInstance: couldn't find static data file\nFailed to read StaticDataFile\n", 1, 1, 1,
        7, 1},
@@ -236,6 +211,7 @@ TEST_F(DomainTest, ScriptTextFitsTheBufferOrIsRefused) {
   const std::string fits(limit, 'a');
   const std::string tooLong(limit + 1, 'b');
   CShiftSchedulingDomain domain;
+  EXPECT_STREQ(domain.GetStaticData(), "");
   CoutCapture capture;
   EXPECT_TRUE(domain.SetStaticData(fits));
   EXPECT_FALSE(domain.SetStaticData(tooLong));
@@ -276,40 +252,33 @@ TEST_F(DomainTest, CheckPlanTestsCountsCoverAndPairs) {
                       Plan(7) + Rows(6, 7));
   TestDomain domain;
   domain.Read(file);
-  struct Case {
-    const char* label;
-    CIntMatrix schedule;
+  struct Change {
+    std::size_t group, day;
+    int entry;
   };
-  CIntMatrix extraDayOff = kValidWeek;
-  extraDayOff[0][5] = 0;
-  CIntMatrix nobodyOffMonday = kValidWeek;
-  std::swap(nobodyOffMonday[4][0], nobodyOffMonday[4][6]);
-  // Groups 0 and 2 are off on Thursday: counts and cover hold, pairs do not.
-  CIntMatrix pairSplit = kValidWeek;
-  pairSplit[1] = {1, 1, 1, 1, 1, 0, 0};
-  pairSplit[2] = {1, 1, 1, 0, 0, 1, 1};
-  CIntMatrix unknownShift = kValidWeek;
-  unknownShift[3][6] = 9;
-  CIntMatrix negativeShift = kValidWeek;
-  negativeShift[5][0] = -1;
+  const auto changed = [](std::initializer_list<Change> changes) {
+    CIntMatrix schedule = kValidWeek;
+    for (const Change& c : changes) schedule[c.group][c.day] = c.entry;
+    return schedule;
+  };
   CIntMatrix rowShort = kValidWeek;
   rowShort[5].pop_back();
-  CIntMatrix rowMissing = kValidWeek;
-  rowMissing.pop_back();
-  const Case failing[] = {
-      {"shift worked too often", extraDayOff},
-      {"Monday uncovered", nobodyOffMonday},
-      {"pair split", pairSplit},
-      {"unknown shift", unknownShift},
-      {"negative shift", negativeShift},
+  const CIntMatrix rowMissing(kValidWeek.begin(), kValidWeek.end() - 1);
+  const std::pair<const char*, CIntMatrix> failing[] = {
+      {"shift worked too often", changed({{0, 5, 0}})},
+      {"Monday uncovered", changed({{4, 0, 1}, {4, 6, 0}})},
+      // Groups 0 and 2 are off on Thursday: counts and cover hold, pairs do not.
+      {"pair split", changed({{1, 3, 1}, {1, 6, 0}, {2, 3, 0}, {2, 5, 1}})},
+      {"unknown shift", changed({{3, 6, 9}})},
+      {"negative shift", changed({{5, 0, -1}})},
       {"row short", rowShort},
       {"row missing", rowMissing},
   };
   domain.SetSchedule(kValidWeek);
   EXPECT_TRUE(domain.CheckPlan());
-  for (const Case& c : failing) {
-    SCOPED_TRACE(c.label);
-    domain.SetSchedule(c.schedule);
+  for (const auto& [label, schedule] : failing) {
+    SCOPED_TRACE(label);
+    domain.SetSchedule(schedule);
     EXPECT_FALSE(domain.CheckPlan());
   }
 }
