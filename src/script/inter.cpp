@@ -1,1 +1,254 @@
-// Placeholder: replaced when this unit is built.
+// Interpreter of the evaluation script language: reading the script text,
+// the run's shared operations, the preliminary pass over labels and
+// procedures, and the main pass that dispatches every word to its statement.
+#include "inter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <istream>
+#include <streambuf>
+
+#include "inter_state.h"
+
+using script_limits::kFormulaChars;
+using script_limits::kNameChars;
+
+namespace {
+
+bool is_space(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// A read-only stream buffer over part of the script text, for number extraction.
+class TViewBuffer : public std::streambuf {
+ public:
+  explicit TViewBuffer(std::string_view view) {
+    // The buffer is only read; the stream interface wants non-const pointers.
+    char* begin = const_cast<char*>(view.data());
+    setg(begin, begin, begin + view.size());
+  }
+  std::size_t consumed() const { return static_cast<std::size_t>(gptr() - eback()); }
+};
+
+}  // namespace
+
+TScriptReader::TScriptReader(std::string_view text) : text(text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && is_space(text[i])) ++i;
+    if (i == text.size()) break;
+    word_starts.push_back(static_cast<std::uint32_t>(i));
+    while (i < text.size() && !is_space(text[i])) ++i;
+    word_ends.push_back(static_cast<std::uint32_t>(i));
+  }
+}
+
+std::string_view TScriptReader::word(std::size_t i) const {
+  return fit(text.substr(word_starts[i], word_ends[i] - word_starts[i]), kFormulaChars);
+}
+
+std::string_view TScriptReader::next_word() {
+  while (pos < text.size() && is_space(text[pos])) ++pos;
+  const std::size_t start = pos;
+  while (pos < text.size() && !is_space(text[pos])) ++pos;
+  end = pos == text.size();
+  return fit(text.substr(start, pos - start), kFormulaChars);
+}
+
+std::optional<float> TScriptReader::next_number() {
+  TViewBuffer buffer(text.substr(pos));
+  std::istream input(&buffer);
+  float value = 0;
+  input >> value;
+  pos += buffer.consumed();
+  end = input.eof() || pos == text.size();
+  if (input.fail()) return std::nullopt;
+  return value;
+}
+
+void TScriptReader::seek(std::size_t position) {
+  pos = std::min(position, text.size());
+  end = false;
+}
+
+int TScriptReader::words_before(std::size_t position) const {
+  return static_cast<int>(std::upper_bound(word_ends.begin(), word_ends.end(), position) -
+                          word_ends.begin());
+}
+
+void TScriptReader::skip_from_start(int count) {
+  if (count <= 0) {
+    seek(0);
+    return;
+  }
+  if (static_cast<std::size_t>(count) > word_ends.size()) {
+    pos = text.size();
+    end = true;
+    return;
+  }
+  pos = word_ends[static_cast<std::size_t>(count) - 1];
+  end = pos == text.size();
+}
+
+int TScriptReader::find_declaration(std::string_view keyword, std::string_view name) {
+  auto [entry, fresh] = declarations.try_emplace(std::string(keyword));
+  auto& targets = entry->second;
+  if (fresh) {
+    // One scan pairs every keyword with the word after it, as a search from the
+    // start would; the first pair of each name is the one a search finds.
+    const std::size_t n = word_ends.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      if (word(i) != keyword || i + 1 >= n) continue;
+      targets.try_emplace(word(i + 1), static_cast<int>(i + 2));
+      ++i;
+    }
+  }
+  auto found = targets.find(fit(name, kFormulaChars));
+  const int words = found != targets.end() ? found->second : static_cast<int>(word_ends.size());
+  skip_from_start(words);
+  if (found == targets.end()) {
+    pos = text.size();
+    end = true;
+  }
+  return words;
+}
+
+TScriptRun::TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars)
+    : Vars(vars != nullptr ? std::move(vars) : std::make_unique<TVarlist>()),
+      Controls(std::make_unique<TVarlist>()),
+      reader(text) {}
+
+std::string_view TScriptRun::read_word() {
+  ++number_of_tokens;
+  return reader.next_word();
+}
+
+std::string TScriptRun::read_name() {
+  return std::string(fit(read_word(), kNameChars));
+}
+
+std::string TScriptRun::read_formula() {
+  return std::string(read_word());
+}
+
+std::optional<float> TScriptRun::read_number() {
+  ++number_of_tokens;
+  return reader.next_number();
+}
+
+void TScriptRun::jump_to(std::size_t position) {
+  reader.seek(position);
+  number_of_tokens = reader.words_before(position);
+}
+
+std::string& TScriptRun::resolve_name(std::string& name) {
+  Vars->real_name(name);
+  if (name.size() > kNameChars) name.resize(kNameChars);
+  return name;
+}
+
+std::string& TScriptRun::resolve_formula(std::string& formula) {
+  return Vars->real_name(formula);
+}
+
+float TScriptRun::compute(std::string_view formula) {
+  return compute_formula(formula, *Vars);
+}
+
+std::string TScriptRun::at_token() const {
+  return " at token #" + std::to_string(number_of_tokens);
+}
+
+void TScriptRun::stop() {
+  halted = true;
+}
+
+void TScriptRun::stop(std::string_view message) {
+  std::cout << '\n' << message << '\n';
+  halted = true;
+}
+
+void skip_comment(TScriptRun& run) {
+  int open = 1;
+  while (open > 0 && !run.reader.at_end()) {
+    const std::string_view w = run.read_word();
+    if (w == "/*") ++open;
+    if (w == "*/") --open;
+  }
+}
+
+namespace {
+
+// Records every label and procedure name in the control list before the run.
+// Labels and procedures share one name space; the first declaration counts.
+void preliminary_pass(TScriptRun& run) {
+  while (!run.reader.at_end()) {
+    const std::string_view w = run.read_word();
+    if (w == "/*") {
+      skip_comment(run);
+      continue;
+    }
+    if (w != "LABEL" && w != "PROCEDURE") continue;
+    const bool label = w == "LABEL";
+    const std::string name = run.read_name();
+    if (run.Controls->in_list(name) == 0) {
+      run.Controls->insert(name, "1", 0);
+      continue;
+    }
+    std::cout << (label ? "\nWarning: Label " : "\nWarning: Procedure ") << name
+              << " does exitst more than one time ...\n";
+  }
+}
+
+using TDispatchTable = std::unordered_map<std::string_view, TStatementHandler>;
+
+const TDispatchTable& dispatch_table() {
+  static const TDispatchTable table = [] {
+    TDispatchTable t;
+    for (auto family :
+         {core_statements(), control_statements(), fuzzy_statements(), evaltree_statements()}) {
+      for (const TStatement& s : family) t.emplace(s.keyword, s.run);
+    }
+    return t;
+  }();
+  return table;
+}
+
+void main_pass(TScriptRun& run) {
+  const TDispatchTable& table = dispatch_table();
+  long statements = 0;
+  while (!run.stopped() && !run.reader.at_end()) {
+    if (++statements > script_limits::kMaxStatements) {
+      run.stop("Error: more than " + std::to_string(script_limits::kMaxStatements) + " statements" +
+               run.at_token());
+      return;
+    }
+    run.token = run.read_word();
+    // Unknown words, declarations and their names are passed over.
+    auto it = table.find(run.token);
+    if (it != table.end()) it->second(run);
+    run.token = {};
+  }
+}
+
+}  // namespace
+
+TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars) {
+  TScriptRun run(pText != nullptr ? std::string_view(pText) : std::string_view(),
+                 std::move(importvars));
+  preliminary_pass(run);
+  run.tablename = "empty";
+  run.Rules = new_rule_set();
+  run.reader.seek(0);
+  run.number_of_tokens = 0;
+  main_pass(run);
+  run.Controls.reset();
+  run.Vars.reset();
+  run.Rules.reset();
+  return run.Evals;
+}
+
+TEvalTree* interpret(const char* pText, TVarlist* importvars) {
+  return interpret(pText, std::unique_ptr<TVarlist>(importvars));
+}

@@ -1,0 +1,15 @@
+// Interpreter of the evaluation script language: runs a script text over a
+// variable store and hands back the evaluation tree the script built.
+#pragma once
+
+#include <memory>
+
+class TEvalTree;
+class TVarlist;
+
+// Runs the script `pText` over the store `importvars`. The interpreter takes
+// over the store (created with new by the caller) and frees it at the end of
+// the run. Returns the evaluation tree built by the script, owned by the
+// caller, or null when the script built none.
+TEvalTree* interpret(const char* pText, TVarlist* importvars);
+TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars);

@@ -1,0 +1,165 @@
+// Core statements of the script language: comments, LET, PRINT, INPUT,
+// DELETE and MEMDUMP.
+#include <cctype>
+#include <cstdlib>
+#include <iostream>
+
+#include "inter_state.h"
+
+namespace {
+
+void warn_not_a_variable(std::string_view name) {
+  std::cout << "\nWarning: " << name << " is not a valid variable\n";
+}
+
+// LET name = formula: the formula's index expressions are resolved first, so
+// x[i] names the element the current i selects. LET name : formula: indexed
+// names with a symbolic index stand for the list of all present elements.
+void statement_let(TScriptRun& run) {
+  std::string name = run.read_name();
+  const std::string_view separator = run.read_word();
+  if (separator != "=" && separator != ":") {
+    run.stop("Error: '= or :' missing in LET " + name + " =|:" + std::string(separator) +
+             run.at_token());
+    return;
+  }
+  const bool resolve = separator == "=";
+  std::string formula = run.read_formula();
+  run.resolve_name(name);
+  if (resolve) run.resolve_formula(formula);
+  TVarlist& vars = *run.Vars;
+  if (vars.in_list(name) == 0) {
+    vars.insert(name, formula, 0);
+  } else {
+    vars.set_formula(name, formula);
+    vars.set_comp(name, 1);
+  }
+  TVariable& var = *vars.find(name);
+  if (!resolve) {
+    formula = var.get_formula();
+    var.set_formula(vars.substitute(formula));
+  }
+  const float value = run.compute(formula);
+  // Computing may not add variables, so `var` still refers to the same entry.
+  var.set_value(value);
+  var.set_comp(1);
+}
+
+// Prints a quoted text that may span several words; white space between the
+// words becomes one blank. No line break follows.
+void print_text(TScriptRun& run, std::string_view word) {
+  if (word == "\"") {
+    std::cout << ' ';
+    word = run.read_word();
+  } else {
+    word.remove_prefix(1);
+  }
+  while (!word.empty() && word.back() != '"') {
+    std::cout << word << ' ';
+    word = run.read_word();
+  }
+  if (word.empty() || word == "\"") return;
+  if (word.front() == '"') word.remove_prefix(1);
+  word.remove_suffix(1);
+  std::cout << word;
+}
+
+void statement_print(TScriptRun& run) {
+  const std::string_view word = run.read_word();
+  if (!word.empty() && word.front() == '"') {
+    print_text(run, word);
+    return;
+  }
+  if (word == "CR") {
+    std::cout << '\n';
+    return;
+  }
+  std::string name(fit(word, script_limits::kNameChars));
+  run.resolve_name(name);
+  const TVariable* var = run.Vars->find(name);
+  if (var == nullptr) {
+    std::cout << "\nDynaTARN++: Warning: variable " << name << " does not exist.";
+    return;
+  }
+  const std::string_view formula = var->get_formula();
+  if (!formula.empty() && formula.front() == '"') {
+    std::cout << formula.substr(1, formula.size() >= 2 ? formula.size() - 2 : 0);
+  } else {
+    std::cout << var->get_value();
+  }
+}
+
+bool contains_letter(std::string_view word) {
+  for (char c : word) {
+    if (std::isalpha(static_cast<unsigned char>(c)) != 0) return true;
+  }
+  return false;
+}
+
+// INPUT name: one word from standard input. A quoted word is a text; a word
+// with any letter counts as 0; anything else is read as a decimal number.
+void statement_input(TScriptRun& run) {
+  const std::string name = run.read_name();
+  std::string typed;
+  std::cin >> typed;
+  if (typed.size() > script_limits::kFormulaChars) typed.resize(script_limits::kFormulaChars);
+  const bool text = !typed.empty() && typed.front() == '"';
+  const bool letters = !text && contains_letter(typed);
+  const float value = text || letters ? 0.0f : static_cast<float>(std::atof(typed.c_str()));
+  std::string formula = letters ? std::string(1, '0') : typed;
+  run.resolve_formula(formula);
+  TVarlist& vars = *run.Vars;
+  if (vars.in_list(name) == 0) {
+    vars.insert(name, formula, value);
+    return;
+  }
+  vars.set_formula(name, formula);
+  vars.set_value(name, value);
+  vars.set_comp(name, 1);
+}
+
+void statement_delete(TScriptRun& run) {
+  std::string name = run.read_name();
+  run.resolve_name(name);
+  if (name == "RULESET") {
+    run.Rules = new_rule_set();
+    return;
+  }
+  if (name == "EVALTREE" && delete_evaltree(run)) return;
+  if (name == "ALL") {
+    run.Vars = std::make_unique<TVarlist>();
+    return;
+  }
+  if (run.Vars->in_list(name) == 0) {
+    warn_not_a_variable(name);
+    return;
+  }
+  run.Vars->remove(name);
+  remove_fuzzy_variable(run, name);
+}
+
+void statement_memdump(TScriptRun& run) {
+  std::string name = run.read_name();
+  if (name == "ALL") {
+    run.Vars->show();
+    return;
+  }
+  run.resolve_name(name);
+  if (show_fuzzy_variable(run, name)) return;
+  if (run.Vars->in_list(name) != 0) {
+    run.Vars->show(name);
+    return;
+  }
+  warn_not_a_variable(name);
+}
+
+constexpr TStatement kCoreStatements[] = {
+    {"/*", skip_comment},       {"LET", statement_let},       {"PRINT", statement_print},
+    {"INPUT", statement_input}, {"DELETE", statement_delete}, {"MEMDUMP", statement_memdump},
+};
+
+}  // namespace
+
+std::span<const TStatement> core_statements() {
+  return kCoreStatements;
+}

@@ -1,0 +1,137 @@
+// State of one interpreter run, shared by the statement families (core,
+// control flow, fuzzy statements, evaluation tree), and the word reader over
+// the script text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "expint.h"
+
+class TEvalTree;
+
+namespace script_limits {
+// Bounds that keep every run finite in time and memory.
+inline constexpr long kMaxStatements = 50'000'000;
+inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LOOP levels each
+}  // namespace script_limits
+
+// The run's rule set. It holds nothing until the fuzzy statements provide the
+// fuzzy library's rule set here.
+struct TRules {};
+
+// Reads the script text the way a string stream's word extraction does:
+// white space separates words, a read at the end yields an empty word, and the
+// read position is a character offset that jumps can return to.
+class TScriptReader {
+ public:
+  explicit TScriptReader(std::string_view text);
+
+  // The next word, cut to the word size; empty at the end of the text.
+  std::string_view next_word();
+  // A number by the stream's floating-point extraction (it may end inside a
+  // word); nothing when no number stands there.
+  std::optional<float> next_number();
+  // True once a read has reached the end of the text; a jump clears it.
+  bool at_end() const { return end; }
+  std::size_t position() const { return pos; }
+  void seek(std::size_t position);
+  // Number of words of the text that end at or before `position`.
+  int words_before(std::size_t position) const;
+  // Moves to the place reached by reading `count` words from the start.
+  void skip_from_start(int count);
+  // Searches from the start for the word `keyword` directly followed by `name`
+  // (each `keyword` takes the word after it, matching or not) and moves just
+  // past the name. Returns the number of words read: up to the name, or every
+  // word of the text when there is no such pair (the reader is then at the end).
+  int find_declaration(std::string_view keyword, std::string_view name);
+
+ private:
+  std::string_view text;
+  std::size_t pos = 0;
+  bool end = false;
+  std::vector<std::uint32_t> word_starts;
+  std::vector<std::uint32_t> word_ends;
+  // Per keyword: name -> words read up to the name, for the first such pair.
+  std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
+
+  std::string_view word(std::size_t i) const;
+};
+
+// Everything one run works on. Statement handlers read their operands through
+// the counted read operations and end the run with stop().
+class TScriptRun {
+ public:
+  TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars);
+
+  std::unique_ptr<TVarlist> Vars;      // the script's variables
+  std::unique_ptr<TVarlist> Controls;  // labels, procedures and open constructs
+  std::unique_ptr<TRules> Rules;
+  TEvalTree* Evals = nullptr;       // handed to the caller at the end
+  std::string tablename = "empty";  // rule table file of the fuzzy statements
+  std::string_view token;           // the current word
+  int number_of_tokens = 0;         // words read so far
+  int branch = 0;                   // innermost IF: 1 taken, -1 not taken, 0 none
+  int if_cascade = 0;
+  int for_cascade = 0;
+  int loop_cascade = 0;
+  int proc_cascade = 0;
+  TScriptReader reader;
+
+  // Counted reads: every word read adds one to number_of_tokens.
+  std::string_view read_word();
+  std::string read_name();     // a word cut to the name size
+  std::string read_formula();  // a word cut to the formula size
+  std::optional<float> read_number();
+  // Continues reading at `position`; the count becomes the words before it.
+  void jump_to(std::size_t position);
+
+  // Resolves the index expressions of a name (cut to the name size) or a formula.
+  std::string& resolve_name(std::string& name);
+  std::string& resolve_formula(std::string& formula);
+  // Computes a formula against Vars.
+  float compute(std::string_view formula);
+
+  // " at token #<count>", the position part of the stopping messages.
+  std::string at_token() const;
+  // Ends the run; the message, if any, is printed between line breaks.
+  void stop();
+  void stop(std::string_view message);
+  bool stopped() const { return halted; }
+
+ private:
+  bool halted = false;
+};
+
+// A statement: its keyword and the handler that runs it after the keyword was read.
+using TStatementHandler = void (*)(TScriptRun&);
+struct TStatement {
+  std::string_view keyword;
+  TStatementHandler run;
+};
+
+// The statement families; each lives in its own file.
+std::span<const TStatement> core_statements();
+std::span<const TStatement> control_statements();
+std::span<const TStatement> fuzzy_statements();
+std::span<const TStatement> evaltree_statements();
+
+// Skips a comment after its opening word: nested comments end with the
+// closing word that balances every opening word.
+void skip_comment(TScriptRun& run);
+
+// Rule-set services that the core statements need, provided with the fuzzy statements.
+std::unique_ptr<TRules> new_rule_set();
+// Prints the rule set's fuzzy variable `name`; false when there is none.
+bool show_fuzzy_variable(TScriptRun& run, std::string_view name);
+// Removes the rule set's fuzzy variable `name` and the rules that use it.
+void remove_fuzzy_variable(TScriptRun& run, std::string_view name);
+
+// Evaluation-tree service of DELETE EVALTREE, provided with the tree statements:
+// removes the tree's variable and frees the tree; false when no tree exists.
+bool delete_evaltree(TScriptRun& run);

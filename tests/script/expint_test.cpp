@@ -1,0 +1,170 @@
+// Tests of the variable store: duplicates and removal, lookups, the two
+// displays and the variables file.
+#include "expint.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "capture.h"
+
+namespace {
+
+std::string names_of(const TVarlist& store) {
+  std::string names;
+  for (std::size_t i = 0; i < store.number(); ++i) {
+    if (i > 0) names += ' ';
+    names += store.get(i).get_name();
+  }
+  return names;
+}
+
+std::string slurp(const std::string& file) {
+  std::ifstream in(file);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(VariableStore, FirstEntryOfANameWinsUntilRemoved) {
+  TVarlist store;
+  store.insert("a", "1", 0);
+  store.insert("a", "2", 5);
+  EXPECT_EQ(store.get_entries(), 2u);
+  EXPECT_EQ(store.get_value("a"), 0.0f);
+  EXPECT_EQ(store.get_comp("a"), 0);
+  store.remove("a");
+  EXPECT_EQ(store.get_entries(), 1u);
+  EXPECT_EQ(store.get_value("a"), 5.0f);
+  EXPECT_EQ(store.get_comp("a"), 1);
+  EXPECT_STREQ(store.get_formula("a"), "2");
+}
+
+TEST(VariableStore, RemovalKeepsOrderAndTheIndexInStep) {
+  TVarlist store;
+  for (const char* n : {"x", "a", "y", "a", "z"}) store.insert(n, n, 1);
+  store.set_value("a", 10);  // the first a
+  store.remove("x");         // the head goes: every position shifts
+  EXPECT_EQ(names_of(store), "a y a z");
+  EXPECT_EQ(store.get_value("a"), 10.0f);
+  store.remove("a");
+  EXPECT_EQ(names_of(store), "y a z");
+  EXPECT_EQ(store.get_value("a"), 1.0f);
+  store.remove("y");
+  store.set_value("z", 7);
+  EXPECT_EQ(store.get(1).get_value(), 7.0f);
+  store.remove("missing");
+  EXPECT_EQ(store.get_entries(), 2u);
+  store.remove("a");
+  store.remove("z");
+  EXPECT_EQ(store.get_entries(), 0u);
+  EXPECT_EQ(store.in_list("z"), 0);
+}
+
+TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
+  TVarlist store;
+  EXPECT_EQ(store.in_list("q"), 0);
+  store.insert("b", "(1+1)", 0);
+  store.set_value("q", 3);
+  store.set_formula("q", "x");
+  store.set_comp("q", 1);
+  EXPECT_EQ(store.get_entries(), 1u);
+  EXPECT_EQ(store.get_value("q"), 0.0f);
+  EXPECT_EQ(store.get_formula("q"), nullptr);
+  EXPECT_EQ(store.get_comp("q"), 0);
+  // Setting a value does not make a variable computed.
+  store.set_value("b", 4);
+  EXPECT_EQ(store.get_comp("b"), 0);
+  EXPECT_EQ(store.get_value("b"), 4.0f);
+}
+
+TEST(VariableStore, OverlongNamesAndFormulasAreCutConsistently) {
+  TVarlist store;
+  const std::string long_name(100, 'n');
+  const std::string long_formula(200, '1');
+  store.insert(long_name, long_formula, 1);
+  EXPECT_EQ(std::string(store.get(0).get_name()).size(), script_limits::kNameChars);
+  EXPECT_EQ(std::string(store.get(0).get_formula()).size(), script_limits::kFormulaChars);
+  EXPECT_EQ(store.in_list(long_name), 1);
+  EXPECT_EQ(store.in_list(long_name.substr(0, 79)), 1);
+}
+
+TEST(VariableStore, ShowListsEveryVariableWithItsLabels) {
+  TVarlist store;
+  {
+    CaptureStdout out;
+    store.show();
+    store.show("a");
+    EXPECT_EQ(out.text(), "\n\nList of Variables:\nempty list ...\nempty list ...\n");
+  }
+  store.insert("a", "(b+1)", 3);
+  store.insert("b", "2", 0);
+  CaptureStdout out;
+  store.show();
+  store.show("b");
+  store.show("missing");
+  EXPECT_EQ(out.text(),
+            "\n\nList of Variables:\n"
+            "\nName   : a\nFormula  : (b+1)\nValue  : 3\nComputed : TRUE\n----"
+            "\nName   : b\nFormula  : 2\nValue  : 0\nComputed : FALSE\n----"
+            "\nName     : b\nFormula  : 2\nValue    : 0\nComputed : FALSE");
+}
+
+TEST(VariablesFile, WritesCountLineThenOneLinePerVariable) {
+  TVarlist store;
+  store.insert("a", "(b+1)", 3);
+  store.insert("b", "2", 2);
+  store.insert("c", "0.333333", 1.0f / 3.0f);
+  std::ostringstream out;
+  store.write(out);
+  EXPECT_EQ(out.str(), "/* #: 3 */ \na (b+1) 3\nb 2 2\nc 0.333333 0.333333");
+}
+
+TEST(VariablesFile, EmptyStoreWritesAnEmptyFile) {
+  TVarlist store;
+  store.write("empty_vars.dat");
+  EXPECT_EQ(slurp("empty_vars.dat"), "");
+  TVarlist other;
+  other.read("empty_vars.dat");
+  EXPECT_EQ(other.get_entries(), 0u);
+}
+
+TEST(VariablesFile, RoundTripMarksZeroValuesNotComputed) {
+  TVarlist store;
+  store.insert("x", "\"Team1\"", 0);
+  store.insert("y", "7.5", 7.5f);
+  store.insert("z", "(x+1)", 1.2345678f);
+  store.write("round.dat");
+  TVarlist back;
+  back.insert("first", "1", 1);
+  back.read("round.dat");
+  ASSERT_EQ(back.get_entries(), 4u);
+  EXPECT_EQ(names_of(back), "first x y z");
+  EXPECT_STREQ(back.get_formula("x"), "\"Team1\"");
+  EXPECT_EQ(back.get_comp("x"), 0);
+  EXPECT_EQ(back.get_value("y"), 7.5f);
+  EXPECT_EQ(back.get_comp("y"), 1);
+  EXPECT_EQ(back.get_value("z"), 1.23457f);
+}
+
+TEST(VariablesFile, ReadingStopsAtMissingOrBrokenInput) {
+  struct Case {
+    const char* text;
+    unsigned int entries;
+  } cases[] = {
+      {"/* #: 0 */", 0}, {"/* #: 3 */ a 1 1 b 2 2", 2}, {"/* #: 2 */ a 1 x b 2 2", 0}, {"/* #:", 0},
+      {"", 0},           {"/* #: -4 */ a 1 1", 0},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.text);
+    TVarlist store;
+    store.read(in);
+    EXPECT_EQ(store.get_entries(), c.entries) << c.text;
+  }
+  TVarlist store;
+  store.read("no_such_file.dat");
+  EXPECT_EQ(store.get_entries(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+// Tests of the interpreter: the word reader, the run's ownership rules, and
+// whole scripts replayed from tests/script/cases (<name>.scr with the exact
+// expected output in <name>.out, optional standard input in <name>.in and an
+// optional variables file <name>.vars loaded into the store first).
+#include "inter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "capture.h"
+#include "expint.h"
+#include "inter_state.h"
+
+namespace {
+
+std::string run_script(const std::string& text, std::unique_ptr<TVarlist> vars = nullptr,
+                       const std::string& input = "") {
+  FeedStdin in(input);
+  CaptureStdout out;
+  EXPECT_EQ(interpret(text.c_str(), std::move(vars)), nullptr);
+  return out.text();
+}
+
+std::string slurp(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(ScriptReader, ReadsWordsLikeAStreamAndFindsPositionsAgain) {
+  TScriptReader reader("  LET x\t=\n(1+2)  ");
+  EXPECT_EQ(reader.next_word(), "LET");
+  EXPECT_EQ(reader.position(), 5u);
+  EXPECT_EQ(reader.next_word(), "x");
+  EXPECT_EQ(reader.next_word(), "=");
+  EXPECT_EQ(reader.next_word(), "(1+2)");
+  EXPECT_FALSE(reader.at_end());
+  EXPECT_EQ(reader.next_word(), "");
+  EXPECT_TRUE(reader.at_end());
+  EXPECT_EQ(reader.words_before(0), 0);
+  EXPECT_EQ(reader.words_before(5), 1);
+  EXPECT_EQ(reader.words_before(6), 1);
+  reader.skip_from_start(2);
+  EXPECT_FALSE(reader.at_end());
+  EXPECT_EQ(reader.next_word(), "=");
+  reader.skip_from_start(9);
+  EXPECT_TRUE(reader.at_end());
+}
+
+TEST(ScriptReader, AWordEndingTheTextEndsTheReading) {
+  TScriptReader reader("a b");
+  reader.next_word();
+  EXPECT_FALSE(reader.at_end());
+  reader.next_word();
+  EXPECT_TRUE(reader.at_end());
+  reader.skip_from_start(2);
+  EXPECT_TRUE(reader.at_end());
+  reader.seek(0);
+  EXPECT_FALSE(reader.at_end());
+}
+
+TEST(ScriptReader, OverlongWordsAreCutAndConsumedWhole) {
+  const std::string text = std::string(200, 'w') + " next";
+  TScriptReader reader(text);
+  EXPECT_EQ(reader.next_word().size(), script_limits::kFormulaChars);
+  EXPECT_EQ(reader.next_word(), "next");
+}
+
+TEST(ScriptReader, NumbersAreExtractedLikeAStreamDoes) {
+  TScriptReader reader(" 5abc 2.5e1 word");
+  EXPECT_EQ(reader.next_number(), 5.0f);
+  EXPECT_EQ(reader.next_word(), "abc");
+  EXPECT_EQ(reader.next_number(), 25.0f);
+  EXPECT_EQ(reader.next_number(), std::nullopt);
+}
+
+TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
+  struct Case {
+    const char* text;
+    const char* name;
+    int words;
+    const char* then;
+  } cases[] = {
+      {"GOTO x LABEL x PRINT", "x", 4, "PRINT"},
+      {"LABEL LABEL x LABEL x y", "x", 5, "y"},
+      {"/* LABEL x */ LABEL x z", "x", 3, "*/"},
+      {"LABEL y", "x", 2, ""},
+  };
+  for (const Case& c : cases) {
+    TScriptReader reader(c.text);
+    EXPECT_EQ(reader.find_declaration("LABEL", c.name), c.words) << c.text;
+    EXPECT_EQ(reader.next_word(), c.then) << c.text;
+  }
+}
+
+TEST(Interpret, TakesOverTheStoreAndReturnsNoTreeWithoutEvaltree) {
+  auto* vars = new TVarlist();
+  vars->insert("LengthOfCycle", "6", 6);
+  CaptureStdout out;
+  EXPECT_EQ(interpret("PRINT LengthOfCycle", vars), nullptr);
+  EXPECT_EQ(interpret(nullptr, static_cast<TVarlist*>(nullptr)), nullptr);
+  EXPECT_EQ(interpret("", std::make_unique<TVarlist>()), nullptr);
+  EXPECT_EQ(out.text(), "6");
+}
+
+TEST(Interpret, NoStateSurvivesARun) {
+  // Labels, open constructs and variables of one run are gone in the next.
+  EXPECT_EQ(run_script("LABEL l LET a = 1 IF (1) THEN FOR i = 1 TO 5 STEP 1 EXIT"), "");
+  EXPECT_EQ(
+      run_script("GOTO l PRINT a NEXT i"),
+      "\nDynaTARN++: Warning: variable a does not exist.\nError: NEXT without FOR at token #6\n");
+}
+
+TEST(Interpret, LetOnANewVariableReferringToItselfGivesZero) {
+  EXPECT_EQ(run_script("LET x = (x+1) PRINT x"), "\nDynaTARN++: error in expression!\n0");
+}
+
+TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
+  const std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "cases";
+  int cases = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::filesystem::path script = entry.path();
+    if (script.extension() != ".scr") continue;
+    ++cases;
+    auto vars = std::make_unique<TVarlist>();
+    std::filesystem::path side = script;
+    if (std::filesystem::exists(side.replace_extension(".vars"))) vars->read(side.string());
+    const std::string input = slurp(side.replace_extension(".in"));
+    const std::string expected = slurp(side.replace_extension(".out"));
+    EXPECT_EQ(run_script(slurp(script), std::move(vars), input), expected)
+        << "case " << script.stem();
+  }
+  EXPECT_GT(cases, 0);
+}
+
+}  // namespace
