@@ -11,9 +11,6 @@
 
 #include "inter_state.h"
 
-using script_limits::kFormulaChars;
-using script_limits::kNameChars;
-
 namespace {
 
 bool is_space(char c) {
@@ -45,7 +42,8 @@ TScriptReader::TScriptReader(std::string_view text) : text(text) {
 }
 
 std::string_view TScriptReader::word(std::size_t i) const {
-  return fit(text.substr(word_starts[i], word_ends[i] - word_starts[i]), kFormulaChars);
+  return fit(text.substr(word_starts[i], word_ends[i] - word_starts[i]),
+             script_limits::kFormulaChars);
 }
 
 std::string_view TScriptReader::next_word() {
@@ -53,7 +51,7 @@ std::string_view TScriptReader::next_word() {
   const std::size_t start = pos;
   while (pos < text.size() && !is_space(text[pos])) ++pos;
   end = pos == text.size();
-  return fit(text.substr(start, pos - start), kFormulaChars);
+  return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
 }
 
 std::optional<float> TScriptReader::next_number() {
@@ -104,7 +102,7 @@ int TScriptReader::find_declaration(std::string_view keyword, std::string_view n
       ++i;
     }
   }
-  auto found = targets.find(fit(name, kFormulaChars));
+  auto found = targets.find(fit(name, script_limits::kFormulaChars));
   const int words = found != targets.end() ? found->second : static_cast<int>(word_ends.size());
   skip_from_start(words);
   if (found == targets.end()) {
@@ -125,7 +123,7 @@ std::string_view TScriptRun::read_word() {
 }
 
 std::string TScriptRun::read_name() {
-  return std::string(fit(read_word(), kNameChars));
+  return std::string(fit(read_word(), script_limits::kNameChars));
 }
 
 std::string TScriptRun::read_formula() {
@@ -144,7 +142,7 @@ void TScriptRun::jump_to(std::size_t position) {
 
 std::string& TScriptRun::resolve_name(std::string& name) {
   Vars->real_name(name);
-  if (name.size() > kNameChars) name.resize(kNameChars);
+  if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
   return name;
 }
 
@@ -199,6 +197,13 @@ void preliminary_pass(TScriptRun& run) {
     std::cout << (label ? "\nWarning: Label " : "\nWarning: Procedure ") << name
               << " does exitst more than one time ...\n";
   }
+}
+
+// Every run starts with a new, empty rule set of this name.
+std::unique_ptr<RuleSet> new_rule_set() {
+  auto rules = std::make_unique<RuleSet>();
+  rules->set_rs_name("RULESET");
+  return rules;
 }
 
 using TDispatchTable = std::unordered_map<std::string_view, TStatementHandler>;

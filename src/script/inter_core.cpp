@@ -122,7 +122,8 @@ void statement_delete(TScriptRun& run) {
   std::string name = run.read_name();
   run.resolve_name(name);
   if (name == "RULESET") {
-    run.Rules = new_rule_set();
+    // The replacement carries the rule set's default name.
+    run.Rules = std::make_unique<RuleSet>();
     return;
   }
   if (name == "EVALTREE" && delete_evaltree(run)) return;
@@ -135,7 +136,9 @@ void statement_delete(TScriptRun& run) {
     return;
   }
   run.Vars->remove(name);
-  remove_fuzzy_variable(run, name);
+  if (const CombinedVariable* cv = run.Rules->get_cv(name)) {
+    run.Rules->remove_cv_and_its_approaches(cv);
+  }
 }
 
 void statement_memdump(TScriptRun& run) {
@@ -145,7 +148,10 @@ void statement_memdump(TScriptRun& run) {
     return;
   }
   run.resolve_name(name);
-  if (show_fuzzy_variable(run, name)) return;
+  if (const CombinedVariable* cv = run.Rules->get_cv(name)) {
+    cv->show();
+    return;
+  }
   if (run.Vars->in_list(name) != 0) {
     run.Vars->show(name);
     return;

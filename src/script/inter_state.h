@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "expint.h"
+#include "tarnrule.h"
 
 class TEvalTree;
 
@@ -20,10 +21,6 @@ namespace script_limits {
 inline constexpr long kMaxStatements = 50'000'000;
 inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LOOP levels each
 }  // namespace script_limits
-
-// The run's rule set. It holds nothing until the fuzzy statements provide the
-// fuzzy library's rule set here.
-struct TRules {};
 
 // Reads the script text the way a string stream's word extraction does:
 // white space separates words, a read at the end yields an empty word, and the
@@ -71,12 +68,12 @@ class TScriptRun {
 
   std::unique_ptr<TVarlist> Vars;      // the script's variables
   std::unique_ptr<TVarlist> Controls;  // labels, procedures and open constructs
-  std::unique_ptr<TRules> Rules;
-  TEvalTree* Evals = nullptr;       // handed to the caller at the end
-  std::string tablename = "empty";  // rule table file of the fuzzy statements
-  std::string_view token;           // the current word
-  int number_of_tokens = 0;         // words read so far
-  int branch = 0;                   // innermost IF: 1 taken, -1 not taken, 0 none
+  std::unique_ptr<RuleSet> Rules;      // parameter sets, fuzzy variables, operators, rules
+  TEvalTree* Evals = nullptr;          // handed to the caller at the end
+  std::string tablename = "empty";     // rule table file of the fuzzy statements
+  std::string_view token;              // the current word
+  int number_of_tokens = 0;            // words read so far
+  int branch = 0;                      // innermost IF: 1 taken, -1 not taken, 0 none
   int if_cascade = 0;
   int for_cascade = 0;
   int loop_cascade = 0;
@@ -124,13 +121,6 @@ std::span<const TStatement> evaltree_statements();
 // Skips a comment after its opening word: nested comments end with the
 // closing word that balances every opening word.
 void skip_comment(TScriptRun& run);
-
-// Rule-set services that the core statements need, provided with the fuzzy statements.
-std::unique_ptr<TRules> new_rule_set();
-// Prints the rule set's fuzzy variable `name`; false when there is none.
-bool show_fuzzy_variable(TScriptRun& run, std::string_view name);
-// Removes the rule set's fuzzy variable `name` and the rules that use it.
-void remove_fuzzy_variable(TScriptRun& run, std::string_view name);
 
 // Evaluation-tree service of DELETE EVALTREE, provided with the tree statements:
 // removes the tree's variable and frees the tree; false when no tree exists.
