@@ -1,0 +1,289 @@
+// Tests of the fuzzy operators: the two-value, list and fuzzy-set forms,
+// the functions applying an operator set, defuzzification, the combination
+// of two variables and the operator-set text.
+#include "tarnoper.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fuzzy_test_support.h"
+
+namespace {
+
+using Flat = std::vector<float>;
+
+FList list_of(std::initializer_list<float> values) {
+  FList list;
+  for (float v : values) list.add(v);
+  return list;
+}
+
+float atan_product(float a, float b) {
+  const double pi = std::numbers::pi;
+  return static_cast<float>(std::atan(std::tan(a * pi / 2) * std::tan(b * pi / 2)));
+}
+
+TEST(OperatorTest, TwoValueForms) {
+  const float quarter_pi = static_cast<float>(std::numbers::pi / 4);
+  struct Case {
+    const char* what;
+    float got, expected;
+  };
+  const Case cases[] = {
+      {"min", TNorm::min(0.3f, 0.7f), 0.3f},
+      {"prod", TNorm::prod(0.5f, 0.25f), 0.125f},
+      {"max", TCoNorm::max(0.3f, 0.7f), 0.7f},
+      {"addition limited", TCoNorm::addition(0.7f, 0.6f), 1},
+      {"addition", TCoNorm::addition(0.25f, 0.5f), 0.75f},
+      {"fuzzy_and gamma 1", CompOp::fuzzy_and(0.2f, 0.6f, 1), 0.2f},
+      {"fuzzy_and gamma 0", CompOp::fuzzy_and(0.2f, 0.6f, 0), 0.4f},
+      {"fuzzy_and gamma 0.5", CompOp::fuzzy_and(0.2f, 0.6f, 0.5f), 0.3f},
+      {"fuzzy_or gamma 0.5", CompOp::fuzzy_or(0.2f, 0.6f, 0.5f), 0.5f},
+      {"ass_comp_and", CompOp::ass_comp_and(0.5f, 0.5f), quarter_pi},
+      {"ass_comp_or", CompOp::ass_comp_or(0.5f, 0.5f), 1 - quarter_pi},
+      {"ass_comp_and at 1", CompOp::ass_comp_and(1, 0.3f), 0},
+      {"ass_comp_or at 0", CompOp::ass_comp_or(0.4f, 0.0f), 0},
+      {"ass_comp_and above 1", CompOp::ass_comp_and(1.2f, 0.3f), -1},
+      {"ass_comp_or below 0", CompOp::ass_comp_or(0.5f, -0.1f), -1},
+      // Not scaled back into [0, 1].
+      {"ass_comp_and unscaled", CompOp::ass_comp_and(0.9f, 0.9f), atan_product(0.9f, 0.9f)},
+  };
+  for (const Case& c : cases) EXPECT_FLOAT_EQ(c.got, c.expected) << c.what;
+  EXPECT_GT(CompOp::ass_comp_and(0.9f, 0.9f), 1.5f);
+}
+
+TEST(OperatorTest, GammaOutsideTheUnitIntervalIsReported) {
+  PlimList sets;
+  PlimFuzzySet* set = sets.add("t", 0, 6, 2, 2, blue);
+  set->set_match_value(0.5f);
+  const FList values = list_of({0.2f, 0.4f});
+  Capture err(std::cerr);
+  EXPECT_EQ(CompOp::fuzzy_and(0.2f, 0.6f, 1.5f), -1);
+  EXPECT_EQ(CompOp::fuzzy_or(0.2f, 0.6f, -0.5f), -1);
+  EXPECT_EQ(CompOp::fuzzy_and(&values, 2), -1);
+  EXPECT_EQ(CompOp::fuzzy_or(&values, -1), -1);
+  CompOp::fuzzy_and(0.9f, set, 3);
+  EXPECT_EQ(set->get_match_value(), 0.5f);
+  std::string expected;
+  for (int i = 0; i < 5; ++i) expected += "gamma not in [0,1]!\n";
+  EXPECT_EQ(err.str(), expected);
+}
+
+TEST(OperatorTest, ListForms) {
+  const FList empty;
+  const FList values = list_of({0.5f, 0.25f, 0.75f});
+  const FList with_negative = list_of({0.5f, -0.3f});
+  struct Case {
+    const char* what;
+    float got, expected;
+  };
+  const Case cases[] = {
+      {"min of nothing", TNorm::min(&empty), 1},
+      {"prod of nothing", TNorm::prod(&empty), 1},
+      {"max of nothing", TCoNorm::max(&empty), 0},
+      {"addition of nothing", TCoNorm::addition(&empty), 0},
+      {"min", TNorm::min(&values), 0.25f},
+      {"max", TCoNorm::max(&values), 0.75f},
+      {"prod", TNorm::prod(&values), 0.09375f},
+      {"addition limited", TCoNorm::addition(&values), 1},
+      {"fuzzy_and", CompOp::fuzzy_and(&values, 0.5f), 0.5f * 0.25f + 0.5f * 0.5f},
+      {"fuzzy_or", CompOp::fuzzy_or(&values, 0), 0.5f},
+      {"ass_comp_and folds in order", CompOp::ass_comp_and(&values), atan_product(
+                                                                atan_product(0.5f, 0.25f), 0.75f)},
+      {"negative counts as 0", CompOp::ass_comp_and(&with_negative), 0},
+      {"ass_comp_or of nothing", CompOp::ass_comp_or(&empty), 0},
+  };
+  for (const Case& c : cases) EXPECT_FLOAT_EQ(c.got, c.expected) << c.what;
+}
+
+TEST(OperatorTest, FuzzySetFormsSetTheMatchValueAndClip) {
+  PlimList sets;
+  PlimFuzzySet* set = sets.add("t", 0, 6, 2, 2, blue);
+  set->set_match_value(0);
+  TNorm::min(0.4f, set);  // a set at 0 takes the degree
+  EXPECT_EQ(set->get_match_value(), 0.4f);
+  TNorm::min(0.7f, set);
+  EXPECT_EQ(set->get_match_value(), 0.4f);
+  TNorm::min(0.0f, set);  // a zero degree leaves the set
+  EXPECT_EQ(set->get_match_value(), 0.4f);
+  TNorm::prod(0.5f, set);
+  EXPECT_EQ(set->get_match_value(), 0.2f);
+  TCoNorm::max(0.5f, set);
+  EXPECT_EQ(set->get_match_value(), 0.5f);
+  EXPECT_EQ(points_of(*set->get_imsf()), Flat({0, 0, 1, 0.5f, 5, 0.5f, 6, 0}));
+  TCoNorm::addition(0.75f, set);
+  EXPECT_EQ(set->get_match_value(), 1);
+  CompOp::fuzzy_or(0.5f, set, 0.5f);
+  EXPECT_EQ(set->get_match_value(), 0.875f);
+}
+
+TEST(DefuzzificationTest, IntegrateWeightsTrapezoidsByTheirEndPoints) {
+  struct Case {
+    PList line;
+    float expected;
+  };
+  const Case cases[] = {
+      {polyline({0, 0, 2, 1, 4, 0}), 2},
+      {polyline({0, 1, 4, 1}), 2},
+      {polyline({0, 0, 1, 1, 4, 0}), 1},  // not the centroid 5/3
+      {polyline({0, 0, 3, 0, 5, 0}), -1},
+      {polyline({2, 1}), -1},
+      {polyline({0, 0, 0, 1, 2, 1, 2, 0}), 1},  // vertical edges add nothing
+  };
+  for (const Case& c : cases) EXPECT_EQ(DefOp::integrate(&c.line), c.expected);
+  EXPECT_EQ(DefOp::integrate(nullptr), -1);
+}
+
+// A variable whose terms carry the given clipped functions.
+void give_imsf(CombinedVariable* cv, std::initializer_list<PList> functions) {
+  for (const PList& f : functions) cv->add()->get_imsf()->copy(&f);
+}
+
+TEST(DefuzzificationTest, FirstMaximumMeanOfMaximumAndCentreOfGravity) {
+  CombinedVariable cv;
+  give_imsf(&cv, {polyline({0, 0, 1, 0.3f, 2, 0.3f, 3, 0}), polyline({2, 0, 3, 0.8f, 4, 0.8f, 5, 0}),
+                  polyline({4, 0, 6, 0.8f, 7, 0})});
+  EXPECT_EQ(DefOp::first_max(&cv), 3);
+  EXPECT_EQ(DefOp::mom(&cv), (3.0f + 4 + 6) / 3);
+  CombinedVariable triangles;
+  give_imsf(&triangles, {polyline({0, 0, 2, 1, 4, 0}), polyline({2, 0, 4, 1, 6, 0})});
+  // Cover (0,0) (2,1) (3,0.5) (4,1) (6,0): area 2+1.5+1.5+2, moment 4+3.5+5.5+8.
+  EXPECT_EQ(DefOp::cog(&triangles), 3);
+
+  CombinedVariable flat;
+  give_imsf(&flat, {polyline({1, 0, 6, 0}), polyline({0, 0, 4, 0})});
+  EXPECT_EQ(DefOp::cog(&flat), -1);
+  EXPECT_EQ(DefOp::first_max(&flat), 1);
+  EXPECT_EQ(DefOp::mom(&flat), 2.75f);
+  const CombinedVariable none;
+  EXPECT_EQ(DefOp::cog(&none), -1);
+  EXPECT_EQ(DefOp::first_max(&none), -1);
+  EXPECT_EQ(DefOp::mom(&none), -1);
+}
+
+TEST(OperatorSetTest, ApplyingTheChosenOperators) {
+  const OperatorSet defaults;
+  OperatorSet custom;
+  custom.set_importance_operator(product);
+  custom.set_and_operator(fuzzy_and);
+  custom.set_or_operator(no_fop);
+  custom.set_certainty_operator(no_fop);
+  custom.set_gamma(0.5f);
+  const FList values = list_of({0.2f, 0.6f});
+  EXPECT_EQ(join_mv_with_importance(0.6f, 0.5f, &defaults), 0.6f);
+  EXPECT_EQ(join_mv_with_importance(0.6f, 0.5f, &custom), 0.3f);
+  EXPECT_EQ(certify(0.6f, 0.8f, &defaults), 0.6f);
+  EXPECT_EQ(certify(0.6f, 0.8f, &custom), -1);
+  EXPECT_EQ(aggregate(&values, c_and, &defaults), 0.2f);
+  EXPECT_EQ(aggregate(&values, OR, &defaults), 0.6f);
+  EXPECT_EQ(aggregate(&values, no_cop, &defaults), -1);
+  EXPECT_FLOAT_EQ(aggregate(&values, AND, &custom), 0.3f);
+  EXPECT_EQ(aggregate(&values, c_or, &custom), -1);
+
+  PlimList sets;
+  PlimFuzzySet* set = sets.add("t", 0, 6, 2, 2, blue);
+  set->set_match_value(0.25f);
+  custom.set_inference_operator(no_fop);
+  inference(0.75f, set, &custom);
+  EXPECT_EQ(set->get_match_value(), 0.25f);
+  inference(0.75f, set, &defaults);
+  EXPECT_EQ(set->get_match_value(), 0.25f);
+}
+
+TEST(OperatorSetTest, AccumulateDefuzzifiesByTheChosenOperator) {
+  CombinedVariable cv;
+  give_imsf(&cv, {polyline({0, 0, 2, 1, 4, 0}), polyline({2, 0, 4, 1, 6, 0})});
+  OperatorSet ops;
+  const std::pair<defuzzification_operator, float> cases[] = {
+      {cog, 3}, {fimax, 2}, {mom, 3}, {no_dfop, -1}};
+  for (const auto& [op, expected] : cases) {
+    ops.set_defuzzy_operator(op);
+    cv.set_crisp_value(42);
+    EXPECT_EQ(accumulate(&cv, &ops), expected) << op;
+    EXPECT_EQ(cv.get_crisp_value(), op == no_dfop ? 42 : expected) << op;
+  }
+}
+
+TEST(OperatorSetTest, CalculateCombinesTermByTerm) {
+  const ParameterSet three = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  const ParameterSet four = make_ps("q", 0, 10, 5, 1, 0.5f, {"a", "b", "c", "d"});
+  CombinedVariable x(&three, "x");
+  CombinedVariable y(&three, "y");
+  CombinedVariable r(&three, "r");
+  CombinedVariable w(&four, "w");
+  x.set_value(2.5f);  // 0.5 0.5 0
+  y.set_value(5);     // 0 1 0
+  const OperatorSet ops;
+  {
+    Capture err(std::cerr);
+    EXPECT_EQ(calculate(nullptr, &x, &y, AND, &ops), -1);
+    EXPECT_EQ(calculate(&r, nullptr, nullptr, AND, &ops), -1);
+    EXPECT_EQ(calculate(&r, &x, &w, AND, &ops), -1);
+    EXPECT_EQ(err.str(),
+              "Cannot do calclutions for Null pointer!\nNothing to calclute!\n"
+              "Variables have different number of terms!\n");
+  }
+  EXPECT_EQ(calculate(&r, &x, &y, OR, &ops), 1);
+  EXPECT_EQ(r.get_fs_match_value(0), 0.5f);
+  EXPECT_EQ(r.get_fs_match_value(1), 1);
+  EXPECT_EQ(r.get_fs_match_value(2), 0);
+  EXPECT_EQ(r.get_crisp_value(), -1);
+  EXPECT_EQ(calculate(&r, &x, &y, AND, &ops), 1);
+  EXPECT_EQ(r.get_fs_match_value(1), 0.5f);
+
+  CombinedVariable copy;
+  EXPECT_EQ(calculate(&copy, nullptr, &w, AND, &ops), 1);
+  EXPECT_EQ(copy.get_number(), 4);
+  EXPECT_STREQ(copy.get_cv_name(), "empty_variable");
+}
+
+TEST(OperatorSetTest, TextFormatsAndWords) {
+  OperatorSet ops;
+  std::ostringstream out;
+  ops.write(out);
+  EXPECT_EQ(out.str(), "\nno_fop minimum maximum minimum minimum minimum cog 1 10\n\n");
+
+  std::istringstream in("sum fuzzy_or PRODUCT ass_comp_and product maximum mom 0.25 3");
+  EXPECT_TRUE(ops.read(in));
+  EXPECT_EQ(ops.get_importance_operator(), sum);
+  EXPECT_EQ(ops.get_and_operator(), fuzzy_or);
+  EXPECT_EQ(ops.get_or_operator(), no_fop);
+  EXPECT_EQ(ops.get_inference_operator(), product);
+  EXPECT_EQ(ops.get_defuzzy_operator(), mom);
+  EXPECT_EQ(ops.get_gamma(), 0.25f);
+  EXPECT_EQ(ops.get_accuracy(), 3);
+
+  Capture shown(std::cout);
+  ops.show();
+  EXPECT_EQ(shown.str(),
+            "importance_operator: sum \nand_operator: fuzzy_or \nor_operator: no_fop \n"
+            "certainty_operator: ass_comp_and \ninference_operator: product \n"
+            "accumulate_operator: maximum \ndefuzzy_operator: mom \ngamma   : 0.25\n"
+            "accuracy: 3\n");
+}
+
+TEST(OperatorSetTest, ConcatenationWords) {
+  const std::pair<const char*, concat_operator> cases[] = {
+      {"AND", AND}, {"c_and", AND}, {"OR", OR}, {"c_or", OR}, {"and", no_cop}, {"XOR", no_cop}};
+  for (const auto& [word, op] : cases) {
+    ConcatOperator c;
+    std::istringstream in(word);
+    EXPECT_TRUE(c.read(in));
+    EXPECT_EQ(c.get_oper(), op) << word;
+  }
+  std::ostringstream out;
+  for (concat_operator op : {c_and, c_or, AND, OR, no_cop}) ConcatOperator(op).write(out);
+  EXPECT_EQ(out.str(), "AND OR AND OR no_cop ");
+  const ConcatOperator a(c_and);
+  const ConcatOperator b(AND);
+  EXPECT_EQ(ConcatOperator::compare(&a, &b), 0);
+  EXPECT_EQ(ConcatOperator::compare(&a, &a), 1);
+  EXPECT_STREQ(fuzzy_operator_text(static_cast<fuzzy_operator>(12)), "no_fop");
+}
+
+}  // namespace
