@@ -5,9 +5,13 @@
 
 #include <iostream>
 
-float min(float a, float b) { return a < b ? a : b; }
+float min(float a, float b) {
+  return a < b ? a : b;
+}
 
-float max(float a, float b) { return a > b ? a : b; }
+float max(float a, float b) {
+  return a > b ? a : b;
+}
 
 void wait_for_key_press() {
   std::cout << "-> press return to continue! ";
@@ -22,7 +26,9 @@ float line_value(float x, float x1, float y1, float x2, float y2) {
   return y1 + ((x - x1) * (y2 - y1)) / (x2 - x1);
 }
 
-bool within(float v, float a, float b) { return min(a, b) <= v && v <= max(a, b); }
+bool within(float v, float a, float b) {
+  return min(a, b) <= v && v <= max(a, b);
+}
 
 }  // namespace
 
@@ -56,11 +62,17 @@ float FList::mean() const {
 
 // ----------------------------------------------------------------- polylines
 
-void Point::show() const { std::cout << x_value_ << "/" << y_value_ << ' '; }
+void Point::show() const {
+  std::cout << x_value_ << "/" << y_value_ << ' ';
+}
 
-void Point::write(std::ostream& out) const { out << x_value_ << ' ' << y_value_ << ' '; }
+void Point::write(std::ostream& out) const {
+  out << x_value_ << ' ' << y_value_ << ' ';
+}
 
-bool Point::read(std::istream& in) { return (in >> x_value_ >> y_value_) ? true : false; }
+bool Point::read(std::istream& in) {
+  return (in >> x_value_ >> y_value_) ? true : false;
+}
 
 int PList::insert(float x, float y) {
   if (points_.empty()) {
@@ -288,7 +300,8 @@ void PlimFuzzySet::build_imsf() {
     if (a_low && i == 0) imsf_.insert(&a);
     if (b_low) imsf_.insert(&b);
     if (a_low != b_low) {
-      const float x = a.get_x() + ((m - a.get_y()) * (b.get_x() - a.get_x())) / (b.get_y() - a.get_y());
+      const float x =
+          a.get_x() + ((m - a.get_y()) * (b.get_x() - a.get_x())) / (b.get_y() - a.get_y());
       imsf_.insert(x, m);
     }
   }
@@ -542,8 +555,8 @@ int PlimList::crosspoint(float* x, float* y, float x1, float y1, float x2, float
   }
   if (x != nullptr) *x = cx;
   if (y != nullptr) *y = cy;
-  const bool inside = within(cx, x1, x2) && within(cy, y1, y2) && within(cx, x3, x4) &&
-                      within(cy, y3, y4);
+  const bool inside =
+      within(cx, x1, x2) && within(cy, y1, y2) && within(cx, x3, x4) && within(cy, y3, y4);
   return inside ? 1 : 0;
 }
 

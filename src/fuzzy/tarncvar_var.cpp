@@ -162,7 +162,9 @@ void CVList::renamed(CombinedVariable* cv, const std::string& old_name) {
   index_insert(cv);
 }
 
-CombinedVariable* CVList::add() { return adopt(std::make_unique<CombinedVariable>()); }
+CombinedVariable* CVList::add() {
+  return adopt(std::make_unique<CombinedVariable>());
+}
 
 CombinedVariable* CVList::add(const CombinedVariable* cv) {
   if (cv == nullptr) return nullptr;

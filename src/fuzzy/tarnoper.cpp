@@ -12,20 +12,28 @@
 namespace {
 
 constexpr std::array<const char*, 9> kFuzzyOperatorTexts = {
-    "minimum", "maximum", "fuzzy_and", "fuzzy_or", "ass_comp_and",
-    "ass_comp_or", "product", "sum", "no_fop"};
+    "minimum",     "maximum", "fuzzy_and", "fuzzy_or", "ass_comp_and",
+    "ass_comp_or", "product", "sum",       "no_fop"};
 constexpr std::array<const char*, 4> kDefuzzificationTexts = {"cog", "fimax", "mom", "no_dfop"};
 constexpr std::array<const char*, 5> kConcatTexts = {"AND", "OR", "AND", "OR", "no_cop"};
 
 constexpr double kPi = std::numbers::pi;
 
-void report_gamma() { std::cerr << "gamma not in [0,1]!" << std::endl; }
+void report_gamma() {
+  std::cerr << "gamma not in [0,1]!" << std::endl;
+}
 
-bool gamma_valid(float gamma) { return !(gamma < 0 || gamma > 1); }
+bool gamma_valid(float gamma) {
+  return !(gamma < 0 || gamma > 1);
+}
 
-bool is_degree(float v) { return !(v < 0 || v > 1); }
+bool is_degree(float v) {
+  return !(v < 0 || v > 1);
+}
 
-bool is_end_degree(float v) { return v == 0 || v == 1; }
+bool is_end_degree(float v) {
+  return v == 0 || v == 1;
+}
 
 // Sets the set's match value and rebuilds its instantiated function.
 void instantiate(PlimFuzzySet* set, float mv) {
@@ -133,9 +141,13 @@ const char* concat_operator_text(concat_operator op) {
 
 // ------------------------------------------------------------- word wrappers
 
-void FuzzyOperator::show() const { std::cout << fuzzy_operator_text(oper_) << ' '; }
+void FuzzyOperator::show() const {
+  std::cout << fuzzy_operator_text(oper_) << ' ';
+}
 
-void FuzzyOperator::write(std::ostream& out) const { out << fuzzy_operator_text(oper_) << ' '; }
+void FuzzyOperator::write(std::ostream& out) const {
+  out << fuzzy_operator_text(oper_) << ' ';
+}
 
 bool FuzzyOperator::read(std::istream& in) {
   std::string word;
@@ -147,7 +159,9 @@ bool FuzzyOperator::read(std::istream& in) {
   return true;
 }
 
-void DeFuzzyOperator::show() const { std::cout << defuzzification_operator_text(oper_) << ' '; }
+void DeFuzzyOperator::show() const {
+  std::cout << defuzzification_operator_text(oper_) << ' ';
+}
 
 void DeFuzzyOperator::write(std::ostream& out) const {
   out << defuzzification_operator_text(oper_) << ' ';
@@ -167,9 +181,13 @@ int ConcatOperator::compare(const ConcatOperator* a, const ConcatOperator* b) {
   return (a != nullptr && b != nullptr && a->oper_ == b->oper_) ? 1 : 0;
 }
 
-void ConcatOperator::show() const { std::cout << concat_operator_text(oper_) << ' '; }
+void ConcatOperator::show() const {
+  std::cout << concat_operator_text(oper_) << ' ';
+}
 
-void ConcatOperator::write(std::ostream& out) const { out << concat_operator_text(oper_) << ' '; }
+void ConcatOperator::write(std::ostream& out) const {
+  out << concat_operator_text(oper_) << ' ';
+}
 
 bool ConcatOperator::read(std::istream& in) {
   std::string word;
@@ -188,7 +206,8 @@ bool ConcatOperator::read(std::istream& in) {
 
 void OperatorSet::show() const {
   const std::pair<const char*, const FuzzyOperator*> rows[] = {
-      {"importance_operator: ", &importance_operator_}, {"and_operator: ", &and_operator_},
+      {"importance_operator: ", &importance_operator_},
+      {"and_operator: ", &and_operator_},
       {"or_operator: ", &or_operator_},
       {"certainty_operator: ", &certainty_operator_},
       {"inference_operator: ", &inference_operator_},
@@ -220,15 +239,18 @@ void OperatorSet::write(std::ostream& out) const {
 bool OperatorSet::read(std::istream& in) {
   return importance_operator_.read(in) && and_operator_.read(in) && or_operator_.read(in) &&
          certainty_operator_.read(in) && inference_operator_.read(in) &&
-         accumulate_operator_.read(in) && defuzzy_operator_.read(in) &&
-         (in >> gamma_ >> accuracy_);
+         accumulate_operator_.read(in) && defuzzy_operator_.read(in) && (in >> gamma_ >> accuracy_);
 }
 
 // ------------------------------------------------------ t-norms and conorms
 
-float TNorm::min(float a, float b) { return a < b ? a : b; }
+float TNorm::min(float a, float b) {
+  return a < b ? a : b;
+}
 
-float TNorm::min(const FList* values) { return list_min(values); }
+float TNorm::min(const FList* values) {
+  return list_min(values);
+}
 
 void TNorm::min(float x, PlimFuzzySet* set) {
   if (set == nullptr) return;
@@ -236,7 +258,9 @@ void TNorm::min(float x, PlimFuzzySet* set) {
   instantiate(set, (x > 0 && mv > 0) ? TNorm::min(x, mv) : TCoNorm::max(x, mv));
 }
 
-float TNorm::prod(float a, float b) { return a * b; }
+float TNorm::prod(float a, float b) {
+  return a * b;
+}
 
 float TNorm::prod(const FList* values) {
   float result = 1.0f;
@@ -251,9 +275,13 @@ void TNorm::prod(float x, PlimFuzzySet* set) {
   instantiate(set, (x > 0 && mv > 0) ? x * mv : TCoNorm::max(x, mv));
 }
 
-float TCoNorm::max(float a, float b) { return a > b ? a : b; }
+float TCoNorm::max(float a, float b) {
+  return a > b ? a : b;
+}
 
-float TCoNorm::max(const FList* values) { return list_max(values); }
+float TCoNorm::max(const FList* values) {
+  return list_max(values);
+}
 
 void TCoNorm::max(float x, PlimFuzzySet* set) {
   if (set != nullptr) instantiate(set, TCoNorm::max(x, set->get_match_value()));

@@ -33,8 +33,8 @@ void write_count_frame(std::ostream& out, int count) {
 namespace {
 
 constexpr std::array<const char*, 20> kColourTexts = {
-    "violet", "blue",       "light_blue", "turquoise",   "green",      "yellow",     "orange",
-    "red",    "pink",       "white",      "black",       "grey",       "light_grey", "dark_grey",
+    "violet",    "blue",        "light_blue", "turquoise", "green",    "yellow",     "orange",
+    "red",       "pink",        "white",      "black",     "grey",     "light_grey", "dark_grey",
     "dark_blue", "light_green", "dark_green", "light_red", "dark_red", "brown"};
 
 // Default term names for 2 to 9 terms, indexed by n - 2.
@@ -68,7 +68,9 @@ const std::vector<std::vector<colourtype>>& default_colours() {
   return table;
 }
 
-void warn(const char* text) { std::cerr << text << std::endl; }
+void warn(const char* text) {
+  std::cerr << text << std::endl;
+}
 
 }  // namespace
 
@@ -87,9 +89,13 @@ colourtype colour_from_text(std::string_view word) {
 
 // ---------------------------------------------------------------- term names
 
-void Name::show() const { std::cout << nam_ << ' '; }
+void Name::show() const {
+  std::cout << nam_ << ' ';
+}
 
-void Name::write(std::ostream& out) const { out << nam_ << ' '; }
+void Name::write(std::ostream& out) const {
+  out << nam_ << ' ';
+}
 
 NList::NList(int n) {
   if (n >= 2 && n <= 9) {
@@ -144,9 +150,13 @@ bool NList::read(std::istream& in) {
 
 // ------------------------------------------------------------------- colours
 
-void Colour::show() const { std::cout << colour_text(colour_) << ' '; }
+void Colour::show() const {
+  std::cout << colour_text(colour_) << ' ';
+}
 
-void Colour::write(std::ostream& out) const { out << colour_text(colour_) << ' '; }
+void Colour::write(std::ostream& out) const {
+  out << colour_text(colour_) << ' ';
+}
 
 bool Colour::read(std::istream& in) {
   std::string word;
@@ -264,8 +274,7 @@ void ParameterSetBase::show() const {
   std::cout << "range_lower_end: " << range_lower_end_ << '\t'
             << "range_upper_end: " << range_upper_end_ << std::endl;
   std::cout << "median: " << median_ << '\t' << "distribution: " << distribution_ << std::endl;
-  std::cout << "dilatation: " << dilatation_ << '\t' << "importance: " << importance_
-            << std::endl;
+  std::cout << "dilatation: " << dilatation_ << '\t' << "importance: " << importance_ << std::endl;
 }
 
 void ParameterSetBase::write(std::ostream& out) const {
@@ -390,8 +399,9 @@ bool PSList::read(std::istream& in) {
     if (complete) sets_.push_back(std::move(set));
   }
   if (!complete) {
-    std::cerr << "Error: parameter-set list breaks off or holds an unreadable word; reading stopped!"
-              << std::endl;
+    std::cerr
+        << "Error: parameter-set list breaks off or holds an unreadable word; reading stopped!"
+        << std::endl;
   }
   return complete;
 }

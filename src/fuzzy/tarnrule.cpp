@@ -35,7 +35,9 @@ concat_operator normalised(concat_operator op) {
 
 // ---------------------------------------------------------------------- term
 
-Term::Term(const CombinedVariable* cv, std::string_view lt) : lt_(cut_name(lt)) { set_cv(cv); }
+Term::Term(const CombinedVariable* cv, std::string_view lt) : lt_(cut_name(lt)) {
+  set_cv(cv);
+}
 
 void Term::set_cv(const CombinedVariable* cv) {
   cv_ = cv;
@@ -56,9 +58,13 @@ int Term::compare(const Term* a, const Term* b) {
   return (a->lt_ == b->lt_ && a->cv_name_ == b->cv_name_) ? 1 : 0;
 }
 
-void Term::show() const { std::cout << cv_name_ << " IS " << lt_ << ' '; }
+void Term::show() const {
+  std::cout << cv_name_ << " IS " << lt_ << ' ';
+}
 
-void Term::write(std::ostream& out) const { out << cv_name_ << " IS " << lt_ << ' '; }
+void Term::write(std::ostream& out) const {
+  out << cv_name_ << " IS " << lt_ << ' ';
+}
 
 int Term::read(std::istream& in, const CVList* vars) {
   std::string name;
@@ -80,9 +86,13 @@ void Term::make_ShortString(std::ostream& out) const {
 
 // ------------------------------------------------------------- premise list
 
-Term* TList::add() { return &terms_.emplace_back(); }
+Term* TList::add() {
+  return &terms_.emplace_back();
+}
 
-Term* TList::add(Term t) { return &terms_.emplace_back(std::move(t)); }
+Term* TList::add(Term t) {
+  return &terms_.emplace_back(std::move(t));
+}
 
 Term* TList::add(const CombinedVariable* cv, std::string_view lt) {
   return &terms_.emplace_back(cv, lt);
@@ -209,11 +219,11 @@ void Rule::copy(const Rule* r) {
 
 int Rule::compare(const Rule* a, const Rule* b) {
   if (a == nullptr || b == nullptr) return 0;
-  const bool equal = Term::compare(&a->rs_term_, &b->rs_term_) == 1 &&
-                     TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1 &&
-                     ConcatOperator::compare(&a->aggregate_operator_, &b->aggregate_operator_) ==
-                         1 &&
-                     a->certainty_ == b->certainty_;
+  const bool equal =
+      Term::compare(&a->rs_term_, &b->rs_term_) == 1 &&
+      TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1 &&
+      ConcatOperator::compare(&a->aggregate_operator_, &b->aggregate_operator_) == 1 &&
+      a->certainty_ == b->certainty_;
   return equal ? 1 : 0;
 }
 
@@ -271,7 +281,9 @@ void Rule::make_ShortString(std::ostream& out) const {
 
 // ---------------------------------------------------------------- rule block
 
-Rule* RuleBlock::add() { return &rules_.emplace_back(); }
+Rule* RuleBlock::add() {
+  return &rules_.emplace_back();
+}
 
 Rule* RuleBlock::add(const Rule* r) {
   if (r == nullptr || find(r) >= 0) return nullptr;
@@ -439,8 +451,7 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
 }
 
 int RuleSet::add_BasicRule(const CombinedVariable* in, std::string_view in_lt,
-                           const CombinedVariable* out, std::string_view out_lt,
-                           float certainty) {
+                           const CombinedVariable* out, std::string_view out_lt, float certainty) {
   TList premises;
   premises.add(in, in_lt);
   const Term conclusion(out, out_lt);

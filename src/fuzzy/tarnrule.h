@@ -17,8 +17,8 @@
 #include "tarnpara.h"
 
 // Result codes of the rule readers.
-inline constexpr int kReadBrokenOff = 0;       // the text ends early or holds a bad number
-inline constexpr int kReadOk = 1;              //
+inline constexpr int kReadBrokenOff = 0;        // the text ends early or holds a bad number
+inline constexpr int kReadOk = 1;               //
 inline constexpr int kReadUnknownVariable = 2;  // a term names a variable not in the list
 
 // One statement "variable IS linguistic term". A term identifies its variable
@@ -180,8 +180,8 @@ class RuleSet {
   // into the variable list unless one of that name is present. Refuses, with
   // a message and -1, a rule whose terms name no variable.
   int add_Rule(const TList* premises, const Term* conclusion, concat_operator op, float certainty);
-  int add_BasicRule(const CombinedVariable* in, std::string_view in_lt,
-                    const CombinedVariable* out, std::string_view out_lt, float certainty);
+  int add_BasicRule(const CombinedVariable* in, std::string_view in_lt, const CombinedVariable* out,
+                    std::string_view out_lt, float certainty);
   int add_ComplexRule(const CombinedVariable* in1, std::string_view lt1,
                       const CombinedVariable* in2, std::string_view lt2,
                       const CombinedVariable* out, std::string_view out_lt, concat_operator op,

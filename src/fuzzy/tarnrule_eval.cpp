@@ -7,7 +7,9 @@
 
 namespace {
 
-void report(const char* text) { std::cerr << text << std::endl; }
+void report(const char* text) {
+  std::cerr << text << std::endl;
+}
 
 }  // namespace
 

@@ -26,14 +26,14 @@ TEST(PListTest, InsertKeepsOrderAndOrientsVerticalEdges) {
   };
   const Case cases[] = {
       {{}, 1, 1, 1, {1, 1}},
-      {{0, 0, 5, 0}, 0, 0, 0, {0, 0, 5, 0}},                  // already there
-      {{0, 0, 5, 0}, 0, -0.5f, 2, {0, -0.5f, 0, 0, 5, 0}},    // below the first point
-      {{0, 0, 5, 0}, 0, 1, 3, {0, 0, 0, 1, 5, 0}},            // climbs at the left end
-      {{0, 0, 5, 0}, 5, 1, 4, {0, 0, 5, 1, 5, 0}},            // falls at the right end
+      {{0, 0, 5, 0}, 0, 0, 0, {0, 0, 5, 0}},                // already there
+      {{0, 0, 5, 0}, 0, -0.5f, 2, {0, -0.5f, 0, 0, 5, 0}},  // below the first point
+      {{0, 0, 5, 0}, 0, 1, 3, {0, 0, 0, 1, 5, 0}},          // climbs at the left end
+      {{0, 0, 5, 0}, 5, 1, 4, {0, 0, 5, 1, 5, 0}},          // falls at the right end
       {{0, 0, 5, 1}, 5, 0, 5, {0, 0, 5, 1, 5, 0}},
       {{0, 0, 5, 0}, 2, 0.5f, 6, {0, 0, 2, 0.5f, 5, 0}},
       {{0, 0, 2, 1, 5, 0}, 2, 0.5f, 6, {0, 0, 2, 1, 2, 0.5f, 5, 0}},  // interior edge
-      {{0, 0, 5, 0}, -1, 0, 6, {0, 0, -1, 0, 5, 0}},          // the first point is passed over
+      {{0, 0, 5, 0}, -1, 0, 6, {0, 0, -1, 0, 5, 0}},  // the first point is passed over
   };
   for (const Case& c : cases) {
     PList line;
@@ -125,8 +125,8 @@ TEST(PlimFuzzySetTest, MatchValueIsTakenStrictlyInsideTheSupport) {
     float x, mv;
   };
   const Case cases[] = {
-      {0, 1, 0.5f}, {0, 3, 1},      {0, 5, 0.5f}, {0, 0, 0},    {0, 6, 0}, {0, 4, 1},
-      {0, -1, 0},   {1, 0, 0},      {1, 0.001f, 1}, {1, 4.5f, 0.5f}, {1, 7, 0},
+      {0, 1, 0.5f}, {0, 3, 1}, {0, 5, 0.5f},   {0, 0, 0},       {0, 6, 0}, {0, 4, 1},
+      {0, -1, 0},   {1, 0, 0}, {1, 0.001f, 1}, {1, 4.5f, 0.5f}, {1, 7, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(sets.get_membership(c.x, c.k), c.mv) << c.k << " at " << c.x;
@@ -147,8 +147,8 @@ TEST(PlimFuzzySetTest, InstantiatedFunctionIsClippedAtTheMatchValue) {
       {2, 2, 1, {0, 0, 2, 1, 4, 1, 6, 0}},
       {2, 2, 0, {0, 0, 6, 0}},
       {2, 2, 0.25f, {0, 0, 0.5f, 0.25f, 5.5f, 0.25f, 6, 0}},
-      {0, 3, 0.5f, {0, 0, 0, 0.5f, 4.5f, 0.5f, 6, 0}},  // rising edge
-      {3, 0, 0.5f, {0, 0, 1.5f, 0.5f, 6, 0.5f, 6, 0}},  // falling edge
+      {0, 3, 0.5f, {0, 0, 0, 0.5f, 4.5f, 0.5f, 6, 0}},     // rising edge
+      {3, 0, 0.5f, {0, 0, 1.5f, 0.5f, 6, 0.5f, 6, 0}},     // falling edge
       {3, 3, 0.5f, {0, 0, 1.5f, 0.5f, 4.5f, 0.5f, 6, 0}},  // triangle
   };
   for (const Case& c : cases) {
@@ -163,8 +163,8 @@ TEST(PlimFuzzySetTest, InstantiatedFunctionIsClippedAtTheMatchValue) {
 TEST(PlimFuzzySetTest, EditingKeepsPointsInsideTheirBounds) {
   PlimList sets;
   PlimFuzzySet* set = sets.add("t", 0, 6, 2, 2, blue);  // (0,0) (2,1) (4,1) (6,0)
-  set->add_msf_point(7, 0.5f);                           // outside the support: ignored
-  set->add_msf_point(1, 1.5f);                           // degree above 1: ignored
+  set->add_msf_point(7, 0.5f);                          // outside the support: ignored
+  set->add_msf_point(1, 1.5f);                          // degree above 1: ignored
   EXPECT_EQ(set->get_msf_point_number(), 4);
   set->set_msf_point_x(1, 5);  // limited by the neighbours to 4
   EXPECT_EQ(set->get_msf_point_x(1), 4);
@@ -188,21 +188,21 @@ TEST(GeometryTest, Crosspoint) {
     float x, y;
   };
   const Case cases[] = {
-      {{0, 0, 2, 2, 0, 2, 2, 0}, 1, 1, 1},          // slanted lines crossing
-      {{0, 0, 2, 2, 0, 1, 2, 3}, -1, 0, -1},        // parallel
-      {{1, 0, 1, 2, 3, 0, 3, 1}, -1, 0, -1},        // both vertical
-      {{0, 1, 2, 1, 0, 3, 5, 3}, -1, 0, -1},        // both horizontal
+      {{0, 0, 2, 2, 0, 2, 2, 0}, 1, 1, 1},           // slanted lines crossing
+      {{0, 0, 2, 2, 0, 1, 2, 3}, -1, 0, -1},         // parallel
+      {{1, 0, 1, 2, 3, 0, 3, 1}, -1, 0, -1},         // both vertical
+      {{0, 1, 2, 1, 0, 3, 5, 3}, -1, 0, -1},         // both horizontal
       {{0, 0.5f, 4, 0.5f, 0, 0, 2, 1}, 1, 1, 0.5f},  // horizontal first
       {{0, 0, 2, 1, 0, 0.5f, 4, 0.5f}, 1, 1, 0.5f},  // horizontal second
       {{1, 0, 1, 2, 0, 0, 2, 1}, 1, 1, 0.5f},        // vertical first
       {{0, 0, 2, 1, 1, 0, 1, 2}, 1, 1, 0.5f},        // vertical second
-      {{0, 0, 1, 1, 2, 0, 3, -1}, 0, 1, 1},        // lines cross outside the second segment
+      {{0, 0, 1, 1, 2, 0, 3, -1}, 0, 1, 1},          // lines cross outside the second segment
   };
   for (const Case& c : cases) {
     float x = 9;
     float y = 9;
-    const int result = PlimList::crosspoint(&x, &y, c.s[0], c.s[1], c.s[2], c.s[3], c.s[4],
-                                            c.s[5], c.s[6], c.s[7]);
+    const int result = PlimList::crosspoint(&x, &y, c.s[0], c.s[1], c.s[2], c.s[3], c.s[4], c.s[5],
+                                            c.s[6], c.s[7]);
     EXPECT_EQ(result, c.result) << c.s[0] << "," << c.s[1] << " " << c.s[4] << "," << c.s[5];
     EXPECT_EQ(x, c.x);
     EXPECT_EQ(y, c.y);
@@ -215,8 +215,8 @@ TEST(GeometryTest, AboveAndPicture) {
     int above;
   };
   const Case cases[] = {
-      {1, 1, 0, 0, 2, 1, 1},     {1, 0.5f, 0, 0, 2, 1, 0}, {1, 0, 0, 0, 2, 1, -1},
-      {3, 0, 0, 0, 2, 1, -2},    {1, 0, 1, 0, 1, 1, -3},
+      {1, 1, 0, 0, 2, 1, 1},  {1, 0.5f, 0, 0, 2, 1, 0}, {1, 0, 0, 0, 2, 1, -1},
+      {3, 0, 0, 0, 2, 1, -2}, {1, 0, 1, 0, 1, 1, -3},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PlimList::above(c.x, c.y, c.x1, c.y1, c.x2, c.y2), c.above) << c.x << "/" << c.y;
@@ -289,28 +289,71 @@ TEST(CombinedVariableTest, GenerationPlacesTheTerms) {
     std::vector<Flat> msf;
   };
   const Case cases[] = {
-      {"worked example", 0, 10, 5, 1, 0.5f, 3,
+      {"worked example",
+       0,
+       10,
+       5,
+       1,
+       0.5f,
+       3,
        {{0, 0, 0, 1, 1.25f, 1, 3.75f, 0},
         {1.25f, 0, 3.75f, 1, 6.25f, 1, 8.75f, 0},
         {5, 0, 7.5f, 1, 10, 1, 10, 0}}},
-      {"crisp rectangles", 0, 10, 5, 1, 0, 3,
-       {{0, 0, 0, 1, 2.5f, 1, 2.5f, 0}, {2.5f, 0, 2.5f, 1, 7.5f, 1, 7.5f, 0},
+      {"crisp rectangles",
+       0,
+       10,
+       5,
+       1,
+       0,
+       3,
+       {{0, 0, 0, 1, 2.5f, 1, 2.5f, 0},
+        {2.5f, 0, 2.5f, 1, 7.5f, 1, 7.5f, 0},
         {5, 0, 5, 1, 10, 1, 10, 0}}},
-      {"triangles, symmetric partition", 0, 10, 5, 1, 1, 3,
+      {"triangles, symmetric partition",
+       0,
+       10,
+       5,
+       1,
+       1,
+       3,
        {{0, 0, 0, 1, 5, 0}, {0, 0, 5, 1, 10, 0}, {5, 0, 10, 1, 10, 0}}},
-      {"centres pulled to the median", 0, 10, 5, 0.5f, 0.5f, 3,
+      {"centres pulled to the median",
+       0,
+       10,
+       5,
+       0.5f,
+       0.5f,
+       3,
        {{0, 0, 0, 1, 3.125f, 1, 4.375f, 0},
         {3.125f, 0, 4.375f, 1, 5.625f, 1, 6.875f, 0},
         {5, 0, 6.25f, 1, 10, 1, 10, 0}}},
-      {"median off centre", 0, 10, 2, 1, 0.5f, 2,
+      {"median off centre",
+       0,
+       10,
+       2,
+       1,
+       0.5f,
+       2,
        {{0, 0, 0, 1, 1, 1, 3, 0}, {0, 0, 2, 1, 10, 1, 10, 0}}},
       // Rounding in single precision leaves a plateau running backwards.
-      {"four triangles", -8, 8, 0, 1, 1, 4,
+      {"four triangles",
+       -8,
+       8,
+       0,
+       1,
+       1,
+       4,
        {{-8, 0, -8, 1, -0x1.555552p+1f, 0},
         {-8, 0, -0x1.555554p+1f, 1, 0x1.555558p+1f, 0},
         {-0x1.555554p+1f, 0, 0x1.555558p+1f, 1, 0x1.555554p+1f, 1, 8, 0},
         {0x1.555552p+1f, 0, 8, 1, 8, 0}}},
-      {"inexact values", 0, 1, 0.3f, 0.95f, 0.3f, 4,
+      {"inexact values",
+       0,
+       1,
+       0.3f,
+       0.95f,
+       0.3f,
+       4,
        {{0, 0, 0, 1, 0x1.4dd2f8p-4f, 1, 0x1.1ba5e6p-3f, 0},
         {0x1.4dd2f8p-4f, 0, 0x1.1ba5e6p-3f, 1, 0x1.16041ap-2f, 1, 0x1.50625p-2f, 0},
         {0x1.16041ap-2f, 0, 0x1.50625p-2f, 1, 0x1.d89376p-2f, 1, 0x1.0978d6p-1f, 0},
@@ -367,8 +410,8 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
     Flat mvs;
   };
   const Case cases[] = {
-      {2.5f, 1, {0.5f, 0.5f, 0}},  {5, 1, {0, 1, 0}},   {7.5f, 1, {0, 0.5f, 1}},
-      {10, 1, {0, 0, 0}},          {0, 1, {0, 0, 0}},   {10.001f, -1, {0, 0, 0}},
+      {2.5f, 1, {0.5f, 0.5f, 0}}, {5, 1, {0, 1, 0}}, {7.5f, 1, {0, 0.5f, 1}},
+      {10, 1, {0, 0, 0}},         {0, 1, {0, 0, 0}}, {10.001f, -1, {0, 0, 0}},
       {-0.5f, -1, {0, 0, 0}},
   };
   for (const Case& c : cases) {

@@ -93,8 +93,8 @@ TEST(OperatorTest, ListForms) {
       {"addition limited", TCoNorm::addition(&values), 1},
       {"fuzzy_and", CompOp::fuzzy_and(&values, 0.5f), 0.5f * 0.25f + 0.5f * 0.5f},
       {"fuzzy_or", CompOp::fuzzy_or(&values, 0), 0.5f},
-      {"ass_comp_and folds in order", CompOp::ass_comp_and(&values), atan_product(
-                                                                atan_product(0.5f, 0.25f), 0.75f)},
+      {"ass_comp_and folds in order", CompOp::ass_comp_and(&values),
+       atan_product(atan_product(0.5f, 0.25f), 0.75f)},
       {"negative counts as 0", CompOp::ass_comp_and(&with_negative), 0},
       {"ass_comp_or of nothing", CompOp::ass_comp_or(&empty), 0},
   };
@@ -128,11 +128,9 @@ TEST(DefuzzificationTest, IntegrateWeightsTrapezoidsByTheirEndPoints) {
     float expected;
   };
   const Case cases[] = {
-      {polyline({0, 0, 2, 1, 4, 0}), 2},
-      {polyline({0, 1, 4, 1}), 2},
+      {polyline({0, 0, 2, 1, 4, 0}), 2},       {polyline({0, 1, 4, 1}), 2},
       {polyline({0, 0, 1, 1, 4, 0}), 1},  // not the centroid 5/3
-      {polyline({0, 0, 3, 0, 5, 0}), -1},
-      {polyline({2, 1}), -1},
+      {polyline({0, 0, 3, 0, 5, 0}), -1},      {polyline({2, 1}), -1},
       {polyline({0, 0, 0, 1, 2, 1, 2, 0}), 1},  // vertical edges add nothing
   };
   for (const Case& c : cases) EXPECT_EQ(DefOp::integrate(&c.line), c.expected);
@@ -146,8 +144,8 @@ void give_imsf(CombinedVariable* cv, std::initializer_list<PList> functions) {
 
 TEST(DefuzzificationTest, FirstMaximumMeanOfMaximumAndCentreOfGravity) {
   CombinedVariable cv;
-  give_imsf(&cv, {polyline({0, 0, 1, 0.3f, 2, 0.3f, 3, 0}), polyline({2, 0, 3, 0.8f, 4, 0.8f, 5, 0}),
-                  polyline({4, 0, 6, 0.8f, 7, 0})});
+  give_imsf(&cv, {polyline({0, 0, 1, 0.3f, 2, 0.3f, 3, 0}),
+                  polyline({2, 0, 3, 0.8f, 4, 0.8f, 5, 0}), polyline({4, 0, 6, 0.8f, 7, 0})});
   EXPECT_EQ(DefOp::first_max(&cv), 3);
   EXPECT_EQ(DefOp::mom(&cv), (3.0f + 4 + 6) / 3);
   CombinedVariable triangles;

@@ -42,7 +42,7 @@ TEST(ParameterSetBaseTest, CheckingConstructorCorrectsAndWarnsInOrder) {
     Capture err(std::cerr);
     const ParameterSetBase b(c.in[0], c.in[1], c.in[2], c.in[3], c.in[4], c.in[5]);
     const float got[6] = {b.get_range_lower_end(), b.get_range_upper_end(), b.get_median(),
-                          b.get_distribution(), b.get_dilatation(), b.get_importance()};
+                          b.get_distribution(),    b.get_dilatation(),      b.get_importance()};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], c.out[i]) << "value " << i;
     EXPECT_EQ(err.str(), c.warnings);
   }
@@ -75,8 +75,7 @@ TEST(TermNameTest, DefaultNamesAndColoursDependOnTheTermCount) {
       {1, "no_linguistic_term ", "white "},
       {2, "not_satisfied satisfied ", "blue red "},
       {3, "bad neutral good ", "blue green red "},
-      {5, "negative_big negative zero positive positive_big ",
-       "blue turquoise green yellow red "},
+      {5, "negative_big negative zero positive positive_big ", "blue turquoise green yellow red "},
       {8,
        "negative_huge negative_big negative negative_small positive_small positive positive_big "
        "positive_huge ",
@@ -111,7 +110,8 @@ TEST(TermNameTest, ColourTextsAndNamesAreCut) {
 
 TEST(ParameterSetTextTest, ListFileHasTheDocumentedLines) {
   PSList list;
-  const ParameterSet ps = make_ps("default_ParameterSet", 0, 10, 5, 0.95f, 0, {"bad", "neutral", "good"});
+  const ParameterSet ps =
+      make_ps("default_ParameterSet", 0, 10, 5, 0.95f, 0, {"bad", "neutral", "good"});
   list.add(&ps);
   std::ostringstream out;
   list.write(out);
@@ -174,10 +174,10 @@ TEST(ParameterSetTextTest, CopyingChecksValuesReadWithoutChecks) {
 
 TEST(ParameterSetTextTest, BrokenInputStopsReading) {
   const char* texts[] = {
-      "",                                                       // nothing at all
-      "/* #: 1000000000 */ p 0 10 5 1 0 1 /* #: 1 */ blue",    // huge count, text ends
-      "/* #: 2 */ p 0 ten 5 1 0 1",                             // a word where a number belongs
-      "/* #: x */",                                             // count is no number
+      "",                                                    // nothing at all
+      "/* #: 1000000000 */ p 0 10 5 1 0 1 /* #: 1 */ blue",  // huge count, text ends
+      "/* #: 2 */ p 0 ten 5 1 0 1",                          // a word where a number belongs
+      "/* #: x */",                                          // count is no number
   };
   for (const char* text : texts) {
     PSList list;

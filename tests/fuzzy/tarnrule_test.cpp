@@ -36,7 +36,7 @@ class RuleSetTest : public ::testing::Test {
 TEST_F(RuleSetTest, AddingRulesGroupsThemByConclusion) {
   EXPECT_STREQ(rules.get_rs_name(), "empty_rule_set");
   EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 1), 1);
-  EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 1), 1);    // equal: skipped
+  EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 1), 1);     // equal: skipped
   EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 0.5f), 1);  // other certainty
   EXPECT_EQ(rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", c_or, 1), 1);
   EXPECT_EQ(rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", OR, 1), 1);  // normalised
@@ -324,8 +324,9 @@ TEST_F(RuleSetTest, CyclicBlocksAreReportedOnceAndFail) {
   for (int run = 0; run < 2; ++run) {
     Capture err(std::cerr);
     EXPECT_EQ(rules.evaluate(&y), -1);
-    EXPECT_EQ(err.str(),
-              "Error: rule blocks depend on each other in a cycle through Y; evaluation stopped!\n");
+    EXPECT_EQ(
+        err.str(),
+        "Error: rule blocks depend on each other in a cycle through Y; evaluation stopped!\n");
   }
   rules.remove(&m);
   rules.get_cv("M")->set_value(5);  // now an input
