@@ -1,0 +1,432 @@
+// Tests of the optimizer against a scripted domain: the pass structure and
+// depth logic of iterative deepening, restoring the saved schedule, the
+// random walk's tries, its log files and their numbering, and the pass files.
+#include "optimize.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class CoutCapture {
+ public:
+  CoutCapture() : saved(std::cout.rdbuf(buffer.rdbuf())) {}
+  ~CoutCapture() { std::cout.rdbuf(saved); }
+  std::string Text() const { return buffer.str(); }
+
+ private:
+  std::ostringstream buffer;
+  std::streambuf* saved;
+};
+
+struct RepairCall {
+  int group;
+  int day;
+  int start;
+  int start2;
+  bool applied;
+};
+
+// A domain whose evaluation, repair positions and moves are given by the
+// test. Positions are recomputed at every evaluation only, like the real
+// domain's, so restoring a schedule leaves them as the last evaluation set.
+class ScriptedDomain : public CShiftSchedulingDomain {
+ public:
+  using Rating = std::function<float(const CIntMatrix& schedule, int evaluations)>;
+  using Positions = std::function<CPositionMatrix(const CIntMatrix& schedule)>;
+  using Mover = std::function<bool(CIntMatrix& schedule, int day, int& start, int& start2)>;
+
+  ScriptedDomain(int weeks, Rating rating, Positions positions, Mover mover)
+      : rating(std::move(rating)), positions(std::move(positions)), mover(std::move(mover)) {
+    LengthOfCycle = weeks;
+    schedule.assign(1, std::vector<int>(static_cast<std::size_t>(7 * weeks), 0));
+  }
+
+  float Evaluate() override {
+    evaluation = rating(schedule, evaluations++);
+    repairstarts = positions(schedule);
+    return evaluation;
+  }
+  bool Repair(int group, int day, int& start, int& start2) override {
+    calls.push_back({group, day, start, start2, false});
+    calls.back().applied = mover(schedule, day, start, start2);
+    return calls.back().applied;
+  }
+  void ComputeRepairStarts() override {}
+
+  std::string Text() const {
+    std::ostringstream out;
+    out << *this;
+    return out.str();
+  }
+
+  int evaluations = 0;
+  std::vector<RepairCall> calls;
+
+ private:
+  Rating rating;
+  Positions positions;
+  Mover mover;
+};
+
+// `count` moves per scan of the cell: move k flips entry k of row 0. The scan
+// position is start - day, so every search level begins its own scan.
+ScriptedDomain::Mover FlipMoves(int count) {
+  return [count](CIntMatrix& schedule, int day, int& start, int&) {
+    const int move = start - day;
+    if (move >= count) return false;
+    schedule[0][static_cast<std::size_t>(move)] ^= 1;
+    ++start;
+    return true;
+  };
+}
+
+ScriptedDomain::Positions FixedPositions(CPositionMatrix lists) {
+  return [lists](const CIntMatrix&) { return lists; };
+}
+
+const CPositionMatrix kOneCell = {{{0, 0}}};
+
+std::string ReadFile(const std::string& name) {
+  std::ifstream file(name);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The "Evaluation: " values reported, in order.
+std::vector<std::string> Reports(const std::string& out) {
+  std::vector<std::string> values;
+  for (const std::string& line : Lines(out)) {
+    if (line.rfind("Evaluation: ", 0) == 0) values.push_back(line.substr(12));
+  }
+  return values;
+}
+
+std::string PassFile(int pass) {
+  std::string name = "o";
+  return name += std::to_string(pass);
+}
+
+int PassFiles() {
+  int count = 0;
+  while (std::filesystem::exists(PassFile(count + 1))) ++count;
+  return count;
+}
+
+const std::string kRule(50, '*');
+
+class OptimizeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int pass = 1; pass <= 50; ++pass) std::remove(PassFile(pass).c_str());
+    for (const char* name : {"c.dat", "o.dat", "error.dat"}) std::remove(name);
+  }
+};
+
+TEST_F(OptimizeTest, CreationEmptiesLogsAndRecordHoldsOnlyTheHeader) {
+  for (const char* name : {"c.dat", "o.dat"}) std::ofstream(name) << "old\n";
+  ScriptedDomain domain(1, nullptr, nullptr, nullptr);
+  COptimize optimizer(&domain);
+  EXPECT_EQ(ReadFile("c.dat"), "");
+  EXPECT_EQ(ReadFile("o.dat"), "");
+
+  std::ostringstream out;
+  out << optimizer;
+  EXPECT_EQ(out.str(), "0 COptimize 1\n");
+  std::istringstream in("0 COptimize 1\n7");
+  in >> optimizer;
+  int next = 0;
+  in >> next;
+  EXPECT_EQ(next, 7);
+}
+
+TEST_F(OptimizeTest, DeepeningWithoutRepairPositionsReportsFourSearches) {
+  ScriptedDomain domain(
+      1, [](const CIntMatrix&, int) { return 5.0f; }, FixedPositions({}), FlipMoves(3));
+  COptimize optimizer(&domain);
+  CoutCapture capture;
+  optimizer.RepairDeep();
+
+  std::string expected;
+  for (int pass = 0; pass < 4; ++pass) expected += "Evaluation: 5\n" + kRule + "\n";
+  EXPECT_EQ(capture.Text(), expected);
+  EXPECT_EQ(PassFiles(), 4);
+  EXPECT_EQ(domain.evaluations, 1);
+  EXPECT_TRUE(domain.calls.empty());
+}
+
+// The evaluation is 1 with no entry flipped, 3 with all of the first
+// `needed` entries flipped and 0 in between: no shorter sequence helps.
+ScriptedDomain::Rating AllOrNothing(int needed) {
+  return [needed](const CIntMatrix& schedule, int) {
+    int flipped = 0;
+    for (int k = 0; k < needed; ++k) flipped += schedule[0][static_cast<std::size_t>(k)];
+    if (flipped == 0) return 1.0f;
+    return flipped == needed ? 3.0f : 0.0f;
+  };
+}
+
+TEST_F(OptimizeTest, DeepeningFindsTheShortestImprovingSequenceAndRestartsAtDepthOne) {
+  struct Case {
+    int needed;
+    std::vector<std::string> reports;
+  };
+  const Case cases[] = {
+      {2, {"1", "3", "3", "3", "3", "3"}},
+      {3, {"1", "1", "3", "3", "3", "3", "3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.needed);
+    SetUp();
+    ScriptedDomain domain(1, AllOrNothing(c.needed), FixedPositions(kOneCell), FlipMoves(c.needed));
+    const std::string initial = domain.Text();
+    COptimize optimizer(&domain);
+    CoutCapture capture;
+    optimizer.RepairDeep();
+
+    EXPECT_EQ(Reports(capture.Text()), c.reports);
+    for (int k = 0; k < c.needed; ++k) EXPECT_EQ(domain.GetSchedule()[0][k], 1);
+    EXPECT_EQ(domain.GetSchedule()[0][static_cast<std::size_t>(c.needed)], 0);
+    const int passes = static_cast<int>(c.reports.size());
+    EXPECT_EQ(PassFiles(), passes);
+    EXPECT_EQ(ReadFile("o1"), initial);
+    EXPECT_EQ(ReadFile(PassFile(passes)), domain.Text());
+  }
+}
+
+// The first two passes of the two-move case, line by line: depth 1 tries
+// both moves and restores; depth 2 finds the pair below the first move and
+// reports the inner lines before the outer one.
+TEST_F(OptimizeTest, DeepeningPrintsEveryTriedMoveWithTheLatestEvaluation) {
+  ScriptedDomain domain(1, AllOrNothing(2), FixedPositions(kOneCell), FlipMoves(2));
+  COptimize optimizer(&domain);
+  CoutCapture capture;
+  optimizer.RepairDeep();
+
+  const std::string head =
+      "viol: 0 start: 0 repairtry: 1 eval: 0\n"
+      "viol: 0 start: 0 repairtry: 2 eval: 0\n"
+      "Evaluation: 1\n" +
+      kRule +
+      "\n"
+      "viol: 0 start: 0 repairtry: 1 eval: 1\n"
+      "viol: 0 start: 0 repairtry: 2 eval: 3\n"
+      "viol: 0 start: 0 repairtry: 1 eval: 3\n"
+      "Evaluation: 3\n" +
+      kRule + "\n";
+  EXPECT_EQ(capture.Text().substr(0, head.size()), head);
+}
+
+// Positions describe the schedule of the latest evaluation. Flipping entry 0
+// shrinks them; after the restore the search must go on over the shrunken
+// lists, not over the ones it started with.
+TEST_F(OptimizeTest, DeepeningRereadsRepairPositionsAfterEveryEvaluation) {
+  struct Case {
+    const char* name;
+    CPositionMatrix before;
+    CPositionMatrix after;
+    int violLines;
+  };
+  const Case cases[] = {
+      {"second list vanishes", {{{0, 0}}, {{0, 0}}}, {{{0, 0}}}, 1},
+      {"all lists vanish", {{{0, 0}, {0, 0}}}, {}, 1},
+      {"a list grows", {{{0, 0}}}, {{{0, 0}, {0, 0}}}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    ScriptedDomain domain(
+        1, [](const CIntMatrix&, int) { return 1.0f; },
+        [&c](const CIntMatrix& schedule) { return schedule[0][0] == 0 ? c.before : c.after; },
+        FlipMoves(1));
+    COptimize optimizer(&domain);
+    CoutCapture capture;
+    optimizer.RepairDeep();
+
+    // Count the tried moves of the first search, the one of depth 1.
+    int viol = 0;
+    for (const std::string& line : Lines(capture.Text())) {
+      if (line.rfind("Evaluation: ", 0) == 0) break;
+      viol += line.rfind("viol: ", 0) == 0;
+    }
+    EXPECT_EQ(viol, c.violLines);
+    EXPECT_EQ(domain.GetSchedule()[0][0], 0);
+  }
+}
+
+TEST_F(OptimizeTest, DeepeningStopsAfterThePassLimit) {
+  // Every move raises the evaluation, so every search succeeds at depth 1.
+  ScriptedDomain domain(
+      1, [](const CIntMatrix& schedule, int) { return static_cast<float>(schedule[0][0]); },
+      FixedPositions(kOneCell),
+      [](CIntMatrix& schedule, int, int&, int&) {
+        ++schedule[0][0];
+        return true;
+      });
+  COptimize optimizer(&domain);
+  CoutCapture capture;
+  optimizer.RepairDeep();
+
+  const std::vector<std::string> reports = Reports(capture.Text());
+  ASSERT_EQ(reports.size(), 41u);
+  EXPECT_EQ(reports.back(), "41");
+  EXPECT_EQ(PassFiles(), 41);
+  EXPECT_EQ(domain.GetSchedule()[0][0], 42);
+}
+
+// Evaluation values by evaluation number; unlisted evaluations rate 1.
+ScriptedDomain::Rating Rated(std::map<int, float> values) {
+  return [values](const CIntMatrix&, int n) {
+    const auto found = values.find(n);
+    return found == values.end() ? 1.0f : found->second;
+  };
+}
+
+// Adds one to entry 0 per move, so the entry counts the moves kept.
+bool CountingMove(CIntMatrix& schedule, int, int&, int&) {
+  ++schedule[0][0];
+  return true;
+}
+
+TEST_F(OptimizeTest, RandomWalkKeepsTheTenthTryOfEveryPass) {
+  ScriptedDomain domain(2, Rated({{0, 5}, {1, 4}, {2, 5}, {3, 6}, {4, 6}, {5, 7}}),
+                        FixedPositions({{{0, 3}}}), CountingMove);
+  COptimize optimizer(&domain);
+  CoutCapture capture;
+  optimizer.RepairRandom();
+
+  EXPECT_EQ(domain.GetSchedule()[0][0], 42);
+  EXPECT_EQ(domain.calls.size(), 420u);
+  for (const RepairCall& call : domain.calls) {
+    EXPECT_EQ(call.group, 0);
+    EXPECT_EQ(call.day, 3);
+    EXPECT_TRUE(call.start >= 0 && call.start < 14 && call.start2 >= 0 && call.start2 < 14);
+  }
+  const std::vector<std::string> reports = Reports(capture.Text());
+  EXPECT_EQ(reports, std::vector<std::string>(41, "7"));
+  EXPECT_EQ(PassFiles(), 41);
+  EXPECT_FALSE(std::filesystem::exists("error.dat"));
+
+  // "Iteration" lines follow each try that beats the pass's best so far.
+  const std::string firstPass =
+      "viol: 0 start: 0 repairtry: 1 eval: 4\nIteration 1 better. \n"
+      "viol: 0 start: 0 repairtry: 2 eval: 5\nIteration 2 better. \n"
+      "viol: 0 start: 0 repairtry: 3 eval: 6\nIteration 3 better. \n"
+      "viol: 0 start: 0 repairtry: 4 eval: 6\n"
+      "viol: 0 start: 0 repairtry: 5 eval: 7\nIteration 5 better. \n"
+      "viol: 0 start: 0 repairtry: 6 eval: 1\n"
+      "viol: 0 start: 0 repairtry: 7 eval: 1\n"
+      "viol: 0 start: 0 repairtry: 8 eval: 1\n"
+      "viol: 0 start: 0 repairtry: 9 eval: 1\n"
+      "viol: 0 start: 0 repairtry: 10 eval: 1\n"
+      "Evaluation: 7\n" +
+      kRule + "\n";
+  EXPECT_EQ(capture.Text().substr(0, firstPass.size()), firstPass);
+}
+
+TEST_F(OptimizeTest, RandomLogsNumberTriesAcrossOptimisations) {
+  // Evaluation 0 starts the first optimisation and 421 the second; try k is
+  // evaluation k + 1. Only strict improvements reach "o.dat".
+  ScriptedDomain domain(
+      1, Rated({{0, 5}, {1, 4}, {2, 5}, {3, 6}, {4, 6}, {5, 7}, {422, 2}, {423, 2}, {425, 8}}),
+      FixedPositions(kOneCell), CountingMove);
+  COptimize optimizer(&domain);
+  CoutCapture capture;
+  optimizer.RepairRandom();
+  optimizer.RepairRandom();
+
+  EXPECT_EQ(ReadFile("o.dat"), "2 6\n4 7\n420 2\n423 8\n");
+  const std::vector<std::string> moves = Lines(ReadFile("c.dat"));
+  ASSERT_EQ(moves.size(), 840u);
+  for (std::size_t k = 0; k < moves.size(); ++k) {
+    EXPECT_EQ(moves[k].substr(0, moves[k].find(' ')), std::to_string(k));
+  }
+  EXPECT_EQ(moves[0], "0 4");
+  EXPECT_EQ(moves[2], "2 6");
+  EXPECT_EQ(moves[421], "421 2");
+  EXPECT_EQ(Reports(capture.Text()).back(), "8");
+}
+
+// Passes that cannot try ten moves: a cell with fewer moves reports each
+// pass with the cell and the start days of the failed call and leaves the
+// schedule as the pass found it; a pass without a cell or days does nothing.
+TEST_F(OptimizeTest, RandomPassesWithoutTenMoves) {
+  struct Case {
+    const char* name;
+    int weeks;
+    CPositionMatrix positions;
+    int movesPerScan;
+    std::size_t movesLogged;
+    bool reported;
+  };
+  const Case cases[] = {
+      {"no move at the cell", 1, {{{0, 5}}}, 0, 0, true},
+      {"three moves per scan", 1, {{{0, 5}, {0, 1}}, {{0, 2}}}, 3, 126, true},
+      {"no repair positions", 1, {}, 3, 0, false},
+      {"empty first list", 1, {{}, {{0, 2}}}, 3, 0, false},
+      {"cycle without days", 0, {{{0, 0}}}, 3, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    int left = c.movesPerScan;
+    ScriptedDomain domain(
+        c.weeks, [](const CIntMatrix&, int) { return 2.0f; }, FixedPositions(c.positions),
+        [&left, &c](CIntMatrix& schedule, int, int&, int&) {
+          if (left == 0) {
+            left = c.movesPerScan;
+            return false;
+          }
+          --left;
+          ++schedule[0][0];
+          return true;
+        });
+    const std::string initial = domain.Text();
+    COptimize optimizer(&domain);
+    CoutCapture capture;
+    optimizer.RepairRandom();
+
+    EXPECT_EQ(domain.Text(), initial);
+    EXPECT_EQ(Lines(ReadFile("c.dat")).size(), c.movesLogged);
+    EXPECT_EQ(ReadFile("o.dat"), "");
+    EXPECT_EQ(PassFiles(), 41);
+    EXPECT_EQ(Reports(capture.Text()), std::vector<std::string>(41, "2"));
+    EXPECT_EQ(std::filesystem::exists("error.dat"), c.reported);
+    if (!c.reported) {
+      EXPECT_TRUE(domain.calls.empty());
+      continue;
+    }
+    EXPECT_EQ(ReadFile("error.dat"), initial);
+    std::vector<std::string> expected;
+    for (const RepairCall& call : domain.calls) {
+      if (call.applied) continue;
+      expected.push_back(std::to_string(call.group) + " " + std::to_string(call.day) + " " +
+                         std::to_string(call.start) + " " + std::to_string(call.start2));
+    }
+    ASSERT_EQ(expected.size(), 42u);
+    std::vector<std::string> diagnostics;
+    for (const std::string& line : Lines(capture.Text())) {
+      if (line.rfind("0 5 ", 0) == 0) diagnostics.push_back(line);
+    }
+    EXPECT_EQ(diagnostics, expected);
+  }
+}
+
+}  // namespace
