@@ -27,18 +27,17 @@ void TVarlist::remove(std::string_view n) {
   auto it = first.find(fit(n, kNameChars));
   if (it == first.end()) return;
   const std::size_t gone = it->second;
+  first.erase(it);
   const std::string name = vars[gone].name;
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
-  // Positions behind the removed variable move one place forward.
-  for (auto& [key, pos] : first) {
-    if (pos > gone) --pos;
-  }
-  // A later variable of the same name, if any, becomes visible.
-  first.erase(name);
+  // Only the variables behind the removed one move. The next variable of the
+  // same name, if any, becomes visible. Removals near the end stay cheap.
   for (std::size_t i = gone; i < vars.size(); ++i) {
-    if (vars[i].name == name) {
-      first.emplace(name, i);
-      break;
+    auto entry = first.find(vars[i].name);
+    if (entry == first.end()) {
+      first.emplace(vars[i].name, i);
+    } else if (entry->second == i + 1) {
+      entry->second = i;
     }
   }
 }

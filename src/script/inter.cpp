@@ -4,7 +4,6 @@
 #include "inter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <istream>
 #include <streambuf>
@@ -13,8 +12,9 @@
 
 namespace {
 
+// White space as the C locale classifies it.
 bool is_space(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // A read-only stream buffer over part of the script text, for number extraction.
@@ -227,6 +227,11 @@ void main_pass(TScriptRun& run) {
     if (++statements > script_limits::kMaxStatements) {
       run.stop("Error: more than " + std::to_string(script_limits::kMaxStatements) + " statements" +
                run.at_token());
+      return;
+    }
+    if (run.Controls->number() > script_limits::kMaxControlEntries) {
+      run.stop("Error: more than " + std::to_string(script_limits::kMaxControlEntries) +
+               " control entries" + run.at_token());
       return;
     }
     run.token = run.read_word();

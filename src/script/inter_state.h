@@ -20,6 +20,8 @@ namespace script_limits {
 // Bounds that keep every run finite in time and memory.
 inline constexpr long kMaxStatements = 50'000'000;
 inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LOOP levels each
+// Levels abandoned by RETURN keep their control entries; this bounds them too.
+inline constexpr std::size_t kMaxControlEntries = 2'000'000;
 }  // namespace script_limits
 
 // Reads the script text the way a string stream's word extraction does:
