@@ -174,6 +174,12 @@ class CShiftSchedulingDomain : public CDomainInstance {
   void WriteVariables(const std::string& filename);
   void WriteVariables(std::ostream& out);
 
+  // Exchanges the entries of two cells and prints the exchange on one line.
+  // Cells outside the schedule are left alone.
+  void Swap(int group1, int day1, int group2, int day2);
+  // Closes the open scans of the four repair steps, as at program start.
+  static void ResetRepairState();
+
   int GetLengthOfCycle() const { return LengthOfCycle; }
   CShiftVector& GetShifts() { return shifts; }
   const CShiftVector& GetShifts() const { return shifts; }
@@ -186,6 +192,28 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Whether every group works each shift as often as required and the
   // weekday cover and pairing rules hold on every day.
   bool CheckPlan() const;
+
+  // The constraint variables, recomputed from the schedule.
+  void ComputeConstraintVars();
+  void ComputeConstraintVars_DIFFHOURS();
+  void ComputeConstraintVars_WORKINGHOURS();
+  void ComputeConstraintVars_SHIFTBLOCKS();
+  void ComputeConstraintVars_FREEWEEKENDS();
+  void ComputeConstraintVars_BADWEEKENDS();
+
+  // Each appends at most one list of cells to repair for one rated constraint;
+  // the formula names the group and the week or block in brackets.
+  void ComputeRepairStart_DIFFHOURS(const char* formula);
+  void ComputeRepairStart_WORKINGHOURS(const char* formula);
+  void ComputeRepairStart_SHIFTBLOCKS(const char* formula);
+  void ComputeRepairStart_FREEWEEKENDS(const char* formula);
+  void ComputeRepairStart_BADWEEKENDS(const char* formula);
+
+  // The four repair moves, chosen by the weekday of the repaired cell.
+  bool RepairStep1(int group, int day, int& start);
+  bool RepairStep2(int group, int day, int& start);
+  bool RepairStep3(int group, int day, int& start, int& start2);
+  bool RepairStep4(int group, int day, int& start, int& start2);
 
   COperatingMatrix operating;
   CShiftVector shifts;
@@ -204,6 +232,19 @@ class CShiftSchedulingDomain : public CDomainInstance {
   bool ReadShifts(CDomainFileReader& reader);
   bool ReadOperatingPlan(CDomainFileReader& reader);
   bool ReadScheduleRows(CDomainFileReader& reader);
+
+  // Working hours of group g in week w, summed in day order.
+  float HoursOfWeek(std::size_t g, int week) const;
+  // Whether group g works on day d; missing cells count as free.
+  bool Works(std::size_t g, int day) const;
+  // Hands every domain variable, in export order, to the sink.
+  template <class Sink>
+  void VisitVariables(Sink& sink) const;
+  // Whether (group, day) lies in the cycle and every schedule row covers the
+  // whole cycle, so repair scans may read any day of any row.
+  bool IsRepairableCell(int group, int day) const;
+  // Both groups of two pairs exchange their entries of `day` and `j`.
+  void SwapPairs(int pair, int other, int day, int j);
 
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.

@@ -1,0 +1,119 @@
+// Constraint variables of the shift-scheduling domain: weekly hours and their
+// changes, blocks of consecutive working days, free and worked weekends.
+//
+// The computations read the schedule only through HoursOfWeek and Works, which
+// keep every access inside the schedule and the shift list: a missing row or
+// day, and an entry that names no shift, count as a free day of no hours.
+#include "domtarn.h"
+
+namespace {
+
+constexpr int kDaysPerWeek = 7;
+constexpr int kSaturday = 5;
+
+}  // namespace
+
+float CShiftSchedulingDomain::HoursOfWeek(std::size_t g, int week) const {
+  float hours = 0;
+  if (g >= schedule.size()) return hours;
+  const std::vector<int>& row = schedule[g];
+  const std::size_t first = static_cast<std::size_t>(week) * kDaysPerWeek;
+  for (std::size_t d = first; d < first + kDaysPerWeek && d < row.size(); ++d) {
+    const int entry = row[d];
+    if (entry >= 0 && static_cast<std::size_t>(entry) < shifts.size()) {
+      hours += shifts[entry].GetLength();
+    }
+  }
+  return hours;
+}
+
+bool CShiftSchedulingDomain::Works(std::size_t g, int day) const {
+  if (g >= schedule.size() || day < 0) return false;
+  const std::vector<int>& row = schedule[g];
+  if (static_cast<std::size_t>(day) >= row.size()) return false;
+  const int entry = row[day];
+  return entry > 0 && static_cast<std::size_t>(entry) < shifts.size();
+}
+
+void CShiftSchedulingDomain::ComputeConstraintVars() {
+  ComputeConstraintVars_DIFFHOURS();
+  ComputeConstraintVars_WORKINGHOURS();
+  ComputeConstraintVars_SHIFTBLOCKS();
+  ComputeConstraintVars_FREEWEEKENDS();
+  ComputeConstraintVars_BADWEEKENDS();
+}
+
+void CShiftSchedulingDomain::ComputeConstraintVars_DIFFHOURS() {
+  c_diff.resize(groups.size());
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    std::vector<float>& row = c_diff[g];
+    row.clear();
+    float previous = 0;
+    for (int w = 0; w < LengthOfCycle; ++w) {
+      const float hours = HoursOfWeek(g, w);
+      if (w > 0) row.push_back(hours - previous);
+      previous = hours;
+    }
+  }
+}
+
+void CShiftSchedulingDomain::ComputeConstraintVars_WORKINGHOURS() {
+  c_work.resize(groups.size());
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    std::vector<float>& row = c_work[g];
+    row.clear();
+    for (int w = 0; w < LengthOfCycle; ++w) row.push_back(HoursOfWeek(g, w));
+  }
+}
+
+// Only blocks followed by a free day inside the row are recorded: the row does
+// not wrap around, and a block that runs up to the last day is left out.
+void CShiftSchedulingDomain::ComputeConstraintVars_SHIFTBLOCKS() {
+  const int days = kDaysPerWeek * LengthOfCycle;
+  c_shiftblocks.resize(groups.size());
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    std::vector<CShiftBlock>& blocks = c_shiftblocks[g];
+    blocks.clear();
+    int j = 0;
+    for (;;) {
+      while (j < days && !Works(g, j)) ++j;
+      int size = 0;
+      while (j < days && Works(g, j)) {
+        ++size;
+        ++j;
+      }
+      if (j >= days) break;
+      blocks.push_back(CShiftBlock{j - size, size});
+    }
+  }
+}
+
+// A domain without a cycle length has no weekends; its fraction is taken as 0
+// rather than divided by zero.
+void CShiftSchedulingDomain::ComputeConstraintVars_FREEWEEKENDS() {
+  c_freeweekends.clear();
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    int free = 0;
+    for (int w = 0; w < LengthOfCycle; ++w) {
+      const int saturday = kDaysPerWeek * w + kSaturday;
+      if (!Works(g, saturday) && !Works(g, saturday + 1)) ++free;
+    }
+    const float fraction =
+        LengthOfCycle > 0 ? static_cast<float>(free) / static_cast<float>(LengthOfCycle) : 0.0f;
+    c_freeweekends.push_back(fraction);
+  }
+}
+
+void CShiftSchedulingDomain::ComputeConstraintVars_BADWEEKENDS() {
+  const int lastWeekStart = kDaysPerWeek * (LengthOfCycle - 1);
+  c_badweekends.resize(groups.size());
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    std::vector<int>& row = c_badweekends[g];
+    row.clear();
+    for (int j = kSaturday; j < lastWeekStart; j += kDaysPerWeek) {
+      const int worked = Works(g, j) + Works(g, j + 1) + Works(g, j + kDaysPerWeek) +
+                         Works(g, j + kDaysPerWeek + 1);
+      row.push_back(worked);
+    }
+  }
+}

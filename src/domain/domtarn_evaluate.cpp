@@ -1,0 +1,213 @@
+// Schedule evaluation and repair starts: the script rates the exported
+// schedule, the rated constraints are sorted and summed, and the worst of them
+// name the cells at which repair moves are tried.
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "domtarn.h"
+#include "domtarn_text.h"
+#include "expint.h"
+#include "inter.h"
+
+#if __has_include("evaltree.h")
+#include "evaltree.h"
+#define DOMTARN_HAS_EVALTREE 1
+#endif
+
+namespace {
+
+// Every evaluation leaves its variables in this file of the working directory.
+constexpr const char* kVariablesFileName = "test2.dat";
+// Repair starts are derived from at most this many rated constraints.
+constexpr int kMaxRepairLists = 10;
+constexpr int kDaysPerWeek = 7;
+
+// Writes the store as a variables file in one piece: the count line, then one
+// "name formula value" line per variable with the value in the stream's
+// default notation, no line end after the last one. An empty store gives an
+// empty file. The buffer keeps its capacity from one evaluation to the next.
+void WriteVariablesFile(const TVarlist& vars) {
+  static std::string text;
+  text.clear();
+  if (vars.number() > 0) {
+    CTextBuffer count;
+    count << "/* #: " << static_cast<int>(vars.number()) << " */ ";
+    text += count.View();
+    for (std::size_t i = 0; i < vars.number(); ++i) {
+      const TVariable& var = vars.get(i);
+      CTextBuffer value;
+      value.General(var.get_value());
+      ((((text += '\n') += var.get_name()) += ' ') += var.get_formula()) += ' ';
+      text += value.View();
+    }
+  }
+  std::ofstream file(kVariablesFileName, std::ios::binary);
+  if (!file) return;
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// Takes the rated constraints out of the tree a script run returned and frees
+// the tree. Without a tree the list stays as it is.
+void TakeConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
+  if (tree == nullptr) return;
+#ifdef DOMTARN_HAS_EVALTREE
+  list = tree->GetConstraintList();
+  tree->clean_up();
+#else
+  (void)list;
+#endif
+}
+
+// Reads a bracketed index the way atoi does: leading blanks, an optional sign,
+// then digits up to the first other character; no digits read as 0. A number
+// too large for an int is refused.
+std::optional<int> ReadIndex(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > INT_MAX) return std::nullopt;
+  }
+  return static_cast<int>(negative ? -value : value);
+}
+
+struct CIndexPair {
+  int first;
+  int second;
+};
+
+// The first two bracketed indices of a formula, as in "c_diff[1][2]". A
+// formula without two closed brackets has none.
+std::optional<CIndexPair> ReadIndices(std::string_view formula) {
+  const std::size_t open1 = formula.find('[');
+  if (open1 == std::string_view::npos) return std::nullopt;
+  const std::size_t close1 = formula.find(']', open1 + 1);
+  if (close1 == std::string_view::npos) return std::nullopt;
+  const std::size_t open2 = formula.find('[', close1 + 1);
+  if (open2 == std::string_view::npos) return std::nullopt;
+  const std::size_t close2 = formula.find(']', open2 + 1);
+  if (close2 == std::string_view::npos) return std::nullopt;
+  const auto first = ReadIndex(formula.substr(open1 + 1, close1 - open1 - 1));
+  const auto second = ReadIndex(formula.substr(open2 + 1, close2 - open2 - 1));
+  if (!first || !second) return std::nullopt;
+  return CIndexPair{*first, *second};
+}
+
+}  // namespace
+
+// The store goes to the interpreter, which frees it when its run ends.
+float CDomainInstance::Evaluate() {
+  auto vars = std::make_unique<TVarlist>();
+  InitializeVariables(vars.get());
+  WriteVariablesFile(*vars);
+  TakeConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
+  if (EvalData.empty()) return -1;
+  std::sort(EvalData.begin(), EvalData.end());
+  evaluation = 0;
+  for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
+  ComputeRepairStarts();
+  return evaluation;
+}
+
+// ---------------------------------------------------------- repair starts
+
+void CShiftSchedulingDomain::ComputeRepairStarts() {
+  using Kind = void (CShiftSchedulingDomain::*)(const char*);
+  struct KindEntry {
+    std::string_view branch;
+    Kind compute;
+  };
+  static constexpr KindEntry kKinds[] = {
+      {"DIFFHOURS", &CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS},
+      {"WORKINGHOURS", &CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS},
+      {"SHIFTBLOCKS", &CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS},
+      {"FREEWEEKENDS", &CShiftSchedulingDomain::ComputeRepairStart_FREEWEEKENDS},
+      {"BADWEEKENDS", &CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS},
+  };
+  repairstarts.clear();
+  int handled = 0;
+  for (const ConstraintEvaluation& entry : EvalData) {
+    if (handled >= kMaxRepairLists) break;
+    const std::string_view branch = entry.GetBranch();
+    if (branch == "branch") continue;
+    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                   [&](const KindEntry& k) { return k.branch == branch; });
+    if (kind == std::end(kKinds)) {
+      std::cout << "No repair positions function for constraint: " << branch << '\n';
+      continue;
+    }
+    (this->*(kind->compute))(entry.GetFormula());
+    ++handled;
+  }
+}
+
+// The cells of the heavier of weeks w and w + 1 (week w when both weigh the
+// same) that hold shift 1 or 3. The first cell is replaced by a randomly
+// chosen one. The generator is seeded and drawn even when no cell qualifies,
+// so the random sequence after a repair start does not depend on the cells.
+void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(const char* formula) {
+  const auto indices = ReadIndices(formula);
+  if (!indices) return;
+  const auto [g, w] = *indices;
+  if (g < 0 || static_cast<std::size_t>(g) >= schedule.size()) return;
+  if (w < 0 || w >= LengthOfCycle - 1) return;
+  const auto group = static_cast<std::size_t>(g);
+  const int week = HoursOfWeek(group, w) < HoursOfWeek(group, w + 1) ? w + 1 : w;
+  const std::vector<int>& row = schedule[group];
+  std::vector<CPosition> cells;
+  for (int d = kDaysPerWeek * week; d < kDaysPerWeek * (week + 1); ++d) {
+    if (static_cast<std::size_t>(d) >= row.size()) break;
+    if (row[d] == 1 || row[d] == 3) cells.push_back(CPosition{g, d});
+  }
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  const int r = std::rand();
+  if (cells.empty()) return;
+  cells.front().day = cells[static_cast<std::size_t>(r) % cells.size()].day;
+  repairstarts.push_back(std::move(cells));
+}
+
+void CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS(const char* formula) {
+  const auto indices = ReadIndices(formula);
+  if (!indices) return;
+  const auto [g, w] = *indices;
+  if (g < 0 || static_cast<std::size_t>(g) >= schedule.size()) return;
+  if (w < 0 || w >= LengthOfCycle) return;
+  std::vector<CPosition> cells;
+  for (int d = kDaysPerWeek * w; d < kDaysPerWeek * (w + 1); ++d) cells.push_back(CPosition{g, d});
+  repairstarts.push_back(std::move(cells));
+}
+
+void CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS(const char* formula) {
+  const auto indices = ReadIndices(formula);
+  if (!indices) return;
+  const auto [g, b] = *indices;
+  if (g < 0 || static_cast<std::size_t>(g) >= c_shiftblocks.size()) return;
+  const std::vector<CShiftBlock>& blocks = c_shiftblocks[static_cast<std::size_t>(g)];
+  if (b < 0 || static_cast<std::size_t>(b) >= blocks.size()) return;
+  const CShiftBlock& block = blocks[static_cast<std::size_t>(b)];
+  std::vector<CPosition> cells;
+  for (int i = 0; i < block.size; ++i) cells.push_back(CPosition{g, block.start + i});
+  repairstarts.push_back(std::move(cells));
+}
+
+// Weekend constraints have no cells of their own yet: the formula is not read
+// and the repair starts at the first cell of the schedule.
+void CShiftSchedulingDomain::ComputeRepairStart_FREEWEEKENDS(const char*) {
+  repairstarts.push_back({CPosition{0, 0}});
+}
+
+void CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS(const char*) {
+  repairstarts.push_back({CPosition{0, 0}});
+}
