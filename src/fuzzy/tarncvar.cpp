@@ -13,6 +13,11 @@ float max(float a, float b) {
   return a > b ? a : b;
 }
 
+std::uint64_t next_generation() {
+  static std::uint64_t counter = 0;
+  return ++counter;
+}
+
 void wait_for_key_press() {
   std::cout << "-> press return to continue! ";
   std::cin.get();
@@ -416,8 +421,9 @@ const PlimFuzzySet* PlimList::find(int k) const {
 }
 
 int PlimList::get_fs_index(std::string_view term) const {
+  term = name_view(term);
   for (std::size_t k = 0; k < sets_.size(); ++k) {
-    if (term == sets_[k].get_linguistic_term()) return static_cast<int>(k);
+    if (term == sets_[k].get_linguistic_term_view()) return static_cast<int>(k);
   }
   return -1;
 }

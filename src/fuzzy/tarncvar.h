@@ -22,6 +22,9 @@ float max(float a, float b);
 // Prints the prompt, waits for one character from standard input.
 void wait_for_key_press();
 
+// A new value of a process-wide counter, for marking versions of lists.
+std::uint64_t next_generation();
+
 // A list of membership values.
 class FList {
  public:
@@ -126,6 +129,7 @@ class FuzzySetBase {
 
   void set_linguistic_term(std::string_view term) { linguistic_term_ = cut_name(term); }
   const char* get_linguistic_term() const { return linguistic_term_.c_str(); }
+  std::string_view get_linguistic_term_view() const { return linguistic_term_; }
   void set_lower_support_end(float x) { lower_support_end_ = x; }
   void set_upper_support_end(float x) { upper_support_end_ = x; }
   float get_lower_support_end() const { return lower_support_end_; }
@@ -298,6 +302,7 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
   float get_crisp_value() const { return crisp_value_; }
   void set_cv_name(std::string_view name);
   const char* get_cv_name() const { return cv_name_.c_str(); }
+  std::string_view get_cv_name_view() const { return cv_name_; }
 
   // The six parameters; distribution, dilatation and importance pass through
   // the checking setters.
@@ -344,6 +349,10 @@ class CVList {
   void remove(int i);
   void remove_all();
   int get_number() const { return static_cast<int>(items_.size()); }
+  // Changes whenever a variable is added, removed or renamed; values are
+  // never reused, also across lists, so a lookup result remembered together
+  // with the generation stays valid while the generation is unchanged.
+  std::uint64_t get_generation() const { return generation_; }
 
   void show() const;
   void write(std::ostream& out) const;
@@ -363,8 +372,10 @@ class CVList {
   void index_insert(CombinedVariable* cv);
   void index_erase(CombinedVariable* cv, const std::string& name);
   void renamed(CombinedVariable* cv, const std::string& old_name);
+  void changed() { generation_ = next_generation(); }
 
   std::vector<std::unique_ptr<CombinedVariable>> items_;
   std::unordered_map<std::string, Bucket, NameHash, std::equal_to<>> by_name_;
   std::uint64_t next_rank_ = 0;
+  std::uint64_t generation_ = next_generation();
 };

@@ -134,6 +134,7 @@ CombinedVariable* CVList::adopt(std::unique_ptr<CombinedVariable> cv) {
   cv->rank_ = next_rank_++;
   index_insert(cv.get());
   items_.push_back(std::move(cv));
+  changed();
   return items_.back().get();
 }
 
@@ -160,6 +161,7 @@ void CVList::index_erase(CombinedVariable* cv, const std::string& name) {
 void CVList::renamed(CombinedVariable* cv, const std::string& old_name) {
   index_erase(cv, old_name);
   index_insert(cv);
+  changed();
 }
 
 CombinedVariable* CVList::add() {
@@ -191,7 +193,7 @@ const CombinedVariable* CVList::find(int i) const {
 }
 
 CombinedVariable* CVList::find_cv(std::string_view name) const {
-  auto entry = by_name_.find(name);
+  auto entry = by_name_.find(name_view(name));
   return entry != by_name_.end() ? entry->second.front() : nullptr;
 }
 
@@ -213,11 +215,13 @@ void CVList::remove(int i) {
   const auto pos = items_.begin() + i;
   index_erase(pos->get(), (*pos)->cv_name_);
   items_.erase(pos);
+  changed();
 }
 
 void CVList::remove_all() {
   by_name_.clear();
   items_.clear();
+  changed();
 }
 
 void CVList::show() const {

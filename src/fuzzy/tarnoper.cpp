@@ -89,9 +89,10 @@ float apply_list(fuzzy_operator op, const FList* values, float gamma) {
   }
 }
 
+constexpr OperatorSet kDefaultOperators;
+
 const OperatorSet& or_default(const OperatorSet* s) {
-  static const OperatorSet defaults;
-  return s != nullptr ? *s : defaults;
+  return s != nullptr ? *s : kDefaultOperators;
 }
 
 // Folds a list by an associative compensatory operator; negative values

@@ -32,8 +32,8 @@ const char* concat_operator_text(concat_operator op);
 
 class FuzzyOperator {
  public:
-  FuzzyOperator() = default;
-  explicit FuzzyOperator(fuzzy_operator op) : oper_(op) {}
+  constexpr FuzzyOperator() = default;
+  constexpr explicit FuzzyOperator(fuzzy_operator op) : oper_(op) {}
   void set_oper(fuzzy_operator op) { oper_ = op; }
   fuzzy_operator get_oper() const { return oper_; }
   void show() const;
@@ -47,8 +47,8 @@ class FuzzyOperator {
 
 class DeFuzzyOperator {
  public:
-  DeFuzzyOperator() = default;
-  explicit DeFuzzyOperator(defuzzification_operator op) : oper_(op) {}
+  constexpr DeFuzzyOperator() = default;
+  constexpr explicit DeFuzzyOperator(defuzzification_operator op) : oper_(op) {}
   void set_oper(defuzzification_operator op) { oper_ = op; }
   defuzzification_operator get_oper() const { return oper_; }
   void show() const;

@@ -16,8 +16,12 @@
 // caller or read from a file, are cut to this length.
 inline constexpr std::size_t kNameChars = 39;
 
-// Returns text cut to kNameChars characters.
+// Returns text cut to kNameChars characters; name_view does so without a
+// copy, so that lookups by a longer name find the name as it was stored.
 std::string cut_name(std::string_view text);
+inline std::string_view name_view(std::string_view text) {
+  return text.substr(0, kNameChars);
+}
 
 // Stream helpers shared by every reader of the library. Each returns false
 // once the stream has failed, so a reader stops at truncated or garbage input

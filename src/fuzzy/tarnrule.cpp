@@ -40,11 +40,13 @@ Term::Term(const CombinedVariable* cv, std::string_view lt) : lt_(cut_name(lt)) 
 }
 
 void Term::set_cv(const CombinedVariable* cv) {
+  forget_lookups();
   cv_ = cv;
   cv_name_ = cv != nullptr ? cv->get_cv_name() : "";
 }
 
 void Term::set_cv_name(std::string_view name) {
+  forget_lookups();
   cv_ = nullptr;
   cv_name_ = cut_name(name);
 }
@@ -75,6 +77,7 @@ int Term::read(std::istream& in, const CVList* vars) {
   }
   std::string word;
   if (!read_word(in, word) || !read_name(in, lt_)) return kReadBrokenOff;
+  forget_lookups();
   cv_ = nullptr;
   cv_name_ = std::move(name);
   return kReadOk;
@@ -439,6 +442,7 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
   if (b < 0) {
     blocks_.emplace_back();
     b = get_number() - 1;
+    block_generation_ = next_generation();
     // The new block is found by later searches only when no empty block
     // stands before it.
     if (index_valid_ && scan_open_) block_index_.emplace(conclusion->get_cv_name(), b);
@@ -494,7 +498,7 @@ int RuleSet::search(const CombinedVariable* cv) const {
 
 int RuleSet::search(std::string_view name) const {
   if (!index_valid_) rebuild_index();
-  const auto entry = block_index_.find(name);
+  const auto entry = block_index_.find(name_view(name));
   return entry != block_index_.end() ? entry->second : -1;
 }
 

@@ -4,6 +4,7 @@
 // format and rule evaluation.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -38,6 +39,11 @@ class Term {
   const char* get_cv_name() const { return cv_name_.c_str(); }
   bool has_cv() const { return !cv_name_.empty(); }
   void forget_cv() { cv_ = nullptr; }
+  // Drops what a rule set remembered about the name.
+  void forget_lookups() const {
+    found_cv_generation_ = 0;
+    found_block_generation_ = 0;
+  }
   void set_lt(std::string_view lt) { lt_ = cut_name(lt); }
   const char* get_lt() const { return lt_.c_str(); }
 
@@ -52,9 +58,17 @@ class Term {
   void make_ShortString(std::ostream& out) const;
 
  private:
+  friend class RuleSet;
   std::string cv_name_;
   const CombinedVariable* cv_ = nullptr;
   std::string lt_ = "no_linguistic_term";
+  // What a rule set last found for the name: its variable (valid while the
+  // variable list keeps its generation) and the block concluding on it
+  // (valid while the blocks keep theirs).
+  mutable CombinedVariable* found_cv_ = nullptr;
+  mutable std::uint64_t found_cv_generation_ = 0;
+  mutable int found_block_ = -1;
+  mutable std::uint64_t found_block_generation_ = 0;
 };
 
 // The premises of a rule, in order.
@@ -250,7 +264,12 @@ class RuleSet {
   Rule* rule_at(int b, int r);
   const Rule* rule_at(int b, int r) const;
   void name_in_use();
-  void blocks_changed() { index_valid_ = false; }
+  void blocks_changed() {
+    index_valid_ = false;
+    block_generation_ = next_generation();
+  }
+  CombinedVariable* variable_of(const Term& t) const;
+  int block_of(const Term& t) const;
   void rebuild_index() const;
   void copy_variable(const CombinedVariable* cv);
   int premise_pass(const RuleBlock& block);
@@ -272,6 +291,7 @@ class RuleSet {
   mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> block_index_;
   mutable bool index_valid_ = false;
   mutable bool scan_open_ = true;  // no empty block met while indexing
+  std::uint64_t block_generation_ = next_generation();
 
   // Evaluation state: blocks on the current evaluation path (to detect rule
   // blocks that depend on each other in a cycle), whether a cycle was met,

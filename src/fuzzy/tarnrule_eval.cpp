@@ -13,6 +13,25 @@ void report(const char* text) {
 
 }  // namespace
 
+// The variables and blocks named by terms are looked up once and then taken
+// from the term as long as neither the variable list nor the blocks changed.
+CombinedVariable* RuleSet::variable_of(const Term& t) const {
+  const std::uint64_t generation = cv_list_->get_generation();
+  if (t.found_cv_generation_ != generation) {
+    t.found_cv_ = cv_list_->find_cv(t.cv_name_);
+    t.found_cv_generation_ = generation;
+  }
+  return t.found_cv_;
+}
+
+int RuleSet::block_of(const Term& t) const {
+  if (t.found_block_generation_ != block_generation_) {
+    t.found_block_ = search(t.cv_name_);
+    t.found_block_generation_ = block_generation_;
+  }
+  return t.found_block_;
+}
+
 float RuleSet::evaluate(const CombinedVariable* cv) {
   if (cv == nullptr) {
     internal_evaluate(nullptr);
@@ -41,7 +60,7 @@ int RuleSet::internal_evaluate(CombinedVariable* v) {
     return -1;
   }
   v->set_crisp_value(-1);
-  const int b = search(v->get_cv_name());
+  const int b = search(v->get_cv_name_view());
   if (b < 0) {
     report("cv not in RuleSet");
     return -1;
@@ -73,12 +92,13 @@ int RuleSet::premise_pass(const RuleBlock& block) {
     const TList* premises = block.find(r)->get_ls_t_list();
     const int count = premises->get_number();
     for (int j = 0; j < count; ++j) {
-      CombinedVariable* p = get_cv(premises->find_cv_name(j));
+      const Term& premise = *premises->get(j);
+      CombinedVariable* p = variable_of(premise);
       if (p == nullptr) {
         report("NULL pointer cannot be evaluated");
         return -1;
       }
-      if (search(p->get_cv_name()) < 0) {
+      if (block_of(premise) < 0) {
         if (p->check_match() < 0) {
           report("not instanciated cv");
           return -1;
@@ -102,8 +122,9 @@ bool RuleSet::rule_strength(const Rule& rule, float* strength) {
   if (count == 0) return false;
   values_.remove_all();
   for (int j = 0; j < count; ++j) {
-    const CombinedVariable* p = get_cv(premises->find_cv_name(j));
-    const int k = p != nullptr ? p->get_fs_index(premises->find_lt(j)) : -1;
+    const Term& premise = *premises->get(j);
+    const CombinedVariable* p = variable_of(premise);
+    const int k = p != nullptr ? p->get_fs_index(premise.lt_) : -1;
     if (k < 0) {
       std::cerr << "Warning: " << premises->find_cv_name(j) << " has no linguistic term "
                 << premises->find_lt(j) << "; rule skipped!" << std::endl;
@@ -127,8 +148,8 @@ void RuleSet::rule_pass(const RuleBlock& block) {
     const Rule& rule = *block.find(r);
     float a = 0.0f;
     if (!rule_strength(rule, &a)) continue;
-    CombinedVariable* out = get_cv(rule.get_right_side_cv_name());
-    const int k = out != nullptr ? out->get_fs_index(rule.get_right_side_lt()) : -1;
+    CombinedVariable* out = variable_of(*rule.get_rs_term());
+    const int k = out != nullptr ? out->get_fs_index(rule.get_rs_term()->lt_) : -1;
     if (k < 0) {
       std::cerr << "Warning: " << rule.get_right_side_cv_name() << " has no linguistic term "
                 << rule.get_right_side_lt() << "; rule skipped!" << std::endl;

@@ -316,6 +316,33 @@ TEST_F(RuleSetTest, IntermediateVariablesAreEvaluatedFirst) {
   EXPECT_EQ(rules.get_cv("X")->get_crisp_value(), 7.5f);
 }
 
+// Evaluation remembers what each term's name resolved to; every change of
+// the variables or blocks must be seen by the next evaluation.
+TEST_F(RuleSetTest, LookupsFollowChangesOfVariablesAndBlocks) {
+  rules.add_BasicRule(&x, "low", &y, "bad", 1);
+  rules.get_cv("X")->set_value(7.5f);
+  rules.evaluate(&y);
+  EXPECT_EQ(mv("Y", 0), 0.25f);
+
+  rules.get_cv("X")->set_cv_name("old");  // a renamed variable no longer answers to X
+  CombinedVariable* fresh = rules.get_cv_list()->add(&x);
+  fresh->set_value(2.5f);
+  rules.evaluate(&y);
+  EXPECT_EQ(mv("Y", 0), 0.75f);
+
+  rules.get_cv_list()->remove(rules.get_cv_list()->find_cv_by_pointer(fresh));
+  Capture err(std::cerr);
+  EXPECT_EQ(rules.evaluate(&y), -1);
+  EXPECT_EQ(err.str(), "NULL pointer cannot be evaluated\n");
+
+  rules.get_cv("old")->set_cv_name("X");
+  rules.add_BasicRule(&m, "lo", &x, "low", 1);  // X becomes an intermediate variable
+  rules.get_cv("M")->set_value(0);              // every M term at 0: X's rule does not fire
+  rules.evaluate(&y);
+  EXPECT_EQ(mv("X", 0), 0);
+  EXPECT_EQ(mv("Y", 0), 0);
+}
+
 TEST_F(RuleSetTest, CyclicBlocksAreReportedOnceAndFail) {
   rules.add_BasicRule(&x, "low", &y, "bad", 1);
   rules.add_BasicRule(&y, "bad", &m, "lo", 1);
