@@ -17,10 +17,12 @@
 #include "tarnoper.h"
 #include "tarnpara.h"
 
-// Result codes of the rule readers.
-inline constexpr int kReadBrokenOff = 0;        // the text ends early or holds a bad number
-inline constexpr int kReadOk = 1;               //
-inline constexpr int kReadUnknownVariable = 2;  // a term names a variable not in the list
+// Result codes of the rule readers: the text was read (1), a term names a
+// variable that is not in the list (2), or the text ends early or holds a
+// word where a number belongs (0; RuleSet::read reports it and returns 2).
+inline constexpr int kReadBrokenOff = 0;
+inline constexpr int kReadOk = 1;
+inline constexpr int kReadUnknownVariable = 2;
 
 // One statement "variable IS linguistic term". A term identifies its variable
 // by name, which is all the rule base uses of it. It may also carry a
