@@ -171,3 +171,11 @@ float string_to_float(std::string_view exp_s);
 // Computes a formula text against a store, as parsing a copy and calculating
 // it with base_calc 1 would. Parsed formulas are cached by their text.
 float compute_formula(std::string_view formula, TVarlist& vars);
+
+// What a division by zero in a formula does after its message is printed. The
+// default ends the program with status 0. Test harnesses that run formulas
+// without ending the process (the fuzz targets) install a handler that
+// returns; the quotient is then the infinity or NaN of float division.
+using TDivisionByZeroHandler = void (*)();
+// Installs `handler`; null restores the default.
+void set_division_by_zero_handler(TDivisionByZeroHandler handler);

@@ -22,10 +22,16 @@ void expression_error() {
   std::cout << "\nDynaTARN++: error in expression!\n";
 }
 
-[[noreturn]] void division_by_zero() {
+void end_program() {
+  std::exit(0);
+}
+
+TDivisionByZeroHandler division_by_zero_handler = end_program;
+
+void division_by_zero() {
   std::cout << "\nERROR: DIVISION BY ZERO! Program terminated.\n";
   std::cout.flush();
-  std::exit(0);
+  division_by_zero_handler();
 }
 
 bool is_one_argument_function(std::string_view f) {
@@ -38,6 +44,10 @@ bool is_list_function(std::string_view f) {
 }
 
 }  // namespace
+
+void set_division_by_zero_handler(TDivisionByZeroHandler handler) {
+  division_by_zero_handler = handler != nullptr ? handler : end_program;
+}
 
 int is_delimiter(char c) {
   switch (c) {
