@@ -1,1 +1,288 @@
-// Placeholder: replaced when this unit is built.
+// Evaluation tree: construction with its branches, the combination rules from
+// the rule table, aggregation of rated constraints, the constraint list and
+// the tree file.
+#include "evaltree.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iostream>
+#include <sstream>
+
+#include "inter_fuzzy_table.h"
+
+namespace {
+
+// The combination variables, generated from the tree's parameter set.
+constexpr std::string_view kIn1 = "eval_in_1";
+constexpr std::string_view kIn2 = "eval_in_2";
+constexpr std::string_view kOutAnd = "eval_out_and";
+constexpr std::string_view kOutOr = "eval_out_or";
+
+constexpr mode_t kFileMode = 0664;
+
+// Closes a file descriptor when it goes out of scope.
+class TDescriptor {
+ public:
+  explicit TDescriptor(int fd) : fd(fd) {}
+  TDescriptor(const TDescriptor&) = delete;
+  TDescriptor& operator=(const TDescriptor&) = delete;
+  ~TDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+  int get() const { return fd; }
+
+ private:
+  int fd;
+};
+
+// Makes `target` hold what `source` holds: parameters, terms with their
+// match values, and crisp value. The target keeps its own name.
+void take_over(CombinedVariable& target, const CombinedVariable& source) {
+  if (&target == &source) return;
+  target.copy_PSB(&source);
+  target.copy_PlimList(&source);
+  target.set_crisp_value(source.get_crisp_value());
+}
+
+std::string cut_script_name(std::string_view name) {
+  return std::string(fit(name, script_limits::kNameChars));
+}
+
+}  // namespace
+
+bool write_text_file(const std::string& file_name, std::string_view text) {
+  const TDescriptor file(
+      ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode));
+  if (file.get() < 0) return false;
+  // The mode given to open is narrowed by the file mode mask, and a replaced
+  // file keeps its old bits; both are set explicitly.
+  ::fchmod(file.get(), kFileMode);
+  while (!text.empty()) {
+    const ssize_t written = ::write(file.get(), text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+TEvalTree::TEvalTree() {
+  TEntry& head = entries_.emplace_back();
+  head.name = "empty";
+  head.scores = std::make_unique<TVarlist>();
+}
+
+TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
+                     const TVarlist* bl)
+    : rules(rs) {
+  set_parameter_set(ps);
+  add_branch(n, no_cop);
+  entries = 1;
+  if (bl == nullptr) return;
+  // A store without variables stands for one branch without a name.
+  if (bl->number() == 0) {
+    add_branch("", c_or);
+    ++entries;
+  }
+  for (std::size_t i = 0; i < bl->number(); ++i) {
+    const TVariable& var = bl->get(i);
+    add_branch(var.get_name(), std::string_view(var.get_formula()) == "AND" ? c_and : c_or);
+    ++entries;
+  }
+}
+
+TEvalTree::~TEvalTree() = default;
+
+TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
+  TEntry& entry = entries_.emplace_back();
+  entry.name = cut_script_name(name);
+  entry.scores = std::make_unique<TVarlist>();
+  entry.c_op = c_op;
+  entry.result = paras != nullptr ? std::make_unique<CombinedVariable>(paras.get(), entry.name)
+                                  : std::make_unique<CombinedVariable>();
+  return entry;
+}
+
+void TEvalTree::set_name(std::string_view n) {
+  entries_.front().name = cut_script_name(n);
+}
+
+void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
+  rules = rs;
+}
+
+void TEvalTree::set_parameter_set(const ParameterSet* ps) {
+  paras = ps != nullptr ? std::make_unique<ParameterSet>(*ps) : nullptr;
+}
+
+RuleSet* TEvalTree::get_rule_set() const {
+  return rules.lock().get();
+}
+
+const char* TEvalTree::get_name() const {
+  return entries_.front().name.c_str();
+}
+
+float TEvalTree::get_score() const {
+  const TEntry& head = entries_.front();
+  return head.result != nullptr ? head.result->get_crisp_value() : -1.0f;
+}
+
+namespace {
+
+// Adds the rules of one section of the CONCAT entry: triples of the terms of
+// eval_in_1 and eval_in_2 and of the output term. Returns the word that ended
+// the section (empty at the end of the table).
+std::string_view add_section_rules(TTableReader& table, RuleSet& rs, concat_operator op,
+                                   const CombinedVariable& in1, const CombinedVariable& in2,
+                                   const CombinedVariable& out) {
+  for (;;) {
+    const std::string_view t1 = table.next();
+    if (t1.empty() || is_table_keyword(t1)) return t1;
+    const std::string_view t2 = table.next();
+    const std::string_view t3 = table.next();
+    if (!t2.empty() && !t3.empty()) rs.add_ComplexRule(&in1, t1, &in2, t2, &out, t3, op, 1);
+  }
+}
+
+}  // namespace
+
+void TEvalTree::insert_help_rules(const std::string& tablename) {
+  const std::shared_ptr<RuleSet> rs = rules.lock();
+  if (rs == nullptr || paras == nullptr) return;
+  const CombinedVariable in1(paras.get(), kIn1);
+  const CombinedVariable in2(paras.get(), kIn2);
+  const CombinedVariable out_and(paras.get(), kOutAnd);
+  const CombinedVariable out_or(paras.get(), kOutOr);
+  if (tablename == "empty") {
+    std::cout << "\nError: no TABLE defined for generation of rules!\n";
+    return;
+  }
+  TTableReader table(TRuleTable::load(tablename));
+  const std::string_view set = paras->get_ps_name();
+  if (!table.find_entry("CONCAT", {set, set, set})) {
+    std::cout << "\nError: no entry in TABLE for generation of rules!\n";
+    return;
+  }
+  for (const CombinedVariable* cv : {&in1, &in2, &out_and, &out_or}) rs->get_cv_list()->add(cv);
+  concat_operator op = table.next() == "OR" ? OR : AND;
+  for (;;) {
+    const std::string_view end =
+        add_section_rules(table, *rs, op, in1, in2, op == OR ? out_or : out_and);
+    if (end == "AND") {
+      op = AND;
+    } else if (end == "OR") {
+      op = OR;
+    } else {
+      return;
+    }
+  }
+}
+
+// Combines two results through the rule set's combination rules into the
+// target's result. Nothing is read through a missing variable: without the
+// rule set, a combination variable or the rules concluding on the output,
+// the target keeps its result and false is returned.
+bool TEvalTree::combine(const CombinedVariable& first, const CombinedVariable& second,
+                        std::string_view output, TEntry& target) {
+  const std::shared_ptr<RuleSet> rs = rules.lock();
+  if (rs == nullptr) return false;
+  CombinedVariable* in1 = rs->get_cv(kIn1);
+  CombinedVariable* in2 = rs->get_cv(kIn2);
+  CombinedVariable* out = rs->get_cv(output);
+  if (in1 == nullptr || in2 == nullptr || out == nullptr || rs->search(output) < 0) return false;
+  take_over(*in1, first);
+  take_over(*in2, second);
+  rs->evaluate(out);
+  take_over(*target.result, *out);
+  return true;
+}
+
+bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
+                       std::string_view oper) {
+  if (cv == nullptr) return true;
+  const std::string_view output = oper == "AND" ? kOutAnd : kOutOr;
+  bool combined = true;
+  TEntry* entry = nullptr;
+  for (std::size_t i = 1; i < entries_.size() && entry == nullptr; ++i) {
+    if (entries_[i].name == branch) entry = &entries_[i];
+  }
+  if (entry == nullptr) {
+    std::cout << "\nWarning: " << branch << " does not exist in EVALTREE " << get_name()
+              << ". A default branch is generated ...\n";
+    ++entries;
+    entry = &add_branch(branch, no_cop);
+  }
+  entry->scores->insert(cv->get_cv_name_view(), place, cv->get_crisp_value());
+  if (entry->comp == 1) {
+    combined = combine(*cv, *entry->result, output, *entry);
+  } else {
+    take_over(*entry->result, *cv);
+    entry->comp = 1;
+  }
+  return fold_head() && combined;
+}
+
+// Folds the head again with every branch that has a result, starting from
+// its previous value; the first time it takes over the first such branch.
+bool TEvalTree::fold_head() {
+  TEntry& head = entries_.front();
+  if (head.comp == 0) {
+    for (std::size_t i = 1; i < entries_.size(); ++i) {
+      if (entries_[i].comp == 0) continue;
+      if (head.result == nullptr) head.result = std::make_unique<CombinedVariable>();
+      take_over(*head.result, *entries_[i].result);
+      head.result->set_cv_name(head.name);
+      head.comp = 1;
+      break;
+    }
+    return true;
+  }
+  bool combined = true;
+  for (std::size_t i = 1; i < entries_.size(); ++i) {
+    const TEntry& entry = entries_[i];
+    if (entry.comp == 0) continue;
+    const std::string_view output = entry.c_op == c_and ? kOutAnd : kOutOr;
+    combined = combine(*head.result, *entry.result, output, head) && combined;
+  }
+  return combined;
+}
+
+void TEvalTree::write(const std::string& file) const {
+  if (entries == 0) return;
+  std::ostringstream out;
+  out << "/* #: " << entries << " */";
+  for (const TEntry& entry : entries_) {
+    const float crisp = entry.result != nullptr ? entry.result->get_crisp_value() : -1.0f;
+    out << "\nBranch: " << entry.name << "  Crisp value: " << crisp << '\n';
+    entry.scores->write(out);
+    out << "\n----------------------<End of branch: " << entry.name << '>';
+  }
+  write_text_file(file, out.str());
+}
+
+ConstraintEvaluations TEvalTree::GetConstraintList() const {
+  ConstraintEvaluations list;
+  if (entries == 0) return list;
+  for (const TEntry& entry : entries_) {
+    for (std::size_t i = 0; i < entry.scores->number(); ++i) {
+      const TVariable& var = entry.scores->get(i);
+      if (*var.get_name() == '\0') continue;
+      ConstraintEvaluation& e = list.emplace_back();
+      e.SetName(var.get_name());
+      e.SetBranch(entry.name);
+      e.SetFormula(var.get_formula());
+      e.SetValue(var.get_value());
+    }
+  }
+  return list;
+}
+
+void TEvalTree::clean_up() {
+  // The tree was handed out as a plain pointer; taking it back frees it with
+  // its entries, score lists and results.
+  const std::unique_ptr<TEvalTree> self(this);
+}

@@ -1,6 +1,447 @@
-// Fuzzy statements of the script language. None is provided yet.
+// Fuzzy statements of the script language: file transfer (IMPORT, EXPORT),
+// parameter sets, fuzzy variables and their crisp values (PARAMETERSET,
+// FUZZYVAR, SET), the rule table and the rules generated from it (TABLE,
+// FUZZYCONCAT, FUZZYCOMPARE), and the operator set (OPERATORSET).
+//
+// A fuzzy variable lives twice under one name: in the rule set, and in the
+// variable store with its parameter set's name as formula and its last crisp
+// value as value. The rule-generating statements find a variable's parameter
+// set through that formula.
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "evaltree.h"
+#include "inter_fuzzy_table.h"
 #include "inter_state.h"
 
+namespace {
+
+bool has_name(const ParameterSet& ps, std::string_view name) {
+  return ps.get_ps_name() == name_view(name);
+}
+
+const ParameterSet* first_set_named(RuleSet& rules, std::string_view name) {
+  const PSList& sets = *rules.get_ps_list();
+  for (int i = 0; i < sets.get_number(); ++i) {
+    if (has_name(*sets.find(i), name)) return sets.find(i);
+  }
+  return nullptr;
+}
+
+// The formula of a store variable, which for a fuzzy variable names its
+// parameter set; empty when there is no such variable.
+std::string formula_of(const TVarlist& vars, std::string_view name) {
+  const char* formula = vars.get_formula(name);
+  return formula != nullptr ? formula : "";
+}
+
+// ------------------------------------------------------------ IMPORT, EXPORT
+
+void statement_import(TScriptRun& run) {
+  const std::string_view kind = run.read_word();
+  const std::string file_name = run.read_name();
+  if (kind == "RULESET") {
+    // The new rule set stays empty when the file cannot be read.
+    run.Rules = std::make_shared<RuleSet>();
+    std::ifstream in(file_name);
+    if (!in) {
+      run.stop("Error: Unknown RULESET-file " + file_name + "!");
+      return;
+    }
+    run.Rules->read(in);
+  } else if (kind == "PARAMETERSET") {
+    std::ifstream in(file_name);
+    if (!in) {
+      run.stop("Error: Unknown PARAMETERSET-file " + file_name + "!");
+      return;
+    }
+    ParameterSet ps;
+    ps.read(in);
+    run.Rules->get_ps_list()->add(&ps);
+  } else if (kind == "PSLIST") {
+    std::ifstream in(file_name);
+    if (!in) {
+      run.stop("Error: Unknown PSLIST-file " + file_name + "!");
+      return;
+    }
+    run.Rules->get_ps_list()->read(in);
+  } else if (kind == "VARIABLES") {
+    run.Vars->read(file_name);
+    run.Vars->substitute_all();
+  }
+}
+
+void export_parameter_sets(TScriptRun& run, std::string_view set_name) {
+  const std::string file_name = run.read_name();
+  std::ostringstream out;
+  const PSList& sets = *run.Rules->get_ps_list();
+  for (int i = 0; i < sets.get_number(); ++i) {
+    if (has_name(*sets.find(i), set_name)) sets.find(i)->write(out);
+  }
+  write_text_file(file_name, out.str());
+}
+
+// Files that cannot be written are passed over silently.
+void statement_export(TScriptRun& run) {
+  const std::string_view kind = run.read_word();
+  const std::string word = run.read_name();
+  std::ostringstream out;
+  if (kind == "RULESET") {
+    run.Rules->write(out);
+  } else if (kind == "EVALTREE") {
+    if (run.Evals != nullptr) run.Evals->write(word);
+    return;
+  } else if (kind == "PSLIST") {
+    run.Rules->get_ps_list()->write(out);
+  } else if (kind == "PARAMETERSET") {
+    export_parameter_sets(run, word);
+    return;
+  } else if (kind == "VARIABLES") {
+    run.Vars->write(out);
+  } else {
+    return;
+  }
+  write_text_file(word, out.str());
+}
+
+// ------------------------------------------------- parameter sets, variables
+
+// PARAMETERSET w name w lower w upper w median w distribution w dilatation
+// w importance w term ... END. The words before the numbers are labels for
+// the reader and are not examined.
+void statement_parameterset(TScriptRun& run) {
+  run.read_word();
+  const std::string name = run.read_name();
+  float values[6] = {};
+  for (float& value : values) {
+    run.read_word();
+    const std::optional<float> number = run.read_number();
+    if (!number) {
+      // The text no longer reads as words after a failed number extraction.
+      run.stop("Error: number expected in PARAMETERSET " + name + "!");
+      return;
+    }
+    value = *number;
+  }
+  run.read_word();
+  NList terms;
+  for (std::string_view word = run.read_word(); word != "END" && !word.empty();
+       word = run.read_word()) {
+    terms.add(word);
+  }
+  if (terms.get_number() == 0) {
+    run.stop("Error: no linguistic terms defined for ParameterSet " + name + "!");
+    return;
+  }
+  const CList colours(terms.get_number());
+  const ParameterSet ps(name, values[0], values[1], values[2], values[3], values[4], values[5],
+                        &colours, &terms);
+  run.Rules->get_ps_list()->add(&ps);
+}
+
+// FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's
+// name size; lookups by the longer name find it all the same.
+void statement_fuzzyvar(TScriptRun& run) {
+  std::string name = run.read_name();
+  run.resolve_name(name);
+  const std::string set_name = run.read_name();
+  const ParameterSet* ps = first_set_named(*run.Rules, set_name);
+  if (ps == nullptr) {
+    run.stop("Error: unknown PARAMETERSET " + set_name + " for " + name + "!");
+    return;
+  }
+  const CombinedVariable cv(ps, name);
+  run.Rules->get_cv_list()->add(&cv);
+  TVariable* var = run.Vars->find(name);
+  if (var == nullptr) {
+    run.Vars->insert(name, set_name, 0);
+    return;
+  }
+  var->set_formula(set_name);
+  var->set_comp(1);
+  var->set_value(0);
+}
+
+// SET x = y for a fuzzy variable y: x becomes a copy of y. The copy is
+// appended under x's name; a fuzzy variable x made earlier stays first.
+void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::string& source_name,
+                         const CombinedVariable& source) {
+  run.Vars->remove(name);
+  CombinedVariable* copy = run.Rules->get_cv_list()->add(&source);
+  copy->set_cv_name(name);
+  run.Vars->insert(name, formula_of(*run.Vars, source_name), source.get_crisp_value());
+  run.Vars->set_comp(name, 1);
+}
+
+// SET name = formula (or : formula): computes the formula and fuzzifies the
+// variable with it, or copies the fuzzy variable the formula names.
+void statement_set(TScriptRun& run) {
+  std::string name = run.read_name();
+  const std::string separator(run.read_word());
+  if (separator != "=" && separator != ":") {
+    run.stop("Error: '= or :' missing in SET " + name + " =|: " + separator + run.at_token());
+    return;
+  }
+  std::string formula = run.read_formula();
+  run.resolve_name(name);
+  if (separator == "=") {
+    run.resolve_formula(formula);
+  } else {
+    run.Vars->substitute(formula);
+  }
+  TVariable* var = run.Vars->find(name);
+  if (var == nullptr) {
+    run.stop("Error: unknown FUZZYVAR " + name + "!");
+    return;
+  }
+  const std::string set_name = var->get_formula();
+  var->set_formula(formula);
+  var->set_comp(1);
+  // Only a formula that fits a fuzzy variable's name can name one.
+  const CombinedVariable* source =
+      formula.size() <= ::kNameChars ? run.Rules->get_cv(formula) : nullptr;
+  if (source != nullptr) {
+    copy_fuzzy_variable(run, name, formula, *source);
+    return;
+  }
+  const float value = run.compute(formula);
+  // Computing adds no variables, so the store's entries stay where they were.
+  var = run.Vars->find(name);
+  var->set_value(value);
+  var->set_comp(1);
+  var->set_formula(set_name);
+  CombinedVariable* cv = run.Rules->get_cv(name);
+  if (cv == nullptr) {
+    run.stop("Error: unknown FUZZYVAR " + name + "!");
+    return;
+  }
+  cv->set_value(value);
+}
+
+// ------------------------------------------------------------- rule table
+
+void statement_table(TScriptRun& run) {
+  run.tablename = run.read_name();
+  if (!std::ifstream(run.tablename)) {
+    run.stop("Error: Unknown TABLE " + run.tablename + "!");
+  }
+}
+
+bool table_defined(TScriptRun& run) {
+  if (run.tablename != "empty") return true;
+  run.stop("Error: no TABLE defined for generation of rules!");
+  return false;
+}
+
+// False, after the message, when the store has no variable of that name.
+bool require_store_variable(TScriptRun& run, const std::string& name, std::string_view message) {
+  if (run.Vars->in_list(name) != 0) return true;
+  run.stop(std::string(message) + name + "!");
+  return false;
+}
+
+// Adds the rules of the rest of the section: triples of the first and second
+// input terms and the constraint's term.
+void add_concat_rules(TTableReader& table, RuleSet& rules, const CombinedVariable& first,
+                      const CombinedVariable& second, const CombinedVariable& constraint,
+                      concat_operator op) {
+  while (!table.at_end()) {
+    const std::string_view t1 = table.next();
+    if (t1.empty() || is_table_keyword(t1)) return;
+    const std::string_view t2 = table.next();
+    const std::string_view t3 = table.next();
+    if (t2.empty() || t3.empty()) continue;
+    rules.add_ComplexRule(&first, t1, &second, t2, &constraint, t3, op, 1);
+  }
+}
+
+// FUZZYCONCAT constraint w first AND|OR second: rules for the constraint from
+// the CONCAT entry of the three variables' parameter sets.
+void statement_fuzzyconcat(TScriptRun& run) {
+  if (!table_defined(run)) return;
+  std::string constraint = run.read_name();
+  run.read_word();
+  std::string first = run.read_name();
+  const std::string oper(run.read_word());
+  std::string second = run.read_name();
+  if (oper != "AND" && oper != "OR") {
+    run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
+    return;
+  }
+  for (std::string* name : {&first, &second, &constraint}) run.resolve_name(*name);
+  for (const std::string* name : {&first, &second, &constraint}) {
+    if (!require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ")) return;
+  }
+  TTableReader table(TRuleTable::load(run.tablename));
+  if (!table.find_entry("CONCAT", {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
+                                   formula_of(*run.Vars, constraint)})) {
+    run.stop("Error: no entry in TABLE for FUZZYCONCAT " + constraint + " " + first + " " + oper +
+             " " + second + "!");
+    return;
+  }
+  RuleSet& rules = *run.Rules;
+  const CombinedVariable* inputs[2] = {rules.get_cv(first), rules.get_cv(second)};
+  for (int i = 0; i < 2; ++i) {
+    if (inputs[i] != nullptr) continue;
+    run.stop("Error: FUZZY VARIABLE " + (i == 0 ? first : second) +
+             " not in RuleSet for FUZZYCONCAT " + constraint + "!");
+    return;
+  }
+  const CombinedVariable* output = rules.get_cv(constraint);
+  if (output == nullptr) {
+    run.stop("Error: FUZZY VARIABLE " + constraint + " no longer in RuleSet for FUZZYCONCAT " +
+             constraint + "!");
+    return;
+  }
+  table.skip_to(oper);
+  add_concat_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
+}
+
+// The value the comparison variable carries: the compared value x moved so
+// that the comparison value c lands on the median m.
+float shifted_difference(float m, float x, float c) {
+  if (x < 0 && c < 0) return m - x + c;
+  return m + x - c;
+}
+
+bool is_compare_operator(std::string_view word) {
+  return word == "=" || word == "#" || word == "<" || word == ">";
+}
+
+// FUZZYCOMPARE constraint w variable =|#|<|> formula: the comparison variable
+// constraint:variable<operator> carries the shifted difference; its rules,
+// from the COMPARE entry of the two parameter sets, are made once.
+void statement_fuzzycompare(TScriptRun& run) {
+  if (!table_defined(run)) return;
+  std::string constraint = run.read_name();
+  run.read_word();
+  std::string variable = run.read_name();
+  const std::string oper(run.read_word());
+  std::string formula = run.read_formula();
+  if (!is_compare_operator(oper)) {
+    run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
+    return;
+  }
+  run.resolve_name(constraint);
+  run.resolve_name(variable);
+  run.resolve_formula(formula);
+  if (!require_store_variable(run, variable, "Error: unknown (FUZZY) VARIABLE ") ||
+      !require_store_variable(run, constraint, "Error: unknown FUZZY VARIABLE ")) {
+    return;
+  }
+  const float c = run.compute(formula);
+  TTableReader table(TRuleTable::load(run.tablename));
+  if (!table.find_entry("COMPARE",
+                        {formula_of(*run.Vars, variable), formula_of(*run.Vars, constraint)})) {
+    run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + constraint + " " + variable + " " +
+             oper + " " + formula + "!");
+    return;
+  }
+  RuleSet& rules = *run.Rules;
+  const CombinedVariable* compared = rules.get_cv(variable);
+  if (compared == nullptr) {
+    run.stop("Error: unknown (FUZZY) VARIABLE " + variable + "!");
+    return;
+  }
+  // A composed name longer than the fuzzy library's names is cut to fit.
+  const std::string name =
+      cut_name(constraint + ":" + std::string(compared->get_cv_name_view()) + oper);
+  CombinedVariable* comparison = rules.get_cv(name);
+  const bool fresh = comparison == nullptr;
+  if (fresh) {
+    comparison = rules.get_cv_list()->add(compared);
+    comparison->set_cv_name(name);
+  }
+  const CombinedVariable* target = rules.get_cv(constraint);
+  if (target == nullptr) {
+    run.stop("Error: unknown (FUZZY) VARIABLE " + constraint + "!");
+    return;
+  }
+  const float median = compared->get_PSB().get_median();
+  comparison->set_value(shifted_difference(median, compared->get_crisp_value(), c));
+  if (!table.skip_to(oper) || !fresh) return;
+  while (!table.at_end()) {
+    const std::string_view term = table.next();
+    if (term.empty() || is_table_keyword(term)) return;
+    const std::string_view rating = table.next();
+    if (!rating.empty()) rules.add_BasicRule(comparison, term, target, rating, 1);
+  }
+}
+
+// --------------------------------------------------------------- operators
+
+fuzzy_operator fuzzy_operator_of(std::string_view word) {
+  static constexpr std::pair<std::string_view, fuzzy_operator> kWords[] = {
+      {"MINIMUM", minimum},   {"MAXIMUM", maximum},           {"FUZZY_AND", fuzzy_and},
+      {"FUZZY_OR", fuzzy_or}, {"ASS_COMP_AND", ass_comp_and}, {"ASS_COMP_OR", ass_comp_or},
+  };
+  for (const auto& [text, op] : kWords) {
+    if (word == text) return op;
+  }
+  return no_fop;
+}
+
+// A label word and a number. Gamma and accuracy are read by number
+// extraction; a word that is no number ends the run, since the script text
+// could not be read on from there.
+std::optional<float> labelled_number(TScriptRun& run) {
+  run.read_word();
+  const std::optional<float> number = run.read_number();
+  if (!number) run.stop("Error: number expected in OPERATORSET!");
+  return number;
+}
+
+// The accuracy is an integer: the number read, without its fraction and
+// held within the range of int.
+int whole_number(float value) {
+  constexpr float kLimit = 2147483520.0f;  // the largest float below 2^31
+  if (std::isnan(value)) return 0;
+  return static_cast<int>(std::fmax(-kLimit, std::fmin(kLimit, value)));
+}
+
+// OPERATORSET w importance w and w or w certainty w inference w accumulate
+// w defuzzification w gamma w accuracy w.
+void statement_operatorset(TScriptRun& run) {
+  fuzzy_operator ops[6] = {};
+  for (fuzzy_operator& op : ops) {
+    run.read_word();
+    op = fuzzy_operator_of(run.read_word());
+  }
+  run.read_word();
+  const defuzzification_operator defuzzy = run.read_word() == "COG" ? cog : no_dfop;
+  const std::optional<float> gamma = labelled_number(run);
+  if (!gamma) return;
+  const std::optional<float> accuracy = labelled_number(run);
+  if (!accuracy) return;
+  run.read_word();
+  OperatorSet& set = *run.Rules->get_operator_set();
+  set.set_importance_operator(ops[0]);
+  set.set_and_operator(ops[1]);
+  set.set_or_operator(ops[2]);
+  set.set_certainty_operator(ops[3]);
+  set.set_inference_operator(ops[4]);
+  set.set_accumulate_operator(ops[5]);
+  set.set_defuzzy_operator(defuzzy);
+  set.set_gamma(*gamma);
+  set.set_accuracy(whole_number(*accuracy));
+}
+
+constexpr TStatement kFuzzyStatements[] = {
+    {"IMPORT", statement_import},
+    {"EXPORT", statement_export},
+    {"PARAMETERSET", statement_parameterset},
+    {"FUZZYVAR", statement_fuzzyvar},
+    {"SET", statement_set},
+    {"TABLE", statement_table},
+    {"FUZZYCONCAT", statement_fuzzyconcat},
+    {"FUZZYCOMPARE", statement_fuzzycompare},
+    {"OPERATORSET", statement_operatorset},
+};
+
+}  // namespace
+
 std::span<const TStatement> fuzzy_statements() {
-  return {};
+  return kFuzzyStatements;
 }

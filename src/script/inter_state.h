@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -70,12 +71,16 @@ class TScriptRun {
 
   std::unique_ptr<TVarlist> Vars;      // the script's variables
   std::unique_ptr<TVarlist> Controls;  // labels, procedures and open constructs
-  std::unique_ptr<RuleSet> Rules;      // parameter sets, fuzzy variables, operators, rules
-  TEvalTree* Evals = nullptr;          // handed to the caller at the end
-  std::string tablename = "empty";     // rule table file of the fuzzy statements
-  std::string_view token;              // the current word
-  int number_of_tokens = 0;            // words read so far
-  int branch = 0;                      // innermost IF: 1 taken, -1 not taken, 0 none
+  // Parameter sets, fuzzy variables, operators and rules. Shared so that the
+  // evaluation tree can keep a link that lapses when the rule set is replaced
+  // or the run ends.
+  std::shared_ptr<RuleSet> Rules;
+  TEvalTree* Evals = nullptr;        // handed to the caller at the end
+  bool uncombined_reported = false;  // tree results left uncombined were reported
+  std::string tablename = "empty";   // rule table file of the fuzzy statements
+  std::string_view token;            // the current word
+  int number_of_tokens = 0;          // words read so far
+  int branch = 0;                    // innermost IF: 1 taken, -1 not taken, 0 none
   int if_cascade = 0;
   int for_cascade = 0;
   int loop_cascade = 0;

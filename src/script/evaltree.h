@@ -1,0 +1,90 @@
+// Evaluation tree of a script run: a head that carries the overall rating and
+// one entry per branch (a kind of constraint). Every aggregated constraint is
+// recorded in its branch's score list, and the fuzzy results are folded into
+// the branch and the head by the rule set's combination rules.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "evaltree_constraint.h"
+#include "expint.h"
+#include "tarnrule.h"
+
+// Writes `text` to the named file, created or replaced with the permission
+// bits rw-rw-r-- whatever the process's file mode mask. False when the file
+// cannot be opened or written.
+bool write_text_file(const std::string& file_name, std::string_view text);
+
+// The tree outlives the script run that built it, the run's rule set does not.
+// The tree therefore holds only a weak link to the rule set, which lapses when
+// the run replaces or destroys it, and keeps its own copy of its parameter
+// set; after the run, combining is no longer possible while the constraint
+// list, the tree file, the score and the name stay available.
+class TEvalTree {
+ public:
+  // An empty tree named "empty" without entries.
+  TEvalTree();
+  // A head named `n` and one branch per variable of `bl` (the branch name is
+  // the variable's name, its formula "AND" joins it through the and-rules,
+  // anything else through the or-rules). An empty `bl` gives one branch with
+  // an empty name; a null `bl` gives none.
+  TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
+            const TVarlist* bl);
+  TEvalTree(const TEvalTree&) = delete;
+  TEvalTree& operator=(const TEvalTree&) = delete;
+  ~TEvalTree();
+
+  void set_name(std::string_view n);
+  void set_rule_set(const std::shared_ptr<RuleSet>& rs);
+  // Keeps a copy of `ps` (none for null).
+  void set_parameter_set(const ParameterSet* ps);
+  // The rule set, or null once it is gone.
+  RuleSet* get_rule_set() const;
+  const char* get_name() const;
+  // Number of entries, head included; 0 for an empty tree.
+  unsigned int get_entries() const { return entries; }
+  // The crisp value of the head's result; -1 when the tree has none.
+  float get_score() const;
+
+  // Creates the combination variables in the rule set and their rules from
+  // the CONCAT entry of the rule table that names the tree's parameter set
+  // three times. The two table errors are printed and the run goes on.
+  void insert_help_rules(const std::string& tablename);
+  // Records the constraint `cv` at `place` in `branch` (a default branch is
+  // made, with a warning, for an unknown name) and folds the results into the
+  // branch and the head. False when a result could not be combined because
+  // the combination variables or rules are missing; that result is then kept
+  // as it was.
+  bool insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
+              std::string_view oper);
+  // The tree file: every entry with its crisp value and its score list.
+  // Nothing is written for an empty tree.
+  void write(const std::string& file) const;
+  // One element per aggregated constraint, grouped by branch in branch order.
+  ConstraintEvaluations GetConstraintList() const;
+  // Frees a tree created with new (as the EVALTREE statement creates it),
+  // entries and head; the tree must not be used afterwards.
+  void clean_up();
+
+ private:
+  struct TEntry {
+    std::string name;
+    std::unique_ptr<CombinedVariable> result;
+    std::unique_ptr<TVarlist> scores;
+    concat_operator c_op = AND;
+    int comp = 0;  // 1 once `result` holds a value
+  };
+
+  TEntry& add_branch(std::string_view name, concat_operator c_op);
+  bool combine(const CombinedVariable& first, const CombinedVariable& second,
+               std::string_view output, TEntry& target);
+  bool fold_head();
+
+  std::vector<TEntry> entries_;  // the head first, then the branches in order
+  unsigned int entries = 0;
+  std::weak_ptr<RuleSet> rules;
+  std::unique_ptr<ParameterSet> paras;
+};

@@ -1,0 +1,116 @@
+// Rule table files: the cache of their words and the word-by-word search
+// shared by the rule-generating statements and the evaluation tree.
+#include "inter_fuzzy_table.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <unordered_map>
+
+#include "expint.h"
+
+namespace {
+
+// What identifies one version of a file on disk. Any write changes the
+// modification or status-change time, a replaced file also its inode.
+struct TFileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  bool operator==(const TFileStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+bool stamp_of(const std::string& file_name, TFileStamp& stamp) {
+  struct stat info {};
+  if (::stat(file_name.c_str(), &info) != 0) return false;
+  stamp = {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+  return true;
+}
+
+// White space as the stream's word extraction sees it in the C locale.
+bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Splits the file into words; words longer than a script word are cut.
+std::vector<std::string> read_words(const std::string& file_name) {
+  std::vector<std::string> words;
+  std::ifstream in(file_name, std::ios::binary);
+  if (!in) return words;
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && is_space(text[i])) ++i;
+    const std::size_t start = i;
+    while (i < text.size() && !is_space(text[i])) ++i;
+    if (i > start)
+      words.emplace_back(
+          fit(std::string_view(text).substr(start, i - start), script_limits::kFormulaChars));
+  }
+  return words;
+}
+
+struct TCachedTable {
+  TFileStamp stamp;
+  std::shared_ptr<const TRuleTable> table;
+};
+
+}  // namespace
+
+std::shared_ptr<const TRuleTable> TRuleTable::load(const std::string& file_name) {
+  // One cache for the whole program: runs follow each other on one thread.
+  static std::unordered_map<std::string, TCachedTable> cache;
+  static const auto no_words = std::make_shared<const TRuleTable>();
+  TFileStamp stamp;
+  if (!stamp_of(file_name, stamp)) {
+    cache.erase(file_name);
+    return no_words;
+  }
+  TCachedTable& entry = cache[file_name];
+  if (entry.table != nullptr && entry.stamp == stamp) return entry.table;
+  auto table = std::make_shared<TRuleTable>();
+  table->words = read_words(file_name);
+  entry = {stamp, std::move(table)};
+  return entry.table;
+}
+
+bool is_table_keyword(std::string_view word) {
+  return word == "CONCAT" || word == "COMPARE" || word == "AND" || word == "OR" || word == "=" ||
+         word == "#" || word == "<" || word == ">";
+}
+
+std::string_view TTableReader::next() {
+  const std::string_view word = table->word(pos);
+  if (pos < table->size()) ++pos;
+  return word;
+}
+
+bool TTableReader::find_entry(std::string_view keyword,
+                              std::initializer_list<std::string_view> names) {
+  while (skip_to(keyword)) {
+    bool match = true;
+    for (std::string_view name : names) {
+      if (next() != name) {
+        match = false;
+        break;
+      }
+    }
+    if (match) return true;
+  }
+  return false;
+}
+
+bool TTableReader::skip_to(std::string_view word) {
+  while (!at_end()) {
+    if (next() == word) return true;
+  }
+  return false;
+}

@@ -1,0 +1,57 @@
+// The rule table of the fuzzy statements: a text file of concatenation and
+// comparison entries from which rules are generated, read word by word.
+//
+// Every evaluation runs the rule-generating statements many times over the
+// same table, so the words of each table file are kept in memory and read
+// again from disk only when the file's size or modification time changed.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The words of one rule table file, in file order.
+class TRuleTable {
+ public:
+  // The words of the named file, from memory while the file is unchanged on
+  // disk. A file that cannot be read has no words.
+  static std::shared_ptr<const TRuleTable> load(const std::string& file_name);
+
+  std::size_t size() const { return words.size(); }
+  // The i-th word; an empty word past the end, as a read at the end gives.
+  std::string_view word(std::size_t i) const {
+    return i < words.size() ? std::string_view(words[i]) : std::string_view();
+  }
+
+ private:
+  std::vector<std::string> words;
+};
+
+// True for the words that end a section of the table: the entry keywords
+// CONCAT and COMPARE and the section words AND, OR, =, #, < and >.
+bool is_table_keyword(std::string_view word);
+
+// Reads a rule table from its start, one word after the other.
+class TTableReader {
+ public:
+  explicit TTableReader(std::shared_ptr<const TRuleTable> table) : table(std::move(table)) {}
+
+  // The next word; empty at the end of the table.
+  std::string_view next();
+  bool at_end() const { return pos >= table->size(); }
+
+  // Reads on to the word `keyword` followed by `names` in this order. At the
+  // first word that differs from its name, the search goes on with the word
+  // after it. True when found; the reader then stands after the last name.
+  bool find_entry(std::string_view keyword, std::initializer_list<std::string_view> names);
+  // Reads on up to and including the next word equal to `word`; false when
+  // the table ends first.
+  bool skip_to(std::string_view word);
+
+ private:
+  std::shared_ptr<const TRuleTable> table;
+  std::size_t pos = 0;
+};
