@@ -15,13 +15,9 @@
 
 #include "domtarn.h"
 #include "domtarn_text.h"
+#include "domtarn_tree.h"
 #include "expint.h"
 #include "inter.h"
-
-#if __has_include("evaltree.h")
-#include "evaltree.h"
-#define DOMTARN_HAS_EVALTREE 1
-#endif
 
 namespace {
 
@@ -53,18 +49,6 @@ void WriteVariablesFile(const TVarlist& vars) {
   std::ofstream file(kVariablesFileName, std::ios::binary);
   if (!file) return;
   file.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
-// Takes the rated constraints out of the tree a script run returned and frees
-// the tree. Without a tree the list stays as it is.
-void TakeConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
-  if (tree == nullptr) return;
-#ifdef DOMTARN_HAS_EVALTREE
-  list = tree->GetConstraintList();
-  tree->clean_up();
-#else
-  (void)list;
-#endif
 }
 
 // Reads a bracketed index the way atoi does: leading blanks, an optional sign,

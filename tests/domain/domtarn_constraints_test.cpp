@@ -1,0 +1,133 @@
+// Tests of the constraint variables: weekly hours and their changes, blocks of
+// working days, free and worked weekends.
+#include <gtest/gtest.h>
+
+#include "domtarn_test_support.h"
+
+namespace {
+
+using domain_test::TestDomain;
+
+struct Block {
+  int start, size;
+  bool operator==(const Block&) const = default;
+};
+
+std::vector<Block> BlocksOf(const std::vector<CShiftBlock>& row) {
+  std::vector<Block> blocks;
+  for (const CShiftBlock& b : row) blocks.push_back({b.start, b.size});
+  return blocks;
+}
+
+// Shift 0 is the day off with a length of its own, which still counts as
+// hours; shift 9 lies outside the shift list.
+TEST(ConstraintVars, RowsOfOneGroup) {
+  struct Case {
+    const char* label;
+    int weeks;
+    std::string row;
+    std::vector<float> work;
+    std::vector<float> diff;
+    std::vector<Block> blocks;
+    float freeWeekends;
+    std::vector<int> badWeekends;
+  };
+  const Case cases[] = {
+      {"one week: two blocks", 1, "1102220", {53}, {}, {{0, 2}, {3, 3}}, 0, {}},
+      {"every day worked: no block", 1, "1111111", {56}, {}, {}, 0, {}},
+      {"last day worked: last block left out",
+       2,
+       "0011000 1100011",
+       {18.5f, 33.5f},
+       {15},
+       {{2, 2}, {7, 2}},
+       0.5f,
+       {2}},
+      {"block reaching into the next week",
+       2,
+       "0000111 1100000",
+       {26, 18.5f},
+       {-7.5f},
+       {{4, 5}},
+       0.5f,
+       {2}},
+      {"weekends worked then free",
+       3,
+       "0000011 0000022 0000000",
+       {18.5f, 26.5f, 3.5f},
+       {8, -23},
+       {{5, 2}, {12, 2}},
+       1 / 3.0f,
+       {4, 2}},
+      {"entry outside the shift list is free",
+       1,
+       "1919191",
+       {32},
+       {},
+       {{0, 1}, {2, 1}, {4, 1}},
+       0,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TestDomain domain(c.weeks, {0.5f, 8, 12}, {c.row});
+    domain.ComputeConstraintVars();
+    ASSERT_EQ(domain.Work().size(), 1u);
+    EXPECT_EQ(domain.Work()[0], c.work);
+    EXPECT_EQ(domain.Diff()[0], c.diff);
+    EXPECT_EQ(BlocksOf(domain.Blocks()[0]), c.blocks);
+    EXPECT_EQ(domain.FreeWeekends()[0], c.freeWeekends);
+    EXPECT_EQ(domain.BadWeekends()[0], c.badWeekends);
+  }
+}
+
+TEST(ConstraintVars, OneRowPerGroupInGroupOrder) {
+  TestDomain domain(6, {0, 8},
+                    {"0000000 0000011 0000000 0000011 0000000 0000011",
+                     "1111111 1111111 1111111 1111111 1111111 1111111"});
+  domain.ComputeConstraintVars();
+  ASSERT_EQ(domain.FreeWeekends().size(), 2u);
+  EXPECT_EQ(domain.FreeWeekends()[0], 0.5f);
+  EXPECT_EQ(domain.FreeWeekends()[1], 0.0f);
+  EXPECT_EQ(domain.BadWeekends()[0], (std::vector<int>{2, 2, 2, 2, 2}));
+  EXPECT_EQ(domain.BadWeekends()[1], (std::vector<int>{4, 4, 4, 4, 4}));
+  EXPECT_EQ(domain.Diff()[1], (std::vector<float>{0, 0, 0, 0, 0}));
+  EXPECT_EQ(domain.Work()[1], (std::vector<float>(6, 56)));
+}
+
+// A recomputation replaces what an earlier one left, also when the domain has
+// shrunk since.
+TEST(ConstraintVars, RecomputationReplacesEarlierValues) {
+  TestDomain domain(1, {0, 8}, {"1101100", "1111100"});
+  domain.ComputeConstraintVars();
+  domain.GetGroups().pop_back();
+  domain.GetSchedule().pop_back();
+  domain.GetSchedule()[0] = domain_test::Row("0000000");
+  domain.ComputeConstraintVars();
+  ASSERT_EQ(domain.Blocks().size(), 1u);
+  EXPECT_TRUE(domain.Blocks()[0].empty());
+  EXPECT_EQ(domain.Work(), (CFloatMatrix{{0}}));
+  EXPECT_EQ(domain.FreeWeekends(), (CFloatVector{1}));
+}
+
+// A domain whose schedule does not match its groups and cycle (nothing read
+// yet, or a read that stopped) is computed without reading past the schedule:
+// missing rows and days count as free days of no hours.
+TEST(ConstraintVars, IncompleteScheduleReadsNothingOutside) {
+  TestDomain domain(2, {0, 8}, {"1111111 11", "1"});
+  domain.GetGroups().emplace_back("Extra", 1);
+  domain.ComputeConstraintVars();
+  ASSERT_EQ(domain.Work().size(), 3u);
+  EXPECT_EQ(domain.Work()[0], (std::vector<float>{56, 16}));
+  EXPECT_EQ(domain.Work()[2], (std::vector<float>{0, 0}));
+  EXPECT_EQ(BlocksOf(domain.Blocks()[1]), (std::vector<Block>{{0, 1}}));
+  EXPECT_EQ(domain.BadWeekends()[0], (std::vector<int>{2}));
+
+  TestDomain empty(0, {}, {});
+  empty.GetGroups().emplace_back("Lonely", 1);
+  empty.ComputeConstraintVars();
+  EXPECT_EQ(empty.FreeWeekends(), (CFloatVector{0}));
+  EXPECT_TRUE(empty.Work()[0].empty());
+}
+
+}  // namespace
