@@ -1,0 +1,278 @@
+// Tests of the repair moves: the exchanges each step finds, the lines Swap
+// prints, the per-day shift counts, and the scan that continues with the
+// returned start until it has gone once around the cycle.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "domtarn_test_support.h"
+
+namespace {
+
+using domain_test::CoutCapture;
+using domain_test::DayCounts;
+using domain_test::TestDomain;
+
+// Groups on two-week rows; shift lengths play no part in repairs.
+TestDomain TwoWeeks(const std::vector<std::string>& rows) {
+  return TestDomain(2, {0, 8, 12, 8}, rows);
+}
+
+class RepairTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CShiftSchedulingDomain::ResetRepairState(); }
+  void TearDown() override { CShiftSchedulingDomain::ResetRepairState(); }
+
+  // One expected call of Repair: the start values it ends with and the
+  // exchange lines it prints; no lines means the call finds no move.
+  struct Call {
+    int start, start2;
+    std::string lines;
+  };
+
+  // Calls Repair for one cell as the optimizer does: each found move is
+  // checked, then undone by restoring the schedule, and the next call goes on
+  // with the returned start values.
+  static void Walk(TestDomain& domain, int group, int day, int start, int start2,
+                   const std::vector<Call>& calls) {
+    const CIntMatrix saved = domain.GetSchedule();
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      SCOPED_TRACE("call " + std::to_string(i + 1));
+      CoutCapture capture;
+      const bool moved = domain.Repair(group, day, start, start2);
+      EXPECT_EQ(capture.Text(), calls[i].lines);
+      EXPECT_EQ(moved, !calls[i].lines.empty());
+      if (moved) {
+        EXPECT_EQ(start, calls[i].start);
+        EXPECT_EQ(start2, calls[i].start2);
+        EXPECT_EQ(DayCounts(domain.GetSchedule()), DayCounts(saved));
+        EXPECT_NE(domain.GetSchedule(), saved);
+      } else {
+        EXPECT_EQ(domain.GetSchedule(), saved);
+      }
+      domain.SetSchedule(saved);
+    }
+  }
+};
+
+TEST_F(RepairTest, SwapPrintsTheEntriesBeforeTheExchange) {
+  TestDomain domain = TwoWeeks({"12300000000000", "00000000000003"});
+  CoutCapture capture;
+  domain.Swap(0, 2, 1, 13);
+  domain.Swap(0, 0, 0, 1);
+  domain.Swap(0, 0, 2, 0);
+  domain.Swap(0, -1, 0, 0);
+  EXPECT_EQ(capture.Text(), "(0,2) <-> (1,13) 3 3\n(0,0) <-> (0,1) 1 2\n");
+  EXPECT_EQ(domain.GetSchedule()[0], domain_test::Row("21300000000000"));
+}
+
+// Step 1: a Sunday cell on shift 2 moves its shift 2 to a weekend day on which
+// the group is off, and a group working 2 there while off on the Sunday makes
+// the opposite exchange.
+TEST_F(RepairTest, WeekendRepairWalksOnceAroundTheCycle) {
+  TestDomain domain = TwoWeeks({"1111112 1111100", "1111100 1111121", "1111110 1111112"});
+  const std::string first = "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n";
+  const std::string second = "(0,6) <-> (0,13) 2 0\n(2,6) <-> (2,13) 0 2\n";
+  Walk(domain, 0, 6, 6, 6, {{13, 6, first}, {14, 6, second}, {0, 0, ""}, {13, 6, first}});
+}
+
+// A scan ends on the day before its start: started at day 0 it does not look
+// at the last day of the cycle.
+TEST_F(RepairTest, ScanFromDayZeroEndsBeforeTheLastDay) {
+  TestDomain lastDay = TwoWeeks({"1111112 1111110", "1111110 1111112"});
+  Walk(lastDay, 0, 6, 0, 0, {{0, 0, ""}});
+  Walk(lastDay, 0, 6, 13, 0, {{14, 0, "(0,6) <-> (0,13) 2 0\n(1,6) <-> (1,13) 0 2\n"}});
+
+  CShiftSchedulingDomain::ResetRepairState();
+  TestDomain dayBefore = TwoWeeks({"1111112 1111101", "1111110 1111121"});
+  Walk(dayBefore, 0, 6, 0, 0, {{13, 0, "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n"}});
+}
+
+// The scan state belongs to the step: a scan left open ends at its own end
+// mark, whatever start the next call brings; the call after opens a new one.
+TEST_F(RepairTest, OpenScanBoundsTheNextCall) {
+  TestDomain domain = TwoWeeks({"1111112 1111100", "1111100 1111121", "1111110 1111112"});
+  const std::string first = "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n";
+  Walk(domain, 0, 6, 6, 0, {{13, 0, first}});
+  Walk(domain, 0, 6, 5, 0, {{0, 0, ""}, {13, 0, first}});
+}
+
+// A Saturday cell on shift 2 is a weekend repair too; a Saturday cell on
+// shift 1 has no repair step at all.
+TEST_F(RepairTest, SaturdayDispatch) {
+  TestDomain domain = TwoWeeks({"1111121 1111101", "1111101 1111121"});
+  Walk(domain, 0, 5, 5, 5, {{13, 5, "(0,5) <-> (0,12) 2 0\n(1,5) <-> (1,12) 0 2\n"}});
+  TestDomain onShiftOne = TwoWeeks({"1111110 1111110"});
+  Walk(onShiftOne, 0, 5, 5, 5, {{0, 0, ""}});
+}
+
+// Step 2: both groups of the cell's pair move their Saturday shift 3 to
+// another Saturday, and a pair off on the cell's Saturday takes it.
+TEST_F(RepairTest, SaturdayPairRepair) {
+  TestDomain domain =
+      TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130", "1111100 1111130"});
+  const std::string move =
+      "(0,5) <-> (0,12) 3 0\n(2,5) <-> (2,12) 0 3\n"
+      "(1,5) <-> (1,12) 3 0\n(3,5) <-> (3,12) 0 3\n";
+  Walk(domain, 1, 5, 5, 5, {{13, 5, move}, {0, 0, ""}});
+  // From the other side: the off pair takes shift 3 from the working pair.
+  const std::string back =
+      "(2,5) <-> (2,12) 0 3\n(0,5) <-> (0,12) 3 0\n"
+      "(3,5) <-> (3,12) 0 3\n(1,5) <-> (1,12) 3 0\n";
+  Walk(domain, 2, 5, 5, 5, {{13, 5, back}});
+}
+
+// With an odd number of groups the last one has no partner: its pair never
+// qualifies, and a day-off cell of it is refused like a split pair.
+TEST_F(RepairTest, GroupWithoutPartner) {
+  TestDomain domain = TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130"});
+  Walk(domain, 0, 5, 5, 5, {{0, 0, ""}});
+  Walk(domain, 2, 12, 12, 12, {{0, 0, ""}});
+  CoutCapture capture;
+  int start = 5;
+  int start2 = 5;
+  EXPECT_FALSE(domain.Repair(2, 5, start, start2));
+  EXPECT_EQ(capture.Text(), "No repair possible, violation must be a group!\n");
+}
+
+// Step 3: an exchange group on weekdays 0 to 2 gives a two-group move; the
+// next call goes on after that day.
+TEST_F(RepairTest, EarlyWeekTwoGroupMoves) {
+  TestDomain domain = TwoWeeks({"1011111 1011111", "0111111 0111111", "1111111 1111111"});
+  Walk(domain, 0, 0, 0, 0,
+       {{2, 0, "(0,0) <-> (0,1) 1 0\n(1,0) <-> (1,1) 0 1\n"},
+        {9, 0, "(0,0) <-> (0,8) 1 0\n(1,0) <-> (1,8) 0 1\n"},
+        {0, 0, ""}});
+}
+
+// Step 3 with the exchange group found on a Thursday: the partners of both
+// groups balance the Thursday against an early day, the same Thursday is
+// looked at again, and the partner scan resumes where it stopped.
+TEST_F(RepairTest, EarlyWeekFourGroupMovesOnAThursday) {
+  TestDomain domain =
+      TwoWeeks({"1110111 1111111", "1110000 1100000", "0111100 1111100", "1111100 0011111"});
+  Walk(domain, 0, 0, 0, 0,
+       {{3, 8,
+         "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n"
+         "(1,3) <-> (1,7) 0 1\n(3,3) <-> (3,7) 1 0\n"},
+        {3, 9,
+         "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n"
+         "(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n"},
+        {0, 0, ""},
+        {3, 8,
+         "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n"
+         "(1,3) <-> (1,7) 0 1\n(3,3) <-> (3,7) 1 0\n"}});
+}
+
+// A Thursday whose partner scans all fail leaves the group search of the next
+// scan day to start again from the first group.
+TEST_F(RepairTest, GroupSearchStartsOverOnEachDay) {
+  TestDomain domain =
+      TwoWeeks({"1110111 0111111", "0110111 1111111", "0111111 1111111", "1111111 1111111"});
+  Walk(domain, 0, 0, 0, 0, {{8, 0, "(0,0) <-> (0,7) 1 0\n(1,0) <-> (1,7) 0 1\n"}});
+}
+
+// Step 4: on a Thursday the cell's pair exchanges with a pair holding the
+// opposite entries.
+TEST_F(RepairTest, LateWeekPairMove) {
+  TestDomain domain =
+      TwoWeeks({"2220222 2221222", "2220222 2221222", "2221222 2220222", "2221222 2220222"});
+  Walk(domain, 0, 3, 3, 3,
+       {{11, 3,
+         "(0,3) <-> (0,10) 0 1\n(2,3) <-> (2,10) 1 0\n"
+         "(1,3) <-> (1,10) 0 1\n(3,3) <-> (3,10) 1 0\n"},
+        {0, 0, ""}});
+}
+
+// Step 4 with an exchange group: the partners exchange the repaired day
+// against an early day on which they hold the opposite entries.
+TEST_F(RepairTest, LateWeekFourGroupMove) {
+  TestDomain domain =
+      TwoWeeks({"2220222 1222222", "2220222 2122222", "2221222 0222222", "2221222 2022222"});
+  Walk(domain, 0, 3, 3, 3,
+       {{7, 9,
+         "(0,3) <-> (0,7) 0 1\n(2,3) <-> (2,7) 1 0\n"
+         "(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n"},
+        {0, 0, ""}});
+}
+
+// Checks come before any scan: the entry first, then (step 2) the pair, the
+// weekday and the start. A failed check changes nothing.
+TEST_F(RepairTest, CheckMessages) {
+  const std::string shift = "Shift to repair out of range!\n";
+  const std::string weekday = "Day to repair out of range!\n";
+  const std::string start = "Repair start out of range!\n";
+  const std::string pair = "No repair possible, violation must be a group!\n";
+  TestDomain domain = TwoWeeks({"2103023 3000001", "3100012 3000001"});
+  struct Case {
+    const char* label;
+    int step, group, day, start;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"step 1 entry", 1, 0, 1, 0, shift},
+      {"step 1 weekday", 1, 0, 0, 0, weekday},
+      {"step 1 start", 1, 0, 5, -3, start},
+      {"step 2 entry", 2, 0, 1, 0, shift},
+      {"step 2 pair before weekday", 2, 1, 3, 0, pair},
+      {"step 2 weekday", 2, 0, 3, 0, weekday},
+      {"step 2 start", 2, 0, 12, -1, start},
+      {"step 3 entry", 3, 0, 0, 0, shift},
+      {"step 3 start", 3, 0, 1, -8, start},
+      {"step 4 entry", 4, 1, 0, 0, shift},
+      {"step 4 weekday", 4, 0, 2, 0, weekday},
+      {"step 4 start", 4, 0, 4, -13, start},
+      {"through Repair: Sunday on shift 3", 0, 0, 6, 0, shift},
+      {"through Repair: Saturday on shift 1", 0, 1, 5, 0, ""},
+      {"through Repair: negative day", 0, 0, -7, 0, ""},
+      {"through Repair: day past the cycle", 0, 0, 14, 0, ""},
+      {"through Repair: no such group", 0, 2, 1, 0, ""},
+  };
+  const CIntMatrix saved = domain.GetSchedule();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    int begin = c.start;
+    int begin2 = c.start;
+    CoutCapture capture;
+    bool moved = true;
+    switch (c.step) {
+      case 1:
+        moved = domain.RepairStep1(c.group, c.day, begin);
+        break;
+      case 2:
+        moved = domain.RepairStep2(c.group, c.day, begin);
+        break;
+      case 3:
+        moved = domain.RepairStep3(c.group, c.day, begin, begin2);
+        break;
+      case 4:
+        moved = domain.RepairStep4(c.group, c.day, begin, begin2);
+        break;
+      default:
+        moved = domain.Repair(c.group, c.day, begin, begin2);
+        break;
+    }
+    EXPECT_FALSE(moved);
+    EXPECT_EQ(capture.Text(), c.message);
+    EXPECT_EQ(begin, c.start);
+    EXPECT_EQ(domain.GetSchedule(), saved);
+  }
+}
+
+// A negative start that is a multiple of 7 is accepted and stands for the day
+// it names modulo the cycle.
+TEST_F(RepairTest, NegativeWeekStartWrapsAround) {
+  TestDomain domain = TwoWeeks({"1011111 1011111", "0111111 0111111"});
+  Walk(domain, 0, 0, -7, 0, {{9, 0, "(0,0) <-> (0,8) 1 0\n(1,0) <-> (1,8) 0 1\n"}});
+}
+
+// A schedule whose rows do not cover the cycle offers no moves.
+TEST_F(RepairTest, IncompleteScheduleHasNoMoves) {
+  TestDomain domain = TwoWeeks({"1011111 1011111", "0111111"});
+  Walk(domain, 0, 0, 0, 0, {{0, 0, ""}});
+  domain.SetCycle(0);
+  Walk(domain, 0, 0, 0, 0, {{0, 0, ""}});
+}
+
+}  // namespace
