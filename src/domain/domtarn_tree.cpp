@@ -1,9 +1,8 @@
 // Hand-over of a script run's evaluation tree to the domain. Kept apart from
-// the domain's own units, which do not need the fuzzy library's declarations
-// that the tree brings along.
+// the domain's own units: the tree brings along the fuzzy library's
+// declarations, whose name limits the domain does not use.
 #include "domtarn_tree.h"
 
-#if __has_include("evaltree.h")
 #include "evaltree.h"
 
 void TakeConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
@@ -11,7 +10,3 @@ void TakeConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
   list = tree->GetConstraintList();
   tree->clean_up();
 }
-#else
-// Until the script engine builds evaluation trees, no run returns one.
-void TakeConstraintList(TEvalTree*, ConstraintEvaluations&) {}
-#endif

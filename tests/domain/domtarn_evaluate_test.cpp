@@ -104,6 +104,58 @@ TEST(Evaluate, EveryEvaluationRewritesTheVariablesFile) {
   EXPECT_EQ(work.substr(work.rfind(' ')), " 39.1235");
 }
 
+// A script that rates three constraints with fixed values through a tree of
+// two branches.
+const char* const kTreeScript =
+    "TABLE tree.tab\n"
+    "PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END\n"
+    "FUZZYVAR k r\n"
+    "EVALTREE r total WORKINGHOURS AND DIFFHOURS OR END\n"
+    "SET k = 0.5 AGGREGATE WORKINGHOURS AND k week[0][1]\n"
+    "SET k = 0.2 AGGREGATE DIFFHOURS AND k change[1][0]\n"
+    "SET k = 0.9 AGGREGATE WORKINGHOURS AND k week[1][0]\n";
+
+void WriteTreeTable() {
+  std::ofstream("tree.tab") << "CONCAT r r r\n"
+                               "AND bad bad bad bad good bad good bad bad good good good\n"
+                               "OR bad bad bad bad good good good bad good good good good\n";
+}
+
+TEST(Evaluate, TheScriptsTreeIsSortedSummedAndRepaired) {
+  WriteTreeTable();
+  TestDomain domain = WeekdayDomain(2);
+  domain.GetSchedule()[1] = domain_test::Row("1111100 1111120");
+  domain.SetStaticData(kTreeScript);
+  CoutCapture capture;
+  const float sum = (0.2f + 0.5f) + 0.9f;
+  EXPECT_EQ(domain.Evaluate(), sum);
+  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(domain.GetEvaluation(), sum);
+  const ConstraintEvaluations& list = domain.GetEvalData();
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_STREQ(list[0].GetBranch(), "DIFFHOURS");
+  EXPECT_STREQ(list[0].GetFormula(), "change[1][0]");
+  EXPECT_STREQ(list[0].GetName(), "k");
+  EXPECT_EQ(list[1].GetValue(), 0.5f);
+  EXPECT_STREQ(list[2].GetFormula(), "week[1][0]");
+  const CPositionMatrix& starts = domain.GetRepairPositions();
+  ASSERT_EQ(starts.size(), 3u);
+  EXPECT_EQ(starts[0].size(), 5u);  // days 7 to 11 of the heavier second week
+  EXPECT_EQ(starts[0][1].day, 8);
+  EXPECT_EQ(CellsOf(starts[1]).front(), std::make_pair(0, 7));
+  EXPECT_EQ(CellsOf(starts[2]).back(), std::make_pair(1, 6));
+
+  // A tree without constraints empties the list; the evaluation and the
+  // repair starts of the last list stay.
+  domain.SetStaticData(
+      "TABLE tree.tab PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END "
+      "EVALTREE r total WORKINGHOURS AND END");
+  EXPECT_EQ(domain.Evaluate(), -1);
+  EXPECT_TRUE(domain.GetEvalData().empty());
+  EXPECT_EQ(domain.GetEvaluation(), sum);
+  EXPECT_EQ(domain.GetRepairPositions().size(), 3u);
+}
+
 // --------------------------------------------------------- repair starts
 
 TEST(RepairStarts, TenWorstConstraintsOfKnownKinds) {
