@@ -220,12 +220,14 @@ const TDispatchTable& dispatch_table() {
   return table;
 }
 
+long statement_limit = script_limits::kMaxStatements;
+
 void main_pass(TScriptRun& run) {
   const TDispatchTable& table = dispatch_table();
   long statements = 0;
   while (!run.stopped() && !run.reader.at_end()) {
-    if (++statements > script_limits::kMaxStatements) {
-      run.stop("Error: more than " + std::to_string(script_limits::kMaxStatements) + " statements" +
+    if (++statements > statement_limit) {
+      run.stop("Error: more than " + std::to_string(statement_limit) + " statements" +
                run.at_token());
       return;
     }
@@ -243,6 +245,10 @@ void main_pass(TScriptRun& run) {
 }
 
 }  // namespace
+
+void set_statement_limit(long limit) {
+  statement_limit = limit > 0 ? limit : script_limits::kMaxStatements;
+}
 
 TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars) {
   TScriptRun run(pText != nullptr ? std::string_view(pText) : std::string_view(),

@@ -13,3 +13,9 @@ class TVarlist;
 // caller, or null when the script built none.
 TEvalTree* interpret(const char* pText, TVarlist* importvars);
 TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars);
+
+// Sets how many statements one run may execute before it stops with the
+// limit message; 0 restores the default limit. Harnesses that run many
+// scripts under instrumentation lower it, so that an endless script ends
+// quickly there as well.
+void set_statement_limit(long limit);
