@@ -1,0 +1,260 @@
+// Entry functions of the fuzz targets for the script interpreter and the
+// fuzzy library's readers, the quiet console and the working directory.
+#include "fuzz_entry.h"
+
+#include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <streambuf>
+
+#include "evaltree.h"
+#include "expint.h"
+#include "inter.h"
+#include "tarncvar.h"
+#include "tarnpara.h"
+#include "tarnrule.h"
+
+namespace fuzz {
+namespace {
+
+// The variables file, among the fixtures, that holds the store the domain
+// exports for the example roster; every script runs over a fresh copy of it.
+constexpr std::string_view kDomainStore = "domain.vars";
+
+// Statements per script run. Under the sanitizers the program's own limit
+// lets an endless script run for many seconds; this one ends it in well under
+// a second, while nesting, call and loop limits are still reached by the seeds
+// of the normal test suite.
+constexpr long kStatementLimit = 200'000;
+
+// A division by zero ends the program; here the run goes on with the
+// quotient float division gives, so one input cannot end the fuzzer and the
+// rest of the script is still explored.
+void go_on_after_division_by_zero() {}
+
+struct TStoredVariable {
+  std::string name;
+  std::string formula;
+  float value;
+  int computed;
+};
+
+struct TFixture {
+  std::string name;
+  std::string text;
+};
+
+// What the one live workspace provides to the entries.
+struct TWorkspaceState {
+  std::filesystem::path dir;
+  std::vector<TFixture> fixtures;
+  std::vector<TStoredVariable> store;
+  bool dirty = false;  // a run may have written files
+};
+
+TWorkspaceState* workspace = nullptr;
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void write_fixtures() {
+  for (const TFixture& f : workspace->fixtures) {
+    std::ofstream(f.name, std::ios::binary) << f.text;
+  }
+}
+
+// Empties the directory and puts the fixtures back, when a run may have
+// changed them, so every input starts from the same files.
+void reset_files() {
+  if (!workspace->dirty) return;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(workspace->dir, error)) {
+    std::filesystem::remove_all(entry.path(), error);
+  }
+  write_fixtures();
+  workspace->dirty = false;
+}
+
+std::unique_ptr<TVarlist> domain_store() {
+  auto vars = std::make_unique<TVarlist>();
+  for (const TStoredVariable& v : workspace->store) {
+    vars->insert(v.name, v.formula, v.value);
+    vars->get(vars->number() - 1).set_comp(v.computed);
+  }
+  return vars;
+}
+
+void load_domain_store(const std::string& text) {
+  std::istringstream in(text);
+  TVarlist vars;
+  vars.read(in);
+  for (std::size_t i = 0; i < vars.number(); ++i) {
+    const TVariable& v = vars.get(i);
+    workspace->store.push_back({v.get_name(), v.get_formula(), v.get_value(), v.get_comp()});
+  }
+}
+
+bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// ------------------------------------------------------------------ entries
+
+void run_interpret(std::string_view input) {
+  // The program refuses a script that does not fit the script buffer.
+  if (input.size() > script_chars() || !stays_inside(input)) return;
+  reset_files();
+  if (input.find("EXPORT") != std::string_view::npos) workspace->dirty = true;
+  // Like the script buffer, the text ends at its first NUL character.
+  const std::string text(input);
+  TQuietConsole quiet;
+  TEvalTree* tree = interpret(text.c_str(), domain_store());
+  if (tree == nullptr) return;
+  tree->GetConstraintList();
+  tree->clean_up();
+}
+
+void run_ruleset(std::string_view input) {
+  std::istringstream in{std::string(input)};
+  TQuietConsole quiet;
+  RuleSet rules;
+  rules.read(in);
+  rules.write(std::cout);
+  rules.show();
+  rules.make_ShortString(std::cout);
+  // Rule evaluation over what was read: every variable as the output.
+  CVList* vars = rules.get_cv_list();
+  for (int i = 0; i < vars->get_number(); ++i) rules.evaluate(vars->find(i));
+}
+
+void run_varlist(std::string_view input) {
+  std::istringstream in{std::string(input)};
+  TQuietConsole quiet;
+  TVarlist vars;
+  vars.read(in);
+  vars.write(std::cout);
+  vars.show();
+  vars.substitute_all();
+  // Every formula that was read is computed, as a script's use of it would.
+  for (std::size_t i = 0; i < vars.number(); ++i) {
+    const std::string formula = vars.get(i).get_formula();
+    compute_formula(formula, vars);
+  }
+}
+
+void run_pslist(std::string_view input) {
+  std::istringstream in{std::string(input)};
+  TQuietConsole quiet;
+  PSList sets;
+  sets.read(in);
+  sets.write(std::cout);
+  sets.show();
+  // Fuzzy variables generated from each set, fuzzified at its median.
+  for (int i = 0; i < sets.get_number(); ++i) {
+    CombinedVariable cv(sets.find(i), "v");
+    cv.set_value(cv.get_median());
+    cv.show();
+  }
+}
+
+}  // namespace
+
+TQuietConsole::TQuietConsole() {
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    formats[i].copyfmt(*streams[i]);
+    buffers[i] = streams[i]->rdbuf(&null);
+  }
+  input = std::cin.rdbuf(no_input.rdbuf());
+}
+
+TQuietConsole::~TQuietConsole() {
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    streams[i]->rdbuf(buffers[i]);
+    streams[i]->copyfmt(formats[i]);
+    streams[i]->clear();
+  }
+  std::cin.rdbuf(input);
+  std::cin.clear();
+}
+
+namespace {
+
+constexpr std::array<TTarget, 5> kTargets{{
+    {"interpret", run_interpret},
+    {"domain", run_domain},
+    {"ruleset", run_ruleset},
+    {"varlist", run_varlist},
+    {"pslist", run_pslist},
+}};
+
+}  // namespace
+
+std::span<const TTarget> targets() {
+  return kTargets;
+}
+
+const TTarget* find_target(std::string_view name) {
+  auto it = std::find_if(kTargets.begin(), kTargets.end(),
+                         [name](const TTarget& t) { return t.name == name; });
+  return it != kTargets.end() ? &*it : nullptr;
+}
+
+bool stays_inside(std::string_view input) {
+  if (input.find("..") != std::string_view::npos) return false;
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    if (input[i] != '/' || (i > 0 && !is_space(input[i - 1]))) continue;
+    const bool comment_opener = i + 1 < input.size() && input[i + 1] == '*' &&
+                                (i + 2 == input.size() || is_space(input[i + 2]));
+    if (!comment_opener) return false;
+  }
+  return true;
+}
+
+std::filesystem::path default_fixtures() {
+  return DOMTARN_FUZZ_FIXTURES;
+}
+
+TWorkspace::TWorkspace(const std::filesystem::path& fixtures) {
+  static TWorkspaceState state;
+  state = TWorkspaceState{};
+  workspace = &state;
+  for (const auto& entry : std::filesystem::directory_iterator(fixtures)) {
+    const std::string name = entry.path().filename().string();
+    if (name == kDomainStore) {
+      load_domain_store(read_file(entry.path()));
+    } else {
+      state.fixtures.push_back({name, read_file(entry.path())});
+    }
+  }
+  std::string pattern = (std::filesystem::temp_directory_path() / "domtarn-fuzz-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    std::cerr << "cannot create a temporary directory from " << pattern << '\n';
+    std::abort();
+  }
+  dir = pattern;
+  state.dir = dir;
+  previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  write_fixtures();
+  set_division_by_zero_handler(go_on_after_division_by_zero);
+  set_statement_limit(kStatementLimit);
+}
+
+TWorkspace::~TWorkspace() {
+  set_division_by_zero_handler(nullptr);
+  set_statement_limit(0);
+  std::error_code error;
+  std::filesystem::current_path(previous, error);
+  std::filesystem::remove_all(dir, error);
+  workspace = nullptr;
+}
+
+}  // namespace fuzz
