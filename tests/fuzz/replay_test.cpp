@@ -135,7 +135,7 @@ TEST(Workspace, EndlessScriptsStopAtTheLoweredStatementLimit) {
   std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
   EXPECT_EQ(interpret("LABEL a GOTO a", std::make_unique<TVarlist>()), nullptr);
   std::cout.rdbuf(saved);
-  EXPECT_EQ(out.str().rfind("\nError: more than 200000 statements at token #", 0), 0u) << out.str();
+  EXPECT_EQ(out.str().rfind("\nError: more than 10000 statements at token #", 0), 0u) << out.str();
 }
 
 TEST(Workspace, EntriesLeaveTheConsoleAsTheyFoundIt) {
