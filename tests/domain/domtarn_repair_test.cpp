@@ -3,6 +3,7 @@
 // returned start until it has gone once around the cycle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,6 @@
 namespace {
 
 using domain_test::CoutCapture;
-using domain_test::DayCounts;
 using domain_test::TestDomain;
 
 // Groups on two-week rows; shift lengths play no part in repairs.
@@ -19,21 +19,30 @@ TestDomain TwoWeeks(const std::vector<std::string>& rows) {
   return TestDomain(2, {0, 8, 12, 8}, rows);
 }
 
+// Per day, the sorted shifts of all groups: a move must keep them.
+std::vector<std::vector<int>> DayCounts(const CIntMatrix& schedule) {
+  std::vector<std::vector<int>> columns(schedule.front().size());
+  for (const std::vector<int>& row : schedule) {
+    for (std::size_t d = 0; d < row.size(); ++d) columns[d].push_back(row[d]);
+  }
+  for (std::vector<int>& column : columns) std::sort(column.begin(), column.end());
+  return columns;
+}
+
+// One expected call of Repair: the start values it ends with and the lines it
+// prints; no lines means no move.
+struct Call {
+  int start, start2;
+  std::string lines;
+};
+
 class RepairTest : public ::testing::Test {
  protected:
   void SetUp() override { CShiftSchedulingDomain::ResetRepairState(); }
   void TearDown() override { CShiftSchedulingDomain::ResetRepairState(); }
 
-  // One expected call of Repair: the start values it ends with and the
-  // exchange lines it prints; no lines means the call finds no move.
-  struct Call {
-    int start, start2;
-    std::string lines;
-  };
-
-  // Calls Repair for one cell as the optimizer does: each found move is
-  // checked, then undone by restoring the schedule, and the next call goes on
-  // with the returned start values.
+  // Calls Repair for one cell as the optimizer does: each move is checked and
+  // undone, and the next call goes on with the returned start values.
   static void Walk(TestDomain& domain, int group, int day, int start, int start2,
                    const std::vector<Call>& calls) {
     const CIntMatrix saved = domain.GetSchedule();
@@ -43,13 +52,11 @@ class RepairTest : public ::testing::Test {
       const bool moved = domain.Repair(group, day, start, start2);
       EXPECT_EQ(capture.Text(), calls[i].lines);
       EXPECT_EQ(moved, !calls[i].lines.empty());
+      EXPECT_EQ(DayCounts(domain.GetSchedule()), DayCounts(saved));
+      EXPECT_EQ(domain.GetSchedule() != saved, moved);
       if (moved) {
         EXPECT_EQ(start, calls[i].start);
         EXPECT_EQ(start2, calls[i].start2);
-        EXPECT_EQ(DayCounts(domain.GetSchedule()), DayCounts(saved));
-        EXPECT_NE(domain.GetSchedule(), saved);
-      } else {
-        EXPECT_EQ(domain.GetSchedule(), saved);
       }
       domain.SetSchedule(saved);
     }
@@ -68,82 +75,66 @@ TEST_F(RepairTest, SwapPrintsTheEntriesBeforeTheExchange) {
 }
 
 // Step 1: a Sunday cell on shift 2 moves its shift 2 to a weekend day on which
-// the group is off, and a group working 2 there while off on the Sunday makes
-// the opposite exchange.
+// the group is off; a group working 2 there and off on the Sunday takes it.
+// The scan goes once around the cycle; the call after it opens a new one.
 TEST_F(RepairTest, WeekendRepairWalksOnceAroundTheCycle) {
   TestDomain domain = TwoWeeks({"1111112 1111100", "1111100 1111121", "1111110 1111112"});
   const std::string first = "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n";
   const std::string second = "(0,6) <-> (0,13) 2 0\n(2,6) <-> (2,13) 0 2\n";
   Walk(domain, 0, 6, 6, 6, {{13, 6, first}, {14, 6, second}, {0, 0, ""}, {13, 6, first}});
+  // The scan left open ends at its own end mark, whatever the next start.
+  Walk(domain, 0, 6, 13, 0, {{0, 0, ""}, {14, 0, second}});
+  // Saturday cells on shift 2 are weekend repairs too.
+  TestDomain saturday = TwoWeeks({"1111121 1111101", "1111101 1111121", "1111110 1111110"});
+  CShiftSchedulingDomain::ResetRepairState();
+  Walk(saturday, 0, 5, 5, 5, {{13, 5, "(0,5) <-> (0,12) 2 0\n(1,5) <-> (1,12) 0 2\n"}});
+  Walk(saturday, 2, 5, 5, 5, {{0, 0, ""}});  // shift 1 on a Saturday: no step
 }
 
 // A scan ends on the day before its start: started at day 0 it does not look
-// at the last day of the cycle.
+// at the last day of the cycle, but it does at the one before.
 TEST_F(RepairTest, ScanFromDayZeroEndsBeforeTheLastDay) {
   TestDomain lastDay = TwoWeeks({"1111112 1111110", "1111110 1111112"});
   Walk(lastDay, 0, 6, 0, 0, {{0, 0, ""}});
-  Walk(lastDay, 0, 6, 13, 0, {{14, 0, "(0,6) <-> (0,13) 2 0\n(1,6) <-> (1,13) 0 2\n"}});
-
-  CShiftSchedulingDomain::ResetRepairState();
   TestDomain dayBefore = TwoWeeks({"1111112 1111101", "1111110 1111121"});
   Walk(dayBefore, 0, 6, 0, 0, {{13, 0, "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n"}});
 }
 
-// The scan state belongs to the step: a scan left open ends at its own end
-// mark, whatever start the next call brings; the call after opens a new one.
-TEST_F(RepairTest, OpenScanBoundsTheNextCall) {
-  TestDomain domain = TwoWeeks({"1111112 1111100", "1111100 1111121", "1111110 1111112"});
-  const std::string first = "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n";
-  Walk(domain, 0, 6, 6, 0, {{13, 0, first}});
-  Walk(domain, 0, 6, 5, 0, {{0, 0, ""}, {13, 0, first}});
-}
-
-// A Saturday cell on shift 2 is a weekend repair too; a Saturday cell on
-// shift 1 has no repair step at all.
-TEST_F(RepairTest, SaturdayDispatch) {
-  TestDomain domain = TwoWeeks({"1111121 1111101", "1111101 1111121"});
-  Walk(domain, 0, 5, 5, 5, {{13, 5, "(0,5) <-> (0,12) 2 0\n(1,5) <-> (1,12) 0 2\n"}});
-  TestDomain onShiftOne = TwoWeeks({"1111110 1111110"});
-  Walk(onShiftOne, 0, 5, 5, 5, {{0, 0, ""}});
-}
-
-// Step 2: both groups of the cell's pair move their Saturday shift 3 to
-// another Saturday, and a pair off on the cell's Saturday takes it.
+// Step 2: both groups of the cell's pair move their Saturday entry to another
+// Saturday and a pair with the opposite entries takes it. With an odd number
+// of groups the last one has no partner: its pair never qualifies, and its
+// day-off cell is refused like a split pair.
 TEST_F(RepairTest, SaturdayPairRepair) {
   TestDomain domain =
       TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130", "1111100 1111130"});
-  const std::string move =
-      "(0,5) <-> (0,12) 3 0\n(2,5) <-> (2,12) 0 3\n"
-      "(1,5) <-> (1,12) 3 0\n(3,5) <-> (3,12) 0 3\n";
-  Walk(domain, 1, 5, 5, 5, {{13, 5, move}, {0, 0, ""}});
-  // From the other side: the off pair takes shift 3 from the working pair.
-  const std::string back =
-      "(2,5) <-> (2,12) 0 3\n(0,5) <-> (0,12) 3 0\n"
-      "(3,5) <-> (3,12) 0 3\n(1,5) <-> (1,12) 3 0\n";
-  Walk(domain, 2, 5, 5, 5, {{13, 5, back}});
-}
+  Walk(
+      domain, 1, 5, 5, 5,
+      {{13, 5,
+        "(0,5) <-> (0,12) 3 0\n(2,5) <-> (2,12) 0 3\n(1,5) <-> (1,12) 3 0\n(3,5) <-> (3,12) 0 3\n"},
+       {0, 0, ""}});
+  Walk(domain, 2, 5, 5, 5,
+       {{13, 5,
+         "(2,5) <-> (2,12) 0 3\n(0,5) <-> (0,12) 3 0\n(3,5) <-> (3,12) 0 3\n(1,5) <-> (1,12) 3 "
+         "0\n"}});
 
-// With an odd number of groups the last one has no partner: its pair never
-// qualifies, and a day-off cell of it is refused like a split pair.
-TEST_F(RepairTest, GroupWithoutPartner) {
-  TestDomain domain = TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130"});
-  Walk(domain, 0, 5, 5, 5, {{0, 0, ""}});
-  Walk(domain, 2, 12, 12, 12, {{0, 0, ""}});
+  TestDomain odd = TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130"});
+  CShiftSchedulingDomain::ResetRepairState();
+  Walk(odd, 0, 5, 5, 5, {{0, 0, ""}});
+  Walk(odd, 2, 12, 12, 12, {{0, 0, ""}});
   CoutCapture capture;
   int start = 5;
-  int start2 = 5;
-  EXPECT_FALSE(domain.Repair(2, 5, start, start2));
+  EXPECT_FALSE(odd.Repair(2, 5, start, start));
   EXPECT_EQ(capture.Text(), "No repair possible, violation must be a group!\n");
 }
 
-// Step 3: an exchange group on weekdays 0 to 2 gives a two-group move; the
-// next call goes on after that day.
+// Step 3: an exchange group on weekdays 0 to 2 gives a two-group move. A
+// start that is a negative multiple of 7 stands for its day in the cycle.
 TEST_F(RepairTest, EarlyWeekTwoGroupMoves) {
   TestDomain domain = TwoWeeks({"1011111 1011111", "0111111 0111111", "1111111 1111111"});
+  const std::string second = "(0,0) <-> (0,8) 1 0\n(1,0) <-> (1,8) 0 1\n";
   Walk(domain, 0, 0, 0, 0,
-       {{2, 0, "(0,0) <-> (0,1) 1 0\n(1,0) <-> (1,1) 0 1\n"},
-        {9, 0, "(0,0) <-> (0,8) 1 0\n(1,0) <-> (1,8) 0 1\n"},
-        {0, 0, ""}});
+       {{2, 0, "(0,0) <-> (0,1) 1 0\n(1,0) <-> (1,1) 0 1\n"}, {9, 0, second}, {0, 0, ""}});
+  Walk(domain, 0, 0, -7, 0, {{9, 0, second}});
 }
 
 // Step 3 with the exchange group found on a Thursday: the partners of both
@@ -152,17 +143,10 @@ TEST_F(RepairTest, EarlyWeekTwoGroupMoves) {
 TEST_F(RepairTest, EarlyWeekFourGroupMovesOnAThursday) {
   TestDomain domain =
       TwoWeeks({"1110111 1111111", "1110000 1100000", "0111100 1111100", "1111100 0011111"});
-  Walk(domain, 0, 0, 0, 0,
-       {{3, 8,
-         "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n"
-         "(1,3) <-> (1,7) 0 1\n(3,3) <-> (3,7) 1 0\n"},
-        {3, 9,
-         "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n"
-         "(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n"},
-        {0, 0, ""},
-        {3, 8,
-         "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n"
-         "(1,3) <-> (1,7) 0 1\n(3,3) <-> (3,7) 1 0\n"}});
+  const std::string exchange = "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n";
+  const std::string at7 = exchange + "(1,3) <-> (1,7) 0 1\n(3,3) <-> (3,7) 1 0\n";
+  const std::string at8 = exchange + "(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n";
+  Walk(domain, 0, 0, 0, 0, {{3, 8, at7}, {3, 9, at8}, {0, 0, ""}, {3, 8, at7}});
 }
 
 // A Thursday whose partner scans all fail leaves the group search of the next
@@ -174,26 +158,21 @@ TEST_F(RepairTest, GroupSearchStartsOverOnEachDay) {
 }
 
 // Step 4: on a Thursday the cell's pair exchanges with a pair holding the
-// opposite entries.
-TEST_F(RepairTest, LateWeekPairMove) {
-  TestDomain domain =
+// opposite entries; an exchange group found on an early day is balanced by
+// the partners, which exchange the repaired day against a day k.
+TEST_F(RepairTest, LateWeekMoves) {
+  TestDomain pairs =
       TwoWeeks({"2220222 2221222", "2220222 2221222", "2221222 2220222", "2221222 2220222"});
-  Walk(domain, 0, 3, 3, 3,
-       {{11, 3,
-         "(0,3) <-> (0,10) 0 1\n(2,3) <-> (2,10) 1 0\n"
-         "(1,3) <-> (1,10) 0 1\n(3,3) <-> (3,10) 1 0\n"},
-        {0, 0, ""}});
-}
-
-// Step 4 with an exchange group: the partners exchange the repaired day
-// against an early day on which they hold the opposite entries.
-TEST_F(RepairTest, LateWeekFourGroupMove) {
-  TestDomain domain =
+  Walk(
+      pairs, 0, 3, 3, 3,
+      {{11, 3,
+        "(0,3) <-> (0,10) 0 1\n(2,3) <-> (2,10) 1 0\n(1,3) <-> (1,10) 0 1\n(3,3) <-> (3,10) 1 0\n"},
+       {0, 0, ""}});
+  TestDomain groups =
       TwoWeeks({"2220222 1222222", "2220222 2122222", "2221222 0222222", "2221222 2022222"});
-  Walk(domain, 0, 3, 3, 3,
+  Walk(groups, 0, 3, 3, 3,
        {{7, 9,
-         "(0,3) <-> (0,7) 0 1\n(2,3) <-> (2,7) 1 0\n"
-         "(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n"},
+         "(0,3) <-> (0,7) 0 1\n(2,3) <-> (2,7) 1 0\n(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n"},
         {0, 0, ""}});
 }
 
@@ -203,68 +182,45 @@ TEST_F(RepairTest, CheckMessages) {
   const std::string shift = "Shift to repair out of range!\n";
   const std::string weekday = "Day to repair out of range!\n";
   const std::string start = "Repair start out of range!\n";
-  const std::string pair = "No repair possible, violation must be a group!\n";
   TestDomain domain = TwoWeeks({"2103023 3000001", "3100012 3000001"});
   struct Case {
-    const char* label;
     int step, group, day, start;
     std::string message;
   };
   const Case cases[] = {
-      {"step 1 entry", 1, 0, 1, 0, shift},
-      {"step 1 weekday", 1, 0, 0, 0, weekday},
-      {"step 1 start", 1, 0, 5, -3, start},
-      {"step 2 entry", 2, 0, 1, 0, shift},
-      {"step 2 pair before weekday", 2, 1, 3, 0, pair},
-      {"step 2 weekday", 2, 0, 3, 0, weekday},
-      {"step 2 start", 2, 0, 12, -1, start},
-      {"step 3 entry", 3, 0, 0, 0, shift},
-      {"step 3 start", 3, 0, 1, -8, start},
-      {"step 4 entry", 4, 1, 0, 0, shift},
-      {"step 4 weekday", 4, 0, 2, 0, weekday},
-      {"step 4 start", 4, 0, 4, -13, start},
-      {"through Repair: Sunday on shift 3", 0, 0, 6, 0, shift},
-      {"through Repair: Saturday on shift 1", 0, 1, 5, 0, ""},
-      {"through Repair: negative day", 0, 0, -7, 0, ""},
-      {"through Repair: day past the cycle", 0, 0, 14, 0, ""},
-      {"through Repair: no such group", 0, 2, 1, 0, ""},
+      {1, 0, 1, 0, shift},
+      {1, 0, 0, 0, weekday},
+      {1, 0, 5, -3, start},
+      {2, 0, 1, 0, shift},
+      {2, 0, 3, 0, weekday},
+      {2, 0, 12, -1, start},
+      {2, 1, 3, 0, "No repair possible, violation must be a group!\n"},
+      {3, 0, 0, 0, shift},
+      {3, 0, 1, -8, start},
+      {4, 1, 0, 0, shift},
+      {4, 0, 2, 0, weekday},
+      {4, 0, 4, -13, start},
+      {0, 0, 6, 0, shift},
+      {0, 0, -7, 0, ""},
+      {0, 0, 14, 0, ""},
+      {0, 2, 1, 0, ""},
   };
   const CIntMatrix saved = domain.GetSchedule();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
+    SCOPED_TRACE(std::to_string(c.step) + " " + std::to_string(c.day));
     int begin = c.start;
     int begin2 = c.start;
     CoutCapture capture;
-    bool moved = true;
-    switch (c.step) {
-      case 1:
-        moved = domain.RepairStep1(c.group, c.day, begin);
-        break;
-      case 2:
-        moved = domain.RepairStep2(c.group, c.day, begin);
-        break;
-      case 3:
-        moved = domain.RepairStep3(c.group, c.day, begin, begin2);
-        break;
-      case 4:
-        moved = domain.RepairStep4(c.group, c.day, begin, begin2);
-        break;
-      default:
-        moved = domain.Repair(c.group, c.day, begin, begin2);
-        break;
-    }
+    const bool moved = c.step == 1   ? domain.RepairStep1(c.group, c.day, begin)
+                       : c.step == 2 ? domain.RepairStep2(c.group, c.day, begin)
+                       : c.step == 3 ? domain.RepairStep3(c.group, c.day, begin, begin2)
+                       : c.step == 4 ? domain.RepairStep4(c.group, c.day, begin, begin2)
+                                     : domain.Repair(c.group, c.day, begin, begin2);
     EXPECT_FALSE(moved);
     EXPECT_EQ(capture.Text(), c.message);
     EXPECT_EQ(begin, c.start);
     EXPECT_EQ(domain.GetSchedule(), saved);
   }
-}
-
-// A negative start that is a multiple of 7 is accepted and stands for the day
-// it names modulo the cycle.
-TEST_F(RepairTest, NegativeWeekStartWrapsAround) {
-  TestDomain domain = TwoWeeks({"1011111 1011111", "0111111 0111111"});
-  Walk(domain, 0, 0, -7, 0, {{9, 0, "(0,0) <-> (0,8) 1 0\n(1,0) <-> (1,8) 0 1\n"}});
 }
 
 // A schedule whose rows do not cover the cycle offers no moves.
