@@ -53,9 +53,13 @@ int DayOf(int position, int days) {
 }
 
 // Opens the step's scan at `start` unless one is open; returns the first day.
+// An end mark left by a longer cycle (a domain read since) could never be
+// reached, so such a scan is opened anew.
 int OpenScan(CScanState& state, int start, int days) {
   const int first = DayOf(start, days);
-  if (state.iLoopBegin == kUnset) state.iLoopBegin = DayOf(first - 1, days);
+  if (state.iLoopBegin == kUnset || state.iLoopBegin >= days) {
+    state.iLoopBegin = DayOf(first - 1, days);
+  }
   return first;
 }
 

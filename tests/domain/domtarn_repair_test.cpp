@@ -223,12 +223,18 @@ TEST_F(RepairTest, CheckMessages) {
   }
 }
 
-// A schedule whose rows do not cover the cycle offers no moves.
-TEST_F(RepairTest, IncompleteScheduleHasNoMoves) {
-  TestDomain domain = TwoWeeks({"1011111 1011111", "0111111"});
-  Walk(domain, 0, 0, 0, 0, {{0, 0, ""}});
-  domain.SetCycle(0);
-  Walk(domain, 0, 0, 0, 0, {{0, 0, ""}});
+// A schedule whose rows do not cover the cycle offers no moves. A scan left
+// open on a longer cycle ends on a shorter one too.
+TEST_F(RepairTest, ScheduleChanges) {
+  TestDomain incomplete = TwoWeeks({"1011111 1011111", "0111111"});
+  Walk(incomplete, 0, 0, 0, 0, {{0, 0, ""}});
+  incomplete.SetCycle(0);
+  Walk(incomplete, 0, 0, 0, 0, {{0, 0, ""}});
+
+  TestDomain longer = TwoWeeks({"1011111 1011111", "0111111 0111111"});
+  Walk(longer, 0, 0, 0, 0, {{2, 0, "(0,0) <-> (0,1) 1 0\n(1,0) <-> (1,1) 0 1\n"}});
+  TestDomain shorter(1, {0, 8}, {"1111111", "0111111"});
+  Walk(shorter, 0, 0, 2, 0, {{0, 0, ""}});
 }
 
 }  // namespace
