@@ -137,6 +137,9 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
   }
 }
 
+// The per-kind operations below read the group and the week or block from the
+// formula; indices that name no row, week or block of the tables give no list.
+
 // The cells of the heavier of weeks w and w + 1 (week w when both weigh the
 // same) that hold shift 1 or 3. The first cell is replaced by a randomly
 // chosen one. The generator is seeded and drawn even when no cell qualifies,
