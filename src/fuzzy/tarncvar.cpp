@@ -660,10 +660,15 @@ int PlimList::delete_msf_point(int k, int i) {
   return set != nullptr ? set->delete_msf_point(i) : -1;
 }
 
+// Assigning over the existing sets reuses their strings and point buffers:
+// the evaluation tree copies variables for every combination it makes.
 void PlimList::copy(const PlimList* other) {
   if (other == this) return;
-  sets_.clear();
-  if (other != nullptr) sets_ = other->sets_;
+  if (other == nullptr) {
+    sets_.clear();
+    return;
+  }
+  sets_ = other->sets_;
 }
 
 void PlimList::show() const {
