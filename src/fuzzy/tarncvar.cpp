@@ -458,7 +458,10 @@ void PlimList::set_all_mvs(float mv) {
 int PlimList::put_imsf_into_cover(PList* cover, int k) const {
   const PlimFuzzySet* set = find(k);
   if (cover == nullptr || set == nullptr) return 1;
-  PList t;
+  // Working polylines, kept with their buffers from one merge to the next.
+  thread_local PList t;
+  thread_local PList u;
+  thread_local PList crossings;
   t.copy(set->get_imsf());
   cover->clear_horizontal_line();
   t.clear_horizontal_line();
@@ -474,10 +477,10 @@ int PlimList::put_imsf_into_cover(PList* cover, int k) const {
 
   const std::vector<Point>& c = cover->points();
   const std::vector<Point>& tp = t.points();
-  PList u;
+  u.remove_all();
   for (const Point& p : c) u.insert(&p);
   for (const Point& p : tp) u.insert(&p);
-  PList crossings;
+  crossings.remove_all();
   for (std::size_t i = 0; i + 1 < c.size(); ++i) {
     for (std::size_t j = 0; j + 1 < tp.size(); ++j) {
       float x = 0;

@@ -253,10 +253,23 @@ float TNorm::min(const FList* values) {
   return list_min(values);
 }
 
+namespace {
+
+// The match values the set forms of minimum and product give: a degree of 0
+// on either side does not count, the other side is taken.
+float min_into(float x, float mv) {
+  return (x > 0 && mv > 0) ? TNorm::min(x, mv) : TCoNorm::max(x, mv);
+}
+
+float prod_into(float x, float mv) {
+  return (x > 0 && mv > 0) ? x * mv : TCoNorm::max(x, mv);
+}
+
+}  // namespace
+
 void TNorm::min(float x, PlimFuzzySet* set) {
   if (set == nullptr) return;
-  const float mv = set->get_match_value();
-  instantiate(set, (x > 0 && mv > 0) ? TNorm::min(x, mv) : TCoNorm::max(x, mv));
+  instantiate(set, min_into(x, set->get_match_value()));
 }
 
 float TNorm::prod(float a, float b) {
@@ -272,8 +285,7 @@ float TNorm::prod(const FList* values) {
 
 void TNorm::prod(float x, PlimFuzzySet* set) {
   if (set == nullptr) return;
-  const float mv = set->get_match_value();
-  instantiate(set, (x > 0 && mv > 0) ? x * mv : TCoNorm::max(x, mv));
+  instantiate(set, prod_into(x, set->get_match_value()));
 }
 
 float TCoNorm::max(float a, float b) {
@@ -393,7 +405,10 @@ void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma) {
 
 float DefOp::cog(const CombinedVariable* cv) {
   if (cv == nullptr) return -1;
-  PList cover;
+  // Every rule evaluation defuzzifies; the cover keeps its buffer from one
+  // call to the next.
+  thread_local PList cover;
+  cover.remove_all();
   const int count = cv->get_number();
   for (int k = 0; k < count; ++k) cv->put_imsf_into_cover(&cover, k);
   return integrate(&cover);
@@ -501,6 +516,25 @@ void inference(float a, PlimFuzzySet* set, const OperatorSet* s) {
       return TCoNorm::addition(a, set);
     default:
       return;
+  }
+}
+
+bool inferred_match_value(float a, float mv, const OperatorSet* s, float* result) {
+  switch (or_default(s).get_inference_operator()) {
+    case minimum:
+      *result = min_into(a, mv);
+      return true;
+    case maximum:
+      *result = TCoNorm::max(a, mv);
+      return true;
+    case product:
+      *result = prod_into(a, mv);
+      return true;
+    case sum:
+      *result = TCoNorm::addition(a, mv);
+      return true;
+    default:
+      return false;
   }
 }
 

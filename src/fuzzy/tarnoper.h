@@ -177,6 +177,11 @@ float join_mv_with_importance(float mv, float importance, const OperatorSet* s);
 float certify(float a, float b, const OperatorSet* s);
 float aggregate(const FList* values, concat_operator op, const OperatorSet* s);
 void inference(float a, PlimFuzzySet* set, const OperatorSet* s);
+// The match value inference(a, set, s) gives a set whose match value is mv,
+// when the inference operator is one whose set form changes nothing else
+// (minimum, maximum, product, sum): true and the value in result. False for
+// the other operators, which may report errors or leave the set unchanged.
+bool inferred_match_value(float a, float mv, const OperatorSet* s, float* result);
 float accumulate(CombinedVariable* cv, const OperatorSet* s);
 
 // Combines the terms of cv1 and cv2 into result (1), or reports why it

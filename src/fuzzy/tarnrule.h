@@ -275,7 +275,7 @@ class RuleSet {
   void rebuild_index() const;
   void copy_variable(const CombinedVariable* cv);
   int premise_pass(const RuleBlock& block);
-  void rule_pass(const RuleBlock& block);
+  void rule_pass(const RuleBlock& block, CombinedVariable* v);
   bool rule_strength(const Rule& rule, float* strength);
 
   std::string rs_name_ = "empty_rule_set";
@@ -297,8 +297,10 @@ class RuleSet {
 
   // Evaluation state: blocks on the current evaluation path (to detect rule
   // blocks that depend on each other in a cycle), whether a cycle was met,
-  // and the value list reused by every rule.
+  // the value list reused by every rule, and the terms whose clipped
+  // functions the rule pass builds at its end.
   std::vector<int> evaluating_;
   bool cycle_found_ = false;
   FList values_;
+  std::vector<PlimFuzzySet*> shaped_;
 };

@@ -77,8 +77,7 @@ int RuleSet::internal_evaluate(CombinedVariable* v) {
   const int premises = premise_pass(block);
   evaluating_.pop_back();
   if (premises < 0) return -1;
-  v->set_all_mvs(0);
-  rule_pass(block);
+  rule_pass(block, v);
   return 1;
 }
 
@@ -141,8 +140,25 @@ bool RuleSet::rule_strength(const Rule& rule, float* strength) {
   return true;
 }
 
-void RuleSet::rule_pass(const RuleBlock& block) {
+// Resets the output's terms to 0, then lets every firing rule shape its
+// conclusion. When the inference operator only changes match values, each
+// term's clipped function is built once, from its final match value, instead
+// of after the reset and after every rule: the functions end the same, since
+// nothing reads them during the pass.
+void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
   const OperatorSet* ops = operator_set_.get();
+  float probe = 0.0f;
+  const bool deferred = inferred_match_value(0, 0, ops, &probe);
+  if (!deferred) {
+    v->set_all_mvs(0);
+  } else {
+    shaped_.clear();
+    for (int k = 0; k < v->get_number(); ++k) {
+      PlimFuzzySet* set = v->find(k);
+      set->set_match_value(0);
+      shaped_.push_back(set);
+    }
+  }
   const int rules = block.get_number();
   for (int r = 0; r < rules; ++r) {
     const Rule& rule = *block.find(r);
@@ -155,6 +171,17 @@ void RuleSet::rule_pass(const RuleBlock& block) {
                 << rule.get_right_side_lt() << "; rule skipped!" << std::endl;
       continue;
     }
-    inference(certify(a, rule.get_certainty(), ops), out->find(k), ops);
+    PlimFuzzySet* set = out->find(k);
+    const float c = certify(a, rule.get_certainty(), ops);
+    if (!deferred) {
+      inference(c, set, ops);
+      continue;
+    }
+    float mv = 0.0f;
+    inferred_match_value(c, set->get_match_value(), ops, &mv);
+    set->set_match_value(mv);
+    if (out != v) shaped_.push_back(set);
   }
+  if (!deferred) return;
+  for (PlimFuzzySet* set : shaped_) set->build_imsf();
 }
