@@ -4,7 +4,7 @@
 #include <iostream>
 
 std::string CutName(std::string_view text) {
-  return std::string(text.substr(0, kNameChars));
+  return std::string(text.substr(0, kNamestrChars));
 }
 
 CBase::CBase(const char* name, std::int32_t version)

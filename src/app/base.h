@@ -10,9 +10,9 @@
 
 // Longest text a name buffer holds (class names, domain names, file names
 // kept in records). Longer words are cut to this length.
-inline constexpr std::size_t kNameChars = 254;
+inline constexpr std::size_t kNamestrChars = 254;
 
-// Copies at most kNameChars characters of a text; every name field uses it.
+// Copies at most kNamestrChars characters of a text; every name field uses it.
 std::string CutName(std::string_view text);
 
 class CBase {

@@ -45,7 +45,7 @@ TEST(CBaseTest, ReadsHeaders) {
       {"named other version", "0 CShift 2 rest", 2, "", "rest"},
       {"line layout free", "\n\t0\n\nCShift\t4\nrest", 4, "", "rest"},
       {"long name is cut", "0 " + longName + " 1 rest", 1,
-       "error\n" + longName.substr(0, kNameChars) + " CShift\n", "rest"},
+       "error\n" + longName.substr(0, kNamestrChars) + " CShift\n", "rest"},
       {"not a number", "x 2", 3, "", "x"},
       {"empty", "", 3, "", ""},
       {"no version", "0 CShift", 3, "", ""},

@@ -82,12 +82,12 @@ TEST(RecordsTest, OtherVersionSkipsFieldsExceptOperatingCell) {
 // A name longer than its field is cut, and the numbers after it still land
 // in the right fields.
 TEST(RecordsTest, LongNamesAreCutAndReadingStaysInStep) {
-  const std::string longName(kNameChars + 50, 'x');
+  const std::string longName(kNamestrChars + 50, 'x');
   std::istringstream in("0 CShift 1 " + longName + " 6 1 0 CGroup 1 " + longName + " 5");
   CShift shift("NONAME", 0, 0);
   CGroup group("NONAME", 0);
   in >> shift >> group;
-  EXPECT_EQ(std::string(shift.GetName()), longName.substr(0, kNameChars));
+  EXPECT_EQ(std::string(shift.GetName()), longName.substr(0, kNamestrChars));
   EXPECT_EQ(shift.GetLength(), 6.0f);
   EXPECT_EQ(group.GetMembers(), 5);
 }
