@@ -1,14 +1,18 @@
-// The console menu: the program's entry point. It owns the run's domain and
-// optimizer and forwards each menu item to one of their operations.
+// The console menu: the program's entry point. It reads the command-line
+// options, then owns the run's domain and optimizer and forwards each menu
+// item to one of their operations.
 #include <cctype>
 #include <cstddef>
 #include <iomanip>
 #include <iostream>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "domtarn.h"
 #include "optimize.h"
+#include "options.h"
 
 namespace {
 
@@ -19,7 +23,9 @@ constexpr std::size_t kFileNameChars = 255;
 
 class CMenu {
  public:
-  CMenu() : optimizer(&domain) {}
+  explicit CMenu(const COptimizeLimits& limits) : optimizer(&domain) {
+    optimizer.SetLimits(limits);
+  }
 
   // Shows the menu and performs items until Quit or the end of input.
   int Run();
@@ -38,16 +44,9 @@ class CMenu {
 };
 
 void CMenu::ShowMenu() {
-  std::cout << "DomTARN++ - Shift scheduling" << std::endl
-            << std::endl
-            << "1> Read domain data" << std::endl
-            << "2> Write domain data" << std::endl
-            << "3> Optimize with iterative deepening" << std::endl
-            << "4> Optimize with random repair" << std::endl
-            << "5> Write domain variables" << std::endl
-            << "6> Quit" << std::endl
-            << std::endl
-            << "Hit number key to choose an item." << std::endl;
+  std::cout << "DomTARN++ - Shift scheduling" << std::endl << std::endl;
+  for (const char* item : kMenuItems) std::cout << item << std::endl;
+  std::cout << std::endl << "Hit number key to choose an item." << std::endl;
 }
 
 // Text that is not a number counts as choice 0, an illegal one; the rest of
@@ -111,7 +110,23 @@ int CMenu::Run() {
 
 }  // namespace
 
-int main() {
-  CMenu menu;
+int main(int argc, char* argv[]) {
+  std::vector<std::string_view> args;
+  for (int index = 1; index < argc; ++index) args.emplace_back(argv[index]);
+  const CProgramOptions options = ParseOptions(args);
+  switch (options.eAction) {
+    case CProgramOptions::Action::kHelp:
+      WriteUsage(std::cout);
+      return 0;
+    case CProgramOptions::Action::kVersion:
+      WriteVersion(std::cout);
+      return 0;
+    case CProgramOptions::Action::kUsageError:
+      WriteUsageError(std::cerr, options.sError);
+      return kUsageErrorStatus;
+    case CProgramOptions::Action::kRun:
+      break;
+  }
+  CMenu menu({options.iMaxEvaluations, options.dTimeLimit});
   return menu.Run();
 }

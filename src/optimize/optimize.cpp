@@ -4,8 +4,25 @@
 // Every tried move costs one full evaluation, so the per-move console lines
 // end with '\n' and are left to the stream's buffer; the console and the log
 // files are flushed after every pass and at the end of every optimisation.
+//
+// Stopping early. Iterative deepening can search without end once single
+// moves stop helping, and random repair takes long on big rosters, so the
+// user can stop either with Ctrl-C, or bound them by evaluations or time.
+// The stop is checked after every evaluation, so the evaluation in progress
+// always completes. From then on the searches unwind without evaluating,
+// without further "viol: " or "Iteration" lines, pass reports or pass files
+// (the random walk still logs the completed try to "c.dat" and "o.dat", as
+// every evaluated try is logged). The domain then gets back the best roster
+// evaluated in this optimisation. If the domain does not hold it as its last
+// evaluated roster, it is evaluated once more, so that the domain's results
+// describe the kept roster; that rewrites "test2.dat", and whatever the
+// script prints appears before the stop line.
 #include "optimize.h"
 
+#include <signal.h>
+
+#include <cmath>
+#include <csignal>
 #include <cstddef>
 #include <cstdlib>
 #include <ctime>
@@ -30,6 +47,48 @@ constexpr const char* kBestLogFile = "o.dat";
 constexpr const char* kPassFilePrefix = "o";
 constexpr const char* kErrorFile = "error.dat";
 
+// Set by the Ctrl-C handler, polled after every evaluation.
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) {
+  gInterrupted = 1;
+}
+
+// Routes Ctrl-C to the stop flag while one optimisation runs and puts the
+// earlier disposition back afterwards, so Ctrl-C at the menu ends the program
+// as the terminal would. SA_RESETHAND gives a second Ctrl-C the default
+// action at once: it ends the program even while the stop is under way.
+// SA_RESTART lets a script's INPUT that waits for a line keep waiting rather
+// than fail. A program started with Ctrl-C ignored (a background job of a
+// script) keeps ignoring it.
+class CInterruptGuard {
+ public:
+  CInterruptGuard() {
+    gInterrupted = 0;
+    if (sigaction(SIGINT, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) return;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    installed = sigaction(SIGINT, &action, nullptr) == 0;
+  }
+  ~CInterruptGuard() {
+    if (installed) sigaction(SIGINT, &previous, nullptr);
+  }
+  CInterruptGuard(const CInterruptGuard&) = delete;
+  CInterruptGuard& operator=(const CInterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous {};
+  bool installed = false;
+};
+
+// A rating that is not a number (a script computing the root of a negative
+// value) must not hide every later real rating.
+bool IsBetter(float value, float best) {
+  return value > best || (std::isnan(best) && !std::isnan(value));
+}
+
 }  // namespace
 
 COptimize::COptimize(CShiftSchedulingDomain* domain)
@@ -37,12 +96,53 @@ COptimize::COptimize(CShiftSchedulingDomain* domain)
 
 float COptimize::EvaluateDomain() {
   cDomain->Evaluate();
-  return cDomain->GetEvaluation();
+  const float value = cDomain->GetEvaluation();
+  ++iEvaluations;
+  bLastWasBest = iEvaluations == 1 || IsBetter(value, fBestSeen);
+  if (bLastWasBest) {
+    fBestSeen = value;
+    cBestSeenSchedule = cDomain->GetSchedule();
+  }
+  if (gInterrupted != 0) {
+    eStop = StopReason::kInterrupted;
+  } else if (LimitReached()) {
+    eStop = StopReason::kLimit;
+  }
+  return value;
+}
+
+bool COptimize::LimitReached() const {
+  if (cLimits.iMaxEvaluations > 0 && iEvaluations >= cLimits.iMaxEvaluations) return true;
+  if (cLimits.dTimeLimit <= 0) return false;
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - tStart;
+  return elapsed.count() >= cLimits.dTimeLimit;
 }
 
 void COptimize::StartOptimisation() {
+  eStop = StopReason::kNone;
+  iEvaluations = 0;
+  tStart = std::chrono::steady_clock::now();
   fBestEvaluation = EvaluateDomain();
   cBestSchedule = cDomain->GetSchedule();
+}
+
+// A Ctrl-C that arrives after the last evaluation still counts: the user
+// asked for the best roster, which the last one need not be.
+void COptimize::FinishOptimisation() {
+  if (eStop == StopReason::kNone && gInterrupted != 0) eStop = StopReason::kInterrupted;
+  if (Stopping()) KeepBestSeen();
+  Flush();
+}
+
+void COptimize::KeepBestSeen() {
+  if (!bLastWasBest || cDomain->GetSchedule() != cBestSeenSchedule) {
+    cDomain->SetSchedule(cBestSeenSchedule);
+    cDomain->Evaluate();
+  }
+  fBestEvaluation = fBestSeen;
+  cBestSchedule = cBestSeenSchedule;
+  std::cout << "Optimization stopped: " << (eStop == StopReason::kLimit ? "limit reached, " : "")
+            << "best evaluation " << fBestSeen << " kept." << '\n';
 }
 
 void COptimize::ReportPass(int pass) {
@@ -62,11 +162,14 @@ void COptimize::Flush() {
 // ------------------------------------------------------ iterative deepening
 
 void COptimize::RepairDeep() {
+  const CInterruptGuard guard;
   StartOptimisation();
   int depth = 1;
   int pass = 0;
-  while (depth <= kMaxDepth) {
-    if (RepairTry(depth)) {
+  while (depth <= kMaxDepth && !Stopping()) {
+    const bool found = RepairTry(depth);
+    if (Stopping()) break;
+    if (found) {
       fBestEvaluation = cDomain->GetEvaluation();
       cBestSchedule = cDomain->GetSchedule();
       depth = 1;
@@ -77,7 +180,7 @@ void COptimize::RepairDeep() {
     ++pass;
     ReportPass(pass);
   }
-  Flush();
+  FinishOptimisation();
 }
 
 // Every evaluation below recomputes the domain's repair positions, and a
@@ -92,6 +195,7 @@ bool COptimize::RepairTry(int depth) {
     for (std::size_t position = 0; list < lists.size() && position < lists[list].size();
          ++position) {
       if (RepairCell(list, position, depth, saved)) return true;
+      if (Stopping()) return false;
     }
   }
   return false;
@@ -108,7 +212,9 @@ bool COptimize::RepairCell(std::size_t list, std::size_t position, int depth,
   while (cDomain->Repair(cell.group, cell.day, start, start2)) {
     ++tries;
     EvaluateDomain();
+    if (Stopping()) return false;
     const bool improved = RepairTry(depth - 1);
+    if (Stopping()) return false;
     std::cout << "viol: " << list << " start: " << position << " repairtry: " << tries
               << " eval: " << cDomain->GetEvaluation() << '\n';
     if (improved) return true;
@@ -120,13 +226,14 @@ bool COptimize::RepairCell(std::size_t list, std::size_t position, int depth,
 // ------------------------------------------------------------ random repair
 
 void COptimize::RepairRandom() {
+  const CInterruptGuard guard;
   StartOptimisation();
-  for (int pass = 0;; ++pass) {
+  for (int pass = 0; !Stopping(); ++pass) {
     RepairTry2(1);
-    if (pass > kPassLimit) break;
+    if (Stopping() || pass > kPassLimit) break;
     ReportPass(pass + 1);
   }
-  Flush();
+  FinishOptimisation();
 }
 
 // A domain without days (cycle length 0) offers no start day to draw, so
@@ -154,6 +261,7 @@ void COptimize::RepairTry2(int depth) {
       fBestEvaluation = evaluation;
       file2 << iTries - 1 << ' ' << fBestEvaluation << '\n';
     }
+    if (Stopping()) return;
     RepairTry2(depth - 1);
     std::cout << "viol: " << 0 << " start: " << 0 << " repairtry: " << tries
               << " eval: " << cDomain->GetEvaluation() << '\n';

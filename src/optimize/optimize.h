@@ -1,13 +1,25 @@
 // The repair optimizer: improves the domain's schedule by sequences of repair
 // moves, either by iterative deepening or by a random walk, and logs its
 // progress to the console, to "c.dat" and "o.dat" and to pass files "o1", ...
+// An optimisation can be stopped early, by Ctrl-C or by a bound on its
+// evaluations or its time; it then keeps the best roster it evaluated.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <fstream>
 
 #include "base.h"
 #include "domtarn.h"
+
+// Bounds of every optimisation; 0 means unbounded.
+struct COptimizeLimits {
+  // Evaluations of one optimisation, the one of the starting roster included.
+  std::int64_t iMaxEvaluations = 0;
+  // Wall time of one optimisation, in seconds.
+  double dTimeLimit = 0;
+};
 
 class COptimize : public CBase {
  public:
@@ -15,6 +27,14 @@ class COptimize : public CBase {
   // "c.dat" and "o.dat" anew, empty. Read and Write of the record base
   // handle the header only; the optimizer has no stored fields.
   explicit COptimize(CShiftSchedulingDomain* domain);
+
+  // Applies to every later optimisation.
+  void SetLimits(const COptimizeLimits& limits) { cLimits = limits; }
+
+  // Both optimisations stop early when Ctrl-C arrives (the evaluation in
+  // progress completes first) or a limit is reached. The domain then gets
+  // back the best roster evaluated in this optimisation, the starting one
+  // included, and one line reports its evaluation; see optimize.cpp.
 
   // Iterative deepening: searches for a sequence of 1, 2, 3 or 4 moves that
   // raises the evaluation, keeps it and starts again at one move.
@@ -31,11 +51,22 @@ class COptimize : public CBase {
   void RepairTry2(int depth);
 
  private:
+  enum class StopReason { kNone, kInterrupted, kLimit };
+
   // Every evaluation of the search goes through here; returns the domain's
-  // evaluation afterwards.
+  // evaluation afterwards. Records the best roster seen and decides whether
+  // the optimisation has to stop.
   float EvaluateDomain();
-  // Evaluates the domain and takes its evaluation and schedule as the best.
+  // Starts the clock and the counts, evaluates the domain and takes its
+  // evaluation and schedule as the best.
   void StartOptimisation();
+  // Ends either optimisation: after a stop, puts the best roster seen back
+  // and reports it; flushes the console and the log files.
+  void FinishOptimisation();
+  // Puts the best roster seen back into the domain and prints the stop line.
+  void KeepBestSeen();
+  bool LimitReached() const;
+  bool Stopping() const { return eStop != StopReason::kNone; }
   // Tries the moves at one repair cell, each followed by a search one level
   // shallower; `saved` is the schedule to go back to after a failed move.
   bool RepairCell(std::size_t list, std::size_t position, int depth, const CIntMatrix& saved);
@@ -51,4 +82,16 @@ class COptimize : public CBase {
   std::ofstream file1;
   std::ofstream file2;
   int iTries = 0;
+
+  COptimizeLimits cLimits;
+  // Why the current optimisation stops; once set, the searches return at
+  // once without evaluating, printing or writing pass files.
+  StopReason eStop = StopReason::kNone;
+  std::int64_t iEvaluations = 0;
+  std::chrono::steady_clock::time_point tStart;
+  // The best roster evaluated in the current optimisation and its value;
+  // bLastWasBest tells whether the latest evaluation was of that roster.
+  float fBestSeen = 0;
+  CIntMatrix cBestSeenSchedule;
+  bool bLastWasBest = false;
 };

@@ -1,0 +1,120 @@
+// Tests of the command line: the bounds and their values, help and version,
+// and the faults that end the program with a usage error.
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using Action = CProgramOptions::Action;
+
+struct OptionsCase {
+  std::vector<std::string_view> args;
+  Action action;
+  std::int64_t maxEvaluations;
+  double timeLimit;
+};
+
+TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
+  const OptionsCase cases[] = {
+      {{}, Action::kRun, 0, 0},
+      {{"--max-evaluations", "500"}, Action::kRun, 500, 0},
+      {{"--max-evaluations=1"}, Action::kRun, 1, 0},
+      {{"--max-evaluations", "9223372036854775807"}, Action::kRun, INT64_MAX, 0},
+      {{"--time-limit", "30"}, Action::kRun, 0, 30},
+      {{"--time-limit=0.25"}, Action::kRun, 0, 0.25},
+      {{"--time-limit", "1e-3"}, Action::kRun, 0, 0.001},
+      {{"--time-limit", "2", "--max-evaluations", "7"}, Action::kRun, 7, 2},
+      // A repeated bound replaces the earlier one.
+      {{"--max-evaluations", "3", "--max-evaluations", "4"}, Action::kRun, 4, 0},
+      // Help and version act at once; what follows is not read.
+      {{"--help"}, Action::kHelp, 0, 0},
+      {{"--version"}, Action::kVersion, 0, 0},
+      {{"--help", "--bogus"}, Action::kHelp, 0, 0},
+      {{"--version", "--help"}, Action::kVersion, 0, 0},
+      {{"--max-evaluations", "9", "--version", "--max-evaluations"}, Action::kVersion, 9, 0},
+  };
+  for (const OptionsCase& c : cases) {
+    std::string line;
+    for (std::string_view arg : c.args) (line += arg) += ' ';
+    SCOPED_TRACE(line);
+    const CProgramOptions options = ParseOptions(c.args);
+    EXPECT_EQ(options.eAction, c.action);
+    EXPECT_EQ(options.iMaxEvaluations, c.maxEvaluations);
+    EXPECT_DOUBLE_EQ(options.dTimeLimit, c.timeLimit);
+    EXPECT_EQ(options.sError, "");
+  }
+}
+
+TEST(OptionsTest, RefusesUnknownOptionsAndBadValues) {
+  const std::string evaluations = "': expected a whole number from 1 to 9223372036854775807";
+  const std::string seconds = "': expected a number of seconds greater than 0";
+  const struct {
+    std::vector<std::string_view> args;
+    std::string error;
+  } cases[] = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"-h"}, "unknown option '-h'"},
+      {{"--max-evaluations=5", "--time-limit=1", "--fast=yes"}, "unknown option '--fast=yes'"},
+      {{"plant.dom"}, "unexpected argument 'plant.dom'"},
+      {{"--max-evaluations"}, "option '--max-evaluations' needs a value"},
+      {{"--time-limit", "5", "--time-limit"}, "option '--time-limit' needs a value"},
+      {{"--help=yes"}, "option '--help' takes no value"},
+      {{"--version="}, "option '--version' takes no value"},
+      {{"--max-evaluations", "0"}, "invalid value '0' for '--max-evaluations" + evaluations},
+      {{"--max-evaluations", "-5"}, "invalid value '-5' for '--max-evaluations" + evaluations},
+      {{"--max-evaluations", "+5"}, "invalid value '+5' for '--max-evaluations" + evaluations},
+      {{"--max-evaluations", "12x"}, "invalid value '12x' for '--max-evaluations" + evaluations},
+      {{"--max-evaluations", " 12"}, "invalid value ' 12' for '--max-evaluations" + evaluations},
+      {{"--max-evaluations", "2.5"}, "invalid value '2.5' for '--max-evaluations" + evaluations},
+      {{"--max-evaluations", "9223372036854775808"},
+       "invalid value '9223372036854775808' for '--max-evaluations" + evaluations},
+      {{"--max-evaluations="}, "invalid value '' for '--max-evaluations" + evaluations},
+      {{"--time-limit", "0"}, "invalid value '0' for '--time-limit" + seconds},
+      {{"--time-limit", "-1"}, "invalid value '-1' for '--time-limit" + seconds},
+      {{"--time-limit", "inf"}, "invalid value 'inf' for '--time-limit" + seconds},
+      {{"--time-limit", "nan"}, "invalid value 'nan' for '--time-limit" + seconds},
+      {{"--time-limit", "1e999"}, "invalid value '1e999' for '--time-limit" + seconds},
+      {{"--time-limit", "10s"}, "invalid value '10s' for '--time-limit" + seconds},
+      {{"--time-limit", "--help"}, "invalid value '--help' for '--time-limit" + seconds},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    const CProgramOptions options = ParseOptions(c.args);
+    EXPECT_EQ(options.eAction, Action::kUsageError);
+    EXPECT_EQ(options.sError, c.error);
+  }
+}
+
+TEST(OptionsTest, TextsNameTheOptionsAndTheMenuItems) {
+  std::ostringstream usage;
+  WriteUsage(usage);
+  const std::string text = usage.str();
+  EXPECT_EQ(text.rfind("Usage: domtarn [--max-evaluations N] [--time-limit SECONDS] [--help] "
+                       "[--version]\n",
+                       0),
+            0u);
+  for (const char* item : kMenuItems) {
+    EXPECT_NE(text.find(std::string("\n  ") + item + "\n"), std::string::npos) << item;
+  }
+  EXPECT_EQ(text.substr(text.size() - 10), "  6> Quit\n");
+
+  std::ostringstream version;
+  WriteVersion(version);
+  EXPECT_EQ(version.str(), "DomTARN++ 1.0.0\n");
+
+  std::ostringstream error;
+  WriteUsageError(error, "unknown option '--x'");
+  EXPECT_EQ(error.str(),
+            "domtarn: unknown option '--x'\n"
+            "Usage: domtarn [--max-evaluations N] [--time-limit SECONDS] [--help] [--version]\n"
+            "Try 'domtarn --help' for more information.\n");
+}
+
+}  // namespace

@@ -1,0 +1,289 @@
+// Tests of stopping an optimisation early: by the evaluation limit, by the
+// time limit and by Ctrl-C. A stopped optimisation keeps the best roster it
+// evaluated, reports it in one line and writes nothing more; limits that are
+// not reached change nothing.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "optimize.h"
+#include "optimize_test_support.h"
+
+namespace {
+
+using namespace optimize_test;
+
+enum class Strategy { kDeep, kRandom };
+
+void Optimize(COptimize& optimizer, Strategy strategy) {
+  if (strategy == Strategy::kDeep) {
+    optimizer.RepairDeep();
+  } else {
+    optimizer.RepairRandom();
+  }
+}
+
+// The first three entries of row 0 as a text such as "010".
+std::string Head(const CIntMatrix& schedule) {
+  std::string head;
+  for (std::size_t day = 0; day < 3; ++day) head += std::to_string(schedule[0][day]);
+  return head;
+}
+
+// Iterative deepening over three flips: the start "000" rates 1, "010" rates
+// 2.5 and is found as the second move of the first search; every other
+// roster rates 0. Evaluations: #0 "000", #1 "100", #2 "010", then from "010"
+// #3 "110", #4 "000", #5 "011".
+ScriptedDomain::Rating DeepRating() {
+  return [](const CIntMatrix& schedule, int) {
+    const std::string head = Head(schedule);
+    if (head == "000") return 1.0f;
+    return head == "010" ? 2.5f : 0.0f;
+  };
+}
+
+// The random walk at one cell: move n of the run adds one to entry 0 and
+// writes n mod 10 into entry 1, so pass p leaves "p9" and the fourth try of
+// the first pass, "13", is the only roster above the start; it rates 9.
+struct RandomWalk {
+  int moves = 0;
+  ScriptedDomain::Mover Mover() {
+    return [this](CIntMatrix& schedule, int, int&, int&) {
+      ++schedule[0][0];
+      schedule[0][1] = moves++ % 10;
+      return true;
+    };
+  }
+  static ScriptedDomain::Rating Rating() {
+    return [](const CIntMatrix& schedule, int) {
+      return schedule[0][0] == 1 && schedule[0][1] == 3 ? 9.0f : 1.0f;
+    };
+  }
+};
+
+// Raises Ctrl-C inside evaluation number `at`, like a user pressing it while
+// the script runs.
+ScriptedDomain::Rating InterruptedAt(ScriptedDomain::Rating rating, int at, int signals = 1) {
+  return [rating, at, signals](const CIntMatrix& schedule, int evaluation) {
+    if (evaluation == at) {
+      for (int count = 0; count < signals; ++count) std::raise(SIGINT);
+    }
+    return rating(schedule, evaluation);
+  };
+}
+
+void (*CurrentInterruptAction())(int) {
+  struct sigaction action {};
+  sigaction(SIGINT, nullptr, &action);
+  return action.sa_handler;
+}
+
+class OptimizeStopTest : public OptimizeTest {};
+
+struct StopCase {
+  const char* name;
+  Strategy strategy;
+  std::int64_t maxEvaluations;
+  int interruptAt;  // -1: no Ctrl-C
+  std::string stopLine;
+  int evaluations;  // the domain's, the one of the kept roster included
+  std::string keptHead;
+  float keptEvaluation;
+  int passFiles;
+  std::size_t triesLogged;  // lines of "c.dat"
+  std::string lastLines;    // the end of the console output
+};
+
+TEST_F(OptimizeStopTest, StopKeepsTheBestRosterEvaluatedAndWritesNothingMore) {
+  const std::string limit = "Optimization stopped: limit reached, best evaluation ";
+  const std::string interrupt = "Optimization stopped: best evaluation ";
+  const StopCase cases[] = {
+      {"deep, limit at the start", Strategy::kDeep, 1, -1, limit + "1 kept.", 1, "000", 1, 0, 0,
+       ""},
+      {"deep, limit after a worse move", Strategy::kDeep, 2, -1, limit + "1 kept.", 3, "000", 1, 0,
+       0, ""},
+      {"deep, limit after a later pass", Strategy::kDeep, 5, -1, limit + "2.5 kept.", 6, "010",
+       2.5f, 1, 0, "Evaluation: 2.5\n" + kRule + "\nviol: 0 start: 0 repairtry: 1 eval: 0\n"},
+      {"deep, Ctrl-C at the start", Strategy::kDeep, 0, 0, interrupt + "1 kept.", 1, "000", 1, 0, 0,
+       ""},
+      {"deep, Ctrl-C on the best roster", Strategy::kDeep, 0, 2, interrupt + "2.5 kept.", 3, "010",
+       2.5f, 0, 0, "viol: 0 start: 0 repairtry: 1 eval: 0\n"},
+      {"deep, Ctrl-C before the limit", Strategy::kDeep, 5, 3, interrupt + "2.5 kept.", 5, "010",
+       2.5f, 1, 0, "Evaluation: 2.5\n" + kRule + "\n"},
+      {"random, limit in the second pass", Strategy::kRandom, 15, -1, limit + "9 kept.", 16, "130",
+       9, 1, 14,
+       "Evaluation: 9\n" + kRule + "\nviol: 0 start: 0 repairtry: 1 eval: 1\n" +
+           "Iteration 1 better. \nviol: 0 start: 0 repairtry: 2 eval: 1\n" +
+           "viol: 0 start: 0 repairtry: 3 eval: 1\n"},
+      {"random, Ctrl-C in the first pass", Strategy::kRandom, 0, 6, interrupt + "9 kept.", 8, "130",
+       9, 0, 6, "viol: 0 start: 0 repairtry: 5 eval: 1\n"},
+  };
+  for (const StopCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    RandomWalk walk;
+    const bool deep = c.strategy == Strategy::kDeep;
+    ScriptedDomain::Rating rating = deep ? DeepRating() : RandomWalk::Rating();
+    if (c.interruptAt >= 0) rating = InterruptedAt(rating, c.interruptAt);
+    ScriptedDomain domain(2, rating, FixedPositions(deep ? kOneCell : CPositionMatrix{{{0, 3}}}),
+                          deep ? FlipMoves(3) : walk.Mover());
+    COptimize optimizer(&domain);
+    optimizer.SetLimits({c.maxEvaluations, 0});
+    CoutCapture capture;
+    Optimize(optimizer, c.strategy);
+
+    const std::string out = capture.Text();
+    const std::string expectedEnd = c.lastLines + c.stopLine + "\n";
+    ASSERT_GE(out.size(), expectedEnd.size());
+    EXPECT_EQ(out.substr(out.size() - expectedEnd.size()), expectedEnd);
+    EXPECT_EQ(domain.evaluations, c.evaluations);
+    EXPECT_EQ(Head(domain.GetSchedule()), c.keptHead);
+    EXPECT_EQ(domain.GetEvaluation(), c.keptEvaluation);
+    EXPECT_EQ(PassFiles(), c.passFiles);
+    if (!deep) {
+      // Every evaluated try is logged, the one the stop came after included.
+      EXPECT_EQ(Lines(ReadFile("c.dat")).size(), c.triesLogged);
+      EXPECT_EQ(ReadFile("o.dat"), "3 9\n");
+    }
+  }
+}
+
+TEST_F(OptimizeStopTest, EveryOptimisationCountsItsOwnEvaluations) {
+  ScriptedDomain domain(1, DeepRating(), FixedPositions(kOneCell), FlipMoves(3));
+  COptimize optimizer(&domain);
+  optimizer.SetLimits({2, 0});
+  CoutCapture capture;
+  optimizer.RepairDeep();
+  optimizer.RepairDeep();
+
+  // Each run: the start, one move, and the start roster evaluated again.
+  EXPECT_EQ(domain.evaluations, 6);
+  const std::string line = "Optimization stopped: limit reached, best evaluation 1 kept.\n";
+  EXPECT_EQ(capture.Text(), line + line);
+}
+
+TEST_F(OptimizeStopTest, TimeLimitStopsALongRandomWalk) {
+  RandomWalk walk;
+  ScriptedDomain domain(
+      2,
+      [](const CIntMatrix& schedule, int evaluation) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return RandomWalk::Rating()(schedule, evaluation);
+      },
+      FixedPositions({{{0, 3}}}), walk.Mover());
+  COptimize optimizer(&domain);
+  optimizer.SetLimits({0, 0.02});
+  CoutCapture capture;
+  optimizer.RepairRandom();
+
+  // Unbounded, the walk makes 421 evaluations.
+  EXPECT_LT(domain.evaluations, 100);
+  const std::vector<std::string> lines = Lines(capture.Text());
+  ASSERT_FALSE(lines.empty());
+  const std::string kept = domain.GetEvaluation() == 9 ? "9" : "1";
+  EXPECT_EQ(lines.back(),
+            "Optimization stopped: limit reached, best evaluation " + kept + " kept.");
+}
+
+// With bounds that are not reached, and without Ctrl-C, nothing changes:
+// the console output and every file are those of an unbounded run.
+TEST_F(OptimizeStopTest, LimitsNotReachedLeaveTheRunUnchanged) {
+  for (const Strategy strategy : {Strategy::kDeep, Strategy::kRandom}) {
+    SCOPED_TRACE(strategy == Strategy::kDeep ? "deep" : "random");
+    std::vector<std::string> outputs;
+    std::vector<std::string> files;
+    for (const COptimizeLimits limits : {COptimizeLimits{}, COptimizeLimits{100000, 3600}}) {
+      SetUp();
+      RandomWalk walk;
+      const bool deep = strategy == Strategy::kDeep;
+      ScriptedDomain domain(2, deep ? DeepRating() : RandomWalk::Rating(),
+                            FixedPositions(deep ? kOneCell : CPositionMatrix{{{0, 3}}}),
+                            deep ? FlipMoves(3) : walk.Mover());
+      COptimize optimizer(&domain);
+      optimizer.SetLimits(limits);
+      CoutCapture capture;
+      Optimize(optimizer, strategy);
+      outputs.push_back(capture.Text());
+      std::string written = domain.Text() + ReadFile("c.dat") + ReadFile("o.dat");
+      for (int pass = 1; pass <= PassFiles(); ++pass) written += ReadFile(PassFile(pass));
+      files.push_back(written);
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(files[0], files[1]);
+    EXPECT_EQ(outputs[0].find("Optimization stopped"), std::string::npos);
+  }
+}
+
+// Ctrl-C after the last evaluation, while the last passes find no move,
+// still ends with the best roster and the stop line.
+TEST_F(OptimizeStopTest, CtrlCAfterTheLastEvaluationStillKeepsTheBest) {
+  int calls = 0;
+  ScriptedDomain domain(
+      1, [](const CIntMatrix&, int) { return 4.0f; }, FixedPositions({{{0, 3}}}),
+      [&calls](CIntMatrix&, int, int&, int&) {
+        if (++calls == 42) std::raise(SIGINT);
+        return false;
+      });
+  COptimize optimizer(&domain);
+  CoutCapture capture;
+  optimizer.RepairRandom();
+
+  EXPECT_EQ(Reports(capture.Text()).size(), 41u);
+  EXPECT_EQ(Lines(capture.Text()).back(), "Optimization stopped: best evaluation 4 kept.");
+  EXPECT_EQ(domain.evaluations, 1);
+}
+
+// The handler is there only while an optimisation runs; before and after,
+// Ctrl-C has the disposition the program found. An ignored Ctrl-C stays
+// ignored.
+TEST_F(OptimizeStopTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
+  for (void (*before)(int) : {SIG_DFL, SIG_IGN}) {
+    SCOPED_TRACE(before == SIG_IGN ? "ignored" : "default");
+    SetUp();
+    std::signal(SIGINT, before);
+    std::vector<void (*)(int)> during;
+    ScriptedDomain domain(
+        1,
+        [&during](const CIntMatrix& schedule, int evaluation) {
+          during.push_back(CurrentInterruptAction());
+          if (evaluation == 1 && during.back() == SIG_IGN) std::raise(SIGINT);
+          return DeepRating()(schedule, evaluation);
+        },
+        FixedPositions(kOneCell), FlipMoves(3));
+    COptimize optimizer(&domain);
+    CoutCapture capture;
+    optimizer.RepairDeep();
+
+    ASSERT_FALSE(during.empty());
+    for (void (*action)(int) : during) {
+      if (before == SIG_IGN) {
+        EXPECT_EQ(action, SIG_IGN);
+      } else {
+        EXPECT_TRUE(action != SIG_DFL && action != SIG_IGN);
+      }
+    }
+    EXPECT_EQ(CurrentInterruptAction(), before);
+    EXPECT_EQ(capture.Text().find("Optimization stopped"), std::string::npos);
+  }
+  std::signal(SIGINT, SIG_DFL);
+}
+
+TEST(OptimizeStopDeathTest, SecondCtrlCEndsTheProgram) {
+  EXPECT_EXIT(
+      {
+        ScriptedDomain domain(1, InterruptedAt(DeepRating(), 1, 2), FixedPositions(kOneCell),
+                              FlipMoves(3));
+        COptimize optimizer(&domain);
+        CoutCapture capture;
+        optimizer.RepairDeep();
+      },
+      ::testing::KilledBySignal(SIGINT), "");
+}
+
+}  // namespace
