@@ -274,7 +274,9 @@ TEST_F(OptimizeStopTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
   std::signal(SIGINT, SIG_DFL);
 }
 
-TEST(OptimizeStopDeathTest, SecondCtrlCEndsTheProgram) {
+class OptimizeStopDeathTest : public OptimizeTest {};
+
+TEST_F(OptimizeStopDeathTest, SecondCtrlCEndsTheProgram) {
   EXPECT_EXIT(
       {
         ScriptedDomain domain(1, InterruptedAt(DeepRating(), 1, 2), FixedPositions(kOneCell),
