@@ -432,6 +432,7 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
     return -1;
   }
   name_in_use();
+  rules_changed();
   Rule rule;
   rule.set_ls_t_list(premises);
   rule.set_rs_term(conclusion);
@@ -559,10 +560,12 @@ void RuleSet::set_ps_list(std::unique_ptr<PSList> list) {
 
 void RuleSet::set_cv_list(std::unique_ptr<CVList> list) {
   cv_list_ = list != nullptr ? std::move(list) : std::make_unique<CVList>();
+  rules_changed();
 }
 
 void RuleSet::set_operator_set(std::unique_ptr<OperatorSet> set) {
   operator_set_ = set != nullptr ? std::move(set) : std::make_unique<OperatorSet>();
+  rules_changed();
 }
 
 // ------------------------------------------------------ per-rule accessors
@@ -614,10 +617,12 @@ const char* RuleSet::get_right_side_lt(int b, int r) const {
 
 void RuleSet::set_certainty(int b, int r, float c) {
   if (Rule* rule = rule_at(b, r)) rule->set_certainty(c);
+  rules_changed();
 }
 
 void RuleSet::set_aggregate_operator(int b, int r, concat_operator op) {
   if (Rule* rule = rule_at(b, r)) rule->set_aggregate_operator(op);
+  rules_changed();
 }
 
 void RuleSet::set_left_side_cv(int b, int r, int j, const CombinedVariable* cv) {
@@ -625,10 +630,12 @@ void RuleSet::set_left_side_cv(int b, int r, int j, const CombinedVariable* cv) 
     rule->set_left_side_cv(j, cv);
     rule->forget_cvs();
   }
+  rules_changed();
 }
 
 void RuleSet::set_left_side_lt(int b, int r, int j, std::string_view lt) {
   if (Rule* rule = rule_at(b, r)) rule->set_left_side_lt(j, lt);
+  rules_changed();
 }
 
 void RuleSet::set_right_side_cv(int b, int r, const CombinedVariable* cv) {
@@ -641,6 +648,7 @@ void RuleSet::set_right_side_cv(int b, int r, const CombinedVariable* cv) {
 
 void RuleSet::set_right_side_lt(int b, int r, std::string_view lt) {
   if (Rule* rule = rule_at(b, r)) rule->set_right_side_lt(lt);
+  rules_changed();
 }
 
 // ------------------------------------------------------------- text formats

@@ -238,6 +238,11 @@ class RuleSet {
   void set_operator_set(std::unique_ptr<OperatorSet> set);
   int get_number() const { return static_cast<int>(blocks_.size()); }
   int get_rule_block_number() const { return get_number(); }
+  // Changes whenever a rule, a block, the variable list or the operator set
+  // is changed or replaced through the rule set; values are never reused, also
+  // across rule sets, so callers can tell whether the rules they looked at
+  // are still the same.
+  std::uint64_t get_revision() const { return revision_; }
 
   // Per-rule access by (block, rule[, premise]) index. Variables are
   // returned as the rule set's own copies (null when absent).
@@ -269,7 +274,9 @@ class RuleSet {
   void blocks_changed() {
     index_valid_ = false;
     block_generation_ = next_generation();
+    rules_changed();
   }
+  void rules_changed() { revision_ = next_generation(); }
   CombinedVariable* variable_of(const Term& t) const;
   int block_of(const Term& t) const;
   void rebuild_index() const;
@@ -294,6 +301,7 @@ class RuleSet {
   mutable bool index_valid_ = false;
   mutable bool scan_open_ = true;  // no empty block met while indexing
   std::uint64_t block_generation_ = next_generation();
+  std::uint64_t revision_ = next_generation();
 
   // Evaluation state: blocks on the current evaluation path (to detect rule
   // blocks that depend on each other in a cycle), whether a cycle was met,

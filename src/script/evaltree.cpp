@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "inter_fuzzy_table.h"
@@ -20,6 +21,12 @@ constexpr std::string_view kIn1 = "eval_in_1";
 constexpr std::string_view kIn2 = "eval_in_2";
 constexpr std::string_view kOutAnd = "eval_out_and";
 constexpr std::string_view kOutOr = "eval_out_or";
+// The two outputs by index, as the memo of combinations numbers them.
+constexpr std::string_view kOutputs[2] = {kOutAnd, kOutOr};
+
+// Interned contents are dropped when there are more than this many, so that
+// a long script run keeps its memory bounded.
+constexpr std::size_t kMaxInternedContents = 100'000;
 
 constexpr mode_t kFileMode = 0664;
 
@@ -182,30 +189,86 @@ void TEvalTree::insert_help_rules(const std::string& tablename) {
   }
 }
 
-// Combines two results through the rule set's combination rules into the
-// target's result. Nothing is read through a missing variable: without the
-// rule set, a combination variable or the rules concluding on the output,
-// the target keeps its result and false is returned.
-bool TEvalTree::combine(const CombinedVariable& first, const CombinedVariable& second,
-                        std::string_view output, TEntry& target) {
-  const std::shared_ptr<RuleSet> rs = rules.lock();
-  if (rs == nullptr) return false;
-  CombinedVariable* in1 = rs->get_cv(kIn1);
-  CombinedVariable* in2 = rs->get_cv(kIn2);
-  CombinedVariable* out = rs->get_cv(output);
-  if (in1 == nullptr || in2 == nullptr || out == nullptr || rs->search(output) < 0) return false;
-  take_over(*in1, first);
-  take_over(*in2, second);
-  rs->evaluate(out);
-  take_over(*target.result, *out);
+TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
+  TPass pass;
+  if (rs == nullptr) return pass;
+  TCombinationVariables& vars = pass.vars;
+  vars.rules = rs;
+  vars.in1 = rs->get_cv(kIn1);
+  vars.in2 = rs->get_cv(kIn2);
+  vars.out[0] = rs->get_cv(kOutAnd);
+  vars.out[1] = rs->get_cv(kOutOr);
+  pass.memo = vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
+              vars.out[1] != nullptr && memo_.usable(vars);
+  return pass;
+}
+
+void TEvalTree::end_pass(TPass& pass) {
+  if (pass.in1 >= 0) take_over(*pass.vars.in1, memo_.content(pass.in1));
+  if (pass.in2 >= 0) take_over(*pass.vars.in2, memo_.content(pass.in2));
+  for (int o = 0; o < 2; ++o) {
+    if (pass.out[o] >= 0) take_over(*pass.vars.out[o], memo_.content(pass.out[o]));
+  }
+  for (TEntry& entry : entries_) {
+    if (!entry.stale) continue;
+    take_over(*entry.result, memo_.content(entry.state));
+    entry.stale = false;
+  }
+  if (memo_.size() <= kMaxInternedContents) return;
+  memo_.clear();
+  for (TEntry& entry : entries_) entry.state = -1;
+}
+
+int TEvalTree::state_of(TEntry& entry) {
+  if (entry.state < 0) entry.state = memo_.intern(*entry.result);
+  return entry.state;
+}
+
+void TEvalTree::set_state(TEntry& entry, int state) {
+  entry.state = state;
+  entry.stale = true;
+}
+
+// Combines two results (interned contents) through the rule set's
+// combination rules into the target's result: the first goes into eval_in_1,
+// the second into eval_in_2, the output is evaluated and the target takes it
+// over. Nothing is read through a missing variable: without the rule set, a
+// combination variable or the rules concluding on the output, the target
+// keeps its result and false is returned. An outcome computed before in the
+// same rule-set state is taken from the memo.
+bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& target) {
+  const TCombinationVariables& vars = pass.vars;
+  CombinedVariable* out = vars.out[output];
+  if (vars.rules == nullptr || vars.in1 == nullptr || vars.in2 == nullptr || out == nullptr ||
+      vars.rules->search(kOutputs[output]) < 0) {
+    return false;
+  }
+  if (pass.memo) {
+    if (const std::optional<int> outcome = memo_.find(output, first, second)) {
+      pass.in1 = first;
+      pass.in2 = second;
+      pass.out[output] = *outcome;
+      set_state(target, *outcome);
+      return true;
+    }
+  }
+  take_over(*vars.in1, memo_.content(first));
+  take_over(*vars.in2, memo_.content(second));
+  pass.in1 = -1;
+  pass.in2 = -1;
+  const bool remember = pass.memo && memo_.runs_quietly(vars, output);
+  vars.rules->evaluate(out);
+  pass.out[output] = -1;
+  const int outcome = memo_.intern(*out);
+  if (remember) memo_.remember(output, first, second, outcome);
+  set_state(target, outcome);
   return true;
 }
 
 bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
                        std::string_view oper) {
   if (cv == nullptr) return true;
-  const std::string_view output = oper == "AND" ? kOutAnd : kOutOr;
-  bool combined = true;
+  const int output = oper == "AND" ? 0 : 1;
   TEntry* entry = nullptr;
   for (std::size_t i = 1; i < entries_.size() && entry == nullptr; ++i) {
     if (entries_[i].name == branch) entry = &entries_[i];
@@ -217,25 +280,34 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
     entry = &add_branch(branch, no_cop);
   }
   entry->scores->insert(cv->get_cv_name_view(), place, cv->get_crisp_value());
+  const std::shared_ptr<RuleSet> rs = rules.lock();
+  TPass pass = begin_pass(rs.get());
+  bool combined = true;
   if (entry->comp == 1) {
-    combined = combine(*cv, *entry->result, output, *entry);
+    combined = combine(pass, memo_.intern(*cv), state_of(*entry), output, *entry);
   } else {
     take_over(*entry->result, *cv);
+    entry->state = -1;
     entry->comp = 1;
   }
-  return fold_head() && combined;
+  combined = fold_head(pass) && combined;
+  end_pass(pass);
+  return combined;
 }
 
 // Folds the head again with every branch that has a result, starting from
 // its previous value; the first time it takes over the first such branch.
-bool TEvalTree::fold_head() {
+bool TEvalTree::fold_head(TPass& pass) {
   TEntry& head = entries_.front();
   if (head.comp == 0) {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
-      if (entries_[i].comp == 0) continue;
+      TEntry& entry = entries_[i];
+      if (entry.comp == 0) continue;
       if (head.result == nullptr) head.result = std::make_unique<CombinedVariable>();
-      take_over(*head.result, *entries_[i].result);
+      take_over(*head.result, entry.stale ? memo_.content(entry.state) : *entry.result);
       head.result->set_cv_name(head.name);
+      head.state = -1;
+      head.stale = false;
       head.comp = 1;
       break;
     }
@@ -243,10 +315,10 @@ bool TEvalTree::fold_head() {
   }
   bool combined = true;
   for (std::size_t i = 1; i < entries_.size(); ++i) {
-    const TEntry& entry = entries_[i];
+    TEntry& entry = entries_[i];
     if (entry.comp == 0) continue;
-    const std::string_view output = entry.c_op == c_and ? kOutAnd : kOutOr;
-    combined = combine(*head.result, *entry.result, output, head) && combined;
+    const int output = entry.c_op == c_and ? 0 : 1;
+    combined = combine(pass, state_of(head), state_of(entry), output, head) && combined;
   }
   return combined;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "evaltree_constraint.h"
+#include "evaltree_memo.h"
 #include "expint.h"
 #include "tarnrule.h"
 
@@ -76,15 +77,35 @@ class TEvalTree {
     std::unique_ptr<TVarlist> scores;
     concat_operator c_op = AND;
     int comp = 0;  // 1 once `result` holds a value
+    // The interned contents of `result` (-1: not interned yet); while
+    // `stale`, `result` has yet to be given these contents.
+    int state = -1;
+    bool stale = false;
+  };
+
+  // One aggregation's combinations. Combinations whose outcome is known are
+  // not written into the rule set's variables and the tree's results one by
+  // one: only the last contents of each count, and they are written when the
+  // aggregation ends. -1 marks a variable that is up to date.
+  struct TPass {
+    TCombinationVariables vars;
+    bool memo = false;  // outcomes may be remembered and used
+    int in1 = -1;
+    int in2 = -1;
+    int out[2] = {-1, -1};
   };
 
   TEntry& add_branch(std::string_view name, concat_operator c_op);
-  bool combine(const CombinedVariable& first, const CombinedVariable& second,
-               std::string_view output, TEntry& target);
-  bool fold_head();
+  TPass begin_pass(RuleSet* rs);
+  void end_pass(TPass& pass);
+  int state_of(TEntry& entry);
+  void set_state(TEntry& entry, int state);
+  bool combine(TPass& pass, int first, int second, int output, TEntry& target);
+  bool fold_head(TPass& pass);
 
   std::vector<TEntry> entries_;  // the head first, then the branches in order
   unsigned int entries = 0;
   std::weak_ptr<RuleSet> rules;
   std::unique_ptr<ParameterSet> paras;
+  TCombinationMemo memo_;
 };

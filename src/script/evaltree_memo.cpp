@@ -1,0 +1,233 @@
+// Interned contents of fuzzy variables and the remembered outcomes of
+// combining them, with the rule-set state those outcomes depend on.
+#include "evaltree_memo.h"
+
+#include <bit>
+#include <cstring>
+
+namespace {
+
+// Floats are compared and hashed by their bits: -0 and 0 may lead to
+// different results, and NaN never equals itself, so it is never reused.
+std::uint32_t bits(float v) {
+  return std::bit_cast<std::uint32_t>(v);
+}
+
+bool same(float a, float b) {
+  return bits(a) == bits(b);
+}
+
+bool same_points(const PList& a, const PList& b) {
+  const std::vector<Point>& p = a.points();
+  const std::vector<Point>& q = b.points();
+  if (p.size() != q.size()) return false;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (!same(p[i].get_x(), q[i].get_x()) || !same(p[i].get_y(), q[i].get_y())) return false;
+  }
+  return true;
+}
+
+bool same_parameters(const ParameterSetBase& a, const ParameterSetBase& b) {
+  return same(a.get_range_lower_end(), b.get_range_lower_end()) &&
+         same(a.get_range_upper_end(), b.get_range_upper_end()) &&
+         same(a.get_median(), b.get_median()) && same(a.get_distribution(), b.get_distribution()) &&
+         same(a.get_dilatation(), b.get_dilatation()) &&
+         same(a.get_importance(), b.get_importance());
+}
+
+// Everything of a term but its match value and clipped function.
+bool same_term_shape(const PlimFuzzySet& a, const PlimFuzzySet& b) {
+  return a.get_linguistic_term_view() == b.get_linguistic_term_view() &&
+         same(a.get_lower_support_end(), b.get_lower_support_end()) &&
+         same(a.get_upper_support_end(), b.get_upper_support_end()) &&
+         a.get_fs_colour() == b.get_fs_colour() &&
+         std::strcmp(a.get_function(), b.get_function()) == 0 &&
+         same_points(*a.get_msf(), *b.get_msf());
+}
+
+bool same_terms_shape(const PlimList& a, const PlimList& b) {
+  if (a.get_number() != b.get_number()) return false;
+  for (int k = 0; k < a.get_number(); ++k) {
+    if (!same_term_shape(*a.find(k), *b.find(k))) return false;
+  }
+  return true;
+}
+
+bool same_content(const CombinedVariable& a, const CombinedVariable& b) {
+  if (!same_parameters(a, b) || !same(a.get_crisp_value(), b.get_crisp_value())) return false;
+  if (!same_terms_shape(a, b)) return false;
+  for (int k = 0; k < a.get_number(); ++k) {
+    const PlimFuzzySet& s = *a.find(k);
+    const PlimFuzzySet& t = *b.find(k);
+    if (!same(s.get_match_value(), t.get_match_value())) return false;
+    if (!same_points(*s.get_imsf(), *t.get_imsf())) return false;
+  }
+  return true;
+}
+
+// FNV-1a over the values that differ between contents of one variable.
+class THash {
+ public:
+  void add(float v) {
+    std::uint32_t b = bits(v);
+    for (int i = 0; i < 4; ++i, b >>= 8) value = (value ^ (b & 0xffu)) * 1099511628211ull;
+  }
+  std::uint64_t value = 14695981039346656037ull;
+};
+
+std::uint64_t hash_of(const CombinedVariable& cv) {
+  THash h;
+  h.add(cv.get_crisp_value());
+  h.add(cv.get_importance());
+  for (int k = 0; k < cv.get_number(); ++k) {
+    const PlimFuzzySet& set = *cv.find(k);
+    h.add(set.get_match_value());
+    for (const Point& p : set.get_imsf()->points()) h.add(p.get_y());
+  }
+  return h.value;
+}
+
+bool same_operators(const OperatorSet& a, const OperatorSet& b) {
+  return a.get_importance_operator() == b.get_importance_operator() &&
+         a.get_and_operator() == b.get_and_operator() &&
+         a.get_or_operator() == b.get_or_operator() &&
+         a.get_certainty_operator() == b.get_certainty_operator() &&
+         a.get_inference_operator() == b.get_inference_operator() &&
+         a.get_accumulate_operator() == b.get_accumulate_operator() &&
+         a.get_defuzzy_operator() == b.get_defuzzy_operator() &&
+         same(a.get_gamma(), b.get_gamma()) && a.get_accuracy() == b.get_accuracy();
+}
+
+// Operators that never print: the t-norms and t-conorms, and no operator.
+bool quiet(fuzzy_operator op) {
+  return op == minimum || op == maximum || op == product || op == sum || op == no_fop;
+}
+
+bool quiet_operators(const OperatorSet& ops) {
+  return quiet(ops.get_importance_operator()) && quiet(ops.get_and_operator()) &&
+         quiet(ops.get_or_operator()) && quiet(ops.get_certainty_operator()) &&
+         ops.get_inference_operator() != no_fop && quiet(ops.get_inference_operator()) &&
+         ops.get_defuzzy_operator() == cog;
+}
+
+}  // namespace
+
+// Notes the terms of every rule of the output's block, when each rule reads
+// only the two inputs, on which no block concludes, and concludes on the
+// output itself; false otherwise. An output without a block is never
+// evaluated.
+bool TCombinationMemo::note_rules(const TCombinationVariables& vars, int output,
+                                  std::vector<TRuleTerms>& terms) {
+  const RuleSet& rs = *vars.rules;
+  const int b = rs.search(vars.out[output]->get_cv_name_view());
+  if (b < 0) return true;
+  for (int r = 0; r < rs.find(b)->get_number(); ++r) {
+    if (rs.get_right_side_cv(b, r) != vars.out[output]) return false;
+    TRuleTerms& rule = terms.emplace_back();
+    rule.conclusion = rs.get_right_side_lt(b, r);
+    for (int j = 0; j < rs.get_operand_number(b, r); ++j) {
+      const CombinedVariable* p = rs.get_left_side_cv(b, r, j);
+      if (p != vars.in1 && p != vars.in2) return false;
+      rule.premises.emplace_back(p == vars.in1 ? 0 : 1, rs.get_left_side_lt(b, r, j));
+    }
+  }
+  return rs.search(vars.in1->get_cv_name_view()) < 0 && rs.search(vars.in2->get_cv_name_view()) < 0;
+}
+
+int TCombinationMemo::intern(const CombinedVariable& cv) {
+  const std::uint64_t h = hash_of(cv);
+  const auto [from, to] = by_hash_.equal_range(h);
+  for (auto it = from; it != to; ++it) {
+    if (same_content(content(it->second), cv)) return it->second;
+  }
+  auto copy = std::make_unique<CombinedVariable>();
+  copy->copy_PSB(&cv);
+  copy->copy_PlimList(&cv);
+  copy->set_crisp_value(cv.get_crisp_value());
+  const int id = static_cast<int>(contents_.size());
+  contents_.push_back(std::move(copy));
+  by_hash_.emplace(h, id);
+  return id;
+}
+
+void TCombinationMemo::clear() {
+  contents_.clear();
+  by_hash_.clear();
+  outcomes_.clear();
+}
+
+bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const {
+  const TEnvironment& e = *environment_;
+  if (e.rules != vars.rules || e.revision != vars.rules->get_revision() ||
+      e.variables != vars.rules->get_cv_list()->get_generation()) {
+    return false;
+  }
+  const CombinedVariable* now[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
+  for (int i = 0; i < 4; ++i) {
+    if (e.vars[i] != now[i]) return false;
+  }
+  if (!same_operators(e.operators, *vars.rules->get_operator_set())) return false;
+  for (int o = 0; o < 2; ++o) {
+    if (!same_parameters(e.shapes[o].parameters, *vars.out[o])) return false;
+    if (!same_terms_shape(*e.shapes[o].terms, *vars.out[o])) return false;
+  }
+  return true;
+}
+
+void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
+  outcomes_.clear();
+  TEnvironment& e = environment_.emplace();
+  e.rules = vars.rules;
+  e.revision = vars.rules->get_revision();
+  e.variables = vars.rules->get_cv_list()->get_generation();
+  e.operators = *vars.rules->get_operator_set();
+  e.vars[0] = vars.in1;
+  e.vars[1] = vars.in2;
+  e.vars[2] = vars.out[0];
+  e.vars[3] = vars.out[1];
+  for (int o = 0; o < 2; ++o) {
+    e.shapes[o].parameters.copy(vars.out[o]);
+    e.shapes[o].terms = std::make_unique<CombinedVariable>();
+    e.shapes[o].terms->copy_PlimList(vars.out[o]);
+  }
+  e.usable = quiet_operators(e.operators) && note_rules(vars, 0, e.rules_of[0]) &&
+             note_rules(vars, 1, e.rules_of[1]);
+}
+
+bool TCombinationMemo::usable(const TCombinationVariables& vars) {
+  if (!environment_ || !same_environment(vars)) take_environment(vars);
+  return environment_->usable;
+}
+
+bool TCombinationMemo::runs_quietly(const TCombinationVariables& vars, int output) const {
+  if (vars.in1->check_match() < 0 || vars.in2->check_match() < 0) return false;
+  if (vars.rules->search(vars.out[output]->get_cv_name_view()) < 0) return false;
+  const CombinedVariable* inputs[2] = {vars.in1, vars.in2};
+  for (const TRuleTerms& rule : environment_->rules_of[output]) {
+    if (vars.out[output]->get_fs_index(rule.conclusion) < 0) return false;
+    for (const auto& [input, term] : rule.premises) {
+      if (inputs[input]->get_fs_index(term) < 0) return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+std::uint64_t outcome_key(int output, int first, int second) {
+  return (static_cast<std::uint64_t>(output) << 62) |
+         (static_cast<std::uint64_t>(static_cast<std::uint32_t>(first)) << 31) |
+         static_cast<std::uint32_t>(second);
+}
+
+}  // namespace
+
+std::optional<int> TCombinationMemo::find(int output, int first, int second) const {
+  const auto found = outcomes_.find(outcome_key(output, first, second));
+  if (found == outcomes_.end()) return std::nullopt;
+  return found->second;
+}
+
+void TCombinationMemo::remember(int output, int first, int second, int outcome) {
+  outcomes_[outcome_key(output, first, second)] = outcome;
+}

@@ -1,0 +1,85 @@
+// What combining two fuzzy results gave, remembered within one evaluation
+// tree. Every aggregation folds the overall result again with every branch,
+// and the terms' match values come from a small set, so the same
+// combinations recur many times in one script run. Contents of fuzzy
+// variables are interned (equal contents share one id) and a combination is
+// remembered by its output and the ids of its two inputs, together with the
+// rule-set state it was computed in; when any of that state differs, what
+// was remembered is dropped.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "tarnrule.h"
+
+// The rule-set variables a combination works with.
+struct TCombinationVariables {
+  RuleSet* rules = nullptr;
+  CombinedVariable* in1 = nullptr;
+  CombinedVariable* in2 = nullptr;
+  CombinedVariable* out[2] = {nullptr, nullptr};  // the AND and the OR output
+};
+
+class TCombinationMemo {
+ public:
+  // The id of cv's contents: parameters, terms and crisp value (the name is
+  // not part of it); equal contents give the same id.
+  int intern(const CombinedVariable& cv);
+  // The contents of an id, as a variable (its name is meaningless).
+  const CombinedVariable& content(int id) const { return *contents_[static_cast<std::size_t>(id)]; }
+  std::size_t size() const { return contents_.size(); }
+  // Forgets every content and outcome; ids handed out before are void.
+  void clear();
+
+  // Compares the state of the rule set with the one the remembered outcomes
+  // were computed in, and forgets them when it differs. True when outcomes
+  // may be remembered and used: the operators cannot print messages, and the
+  // two output blocks read only the two inputs, which no block concludes on.
+  bool usable(const TCombinationVariables& vars);
+  // Whether an evaluation of output `output` from the inputs as they are now
+  // in the rule set runs without any message: both inputs were fuzzified and
+  // every term the rules name exists. Only while usable() holds.
+  bool runs_quietly(const TCombinationVariables& vars, int output) const;
+
+  std::optional<int> find(int output, int first, int second) const;
+  void remember(int output, int first, int second, int outcome);
+
+ private:
+  // The parts of a variable that an evaluation reads from its output.
+  struct TShape {
+    ParameterSetBase parameters;
+    std::unique_ptr<CombinedVariable> terms;
+  };
+  // The terms a rule of an output block names: (input 0 or 1, term) for
+  // each premise, and the output's term.
+  struct TRuleTerms {
+    std::vector<std::pair<int, std::string>> premises;
+    std::string conclusion;
+  };
+  struct TEnvironment {
+    const RuleSet* rules = nullptr;
+    std::uint64_t revision = 0;
+    std::uint64_t variables = 0;
+    OperatorSet operators;
+    const CombinedVariable* vars[4] = {};
+    TShape shapes[2];
+    std::vector<TRuleTerms> rules_of[2];
+    bool usable = false;
+  };
+
+  static bool note_rules(const TCombinationVariables& vars, int output,
+                         std::vector<TRuleTerms>& terms);
+  bool same_environment(const TCombinationVariables& vars) const;
+  void take_environment(const TCombinationVariables& vars);
+
+  std::vector<std::unique_ptr<CombinedVariable>> contents_;
+  std::unordered_multimap<std::uint64_t, int> by_hash_;
+  std::unordered_map<std::uint64_t, int> outcomes_;
+  std::optional<TEnvironment> environment_;
+};
