@@ -1,0 +1,220 @@
+// Tests of the evaluation tree's memory of combinations: interned contents,
+// and aggregations whose combinations recur giving exactly what computing
+// every combination afresh gives, also when the rules or operators change
+// between aggregations or when the operators print messages.
+#include "evaltree_memo.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <iomanip>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tree_run.h"
+
+namespace {
+
+// Ratings on [0, 1] with the terms bad, neutral and good.
+ParameterSet rating_set() {
+  NList names;
+  for (const char* term : {"bad", "neutral", "good"}) names.add(term);
+  const CList colours(3);
+  return ParameterSet("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
+}
+
+void write_memo_table() {
+  write_file("memo.tab",
+             "CONCAT r r r\n"
+             "AND bad bad bad bad neutral bad bad good neutral neutral bad bad\n"
+             "neutral neutral neutral neutral good good good bad neutral good neutral good\n"
+             "good good good\n"
+             "OR bad bad bad bad neutral neutral bad good good neutral bad neutral\n"
+             "neutral neutral neutral neutral good good good bad good good neutral good\n"
+             "good good good\n");
+}
+
+// Everything of a variable, floats to the last bit.
+std::string dump(const CombinedVariable* cv) {
+  if (cv == nullptr) return "(none)";
+  std::ostringstream out;
+  out << std::setprecision(9);
+  cv->write(out);
+  return out.str();
+}
+
+// A rule set with the tree's combination rules, a tree with an and-branch
+// and an or-branch, and a constraint variable k to aggregate.
+struct TTreeUnderTest {
+  ParameterSet ps = rating_set();
+  std::shared_ptr<RuleSet> rules = std::make_shared<RuleSet>();
+  TreePtr tree;
+  CombinedVariable* k = nullptr;
+
+  TTreeUnderTest() {
+    TVarlist branches;
+    branches.insert("DIFF", "AND", 0);
+    branches.insert("WORK", "OR", 0);
+    tree.reset(new TEvalTree("total", &ps, rules, &branches));
+    tree->insert_help_rules("memo.tab");
+    const CombinedVariable generated(&ps, "k");
+    k = rules->get_cv_list()->add(&generated);
+  }
+
+  void aggregate(float value, const char* branch, const char* oper) {
+    k->set_value(value);
+    tree->insert(k, branch, "p[0][0]", oper);
+  }
+
+  // The state an aggregation leaves: score, tree file and the four
+  // combination variables of the rule set.
+  std::string state(const std::string& file) const {
+    tree->write(file);
+    std::ostringstream text;
+    text << std::bit_cast<std::uint32_t>(tree->get_score()) << '\n' << read_file(file);
+    for (const char* name : {"eval_in_1", "eval_in_2", "eval_out_and", "eval_out_or"}) {
+      text << '\n' << dump(rules->get_cv(name));
+    }
+    return text.str();
+  }
+};
+
+// Replacing the operator set by an equal one changes no result, but makes
+// the tree forget every outcome it remembered: the reference computes every
+// combination afresh.
+void forget_outcomes(TTreeUnderTest& t) {
+  t.rules->set_operator_set(std::make_unique<OperatorSet>(*t.rules->get_operator_set()));
+}
+
+struct TStep {
+  float value;
+  const char* branch;
+  const char* oper;
+};
+
+// Values on the terms' peaks and crossings make the same combinations recur.
+const std::vector<TStep> kSteps = {
+    {0.25f, "DIFF", "AND"}, {0.75f, "WORK", "OR"},  {0.25f, "DIFF", "AND"}, {0.5f, "WORK", "OR"},
+    {0.25f, "DIFF", "OR"},  {0.75f, "WORK", "AND"}, {0.25f, "DIFF", "AND"}, {0.75f, "WORK", "OR"},
+    {0.1f, "DIFF", "AND"},  {0.25f, "WORK", "OR"},  {0.25f, "DIFF", "AND"}, {0.75f, "WORK", "OR"},
+};
+
+class EvalTreeMemo : public ::testing::Test {
+ protected:
+  void SetUp() override { write_memo_table(); }
+
+  // Runs the steps on a tree with its memory and on a reference that forgets
+  // before every step; `change` runs on both before step `at`.
+  void expect_same_as_afresh(void (*change)(TTreeUnderTest&), std::size_t at) {
+    TTreeUnderTest memo;
+    TTreeUnderTest fresh;
+    for (std::size_t i = 0; i < kSteps.size(); ++i) {
+      if (i == at) {
+        change(memo);
+        change(fresh);
+      }
+      forget_outcomes(fresh);
+      CaptureStdout out;
+      CaptureStderr err_memo;
+      memo.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+      const std::string memo_err = err_memo.text();
+      CaptureStderr err_fresh;
+      fresh.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+      ASSERT_EQ(memo_err, err_fresh.text()) << "step " << i;
+      ASSERT_EQ(memo.state("memo.txt"), fresh.state("fresh.txt")) << "step " << i;
+    }
+  }
+};
+
+TEST_F(EvalTreeMemo, RecurringCombinationsGiveWhatComputingAfreshGives) {
+  expect_same_as_afresh([](TTreeUnderTest&) {}, 0);
+}
+
+TEST_F(EvalTreeMemo, ChangedRulesAndOperatorsAreFollowed) {
+  struct TCase {
+    const char* what;
+    void (*change)(TTreeUnderTest&);
+  };
+  const TCase cases[] = {
+      {"certainty of an and-rule",
+       [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_and"), 3, 0.4f); }},
+      {"conclusion of an or-rule",
+       [](TTreeUnderTest& t) {
+         t.rules->set_right_side_lt(t.rules->search("eval_out_or"), 4, "bad");
+       }},
+      {"inference by product",
+       [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_inference_operator(product); }},
+      {"and by maximum",
+       [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_and_operator(maximum); }},
+      {"output term moved",
+       [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_and")->set_msf_x(2, 1, 0.9f); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    expect_same_as_afresh(c.change, 5);
+  }
+}
+
+TEST_F(EvalTreeMemo, MessagesOfTheOperatorsAreNotSwallowed) {
+  const auto printing = [](TTreeUnderTest& t) {
+    OperatorSet& ops = *t.rules->get_operator_set();
+    ops.set_inference_operator(fuzzy_and);
+    ops.set_gamma(2);  // reported at every use
+  };
+  expect_same_as_afresh(printing, 0);
+
+  TTreeUnderTest t;
+  printing(t);
+  CaptureStderr err;
+  t.aggregate(0.25f, "DIFF", "AND");
+  t.aggregate(0.25f, "DIFF", "AND");
+  EXPECT_NE(err.text().find("gamma not in [0,1]!"), std::string::npos);
+}
+
+TEST_F(EvalTreeMemo, ARuleNamingAMissingTermIsReportedEveryTime) {
+  const auto missing = [](TTreeUnderTest& t) {
+    t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "awful");
+  };
+  expect_same_as_afresh(missing, 0);
+}
+
+TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
+  const ParameterSet ps = rating_set();
+  CombinedVariable a(&ps, "a");
+  CombinedVariable b(&ps, "b");
+  a.set_value(0.3f);
+  b.set_value(0.3f);
+  TCombinationMemo memo;
+  const int id = memo.intern(a);
+  EXPECT_EQ(memo.intern(b), id);
+  const CombinedVariable& content = memo.content(id);
+  ASSERT_EQ(content.get_number(), a.get_number());
+  for (int k = 0; k < a.get_number(); ++k) {
+    EXPECT_EQ(content.find(k)->get_match_value(), a.find(k)->get_match_value());
+  }
+
+  struct TCase {
+    const char* what;
+    void (*change)(CombinedVariable&);
+  };
+  const TCase cases[] = {
+      {"crisp value", [](CombinedVariable& v) { v.set_crisp_value(0.31f); }},
+      {"negative zero", [](CombinedVariable& v) { v.set_fs_match_value(2, -0.0f); }},
+      {"match value", [](CombinedVariable& v) { v.set_fs_match_value(1, 0.5f); }},
+      {"clipped function",
+       [](CombinedVariable& v) { v.find(0)->get_imsf()->find(0)->set_y(0.01f); }},
+      {"membership function", [](CombinedVariable& v) { v.set_msf_x(1, 1, 0.45f); }},
+      {"term name", [](CombinedVariable& v) { v.find(2)->set_linguistic_term("great"); }},
+      {"importance", [](CombinedVariable& v) { v.set_importance(0.5f); }},
+  };
+  for (const TCase& c : cases) {
+    CombinedVariable changed(&ps, "c");
+    changed.set_value(0.3f);
+    c.change(changed);
+    EXPECT_NE(memo.intern(changed), id) << c.what;
+  }
+}
+
+}  // namespace
