@@ -25,8 +25,13 @@ ParameterSet rating_set() {
   return ParameterSet("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
 }
 
+// Tests run side by side in one folder: each uses files of its own name.
+std::string own_file(const std::string& suffix) {
+  return std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + suffix;
+}
+
 void write_memo_table() {
-  write_file("memo.tab",
+  write_file(own_file(".tab"),
              "CONCAT r r r\n"
              "AND bad bad bad bad neutral bad bad good neutral neutral bad bad\n"
              "neutral neutral neutral neutral good good good bad neutral good neutral good\n"
@@ -58,7 +63,7 @@ struct TTreeUnderTest {
     branches.insert("DIFF", "AND", 0);
     branches.insert("WORK", "OR", 0);
     tree.reset(new TEvalTree("total", &ps, rules, &branches));
-    tree->insert_help_rules("memo.tab");
+    tree->insert_help_rules(own_file(".tab"));
     const CombinedVariable generated(&ps, "k");
     k = rules->get_cv_list()->add(&generated);
   }
@@ -123,7 +128,7 @@ class EvalTreeMemo : public ::testing::Test {
       CaptureStderr err_fresh;
       fresh.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
       ASSERT_EQ(memo_err, err_fresh.text()) << "step " << i;
-      ASSERT_EQ(memo.state("memo.txt"), fresh.state("fresh.txt")) << "step " << i;
+      ASSERT_EQ(memo.state(own_file(".memo")), fresh.state(own_file(".fresh"))) << "step " << i;
     }
   }
 };
