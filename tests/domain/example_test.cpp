@@ -51,8 +51,10 @@ TEST_F(ExampleTest, LoadsWithoutMessagesAndMeetsTheStaffingRules) {
 // rating per team and week, per change of week, per recorded block, per team
 // and per pair of weekends), and a week of exactly 40 hours earns the rating
 // worked out by hand: its hours hit the peak of the "target" term only, whose
-// rule concludes "good", and the centre of gravity of the rating set's "good"
-// triangle (0.5,0) (1,1) (1,0) is 5/6.
+// rule concludes "good" unclipped, so the output is the rating set's "good"
+// triangle (0.5,0) (1,1) (1,0). The centre of gravity weights each rising or
+// falling piece by its end points, and only the point (1,1) carries weight:
+// the rating is exactly 1.
 TEST_F(ExampleTest, EvaluationIsPinnedAndRatesEveryItem) {
   domain.Read(std::string("plant.dom"));
   domain_test::CoutCapture capture;
@@ -77,7 +79,7 @@ TEST_F(ExampleTest, EvaluationIsPinnedAndRatesEveryItem) {
   // Team 1 works Day on all five weekdays of week 2 and is off that weekend.
   for (const ConstraintEvaluation& entry : domain.GetEvalData()) {
     if (std::string(entry.GetFormula()) == "week[1][2]") {
-      EXPECT_NEAR(entry.GetValue(), 5.0f / 6.0f, 1e-5f);
+      EXPECT_EQ(entry.GetValue(), 1.0f);
     }
   }
 }
