@@ -77,11 +77,13 @@ TEST_F(ExampleTest, EvaluationIsPinnedAndRatesEveryItem) {
   EXPECT_EQ(per_branch["SHIFTBLOCKS"], kRecordedBlocks);
 
   // Team 1 works Day on all five weekdays of week 2 and is off that weekend.
+  int rated = 0;
   for (const ConstraintEvaluation& entry : domain.GetEvalData()) {
-    if (std::string(entry.GetFormula()) == "week[1][2]") {
-      EXPECT_EQ(entry.GetValue(), 1.0f);
-    }
+    if (std::string(entry.GetFormula()) != "week[1][2]") continue;
+    EXPECT_EQ(entry.GetValue(), 1.0f);
+    ++rated;
   }
+  EXPECT_EQ(rated, 1);
 }
 
 }  // namespace
