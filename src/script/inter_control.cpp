@@ -5,7 +5,7 @@
 // lives in entries of the control list named after the construct and its
 // depth (IF:1, FORPOS:2, CALL:TOKENS:1, ...). Loops jump back by read
 // position; GOTO, CALL and RETURN find their targets by reading from the start.
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <iostream>
 
@@ -22,10 +22,13 @@ std::string level(std::string_view kind, int depth) {
   return name;
 }
 
+// The value as printf's "%.3f" writes it; to_chars with a precision rounds
+// as printf does and needs no format parsing.
 std::string three_decimals(float v) {
   char text[64];
-  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(v));
-  return text;
+  const std::to_chars_result r =
+      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 3);
+  return std::string(text, r.ptr);
 }
 
 // Opens one more level of a construct, or ends the run past the nesting limit.

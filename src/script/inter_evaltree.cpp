@@ -1,7 +1,7 @@
 // Evaluation-tree statements of the script language: EVALTREE builds the
 // tree, EVAL computes a fuzzy variable from its rules, AGGREGATE records a
 // rated constraint in a branch of the tree.
-#include <cstdio>
+#include <charconv>
 #include <iostream>
 
 #include "evaltree.h"
@@ -59,10 +59,13 @@ void statement_eval(TScriptRun& run) {
   }
 }
 
+// The score as printf's "%f" writes it; to_chars with a precision rounds as
+// printf does and needs no format parsing.
 std::string six_decimals(float v) {
   char text[64];
-  std::snprintf(text, sizeof text, "%f", static_cast<double>(v));
-  return text;
+  const std::to_chars_result r =
+      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 6);
+  return std::string(text, r.ptr);
 }
 
 // AGGREGATE branch op constraint place. The place names where the constraint
