@@ -95,6 +95,23 @@ std::string_view TTableReader::next() {
 
 bool TTableReader::find_entry(std::string_view keyword,
                               std::initializer_list<std::string_view> names) {
+  if (pos != 0) return search_entry(keyword, names);
+  thread_local std::string key;
+  key.assign(keyword);
+  key += '\0';
+  for (std::string_view name : names) (key += name) += '\0';
+  const auto known = table->entries.find(std::string_view(key));
+  if (known != table->entries.end()) {
+    pos = known->second.first;
+    return known->second.second;
+  }
+  const bool found = search_entry(keyword, names);
+  table->entries.emplace(key, std::make_pair(pos, found));
+  return found;
+}
+
+bool TTableReader::search_entry(std::string_view keyword,
+                                std::initializer_list<std::string_view> names) {
   while (skip_to(keyword)) {
     bool match = true;
     for (std::string_view name : names) {

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 // The words of one rule table file, in file order.
@@ -27,7 +29,18 @@ class TRuleTable {
   }
 
  private:
+  friend class TTableReader;
   std::vector<std::string> words;
+  // Where a search from the start for an entry ended, and whether it found
+  // the entry: the statements search the same entries for every rating, and
+  // the words never change. Keyed by the keyword and the names, each
+  // followed by a NUL.
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  mutable std::unordered_map<std::string, std::pair<std::size_t, bool>, KeyHash, std::equal_to<>>
+      entries;
 };
 
 // True for the words that end a section of the table: the entry keywords
@@ -52,6 +65,8 @@ class TTableReader {
   bool skip_to(std::string_view word);
 
  private:
+  bool search_entry(std::string_view keyword, std::initializer_list<std::string_view> names);
+
   std::shared_ptr<const TRuleTable> table;
   std::size_t pos = 0;
 };

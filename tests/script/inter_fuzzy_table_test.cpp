@@ -1,0 +1,82 @@
+// Tests of entry searches in rule tables: a search from the start gives the
+// same answer and reader position every time, also when the answer comes
+// from what an earlier search found, and a changed file is searched anew.
+#include "inter_fuzzy_table.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tree_run.h"
+
+namespace {
+
+struct TSearch {
+  const char* what;
+  const char* keyword;
+  std::vector<std::string_view> names;
+  bool found;
+  const char* next;  // the word after the entry; "" at the end
+};
+
+// Searches with up to three names, as the statements make them.
+bool find(TTableReader& reader, const TSearch& s) {
+  switch (s.names.size()) {
+    case 1:
+      return reader.find_entry(s.keyword, {s.names[0]});
+    case 2:
+      return reader.find_entry(s.keyword, {s.names[0], s.names[1]});
+    default:
+      return reader.find_entry(s.keyword, {s.names[0], s.names[1], s.names[2]});
+  }
+}
+
+TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
+  write_file("entries.tab",
+             "COMPARE a r = low bad high good\n"
+             "COMPARE a COMPARE b r = x y\n"
+             "CONCAT r r r AND bad bad bad\n"
+             "COMPARE z r");
+  const TSearch searches[] = {
+      {"first entry", "COMPARE", {"a", "r"}, true, "="},
+      {"after a broken-off match", "COMPARE", {"b", "r"}, true, "="},
+      {"three names", "CONCAT", {"r", "r", "r"}, true, "AND"},
+      {"entry at the end", "COMPARE", {"z", "r"}, true, ""},
+      {"missing entry", "COMPARE", {"q", "r"}, false, ""},
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (const TSearch& s : searches) {
+      TTableReader reader(TRuleTable::load("entries.tab"));
+      EXPECT_EQ(find(reader, s), s.found) << s.what << ", round " << round;
+      EXPECT_EQ(reader.next(), s.next) << s.what << ", round " << round;
+    }
+  }
+}
+
+TEST(RuleTable, SearchesFromInsideTheTableStartThere) {
+  write_file("inside.tab", "COMPARE a r = x y COMPARE a r = v w");
+  TTableReader first(TRuleTable::load("inside.tab"));
+  ASSERT_TRUE(first.find_entry("COMPARE", {"a", "r"}));
+  ASSERT_TRUE(first.find_entry("COMPARE", {"a", "r"}));
+  EXPECT_EQ(first.next(), "=");
+  EXPECT_EQ(first.next(), "v");
+}
+
+TEST(RuleTable, AChangedFileIsSearchedAnew) {
+  write_file("changing.tab", "COMPARE a r = x y");
+  TTableReader before(TRuleTable::load("changing.tab"));
+  ASSERT_TRUE(before.find_entry("COMPARE", {"a", "r"}));
+  write_file("changing.tab", "padding words COMPARE b r = v w COMPARE a r = q z");
+  // A new modification time, also on file systems with coarse time stamps.
+  std::filesystem::last_write_time(
+      "changing.tab", std::filesystem::last_write_time("changing.tab") + std::chrono::seconds(2));
+  TTableReader after(TRuleTable::load("changing.tab"));
+  ASSERT_TRUE(after.find_entry("COMPARE", {"a", "r"}));
+  EXPECT_EQ(after.next(), "=");
+  EXPECT_EQ(after.next(), "q");
+}
+
+}  // namespace
