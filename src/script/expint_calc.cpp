@@ -505,12 +505,21 @@ int index_number(float v) {
 }  // namespace
 
 std::string& TVarlist::real_name(std::string& expr) {
+  // Most names and formulas have no index: they are only cut to size.
+  if (expr.find('[') == std::string::npos) {
+    if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
+    return expr;
+  }
   std::string out;
   std::size_t i = 0;
   while (i < expr.size()) {
-    const char c = expr[i++];
-    out += c;
-    if (c != '[') continue;
+    const std::size_t open = expr.find('[', i);
+    if (open == std::string::npos) {
+      out.append(expr, i, std::string::npos);
+      break;
+    }
+    out.append(expr, i, open + 1 - i);
+    i = open + 1;
     const std::size_t close = expr.find(']', i);
     if (close == std::string::npos) break;
     const std::string_view index = std::string_view(expr).substr(i, close - i);
