@@ -237,6 +237,9 @@ class CShiftSchedulingDomain : public CDomainInstance {
   float HoursOfWeek(std::size_t g, int week) const;
   // Whether group g works on day d; missing cells count as free.
   bool Works(std::size_t g, int day) const;
+  // Weeks of the cycle that row g of the schedule reaches into: the cycle
+  // length for a complete row, fewer when a read stopped early.
+  int WeeksHeld(std::size_t g) const;
   // Hands every domain variable, in export order, to the sink.
   template <class Sink>
   void VisitVariables(Sink& sink) const;

@@ -4,6 +4,9 @@
 // The computations read the schedule only through HoursOfWeek and Works, which
 // keep every access inside the schedule and the shift list: a missing row or
 // day, and an entry that names no shift, count as a free day of no hours.
+// They run over the weeks a group's row holds (WeeksHeld), so a cycle length
+// left from a read that stopped early never makes them walk weeks that do not
+// exist; for a complete schedule that is the whole cycle.
 #include "domtarn.h"
 
 namespace {
@@ -25,6 +28,12 @@ float CShiftSchedulingDomain::HoursOfWeek(std::size_t g, int week) const {
     }
   }
   return hours;
+}
+
+int CShiftSchedulingDomain::WeeksHeld(std::size_t g) const {
+  if (g >= schedule.size() || LengthOfCycle <= 0) return 0;
+  const std::size_t weeks = (schedule[g].size() + kDaysPerWeek - 1) / kDaysPerWeek;
+  return weeks < static_cast<std::size_t>(LengthOfCycle) ? static_cast<int>(weeks) : LengthOfCycle;
 }
 
 bool CShiftSchedulingDomain::Works(std::size_t g, int day) const {
@@ -49,7 +58,8 @@ void CShiftSchedulingDomain::ComputeConstraintVars_DIFFHOURS() {
     std::vector<float>& row = c_diff[g];
     row.clear();
     float previous = 0;
-    for (int w = 0; w < LengthOfCycle; ++w) {
+    const int weeks = WeeksHeld(g);
+    for (int w = 0; w < weeks; ++w) {
       const float hours = HoursOfWeek(g, w);
       if (w > 0) row.push_back(hours - previous);
       previous = hours;
@@ -62,16 +72,17 @@ void CShiftSchedulingDomain::ComputeConstraintVars_WORKINGHOURS() {
   for (std::size_t g = 0; g < groups.size(); ++g) {
     std::vector<float>& row = c_work[g];
     row.clear();
-    for (int w = 0; w < LengthOfCycle; ++w) row.push_back(HoursOfWeek(g, w));
+    const int weeks = WeeksHeld(g);
+    for (int w = 0; w < weeks; ++w) row.push_back(HoursOfWeek(g, w));
   }
 }
 
 // Only blocks followed by a free day inside the row are recorded: the row does
 // not wrap around, and a block that runs up to the last day is left out.
 void CShiftSchedulingDomain::ComputeConstraintVars_SHIFTBLOCKS() {
-  const int days = kDaysPerWeek * LengthOfCycle;
   c_shiftblocks.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
+    const int days = kDaysPerWeek * WeeksHeld(g);
     std::vector<CShiftBlock>& blocks = c_shiftblocks[g];
     blocks.clear();
     int j = 0;
@@ -89,12 +100,13 @@ void CShiftSchedulingDomain::ComputeConstraintVars_SHIFTBLOCKS() {
 }
 
 // A domain without a cycle length has no weekends; its fraction is taken as 0
-// rather than divided by zero.
+// rather than divided by zero. Weeks missing from a row count as free.
 void CShiftSchedulingDomain::ComputeConstraintVars_FREEWEEKENDS() {
   c_freeweekends.clear();
   for (std::size_t g = 0; g < groups.size(); ++g) {
-    int free = 0;
-    for (int w = 0; w < LengthOfCycle; ++w) {
+    const int weeks = WeeksHeld(g);
+    int free = LengthOfCycle - weeks;
+    for (int w = 0; w < weeks; ++w) {
       const int saturday = kDaysPerWeek * w + kSaturday;
       if (!Works(g, saturday) && !Works(g, saturday + 1)) ++free;
     }
@@ -105,9 +117,9 @@ void CShiftSchedulingDomain::ComputeConstraintVars_FREEWEEKENDS() {
 }
 
 void CShiftSchedulingDomain::ComputeConstraintVars_BADWEEKENDS() {
-  const int lastWeekStart = kDaysPerWeek * (LengthOfCycle - 1);
   c_badweekends.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
+    const int lastWeekStart = kDaysPerWeek * (WeeksHeld(g) - 1);
     std::vector<int>& row = c_badweekends[g];
     row.clear();
     for (int j = kSaturday; j < lastWeekStart; j += kDaysPerWeek) {

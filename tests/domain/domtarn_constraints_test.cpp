@@ -82,8 +82,9 @@ TEST(ConstraintVars, RowsOfOneGroup) {
 }
 
 // A recomputation replaces what an earlier one left. A schedule that does not
-// match its groups and cycle is read without going past it: missing rows and
-// days count as free days of no hours.
+// match its groups and cycle is read without going past it: a row yields the
+// weeks it reaches into, its missing days count as free days of no hours, and
+// weeks missing from a row count as free weekends.
 TEST(ConstraintVars, RecomputedWithoutReadingOutsideTheSchedule) {
   TestDomain domain(1, {0, 8}, {"1101100", "1111100"});
   domain.ComputeConstraintVars();
@@ -91,11 +92,17 @@ TEST(ConstraintVars, RecomputedWithoutReadingOutsideTheSchedule) {
   domain.GetSchedule() = {domain_test::Row("1111111 11"), domain_test::Row("1")};
   domain.GetGroups().emplace_back("Extra", 1);
   domain.ComputeConstraintVars();
-  EXPECT_EQ(domain.Work(), (CFloatMatrix{{56, 16}, {8, 0}, {0, 0}}));
+  EXPECT_EQ(domain.Work(), (CFloatMatrix{{56, 16}, {8}, {}}));
   EXPECT_EQ(BlocksOf(domain.Blocks()[0]), (std::vector<Block>{{0, 9}}));
   EXPECT_EQ(BlocksOf(domain.Blocks()[1]), (std::vector<Block>{{0, 1}}));
-  EXPECT_EQ(domain.BadWeekends(), (CIntMatrix{{2}, {0}, {0}}));
+  EXPECT_EQ(domain.BadWeekends(), (CIntMatrix{{2}, {}, {}}));
   EXPECT_EQ(domain.FreeWeekends(), (CFloatVector{0.5f, 1, 1}));
+
+  // A cycle length left from a read that stopped early costs nothing.
+  TestDomain huge(214748364, {0, 8}, {"1111100"});
+  huge.ComputeConstraintVars();
+  EXPECT_EQ(huge.Work(), (CFloatMatrix{{40}}));
+  EXPECT_EQ(huge.FreeWeekends(), (CFloatVector{1}));
 
   TestDomain empty(0, {}, {});
   empty.GetGroups().emplace_back("Lonely", 1);
