@@ -56,7 +56,7 @@ class CTimedDomain : public CShiftSchedulingDomain {
     auto vars = std::make_unique<TVarlist>();
     InitializeVariables(vars.get());
     const double exported = ThreadSeconds();
-    vars->write(kVariablesFile);
+    WriteVariablesFile(*vars);
     const double written = ThreadSeconds();
     TEvalTree* tree = interpret(GetStaticData(), std::move(vars));
     const double interpreted = ThreadSeconds();

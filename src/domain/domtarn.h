@@ -146,6 +146,8 @@ class CDomainInstance : public CBase {
   CIntMatrix schedule;
   CPositionMatrix repairstarts;
   ConstraintEvaluations EvalData;
+  // Writes the store to "test2.dat" (step 2 of Evaluate).
+  static void WriteVariablesFile(const TVarlist& vars);
   // The script text: a fixed buffer, always NUL-terminated, empty at first.
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;

@@ -1,12 +1,15 @@
 // Schedule evaluation and repair starts: the script rates the exported
 // schedule, the rated constraints are sorted and summed, and the worst of them
 // name the cells at which repair moves are tried.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -27,11 +30,48 @@ constexpr const char* kVariablesFileName = "test2.dat";
 constexpr int kMaxRepairLists = 10;
 constexpr int kDaysPerWeek = 7;
 
+// Closes a file descriptor when it goes out of scope.
+class CDescriptor {
+ public:
+  explicit CDescriptor(int fd) : fd(fd) {}
+  CDescriptor(const CDescriptor&) = delete;
+  CDescriptor& operator=(const CDescriptor&) = delete;
+  ~CDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+  int Get() const { return fd; }
+
+ private:
+  int fd;
+};
+
+// Makes the named file hold exactly `text`. The text is written over the old
+// contents and the file is then cut to its length: the file ends as if it had
+// been emptied first, but the file system need not give back and take again
+// the file's blocks, which costs more than all the rest of the write. A write
+// that fails part way leaves what was written, as a truncating write would.
+void ReplaceFileContents(const char* name, std::string_view text) {
+  const CDescriptor file(::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  if (file.Get() < 0) return;
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(file.Get(), text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  // Like every failure of this write, a failure to cut is not reported.
+  const int cut = ::ftruncate(file.Get(), static_cast<off_t>(written));
+  static_cast<void>(cut);
+}
+
+}  // namespace
+
 // Writes the store as a variables file in one piece: the count line, then one
 // "name formula value" line per variable with the value in the stream's
 // default notation, no line end after the last one. An empty store gives an
 // empty file. The buffer keeps its capacity from one evaluation to the next.
-void WriteVariablesFile(const TVarlist& vars) {
+void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
   static std::string text;
   text.clear();
   if (vars.number() > 0) {
@@ -46,10 +86,10 @@ void WriteVariablesFile(const TVarlist& vars) {
       text += value.View();
     }
   }
-  std::ofstream file(kVariablesFileName, std::ios::binary);
-  if (!file) return;
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  ReplaceFileContents(kVariablesFileName, text);
 }
+
+namespace {
 
 // Reads a bracketed index the way atoi does: leading blanks, an optional sign,
 // then digits up to the first other character; no digits read as 0. A number
