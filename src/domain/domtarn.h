@@ -146,7 +146,7 @@ class CDomainInstance : public CBase {
   CIntMatrix schedule;
   CPositionMatrix repairstarts;
   ConstraintEvaluations EvalData;
-  // Writes the store to "test2.dat" (step 2 of Evaluate).
+  // Writes the store to the variables file "test2.dat", as every evaluation does.
   static void WriteVariablesFile(const TVarlist& vars);
   // The script text: a fixed buffer, always NUL-terminated, empty at first.
   std::unique_ptr<char[]> pStaticData;
