@@ -46,7 +46,24 @@ std::string_view TScriptReader::word(std::size_t i) const {
              script_limits::kFormulaChars);
 }
 
+// The word list gives the next word without scanning the text, unless the
+// position lies inside a word (after a number was read from its front) or no
+// word is left; the word after the previous one is tried first.
 std::string_view TScriptReader::next_word() {
+  const std::size_t n = word_ends.size();
+  std::size_t k = following;
+  const bool follows =
+      k <= n && (k == 0 || word_ends[k - 1] <= pos) && (k == n || word_ends[k] > pos);
+  if (!follows) {
+    k = static_cast<std::size_t>(std::upper_bound(word_ends.begin(), word_ends.end(), pos) -
+                                 word_ends.begin());
+  }
+  if (k < n && word_starts[k] >= pos) {
+    pos = word_ends[k];
+    following = k + 1;
+    end = pos == text.size();
+    return word(k);
+  }
   while (pos < text.size() && is_space(text[pos])) ++pos;
   const std::size_t start = pos;
   while (pos < text.size() && !is_space(text[pos])) ++pos;

@@ -57,6 +57,7 @@ class TScriptReader {
   bool end = false;
   std::vector<std::uint32_t> word_starts;
   std::vector<std::uint32_t> word_ends;
+  std::size_t following = 0;  // the word that probably comes next
   // Per keyword: name -> words read up to the name, for the first such pair.
   std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
 
