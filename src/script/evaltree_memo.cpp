@@ -176,7 +176,8 @@ bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const
 
 void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
   outcomes_.clear();
-  TEnvironment& e = environment_.emplace();
+  environment_ = std::make_unique<TEnvironment>();
+  TEnvironment& e = *environment_;
   e.rules = vars.rules;
   e.revision = vars.rules->get_revision();
   e.variables = vars.rules->get_cv_list()->get_generation();

@@ -81,5 +81,5 @@ class TCombinationMemo {
   std::vector<std::unique_ptr<CombinedVariable>> contents_;
   std::unordered_multimap<std::uint64_t, int> by_hash_;
   std::unordered_map<std::uint64_t, int> outcomes_;
-  std::optional<TEnvironment> environment_;
+  std::unique_ptr<TEnvironment> environment_;  // null until the first use
 };
