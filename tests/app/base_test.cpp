@@ -1,6 +1,7 @@
 // Tests of the record base: the header line, its reading with and without a
 // class name, and the stream operators.
 #include "base.h"
+#include "cout_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -9,18 +10,6 @@
 #include <string>
 
 namespace {
-
-// Collects what the code under test prints on standard output.
-class CoutCapture {
- public:
-  CoutCapture() : saved(std::cout.rdbuf(buffer.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(saved); }
-  std::string Text() const { return buffer.str(); }
-
- private:
-  std::ostringstream buffer;
-  std::streambuf* saved;
-};
 
 TEST(CBaseTest, WritesHeaderLineAndSpace) {
   std::ostringstream out;

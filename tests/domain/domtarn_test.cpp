@@ -1,6 +1,7 @@
 // Tests of the domain: the domain data file (written form, round trip, every
 // way reading can stop), the script text and the plan test.
 #include "domtarn.h"
+#include "cout_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +12,6 @@
 #include <string>
 
 namespace {
-
-class CoutCapture {
- public:
-  CoutCapture() : saved(std::cout.rdbuf(buffer.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(saved); }
-  std::string Text() const { return buffer.str(); }
-
- private:
-  std::ostringstream buffer;
-  std::streambuf* saved;
-};
 
 // Exposes the plan test, which is visible to derived classes only.
 class TestDomain : public CShiftSchedulingDomain {

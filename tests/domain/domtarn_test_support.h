@@ -11,20 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "cout_capture.h"
 #include "domtarn.h"
 
 namespace domain_test {
 
-class CoutCapture {
- public:
-  CoutCapture() : saved(std::cout.rdbuf(buffer.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(saved); }
-  std::string Text() const { return buffer.str(); }
-
- private:
-  std::ostringstream buffer;
-  std::streambuf* saved;
-};
+using ::CoutCapture;
 
 // One schedule row from its digits, one day each; blanks group the weeks.
 inline std::vector<int> Row(const std::string& digits) {

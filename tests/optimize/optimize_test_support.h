@@ -15,20 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "cout_capture.h"
 #include "optimize.h"
 
 namespace optimize_test {
 
-class CoutCapture {
- public:
-  CoutCapture() : saved(std::cout.rdbuf(buffer.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(saved); }
-  std::string Text() const { return buffer.str(); }
-
- private:
-  std::ostringstream buffer;
-  std::streambuf* saved;
-};
+using ::CoutCapture;
 
 struct RepairCall {
   int group;
