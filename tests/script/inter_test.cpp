@@ -138,3 +138,17 @@ TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+// An endless script ends at the statement limit with its message; the limit
+// is lowered here only to keep the test fast, and restored afterwards. The
+// count names the word before which the stop happened: right after LOOP.
+TEST(ScriptLimits, EndlessLoopEndsAtTheStatementLimit) {
+  set_statement_limit(1000);
+  const std::string out = run_script("LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k");
+  set_statement_limit(0);
+  EXPECT_EQ(out, "\nError: more than 1000 statements at token #5\n");
+}
+
+}  // namespace
