@@ -209,32 +209,6 @@ TEST(GeometryTest, Crosspoint) {
   }
 }
 
-TEST(GeometryTest, AboveAndPicture) {
-  struct Case {
-    float x, y, x1, y1, x2, y2;
-    int above;
-  };
-  const Case cases[] = {
-      {1, 1, 0, 0, 2, 1, 1},  {1, 0.5f, 0, 0, 2, 1, 0}, {1, 0, 0, 0, 2, 1, -1},
-      {3, 0, 0, 0, 2, 1, -2}, {1, 0, 1, 0, 1, 1, -3},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(PlimList::above(c.x, c.y, c.x1, c.y1, c.x2, c.y2), c.above) << c.x << "/" << c.y;
-  }
-  float y = 0;
-  EXPECT_EQ(PlimList::picture(&y, 3, 0, 0, 2, 1), 0);
-  EXPECT_EQ(y, 1.5f);
-  EXPECT_EQ(PlimList::picture(&y, 1, 0, 0, 2, 1), 1);
-  EXPECT_EQ(y, 0.5f);
-  EXPECT_EQ(PlimList::picture(&y, 1, 1, 0, 1, 1), -1);
-  // Against a polyline, vertical segments are skipped.
-  const PList line = polyline({0, 0, 0, 1, 2, 1});
-  const Point p(0, 0.5f);
-  EXPECT_EQ(PlimList::above(&p, &line), -1);
-  const Point outside(5, 0);
-  EXPECT_EQ(PlimList::above(&outside, &line), -2);
-}
-
 // Builds a term list whose sets carry the given clipped functions as imsf.
 PlimList terms_with_imsf(std::initializer_list<PList> functions) {
   PlimList terms;
@@ -309,14 +283,6 @@ TEST(CombinedVariableTest, GenerationPlacesTheTerms) {
        {{0, 0, 0, 1, 2.5f, 1, 2.5f, 0},
         {2.5f, 0, 2.5f, 1, 7.5f, 1, 7.5f, 0},
         {5, 0, 5, 1, 10, 1, 10, 0}}},
-      {"triangles, symmetric partition",
-       0,
-       10,
-       5,
-       1,
-       1,
-       3,
-       {{0, 0, 0, 1, 5, 0}, {0, 0, 5, 1, 10, 0}, {5, 0, 10, 1, 10, 0}}},
       {"centres pulled to the median",
        0,
        10,

@@ -108,7 +108,7 @@ TEST(TermNameTest, ColourTextsAndNamesAreCut) {
   EXPECT_STREQ(Name().get_name(), "no_lingiustic_term");
 }
 
-TEST(ParameterSetTextTest, ListFileHasTheDocumentedLines) {
+TEST(ParameterSetTextTest, ListFileHasTheDocumentedLinesAndReadsBack) {
   PSList list;
   const ParameterSet ps =
       make_ps("default_ParameterSet", 0, 10, 5, 0.95f, 0, {"bad", "neutral", "good"});
@@ -118,26 +118,17 @@ TEST(ParameterSetTextTest, ListFileHasTheDocumentedLines) {
   EXPECT_EQ(out.str(),
             "/* #: 1 */ \n\ndefault_ParameterSet\n0 10 5 0.95 0 1\n"
             "/* #: 3 */ blue green red \n/* #: 3 */ bad neutral good \n\n\n");
-}
 
-TEST(ParameterSetTextTest, ListRoundTripKeepsEverySet) {
-  PSList list;
-  const ParameterSet a = make_ps("hours", -40, 40, 2.5f, 0.8f, 0.25f, {"low", "mid", "high"}, 0.5f);
-  const ParameterSet b = make_ps("rating", 0, 1, 0.5f, 1, 1, {"bad", "good"});
-  list.add(&a);
+  const ParameterSet b = make_ps("hours", -40, 40, 2.5f, 0.8f, 0.25f, {"low", "high"}, 0.5f);
   list.add(&b);
   std::ostringstream first;
   list.write(first);
-
   PSList again;
   std::istringstream in(first.str());
   EXPECT_TRUE(again.read(in));
   std::ostringstream second;
   again.write(second);
   EXPECT_EQ(second.str(), first.str());
-  ASSERT_EQ(again.get_number(), 2);
-  EXPECT_STREQ(again.find(0)->get_NList()->find_n(2), "high");
-  EXPECT_EQ(again.find(0)->get_importance(), 0.5f);
 }
 
 TEST(ParameterSetTextTest, ReadingAppendsAndMapsUnknownColoursToWhite) {
@@ -172,32 +163,26 @@ TEST(ParameterSetTextTest, CopyingChecksValuesReadWithoutChecks) {
   EXPECT_STREQ(copy->get_ps_name(), "odd");
 }
 
+// Broken input stops reading with a message; complete sets before the break
+// are kept.
 TEST(ParameterSetTextTest, BrokenInputStopsReading) {
-  const char* texts[] = {
-      "",                                                    // nothing at all
-      "/* #: 1000000000 */ p 0 10 5 1 0 1 /* #: 1 */ blue",  // huge count, text ends
-      "/* #: 2 */ p 0 ten 5 1 0 1",                          // a word where a number belongs
-      "/* #: x */",                                          // count is no number
+  const std::pair<const char*, int> cases[] = {
+      {"", 0},                                                    // nothing at all
+      {"/* #: 1000000000 */ p 0 10 5 1 0 1 /* #: 1 */ blue", 0},  // huge count, text ends
+      {"/* #: 2 */ p 0 ten 5 1 0 1", 0},                          // a word where a number belongs
+      {"/* #: x */", 0},                                          // count is no number
+      {"/* #: 3 */ a 0 1 0.5 1 0 1 /* #: 2 */ blue red /* #: 2 */ x y "
+       "b 0 1 0.5 1 0 1 /* #: 2 */ blue",
+       1},
   };
-  for (const char* text : texts) {
+  for (const auto& [text, kept] : cases) {
     PSList list;
     std::istringstream in(text);
     Capture err(std::cerr);
     EXPECT_FALSE(list.read(in)) << text;
-    EXPECT_EQ(list.get_number(), 0) << text;
+    EXPECT_EQ(list.get_number(), kept) << text;
     EXPECT_NE(err.str().find("reading stopped"), std::string::npos) << text;
   }
-}
-
-TEST(ParameterSetTextTest, CompleteSetsBeforeABreakAreKept) {
-  std::istringstream in(
-      "/* #: 3 */ a 0 1 0.5 1 0 1 /* #: 2 */ blue red /* #: 2 */ x y "
-      "b 0 1 0.5 1 0 1 /* #: 2 */ blue");
-  PSList list;
-  Capture err(std::cerr);
-  EXPECT_FALSE(list.read(in));
-  ASSERT_EQ(list.get_number(), 1);
-  EXPECT_STREQ(list.find(0)->get_ps_name(), "a");
 }
 
 TEST(PSListTest, RemoveAndFindStayInsideTheList) {
