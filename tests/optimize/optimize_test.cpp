@@ -35,21 +35,6 @@ TEST_F(OptimizeTest, CreationEmptiesLogsAndRecordHoldsOnlyTheHeader) {
   EXPECT_EQ(next, 7);
 }
 
-TEST_F(OptimizeTest, DeepeningWithoutRepairPositionsReportsFourSearches) {
-  ScriptedDomain domain(
-      1, [](const CIntMatrix&, int) { return 5.0f; }, FixedPositions({}), FlipMoves(3));
-  COptimize optimizer(&domain);
-  CoutCapture capture;
-  optimizer.RepairDeep();
-
-  std::string expected;
-  for (int pass = 0; pass < 4; ++pass) expected += "Evaluation: 5\n" + kRule + "\n";
-  EXPECT_EQ(capture.Text(), expected);
-  EXPECT_EQ(PassFiles(), 4);
-  EXPECT_EQ(domain.evaluations, 1);
-  EXPECT_TRUE(domain.calls.empty());
-}
-
 // The evaluation is 1 with no entry flipped, 3 with all of the first
 // `needed` entries flipped and 0 in between: no shorter sequence helps.
 ScriptedDomain::Rating AllOrNothing(int needed) {
@@ -87,29 +72,6 @@ TEST_F(OptimizeTest, DeepeningFindsTheShortestImprovingSequenceAndRestartsAtDept
     EXPECT_EQ(ReadFile("o1"), initial);
     EXPECT_EQ(ReadFile(PassFile(passes)), domain.Text());
   }
-}
-
-// The first two passes of the two-move case, line by line: depth 1 tries
-// both moves and restores; depth 2 finds the pair below the first move and
-// reports the inner lines before the outer one.
-TEST_F(OptimizeTest, DeepeningPrintsEveryTriedMoveWithTheLatestEvaluation) {
-  ScriptedDomain domain(1, AllOrNothing(2), FixedPositions(kOneCell), FlipMoves(2));
-  COptimize optimizer(&domain);
-  CoutCapture capture;
-  optimizer.RepairDeep();
-
-  const std::string head =
-      "viol: 0 start: 0 repairtry: 1 eval: 0\n"
-      "viol: 0 start: 0 repairtry: 2 eval: 0\n"
-      "Evaluation: 1\n" +
-      kRule +
-      "\n"
-      "viol: 0 start: 0 repairtry: 1 eval: 1\n"
-      "viol: 0 start: 0 repairtry: 2 eval: 3\n"
-      "viol: 0 start: 0 repairtry: 1 eval: 3\n"
-      "Evaluation: 3\n" +
-      kRule + "\n";
-  EXPECT_EQ(capture.Text().substr(0, head.size()), head);
 }
 
 // Positions describe the schedule of the latest evaluation. Flipping entry 0
@@ -217,29 +179,6 @@ TEST_F(OptimizeTest, RandomWalkKeepsTheTenthTryOfEveryPass) {
       "Evaluation: 7\n" +
       kRule + "\n";
   EXPECT_EQ(capture.Text().substr(0, firstPass.size()), firstPass);
-}
-
-TEST_F(OptimizeTest, RandomLogsNumberTriesAcrossOptimisations) {
-  // Evaluation 0 starts the first optimisation and 421 the second; try k is
-  // evaluation k + 1. Only strict improvements reach "o.dat".
-  ScriptedDomain domain(
-      1, Rated({{0, 5}, {1, 4}, {2, 5}, {3, 6}, {4, 6}, {5, 7}, {422, 2}, {423, 2}, {425, 8}}),
-      FixedPositions(kOneCell), CountingMove);
-  COptimize optimizer(&domain);
-  CoutCapture capture;
-  optimizer.RepairRandom();
-  optimizer.RepairRandom();
-
-  EXPECT_EQ(ReadFile("o.dat"), "2 6\n4 7\n420 2\n423 8\n");
-  const std::vector<std::string> moves = Lines(ReadFile("c.dat"));
-  ASSERT_EQ(moves.size(), 840u);
-  for (std::size_t k = 0; k < moves.size(); ++k) {
-    EXPECT_EQ(moves[k].substr(0, moves[k].find(' ')), std::to_string(k));
-  }
-  EXPECT_EQ(moves[0], "0 4");
-  EXPECT_EQ(moves[2], "2 6");
-  EXPECT_EQ(moves[421], "421 2");
-  EXPECT_EQ(Reports(capture.Text()).back(), "8");
 }
 
 // Passes that cannot try ten moves: a cell with fewer moves reports each
