@@ -34,28 +34,6 @@ TEST(RecordsTest, WriteHeaderAndFieldLine) {
   EXPECT_EQ(Written(Cell(1, 2, 3)), "0 COperating 1\n1 2 3\n");
 }
 
-TEST(RecordsTest, RoundTripKeepsFields) {
-  CShift shift("Night", 0, 4);
-  shift.SetLength(9.25f);
-  std::stringstream file;
-  file << shift << CGroup("Team7", 12) << Cell(-1, 0, 42);
-
-  CShift shiftRead("NONAME", 0, 0);
-  CGroup groupRead("NONAME", 0);
-  COperating cellRead;
-  file >> shiftRead >> groupRead >> cellRead;
-  ASSERT_TRUE(file);
-  EXPECT_STREQ(shiftRead.GetName(), "Night");
-  EXPECT_EQ(shiftRead.GetLength(), 9.25f);
-  EXPECT_EQ(shiftRead.GetShiftsRequired(), 4);
-  EXPECT_STREQ(groupRead.GetName(), "Team7");
-  EXPECT_EQ(groupRead.GetMembers(), 12);
-  EXPECT_EQ(cellRead.GetShift(), -1);
-  EXPECT_EQ(cellRead.GetLevel(), 0);
-  EXPECT_EQ(cellRead.GetNumber(), 42);
-  EXPECT_EQ(groupRead.GetClassVersion(), 1);
-}
-
 // With a version other than 1 shifts and groups read no fields; the
 // operating cell reads its three numbers whatever the version.
 TEST(RecordsTest, OtherVersionSkipsFieldsExceptOperatingCell) {
