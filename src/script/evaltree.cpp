@@ -11,6 +11,7 @@
 #include <iostream>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "inter_fuzzy_table.h"
 
@@ -29,6 +30,16 @@ constexpr std::string_view kOutputs[2] = {kOutAnd, kOutOr};
 constexpr std::size_t kMaxInternedContents = 100'000;
 
 constexpr mode_t kFileMode = 0664;
+
+// The memory of combinations a finished tree leaves for the next one. Each
+// script run builds its tree and rule set anew, mostly with the same
+// contents, so outcomes remembered in one run serve the next; the memory
+// itself checks that the rule set's contents still match. A tree owns the
+// memory while it lives, so no two trees ever share it.
+TCombinationMemo& left_memo() {
+  static TCombinationMemo memo;
+  return memo;
+}
 
 // Closes a file descriptor when it goes out of scope.
 class TDescriptor {
@@ -84,7 +95,7 @@ TEvalTree::TEvalTree() {
 
 TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
                      const TVarlist* bl)
-    : rules(rs) {
+    : rules(rs), memo_(std::exchange(left_memo(), TCombinationMemo())) {
   set_parameter_set(ps);
   add_branch(n, no_cop);
   entries = 1;
@@ -101,7 +112,9 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
   }
 }
 
-TEvalTree::~TEvalTree() = default;
+TEvalTree::~TEvalTree() {
+  left_memo() = std::move(memo_);
+}
 
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
   TEntry& entry = entries_.emplace_back();

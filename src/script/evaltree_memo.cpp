@@ -110,6 +110,24 @@ bool quiet_operators(const OperatorSet& ops) {
          ops.get_defuzzy_operator() == cog;
 }
 
+// Rules are compared as Rule::compare does, certainties also by their bits.
+bool same_rules(const RuleBlock& a, const RuleBlock& b) {
+  if (a.get_number() != b.get_number()) return false;
+  for (int r = 0; r < a.get_number(); ++r) {
+    if (Rule::compare(a.find(r), b.find(r)) != 1) return false;
+    if (!same(a.get_certainty(r), b.get_certainty(r))) return false;
+  }
+  return true;
+}
+
+// Whether the block the rule set has for `name` equals `kept`, or neither
+// exists.
+bool same_block(const std::optional<RuleBlock>& kept, const RuleSet& rs, std::string_view name) {
+  const int b = rs.search(name);
+  if (b < 0 || !kept) return b < 0 && !kept;
+  return same_rules(*kept, *rs.find(b));
+}
+
 }  // namespace
 
 // Notes the terms of every rule of the output's block, when each rule reads
@@ -131,7 +149,13 @@ bool TCombinationMemo::note_rules(const TCombinationVariables& vars, int output,
       rule.premises.emplace_back(p == vars.in1 ? 0 : 1, rs.get_left_side_lt(b, r, j));
     }
   }
-  return rs.search(vars.in1->get_cv_name_view()) < 0 && rs.search(vars.in2->get_cv_name_view()) < 0;
+  return !inputs_concluded(vars);
+}
+
+bool TCombinationMemo::inputs_concluded(const TCombinationVariables& vars) {
+  const RuleSet& rs = *vars.rules;
+  return rs.search(vars.in1->get_cv_name_view()) >= 0 ||
+         rs.search(vars.in2->get_cv_name_view()) >= 0;
 }
 
 int TCombinationMemo::intern(const CombinedVariable& cv) {
@@ -156,6 +180,8 @@ void TCombinationMemo::clear() {
   outcomes_.clear();
 }
 
+// Whether the rule set and its variables are the very objects the
+// remembered outcomes were computed with, unchanged since.
 bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const {
   const TEnvironment& e = *environment_;
   if (e.rules != vars.rules || e.revision != vars.rules->get_revision() ||
@@ -166,12 +192,46 @@ bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const
   for (int i = 0; i < 4; ++i) {
     if (e.vars[i] != now[i]) return false;
   }
+  return same_settings(vars);
+}
+
+// The operators and the outputs' parameters and terms, which may change
+// without a new revision of the rules.
+bool TCombinationMemo::same_settings(const TCombinationVariables& vars) const {
+  const TEnvironment& e = *environment_;
   if (!same_operators(e.operators, *vars.rules->get_operator_set())) return false;
   for (int o = 0; o < 2; ++o) {
     if (!same_parameters(e.shapes[o].parameters, *vars.out[o])) return false;
     if (!same_terms_shape(*e.shapes[o].terms, *vars.out[o])) return false;
   }
   return true;
+}
+
+// Whether another rule set (or this one, rebuilt) holds what the outcomes
+// depend on: the settings, the outputs' blocks rule for rule, and no block on
+// either input. The combination variables are found by their fixed names,
+// and rules name variables, so equal blocks read and write the same
+// variables.
+bool TCombinationMemo::same_environment_content(const TCombinationVariables& vars) const {
+  const TEnvironment& e = *environment_;
+  if (!same_settings(vars) || e.inputs_concluded != inputs_concluded(vars)) return false;
+  for (int o = 0; o < 2; ++o) {
+    if (!same_block(e.blocks[o], *vars.rules, vars.out[o]->get_cv_name_view())) return false;
+  }
+  return true;
+}
+
+// Takes on the identity of an environment of equal content, keeping the
+// outcomes.
+void TCombinationMemo::follow_environment(const TCombinationVariables& vars) {
+  TEnvironment& e = *environment_;
+  e.rules = vars.rules;
+  e.revision = vars.rules->get_revision();
+  e.variables = vars.rules->get_cv_list()->get_generation();
+  e.vars[0] = vars.in1;
+  e.vars[1] = vars.in2;
+  e.vars[2] = vars.out[0];
+  e.vars[3] = vars.out[1];
 }
 
 void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
@@ -191,12 +251,25 @@ void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
     e.shapes[o].terms = std::make_unique<CombinedVariable>();
     e.shapes[o].terms->copy_PlimList(vars.out[o]);
   }
+  for (int o = 0; o < 2; ++o) {
+    const int b = vars.rules->search(vars.out[o]->get_cv_name_view());
+    if (b >= 0) e.blocks[o].emplace().copy(vars.rules->find(b));
+  }
+  e.inputs_concluded = inputs_concluded(vars);
   e.usable = quiet_operators(e.operators) && note_rules(vars, 0, e.rules_of[0]) &&
              note_rules(vars, 1, e.rules_of[1]);
 }
 
 bool TCombinationMemo::usable(const TCombinationVariables& vars) {
-  if (!environment_ || !same_environment(vars)) take_environment(vars);
+  if (!environment_) {
+    take_environment(vars);
+  } else if (!same_environment(vars)) {
+    if (same_environment_content(vars)) {
+      follow_environment(vars);
+    } else {
+      take_environment(vars);
+    }
+  }
   return environment_->usable;
 }
 

@@ -5,7 +5,9 @@
 // variables are interned (equal contents share one id) and a combination is
 // remembered by its output and the ids of its two inputs, together with the
 // rule-set state it was computed in; when any of that state differs, what
-// was remembered is dropped.
+// was remembered is dropped. That state is compared by content, not by
+// identity: each script run builds its rule set anew with the same rules,
+// operators and variables, so one memory can serve run after run.
 #pragma once
 
 #include <cstdint>
@@ -70,12 +72,21 @@ class TCombinationMemo {
     const CombinedVariable* vars[4] = {};
     TShape shapes[2];
     std::vector<TRuleTerms> rules_of[2];
+    // The outputs' blocks as they were (none for an output without one),
+    // and whether a block concluded on either input.
+    std::optional<RuleBlock> blocks[2];
+    bool inputs_concluded = false;
     bool usable = false;
   };
 
   static bool note_rules(const TCombinationVariables& vars, int output,
                          std::vector<TRuleTerms>& terms);
+  // Whether a block of the rule set concludes on either input.
+  static bool inputs_concluded(const TCombinationVariables& vars);
   bool same_environment(const TCombinationVariables& vars) const;
+  bool same_settings(const TCombinationVariables& vars) const;
+  bool same_environment_content(const TCombinationVariables& vars) const;
+  void follow_environment(const TCombinationVariables& vars);
   void take_environment(const TCombinationVariables& vars);
 
   std::vector<std::unique_ptr<CombinedVariable>> contents_;

@@ -86,11 +86,13 @@ struct TTreeUnderTest {
   }
 };
 
-// Replacing the operator set by an equal one changes no result, but makes
-// the tree forget every outcome it remembered: the reference computes every
-// combination afresh.
+// Memories pass from tree to tree and follow rule sets of equal contents,
+// so a reference that computes every combination afresh changes the rule
+// set's contents before every step: the operators' accuracy, which is kept
+// but never used, flips between two values.
 void forget_outcomes(TTreeUnderTest& t) {
-  t.rules->set_operator_set(std::make_unique<OperatorSet>(*t.rules->get_operator_set()));
+  OperatorSet& ops = *t.rules->get_operator_set();
+  ops.set_accuracy(ops.get_accuracy() == 10 ? 11 : 10);
 }
 
 struct TStep {
@@ -183,6 +185,41 @@ TEST_F(EvalTreeMemo, ARuleNamingAMissingTermIsReportedEveryTime) {
     t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "awful");
   };
   expect_same_as_afresh(missing, 0);
+}
+
+// Each script run builds a new tree and rule set; the outcomes one run
+// remembered serve the next when the rule sets' contents are equal, and are
+// dropped when they differ.
+TEST_F(EvalTreeMemo, LaterTreesGiveWhatComputingAfreshGives) {
+  struct TCase {
+    const char* what;
+    void (*change)(TTreeUnderTest&);
+  };
+  const TCase cases[] = {
+      {"same rules", [](TTreeUnderTest&) {}},
+      {"certainty of an and-rule",
+       [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_and"), 3, 0.4f); }},
+      {"certainty of an or-rule turned to minus zero",
+       [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_or"), 2, -0.0f); }},
+      {"premise of an or-rule",
+       [](TTreeUnderTest& t) {
+         t.rules->set_left_side_lt(t.rules->search("eval_out_or"), 1, 0, "good");
+       }},
+      {"conclusion of an and-rule",
+       [](TTreeUnderTest& t) {
+         t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "good");
+       }},
+      {"and by maximum",
+       [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_and_operator(maximum); }},
+      {"output term moved",
+       [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_or")->set_msf_x(1, 1, 0.4f); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The first run leaves its outcomes to the next tree, built anew.
+    expect_same_as_afresh([](TTreeUnderTest&) {}, 0);
+    expect_same_as_afresh(c.change, 0);
+  }
 }
 
 TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
