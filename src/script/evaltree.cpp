@@ -222,14 +222,18 @@ void TEvalTree::end_pass(TPass& pass) {
   for (int o = 0; o < 2; ++o) {
     if (pass.out[o] >= 0) take_over(*pass.vars.out[o], memo_.content(pass.out[o]));
   }
+  // Outside combining, only the results' crisp values are read (score, tree
+  // file); the full contents stay in the memory until it is cleared.
   for (TEntry& entry : entries_) {
-    if (!entry.stale) continue;
-    take_over(*entry.result, memo_.content(entry.state));
-    entry.stale = false;
+    if (entry.stale) entry.result->set_crisp_value(memo_.content(entry.state).get_crisp_value());
   }
   if (memo_.size() <= kMaxInternedContents) return;
+  for (TEntry& entry : entries_) {
+    if (entry.stale) take_over(*entry.result, memo_.content(entry.state));
+    entry.stale = false;
+    entry.state = -1;
+  }
   memo_.clear();
-  for (TEntry& entry : entries_) entry.state = -1;
 }
 
 int TEvalTree::state_of(TEntry& entry) {

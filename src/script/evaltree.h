@@ -78,15 +78,16 @@ class TEvalTree {
     concat_operator c_op = AND;
     int comp = 0;  // 1 once `result` holds a value
     // The interned contents of `result` (-1: not interned yet); while
-    // `stale`, `result` has yet to be given these contents.
+    // `stale`, `result` holds only their crisp value.
     int state = -1;
     bool stale = false;
   };
 
   // One aggregation's combinations. Combinations whose outcome is known are
   // not written into the rule set's variables and the tree's results one by
-  // one: only the last contents of each count, and they are written when the
-  // aggregation ends. -1 marks a variable that is up to date.
+  // one: only the last contents of each count; the variables get them when
+  // the aggregation ends, the results their crisp values. -1 marks a variable
+  // that is up to date.
   struct TPass {
     TCombinationVariables vars;
     bool memo = false;  // outcomes may be remembered and used
