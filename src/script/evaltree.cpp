@@ -202,15 +202,32 @@ void TEvalTree::insert_help_rules(const std::string& tablename) {
   }
 }
 
+const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
+  TLookup& l = lookup_;
+  const std::uint64_t generation = rs->get_cv_list()->get_generation();
+  if (l.vars.rules == rs && l.revision == rs->get_revision() && l.generation == generation) {
+    return l;
+  }
+  l.revision = rs->get_revision();
+  l.generation = generation;
+  l.vars.rules = rs;
+  l.vars.in1 = rs->get_cv(kIn1);
+  l.vars.in2 = rs->get_cv(kIn2);
+  for (int o = 0; o < 2; ++o) {
+    l.vars.out[o] = rs->get_cv(kOutputs[o]);
+    l.output_ruled[o] = rs->search(kOutputs[o]) >= 0;
+  }
+  return l;
+}
+
 TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
   TPass pass;
   if (rs == nullptr) return pass;
+  const TLookup& lookup = look_up(rs);
   TCombinationVariables& vars = pass.vars;
-  vars.rules = rs;
-  vars.in1 = rs->get_cv(kIn1);
-  vars.in2 = rs->get_cv(kIn2);
-  vars.out[0] = rs->get_cv(kOutAnd);
-  vars.out[1] = rs->get_cv(kOutOr);
+  vars = lookup.vars;
+  pass.output_ruled[0] = lookup.output_ruled[0];
+  pass.output_ruled[1] = lookup.output_ruled[1];
   pass.memo = vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
               vars.out[1] != nullptr && memo_.usable(vars);
   return pass;
@@ -257,7 +274,7 @@ bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& 
   const TCombinationVariables& vars = pass.vars;
   CombinedVariable* out = vars.out[output];
   if (vars.rules == nullptr || vars.in1 == nullptr || vars.in2 == nullptr || out == nullptr ||
-      vars.rules->search(kOutputs[output]) < 0) {
+      !pass.output_ruled[output]) {
     return false;
   }
   if (pass.memo) {

@@ -4,6 +4,7 @@
 // the branch and the head by the rule set's combination rules.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -90,13 +91,26 @@ class TEvalTree {
   // that is up to date.
   struct TPass {
     TCombinationVariables vars;
-    bool memo = false;  // outcomes may be remembered and used
+    bool output_ruled[2] = {false, false};  // a block concludes on the output
+    bool memo = false;                      // outcomes may be remembered and used
     int in1 = -1;
     int in2 = -1;
     int out[2] = {-1, -1};
   };
 
+  // The combination variables and which outputs have rules, as last looked
+  // up. Valid while the rule set keeps its revision and its variable list
+  // its generation: neither value is ever reused, so equal values mean
+  // nothing was added, removed or renamed since.
+  struct TLookup {
+    std::uint64_t revision = 0;
+    std::uint64_t generation = 0;
+    TCombinationVariables vars;
+    bool output_ruled[2] = {false, false};
+  };
+
   TEntry& add_branch(std::string_view name, concat_operator c_op);
+  const TLookup& look_up(RuleSet* rs);
   TPass begin_pass(RuleSet* rs);
   void end_pass(TPass& pass);
   int state_of(TEntry& entry);
@@ -108,5 +122,6 @@ class TEvalTree {
   unsigned int entries = 0;
   std::weak_ptr<RuleSet> rules;
   std::unique_ptr<ParameterSet> paras;
+  TLookup lookup_;
   TCombinationMemo memo_;
 };
