@@ -28,21 +28,54 @@ class TViewBuffer : public std::streambuf {
   std::size_t consumed() const { return static_cast<std::size_t>(gptr() - eback()); }
 };
 
-}  // namespace
+using TDispatchTable = std::unordered_map<std::string_view, TStatementHandler>;
 
-TScriptReader::TScriptReader(std::string_view text) : text(text) {
+const TDispatchTable& dispatch_table() {
+  static const TDispatchTable table = [] {
+    TDispatchTable t;
+    for (auto family :
+         {core_statements(), control_statements(), fuzzy_statements(), evaltree_statements()}) {
+      for (const TStatement& s : family) t.emplace(s.keyword, s.run);
+    }
+    return t;
+  }();
+  return table;
+}
+
+// Splits a text into its words and notes the statement each word starts.
+std::shared_ptr<TScriptWords> split_words(std::string_view text) {
+  auto words = std::make_shared<TScriptWords>();
+  words->text.assign(text);
+  const TDispatchTable& table = dispatch_table();
   std::size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && is_space(text[i])) ++i;
     if (i == text.size()) break;
-    word_starts.push_back(static_cast<std::uint32_t>(i));
+    const std::size_t start = i;
     while (i < text.size() && !is_space(text[i])) ++i;
-    word_ends.push_back(static_cast<std::uint32_t>(i));
+    words->starts.push_back(static_cast<std::uint32_t>(start));
+    words->ends.push_back(static_cast<std::uint32_t>(i));
+    const auto statement =
+        table.find(fit(text.substr(start, i - start), script_limits::kFormulaChars));
+    words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
+  return words;
 }
 
+// The words of the text last read; the optimizer runs one script again and
+// again.
+std::shared_ptr<TScriptWords> words_of(std::string_view text) {
+  static std::shared_ptr<TScriptWords> last;
+  if (last == nullptr || last->text != text) last = split_words(text);
+  return last;
+}
+
+}  // namespace
+
+TScriptReader::TScriptReader(std::string_view text) : words(words_of(text)), text(words->text) {}
+
 std::string_view TScriptReader::word(std::size_t i) const {
-  return fit(text.substr(word_starts[i], word_ends[i] - word_starts[i]),
+  return fit(text.substr(words->starts[i], words->ends[i] - words->starts[i]),
              script_limits::kFormulaChars);
 }
 
@@ -50,6 +83,8 @@ std::string_view TScriptReader::word(std::size_t i) const {
 // position lies inside a word (after a number was read from its front) or no
 // word is left; the word after the previous one is tried first.
 std::string_view TScriptReader::next_word() {
+  const std::vector<std::uint32_t>& word_starts = words->starts;
+  const std::vector<std::uint32_t>& word_ends = words->ends;
   const std::size_t n = word_ends.size();
   std::size_t k = following;
   const bool follows =
@@ -61,14 +96,21 @@ std::string_view TScriptReader::next_word() {
   if (k < n && word_starts[k] >= pos) {
     pos = word_ends[k];
     following = k + 1;
+    last_whole = true;
     end = pos == text.size();
     return word(k);
   }
+  last_whole = false;
   while (pos < text.size() && is_space(text[pos])) ++pos;
   const std::size_t start = pos;
   while (pos < text.size() && !is_space(text[pos])) ++pos;
   end = pos == text.size();
   return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
+}
+
+std::optional<TStatementHandler> TScriptReader::statement_of_last_word() const {
+  if (!last_whole) return std::nullopt;
+  return words->statements[following - 1];
 }
 
 std::optional<float> TScriptReader::next_number() {
@@ -88,8 +130,8 @@ void TScriptReader::seek(std::size_t position) {
 }
 
 int TScriptReader::words_before(std::size_t position) const {
-  return static_cast<int>(std::upper_bound(word_ends.begin(), word_ends.end(), position) -
-                          word_ends.begin());
+  return static_cast<int>(std::upper_bound(words->ends.begin(), words->ends.end(), position) -
+                          words->ends.begin());
 }
 
 void TScriptReader::skip_from_start(int count) {
@@ -97,22 +139,22 @@ void TScriptReader::skip_from_start(int count) {
     seek(0);
     return;
   }
-  if (static_cast<std::size_t>(count) > word_ends.size()) {
+  if (static_cast<std::size_t>(count) > words->ends.size()) {
     pos = text.size();
     end = true;
     return;
   }
-  pos = word_ends[static_cast<std::size_t>(count) - 1];
+  pos = words->ends[static_cast<std::size_t>(count) - 1];
   end = pos == text.size();
 }
 
 int TScriptReader::find_declaration(std::string_view keyword, std::string_view name) {
-  auto [entry, fresh] = declarations.try_emplace(std::string(keyword));
+  auto [entry, fresh] = words->declarations.try_emplace(std::string(keyword));
   auto& targets = entry->second;
   if (fresh) {
     // One scan pairs every keyword with the word after it, as a search from the
     // start would; the first pair of each name is the one a search finds.
-    const std::size_t n = word_ends.size();
+    const std::size_t n = words->ends.size();
     for (std::size_t i = 0; i < n; ++i) {
       if (word(i) != keyword || i + 1 >= n) continue;
       targets.try_emplace(word(i + 1), static_cast<int>(i + 2));
@@ -120,13 +162,13 @@ int TScriptReader::find_declaration(std::string_view keyword, std::string_view n
     }
   }
   auto found = targets.find(fit(name, script_limits::kFormulaChars));
-  const int words = found != targets.end() ? found->second : static_cast<int>(word_ends.size());
-  skip_from_start(words);
+  const int count = found != targets.end() ? found->second : static_cast<int>(words->ends.size());
+  skip_from_start(count);
   if (found == targets.end()) {
     pos = text.size();
     end = true;
   }
-  return words;
+  return count;
 }
 
 TScriptRun::TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars)
@@ -223,20 +265,6 @@ std::unique_ptr<RuleSet> new_rule_set() {
   return rules;
 }
 
-using TDispatchTable = std::unordered_map<std::string_view, TStatementHandler>;
-
-const TDispatchTable& dispatch_table() {
-  static const TDispatchTable table = [] {
-    TDispatchTable t;
-    for (auto family :
-         {core_statements(), control_statements(), fuzzy_statements(), evaltree_statements()}) {
-      for (const TStatement& s : family) t.emplace(s.keyword, s.run);
-    }
-    return t;
-  }();
-  return table;
-}
-
 long statement_limit = script_limits::kMaxStatements;
 
 void main_pass(TScriptRun& run) {
@@ -255,8 +283,13 @@ void main_pass(TScriptRun& run) {
     }
     run.token = run.read_word();
     // Unknown words, declarations and their names are passed over.
-    auto it = table.find(run.token);
-    if (it != table.end()) it->second(run);
+    TStatementHandler statement = nullptr;
+    if (const auto known = run.reader.statement_of_last_word()) {
+      statement = *known;
+    } else if (const auto it = table.find(run.token); it != table.end()) {
+      statement = it->second;
+    }
+    if (statement != nullptr) statement(run);
     run.token = {};
   }
 }

@@ -25,6 +25,27 @@ inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LO
 inline constexpr std::size_t kMaxControlEntries = 2'000'000;
 }  // namespace script_limits
 
+class TScriptRun;
+// A statement: its keyword and the handler that runs it after the keyword was read.
+using TStatementHandler = void (*)(TScriptRun&);
+struct TStatement {
+  std::string_view keyword;
+  TStatementHandler run;
+};
+
+// The words of a script text, which depend on the text alone: where each
+// word starts and ends, the statement each word starts (null for none), and
+// per keyword the declarations searched for so far. Runs of the same text
+// share one, so the text is split only when it changes.
+struct TScriptWords {
+  std::string text;  // the text the offsets refer to
+  std::vector<std::uint32_t> starts;
+  std::vector<std::uint32_t> ends;
+  std::vector<TStatementHandler> statements;
+  // Per keyword: name -> words read up to the name, for the first such pair.
+  std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
+};
+
 // Reads the script text the way a string stream's word extraction does:
 // white space separates words, a read at the end yields an empty word, and the
 // read position is a character offset that jumps can return to.
@@ -34,6 +55,10 @@ class TScriptReader {
 
   // The next word, cut to the word size; empty at the end of the text.
   std::string_view next_word();
+  // The statement the word just read starts, when it is a whole word of the
+  // text (not the rest of one a number was read from); otherwise the word
+  // must be looked up by its text.
+  std::optional<TStatementHandler> statement_of_last_word() const;
   // A number by the stream's floating-point extraction (it may end inside a
   // word); nothing when no number stands there.
   std::optional<float> next_number();
@@ -52,14 +77,12 @@ class TScriptReader {
   int find_declaration(std::string_view keyword, std::string_view name);
 
  private:
-  std::string_view text;
+  std::shared_ptr<TScriptWords> words;
+  std::string_view text;  // words->text
   std::size_t pos = 0;
   bool end = false;
-  std::vector<std::uint32_t> word_starts;
-  std::vector<std::uint32_t> word_ends;
   std::size_t following = 0;  // the word that probably comes next
-  // Per keyword: name -> words read up to the name, for the first such pair.
-  std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
+  bool last_whole = false;    // the last word read was following - 1
 
   std::string_view word(std::size_t i) const;
 };
@@ -111,13 +134,6 @@ class TScriptRun {
 
  private:
   bool halted = false;
-};
-
-// A statement: its keyword and the handler that runs it after the keyword was read.
-using TStatementHandler = void (*)(TScriptRun&);
-struct TStatement {
-  std::string_view keyword;
-  TStatementHandler run;
 };
 
 // The statement families; each lives in its own file.
