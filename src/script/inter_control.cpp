@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 
 #include "inter_state.h"
 
@@ -15,11 +16,28 @@ using script_limits::kMaxNesting;
 
 namespace {
 
-std::string level(std::string_view kind, int depth) {
-  std::string name(kind);
-  name += ':';
-  name += std::to_string(depth);
-  return name;
+// The name of a control entry, kind:depth, built on the stack: control
+// entries are looked up several times for every statement of a loop.
+class TLevelName {
+ public:
+  TLevelName(std::string_view kind, int depth) {
+    // The kinds are the short words of this file, so kind, colon and the
+    // digits of an int always fit.
+    length = kind.copy(text, sizeof text - kIntDigits - 1);
+    text[length++] = ':';
+    length =
+        static_cast<std::size_t>(std::to_chars(text + length, std::end(text), depth).ptr - text);
+  }
+  operator std::string_view() const { return {text, length}; }
+
+ private:
+  static constexpr std::size_t kIntDigits = 11;  // sign and ten digits
+  char text[32];
+  std::size_t length = 0;
+};
+
+TLevelName level(std::string_view kind, int depth) {
+  return TLevelName(kind, depth);
 }
 
 // The value as printf's "%.3f" writes it; to_chars with a precision rounds
@@ -91,7 +109,7 @@ void close_if(TScriptRun& run) {
 void statement_if(TScriptRun& run) {
   if (!open_level(run, run.if_cascade, "IFs")) return;
   std::string condition = run.read_formula();
-  const std::string entry = level("IF", run.if_cascade);
+  const TLevelName entry = level("IF", run.if_cascade);
   run.Controls->insert(entry, condition, 0);
   const float value = condition_value(run, condition);
   run.Controls->set_value(entry, value);
@@ -215,7 +233,7 @@ void statement_exitloop(TScriptRun& run) {
   const int d = run.loop_cascade;
   std::string condition = run.read_formula();
   run.resolve_formula(condition);
-  const std::string entry = level("EXITLOOP", d);
+  const TLevelName entry = level("EXITLOOP", d);
   run.Controls->insert(entry, condition, 0);
   const float value = run.compute(condition);
   run.Controls->remove(entry);
@@ -255,7 +273,7 @@ void statement_call(TScriptRun& run) {
 
 // Reads and removes one saved counter of a call.
 int take_saved(TVarlist& controls, std::string_view kind, int p) {
-  const std::string entry = level(kind, p);
+  const TLevelName entry = level(kind, p);
   const int value = static_cast<int>(controls.get_value(entry));
   controls.remove(entry);
   return value;
