@@ -85,6 +85,8 @@ void export_parameter_sets(TScriptRun& run, std::string_view set_name) {
 
 // Files that cannot be written are passed over silently.
 void statement_export(TScriptRun& run) {
+  // The file written may be the rule table.
+  run.table.reset();
   const std::string_view kind = run.read_word();
   const std::string word = run.read_name();
   std::ostringstream out;
@@ -224,9 +226,15 @@ void statement_set(TScriptRun& run) {
 
 void statement_table(TScriptRun& run) {
   run.tablename = run.read_name();
+  run.table.reset();
   if (!std::ifstream(run.tablename)) {
     run.stop("Error: Unknown TABLE " + run.tablename + "!");
   }
+}
+
+std::shared_ptr<const TRuleTable> rule_table(TScriptRun& run) {
+  if (run.table == nullptr) run.table = TRuleTable::load(run.tablename);
+  return run.table;
 }
 
 bool table_defined(TScriptRun& run) {
@@ -274,7 +282,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   for (const std::string* name : {&first, &second, &constraint}) {
     if (!require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ")) return;
   }
-  TTableReader table(TRuleTable::load(run.tablename));
+  TTableReader table(rule_table(run));
   if (!table.find_entry("CONCAT", {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
                                    formula_of(*run.Vars, constraint)})) {
     run.stop("Error: no entry in TABLE for FUZZYCONCAT " + constraint + " " + first + " " + oper +
@@ -332,7 +340,7 @@ void statement_fuzzycompare(TScriptRun& run) {
     return;
   }
   const float c = run.compute(formula);
-  TTableReader table(TRuleTable::load(run.tablename));
+  TTableReader table(rule_table(run));
   if (!table.find_entry("COMPARE",
                         {formula_of(*run.Vars, variable), formula_of(*run.Vars, constraint)})) {
     run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + constraint + " " + variable + " " +

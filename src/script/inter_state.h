@@ -16,6 +16,7 @@
 #include "tarnrule.h"
 
 class TEvalTree;
+class TRuleTable;
 
 namespace script_limits {
 // Bounds that keep every run finite in time and memory.
@@ -102,6 +103,10 @@ class TScriptRun {
   TEvalTree* Evals = nullptr;        // handed to the caller at the end
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements
+  // The rule table's words as this run last loaded them (null: load again).
+  // A run checks the file once and again only after it wrote a file itself,
+  // rather than for every statement that generates rules.
+  std::shared_ptr<const TRuleTable> table;
   std::string_view token;            // the current word
   int number_of_tokens = 0;          // words read so far
   int branch = 0;                    // innermost IF: 1 taken, -1 not taken, 0 none
