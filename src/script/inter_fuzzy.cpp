@@ -226,8 +226,8 @@ void statement_set(TScriptRun& run) {
 
 void statement_table(TScriptRun& run) {
   run.tablename = run.read_name();
-  run.table.reset();
-  if (!std::ifstream(run.tablename)) {
+  run.table = TRuleTable::load(run.tablename);
+  if (!run.table->readable()) {
     run.stop("Error: Unknown TABLE " + run.tablename + "!");
   }
 }

@@ -41,10 +41,10 @@ bool is_space(char c) {
 }
 
 // Splits the file into words; words longer than a script word are cut.
-std::vector<std::string> read_words(const std::string& file_name) {
-  std::vector<std::string> words;
+// False when the file cannot be opened.
+bool read_words(const std::string& file_name, std::vector<std::string>& words) {
   std::ifstream in(file_name, std::ios::binary);
-  if (!in) return words;
+  if (!in) return false;
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::size_t i = 0;
   while (i < text.size()) {
@@ -55,7 +55,7 @@ std::vector<std::string> read_words(const std::string& file_name) {
       words.emplace_back(
           fit(std::string_view(text).substr(start, i - start), script_limits::kFormulaChars));
   }
-  return words;
+  return true;
 }
 
 struct TCachedTable {
@@ -77,7 +77,7 @@ std::shared_ptr<const TRuleTable> TRuleTable::load(const std::string& file_name)
   TCachedTable& entry = cache[file_name];
   if (entry.table != nullptr && entry.stamp == stamp) return entry.table;
   auto table = std::make_shared<TRuleTable>();
-  table->words = read_words(file_name);
+  table->opened = read_words(file_name, table->words);
   entry = {stamp, std::move(table)};
   return entry.table;
 }

@@ -22,6 +22,8 @@ class TRuleTable {
   // disk. A file that cannot be read has no words.
   static std::shared_ptr<const TRuleTable> load(const std::string& file_name);
 
+  // Whether the file could be opened for reading when it was last read.
+  bool readable() const { return opened; }
   std::size_t size() const { return words.size(); }
   // The i-th word; an empty word past the end, as a read at the end gives.
   std::string_view word(std::size_t i) const {
@@ -30,6 +32,7 @@ class TRuleTable {
 
  private:
   friend class TTableReader;
+  bool opened = false;
   std::vector<std::string> words;
   // Where a search from the start for an entry ended, and whether it found
   // the entry: the statements search the same entries for every rating, and

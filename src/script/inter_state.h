@@ -107,9 +107,9 @@ class TScriptRun {
   // A run checks the file once and again only after it wrote a file itself,
   // rather than for every statement that generates rules.
   std::shared_ptr<const TRuleTable> table;
-  std::string_view token;            // the current word
-  int number_of_tokens = 0;          // words read so far
-  int branch = 0;                    // innermost IF: 1 taken, -1 not taken, 0 none
+  std::string_view token;    // the current word
+  int number_of_tokens = 0;  // words read so far
+  int branch = 0;            // innermost IF: 1 taken, -1 not taken, 0 none
   int if_cascade = 0;
   int for_cascade = 0;
   int loop_cascade = 0;
