@@ -5,10 +5,12 @@
 // The formula language has no operator precedence: every bracket level holds
 // at most one one-character operator, and text a level does not consume is
 // left to the enclosing level (a+b+c computes a+b).
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 
 #include "expint.h"
 
@@ -526,7 +528,9 @@ std::string& TVarlist::real_name(std::string& expr) {
     // A variable named like the index text gives its stored value as it is.
     const TVariable* var = find(index);
     const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
-    out += std::to_string(index_number(v));
+    char digits[16];
+    const char* end = std::to_chars(std::begin(digits), std::end(digits), index_number(v)).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
     out += ']';
     i = close + 1;
   }
