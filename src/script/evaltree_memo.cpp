@@ -2,6 +2,7 @@
 // combining them, with the rule-set state those outcomes depend on.
 #include "evaltree_memo.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -158,11 +159,51 @@ bool TCombinationMemo::inputs_concluded(const TCombinationVariables& vars) {
          rs.search(vars.in2->get_cv_name_view()) >= 0;
 }
 
+std::size_t TIdIndex::slot_of(std::uint64_t key) const {
+  // Multiplying spreads keys that differ only in a few bits over the table.
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+}
+
+int TIdIndex::find(std::uint64_t key) const {
+  if (slots_.empty()) return -1;
+  for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
+    const TSlot& slot = slots_[i];
+    if (slot.id < 0 || slot.key == key) return slot.id;
+  }
+}
+
+void TIdIndex::put(std::uint64_t key, int id) {
+  if ((used_ + 1) * 2 > slots_.size()) grow();
+  for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
+    TSlot& slot = slots_[i];
+    if (slot.id >= 0 && slot.key != key) continue;
+    if (slot.id < 0) ++used_;
+    slot = {key, id};
+    return;
+  }
+}
+
+// Doubles the table (at most half full, so probes stay short) and stores
+// every entry again.
+void TIdIndex::grow() {
+  std::vector<TSlot> old(std::max<std::size_t>(64, slots_.size() * 2));
+  old.swap(slots_);
+  used_ = 0;
+  for (const TSlot& slot : old) {
+    if (slot.id >= 0) put(slot.key, slot.id);
+  }
+}
+
+void TIdIndex::clear() {
+  slots_.clear();
+  used_ = 0;
+}
+
 int TCombinationMemo::intern(const CombinedVariable& cv) {
   const std::uint64_t h = hash_of(cv);
-  const auto [from, to] = by_hash_.equal_range(h);
-  for (auto it = from; it != to; ++it) {
-    if (same_content(content(it->second), cv)) return it->second;
+  const int newest = newest_by_hash_.find(h);
+  for (int id = newest; id >= 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
+    if (same_content(content(id), cv)) return id;
   }
   auto copy = std::make_unique<CombinedVariable>();
   copy->copy_PSB(&cv);
@@ -170,13 +211,15 @@ int TCombinationMemo::intern(const CombinedVariable& cv) {
   copy->set_crisp_value(cv.get_crisp_value());
   const int id = static_cast<int>(contents_.size());
   contents_.push_back(std::move(copy));
-  by_hash_.emplace(h, id);
+  older_same_hash_.push_back(newest);
+  newest_by_hash_.put(h, id);
   return id;
 }
 
 void TCombinationMemo::clear() {
   contents_.clear();
-  by_hash_.clear();
+  newest_by_hash_.clear();
+  older_same_hash_.clear();
   outcomes_.clear();
 }
 
@@ -297,11 +340,11 @@ std::uint64_t outcome_key(int output, int first, int second) {
 }  // namespace
 
 std::optional<int> TCombinationMemo::find(int output, int first, int second) const {
-  const auto found = outcomes_.find(outcome_key(output, first, second));
-  if (found == outcomes_.end()) return std::nullopt;
-  return found->second;
+  const int outcome = outcomes_.find(outcome_key(output, first, second));
+  if (outcome < 0) return std::nullopt;
+  return outcome;
 }
 
 void TCombinationMemo::remember(int output, int first, int second, int outcome) {
-  outcomes_[outcome_key(output, first, second)] = outcome;
+  outcomes_.put(outcome_key(output, first, second), outcome);
 }

@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,6 +25,29 @@ struct TCombinationVariables {
   CombinedVariable* in1 = nullptr;
   CombinedVariable* in2 = nullptr;
   CombinedVariable* out[2] = {nullptr, nullptr};  // the AND and the OR output
+};
+
+// A map from 64-bit keys to non-negative ids, in one array probed linearly
+// from the key's mixed bits: the memo looks keys up several times for every
+// aggregation, and the node-based standard maps cost a cache miss each.
+class TIdIndex {
+ public:
+  // The id stored for the key, or -1.
+  int find(std::uint64_t key) const;
+  // Stores or replaces the id of the key.
+  void put(std::uint64_t key, int id);
+  void clear();
+
+ private:
+  struct TSlot {
+    std::uint64_t key = 0;
+    int id = -1;  // -1: empty
+  };
+  std::size_t slot_of(std::uint64_t key) const;
+  void grow();
+
+  std::vector<TSlot> slots_;
+  std::size_t used_ = 0;
 };
 
 class TCombinationMemo {
@@ -90,7 +112,10 @@ class TCombinationMemo {
   void take_environment(const TCombinationVariables& vars);
 
   std::vector<std::unique_ptr<CombinedVariable>> contents_;
-  std::unordered_multimap<std::uint64_t, int> by_hash_;
-  std::unordered_map<std::uint64_t, int> outcomes_;
+  // Contents by hash: the newest id of each hash, and per id the next older
+  // id of the same hash (-1 ends the chain).
+  TIdIndex newest_by_hash_;
+  std::vector<int> older_same_hash_;
+  TIdIndex outcomes_;
   std::unique_ptr<TEnvironment> environment_;  // null until the first use
 };
