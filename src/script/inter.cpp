@@ -55,8 +55,10 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     while (i < text.size() && !is_space(text[i])) ++i;
     words->starts.push_back(static_cast<std::uint32_t>(start));
     words->ends.push_back(static_cast<std::uint32_t>(i));
-    const auto statement =
-        table.find(fit(text.substr(start, i - start), script_limits::kFormulaChars));
+    const std::string_view word =
+        fit(std::string_view(words->text).substr(start, i - start), script_limits::kFormulaChars);
+    words->cut.push_back(word);
+    const auto statement = table.find(word);
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
   return words;
@@ -75,21 +77,19 @@ std::shared_ptr<TScriptWords> words_of(std::string_view text) {
 TScriptReader::TScriptReader(std::string_view text) : words(words_of(text)), text(words->text) {}
 
 std::string_view TScriptReader::word(std::size_t i) const {
-  return fit(text.substr(words->starts[i], words->ends[i] - words->starts[i]),
-             script_limits::kFormulaChars);
+  return words->cut[i];
 }
 
 // The word list gives the next word without scanning the text, unless the
 // position lies inside a word (after a number was read from its front) or no
-// word is left; the word after the previous one is tried first.
+// word is left. Reading on from the end of the previous word, the next word
+// is the one after it.
 std::string_view TScriptReader::next_word() {
   const std::vector<std::uint32_t>& word_starts = words->starts;
   const std::vector<std::uint32_t>& word_ends = words->ends;
   const std::size_t n = word_ends.size();
   std::size_t k = following;
-  const bool follows =
-      k <= n && (k == 0 || word_ends[k - 1] <= pos) && (k == n || word_ends[k] > pos);
-  if (!follows) {
+  if (k == 0 || k > n || word_ends[k - 1] != pos) {
     k = static_cast<std::size_t>(std::upper_bound(word_ends.begin(), word_ends.end(), pos) -
                                  word_ends.begin());
   }

@@ -42,6 +42,7 @@ struct TScriptWords {
   std::string text;  // the text the offsets refer to
   std::vector<std::uint32_t> starts;
   std::vector<std::uint32_t> ends;
+  std::vector<std::string_view> cut;  // each word cut to the word size
   std::vector<TStatementHandler> statements;
   // Per keyword: name -> words read up to the name, for the first such pair.
   std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
