@@ -66,12 +66,13 @@ bool same_content(const CombinedVariable& a, const CombinedVariable& b) {
   return true;
 }
 
-// FNV-1a over the values that differ between contents of one variable.
+// A hash over the values that differ between contents of one variable: each
+// value's bits are mixed in whole by a multiplication and a shift.
 class THash {
  public:
   void add(float v) {
-    std::uint32_t b = bits(v);
-    for (int i = 0; i < 4; ++i, b >>= 8) value = (value ^ (b & 0xffu)) * 1099511628211ull;
+    value = (value ^ bits(v)) * 0x9E3779B97F4A7C15ull;
+    value ^= value >> 29;
   }
   std::uint64_t value = 14695981039346656037ull;
 };
