@@ -31,8 +31,9 @@ const ParameterSet* first_set_named(RuleSet& rules, std::string_view name) {
 }
 
 // The formula of a store variable, which for a fuzzy variable names its
-// parameter set; empty when there is no such variable.
-std::string formula_of(const TVarlist& vars, std::string_view name) {
+// parameter set; empty when there is no such variable. The view is valid
+// until the store next changes its entries.
+std::string_view formula_of(const TVarlist& vars, std::string_view name) {
   const char* formula = vars.get_formula(name);
   return formula != nullptr ? formula : "";
 }
@@ -173,7 +174,9 @@ void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::st
   run.Vars->remove(name);
   CombinedVariable* copy = run.Rules->get_cv_list()->add(&source);
   copy->set_cv_name(name);
-  run.Vars->insert(name, formula_of(*run.Vars, source_name), source.get_crisp_value());
+  // The formula is copied: inserting may move the store's entries.
+  const std::string formula(formula_of(*run.Vars, source_name));
+  run.Vars->insert(name, formula, source.get_crisp_value());
   run.Vars->set_comp(name, 1);
 }
 
@@ -354,8 +357,12 @@ void statement_fuzzycompare(TScriptRun& run) {
     return;
   }
   // A composed name longer than the fuzzy library's names is cut to fit.
-  const std::string name =
-      cut_name(constraint + ":" + std::string(compared->get_cv_name_view()) + oper);
+  std::string composed;
+  const std::string_view compared_name = compared->get_cv_name_view();
+  composed.reserve(constraint.size() + 1 + compared_name.size() + oper.size());
+  ((composed += constraint) += ':') += compared_name;
+  composed += oper;
+  const std::string name = cut_name(composed);
   CombinedVariable* comparison = rules.get_cv(name);
   const bool fresh = comparison == nullptr;
   if (fresh) {
@@ -367,7 +374,7 @@ void statement_fuzzycompare(TScriptRun& run) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + constraint + "!");
     return;
   }
-  const float median = compared->get_PSB().get_median();
+  const float median = compared->get_median();
   comparison->set_value(shifted_difference(median, compared->get_crisp_value(), c));
   if (!table.skip_to(oper) || !fresh) return;
   while (!table.at_end()) {
