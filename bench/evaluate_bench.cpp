@@ -13,6 +13,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "bench_support.h"
 #include "domtarn.h"
@@ -93,6 +95,41 @@ void BM_Evaluate(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Evaluate)->Name("BM_Evaluate/example")->Unit(benchmark::kMicrosecond);
+
+// Rosters that differ from the example as the optimizer's moves make them
+// differ: in each, one team exchanges the shifts of two neighbouring days.
+std::vector<CIntMatrix> NeighbouringRosters(const CIntMatrix& example) {
+  constexpr std::size_t kRosters = 16;
+  std::vector<CIntMatrix> rosters;
+  for (std::size_t k = 0; k < kRosters; ++k) {
+    CIntMatrix roster = example;
+    std::vector<int>& row = roster[k % roster.size()];
+    if (row.size() > 1) std::swap(row[k % (row.size() - 1)], row[k % (row.size() - 1) + 1]);
+    rosters.push_back(std::move(roster));
+  }
+  return rosters;
+}
+
+// Evaluations of changing rosters, so that no two evaluations in a row see
+// the same one; closer to the optimizer's work than evaluating one roster.
+void BM_EvaluateNeighbours(benchmark::State& state) {
+  CTimedDomain domain;
+  if (!domain.Load() || domain.Evaluate() < 0) {
+    state.SkipWithError("the example does not evaluate");
+    return;
+  }
+  const std::vector<CIntMatrix> rosters = NeighbouringRosters(domain.GetSchedule());
+  std::size_t next = 0;
+  for (auto _ : state) {
+    domain.SetSchedule(rosters[next]);
+    next = (next + 1) % rosters.size();
+    benchmark::DoNotOptimize(domain.Evaluate());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EvaluateNeighbours)
+    ->Name("BM_EvaluateNeighbours/example")
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_EvaluateSteps(benchmark::State& state) {
   CTimedDomain domain;

@@ -104,6 +104,10 @@ void PrintSummary(const CSummaryReporter& reporter) {
   std::cout << "\nSummary (medians):\n";
   const double evaluations = reporter.Figure("BM_Evaluate/", "items_per_second");
   if (evaluations > 0) std::cout << "  full evaluations per second: " << evaluations << '\n';
+  const double neighbours = reporter.Figure("BM_EvaluateNeighbours/", "items_per_second");
+  if (neighbours > 0) {
+    std::cout << "  full evaluations per second, changing rosters: " << neighbours << '\n';
+  }
   const double ours = reporter.Figure("BM_RuleBase/ours", "items_per_second");
   const double peer = reporter.Figure("BM_RuleBase/fuzzylite", "items_per_second");
   if (ours > 0) std::cout << "  rule evaluations per second (our fuzzy library): " << ours << '\n';
