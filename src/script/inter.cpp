@@ -42,6 +42,20 @@ const TDispatchTable& dispatch_table() {
   return table;
 }
 
+// Pairs every comment's opening word with the word that closes it.
+void note_comments(TScriptWords& words) {
+  words.comment_close.assign(words.cut.size(), -1);
+  std::vector<int> open;
+  for (std::size_t i = 0; i < words.cut.size(); ++i) {
+    if (words.cut[i] == "/*") {
+      open.push_back(static_cast<int>(i));
+    } else if (words.cut[i] == "*/" && !open.empty()) {
+      words.comment_close[static_cast<std::size_t>(open.back())] = static_cast<int>(i);
+      open.pop_back();
+    }
+  }
+}
+
 // Splits a text into its words and notes the statement each word starts.
 std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   auto words = std::make_shared<TScriptWords>();
@@ -61,6 +75,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     const auto statement = table.find(word);
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
+  note_comments(*words);
   return words;
 }
 
@@ -111,6 +126,18 @@ std::string_view TScriptReader::next_word() {
 std::optional<TStatementHandler> TScriptReader::statement_of_last_word() const {
   if (!last_whole) return std::nullopt;
   return words->statements[following - 1];
+}
+
+std::optional<int> TScriptReader::skip_closed_comment() {
+  if (!last_whole) return std::nullopt;
+  const std::size_t open = following - 1;
+  const int close = words->comment_close[open];
+  if (close < 0) return std::nullopt;
+  const auto last = static_cast<std::size_t>(close);
+  pos = words->ends[last];
+  following = last + 1;
+  end = pos == text.size();
+  return static_cast<int>(last - open);
 }
 
 std::optional<float> TScriptReader::next_number() {
@@ -227,6 +254,10 @@ void TScriptRun::stop(std::string_view message) {
 }
 
 void skip_comment(TScriptRun& run) {
+  if (const std::optional<int> words = run.reader.skip_closed_comment()) {
+    run.number_of_tokens += *words;
+    return;
+  }
   int open = 1;
   while (open > 0 && !run.reader.at_end()) {
     const std::string_view w = run.read_word();

@@ -43,6 +43,9 @@ struct TScriptWords {
   std::vector<std::uint32_t> starts;
   std::vector<std::uint32_t> ends;
   std::vector<std::string_view> cut;  // each word cut to the word size
+  // Per word: for a comment's opening word, the word that closes it, nested
+  // comments counted; -1 for other words and for comments left open.
+  std::vector<int> comment_close;
   std::vector<TStatementHandler> statements;
   // Per keyword: name -> words read up to the name, for the first such pair.
   std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
@@ -61,6 +64,10 @@ class TScriptReader {
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
   std::optional<TStatementHandler> statement_of_last_word() const;
+  // When the word just read opens a comment that closes further on, reads on
+  // past the closing word and gives the number of words that took;
+  // otherwise nothing, and the comment must be read word by word.
+  std::optional<int> skip_closed_comment();
   // A number by the stream's floating-point extraction (it may end inside a
   // word); nothing when no number stands there.
   std::optional<float> next_number();
