@@ -131,6 +131,7 @@ void TEvalTree::set_name(std::string_view n) {
 }
 
 void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
+  write_held();
   rules = rs;
 }
 
@@ -202,12 +203,38 @@ void TEvalTree::insert_help_rules(const std::string& tablename) {
   }
 }
 
+bool TEvalTree::is_combination_variable(std::string_view name) {
+  return name == kIn1 || name == kIn2 || name == kOutAnd || name == kOutOr;
+}
+
+void TEvalTree::release_combination_variables() {
+  write_held();
+  settings_kept_ = false;
+}
+
+// Writes what the combination variables are to hold into them, unless the
+// rule set they belong to is gone.
+void TEvalTree::write_held() {
+  const TCombinationVariables& vars = lookup_.vars;
+  CombinedVariable* const targets[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
+  const std::shared_ptr<RuleSet> rs = rules.lock();
+  const bool alive = rs != nullptr && rs.get() == vars.rules;
+  for (int k = 0; k < 4; ++k) {
+    if (alive && held_[k] >= 0 && targets[k] != nullptr) {
+      take_over(*targets[k], memo_.content(held_[k]));
+    }
+    held_[k] = -1;
+  }
+}
+
 const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   TLookup& l = lookup_;
   const std::uint64_t generation = rs->get_cv_list()->get_generation();
   if (l.vars.rules == rs && l.revision == rs->get_revision() && l.generation == generation) {
     return l;
   }
+  // What is held belongs to the variables looked up before.
+  write_held();
   l.revision = rs->get_revision();
   l.generation = generation;
   l.vars.rules = rs;
@@ -229,15 +256,16 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
   pass.output_ruled[0] = lookup.output_ruled[0];
   pass.output_ruled[1] = lookup.output_ruled[1];
   pass.memo = vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
-              vars.out[1] != nullptr && memo_.usable(vars);
+              vars.out[1] != nullptr && memo_.usable(vars, settings_kept_);
   return pass;
 }
 
-void TEvalTree::end_pass(TPass& pass) {
-  if (pass.in1 >= 0) take_over(*pass.vars.in1, memo_.content(pass.in1));
-  if (pass.in2 >= 0) take_over(*pass.vars.in2, memo_.content(pass.in2));
-  for (int o = 0; o < 2; ++o) {
-    if (pass.out[o] >= 0) take_over(*pass.vars.out[o], memo_.content(pass.out[o]));
+void TEvalTree::end_pass(const TPass& pass) {
+  if (holding_) {
+    // The pass compared the settings, or found them kept, and changed none.
+    settings_kept_ = pass.memo;
+  } else {
+    write_held();
   }
   // Outside combining, only the results' crisp values are read (score, tree
   // file); the full contents stay in the memory until it is cleared.
@@ -245,6 +273,7 @@ void TEvalTree::end_pass(TPass& pass) {
     if (entry.stale) entry.result->set_crisp_value(memo_.content(entry.state).get_crisp_value());
   }
   if (memo_.size() <= kMaxInternedContents) return;
+  write_held();
   for (TEntry& entry : entries_) {
     if (entry.stale) take_over(*entry.result, memo_.content(entry.state));
     entry.stale = false;
@@ -279,20 +308,19 @@ bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& 
   }
   if (pass.memo) {
     if (const std::optional<int> outcome = memo_.find(output, first, second)) {
-      pass.in1 = first;
-      pass.in2 = second;
-      pass.out[output] = *outcome;
+      held_[kFirstInput] = first;
+      held_[kSecondInput] = second;
+      held_[kAndOutput + output] = *outcome;
       set_state(target, *outcome);
       return true;
     }
   }
+  // The evaluation may read any variable: all get what they are to hold.
+  write_held();
   take_over(*vars.in1, memo_.content(first));
   take_over(*vars.in2, memo_.content(second));
-  pass.in1 = -1;
-  pass.in2 = -1;
   const bool remember = pass.memo && memo_.runs_quietly(vars, output);
   vars.rules->evaluate(out);
-  pass.out[output] = -1;
   const int outcome = memo_.intern(*out);
   if (remember) memo_.remember(output, first, second, outcome);
   set_state(target, outcome);

@@ -51,6 +51,20 @@ class TEvalTree {
   // The crisp value of the head's result; -1 when the tree has none.
   float get_score() const;
 
+  // Holding: between two aggregations the tree keeps to itself what the
+  // combination variables (eval_in_1, eval_in_2, eval_out_and, eval_out_or)
+  // are to hold, and writes it into them only on release. A script mostly
+  // runs many statements between aggregations that never look at these
+  // variables, so most of those writes are never needed. Whoever turns
+  // holding on must release before anything reads or changes the rule set's
+  // variables, operators or rules other than through statements that cannot
+  // reach the combination variables. A tree that does not hold writes the
+  // variables at the end of every aggregation.
+  void hold_combination_variables() { holding_ = true; }
+  void release_combination_variables();
+  // Whether a fuzzy variable of that name is one of the combination variables.
+  static bool is_combination_variable(std::string_view name);
+
   // Creates the combination variables in the rule set and their rules from
   // the CONCAT entry of the rule table that names the tree's parameter set
   // three times. The two table errors are printed and the run goes on.
@@ -87,16 +101,16 @@ class TEvalTree {
   // One aggregation's combinations. Combinations whose outcome is known are
   // not written into the rule set's variables and the tree's results one by
   // one: only the last contents of each count; the variables get them when
-  // the aggregation ends, the results their crisp values. -1 marks a variable
-  // that is up to date.
+  // the aggregation ends (or, holding, on release), the results their crisp
+  // values.
   struct TPass {
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};  // a block concludes on the output
     bool memo = false;                      // outcomes may be remembered and used
-    int in1 = -1;
-    int in2 = -1;
-    int out[2] = {-1, -1};
   };
+
+  // The combination variables in the order of held_.
+  enum TCombinationVariable { kFirstInput, kSecondInput, kAndOutput, kOrOutput };
 
   // The combination variables and which outputs have rules, as last looked
   // up. Valid while the rule set keeps its revision and its variable list
@@ -112,7 +126,8 @@ class TEvalTree {
   TEntry& add_branch(std::string_view name, concat_operator c_op);
   const TLookup& look_up(RuleSet* rs);
   TPass begin_pass(RuleSet* rs);
-  void end_pass(TPass& pass);
+  void end_pass(const TPass& pass);
+  void write_held();
   int state_of(TEntry& entry);
   void set_state(TEntry& entry, int state);
   bool combine(TPass& pass, int first, int second, int output, TEntry& target);
@@ -124,4 +139,11 @@ class TEvalTree {
   std::unique_ptr<ParameterSet> paras;
   TLookup lookup_;
   TCombinationMemo memo_;
+  // Per combination variable of lookup_: the interned contents it is to
+  // hold, or -1 when it holds what it should.
+  int held_[4] = {-1, -1, -1, -1};
+  bool holding_ = false;
+  // Holding, and the operators and outputs' terms are unchanged since the
+  // last aggregation: nothing but statements that cannot reach them ran.
+  bool settings_kept_ = false;
 };

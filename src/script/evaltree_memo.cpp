@@ -226,7 +226,8 @@ void TCombinationMemo::clear() {
 
 // Whether the rule set and its variables are the very objects the
 // remembered outcomes were computed with, unchanged since.
-bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const {
+bool TCombinationMemo::same_environment(const TCombinationVariables& vars,
+                                        bool settings_kept) const {
   const TEnvironment& e = *environment_;
   if (e.rules != vars.rules || e.revision != vars.rules->get_revision() ||
       e.variables != vars.rules->get_cv_list()->get_generation()) {
@@ -236,7 +237,7 @@ bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const
   for (int i = 0; i < 4; ++i) {
     if (e.vars[i] != now[i]) return false;
   }
-  return same_settings(vars);
+  return settings_kept || same_settings(vars);
 }
 
 // The operators and the outputs' parameters and terms, which may change
@@ -304,10 +305,10 @@ void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
              note_rules(vars, 1, e.rules_of[1]);
 }
 
-bool TCombinationMemo::usable(const TCombinationVariables& vars) {
+bool TCombinationMemo::usable(const TCombinationVariables& vars, bool settings_kept) {
   if (!environment_) {
     take_environment(vars);
-  } else if (!same_environment(vars)) {
+  } else if (!same_environment(vars, settings_kept)) {
     if (same_environment_content(vars)) {
       follow_environment(vars);
     } else {

@@ -65,7 +65,9 @@ class TCombinationMemo {
   // were computed in, and forgets them when it differs. True when outcomes
   // may be remembered and used: the operators cannot print messages, and the
   // two output blocks read only the two inputs, which no block concludes on.
-  bool usable(const TCombinationVariables& vars);
+  // `settings_kept` vouches that the operators and the outputs' parameters
+  // and terms are still those of the last call; they are then not compared.
+  bool usable(const TCombinationVariables& vars, bool settings_kept = false);
   // Whether an evaluation of output `output` from the inputs as they are now
   // in the rule set runs without any message: both inputs were fuzzified and
   // every term the rules name exists. Only while usable() holds.
@@ -105,7 +107,7 @@ class TCombinationMemo {
                          std::vector<TRuleTerms>& terms);
   // Whether a block of the rule set concludes on either input.
   static bool inputs_concluded(const TCombinationVariables& vars);
-  bool same_environment(const TCombinationVariables& vars) const;
+  bool same_environment(const TCombinationVariables& vars, bool settings_kept) const;
   bool same_settings(const TCombinationVariables& vars) const;
   bool same_environment_content(const TCombinationVariables& vars) const;
   void follow_environment(const TCombinationVariables& vars);

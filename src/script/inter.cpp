@@ -8,6 +8,7 @@
 #include <istream>
 #include <streambuf>
 
+#include "evaltree.h"
 #include "inter_state.h"
 
 namespace {
@@ -28,14 +29,14 @@ class TViewBuffer : public std::streambuf {
   std::size_t consumed() const { return static_cast<std::size_t>(gptr() - eback()); }
 };
 
-using TDispatchTable = std::unordered_map<std::string_view, TStatementHandler>;
+using TDispatchTable = std::unordered_map<std::string_view, const TStatement*>;
 
 const TDispatchTable& dispatch_table() {
   static const TDispatchTable table = [] {
     TDispatchTable t;
     for (auto family :
          {core_statements(), control_statements(), fuzzy_statements(), evaltree_statements()}) {
-      for (const TStatement& s : family) t.emplace(s.keyword, s.run);
+      for (const TStatement& s : family) t.emplace(s.keyword, &s);
     }
     return t;
   }();
@@ -123,7 +124,7 @@ std::string_view TScriptReader::next_word() {
   return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
 }
 
-std::optional<TStatementHandler> TScriptReader::statement_of_last_word() const {
+std::optional<const TStatement*> TScriptReader::statement_of_last_word() const {
   if (!last_whole) return std::nullopt;
   return words->statements[following - 1];
 }
@@ -240,6 +241,12 @@ float TScriptRun::compute(std::string_view formula) {
   return compute_formula(formula, *Vars);
 }
 
+void TScriptRun::reach_fuzzy_variable(std::string_view name) {
+  if (Evals != nullptr && TEvalTree::is_combination_variable(name)) {
+    Evals->release_combination_variables();
+  }
+}
+
 std::string TScriptRun::at_token() const {
   return " at token #" + std::to_string(number_of_tokens);
 }
@@ -314,13 +321,18 @@ void main_pass(TScriptRun& run) {
     }
     run.token = run.read_word();
     // Unknown words, declarations and their names are passed over.
-    TStatementHandler statement = nullptr;
+    const TStatement* statement = nullptr;
     if (const auto known = run.reader.statement_of_last_word()) {
       statement = *known;
     } else if (const auto it = table.find(run.token); it != table.end()) {
       statement = it->second;
     }
-    if (statement != nullptr) statement(run);
+    if (statement != nullptr) {
+      if (statement->may_reach_fuzzy_variables && run.Evals != nullptr) {
+        run.Evals->release_combination_variables();
+      }
+      statement->run(run);
+    }
     run.token = {};
   }
 }

@@ -2,7 +2,11 @@
 // tree, EVAL computes a fuzzy variable from its rules, AGGREGATE records a
 // rated constraint in a branch of the tree.
 #include <charconv>
+#include <cstdint>
 #include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "evaltree.h"
 #include "inter_state.h"
@@ -41,6 +45,58 @@ void statement_evaltree(TScriptRun& run) {
   if (run.Evals != nullptr) run.Evals->clean_up();
   run.Evals = tree.release();
   run.Evals->insert_help_rules(run.tablename);
+  run.Evals->hold_combination_variables();
+}
+
+// Whether evaluating the variable may read or change a combination variable
+// of the evaluation tree: the variable itself, or a variable its rules name,
+// or the rules of those of them that have rules in turn.
+bool reaches_combination_variables(const RuleSet& rules, std::string_view name) {
+  if (TEvalTree::is_combination_variable(name)) return true;
+  std::vector<bool> seen(static_cast<std::size_t>(rules.get_number()), false);
+  std::vector<int> open{rules.search(name)};
+  while (!open.empty()) {
+    const int b = open.back();
+    open.pop_back();
+    if (b < 0 || seen[static_cast<std::size_t>(b)]) continue;
+    seen[static_cast<std::size_t>(b)] = true;
+    const RuleBlock& block = *rules.find(b);
+    for (int r = 0; r < block.get_number(); ++r) {
+      const Rule& rule = *block.find(r);
+      if (TEvalTree::is_combination_variable(rule.get_right_side_cv_name())) return true;
+      for (int j = 0; j < rule.get_ls_t_list_number(); ++j) {
+        const std::string_view premise = rule.get_left_side_cv_name(j);
+        if (TEvalTree::is_combination_variable(premise)) return true;
+        open.push_back(rules.search(premise));
+      }
+    }
+  }
+  return false;
+}
+
+// The answers of reaches_combination_variables for one state of the rules:
+// a script evaluates the same few variables again and again. Revisions are
+// never reused, so the rule set's address and revision identify the state.
+struct TReachAnswers {
+  static constexpr std::size_t kMaxNames = 16;
+  const RuleSet* rules = nullptr;
+  std::uint64_t revision = 0;
+  std::vector<std::pair<std::string, bool>> names;
+};
+
+bool evaluation_reaches_combination_variables(const RuleSet& rules, std::string_view name) {
+  static TReachAnswers answers;
+  if (answers.rules != &rules || answers.revision != rules.get_revision()) {
+    answers.rules = &rules;
+    answers.revision = rules.get_revision();
+    answers.names.clear();
+  }
+  for (const auto& [known, reaches] : answers.names) {
+    if (known == name) return reaches;
+  }
+  const bool reaches = reaches_combination_variables(rules, name);
+  if (answers.names.size() < TReachAnswers::kMaxNames) answers.names.emplace_back(name, reaches);
+  return reaches;
 }
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.
@@ -51,6 +107,9 @@ void statement_eval(TScriptRun& run) {
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + name + "!");
     return;
+  }
+  if (run.Evals != nullptr && evaluation_reaches_combination_variables(*run.Rules, name)) {
+    run.Evals->release_combination_variables();
   }
   const float value = run.Rules->evaluate(cv);
   if (TVariable* var = run.Vars->find(name)) {
@@ -106,8 +165,8 @@ void statement_aggregate(TScriptRun& run) {
 
 constexpr TStatement kEvaltreeStatements[] = {
     {"EVALTREE", statement_evaltree},
-    {"EVAL", statement_eval},
-    {"AGGREGATE", statement_aggregate},
+    {"EVAL", statement_eval, false},
+    {"AGGREGATE", statement_aggregate, false},
 };
 
 }  // namespace

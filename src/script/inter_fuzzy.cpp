@@ -201,6 +201,8 @@ void statement_set(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + name + "!");
     return;
   }
+  run.reach_fuzzy_variable(name);
+  run.reach_fuzzy_variable(formula);
   const std::string set_name = var->get_formula();
   var->set_formula(formula);
   var->set_comp(1);
@@ -351,6 +353,8 @@ void statement_fuzzycompare(TScriptRun& run) {
     return;
   }
   RuleSet& rules = *run.Rules;
+  run.reach_fuzzy_variable(variable);
+  run.reach_fuzzy_variable(constraint);
   const CombinedVariable* compared = rules.get_cv(variable);
   if (compared == nullptr) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + variable + "!");
@@ -363,6 +367,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   ((composed += constraint) += ':') += compared_name;
   composed += oper;
   const std::string name = cut_name(composed);
+  run.reach_fuzzy_variable(name);
   CombinedVariable* comparison = rules.get_cv(name);
   const bool fresh = comparison == nullptr;
   if (fresh) {
@@ -448,10 +453,10 @@ constexpr TStatement kFuzzyStatements[] = {
     {"EXPORT", statement_export},
     {"PARAMETERSET", statement_parameterset},
     {"FUZZYVAR", statement_fuzzyvar},
-    {"SET", statement_set},
+    {"SET", statement_set, false},
     {"TABLE", statement_table},
     {"FUZZYCONCAT", statement_fuzzyconcat},
-    {"FUZZYCOMPARE", statement_fuzzycompare},
+    {"FUZZYCOMPARE", statement_fuzzycompare, false},
     {"OPERATORSET", statement_operatorset},
 };
 

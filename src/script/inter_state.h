@@ -32,6 +32,12 @@ using TStatementHandler = void (*)(TScriptRun&);
 struct TStatement {
   std::string_view keyword;
   TStatementHandler run;
+  // False for statements that never read or change the rule set's fuzzy
+  // variables, operators or rules, and for those that see to the evaluation
+  // tree's combination variables themselves before they reach one
+  // (TScriptRun::reach_fuzzy_variable). Before any other statement the tree
+  // writes what it holds for them.
+  bool may_reach_fuzzy_variables = true;
 };
 
 // The words of a script text, which depend on the text alone: where each
@@ -46,7 +52,7 @@ struct TScriptWords {
   // Per word: for a comment's opening word, the word that closes it, nested
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
-  std::vector<TStatementHandler> statements;
+  std::vector<const TStatement*> statements;
   // Per keyword: name -> words read up to the name, for the first such pair.
   std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
 };
@@ -63,7 +69,7 @@ class TScriptReader {
   // The statement the word just read starts, when it is a whole word of the
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
-  std::optional<TStatementHandler> statement_of_last_word() const;
+  std::optional<const TStatement*> statement_of_last_word() const;
   // When the word just read opens a comment that closes further on, reads on
   // past the closing word and gives the number of words that took;
   // otherwise nothing, and the comment must be read word by word.
@@ -137,6 +143,11 @@ class TScriptRun {
   std::string& resolve_formula(std::string& formula);
   // Computes a formula against Vars.
   float compute(std::string_view formula);
+  // Called by statements of the tree's set of non-reaching statements before
+  // they read or change the fuzzy variable of that name: when it is one of
+  // the evaluation tree's combination variables, the tree writes into them
+  // what it holds.
+  void reach_fuzzy_variable(std::string_view name);
 
   // " at token #<count>", the position part of the stopping messages.
   std::string at_token() const;

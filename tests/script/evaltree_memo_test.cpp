@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <iomanip>
 #include <memory>
@@ -58,7 +59,7 @@ struct TTreeUnderTest {
   TreePtr tree;
   CombinedVariable* k = nullptr;
 
-  TTreeUnderTest() {
+  explicit TTreeUnderTest(bool hold = false) {
     TVarlist branches;
     branches.insert("DIFF", "AND", 0);
     branches.insert("WORK", "OR", 0);
@@ -66,6 +67,7 @@ struct TTreeUnderTest {
     tree->insert_help_rules(own_file(".tab"));
     const CombinedVariable generated(&ps, "k");
     k = rules->get_cv_list()->add(&generated);
+    if (hold) tree->hold_combination_variables();
   }
 
   void aggregate(float value, const char* branch, const char* oper) {
@@ -73,17 +75,22 @@ struct TTreeUnderTest {
     tree->insert(k, branch, "p[0][0]", oper);
   }
 
-  // The state an aggregation leaves: score, tree file and the four
-  // combination variables of the rule set.
-  std::string state(const std::string& file) const {
+  // The state an aggregation leaves in the tree: score and tree file.
+  std::string tree_state(const std::string& file) const {
     tree->write(file);
+    return std::to_string(std::bit_cast<std::uint32_t>(tree->get_score())) + '\n' + read_file(file);
+  }
+
+  // The four combination variables of the rule set.
+  std::string variables_state() const {
     std::ostringstream text;
-    text << std::bit_cast<std::uint32_t>(tree->get_score()) << '\n' << read_file(file);
     for (const char* name : {"eval_in_1", "eval_in_2", "eval_out_and", "eval_out_or"}) {
       text << '\n' << dump(rules->get_cv(name));
     }
     return text.str();
   }
+
+  std::string state(const std::string& file) const { return tree_state(file) + variables_state(); }
 };
 
 // Memories pass from tree to tree and follow rule sets of equal contents,
@@ -219,6 +226,26 @@ TEST_F(EvalTreeMemo, LaterTreesGiveWhatComputingAfreshGives) {
     // The first run leaves its outcomes to the next tree, built anew.
     expect_same_as_afresh([](TTreeUnderTest&) {}, 0);
     expect_same_as_afresh(c.change, 0);
+  }
+}
+
+// A holding tree writes the combination variables only when released; what
+// they then hold, and the tree's results all along, are what a tree gives
+// that writes them after every aggregation.
+TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
+  TTreeUnderTest held(true);
+  TTreeUnderTest eager;
+  const std::size_t releases[] = {2, 3, 7, kSteps.size() - 1};
+  for (std::size_t i = 0; i < kSteps.size(); ++i) {
+    CaptureStdout out;
+    held.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+    eager.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+    ASSERT_EQ(held.tree_state(own_file(".held")), eager.tree_state(own_file(".eager")))
+        << "step " << i;
+    if (std::find(std::begin(releases), std::end(releases), i) != std::end(releases)) {
+      held.tree->release_combination_variables();
+      ASSERT_EQ(held.variables_state(), eager.variables_state()) << "step " << i;
+    }
   }
 }
 
