@@ -1,10 +1,13 @@
 // Interned contents of fuzzy variables and the remembered outcomes of
-// combining them, with the rule-set state those outcomes depend on.
+// combining them, with the rule-set state those outcomes depend on; and the
+// remembered outcomes of evaluating variables from their rules.
 #include "evaltree_memo.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+
+#include "evaltree.h"
 
 namespace {
 
@@ -132,6 +135,16 @@ bool same_block(const std::optional<RuleBlock>& kept, const RuleSet& rs, std::st
 
 }  // namespace
 
+void TVariableShape::take(const CombinedVariable& cv) {
+  parameters_.copy(&cv);
+  terms_ = std::make_unique<CombinedVariable>();
+  terms_->copy_PlimList(&cv);
+}
+
+bool TVariableShape::same_as(const CombinedVariable& cv) const {
+  return terms_ != nullptr && same_parameters(parameters_, cv) && same_terms_shape(*terms_, cv);
+}
+
 // Notes the terms of every rule of the output's block, when each rule reads
 // only the two inputs, on which no block concludes, and concludes on the
 // output itself; false otherwise. An output without a block is never
@@ -245,11 +258,7 @@ bool TCombinationMemo::same_environment(const TCombinationVariables& vars,
 bool TCombinationMemo::same_settings(const TCombinationVariables& vars) const {
   const TEnvironment& e = *environment_;
   if (!same_operators(e.operators, *vars.rules->get_operator_set())) return false;
-  for (int o = 0; o < 2; ++o) {
-    if (!same_parameters(e.shapes[o].parameters, *vars.out[o])) return false;
-    if (!same_terms_shape(*e.shapes[o].terms, *vars.out[o])) return false;
-  }
-  return true;
+  return e.shapes[0].same_as(*vars.out[0]) && e.shapes[1].same_as(*vars.out[1]);
 }
 
 // Whether another rule set (or this one, rebuilt) holds what the outcomes
@@ -291,11 +300,7 @@ void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
   e.vars[1] = vars.in2;
   e.vars[2] = vars.out[0];
   e.vars[3] = vars.out[1];
-  for (int o = 0; o < 2; ++o) {
-    e.shapes[o].parameters.copy(vars.out[o]);
-    e.shapes[o].terms = std::make_unique<CombinedVariable>();
-    e.shapes[o].terms->copy_PlimList(vars.out[o]);
-  }
+  for (int o = 0; o < 2; ++o) e.shapes[o].take(*vars.out[o]);
   for (int o = 0; o < 2; ++o) {
     const int b = vars.rules->search(vars.out[o]->get_cv_name_view());
     if (b >= 0) e.blocks[o].emplace().copy(vars.rules->find(b));
@@ -349,4 +354,192 @@ std::optional<int> TCombinationMemo::find(int output, int first, int second) con
 
 void TCombinationMemo::remember(int output, int first, int second, int outcome) {
   outcomes_.put(outcome_key(output, first, second), outcome);
+}
+
+// ------------------------------------------------------------ evaluations
+
+// One remembered outcome: the inputs' importances and match values it was
+// computed from, and the output's match values, clipped functions and crisp
+// value it gave.
+struct TEvaluationOutcome {
+  std::vector<float> inputs;
+  std::unique_ptr<CombinedVariable> result;
+};
+
+// What the memory knows of one output variable, found by its name.
+struct TEvaluationMemo::TSite {
+  std::string name;
+  // The rule set state the pointers below were checked in, and the settings
+  // epoch of the check.
+  const RuleSet* rules = nullptr;
+  std::uint64_t revision = 0;
+  std::uint64_t generation = 0;
+  std::uint64_t epoch = 0;
+  bool usable = false;
+  std::vector<const CombinedVariable*> inputs;
+  // The contents the outcomes depend on: the block, the operators, the
+  // output's shape, and each input's name and shape.
+  std::optional<RuleBlock> block;
+  OperatorSet operators;
+  TVariableShape shape;
+  std::vector<std::pair<std::string, TVariableShape>> input_shapes;
+  // Outcomes by the hash of their inputs: newest id per hash, and per id the
+  // next older id of the same hash.
+  std::vector<TEvaluationOutcome> outcomes;
+  TIdIndex newest_by_hash;
+  std::vector<int> older_same_hash;
+
+  void forget_outcomes() {
+    outcomes.clear();
+    newest_by_hash.clear();
+    older_same_hash.clear();
+  }
+};
+
+TEvaluationMemo::TEvaluationMemo() = default;
+TEvaluationMemo::~TEvaluationMemo() = default;
+TEvaluationMemo::TEvaluationMemo(TEvaluationMemo&&) noexcept = default;
+TEvaluationMemo& TEvaluationMemo::operator=(TEvaluationMemo&&) noexcept = default;
+
+namespace {
+
+// Bounds of the memory: outputs known, and outcomes per output (when full,
+// the output's outcomes are forgotten and collected again).
+constexpr std::size_t kMaxSites = 32;
+constexpr std::size_t kMaxOutcomes = 1024;
+
+// The distinct variables the block's rules read, in the order they are first
+// named; empty when the block may not be remembered: a rule concludes on
+// another variable or names a term that does not exist, or an input has
+// rules of its own or is one of the evaluation tree's variables.
+std::vector<const CombinedVariable*> remembered_inputs(const RuleSet& rules, int b,
+                                                       const CombinedVariable& cv) {
+  std::vector<const CombinedVariable*> inputs;
+  const int count = rules.find(b)->get_number();
+  for (int r = 0; r < count; ++r) {
+    if (rules.get_right_side_cv(b, r) != &cv) return {};
+    if (cv.get_fs_index(rules.get_right_side_lt(b, r)) < 0) return {};
+    for (int j = 0; j < rules.get_operand_number(b, r); ++j) {
+      const CombinedVariable* p = rules.get_left_side_cv(b, r, j);
+      if (p == nullptr || p->get_fs_index(rules.get_left_side_lt(b, r, j)) < 0) return {};
+      if (rules.search(p->get_cv_name_view()) >= 0 ||
+          TEvalTree::is_combination_variable(p->get_cv_name_view())) {
+        return {};
+      }
+      if (std::find(inputs.begin(), inputs.end(), p) == inputs.end()) inputs.push_back(p);
+    }
+  }
+  return inputs;
+}
+
+// The inputs' importances and match values, in a fixed order.
+void read_inputs(const std::vector<const CombinedVariable*>& inputs, std::vector<float>& values) {
+  values.clear();
+  for (const CombinedVariable* p : inputs) {
+    values.push_back(p->get_importance());
+    for (int k = 0; k < p->get_number(); ++k) values.push_back(p->find(k)->get_match_value());
+  }
+}
+
+std::uint64_t hash_of(const std::vector<float>& values) {
+  THash h;
+  for (float v : values) h.add(v);
+  return h.value;
+}
+
+bool same_values(const std::vector<float>& a, const std::vector<float>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), same);
+}
+
+// Gives `target` the match values, clipped functions and crisp value of
+// `result`, a variable of the same shape.
+void take_result(CombinedVariable& target, const CombinedVariable& result) {
+  for (int k = 0; k < target.get_number(); ++k) {
+    PlimFuzzySet& set = *target.find(k);
+    const PlimFuzzySet& from = *result.find(k);
+    set.set_match_value(from.get_match_value());
+    set.get_imsf()->copy(from.get_imsf());
+  }
+  target.set_crisp_value(result.get_crisp_value());
+}
+
+std::unique_ptr<CombinedVariable> copy_of(const CombinedVariable& cv) {
+  auto copy = std::make_unique<CombinedVariable>();
+  copy->copy_PlimList(&cv);
+  copy->set_crisp_value(cv.get_crisp_value());
+  return copy;
+}
+
+}  // namespace
+
+TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
+  for (const auto& site : sites_) {
+    if (site->name == name) return *site;
+  }
+  if (sites_.size() >= kMaxSites) sites_.clear();
+  auto& site = sites_.emplace_back(std::make_unique<TSite>());
+  site->name = name;
+  return *site;
+}
+
+// Finds the site's inputs in the rule set as it is now, and keeps the
+// outcomes when everything they depend on has the contents it had.
+void TEvaluationMemo::check(TSite& site, RuleSet& rules, CombinedVariable& cv) const {
+  site.rules = &rules;
+  site.revision = rules.get_revision();
+  site.generation = rules.get_cv_list()->get_generation();
+  site.epoch = settings_epoch_;
+  const int b = rules.search(cv.get_cv_name_view());
+  const OperatorSet& ops = *rules.get_operator_set();
+  site.inputs = b >= 0 ? remembered_inputs(rules, b, cv) : std::vector<const CombinedVariable*>();
+  site.usable = !site.inputs.empty() && quiet_operators(ops);
+  if (!site.usable) return;
+  bool same_content = site.block && same_rules(*site.block, *rules.find(b)) &&
+                      same_operators(site.operators, ops) && site.shape.same_as(cv) &&
+                      site.input_shapes.size() == site.inputs.size();
+  for (std::size_t i = 0; same_content && i < site.inputs.size(); ++i) {
+    const auto& [name, shape] = site.input_shapes[i];
+    same_content = name == site.inputs[i]->get_cv_name_view() && shape.same_as(*site.inputs[i]);
+  }
+  if (same_content) return;
+  site.forget_outcomes();
+  site.block.emplace().copy(rules.find(b));
+  site.operators = ops;
+  site.shape.take(cv);
+  site.input_shapes.clear();
+  for (const CombinedVariable* p : site.inputs) {
+    site.input_shapes.emplace_back(std::string(p->get_cv_name_view()), TVariableShape());
+    site.input_shapes.back().second.take(*p);
+  }
+}
+
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
+  TSite& site = site_of(cv.get_cv_name_view());
+  if (site.rules != &rules || site.revision != rules.get_revision() ||
+      site.generation != rules.get_cv_list()->get_generation() || site.epoch != settings_epoch_) {
+    check(site, rules, cv);
+  }
+  if (!site.usable) return rules.evaluate(&cv);
+  for (const CombinedVariable* p : site.inputs) {
+    // An input not fuzzified is reported by the evaluation.
+    if (p->check_match() < 0) return rules.evaluate(&cv);
+  }
+  std::vector<float>& inputs = inputs_;
+  read_inputs(site.inputs, inputs);
+  const std::uint64_t h = hash_of(inputs);
+  for (int id = site.newest_by_hash.find(h); id >= 0;
+       id = site.older_same_hash[static_cast<std::size_t>(id)]) {
+    const TEvaluationOutcome& outcome = site.outcomes[static_cast<std::size_t>(id)];
+    if (same_values(outcome.inputs, inputs)) {
+      take_result(cv, *outcome.result);
+      return cv.get_crisp_value();
+    }
+  }
+  const float x = rules.evaluate(&cv);
+  if (site.outcomes.size() >= kMaxOutcomes) site.forget_outcomes();
+  const int id = static_cast<int>(site.outcomes.size());
+  site.outcomes.push_back({inputs, copy_of(cv)});
+  site.older_same_hash.push_back(site.newest_by_hash.find(h));
+  site.newest_by_hash.put(h, id);
+  return x;
 }

@@ -27,6 +27,19 @@ struct TCombinationVariables {
   CombinedVariable* out[2] = {nullptr, nullptr};  // the AND and the OR output
 };
 
+// The parts of a variable that an evaluation reads from its output: the
+// parameters and the terms (names, supports, membership functions), not the
+// match values.
+class TVariableShape {
+ public:
+  void take(const CombinedVariable& cv);
+  bool same_as(const CombinedVariable& cv) const;
+
+ private:
+  ParameterSetBase parameters_;
+  std::unique_ptr<CombinedVariable> terms_;
+};
+
 // A map from 64-bit keys to non-negative ids, in one array probed linearly
 // from the key's mixed bits: the memo looks keys up several times for every
 // aggregation, and the node-based standard maps cost a cache miss each.
@@ -77,11 +90,6 @@ class TCombinationMemo {
   void remember(int output, int first, int second, int outcome);
 
  private:
-  // The parts of a variable that an evaluation reads from its output.
-  struct TShape {
-    ParameterSetBase parameters;
-    std::unique_ptr<CombinedVariable> terms;
-  };
   // The terms a rule of an output block names: (input 0 or 1, term) for
   // each premise, and the output's term.
   struct TRuleTerms {
@@ -94,7 +102,7 @@ class TCombinationMemo {
     std::uint64_t variables = 0;
     OperatorSet operators;
     const CombinedVariable* vars[4] = {};
-    TShape shapes[2];
+    TVariableShape shapes[2];
     std::vector<TRuleTerms> rules_of[2];
     // The outputs' blocks as they were (none for an output without one),
     // and whether a block concluded on either input.
@@ -120,4 +128,38 @@ class TCombinationMemo {
   std::vector<int> older_same_hash_;
   TIdIndex outcomes_;
   std::unique_ptr<TEnvironment> environment_;  // null until the first use
+};
+
+// What evaluating a variable from its rules (EVAL) gave, remembered by the
+// match values the rules read. A script rates its constraints by evaluating
+// the same few variables again and again from a handful of distinct inputs,
+// run after run. A variable is remembered when every rule of its block
+// concludes on it and reads only variables that have no rules of their own
+// and exist with the terms the rules name, and the operators cannot print:
+// its outcome then depends only on the inputs' match values and importances,
+// the rules, the operators and its own parameters and terms. Those are
+// compared by content whenever the rule set or its variables changed, or a
+// statement may have changed them (forget_settings), so what one run
+// remembered serves the next.
+class TEvaluationMemo {
+ public:
+  TEvaluationMemo();
+  ~TEvaluationMemo();
+  TEvaluationMemo(TEvaluationMemo&&) noexcept;
+  TEvaluationMemo& operator=(TEvaluationMemo&&) noexcept;
+
+  // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
+  // the contents that would leave in `cv`.
+  float evaluate(RuleSet& rules, CombinedVariable& cv);
+  // The operators or some variable's parameters or terms may have changed.
+  void forget_settings() { ++settings_epoch_; }
+
+ private:
+  struct TSite;
+  TSite& site_of(std::string_view name);
+  void check(TSite& site, RuleSet& rules, CombinedVariable& cv) const;
+
+  std::vector<std::unique_ptr<TSite>> sites_;
+  std::uint64_t settings_epoch_ = 0;
+  std::vector<float> inputs_;  // the current inputs, kept to spare allocations
 };

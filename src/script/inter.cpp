@@ -7,6 +7,7 @@
 #include <iostream>
 #include <istream>
 #include <streambuf>
+#include <utility>
 
 #include "evaltree.h"
 #include "inter_state.h"
@@ -328,13 +329,21 @@ void main_pass(TScriptRun& run) {
       statement = it->second;
     }
     if (statement != nullptr) {
-      if (statement->may_reach_fuzzy_variables && run.Evals != nullptr) {
-        run.Evals->release_combination_variables();
+      if (statement->may_reach_fuzzy_variables) {
+        if (run.Evals != nullptr) run.Evals->release_combination_variables();
+        run.evaluations.forget_settings();
       }
       statement->run(run);
     }
     run.token = {};
   }
+}
+
+// The EVAL outcomes a finished run leaves for the next one. A run owns the
+// memory while it lives, so no two runs ever share it.
+TEvaluationMemo& left_evaluations() {
+  static TEvaluationMemo memo;
+  return memo;
 }
 
 }  // namespace
@@ -346,12 +355,14 @@ void set_statement_limit(long limit) {
 TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars) {
   TScriptRun run(pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
+  run.evaluations = std::exchange(left_evaluations(), TEvaluationMemo());
   preliminary_pass(run);
   run.tablename = "empty";
   run.Rules = new_rule_set();
   run.reader.seek(0);
   run.number_of_tokens = 0;
   main_pass(run);
+  left_evaluations() = std::move(run.evaluations);
   run.Controls.reset();
   run.Vars.reset();
   run.Rules.reset();

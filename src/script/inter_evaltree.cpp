@@ -103,7 +103,7 @@ bool evaluation_reaches_combination_variables(const RuleSet& rules, std::string_
 void statement_eval(TScriptRun& run) {
   std::string name = run.read_name();
   run.resolve_name(name);
-  const CombinedVariable* cv = run.Rules->get_cv(name);
+  CombinedVariable* cv = run.Rules->get_cv(name);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + name + "!");
     return;
@@ -111,7 +111,7 @@ void statement_eval(TScriptRun& run) {
   if (run.Evals != nullptr && evaluation_reaches_combination_variables(*run.Rules, name)) {
     run.Evals->release_combination_variables();
   }
-  const float value = run.Rules->evaluate(cv);
+  const float value = run.evaluations.evaluate(*run.Rules, *cv);
   if (TVariable* var = run.Vars->find(name)) {
     var->set_value(value);
     var->set_comp(1);

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "evaltree_memo.h"
 #include "expint.h"
 #include "tarnrule.h"
 
@@ -114,7 +115,11 @@ class TScriptRun {
   // evaluation tree can keep a link that lapses when the rule set is replaced
   // or the run ends.
   std::shared_ptr<RuleSet> Rules;
-  TEvalTree* Evals = nullptr;        // handed to the caller at the end
+  TEvalTree* Evals = nullptr;  // handed to the caller at the end
+  // Outcomes of EVAL, taken over from the run before and left to the next.
+  // Statements that may change operators or variables' terms make it check
+  // them again (forget_settings).
+  TEvaluationMemo evaluations;
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements
   // The rule table's words as this run last loaded them (null: load again).

@@ -249,6 +249,114 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
   }
 }
 
+// A rule set whose output y is ruled by two inputs, x and z: one rule each,
+// and one rule joining both.
+struct TRatedVariable {
+  ParameterSet ps = rating_set();
+  RuleSet rules;
+  CombinedVariable* x = nullptr;
+  CombinedVariable* z = nullptr;
+  CombinedVariable* y = nullptr;
+
+  TRatedVariable() {
+    for (const char* name : {"x", "z", "y"}) {
+      const CombinedVariable generated(&ps, name);
+      rules.get_cv_list()->add(&generated);
+    }
+    x = rules.get_cv("x");
+    z = rules.get_cv("z");
+    y = rules.get_cv("y");
+    rules.add_BasicRule(x, "bad", y, "good", 1);
+    rules.add_BasicRule(z, "good", y, "bad", 0.8f);
+    TList both;
+    both.add(x, "neutral");
+    both.add(z, "neutral");
+    const Term conclusion(y, "neutral");
+    rules.add_Rule(&both, &conclusion, AND, 1);
+  }
+
+  // Fuzzifies the inputs and evaluates y, by the memory or directly.
+  std::string step(float xv, float zv, TEvaluationMemo* memo) {
+    x->set_value(xv);
+    z->set_value(zv);
+    CaptureStderr err;
+    const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
+    return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.text();
+  }
+};
+
+// Evaluations through the memory give what evaluating directly gives, value,
+// contents and messages, whatever changes between them; `change` runs on
+// both rule sets before step 5, and the memory checks again only when told.
+TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
+  struct TCase {
+    const char* what;
+    void (*change)(TRatedVariable&);
+  };
+  const TCase cases[] = {
+      {"nothing", [](TRatedVariable&) {}},
+      {"certainty", [](TRatedVariable& t) { t.rules.set_certainty(0, 1, 0.3f); }},
+      {"conclusion", [](TRatedVariable& t) { t.rules.set_right_side_lt(0, 0, "neutral"); }},
+      {"conclusion on an input", [](TRatedVariable& t) { t.rules.set_right_side_lt(0, 0, "zz"); }},
+      {"inference by product",
+       [](TRatedVariable& t) { t.rules.get_operator_set()->set_inference_operator(product); }},
+      {"printing inference",
+       [](TRatedVariable& t) {
+         t.rules.get_operator_set()->set_inference_operator(fuzzy_and);
+         t.rules.get_operator_set()->set_gamma(2);
+       }},
+      {"output term moved", [](TRatedVariable& t) { t.y->set_msf_x(2, 1, 0.9f); }},
+      {"input term moved", [](TRatedVariable& t) { t.x->set_msf_x(0, 1, 0.3f); }},
+      {"input term renamed", [](TRatedVariable& t) { t.z->find(2)->set_linguistic_term("great"); }},
+      {"input importance", [](TRatedVariable& t) { t.z->set_importance(0.5f); }},
+  };
+  const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.1f, 0.9f},
+                              {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},   {0.1f, 0.9f}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TEvaluationMemo memo;
+    TRatedVariable remembered;
+    TRatedVariable direct;
+    for (std::size_t i = 0; i < std::size(kValues); ++i) {
+      if (i == 5) {
+        c.change(remembered);
+        c.change(direct);
+        memo.forget_settings();
+      }
+      ASSERT_EQ(remembered.step(kValues[i][0], kValues[i][1], &memo),
+                direct.step(kValues[i][0], kValues[i][1], nullptr))
+          << "step " << i;
+    }
+  }
+}
+
+// A rule set built anew with the same contents uses what the first one
+// remembered; one that differs does not.
+TEST(EvaluationMemo, OutcomesPassToRuleSetsOfEqualContents) {
+  TEvaluationMemo memo;
+  TRatedVariable first;
+  const std::string before = first.step(0.1f, 0.9f, &memo);
+  TRatedVariable same;
+  EXPECT_EQ(same.step(0.1f, 0.9f, &memo), before);
+  TRatedVariable other;
+  other.rules.set_certainty(0, 0, 0.5f);
+  TRatedVariable other_direct;
+  other_direct.rules.set_certainty(0, 0, 0.5f);
+  EXPECT_EQ(other.step(0.1f, 0.9f, &memo), other_direct.step(0.1f, 0.9f, nullptr));
+  EXPECT_NE(other.step(0.1f, 0.9f, &memo), before);
+}
+
+// Inputs that were never fuzzified are reported at every evaluation.
+TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
+  TEvaluationMemo memo;
+  TRatedVariable t;
+  for (int i = 0; i < 2; ++i) {
+    CaptureStderr err;
+    memo.evaluate(t.rules, *t.y);
+    EXPECT_EQ(err.text(), "not instanciated cv\n") << i;
+  }
+}
+
 TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
   const ParameterSet ps = rating_set();
   CombinedVariable a(&ps, "a");
