@@ -4,6 +4,9 @@
 #include "inter.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <iostream>
 #include <istream>
 #include <streambuf>
@@ -246,6 +249,32 @@ void TScriptRun::reach_fuzzy_variable(std::string_view name) {
   if (Evals != nullptr && TEvalTree::is_combination_variable(name)) {
     Evals->release_combination_variables();
   }
+}
+
+// A float times a power of ten up to 10^6 is exact in double (24 bits of
+// mantissa and at most 14 of 5^6), and rounding that product to an integer,
+// ties to even, is how printf rounds the exact value. Infinities, NaN and
+// products beyond the exact integers of double take the general path.
+std::string fixed_decimals(float v, int decimals) {
+  static constexpr double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  const double scaled = static_cast<double>(v) * kPowers[decimals];
+  char text[64];
+  if (!std::isfinite(scaled) || std::fabs(scaled) >= 0x1p53) {
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+    return std::string(text, r.ptr);
+  }
+  auto units = static_cast<std::uint64_t>(std::fabs(std::nearbyint(scaled)));
+  char* const end = text + sizeof text;
+  char* p = end;
+  for (int d = 0; d < decimals; ++d, units /= 10) *--p = static_cast<char>('0' + units % 10);
+  if (decimals > 0) *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + units % 10);
+    units /= 10;
+  } while (units != 0);
+  if (std::signbit(v)) *--p = '-';
+  return std::string(p, end);
 }
 
 std::string TScriptRun::at_token() const {

@@ -40,15 +40,6 @@ TLevelName level(std::string_view kind, int depth) {
   return TLevelName(kind, depth);
 }
 
-// The value as printf's "%.3f" writes it; to_chars with a precision rounds
-// as printf does and needs no format parsing.
-std::string three_decimals(float v) {
-  char text[64];
-  const std::to_chars_result r =
-      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 3);
-  return std::string(text, r.ptr);
-}
-
 // Opens one more level of a construct, or ends the run past the nesting limit.
 bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
   if (cascade >= kMaxNesting) {
@@ -144,7 +135,7 @@ void statement_for(TScriptRun& run) {
     return;
   }
   const float start = word_value(run);
-  const std::string formula = name + "+(" + three_decimals(start) + ")";
+  const std::string formula = name + "+(" + fixed_decimals(start, 3) + ")";
   TVarlist& vars = *run.Vars;
   if (vars.in_list(name) == 0) {
     vars.insert(name, formula, start);
@@ -170,7 +161,7 @@ void statement_step(TScriptRun& run) {
   const float step = word_value(run);
   const char* var = run.Controls->get_formula(level("VAR", d));
   const std::string name = var != nullptr ? var : "";
-  const std::string formula = name + "+(" + three_decimals(step) + ")";
+  const std::string formula = name + "+(" + fixed_decimals(step, 3) + ")";
   run.Vars->set_formula(name, formula);
   run.Controls->set_value(level("STEP", d), step);
   run.Controls->insert(level("FORPOS", d), formula, static_cast<float>(run.reader.position()));

@@ -1,7 +1,6 @@
 // Evaluation-tree statements of the script language: EVALTREE builds the
 // tree, EVAL computes a fuzzy variable from its rules, AGGREGATE records a
 // rated constraint in a branch of the tree.
-#include <charconv>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -118,15 +117,6 @@ void statement_eval(TScriptRun& run) {
   }
 }
 
-// The score as printf's "%f" writes it; to_chars with a precision rounds as
-// printf does and needs no format parsing.
-std::string six_decimals(float v) {
-  char text[64];
-  const std::to_chars_result r =
-      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 6);
-  return std::string(text, r.ptr);
-}
-
 // AGGREGATE branch op constraint place. The place names where the constraint
 // sits (a word such as diff[1][2] after its indices are resolved, or a
 // variable whose formula is such a word).
@@ -157,7 +147,7 @@ void statement_aggregate(TScriptRun& run) {
   run.Vars->set_comp(name, 1);
   const float score = tree.get_score();
   if (TVariable* var = run.Vars->find(tree.get_name())) {
-    var->set_formula(six_decimals(score));
+    var->set_formula(fixed_decimals(score, 6));
     var->set_value(score);
     var->set_comp(1);
   }

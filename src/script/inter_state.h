@@ -178,3 +178,7 @@ void skip_comment(TScriptRun& run);
 // Evaluation-tree service of DELETE EVALTREE, provided with the tree statements:
 // removes the tree's variable and frees the tree; false when no tree exists.
 bool delete_evaltree(TScriptRun& run);
+
+// `v` with `decimals` digits after the point (0 to 6), as printf's "%.*f"
+// writes it.
+std::string fixed_decimals(float v, int decimals);

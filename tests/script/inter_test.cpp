@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "capture.h"
@@ -94,6 +98,43 @@ TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
     TScriptReader reader(c.text);
     EXPECT_EQ(reader.find_declaration("LABEL", c.name), c.words) << c.text;
     EXPECT_EQ(reader.next_word(), c.then) << c.text;
+  }
+}
+
+// The texts the run writes for loop formulas and the tree's score match
+// printf's "%.*f", ties rounded to even, signs of zero kept.
+TEST(FixedDecimals, WritesWhatPrintfWrites) {
+  struct TCase {
+    float value;
+    int decimals;
+    const char* text;
+  };
+  const TCase cases[] = {
+      {0.0625f, 3, "0.062"},
+      {0.1875f, 3, "0.188"},
+      {-0.0625f, 3, "-0.062"},
+      {-0.0f, 6, "-0.000000"},
+      {-1e-9f, 6, "-0.000000"},
+      {2.5f, 0, "2"},
+      {3.5f, 0, "4"},
+      {123.456f, 6, "123.456001"},
+      {1e10f, 6, "10000000000.000000"},
+      {16777216.0f, 3, "16777216.000"},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(fixed_decimals(c.value, c.decimals), c.text) << c.text;
+  EXPECT_EQ(fixed_decimals(std::numeric_limits<float>::infinity(), 6), "inf");
+
+  // Bit patterns spread over the finite positive floats, and their
+  // negatives, against the general path.
+  for (std::uint32_t bits = 0; bits < 0x7F800000u; bits += 0x00001235u) {
+    const float v = std::bit_cast<float>(bits);
+    for (int decimals : {3, 6}) {
+      char text[128];
+      const auto r = std::to_chars(text, std::end(text), v, std::chars_format::fixed, decimals);
+      const std::string expected(text, r.ptr);
+      ASSERT_EQ(fixed_decimals(v, decimals), expected) << bits;
+      ASSERT_EQ(fixed_decimals(-v, decimals), std::string("-").append(expected)) << bits;
+    }
   }
 }
 
