@@ -145,7 +145,34 @@ std::optional<int> TScriptReader::skip_closed_comment() {
   return static_cast<int>(last - open);
 }
 
+// A plain decimal word, an optional minus, digits and an optional fraction,
+// followed by white space or the end of the text: stream extraction takes
+// exactly the word, and its conversion rounds correctly as from_chars does.
+// Other words (signs, exponents, hexadecimal, inf, nan, values out of range)
+// go through the stream.
+std::optional<float> TScriptReader::plain_number() {
+  std::size_t start = pos;
+  while (start < text.size() && is_space(text[start])) ++start;
+  std::size_t stop = start;
+  if (stop < text.size() && text[stop] == '-') ++stop;
+  const std::size_t digits = stop;
+  while (stop < text.size() && text[stop] >= '0' && text[stop] <= '9') ++stop;
+  if (stop == digits) return std::nullopt;
+  if (stop < text.size() && text[stop] == '.') {
+    ++stop;
+    while (stop < text.size() && text[stop] >= '0' && text[stop] <= '9') ++stop;
+  }
+  if (stop < text.size() && !is_space(text[stop])) return std::nullopt;
+  float value = 0;
+  const std::from_chars_result r = std::from_chars(text.data() + start, text.data() + stop, value);
+  if (r.ec != std::errc() || r.ptr != text.data() + stop) return std::nullopt;
+  pos = stop;
+  end = pos == text.size();
+  return value;
+}
+
 std::optional<float> TScriptReader::next_number() {
+  if (const std::optional<float> value = plain_number()) return value;
   TViewBuffer buffer(text.substr(pos));
   std::istream input(&buffer);
   float value = 0;

@@ -101,6 +101,7 @@ class TScriptReader {
   bool last_whole = false;    // the last word read was following - 1
 
   std::string_view word(std::size_t i) const;
+  std::optional<float> plain_number();
 };
 
 // Everything one run works on. Statement handlers read their operands through

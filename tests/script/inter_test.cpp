@@ -82,6 +82,34 @@ TEST(ScriptReader, NumbersAreExtractedLikeAStreamDoes) {
   EXPECT_EQ(reader.next_number(), std::nullopt);
 }
 
+// Plain decimals take a shorter path than other numbers; both must read
+// what a stream reads, end where it ends and see the end where it does.
+TEST(ScriptReader, EveryNumberFormReadsAsAStreamReadsIt) {
+  // Texts separated by '|'.
+  const std::string texts =
+      "5| 42 x|-7.25 |0.1|3.|007.500|-0|+5 |1e3|2.5e-1x|0x1A |inf|nan |-.5|.5|-|1e|5.5.5|"
+      "12abc|1e39|1e-50|99999999999999999999999999999999999999999|16777217|0.30000001|"
+      "0.000000000000000000000000000000000000000000001|\t\n9\v";
+  std::istringstream list(texts);
+  for (std::string text; std::getline(list, text, '|');) {
+    std::istringstream stream(text);
+    float expected = 0;
+    stream >> expected;
+    // The buffer's position, where failing reads leave it too.
+    const auto consumed = static_cast<std::size_t>(
+        stream.rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in));
+    TScriptReader reader(text);
+    const std::optional<float> value = reader.next_number();
+    ASSERT_EQ(value.has_value(), !stream.fail()) << text;
+    if (value) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(*value), std::bit_cast<std::uint32_t>(expected))
+          << text;
+    }
+    EXPECT_EQ(reader.position(), consumed) << text;
+    EXPECT_EQ(reader.at_end(), stream.eof() || consumed == text.size()) << text;
+  }
+}
+
 TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
   struct Case {
     const char* text;
