@@ -401,6 +401,9 @@ void TEvalTree::write(const std::string& file) const {
 ConstraintEvaluations TEvalTree::GetConstraintList() const {
   ConstraintEvaluations list;
   if (entries == 0) return list;
+  std::size_t count = 0;
+  for (const TEntry& entry : entries_) count += entry.scores->number();
+  list.reserve(count);
   for (const TEntry& entry : entries_) {
     for (std::size_t i = 0; i < entry.scores->number(); ++i) {
       const TVariable& var = entry.scores->get(i);
