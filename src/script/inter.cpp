@@ -102,9 +102,8 @@ std::string_view TScriptReader::word(std::size_t i) const {
 
 // The word list gives the next word without scanning the text, unless the
 // position lies inside a word (after a number was read from its front) or no
-// word is left. Reading on from the end of the previous word, the next word
-// is the one after it.
-std::string_view TScriptReader::next_word() {
+// word is left.
+std::string_view TScriptReader::search_word() {
   const std::vector<std::uint32_t>& word_starts = words->starts;
   const std::vector<std::uint32_t>& word_ends = words->ends;
   const std::size_t n = word_ends.size();

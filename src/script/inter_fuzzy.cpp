@@ -249,10 +249,13 @@ bool table_defined(TScriptRun& run) {
 }
 
 // False, after the message, when the store has no variable of that name.
-bool require_store_variable(TScriptRun& run, const std::string& name, std::string_view message) {
-  if (run.Vars->in_list(name) != 0) return true;
+// The store's variable of that name; when there is none, the run stops
+// with the message.
+const TVariable* require_store_variable(TScriptRun& run, const std::string& name,
+                                        std::string_view message) {
+  if (const TVariable* var = run.Vars->find(name)) return var;
   run.stop(std::string(message) + name + "!");
-  return false;
+  return nullptr;
 }
 
 // Adds the rules of the rest of the section: triples of the first and second
@@ -285,7 +288,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   for (std::string* name : {&first, &second, &constraint}) run.resolve_name(*name);
   for (const std::string* name : {&first, &second, &constraint}) {
-    if (!require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ")) return;
+    if (require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ") == nullptr) return;
   }
   TTableReader table(rule_table(run));
   if (!table.find_entry("CONCAT", {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
@@ -340,14 +343,16 @@ void statement_fuzzycompare(TScriptRun& run) {
   run.resolve_name(constraint);
   run.resolve_name(variable);
   run.resolve_formula(formula);
-  if (!require_store_variable(run, variable, "Error: unknown (FUZZY) VARIABLE ") ||
-      !require_store_variable(run, constraint, "Error: unknown FUZZY VARIABLE ")) {
-    return;
-  }
+  const TVariable* compared_var =
+      require_store_variable(run, variable, "Error: unknown (FUZZY) VARIABLE ");
+  if (compared_var == nullptr) return;
+  const TVariable* constraint_var =
+      require_store_variable(run, constraint, "Error: unknown FUZZY VARIABLE ");
+  if (constraint_var == nullptr) return;
+  // Computing adds no variables, so both stay where they are.
   const float c = run.compute(formula);
   TTableReader table(rule_table(run));
-  if (!table.find_entry("COMPARE",
-                        {formula_of(*run.Vars, variable), formula_of(*run.Vars, constraint)})) {
+  if (!table.find_entry("COMPARE", {compared_var->get_formula(), constraint_var->get_formula()})) {
     run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + constraint + " " + variable + " " +
              oper + " " + formula + "!");
     return;

@@ -66,7 +66,17 @@ class TScriptReader {
   explicit TScriptReader(std::string_view text);
 
   // The next word, cut to the word size; empty at the end of the text.
-  std::string_view next_word();
+  // Reading on from the end of the previous word, the next word is the one
+  // after it in the word list; other positions search.
+  std::string_view next_word() {
+    const std::size_t k = following;
+    if (k == 0 || k >= words->ends.size() || words->ends[k - 1] != pos) return search_word();
+    pos = words->ends[k];
+    following = k + 1;
+    last_whole = true;
+    end = pos == text.size();
+    return words->cut[k];
+  }
   // The statement the word just read starts, when it is a whole word of the
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
@@ -101,6 +111,7 @@ class TScriptReader {
   bool last_whole = false;    // the last word read was following - 1
 
   std::string_view word(std::size_t i) const;
+  std::string_view search_word();
   std::optional<float> plain_number();
 };
 
