@@ -115,16 +115,6 @@ int PList::insert(float x, float y) {
   return 6;
 }
 
-Point* PList::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &points_[static_cast<std::size_t>(i)];
-}
-
-const Point* PList::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &points_[static_cast<std::size_t>(i)];
-}
-
 int PList::find(float x, float y) const {
   for (std::size_t i = 0; i < points_.size(); ++i) {
     if (points_[i].get_x() == x) return points_[i].get_y() == y ? static_cast<int>(i) : -1;
@@ -408,16 +398,6 @@ PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, flo
   if (upper - right_flank != lower + left_flank) msf->add(upper - right_flank, 1);
   msf->add(upper, 0);
   return &set;
-}
-
-PlimFuzzySet* PlimList::find(int k) {
-  if (k < 0 || k >= get_number()) return nullptr;
-  return &sets_[static_cast<std::size_t>(k)];
-}
-
-const PlimFuzzySet* PlimList::find(int k) const {
-  if (k < 0 || k >= get_number()) return nullptr;
-  return &sets_[static_cast<std::size_t>(k)];
 }
 
 int PlimList::get_fs_index(std::string_view term) const {

@@ -81,8 +81,12 @@ class PList {
   int insert(const Point* p) { return p != nullptr ? insert(p->get_x(), p->get_y()) : 0; }
 
   // The i-th point; null outside 0..number-1.
-  Point* find(int i);
-  const Point* find(int i) const;
+  Point* find(int i) {
+    return i >= 0 && i < get_number() ? &points_[static_cast<std::size_t>(i)] : nullptr;
+  }
+  const Point* find(int i) const {
+    return i >= 0 && i < get_number() ? &points_[static_cast<std::size_t>(i)] : nullptr;
+  }
   const Point* operator[](int i) const { return find(i); }
   // Index of (x, y) when it is the first point with that x, else -1.
   int find(float x, float y) const;
@@ -225,8 +229,12 @@ class PlimList {
 
   // The k-th set; null outside 0..number-1. Pointers stay valid until sets
   // are added or removed.
-  PlimFuzzySet* find(int k);
-  const PlimFuzzySet* find(int k) const;
+  PlimFuzzySet* find(int k) {
+    return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
+  }
+  const PlimFuzzySet* find(int k) const {
+    return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
+  }
   PlimFuzzySet* operator[](int k) { return find(k); }
   // Index of the first set with that term, else -1.
   int get_fs_index(std::string_view term) const;

@@ -3,6 +3,8 @@
 // functions that apply an operator set.
 #include "tarnoper.h"
 
+#include "tarnmemo.h"
+
 #include <array>
 #include <cmath>
 #include <iostream>
@@ -407,11 +409,16 @@ float DefOp::cog(const CombinedVariable* cv) {
   if (cv == nullptr) return -1;
   // Every rule evaluation defuzzifies; the cover keeps its buffer from one
   // call to the next.
+  thread_local DefuzzMemory memory;
+  float x = 0.0f;
+  if (memory.find(*cv, &x)) return x;
   thread_local PList cover;
   cover.remove_all();
   const int count = cv->get_number();
   for (int k = 0; k < count; ++k) cv->put_imsf_into_cover(&cover, k);
-  return integrate(&cover);
+  x = integrate(&cover);
+  memory.remember(*cv, x);
+  return x;
 }
 
 // Both sums carry the factor 2 of the trapezoid rule, which cancels; the
