@@ -115,6 +115,25 @@ int PList::insert(float x, float y) {
   return 6;
 }
 
+PolylineBuilder::PolylineBuilder(PList* line) : line_(line) {
+  const std::vector<Point>& pts = line->points();
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    const float x = pts[i].get_x();
+    if (!(i == 0 ? x == x : pts[i - 1].get_x() <= x)) sorted_ = false;
+  }
+}
+
+// In a sorted polyline a point not left of the first one is inserted after
+// the last point not right of it, or beside a point of equal x: the polyline
+// stays sorted. A point left of the first one goes in second place.
+int PolylineBuilder::insert_searching(float x, float y) {
+  const std::vector<Point>& pts = line_->points();
+  const bool keeps_order = sorted_ && (pts.empty() ? x == x : pts.front().get_x() <= x);
+  const int result = line_->insert(x, y);
+  sorted_ = keeps_order;
+  return result;
+}
+
 int PList::find(float x, float y) const {
   for (std::size_t i = 0; i < points_.size(); ++i) {
     if (points_[i].get_x() == x) return points_[i].get_y() == y ? static_cast<int>(i) : -1;
@@ -284,6 +303,8 @@ void PlimFuzzySet::build_imsf() {
     imsf_.add(get_upper_support_end(), 0);
     return;
   }
+  // The points arrive mostly from left to right.
+  PolylineBuilder imsf(&imsf_);
   const float m = match_value_;
   const std::vector<Point>& pts = msf_.points();
   for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
@@ -292,12 +313,12 @@ void PlimFuzzySet::build_imsf() {
     const bool a_low = a.get_y() <= m;
     const bool b_low = b.get_y() <= m;
     if (!a_low && !b_low) continue;
-    if (a_low && i == 0) imsf_.insert(&a);
-    if (b_low) imsf_.insert(&b);
+    if (a_low && i == 0) imsf.insert(a);
+    if (b_low) imsf.insert(b);
     if (a_low != b_low) {
       const float x =
           a.get_x() + ((m - a.get_y()) * (b.get_x() - a.get_x())) / (b.get_y() - a.get_y());
-      imsf_.insert(x, m);
+      imsf.insert(x, m);
     }
   }
 }
@@ -458,16 +479,18 @@ int PlimList::put_imsf_into_cover(PList* cover, int k) const {
   const std::vector<Point>& c = cover->points();
   const std::vector<Point>& tp = t.points();
   u.remove_all();
-  for (const Point& p : c) u.insert(&p);
-  for (const Point& p : tp) u.insert(&p);
+  PolylineBuilder merged(&u);
+  for (const Point& p : c) merged.insert(p);
+  for (const Point& p : tp) merged.insert(p);
   crossings.remove_all();
+  PolylineBuilder crossing_line(&crossings);
   for (std::size_t i = 0; i + 1 < c.size(); ++i) {
     for (std::size_t j = 0; j + 1 < tp.size(); ++j) {
       float x = 0;
       float y = 0;
       if (crosspoint(&x, &y, c[i].get_x(), c[i].get_y(), c[i + 1].get_x(), c[i + 1].get_y(),
                      tp[j].get_x(), tp[j].get_y(), tp[j + 1].get_x(), tp[j + 1].get_y()) == 1) {
-        crossings.insert(x, y);
+        crossing_line.insert(x, y);
       }
     }
   }
@@ -477,7 +500,8 @@ int PlimList::put_imsf_into_cover(PList* cover, int k) const {
   for (const Point& p : tp) {
     if (above(&p, cover) == -1) u.remove(u.find(&p));
   }
-  for (const Point& p : crossings.points()) u.insert(&p);
+  PolylineBuilder completed(&u);
+  for (const Point& p : crossings.points()) completed.insert(p);
   u.clear_horizontal_line();
   cover->copy(&u);
   return 1;

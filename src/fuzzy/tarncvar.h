@@ -125,6 +125,30 @@ class PList {
   std::vector<Point> points_;
 };
 
+// Ordered insertion into a polyline that skips the search while it can: as
+// long as the polyline is sorted by x, a point right of its last point is
+// where PList::insert would put it, at the end. Otherwise it inserts as
+// PList::insert does, with the same result.
+class PolylineBuilder {
+ public:
+  explicit PolylineBuilder(PList* line);
+  int insert(float x, float y) {
+    if (sorted_ && line_->get_number() > 0 && x > line_->points().back().get_x()) {
+      line_->add(x, y);
+      return 6;
+    }
+    return insert_searching(x, y);
+  }
+  int insert(const Point& p) { return insert(p.get_x(), p.get_y()); }
+
+ private:
+  int insert_searching(float x, float y);
+
+  PList* line_;
+  // The x values never decrease and none is NaN.
+  bool sorted_ = true;
+};
+
 // Term name, support and colour of a fuzzy set.
 class FuzzySetBase {
  public:
