@@ -394,10 +394,6 @@ class CVList {
 
  private:
   friend class CombinedVariable;
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   using Bucket = std::vector<CombinedVariable*>;  // same name, in list order
 
   CombinedVariable* adopt(std::unique_ptr<CombinedVariable> cv);

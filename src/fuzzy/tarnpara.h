@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -22,6 +24,40 @@ std::string cut_name(std::string_view text);
 inline std::string_view name_view(std::string_view text) {
   return text.substr(0, kNameChars);
 }
+
+// The hash of the library's lookup tables by name. Names are short, so the
+// text is taken eight bytes at a time (the last word overlapping the one
+// before it), each word multiplied in and its high bits folded down.
+inline std::size_t name_hash(std::string_view text) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  const auto mix = [](std::uint64_t h, std::uint64_t word) {
+    h = (h ^ word) * kMultiplier;
+    return h ^ (h >> 32);
+  };
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  std::uint64_t h = mix(0, n);
+  if (n < 8) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < n; ++i)
+      word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    return static_cast<std::size_t>(mix(h, word));
+  }
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    std::memcpy(&word, p + i, sizeof word);
+    h = mix(h, word);
+  }
+  std::memcpy(&word, p + n - 8, sizeof word);
+  return static_cast<std::size_t>(mix(h, word));
+}
+
+// The hash object for unordered containers keyed by names, also found by
+// string_view.
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const { return name_hash(text); }
+};
 
 // Stream helpers shared by every reader of the library. Each returns false
 // once the stream has failed, so a reader stops at truncated or garbage input

@@ -293,10 +293,6 @@ class RuleSet {
 
   // Block lookup by conclusion name, rebuilt after the blocks change: the
   // first block of each name before the first empty block.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> block_index_;
   mutable bool index_valid_ = false;
   mutable bool scan_open_ = true;  // no empty block met while indexing

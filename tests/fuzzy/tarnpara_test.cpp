@@ -202,3 +202,19 @@ TEST(PSListTest, RemoveAndFindStayInsideTheList) {
 }
 
 }  // namespace
+
+// Every byte of a name takes part in its hash: two names of equal length
+// that differ in one place hash apart, for every length a name can have.
+TEST(NameHashTest, EveryCharacterCounts) {
+  for (std::size_t length = 1; length <= kNameChars; ++length) {
+    const std::string base(length, 'a');
+    const std::size_t base_hash = name_hash(base);
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string changed = base;
+      changed[at] = 'b';
+      EXPECT_NE(name_hash(changed), base_hash) << "length " << length << ", place " << at;
+    }
+    EXPECT_NE(name_hash(base + 'a'), base_hash) << "length " << length;
+  }
+  EXPECT_NE(name_hash(""), name_hash(std::string(1, '\0')));
+}
