@@ -3,6 +3,8 @@
 // the cover merge of clipped functions and the text formats.
 #include "tarncvar.h"
 
+#include <bit>
+#include <cstring>
 #include <iostream>
 
 float min(float a, float b) {
@@ -33,6 +35,19 @@ float line_value(float x, float x1, float y1, float x2, float y2) {
 
 bool within(float v, float a, float b) {
   return min(a, b) <= v && v <= max(a, b);
+}
+
+bool same_bits(float a, float b) {
+  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+// A point is its two floats without padding, so equal bytes are equal bits.
+bool same_bits(const PList& a, const PList& b) {
+  static_assert(sizeof(Point) == 2 * sizeof(float));
+  const std::vector<Point>& p = a.points();
+  const std::vector<Point>& q = b.points();
+  return p.size() == q.size() &&
+         (p.empty() || std::memcmp(p.data(), q.data(), p.size() * sizeof(Point)) == 0);
 }
 
 }  // namespace
@@ -123,12 +138,28 @@ PolylineBuilder::PolylineBuilder(PList* line) : line_(line) {
   }
 }
 
-// In a sorted polyline a point not left of the first one is inserted after
-// the last point not right of it, or beside a point of equal x: the polyline
-// stays sorted. A point left of the first one goes in second place.
+// An empty polyline takes the point as it is. In a sorted polyline a point
+// strictly between two neighbours goes between them (the search from the
+// end is short, points arriving mostly from left to right); any other point
+// not left of the first one is inserted after the last point not right of
+// it, or beside a point of equal x: the polyline stays sorted. A point left
+// of the first one goes in second place.
 int PolylineBuilder::insert_searching(float x, float y) {
-  const std::vector<Point>& pts = line_->points();
-  const bool keeps_order = sorted_ && (pts.empty() ? x == x : pts.front().get_x() <= x);
+  std::vector<Point>& pts = line_->points_;
+  if (pts.empty()) {
+    pts.emplace_back(x, y);
+    sorted_ = x == x;
+    return 1;
+  }
+  if (sorted_) {
+    std::size_t j = pts.size() - 1;
+    while (j > 0 && pts[j - 1].get_x() > x) --j;
+    if (j > 0 && pts[j - 1].get_x() < x && x < pts[j].get_x()) {
+      pts.insert(pts.begin() + static_cast<std::ptrdiff_t>(j), Point(x, y));
+      return 6;
+    }
+  }
+  const bool keeps_order = sorted_ && pts.front().get_x() <= x;
   const int result = line_->insert(x, y);
   sorted_ = keeps_order;
   return result;
@@ -372,6 +403,17 @@ void PlimFuzzySet::set_msf_point_y(int i, float y) {
 
 void PlimFuzzySet::copy(const PlimFuzzySet* other) {
   if (other != nullptr && other != this) *this = *other;
+}
+
+// The parts that differ most often are compared first.
+bool PlimFuzzySet::same_bits_as(const PlimFuzzySet& other) const {
+  return same_bits(match_value_, other.match_value_) && same_bits(imsf_, other.imsf_) &&
+         same_bits(msf_, other.msf_) &&
+         same_bits(get_lower_support_end(), other.get_lower_support_end()) &&
+         same_bits(get_upper_support_end(), other.get_upper_support_end()) &&
+         get_fs_colour() == other.get_fs_colour() &&
+         get_linguistic_term_view() == other.get_linguistic_term_view() &&
+         function_ == other.function_;
 }
 
 void PlimFuzzySet::show() const {
@@ -667,15 +709,23 @@ int PlimList::delete_msf_point(int k, int i) {
   return set != nullptr ? set->delete_msf_point(i) : -1;
 }
 
-// Assigning over the existing sets reuses their strings and point buffers:
-// the evaluation tree copies variables for every combination it makes.
+// The evaluation tree copies variables for every combination it makes, and
+// mostly into variables that hold the same already: a set equal bit for bit
+// is left as it is, any other is assigned over, reusing its strings and point
+// buffers.
 void PlimList::copy(const PlimList* other) {
   if (other == this) return;
   if (other == nullptr) {
     sets_.clear();
     return;
   }
-  sets_ = other->sets_;
+  if (sets_.size() != other->sets_.size()) {
+    sets_ = other->sets_;
+    return;
+  }
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    if (!sets_[k].same_bits_as(other->sets_[k])) sets_[k] = other->sets_[k];
+  }
 }
 
 void PlimList::show() const {

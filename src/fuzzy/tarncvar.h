@@ -122,6 +122,7 @@ class PList {
   const std::vector<Point>& points() const { return points_; }
 
  private:
+  friend class PolylineBuilder;
   std::vector<Point> points_;
 };
 
@@ -222,6 +223,9 @@ class PlimFuzzySet : public FuzzySetBase {
   FuzzySetBase get_FSB() const { return *this; }
   void copy(const PlimFuzzySet* other);
   void copy_PFS(const PlimFuzzySet* other) { copy(other); }
+  // Whether every part of the two sets is equal, floats compared by their
+  // bits.
+  bool same_bits_as(const PlimFuzzySet& other) const;
 
   void show() const;
   void write(std::ostream& out) const;

@@ -106,6 +106,7 @@ class Name {
 
   void set_name(std::string_view text) { nam_ = cut_name(text); }
   const char* get_name() const { return nam_.c_str(); }
+  friend bool operator==(const Name&, const Name&) = default;
 
   void show() const;
   void write(std::ostream& out) const;

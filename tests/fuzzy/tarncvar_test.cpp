@@ -535,3 +535,40 @@ TEST(PolylineBuilderTest, InsertsAsTheOrderedInsertion) {
     }
   }
 }
+
+// Copying over a term list that holds nearly the same must still take over
+// every part that differs, including floats that compare equal but differ in
+// their bits.
+TEST(PlimListCopyTest, TakesOverEveryDifferingPart) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  struct Case {
+    const char* what;
+    void (*change)(PlimFuzzySet* set);
+  };
+  const Case cases[] = {
+      {"term", [](PlimFuzzySet* s) { s->set_linguistic_term("other"); }},
+      {"function", [](PlimFuzzySet* s) { s->set_function("other"); }},
+      {"lower support end", [](PlimFuzzySet* s) { s->set_lower_support_end(-1); }},
+      {"upper support end", [](PlimFuzzySet* s) { s->set_upper_support_end(11); }},
+      {"colour", [](PlimFuzzySet* s) { s->set_fs_colour(blue); }},
+      {"match value", [](PlimFuzzySet* s) { s->set_match_value(0.25f); }},
+      {"match value -0", [](PlimFuzzySet* s) { s->set_match_value(-0.0f); }},
+      {"msf point", [](PlimFuzzySet* s) { s->get_msf()->find(1)->set_y(0.5f); }},
+      {"imsf point -0", [](PlimFuzzySet* s) { s->get_imsf()->find(0)->set_y(-0.0f); }},
+      {"imsf point added", [](PlimFuzzySet* s) { s->get_imsf()->add(9, 0); }},
+  };
+  for (const Case& c : cases) {
+    CombinedVariable source(&ps, "v");
+    source.set_value(4);
+    CombinedVariable target(&ps, "w");
+    target.copy_PlimList(&source);
+    c.change(source.find(1));
+    target.copy_PlimList(&source);
+    std::ostringstream expected;
+    std::ostringstream got;
+    source.write_PL(expected);
+    target.write_PL(got);
+    // The text shows every part, -0 included.
+    EXPECT_EQ(got.str(), expected.str()) << c.what;
+  }
+}
