@@ -3,6 +3,8 @@
 // the cover merge of clipped functions and the text formats.
 #include "tarncvar.h"
 
+#include "tarnmemo.h"
+
 #include <bit>
 #include <cstring>
 #include <iostream>
@@ -334,6 +336,11 @@ void PlimFuzzySet::build_imsf() {
     imsf_.add(get_upper_support_end(), 0);
     return;
   }
+  thread_local ClipMemory memory;
+  if (const PList* clipped = memory.find(msf_, match_value_)) {
+    imsf_.copy(clipped);
+    return;
+  }
   // The points arrive mostly from left to right.
   PolylineBuilder imsf(&imsf_);
   const float m = match_value_;
@@ -352,6 +359,7 @@ void PlimFuzzySet::build_imsf() {
       imsf.insert(x, m);
     }
   }
+  memory.remember(msf_, match_value_, imsf_);
 }
 
 void PlimFuzzySet::add_msf_point(float x, float y) {

@@ -1,4 +1,5 @@
-// The memory of defuzzified values: key building, hashing and the slot table.
+// The memories of defuzzified values and clipped functions: hashing, key
+// comparison and the slot tables.
 #include "tarnmemo.h"
 
 #include <cstring>
@@ -13,6 +14,18 @@ std::uint64_t word_of(const Point& p) {
   std::uint64_t word = 0;
   std::memcpy(&word, &p, sizeof word);
   return word;
+}
+
+std::uint32_t bits_of(float v) {
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  return bits;
+}
+
+// Points are two floats without padding: equal bytes are equal bits.
+bool same_points(const std::vector<Point>& a, const std::vector<Point>& b) {
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Point)) == 0);
 }
 
 const std::vector<Point>& clipped_points(const PlimList& terms, int k) {
@@ -66,5 +79,27 @@ void DefuzzMemory::remember(const PlimList& terms, float value) {
     for (const Point& p : pts) slot.key.push_back(word_of(p));
   }
   slot.value = value;
+  slot.used = true;
+}
+
+const PList* ClipMemory::find(const PList& msf, float mv) {
+  const std::uint32_t mv_bits = bits_of(mv);
+  std::uint64_t h = (mv_bits ^ (std::uint64_t{msf.points().size()} << 32)) * kMultiplier;
+  for (const Point& p : msf.points()) h = (h ^ word_of(p)) * kMultiplier;
+  h ^= h >> 32;
+  h *= kMultiplier;
+  slot_ = static_cast<std::size_t>(h >> 40) % kSlots;
+  const Slot& slot = slots_[slot_];
+  if (!slot.used || slot.mv_bits != mv_bits || !same_points(slot.msf.points(), msf.points())) {
+    return nullptr;
+  }
+  return &slot.clipped;
+}
+
+void ClipMemory::remember(const PList& msf, float mv, const PList& clipped) {
+  Slot& slot = slots_[slot_];
+  slot.msf.copy(&msf);
+  slot.clipped.copy(&clipped);
+  slot.mv_bits = bits_of(mv);
   slot.used = true;
 }

@@ -1,12 +1,16 @@
-// Tests of the memory of defuzzified values: hits must give exactly what the
-// cover computation gives, and any change of the clipped functions must miss.
+// Tests of the memories of defuzzified values and clipped functions: hits
+// must give exactly what the computation gives, and any change of the inputs
+// must miss.
 #include "tarnmemo.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "fuzzy_test_support.h"
 #include "tarnoper.h"
@@ -89,3 +93,71 @@ TEST(DefuzzMemoryTest, EditedClippedFunctionIsRecomputed) {
 }
 
 }  // namespace
+
+namespace {
+
+// The clipped function computed in a thread of its own, whose memory is
+// still empty: the direct computation.
+std::vector<float> clipped_directly(const PlimFuzzySet& set) {
+  std::vector<float> flat;
+  std::thread([&] {
+    PlimFuzzySet fresh;
+    fresh.copy(&set);
+    fresh.build_imsf();
+    flat = points_of(*fresh.get_imsf());
+  }).join();
+  return flat;
+}
+
+std::vector<std::uint32_t> bits_of(const std::vector<float>& flat) {
+  std::vector<std::uint32_t> out;
+  for (float v : flat) out.push_back(bits(v));
+  return out;
+}
+
+}  // namespace
+
+TEST(ClipMemoryTest, FindsOnlyWhatWasRememberedForTheSameBits) {
+  const PList msf = polyline({0, 0, 1, 1, 2, 0});
+  const PList clipped = polyline({0, 0, 0.5f, 0.5f, 1.5f, 0.5f, 2, 0});
+  ClipMemory memory;
+  EXPECT_EQ(memory.find(msf, 0.5f), nullptr);
+  memory.remember(msf, 0.5f, clipped);
+  const PList* found = memory.find(msf, 0.5f);
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(points_of(*found), points_of(clipped));
+
+  struct Case {
+    const char* what;
+    PList msf;
+    float mv;
+  };
+  const Case misses[] = {
+      {"other match value", polyline({0, 0, 1, 1, 2, 0}), std::nextafter(0.5f, 1.0f)},
+      {"other point", polyline({0, 0, 1, 1, 2.5f, 0}), 0.5f},
+      {"negative zero", polyline({-0.0f, 0, 1, 1, 2, 0}), 0.5f},
+      {"point missing", polyline({0, 0, 1, 1}), 0.5f},
+  };
+  for (const Case& c : misses) EXPECT_EQ(memory.find(c.msf, c.mv), nullptr) << c.what;
+}
+
+// Clipping repeats, changes and returns to earlier inputs; more distinct
+// inputs than slots make slots change hands.
+TEST(ClipMemoryTest, ClippedFunctionEqualsTheDirectComputation) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> shape(0, 3);
+  std::uniform_int_distribution<int> level(-1, 9);
+  PlimList terms;
+  terms.add("trapezoid", 0, 10, 2, 3, white);
+  terms.add("triangle", 2, 8, 3, 3, white);
+  terms.add("left", 0, 4, 0, 2, white);
+  terms.add("right", 6, 10, 2, 0, white);
+  for (int round = 0; round < 1500; ++round) {
+    PlimFuzzySet& set = *terms.find(shape(random));
+    if (round % 5 == 0) set.get_msf()->find(1)->set_x(2 + static_cast<float>(round % 700) / 1000);
+    set.set_match_value(static_cast<float>(level(random)) / 8);
+    set.build_imsf();
+    ASSERT_EQ(bits_of(points_of(*set.get_imsf())), bits_of(clipped_directly(set)))
+        << "round " << round;
+  }
+}
