@@ -490,11 +490,6 @@ NList PlimList::get_names_of_vars() const {
   return names;
 }
 
-int PlimList::check_match() const {
-  if (sets_.empty() || sets_.front().get_match_value() < 0) return -1;
-  return 0;
-}
-
 void PlimList::set_all_mvs(float mv) {
   for (PlimFuzzySet& set : sets_) {
     set.set_match_value(mv);

@@ -271,7 +271,7 @@ class PlimList {
   NList get_names_of_vars() const;
   // 0 when the first set carries a match value of 0 or more, else -1 (also
   // when there is no set).
-  int check_match() const;
+  int check_match() const { return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0; }
   void set_all_mvs(float mv);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.

@@ -107,11 +107,6 @@ Term* TList::find(int i) {
   return &terms_[static_cast<std::size_t>(i)];
 }
 
-const Term* TList::get(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &terms_[static_cast<std::size_t>(i)];
-}
-
 const char* TList::find_cv_name(int i) const {
   const Term* t = get(i);
   return t != nullptr ? t->get_cv_name() : "";
@@ -293,16 +288,6 @@ Rule* RuleBlock::add(const Rule* r) {
   Rule& copy = rules_.emplace_back(*r);
   copy.forget_cvs();
   return &copy;
-}
-
-Rule* RuleBlock::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &rules_[static_cast<std::size_t>(i)];
-}
-
-const Rule* RuleBlock::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &rules_[static_cast<std::size_t>(i)];
 }
 
 int RuleBlock::find(const Rule* r) const {

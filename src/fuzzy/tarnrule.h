@@ -82,7 +82,10 @@ class TList {
   // The i-th term, appending default terms while the list is shorter; null
   // for a negative index.
   Term* find(int i);
-  const Term* get(int i) const;  // null outside 0..number-1
+  // Null outside 0..number-1.
+  const Term* get(int i) const {
+    return i >= 0 && i < get_number() ? &terms_[static_cast<std::size_t>(i)] : nullptr;
+  }
   const char* find_cv_name(int i) const;
   const char* find_lt(int i) const;
   void copy(const TList* other);
@@ -153,8 +156,12 @@ class RuleBlock {
   Rule* add();
   // Appends a copy of r unless an equal rule is there; the copy, or null.
   Rule* add(const Rule* r);
-  Rule* find(int i);
-  const Rule* find(int i) const;
+  Rule* find(int i) {
+    return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
+  }
+  const Rule* find(int i) const {
+    return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
+  }
   int find(const Rule* r) const;
   void copy(const RuleBlock* other);
   // Removes rule i (1), or reports that there is none (-1).
