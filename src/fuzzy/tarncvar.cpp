@@ -48,8 +48,7 @@ bool same_bits(const PList& a, const PList& b) {
   static_assert(sizeof(Point) == 2 * sizeof(float));
   const std::vector<Point>& p = a.points();
   const std::vector<Point>& q = b.points();
-  return p.size() == q.size() &&
-         (p.empty() || std::memcmp(p.data(), q.data(), p.size() * sizeof(Point)) == 0);
+  return p.size() == q.size() && same_bytes(p.data(), q.data(), p.size() * sizeof(Point));
 }
 
 }  // namespace
@@ -420,8 +419,8 @@ bool PlimFuzzySet::same_bits_as(const PlimFuzzySet& other) const {
          same_bits(get_lower_support_end(), other.get_lower_support_end()) &&
          same_bits(get_upper_support_end(), other.get_upper_support_end()) &&
          get_fs_colour() == other.get_fs_colour() &&
-         get_linguistic_term_view() == other.get_linguistic_term_view() &&
-         function_ == other.function_;
+         same_text(get_linguistic_term_view(), other.get_linguistic_term_view()) &&
+         same_text(function_.get_name_view(), other.function_.get_name_view());
 }
 
 void PlimFuzzySet::show() const {

@@ -52,6 +52,33 @@ inline std::size_t name_hash(std::string_view text) {
   return static_cast<std::size_t>(mix(h, word));
 }
 
+// Whether n bytes at a and b are equal. The library compares short texts and
+// point lists, for which words compared in place beat a library call; the
+// last word may overlap the one before it.
+inline bool same_bytes(const void* a, const void* b, std::size_t n) {
+  const auto* p = static_cast<const unsigned char*>(a);
+  const auto* q = static_cast<const unsigned char*>(b);
+  const auto word = [](const unsigned char* at) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+  };
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      if (word(p + i) != word(q + i)) return false;
+    }
+    return word(p + n - 8) == word(q + n - 8);
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (p[i] != q[i]) return false;
+  }
+  return true;
+}
+
+inline bool same_text(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && same_bytes(a.data(), b.data(), a.size());
+}
+
 // The hash object for unordered containers keyed by names, also found by
 // string_view.
 struct NameHash {
@@ -106,7 +133,7 @@ class Name {
 
   void set_name(std::string_view text) { nam_ = cut_name(text); }
   const char* get_name() const { return nam_.c_str(); }
-  friend bool operator==(const Name&, const Name&) = default;
+  std::string_view get_name_view() const { return nam_; }
 
   void show() const;
   void write(std::ostream& out) const;

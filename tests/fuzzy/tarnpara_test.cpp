@@ -218,3 +218,20 @@ TEST(NameHashTest, EveryCharacterCounts) {
   }
   EXPECT_NE(name_hash(""), name_hash(std::string(1, '\0')));
 }
+
+// Equal runs of bytes compare equal, and a difference in any one place is
+// found, for every length up to beyond the longest name.
+TEST(SameBytesTest, EveryByteCounts) {
+  for (std::size_t length = 0; length <= 2 * kNameChars; ++length) {
+    const std::string a(length, 'x');
+    EXPECT_TRUE(same_bytes(a.data(), std::string(a).data(), length)) << "length " << length;
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string b = a;
+      b[at] = 'y';
+      EXPECT_FALSE(same_bytes(a.data(), b.data(), length))
+          << "length " << length << ", place " << at;
+    }
+  }
+  EXPECT_FALSE(same_text("abc", "abcd"));
+  EXPECT_TRUE(same_text("", ""));
+}
