@@ -407,7 +407,7 @@ class CVList {
   void changed() { generation_ = next_generation(); }
 
   std::vector<std::unique_ptr<CombinedVariable>> items_;
-  std::unordered_map<std::string, Bucket, NameHash, std::equal_to<>> by_name_;
+  std::unordered_map<std::string, Bucket, NameHash, NameEqual> by_name_;
   std::uint64_t next_rank_ = 0;
   std::uint64_t generation_ = next_generation();
 };

@@ -24,8 +24,7 @@ std::uint32_t bits_of(float v) {
 
 // Points are two floats without padding: equal bytes are equal bits.
 bool same_points(const std::vector<Point>& a, const std::vector<Point>& b) {
-  return a.size() == b.size() &&
-         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Point)) == 0);
+  return a.size() == b.size() && same_bytes(a.data(), b.data(), a.size() * sizeof(Point));
 }
 
 const std::vector<Point>& clipped_points(const PlimList& terms, int k) {

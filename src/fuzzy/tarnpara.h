@@ -79,11 +79,16 @@ inline bool same_text(std::string_view a, std::string_view b) {
   return a.size() == b.size() && same_bytes(a.data(), b.data(), a.size());
 }
 
-// The hash object for unordered containers keyed by names, also found by
-// string_view.
+// The hash and equality objects for unordered containers keyed by names,
+// also found by string_view.
 struct NameHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view text) const { return name_hash(text); }
+};
+
+struct NameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return same_text(a, b); }
 };
 
 // Stream helpers shared by every reader of the library. Each returns false

@@ -300,7 +300,7 @@ class RuleSet {
 
   // Block lookup by conclusion name, rebuilt after the blocks change: the
   // first block of each name before the first empty block.
-  mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> block_index_;
+  mutable std::unordered_map<std::string, int, NameHash, NameEqual> block_index_;
   mutable bool index_valid_ = false;
   mutable bool scan_open_ = true;  // no empty block met while indexing
   std::uint64_t block_generation_ = next_generation();
