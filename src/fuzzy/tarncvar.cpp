@@ -473,7 +473,7 @@ PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, flo
 int PlimList::get_fs_index(std::string_view term) const {
   term = name_view(term);
   for (std::size_t k = 0; k < sets_.size(); ++k) {
-    if (term == sets_[k].get_linguistic_term_view()) return static_cast<int>(k);
+    if (same_text(term, sets_[k].get_linguistic_term_view())) return static_cast<int>(k);
   }
   return -1;
 }
