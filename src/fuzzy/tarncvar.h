@@ -98,6 +98,8 @@ class PList {
   // Removes the i-th point; indices outside the list are ignored.
   void remove(int i);
   void remove_all() { points_.clear(); }
+  // Makes room for n points at once.
+  void reserve(int n) { points_.reserve(static_cast<std::size_t>(n)); }
   void copy(const PList* other);
   void copy_PList(const PList* other) { copy(other); }
 
@@ -306,6 +308,8 @@ class PlimList {
   void copy(const PlimList* other);
   void copy_PlimList(const PlimList* other) { PlimList::copy(other); }
   void remove_all() { sets_.clear(); }
+  // Makes room for n sets at once.
+  void reserve(int n) { sets_.reserve(static_cast<std::size_t>(n)); }
   int get_number() const { return static_cast<int>(sets_.size()); }
 
   void show() const;

@@ -49,6 +49,7 @@ CombinedVariable::CombinedVariable(const ParameterSet* ps, std::string_view name
   const float step = S / static_cast<float>(n - 1);
   const float f = step * G;
   const float c0 = L + ((W - S) / 2 + ((M - L) - W / 2));
+  reserve(n);
 
   float lo = L;
   float hi = c0 + step / 2 + f / 2;
