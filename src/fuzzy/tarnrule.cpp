@@ -57,7 +57,7 @@ void Term::copy(const Term* t) {
 
 int Term::compare(const Term* a, const Term* b) {
   if (a == nullptr || b == nullptr) return 0;
-  return (a->lt_ == b->lt_ && a->cv_name_ == b->cv_name_) ? 1 : 0;
+  return (same_text(a->lt_, b->lt_) && same_text(a->cv_name_, b->cv_name_)) ? 1 : 0;
 }
 
 void Term::show() const {
@@ -217,11 +217,12 @@ void Rule::copy(const Rule* r) {
 
 int Rule::compare(const Rule* a, const Rule* b) {
   if (a == nullptr || b == nullptr) return 0;
+  // The numbers first: they are cheaper to compare than the names.
   const bool equal =
-      Term::compare(&a->rs_term_, &b->rs_term_) == 1 &&
-      TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1 &&
+      a->certainty_ == b->certainty_ &&
       ConcatOperator::compare(&a->aggregate_operator_, &b->aggregate_operator_) == 1 &&
-      a->certainty_ == b->certainty_;
+      Term::compare(&a->rs_term_, &b->rs_term_) == 1 &&
+      TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1;
   return equal ? 1 : 0;
 }
 
@@ -288,6 +289,13 @@ Rule* RuleBlock::add(const Rule* r) {
   Rule& copy = rules_.emplace_back(*r);
   copy.forget_cvs();
   return &copy;
+}
+
+Rule* RuleBlock::add(Rule&& r) {
+  if (find(&r) >= 0) return nullptr;
+  Rule& taken = rules_.emplace_back(std::move(r));
+  taken.forget_cvs();
+  return &taken;
 }
 
 int RuleBlock::find(const Rule* r) const {
@@ -433,7 +441,7 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
     // stands before it.
     if (index_valid_ && scan_open_) block_index_.emplace(conclusion->get_cv_name(), b);
   }
-  blocks_[static_cast<std::size_t>(b)].add(&rule);
+  blocks_[static_cast<std::size_t>(b)].add(std::move(rule));
 
   for (int j = 0; j < count; ++j) copy_variable(premises->get(j)->get_cv());
   copy_variable(conclusion->get_cv());

@@ -156,6 +156,8 @@ class RuleBlock {
   Rule* add();
   // Appends a copy of r unless an equal rule is there; the copy, or null.
   Rule* add(const Rule* r);
+  // The same, taking r over instead of copying it.
+  Rule* add(Rule&& r);
   Rule* find(int i) {
     return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
   }
