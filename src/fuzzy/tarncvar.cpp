@@ -3,11 +3,10 @@
 // the cover merge of clipped functions and the text formats.
 #include "tarncvar.h"
 
-#include "tarnmemo.h"
-
 #include <bit>
-#include <cstring>
 #include <iostream>
+
+#include "tarnmemo.h"
 
 float min(float a, float b) {
   return a < b ? a : b;
@@ -335,6 +334,7 @@ void PlimFuzzySet::build_imsf() {
     imsf_.add(get_upper_support_end(), 0);
     return;
   }
+  // Each thread keeps its own memory, so no lookup waits for another.
   thread_local ClipMemory memory;
   if (const PList* clipped = memory.find(msf_, match_value_)) {
     imsf_.copy(clipped);

@@ -3,13 +3,13 @@
 // functions that apply an operator set.
 #include "tarnoper.h"
 
-#include "tarnmemo.h"
-
 #include <array>
 #include <cmath>
 #include <iostream>
 #include <numbers>
 #include <string>
+
+#include "tarnmemo.h"
 
 namespace {
 
@@ -407,8 +407,8 @@ void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma) {
 
 float DefOp::cog(const CombinedVariable* cv) {
   if (cv == nullptr) return -1;
-  // Every rule evaluation defuzzifies; the cover keeps its buffer from one
-  // call to the next.
+  // Every rule evaluation defuzzifies, mostly clipped functions met before;
+  // the cover keeps its buffer from one computation to the next.
   thread_local DefuzzMemory memory;
   float x = 0.0f;
   if (memory.find(*cv, &x)) return x;
