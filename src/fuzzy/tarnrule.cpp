@@ -217,12 +217,14 @@ void Rule::copy(const Rule* r) {
 
 int Rule::compare(const Rule* a, const Rule* b) {
   if (a == nullptr || b == nullptr) return 0;
-  // The numbers first: they are cheaper to compare than the names.
+  // The numbers first: they are cheaper to compare than the names. Rules are
+  // compared with the others of their block, which share the conclusion's
+  // variable, so the premises are more likely to differ.
   const bool equal =
       a->certainty_ == b->certainty_ &&
       ConcatOperator::compare(&a->aggregate_operator_, &b->aggregate_operator_) == 1 &&
-      Term::compare(&a->rs_term_, &b->rs_term_) == 1 &&
-      TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1;
+      TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1 &&
+      Term::compare(&a->rs_term_, &b->rs_term_) == 1;
   return equal ? 1 : 0;
 }
 
@@ -426,11 +428,9 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
   }
   name_in_use();
   rules_changed();
-  Rule rule;
-  rule.set_ls_t_list(premises);
-  rule.set_rs_term(conclusion);
-  rule.set_certainty(certainty);
-  rule.set_aggregate_operator(normalised(op));
+  // Built from copies at once: a default rule would first make default terms.
+  static const TList no_premises;
+  Rule rule(premises != nullptr ? *premises : no_premises, *conclusion, normalised(op), certainty);
 
   int b = search(conclusion->get_cv_name());
   if (b < 0) {

@@ -111,6 +111,14 @@ class TList {
 // CERTAINTY c.
 class Rule {
  public:
+  Rule() = default;
+  // A rule holding copies of the premises and the conclusion.
+  Rule(const TList& premises, const Term& conclusion, concat_operator op, float certainty)
+      : rs_term_(conclusion),
+        ls_t_list_(premises),
+        certainty_(certainty),
+        aggregate_operator_(op) {}
+
   void set_rs_term(const Term* t);
   void set_ls_t_list(const TList* list);
   void set_certainty(float c) { certainty_ = c; }

@@ -75,6 +75,25 @@ TEST_F(RuleSetTest, RulesWithoutVariablesAreRefused) {
   EXPECT_NE(err.str().find("rule not added"), std::string::npos);
 }
 
+TEST_F(RuleSetTest, AddedRulesHoldTheirParts) {
+  TList premises;
+  premises.add(&x, "high");
+  premises.add(&z, "low");
+  const Term conclusion(&y, "good");
+  EXPECT_EQ(rules.add_Rule(&premises, &conclusion, c_and, 0.75f), 1);
+  EXPECT_EQ(rules.add_Rule(nullptr, &conclusion, c_or, 0.5f), 1);
+  ASSERT_EQ(rules.get_number(), 1);
+  EXPECT_EQ(rules.get_operand_number(0, 0), 2);
+  EXPECT_STREQ(rules.get_left_side_lt(0, 0, 1), "low");
+  EXPECT_EQ(rules.get_left_side_cv(0, 0, 1), rules.get_cv("Z"));
+  EXPECT_STREQ(rules.get_right_side_lt(0, 0), "good");
+  EXPECT_EQ(rules.get_certainty(0, 0), 0.75f);
+  EXPECT_EQ(rules.get_aggregate_operator(0, 0), AND);
+  EXPECT_EQ(rules.get_operand_number(0, 1), 0);
+  EXPECT_EQ(rules.get_certainty(0, 1), 0.5f);
+  EXPECT_EQ(rules.get_aggregate_operator(0, 1), OR);
+}
+
 TEST_F(RuleSetTest, AnEmptyBlockEndsTheSearch) {
   rules.add_BasicRule(&x, "low", &y, "bad", 1);
   rules.add(nullptr);
