@@ -25,6 +25,33 @@ inline std::string_view name_view(std::string_view text) {
   return text.substr(0, kNameChars);
 }
 
+namespace text_words {
+
+// Words of 4 and 8 bytes read from any position.
+inline std::uint32_t word4(const unsigned char* at) {
+  std::uint32_t w = 0;
+  std::memcpy(&w, at, sizeof w);
+  return w;
+}
+
+inline std::uint64_t word8(const unsigned char* at) {
+  std::uint64_t w = 0;
+  std::memcpy(&w, at, sizeof w);
+  return w;
+}
+
+// The n < 8 bytes at p as one word: two overlapping 4-byte words from 4
+// bytes on, single bytes below. Equal lengths give equal words only for equal
+// bytes.
+inline std::uint64_t short_word(const unsigned char* p, std::size_t n) {
+  if (n >= 4) return word4(p) | std::uint64_t{word4(p + n - 4)} << 32;
+  std::uint64_t w = 0;
+  for (std::size_t i = 0; i < n; ++i) w |= std::uint64_t{p[i]} << (8 * i);
+  return w;
+}
+
+}  // namespace text_words
+
 // The hash of the library's lookup tables by name. Names are short, so the
 // text is taken eight bytes at a time (the last word overlapping the one
 // before it), each word multiplied in and its high bits folded down.
@@ -34,45 +61,26 @@ inline std::size_t name_hash(std::string_view text) {
     h = (h ^ word) * kMultiplier;
     return h ^ (h >> 32);
   };
-  const char* p = text.data();
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   std::uint64_t h = mix(0, n);
-  if (n < 8) {
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < n; ++i)
-      word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
-    return static_cast<std::size_t>(mix(h, word));
-  }
-  std::uint64_t word = 0;
-  for (std::size_t i = 0; i + 8 < n; i += 8) {
-    std::memcpy(&word, p + i, sizeof word);
-    h = mix(h, word);
-  }
-  std::memcpy(&word, p + n - 8, sizeof word);
-  return static_cast<std::size_t>(mix(h, word));
+  if (n < 8) return static_cast<std::size_t>(mix(h, text_words::short_word(p, n)));
+  for (std::size_t i = 0; i + 8 < n; i += 8) h = mix(h, text_words::word8(p + i));
+  return static_cast<std::size_t>(mix(h, text_words::word8(p + n - 8)));
 }
 
 // Whether n bytes at a and b are equal. The library compares short texts and
 // point lists, for which words compared in place beat a library call; the
 // last word may overlap the one before it.
 inline bool same_bytes(const void* a, const void* b, std::size_t n) {
+  using text_words::word8;
   const auto* p = static_cast<const unsigned char*>(a);
   const auto* q = static_cast<const unsigned char*>(b);
-  const auto word = [](const unsigned char* at) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, at, sizeof w);
-    return w;
-  };
-  if (n >= 8) {
-    for (std::size_t i = 0; i + 8 < n; i += 8) {
-      if (word(p + i) != word(q + i)) return false;
-    }
-    return word(p + n - 8) == word(q + n - 8);
+  if (n < 8) return text_words::short_word(p, n) == text_words::short_word(q, n);
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    if (word8(p + i) != word8(q + i)) return false;
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    if (p[i] != q[i]) return false;
-  }
-  return true;
+  return word8(p + n - 8) == word8(q + n - 8);
 }
 
 inline bool same_text(std::string_view a, std::string_view b) {
