@@ -463,9 +463,7 @@ PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, flo
                             float right_flank, colourtype colour) {
   PlimFuzzySet& set = sets_.emplace_back(term, lower, upper, colour, "point_list");
   PList* msf = set.get_msf();
-  // Room for the four points, and for as many of the clipped function.
   msf->reserve(4);
-  set.get_imsf()->reserve(4);
   msf->add(lower, 0);
   msf->add(lower + left_flank, 1);
   if (upper - right_flank != lower + left_flank) msf->add(upper - right_flank, 1);
