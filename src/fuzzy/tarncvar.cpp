@@ -490,6 +490,14 @@ NList PlimList::get_names_of_vars() const {
   return names;
 }
 
+// Kept beside the membership and clipping code so that both are inlined.
+void PlimList::fuzzify(float x) {
+  for (PlimFuzzySet& set : sets_) {
+    set.calculate_match_value(x);
+    set.build_imsf();
+  }
+}
+
 void PlimList::set_all_mvs(float mv) {
   for (PlimFuzzySet& set : sets_) {
     set.set_match_value(mv);

@@ -275,6 +275,8 @@ class PlimList {
   // when there is no set).
   int check_match() const { return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0; }
   void set_all_mvs(float mv);
+  // Gives every set its match value at x and the function clipped there.
+  void fuzzify(float x);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.
   int put_imsf_into_cover(PList* cover, int k) const;

@@ -69,12 +69,7 @@ int CombinedVariable::set_value(float x) {
     return -1;
   }
   crisp_value_ = x;
-  const int count = get_number();
-  for (int k = 0; k < count; ++k) {
-    PlimFuzzySet* set = find(k);
-    set->calculate_match_value(x);
-    set->build_imsf();
-  }
+  fuzzify(x);
   return 1;
 }
 
