@@ -3,7 +3,10 @@
 // the cover merge of clipped functions and the text formats.
 #include "tarncvar.h"
 
+#include <bit>
 #include <iostream>
+
+#include "tarnmemo.h"
 
 float min(float a, float b) {
   return a < b ? a : b;
@@ -33,6 +36,18 @@ float line_value(float x, float x1, float y1, float x2, float y2) {
 
 bool within(float v, float a, float b) {
   return min(a, b) <= v && v <= max(a, b);
+}
+
+bool same_bits(float a, float b) {
+  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+// A point is its two floats without padding, so equal bytes are equal bits.
+bool same_bits(const PList& a, const PList& b) {
+  static_assert(sizeof(Point) == 2 * sizeof(float));
+  const std::vector<Point>& p = a.points();
+  const std::vector<Point>& q = b.points();
+  return p.size() == q.size() && same_bytes(p.data(), q.data(), p.size() * sizeof(Point));
 }
 
 }  // namespace
@@ -115,14 +130,39 @@ int PList::insert(float x, float y) {
   return 6;
 }
 
-Point* PList::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &points_[static_cast<std::size_t>(i)];
+PolylineBuilder::PolylineBuilder(PList* line) : line_(line) {
+  const std::vector<Point>& pts = line->points();
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    const float x = pts[i].get_x();
+    if (!(i == 0 ? x == x : pts[i - 1].get_x() <= x)) sorted_ = false;
+  }
 }
 
-const Point* PList::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &points_[static_cast<std::size_t>(i)];
+// An empty polyline takes the point as it is. In a sorted polyline a point
+// strictly between two neighbours goes between them (the search from the
+// end is short, points arriving mostly from left to right); any other point
+// not left of the first one is inserted after the last point not right of
+// it, or beside a point of equal x: the polyline stays sorted. A point left
+// of the first one goes in second place.
+int PolylineBuilder::insert_searching(float x, float y) {
+  std::vector<Point>& pts = line_->points_;
+  if (pts.empty()) {
+    pts.emplace_back(x, y);
+    sorted_ = x == x;
+    return 1;
+  }
+  if (sorted_) {
+    std::size_t j = pts.size() - 1;
+    while (j > 0 && pts[j - 1].get_x() > x) --j;
+    if (j > 0 && pts[j - 1].get_x() < x && x < pts[j].get_x()) {
+      pts.insert(pts.begin() + static_cast<std::ptrdiff_t>(j), Point(x, y));
+      return 6;
+    }
+  }
+  const bool keeps_order = sorted_ && pts.front().get_x() <= x;
+  const int result = line_->insert(x, y);
+  sorted_ = keeps_order;
+  return result;
 }
 
 int PList::find(float x, float y) const {
@@ -294,6 +334,14 @@ void PlimFuzzySet::build_imsf() {
     imsf_.add(get_upper_support_end(), 0);
     return;
   }
+  // Each thread keeps its own memory, so no lookup waits for another.
+  thread_local ClipMemory memory;
+  if (const PList* clipped = memory.find(msf_, match_value_)) {
+    imsf_.copy(clipped);
+    return;
+  }
+  // The points arrive mostly from left to right.
+  PolylineBuilder imsf(&imsf_);
   const float m = match_value_;
   const std::vector<Point>& pts = msf_.points();
   for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
@@ -302,14 +350,15 @@ void PlimFuzzySet::build_imsf() {
     const bool a_low = a.get_y() <= m;
     const bool b_low = b.get_y() <= m;
     if (!a_low && !b_low) continue;
-    if (a_low && i == 0) imsf_.insert(&a);
-    if (b_low) imsf_.insert(&b);
+    if (a_low && i == 0) imsf.insert(a);
+    if (b_low) imsf.insert(b);
     if (a_low != b_low) {
       const float x =
           a.get_x() + ((m - a.get_y()) * (b.get_x() - a.get_x())) / (b.get_y() - a.get_y());
-      imsf_.insert(x, m);
+      imsf.insert(x, m);
     }
   }
+  memory.remember(msf_, match_value_, imsf_);
 }
 
 void PlimFuzzySet::add_msf_point(float x, float y) {
@@ -363,6 +412,17 @@ void PlimFuzzySet::copy(const PlimFuzzySet* other) {
   if (other != nullptr && other != this) *this = *other;
 }
 
+// The parts that differ most often are compared first.
+bool PlimFuzzySet::same_bits_as(const PlimFuzzySet& other) const {
+  return same_bits(match_value_, other.match_value_) && same_bits(imsf_, other.imsf_) &&
+         same_bits(msf_, other.msf_) &&
+         same_bits(get_lower_support_end(), other.get_lower_support_end()) &&
+         same_bits(get_upper_support_end(), other.get_upper_support_end()) &&
+         get_fs_colour() == other.get_fs_colour() &&
+         same_text(get_linguistic_term_view(), other.get_linguistic_term_view()) &&
+         same_text(function_.get_name_view(), other.function_.get_name_view());
+}
+
 void PlimFuzzySet::show() const {
   show_FSB();
   std::cout << "function: ";
@@ -403,6 +463,7 @@ PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, flo
                             float right_flank, colourtype colour) {
   PlimFuzzySet& set = sets_.emplace_back(term, lower, upper, colour, "point_list");
   PList* msf = set.get_msf();
+  msf->reserve(4);
   msf->add(lower, 0);
   msf->add(lower + left_flank, 1);
   if (upper - right_flank != lower + left_flank) msf->add(upper - right_flank, 1);
@@ -410,20 +471,10 @@ PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, flo
   return &set;
 }
 
-PlimFuzzySet* PlimList::find(int k) {
-  if (k < 0 || k >= get_number()) return nullptr;
-  return &sets_[static_cast<std::size_t>(k)];
-}
-
-const PlimFuzzySet* PlimList::find(int k) const {
-  if (k < 0 || k >= get_number()) return nullptr;
-  return &sets_[static_cast<std::size_t>(k)];
-}
-
 int PlimList::get_fs_index(std::string_view term) const {
   term = name_view(term);
   for (std::size_t k = 0; k < sets_.size(); ++k) {
-    if (term == sets_[k].get_linguistic_term_view()) return static_cast<int>(k);
+    if (same_text(term, sets_[k].get_linguistic_term_view())) return static_cast<int>(k);
   }
   return -1;
 }
@@ -439,9 +490,12 @@ NList PlimList::get_names_of_vars() const {
   return names;
 }
 
-int PlimList::check_match() const {
-  if (sets_.empty() || sets_.front().get_match_value() < 0) return -1;
-  return 0;
+// Kept beside the membership and clipping code so that both are inlined.
+void PlimList::fuzzify(float x) {
+  for (PlimFuzzySet& set : sets_) {
+    set.calculate_match_value(x);
+    set.build_imsf();
+  }
 }
 
 void PlimList::set_all_mvs(float mv) {
@@ -478,16 +532,18 @@ int PlimList::put_imsf_into_cover(PList* cover, int k) const {
   const std::vector<Point>& c = cover->points();
   const std::vector<Point>& tp = t.points();
   u.remove_all();
-  for (const Point& p : c) u.insert(&p);
-  for (const Point& p : tp) u.insert(&p);
+  PolylineBuilder merged(&u);
+  for (const Point& p : c) merged.insert(p);
+  for (const Point& p : tp) merged.insert(p);
   crossings.remove_all();
+  PolylineBuilder crossing_line(&crossings);
   for (std::size_t i = 0; i + 1 < c.size(); ++i) {
     for (std::size_t j = 0; j + 1 < tp.size(); ++j) {
       float x = 0;
       float y = 0;
       if (crosspoint(&x, &y, c[i].get_x(), c[i].get_y(), c[i + 1].get_x(), c[i + 1].get_y(),
                      tp[j].get_x(), tp[j].get_y(), tp[j + 1].get_x(), tp[j + 1].get_y()) == 1) {
-        crossings.insert(x, y);
+        crossing_line.insert(x, y);
       }
     }
   }
@@ -497,7 +553,8 @@ int PlimList::put_imsf_into_cover(PList* cover, int k) const {
   for (const Point& p : tp) {
     if (above(&p, cover) == -1) u.remove(u.find(&p));
   }
-  for (const Point& p : crossings.points()) u.insert(&p);
+  PolylineBuilder completed(&u);
+  for (const Point& p : crossings.points()) completed.insert(p);
   u.clear_horizontal_line();
   cover->copy(&u);
   return 1;
@@ -663,15 +720,23 @@ int PlimList::delete_msf_point(int k, int i) {
   return set != nullptr ? set->delete_msf_point(i) : -1;
 }
 
-// Assigning over the existing sets reuses their strings and point buffers:
-// the evaluation tree copies variables for every combination it makes.
+// The evaluation tree copies variables for every combination it makes, and
+// mostly into variables that hold the same already: a set equal bit for bit
+// is left as it is, any other is assigned over, reusing its strings and point
+// buffers.
 void PlimList::copy(const PlimList* other) {
   if (other == this) return;
   if (other == nullptr) {
     sets_.clear();
     return;
   }
-  sets_ = other->sets_;
+  if (sets_.size() != other->sets_.size()) {
+    sets_ = other->sets_;
+    return;
+  }
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    if (!sets_[k].same_bits_as(other->sets_[k])) sets_[k] = other->sets_[k];
+  }
 }
 
 void PlimList::show() const {

@@ -81,8 +81,12 @@ class PList {
   int insert(const Point* p) { return p != nullptr ? insert(p->get_x(), p->get_y()) : 0; }
 
   // The i-th point; null outside 0..number-1.
-  Point* find(int i);
-  const Point* find(int i) const;
+  Point* find(int i) {
+    return i >= 0 && i < get_number() ? &points_[static_cast<std::size_t>(i)] : nullptr;
+  }
+  const Point* find(int i) const {
+    return i >= 0 && i < get_number() ? &points_[static_cast<std::size_t>(i)] : nullptr;
+  }
   const Point* operator[](int i) const { return find(i); }
   // Index of (x, y) when it is the first point with that x, else -1.
   int find(float x, float y) const;
@@ -94,6 +98,8 @@ class PList {
   // Removes the i-th point; indices outside the list are ignored.
   void remove(int i);
   void remove_all() { points_.clear(); }
+  // Makes room for n points at once.
+  void reserve(int n) { points_.reserve(static_cast<std::size_t>(n)); }
   void copy(const PList* other);
   void copy_PList(const PList* other) { copy(other); }
 
@@ -118,7 +124,32 @@ class PList {
   const std::vector<Point>& points() const { return points_; }
 
  private:
+  friend class PolylineBuilder;
   std::vector<Point> points_;
+};
+
+// Ordered insertion into a polyline that skips the search while it can: as
+// long as the polyline is sorted by x, a point right of its last point, or
+// strictly between two neighbours, goes where PList::insert would put it
+// without its scans from the front. Every result equals PList::insert's.
+class PolylineBuilder {
+ public:
+  explicit PolylineBuilder(PList* line);
+  int insert(float x, float y) {
+    if (sorted_ && line_->get_number() > 0 && x > line_->points().back().get_x()) {
+      line_->add(x, y);
+      return 6;
+    }
+    return insert_searching(x, y);
+  }
+  int insert(const Point& p) { return insert(p.get_x(), p.get_y()); }
+
+ private:
+  int insert_searching(float x, float y);
+
+  PList* line_;
+  // The x values never decrease and none is NaN.
+  bool sorted_ = true;
 };
 
 // Term name, support and colour of a fuzzy set.
@@ -194,6 +225,9 @@ class PlimFuzzySet : public FuzzySetBase {
   FuzzySetBase get_FSB() const { return *this; }
   void copy(const PlimFuzzySet* other);
   void copy_PFS(const PlimFuzzySet* other) { copy(other); }
+  // Whether every part of the two sets is equal, floats compared by their
+  // bits.
+  bool same_bits_as(const PlimFuzzySet& other) const;
 
   void show() const;
   void write(std::ostream& out) const;
@@ -225,8 +259,12 @@ class PlimList {
 
   // The k-th set; null outside 0..number-1. Pointers stay valid until sets
   // are added or removed.
-  PlimFuzzySet* find(int k);
-  const PlimFuzzySet* find(int k) const;
+  PlimFuzzySet* find(int k) {
+    return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
+  }
+  const PlimFuzzySet* find(int k) const {
+    return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
+  }
   PlimFuzzySet* operator[](int k) { return find(k); }
   // Index of the first set with that term, else -1.
   int get_fs_index(std::string_view term) const;
@@ -235,8 +273,10 @@ class PlimList {
   NList get_names_of_vars() const;
   // 0 when the first set carries a match value of 0 or more, else -1 (also
   // when there is no set).
-  int check_match() const;
+  int check_match() const { return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0; }
   void set_all_mvs(float mv);
+  // Gives every set its match value at x and the function clipped there.
+  void fuzzify(float x);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.
   int put_imsf_into_cover(PList* cover, int k) const;
@@ -270,6 +310,8 @@ class PlimList {
   void copy(const PlimList* other);
   void copy_PlimList(const PlimList* other) { PlimList::copy(other); }
   void remove_all() { sets_.clear(); }
+  // Makes room for n sets at once.
+  void reserve(int n) { sets_.reserve(static_cast<std::size_t>(n)); }
   int get_number() const { return static_cast<int>(sets_.size()); }
 
   void show() const;
@@ -362,10 +404,6 @@ class CVList {
 
  private:
   friend class CombinedVariable;
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   using Bucket = std::vector<CombinedVariable*>;  // same name, in list order
 
   CombinedVariable* adopt(std::unique_ptr<CombinedVariable> cv);
@@ -375,7 +413,7 @@ class CVList {
   void changed() { generation_ = next_generation(); }
 
   std::vector<std::unique_ptr<CombinedVariable>> items_;
-  std::unordered_map<std::string, Bucket, NameHash, std::equal_to<>> by_name_;
+  std::unordered_map<std::string, Bucket, NameHash, NameEqual> by_name_;
   std::uint64_t next_rank_ = 0;
   std::uint64_t generation_ = next_generation();
 };

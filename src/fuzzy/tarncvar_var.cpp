@@ -49,6 +49,7 @@ CombinedVariable::CombinedVariable(const ParameterSet* ps, std::string_view name
   const float step = S / static_cast<float>(n - 1);
   const float f = step * G;
   const float c0 = L + ((W - S) / 2 + ((M - L) - W / 2));
+  reserve(n);
 
   float lo = L;
   float hi = c0 + step / 2 + f / 2;
@@ -68,12 +69,7 @@ int CombinedVariable::set_value(float x) {
     return -1;
   }
   crisp_value_ = x;
-  const int count = get_number();
-  for (int k = 0; k < count; ++k) {
-    PlimFuzzySet* set = find(k);
-    set->calculate_match_value(x);
-    set->build_imsf();
-  }
+  fuzzify(x);
   return 1;
 }
 

@@ -9,6 +9,8 @@
 #include <numbers>
 #include <string>
 
+#include "tarnmemo.h"
+
 namespace {
 
 constexpr std::array<const char*, 9> kFuzzyOperatorTexts = {
@@ -405,13 +407,18 @@ void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma) {
 
 float DefOp::cog(const CombinedVariable* cv) {
   if (cv == nullptr) return -1;
-  // Every rule evaluation defuzzifies; the cover keeps its buffer from one
-  // call to the next.
+  // Every rule evaluation defuzzifies, mostly clipped functions met before;
+  // the cover keeps its buffer from one computation to the next.
+  thread_local DefuzzMemory memory;
+  float x = 0.0f;
+  if (memory.find(*cv, &x)) return x;
   thread_local PList cover;
   cover.remove_all();
   const int count = cv->get_number();
   for (int k = 0; k < count; ++k) cv->put_imsf_into_cover(&cover, k);
-  return integrate(&cover);
+  x = integrate(&cover);
+  memory.remember(*cv, x);
+  return x;
 }
 
 // Both sums carry the factor 2 of the trapezoid rule, which cancels; the

@@ -57,7 +57,7 @@ void Term::copy(const Term* t) {
 
 int Term::compare(const Term* a, const Term* b) {
   if (a == nullptr || b == nullptr) return 0;
-  return (a->lt_ == b->lt_ && a->cv_name_ == b->cv_name_) ? 1 : 0;
+  return (same_text(a->lt_, b->lt_) && same_text(a->cv_name_, b->cv_name_)) ? 1 : 0;
 }
 
 void Term::show() const {
@@ -104,11 +104,6 @@ Term* TList::add(const CombinedVariable* cv, std::string_view lt) {
 Term* TList::find(int i) {
   if (i < 0) return nullptr;
   while (get_number() <= i) add();
-  return &terms_[static_cast<std::size_t>(i)];
-}
-
-const Term* TList::get(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
   return &terms_[static_cast<std::size_t>(i)];
 }
 
@@ -222,11 +217,14 @@ void Rule::copy(const Rule* r) {
 
 int Rule::compare(const Rule* a, const Rule* b) {
   if (a == nullptr || b == nullptr) return 0;
+  // The numbers first: they are cheaper to compare than the names. Rules are
+  // compared with the others of their block, which share the conclusion's
+  // variable, so the premises are more likely to differ.
   const bool equal =
-      Term::compare(&a->rs_term_, &b->rs_term_) == 1 &&
-      TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1 &&
+      a->certainty_ == b->certainty_ &&
       ConcatOperator::compare(&a->aggregate_operator_, &b->aggregate_operator_) == 1 &&
-      a->certainty_ == b->certainty_;
+      TList::compare(&a->ls_t_list_, &b->ls_t_list_) == 1 &&
+      Term::compare(&a->rs_term_, &b->rs_term_) == 1;
   return equal ? 1 : 0;
 }
 
@@ -295,14 +293,11 @@ Rule* RuleBlock::add(const Rule* r) {
   return &copy;
 }
 
-Rule* RuleBlock::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &rules_[static_cast<std::size_t>(i)];
-}
-
-const Rule* RuleBlock::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &rules_[static_cast<std::size_t>(i)];
+Rule* RuleBlock::add(Rule&& r) {
+  if (find(&r) >= 0) return nullptr;
+  Rule& taken = rules_.emplace_back(std::move(r));
+  taken.forget_cvs();
+  return &taken;
 }
 
 int RuleBlock::find(const Rule* r) const {
@@ -433,11 +428,9 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
   }
   name_in_use();
   rules_changed();
-  Rule rule;
-  rule.set_ls_t_list(premises);
-  rule.set_rs_term(conclusion);
-  rule.set_certainty(certainty);
-  rule.set_aggregate_operator(normalised(op));
+  // Built from copies at once: a default rule would first make default terms.
+  static const TList no_premises;
+  Rule rule(premises != nullptr ? *premises : no_premises, *conclusion, normalised(op), certainty);
 
   int b = search(conclusion->get_cv_name());
   if (b < 0) {
@@ -448,7 +441,7 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
     // stands before it.
     if (index_valid_ && scan_open_) block_index_.emplace(conclusion->get_cv_name(), b);
   }
-  blocks_[static_cast<std::size_t>(b)].add(&rule);
+  blocks_[static_cast<std::size_t>(b)].add(std::move(rule));
 
   for (int j = 0; j < count; ++j) copy_variable(premises->get(j)->get_cv());
   copy_variable(conclusion->get_cv());

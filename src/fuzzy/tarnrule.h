@@ -82,7 +82,10 @@ class TList {
   // The i-th term, appending default terms while the list is shorter; null
   // for a negative index.
   Term* find(int i);
-  const Term* get(int i) const;  // null outside 0..number-1
+  // Null outside 0..number-1.
+  const Term* get(int i) const {
+    return i >= 0 && i < get_number() ? &terms_[static_cast<std::size_t>(i)] : nullptr;
+  }
   const char* find_cv_name(int i) const;
   const char* find_lt(int i) const;
   void copy(const TList* other);
@@ -108,6 +111,14 @@ class TList {
 // CERTAINTY c.
 class Rule {
  public:
+  Rule() = default;
+  // A rule holding copies of the premises and the conclusion.
+  Rule(const TList& premises, const Term& conclusion, concat_operator op, float certainty)
+      : rs_term_(conclusion),
+        ls_t_list_(premises),
+        certainty_(certainty),
+        aggregate_operator_(op) {}
+
   void set_rs_term(const Term* t);
   void set_ls_t_list(const TList* list);
   void set_certainty(float c) { certainty_ = c; }
@@ -153,8 +164,14 @@ class RuleBlock {
   Rule* add();
   // Appends a copy of r unless an equal rule is there; the copy, or null.
   Rule* add(const Rule* r);
-  Rule* find(int i);
-  const Rule* find(int i) const;
+  // The same, taking r over instead of copying it.
+  Rule* add(Rule&& r);
+  Rule* find(int i) {
+    return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
+  }
+  const Rule* find(int i) const {
+    return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
+  }
   int find(const Rule* r) const;
   void copy(const RuleBlock* other);
   // Removes rule i (1), or reports that there is none (-1).
@@ -293,11 +310,7 @@ class RuleSet {
 
   // Block lookup by conclusion name, rebuilt after the blocks change: the
   // first block of each name before the first empty block.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  mutable std::unordered_map<std::string, int, NameHash, std::equal_to<>> block_index_;
+  mutable std::unordered_map<std::string, int, NameHash, NameEqual> block_index_;
   mutable bool index_valid_ = false;
   mutable bool scan_open_ = true;  // no empty block met while indexing
   std::uint64_t block_generation_ = next_generation();

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -493,3 +496,79 @@ TEST(CVListTest, TextRoundTripAndBrokenInput) {
 }
 
 }  // namespace
+
+// The builder must leave every polyline exactly as PList::insert does, also
+// when the points come unordered, repeat, share x values, or are NaN.
+TEST(PolylineBuilderTest, InsertsAsTheOrderedInsertion) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> coordinate(0, 6);
+  std::uniform_int_distribution<int> kind(0, 9);
+  const auto next_point = [&](float previous_x) {
+    const int k = kind(random);
+    const float y = static_cast<float>(coordinate(random)) / 6;
+    if (k < 5) return Point(previous_x + static_cast<float>(k), y);  // rising or equal x
+    if (k == 5) return Point(nan, y);
+    return Point(static_cast<float>(coordinate(random)), y);
+  };
+  for (int round = 0; round < 2000; ++round) {
+    PList general;
+    // Some rounds start from a polyline made by appending, possibly unordered.
+    const int prefilled = round % 4 == 0 ? coordinate(random) : 0;
+    for (int i = 0; i < prefilled; ++i) {
+      general.add(static_cast<float>(coordinate(random)), static_cast<float>(coordinate(random)));
+    }
+    PList built;
+    built.copy(&general);
+    PolylineBuilder builder(&built);
+    float x = 0;
+    for (int i = 0; i < 8; ++i) {
+      const Point p = next_point(x);
+      if (p.get_x() == p.get_x()) x = p.get_x();
+      const int expected = general.insert(p.get_x(), p.get_y());
+      ASSERT_EQ(builder.insert(p), expected) << "round " << round << ", point " << i;
+      ASSERT_EQ(built.get_number(), general.get_number());
+      ASSERT_EQ(std::memcmp(built.points().data(), general.points().data(),
+                            general.points().size() * sizeof(Point)),
+                0)
+          << "round " << round << ", point " << i;
+    }
+  }
+}
+
+// Copying over a term list that holds nearly the same must still take over
+// every part that differs, including floats that compare equal but differ in
+// their bits.
+TEST(PlimListCopyTest, TakesOverEveryDifferingPart) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  struct Case {
+    const char* what;
+    void (*change)(PlimFuzzySet* set);
+  };
+  const Case cases[] = {
+      {"term", [](PlimFuzzySet* s) { s->set_linguistic_term("other"); }},
+      {"function", [](PlimFuzzySet* s) { s->set_function("other"); }},
+      {"lower support end", [](PlimFuzzySet* s) { s->set_lower_support_end(-1); }},
+      {"upper support end", [](PlimFuzzySet* s) { s->set_upper_support_end(11); }},
+      {"colour", [](PlimFuzzySet* s) { s->set_fs_colour(blue); }},
+      {"match value", [](PlimFuzzySet* s) { s->set_match_value(0.25f); }},
+      {"match value -0", [](PlimFuzzySet* s) { s->set_match_value(-0.0f); }},
+      {"msf point", [](PlimFuzzySet* s) { s->get_msf()->find(1)->set_y(0.5f); }},
+      {"imsf point -0", [](PlimFuzzySet* s) { s->get_imsf()->find(0)->set_y(-0.0f); }},
+      {"imsf point added", [](PlimFuzzySet* s) { s->get_imsf()->add(9, 0); }},
+  };
+  for (const Case& c : cases) {
+    CombinedVariable source(&ps, "v");
+    source.set_value(4);
+    CombinedVariable target(&ps, "w");
+    target.copy_PlimList(&source);
+    c.change(source.find(1));
+    target.copy_PlimList(&source);
+    std::ostringstream expected;
+    std::ostringstream got;
+    source.write_PL(expected);
+    target.write_PL(got);
+    // The text shows every part, -0 included.
+    EXPECT_EQ(got.str(), expected.str()) << c.what;
+  }
+}

@@ -202,3 +202,36 @@ TEST(PSListTest, RemoveAndFindStayInsideTheList) {
 }
 
 }  // namespace
+
+// Every byte of a name takes part in its hash: two names of equal length
+// that differ in one place hash apart, for every length a name can have.
+TEST(NameHashTest, EveryCharacterCounts) {
+  for (std::size_t length = 1; length <= kNameChars; ++length) {
+    const std::string base(length, 'a');
+    const std::size_t base_hash = name_hash(base);
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string changed = base;
+      changed[at] = 'b';
+      EXPECT_NE(name_hash(changed), base_hash) << "length " << length << ", place " << at;
+    }
+    EXPECT_NE(name_hash(base + 'a'), base_hash) << "length " << length;
+  }
+  EXPECT_NE(name_hash(""), name_hash(std::string(1, '\0')));
+}
+
+// Equal runs of bytes compare equal, and a difference in any one place is
+// found, for every length up to beyond the longest name.
+TEST(SameBytesTest, EveryByteCounts) {
+  for (std::size_t length = 0; length <= 2 * kNameChars; ++length) {
+    const std::string a(length, 'x');
+    EXPECT_TRUE(same_bytes(a.data(), std::string(a).data(), length)) << "length " << length;
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string b = a;
+      b[at] = 'y';
+      EXPECT_FALSE(same_bytes(a.data(), b.data(), length))
+          << "length " << length << ", place " << at;
+    }
+  }
+  EXPECT_FALSE(same_text("abc", "abcd"));
+  EXPECT_TRUE(same_text("", ""));
+}

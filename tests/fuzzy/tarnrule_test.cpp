@@ -75,6 +75,25 @@ TEST_F(RuleSetTest, RulesWithoutVariablesAreRefused) {
   EXPECT_NE(err.str().find("rule not added"), std::string::npos);
 }
 
+TEST_F(RuleSetTest, AddedRulesHoldTheirParts) {
+  TList premises;
+  premises.add(&x, "high");
+  premises.add(&z, "low");
+  const Term conclusion(&y, "good");
+  EXPECT_EQ(rules.add_Rule(&premises, &conclusion, c_and, 0.75f), 1);
+  EXPECT_EQ(rules.add_Rule(nullptr, &conclusion, c_or, 0.5f), 1);
+  ASSERT_EQ(rules.get_number(), 1);
+  EXPECT_EQ(rules.get_operand_number(0, 0), 2);
+  EXPECT_STREQ(rules.get_left_side_lt(0, 0, 1), "low");
+  EXPECT_EQ(rules.get_left_side_cv(0, 0, 1), rules.get_cv("Z"));
+  EXPECT_STREQ(rules.get_right_side_lt(0, 0), "good");
+  EXPECT_EQ(rules.get_certainty(0, 0), 0.75f);
+  EXPECT_EQ(rules.get_aggregate_operator(0, 0), AND);
+  EXPECT_EQ(rules.get_operand_number(0, 1), 0);
+  EXPECT_EQ(rules.get_certainty(0, 1), 0.5f);
+  EXPECT_EQ(rules.get_aggregate_operator(0, 1), OR);
+}
+
 TEST_F(RuleSetTest, AnEmptyBlockEndsTheSearch) {
   rules.add_BasicRule(&x, "low", &y, "bad", 1);
   rules.add(nullptr);
@@ -125,6 +144,55 @@ TEST(TermListTest, FindGrowsAndRemoveReports) {
   EXPECT_EQ(err.str(),
             "no such clause int TList::remove(int t_index)\n"
             "no such Rule in RuleBlock::remove(int r_index)\n");
+}
+
+// A rule equals another only when every part does; a block keeps one of
+// equal rules, whether it copies them or takes them over.
+TEST(RuleTest, EqualityTakesEveryPart) {
+  const auto make = [](const char* in_name, const char* in_lt, const char* out_name,
+                       const char* out_lt, int premises, float certainty, concat_operator op) {
+    Rule rule;
+    TList list;
+    for (int j = 0; j < premises; ++j) {
+      Term* t = list.add();
+      t->set_cv_name(in_name);
+      t->set_lt(in_lt);
+    }
+    Term conclusion;
+    conclusion.set_cv_name(out_name);
+    conclusion.set_lt(out_lt);
+    rule.set_ls_t_list(&list);
+    rule.set_rs_term(&conclusion);
+    rule.set_certainty(certainty);
+    rule.set_aggregate_operator(op);
+    return rule;
+  };
+  const Rule base = make("speed", "fast", "risk", "high", 2, 0.5f, AND);
+  struct Case {
+    const char* what;
+    Rule other;
+  };
+  const Case cases[] = {
+      {"premise variable", make("speeds", "fast", "risk", "high", 2, 0.5f, AND)},
+      {"premise term", make("speed", "fasT", "risk", "high", 2, 0.5f, AND)},
+      {"premise count", make("speed", "fast", "risk", "high", 1, 0.5f, AND)},
+      {"conclusion variable", make("speed", "fast", "Risk", "high", 2, 0.5f, AND)},
+      {"conclusion term", make("speed", "fast", "risk", "high_", 2, 0.5f, AND)},
+      {"certainty", make("speed", "fast", "risk", "high", 2, 0.25f, AND)},
+      {"operator", make("speed", "fast", "risk", "high", 2, 0.5f, OR)},
+  };
+  RuleBlock block;
+  ASSERT_NE(block.add(&base), nullptr);
+  for (const Case& c : cases) {
+    EXPECT_EQ(Rule::compare(&base, &c.other), 0) << c.what;
+    Rule taken = c.other;
+    EXPECT_NE(block.add(std::move(taken)), nullptr) << c.what;
+  }
+  Rule same = make("speed", "fast", "risk", "high", 2, 0.5f, AND);
+  EXPECT_EQ(Rule::compare(&base, &same), 1);
+  EXPECT_EQ(block.add(&same), nullptr);
+  EXPECT_EQ(block.add(std::move(same)), nullptr);
+  EXPECT_EQ(block.get_number(), 8);
 }
 
 // ------------------------------------------------------------- rule file
