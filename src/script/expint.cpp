@@ -1,5 +1,7 @@
 // Variable store of the script language: ordered variables with a name index,
 // the two displays and the variables file.
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -8,48 +10,135 @@
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
 
+std::uint32_t variable_name_hash(std::string_view name) {
+  // Eight characters at a time, each step mixed by a multiplication; the end
+  // result is folded so that the low bits, which pick the slot, depend on all.
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = name.size();
+  std::size_t i = 0;
+  for (; i + 8 <= name.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, name.data() + i, 8);
+    h = (h ^ word) * kMultiplier;
+    h ^= h >> 29;
+  }
+  std::uint64_t tail = 0;
+  for (std::size_t shift = 0; i < name.size(); ++i, shift += 8) {
+    tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << shift;
+  }
+  h = (h ^ tail) * kMultiplier;
+  h ^= h >> 32;
+  return static_cast<std::uint32_t>(h);
+}
+
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
-    : name(fit(name, kNameChars)), value(value), formula(fit(formula, kFormulaChars)) {}
+    : name(fit(name, kNameChars)),
+      name_hash(variable_name_hash(this->name)),
+      value(value),
+      formula(fit(formula, kFormulaChars)) {}
 
 void TVariable::set_formula(std::string_view f) {
   formula = fit(f, kFormulaChars);
 }
 
+std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) const {
+  std::size_t slot = home_slot(hash);
+  while (slots[slot].position != kEmpty) {
+    const Slot& s = slots[slot];
+    if (s.hash == hash && vars[static_cast<std::size_t>(s.position)].name == name) return slot;
+    slot = next_slot(slot);
+  }
+  return slot;
+}
+
+std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position) const {
+  std::size_t slot = home_slot(hash);
+  while (slots[slot].position != kEmpty && slots[slot].position != position) {
+    slot = next_slot(slot);
+  }
+  return slot;
+}
+
+void TVarlist::grow_index() {
+  if (2 * (names + 1) <= slots.size()) return;
+  std::vector<Slot> old(std::max<std::size_t>(16, 2 * slots.size()));
+  old.swap(slots);
+  // Every old slot holds a distinct name: it only needs an empty place.
+  for (const Slot& s : old) {
+    if (s.position == kEmpty) continue;
+    std::size_t slot = home_slot(s.hash);
+    while (slots[slot].position != kEmpty) slot = next_slot(slot);
+    slots[slot] = s;
+  }
+}
+
+void TVarlist::erase_slot(std::size_t slot) {
+  std::size_t gap = slot;
+  const std::size_t mask = slots.size() - 1;
+  for (std::size_t j = next_slot(slot); slots[j].position != kEmpty; j = next_slot(j)) {
+    // An entry may move back into the gap when the gap lies on its probe path.
+    const std::size_t home = home_slot(slots[j].hash);
+    if (((j - home) & mask) >= ((j - gap) & mask)) {
+      slots[gap] = slots[j];
+      gap = j;
+    }
+  }
+  slots[gap].position = kEmpty;
+  --names;
+}
+
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
+  grow_index();
   vars.emplace_back(n, f, v);
   TVariable& added = vars.back();
   added.computed = v == 0.0f ? 0 : 1;
   // An existing name keeps its first variable: the new one stays hidden.
-  first.try_emplace(added.name, vars.size() - 1);
+  const std::size_t slot = slot_of(added.name, added.name_hash);
+  if (slots[slot].position != kEmpty) return;
+  slots[slot] = Slot{added.name_hash, static_cast<std::int32_t>(vars.size() - 1)};
+  ++names;
 }
 
 void TVarlist::remove(std::string_view n) {
-  auto it = first.find(fit(n, kNameChars));
-  if (it == first.end()) return;
-  const std::size_t gone = it->second;
-  first.erase(it);
-  const std::string name = vars[gone].name;
+  if (slots.empty()) return;
+  const std::string_view name = fit(n, kNameChars);
+  const std::uint32_t hash = variable_name_hash(name);
+  const std::size_t slot = slot_of(name, hash);
+  if (slots[slot].position == kEmpty) return;
+  const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
-  // Only the variables behind the removed one move. The next variable of the
-  // same name, if any, becomes visible. Removals near the end stay cheap.
+  // The next variable of the same name, if any, becomes visible. Its slot
+  // position is set as it was before the removal and moves with the rest.
+  std::size_t next = gone;
+  while (next < vars.size() && !(vars[next].name_hash == hash && vars[next].name == name)) ++next;
+  if (next < vars.size()) {
+    slots[slot].position = static_cast<std::int32_t>(next + 1);
+  } else {
+    erase_slot(slot);
+  }
+  // Only the variables behind the removed one move; those that are the first
+  // of their name have a slot to follow them. Removals near the end stay cheap.
   for (std::size_t i = gone; i < vars.size(); ++i) {
-    auto entry = first.find(vars[i].name);
-    if (entry == first.end()) {
-      first.emplace(vars[i].name, i);
-    } else if (entry->second == i + 1) {
-      entry->second = i;
-    }
+    const auto old_position = static_cast<std::int32_t>(i + 1);
+    Slot& s = slots[slot_at_position(vars[i].name_hash, old_position)];
+    if (s.position == old_position) s.position = static_cast<std::int32_t>(i);
   }
 }
 
-TVariable* TVarlist::find(std::string_view n) {
-  auto it = first.find(fit(n, kNameChars));
-  return it == first.end() ? nullptr : &vars[it->second];
+std::int32_t TVarlist::position_of(std::string_view n) const {
+  if (slots.empty()) return kEmpty;
+  const std::string_view name = fit(n, kNameChars);
+  return slots[slot_of(name, variable_name_hash(name))].position;
 }
 
 const TVariable* TVarlist::find(std::string_view n) const {
-  auto it = first.find(fit(n, kNameChars));
-  return it == first.end() ? nullptr : &vars[it->second];
+  const std::int32_t position = position_of(n);
+  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
+}
+
+TVariable* TVarlist::find(std::string_view n) {
+  const std::int32_t position = position_of(n);
+  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
 }
 
 int TVarlist::in_list(std::string_view n) const {

@@ -6,11 +6,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // Capacities of the script engine's texts (characters, terminator excluded).
@@ -46,6 +46,8 @@ class TVariable {
   friend class TVarlist;
   friend class TCalculation;
   std::string name;
+  // Hash of the name, kept for the store's index.
+  std::uint32_t name_hash;
   float value = 0;
   int computed = 0;
   std::string formula;
@@ -56,7 +58,8 @@ class TVariable {
 
 // The variable store. Names are not unique: insert never checks, and every
 // lookup by name finds the first variable of that name. A hash index beside
-// the ordered entries keeps lookups constant-time.
+// the ordered entries keeps lookups constant-time: an open-addressing table of
+// positions, one slot for every distinct name, pointing at its first variable.
 class TVarlist {
  public:
   TVarlist() = default;
@@ -106,13 +109,29 @@ class TVarlist {
   std::string& real_name(std::string& expr);
 
  private:
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  // Position in `vars` of the first variable of a name, with that name's hash.
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::int32_t position = kEmpty;
   };
+  static constexpr std::int32_t kEmpty = -1;
+
+  // Position of the first variable named `n` (cut to a name's size), or kEmpty.
+  std::int32_t position_of(std::string_view n) const;
+  // The slot of `name`, or the empty slot where it would go.
+  std::size_t slot_of(std::string_view name, std::uint32_t hash) const;
+  // The first slot on the probe path of `hash` that is empty or holds `position`.
+  std::size_t slot_at_position(std::uint32_t hash, std::int32_t position) const;
+  // Makes room for one more name, keeping the table at most half full.
+  void grow_index();
+  // Empties a slot, moving later slots of its probe run back into the gap.
+  void erase_slot(std::size_t slot);
+  std::size_t home_slot(std::uint32_t hash) const { return hash & (slots.size() - 1); }
+  std::size_t next_slot(std::size_t slot) const { return (slot + 1) & (slots.size() - 1); }
+
   std::vector<TVariable> vars;
-  // Name -> position of the first variable of that name in `vars`.
-  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> first;
+  std::vector<Slot> slots;  // size a power of two, or empty
+  std::size_t names = 0;    // occupied slots
 };
 
 // One node of a parsed formula.
@@ -163,6 +182,9 @@ class TExptree {
   std::unique_ptr<TExptree> left;
   std::unique_ptr<TExptree> right;
 };
+
+// Hash of a variable name, as the store's index uses it.
+std::uint32_t variable_name_hash(std::string_view name);
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.
 int is_delimiter(char c);

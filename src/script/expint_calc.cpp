@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
+#include <unordered_map>
 
 #include "expint.h"
 

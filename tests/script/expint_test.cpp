@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <vector>
 
 #include "capture.h"
 
@@ -60,6 +63,48 @@ TEST(VariableStore, RemovalKeepsOrderAndTheIndexInStep) {
   store.remove("z");
   EXPECT_EQ(store.get_entries(), 0u);
   EXPECT_EQ(store.in_list("z"), 0);
+}
+
+// The store against a plain list searched from the front: long runs of inserts
+// and removals over few names (many duplicates) and many names (index growth,
+// removals from the middle) must agree on the order and on every lookup.
+TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
+  struct Entry {
+    std::string name;
+    float value;
+  };
+  for (const int distinct_names : {3, 40, 700}) {
+    std::mt19937 random(static_cast<unsigned>(distinct_names));
+    std::uniform_int_distribution<int> pick(0, distinct_names - 1);
+    std::vector<Entry> model;
+    TVarlist store;
+    for (int step = 0; step < 4000; ++step) {
+      const std::string name = "v[" + std::to_string(pick(random)) + "].x";
+      if (random() % 3 == 0) {
+        store.remove(name);
+        const auto it = std::find_if(model.begin(), model.end(),
+                                     [&](const Entry& e) { return e.name == name; });
+        if (it != model.end()) model.erase(it);
+      } else {
+        store.insert(name, "0", static_cast<float>(step));
+        model.push_back({name, static_cast<float>(step)});
+      }
+    }
+    ASSERT_EQ(store.number(), model.size()) << distinct_names;
+    for (std::size_t i = 0; i < model.size(); ++i) {
+      ASSERT_EQ(store.get(i).get_name(), model[i].name) << distinct_names;
+    }
+    for (int k = 0; k < distinct_names; ++k) {
+      const std::string name = "v[" + std::to_string(k) + "].x";
+      const auto it =
+          std::find_if(model.begin(), model.end(), [&](const Entry& e) { return e.name == name; });
+      const TVariable* found = store.find(name);
+      ASSERT_EQ(found == nullptr, it == model.end()) << name;
+      if (found != nullptr) {
+        EXPECT_EQ(found, &store.get(static_cast<std::size_t>(it - model.begin()))) << name;
+      }
+    }
+  }
 }
 
 TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
