@@ -1,6 +1,7 @@
 // Variable store of the script language: ordered variables with a name index,
 // the two displays and the variables file.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -10,23 +11,47 @@
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
 
+namespace {
+
+std::uint64_t load64(const char* p) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, p, sizeof(word));
+  return word;
+}
+
+std::uint64_t load32(const char* p) {
+  std::uint32_t word = 0;
+  std::memcpy(&word, p, sizeof(word));
+  return word;
+}
+
+// The last up to eight characters of a name as one word. Names of eight
+// characters or more take their last eight (overlapping the words before);
+// shorter ones are gathered from overlapping or single loads.
+std::uint64_t last_word(std::string_view name) {
+  const char* p = name.data();
+  const std::size_t n = name.size();
+  if (n >= 8) return load64(p + n - 8);
+  if (n >= 4) return load32(p) | load32(p + n - 4) << 32;
+  if (n == 0) return 0;
+  const auto byte = [&](std::size_t i) {
+    return static_cast<std::uint64_t>(static_cast<unsigned char>(p[i]));
+  };
+  return byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
+}
+
+}  // namespace
+
 std::uint32_t variable_name_hash(std::string_view name) {
   // Eight characters at a time, each step mixed by a multiplication; the end
   // result is folded so that the low bits, which pick the slot, depend on all.
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
   std::uint64_t h = name.size();
-  std::size_t i = 0;
-  for (; i + 8 <= name.size(); i += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, name.data() + i, 8);
-    h = (h ^ word) * kMultiplier;
+  for (std::size_t i = 0; i + 8 < name.size(); i += 8) {
+    h = (h ^ load64(name.data() + i)) * kMultiplier;
     h ^= h >> 29;
   }
-  std::uint64_t tail = 0;
-  for (std::size_t shift = 0; i < name.size(); ++i, shift += 8) {
-    tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << shift;
-  }
-  h = (h ^ tail) * kMultiplier;
+  h = (h ^ last_word(name)) * kMultiplier;
   h ^= h >> 32;
   return static_cast<std::uint32_t>(h);
 }
@@ -59,9 +84,8 @@ std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position
   return slot;
 }
 
-void TVarlist::grow_index() {
-  if (2 * (names + 1) <= slots.size()) return;
-  std::vector<Slot> old(std::max<std::size_t>(16, 2 * slots.size()));
+void TVarlist::grow_index(std::size_t size) {
+  std::vector<Slot> old(std::max(kMinSlots, size));
   old.swap(slots);
   // Every old slot holds a distinct name: it only needs an empty place.
   for (const Slot& s : old) {
@@ -87,8 +111,13 @@ void TVarlist::erase_slot(std::size_t slot) {
   --names;
 }
 
+void TVarlist::reserve(std::size_t count) {
+  vars.reserve(count);
+  if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
+}
+
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
-  grow_index();
+  if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
   vars.emplace_back(n, f, v);
   TVariable& added = vars.back();
   added.computed = v == 0.0f ? 0 : 1;

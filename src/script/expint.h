@@ -66,6 +66,9 @@ class TVarlist {
   TVarlist(const TVarlist&) = delete;
   TVarlist& operator=(const TVarlist&) = delete;
 
+  // Makes room for `count` variables in all, so that inserting up to that
+  // many moves nothing.
+  void reserve(std::size_t count);
   // Appends a variable; it counts as computed exactly when `v` is nonzero.
   void insert(std::string_view n, std::string_view f, float v);
   // Removes the first variable named `n`; the others keep their order.
@@ -115,6 +118,7 @@ class TVarlist {
     std::int32_t position = kEmpty;
   };
   static constexpr std::int32_t kEmpty = -1;
+  static constexpr std::size_t kMinSlots = 16;
 
   // Position of the first variable named `n` (cut to a name's size), or kEmpty.
   std::int32_t position_of(std::string_view n) const;
@@ -122,8 +126,9 @@ class TVarlist {
   std::size_t slot_of(std::string_view name, std::uint32_t hash) const;
   // The first slot on the probe path of `hash` that is empty or holds `position`.
   std::size_t slot_at_position(std::uint32_t hash, std::int32_t position) const;
-  // Makes room for one more name, keeping the table at most half full.
-  void grow_index();
+  // Moves the index into a table of `size` slots (a power of two, at least
+  // kMinSlots). The table is kept at most half full.
+  void grow_index(std::size_t size);
   // Empties a slot, moving later slots of its probe run back into the gap.
   void erase_slot(std::size_t slot);
   std::size_t home_slot(std::uint32_t hash) const { return hash & (slots.size() - 1); }

@@ -107,6 +107,26 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   }
 }
 
+TEST(VariableStore, ReservedRoomKeepsEntriesInPlaceAndLookupsRight) {
+  TVarlist store;
+  store.insert("a", "1", 1);
+  store.insert("b", "2", 2);
+  store.insert("a", "3", 3);
+  store.reserve(300);
+  const TVariable* first = store.find("a");
+  for (int i = 0; i < 297; ++i) store.insert("n" + std::to_string(i), "0", 0);
+  EXPECT_EQ(store.find("a"), first);
+  EXPECT_EQ(first, &store.get(0));
+  EXPECT_EQ(store.get_value("b"), 2.0f);
+  EXPECT_EQ(store.in_list("n296"), 1);
+  store.remove("a");
+  EXPECT_EQ(store.get_value("a"), 3.0f);
+  store.reserve(10);  // less than held: changes nothing
+  EXPECT_EQ(store.number(), 299u);
+  EXPECT_EQ(store.get_value("n0"), 0.0f);
+  EXPECT_EQ(store.in_list("n0"), 1);
+}
+
 TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
   TVarlist store;
   EXPECT_EQ(store.in_list("q"), 0);
