@@ -114,7 +114,7 @@ TEST(VariableStore, ReservedRoomKeepsEntriesInPlaceAndLookupsRight) {
   store.insert("a", "3", 3);
   store.reserve(300);
   const TVariable* first = store.find("a");
-  for (int i = 0; i < 297; ++i) store.insert("n" + std::to_string(i), "0", 0);
+  for (int i = 0; i < 297; ++i) store.insert(std::string("n").append(std::to_string(i)), "0", 0);
   EXPECT_EQ(store.find("a"), first);
   EXPECT_EQ(first, &store.get(0));
   EXPECT_EQ(store.get_value("b"), 2.0f);
