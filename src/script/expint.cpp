@@ -43,17 +43,19 @@ std::uint64_t last_word(std::string_view name) {
 }  // namespace
 
 std::uint32_t variable_name_hash(std::string_view name) {
-  // Eight characters at a time, each step mixed by a multiplication; the end
-  // result is folded so that the low bits, which pick the slot, depend on all.
+  // Eight characters at a time, each step multiplied and rotated so that the
+  // high bits a multiplication fills reach the low bits of the next step.
+  // The final mix makes every bit of the result, the low ones that pick the
+  // slot included, depend on every character.
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
   std::uint64_t h = name.size();
   for (std::size_t i = 0; i + 8 < name.size(); i += 8) {
-    h = (h ^ load64(name.data() + i)) * kMultiplier;
-    h ^= h >> 29;
+    h = std::rotl((h ^ load64(name.data() + i)) * kMultiplier, 31);
   }
-  h = (h ^ last_word(name)) * kMultiplier;
-  h ^= h >> 32;
-  return static_cast<std::uint32_t>(h);
+  h ^= last_word(name);
+  h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
+  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+  return static_cast<std::uint32_t>(h ^ (h >> 33));
 }
 
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
