@@ -25,6 +25,22 @@ std::uint64_t load32(const char* p) {
   return word;
 }
 
+// Whether the `n` characters at `a` and at `b` agree. Names are short, and a
+// few word comparisons cost less than a call of memcmp.
+bool same_chars(const char* a, const char* b, std::size_t n) {
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      if (load64(a + i) != load64(b + i)) return false;
+    }
+    return load64(a + n - 8) == load64(b + n - 8);
+  }
+  if (n >= 4) return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 // The last up to eight characters of a name as one word. Names of eight
 // characters or more take their last eight (overlapping the words before);
 // shorter ones are gathered from overlapping or single loads.
@@ -68,11 +84,16 @@ void TVariable::set_formula(std::string_view f) {
   formula = fit(f, kFormulaChars);
 }
 
-std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) const {
+inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) const {
   std::size_t slot = home_slot(hash);
   while (slots[slot].position != kEmpty) {
     const Slot& s = slots[slot];
-    if (s.hash == hash && vars[static_cast<std::size_t>(s.position)].name == name) return slot;
+    if (s.hash == hash) {
+      const std::string& held = vars[static_cast<std::size_t>(s.position)].name;
+      if (held.size() == name.size() && same_chars(held.data(), name.data(), name.size())) {
+        return slot;
+      }
+    }
     slot = next_slot(slot);
   }
   return slot;

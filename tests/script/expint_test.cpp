@@ -145,6 +145,22 @@ TEST(VariableStore, SimilarNamesSpreadOverTheLowHashBits) {
   EXPECT_GE(distinct, 360);
 }
 
+// Every length a name can have, and a difference at every place of it.
+TEST(VariableStore, NamesDifferingInOneCharacterAreDifferentNames) {
+  for (std::size_t length = 1; length <= script_limits::kNameChars; ++length) {
+    TVarlist store;
+    const std::string name(length, 'q');
+    store.insert(name, "1", 1);
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string other = name;
+      other[at] = 'r';
+      ASSERT_EQ(store.in_list(other), 0) << length << ' ' << at;
+    }
+    EXPECT_EQ(store.in_list(name), 1) << length;
+    EXPECT_EQ(store.in_list(name + "q"), length == script_limits::kNameChars ? 1 : 0) << length;
+  }
+}
+
 TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
   TVarlist store;
   EXPECT_EQ(store.in_list("q"), 0);
