@@ -220,7 +220,7 @@ class TFormulaCache {
   static constexpr std::size_t kLimit = 8192;
   struct Hash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
   };
   std::unordered_map<std::string, std::unique_ptr<TExptree>, Hash, std::equal_to<>> trees;
 };
