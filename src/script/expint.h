@@ -37,6 +37,8 @@ class TVariable {
   const char* get_name() const { return name.c_str(); }
   float get_value() const { return value; }
   const char* get_formula() const { return formula.c_str(); }
+  std::string_view name_text() const { return name; }
+  std::string_view formula_text() const { return formula; }
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
@@ -188,7 +190,7 @@ class TExptree {
   std::unique_ptr<TExptree> right;
 };
 
-// Hash of a variable name, as the store's index uses it.
+// Hash of a variable name, as the store's index uses it; fit for any short text.
 std::uint32_t variable_name_hash(std::string_view name);
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.
