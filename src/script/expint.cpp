@@ -75,10 +75,13 @@ std::uint32_t variable_name_hash(std::string_view name) {
 }
 
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
-    : name(fit(name, kNameChars)),
-      name_hash(variable_name_hash(this->name)),
+    : name_size(static_cast<std::uint8_t>(fit(name, kNameChars).size())),
+      name_hash(variable_name_hash(fit(name, kNameChars))),
       value(value),
-      formula(fit(formula, kFormulaChars)) {}
+      formula(fit(formula, kFormulaChars)) {
+  std::memcpy(this->name, name.data(), name_size);
+  this->name[name_size] = '\0';
+}
 
 void TVariable::set_formula(std::string_view f) {
   formula = fit(f, kFormulaChars);
@@ -89,8 +92,8 @@ inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) 
   while (slots[slot].position != kEmpty) {
     const Slot& s = slots[slot];
     if (s.hash == hash) {
-      const std::string& held = vars[static_cast<std::size_t>(s.position)].name;
-      if (held.size() == name.size() && same_chars(held.data(), name.data(), name.size())) {
+      const TVariable& held = vars[static_cast<std::size_t>(s.position)];
+      if (held.name_size == name.size() && same_chars(held.name, name.data(), name.size())) {
         return slot;
       }
     }
@@ -145,7 +148,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   TVariable& added = vars.back();
   added.computed = v == 0.0f ? 0 : 1;
   // An existing name keeps its first variable: the new one stays hidden.
-  const std::size_t slot = slot_of(added.name, added.name_hash);
+  const std::size_t slot = slot_of(added.name_text(), added.name_hash);
   if (slots[slot].position != kEmpty) return;
   slots[slot] = Slot{added.name_hash, static_cast<std::int32_t>(vars.size() - 1)};
   ++names;
@@ -162,7 +165,8 @@ void TVarlist::remove(std::string_view n) {
   // The next variable of the same name, if any, becomes visible. Its slot
   // position is set as it was before the removal and moves with the rest.
   std::size_t next = gone;
-  while (next < vars.size() && !(vars[next].name_hash == hash && vars[next].name == name)) ++next;
+  while (next < vars.size() && !(vars[next].name_hash == hash && vars[next].name_text() == name))
+    ++next;
   if (next < vars.size()) {
     slots[slot].position = static_cast<std::int32_t>(next + 1);
   } else {
@@ -236,8 +240,8 @@ void TVarlist::show() const {
   }
   for (std::size_t i = 0; i < vars.size(); ++i) {
     const TVariable& v = vars[i];
-    std::cout << "\nName   : " << v.name << "\nFormula  : " << v.formula << "\nValue  : " << v.value
-              << '\n'
+    std::cout << "\nName   : " << v.name_text() << "\nFormula  : " << v.formula
+              << "\nValue  : " << v.value << '\n'
               << computed_text(v) << "\n----";
   }
 }
@@ -249,7 +253,7 @@ void TVarlist::show(std::string_view varname) const {
   }
   const TVariable* v = find(varname);
   if (v == nullptr) return;
-  std::cout << "\nName     : " << v->name << "\nFormula  : " << v->formula
+  std::cout << "\nName     : " << v->name_text() << "\nFormula  : " << v->formula
             << "\nValue    : " << v->value << '\n'
             << computed_text(*v);
 }
@@ -264,7 +268,7 @@ void TVarlist::write(std::ostream& output) const {
   if (vars.empty()) return;
   output << "/* #: " << vars.size() << " */ ";
   for (const TVariable& v : vars) {
-    output << '\n' << v.name << ' ' << v.formula << ' ' << v.value;
+    output << '\n' << v.name_text() << ' ' << v.formula << ' ' << v.value;
   }
 }
 

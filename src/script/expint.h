@@ -34,10 +34,10 @@ class TVariable {
  public:
   TVariable(std::string_view name, std::string_view formula, float value);
 
-  const char* get_name() const { return name.c_str(); }
+  const char* get_name() const { return name; }
   float get_value() const { return value; }
   const char* get_formula() const { return formula.c_str(); }
-  std::string_view name_text() const { return name; }
+  std::string_view name_text() const { return {name, name_size}; }
   std::string_view formula_text() const { return formula; }
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
@@ -47,7 +47,10 @@ class TVariable {
  private:
   friend class TVarlist;
   friend class TCalculation;
-  std::string name;
+  // The name is held in place, with its terminator: names are short, and
+  // stores are filled anew for every evaluation, so allocating them costs.
+  char name[script_limits::kNameChars + 1] = {};
+  std::uint8_t name_size;
   // Hash of the name, kept for the store's index.
   std::uint32_t name_hash;
   float value = 0;

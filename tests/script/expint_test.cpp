@@ -73,13 +73,18 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
     std::string name;
     float value;
   };
-  for (const int distinct_names : {3, 40, 700}) {
-    std::mt19937 random(static_cast<unsigned>(distinct_names));
-    std::uniform_int_distribution<int> pick(0, distinct_names - 1);
+  struct Case {
+    int distinct_names;
+    const char* prefix;  // short names, and names past any short-text size
+  } cases[] = {{3, "v["}, {40, "v["}, {700, "c_shiftblocks_of_a_team["}};
+  for (const Case& c : cases) {
+    const auto name_of = [&](int k) { return c.prefix + std::to_string(k) + "].x"; };
+    std::mt19937 random(static_cast<unsigned>(c.distinct_names));
+    std::uniform_int_distribution<int> pick(0, c.distinct_names - 1);
     std::vector<Entry> model;
     TVarlist store;
     for (int step = 0; step < 4000; ++step) {
-      const std::string name = "v[" + std::to_string(pick(random)) + "].x";
+      const std::string name = name_of(pick(random));
       if (random() % 3 == 0) {
         store.remove(name);
         const auto it = std::find_if(model.begin(), model.end(),
@@ -90,12 +95,13 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
         model.push_back({name, static_cast<float>(step)});
       }
     }
-    ASSERT_EQ(store.number(), model.size()) << distinct_names;
+    ASSERT_EQ(store.number(), model.size()) << c.distinct_names;
     for (std::size_t i = 0; i < model.size(); ++i) {
-      ASSERT_EQ(store.get(i).get_name(), model[i].name) << distinct_names;
+      ASSERT_EQ(store.get(i).get_name(), model[i].name) << c.distinct_names;
+      ASSERT_EQ(store.get(i).get_value(), model[i].value) << c.distinct_names;
     }
-    for (int k = 0; k < distinct_names; ++k) {
-      const std::string name = "v[" + std::to_string(k) + "].x";
+    for (int k = 0; k < c.distinct_names; ++k) {
+      const std::string name = name_of(k);
       const auto it =
           std::find_if(model.begin(), model.end(), [&](const Entry& e) { return e.name == name; });
       const TVariable* found = store.find(name);
