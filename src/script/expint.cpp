@@ -56,13 +56,11 @@ std::uint64_t last_word(std::string_view name) {
   return byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
 }
 
-}  // namespace
-
-std::uint32_t variable_name_hash(std::string_view name) {
-  // Eight characters at a time, each step multiplied and rotated so that the
-  // high bits a multiplication fills reach the low bits of the next step.
-  // The final mix makes every bit of the result, the low ones that pick the
-  // slot included, depend on every character.
+// Eight characters at a time, each step multiplied and rotated so that the
+// high bits a multiplication fills reach the low bits of the next step. The
+// final mix makes every bit of the result, the low ones that pick the slot
+// included, depend on every character.
+inline std::uint32_t name_hash_of(std::string_view name) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
   std::uint64_t h = name.size();
   for (std::size_t i = 0; i + 8 < name.size(); i += 8) {
@@ -74,9 +72,15 @@ std::uint32_t variable_name_hash(std::string_view name) {
   return static_cast<std::uint32_t>(h ^ (h >> 33));
 }
 
+}  // namespace
+
+std::uint32_t variable_name_hash(std::string_view name) {
+  return name_hash_of(name);
+}
+
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
     : name_size(static_cast<std::uint8_t>(fit(name, kNameChars).size())),
-      name_hash(variable_name_hash(fit(name, kNameChars))),
+      name_hash(name_hash_of(fit(name, kNameChars))),
       value(value),
       formula(fit(formula, kFormulaChars)) {
   std::memcpy(this->name, name.data(), name_size);
@@ -157,7 +161,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
 void TVarlist::remove(std::string_view n) {
   if (slots.empty()) return;
   const std::string_view name = fit(n, kNameChars);
-  const std::uint32_t hash = variable_name_hash(name);
+  const std::uint32_t hash = name_hash_of(name);
   const std::size_t slot = slot_of(name, hash);
   if (slots[slot].position == kEmpty) return;
   const auto gone = static_cast<std::size_t>(slots[slot].position);
@@ -184,7 +188,7 @@ void TVarlist::remove(std::string_view n) {
 std::int32_t TVarlist::position_of(std::string_view n) const {
   if (slots.empty()) return kEmpty;
   const std::string_view name = fit(n, kNameChars);
-  return slots[slot_of(name, variable_name_hash(name))].position;
+  return slots[slot_of(name, name_hash_of(name))].position;
 }
 
 const TVariable* TVarlist::find(std::string_view n) const {
