@@ -167,7 +167,7 @@ float CDomainInstance::Evaluate() {
   WriteVariablesFile(*vars);
   TakeConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
   if (EvalData.empty()) return -1;
-  std::sort(EvalData.begin(), EvalData.end());
+  SortByRating(EvalData);
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
   ComputeRepairStarts();
