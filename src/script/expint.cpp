@@ -166,23 +166,23 @@ void TVarlist::remove(std::string_view n) {
   if (slots[slot].position == kEmpty) return;
   const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
-  // The next variable of the same name, if any, becomes visible. Its slot
-  // position is set as it was before the removal and moves with the rest.
-  std::size_t next = gone;
-  while (next < vars.size() && !(vars[next].name_hash == hash && vars[next].name_text() == name))
-    ++next;
-  if (next < vars.size()) {
-    slots[slot].position = static_cast<std::int32_t>(next + 1);
-  } else {
-    erase_slot(slot);
-  }
-  // Only the variables behind the removed one move; those that are the first
-  // of their name have a slot to follow them. Removals near the end stay cheap.
+  // Only the variables behind the removed one move, one place forward; those
+  // that are the first of their name have a slot that follows them. The next
+  // variable of the removed name, if any, becomes visible in the removed
+  // one's slot. Removals near the end stay cheap.
+  bool successor = false;
   for (std::size_t i = gone; i < vars.size(); ++i) {
+    const TVariable& var = vars[i];
+    if (!successor && var.name_hash == hash && var.name_text() == name) {
+      slots[slot].position = static_cast<std::int32_t>(i);
+      successor = true;
+      continue;
+    }
     const auto old_position = static_cast<std::int32_t>(i + 1);
-    Slot& s = slots[slot_at_position(vars[i].name_hash, old_position)];
+    Slot& s = slots[slot_at_position(var.name_hash, old_position)];
     if (s.position == old_position) s.position = static_cast<std::int32_t>(i);
   }
+  if (!successor) erase_slot(slot);
 }
 
 std::int32_t TVarlist::position_of(std::string_view n) const {
