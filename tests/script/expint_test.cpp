@@ -113,6 +113,39 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   }
 }
 
+// Names whose hashes pick the same slot of a small index form one probe run:
+// removals from its middle must leave every other name reachable, also after
+// the positions behind a removed variable have moved.
+TEST(VariableStore, NamesSharingASlotStayReachableThroughRemovals) {
+  std::vector<std::string> names;
+  for (int k = 0; names.size() < 6; ++k) {
+    const std::string name = std::string("k").append(std::to_string(k));
+    if ((variable_name_hash(name) & 15u) == 5u) names.push_back(name);
+  }
+  std::mt19937 random(3);
+  std::vector<std::string> model;
+  TVarlist store;
+  for (int step = 0; step < 3000; ++step) {
+    const std::string& name = names[random() % names.size()];
+    if (random() % 2 == 0 && model.size() < 6) {
+      store.insert(name, "0", static_cast<float>(step));
+      model.push_back(name);
+    } else {
+      store.remove(name);
+      const auto it = std::find(model.begin(), model.end(), name);
+      if (it != model.end()) model.erase(it);
+    }
+    ASSERT_EQ(store.number(), model.size()) << step;
+    for (const std::string& probe : names) {
+      const auto it = std::find(model.begin(), model.end(), probe);
+      const TVariable* found = store.find(probe);
+      const TVariable* expected =
+          it == model.end() ? nullptr : &store.get(static_cast<std::size_t>(it - model.begin()));
+      ASSERT_EQ(found, expected) << probe << " at step " << step;
+    }
+  }
+}
+
 TEST(VariableStore, ReservedRoomKeepsEntriesInPlaceAndLookupsRight) {
   TVarlist store;
   store.insert("a", "1", 1);
