@@ -81,14 +81,21 @@ std::uint32_t variable_name_hash(std::string_view name) {
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
     : name_size(static_cast<std::uint8_t>(fit(name, kNameChars).size())),
       name_hash(name_hash_of(fit(name, kNameChars))),
-      value(value),
-      formula(fit(formula, kFormulaChars)) {
+      value(value) {
   std::memcpy(this->name, name.data(), name_size);
   this->name[name_size] = '\0';
+  const std::string_view cut = fit(formula, kFormulaChars);
+  std::memcpy(this->formula, cut.data(), cut.size());
+  this->formula[cut.size()] = '\0';
+  formula_size = static_cast<std::uint8_t>(cut.size());
 }
 
 void TVariable::set_formula(std::string_view f) {
-  formula = fit(f, kFormulaChars);
+  f = fit(f, kFormulaChars);
+  // The text may be this variable's own formula or a part of it.
+  std::memmove(formula, f.data(), f.size());
+  formula[f.size()] = '\0';
+  formula_size = static_cast<std::uint8_t>(f.size());
 }
 
 inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) const {
@@ -212,7 +219,7 @@ float TVarlist::get_value(std::string_view n) const {
 
 const char* TVarlist::get_formula(std::string_view n) const {
   const TVariable* v = find(n);
-  return v != nullptr ? v->formula.c_str() : nullptr;
+  return v != nullptr ? v->formula : nullptr;
 }
 
 int TVarlist::get_comp(std::string_view n) const {
@@ -244,7 +251,7 @@ void TVarlist::show() const {
   }
   for (std::size_t i = 0; i < vars.size(); ++i) {
     const TVariable& v = vars[i];
-    std::cout << "\nName   : " << v.name_text() << "\nFormula  : " << v.formula
+    std::cout << "\nName   : " << v.name_text() << "\nFormula  : " << v.formula_text()
               << "\nValue  : " << v.value << '\n'
               << computed_text(v) << "\n----";
   }
@@ -257,7 +264,7 @@ void TVarlist::show(std::string_view varname) const {
   }
   const TVariable* v = find(varname);
   if (v == nullptr) return;
-  std::cout << "\nName     : " << v->name_text() << "\nFormula  : " << v->formula
+  std::cout << "\nName     : " << v->name_text() << "\nFormula  : " << v->formula_text()
             << "\nValue    : " << v->value << '\n'
             << computed_text(*v);
 }
@@ -272,7 +279,7 @@ void TVarlist::write(std::ostream& output) const {
   if (vars.empty()) return;
   output << "/* #: " << vars.size() << " */ ";
   for (const TVariable& v : vars) {
-    output << '\n' << v.name_text() << ' ' << v.formula << ' ' << v.value;
+    output << '\n' << v.name_text() << ' ' << v.formula_text() << ' ' << v.value;
   }
 }
 

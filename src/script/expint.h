@@ -36,9 +36,9 @@ class TVariable {
 
   const char* get_name() const { return name; }
   float get_value() const { return value; }
-  const char* get_formula() const { return formula.c_str(); }
+  const char* get_formula() const { return formula; }
   std::string_view name_text() const { return {name, name_size}; }
-  std::string_view formula_text() const { return formula; }
+  std::string_view formula_text() const { return {formula, formula_size}; }
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
@@ -47,15 +47,17 @@ class TVariable {
  private:
   friend class TVarlist;
   friend class TCalculation;
-  // The name is held in place, with its terminator: names are short, and
-  // stores are filled anew for every evaluation, so allocating them costs.
+  // Name and formula are held in place, with their terminators: they are
+  // short, and stores are filled anew for every evaluation, so allocating
+  // them costs.
   char name[script_limits::kNameChars + 1] = {};
+  char formula[script_limits::kFormulaChars + 1] = {};
   std::uint8_t name_size;
+  std::uint8_t formula_size = 0;
   // Hash of the name, kept for the store's index.
   std::uint32_t name_hash;
   float value = 0;
   int computed = 0;
-  std::string formula;
   // Set while the calculator computes this variable, to detect formulas that
   // refer to themselves.
   bool in_progress = false;

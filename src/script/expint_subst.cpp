@@ -182,8 +182,8 @@ std::string& TVarlist::substitute(std::string& expr) const {
 void TVarlist::substitute_all() {
   std::string formula;
   for (TVariable& v : vars) {
-    if (has_nothing_to_substitute(v.formula)) continue;
-    formula = v.formula;
+    if (has_nothing_to_substitute(v.formula_text())) continue;
+    formula = v.formula_text();
     v.set_formula(substitute(formula));
   }
 }
