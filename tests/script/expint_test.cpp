@@ -228,6 +228,20 @@ TEST(VariableStore, OverlongNamesAndFormulasAreCutConsistently) {
   EXPECT_EQ(store.in_list(long_name.substr(0, 79)), 1);
 }
 
+TEST(VariableStore, FormulasAreReplacedInPlaceEvenByPartsOfThemselves) {
+  TVarlist store;
+  store.insert("a", "(b+c)*2", 0);
+  TVariable& a = *store.find("a");
+  a.set_formula(std::string_view(a.get_formula()).substr(1, 3));
+  EXPECT_STREQ(a.get_formula(), "b+c");
+  EXPECT_EQ(a.formula_text(), "b+c");
+  store.set_formula("a", std::string(300, '9'));
+  EXPECT_EQ(a.formula_text(), std::string(script_limits::kFormulaChars, '9'));
+  a.set_formula(std::string_view(a.get_formula()).substr(100));
+  EXPECT_EQ(a.formula_text(), std::string(script_limits::kFormulaChars - 100, '9'));
+  EXPECT_EQ(std::string(a.get_formula()).size(), script_limits::kFormulaChars - 100);
+}
+
 TEST(VariableStore, ShowListsEveryVariableWithItsLabels) {
   TVarlist store;
   {
