@@ -34,9 +34,12 @@ class TVariable {
  public:
   TVariable(std::string_view name, std::string_view formula, float value);
 
+  // Name and formula point into the variable: they stay valid while the
+  // variable stays in its place in the store.
   const char* get_name() const { return name; }
   float get_value() const { return value; }
   const char* get_formula() const { return formula; }
+  // The same texts with their lengths (a text may hold a '\0').
   std::string_view name_text() const { return {name, name_size}; }
   std::string_view formula_text() const { return {formula, formula_size}; }
   int get_comp() const { return computed; }
@@ -52,10 +55,10 @@ class TVariable {
   // them costs.
   char name[script_limits::kNameChars + 1] = {};
   char formula[script_limits::kFormulaChars + 1] = {};
-  std::uint8_t name_size;
+  std::uint8_t name_size = 0;
   std::uint8_t formula_size = 0;
   // Hash of the name, kept for the store's index.
-  std::uint32_t name_hash;
+  std::uint32_t name_hash = 0;
   float value = 0;
   int computed = 0;
   // Set while the calculator computes this variable, to detect formulas that
