@@ -1,6 +1,6 @@
-// A short text built in a stack buffer, for the names and numbers that the
-// domain formats for every evaluation: variable names such as "plan[2][13]"
-// and numbers in the two notations of the variable files.
+// Text the domain formats for every evaluation: the numbers of the variable
+// files in their two notations, and a short text built in a stack buffer for
+// variable names such as "plan[2][13]".
 #pragma once
 
 #include <algorithm>
@@ -51,7 +51,8 @@ inline std::to_chars_result ToCharsFixed(char* first, char* last, float value) {
   if (domtarn_text::IsWholeBelow(value, domtarn_text::kWholeFixedLimit, whole)) {
     constexpr std::string_view kDecimals = ".000000";
     const std::to_chars_result digits = std::to_chars(first, last, whole);
-    if (digits.ec != std::errc() || last - digits.ptr < static_cast<long>(kDecimals.size())) {
+    if (digits.ec != std::errc() ||
+        last - digits.ptr < static_cast<std::ptrdiff_t>(kDecimals.size())) {
       return {last, std::errc::value_too_large};
     }
     std::memcpy(digits.ptr, kDecimals.data(), kDecimals.size());
