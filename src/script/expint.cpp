@@ -104,7 +104,7 @@ inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) 
     const Slot& s = slots[slot];
     if (s.hash == hash) {
       const TVariable& held = vars[static_cast<std::size_t>(s.position)];
-      if (held.name_size == name.size() && same_chars(held.name, name.data(), name.size())) {
+      if (held.name_size == name.size() && same_chars(held.get_name(), name.data(), name.size())) {
         return slot;
       }
     }
@@ -219,7 +219,7 @@ float TVarlist::get_value(std::string_view n) const {
 
 const char* TVarlist::get_formula(std::string_view n) const {
   const TVariable* v = find(n);
-  return v != nullptr ? v->formula : nullptr;
+  return v != nullptr ? v->get_formula() : nullptr;
 }
 
 int TVarlist::get_comp(std::string_view n) const {

@@ -36,12 +36,12 @@ class TVariable {
 
   // Name and formula point into the variable: they stay valid while the
   // variable stays in its place in the store.
-  const char* get_name() const { return name; }
+  const char* get_name() const { return text(name); }
   float get_value() const { return value; }
-  const char* get_formula() const { return formula; }
+  const char* get_formula() const { return text(formula); }
   // The same texts with their lengths (a text may hold a '\0').
-  std::string_view name_text() const { return {name, name_size}; }
-  std::string_view formula_text() const { return {formula, formula_size}; }
+  std::string_view name_text() const { return {text(name), name_size}; }
+  std::string_view formula_text() const { return {text(formula), formula_size}; }
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
@@ -52,9 +52,14 @@ class TVariable {
   friend class TCalculation;
   // Name and formula are held in place, with their terminators: they are
   // short, and stores are filled anew for every evaluation, so allocating
-  // them costs.
-  char name[script_limits::kNameChars + 1] = {};
-  char formula[script_limits::kFormulaChars + 1] = {};
+  // them costs. The characters past a terminator are left unset (filling them
+  // would cost more than the copy of the text); as unsigned char they may
+  // still be copied along with the variable.
+  unsigned char name[script_limits::kNameChars + 1];
+  unsigned char formula[script_limits::kFormulaChars + 1];
+  static const char* text(const unsigned char* chars) {
+    return reinterpret_cast<const char*>(chars);
+  }
   std::uint8_t name_size = 0;
   std::uint8_t formula_size = 0;
   // Hash of the name, kept for the store's index.
