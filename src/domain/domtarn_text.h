@@ -64,9 +64,15 @@ inline std::to_chars_result ToCharsFixed(char* first, char* last, float value) {
 // A short text built in place: "plan[" 2 "][" 13 "]" and the like.
 class CTextBuffer {
  public:
+  // A text that does not fit is cut to the room left. The common whole copy
+  // is kept apart, so that a literal's copy is inlined at its known size.
   CTextBuffer& operator<<(std::string_view text) {
-    const std::size_t n = std::min(text.size(), sizeof(buffer) - length);
-    text.copy(buffer + length, n);
+    const std::size_t n = text.size() <= Room() ? text.size() : Room();
+    if (n == text.size()) {
+      std::memcpy(buffer + length, text.data(), text.size());
+    } else {
+      std::memcpy(buffer + length, text.data(), n);
+    }
     length += n;
     return *this;
   }
@@ -76,6 +82,7 @@ class CTextBuffer {
   std::string_view View() const { return {buffer, length}; }
 
  private:
+  std::size_t Room() const { return sizeof(buffer) - length; }
   char* End() { return buffer + sizeof(buffer); }
   // A number that does not fit is left out rather than written in part.
   CTextBuffer& Take(std::to_chars_result result) {

@@ -74,9 +74,15 @@ TEST(TextBuffer, FloatNotationsMatchTheFloatConversion) {
   }
 }
 
-// A number without room for all its characters is left out, whole or not.
-TEST(TextBuffer, NumbersThatDoNotFitAreLeftOut) {
+// A number without room for all its characters is left out, whole or not;
+// a text is cut to the room left.
+TEST(TextBuffer, NumbersThatDoNotFitAreLeftOutAndTextsAreCut) {
   const std::string filler(kTextBufferChars - 4, 'x');
+  EXPECT_EQ((CTextBuffer() << filler << "abcdef"
+                           << "g")
+                .View(),
+            filler + "abcd");
+  EXPECT_EQ((CTextBuffer() << filler << "abcd" << 5).View(), filler + "abcd");
   for (const float value : {12345.0f, 12.5f, -7.0f}) {
     EXPECT_EQ((CTextBuffer() << filler).Fixed(value).View(), filler) << value;
   }
