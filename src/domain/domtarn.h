@@ -254,4 +254,6 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.
   std::string ReadSourceName;
+  // Variables of the latest export into a store, to size the next store ahead.
+  std::size_t LastExportCount = 0;
 };

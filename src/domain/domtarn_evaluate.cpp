@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -67,26 +68,54 @@ void ReplaceFileContents(const char* name, std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// Room for the count line of a variables file.
+constexpr std::size_t kCountLineChars = 32;
+// Room for the parts of a line besides the name and the formula: the line
+// end, two blanks and a value in the general notation ("-1.23457e+38").
+constexpr std::size_t kLineChars = 24;
+
+char* Put(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+}  // namespace
+
 // Writes the store as a variables file in one piece: the count line, then one
 // "name formula value" line per variable with the value in the stream's
 // default notation, no line end after the last one. An empty store gives an
-// empty file. The buffer keeps its capacity from one evaluation to the next.
+// empty file. The lines are written into a buffer sized for the longest
+// text the store can give; the buffer only grows, from one evaluation to the
+// next.
 void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
-  static std::string text;
-  text.clear();
+  static std::string buffer;
+  std::size_t room = kCountLineChars;
+  for (std::size_t i = 0; i < vars.number(); ++i) {
+    const TVariable& var = vars.get(i);
+    room += var.name_text().size() + var.formula_text().size() + kLineChars;
+  }
+  if (buffer.size() < room) buffer.resize(room);
+  char* const first = buffer.data();
+  char* const last = first + buffer.size();
+  char* out = first;
   if (vars.number() > 0) {
     CTextBuffer count;
     count << "/* #: " << static_cast<int>(vars.number()) << " */ ";
-    text += count.View();
+    out = Put(out, count.View());
     for (std::size_t i = 0; i < vars.number(); ++i) {
       const TVariable& var = vars.get(i);
-      CTextBuffer value;
-      value.General(var.get_value());
-      ((((text += '\n') += var.get_name()) += ' ') += var.get_formula()) += ' ';
-      text += value.View();
+      *out++ = '\n';
+      out = Put(out, var.name_text());
+      *out++ = ' ';
+      out = Put(out, var.formula_text());
+      *out++ = ' ';
+      out = ToCharsGeneral(out, last, var.get_value()).ptr;
     }
   }
-  ReplaceFileContents(kVariablesFileName, text);
+  ReplaceFileContents(kVariablesFileName,
+                      std::string_view(first, static_cast<std::size_t>(out - first)));
 }
 
 namespace {
@@ -138,7 +167,7 @@ float CDomainInstance::Evaluate() {
   WriteVariablesFile(*vars);
   TakeConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
   if (EvalData.empty()) return -1;
-  std::sort(EvalData.begin(), EvalData.end());
+  SortByRating(EvalData);
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
   ComputeRepairStarts();

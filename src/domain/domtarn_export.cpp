@@ -143,8 +143,14 @@ void CShiftSchedulingDomain::VisitVariables(Sink& sink) const {
 void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   ComputeConstraintVars();
   if (vars == nullptr) return;
+  // The store is sized for the export and the variables the script adds,
+  // as the previous export counted them, so that filling it moves nothing.
+  constexpr std::size_t kScriptVariablesRoom = 64;
+  const std::size_t before = vars->number();
+  vars->reserve(before + LastExportCount + kScriptVariablesRoom);
   StoreSink sink(*vars);
   VisitVariables(sink);
+  LastExportCount = vars->number() - before;
   vars->substitute_all();
 }
 

@@ -1,4 +1,5 @@
-// Hand-over of a script run's evaluation tree to the domain.
+// Hand-over of a script run's evaluation tree to the domain, and the
+// ordering of the rated constraints it hands over.
 #pragma once
 
 #include "evaltree_constraint.h"
@@ -8,3 +9,7 @@ class TEvalTree;
 // Replaces `list` by the rated constraints of `tree` and frees the tree.
 // Without a tree (null) the list stays as it is.
 void TakeConstraintList(TEvalTree* tree, ConstraintEvaluations& list);
+
+// Sorts the constraints by rating, leaving them in exactly the order that
+// std::sort on the list itself gives, equal ratings included.
+void SortByRating(ConstraintEvaluations& list);

@@ -1,5 +1,8 @@
 // Variable store of the script language: ordered variables with a name index,
 // the two displays and the variables file.
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -8,48 +11,201 @@
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
 
+namespace {
+
+std::uint64_t load64(const char* p) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, p, sizeof(word));
+  return word;
+}
+
+std::uint64_t load32(const char* p) {
+  std::uint32_t word = 0;
+  std::memcpy(&word, p, sizeof(word));
+  return word;
+}
+
+// Whether the `n` characters at `a` and at `b` agree. Names are short, and a
+// few word comparisons cost less than a call of memcmp.
+bool same_chars(const char* a, const char* b, std::size_t n) {
+  if (n >= 8) {
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      if (load64(a + i) != load64(b + i)) return false;
+    }
+    return load64(a + n - 8) == load64(b + n - 8);
+  }
+  if (n >= 4) return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// The last up to eight characters of a name as one word. Names of eight
+// characters or more take their last eight (overlapping the words before);
+// shorter ones are gathered from overlapping or single loads.
+std::uint64_t last_word(std::string_view name) {
+  const char* p = name.data();
+  const std::size_t n = name.size();
+  if (n >= 8) return load64(p + n - 8);
+  if (n >= 4) return load32(p) | load32(p + n - 4) << 32;
+  if (n == 0) return 0;
+  const auto byte = [&](std::size_t i) {
+    return static_cast<std::uint64_t>(static_cast<unsigned char>(p[i]));
+  };
+  return byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
+}
+
+// Eight characters at a time, each step multiplied and rotated so that the
+// high bits a multiplication fills reach the low bits of the next step. The
+// final mix makes every bit of the result, the low ones that pick the slot
+// included, depend on every character.
+inline std::uint32_t name_hash_of(std::string_view name) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = name.size();
+  for (std::size_t i = 0; i + 8 < name.size(); i += 8) {
+    h = std::rotl((h ^ load64(name.data() + i)) * kMultiplier, 31);
+  }
+  h ^= last_word(name);
+  h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
+  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+  return static_cast<std::uint32_t>(h ^ (h >> 33));
+}
+
+}  // namespace
+
+std::uint32_t variable_name_hash(std::string_view name) {
+  return name_hash_of(name);
+}
+
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
-    : name(fit(name, kNameChars)), value(value), formula(fit(formula, kFormulaChars)) {}
+    : name_size(static_cast<std::uint8_t>(fit(name, kNameChars).size())),
+      name_hash(name_hash_of(fit(name, kNameChars))),
+      value(value) {
+  std::memcpy(this->name, name.data(), name_size);
+  this->name[name_size] = '\0';
+  const std::string_view cut = fit(formula, kFormulaChars);
+  std::memcpy(this->formula, cut.data(), cut.size());
+  this->formula[cut.size()] = '\0';
+  formula_size = static_cast<std::uint8_t>(cut.size());
+}
 
 void TVariable::set_formula(std::string_view f) {
-  formula = fit(f, kFormulaChars);
+  f = fit(f, kFormulaChars);
+  // The text may be this variable's own formula or a part of it.
+  std::memmove(formula, f.data(), f.size());
+  formula[f.size()] = '\0';
+  formula_size = static_cast<std::uint8_t>(f.size());
+}
+
+inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) const {
+  std::size_t slot = home_slot(hash);
+  while (slots[slot].position != kEmpty) {
+    const Slot& s = slots[slot];
+    if (s.hash == hash) {
+      const TVariable& held = vars[static_cast<std::size_t>(s.position)];
+      if (held.name_size == name.size() && same_chars(held.get_name(), name.data(), name.size())) {
+        return slot;
+      }
+    }
+    slot = next_slot(slot);
+  }
+  return slot;
+}
+
+std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position) const {
+  std::size_t slot = home_slot(hash);
+  while (slots[slot].position != kEmpty && slots[slot].position != position) {
+    slot = next_slot(slot);
+  }
+  return slot;
+}
+
+void TVarlist::grow_index(std::size_t size) {
+  std::vector<Slot> old(std::max(kMinSlots, size));
+  old.swap(slots);
+  // Every old slot holds a distinct name: it only needs an empty place.
+  for (const Slot& s : old) {
+    if (s.position == kEmpty) continue;
+    std::size_t slot = home_slot(s.hash);
+    while (slots[slot].position != kEmpty) slot = next_slot(slot);
+    slots[slot] = s;
+  }
+}
+
+void TVarlist::erase_slot(std::size_t slot) {
+  std::size_t gap = slot;
+  const std::size_t mask = slots.size() - 1;
+  for (std::size_t j = next_slot(slot); slots[j].position != kEmpty; j = next_slot(j)) {
+    // An entry may move back into the gap when the gap lies on its probe path.
+    const std::size_t home = home_slot(slots[j].hash);
+    if (((j - home) & mask) >= ((j - gap) & mask)) {
+      slots[gap] = slots[j];
+      gap = j;
+    }
+  }
+  slots[gap].position = kEmpty;
+  --names;
+}
+
+void TVarlist::reserve(std::size_t count) {
+  vars.reserve(count);
+  if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
 }
 
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
+  if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
   vars.emplace_back(n, f, v);
   TVariable& added = vars.back();
   added.computed = v == 0.0f ? 0 : 1;
   // An existing name keeps its first variable: the new one stays hidden.
-  first.try_emplace(added.name, vars.size() - 1);
+  const std::size_t slot = slot_of(added.name_text(), added.name_hash);
+  if (slots[slot].position != kEmpty) return;
+  slots[slot] = Slot{added.name_hash, static_cast<std::int32_t>(vars.size() - 1)};
+  ++names;
 }
 
 void TVarlist::remove(std::string_view n) {
-  auto it = first.find(fit(n, kNameChars));
-  if (it == first.end()) return;
-  const std::size_t gone = it->second;
-  first.erase(it);
-  const std::string name = vars[gone].name;
+  if (slots.empty()) return;
+  const std::string_view name = fit(n, kNameChars);
+  const std::uint32_t hash = name_hash_of(name);
+  const std::size_t slot = slot_of(name, hash);
+  if (slots[slot].position == kEmpty) return;
+  const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
-  // Only the variables behind the removed one move. The next variable of the
-  // same name, if any, becomes visible. Removals near the end stay cheap.
+  // Only the variables behind the removed one move, one place forward; those
+  // that are the first of their name have a slot that follows them. The next
+  // variable of the removed name, if any, becomes visible in the removed
+  // one's slot. Removals near the end stay cheap.
+  bool successor = false;
   for (std::size_t i = gone; i < vars.size(); ++i) {
-    auto entry = first.find(vars[i].name);
-    if (entry == first.end()) {
-      first.emplace(vars[i].name, i);
-    } else if (entry->second == i + 1) {
-      entry->second = i;
+    const TVariable& var = vars[i];
+    if (!successor && var.name_hash == hash && var.name_text() == name) {
+      slots[slot].position = static_cast<std::int32_t>(i);
+      successor = true;
+      continue;
     }
+    const auto old_position = static_cast<std::int32_t>(i + 1);
+    Slot& s = slots[slot_at_position(var.name_hash, old_position)];
+    if (s.position == old_position) s.position = static_cast<std::int32_t>(i);
   }
+  if (!successor) erase_slot(slot);
 }
 
-TVariable* TVarlist::find(std::string_view n) {
-  auto it = first.find(fit(n, kNameChars));
-  return it == first.end() ? nullptr : &vars[it->second];
+std::int32_t TVarlist::position_of(std::string_view n) const {
+  if (slots.empty()) return kEmpty;
+  const std::string_view name = fit(n, kNameChars);
+  return slots[slot_of(name, name_hash_of(name))].position;
 }
 
 const TVariable* TVarlist::find(std::string_view n) const {
-  auto it = first.find(fit(n, kNameChars));
-  return it == first.end() ? nullptr : &vars[it->second];
+  const std::int32_t position = position_of(n);
+  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
+}
+
+TVariable* TVarlist::find(std::string_view n) {
+  const std::int32_t position = position_of(n);
+  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
 }
 
 int TVarlist::in_list(std::string_view n) const {
@@ -63,7 +219,7 @@ float TVarlist::get_value(std::string_view n) const {
 
 const char* TVarlist::get_formula(std::string_view n) const {
   const TVariable* v = find(n);
-  return v != nullptr ? v->formula.c_str() : nullptr;
+  return v != nullptr ? v->get_formula() : nullptr;
 }
 
 int TVarlist::get_comp(std::string_view n) const {
@@ -95,8 +251,8 @@ void TVarlist::show() const {
   }
   for (std::size_t i = 0; i < vars.size(); ++i) {
     const TVariable& v = vars[i];
-    std::cout << "\nName   : " << v.name << "\nFormula  : " << v.formula << "\nValue  : " << v.value
-              << '\n'
+    std::cout << "\nName   : " << v.name_text() << "\nFormula  : " << v.formula_text()
+              << "\nValue  : " << v.value << '\n'
               << computed_text(v) << "\n----";
   }
 }
@@ -108,7 +264,7 @@ void TVarlist::show(std::string_view varname) const {
   }
   const TVariable* v = find(varname);
   if (v == nullptr) return;
-  std::cout << "\nName     : " << v->name << "\nFormula  : " << v->formula
+  std::cout << "\nName     : " << v->name_text() << "\nFormula  : " << v->formula_text()
             << "\nValue    : " << v->value << '\n'
             << computed_text(*v);
 }
@@ -123,7 +279,7 @@ void TVarlist::write(std::ostream& output) const {
   if (vars.empty()) return;
   output << "/* #: " << vars.size() << " */ ";
   for (const TVariable& v : vars) {
-    output << '\n' << v.name << ' ' << v.formula << ' ' << v.value;
+    output << '\n' << v.name_text() << ' ' << v.formula_text() << ' ' << v.value;
   }
 }
 

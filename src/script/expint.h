@@ -6,11 +6,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // Capacities of the script engine's texts (characters, terminator excluded).
@@ -34,9 +34,14 @@ class TVariable {
  public:
   TVariable(std::string_view name, std::string_view formula, float value);
 
-  const char* get_name() const { return name.c_str(); }
+  // Name and formula point into the variable: they stay valid while the
+  // variable stays in its place in the store.
+  const char* get_name() const { return text(name); }
   float get_value() const { return value; }
-  const char* get_formula() const { return formula.c_str(); }
+  const char* get_formula() const { return text(formula); }
+  // The same texts with their lengths (a text may hold a '\0').
+  std::string_view name_text() const { return {text(name), name_size}; }
+  std::string_view formula_text() const { return {text(formula), formula_size}; }
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
@@ -45,10 +50,22 @@ class TVariable {
  private:
   friend class TVarlist;
   friend class TCalculation;
-  std::string name;
+  // Name and formula are held in place, with their terminators: they are
+  // short, and stores are filled anew for every evaluation, so allocating
+  // them costs. The characters past a terminator are left unset (filling them
+  // would cost more than the copy of the text); as unsigned char they may
+  // still be copied along with the variable.
+  unsigned char name[script_limits::kNameChars + 1];
+  unsigned char formula[script_limits::kFormulaChars + 1];
+  static const char* text(const unsigned char* chars) {
+    return reinterpret_cast<const char*>(chars);
+  }
+  std::uint8_t name_size = 0;
+  std::uint8_t formula_size = 0;
+  // Hash of the name, kept for the store's index.
+  std::uint32_t name_hash = 0;
   float value = 0;
   int computed = 0;
-  std::string formula;
   // Set while the calculator computes this variable, to detect formulas that
   // refer to themselves.
   bool in_progress = false;
@@ -56,13 +73,17 @@ class TVariable {
 
 // The variable store. Names are not unique: insert never checks, and every
 // lookup by name finds the first variable of that name. A hash index beside
-// the ordered entries keeps lookups constant-time.
+// the ordered entries keeps lookups constant-time: an open-addressing table of
+// positions, one slot for every distinct name, pointing at its first variable.
 class TVarlist {
  public:
   TVarlist() = default;
   TVarlist(const TVarlist&) = delete;
   TVarlist& operator=(const TVarlist&) = delete;
 
+  // Makes room for `count` variables in all, so that inserting up to that
+  // many moves nothing.
+  void reserve(std::size_t count);
   // Appends a variable; it counts as computed exactly when `v` is nonzero.
   void insert(std::string_view n, std::string_view f, float v);
   // Removes the first variable named `n`; the others keep their order.
@@ -106,13 +127,31 @@ class TVarlist {
   std::string& real_name(std::string& expr);
 
  private:
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  // Position in `vars` of the first variable of a name, with that name's hash.
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::int32_t position = kEmpty;
   };
+  static constexpr std::int32_t kEmpty = -1;
+  static constexpr std::size_t kMinSlots = 16;
+
+  // Position of the first variable named `n` (cut to a name's size), or kEmpty.
+  std::int32_t position_of(std::string_view n) const;
+  // The slot of `name`, or the empty slot where it would go.
+  std::size_t slot_of(std::string_view name, std::uint32_t hash) const;
+  // The first slot on the probe path of `hash` that is empty or holds `position`.
+  std::size_t slot_at_position(std::uint32_t hash, std::int32_t position) const;
+  // Moves the index into a table of `size` slots (a power of two, at least
+  // kMinSlots). The table is kept at most half full.
+  void grow_index(std::size_t size);
+  // Empties a slot, moving later slots of its probe run back into the gap.
+  void erase_slot(std::size_t slot);
+  std::size_t home_slot(std::uint32_t hash) const { return hash & (slots.size() - 1); }
+  std::size_t next_slot(std::size_t slot) const { return (slot + 1) & (slots.size() - 1); }
+
   std::vector<TVariable> vars;
-  // Name -> position of the first variable of that name in `vars`.
-  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> first;
+  std::vector<Slot> slots;  // size a power of two, or empty
+  std::size_t names = 0;    // occupied slots
 };
 
 // One node of a parsed formula.
@@ -163,6 +202,9 @@ class TExptree {
   std::unique_ptr<TExptree> left;
   std::unique_ptr<TExptree> right;
 };
+
+// Hash of a variable name, as the store's index uses it; fit for any short text.
+std::uint32_t variable_name_hash(std::string_view name);
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.
 int is_delimiter(char c);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
+#include <unordered_map>
 
 #include "expint.h"
 
@@ -219,7 +220,7 @@ class TFormulaCache {
   static constexpr std::size_t kLimit = 8192;
   struct Hash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
   };
   std::unordered_map<std::string, std::unique_ptr<TExptree>, Hash, std::equal_to<>> trees;
 };
@@ -507,33 +508,26 @@ int index_number(float v) {
 }  // namespace
 
 std::string& TVarlist::real_name(std::string& expr) {
-  // Most names and formulas have no index: they are only cut to size.
-  if (expr.find('[') == std::string::npos) {
-    if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
-    return expr;
-  }
-  std::string out;
-  std::size_t i = 0;
-  while (i < expr.size()) {
-    const std::size_t open = expr.find('[', i);
-    if (open == std::string::npos) {
-      out.append(expr, i, std::string::npos);
+  // Each index text is replaced in place by its value's digits. Most names
+  // and formulas have no index: they are only cut to size.
+  for (std::size_t open = expr.find('['); open != std::string::npos;) {
+    const std::size_t first = open + 1;
+    const std::size_t close = expr.find(']', first);
+    if (close == std::string::npos) {
+      // An unclosed bracket ends the name.
+      expr.resize(first);
       break;
     }
-    out.append(expr, i, open + 1 - i);
-    i = open + 1;
-    const std::size_t close = expr.find(']', i);
-    if (close == std::string::npos) break;
-    const std::string_view index = std::string_view(expr).substr(i, close - i);
+    const std::string_view index = std::string_view(expr).substr(first, close - first);
     // A variable named like the index text gives its stored value as it is.
     const TVariable* var = find(index);
     const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
     char digits[16];
     const char* end = std::to_chars(std::begin(digits), std::end(digits), index_number(v)).ptr;
-    out.append(digits, static_cast<std::size_t>(end - digits));
-    out += ']';
-    i = close + 1;
+    const auto length = static_cast<std::size_t>(end - digits);
+    expr.replace(first, close - first, digits, length);
+    open = expr.find('[', first + length + 1);
   }
-  expr = fit(out, kFormulaChars);
+  if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   return expr;
 }

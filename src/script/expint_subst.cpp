@@ -106,9 +106,22 @@ std::string replace_counts(const std::string& text, const std::array<Tindex, kIn
   return out;
 }
 
+// True when substitution cannot change `text`: function words and indexed
+// names need letters or a '[', and range counts exist only after a list
+// function. Plain numbers, the bulk of the formulas, pass unchanged.
+bool has_nothing_to_substitute(std::string_view text) {
+  if (text.size() > kFormulaChars) return false;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == '[' || (u | 0x20u) - 'a' < 26u) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string& TVarlist::substitute(std::string& expr) const {
+  if (has_nothing_to_substitute(expr)) return expr;
   const std::string in(fit(expr, kFormulaChars));
   SubstitutionOutput out;
   std::array<Tindex, kIndexRanges> ranges{};
@@ -169,7 +182,8 @@ std::string& TVarlist::substitute(std::string& expr) const {
 void TVarlist::substitute_all() {
   std::string formula;
   for (TVariable& v : vars) {
-    formula = v.formula;
+    if (has_nothing_to_substitute(v.formula_text())) continue;
+    formula = v.formula_text();
     v.set_formula(substitute(formula));
   }
 }

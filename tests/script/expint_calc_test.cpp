@@ -215,6 +215,9 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"c[i][(i*i)]", "c[2][4]", 0},
       {"x[neg]", "x[-2]", 0},
       {"x[]", "x[0]", 1},
+      {"x[i][i", "x[2][", 0},
+      {"a[1]]b[[i]", "a[1]]b[0]", 1},
+      {"y[(i*100)]z[i]", "y[200]z[2]", 0},
   };
   for (const Case& c : cases) {
     CaptureStdout out;

@@ -35,6 +35,12 @@ TEST(IndexSubstitution, ExpandsIndexedNamesAndCounts) {
       // A range given after a list still counts for a later #.
       {"SUM(i=5:9){x[i]}+#i", "SUM{}+0"},
       {"[i]+x[]", "[i]+x[]"},
+      // Numbers and other texts without letters or brackets pass unchanged.
+      {"-20.000000", "-20.000000"},
+      {"(1+2)*#3", "(1+2)*#3"},
+      {"", ""},
+      // Quoted texts are not exempt.
+      {"\"a-sinus\"", "\"a-SINus\""},
   };
   for (const Case& c : cases) EXPECT_EQ(substituted(store, c.in), c.out) << c.in;
 }
@@ -55,6 +61,8 @@ TEST(IndexSubstitution, OverlongResultsAreCut) {
   EXPECT_EQ(out.size(), script_limits::kFormulaChars);
   EXPECT_EQ(out.rfind("SUM{long_name[0],long_name[1],", 0), 0u);
   EXPECT_EQ(substituted(store, std::string(300, 'a')).size(), script_limits::kFormulaChars);
+  EXPECT_EQ(substituted(store, std::string(300, '7')),
+            std::string(script_limits::kFormulaChars, '7'));
 }
 
 TEST(IndexSubstitution, RangesPastTheTenthAreIgnored) {
