@@ -6,7 +6,7 @@
 #include <bit>
 #include <iostream>
 
-#include "tarnmemo.h"
+#include "tarncvar_memo.h"
 
 float min(float a, float b) {
   return a < b ? a : b;

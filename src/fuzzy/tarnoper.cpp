@@ -9,7 +9,7 @@
 #include <numbers>
 #include <string>
 
-#include "tarnmemo.h"
+#include "tarncvar_memo.h"
 
 namespace {
 

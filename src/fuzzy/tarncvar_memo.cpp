@@ -1,6 +1,6 @@
 // The memories of defuzzified values and clipped functions: hashing, key
 // comparison and the slot tables.
-#include "tarnmemo.h"
+#include "tarncvar_memo.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Tests of the memories of defuzzified values and clipped functions: hits
 // must give exactly what the computation gives, and any change of the inputs
 // must miss.
-#include "tarnmemo.h"
+#include "tarncvar_memo.h"
 
 #include <gtest/gtest.h>
 
