@@ -185,12 +185,13 @@ void statement_next(TScriptRun& run) {
     run.stop("Error: NEXT without FOR" + run.at_token());
     return;
   }
-  const float v = run.Vars->get_value(name);
+  TVariable* counter = run.Vars->find(name);
+  const float v = counter != nullptr ? counter->get_value() : 0.0f;
   const float step = controls.get_value(level("STEP", d));
   const float bound = controls.get_value(level("TO", d));
   const bool upward = step > 0;
   const float w = v + step;
-  if (upward ? w <= bound : w >= bound) run.Vars->set_value(name, w);
+  if (counter != nullptr && (upward ? w <= bound : w >= bound)) counter->set_value(w);
   if (upward ? w > bound : w < bound) {
     end_for(run, d);
     return;

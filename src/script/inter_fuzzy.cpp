@@ -215,7 +215,6 @@ void statement_set(TScriptRun& run) {
   }
   const float value = run.compute(formula);
   // Computing adds no variables, so the store's entries stay where they were.
-  var = run.Vars->find(name);
   var->set_value(value);
   var->set_comp(1);
   var->set_formula(set_name);
