@@ -6,7 +6,6 @@
 
 #include <time.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -65,7 +64,7 @@ class CTimedDomain : public CShiftSchedulingDomain {
     TakeConstraintList(tree, EvalData);
     float result = -1;
     if (!EvalData.empty()) {
-      std::sort(EvalData.begin(), EvalData.end());
+      SortByRating(EvalData);
       evaluation = 0;
       for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
       ComputeRepairStarts();
