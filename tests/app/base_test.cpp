@@ -1,7 +1,7 @@
 // Tests of the record base: the header line, its reading with and without a
 // class name, and the stream operators.
 #include "base.h"
-#include "cout_capture.h"
+#include "capture.h"
 
 #include <gtest/gtest.h>
 
@@ -43,13 +43,13 @@ TEST(CBaseTest, ReadsHeaders) {
     SCOPED_TRACE(c.label);
     CBase record("CShift", 3);
     std::istringstream in(c.input);
-    CoutCapture capture;
+    Capture capture;
     in >> record;
     std::string rest;
     in.clear();
     in >> rest;
     EXPECT_EQ(record.GetClassVersion(), c.version);
-    EXPECT_EQ(capture.Text(), c.message);
+    EXPECT_EQ(capture.str(), c.message);
     EXPECT_EQ(rest, c.rest);
     EXPECT_STREQ(record.GetClassName(), "CShift");
   }

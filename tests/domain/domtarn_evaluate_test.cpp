@@ -15,7 +15,6 @@ namespace {
 
 using domain_test::Cells;
 using domain_test::CellsOf;
-using domain_test::CoutCapture;
 using domain_test::TestDomain;
 
 ConstraintEvaluation Rated(const char* branch, const char* formula, float value) {
@@ -25,13 +24,6 @@ ConstraintEvaluation Rated(const char* branch, const char* formula, float value)
   entry.SetFormula(formula);
   entry.SetValue(value);
   return entry;
-}
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Two weeks; every group works shift 1 on weekdays and is off at weekends.
@@ -73,7 +65,7 @@ TEST(Evaluate, EveryEvaluationRewritesTheVariablesFile) {
     domain.InitializeVariables(&vars);
     std::ostringstream expected;
     vars.write(expected);
-    EXPECT_EQ(ReadFile("test2.dat"), expected.str());
+    EXPECT_EQ(read_file("test2.dat"), expected.str());
   }
 }
 
@@ -99,10 +91,10 @@ TEST(Evaluate, TheScriptsTreeIsSortedSummedAndRepaired) {
   TestDomain domain = WeekdayDomain(2);
   domain.GetSchedule()[1] = domain_test::Row("1111100 1111120");
   domain.SetStaticData(kTreeScript);
-  CoutCapture capture;
+  Capture capture;
   const float sum = (0.2f + 0.5f) + 0.9f;
   EXPECT_EQ(domain.Evaluate(), sum);
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
   const ConstraintEvaluations& list = domain.GetEvalData();
   ASSERT_EQ(list.size(), 3u);
   EXPECT_STREQ(list[0].GetBranch(), "DIFFHOURS");
@@ -137,9 +129,9 @@ TEST(RepairStarts, TenWorstConstraintsOfKnownKinds) {
     list.push_back(Rated("WORKINGHOURS", place.c_str(), static_cast<float>(i)));
   }
   list.insert(list.begin() + 5, Rated("OVERTIME", "x[0][0]", 0));
-  CoutCapture capture;
+  Capture capture;
   domain.ComputeRepairStarts();
-  EXPECT_EQ(capture.Text(),
+  EXPECT_EQ(capture.str(),
             "No repair positions function for constraint: OVERTIME\n"
             "No repair positions function for constraint: OVERTIME\n");
   const CPositionMatrix& starts = domain.GetRepairPositions();

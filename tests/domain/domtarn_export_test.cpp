@@ -12,7 +12,6 @@
 
 namespace {
 
-using domain_test::CoutCapture;
 using domain_test::TestDomain;
 
 // Six groups, three shifts, six weeks; groups 0 to 3 have two recorded blocks
@@ -141,7 +140,7 @@ TEST(VariableExport, LongNamesAndFileNames) {
   const std::string quoted = '"' + std::string(125, 'n') + '"';
   EXPECT_EQ(vars.get_formula("groups[0].name"), quoted);
 
-  CoutCapture capture;
+  Capture capture;
   domain.WriteVariables(std::string("LongNames.var"));
   std::ifstream in("LongNames.var");
   std::string head, line;
@@ -153,7 +152,7 @@ TEST(VariableExport, LongNamesAndFileNames) {
   EXPECT_EQ(line, "groups[0].name " + quoted + " 0");
   domain.WriteVariables(std::string("no-such-folder/LongNames.var"));
   EXPECT_FALSE(std::filesystem::exists("no-such-folder/LongNames.var"));
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
 }
 
 }  // namespace

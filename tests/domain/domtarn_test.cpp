@@ -1,7 +1,7 @@
 // Tests of the domain: the domain data file (written form, round trip, every
 // way reading can stop), the script text and the plan test.
 #include "domtarn.h"
-#include "cout_capture.h"
+#include "capture.h"
 
 #include <gtest/gtest.h>
 
@@ -76,10 +76,7 @@ class DomainTest : public ::testing::Test {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     return std::string(info->name()) + suffix;
   }
-  static void WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream(name, std::ios::binary) << text;
-  }
-  void SetUp() override { WriteFile(script, scriptText); }
+  void SetUp() override { write_file(script, scriptText); }
 
   const std::string script = Scratch(".scr");
   const std::string scriptText = "PRINT \"x\"\r\n\t/* keep  layout */\n";
@@ -88,11 +85,11 @@ class DomainTest : public ::testing::Test {
 TEST_F(DomainTest, WrittenFileReadsBackUnchanged) {
   const std::string text = Head(script, 2) + Groups(3) + Shifts(2) + Plan(14) + Rows(3, 14);
   const std::string file = Scratch(".dom");
-  WriteFile(file, text);
+  write_file(file, text);
   CShiftSchedulingDomain domain;
-  CoutCapture capture;
+  Capture capture;
   domain.Read(file);
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
   EXPECT_EQ(domain.GetLengthOfCycle(), 2);
   EXPECT_EQ(domain.GetGroups().size(), 3u);
   EXPECT_EQ(domain.GetShifts()[1].GetLength(), 7.5f);
@@ -161,12 +158,12 @@ TEST_F(DomainTest, ReadingStopsAtTheFirstProblem) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     CShiftSchedulingDomain domain;
-    WriteFile(file, preload);
+    write_file(file, preload);
     domain.Read(file);
-    WriteFile(file, c.text);
-    CoutCapture capture;
+    write_file(file, c.text);
+    Capture capture;
     domain.Read(file);
-    EXPECT_EQ(capture.Text(), c.message);
+    EXPECT_EQ(capture.str(), c.message);
     EXPECT_EQ(domain.GetLengthOfCycle(), c.weeks);
     EXPECT_EQ(domain.GetGroups().size(), static_cast<std::size_t>(c.groups));
     EXPECT_EQ(domain.GetShifts().size(), static_cast<std::size_t>(c.shifts));
@@ -179,17 +176,17 @@ TEST_F(DomainTest, ReadingStopsAtTheFirstProblem) {
 TEST_F(DomainTest, ReadingABareStreamNamesNoFile) {
   CShiftSchedulingDomain domain;
   std::istringstream in("0 CShiftSchedulingDomain 1");
-  CoutCapture capture;
+  Capture capture;
   in >> domain;
-  EXPECT_EQ(capture.Text(), "Domain data: expected the header line and the script file name\n");
+  EXPECT_EQ(capture.str(), "Domain data: expected the header line and the script file name\n");
 }
 
 TEST_F(DomainTest, FilesThatCannotBeOpenedArePassedOverSilently) {
   CShiftSchedulingDomain domain;
-  CoutCapture capture;
+  Capture capture;
   domain.Read(Scratch("-missing.dom"));
   domain.Write("no-such-folder/" + Scratch(".dom"));
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
   EXPECT_FALSE(std::filesystem::exists("no-such-folder"));
   EXPECT_EQ(domain.GetLengthOfCycle(), 0);
 }
@@ -202,13 +199,13 @@ TEST_F(DomainTest, ScriptTextFitsTheBufferOrIsRefused) {
   const std::string tooLong(limit + 1, 'b');
   CShiftSchedulingDomain domain;
   EXPECT_STREQ(domain.GetStaticData(), "");
-  CoutCapture capture;
+  Capture capture;
   EXPECT_TRUE(domain.SetStaticData(fits));
   EXPECT_FALSE(domain.SetStaticData(tooLong));
   EXPECT_EQ(domain.GetStaticData(), fits);
 
   const std::string longFile = Scratch("-long.scr");
-  WriteFile(longFile, tooLong);
+  write_file(longFile, tooLong);
   domain.SetStaticDataFileName(longFile);
   EXPECT_FALSE(domain.ReadStaticData());
   EXPECT_EQ(domain.GetStaticData(), fits);
@@ -220,7 +217,7 @@ TEST_F(DomainTest, ScriptTextFitsTheBufferOrIsRefused) {
   domain.SetStaticDataFileName(Scratch("-missing.scr"));
   EXPECT_FALSE(domain.ReadStaticData());
   EXPECT_EQ(domain.GetStaticData(), scriptText);
-  EXPECT_EQ(capture.Text(),
+  EXPECT_EQ(capture.str(),
             "CDomainInstance: static data text holds more than 65534 characters\n"
             "CDomainInstance: static data file " +
                 longFile +
@@ -238,8 +235,8 @@ const CIntMatrix kValidWeek = {
 
 TEST_F(DomainTest, CheckPlanTestsCountsCoverAndPairs) {
   const std::string file = Scratch(".dom");
-  WriteFile(file, Head(script, 1) + Groups(6) + Count(2) + "0 CShift 1 Off 0 2 0 CShift 1 Day 8 5" +
-                      Plan(7) + Rows(6, 7));
+  write_file(file, Head(script, 1) + Groups(6) + Count(2) +
+                       "0 CShift 1 Off 0 2 0 CShift 1 Day 8 5" + Plan(7) + Rows(6, 7));
   TestDomain domain;
   domain.Read(file);
   struct Change {

@@ -11,12 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "cout_capture.h"
+#include "capture.h"
 #include "domtarn.h"
 
 namespace domain_test {
-
-using ::CoutCapture;
 
 // One schedule row from its digits, one day each; blanks group the weeks.
 inline std::vector<int> Row(const std::string& digits) {

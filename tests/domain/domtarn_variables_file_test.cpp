@@ -14,13 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string FileText(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // Works in a folder of its own: other tests evaluate side by side in the
 // shared scratch folder and write the same file name.
 class VariablesFile : public ::testing::Test {
@@ -49,11 +42,11 @@ TEST_F(VariablesFile, HoldsExactlyTheStoreWhateverItHeldBefore) {
   for (const std::string& old : before) {
     std::ofstream(std::string("test2.dat"), std::ios::binary) << old;
     domain.Evaluate();
-    EXPECT_EQ(FileText("test2.dat"), store) << "held " << old.size() << " bytes before";
+    EXPECT_EQ(read_file("test2.dat"), store) << "held " << old.size() << " bytes before";
   }
   fs::remove("test2.dat");
   domain.Evaluate();
-  EXPECT_EQ(FileText("test2.dat"), store) << "no file before";
+  EXPECT_EQ(read_file("test2.dat"), store) << "no file before";
 }
 
 }  // namespace

@@ -37,9 +37,9 @@ class ExampleTest : public ::testing::Test {
 };
 
 TEST_F(ExampleTest, LoadsWithoutMessagesAndMeetsTheStaffingRules) {
-  domain_test::CoutCapture capture;
+  Capture capture;
   domain.Read(std::string("plant.dom"));
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
   EXPECT_EQ(domain.GetLengthOfCycle(), 6);
   EXPECT_EQ(domain.GetGroups().size(), 6u);
   EXPECT_EQ(domain.GetShifts().size(), 4u);
@@ -57,9 +57,9 @@ TEST_F(ExampleTest, LoadsWithoutMessagesAndMeetsTheStaffingRules) {
 // the rating is exactly 1.
 TEST_F(ExampleTest, EvaluationIsPinnedAndRatesEveryItem) {
   domain.Read(std::string("plant.dom"));
-  domain_test::CoutCapture capture;
+  Capture capture;
   const float evaluation = domain.Evaluate();
-  EXPECT_EQ(capture.Text(), "");  // the script runs without messages
+  EXPECT_EQ(capture.str(), "");  // the script runs without messages
 
   EXPECT_FLOAT_EQ(evaluation, kPinnedEvaluation);
   EXPECT_EQ(domain.GetEvaluation(), evaluation);

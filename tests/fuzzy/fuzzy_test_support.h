@@ -1,30 +1,14 @@
-// Helpers shared by the fuzzy library tests: capturing a console stream, and
-// building parameter sets and variables from short descriptions.
+// Helpers shared by the fuzzy library tests: building parameter sets and
+// polylines from short descriptions, and flattening polylines for comparison.
 #pragma once
 
 #include <initializer_list>
-#include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "tarncvar.h"
 #include "tarnpara.h"
-
-// Redirects a stream (std::cout or std::cerr) into a string while alive.
-class Capture {
- public:
-  explicit Capture(std::ostream& stream) : stream_(stream), saved_(stream.rdbuf(text_.rdbuf())) {}
-  ~Capture() { stream_.rdbuf(saved_); }
-  Capture(const Capture&) = delete;
-  Capture& operator=(const Capture&) = delete;
-  std::string str() const { return text_.str(); }
-
- private:
-  std::ostream& stream_;
-  std::ostringstream text_;
-  std::streambuf* saved_;
-};
 
 inline ParameterSet make_ps(const char* name, float lower, float upper, float median,
                             float distribution, float dilatation,

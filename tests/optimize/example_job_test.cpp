@@ -57,7 +57,7 @@ TEST_F(ExampleJobTest, BoundedDeepeningKeepsTheCountsAndImprovesTheRoster) {
   const float before = domain.Evaluate();
 
   {
-    optimize_test::CoutCapture quiet;  // a line per move: not checked here
+    Capture quiet;  // a line per move: not checked here
     COptimize optimizer(&domain);
     optimizer.SetLimits(COptimizeLimits{300, 0});
     optimizer.RepairDeep();

@@ -134,10 +134,10 @@ TEST_F(OptimizeStopTest, StopKeepsTheBestRosterEvaluatedAndWritesNothingMore) {
                           deep ? FlipMoves(3) : walk.Mover());
     COptimize optimizer(&domain);
     optimizer.SetLimits({c.maxEvaluations, 0});
-    CoutCapture capture;
+    Capture capture;
     Optimize(optimizer, c.strategy);
 
-    const std::string out = capture.Text();
+    const std::string out = capture.str();
     const std::string expectedEnd = c.lastLines + c.stopLine + "\n";
     ASSERT_GE(out.size(), expectedEnd.size());
     EXPECT_EQ(out.substr(out.size() - expectedEnd.size()), expectedEnd);
@@ -147,8 +147,8 @@ TEST_F(OptimizeStopTest, StopKeepsTheBestRosterEvaluatedAndWritesNothingMore) {
     EXPECT_EQ(PassFiles(), c.passFiles);
     if (!deep) {
       // Every evaluated try is logged, the one the stop came after included.
-      EXPECT_EQ(Lines(ReadFile("c.dat")).size(), c.triesLogged);
-      EXPECT_EQ(ReadFile("o.dat"), "3 9\n");
+      EXPECT_EQ(Lines(read_file("c.dat")).size(), c.triesLogged);
+      EXPECT_EQ(read_file("o.dat"), "3 9\n");
     }
   }
 }
@@ -157,14 +157,14 @@ TEST_F(OptimizeStopTest, EveryOptimisationCountsItsOwnEvaluations) {
   ScriptedDomain domain(1, DeepRating(), FixedPositions(kOneCell), FlipMoves(3));
   COptimize optimizer(&domain);
   optimizer.SetLimits({2, 0});
-  CoutCapture capture;
+  Capture capture;
   optimizer.RepairDeep();
   optimizer.RepairDeep();
 
   // Each run: the start, one move, and the start roster evaluated again.
   EXPECT_EQ(domain.evaluations, 6);
   const std::string line = "Optimization stopped: limit reached, best evaluation 1 kept.\n";
-  EXPECT_EQ(capture.Text(), line + line);
+  EXPECT_EQ(capture.str(), line + line);
 }
 
 // A starting roster whose rating is not a number (a script taking the root
@@ -178,10 +178,10 @@ TEST_F(OptimizeStopTest, ARatingThatIsNotANumberIsNeverKeptOverARealOne) {
       FixedPositions(kOneCell), FlipMoves(3));
   COptimize optimizer(&domain);
   optimizer.SetLimits({2, 0});
-  CoutCapture capture;
+  Capture capture;
   optimizer.RepairDeep();
 
-  EXPECT_EQ(capture.Text(), "Optimization stopped: limit reached, best evaluation 0 kept.\n");
+  EXPECT_EQ(capture.str(), "Optimization stopped: limit reached, best evaluation 0 kept.\n");
   EXPECT_EQ(Head(domain.GetSchedule()), "100");
   EXPECT_EQ(domain.evaluations, 2);
 }
@@ -197,11 +197,11 @@ TEST_F(OptimizeStopTest, CtrlCAfterTheLastEvaluationStillKeepsTheBest) {
         return false;
       });
   COptimize optimizer(&domain);
-  CoutCapture capture;
+  Capture capture;
   optimizer.RepairRandom();
 
-  EXPECT_EQ(Reports(capture.Text()).size(), 41u);
-  EXPECT_EQ(Lines(capture.Text()).back(), "Optimization stopped: best evaluation 4 kept.");
+  EXPECT_EQ(Reports(capture.str()).size(), 41u);
+  EXPECT_EQ(Lines(capture.str()).back(), "Optimization stopped: best evaluation 4 kept.");
   EXPECT_EQ(domain.evaluations, 1);
 }
 
@@ -223,7 +223,7 @@ TEST_F(OptimizeStopTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
         },
         FixedPositions(kOneCell), FlipMoves(3));
     COptimize optimizer(&domain);
-    CoutCapture capture;
+    Capture capture;
     optimizer.RepairDeep();
 
     ASSERT_FALSE(during.empty());
@@ -235,7 +235,7 @@ TEST_F(OptimizeStopTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
       }
     }
     EXPECT_EQ(CurrentInterruptAction(), before);
-    EXPECT_EQ(capture.Text().find("Optimization stopped"), std::string::npos);
+    EXPECT_EQ(capture.str().find("Optimization stopped"), std::string::npos);
   }
   std::signal(SIGINT, SIG_DFL);
 }
@@ -248,7 +248,7 @@ TEST_F(OptimizeStopDeathTest, SecondCtrlCEndsTheProgram) {
         ScriptedDomain domain(1, InterruptedAt(DeepRating(), 1, 2), FixedPositions(kOneCell),
                               FlipMoves(3));
         COptimize optimizer(&domain);
-        CoutCapture capture;
+        Capture capture;
         optimizer.RepairDeep();
       },
       ::testing::KilledBySignal(SIGINT), "");

@@ -15,12 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "cout_capture.h"
+#include "capture.h"
 #include "optimize.h"
 
 namespace optimize_test {
-
-using ::CoutCapture;
 
 struct RepairCall {
   int group;
@@ -89,13 +87,6 @@ inline ScriptedDomain::Positions FixedPositions(CPositionMatrix lists) {
 }
 
 inline const CPositionMatrix kOneCell = {{{0, 0}}};
-
-inline std::string ReadFile(const std::string& name) {
-  std::ifstream file(name);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

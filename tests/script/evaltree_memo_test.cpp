@@ -130,13 +130,13 @@ class EvalTreeMemo : public ::testing::Test {
         change(fresh);
       }
       forget_outcomes(fresh);
-      CaptureStdout out;
-      CaptureStderr err_memo;
+      Capture out;
+      Capture err_memo(std::cerr);
       memo.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
-      const std::string memo_err = err_memo.text();
-      CaptureStderr err_fresh;
+      const std::string memo_err = err_memo.str();
+      Capture err_fresh(std::cerr);
       fresh.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
-      ASSERT_EQ(memo_err, err_fresh.text()) << "step " << i;
+      ASSERT_EQ(memo_err, err_fresh.str()) << "step " << i;
       ASSERT_EQ(memo.state(own_file(".memo")), fresh.state(own_file(".fresh"))) << "step " << i;
     }
   }
@@ -181,10 +181,10 @@ TEST_F(EvalTreeMemo, MessagesOfTheOperatorsAreNotSwallowed) {
 
   TTreeUnderTest t;
   printing(t);
-  CaptureStderr err;
+  Capture err(std::cerr);
   t.aggregate(0.25f, "DIFF", "AND");
   t.aggregate(0.25f, "DIFF", "AND");
-  EXPECT_NE(err.text().find("gamma not in [0,1]!"), std::string::npos);
+  EXPECT_NE(err.str().find("gamma not in [0,1]!"), std::string::npos);
 }
 
 TEST_F(EvalTreeMemo, ARuleNamingAMissingTermIsReportedEveryTime) {
@@ -237,7 +237,7 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
   TTreeUnderTest eager;
   const std::size_t releases[] = {2, 3, 7, kSteps.size() - 1};
   for (std::size_t i = 0; i < kSteps.size(); ++i) {
-    CaptureStdout out;
+    Capture out;
     held.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
     eager.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
     ASSERT_EQ(held.tree_state(own_file(".held")), eager.tree_state(own_file(".eager")))
@@ -279,9 +279,9 @@ struct TRatedVariable {
   std::string step(float xv, float zv, TEvaluationMemo* memo) {
     x->set_value(xv);
     z->set_value(zv);
-    CaptureStderr err;
+    Capture err(std::cerr);
     const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
-    return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.text();
+    return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.str();
   }
 };
 
@@ -351,9 +351,9 @@ TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
   TEvaluationMemo memo;
   TRatedVariable t;
   for (int i = 0; i < 2; ++i) {
-    CaptureStderr err;
+    Capture err(std::cerr);
     memo.evaluate(t.rules, *t.y);
-    EXPECT_EQ(err.text(), "not instanciated cv\n") << i;
+    EXPECT_EQ(err.str(), "not instanciated cv\n") << i;
   }
 }
 

@@ -18,9 +18,9 @@ struct Computed {
 };
 
 Computed compute(TVarlist& store, const std::string& formula) {
-  CaptureStdout out;
+  Capture out;
   const float v = compute_formula(formula, store);
-  return {v, out.text()};
+  return {v, out.str()};
 }
 
 TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
@@ -220,12 +220,12 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"y[(i*100)]z[i]", "y[200]z[2]", 0},
   };
   for (const Case& c : cases) {
-    CaptureStdout out;
+    Capture out;
     std::string name = c.name;
     EXPECT_EQ(store.real_name(name), c.resolved) << c.name;
     std::string expected;
     for (int i = 0; i < c.errors; ++i) expected += kError;
-    EXPECT_EQ(out.text(), expected) << c.name;
+    EXPECT_EQ(out.str(), expected) << c.name;
   }
   EXPECT_EQ(store.get_comp("j"), 0);
 }

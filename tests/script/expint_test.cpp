@@ -23,13 +23,6 @@ std::string names_of(const TVarlist& store) {
   return names;
 }
 
-std::string slurp(const std::string& file) {
-  std::ifstream in(file);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(VariableStore, FirstEntryOfANameWinsUntilRemoved) {
   TVarlist store;
   store.insert("a", "1", 0);
@@ -245,18 +238,18 @@ TEST(VariableStore, FormulasAreReplacedInPlaceEvenByPartsOfThemselves) {
 TEST(VariableStore, ShowListsEveryVariableWithItsLabels) {
   TVarlist store;
   {
-    CaptureStdout out;
+    Capture out;
     store.show();
     store.show("a");
-    EXPECT_EQ(out.text(), "\n\nList of Variables:\nempty list ...\nempty list ...\n");
+    EXPECT_EQ(out.str(), "\n\nList of Variables:\nempty list ...\nempty list ...\n");
   }
   store.insert("a", "(b+1)", 3);
   store.insert("b", "2", 0);
-  CaptureStdout out;
+  Capture out;
   store.show();
   store.show("b");
   store.show("missing");
-  EXPECT_EQ(out.text(),
+  EXPECT_EQ(out.str(),
             "\n\nList of Variables:\n"
             "\nName   : a\nFormula  : (b+1)\nValue  : 3\nComputed : TRUE\n----"
             "\nName   : b\nFormula  : 2\nValue  : 0\nComputed : FALSE\n----"
@@ -276,7 +269,7 @@ TEST(VariablesFile, WritesCountLineThenOneLinePerVariable) {
 TEST(VariablesFile, EmptyStoreWritesAnEmptyFile) {
   TVarlist store;
   store.write("empty_vars.dat");
-  EXPECT_EQ(slurp("empty_vars.dat"), "");
+  EXPECT_EQ(read_file("empty_vars.dat"), "");
   TVarlist other;
   other.read("empty_vars.dat");
   EXPECT_EQ(other.get_entries(), 0u);

@@ -23,16 +23,9 @@ namespace {
 std::string run_script(const std::string& text, std::unique_ptr<TVarlist> vars = nullptr,
                        const std::string& input = "") {
   FeedStdin in(input);
-  CaptureStdout out;
+  Capture out;
   EXPECT_EQ(interpret(text.c_str(), std::move(vars)), nullptr);
-  return out.text();
-}
-
-std::string slurp(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return out.str();
 }
 
 TEST(ScriptReader, ReadsWordsLikeAStreamAndFindsPositionsAgain) {
@@ -169,11 +162,11 @@ TEST(FixedDecimals, WritesWhatPrintfWrites) {
 TEST(Interpret, TakesOverTheStoreAndReturnsNoTreeWithoutEvaltree) {
   auto* vars = new TVarlist();
   vars->insert("LengthOfCycle", "6", 6);
-  CaptureStdout out;
+  Capture out;
   EXPECT_EQ(interpret("PRINT LengthOfCycle", vars), nullptr);
   EXPECT_EQ(interpret(nullptr, static_cast<TVarlist*>(nullptr)), nullptr);
   EXPECT_EQ(interpret("", std::make_unique<TVarlist>()), nullptr);
-  EXPECT_EQ(out.text(), "6");
+  EXPECT_EQ(out.str(), "6");
 }
 
 TEST(Interpret, NoStateSurvivesARun) {
@@ -198,9 +191,9 @@ TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
     auto vars = std::make_unique<TVarlist>();
     std::filesystem::path side = script;
     if (std::filesystem::exists(side.replace_extension(".vars"))) vars->read(side.string());
-    const std::string input = slurp(side.replace_extension(".in"));
-    const std::string expected = slurp(side.replace_extension(".out"));
-    EXPECT_EQ(run_script(slurp(script), std::move(vars), input), expected)
+    const std::string input = read_file(side.replace_extension(".in"));
+    const std::string expected = read_file(side.replace_extension(".out"));
+    EXPECT_EQ(run_script(read_file(script), std::move(vars), input), expected)
         << "case " << script.stem();
   }
   EXPECT_GT(cases, 0);
