@@ -201,9 +201,10 @@ TEST(RealName, ResolvesEveryIndexExpression) {
   store.insert("i", "2", 2);
   store.insert("j", "(5)", 0);  // stored value 0, taken without computing
   store.insert("neg", "0", -2.7f);
+  const std::size_t size = script_limits::kFormulaChars;
   struct Case {
-    const char* name;
-    const char* resolved;
+    std::string name;
+    std::string resolved;
     int errors;
   } cases[] = {
       {"groups[i].members", "groups[2].members", 0},
@@ -218,6 +219,14 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"x[i][i", "x[2][", 0},
       {"a[1]]b[[i]", "a[1]]b[0]", 1},
       {"y[(i*100)]z[i]", "y[200]z[2]", 0},
+      {"y[i].z[i]w", "y[2].z[2]w", 0},
+      // Texts at and past the formula size are cut, with or without indices;
+      // text after the last index is kept.
+      {std::string(size, 'a'), std::string(size, 'a'), 0},
+      {std::string(size + 5, 'b'), std::string(size, 'b'), 0},
+      {"x[i]" + std::string(size, 'c'), "x[2]" + std::string(size - 4, 'c'), 0},
+      {std::string(size - 3, 'd') + "[i]", std::string(size - 3, 'd') + "[2]", 0},
+      {std::string(size - 2, 'e') + "[i]", std::string(size - 2, 'e') + "[2", 0},
   };
   for (const Case& c : cases) {
     Capture out;
