@@ -212,18 +212,12 @@ TEST(GeometryTest, Crosspoint) {
   }
 }
 
-// Builds a term list whose sets carry the given clipped functions as imsf.
-PlimList terms_with_imsf(std::initializer_list<PList> functions) {
-  PlimList terms;
-  for (const PList& f : functions) terms.add()->get_imsf()->copy(&f);
-  return terms;
-}
-
 TEST(CoverTest, MergingBuildsTheUpperEnvelope) {
   struct Case {
     const char* what;
     std::vector<PList> functions;
     Flat cover;
+    PList start = {};  // the cover before the merge
   };
   const Case cases[] = {
       {"two crossing triangles",
@@ -239,21 +233,18 @@ TEST(CoverTest, MergingBuildsTheUpperEnvelope) {
        {polyline({0, 0, 0, 0.25f, 7.5f, 0.25f, 10, 0}),
         polyline({0, 0, 7.5f, 0.75f, 10, 0.75f, 10, 0})},
        {0, 0, 0, 0.25f, 2.5f, 0.25f, 7.5f, 0.75f, 10, 0.75f, 10, 0, 10, 0}},
+      {"a short cover under a flat function is emptied",
+       {polyline({0, 0, 6, 0})},
+       {},
+       polyline({0, 0, 1, 1})},
   };
   for (const Case& c : cases) {
     PlimList terms;
     for (const PList& f : c.functions) terms.add()->get_imsf()->copy(&f);
-    PList cover;
-    for (int k = 0; k < terms.get_number(); ++k) EXPECT_EQ(terms.put_imsf_into_cover(&cover, k), 1);
+    PList cover = c.start;
+    for (int k = 0; k < terms.get_number(); ++k) terms.put_imsf_into_cover(&cover, k);
     EXPECT_EQ(points_of(cover), c.cover) << c.what;
   }
-}
-
-TEST(CoverTest, ShortCoverIsReplacedOrEmptied) {
-  PlimList terms = terms_with_imsf({polyline({0, 0, 6, 0})});
-  PList cover = polyline({0, 0, 1, 1});
-  terms.put_imsf_into_cover(&cover, 0);
-  EXPECT_EQ(cover.get_number(), 0);
 }
 
 // ------------------------------------------------------------- variables
@@ -261,84 +252,53 @@ TEST(CoverTest, ShortCoverIsReplacedOrEmptied) {
 TEST(CombinedVariableTest, GenerationPlacesTheTerms) {
   struct Case {
     const char* what;
-    float lower, upper, median, distribution, dilatation;
-    int terms;
+    float shape[5];  // lower, upper, median, distribution, dilatation
     std::vector<Flat> msf;
   };
   const Case cases[] = {
       {"worked example",
-       0,
-       10,
-       5,
-       1,
-       0.5f,
-       3,
+       {0, 10, 5, 1, 0.5f},
        {{0, 0, 0, 1, 1.25f, 1, 3.75f, 0},
         {1.25f, 0, 3.75f, 1, 6.25f, 1, 8.75f, 0},
         {5, 0, 7.5f, 1, 10, 1, 10, 0}}},
       {"crisp rectangles",
-       0,
-       10,
-       5,
-       1,
-       0,
-       3,
+       {0, 10, 5, 1, 0},
        {{0, 0, 0, 1, 2.5f, 1, 2.5f, 0},
         {2.5f, 0, 2.5f, 1, 7.5f, 1, 7.5f, 0},
         {5, 0, 5, 1, 10, 1, 10, 0}}},
       {"centres pulled to the median",
-       0,
-       10,
-       5,
-       0.5f,
-       0.5f,
-       3,
+       {0, 10, 5, 0.5f, 0.5f},
        {{0, 0, 0, 1, 3.125f, 1, 4.375f, 0},
         {3.125f, 0, 4.375f, 1, 5.625f, 1, 6.875f, 0},
         {5, 0, 6.25f, 1, 10, 1, 10, 0}}},
       {"median off centre",
-       0,
-       10,
-       2,
-       1,
-       0.5f,
-       2,
+       {0, 10, 2, 1, 0.5f},
        {{0, 0, 0, 1, 1, 1, 3, 0}, {0, 0, 2, 1, 10, 1, 10, 0}}},
       // Rounding in single precision leaves a plateau running backwards.
       {"four triangles",
-       -8,
-       8,
-       0,
-       1,
-       1,
-       4,
+       {-8, 8, 0, 1, 1},
        {{-8, 0, -8, 1, -0x1.555552p+1f, 0},
         {-8, 0, -0x1.555554p+1f, 1, 0x1.555558p+1f, 0},
         {-0x1.555554p+1f, 0, 0x1.555558p+1f, 1, 0x1.555554p+1f, 1, 8, 0},
         {0x1.555552p+1f, 0, 8, 1, 8, 0}}},
       {"inexact values",
-       0,
-       1,
-       0.3f,
-       0.95f,
-       0.3f,
-       4,
+       {0, 1, 0.3f, 0.95f, 0.3f},
        {{0, 0, 0, 1, 0x1.4dd2f8p-4f, 1, 0x1.1ba5e6p-3f, 0},
         {0x1.4dd2f8p-4f, 0, 0x1.1ba5e6p-3f, 1, 0x1.16041ap-2f, 1, 0x1.50625p-2f, 0},
         {0x1.16041ap-2f, 0, 0x1.50625p-2f, 1, 0x1.d89376p-2f, 1, 0x1.0978d6p-1f, 0},
         {0x1.947ae4p-2f, 0, 0x1.ced91ap-2f, 1, 1, 1, 1, 0}}},
   };
   for (const Case& c : cases) {
-    std::vector<const char*> names = {"a", "b", "c", "d"};
-    NList nl;
-    for (int i = 0; i < c.terms; ++i) nl.add(names[static_cast<std::size_t>(i)]);
-    const CList colours(c.terms);
-    const ParameterSet ps("p", c.lower, c.upper, c.median, c.distribution, c.dilatation, 1,
-                          &colours, &nl);
+    SCOPED_TRACE(c.what);
+    const int terms = static_cast<int>(c.msf.size());
+    NList names(terms);
+    const CList colours(terms);
+    const float* f = c.shape;
+    const ParameterSet ps("p", f[0], f[1], f[2], f[3], f[4], 1, &colours, &names);
     const CombinedVariable cv(&ps, "v");
-    ASSERT_EQ(cv.get_number(), c.terms) << c.what;
-    for (int k = 0; k < c.terms; ++k) {
-      EXPECT_EQ(msf_of(cv, k), c.msf[static_cast<std::size_t>(k)]) << c.what << ", term " << k;
+    ASSERT_EQ(cv.get_number(), terms);
+    for (int k = 0; k < terms; ++k) {
+      EXPECT_EQ(msf_of(cv, k), c.msf[static_cast<std::size_t>(k)]) << "term " << k;
       EXPECT_EQ(cv.get_fs_lower_support_end(k), c.msf[static_cast<std::size_t>(k)].front());
       EXPECT_EQ(cv.get_fs_colour(k), colours.find(k)->get_colour());
     }
@@ -394,9 +354,17 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
   EXPECT_EQ(points_of(*cv.find(1)->get_imsf()), Flat({1.25f, 0, 2.5f, 0.5f, 7.5f, 0.5f, 8.75f, 0}));
 }
 
-TEST(CombinedVariableTest, TextRoundTripAndFormat) {
+TEST(CombinedVariableTest, TextRoundTripAndDisplay) {
   const ParameterSet ps = make_ps("p", 0, 4, 2, 1, 1, {"low", "high"});
   CombinedVariable cv(&ps, "x");
+  {
+    Capture shown;
+    cv.find(1)->show();
+    EXPECT_EQ(shown.str(),
+              " linguistic_term: high\nlower_support_end: 0\tupper_support_end: 4\n"
+              "fs_colour: red \tfunction: point_list \nmatch_value: -1\n"
+              "membership_function: 0/0 4/1 4/0 \ninstanciated_membership_function: \n");
+  }
   cv.set_value(1);
   std::ostringstream out;
   cv.write(out);
@@ -412,17 +380,6 @@ TEST(CombinedVariableTest, TextRoundTripAndFormat) {
   std::ostringstream second;
   again.write(second);
   EXPECT_EQ(second.str(), out.str());
-}
-
-TEST(CombinedVariableTest, ShowFormat) {
-  const ParameterSet ps = make_ps("p", 0, 4, 2, 1, 1, {"low", "high"});
-  CombinedVariable cv(&ps, "x");
-  Capture out(std::cout);
-  cv.find(1)->show();
-  EXPECT_EQ(out.str(),
-            " linguistic_term: high\nlower_support_end: 0\tupper_support_end: 4\n"
-            "fs_colour: red \tfunction: point_list \nmatch_value: -1\n"
-            "membership_function: 0/0 4/1 4/0 \ninstanciated_membership_function: \n");
 }
 
 // ---------------------------------------------------------- variable list
