@@ -1,7 +1,7 @@
 // Tests of the domain: the domain data file (written form, round trip, every
 // way reading can stop), the script text and the plan test.
 #include "domtarn.h"
-#include "capture.h"
+#include "domtarn_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,7 @@
 
 namespace {
 
-// Exposes the plan test, which is visible to derived classes only.
-class TestDomain : public CShiftSchedulingDomain {
- public:
-  using CShiftSchedulingDomain::CheckPlan;
-};
+using domain_test::TestDomain;
 
 // Pieces of a domain data file in exactly the form the domain writes.
 std::string Count(std::size_t n) {
