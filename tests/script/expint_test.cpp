@@ -243,36 +243,27 @@ TEST(VariableStore, ShowListsEveryVariableWithItsLabels) {
             "\nName     : b\nFormula  : 2\nValue    : 0\nComputed : FALSE");
 }
 
-TEST(VariablesFile, WritesCountLineThenOneLinePerVariable) {
+// A count line, then one line per variable; zero values read back as not
+// computed. An empty store writes an empty file.
+TEST(VariablesFile, WrittenFileReadsBack) {
   TVarlist store;
-  store.insert("a", "(b+1)", 3);
-  store.insert("b", "2", 2);
-  store.insert("c", "0.333333", 1.0f / 3.0f);
-  std::ostringstream out;
-  store.write(out);
-  EXPECT_EQ(out.str(), "/* #: 3 */ \na (b+1) 3\nb 2 2\nc 0.333333 0.333333");
-}
-
-TEST(VariablesFile, EmptyStoreWritesAnEmptyFile) {
-  TVarlist store;
-  store.write("empty_vars.dat");
-  EXPECT_EQ(read_file("empty_vars.dat"), "");
-  TVarlist other;
-  other.read("empty_vars.dat");
-  EXPECT_EQ(other.get_entries(), 0u);
-}
-
-TEST(VariablesFile, RoundTripMarksZeroValuesNotComputed) {
-  TVarlist store;
+  store.write("vars.dat");
+  EXPECT_EQ(read_file("vars.dat"), "");
   store.insert("x", "\"Team1\"", 0);
   store.insert("y", "7.5", 7.5f);
   store.insert("z", "(x+1)", 1.2345678f);
-  store.write("round.dat");
+  store.insert("c", "0.333333", 1.0f / 3.0f);
+  store.write("vars.dat");
+  const std::string text =
+      "/* #: 4 */ \nx \"Team1\" 0\ny 7.5 7.5\nz (x+1) 1.23457\nc 0.333333 0.333333";
+  EXPECT_EQ(read_file("vars.dat"), text);
+  std::ostringstream out;
+  store.write(out);
+  EXPECT_EQ(out.str(), text);
   TVarlist back;
   back.insert("first", "1", 1);
-  back.read("round.dat");
-  ASSERT_EQ(back.get_entries(), 4u);
-  EXPECT_EQ(names_of(back), "first x y z");
+  back.read("vars.dat");
+  EXPECT_EQ(names_of(back), "first x y z c");
   EXPECT_STREQ(back.get_formula("x"), "\"Team1\"");
   EXPECT_EQ(back.get_comp("x"), 0);
   EXPECT_EQ(back.get_value("y"), 7.5f);
