@@ -45,83 +45,64 @@ TEST(VariableStore, RemovalKeepsOrderAndTheIndexInStep) {
   EXPECT_EQ(store.in_list("z"), 0);
 }
 
-// The store against a plain list searched from the front: long runs of inserts
-// and removals over few names (many duplicates) and many names (index growth,
-// removals from the middle) must agree on the order and on every lookup.
+// The store against a plain list searched from the front, through long runs
+// of inserts and removals: few names (many duplicates), many names (index
+// growth, removals from the middle), names past any short-text size, and
+// names whose hashes pick the same slot of a small index (one probe run,
+// removals from its middle). Order, values and every lookup must agree.
 TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
-  struct Entry {
-    std::string name;
-    float value;
+  const auto numbered = [](const std::string& prefix, int count) {
+    std::vector<std::string> names;
+    for (int k = 0; k < count; ++k) names.push_back(prefix + std::to_string(k) + "].x");
+    return names;
   };
-  struct Case {
-    int distinct_names;
-    const char* prefix;  // short names, and names past any short-text size
-  } cases[] = {{3, "v["}, {40, "v["}, {700, "c_shiftblocks_of_a_team["}};
-  for (const Case& c : cases) {
-    const auto name_of = [&](int k) { return c.prefix + std::to_string(k) + "].x"; };
-    std::mt19937 random(static_cast<unsigned>(c.distinct_names));
-    std::uniform_int_distribution<int> pick(0, c.distinct_names - 1);
-    std::vector<Entry> model;
-    TVarlist store;
-    for (int step = 0; step < 4000; ++step) {
-      const std::string name = name_of(pick(random));
-      if (random() % 3 == 0) {
-        store.remove(name);
-        const auto it = std::find_if(model.begin(), model.end(),
-                                     [&](const Entry& e) { return e.name == name; });
-        if (it != model.end()) model.erase(it);
-      } else {
-        store.insert(name, "0", static_cast<float>(step));
-        model.push_back({name, static_cast<float>(step)});
-      }
-    }
-    ASSERT_EQ(store.number(), model.size()) << c.distinct_names;
-    for (std::size_t i = 0; i < model.size(); ++i) {
-      ASSERT_EQ(store.get(i).get_name(), model[i].name) << c.distinct_names;
-      ASSERT_EQ(store.get(i).get_value(), model[i].value) << c.distinct_names;
-    }
-    for (int k = 0; k < c.distinct_names; ++k) {
-      const std::string name = name_of(k);
-      const auto it =
-          std::find_if(model.begin(), model.end(), [&](const Entry& e) { return e.name == name; });
-      const TVariable* found = store.find(name);
-      ASSERT_EQ(found == nullptr, it == model.end()) << name;
-      if (found != nullptr) {
-        EXPECT_EQ(found, &store.get(static_cast<std::size_t>(it - model.begin()))) << name;
-      }
-    }
-  }
-}
-
-// Names whose hashes pick the same slot of a small index form one probe run:
-// removals from its middle must leave every other name reachable, also after
-// the positions behind a removed variable have moved.
-TEST(VariableStore, NamesSharingASlotStayReachableThroughRemovals) {
-  std::vector<std::string> names;
-  for (int k = 0; names.size() < 6; ++k) {
+  std::vector<std::string> sharing;
+  for (int k = 0; sharing.size() < 6; ++k) {
     const std::string name = std::string("k").append(std::to_string(k));
-    if ((variable_name_hash(name) & 15u) == 5u) names.push_back(name);
+    if ((variable_name_hash(name) & 15u) == 5u) sharing.push_back(name);
   }
-  std::mt19937 random(3);
-  std::vector<std::string> model;
-  TVarlist store;
-  for (int step = 0; step < 3000; ++step) {
-    const std::string& name = names[random() % names.size()];
-    if (random() % 2 == 0 && model.size() < 6) {
-      store.insert(name, "0", static_cast<float>(step));
-      model.push_back(name);
-    } else {
-      store.remove(name);
-      const auto it = std::find(model.begin(), model.end(), name);
-      if (it != model.end()) model.erase(it);
-    }
-    ASSERT_EQ(store.number(), model.size()) << step;
-    for (const std::string& probe : names) {
-      const auto it = std::find(model.begin(), model.end(), probe);
-      const TVariable* found = store.find(probe);
-      const TVariable* expected =
-          it == model.end() ? nullptr : &store.get(static_cast<std::size_t>(it - model.begin()));
-      ASSERT_EQ(found, expected) << probe << " at step " << step;
+  struct Case {
+    std::vector<std::string> names;
+    std::size_t most;  // entries held at most
+  } cases[] = {{numbered("v[", 3), 4000},
+               {numbered("v[", 40), 4000},
+               {numbered("c_shiftblocks_of_a_team[", 700), 4000},
+               {sharing, 6}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.names.back());
+    std::mt19937 random(static_cast<unsigned>(c.names.size()));
+    std::vector<std::pair<std::string, float>> model;
+    TVarlist store;
+    const auto in_model = [&](const std::string& name) {
+      return std::find_if(model.begin(), model.end(),
+                          [&](const auto& e) { return e.first == name; });
+    };
+    const auto agree = [&] {
+      ASSERT_EQ(store.number(), model.size());
+      for (std::size_t i = 0; i < model.size(); ++i) {
+        ASSERT_EQ(store.get(i).get_name(), model[i].first);
+        ASSERT_EQ(store.get(i).get_value(), model[i].second);
+      }
+      for (const std::string& name : c.names) {
+        const auto it = in_model(name);
+        const TVariable* expected =
+            it == model.end() ? nullptr : &store.get(static_cast<std::size_t>(it - model.begin()));
+        ASSERT_EQ(store.find(name), expected) << name;
+      }
+    };
+    for (int step = 0; step < 4000; ++step) {
+      const std::string& name = c.names[random() % c.names.size()];
+      if (model.size() < c.most && random() % 3 != 0) {
+        store.insert(name, "0", static_cast<float>(step));
+        model.emplace_back(name, static_cast<float>(step));
+      } else {
+        store.remove(name);
+        if (const auto it = in_model(name); it != model.end()) model.erase(it);
+      }
+      // Small cases are compared after every step, the large one at the end.
+      if (c.names.size() <= 40 || step == 3999) {
+        ASSERT_NO_FATAL_FAILURE(agree()) << "step " << step;
+      }
     }
   }
 }
