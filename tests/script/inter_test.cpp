@@ -245,10 +245,6 @@ TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
   EXPECT_GT(cases, 0);
 }
 
-}  // namespace
-
-namespace {
-
 // An endless script ends at the statement limit with its message; the limit
 // is lowered here only to keep the test fast, and restored afterwards. The
 // count names the word before which the stop happened: right after LOOP.
