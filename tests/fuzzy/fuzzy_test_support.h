@@ -20,16 +20,7 @@ inline ParameterSet make_ps(const char* name, float lower, float upper, float me
                       &names);
 }
 
-// The membership polyline of term k as a flat list x0, y0, x1, y1, ...
-inline std::vector<float> msf_of(const PlimList& terms, int k) {
-  std::vector<float> flat;
-  for (const Point& p : terms.find(k)->get_msf()->points()) {
-    flat.push_back(p.get_x());
-    flat.push_back(p.get_y());
-  }
-  return flat;
-}
-
+// A polyline as a flat list x0, y0, x1, y1, ...
 inline std::vector<float> points_of(const PList& line) {
   std::vector<float> flat;
   for (const Point& p : line.points()) {
@@ -37,6 +28,11 @@ inline std::vector<float> points_of(const PList& line) {
     flat.push_back(p.get_y());
   }
   return flat;
+}
+
+// The membership polyline of term k, flat.
+inline std::vector<float> msf_of(const PlimList& terms, int k) {
+  return points_of(*terms.find(k)->get_msf());
 }
 
 inline PList polyline(std::initializer_list<float> flat) {
