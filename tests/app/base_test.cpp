@@ -1,7 +1,7 @@
-// Tests of the record base: the header line, its reading with and without a
-// class name, and the stream operators.
+// Tests of the record base: reading the header line with and without a class
+// name. (Its written form is checked with the domain's records.)
 #include "base.h"
-#include "cout_capture.h"
+#include "capture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,6 @@
 #include <string>
 
 namespace {
-
-TEST(CBaseTest, WritesHeaderLineAndSpace) {
-  std::ostringstream out;
-  out << CBase("CShift", 1) << 'a' << space << 'b';
-  EXPECT_EQ(out.str(), "0 CShift 1\na b");
-}
 
 TEST(CBaseTest, ReadsHeaders) {
   const std::string longName(300, 'N');
@@ -43,13 +37,13 @@ TEST(CBaseTest, ReadsHeaders) {
     SCOPED_TRACE(c.label);
     CBase record("CShift", 3);
     std::istringstream in(c.input);
-    CoutCapture capture;
+    Capture capture;
     in >> record;
     std::string rest;
     in.clear();
     in >> rest;
     EXPECT_EQ(record.GetClassVersion(), c.version);
-    EXPECT_EQ(capture.Text(), c.message);
+    EXPECT_EQ(capture.str(), c.message);
     EXPECT_EQ(rest, c.rest);
     EXPECT_STREQ(record.GetClassName(), "CShift");
   }

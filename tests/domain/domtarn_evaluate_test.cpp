@@ -1,21 +1,23 @@
 // Tests of the schedule evaluation (sorting, summing, keeping the previous
-// list, the variables file of every evaluation) and of the repair starts
-// derived from the rated constraints.
+// list, the variables file of every evaluation), of the order of equally
+// rated constraints, and of the repair starts derived from the ratings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
 #include "domtarn_test_support.h"
+#include "domtarn_tree.h"
 #include "expint.h"
 
 namespace {
 
 using domain_test::Cells;
 using domain_test::CellsOf;
-using domain_test::CoutCapture;
 using domain_test::TestDomain;
 
 ConstraintEvaluation Rated(const char* branch, const char* formula, float value) {
@@ -27,11 +29,10 @@ ConstraintEvaluation Rated(const char* branch, const char* formula, float value)
   return entry;
 }
 
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+std::vector<std::string> NamesOf(const ConstraintEvaluations& list) {
+  std::vector<std::string> names;
+  for (const ConstraintEvaluation& entry : list) names.emplace_back(entry.GetName());
+  return names;
 }
 
 // Two weeks; every group works shift 1 on weekdays and is off at weekends.
@@ -63,18 +64,25 @@ TEST(Evaluate, WithoutATreeThePreviousListIsSortedAndSummed) {
 }
 
 // Every evaluation rewrites the variables file with the store as exported,
-// in the store's own file format.
+// in the store's own file format, whatever the file held before.
 TEST(Evaluate, EveryEvaluationRewritesTheVariablesFile) {
-  TestDomain domain(1, {0, 7.123456f, 1234567}, {"1200000", "0000000"});
-  for (int round = 0; round < 2; ++round) {
-    domain.GetSchedule()[1][round] = 2;
+  TestDomain domain(1, {0, 7.123456f, 1234567}, {"1200000", "0022000"});
+  TVarlist vars;
+  domain.InitializeVariables(&vars);
+  std::ostringstream expected;
+  vars.write(expected);
+  const std::string store = expected.str();
+  ASSERT_GT(store.size(), 100u);
+  const std::string before[] = {"", std::string(store.size() * 3, 'x'), "short", store,
+                                std::string(store.size() - 1, 'y')};
+  for (const std::string& old : before) {
+    write_file("test2.dat", old);
     domain.Evaluate();
-    TVarlist vars;
-    domain.InitializeVariables(&vars);
-    std::ostringstream expected;
-    vars.write(expected);
-    EXPECT_EQ(ReadFile("test2.dat"), expected.str());
+    EXPECT_EQ(read_file("test2.dat"), store) << "held " << old.size() << " bytes before";
   }
+  std::filesystem::remove("test2.dat");
+  domain.Evaluate();
+  EXPECT_EQ(read_file("test2.dat"), store) << "no file before";
 }
 
 // A script that rates three constraints with fixed values through a tree of
@@ -99,10 +107,10 @@ TEST(Evaluate, TheScriptsTreeIsSortedSummedAndRepaired) {
   TestDomain domain = WeekdayDomain(2);
   domain.GetSchedule()[1] = domain_test::Row("1111100 1111120");
   domain.SetStaticData(kTreeScript);
-  CoutCapture capture;
+  Capture capture;
   const float sum = (0.2f + 0.5f) + 0.9f;
   EXPECT_EQ(domain.Evaluate(), sum);
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
   const ConstraintEvaluations& list = domain.GetEvalData();
   ASSERT_EQ(list.size(), 3u);
   EXPECT_STREQ(list[0].GetBranch(), "DIFFHOURS");
@@ -124,6 +132,37 @@ TEST(Evaluate, TheScriptsTreeIsSortedSummedAndRepaired) {
   EXPECT_EQ(domain.GetRepairPositions().size(), 3u);
 }
 
+// Repair starts are taken from the front of the sorted list, so entries of
+// equal rating must come out in the very order sorting the list gives.
+TEST(SortByRating, GivesTheOrderOfSortingTheEntriesThemselves) {
+  struct Case {
+    int entries;
+    int distinct_ratings;  // few: many ties
+  } cases[] = {{0, 1}, {1, 1}, {2, 1}, {5, 2}, {16, 3}, {17, 3}, {40, 40}, {150, 4}, {600, 7}};
+  std::mt19937 random(11);
+  for (const Case& c : cases) {
+    for (int round = 0; round < 5; ++round) {
+      std::uniform_int_distribution<int> rating(0, c.distinct_ratings - 1);
+      ConstraintEvaluations list(static_cast<std::size_t>(c.entries));
+      for (int i = 0; i < c.entries; ++i) {
+        ConstraintEvaluation& entry = list[static_cast<std::size_t>(i)];
+        entry.SetName("entry" + std::to_string(i));
+        entry.SetBranch("branch");
+        entry.SetFormula("place[" + std::to_string(i) + "][0]");
+        entry.SetValue(static_cast<float>(rating(random)) / 4.0f);
+      }
+      ConstraintEvaluations expected = list;
+      std::sort(expected.begin(), expected.end());
+      SortByRating(list);
+      ASSERT_EQ(NamesOf(list), NamesOf(expected)) << c.entries << " entries";
+      for (std::size_t i = 0; i < list.size(); ++i) {
+        EXPECT_STREQ(list[i].GetFormula(), expected[i].GetFormula());
+        EXPECT_EQ(list[i].GetValue(), expected[i].GetValue());
+      }
+    }
+  }
+}
+
 // --------------------------------------------------------- repair starts
 
 TEST(RepairStarts, TenWorstConstraintsOfKnownKinds) {
@@ -137,9 +176,9 @@ TEST(RepairStarts, TenWorstConstraintsOfKnownKinds) {
     list.push_back(Rated("WORKINGHOURS", place.c_str(), static_cast<float>(i)));
   }
   list.insert(list.begin() + 5, Rated("OVERTIME", "x[0][0]", 0));
-  CoutCapture capture;
+  Capture capture;
   domain.ComputeRepairStarts();
-  EXPECT_EQ(capture.Text(),
+  EXPECT_EQ(capture.str(),
             "No repair positions function for constraint: OVERTIME\n"
             "No repair positions function for constraint: OVERTIME\n");
   const CPositionMatrix& starts = domain.GetRepairPositions();

@@ -11,7 +11,6 @@
 
 namespace {
 
-using domain_test::CoutCapture;
 using domain_test::TestDomain;
 
 // Groups on two-week rows; shift lengths play no part in repairs.
@@ -48,9 +47,9 @@ class RepairTest : public ::testing::Test {
     const CIntMatrix saved = domain.GetSchedule();
     for (std::size_t i = 0; i < calls.size(); ++i) {
       SCOPED_TRACE("call " + std::to_string(i + 1));
-      CoutCapture capture;
+      Capture capture;
       const bool moved = domain.Repair(group, day, start, start2);
-      EXPECT_EQ(capture.Text(), calls[i].lines);
+      EXPECT_EQ(capture.str(), calls[i].lines);
       EXPECT_EQ(moved, !calls[i].lines.empty());
       EXPECT_EQ(DayCounts(domain.GetSchedule()), DayCounts(saved));
       EXPECT_EQ(domain.GetSchedule() != saved, moved);
@@ -65,12 +64,12 @@ class RepairTest : public ::testing::Test {
 
 TEST_F(RepairTest, SwapPrintsTheEntriesBeforeTheExchange) {
   TestDomain domain = TwoWeeks({"12300000000000", "00000000000003"});
-  CoutCapture capture;
+  Capture capture;
   domain.Swap(0, 2, 1, 13);
   domain.Swap(0, 0, 0, 1);
   domain.Swap(0, 0, 2, 0);
   domain.Swap(0, -1, 0, 0);
-  EXPECT_EQ(capture.Text(), "(0,2) <-> (1,13) 3 3\n(0,0) <-> (0,1) 1 2\n");
+  EXPECT_EQ(capture.str(), "(0,2) <-> (1,13) 3 3\n(0,0) <-> (0,1) 1 2\n");
   EXPECT_EQ(domain.GetSchedule()[0], domain_test::Row("21300000000000"));
 }
 
@@ -121,10 +120,10 @@ TEST_F(RepairTest, SaturdayPairRepair) {
   CShiftSchedulingDomain::ResetRepairState();
   Walk(odd, 0, 5, 5, 5, {{0, 0, ""}});
   Walk(odd, 2, 12, 12, 12, {{0, 0, ""}});
-  CoutCapture capture;
+  Capture capture;
   int start = 5;
   EXPECT_FALSE(odd.Repair(2, 5, start, start));
-  EXPECT_EQ(capture.Text(), "No repair possible, violation must be a group!\n");
+  EXPECT_EQ(capture.str(), "No repair possible, violation must be a group!\n");
 }
 
 // Step 3: an exchange group on weekdays 0 to 2 gives a two-group move. A
@@ -210,14 +209,14 @@ TEST_F(RepairTest, CheckMessages) {
     SCOPED_TRACE(std::to_string(c.step) + " " + std::to_string(c.day));
     int begin = c.start;
     int begin2 = c.start;
-    CoutCapture capture;
+    Capture capture;
     const bool moved = c.step == 1   ? domain.RepairStep1(c.group, c.day, begin)
                        : c.step == 2 ? domain.RepairStep2(c.group, c.day, begin)
                        : c.step == 3 ? domain.RepairStep3(c.group, c.day, begin, begin2)
                        : c.step == 4 ? domain.RepairStep4(c.group, c.day, begin, begin2)
                                      : domain.Repair(c.group, c.day, begin, begin2);
     EXPECT_FALSE(moved);
-    EXPECT_EQ(capture.Text(), c.message);
+    EXPECT_EQ(capture.str(), c.message);
     EXPECT_EQ(begin, c.start);
     EXPECT_EQ(domain.GetSchedule(), saved);
   }

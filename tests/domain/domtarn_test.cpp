@@ -1,7 +1,8 @@
 // Tests of the domain: the domain data file (written form, round trip, every
-// way reading can stop), the script text and the plan test.
+// way reading can stop), the script text, the plan test, and the records the
+// file holds.
 #include "domtarn.h"
-#include "cout_capture.h"
+#include "domtarn_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,7 @@
 
 namespace {
 
-// Exposes the plan test, which is visible to derived classes only.
-class TestDomain : public CShiftSchedulingDomain {
- public:
-  using CShiftSchedulingDomain::CheckPlan;
-};
+using domain_test::TestDomain;
 
 // Pieces of a domain data file in exactly the form the domain writes.
 std::string Count(std::size_t n) {
@@ -62,9 +59,11 @@ std::string Rows(int rows, int entries) {
   return text;
 }
 
-std::string Written(const CShiftSchedulingDomain& domain) {
+// The text form of a domain or of one of its records.
+template <class Record>
+std::string Written(const Record& record) {
   std::ostringstream out;
-  out << domain;
+  out << record;
   return out.str();
 }
 
@@ -76,10 +75,7 @@ class DomainTest : public ::testing::Test {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     return std::string(info->name()) + suffix;
   }
-  static void WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream(name, std::ios::binary) << text;
-  }
-  void SetUp() override { WriteFile(script, scriptText); }
+  void SetUp() override { write_file(script, scriptText); }
 
   const std::string script = Scratch(".scr");
   const std::string scriptText = "PRINT \"x\"\r\n\t/* keep  layout */\n";
@@ -88,11 +84,11 @@ class DomainTest : public ::testing::Test {
 TEST_F(DomainTest, WrittenFileReadsBackUnchanged) {
   const std::string text = Head(script, 2) + Groups(3) + Shifts(2) + Plan(14) + Rows(3, 14);
   const std::string file = Scratch(".dom");
-  WriteFile(file, text);
+  write_file(file, text);
   CShiftSchedulingDomain domain;
-  CoutCapture capture;
+  Capture capture;
   domain.Read(file);
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
   EXPECT_EQ(domain.GetLengthOfCycle(), 2);
   EXPECT_EQ(domain.GetGroups().size(), 3u);
   EXPECT_EQ(domain.GetShifts()[1].GetLength(), 7.5f);
@@ -161,12 +157,12 @@ TEST_F(DomainTest, ReadingStopsAtTheFirstProblem) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     CShiftSchedulingDomain domain;
-    WriteFile(file, preload);
+    write_file(file, preload);
     domain.Read(file);
-    WriteFile(file, c.text);
-    CoutCapture capture;
+    write_file(file, c.text);
+    Capture capture;
     domain.Read(file);
-    EXPECT_EQ(capture.Text(), c.message);
+    EXPECT_EQ(capture.str(), c.message);
     EXPECT_EQ(domain.GetLengthOfCycle(), c.weeks);
     EXPECT_EQ(domain.GetGroups().size(), static_cast<std::size_t>(c.groups));
     EXPECT_EQ(domain.GetShifts().size(), static_cast<std::size_t>(c.shifts));
@@ -179,17 +175,17 @@ TEST_F(DomainTest, ReadingStopsAtTheFirstProblem) {
 TEST_F(DomainTest, ReadingABareStreamNamesNoFile) {
   CShiftSchedulingDomain domain;
   std::istringstream in("0 CShiftSchedulingDomain 1");
-  CoutCapture capture;
+  Capture capture;
   in >> domain;
-  EXPECT_EQ(capture.Text(), "Domain data: expected the header line and the script file name\n");
+  EXPECT_EQ(capture.str(), "Domain data: expected the header line and the script file name\n");
 }
 
 TEST_F(DomainTest, FilesThatCannotBeOpenedArePassedOverSilently) {
   CShiftSchedulingDomain domain;
-  CoutCapture capture;
+  Capture capture;
   domain.Read(Scratch("-missing.dom"));
   domain.Write("no-such-folder/" + Scratch(".dom"));
-  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(capture.str(), "");
   EXPECT_FALSE(std::filesystem::exists("no-such-folder"));
   EXPECT_EQ(domain.GetLengthOfCycle(), 0);
 }
@@ -202,13 +198,13 @@ TEST_F(DomainTest, ScriptTextFitsTheBufferOrIsRefused) {
   const std::string tooLong(limit + 1, 'b');
   CShiftSchedulingDomain domain;
   EXPECT_STREQ(domain.GetStaticData(), "");
-  CoutCapture capture;
+  Capture capture;
   EXPECT_TRUE(domain.SetStaticData(fits));
   EXPECT_FALSE(domain.SetStaticData(tooLong));
   EXPECT_EQ(domain.GetStaticData(), fits);
 
   const std::string longFile = Scratch("-long.scr");
-  WriteFile(longFile, tooLong);
+  write_file(longFile, tooLong);
   domain.SetStaticDataFileName(longFile);
   EXPECT_FALSE(domain.ReadStaticData());
   EXPECT_EQ(domain.GetStaticData(), fits);
@@ -220,7 +216,7 @@ TEST_F(DomainTest, ScriptTextFitsTheBufferOrIsRefused) {
   domain.SetStaticDataFileName(Scratch("-missing.scr"));
   EXPECT_FALSE(domain.ReadStaticData());
   EXPECT_EQ(domain.GetStaticData(), scriptText);
-  EXPECT_EQ(capture.Text(),
+  EXPECT_EQ(capture.str(),
             "CDomainInstance: static data text holds more than 65534 characters\n"
             "CDomainInstance: static data file " +
                 longFile +
@@ -238,8 +234,8 @@ const CIntMatrix kValidWeek = {
 
 TEST_F(DomainTest, CheckPlanTestsCountsCoverAndPairs) {
   const std::string file = Scratch(".dom");
-  WriteFile(file, Head(script, 1) + Groups(6) + Count(2) + "0 CShift 1 Off 0 2 0 CShift 1 Day 8 5" +
-                      Plan(7) + Rows(6, 7));
+  write_file(file, Head(script, 1) + Groups(6) + Count(2) +
+                       "0 CShift 1 Off 0 2 0 CShift 1 Day 8 5" + Plan(7) + Rows(6, 7));
   TestDomain domain;
   domain.Read(file);
   struct Change {
@@ -271,6 +267,62 @@ TEST_F(DomainTest, CheckPlanTestsCountsCoverAndPairs) {
     domain.SetSchedule(schedule);
     EXPECT_FALSE(domain.CheckPlan());
   }
+}
+
+// Tests of the domain's stored records: their text form, reading with other
+// versions, over-long names and streams that run dry.
+
+COperating Cell(int shift, int level, int number) {
+  COperating cell;
+  cell.SetShift(shift);
+  cell.SetLevel(level);
+  cell.SetNumber(number);
+  return cell;
+}
+
+TEST(RecordsTest, WriteHeaderAndFieldLine) {
+  CShift halfHour("Late", 0, 3);
+  halfHour.SetLength(7.5f);
+  EXPECT_EQ(Written(CShift("Early", 8, 2)), "0 CShift 1\nEarly 8 2\n");
+  EXPECT_EQ(Written(halfHour), "0 CShift 1\nLate 7.5 3\n");
+  EXPECT_EQ(Written(CGroup("Team1", 4)), "0 CGroup 1\nTeam1 4\n");
+  EXPECT_EQ(Written(Cell(1, 2, 3)), "0 COperating 1\n1 2 3\n");
+}
+
+// With a version other than 1 shifts and groups read no fields; the
+// operating cell reads its three numbers whatever the version.
+TEST(RecordsTest, OtherVersionSkipsFieldsExceptOperatingCell) {
+  std::istringstream in("0 CShift 2 Next 0 CGroup 2 Next 0 COperating 2 4 5 6 Next");
+  CShift shift("Early", 8, 2);
+  CGroup group("Team1", 3);
+  COperating cell = Cell(1, 1, 1);
+  std::string next;
+  in >> shift >> next;
+  EXPECT_EQ(next, "Next");
+  in >> group >> next;
+  EXPECT_EQ(next, "Next");
+  in >> cell >> next;
+  EXPECT_EQ(next, "Next");
+  EXPECT_STREQ(shift.GetName(), "Early");
+  EXPECT_EQ(shift.GetLength(), 8.0f);
+  EXPECT_EQ(shift.GetShiftsRequired(), 2);
+  EXPECT_STREQ(group.GetName(), "Team1");
+  EXPECT_EQ(group.GetMembers(), 3);
+  EXPECT_EQ(cell.GetShift(), 4);
+  EXPECT_EQ(cell.GetNumber(), 6);
+}
+
+// A name longer than its field is cut, and the numbers after it still land
+// in the right fields.
+TEST(RecordsTest, LongNamesAreCutAndReadingStaysInStep) {
+  const std::string longName(kNamestrChars + 50, 'x');
+  std::istringstream in("0 CShift 1 " + longName + " 6 1 0 CGroup 1 " + longName + " 5");
+  CShift shift("NONAME", 0, 0);
+  CGroup group("NONAME", 0);
+  in >> shift >> group;
+  EXPECT_EQ(std::string(shift.GetName()), longName.substr(0, kNamestrChars));
+  EXPECT_EQ(shift.GetLength(), 6.0f);
+  EXPECT_EQ(group.GetMembers(), 5);
 }
 
 }  // namespace

@@ -11,12 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "cout_capture.h"
+#include "capture.h"
 #include "domtarn.h"
 
 namespace domain_test {
-
-using ::CoutCapture;
 
 // One schedule row from its digits, one day each; blanks group the weeks.
 inline std::vector<int> Row(const std::string& digits) {
@@ -31,6 +29,7 @@ inline std::vector<int> Row(const std::string& digits) {
 // shifts S0, S1, ... of the given lengths, one group G0, G1, ... per row.
 class TestDomain : public CShiftSchedulingDomain {
  public:
+  TestDomain() = default;
   TestDomain(int weeks, const std::vector<float>& lengths, const std::vector<std::string>& rows) {
     LengthOfCycle = weeks;
     for (float length : lengths) {
@@ -43,6 +42,7 @@ class TestDomain : public CShiftSchedulingDomain {
     }
   }
 
+  using CShiftSchedulingDomain::CheckPlan;
   using CShiftSchedulingDomain::ComputeConstraintVars;
   using CShiftSchedulingDomain::RepairStep1;
   using CShiftSchedulingDomain::RepairStep2;

@@ -3,11 +3,11 @@
 // file-name guard, the working directory and the division-by-zero seam.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iostream>
-#include <sstream>
+#include <vector>
 
+#include "capture.h"
 #include "expint.h"
 #include "fuzz_entry.h"
 #include "inter.h"
@@ -17,13 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kFuzzDir = DOMTARN_FUZZ_DIR;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The files of a corpus folder, in name order; none when it does not exist.
 std::vector<fs::path> inputs_in(const fs::path& dir) {
@@ -119,11 +112,9 @@ TEST(Workspace, RunsStartFromTheFixturesAndTheDomainStore) {
 TEST(Workspace, DivisionByZeroLetsTheRunGoOn) {
   fuzz::TWorkspace workspace(fuzz::default_fixtures());
   TVarlist vars;
-  std::ostringstream out;
-  std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
+  Capture out;
   const float quotient = compute_formula("(1/0)", vars);
   const float sum = compute_formula("(2+3)", vars);
-  std::cout.rdbuf(saved);
   EXPECT_TRUE(std::isinf(quotient));
   EXPECT_EQ(sum, 5.0f);
   EXPECT_EQ(out.str(), "\nERROR: DIVISION BY ZERO! Program terminated.\n");
@@ -131,27 +122,21 @@ TEST(Workspace, DivisionByZeroLetsTheRunGoOn) {
 
 TEST(Workspace, EndlessScriptsStopAtTheLoweredStatementLimit) {
   fuzz::TWorkspace workspace(fuzz::default_fixtures());
-  std::ostringstream out;
-  std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
+  Capture out;
   EXPECT_EQ(interpret("LABEL a GOTO a", std::make_unique<TVarlist>()), nullptr);
-  std::cout.rdbuf(saved);
   EXPECT_EQ(out.str().rfind("\nError: more than 10000 statements at token #", 0), 0u) << out.str();
 }
 
 TEST(Workspace, EntriesLeaveTheConsoleAsTheyFoundIt) {
   fuzz::TWorkspace workspace(fuzz::default_fixtures());
-  std::ostringstream out;
-  std::streambuf* saved = std::cout.rdbuf(out.rdbuf());
+  Capture out;
   const std::ios::fmtflags flags = std::cout.flags();
   for (const fuzz::TTarget& target : fuzz::targets()) {
     target.run("PRINT \"x\" PRINT CR 0 CShiftSchedulingDomain 1 garbage /* #: 1 */ p");
   }
-  const std::ios::fmtflags after = std::cout.flags();
-  const bool good = std::cout.good();
-  std::cout.rdbuf(saved);
   EXPECT_EQ(out.str(), "");
-  EXPECT_EQ(after, flags);
-  EXPECT_TRUE(good);
+  EXPECT_EQ(std::cout.flags(), flags);
+  EXPECT_TRUE(std::cout.good());
 }
 
 }  // namespace

@@ -1,30 +1,14 @@
-// Helpers shared by the fuzzy library tests: capturing a console stream, and
-// building parameter sets and variables from short descriptions.
+// Helpers shared by the fuzzy library tests: building parameter sets and
+// polylines from short descriptions, and flattening polylines for comparison.
 #pragma once
 
 #include <initializer_list>
-#include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "tarncvar.h"
 #include "tarnpara.h"
-
-// Redirects a stream (std::cout or std::cerr) into a string while alive.
-class Capture {
- public:
-  explicit Capture(std::ostream& stream) : stream_(stream), saved_(stream.rdbuf(text_.rdbuf())) {}
-  ~Capture() { stream_.rdbuf(saved_); }
-  Capture(const Capture&) = delete;
-  Capture& operator=(const Capture&) = delete;
-  std::string str() const { return text_.str(); }
-
- private:
-  std::ostream& stream_;
-  std::ostringstream text_;
-  std::streambuf* saved_;
-};
 
 inline ParameterSet make_ps(const char* name, float lower, float upper, float median,
                             float distribution, float dilatation,
@@ -36,16 +20,7 @@ inline ParameterSet make_ps(const char* name, float lower, float upper, float me
                       &names);
 }
 
-// The membership polyline of term k as a flat list x0, y0, x1, y1, ...
-inline std::vector<float> msf_of(const PlimList& terms, int k) {
-  std::vector<float> flat;
-  for (const Point& p : terms.find(k)->get_msf()->points()) {
-    flat.push_back(p.get_x());
-    flat.push_back(p.get_y());
-  }
-  return flat;
-}
-
+// A polyline as a flat list x0, y0, x1, y1, ...
 inline std::vector<float> points_of(const PList& line) {
   std::vector<float> flat;
   for (const Point& p : line.points()) {
@@ -53,6 +28,11 @@ inline std::vector<float> points_of(const PList& line) {
     flat.push_back(p.get_y());
   }
   return flat;
+}
+
+// The membership polyline of term k, flat.
+inline std::vector<float> msf_of(const PlimList& terms, int k) {
+  return points_of(*terms.find(k)->get_msf());
 }
 
 inline PList polyline(std::initializer_list<float> flat) {

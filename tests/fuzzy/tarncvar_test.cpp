@@ -1,18 +1,25 @@
 // Tests of polylines, fuzzy sets and linguistic variables: ordered insertion,
 // clean-up, match values, clipping, the cover merge, generation from a
-// parameter set, fuzzification, the variable list and the text formats.
+// parameter set, fuzzification, the variable list, the text formats, and the
+// memories of clipped functions and defuzzified values.
 #include "tarncvar.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fuzzy_test_support.h"
+#include "tarncvar_memo.h"
+#include "tarnoper.h"
 
 namespace {
 
@@ -212,18 +219,12 @@ TEST(GeometryTest, Crosspoint) {
   }
 }
 
-// Builds a term list whose sets carry the given clipped functions as imsf.
-PlimList terms_with_imsf(std::initializer_list<PList> functions) {
-  PlimList terms;
-  for (const PList& f : functions) terms.add()->get_imsf()->copy(&f);
-  return terms;
-}
-
 TEST(CoverTest, MergingBuildsTheUpperEnvelope) {
   struct Case {
     const char* what;
     std::vector<PList> functions;
     Flat cover;
+    PList start = {};  // the cover before the merge
   };
   const Case cases[] = {
       {"two crossing triangles",
@@ -239,21 +240,18 @@ TEST(CoverTest, MergingBuildsTheUpperEnvelope) {
        {polyline({0, 0, 0, 0.25f, 7.5f, 0.25f, 10, 0}),
         polyline({0, 0, 7.5f, 0.75f, 10, 0.75f, 10, 0})},
        {0, 0, 0, 0.25f, 2.5f, 0.25f, 7.5f, 0.75f, 10, 0.75f, 10, 0, 10, 0}},
+      {"a short cover under a flat function is emptied",
+       {polyline({0, 0, 6, 0})},
+       {},
+       polyline({0, 0, 1, 1})},
   };
   for (const Case& c : cases) {
     PlimList terms;
     for (const PList& f : c.functions) terms.add()->get_imsf()->copy(&f);
-    PList cover;
-    for (int k = 0; k < terms.get_number(); ++k) EXPECT_EQ(terms.put_imsf_into_cover(&cover, k), 1);
+    PList cover = c.start;
+    for (int k = 0; k < terms.get_number(); ++k) terms.put_imsf_into_cover(&cover, k);
     EXPECT_EQ(points_of(cover), c.cover) << c.what;
   }
-}
-
-TEST(CoverTest, ShortCoverIsReplacedOrEmptied) {
-  PlimList terms = terms_with_imsf({polyline({0, 0, 6, 0})});
-  PList cover = polyline({0, 0, 1, 1});
-  terms.put_imsf_into_cover(&cover, 0);
-  EXPECT_EQ(cover.get_number(), 0);
 }
 
 // ------------------------------------------------------------- variables
@@ -261,84 +259,53 @@ TEST(CoverTest, ShortCoverIsReplacedOrEmptied) {
 TEST(CombinedVariableTest, GenerationPlacesTheTerms) {
   struct Case {
     const char* what;
-    float lower, upper, median, distribution, dilatation;
-    int terms;
+    float shape[5];  // lower, upper, median, distribution, dilatation
     std::vector<Flat> msf;
   };
   const Case cases[] = {
       {"worked example",
-       0,
-       10,
-       5,
-       1,
-       0.5f,
-       3,
+       {0, 10, 5, 1, 0.5f},
        {{0, 0, 0, 1, 1.25f, 1, 3.75f, 0},
         {1.25f, 0, 3.75f, 1, 6.25f, 1, 8.75f, 0},
         {5, 0, 7.5f, 1, 10, 1, 10, 0}}},
       {"crisp rectangles",
-       0,
-       10,
-       5,
-       1,
-       0,
-       3,
+       {0, 10, 5, 1, 0},
        {{0, 0, 0, 1, 2.5f, 1, 2.5f, 0},
         {2.5f, 0, 2.5f, 1, 7.5f, 1, 7.5f, 0},
         {5, 0, 5, 1, 10, 1, 10, 0}}},
       {"centres pulled to the median",
-       0,
-       10,
-       5,
-       0.5f,
-       0.5f,
-       3,
+       {0, 10, 5, 0.5f, 0.5f},
        {{0, 0, 0, 1, 3.125f, 1, 4.375f, 0},
         {3.125f, 0, 4.375f, 1, 5.625f, 1, 6.875f, 0},
         {5, 0, 6.25f, 1, 10, 1, 10, 0}}},
       {"median off centre",
-       0,
-       10,
-       2,
-       1,
-       0.5f,
-       2,
+       {0, 10, 2, 1, 0.5f},
        {{0, 0, 0, 1, 1, 1, 3, 0}, {0, 0, 2, 1, 10, 1, 10, 0}}},
       // Rounding in single precision leaves a plateau running backwards.
       {"four triangles",
-       -8,
-       8,
-       0,
-       1,
-       1,
-       4,
+       {-8, 8, 0, 1, 1},
        {{-8, 0, -8, 1, -0x1.555552p+1f, 0},
         {-8, 0, -0x1.555554p+1f, 1, 0x1.555558p+1f, 0},
         {-0x1.555554p+1f, 0, 0x1.555558p+1f, 1, 0x1.555554p+1f, 1, 8, 0},
         {0x1.555552p+1f, 0, 8, 1, 8, 0}}},
       {"inexact values",
-       0,
-       1,
-       0.3f,
-       0.95f,
-       0.3f,
-       4,
+       {0, 1, 0.3f, 0.95f, 0.3f},
        {{0, 0, 0, 1, 0x1.4dd2f8p-4f, 1, 0x1.1ba5e6p-3f, 0},
         {0x1.4dd2f8p-4f, 0, 0x1.1ba5e6p-3f, 1, 0x1.16041ap-2f, 1, 0x1.50625p-2f, 0},
         {0x1.16041ap-2f, 0, 0x1.50625p-2f, 1, 0x1.d89376p-2f, 1, 0x1.0978d6p-1f, 0},
         {0x1.947ae4p-2f, 0, 0x1.ced91ap-2f, 1, 1, 1, 1, 0}}},
   };
   for (const Case& c : cases) {
-    std::vector<const char*> names = {"a", "b", "c", "d"};
-    NList nl;
-    for (int i = 0; i < c.terms; ++i) nl.add(names[static_cast<std::size_t>(i)]);
-    const CList colours(c.terms);
-    const ParameterSet ps("p", c.lower, c.upper, c.median, c.distribution, c.dilatation, 1,
-                          &colours, &nl);
+    SCOPED_TRACE(c.what);
+    const int terms = static_cast<int>(c.msf.size());
+    NList names(terms);
+    const CList colours(terms);
+    const float* f = c.shape;
+    const ParameterSet ps("p", f[0], f[1], f[2], f[3], f[4], 1, &colours, &names);
     const CombinedVariable cv(&ps, "v");
-    ASSERT_EQ(cv.get_number(), c.terms) << c.what;
-    for (int k = 0; k < c.terms; ++k) {
-      EXPECT_EQ(msf_of(cv, k), c.msf[static_cast<std::size_t>(k)]) << c.what << ", term " << k;
+    ASSERT_EQ(cv.get_number(), terms);
+    for (int k = 0; k < terms; ++k) {
+      EXPECT_EQ(msf_of(cv, k), c.msf[static_cast<std::size_t>(k)]) << "term " << k;
       EXPECT_EQ(cv.get_fs_lower_support_end(k), c.msf[static_cast<std::size_t>(k)].front());
       EXPECT_EQ(cv.get_fs_colour(k), colours.find(k)->get_colour());
     }
@@ -394,9 +361,17 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
   EXPECT_EQ(points_of(*cv.find(1)->get_imsf()), Flat({1.25f, 0, 2.5f, 0.5f, 7.5f, 0.5f, 8.75f, 0}));
 }
 
-TEST(CombinedVariableTest, TextRoundTripAndFormat) {
+TEST(CombinedVariableTest, TextRoundTripAndDisplay) {
   const ParameterSet ps = make_ps("p", 0, 4, 2, 1, 1, {"low", "high"});
   CombinedVariable cv(&ps, "x");
+  {
+    Capture shown;
+    cv.find(1)->show();
+    EXPECT_EQ(shown.str(),
+              " linguistic_term: high\nlower_support_end: 0\tupper_support_end: 4\n"
+              "fs_colour: red \tfunction: point_list \nmatch_value: -1\n"
+              "membership_function: 0/0 4/1 4/0 \ninstanciated_membership_function: \n");
+  }
   cv.set_value(1);
   std::ostringstream out;
   cv.write(out);
@@ -412,17 +387,6 @@ TEST(CombinedVariableTest, TextRoundTripAndFormat) {
   std::ostringstream second;
   again.write(second);
   EXPECT_EQ(second.str(), out.str());
-}
-
-TEST(CombinedVariableTest, ShowFormat) {
-  const ParameterSet ps = make_ps("p", 0, 4, 2, 1, 1, {"low", "high"});
-  CombinedVariable cv(&ps, "x");
-  Capture out(std::cout);
-  cv.find(1)->show();
-  EXPECT_EQ(out.str(),
-            " linguistic_term: high\nlower_support_end: 0\tupper_support_end: 4\n"
-            "fs_colour: red \tfunction: point_list \nmatch_value: -1\n"
-            "membership_function: 0/0 4/1 4/0 \ninstanciated_membership_function: \n");
 }
 
 // ---------------------------------------------------------- variable list
@@ -570,5 +534,151 @@ TEST(PlimListCopyTest, TakesOverEveryDifferingPart) {
     target.write_PL(got);
     // The text shows every part, -0 included.
     EXPECT_EQ(got.str(), expected.str()) << c.what;
+  }
+}
+
+// Tests of the memories of defuzzified values and clipped functions: hits
+// must give exactly what the computation gives, and any change of the inputs
+// must miss.
+namespace {
+
+std::uint32_t bits(float v) {
+  return std::bit_cast<std::uint32_t>(v);
+}
+
+// The centre of gravity computed without the memory.
+float direct_cog(const CombinedVariable& cv) {
+  PList cover;
+  for (int k = 0; k < cv.get_number(); ++k) cv.put_imsf_into_cover(&cover, k);
+  return DefOp::integrate(&cover);
+}
+
+TEST(DefuzzMemoryTest, FindsOnlyWhatWasRememberedForTheSameBits) {
+  CombinedVariable a;
+  *a.add()->get_imsf() = polyline({0, 0, 1, 1, 2, 0});
+  DefuzzMemory memory;
+  float value = -7;
+  EXPECT_FALSE(memory.find(a, &value));
+  memory.remember(a, 1.5f);
+  EXPECT_TRUE(memory.find(a, &value));
+  EXPECT_EQ(value, 1.5f);
+
+  struct Case {
+    const char* what;
+    std::initializer_list<PList> functions;
+  };
+  const Case misses[] = {
+      {"negative zero", {polyline({-0.0f, 0, 1, 1, 2, 0})}},
+      {"one more point", {polyline({0, 0, 1, 1, 2, 0, 3, 0})}},
+      {"points split over two terms", {polyline({0, 0, 1, 1}), polyline({2, 0})}},
+      {"an empty term added", {polyline({0, 0, 1, 1, 2, 0}), polyline({})}},
+  };
+  for (const Case& c : misses) {
+    CombinedVariable b;
+    for (const PList& f : c.functions) *b.add()->get_imsf() = f;
+    EXPECT_FALSE(memory.find(b, &value)) << c.what;
+  }
+}
+
+TEST(DefuzzMemoryTest, CentreOfGravityEqualsTheDirectComputation) {
+  const ParameterSet ps = make_ps("p", 0, 100, 40, 0.8f, 0.6f, {"a", "b", "c", "d", "e"});
+  CombinedVariable cv(&ps, "v");
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> crisp(0, 100);
+  std::uniform_int_distribution<int> level(0, 8);
+  // Repeated inputs hit the memory, distinct ones outnumber its slots.
+  for (int round = 0; round < 3000; ++round) {
+    if (round % 3 == 0) {
+      cv.set_value(static_cast<float>(round % 40) * 2.5f);
+    } else if (round % 3 == 1) {
+      cv.set_value(crisp(random));
+    } else {
+      for (int k = 0; k < cv.get_number(); ++k) {
+        cv.set_fs_match_value(k, static_cast<float>(level(random)) / 8);
+        cv.find(k)->build_imsf();
+      }
+    }
+    const float expected = direct_cog(cv);
+    ASSERT_EQ(bits(DefOp::cog(&cv)), bits(expected)) << "round " << round;
+    ASSERT_EQ(bits(DefOp::cog(&cv)), bits(expected)) << "round " << round << ", again";
+  }
+}
+
+TEST(DefuzzMemoryTest, EditedClippedFunctionIsRecomputed) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  CombinedVariable cv(&ps, "v");
+  cv.set_value(3);
+  const float before = DefOp::cog(&cv);
+  Point* top = cv.find(1)->get_imsf()->find(1);
+  ASSERT_NE(top, nullptr);
+  top->set_y(top->get_y() / 2);
+  const float edited = DefOp::cog(&cv);
+  EXPECT_EQ(bits(edited), bits(direct_cog(cv)));
+  EXPECT_NE(edited, before);
+}
+
+// The clipped function computed in a thread of its own, whose memory is
+// still empty: the direct computation.
+std::vector<float> clipped_directly(const PlimFuzzySet& set) {
+  std::vector<float> flat;
+  std::thread([&] {
+    PlimFuzzySet fresh;
+    fresh.copy(&set);
+    fresh.build_imsf();
+    flat = points_of(*fresh.get_imsf());
+  }).join();
+  return flat;
+}
+
+std::vector<std::uint32_t> bits_of(const std::vector<float>& flat) {
+  std::vector<std::uint32_t> out;
+  for (float v : flat) out.push_back(bits(v));
+  return out;
+}
+
+}  // namespace
+
+TEST(ClipMemoryTest, FindsOnlyWhatWasRememberedForTheSameBits) {
+  const PList msf = polyline({0, 0, 1, 1, 2, 0});
+  const PList clipped = polyline({0, 0, 0.5f, 0.5f, 1.5f, 0.5f, 2, 0});
+  ClipMemory memory;
+  EXPECT_EQ(memory.find(msf, 0.5f), nullptr);
+  memory.remember(msf, 0.5f, clipped);
+  const PList* found = memory.find(msf, 0.5f);
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(points_of(*found), points_of(clipped));
+
+  struct Case {
+    const char* what;
+    PList msf;
+    float mv;
+  };
+  const Case misses[] = {
+      {"other match value", polyline({0, 0, 1, 1, 2, 0}), std::nextafter(0.5f, 1.0f)},
+      {"other point", polyline({0, 0, 1, 1, 2.5f, 0}), 0.5f},
+      {"negative zero", polyline({-0.0f, 0, 1, 1, 2, 0}), 0.5f},
+      {"point missing", polyline({0, 0, 1, 1}), 0.5f},
+  };
+  for (const Case& c : misses) EXPECT_EQ(memory.find(c.msf, c.mv), nullptr) << c.what;
+}
+
+// Clipping repeats, changes and returns to earlier inputs; more distinct
+// inputs than slots make slots change hands.
+TEST(ClipMemoryTest, ClippedFunctionEqualsTheDirectComputation) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> shape(0, 3);
+  std::uniform_int_distribution<int> level(-1, 9);
+  PlimList terms;
+  terms.add("trapezoid", 0, 10, 2, 3, white);
+  terms.add("triangle", 2, 8, 3, 3, white);
+  terms.add("left", 0, 4, 0, 2, white);
+  terms.add("right", 6, 10, 2, 0, white);
+  for (int round = 0; round < 1500; ++round) {
+    PlimFuzzySet& set = *terms.find(shape(random));
+    if (round % 5 == 0) set.get_msf()->find(1)->set_x(2 + static_cast<float>(round % 700) / 1000);
+    set.set_match_value(static_cast<float>(level(random)) / 8);
+    set.build_imsf();
+    ASSERT_EQ(bits_of(points_of(*set.get_imsf())), bits_of(clipped_directly(set)))
+        << "round " << round;
   }
 }

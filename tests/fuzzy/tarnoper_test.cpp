@@ -142,16 +142,12 @@ void give_imsf(CombinedVariable* cv, std::initializer_list<PList> functions) {
   for (const PList& f : functions) cv->add()->get_imsf()->copy(&f);
 }
 
-TEST(DefuzzificationTest, FirstMaximumMeanOfMaximumAndCentreOfGravity) {
+TEST(DefuzzificationTest, FirstMaximumMeanOfMaximumAndEmptyCovers) {
   CombinedVariable cv;
   give_imsf(&cv, {polyline({0, 0, 1, 0.3f, 2, 0.3f, 3, 0}),
                   polyline({2, 0, 3, 0.8f, 4, 0.8f, 5, 0}), polyline({4, 0, 6, 0.8f, 7, 0})});
   EXPECT_EQ(DefOp::first_max(&cv), 3);
   EXPECT_EQ(DefOp::mom(&cv), (3.0f + 4 + 6) / 3);
-  CombinedVariable triangles;
-  give_imsf(&triangles, {polyline({0, 0, 2, 1, 4, 0}), polyline({2, 0, 4, 1, 6, 0})});
-  // Cover (0,0) (2,1) (3,0.5) (4,1) (6,0): area 2+1.5+1.5+2, moment 4+3.5+5.5+8.
-  EXPECT_EQ(DefOp::cog(&triangles), 3);
 
   CombinedVariable flat;
   give_imsf(&flat, {polyline({1, 0, 6, 0}), polyline({0, 0, 4, 0})});
@@ -197,6 +193,7 @@ TEST(OperatorSetTest, AccumulateDefuzzifiesByTheChosenOperator) {
   CombinedVariable cv;
   give_imsf(&cv, {polyline({0, 0, 2, 1, 4, 0}), polyline({2, 0, 4, 1, 6, 0})});
   OperatorSet ops;
+  // Cover (0,0) (2,1) (3,0.5) (4,1) (6,0): area 2+1.5+1.5+2, moment 4+3.5+5.5+8.
   const std::pair<defuzzification_operator, float> cases[] = {
       {cog, 3}, {fimax, 2}, {mom, 3}, {no_dfop, -1}};
   for (const auto& [op, expected] : cases) {

@@ -65,6 +65,11 @@ TEST(ParameterSetBaseTest, OnlyTheShapeSettersCheck) {
 }
 
 TEST(TermNameTest, DefaultNamesAndColoursDependOnTheTermCount) {
+  const auto repeated = [](const std::string& word, int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += word;
+    return text;
+  };
   struct Case {
     int n;
     std::string names;
@@ -84,11 +89,7 @@ TEST(TermNameTest, DefaultNamesAndColoursDependOnTheTermCount) {
        "negative_huge negative_big negative negative_small zero positive_small positive "
        "positive_big positive_huge ",
        "violet blue light_blue green turquoise yellow orange red pink "},
-      {12,
-       "no_linguistic_term no_linguistic_term no_linguistic_term no_linguistic_term "
-       "no_linguistic_term no_linguistic_term no_linguistic_term no_linguistic_term "
-       "no_linguistic_term no_linguistic_term no_linguistic_term no_linguistic_term ",
-       "white white white white white white white white white white white white "},
+      {12, repeated("no_linguistic_term ", 12), repeated("white ", 12)},
   };
   for (const Case& c : cases) {
     Capture out(std::cout);

@@ -34,6 +34,13 @@ class RuleSetTest : public ::testing::Test {
 };
 
 TEST_F(RuleSetTest, AddingRulesGroupsThemByConclusion) {
+  {
+    Capture err(std::cerr);  // rules without variables are refused
+    EXPECT_EQ(rules.add_BasicRule(nullptr, "low", &y, "bad", 1), -1);
+    EXPECT_EQ(rules.add_BasicRule(&x, "low", nullptr, "bad", 1), -1);
+    EXPECT_NE(err.str().find("rule not added"), std::string::npos);
+  }
+  EXPECT_EQ(rules.get_number(), 0);
   EXPECT_STREQ(rules.get_rs_name(), "empty_rule_set");
   EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 1), 1);
   EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 1), 1);     // equal: skipped
@@ -64,15 +71,6 @@ TEST_F(RuleSetTest, OwnCopiesAreIndependentOfTheCallersVariables) {
   rules.add_BasicRule(&x, "high", &y, "good", 1);  // X is present: not replaced
   EXPECT_EQ(mv("X", 0), 0.25f);
   EXPECT_EQ(rules.get_cv("X")->get_crisp_value(), 7.5f);
-}
-
-TEST_F(RuleSetTest, RulesWithoutVariablesAreRefused) {
-  Capture err(std::cerr);
-  EXPECT_EQ(rules.add_BasicRule(nullptr, "low", &y, "bad", 1), -1);
-  EXPECT_EQ(rules.add_BasicRule(&x, "low", nullptr, "bad", 1), -1);
-  EXPECT_EQ(rules.get_number(), 0);
-  EXPECT_STREQ(rules.get_rs_name(), "empty_rule_set");
-  EXPECT_NE(err.str().find("rule not added"), std::string::npos);
 }
 
 TEST_F(RuleSetTest, AddedRulesHoldTheirParts) {

@@ -18,16 +18,6 @@ namespace {
 
 using namespace optimize_test;
 
-enum class Strategy { kDeep, kRandom };
-
-void Optimize(COptimize& optimizer, Strategy strategy) {
-  if (strategy == Strategy::kDeep) {
-    optimizer.RepairDeep();
-  } else {
-    optimizer.RepairRandom();
-  }
-}
-
 // The first three entries of row 0 as a text such as "010".
 std::string Head(const CIntMatrix& schedule) {
   std::string head;
@@ -87,7 +77,7 @@ class OptimizeStopTest : public OptimizeTest {};
 
 struct StopCase {
   const char* name;
-  Strategy strategy;
+  bool deep;  // iterative deepening, else the random walk
   std::int64_t maxEvaluations;
   int interruptAt;  // -1: no Ctrl-C
   std::string stopLine;
@@ -103,41 +93,40 @@ TEST_F(OptimizeStopTest, StopKeepsTheBestRosterEvaluatedAndWritesNothingMore) {
   const std::string limit = "Optimization stopped: limit reached, best evaluation ";
   const std::string interrupt = "Optimization stopped: best evaluation ";
   const StopCase cases[] = {
-      {"deep, limit at the start", Strategy::kDeep, 1, -1, limit + "1 kept.", 1, "000", 1, 0, 0,
-       ""},
-      {"deep, limit after a worse move", Strategy::kDeep, 2, -1, limit + "1 kept.", 3, "000", 1, 0,
-       0, ""},
-      {"deep, limit after a later pass", Strategy::kDeep, 5, -1, limit + "2.5 kept.", 6, "010",
-       2.5f, 1, 0, "Evaluation: 2.5\n" + kRule + "\nviol: 0 start: 0 repairtry: 1 eval: 0\n"},
-      {"deep, Ctrl-C at the start", Strategy::kDeep, 0, 0, interrupt + "1 kept.", 1, "000", 1, 0, 0,
-       ""},
-      {"deep, Ctrl-C on the best roster", Strategy::kDeep, 0, 2, interrupt + "2.5 kept.", 3, "010",
-       2.5f, 0, 0, "viol: 0 start: 0 repairtry: 1 eval: 0\n"},
-      {"deep, Ctrl-C before the limit", Strategy::kDeep, 5, 3, interrupt + "2.5 kept.", 5, "010",
-       2.5f, 1, 0, "Evaluation: 2.5\n" + kRule + "\n"},
-      {"random, limit in the second pass", Strategy::kRandom, 15, -1, limit + "9 kept.", 16, "130",
-       9, 1, 14,
+      {"deep, limit at the start", true, 1, -1, limit + "1 kept.", 1, "000", 1, 0, 0, ""},
+      {"deep, limit after a worse move", true, 2, -1, limit + "1 kept.", 3, "000", 1, 0, 0, ""},
+      {"deep, limit after a later pass", true, 5, -1, limit + "2.5 kept.", 6, "010", 2.5f, 1, 0,
+       "Evaluation: 2.5\n" + kRule + "\nviol: 0 start: 0 repairtry: 1 eval: 0\n"},
+      {"deep, Ctrl-C at the start", true, 0, 0, interrupt + "1 kept.", 1, "000", 1, 0, 0, ""},
+      {"deep, Ctrl-C on the best roster", true, 0, 2, interrupt + "2.5 kept.", 3, "010", 2.5f, 0, 0,
+       "viol: 0 start: 0 repairtry: 1 eval: 0\n"},
+      {"deep, Ctrl-C before the limit", true, 5, 3, interrupt + "2.5 kept.", 5, "010", 2.5f, 1, 0,
+       "Evaluation: 2.5\n" + kRule + "\n"},
+      {"random, limit in the second pass", false, 15, -1, limit + "9 kept.", 16, "130", 9, 1, 14,
        "Evaluation: 9\n" + kRule + "\nviol: 0 start: 0 repairtry: 1 eval: 1\n" +
            "Iteration 1 better. \nviol: 0 start: 0 repairtry: 2 eval: 1\n" +
            "viol: 0 start: 0 repairtry: 3 eval: 1\n"},
-      {"random, Ctrl-C in the first pass", Strategy::kRandom, 0, 6, interrupt + "9 kept.", 8, "130",
-       9, 0, 6, "viol: 0 start: 0 repairtry: 5 eval: 1\n"},
+      {"random, Ctrl-C in the first pass", false, 0, 6, interrupt + "9 kept.", 8, "130", 9, 0, 6,
+       "viol: 0 start: 0 repairtry: 5 eval: 1\n"},
   };
   for (const StopCase& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
     RandomWalk walk;
-    const bool deep = c.strategy == Strategy::kDeep;
-    ScriptedDomain::Rating rating = deep ? DeepRating() : RandomWalk::Rating();
+    ScriptedDomain::Rating rating = c.deep ? DeepRating() : RandomWalk::Rating();
     if (c.interruptAt >= 0) rating = InterruptedAt(rating, c.interruptAt);
-    ScriptedDomain domain(2, rating, FixedPositions(deep ? kOneCell : CPositionMatrix{{{0, 3}}}),
-                          deep ? FlipMoves(3) : walk.Mover());
+    ScriptedDomain domain(2, rating, FixedPositions(c.deep ? kOneCell : CPositionMatrix{{{0, 3}}}),
+                          c.deep ? FlipMoves(3) : walk.Mover());
     COptimize optimizer(&domain);
     optimizer.SetLimits({c.maxEvaluations, 0});
-    CoutCapture capture;
-    Optimize(optimizer, c.strategy);
+    Capture capture;
+    if (c.deep) {
+      optimizer.RepairDeep();
+    } else {
+      optimizer.RepairRandom();
+    }
 
-    const std::string out = capture.Text();
+    const std::string out = capture.str();
     const std::string expectedEnd = c.lastLines + c.stopLine + "\n";
     ASSERT_GE(out.size(), expectedEnd.size());
     EXPECT_EQ(out.substr(out.size() - expectedEnd.size()), expectedEnd);
@@ -145,10 +134,10 @@ TEST_F(OptimizeStopTest, StopKeepsTheBestRosterEvaluatedAndWritesNothingMore) {
     EXPECT_EQ(Head(domain.GetSchedule()), c.keptHead);
     EXPECT_EQ(domain.GetEvaluation(), c.keptEvaluation);
     EXPECT_EQ(PassFiles(), c.passFiles);
-    if (!deep) {
+    if (!c.deep) {
       // Every evaluated try is logged, the one the stop came after included.
-      EXPECT_EQ(Lines(ReadFile("c.dat")).size(), c.triesLogged);
-      EXPECT_EQ(ReadFile("o.dat"), "3 9\n");
+      EXPECT_EQ(Lines(read_file("c.dat")).size(), c.triesLogged);
+      EXPECT_EQ(read_file("o.dat"), "3 9\n");
     }
   }
 }
@@ -157,14 +146,14 @@ TEST_F(OptimizeStopTest, EveryOptimisationCountsItsOwnEvaluations) {
   ScriptedDomain domain(1, DeepRating(), FixedPositions(kOneCell), FlipMoves(3));
   COptimize optimizer(&domain);
   optimizer.SetLimits({2, 0});
-  CoutCapture capture;
+  Capture capture;
   optimizer.RepairDeep();
   optimizer.RepairDeep();
 
   // Each run: the start, one move, and the start roster evaluated again.
   EXPECT_EQ(domain.evaluations, 6);
   const std::string line = "Optimization stopped: limit reached, best evaluation 1 kept.\n";
-  EXPECT_EQ(capture.Text(), line + line);
+  EXPECT_EQ(capture.str(), line + line);
 }
 
 // A starting roster whose rating is not a number (a script taking the root
@@ -178,10 +167,10 @@ TEST_F(OptimizeStopTest, ARatingThatIsNotANumberIsNeverKeptOverARealOne) {
       FixedPositions(kOneCell), FlipMoves(3));
   COptimize optimizer(&domain);
   optimizer.SetLimits({2, 0});
-  CoutCapture capture;
+  Capture capture;
   optimizer.RepairDeep();
 
-  EXPECT_EQ(capture.Text(), "Optimization stopped: limit reached, best evaluation 0 kept.\n");
+  EXPECT_EQ(capture.str(), "Optimization stopped: limit reached, best evaluation 0 kept.\n");
   EXPECT_EQ(Head(domain.GetSchedule()), "100");
   EXPECT_EQ(domain.evaluations, 2);
 }
@@ -197,11 +186,11 @@ TEST_F(OptimizeStopTest, CtrlCAfterTheLastEvaluationStillKeepsTheBest) {
         return false;
       });
   COptimize optimizer(&domain);
-  CoutCapture capture;
+  Capture capture;
   optimizer.RepairRandom();
 
-  EXPECT_EQ(Reports(capture.Text()).size(), 41u);
-  EXPECT_EQ(Lines(capture.Text()).back(), "Optimization stopped: best evaluation 4 kept.");
+  EXPECT_EQ(Reports(capture.str()).size(), 41u);
+  EXPECT_EQ(Lines(capture.str()).back(), "Optimization stopped: best evaluation 4 kept.");
   EXPECT_EQ(domain.evaluations, 1);
 }
 
@@ -223,7 +212,7 @@ TEST_F(OptimizeStopTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
         },
         FixedPositions(kOneCell), FlipMoves(3));
     COptimize optimizer(&domain);
-    CoutCapture capture;
+    Capture capture;
     optimizer.RepairDeep();
 
     ASSERT_FALSE(during.empty());
@@ -235,7 +224,7 @@ TEST_F(OptimizeStopTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
       }
     }
     EXPECT_EQ(CurrentInterruptAction(), before);
-    EXPECT_EQ(capture.Text().find("Optimization stopped"), std::string::npos);
+    EXPECT_EQ(capture.str().find("Optimization stopped"), std::string::npos);
   }
   std::signal(SIGINT, SIG_DFL);
 }
@@ -248,7 +237,7 @@ TEST_F(OptimizeStopDeathTest, SecondCtrlCEndsTheProgram) {
         ScriptedDomain domain(1, InterruptedAt(DeepRating(), 1, 2), FixedPositions(kOneCell),
                               FlipMoves(3));
         COptimize optimizer(&domain);
-        CoutCapture capture;
+        Capture capture;
         optimizer.RepairDeep();
       },
       ::testing::KilledBySignal(SIGINT), "");

@@ -15,12 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "cout_capture.h"
+#include "capture.h"
 #include "optimize.h"
 
 namespace optimize_test {
-
-using ::CoutCapture;
 
 struct RepairCall {
   int group;
@@ -90,13 +88,6 @@ inline ScriptedDomain::Positions FixedPositions(CPositionMatrix lists) {
 
 inline const CPositionMatrix kOneCell = {{{0, 0}}};
 
-inline std::string ReadFile(const std::string& name) {
-  std::ifstream file(name);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -126,28 +117,15 @@ inline int PassFiles() {
 
 inline const std::string kRule(50, '*');
 
-// The optimizer writes fixed file names into the working folder, and the
-// tests of this area run in parallel in one folder; so every test works in a
-// folder of its own. SetUp may be called again to clear the files between
-// the cases of a table.
+// The optimizer writes fixed file names into the working folder (every test
+// process has a scratch folder of its own); SetUp clears them, and may be
+// called again to clear them between the cases of a table.
 class OptimizeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (home.empty()) {
-      home = std::filesystem::current_path();
-      const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-      const std::filesystem::path folder =
-          home / (std::string(test->test_suite_name()) + "." + test->name());
-      std::filesystem::create_directories(folder);
-      std::filesystem::current_path(folder);
-    }
     for (int pass = 1; pass <= 50; ++pass) std::remove(PassFile(pass).c_str());
     for (const char* name : {"c.dat", "o.dat", "error.dat"}) std::remove(name);
   }
-  void TearDown() override { std::filesystem::current_path(home); }
-
- private:
-  std::filesystem::path home;
 };
 
 }  // namespace optimize_test

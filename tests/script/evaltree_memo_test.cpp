@@ -1,13 +1,15 @@
 // Tests of the evaluation tree's memory of combinations: interned contents,
 // and aggregations whose combinations recur giving exactly what computing
 // every combination afresh gives, also when the rules or operators change
-// between aggregations or when the operators print messages.
+// between aggregations or when the operators print messages; and the index
+// that finds interned contents by key.
 #include "evaltree_memo.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <iomanip>
 #include <memory>
 #include <sstream>
@@ -130,98 +132,87 @@ class EvalTreeMemo : public ::testing::Test {
         change(fresh);
       }
       forget_outcomes(fresh);
-      CaptureStdout out;
-      CaptureStderr err_memo;
+      Capture out;
+      Capture err_memo(std::cerr);
       memo.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
-      const std::string memo_err = err_memo.text();
-      CaptureStderr err_fresh;
+      const std::string memo_err = err_memo.str();
+      Capture err_fresh(std::cerr);
       fresh.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
-      ASSERT_EQ(memo_err, err_fresh.text()) << "step " << i;
+      ASSERT_EQ(memo_err, err_fresh.str()) << "step " << i;
       ASSERT_EQ(memo.state(own_file(".memo")), fresh.state(own_file(".fresh"))) << "step " << i;
     }
   }
 };
 
-TEST_F(EvalTreeMemo, RecurringCombinationsGiveWhatComputingAfreshGives) {
-  expect_same_as_afresh([](TTreeUnderTest&) {}, 0);
+// Inference by an operator that reports its gamma outside [0, 1] at every use.
+void printing_operators(TTreeUnderTest& t) {
+  OperatorSet& ops = *t.rules->get_operator_set();
+  ops.set_inference_operator(fuzzy_and);
+  ops.set_gamma(2);
 }
 
+// Changes of the rules and operators, each applied to both trees under test.
+struct TChange {
+  const char* what;
+  void (*change)(TTreeUnderTest&);
+};
+const TChange kChanges[] = {
+    {"same rules", [](TTreeUnderTest&) {}},
+    {"certainty of an and-rule",
+     [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_and"), 3, 0.4f); }},
+    {"certainty of an or-rule turned to minus zero",
+     [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_or"), 2, -0.0f); }},
+    {"premise of an or-rule",
+     [](TTreeUnderTest& t) {
+       t.rules->set_left_side_lt(t.rules->search("eval_out_or"), 1, 0, "good");
+     }},
+    {"conclusion of an and-rule",
+     [](TTreeUnderTest& t) {
+       t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "good");
+     }},
+    {"conclusion of an or-rule",
+     [](TTreeUnderTest& t) {
+       t.rules->set_right_side_lt(t.rules->search("eval_out_or"), 4, "bad");
+     }},
+    {"inference by product",
+     [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_inference_operator(product); }},
+    {"and by maximum",
+     [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_and_operator(maximum); }},
+    {"and-output term moved",
+     [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_and")->set_msf_x(2, 1, 0.9f); }},
+    {"or-output term moved",
+     [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_or")->set_msf_x(1, 1, 0.4f); }},
+    // Messages are printed at every use, remembered outcome or not.
+    {"conclusion naming a missing term",
+     [](TTreeUnderTest& t) {
+       t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "awful");
+     }},
+    {"printing inference", [](TTreeUnderTest& t) { printing_operators(t); }},
+};
+
+// Recurring combinations give what computing afresh gives, messages
+// included, also when the rules or operators change between aggregations.
 TEST_F(EvalTreeMemo, ChangedRulesAndOperatorsAreFollowed) {
-  struct TCase {
-    const char* what;
-    void (*change)(TTreeUnderTest&);
-  };
-  const TCase cases[] = {
-      {"certainty of an and-rule",
-       [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_and"), 3, 0.4f); }},
-      {"conclusion of an or-rule",
-       [](TTreeUnderTest& t) {
-         t.rules->set_right_side_lt(t.rules->search("eval_out_or"), 4, "bad");
-       }},
-      {"inference by product",
-       [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_inference_operator(product); }},
-      {"and by maximum",
-       [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_and_operator(maximum); }},
-      {"output term moved",
-       [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_and")->set_msf_x(2, 1, 0.9f); }},
-  };
-  for (const TCase& c : cases) {
+  for (const TChange& c : kChanges) {
     SCOPED_TRACE(c.what);
     expect_same_as_afresh(c.change, 5);
   }
 }
 
 TEST_F(EvalTreeMemo, MessagesOfTheOperatorsAreNotSwallowed) {
-  const auto printing = [](TTreeUnderTest& t) {
-    OperatorSet& ops = *t.rules->get_operator_set();
-    ops.set_inference_operator(fuzzy_and);
-    ops.set_gamma(2);  // reported at every use
-  };
-  expect_same_as_afresh(printing, 0);
-
   TTreeUnderTest t;
-  printing(t);
-  CaptureStderr err;
+  printing_operators(t);
+  Capture err(std::cerr);
   t.aggregate(0.25f, "DIFF", "AND");
   t.aggregate(0.25f, "DIFF", "AND");
-  EXPECT_NE(err.text().find("gamma not in [0,1]!"), std::string::npos);
-}
-
-TEST_F(EvalTreeMemo, ARuleNamingAMissingTermIsReportedEveryTime) {
-  const auto missing = [](TTreeUnderTest& t) {
-    t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "awful");
-  };
-  expect_same_as_afresh(missing, 0);
+  EXPECT_NE(err.str().find("gamma not in [0,1]!"), std::string::npos);
 }
 
 // Each script run builds a new tree and rule set; the outcomes one run
 // remembered serve the next when the rule sets' contents are equal, and are
 // dropped when they differ.
 TEST_F(EvalTreeMemo, LaterTreesGiveWhatComputingAfreshGives) {
-  struct TCase {
-    const char* what;
-    void (*change)(TTreeUnderTest&);
-  };
-  const TCase cases[] = {
-      {"same rules", [](TTreeUnderTest&) {}},
-      {"certainty of an and-rule",
-       [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_and"), 3, 0.4f); }},
-      {"certainty of an or-rule turned to minus zero",
-       [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_or"), 2, -0.0f); }},
-      {"premise of an or-rule",
-       [](TTreeUnderTest& t) {
-         t.rules->set_left_side_lt(t.rules->search("eval_out_or"), 1, 0, "good");
-       }},
-      {"conclusion of an and-rule",
-       [](TTreeUnderTest& t) {
-         t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "good");
-       }},
-      {"and by maximum",
-       [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_and_operator(maximum); }},
-      {"output term moved",
-       [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_or")->set_msf_x(1, 1, 0.4f); }},
-  };
-  for (const TCase& c : cases) {
+  for (const TChange& c : kChanges) {
     SCOPED_TRACE(c.what);
     // The first run leaves its outcomes to the next tree, built anew.
     expect_same_as_afresh([](TTreeUnderTest&) {}, 0);
@@ -237,7 +228,7 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
   TTreeUnderTest eager;
   const std::size_t releases[] = {2, 3, 7, kSteps.size() - 1};
   for (std::size_t i = 0; i < kSteps.size(); ++i) {
-    CaptureStdout out;
+    Capture out;
     held.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
     eager.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
     ASSERT_EQ(held.tree_state(own_file(".held")), eager.tree_state(own_file(".eager")))
@@ -279,9 +270,9 @@ struct TRatedVariable {
   std::string step(float xv, float zv, TEvaluationMemo* memo) {
     x->set_value(xv);
     z->set_value(zv);
-    CaptureStderr err;
+    Capture err(std::cerr);
     const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
-    return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.text();
+    return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.str();
   }
 };
 
@@ -351,9 +342,9 @@ TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
   TEvaluationMemo memo;
   TRatedVariable t;
   for (int i = 0; i < 2; ++i) {
-    CaptureStderr err;
+    Capture err(std::cerr);
     memo.evaluate(t.rules, *t.y);
-    EXPECT_EQ(err.text(), "not instanciated cv\n") << i;
+    EXPECT_EQ(err.str(), "not instanciated cv\n") << i;
   }
 }
 
@@ -392,6 +383,29 @@ TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
     c.change(changed);
     EXPECT_NE(memo.intern(changed), id) << c.what;
   }
+}
+
+// The flat key-to-id index behind the memory: ids stay findable through
+// growth, replacement and keys whose probes collide.
+TEST(IdIndex, FindsEveryKeyThroughGrowthAndReplacement) {
+  TIdIndex index;
+  EXPECT_EQ(index.find(7), -1);
+  // Keys that differ only in high bits, and key 0, probe into each other's
+  // neighbourhoods; a thousand entries make the table grow several times.
+  constexpr int kKeys = 1000;
+  for (int i = 0; i < kKeys; ++i) index.put(static_cast<std::uint64_t>(i) << 40, i);
+  index.put(0, 5000);
+  for (int i = 1; i < kKeys; ++i) {
+    ASSERT_EQ(index.find(static_cast<std::uint64_t>(i) << 40), i) << i;
+  }
+  EXPECT_EQ(index.find(0), 5000);
+  EXPECT_EQ(index.find(1), -1);
+  EXPECT_EQ(index.find(static_cast<std::uint64_t>(kKeys) << 40), -1);
+
+  index.clear();
+  EXPECT_EQ(index.find(static_cast<std::uint64_t>(3) << 40), -1);
+  index.put(3, 1);
+  EXPECT_EQ(index.find(3), 1);
 }
 
 }  // namespace

@@ -18,9 +18,9 @@ struct Computed {
 };
 
 Computed compute(TVarlist& store, const std::string& formula) {
-  CaptureStdout out;
+  Capture out;
   const float v = compute_formula(formula, store);
-  return {v, out.text()};
+  return {v, out.str()};
 }
 
 TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
@@ -201,9 +201,10 @@ TEST(RealName, ResolvesEveryIndexExpression) {
   store.insert("i", "2", 2);
   store.insert("j", "(5)", 0);  // stored value 0, taken without computing
   store.insert("neg", "0", -2.7f);
+  const std::size_t size = script_limits::kFormulaChars;
   struct Case {
-    const char* name;
-    const char* resolved;
+    std::string name;
+    std::string resolved;
     int errors;
   } cases[] = {
       {"groups[i].members", "groups[2].members", 0},
@@ -218,14 +219,22 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"x[i][i", "x[2][", 0},
       {"a[1]]b[[i]", "a[1]]b[0]", 1},
       {"y[(i*100)]z[i]", "y[200]z[2]", 0},
+      {"y[i].z[i]w", "y[2].z[2]w", 0},
+      // Texts at and past the formula size are cut, with or without indices;
+      // text after the last index is kept.
+      {std::string(size, 'a'), std::string(size, 'a'), 0},
+      {std::string(size + 5, 'b'), std::string(size, 'b'), 0},
+      {"x[i]" + std::string(size, 'c'), "x[2]" + std::string(size - 4, 'c'), 0},
+      {std::string(size - 3, 'd') + "[i]", std::string(size - 3, 'd') + "[2]", 0},
+      {std::string(size - 2, 'e') + "[i]", std::string(size - 2, 'e') + "[2", 0},
   };
   for (const Case& c : cases) {
-    CaptureStdout out;
+    Capture out;
     std::string name = c.name;
     EXPECT_EQ(store.real_name(name), c.resolved) << c.name;
     std::string expected;
     for (int i = 0; i < c.errors; ++i) expected += kError;
-    EXPECT_EQ(out.text(), expected) << c.name;
+    EXPECT_EQ(out.str(), expected) << c.name;
   }
   EXPECT_EQ(store.get_comp("j"), 0);
 }

@@ -1,5 +1,5 @@
 // Tests of the variable store: duplicates and removal, lookups, the two
-// displays and the variables file.
+// displays, the variables file and the index substitution.
 #include "expint.h"
 
 #include <gtest/gtest.h>
@@ -23,27 +23,6 @@ std::string names_of(const TVarlist& store) {
   return names;
 }
 
-std::string slurp(const std::string& file) {
-  std::ifstream in(file);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-TEST(VariableStore, FirstEntryOfANameWinsUntilRemoved) {
-  TVarlist store;
-  store.insert("a", "1", 0);
-  store.insert("a", "2", 5);
-  EXPECT_EQ(store.get_entries(), 2u);
-  EXPECT_EQ(store.get_value("a"), 0.0f);
-  EXPECT_EQ(store.get_comp("a"), 0);
-  store.remove("a");
-  EXPECT_EQ(store.get_entries(), 1u);
-  EXPECT_EQ(store.get_value("a"), 5.0f);
-  EXPECT_EQ(store.get_comp("a"), 1);
-  EXPECT_STREQ(store.get_formula("a"), "2");
-}
-
 TEST(VariableStore, RemovalKeepsOrderAndTheIndexInStep) {
   TVarlist store;
   for (const char* n : {"x", "a", "y", "a", "z"}) store.insert(n, n, 1);
@@ -53,7 +32,8 @@ TEST(VariableStore, RemovalKeepsOrderAndTheIndexInStep) {
   EXPECT_EQ(store.get_value("a"), 10.0f);
   store.remove("a");
   EXPECT_EQ(names_of(store), "y a z");
-  EXPECT_EQ(store.get_value("a"), 1.0f);
+  EXPECT_EQ(store.get_value("a"), 1.0f);  // the later a answers now
+  EXPECT_EQ(store.get_comp("a"), 1);
   store.remove("y");
   store.set_value("z", 7);
   EXPECT_EQ(store.get(1).get_value(), 7.0f);
@@ -65,83 +45,64 @@ TEST(VariableStore, RemovalKeepsOrderAndTheIndexInStep) {
   EXPECT_EQ(store.in_list("z"), 0);
 }
 
-// The store against a plain list searched from the front: long runs of inserts
-// and removals over few names (many duplicates) and many names (index growth,
-// removals from the middle) must agree on the order and on every lookup.
+// The store against a plain list searched from the front, through long runs
+// of inserts and removals: few names (many duplicates), many names (index
+// growth, removals from the middle), names past any short-text size, and
+// names whose hashes pick the same slot of a small index (one probe run,
+// removals from its middle). Order, values and every lookup must agree.
 TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
-  struct Entry {
-    std::string name;
-    float value;
+  const auto numbered = [](const std::string& prefix, int count) {
+    std::vector<std::string> names;
+    for (int k = 0; k < count; ++k) names.push_back(prefix + std::to_string(k) + "].x");
+    return names;
   };
-  struct Case {
-    int distinct_names;
-    const char* prefix;  // short names, and names past any short-text size
-  } cases[] = {{3, "v["}, {40, "v["}, {700, "c_shiftblocks_of_a_team["}};
-  for (const Case& c : cases) {
-    const auto name_of = [&](int k) { return c.prefix + std::to_string(k) + "].x"; };
-    std::mt19937 random(static_cast<unsigned>(c.distinct_names));
-    std::uniform_int_distribution<int> pick(0, c.distinct_names - 1);
-    std::vector<Entry> model;
-    TVarlist store;
-    for (int step = 0; step < 4000; ++step) {
-      const std::string name = name_of(pick(random));
-      if (random() % 3 == 0) {
-        store.remove(name);
-        const auto it = std::find_if(model.begin(), model.end(),
-                                     [&](const Entry& e) { return e.name == name; });
-        if (it != model.end()) model.erase(it);
-      } else {
-        store.insert(name, "0", static_cast<float>(step));
-        model.push_back({name, static_cast<float>(step)});
-      }
-    }
-    ASSERT_EQ(store.number(), model.size()) << c.distinct_names;
-    for (std::size_t i = 0; i < model.size(); ++i) {
-      ASSERT_EQ(store.get(i).get_name(), model[i].name) << c.distinct_names;
-      ASSERT_EQ(store.get(i).get_value(), model[i].value) << c.distinct_names;
-    }
-    for (int k = 0; k < c.distinct_names; ++k) {
-      const std::string name = name_of(k);
-      const auto it =
-          std::find_if(model.begin(), model.end(), [&](const Entry& e) { return e.name == name; });
-      const TVariable* found = store.find(name);
-      ASSERT_EQ(found == nullptr, it == model.end()) << name;
-      if (found != nullptr) {
-        EXPECT_EQ(found, &store.get(static_cast<std::size_t>(it - model.begin()))) << name;
-      }
-    }
-  }
-}
-
-// Names whose hashes pick the same slot of a small index form one probe run:
-// removals from its middle must leave every other name reachable, also after
-// the positions behind a removed variable have moved.
-TEST(VariableStore, NamesSharingASlotStayReachableThroughRemovals) {
-  std::vector<std::string> names;
-  for (int k = 0; names.size() < 6; ++k) {
+  std::vector<std::string> sharing;
+  for (int k = 0; sharing.size() < 6; ++k) {
     const std::string name = std::string("k").append(std::to_string(k));
-    if ((variable_name_hash(name) & 15u) == 5u) names.push_back(name);
+    if ((variable_name_hash(name) & 15u) == 5u) sharing.push_back(name);
   }
-  std::mt19937 random(3);
-  std::vector<std::string> model;
-  TVarlist store;
-  for (int step = 0; step < 3000; ++step) {
-    const std::string& name = names[random() % names.size()];
-    if (random() % 2 == 0 && model.size() < 6) {
-      store.insert(name, "0", static_cast<float>(step));
-      model.push_back(name);
-    } else {
-      store.remove(name);
-      const auto it = std::find(model.begin(), model.end(), name);
-      if (it != model.end()) model.erase(it);
-    }
-    ASSERT_EQ(store.number(), model.size()) << step;
-    for (const std::string& probe : names) {
-      const auto it = std::find(model.begin(), model.end(), probe);
-      const TVariable* found = store.find(probe);
-      const TVariable* expected =
-          it == model.end() ? nullptr : &store.get(static_cast<std::size_t>(it - model.begin()));
-      ASSERT_EQ(found, expected) << probe << " at step " << step;
+  struct Case {
+    std::vector<std::string> names;
+    std::size_t most;  // entries held at most
+  } cases[] = {{numbered("v[", 3), 4000},
+               {numbered("v[", 40), 4000},
+               {numbered("c_shiftblocks_of_a_team[", 700), 4000},
+               {sharing, 6}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.names.back());
+    std::mt19937 random(static_cast<unsigned>(c.names.size()));
+    std::vector<std::pair<std::string, float>> model;
+    TVarlist store;
+    const auto in_model = [&](const std::string& name) {
+      return std::find_if(model.begin(), model.end(),
+                          [&](const auto& e) { return e.first == name; });
+    };
+    const auto agree = [&] {
+      ASSERT_EQ(store.number(), model.size());
+      for (std::size_t i = 0; i < model.size(); ++i) {
+        ASSERT_EQ(store.get(i).get_name(), model[i].first);
+        ASSERT_EQ(store.get(i).get_value(), model[i].second);
+      }
+      for (const std::string& name : c.names) {
+        const auto it = in_model(name);
+        const TVariable* expected =
+            it == model.end() ? nullptr : &store.get(static_cast<std::size_t>(it - model.begin()));
+        ASSERT_EQ(store.find(name), expected) << name;
+      }
+    };
+    for (int step = 0; step < 4000; ++step) {
+      const std::string& name = c.names[random() % c.names.size()];
+      if (model.size() < c.most && random() % 3 != 0) {
+        store.insert(name, "0", static_cast<float>(step));
+        model.emplace_back(name, static_cast<float>(step));
+      } else {
+        store.remove(name);
+        if (const auto it = in_model(name); it != model.end()) model.erase(it);
+      }
+      // Small cases are compared after every step, the large one at the end.
+      if (c.names.size() <= 40 || step == 3999) {
+        ASSERT_NO_FATAL_FAILURE(agree()) << "step " << step;
+      }
     }
   }
 }
@@ -245,54 +206,45 @@ TEST(VariableStore, FormulasAreReplacedInPlaceEvenByPartsOfThemselves) {
 TEST(VariableStore, ShowListsEveryVariableWithItsLabels) {
   TVarlist store;
   {
-    CaptureStdout out;
+    Capture out;
     store.show();
     store.show("a");
-    EXPECT_EQ(out.text(), "\n\nList of Variables:\nempty list ...\nempty list ...\n");
+    EXPECT_EQ(out.str(), "\n\nList of Variables:\nempty list ...\nempty list ...\n");
   }
   store.insert("a", "(b+1)", 3);
   store.insert("b", "2", 0);
-  CaptureStdout out;
+  Capture out;
   store.show();
   store.show("b");
   store.show("missing");
-  EXPECT_EQ(out.text(),
+  EXPECT_EQ(out.str(),
             "\n\nList of Variables:\n"
             "\nName   : a\nFormula  : (b+1)\nValue  : 3\nComputed : TRUE\n----"
             "\nName   : b\nFormula  : 2\nValue  : 0\nComputed : FALSE\n----"
             "\nName     : b\nFormula  : 2\nValue    : 0\nComputed : FALSE");
 }
 
-TEST(VariablesFile, WritesCountLineThenOneLinePerVariable) {
+// A count line, then one line per variable; zero values read back as not
+// computed. An empty store writes an empty file.
+TEST(VariablesFile, WrittenFileReadsBack) {
   TVarlist store;
-  store.insert("a", "(b+1)", 3);
-  store.insert("b", "2", 2);
-  store.insert("c", "0.333333", 1.0f / 3.0f);
-  std::ostringstream out;
-  store.write(out);
-  EXPECT_EQ(out.str(), "/* #: 3 */ \na (b+1) 3\nb 2 2\nc 0.333333 0.333333");
-}
-
-TEST(VariablesFile, EmptyStoreWritesAnEmptyFile) {
-  TVarlist store;
-  store.write("empty_vars.dat");
-  EXPECT_EQ(slurp("empty_vars.dat"), "");
-  TVarlist other;
-  other.read("empty_vars.dat");
-  EXPECT_EQ(other.get_entries(), 0u);
-}
-
-TEST(VariablesFile, RoundTripMarksZeroValuesNotComputed) {
-  TVarlist store;
+  store.write("vars.dat");
+  EXPECT_EQ(read_file("vars.dat"), "");
   store.insert("x", "\"Team1\"", 0);
   store.insert("y", "7.5", 7.5f);
   store.insert("z", "(x+1)", 1.2345678f);
-  store.write("round.dat");
+  store.insert("c", "0.333333", 1.0f / 3.0f);
+  store.write("vars.dat");
+  const std::string text =
+      "/* #: 4 */ \nx \"Team1\" 0\ny 7.5 7.5\nz (x+1) 1.23457\nc 0.333333 0.333333";
+  EXPECT_EQ(read_file("vars.dat"), text);
+  std::ostringstream out;
+  store.write(out);
+  EXPECT_EQ(out.str(), text);
   TVarlist back;
   back.insert("first", "1", 1);
-  back.read("round.dat");
-  ASSERT_EQ(back.get_entries(), 4u);
-  EXPECT_EQ(names_of(back), "first x y z");
+  back.read("vars.dat");
+  EXPECT_EQ(names_of(back), "first x y z c");
   EXPECT_STREQ(back.get_formula("x"), "\"Team1\"");
   EXPECT_EQ(back.get_comp("x"), 0);
   EXPECT_EQ(back.get_value("y"), 7.5f);
@@ -317,6 +269,89 @@ TEST(VariablesFile, ReadingStopsAtMissingOrBrokenInput) {
   TVarlist store;
   store.read("no_such_file.dat");
   EXPECT_EQ(store.get_entries(), 0u);
+}
+
+// Tests of the index substitution: list expansion, ranges and their counts,
+// function words, and the cuts of over-long results.
+
+std::string substituted(const TVarlist& store, std::string formula) {
+  return store.substitute(formula);
+}
+
+TEST(IndexSubstitution, ExpandsIndexedNamesAndCounts) {
+  TVarlist store;
+  for (const char* n : {"x[0]", "x[1]", "x[2]", "z[1]", "z[2]", "z[3]", "g[0].m", "g[1].m"}) {
+    store.insert(n, "1", 1);
+  }
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"SUM(i=1:2){x[i]}/#i", "SUM{x[1],x[2]}/2"},
+      {"MAX{x[k]}", "MAX{x[0],x[1],x[2]}"},
+      {"SUM{y[i]}", "SUM{}"},
+      {"(x[2]+1)", "(x[2]+1)"},
+      {"(#i+1)", "(#i+1)"},
+      {"sin(a)", "SIN(a)"},
+      {"(a+abs", "(a+abs"},
+      {"MIN(j=2){z[j]}", "MIN{z[2],z[3]}"},
+      {"SUM{g[i].m}", "SUM{g[0].m,g[1].m}"},
+      {"summe", "SUMme"},
+      {"(Maxhours>1)", "(MAXhours>1)"},
+      // Two ranges: each list uses the latest range, each count its own record.
+      {"(SUM(i=0:1){x[i]}*#i+MUL(j=2:3){z[j]}/#j)", "(SUM{x[0],x[1]}*2+MUL{z[2],z[3]}/2)"},
+      // A range given after a list still counts for a later #.
+      {"SUM(i=5:9){x[i]}+#i", "SUM{}+0"},
+      {"[i]+x[]", "[i]+x[]"},
+      // Numbers and other texts without letters or brackets pass unchanged.
+      {"-20.000000", "-20.000000"},
+      {"(1+2)*#3", "(1+2)*#3"},
+      {"", ""},
+      // Quoted texts are not exempt.
+      {"\"a-sinus\"", "\"a-SINus\""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(substituted(store, c.in), c.out) << c.in;
+}
+
+TEST(IndexSubstitution, CandidatesStopAtTheNumberOfEntries) {
+  TVarlist store;
+  store.insert("x[3]", "1", 1);
+  EXPECT_EQ(substituted(store, "SUM{x[i]}"), "SUM{}");
+  store.insert("a", "1", 1);
+  store.insert("b", "1", 1);
+  EXPECT_EQ(substituted(store, "SUM{x[i]}"), "SUM{x[3]}");
+}
+
+TEST(IndexSubstitution, OverlongResultsAreCut) {
+  TVarlist store;
+  for (int i = 0; i < 60; ++i) store.insert("long_name[" + std::to_string(i) + "]", "1", 1);
+  const std::string out = substituted(store, "SUM{long_name[i]}");
+  EXPECT_EQ(out.size(), script_limits::kFormulaChars);
+  EXPECT_EQ(out.rfind("SUM{long_name[0],long_name[1],", 0), 0u);
+  EXPECT_EQ(substituted(store, std::string(300, 'a')).size(), script_limits::kFormulaChars);
+  EXPECT_EQ(substituted(store, std::string(300, '7')),
+            std::string(script_limits::kFormulaChars, '7'));
+}
+
+TEST(IndexSubstitution, RangesPastTheTenthAreIgnored) {
+  TVarlist store;
+  store.insert("x[1]", "1", 1);
+  std::string many;
+  for (char letter = 'a'; letter <= 'k'; ++letter) many += std::string("SUM(") + letter + "=1){}";
+  EXPECT_EQ(substituted(store, many + "#j#k"),
+            "SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}0#k");
+}
+
+TEST(IndexSubstitution, SubstituteAllRewritesEveryFormula) {
+  TVarlist store;
+  store.insert("x[0]", "1", 1);
+  store.insert("x[1]", "2", 2);
+  store.insert("s", "SUM{x[i]}", 0);
+  store.insert("t", "cos(x[1])", 0);
+  store.substitute_all();
+  EXPECT_STREQ(store.get_formula("s"), "SUM{x[0],x[1]}");
+  EXPECT_STREQ(store.get_formula("t"), "COS(x[1])");
+  EXPECT_STREQ(store.get_formula("x[0]"), "1");
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // Test helpers for scripts that use fuzzy statements and build evaluation
 // trees: run a script keeping its tree and its output on both streams, and
-// small text files in the scratch working directory.
+// read the files it writes.
 #pragma once
 
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,19 +13,6 @@
 #include "evaltree.h"
 #include "expint.h"
 #include "inter.h"
-
-class CaptureStderr {
- public:
-  CaptureStderr() : saved(std::cerr.rdbuf(buffer.rdbuf())) {}
-  ~CaptureStderr() { std::cerr.rdbuf(saved); }
-  CaptureStderr(const CaptureStderr&) = delete;
-  CaptureStderr& operator=(const CaptureStderr&) = delete;
-  std::string text() const { return buffer.str(); }
-
- private:
-  std::ostringstream buffer;
-  std::streambuf* saved;
-};
 
 struct TreeDeleter {
   void operator()(TEvalTree* tree) const {
@@ -44,23 +30,12 @@ struct ScriptRun {
 inline ScriptRun run_tree_script(const std::string& text,
                                  std::unique_ptr<TVarlist> vars = nullptr) {
   ScriptRun run;
-  CaptureStdout out;
-  CaptureStderr err;
+  Capture out;
+  Capture err(std::cerr);
   run.tree.reset(interpret(text.c_str(), std::move(vars)));
-  run.out = out.text();
-  run.err = err.text();
+  run.out = out.str();
+  run.err = err.str();
   return run;
-}
-
-inline void write_file(const std::string& name, const std::string& text) {
-  std::ofstream(name, std::ios::binary) << text;
-}
-
-inline std::string read_file(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // The lines of a file that begin with `prefix`.
