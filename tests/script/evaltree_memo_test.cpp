@@ -28,7 +28,7 @@ ParameterSet rating_set() {
   return ParameterSet("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
 }
 
-// Tests run side by side in one folder: each uses files of its own name.
+// Files named after the running test, so that no test reads what another left.
 std::string own_file(const std::string& suffix) {
   return std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + suffix;
 }
