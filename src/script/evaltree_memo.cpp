@@ -405,8 +405,8 @@ namespace {
 
 // Bounds of the memory: outputs known, and outcomes per output (when full,
 // the output's outcomes are forgotten and collected again).
-constexpr std::size_t kMaxSites = 32;
-constexpr std::size_t kMaxOutcomes = 1024;
+constexpr std::size_t kMaxSites = 16;
+constexpr std::size_t kMaxOutcomes = 256;
 
 // The distinct variables the block's rules read, in the order they are first
 // named; empty when the block may not be remembered: a rule concludes on

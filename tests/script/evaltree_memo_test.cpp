@@ -337,6 +337,20 @@ TEST(EvaluationMemo, OutcomesPassToRuleSetsOfEqualContents) {
   EXPECT_NE(other.step(0.1f, 0.9f, &memo), before);
 }
 
+// More distinct inputs than the memory keeps for one variable, and then the
+// first ones again: what it forgot is computed anew, exactly.
+TEST(EvaluationMemo, ManyDistinctInputsStayExact) {
+  TEvaluationMemo memo;
+  TRatedVariable remembered;
+  TRatedVariable direct;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i <= 600; ++i) {
+      const float x = static_cast<float>(i) / 600.0f;
+      ASSERT_EQ(remembered.step(x, 1 - x, &memo), direct.step(x, 1 - x, nullptr)) << i;
+    }
+  }
+}
+
 // Inputs that were never fuzzified are reported at every evaluation.
 TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
   TEvaluationMemo memo;
