@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tarnpara_text.h"
+
 // Every name of the fuzzy library (terms, variables, parameter sets, rule
 // sets) holds at most this many characters; longer texts, whether given by a
 // caller or read from a file, are cut to this length.
@@ -24,33 +26,6 @@ std::string cut_name(std::string_view text);
 inline std::string_view name_view(std::string_view text) {
   return text.substr(0, kNameChars);
 }
-
-namespace text_words {
-
-// Words of 4 and 8 bytes read from any position.
-inline std::uint32_t word4(const unsigned char* at) {
-  std::uint32_t w = 0;
-  std::memcpy(&w, at, sizeof w);
-  return w;
-}
-
-inline std::uint64_t word8(const unsigned char* at) {
-  std::uint64_t w = 0;
-  std::memcpy(&w, at, sizeof w);
-  return w;
-}
-
-// The n < 8 bytes at p as one word: two overlapping 4-byte words from 4
-// bytes on, single bytes below. Equal lengths give equal words only for equal
-// bytes.
-inline std::uint64_t short_word(const unsigned char* p, std::size_t n) {
-  if (n >= 4) return word4(p) | std::uint64_t{word4(p + n - 4)} << 32;
-  std::uint64_t w = 0;
-  for (std::size_t i = 0; i < n; ++i) w |= std::uint64_t{p[i]} << (8 * i);
-  return w;
-}
-
-}  // namespace text_words
 
 // The hash of the library's lookup tables by name. Names are short, so the
 // text is taken eight bytes at a time (the last word overlapping the one
@@ -67,24 +42,6 @@ inline std::size_t name_hash(std::string_view text) {
   if (n < 8) return static_cast<std::size_t>(mix(h, text_words::short_word(p, n)));
   for (std::size_t i = 0; i + 8 < n; i += 8) h = mix(h, text_words::word8(p + i));
   return static_cast<std::size_t>(mix(h, text_words::word8(p + n - 8)));
-}
-
-// Whether n bytes at a and b are equal. The library compares short texts and
-// point lists, for which words compared in place beat a library call; the
-// last word may overlap the one before it.
-inline bool same_bytes(const void* a, const void* b, std::size_t n) {
-  using text_words::word8;
-  const auto* p = static_cast<const unsigned char*>(a);
-  const auto* q = static_cast<const unsigned char*>(b);
-  if (n < 8) return text_words::short_word(p, n) == text_words::short_word(q, n);
-  for (std::size_t i = 0; i + 8 < n; i += 8) {
-    if (word8(p + i) != word8(q + i)) return false;
-  }
-  return word8(p + n - 8) == word8(q + n - 8);
-}
-
-inline bool same_text(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && same_bytes(a.data(), b.data(), a.size());
 }
 
 // The hash and equality objects for unordered containers keyed by names,

@@ -7,54 +7,12 @@
 #include <iostream>
 
 #include "expint.h"
+#include "tarnpara_text.h"
 
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
 
 namespace {
-
-std::uint64_t load64(const char* p) {
-  std::uint64_t word = 0;
-  std::memcpy(&word, p, sizeof(word));
-  return word;
-}
-
-std::uint64_t load32(const char* p) {
-  std::uint32_t word = 0;
-  std::memcpy(&word, p, sizeof(word));
-  return word;
-}
-
-// Whether the `n` characters at `a` and at `b` agree. Names are short, and a
-// few word comparisons cost less than a call of memcmp.
-bool same_chars(const char* a, const char* b, std::size_t n) {
-  if (n >= 8) {
-    for (std::size_t i = 0; i + 8 < n; i += 8) {
-      if (load64(a + i) != load64(b + i)) return false;
-    }
-    return load64(a + n - 8) == load64(b + n - 8);
-  }
-  if (n >= 4) return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
-  for (std::size_t i = 0; i < n; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
-
-// The last up to eight characters of a name as one word. Names of eight
-// characters or more take their last eight (overlapping the words before);
-// shorter ones are gathered from overlapping or single loads.
-std::uint64_t last_word(std::string_view name) {
-  const char* p = name.data();
-  const std::size_t n = name.size();
-  if (n >= 8) return load64(p + n - 8);
-  if (n >= 4) return load32(p) | load32(p + n - 4) << 32;
-  if (n == 0) return 0;
-  const auto byte = [&](std::size_t i) {
-    return static_cast<std::uint64_t>(static_cast<unsigned char>(p[i]));
-  };
-  return byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
-}
 
 // Eight characters at a time, each step multiplied and rotated so that the
 // high bits a multiplication fills reach the low bits of the next step. The
@@ -62,11 +20,13 @@ std::uint64_t last_word(std::string_view name) {
 // included, depend on every character.
 inline std::uint32_t name_hash_of(std::string_view name) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  std::uint64_t h = name.size();
-  for (std::size_t i = 0; i + 8 < name.size(); i += 8) {
-    h = std::rotl((h ^ load64(name.data() + i)) * kMultiplier, 31);
+  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+  const std::size_t n = name.size();
+  std::uint64_t h = n;
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    h = std::rotl((h ^ text_words::word8(p + i)) * kMultiplier, 31);
   }
-  h ^= last_word(name);
+  h ^= n >= 8 ? text_words::word8(p + n - 8) : text_words::short_word(p, n);
   h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
   h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<std::uint32_t>(h ^ (h >> 33));
@@ -104,7 +64,7 @@ inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) 
     const Slot& s = slots[slot];
     if (s.hash == hash) {
       const TVariable& held = vars[static_cast<std::size_t>(s.position)];
-      if (held.name_size == name.size() && same_chars(held.get_name(), name.data(), name.size())) {
+      if (held.name_size == name.size() && same_bytes(held.get_name(), name.data(), name.size())) {
         return slot;
       }
     }

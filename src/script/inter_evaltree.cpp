@@ -73,18 +73,10 @@ bool reaches_combination_variables(const RuleSet& rules, std::string_view name) 
   return false;
 }
 
-// The answers of reaches_combination_variables for one state of the rules:
-// a script evaluates the same few variables again and again. Revisions are
-// never reused, so the rule set's address and revision identify the state.
-struct TReachAnswers {
-  static constexpr std::size_t kMaxNames = 16;
-  const RuleSet* rules = nullptr;
-  std::uint64_t revision = 0;
-  std::vector<std::pair<std::string, bool>> names;
-};
-
-bool evaluation_reaches_combination_variables(const RuleSet& rules, std::string_view name) {
-  static TReachAnswers answers;
+// Answered from the run's memory of answers while the rules keep their state.
+bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view name) {
+  const RuleSet& rules = *run.Rules;
+  TReachAnswers& answers = run.reach_answers;
   if (answers.rules != &rules || answers.revision != rules.get_revision()) {
     answers.rules = &rules;
     answers.revision = rules.get_revision();
@@ -107,7 +99,7 @@ void statement_eval(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + name + "!");
     return;
   }
-  if (run.Evals != nullptr && evaluation_reaches_combination_variables(*run.Rules, name)) {
+  if (run.Evals != nullptr && evaluation_reaches_combination_variables(run, name)) {
     run.Evals->release_combination_variables();
   }
   const float value = run.evaluations.evaluate(*run.Rules, *cv);

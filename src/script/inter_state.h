@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "evaltree_memo.h"
@@ -115,6 +116,17 @@ class TScriptReader {
   std::optional<float> plain_number();
 };
 
+// Whether evaluating a variable may reach the evaluation tree's combination
+// variables, per name, for one state of the rules: a script evaluates the
+// same few variables again and again. Revisions are never reused, so the
+// rule set's address and revision identify the state.
+struct TReachAnswers {
+  static constexpr std::size_t kMaxNames = 16;
+  const RuleSet* rules = nullptr;
+  std::uint64_t revision = 0;
+  std::vector<std::pair<std::string, bool>> names;
+};
+
 // Everything one run works on. Statement handlers read their operands through
 // the counted read operations and end the run with stop().
 class TScriptRun {
@@ -132,6 +144,7 @@ class TScriptRun {
   // Statements that may change operators or variables' terms make it check
   // them again (forget_settings).
   TEvaluationMemo evaluations;
+  TReachAnswers reach_answers;
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements
   // The rule table's words as this run last loaded them (null: load again).
