@@ -66,10 +66,6 @@ void ReplaceFileContents(const char* name, std::string_view text) {
   static_cast<void>(cut);
 }
 
-}  // namespace
-
-namespace {
-
 // Room for the count line of a variables file.
 constexpr std::size_t kCountLineChars = 32;
 // Room for the parts of a line besides the name and the formula: the line

@@ -42,9 +42,8 @@ bool same_bits(float a, float b) {
   return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
-// A point is its two floats without padding, so equal bytes are equal bits.
+// Equal bytes of points are equal bits.
 bool same_bits(const PList& a, const PList& b) {
-  static_assert(sizeof(Point) == 2 * sizeof(float));
   const std::vector<Point>& p = a.points();
   const std::vector<Point>& q = b.points();
   return p.size() == q.size() && same_bytes(p.data(), q.data(), p.size() * sizeof(Point));

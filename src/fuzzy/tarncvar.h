@@ -65,6 +65,8 @@ class Point {
   float x_value_ = 0.0f;
   float y_value_ = -1.0f;
 };
+// Points are compared and hashed as their bytes: two floats, no padding.
+static_assert(sizeof(Point) == 2 * sizeof(float));
 
 // A polyline ordered by non-decreasing x; equal x in consecutive points forms
 // a vertical edge.

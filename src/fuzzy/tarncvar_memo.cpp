@@ -10,7 +10,6 @@ constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
 
 // A point's two coordinates as one word, bit for bit.
 std::uint64_t word_of(const Point& p) {
-  static_assert(sizeof(Point) == sizeof(std::uint64_t));
   std::uint64_t word = 0;
   std::memcpy(&word, &p, sizeof word);
   return word;
