@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-
 #include "tree_run.h"
 
 namespace {

@@ -129,13 +129,10 @@ TEST(FuzzyStatements, ComparisonsCarryTheShiftedDifference) {
   const std::string setup = "TABLE compare.tab " + parameter_set("w", "-20 20 5", "low high") +
                             parameter_set("r", "0 1 0.5", "bad good") +
                             "FUZZYVAR x w FUZZYVAR ok r ";
-  struct Case {
-    const char* x;
-    const char* c;
-    const char* shifted;
-  } cases[] = {
-      {"8", "6", "7"}, {"-8", "-6", "7"}, {"8", "-6", "19"}, {"0", "6", "-1"}, {"-8", "6", "-9"},
-  };
+  // clang-format off
+  struct Case { const char* x; const char* c; const char* shifted; } cases[] = {
+      {"8", "6", "7"}, {"-8", "-6", "7"}, {"8", "-6", "19"}, {"0", "6", "-1"}, {"-8", "6", "-9"}};
+  // clang-format on
   for (const Case& c : cases) {
     const std::string script =
         setup + "SET x = " + c.x + " LET t = " + c.c + " FUZZYCOMPARE ok = x = t MEMDUMP ok:x=";
@@ -198,43 +195,27 @@ TEST(FuzzyStatements, FilesRoundTripThroughExportAndImport) {
 // from what an earlier search found. (A changed file is searched anew: see
 // RuleTablesAreReadAgainWhenTheFileChanges.)
 
-struct TSearch {
-  const char* what;
-  const char* keyword;
-  std::vector<std::string_view> names;
-  bool found;
-  const char* next;  // the word after the entry; "" at the end
-};
-
-// Searches with up to three names, as the statements make them.
-bool find(TTableReader& reader, const TSearch& s) {
-  switch (s.names.size()) {
-    case 1:
-      return reader.find_entry(s.keyword, {s.names[0]});
-    case 2:
-      return reader.find_entry(s.keyword, {s.names[0], s.names[1]});
-    default:
-      return reader.find_entry(s.keyword, {s.names[0], s.names[1], s.names[2]});
-  }
-}
-
 TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
   write_file("entries.tab",
              "COMPARE a r = low bad high good\n"
              "COMPARE a COMPARE b r = x y\n"
              "CONCAT r r r AND bad bad bad\n"
              "COMPARE z r");
+  using R = TTableReader;
+  // The search, whether it finds an entry, and the word after the entry.
+  // clang-format off
+  struct TSearch { const char* what; bool (*find)(R&); bool found; const char* next; };
   const TSearch searches[] = {
-      {"first entry", "COMPARE", {"a", "r"}, true, "="},
-      {"after a broken-off match", "COMPARE", {"b", "r"}, true, "="},
-      {"three names", "CONCAT", {"r", "r", "r"}, true, "AND"},
-      {"entry at the end", "COMPARE", {"z", "r"}, true, ""},
-      {"missing entry", "COMPARE", {"q", "r"}, false, ""},
-  };
+      {"first entry", [](R& r) { return r.find_entry("COMPARE", {"a", "r"}); }, true, "="},
+      {"after a broken match", [](R& r) { return r.find_entry("COMPARE", {"b", "r"}); }, true, "="},
+      {"three names", [](R& r) { return r.find_entry("CONCAT", {"r", "r", "r"}); }, true, "AND"},
+      {"entry at the end", [](R& r) { return r.find_entry("COMPARE", {"z", "r"}); }, true, ""},
+      {"missing entry", [](R& r) { return r.find_entry("COMPARE", {"q", "r"}); }, false, ""}};
+  // clang-format on
   for (int round = 0; round < 3; ++round) {
     for (const TSearch& s : searches) {
       TTableReader reader(TRuleTable::load("entries.tab"));
-      EXPECT_EQ(find(reader, s), s.found) << s.what << ", round " << round;
+      EXPECT_EQ(s.find(reader), s.found) << s.what << ", round " << round;
       EXPECT_EQ(reader.next(), s.next) << s.what << ", round " << round;
     }
   }
