@@ -1,10 +1,10 @@
-// Tests of the evaluation tree and its statements: branches and the tree
-// file, aggregation with the combination rules, the constraint list, the
-// stopping errors, and what stays usable of a tree after its run.
+// Tests of the evaluation tree and its statements: aggregation with the
+// combination rules, the constraint list, the stopping errors, and what stays
+// usable of a tree after its run. The tree file, the tree variable and
+// deleting the tree are replayed from tests/script/cases (evaltree_*).
 #include "evaltree.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "tree_run.h"
 
@@ -34,52 +34,6 @@ float branch_value(const std::string& file, const std::string& branch) {
   const auto lines = lines_starting(file, "Branch: " + branch + "  Crisp value: ");
   EXPECT_EQ(lines.size(), 1u) << branch;
   return lines.empty() ? -2.0f : std::stof(lines[0].substr(lines[0].rfind(' ') + 1));
-}
-
-TEST_F(EvalTree, BranchesAndTheTreeFileFollowTheStatement) {
-  const ScriptRun run = run_tree_script(
-      kSetup +
-      "EVALTREE r total DIFFHOURS AND WORKINGHOURS OR END EXPORT EVALTREE fresh.txt "
-      "SET k = 0.25 AGGREGATE DIFFHOURS AND k p[1] EXPORT EVALTREE one.txt");
-  ASSERT_NE(run.tree, nullptr);
-  EXPECT_EQ(run.tree->get_entries(), 3u);
-  EXPECT_STREQ(run.tree->get_name(), "total");
-  EXPECT_EQ(read_file("fresh.txt"),
-            "/* #: 3 */\nBranch: total  Crisp value: -1\n\n"
-            "----------------------<End of branch: total>\n"
-            "Branch: DIFFHOURS  Crisp value: -1\n\n"
-            "----------------------<End of branch: DIFFHOURS>\n"
-            "Branch: WORKINGHOURS  Crisp value: -1\n\n"
-            "----------------------<End of branch: WORKINGHOURS>");
-  EXPECT_EQ(read_file("one.txt"),
-            "/* #: 3 */\nBranch: total  Crisp value: 0.25\n\n"
-            "----------------------<End of branch: total>\n"
-            "Branch: DIFFHOURS  Crisp value: 0.25\n/* #: 1 */ \nk p[1] 0.25\n"
-            "----------------------<End of branch: DIFFHOURS>\n"
-            "Branch: WORKINGHOURS  Crisp value: -1\n\n"
-            "----------------------<End of branch: WORKINGHOURS>");
-  struct stat info {};
-  ASSERT_EQ(::stat("one.txt", &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0664u);
-}
-
-TEST_F(EvalTree, TheTreeVariableCarriesTheOverallScore) {
-  run_tree_script(kSetup + "EVALTREE r total A AND END EXPORT VARIABLES before.txt " +
-                  "SET k = 0.3 AGGREGATE A AND k p EXPORT VARIABLES after.txt");
-  EXPECT_EQ(read_file("before.txt"), "/* #: 2 */ \nk r 0\ntotal OVERALL_EVALUATION 0");
-  EXPECT_EQ(read_file("after.txt"), "/* #: 2 */ \nk r 0.3\ntotal 0.300000 0.3");
-}
-
-TEST_F(EvalTree, UnlistedBranchesAreMadeWithAWarning) {
-  const ScriptRun run = run_tree_script(kSetup +
-                                        "EVALTREE r total END SET k = 0.5 AGGREGATE X AND k p "
-                                        "EXPORT EVALTREE t.txt");
-  EXPECT_EQ(run.out,
-            "\nWarning: X does not exist in EVALTREE total. A default branch is generated ...\n");
-  ASSERT_NE(run.tree, nullptr);
-  EXPECT_EQ(run.tree->get_entries(), 3u);
-  EXPECT_EQ(lines_starting("t.txt", "Branch: ").size(), 3u);
-  EXPECT_EQ(lines_starting("t.txt", "Branch:   Crisp value: -1").size(), 1u);
 }
 
 TEST_F(EvalTree, ResultsCombineThroughTheRulesTheirOperatorsName) {
@@ -230,7 +184,7 @@ TEST_F(EvalTree, MissingCombinationRulesLeaveResultsUncombined) {
   }
 }
 
-TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeDeletedOrReplaced) {
+TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeReplaced) {
   const ScriptRun run = run_tree_script(kSetup +
                                         "EVALTREE r first A AND END EVALTREE r second B AND END "
                                         "SET k = 0.3 AGGREGATE B AND k p");
@@ -240,11 +194,6 @@ TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeDeletedOrReplaced) {
   run.tree->write("after.txt");
   EXPECT_EQ(lines_starting("after.txt", "Branch: ").size(), 2u);
   EXPECT_EQ(run.tree->GetConstraintList().size(), 1u);
-
-  const ScriptRun deleted =
-      run_tree_script(kSetup + "EVALTREE r t A AND END DELETE EVALTREE PRINT t");
-  EXPECT_EQ(deleted.tree, nullptr);
-  EXPECT_EQ(deleted.out, "\nDynaTARN++: Warning: variable t does not exist.");
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // Tests of the interpreter: the word reader, the run's ownership rules, and
 // whole scripts replayed from tests/script/cases (<name>.scr with the exact
 // expected output in <name>.out, optional standard input in <name>.in and an
-// optional variables file <name>.vars loaded into the store first).
+// optional variables file <name>.vars loaded into the store first). The
+// files under cases/files (rule tables, files to import) are copied into the
+// working folder first; every file a case writes whose name begins with
+// "out" is appended to its output, by name, and removed.
 #include "inter.h"
 
 #include <gtest/gtest.h>
@@ -182,8 +185,28 @@ TEST(Interpret, NoStateSurvivesARun) {
       "\nDynaTARN++: Warning: variable a does not exist.\nError: NEXT without FOR at token #6\n");
 }
 
+// The files named out* in the working folder, each after a line with its
+// name, in name order; they are removed.
+std::string written_files() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    if (entry.path().filename().string().rfind("out", 0) == 0) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::string text;
+  for (const auto& file : files) {
+    text += "\n--- " + file.filename().string() + "\n" + read_file(file);
+    std::filesystem::remove(file);
+  }
+  return text;
+}
+
 TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
   const std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "cases";
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "files")) {
+    std::filesystem::copy_file(entry.path(), entry.path().filename(),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
   int cases = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     const std::filesystem::path script = entry.path();
@@ -194,8 +217,8 @@ TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
     if (std::filesystem::exists(side.replace_extension(".vars"))) vars->read(side.string());
     const std::string input = read_file(side.replace_extension(".in"));
     const std::string expected = read_file(side.replace_extension(".out"));
-    EXPECT_EQ(run_script(read_file(script), std::move(vars), input), expected)
-        << "case " << script.stem();
+    std::string out = run_script(read_file(script), std::move(vars), input);
+    EXPECT_EQ(out + written_files(), expected) << "case " << script.stem();
   }
   EXPECT_GT(cases, 0);
 }
