@@ -1,8 +1,6 @@
-// Tests of the evaluation tree's memory of combinations: interned contents,
-// and aggregations whose combinations recur giving exactly what computing
-// every combination afresh gives, also when the rules or operators change
-// between aggregations or when the operators print messages; and the index
-// that finds interned contents by key.
+// Tests of the evaluation memories: aggregations and evaluations whose inputs
+// recur give exactly what computing afresh gives, whatever changes between
+// them; interned contents; and the index that finds them by key.
 #include "evaltree_memo.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +51,13 @@ std::string dump(const CombinedVariable* cv) {
   return out.str();
 }
 
+// An aggregation of k with a value into a branch through an operator.
+struct TStep {
+  float value;
+  const char* branch;
+  const char* oper;
+};
+
 // A rule set with the tree's combination rules, a tree with an and-branch
 // and an or-branch, and a constraint variable k to aggregate.
 struct TTree {
@@ -72,9 +77,9 @@ struct TTree {
     if (hold) tree->hold_combination_variables();
   }
 
-  void aggregate(float value, const char* branch, const char* oper) {
-    k->set_value(value);
-    tree->insert(k, branch, "p[0][0]", oper);
+  void aggregate(const TStep& step) {
+    k->set_value(step.value);
+    tree->insert(k, step.branch, "p[0][0]", step.oper);
   }
 
   // The state an aggregation leaves in the tree: score and tree file.
@@ -107,12 +112,6 @@ void forget_outcomes(TTree& t) {
   t.ops().set_accuracy(t.ops().get_accuracy() == 10 ? 11 : 10);
 }
 
-struct TStep {
-  float value;
-  const char* branch;
-  const char* oper;
-};
-
 // Values on the terms' peaks and crossings make the same combinations recur.
 const std::vector<TStep> kSteps = {
     {0.25f, "DIFF", "AND"}, {0.75f, "WORK", "OR"},  {0.25f, "DIFF", "AND"}, {0.5f, "WORK", "OR"},
@@ -137,10 +136,10 @@ class EvalTreeMemo : public ::testing::Test {
       forget_outcomes(fresh);
       Capture out;
       Capture err_memo(std::cerr);
-      memo.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+      memo.aggregate(kSteps[i]);
       const std::string memo_err = err_memo.str();
       Capture err_fresh(std::cerr);
-      fresh.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+      fresh.aggregate(kSteps[i]);
       ASSERT_EQ(memo_err, err_fresh.str()) << "step " << i;
       ASSERT_EQ(memo.state(own_file(".memo")), fresh.state(own_file(".fresh"))) << "step " << i;
     }
@@ -198,8 +197,8 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
   const std::size_t releases[] = {2, 3, 7, kSteps.size() - 1};
   for (std::size_t i = 0; i < kSteps.size(); ++i) {
     Capture out;
-    held.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
-    eager.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+    held.aggregate(kSteps[i]);
+    eager.aggregate(kSteps[i]);
     ASSERT_EQ(held.tree_state(own_file(".held")), eager.tree_state(own_file(".eager")))
         << "step " << i;
     if (std::find(std::begin(releases), std::end(releases), i) != std::end(releases)) {

@@ -12,7 +12,8 @@ namespace {
 
 // Ratings on [0, 1] with the terms bad and good, and rules to combine them.
 const std::string kSetup =
-    "TABLE tree.tab " + parameter_set("r", "0 1 0.5", "bad good") + "FUZZYVAR k r ";
+    "TABLE tree.tab PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END FUZZYVAR k "
+    "r ";
 
 void write_tree_table() {
   write_file("tree.tab",

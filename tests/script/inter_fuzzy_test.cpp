@@ -14,7 +14,7 @@
 
 namespace {
 
-const std::string kP = parameter_set("p", "0 10 5", "low high");
+const std::string kP = "PARAMETERSET n: p l: 0 u: 10 m: 5 d: 1 g: 1 i: 1 t: low high END ";
 
 // Exported files replace what was there and are readable by the group
 // whatever the umask.

@@ -57,21 +57,13 @@ TEST(ScriptReader, ReadsWordsAndNumbersAndFindsPositionsAgain) {
   EXPECT_EQ(reader.next_word(), "3");
 }
 
-bool blank(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The words from `pos` on, as reading the text character by character gives
-// them, cut to the word size.
+// The words from `pos` on, as a plain scan of the text gives them, cut to
+// the word size.
 std::vector<std::string> scan(const std::string& text, std::size_t pos) {
+  std::istringstream in(text.substr(pos));
   std::vector<std::string> words;
-  for (;;) {
-    while (pos < text.size() && blank(text[pos])) ++pos;
-    if (pos == text.size()) return words;
-    const std::size_t start = pos;
-    while (pos < text.size() && !blank(text[pos])) ++pos;
-    words.push_back(text.substr(start, std::min(pos - start, script_limits::kFormulaChars)));
-  }
+  for (std::string word; in >> word;) words.push_back(word.substr(0, script_limits::kFormulaChars));
+  return words;
 }
 
 std::vector<std::string> read_all(TScriptReader& reader) {
