@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -154,8 +153,8 @@ TEST(VariableStore, FormulasAreReplacedInPlaceEvenByPartsOfThemselves) {
 }
 
 // A count line, then one line per variable; an empty store writes an empty
-// file. Read entries join those held (what they read as: see the script
-// case memdump_lists).
+// file. Read entries join those held (what they read as, and where reading
+// stops: script cases memdump_lists and variables_file_broken).
 TEST(VariablesFile, WrittenFileReadsBack) {
   TVarlist store;
   store.write("vars.dat");
@@ -175,21 +174,6 @@ TEST(VariablesFile, WrittenFileReadsBack) {
   back.insert("first", "1", 1);
   back.read("vars.dat");
   EXPECT_EQ(names_of(back), "first x y z c");
-}
-
-TEST(VariablesFile, ReadingStopsAtMissingOrBrokenInput) {
-  const std::pair<const char*, unsigned> cases[] = {
-      {"/* #: 0 */", 0}, {"/* #: 3 */ a 1 1 b 2 2", 2}, {"/* #: 2 */ a 1 x b 2 2", 0}, {"/* #:", 0},
-      {"", 0},           {"/* #: -4 */ a 1 1", 0}};
-  for (const auto& [text, entries] : cases) {
-    std::istringstream in(text);
-    TVarlist store;
-    store.read(in);
-    EXPECT_EQ(store.get_entries(), entries) << text;
-  }
-  TVarlist store;
-  store.read("no_such_file.dat");
-  EXPECT_EQ(store.get_entries(), 0u);
 }
 
 // Tests of the index substitution: list expansion, ranges and their counts,

@@ -14,7 +14,6 @@
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <vector>
