@@ -1,8 +1,6 @@
-// Tests of the evaluation tree's memory of combinations: interned contents,
-// and aggregations whose combinations recur giving exactly what computing
-// every combination afresh gives, also when the rules or operators change
-// between aggregations or when the operators print messages; and the index
-// that finds interned contents by key.
+// Tests of the evaluation memories: aggregations and evaluations whose inputs
+// recur give exactly what computing afresh gives, whatever changes between
+// them; interned contents; and the index that finds them by key.
 #include "evaltree_memo.h"
 
 #include <gtest/gtest.h>
@@ -53,15 +51,22 @@ std::string dump(const CombinedVariable* cv) {
   return out.str();
 }
 
+// An aggregation of k with a value into a branch through an operator.
+struct TStep {
+  float value;
+  const char* branch;
+  const char* oper;
+};
+
 // A rule set with the tree's combination rules, a tree with an and-branch
 // and an or-branch, and a constraint variable k to aggregate.
-struct TTreeUnderTest {
+struct TTree {
   ParameterSet ps = rating_set();
   std::shared_ptr<RuleSet> rules = std::make_shared<RuleSet>();
   TreePtr tree;
   CombinedVariable* k = nullptr;
 
-  explicit TTreeUnderTest(bool hold = false) {
+  explicit TTree(bool hold = false) {
     TVarlist branches;
     branches.insert("DIFF", "AND", 0);
     branches.insert("WORK", "OR", 0);
@@ -72,9 +77,9 @@ struct TTreeUnderTest {
     if (hold) tree->hold_combination_variables();
   }
 
-  void aggregate(float value, const char* branch, const char* oper) {
-    k->set_value(value);
-    tree->insert(k, branch, "p[0][0]", oper);
+  void aggregate(const TStep& step) {
+    k->set_value(step.value);
+    tree->insert(k, step.branch, "p[0][0]", step.oper);
   }
 
   // The state an aggregation leaves in the tree: score and tree file.
@@ -93,22 +98,19 @@ struct TTreeUnderTest {
   }
 
   std::string state(const std::string& file) const { return tree_state(file) + variables_state(); }
+  // The rules concluding the and-output or the or-output.
+  int and_rules() const { return rules->search("eval_out_and"); }
+  int or_rules() const { return rules->search("eval_out_or"); }
+  OperatorSet& ops() const { return *rules->get_operator_set(); }
 };
 
 // Memories pass from tree to tree and follow rule sets of equal contents,
 // so a reference that computes every combination afresh changes the rule
 // set's contents before every step: the operators' accuracy, which is kept
 // but never used, flips between two values.
-void forget_outcomes(TTreeUnderTest& t) {
-  OperatorSet& ops = *t.rules->get_operator_set();
-  ops.set_accuracy(ops.get_accuracy() == 10 ? 11 : 10);
+void forget_outcomes(TTree& t) {
+  t.ops().set_accuracy(t.ops().get_accuracy() == 10 ? 11 : 10);
 }
-
-struct TStep {
-  float value;
-  const char* branch;
-  const char* oper;
-};
 
 // Values on the terms' peaks and crossings make the same combinations recur.
 const std::vector<TStep> kSteps = {
@@ -123,9 +125,9 @@ class EvalTreeMemo : public ::testing::Test {
 
   // Runs the steps on a tree with its memory and on a reference that forgets
   // before every step; `change` runs on both before step `at`.
-  void expect_same_as_afresh(void (*change)(TTreeUnderTest&), std::size_t at) {
-    TTreeUnderTest memo;
-    TTreeUnderTest fresh;
+  void expect_same_as_afresh(void (*change)(TTree&), std::size_t at) {
+    TTree memo;
+    TTree fresh;
     for (std::size_t i = 0; i < kSteps.size(); ++i) {
       if (i == at) {
         change(memo);
@@ -134,88 +136,54 @@ class EvalTreeMemo : public ::testing::Test {
       forget_outcomes(fresh);
       Capture out;
       Capture err_memo(std::cerr);
-      memo.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+      memo.aggregate(kSteps[i]);
       const std::string memo_err = err_memo.str();
       Capture err_fresh(std::cerr);
-      fresh.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+      fresh.aggregate(kSteps[i]);
       ASSERT_EQ(memo_err, err_fresh.str()) << "step " << i;
       ASSERT_EQ(memo.state(own_file(".memo")), fresh.state(own_file(".fresh"))) << "step " << i;
     }
   }
 };
 
-// Inference by an operator that reports its gamma outside [0, 1] at every use.
-void printing_operators(TTreeUnderTest& t) {
-  OperatorSet& ops = *t.rules->get_operator_set();
-  ops.set_inference_operator(fuzzy_and);
-  ops.set_gamma(2);
-}
-
 // Changes of the rules and operators, each applied to both trees under test.
+// Messages are printed at every use, remembered outcome or not.
 struct TChange {
   const char* what;
-  void (*change)(TTreeUnderTest&);
+  void (*change)(TTree&);
 };
+// clang-format off
 const TChange kChanges[] = {
-    {"same rules", [](TTreeUnderTest&) {}},
-    {"certainty of an and-rule",
-     [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_and"), 3, 0.4f); }},
-    {"certainty of an or-rule turned to minus zero",
-     [](TTreeUnderTest& t) { t.rules->set_certainty(t.rules->search("eval_out_or"), 2, -0.0f); }},
-    {"premise of an or-rule",
-     [](TTreeUnderTest& t) {
-       t.rules->set_left_side_lt(t.rules->search("eval_out_or"), 1, 0, "good");
+    {"same rules", [](TTree&) {}},
+    {"and-certainty", [](TTree& t) { t.rules->set_certainty(t.and_rules(), 3, 0.4f); }},
+    {"or-certainty -0", [](TTree& t) { t.rules->set_certainty(t.or_rules(), 2, -0.0f); }},
+    {"or-premise", [](TTree& t) { t.rules->set_left_side_lt(t.or_rules(), 1, 0, "good"); }},
+    {"and-conclusion", [](TTree& t) { t.rules->set_right_side_lt(t.and_rules(), 0, "good"); }},
+    {"or-conclusion", [](TTree& t) { t.rules->set_right_side_lt(t.or_rules(), 4, "bad"); }},
+    {"inference by product", [](TTree& t) { t.ops().set_inference_operator(product); }},
+    {"and by maximum", [](TTree& t) { t.ops().set_and_operator(maximum); }},
+    {"and-output moved", [](TTree& t) { t.rules->get_cv("eval_out_and")->set_msf_x(2, 1, 0.9f); }},
+    {"or-output moved", [](TTree& t) { t.rules->get_cv("eval_out_or")->set_msf_x(1, 1, 0.4f); }},
+    {"missing term", [](TTree& t) { t.rules->set_right_side_lt(t.and_rules(), 0, "awful"); }},
+    // Inference by an operator that reports its gamma outside [0, 1] at every use.
+    {"printing inference", [](TTree& t) {
+       t.ops().set_inference_operator(fuzzy_and);
+       t.ops().set_gamma(2);
      }},
-    {"conclusion of an and-rule",
-     [](TTreeUnderTest& t) {
-       t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "good");
-     }},
-    {"conclusion of an or-rule",
-     [](TTreeUnderTest& t) {
-       t.rules->set_right_side_lt(t.rules->search("eval_out_or"), 4, "bad");
-     }},
-    {"inference by product",
-     [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_inference_operator(product); }},
-    {"and by maximum",
-     [](TTreeUnderTest& t) { t.rules->get_operator_set()->set_and_operator(maximum); }},
-    {"and-output term moved",
-     [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_and")->set_msf_x(2, 1, 0.9f); }},
-    {"or-output term moved",
-     [](TTreeUnderTest& t) { t.rules->get_cv("eval_out_or")->set_msf_x(1, 1, 0.4f); }},
-    // Messages are printed at every use, remembered outcome or not.
-    {"conclusion naming a missing term",
-     [](TTreeUnderTest& t) {
-       t.rules->set_right_side_lt(t.rules->search("eval_out_and"), 0, "awful");
-     }},
-    {"printing inference", [](TTreeUnderTest& t) { printing_operators(t); }},
 };
+// clang-format on
 
 // Recurring combinations give what computing afresh gives, messages
 // included, also when the rules or operators change between aggregations.
+// Each script run builds a new tree and rule set; the outcomes one run
+// remembered serve the next when the rule sets' contents are equal, and are
+// dropped when they differ: the changes also come before the first step of
+// a tree that follows one left with the same rules.
 TEST_F(EvalTreeMemo, ChangedRulesAndOperatorsAreFollowed) {
   for (const TChange& c : kChanges) {
     SCOPED_TRACE(c.what);
     expect_same_as_afresh(c.change, 5);
-  }
-}
-
-TEST_F(EvalTreeMemo, MessagesOfTheOperatorsAreNotSwallowed) {
-  TTreeUnderTest t;
-  printing_operators(t);
-  Capture err(std::cerr);
-  t.aggregate(0.25f, "DIFF", "AND");
-  t.aggregate(0.25f, "DIFF", "AND");
-  EXPECT_NE(err.str().find("gamma not in [0,1]!"), std::string::npos);
-}
-
-// Each script run builds a new tree and rule set; the outcomes one run
-// remembered serve the next when the rule sets' contents are equal, and are
-// dropped when they differ.
-TEST_F(EvalTreeMemo, LaterTreesGiveWhatComputingAfreshGives) {
-  for (const TChange& c : kChanges) {
-    SCOPED_TRACE(c.what);
-    // The first run leaves its outcomes to the next tree, built anew.
-    expect_same_as_afresh([](TTreeUnderTest&) {}, 0);
+    expect_same_as_afresh([](TTree&) {}, 0);
     expect_same_as_afresh(c.change, 0);
   }
 }
@@ -224,13 +192,13 @@ TEST_F(EvalTreeMemo, LaterTreesGiveWhatComputingAfreshGives) {
 // they then hold, and the tree's results all along, are what a tree gives
 // that writes them after every aggregation.
 TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
-  TTreeUnderTest held(true);
-  TTreeUnderTest eager;
+  TTree held(true);
+  TTree eager;
   const std::size_t releases[] = {2, 3, 7, kSteps.size() - 1};
   for (std::size_t i = 0; i < kSteps.size(); ++i) {
     Capture out;
-    held.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
-    eager.aggregate(kSteps[i].value, kSteps[i].branch, kSteps[i].oper);
+    held.aggregate(kSteps[i]);
+    eager.aggregate(kSteps[i]);
     ASSERT_EQ(held.tree_state(own_file(".held")), eager.tree_state(own_file(".eager")))
         << "step " << i;
     if (std::find(std::begin(releases), std::end(releases), i) != std::end(releases)) {
@@ -274,38 +242,35 @@ struct TRatedVariable {
     const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
     return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.str();
   }
+  OperatorSet& ops() { return *rules.get_operator_set(); }
 };
 
 // Evaluations through the memory give what evaluating directly gives, value,
 // contents and messages, whatever changes between them; `change` runs on
 // both rule sets before step 5, and the memory checks again only when told.
+// The memory serves every case: each new rule set of the first contents uses
+// what earlier ones remembered, without being told.
 TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
-  struct TCase {
-    const char* what;
-    void (*change)(TRatedVariable&);
-  };
-  const TCase cases[] = {
-      {"nothing", [](TRatedVariable&) {}},
-      {"certainty", [](TRatedVariable& t) { t.rules.set_certainty(0, 1, 0.3f); }},
-      {"conclusion", [](TRatedVariable& t) { t.rules.set_right_side_lt(0, 0, "neutral"); }},
-      {"conclusion on an input", [](TRatedVariable& t) { t.rules.set_right_side_lt(0, 0, "zz"); }},
-      {"inference by product",
-       [](TRatedVariable& t) { t.rules.get_operator_set()->set_inference_operator(product); }},
-      {"printing inference",
-       [](TRatedVariable& t) {
-         t.rules.get_operator_set()->set_inference_operator(fuzzy_and);
-         t.rules.get_operator_set()->set_gamma(2);
-       }},
-      {"output term moved", [](TRatedVariable& t) { t.y->set_msf_x(2, 1, 0.9f); }},
-      {"input term moved", [](TRatedVariable& t) { t.x->set_msf_x(0, 1, 0.3f); }},
-      {"input term renamed", [](TRatedVariable& t) { t.z->find(2)->set_linguistic_term("great"); }},
-      {"input importance", [](TRatedVariable& t) { t.z->set_importance(0.5f); }},
-  };
+  using T = TRatedVariable;
+  // clang-format off
+  struct TCase { const char* what; void (*change)(T&); } const cases[] = {
+      {"nothing", [](T&) {}},
+      {"certainty", [](T& t) { t.rules.set_certainty(0, 1, 0.3f); }},
+      {"conclusion", [](T& t) { t.rules.set_right_side_lt(0, 0, "neutral"); }},
+      {"conclusion on an input", [](T& t) { t.rules.set_right_side_lt(0, 0, "zz"); }},
+      {"inference by product", [](T& t) { t.ops().set_inference_operator(product); }},
+      {"printing inference", [](T& t) { t.ops().set_inference_operator(fuzzy_and);
+                                        t.ops().set_gamma(2); }},
+      {"output term moved", [](T& t) { t.y->set_msf_x(2, 1, 0.9f); }},
+      {"input term moved", [](T& t) { t.x->set_msf_x(0, 1, 0.3f); }},
+      {"input term renamed", [](T& t) { t.z->find(2)->set_linguistic_term("great"); }},
+      {"input importance", [](T& t) { t.z->set_importance(0.5f); }}};
+  // clang-format on
   const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.1f, 0.9f},
                               {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},   {0.1f, 0.9f}};
+  TEvaluationMemo memo;
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);
-    TEvaluationMemo memo;
     TRatedVariable remembered;
     TRatedVariable direct;
     for (std::size_t i = 0; i < std::size(kValues); ++i) {
@@ -319,22 +284,6 @@ TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
           << "step " << i;
     }
   }
-}
-
-// A rule set built anew with the same contents uses what the first one
-// remembered; one that differs does not.
-TEST(EvaluationMemo, OutcomesPassToRuleSetsOfEqualContents) {
-  TEvaluationMemo memo;
-  TRatedVariable first;
-  const std::string before = first.step(0.1f, 0.9f, &memo);
-  TRatedVariable same;
-  EXPECT_EQ(same.step(0.1f, 0.9f, &memo), before);
-  TRatedVariable other;
-  other.rules.set_certainty(0, 0, 0.5f);
-  TRatedVariable other_direct;
-  other_direct.rules.set_certainty(0, 0, 0.5f);
-  EXPECT_EQ(other.step(0.1f, 0.9f, &memo), other_direct.step(0.1f, 0.9f, nullptr));
-  EXPECT_NE(other.step(0.1f, 0.9f, &memo), before);
 }
 
 // More distinct inputs than the memory keeps for one variable, and then the
@@ -377,20 +326,17 @@ TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
     EXPECT_EQ(content.find(k)->get_match_value(), a.find(k)->get_match_value());
   }
 
-  struct TCase {
-    const char* what;
-    void (*change)(CombinedVariable&);
-  };
-  const TCase cases[] = {
-      {"crisp value", [](CombinedVariable& v) { v.set_crisp_value(0.31f); }},
-      {"negative zero", [](CombinedVariable& v) { v.set_fs_match_value(2, -0.0f); }},
-      {"match value", [](CombinedVariable& v) { v.set_fs_match_value(1, 0.5f); }},
-      {"clipped function",
-       [](CombinedVariable& v) { v.find(0)->get_imsf()->find(0)->set_y(0.01f); }},
-      {"membership function", [](CombinedVariable& v) { v.set_msf_x(1, 1, 0.45f); }},
-      {"term name", [](CombinedVariable& v) { v.find(2)->set_linguistic_term("great"); }},
-      {"importance", [](CombinedVariable& v) { v.set_importance(0.5f); }},
-  };
+  using V = CombinedVariable;
+  // clang-format off
+  struct TCase { const char* what; void (*change)(V&); } const cases[] = {
+      {"crisp value", [](V& v) { v.set_crisp_value(0.31f); }},
+      {"negative zero", [](V& v) { v.set_fs_match_value(2, -0.0f); }},
+      {"match value", [](V& v) { v.set_fs_match_value(1, 0.5f); }},
+      {"clipped function", [](V& v) { v.find(0)->get_imsf()->find(0)->set_y(0.01f); }},
+      {"membership function", [](V& v) { v.set_msf_x(1, 1, 0.45f); }},
+      {"term name", [](V& v) { v.find(2)->set_linguistic_term("great"); }},
+      {"importance", [](V& v) { v.set_importance(0.5f); }}};
+  // clang-format on
   for (const TCase& c : cases) {
     CombinedVariable changed(&ps, "c");
     changed.set_value(0.3f);

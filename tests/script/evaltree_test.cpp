@@ -1,22 +1,19 @@
-// Tests of the evaluation tree and its statements: branches and the tree
-// file, aggregation with the combination rules, the constraint list, the
-// stopping errors, and what stays usable of a tree after its run.
+// Tests of the evaluation tree and its statements that script cases cannot
+// carry: the constraint list, memories of EVAL across runs, the stopping
+// errors, and what stays usable of a tree after its run. How results combine
+// is replayed from tests/script/cases (evaltree_*).
 #include "evaltree.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <filesystem>
 
 #include "tree_run.h"
 
 namespace {
 
-// Ratings on [0, 1] with the terms bad (1 - x) and good (x). Every and-rule
-// concludes good and every or-rule bad, so a result combined through the
-// and-rules lies above 0.5 and one combined through the or-rules below.
+// Ratings on [0, 1] with the terms bad and good, and rules to combine them.
 const std::string kSetup =
-    "TABLE tree.tab " + parameter_set("r", "0 1 0.5", "bad good") + "FUZZYVAR k r ";
+    "TABLE tree.tab PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END FUZZYVAR k "
+    "r ";
 
 void write_tree_table() {
   write_file("tree.tab",
@@ -31,101 +28,6 @@ class EvalTree : public ::testing::Test {
   void SetUp() override { write_tree_table(); }
 };
 
-// The crisp value the tree file gives for a branch.
-float branch_value(const std::string& file, const std::string& branch) {
-  const auto lines = lines_starting(file, "Branch: " + branch + "  Crisp value: ");
-  EXPECT_EQ(lines.size(), 1u) << branch;
-  return lines.empty() ? -2.0f : std::stof(lines[0].substr(lines[0].rfind(' ') + 1));
-}
-
-TEST_F(EvalTree, BranchesAndTheTreeFileFollowTheStatement) {
-  const ScriptRun run = run_tree_script(
-      kSetup +
-      "EVALTREE r total DIFFHOURS AND WORKINGHOURS OR END EXPORT EVALTREE fresh.txt "
-      "SET k = 0.25 AGGREGATE DIFFHOURS AND k p[1] EXPORT EVALTREE one.txt");
-  ASSERT_NE(run.tree, nullptr);
-  EXPECT_EQ(run.tree->get_entries(), 3u);
-  EXPECT_STREQ(run.tree->get_name(), "total");
-  EXPECT_EQ(read_file("fresh.txt"),
-            "/* #: 3 */\nBranch: total  Crisp value: -1\n\n"
-            "----------------------<End of branch: total>\n"
-            "Branch: DIFFHOURS  Crisp value: -1\n\n"
-            "----------------------<End of branch: DIFFHOURS>\n"
-            "Branch: WORKINGHOURS  Crisp value: -1\n\n"
-            "----------------------<End of branch: WORKINGHOURS>");
-  EXPECT_EQ(read_file("one.txt"),
-            "/* #: 3 */\nBranch: total  Crisp value: 0.25\n\n"
-            "----------------------<End of branch: total>\n"
-            "Branch: DIFFHOURS  Crisp value: 0.25\n/* #: 1 */ \nk p[1] 0.25\n"
-            "----------------------<End of branch: DIFFHOURS>\n"
-            "Branch: WORKINGHOURS  Crisp value: -1\n\n"
-            "----------------------<End of branch: WORKINGHOURS>");
-  struct stat info {};
-  ASSERT_EQ(::stat("one.txt", &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0664u);
-}
-
-TEST_F(EvalTree, TheTreeVariableCarriesTheOverallScore) {
-  run_tree_script(kSetup + "EVALTREE r total A AND END EXPORT VARIABLES before.txt " +
-                  "SET k = 0.3 AGGREGATE A AND k p EXPORT VARIABLES after.txt");
-  EXPECT_EQ(read_file("before.txt"), "/* #: 2 */ \nk r 0\ntotal OVERALL_EVALUATION 0");
-  EXPECT_EQ(read_file("after.txt"), "/* #: 2 */ \nk r 0.3\ntotal 0.300000 0.3");
-}
-
-TEST_F(EvalTree, UnlistedBranchesAreMadeWithAWarning) {
-  const ScriptRun run = run_tree_script(kSetup +
-                                        "EVALTREE r total END SET k = 0.5 AGGREGATE X AND k p "
-                                        "EXPORT EVALTREE t.txt");
-  EXPECT_EQ(run.out,
-            "\nWarning: X does not exist in EVALTREE total. A default branch is generated ...\n");
-  ASSERT_NE(run.tree, nullptr);
-  EXPECT_EQ(run.tree->get_entries(), 3u);
-  EXPECT_EQ(lines_starting("t.txt", "Branch: ").size(), 3u);
-  EXPECT_EQ(lines_starting("t.txt", "Branch:   Crisp value: -1").size(), 1u);
-}
-
-TEST_F(EvalTree, ResultsCombineThroughTheRulesTheirOperatorsName) {
-  struct Case {
-    std::string script;
-    bool branch_good;  // the branch A ends above 0.5
-    bool head_good;
-  } cases[] = {
-      // The operator word of AGGREGATE chooses the rules of the branch step,
-      // the branch's word in EVALTREE those of the head step.
-      {"EVALTREE r t A AND END AGGREGATE A AND k p AGGREGATE A OR k p", false, true},
-      {"EVALTREE r t A AND END AGGREGATE A AND k p AGGREGATE A AND k p", true, true},
-      {"EVALTREE r t A OR END AGGREGATE A AND k p AGGREGATE A AND k p", true, false},
-      // A default branch joins the head through the or-rules.
-      {"EVALTREE r t END AGGREGATE A AND k p AGGREGATE A AND k p", true, false},
-      // The head is folded with every branch in branch order at every step:
-      // the last fold is with B, through the or-rules.
-      {"EVALTREE r t A AND B OR END AGGREGATE B AND k p AGGREGATE A AND k p", false, false},
-  };
-  for (const Case& c : cases) {
-    const ScriptRun run =
-        run_tree_script(kSetup + "SET k = 0.4 " + c.script + " EXPORT EVALTREE comb.txt");
-    ASSERT_NE(run.tree, nullptr) << c.script;
-    EXPECT_EQ(branch_value("comb.txt", "A") > 0.5f, c.branch_good) << c.script;
-    EXPECT_EQ(run.tree->get_score() > 0.5f, c.head_good) << c.script;
-    EXPECT_FLOAT_EQ(branch_value("comb.txt", "t"), run.tree->get_score()) << c.script;
-  }
-}
-
-TEST_F(EvalTree, TheNewerResultIsTheFirstInputOfACombination) {
-  // These and-rules conclude the term of their first input.
-  write_file("first.tab", "CONCAT r r r AND bad bad bad bad good bad good bad good good good good");
-  const ScriptRun run =
-      run_tree_script("TABLE first.tab " + parameter_set("r", "0 1 0.5", "bad good") +
-                      "FUZZYVAR k r EVALTREE r t A AND END SET k = 0.2 AGGREGATE A AND k p "
-                      "SET k = 0.9 AGGREGATE A AND k p EXPORT EVALTREE first.txt");
-  ASSERT_NE(run.tree, nullptr);
-  // The branch leans towards the new constraint, the head towards its own
-  // earlier, worse value.
-  const float branch = branch_value("first.txt", "A");
-  EXPECT_GT(branch, 0.5f);
-  EXPECT_LT(run.tree->get_score(), branch);
-}
-
 TEST_F(EvalTree, ConstraintListHoldsEveryAggregationGroupedByBranch) {
   const ScriptRun run = run_tree_script(
       kSetup +
@@ -136,40 +38,20 @@ TEST_F(EvalTree, ConstraintListHoldsEveryAggregationGroupedByBranch) {
   ASSERT_NE(run.tree, nullptr);
   const ConstraintEvaluations list = run.tree->GetConstraintList();
   ASSERT_EQ(list.size(), 3u);
-  struct Expected {
-    const char* branch;
-    const char* formula;
-    float value;
-  } expected[] = {{"A", "diff[1][2]", 0.3f}, {"A", "32", 0.8f}, {"B", "c_diff[1][2]", 0.6f}};
+  // clang-format off
+  struct Expected { const char* branch; const char* formula; float value; } expected[] = {
+      {"A", "diff[1][2]", 0.3f}, {"A", "32", 0.8f}, {"B", "c_diff[1][2]", 0.6f}};
+  // clang-format on
   for (std::size_t i = 0; i < list.size(); ++i) {
     EXPECT_STREQ(list[i].GetName(), "k");
     EXPECT_STREQ(list[i].GetBranch(), expected[i].branch) << i;
     EXPECT_STREQ(list[i].GetFormula(), expected[i].formula) << i;
     EXPECT_EQ(list[i].GetValue(), expected[i].value) << i;
   }
-  // The first aggregation is copied unchanged into its branch and the head.
-  const ScriptRun first = run_tree_script(kSetup +
-                                          "EVALTREE r t A AND END SET k = 0.3 "
-                                          "AGGREGATE A AND k p");
-  EXPECT_EQ(first.tree->get_score(), 0.3f);
 }
 
-TEST_F(EvalTree, EvalComputesAVariableFromItsRules) {
-  const ScriptRun run =
-      run_tree_script(kSetup +
-                      "FUZZYVAR ok r SET k = 0.5 FUZZYCOMPARE ok = k = 0.5 EVAL ok PRINT ok "
-                      "EVALTREE r t A AND END AGGREGATE A AND ok p EVAL k PRINT CR PRINT k");
-  ASSERT_NE(run.tree, nullptr);
-  const ConstraintEvaluations list = run.tree->GetConstraintList();
-  ASSERT_EQ(list.size(), 1u);
-  const float value = list[0].GetValue();
-  EXPECT_GT(value, 0.0f);
-  EXPECT_LT(value, 1.0f);
-  std::ostringstream printed;
-  printed << value << "\n-1";
-  EXPECT_EQ(run.out, printed.str());
-  // k is concluded by no rule.
-  EXPECT_EQ(run.err, "cv not in RuleSet\n");
+TEST_F(EvalTree, EvalOfAVariableNoRuleConcludesIsReported) {
+  EXPECT_EQ(run_tree_script(kSetup + "EVAL k").err, "cv not in RuleSet\n");
 }
 
 // EVAL remembers outcomes from run to run; a change of the operators, within
@@ -188,55 +70,22 @@ TEST_F(EvalTree, EvalFollowsTheOperators) {
 }
 
 TEST_F(EvalTree, StoppingErrorsKeepTheTreeBuiltSoFar) {
-  struct Case {
-    std::string script;
-    std::string message;
-    bool tree;
-  } cases[] = {
-      {"AGGREGATE A AND k p", "Error: Your first have to create a EVALTREE before inserting k!",
-       false},
-      {"EVALTREE r t A AND END AGGREGATE A AND nothing p", "Error: unknown FUZZYVAR nothing!",
-       true},
-      {"EVALTREE r t A AND END EVAL nothing", "Error: unknown FUZZYVAR nothing!", true},
-      {"EVALTREE zz t A AND END", "Error: Unknown ParameterSet zz!", false},
-  };
+  const std::string no_tree = "Your first have to create a EVALTREE before inserting k!";
+  // clang-format off
+  struct Case { std::string script; std::string message; bool tree; } cases[] = {
+      {"AGGREGATE A AND k p", no_tree, false},
+      {"EVALTREE r t A AND END AGGREGATE A AND nothing p", "unknown FUZZYVAR nothing!", true},
+      {"EVALTREE r t A AND END EVAL nothing", "unknown FUZZYVAR nothing!", true},
+      {"EVALTREE zz t A AND END", "Unknown ParameterSet zz!", false}};
+  // clang-format on
   for (const Case& c : cases) {
     const ScriptRun run = run_tree_script(kSetup + c.script + " PRINT \"after\"");
-    EXPECT_EQ(run.out, "\n" + c.message + "\n") << c.script;
+    EXPECT_EQ(run.out, "\nError: " + c.message + "\n") << c.script;
     EXPECT_EQ(run.tree != nullptr, c.tree) << c.script;
   }
 }
 
-TEST_F(EvalTree, MissingCombinationRulesLeaveResultsUncombined) {
-  write_file("nocat.tab", "CONCAT s s s AND bad bad bad");
-  const std::string warning =
-      "\nWarning: combination rules of EVALTREE t are missing, its results stay uncombined ...\n";
-  struct Case {
-    std::string before;  // statements before the tree
-    std::string after;   // statements between the tree and the aggregations
-    std::string out;
-  } cases[] = {
-      {parameter_set("r", "0 1 0.5", "bad good") + "FUZZYVAR k r", "",
-       "\nError: no TABLE defined for generation of rules!\n" + warning},
-      {"TABLE nocat.tab " + parameter_set("r", "0 1 0.5", "bad good") + "FUZZYVAR k r", "",
-       "\nError: no entry in TABLE for generation of rules!\n" + warning},
-      // The tree's link to a replaced rule set lapses.
-      {kSetup, "DELETE RULESET " + parameter_set("r", "0 1 0.5", "bad good") + "FUZZYVAR k r",
-       warning},
-  };
-  for (const Case& c : cases) {
-    const ScriptRun run =
-        run_tree_script(c.before + " EVALTREE r t A AND END " + c.after +
-                        " SET k = 0.3 AGGREGATE A AND k p SET k = 0.9 AGGREGATE A AND k p "
-                        "AGGREGATE A AND k p");
-    EXPECT_EQ(run.out, c.out) << c.before << c.after;
-    ASSERT_NE(run.tree, nullptr);
-    EXPECT_EQ(run.tree->get_score(), 0.3f);
-    EXPECT_EQ(run.tree->GetConstraintList().size(), 3u);
-  }
-}
-
-TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeDeletedOrReplaced) {
+TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeReplaced) {
   const ScriptRun run = run_tree_script(kSetup +
                                         "EVALTREE r first A AND END EVALTREE r second B AND END "
                                         "SET k = 0.3 AGGREGATE B AND k p");
@@ -246,22 +95,6 @@ TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeDeletedOrReplaced) {
   run.tree->write("after.txt");
   EXPECT_EQ(lines_starting("after.txt", "Branch: ").size(), 2u);
   EXPECT_EQ(run.tree->GetConstraintList().size(), 1u);
-
-  const ScriptRun deleted =
-      run_tree_script(kSetup + "EVALTREE r t A AND END DELETE EVALTREE PRINT t");
-  EXPECT_EQ(deleted.tree, nullptr);
-  EXPECT_EQ(deleted.out, "\nDynaTARN++: Warning: variable t does not exist.");
-}
-
-TEST(EvalTreeUnit, AnEmptyTreeHasNothingToReport) {
-  const TreePtr tree(std::make_unique<TEvalTree>().release());
-  EXPECT_STREQ(tree->get_name(), "empty");
-  EXPECT_EQ(tree->get_entries(), 0u);
-  EXPECT_EQ(tree->get_score(), -1.0f);
-  EXPECT_TRUE(tree->GetConstraintList().empty());
-  std::filesystem::remove("empty.txt");
-  tree->write("empty.txt");
-  EXPECT_FALSE(std::filesystem::exists("empty.txt"));
 }
 
 }  // namespace

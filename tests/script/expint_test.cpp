@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -21,28 +20,6 @@ std::string names_of(const TVarlist& store) {
     names += store.get(i).get_name();
   }
   return names;
-}
-
-TEST(VariableStore, RemovalKeepsOrderAndTheIndexInStep) {
-  TVarlist store;
-  for (const char* n : {"x", "a", "y", "a", "z"}) store.insert(n, n, 1);
-  store.set_value("a", 10);  // the first a
-  store.remove("x");         // the head goes: every position shifts
-  EXPECT_EQ(names_of(store), "a y a z");
-  EXPECT_EQ(store.get_value("a"), 10.0f);
-  store.remove("a");
-  EXPECT_EQ(names_of(store), "y a z");
-  EXPECT_EQ(store.get_value("a"), 1.0f);  // the later a answers now
-  EXPECT_EQ(store.get_comp("a"), 1);
-  store.remove("y");
-  store.set_value("z", 7);
-  EXPECT_EQ(store.get(1).get_value(), 7.0f);
-  store.remove("missing");
-  EXPECT_EQ(store.get_entries(), 2u);
-  store.remove("a");
-  store.remove("z");
-  EXPECT_EQ(store.get_entries(), 0u);
-  EXPECT_EQ(store.in_list("z"), 0);
 }
 
 // The store against a plain list searched from the front, through long runs
@@ -110,39 +87,15 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
 TEST(VariableStore, ReservedRoomKeepsEntriesInPlaceAndLookupsRight) {
   TVarlist store;
   store.insert("a", "1", 1);
-  store.insert("b", "2", 2);
   store.insert("a", "3", 3);
   store.reserve(300);
   const TVariable* first = store.find("a");
-  for (int i = 0; i < 297; ++i) store.insert(std::string("n").append(std::to_string(i)), "0", 0);
+  for (int i = 0; i < 298; ++i) store.insert(std::string("n").append(std::to_string(i)), "0", 0);
   EXPECT_EQ(store.find("a"), first);
   EXPECT_EQ(first, &store.get(0));
-  EXPECT_EQ(store.get_value("b"), 2.0f);
-  EXPECT_EQ(store.in_list("n296"), 1);
+  EXPECT_EQ(store.in_list("n297"), 1);
   store.remove("a");
   EXPECT_EQ(store.get_value("a"), 3.0f);
-  store.reserve(10);  // less than held: changes nothing
-  EXPECT_EQ(store.number(), 299u);
-  EXPECT_EQ(store.get_value("n0"), 0.0f);
-  EXPECT_EQ(store.in_list("n0"), 1);
-}
-
-// Names that differ in a few characters, such as the cells of a table, must
-// spread over the low bits of the hash, which pick the index slot; otherwise
-// lookups degrade into long scans.
-TEST(VariableStore, SimilarNamesSpreadOverTheLowHashBits) {
-  std::vector<bool> used(1024);
-  int distinct = 0;
-  for (int g = 0; g < 8; ++g) {
-    for (int d = 0; d < 64; ++d) {
-      const std::string name = "plan[" + std::to_string(g) + "][" + std::to_string(d) + "]";
-      const std::uint32_t low = variable_name_hash(name) & 1023u;
-      if (!used[low]) ++distinct;
-      used[low] = true;
-    }
-  }
-  // 512 random values over 1024 take about 400 distinct ones.
-  EXPECT_GE(distinct, 360);
 }
 
 // Every length a name can have, and a difference at every place of it.
@@ -163,7 +116,6 @@ TEST(VariableStore, NamesDifferingInOneCharacterAreDifferentNames) {
 
 TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
   TVarlist store;
-  EXPECT_EQ(store.in_list("q"), 0);
   store.insert("b", "(1+1)", 0);
   store.set_value("q", 3);
   store.set_formula("q", "x");
@@ -175,17 +127,14 @@ TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
   // Setting a value does not make a variable computed.
   store.set_value("b", 4);
   EXPECT_EQ(store.get_comp("b"), 0);
-  EXPECT_EQ(store.get_value("b"), 4.0f);
 }
 
 TEST(VariableStore, OverlongNamesAndFormulasAreCutConsistently) {
   TVarlist store;
   const std::string long_name(100, 'n');
-  const std::string long_formula(200, '1');
-  store.insert(long_name, long_formula, 1);
+  store.insert(long_name, std::string(200, '1'), 1);
   EXPECT_EQ(std::string(store.get(0).get_name()).size(), script_limits::kNameChars);
   EXPECT_EQ(std::string(store.get(0).get_formula()).size(), script_limits::kFormulaChars);
-  EXPECT_EQ(store.in_list(long_name), 1);
   EXPECT_EQ(store.in_list(long_name.substr(0, 79)), 1);
 }
 
@@ -203,29 +152,9 @@ TEST(VariableStore, FormulasAreReplacedInPlaceEvenByPartsOfThemselves) {
   EXPECT_EQ(std::string(a.get_formula()).size(), script_limits::kFormulaChars - 100);
 }
 
-TEST(VariableStore, ShowListsEveryVariableWithItsLabels) {
-  TVarlist store;
-  {
-    Capture out;
-    store.show();
-    store.show("a");
-    EXPECT_EQ(out.str(), "\n\nList of Variables:\nempty list ...\nempty list ...\n");
-  }
-  store.insert("a", "(b+1)", 3);
-  store.insert("b", "2", 0);
-  Capture out;
-  store.show();
-  store.show("b");
-  store.show("missing");
-  EXPECT_EQ(out.str(),
-            "\n\nList of Variables:\n"
-            "\nName   : a\nFormula  : (b+1)\nValue  : 3\nComputed : TRUE\n----"
-            "\nName   : b\nFormula  : 2\nValue  : 0\nComputed : FALSE\n----"
-            "\nName     : b\nFormula  : 2\nValue    : 0\nComputed : FALSE");
-}
-
-// A count line, then one line per variable; zero values read back as not
-// computed. An empty store writes an empty file.
+// A count line, then one line per variable; an empty store writes an empty
+// file. Read entries join those held (what they read as, and where reading
+// stops: script cases memdump_lists and variables_file_broken).
 TEST(VariablesFile, WrittenFileReadsBack) {
   TVarlist store;
   store.write("vars.dat");
@@ -245,30 +174,6 @@ TEST(VariablesFile, WrittenFileReadsBack) {
   back.insert("first", "1", 1);
   back.read("vars.dat");
   EXPECT_EQ(names_of(back), "first x y z c");
-  EXPECT_STREQ(back.get_formula("x"), "\"Team1\"");
-  EXPECT_EQ(back.get_comp("x"), 0);
-  EXPECT_EQ(back.get_value("y"), 7.5f);
-  EXPECT_EQ(back.get_comp("y"), 1);
-  EXPECT_EQ(back.get_value("z"), 1.23457f);
-}
-
-TEST(VariablesFile, ReadingStopsAtMissingOrBrokenInput) {
-  struct Case {
-    const char* text;
-    unsigned int entries;
-  } cases[] = {
-      {"/* #: 0 */", 0}, {"/* #: 3 */ a 1 1 b 2 2", 2}, {"/* #: 2 */ a 1 x b 2 2", 0}, {"/* #:", 0},
-      {"", 0},           {"/* #: -4 */ a 1 1", 0},
-  };
-  for (const Case& c : cases) {
-    std::istringstream in(c.text);
-    TVarlist store;
-    store.read(in);
-    EXPECT_EQ(store.get_entries(), c.entries) << c.text;
-  }
-  TVarlist store;
-  store.read("no_such_file.dat");
-  EXPECT_EQ(store.get_entries(), 0u);
 }
 
 // Tests of the index substitution: list expansion, ranges and their counts,
@@ -283,34 +188,20 @@ TEST(IndexSubstitution, ExpandsIndexedNamesAndCounts) {
   for (const char* n : {"x[0]", "x[1]", "x[2]", "z[1]", "z[2]", "z[3]", "g[0].m", "g[1].m"}) {
     store.insert(n, "1", 1);
   }
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"SUM(i=1:2){x[i]}/#i", "SUM{x[1],x[2]}/2"},
-      {"MAX{x[k]}", "MAX{x[0],x[1],x[2]}"},
-      {"SUM{y[i]}", "SUM{}"},
-      {"(x[2]+1)", "(x[2]+1)"},
-      {"(#i+1)", "(#i+1)"},
-      {"sin(a)", "SIN(a)"},
-      {"(a+abs", "(a+abs"},
-      {"MIN(j=2){z[j]}", "MIN{z[2],z[3]}"},
-      {"SUM{g[i].m}", "SUM{g[0].m,g[1].m}"},
-      {"summe", "SUMme"},
-      {"(Maxhours>1)", "(MAXhours>1)"},
-      // Two ranges: each list uses the latest range, each count its own record.
+  // Two ranges: each list uses the latest range, each count its own record. A
+  // range given after a list still counts for a later #. Numbers and other
+  // texts without letters or brackets pass unchanged; quoted texts are not exempt.
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {
+      {"SUM(i=1:2){x[i]}/#i", "SUM{x[1],x[2]}/2"}, {"MAX{x[k]}", "MAX{x[0],x[1],x[2]}"},
+      {"SUM{y[i]}", "SUM{}"}, {"(x[2]+1)", "(x[2]+1)"}, {"(#i+1)", "(#i+1)"},
+      {"sin(a)", "SIN(a)"}, {"(a+abs", "(a+abs"}, {"MIN(j=2){z[j]}", "MIN{z[2],z[3]}"},
+      {"SUM{g[i].m}", "SUM{g[0].m,g[1].m}"}, {"summe", "SUMme"}, {"(Maxhours>1)", "(MAXhours>1)"},
       {"(SUM(i=0:1){x[i]}*#i+MUL(j=2:3){z[j]}/#j)", "(SUM{x[0],x[1]}*2+MUL{z[2],z[3]}/2)"},
-      // A range given after a list still counts for a later #.
-      {"SUM(i=5:9){x[i]}+#i", "SUM{}+0"},
-      {"[i]+x[]", "[i]+x[]"},
-      // Numbers and other texts without letters or brackets pass unchanged.
-      {"-20.000000", "-20.000000"},
-      {"(1+2)*#3", "(1+2)*#3"},
-      {"", ""},
-      // Quoted texts are not exempt.
-      {"\"a-sinus\"", "\"a-SINus\""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(substituted(store, c.in), c.out) << c.in;
+      {"SUM(i=5:9){x[i]}+#i", "SUM{}+0"}, {"[i]+x[]", "[i]+x[]"}, {"-20.000000", "-20.000000"},
+      {"(1+2)*#3", "(1+2)*#3"}, {"", ""}, {"\"a-sinus\"", "\"a-SINus\""}};
+  // clang-format on
+  for (const auto& [in, out] : cases) EXPECT_EQ(substituted(store, in), out) << in;
 }
 
 TEST(IndexSubstitution, CandidatesStopAtTheNumberOfEntries) {
@@ -340,18 +231,6 @@ TEST(IndexSubstitution, RangesPastTheTenthAreIgnored) {
   for (char letter = 'a'; letter <= 'k'; ++letter) many += std::string("SUM(") + letter + "=1){}";
   EXPECT_EQ(substituted(store, many + "#j#k"),
             "SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}SUM{}0#k");
-}
-
-TEST(IndexSubstitution, SubstituteAllRewritesEveryFormula) {
-  TVarlist store;
-  store.insert("x[0]", "1", 1);
-  store.insert("x[1]", "2", 2);
-  store.insert("s", "SUM{x[i]}", 0);
-  store.insert("t", "cos(x[1])", 0);
-  store.substitute_all();
-  EXPECT_STREQ(store.get_formula("s"), "SUM{x[0],x[1]}");
-  EXPECT_STREQ(store.get_formula("t"), "COS(x[1])");
-  EXPECT_STREQ(store.get_formula("x[0]"), "1");
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // Tests of the interpreter: the word reader, the run's ownership rules, and
 // whole scripts replayed from tests/script/cases (<name>.scr with the exact
 // expected output in <name>.out, optional standard input in <name>.in and an
-// optional variables file <name>.vars loaded into the store first).
+// optional variables file <name>.vars loaded into the store first). The
+// files under cases/files (rule tables, files to import) are copied into the
+// working folder first; every file a case writes whose name begins with
+// "out" is appended to its output, by name, and removed.
 #include "inter.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +14,6 @@
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <vector>
@@ -30,41 +32,37 @@ std::string run_script(const std::string& text, std::unique_ptr<TVarlist> vars =
   return out.str();
 }
 
-TEST(ScriptReader, ReadsWordsLikeAStreamAndFindsPositionsAgain) {
-  TScriptReader reader("  LET x\t=\n(1+2)  ");
+// Positions, word counts and jumps by words; reading on from any position
+// is checked against a plain scan below.
+TEST(ScriptReader, ReadsWordsAndNumbersAndFindsPositionsAgain) {
+  TScriptReader reader("  LET x 12abc 3");
   EXPECT_EQ(reader.next_word(), "LET");
   EXPECT_EQ(reader.position(), 5u);
   EXPECT_EQ(reader.next_word(), "x");
-  EXPECT_EQ(reader.next_word(), "=");
-  EXPECT_EQ(reader.next_word(), "(1+2)");
+  EXPECT_EQ(reader.next_number(), 12.0f);
+  EXPECT_EQ(reader.next_word(), "abc");
   EXPECT_FALSE(reader.at_end());
-  EXPECT_EQ(reader.next_word(), "");
-  EXPECT_TRUE(reader.at_end());
+  EXPECT_EQ(reader.next_word(), "3");
+  EXPECT_TRUE(reader.at_end());  // a word ending the text ends the reading
   EXPECT_EQ(reader.words_before(0), 0);
-  EXPECT_EQ(reader.words_before(5), 1);
   EXPECT_EQ(reader.words_before(6), 1);
+  EXPECT_EQ(reader.words_before(7), 2);
   reader.skip_from_start(2);
-  EXPECT_FALSE(reader.at_end());
-  EXPECT_EQ(reader.next_word(), "=");
-  reader.skip_from_start(9);
+  EXPECT_EQ(reader.next_word(), "12abc");
+  reader.skip_from_start(4);
   EXPECT_TRUE(reader.at_end());
+  reader.skip_from_start(3);
+  EXPECT_FALSE(reader.at_end());
+  EXPECT_EQ(reader.next_word(), "3");
 }
 
-bool blank(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The words from `pos` on, as reading the text character by character gives
-// them, cut to the word size.
+// The words from `pos` on, as a plain scan of the text gives them, cut to
+// the word size.
 std::vector<std::string> scan(const std::string& text, std::size_t pos) {
+  std::istringstream in(text.substr(pos));
   std::vector<std::string> words;
-  for (;;) {
-    while (pos < text.size() && blank(text[pos])) ++pos;
-    if (pos == text.size()) return words;
-    const std::size_t start = pos;
-    while (pos < text.size() && !blank(text[pos])) ++pos;
-    words.push_back(text.substr(start, std::min(pos - start, script_limits::kFormulaChars)));
-  }
+  for (std::string word; in >> word;) words.push_back(word.substr(0, script_limits::kFormulaChars));
+  return words;
 }
 
 std::vector<std::string> read_all(TScriptReader& reader) {
@@ -90,35 +88,6 @@ TEST(ScriptReader, EveryPositionReadsOnLikeAPlainScan) {
       EXPECT_TRUE(reader.at_end());
     }
   }
-}
-
-TEST(ScriptReader, WordsAfterNumbersAndJumpsBack) {
-  const std::string text = "x 12abc 3 y z";
-  TScriptReader reader(text);
-  EXPECT_EQ(reader.next_word(), "x");
-  EXPECT_EQ(reader.next_number(), 12.0f);
-  EXPECT_EQ(reader.next_word(), "abc");
-  EXPECT_EQ(reader.next_word(), "3");
-  reader.seek(0);
-  EXPECT_EQ(reader.next_word(), "x");
-  reader.skip_from_start(3);
-  EXPECT_EQ(reader.next_word(), "y");
-  reader.seek(4);  // inside "12abc"
-  EXPECT_EQ(reader.next_word(), "abc");
-  EXPECT_EQ(reader.next_word(), "3");
-  EXPECT_EQ(reader.next_word(), "y");
-}
-
-TEST(ScriptReader, AWordEndingTheTextEndsTheReading) {
-  TScriptReader reader("a b");
-  reader.next_word();
-  EXPECT_FALSE(reader.at_end());
-  reader.next_word();
-  EXPECT_TRUE(reader.at_end());
-  reader.skip_from_start(2);
-  EXPECT_TRUE(reader.at_end());
-  reader.seek(0);
-  EXPECT_FALSE(reader.at_end());
 }
 
 // Plain decimals take a shorter path than other numbers; both must read
@@ -150,17 +119,11 @@ TEST(ScriptReader, EveryNumberFormReadsAsAStreamReadsIt) {
 }
 
 TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
-  struct Case {
-    const char* text;
-    const char* name;
-    int words;
-    const char* then;
-  } cases[] = {
-      {"GOTO x LABEL x PRINT", "x", 4, "PRINT"},
-      {"LABEL LABEL x LABEL x y", "x", 5, "y"},
-      {"/* LABEL x */ LABEL x z", "x", 3, "*/"},
-      {"LABEL y", "x", 2, ""},
-  };
+  // clang-format off
+  struct Case { const char* text; const char* name; int words; const char* then; } cases[] = {
+      {"GOTO x LABEL x PRINT", "x", 4, "PRINT"}, {"LABEL LABEL x LABEL x y", "x", 5, "y"},
+      {"/* LABEL x */ LABEL x z", "x", 3, "*/"}, {"LABEL y", "x", 2, ""}};
+  // clang-format on
   for (const Case& c : cases) {
     TScriptReader reader(c.text);
     EXPECT_EQ(reader.find_declaration("LABEL", c.name), c.words) << c.text;
@@ -171,23 +134,13 @@ TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
 // The texts the run writes for loop formulas and the tree's score match
 // printf's "%.*f", ties rounded to even, signs of zero kept.
 TEST(FixedDecimals, WritesWhatPrintfWrites) {
-  struct TCase {
-    float value;
-    int decimals;
-    const char* text;
-  };
-  const TCase cases[] = {
-      {0.0625f, 3, "0.062"},
-      {0.1875f, 3, "0.188"},
-      {-0.0625f, 3, "-0.062"},
-      {-0.0f, 6, "-0.000000"},
-      {-1e-9f, 6, "-0.000000"},
-      {2.5f, 0, "2"},
-      {3.5f, 0, "4"},
-      {123.456f, 6, "123.456001"},
-      {1e10f, 6, "10000000000.000000"},
-      {16777216.0f, 3, "16777216.000"},
-  };
+  // clang-format off
+  struct TCase { float value; int decimals; const char* text; } const cases[] = {
+      {0.0625f, 3, "0.062"}, {0.1875f, 3, "0.188"}, {-0.0625f, 3, "-0.062"},
+      {-0.0f, 6, "-0.000000"}, {-1e-9f, 6, "-0.000000"}, {2.5f, 0, "2"}, {3.5f, 0, "4"},
+      {123.456f, 6, "123.456001"}, {1e10f, 6, "10000000000.000000"},
+      {16777216.0f, 3, "16777216.000"}};
+  // clang-format on
   for (const TCase& c : cases) EXPECT_EQ(fixed_decimals(c.value, c.decimals), c.text) << c.text;
   EXPECT_EQ(fixed_decimals(std::numeric_limits<float>::infinity(), 6), "inf");
 
@@ -223,8 +176,28 @@ TEST(Interpret, NoStateSurvivesARun) {
       "\nDynaTARN++: Warning: variable a does not exist.\nError: NEXT without FOR at token #6\n");
 }
 
+// The files named out* in the working folder, each after a line with its
+// name, in name order; they are removed.
+std::string written_files() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    if (entry.path().filename().string().rfind("out", 0) == 0) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::string text;
+  for (const auto& file : files) {
+    text += "\n--- " + file.filename().string() + "\n" + read_file(file);
+    std::filesystem::remove(file);
+  }
+  return text;
+}
+
 TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
   const std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "cases";
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "files")) {
+    std::filesystem::copy_file(entry.path(), entry.path().filename(),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
   int cases = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     const std::filesystem::path script = entry.path();
@@ -235,8 +208,8 @@ TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
     if (std::filesystem::exists(side.replace_extension(".vars"))) vars->read(side.string());
     const std::string input = read_file(side.replace_extension(".in"));
     const std::string expected = read_file(side.replace_extension(".out"));
-    EXPECT_EQ(run_script(read_file(script), std::move(vars), input), expected)
-        << "case " << script.stem();
+    std::string out = run_script(read_file(script), std::move(vars), input);
+    EXPECT_EQ(out + written_files(), expected) << "case " << script.stem();
   }
   EXPECT_GT(cases, 0);
 }

@@ -1,11 +1,10 @@
 // Test helpers for scripts that use fuzzy statements and build evaluation
 // trees: run a script keeping its tree and its output on both streams, and
-// read the files it writes.
+// read the lines of the files it writes.
 #pragma once
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,18 +45,4 @@ inline std::vector<std::string> lines_starting(const std::string& name, const st
     if (line.rfind(prefix, 0) == 0) lines.push_back(line);
   }
   return lines;
-}
-
-// A parameter set named `name` on [lower, upper] with the given terms.
-inline std::string parameter_set(const std::string& name, const std::string& range,
-                                 const std::string& terms, const std::string& shape = "1 1 1") {
-  std::istringstream r(range);
-  std::string lower, upper, median;
-  r >> lower >> upper >> median;
-  std::istringstream s(shape);
-  std::string distribution, dilatation, importance;
-  s >> distribution >> dilatation >> importance;
-  return "PARAMETERSET n: " + name + " l: " + lower + " u: " + upper + " m: " + median +
-         " d: " + distribution + " g: " + dilatation + " i: " + importance + " t: " + terms +
-         " END\n";
 }
