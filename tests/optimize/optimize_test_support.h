@@ -1,15 +1,13 @@
 // Shared by the optimizer tests: a domain whose evaluation, repair positions
-// and moves are given by the test, console capture and readers of the files
-// the optimizer writes.
+// and moves are given by the test, a run of one optimisation with its console
+// output, and readers of the files the optimizer writes.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -21,16 +19,12 @@
 namespace optimize_test {
 
 struct RepairCall {
-  int group;
-  int day;
-  int start;
-  int start2;
+  int group, day, start, start2;
   bool applied;
 };
 
-// A domain whose evaluation, repair positions and moves are given by the
-// test. Positions are recomputed at every evaluation only, like the real
-// domain's, so restoring a schedule leaves them as the last evaluation set.
+// Positions are recomputed at every evaluation only, like the real domain's,
+// so restoring a schedule leaves them as the last evaluation set.
 class ScriptedDomain : public CShiftSchedulingDomain {
  public:
   using Rating = std::function<float(const CIntMatrix& schedule, int evaluations)>;
@@ -50,8 +44,7 @@ class ScriptedDomain : public CShiftSchedulingDomain {
   }
   bool Repair(int group, int day, int& start, int& start2) override {
     calls.push_back({group, day, start, start2, false});
-    calls.back().applied = mover(schedule, day, start, start2);
-    return calls.back().applied;
+    return calls.back().applied = mover(schedule, day, start, start2);
   }
   void ComputeRepairStarts() override {}
 
@@ -86,7 +79,21 @@ inline ScriptedDomain::Positions FixedPositions(CPositionMatrix lists) {
   return [lists](const CIntMatrix&) { return lists; };
 }
 
+inline ScriptedDomain::Rating Constant(float value) {
+  return [value](const CIntMatrix&, int) { return value; };
+}
+
 inline const CPositionMatrix kOneCell = {{{0, 0}}};
+
+// Runs one optimisation, iterative deepening or the random walk, and returns
+// what it printed.
+inline std::string Optimise(ScriptedDomain& domain, bool deep, COptimizeLimits limits = {}) {
+  COptimize optimizer(&domain);
+  optimizer.SetLimits(limits);
+  Capture capture;
+  deep ? optimizer.RepairDeep() : optimizer.RepairRandom();
+  return capture.str();
+}
 
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -105,8 +112,9 @@ inline std::vector<std::string> Reports(const std::string& out) {
 }
 
 inline std::string PassFile(int pass) {
-  std::string name = "o";
-  return name += std::to_string(pass);
+  std::ostringstream name;
+  name << 'o' << pass;
+  return name.str();
 }
 
 inline int PassFiles() {
@@ -114,8 +122,6 @@ inline int PassFiles() {
   while (std::filesystem::exists(PassFile(count + 1))) ++count;
   return count;
 }
-
-inline const std::string kRule(50, '*');
 
 // The optimizer writes fixed file names into the working folder (every test
 // process has a scratch folder of its own); SetUp clears them, and may be
