@@ -1,13 +1,12 @@
 // Tests of the domain: every way reading the domain data file can stop, the
-// script text and its limit, the plan test, and the stored records read with
-// other versions or over-long names. (Exact written forms are checked by the
+// script text and its limit, and the stored records read with other versions
+// or over-long names. (Exact written forms are checked by the
 // end-to-end cases read_write_round_trip and write_empty_domain.)
 #include "domtarn.h"
 #include "domtarn_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -158,44 +157,6 @@ TEST_F(DomainTest, ScriptTextFitsTheBufferOrIsRefused) {
                 longFile +
                 " holds more than 65534 characters\n"
                 "CDomainInstance: couldn't find static data file\n");
-}
-
-// A one-week plan for six groups that meets every rule: shift 0 twice and
-// shift 1 five times per group, one group off on Monday to Wednesday, a
-// pair off on Thursday and on Friday.
-const CIntMatrix kValidWeek = {
-    {1, 1, 0, 0, 1, 1, 1}, {1, 1, 1, 0, 1, 0, 1}, {1, 1, 1, 1, 0, 0, 1},
-    {1, 1, 1, 1, 0, 0, 1}, {0, 1, 1, 1, 1, 0, 1}, {1, 0, 1, 1, 1, 0, 1},
-};
-
-TEST_F(DomainTest, CheckPlanTestsCountsCoverAndPairs) {
-  const std::string file = Scratch(".dom");
-  write_file(file, Head(script, 1) + Groups(6) + Count(2) +
-                       "0 CShift 1 Off 0 2 0 CShift 1 Day 8 5" + Plan(7) + Rows(6, 7));
-  domain_test::TestDomain domain;
-  domain.Read(file);
-  const auto changed = [](std::initializer_list<std::array<int, 3>> changes) {
-    CIntMatrix schedule = kValidWeek;
-    for (const auto& [group, day, entry] : changes) schedule[group][day] = entry;
-    return schedule;
-  };
-  CIntMatrix rowShort = kValidWeek;
-  rowShort[5].pop_back();
-  const CIntMatrix failing[] = {
-      changed({{0, 5, 0}}),                                   // shift worked too often
-      changed({{4, 0, 1}, {4, 6, 0}}),                        // Monday uncovered
-      changed({{1, 3, 1}, {1, 6, 0}, {2, 3, 0}, {2, 5, 1}}),  // pair split on Thursday
-      changed({{3, 6, 9}}),                                   // unknown shift
-      changed({{5, 0, -1}}),                                  // negative shift
-      rowShort,
-      CIntMatrix(kValidWeek.begin(), kValidWeek.end() - 1),
-  };
-  domain.SetSchedule(kValidWeek);
-  EXPECT_TRUE(domain.CheckPlan());
-  for (const CIntMatrix& schedule : failing) {
-    domain.SetSchedule(schedule);
-    EXPECT_FALSE(domain.CheckPlan()) << &schedule - failing;
-  }
 }
 
 // With a version other than 1 shifts and groups read no fields; the
