@@ -1,10 +1,10 @@
-// Tests of the evaluation of a schedule: the constraint variables (weekly
-// hours and their changes, blocks of working days, free and worked weekends)
-// and the variable store filled from the domain; sorting, summing and keeping
-// the previous list, the variables file of every evaluation; the order of
-// equally rated constraints, and the repair starts derived from the ratings.
-// (The domain variables file, which shares the store's names and order, is
-// checked by the end-to-end case write_domain_variables.)
+// Tests of the evaluation of a schedule: the constraint variables computed
+// from a schedule that does not match its groups and cycle; sorting, summing
+// and keeping the previous list, the variables file of every evaluation; the
+// order of equally rated constraints, and the repair starts derived from the
+// ratings. (The constraint variables of well-formed rosters and their export
+// are checked byte for byte by the end-to-end cases write_*_variables and
+// read_record_versions.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,42 +23,6 @@ using domain_test::Cells;
 using domain_test::CellsOf;
 using domain_test::TestDomain;
 
-// A name too long for a formula text is cut so that both quotes stay.
-TEST(VariableExport, FormulasValuesAndComputedFlags) {
-  TestDomain domain(2, {0, 7.5f}, {"1100000 1111100", "0000000 0000011"});
-  domain.GetGroups()[0].SetName("Team1");
-  domain.GetGroups()[1].SetName(std::string(200, 'n'));
-  TVarlist vars;
-  domain.InitializeVariables(&vars);
-  const std::string cut = '"' + std::string(125, 'n') + '"';
-  const struct {
-    const char* name;
-    std::string formula;
-    float value;
-    int computed;
-  } cases[] = {
-      {"LengthOfCycle", "2", 2, 1},
-      {"groups[0].name", "\"Team1\"", 0, 0},
-      {"groups[1].name", cut, 0, 0},
-      {"shifts[1].length", "7.500000", 7.5f, 1},
-      {"plan[1][0]", "0", 0, 0},
-      {"c_diff[0][0]", "22.500000", 22.5f, 1},
-      {"c_work[0][0]", "15.000000", 15, 1},
-      {"c_numberofblocks[0]", "2", 2, 1},
-      {"c_shiftblocks[0][1].size", "5", 5, 1},
-      {"c_numberofblocks[1]", "0", 0, 0},
-      {"c_freeweekends[1]", "0.500000", 0.5f, 1},
-      {"c_badweekends[1][0]", "2", 2, 1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ASSERT_EQ(vars.in_list(c.name), 1);
-    EXPECT_EQ(vars.get_formula(c.name), c.formula);
-    EXPECT_EQ(vars.get_value(c.name), c.value);
-    EXPECT_EQ(vars.get_comp(c.name), c.computed);
-  }
-}
-
 struct Block {
   int start, size;
   bool operator==(const Block&) const = default;
@@ -68,44 +32,6 @@ std::vector<Block> BlocksOf(const std::vector<CShiftBlock>& row) {
   std::vector<Block> blocks;
   for (const CShiftBlock& b : row) blocks.push_back({b.start, b.size});
   return blocks;
-}
-
-// Shift 0 is the day off with a length of its own, which still counts as
-// hours; shift 9 lies outside the shift list.
-TEST(ConstraintVars, RowsOfOneGroup) {
-  const struct {
-    std::string row;  // seven days a week
-    std::vector<float> work, diff;
-    std::vector<Block> blocks;
-    float freeWeekends;
-    std::vector<int> badWeekends;
-  } cases[] = {
-      {"1102220", {53}, {}, {{0, 2}, {3, 3}}, 0, {}},
-      {"1111111", {56}, {}, {}, 0, {}},  // no day off: no block
-      // The last day worked: the last block is left out.
-      {"0011000 1100011", {18.5f, 33.5f}, {15}, {{2, 2}, {7, 2}}, 0.5f, {2}},
-      {"0000111 1100000", {26, 18.5f}, {-7.5f}, {{4, 5}}, 0.5f, {2}},  // into the next week
-      // Weekends worked, then free.
-      {"0000011 0000022 0000000",
-       {18.5f, 26.5f, 3.5f},
-       {8, -23},
-       {{5, 2}, {12, 2}},
-       1 / 3.0f,
-       {4, 2}},
-      {"1919191", {32}, {}, {{0, 1}, {2, 1}, {4, 1}}, 0, {}},  // shift 9 is a day off
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.row);
-    const int weeks = static_cast<int>(domain_test::Row(c.row).size() / 7);
-    TestDomain domain(weeks, {0.5f, 8, 12}, {c.row});
-    domain.ComputeConstraintVars();
-    ASSERT_EQ(domain.Work().size(), 1u);
-    EXPECT_EQ(domain.Work()[0], c.work);
-    EXPECT_EQ(domain.Diff()[0], c.diff);
-    EXPECT_EQ(BlocksOf(domain.Blocks()[0]), c.blocks);
-    EXPECT_EQ(domain.FreeWeekends()[0], c.freeWeekends);
-    EXPECT_EQ(domain.BadWeekends()[0], c.badWeekends);
-  }
 }
 
 // A recomputation replaces what an earlier one left. A schedule that does not

@@ -44,7 +44,6 @@ class TestDomain : public CShiftSchedulingDomain {
   using CShiftSchedulingDomain::RepairStep3;
   using CShiftSchedulingDomain::RepairStep4;
 
-  const CFloatMatrix& Diff() const { return c_diff; }
   const CFloatMatrix& Work() const { return c_work; }
   const CShiftBlockMatrix& Blocks() const { return c_shiftblocks; }
   const CFloatVector& FreeWeekends() const { return c_freeweekends; }
