@@ -1,11 +1,14 @@
-// Tests of the schedule evaluation (sorting, summing, keeping the previous
-// list, the variables file of every evaluation), of the order of equally
-// rated constraints, and of the repair starts derived from the ratings.
+// Tests of the evaluation of a schedule: the constraint variables computed
+// from a schedule that does not match its groups and cycle; sorting, summing
+// and keeping the previous list, the variables file of every evaluation; the
+// order of equally rated constraints, and the repair starts derived from the
+// ratings. (The constraint variables of well-formed rosters and their export
+// are checked byte for byte by the end-to-end cases write_*_variables and
+// read_record_versions.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -20,47 +23,60 @@ using domain_test::Cells;
 using domain_test::CellsOf;
 using domain_test::TestDomain;
 
-ConstraintEvaluation Rated(const char* branch, const char* formula, float value) {
+struct Block {
+  int start, size;
+  bool operator==(const Block&) const = default;
+};
+
+std::vector<Block> BlocksOf(const std::vector<CShiftBlock>& row) {
+  std::vector<Block> blocks;
+  for (const CShiftBlock& b : row) blocks.push_back({b.start, b.size});
+  return blocks;
+}
+
+// A recomputation replaces what an earlier one left. A schedule that does not
+// match its groups and cycle is read without going past it: a row yields the
+// weeks it reaches into, its missing days count as free days of no hours, and
+// weeks missing from a row count as free weekends.
+TEST(ConstraintVars, RecomputedWithoutReadingOutsideTheSchedule) {
+  TestDomain domain(1, {0, 8}, {"1101100", "1111100"});
+  domain.ComputeConstraintVars();
+  domain.SetCycle(2);
+  domain.GetSchedule() = {domain_test::Row("1111111 11"), domain_test::Row("1")};
+  domain.GetGroups().emplace_back("Extra", 1);
+  domain.ComputeConstraintVars();
+  EXPECT_EQ(domain.Work(), (CFloatMatrix{{56, 16}, {8}, {}}));
+  EXPECT_EQ(BlocksOf(domain.Blocks()[0]), (std::vector<Block>{{0, 9}}));
+  EXPECT_EQ(BlocksOf(domain.Blocks()[1]), (std::vector<Block>{{0, 1}}));
+  EXPECT_EQ(domain.BadWeekends(), (CIntMatrix{{2}, {}, {}}));
+  EXPECT_EQ(domain.FreeWeekends(), (CFloatVector{0.5f, 1, 1}));
+
+  // A cycle length left from a read that stopped early costs nothing.
+  TestDomain huge(214748364, {0, 8}, {"1111100"});
+  huge.ComputeConstraintVars();
+  EXPECT_EQ(huge.Work(), (CFloatMatrix{{40}}));
+  EXPECT_EQ(huge.FreeWeekends(), (CFloatVector{1}));
+
+  TestDomain empty(0, {}, {});
+  empty.GetGroups().emplace_back("Lonely", 1);
+  empty.ComputeConstraintVars();
+  EXPECT_EQ(empty.FreeWeekends(), (CFloatVector{0}));
+  EXPECT_TRUE(empty.Work()[0].empty());
+}
+
+ConstraintEvaluation Rated(const std::string& branch, const std::string& formula, float value,
+                           const std::string& name = "c") {
   ConstraintEvaluation entry;
-  entry.SetName("c");
+  entry.SetName(name);
   entry.SetBranch(branch);
   entry.SetFormula(formula);
   entry.SetValue(value);
   return entry;
 }
 
-std::vector<std::string> NamesOf(const ConstraintEvaluations& list) {
-  std::vector<std::string> names;
-  for (const ConstraintEvaluation& entry : list) names.emplace_back(entry.GetName());
-  return names;
-}
-
 // Two weeks; every group works shift 1 on weekdays and is off at weekends.
 TestDomain WeekdayDomain(int groups) {
   return TestDomain(2, {0, 8, 12, 8}, std::vector<std::string>(groups, "1111100 1111100"));
-}
-
-// ------------------------------------------------------------- evaluation
-
-// A script that builds no tree leaves the list of the previous evaluation,
-// which is sorted and summed again.
-TEST(Evaluate, WithoutATreeThePreviousListIsSortedAndSummed) {
-  TestDomain domain = WeekdayDomain(3);
-  EXPECT_EQ(domain.Evaluate(), -1);
-  EXPECT_EQ(domain.GetEvaluation(), 0);
-  EXPECT_TRUE(domain.GetRepairPositions().empty());
-
-  domain.GetEvalData() = {Rated("WORKINGHOURS", "w[0][0]", 0.5f),
-                          Rated("WORKINGHOURS", "w[1][0]", 0.2f),
-                          Rated("WORKINGHOURS", "w[2][1]", 0.9f)};
-  const float sum = (0.2f + 0.5f) + 0.9f;
-  EXPECT_EQ(domain.Evaluate(), sum);
-  EXPECT_EQ(domain.GetEvaluation(), sum);
-  const ConstraintEvaluations& list = domain.GetEvalData();
-  EXPECT_STREQ(list.at(0).GetFormula(), "w[1][0]");
-  EXPECT_STREQ(list.at(2).GetFormula(), "w[2][1]");
-  ASSERT_EQ(domain.GetRepairPositions().size(), 3u);
-  EXPECT_EQ(domain.GetRepairPositions()[0].front().group, 1);
 }
 
 // Every evaluation rewrites the variables file with the store as exported,
@@ -73,9 +89,8 @@ TEST(Evaluate, EveryEvaluationRewritesTheVariablesFile) {
   vars.write(expected);
   const std::string store = expected.str();
   ASSERT_GT(store.size(), 100u);
-  const std::string before[] = {"", std::string(store.size() * 3, 'x'), "short", store,
-                                std::string(store.size() - 1, 'y')};
-  for (const std::string& old : before) {
+  for (const std::string& old : {std::string(), std::string(store.size() * 3, 'x'),
+                                 std::string("short"), store, std::string(store.size() - 1, 'y')}) {
     write_file("test2.dat", old);
     domain.Evaluate();
     EXPECT_EQ(read_file("test2.dat"), store) << "held " << old.size() << " bytes before";
@@ -96,14 +111,11 @@ const char* const kTreeScript =
     "SET k = 0.2 AGGREGATE DIFFHOURS AND k change[1][0]\n"
     "SET k = 0.9 AGGREGATE WORKINGHOURS AND k week[1][0]\n";
 
-void WriteTreeTable() {
-  std::ofstream("tree.tab") << "CONCAT r r r\n"
-                               "AND bad bad bad bad good bad good bad bad good good good\n"
-                               "OR bad bad bad bad good good good bad good good good good\n";
-}
-
-TEST(Evaluate, TheScriptsTreeIsSortedSummedAndRepaired) {
-  WriteTreeTable();
+TEST(Evaluate, TheListIsSortedSummedAndRepaired) {
+  write_file("tree.tab",
+             "CONCAT r r r\n"
+             "AND bad bad bad bad good bad good bad bad good good good\n"
+             "OR bad bad bad bad good good good bad good good good good\n");
   TestDomain domain = WeekdayDomain(2);
   domain.GetSchedule()[1] = domain_test::Row("1111100 1111120");
   domain.SetStaticData(kTreeScript);
@@ -130,32 +142,37 @@ TEST(Evaluate, TheScriptsTreeIsSortedSummedAndRepaired) {
   EXPECT_TRUE(domain.GetEvalData().empty());
   EXPECT_EQ(domain.GetEvaluation(), sum);
   EXPECT_EQ(domain.GetRepairPositions().size(), 3u);
+
+  // A script that builds no tree leaves the list as it is; it is sorted,
+  // summed and repaired again.
+  domain.SetStaticData("");
+  domain.GetEvalData() = {Rated("WORKINGHOURS", "w[0][0]", 0.5f),
+                          Rated("WORKINGHOURS", "w[1][1]", 0.25f)};
+  EXPECT_EQ(domain.Evaluate(), 0.75f);
+  EXPECT_STREQ(domain.GetEvalData().at(0).GetFormula(), "w[1][1]");
+  ASSERT_EQ(domain.GetRepairPositions().size(), 2u);
+  EXPECT_EQ(CellsOf(domain.GetRepairPositions()[0]).front(), std::make_pair(1, 7));
 }
 
 // Repair starts are taken from the front of the sorted list, so entries of
 // equal rating must come out in the very order sorting the list gives.
 TEST(SortByRating, GivesTheOrderOfSortingTheEntriesThemselves) {
-  struct Case {
-    int entries;
-    int distinct_ratings;  // few: many ties
-  } cases[] = {{0, 1}, {1, 1}, {2, 1}, {5, 2}, {16, 3}, {17, 3}, {40, 40}, {150, 4}, {600, 7}};
   std::mt19937 random(11);
-  for (const Case& c : cases) {
+  // Entries and distinct ratings (few: many ties).
+  for (const auto& [entries, ratings] :
+       {std::pair{0, 1}, {1, 1}, {2, 1}, {5, 2}, {16, 3}, {17, 3}, {40, 40}, {150, 4}, {600, 7}}) {
     for (int round = 0; round < 5; ++round) {
-      std::uniform_int_distribution<int> rating(0, c.distinct_ratings - 1);
-      ConstraintEvaluations list(static_cast<std::size_t>(c.entries));
-      for (int i = 0; i < c.entries; ++i) {
-        ConstraintEvaluation& entry = list[static_cast<std::size_t>(i)];
-        entry.SetName("entry" + std::to_string(i));
-        entry.SetBranch("branch");
-        entry.SetFormula("place[" + std::to_string(i) + "][0]");
-        entry.SetValue(static_cast<float>(rating(random)) / 4.0f);
+      std::uniform_int_distribution<int> rating(0, ratings - 1);
+      ConstraintEvaluations list;
+      for (int i = 0; i < entries; ++i) {
+        const std::string n = std::to_string(i);
+        list.push_back(Rated("b", "place[" + n + "][0]", rating(random) / 4.0f, "entry" + n));
       }
       ConstraintEvaluations expected = list;
       std::sort(expected.begin(), expected.end());
       SortByRating(list);
-      ASSERT_EQ(NamesOf(list), NamesOf(expected)) << c.entries << " entries";
       for (std::size_t i = 0; i < list.size(); ++i) {
+        ASSERT_STREQ(list[i].GetName(), expected[i].GetName()) << entries << " entries, " << i;
         EXPECT_STREQ(list[i].GetFormula(), expected[i].GetFormula());
         EXPECT_EQ(list[i].GetValue(), expected[i].GetValue());
       }
@@ -163,17 +180,14 @@ TEST(SortByRating, GivesTheOrderOfSortingTheEntriesThemselves) {
   }
 }
 
-// --------------------------------------------------------- repair starts
-
 TEST(RepairStarts, TenWorstConstraintsOfKnownKinds) {
   TestDomain domain = WeekdayDomain(6);
   ConstraintEvaluations& list = domain.GetEvalData();
-  list.push_back(Rated("branch", "x[0][0]", 0));
-  list.push_back(Rated("OVERTIME", "x[0][0]", 0));
+  list = {Rated("branch", "x[0][0]", 0), Rated("OVERTIME", "x[0][0]", 0)};
   for (int i = 0; i < 12; ++i) {
     const std::string place =
         "c_work[" + std::to_string(i % 6) + "][" + std::to_string(i / 6) + "]";
-    list.push_back(Rated("WORKINGHOURS", place.c_str(), static_cast<float>(i)));
+    list.push_back(Rated("WORKINGHOURS", place, static_cast<float>(i)));
   }
   list.insert(list.begin() + 5, Rated("OVERTIME", "x[0][0]", 0));
   Capture capture;
@@ -184,22 +198,18 @@ TEST(RepairStarts, TenWorstConstraintsOfKnownKinds) {
   const CPositionMatrix& starts = domain.GetRepairPositions();
   ASSERT_EQ(starts.size(), 10u);
   for (int i = 0; i < 10; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(starts[i].front().group, i % 6);
-    EXPECT_EQ(starts[i].front().day, 7 * (i / 6));
+    EXPECT_EQ(CellsOf(starts[i]).front(), std::make_pair(i % 6, 7 * (i / 6))) << i;
   }
 }
 
 // Formulas without two bracketed indices, or with indices outside the
 // schedule, the cycle or the block list, give no list.
 TEST(RepairStarts, CellsPerKind) {
-  struct Case {
-    const char* branch;
-    const char* formula;
-    Cells cells;
-  };
   const Cells week = {{2, 7}, {2, 8}, {2, 9}, {2, 10}, {2, 11}, {2, 12}, {2, 13}};
-  const Case cases[] = {
+  const struct {
+    const char *branch, *formula;
+    Cells cells;
+  } cases[] = {
       {"WORKINGHOURS", "c_work[2][1]", week},
       {"WORKINGHOURS", "[ 2 ] then [+1]", week},
       {"SHIFTBLOCKS", "c_shiftblocks[1][1].size", {{1, 10}, {1, 11}, {1, 12}}},
@@ -212,7 +222,7 @@ TEST(RepairStarts, CellsPerKind) {
       {"DIFFHOURS", "c_diff[-1][0]", {}},
       {"SHIFTBLOCKS", "c_shiftblocks[1][2]", {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.branch) + " " + c.formula);
     TestDomain domain(2, {0, 8}, {"1111100 1111100", "1100000 0001110", "0000000 0000000"});
     domain.ComputeConstraintVars();
@@ -247,11 +257,8 @@ TEST(RepairStarts, DiffHoursTakesTheHeavierWeek) {
     days[0] = candidates[0];
     EXPECT_EQ(days, candidates);
   }
-}
-
-// A heavier week without candidates yields no list but still counts towards
-// the ten.
-TEST(RepairStarts, DiffHoursWithoutCandidatesCounts) {
+  // A heavier week without candidates yields no list but still counts
+  // towards the ten.
   TestDomain domain(2, {0, 8, 8, 8}, {"1111100 1111100", "2000000 0000000"});
   domain.GetEvalData().assign(10, Rated("DIFFHOURS", "c_diff[1][0]", 0));
   domain.GetEvalData().push_back(Rated("WORKINGHOURS", "c_work[0][0]", 1));

@@ -18,6 +18,17 @@ TestDomain TwoWeeks(const std::vector<std::string>& rows) {
   return TestDomain(2, {0, 8, 12, 8}, rows);
 }
 
+// The lines of two exchanges on days d and e: group g gives entry a for b,
+// group h the reverse.
+std::string Pair(int g, int h, int d, int e, int a, int b) {
+  const auto line = [d, e](int group, int x, int y) {
+    const std::string n = std::to_string(group);
+    return "(" + n + "," + std::to_string(d) + ") <-> (" + n + "," + std::to_string(e) + ") " +
+           std::to_string(x) + " " + std::to_string(y) + "\n";
+  };
+  return line(g, a, b) + line(h, b, a);
+}
+
 // Per day, the sorted shifts of all groups: a move must keep them.
 std::vector<std::vector<int>> DayCounts(const CIntMatrix& schedule) {
   std::vector<std::vector<int>> columns(schedule.front().size());
@@ -78,15 +89,14 @@ TEST_F(RepairTest, SwapPrintsTheEntriesBeforeTheExchange) {
 // The scan goes once around the cycle; the call after it opens a new one.
 TEST_F(RepairTest, WeekendRepairWalksOnceAroundTheCycle) {
   TestDomain domain = TwoWeeks({"1111112 1111100", "1111100 1111121", "1111110 1111112"});
-  const std::string first = "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n";
-  const std::string second = "(0,6) <-> (0,13) 2 0\n(2,6) <-> (2,13) 0 2\n";
+  const std::string first = Pair(0, 1, 6, 12, 2, 0), second = Pair(0, 2, 6, 13, 2, 0);
   Walk(domain, 0, 6, 6, 6, {{13, 6, first}, {14, 6, second}, {0, 0, ""}, {13, 6, first}});
   // The scan left open ends at its own end mark, whatever the next start.
   Walk(domain, 0, 6, 13, 0, {{0, 0, ""}, {14, 0, second}});
   // Saturday cells on shift 2 are weekend repairs too.
   TestDomain saturday = TwoWeeks({"1111121 1111101", "1111101 1111121", "1111110 1111110"});
   CShiftSchedulingDomain::ResetRepairState();
-  Walk(saturday, 0, 5, 5, 5, {{13, 5, "(0,5) <-> (0,12) 2 0\n(1,5) <-> (1,12) 0 2\n"}});
+  Walk(saturday, 0, 5, 5, 5, {{13, 5, Pair(0, 1, 5, 12, 2, 0)}});
   Walk(saturday, 2, 5, 5, 5, {{0, 0, ""}});  // shift 1 on a Saturday: no step
 }
 
@@ -96,7 +106,7 @@ TEST_F(RepairTest, ScanFromDayZeroEndsBeforeTheLastDay) {
   TestDomain lastDay = TwoWeeks({"1111112 1111110", "1111110 1111112"});
   Walk(lastDay, 0, 6, 0, 0, {{0, 0, ""}});
   TestDomain dayBefore = TwoWeeks({"1111112 1111101", "1111110 1111121"});
-  Walk(dayBefore, 0, 6, 0, 0, {{13, 0, "(0,6) <-> (0,12) 2 0\n(1,6) <-> (1,12) 0 2\n"}});
+  Walk(dayBefore, 0, 6, 0, 0, {{13, 0, Pair(0, 1, 6, 12, 2, 0)}});
 }
 
 // Step 2: both groups of the cell's pair move their Saturday entry to another
@@ -106,15 +116,9 @@ TEST_F(RepairTest, ScanFromDayZeroEndsBeforeTheLastDay) {
 TEST_F(RepairTest, SaturdayPairRepair) {
   TestDomain domain =
       TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130", "1111100 1111130"});
-  Walk(
-      domain, 1, 5, 5, 5,
-      {{13, 5,
-        "(0,5) <-> (0,12) 3 0\n(2,5) <-> (2,12) 0 3\n(1,5) <-> (1,12) 3 0\n(3,5) <-> (3,12) 0 3\n"},
-       {0, 0, ""}});
-  Walk(domain, 2, 5, 5, 5,
-       {{13, 5,
-         "(2,5) <-> (2,12) 0 3\n(0,5) <-> (0,12) 3 0\n(3,5) <-> (3,12) 0 3\n(1,5) <-> (1,12) 3 "
-         "0\n"}});
+  Walk(domain, 1, 5, 5, 5,
+       {{13, 5, Pair(0, 2, 5, 12, 3, 0) + Pair(1, 3, 5, 12, 3, 0)}, {0, 0, ""}});
+  Walk(domain, 2, 5, 5, 5, {{13, 5, Pair(2, 0, 5, 12, 0, 3) + Pair(3, 1, 5, 12, 0, 3)}});
 
   TestDomain odd = TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130"});
   CShiftSchedulingDomain::ResetRepairState();
@@ -130,9 +134,8 @@ TEST_F(RepairTest, SaturdayPairRepair) {
 // start that is a negative multiple of 7 stands for its day in the cycle.
 TEST_F(RepairTest, EarlyWeekTwoGroupMoves) {
   TestDomain domain = TwoWeeks({"1011111 1011111", "0111111 0111111", "1111111 1111111"});
-  const std::string second = "(0,0) <-> (0,8) 1 0\n(1,0) <-> (1,8) 0 1\n";
-  Walk(domain, 0, 0, 0, 0,
-       {{2, 0, "(0,0) <-> (0,1) 1 0\n(1,0) <-> (1,1) 0 1\n"}, {9, 0, second}, {0, 0, ""}});
+  const std::string second = Pair(0, 1, 0, 8, 1, 0);
+  Walk(domain, 0, 0, 0, 0, {{2, 0, Pair(0, 1, 0, 1, 1, 0)}, {9, 0, second}, {0, 0, ""}});
   Walk(domain, 0, 0, -7, 0, {{9, 0, second}});
 }
 
@@ -142,9 +145,8 @@ TEST_F(RepairTest, EarlyWeekTwoGroupMoves) {
 TEST_F(RepairTest, EarlyWeekFourGroupMovesOnAThursday) {
   TestDomain domain =
       TwoWeeks({"1110111 1111111", "1110000 1100000", "0111100 1111100", "1111100 0011111"});
-  const std::string exchange = "(0,0) <-> (0,3) 1 0\n(2,0) <-> (2,3) 0 1\n";
-  const std::string at7 = exchange + "(1,3) <-> (1,7) 0 1\n(3,3) <-> (3,7) 1 0\n";
-  const std::string at8 = exchange + "(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n";
+  const std::string at7 = Pair(0, 2, 0, 3, 1, 0) + Pair(1, 3, 3, 7, 0, 1);
+  const std::string at8 = Pair(0, 2, 0, 3, 1, 0) + Pair(1, 3, 3, 8, 0, 1);
   Walk(domain, 0, 0, 0, 0, {{3, 8, at7}, {3, 9, at8}, {0, 0, ""}, {3, 8, at7}});
 }
 
@@ -153,7 +155,7 @@ TEST_F(RepairTest, EarlyWeekFourGroupMovesOnAThursday) {
 TEST_F(RepairTest, GroupSearchStartsOverOnEachDay) {
   TestDomain domain =
       TwoWeeks({"1110111 0111111", "0110111 1111111", "0111111 1111111", "1111111 1111111"});
-  Walk(domain, 0, 0, 0, 0, {{8, 0, "(0,0) <-> (0,7) 1 0\n(1,0) <-> (1,7) 0 1\n"}});
+  Walk(domain, 0, 0, 0, 0, {{8, 0, Pair(0, 1, 0, 7, 1, 0)}});
 }
 
 // Step 4: on a Thursday the cell's pair exchanges with a pair holding the
@@ -162,17 +164,10 @@ TEST_F(RepairTest, GroupSearchStartsOverOnEachDay) {
 TEST_F(RepairTest, LateWeekMoves) {
   TestDomain pairs =
       TwoWeeks({"2220222 2221222", "2220222 2221222", "2221222 2220222", "2221222 2220222"});
-  Walk(
-      pairs, 0, 3, 3, 3,
-      {{11, 3,
-        "(0,3) <-> (0,10) 0 1\n(2,3) <-> (2,10) 1 0\n(1,3) <-> (1,10) 0 1\n(3,3) <-> (3,10) 1 0\n"},
-       {0, 0, ""}});
+  Walk(pairs, 0, 3, 3, 3, {{11, 3, Pair(0, 2, 3, 10, 0, 1) + Pair(1, 3, 3, 10, 0, 1)}, {0, 0, ""}});
   TestDomain groups =
       TwoWeeks({"2220222 1222222", "2220222 2122222", "2221222 0222222", "2221222 2022222"});
-  Walk(groups, 0, 3, 3, 3,
-       {{7, 9,
-         "(0,3) <-> (0,7) 0 1\n(2,3) <-> (2,7) 1 0\n(1,3) <-> (1,8) 0 1\n(3,3) <-> (3,8) 1 0\n"},
-        {0, 0, ""}});
+  Walk(groups, 0, 3, 3, 3, {{7, 9, Pair(0, 2, 3, 7, 0, 1) + Pair(1, 3, 3, 8, 0, 1)}, {0, 0, ""}});
 }
 
 // Checks come before any scan: the entry first, then (step 2) the pair, the
@@ -182,30 +177,21 @@ TEST_F(RepairTest, CheckMessages) {
   const std::string weekday = "Day to repair out of range!\n";
   const std::string start = "Repair start out of range!\n";
   TestDomain domain = TwoWeeks({"2103023 3000001", "3100012 3000001"});
-  struct Case {
-    int step, group, day, start;
+  const struct {
+    int step, group, day, start;  // step 0: Repair itself
     std::string message;
-  };
-  const Case cases[] = {
-      {1, 0, 1, 0, shift},
-      {1, 0, 0, 0, weekday},
-      {1, 0, 5, -3, start},
-      {2, 0, 1, 0, shift},
-      {2, 0, 3, 0, weekday},
-      {2, 0, 12, -1, start},
-      {2, 1, 3, 0, "No repair possible, violation must be a group!\n"},
-      {3, 0, 0, 0, shift},
-      {3, 0, 1, -8, start},
-      {4, 1, 0, 0, shift},
-      {4, 0, 2, 0, weekday},
-      {4, 0, 4, -13, start},
-      {0, 0, 6, 0, shift},
-      {0, 0, -7, 0, ""},
-      {0, 0, 14, 0, ""},
-      {0, 2, 1, 0, ""},
+  } cases[] = {
+      {1, 0, 1, 0, shift},   {1, 0, 0, 0, weekday},
+      {1, 0, 5, -3, start},  {2, 0, 1, 0, shift},
+      {2, 0, 3, 0, weekday}, {2, 0, 12, -1, start},
+      {3, 0, 0, 0, shift},   {3, 0, 1, -8, start},
+      {4, 1, 0, 0, shift},   {4, 0, 2, 0, weekday},
+      {4, 0, 4, -13, start}, {0, 0, 6, 0, shift},
+      {0, 0, -7, 0, ""},     {0, 0, 14, 0, ""},
+      {0, 2, 1, 0, ""},      {2, 1, 3, 0, "No repair possible, violation must be a group!\n"},
   };
   const CIntMatrix saved = domain.GetSchedule();
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.step) + " " + std::to_string(c.day));
     int begin = c.start;
     int begin2 = c.start;
@@ -231,7 +217,7 @@ TEST_F(RepairTest, ScheduleChanges) {
   Walk(incomplete, 0, 0, 0, 0, {{0, 0, ""}});
 
   TestDomain longer = TwoWeeks({"1011111 1011111", "0111111 0111111"});
-  Walk(longer, 0, 0, 0, 0, {{2, 0, "(0,0) <-> (0,1) 1 0\n(1,0) <-> (1,1) 0 1\n"}});
+  Walk(longer, 0, 0, 0, 0, {{2, 0, Pair(0, 1, 0, 1, 1, 0)}});
   TestDomain shorter(1, {0, 8}, {"1111111", "0111111"});
   Walk(shorter, 0, 0, 2, 0, {{0, 0, ""}});
 }

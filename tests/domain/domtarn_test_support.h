@@ -1,12 +1,9 @@
-// Helpers for the tests of evaluation, variable export and repair: a domain
-// built in code from schedule rows written as digit strings, and a capture of
-// the console output.
+// Helpers for the domain tests: a domain built in code from schedule rows
+// written as digit strings, with its protected parts opened to the tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +22,7 @@ inline std::vector<int> Row(const std::string& digits) {
   return row;
 }
 
-// A domain built in code, with its protected parts opened to the tests:
-// shifts S0, S1, ... of the given lengths, one group G0, G1, ... per row.
+// Shifts S0, S1, ... of the given lengths, one group G0, G1, ... per row.
 class TestDomain : public CShiftSchedulingDomain {
  public:
   TestDomain() = default;
@@ -42,14 +38,12 @@ class TestDomain : public CShiftSchedulingDomain {
     }
   }
 
-  using CShiftSchedulingDomain::CheckPlan;
   using CShiftSchedulingDomain::ComputeConstraintVars;
   using CShiftSchedulingDomain::RepairStep1;
   using CShiftSchedulingDomain::RepairStep2;
   using CShiftSchedulingDomain::RepairStep3;
   using CShiftSchedulingDomain::RepairStep4;
 
-  const CFloatMatrix& Diff() const { return c_diff; }
   const CFloatMatrix& Work() const { return c_work; }
   const CShiftBlockMatrix& Blocks() const { return c_shiftblocks; }
   const CFloatVector& FreeWeekends() const { return c_freeweekends; }
@@ -59,8 +53,7 @@ class TestDomain : public CShiftSchedulingDomain {
  private:
   static std::string Numbered(char letter, std::size_t number) {
     std::string name(1, letter);
-    name += std::to_string(number);
-    return name;
+    return name += std::to_string(number);
   }
 };
 

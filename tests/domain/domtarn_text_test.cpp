@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -22,34 +21,15 @@ std::string Converted(float value, std::chars_format format) {
 }
 
 std::vector<float> SampleValues() {
-  std::vector<float> values = {0.0f,
-                               -0.0f,
-                               1.0f,
-                               -1.0f,
-                               0.5f,
-                               -0.5f,
-                               1.0f / 3.0f,
-                               12.75f,
-                               999999.0f,
-                               -999999.0f,
-                               999999.5f,
-                               1e6f,
-                               -1e6f,
-                               1000001.0f,
-                               16777217.0f,
-                               999999936.0f,
-                               1e9f,
-                               -1e9f,
-                               2147483648.0f,
-                               -2147483648.0f,
-                               3e12f,
-                               1e-7f,
-                               std::numeric_limits<float>::max(),
-                               std::numeric_limits<float>::lowest(),
-                               std::numeric_limits<float>::denorm_min(),
-                               std::numeric_limits<float>::infinity(),
-                               -std::numeric_limits<float>::infinity(),
-                               std::numeric_limits<float>::quiet_NaN()};
+  using limits = std::numeric_limits<float>;
+  std::vector<float> values = {-0.0f,        0.33333334f, 12.75f, 999999.0f,     -999999.0f,
+                               999999.5f,    1e6f,        -1e6f,  1000001.0f,    16777217.0f,
+                               999999936.0f, 1e9f,        -1e9f,  2147483648.0f, -2147483648.0f,
+                               3e12f,        1e-7f};
+  for (float special : {limits::max(), limits::lowest(), limits::denorm_min(), limits::infinity(),
+                        -limits::infinity(), limits::quiet_NaN()}) {
+    values.push_back(special);
+  }
   for (int i = -2000; i <= 2000; ++i) values.push_back(static_cast<float>(i));
   for (int i = -100; i <= 100; ++i) values.push_back(static_cast<float>(i) / 8.0f);
   std::mt19937 random(7);

@@ -1,40 +1,152 @@
-// Tests of the optimizer against a scripted domain: the pass structure and
-// depth logic of iterative deepening, restoring the saved schedule, the
-// random walk's tries, its log files and their numbering, and the pass files;
-// and the main job on the bundled example.
+// Tests of the optimizer against a domain whose evaluation, repair positions
+// and moves are given by the test: the pass structure and depth logic of
+// iterative deepening, restoring the saved schedule, the random walk's passes
+// that cannot try ten moves, the pass files, and stopping early by the
+// evaluation limit or Ctrl-C. A stopped optimisation keeps the best roster it
+// evaluated, reports it in one line and writes nothing more. (Whole runs with
+// their logs, and the time limit, are checked by the end-to-end cases.)
 #include "optimize.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "domtarn.h"
-#include "optimize_test_support.h"
+#include "capture.h"
 
 namespace {
 
-using namespace optimize_test;
+struct RepairCall {
+  int group, day, start, start2;
+  bool applied;
+};
 
-TEST_F(OptimizeTest, CreationEmptiesLogsAndRecordHoldsOnlyTheHeader) {
+// Positions are recomputed at every evaluation only, like the real domain's,
+// so restoring a schedule leaves them as the last evaluation set.
+class ScriptedDomain : public CShiftSchedulingDomain {
+ public:
+  using Rating = std::function<float(const CIntMatrix& schedule, int evaluations)>;
+  using Positions = std::function<CPositionMatrix(const CIntMatrix& schedule)>;
+  using Mover = std::function<bool(CIntMatrix& schedule, int day, int& start, int& start2)>;
+
+  ScriptedDomain(int weeks, Rating rating, Positions positions, Mover mover)
+      : rating(std::move(rating)), positions(std::move(positions)), mover(std::move(mover)) {
+    LengthOfCycle = weeks;
+    schedule.assign(1, std::vector<int>(static_cast<std::size_t>(7 * weeks), 0));
+  }
+
+  float Evaluate() override {
+    evaluation = rating(schedule, evaluations++);
+    repairstarts = positions(schedule);
+    return evaluation;
+  }
+  bool Repair(int group, int day, int& start, int& start2) override {
+    calls.push_back({group, day, start, start2, false});
+    return calls.back().applied = mover(schedule, day, start, start2);
+  }
+  void ComputeRepairStarts() override {}
+
+  std::string Text() const {
+    std::ostringstream out;
+    out << *this;
+    return out.str();
+  }
+
+  int evaluations = 0;
+  std::vector<RepairCall> calls;
+
+ private:
+  Rating rating;
+  Positions positions;
+  Mover mover;
+};
+
+// `count` moves per scan of the cell: move k flips entry k of row 0. The scan
+// position is start - day, so every search level begins its own scan.
+ScriptedDomain::Mover FlipMoves(int count) {
+  return [count](CIntMatrix& schedule, int day, int& start, int&) {
+    const int move = start - day;
+    if (move >= count) return false;
+    schedule[0][static_cast<std::size_t>(move)] ^= 1;
+    ++start;
+    return true;
+  };
+}
+
+ScriptedDomain::Positions FixedPositions(CPositionMatrix lists) {
+  return [lists](const CIntMatrix&) { return lists; };
+}
+
+ScriptedDomain::Rating Constant(float value) {
+  return [value](const CIntMatrix&, int) { return value; };
+}
+
+const CPositionMatrix kOneCell = {{{0, 0}}};
+
+// Runs one optimisation, iterative deepening or the random walk, and returns
+// what it printed.
+std::string Optimise(ScriptedDomain& domain, bool deep, COptimizeLimits limits = {}) {
+  COptimize optimizer(&domain);
+  optimizer.SetLimits(limits);
+  Capture capture;
+  deep ? optimizer.RepairDeep() : optimizer.RepairRandom();
+  return capture.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The "Evaluation: " values reported, in order.
+std::vector<std::string> Reports(const std::string& out) {
+  std::vector<std::string> values;
+  for (const std::string& line : Lines(out)) {
+    if (line.rfind("Evaluation: ", 0) == 0) values.push_back(line.substr(12));
+  }
+  return values;
+}
+
+std::string PassFile(int pass) {
+  std::ostringstream name;
+  name << 'o' << pass;
+  return name.str();
+}
+
+int PassFiles() {
+  int count = 0;
+  while (std::filesystem::exists(PassFile(count + 1))) ++count;
+  return count;
+}
+
+// The optimizer writes fixed file names into the working folder (every test
+// process has a scratch folder of its own); SetUp clears them, and may be
+// called again to clear them between the cases of a table.
+class OptimizeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int pass = 1; pass <= 50; ++pass) std::remove(PassFile(pass).c_str());
+    for (const char* name : {"c.dat", "o.dat", "error.dat"}) std::remove(name);
+  }
+};
+
+TEST_F(OptimizeTest, CreationEmptiesTheLogs) {
   for (const char* name : {"c.dat", "o.dat"}) std::ofstream(name) << "old\n";
   ScriptedDomain domain(1, nullptr, nullptr, nullptr);
   COptimize optimizer(&domain);
-  EXPECT_EQ(read_file("c.dat"), "");
-  EXPECT_EQ(read_file("o.dat"), "");
-
-  std::ostringstream out;
-  out << optimizer;
-  EXPECT_EQ(out.str(), "0 COptimize 1\n");
-  std::istringstream in("0 COptimize 1\n7");
-  in >> optimizer;
-  int next = 0;
-  in >> next;
-  EXPECT_EQ(next, 7);
+  EXPECT_EQ(read_file("c.dat") + read_file("o.dat"), "");
 }
 
 // The evaluation is 1 with no entry flipped, 3 with all of the first
@@ -48,63 +160,41 @@ ScriptedDomain::Rating AllOrNothing(int needed) {
   };
 }
 
+// Three moves are needed; the passes after it find none. (Two moves needed:
+// the end-to-end case opt_deep_two_moves.)
 TEST_F(OptimizeTest, DeepeningFindsTheShortestImprovingSequenceAndRestartsAtDepthOne) {
-  struct Case {
-    int needed;
-    std::vector<std::string> reports;
-  };
-  const Case cases[] = {
-      {2, {"1", "3", "3", "3", "3", "3"}},
-      {3, {"1", "1", "3", "3", "3", "3", "3"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.needed);
-    SetUp();
-    ScriptedDomain domain(1, AllOrNothing(c.needed), FixedPositions(kOneCell), FlipMoves(c.needed));
-    const std::string initial = domain.Text();
-    COptimize optimizer(&domain);
-    Capture capture;
-    optimizer.RepairDeep();
-
-    EXPECT_EQ(Reports(capture.str()), c.reports);
-    for (int k = 0; k < c.needed; ++k) EXPECT_EQ(domain.GetSchedule()[0][k], 1);
-    EXPECT_EQ(domain.GetSchedule()[0][static_cast<std::size_t>(c.needed)], 0);
-    const int passes = static_cast<int>(c.reports.size());
-    EXPECT_EQ(PassFiles(), passes);
-    EXPECT_EQ(read_file("o1"), initial);
-    EXPECT_EQ(read_file(PassFile(passes)), domain.Text());
-  }
+  ScriptedDomain domain(1, AllOrNothing(3), FixedPositions(kOneCell), FlipMoves(3));
+  const std::string initial = domain.Text();
+  EXPECT_EQ(Reports(Optimise(domain, true)),
+            (std::vector<std::string>{"1", "1", "3", "3", "3", "3", "3"}));
+  EXPECT_EQ(domain.GetSchedule()[0], (std::vector<int>{1, 1, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(PassFiles(), 7);
+  EXPECT_EQ(read_file("o1"), initial);
+  EXPECT_EQ(read_file("o7"), domain.Text());
 }
 
 // Positions describe the schedule of the latest evaluation. Flipping entry 0
 // shrinks them; after the restore the search must go on over the shrunken
 // lists, not over the ones it started with.
 TEST_F(OptimizeTest, DeepeningRereadsRepairPositionsAfterEveryEvaluation) {
-  struct Case {
-    const char* name;
-    CPositionMatrix before;
-    CPositionMatrix after;
+  const struct {
+    CPositionMatrix before, after;
     int violLines;
+  } cases[] = {
+      {{{{0, 0}}, {{0, 0}}}, {{{0, 0}}}, 1},  // second list vanishes
+      {{{{0, 0}, {0, 0}}}, {}, 1},            // all lists vanish
+      {{{{0, 0}}}, {{{0, 0}, {0, 0}}}, 2},    // a list grows
   };
-  const Case cases[] = {
-      {"second list vanishes", {{{0, 0}}, {{0, 0}}}, {{{0, 0}}}, 1},
-      {"all lists vanish", {{{0, 0}, {0, 0}}}, {}, 1},
-      {"a list grows", {{{0, 0}}}, {{{0, 0}, {0, 0}}}, 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.violLines);
     SetUp();
     ScriptedDomain domain(
-        1, [](const CIntMatrix&, int) { return 1.0f; },
+        1, Constant(1),
         [&c](const CIntMatrix& schedule) { return schedule[0][0] == 0 ? c.before : c.after; },
         FlipMoves(1));
-    COptimize optimizer(&domain);
-    Capture capture;
-    optimizer.RepairDeep();
-
     // Count the tried moves of the first search, the one of depth 1.
     int viol = 0;
-    for (const std::string& line : Lines(capture.str())) {
+    for (const std::string& line : Lines(Optimise(domain, true))) {
       if (line.rfind("Evaluation: ", 0) == 0) break;
       viol += line.rfind("viol: ", 0) == 0;
     }
@@ -118,177 +208,229 @@ TEST_F(OptimizeTest, DeepeningStopsAfterThePassLimit) {
   ScriptedDomain domain(
       1, [](const CIntMatrix& schedule, int) { return static_cast<float>(schedule[0][0]); },
       FixedPositions(kOneCell),
-      [](CIntMatrix& schedule, int, int&, int&) {
-        ++schedule[0][0];
-        return true;
-      });
-  COptimize optimizer(&domain);
-  Capture capture;
-  optimizer.RepairDeep();
-
-  const std::vector<std::string> reports = Reports(capture.str());
+      [](CIntMatrix& schedule, int, int&, int&) { return ++schedule[0][0] > 0; });
+  const std::vector<std::string> reports = Reports(Optimise(domain, true));
   ASSERT_EQ(reports.size(), 41u);
   EXPECT_EQ(reports.back(), "41");
   EXPECT_EQ(PassFiles(), 41);
   EXPECT_EQ(domain.GetSchedule()[0][0], 42);
 }
 
-// Evaluation values by evaluation number; unlisted evaluations rate 1.
-ScriptedDomain::Rating Rated(std::map<int, float> values) {
-  return [values](const CIntMatrix&, int n) {
-    const auto found = values.find(n);
-    return found == values.end() ? 1.0f : found->second;
-  };
-}
-
-// Adds one to entry 0 per move, so the entry counts the moves kept.
-bool CountingMove(CIntMatrix& schedule, int, int&, int&) {
-  ++schedule[0][0];
-  return true;
-}
-
-TEST_F(OptimizeTest, RandomWalkKeepsTheTenthTryOfEveryPass) {
-  ScriptedDomain domain(2, Rated({{0, 5}, {1, 4}, {2, 5}, {3, 6}, {4, 6}, {5, 7}}),
-                        FixedPositions({{{0, 3}}}), CountingMove);
-  COptimize optimizer(&domain);
-  Capture capture;
-  optimizer.RepairRandom();
-
-  EXPECT_EQ(domain.GetSchedule()[0][0], 42);
-  EXPECT_EQ(domain.calls.size(), 420u);
-  for (const RepairCall& call : domain.calls) {
-    EXPECT_EQ(call.group, 0);
-    EXPECT_EQ(call.day, 3);
-    EXPECT_TRUE(call.start >= 0 && call.start < 14 && call.start2 >= 0 && call.start2 < 14);
-  }
-  const std::vector<std::string> reports = Reports(capture.str());
-  EXPECT_EQ(reports, std::vector<std::string>(41, "7"));
-  EXPECT_EQ(PassFiles(), 41);
-  EXPECT_FALSE(std::filesystem::exists("error.dat"));
-}
-
 // Passes that cannot try ten moves: a cell with fewer moves reports each
 // pass with the cell and the start days of the failed call and leaves the
 // schedule as the pass found it; a pass without a cell or days does nothing.
 TEST_F(OptimizeTest, RandomPassesWithoutTenMoves) {
-  struct Case {
-    const char* name;
+  const struct {
     int weeks;
     CPositionMatrix positions;
     int movesPerScan;
     std::size_t movesLogged;
     bool reported;
+  } cases[] = {
+      {1, {{{0, 5}, {0, 1}}, {{0, 2}}}, 3, 126, true},  // three moves per scan
+      {1, {}, 3, 0, false},                             // no repair positions
+      {1, {{}, {{0, 2}}}, 3, 0, false},                 // empty first list
+      {0, {{{0, 0}}}, 3, 0, false},                     // cycle without days
   };
-  const Case cases[] = {
-      {"no move at the cell", 1, {{{0, 5}}}, 0, 0, true},
-      {"three moves per scan", 1, {{{0, 5}, {0, 1}}, {{0, 2}}}, 3, 126, true},
-      {"no repair positions", 1, {}, 3, 0, false},
-      {"empty first list", 1, {{}, {{0, 2}}}, 3, 0, false},
-      {"cycle without days", 0, {{{0, 0}}}, 3, 0, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.movesLogged);
     SetUp();
     int left = c.movesPerScan;
-    ScriptedDomain domain(
-        c.weeks, [](const CIntMatrix&, int) { return 2.0f; }, FixedPositions(c.positions),
-        [&left, &c](CIntMatrix& schedule, int, int&, int&) {
-          if (left == 0) {
-            left = c.movesPerScan;
-            return false;
-          }
-          --left;
-          ++schedule[0][0];
-          return true;
-        });
+    ScriptedDomain domain(c.weeks, Constant(2), FixedPositions(c.positions),
+                          [&left, &c](CIntMatrix& schedule, int, int&, int&) {
+                            if (left-- > 0) return ++schedule[0][0] > 0;
+                            left = c.movesPerScan;
+                            return false;
+                          });
     const std::string initial = domain.Text();
-    COptimize optimizer(&domain);
-    Capture capture;
-    optimizer.RepairRandom();
-
+    const std::string out = Optimise(domain, false);
     EXPECT_EQ(domain.Text(), initial);
     EXPECT_EQ(Lines(read_file("c.dat")).size(), c.movesLogged);
     EXPECT_EQ(read_file("o.dat"), "");
     EXPECT_EQ(PassFiles(), 41);
-    EXPECT_EQ(Reports(capture.str()), std::vector<std::string>(41, "2"));
-    EXPECT_EQ(std::filesystem::exists("error.dat"), c.reported);
-    if (!c.reported) {
-      EXPECT_TRUE(domain.calls.empty());
-      continue;
-    }
-    EXPECT_EQ(read_file("error.dat"), initial);
-    std::vector<std::string> expected;
+    EXPECT_EQ(Reports(out), std::vector<std::string>(41, "2"));
+    EXPECT_EQ(read_file("error.dat"), c.reported ? initial : "");
+    std::vector<std::string> expected, diagnostics;
     for (const RepairCall& call : domain.calls) {
       if (call.applied) continue;
       expected.push_back(std::to_string(call.group) + " " + std::to_string(call.day) + " " +
                          std::to_string(call.start) + " " + std::to_string(call.start2));
     }
-    ASSERT_EQ(expected.size(), 42u);
-    std::vector<std::string> diagnostics;
-    for (const std::string& line : Lines(capture.str())) {
+    for (const std::string& line : Lines(out)) {
       if (line.rfind("0 5 ", 0) == 0) diagnostics.push_back(line);
     }
     EXPECT_EQ(diagnostics, expected);
+    EXPECT_EQ(expected.size(), c.reported ? 42u : 0u);
   }
 }
 
-// The main job on the bundled example: a bounded iterative deepening must hand
-// back a roster that keeps every day's and every team's shift counts and rates
-// higher than the roster it started from.
-
-namespace fs = std::filesystem;
-
-class ExampleDomain : public CShiftSchedulingDomain {
- public:
-  using CShiftSchedulingDomain::CheckPlan;
-};
-
-using Counts = std::map<int, int>;
-
-// How often each shift occurs in every row (team) and in every column (day).
-std::vector<Counts> TeamCounts(const CIntMatrix& schedule) {
-  std::vector<Counts> counts;
-  for (const std::vector<int>& row : schedule) {
-    Counts& team = counts.emplace_back();
-    for (int shift : row) ++team[shift];
-  }
-  return counts;
+// The first three entries of row 0 as a text such as "010".
+std::string Head(const CIntMatrix& schedule) {
+  std::string head;
+  for (std::size_t day = 0; day < 3; ++day) head += std::to_string(schedule[0][day]);
+  return head;
 }
 
-std::vector<Counts> DayCounts(const CIntMatrix& schedule) {
-  std::vector<Counts> counts(schedule.empty() ? 0 : schedule[0].size());
-  for (const std::vector<int>& row : schedule) {
-    for (std::size_t d = 0; d < row.size() && d < counts.size(); ++d) ++counts[d][row[d]];
-  }
-  return counts;
+// Iterative deepening over three flips: the start "000" rates 1, "010" rates
+// 2.5 and is found as the second move of the first search; every other
+// roster rates 0. Evaluations: #0 "000", #1 "100", #2 "010", then from "010"
+// #3 "110", #4 "000", #5 "011".
+float DeepRating(const CIntMatrix& schedule, int) {
+  const std::string head = Head(schedule);
+  return head == "000" ? 1.0f : head == "010" ? 2.5f : 0.0f;
 }
 
-using ExampleJobTest = OptimizeTest;
+// The random walk at one cell: move n of the run adds one to entry 0 and
+// writes n mod 10 into entry 1, so pass p leaves "p9" and the fourth try of
+// the first pass, "13", is the only roster above the start; it rates 9.
+float WalkRating(const CIntMatrix& schedule, int) {
+  return schedule[0][0] == 1 && schedule[0][1] == 3 ? 9.0f : 1.0f;
+}
 
-TEST_F(ExampleJobTest, BoundedDeepeningKeepsTheCountsAndImprovesTheRoster) {
-  for (const char* name : {"plant.dom", "plant.scr", "plant.tab"}) {
-    fs::copy_file(fs::path(DOMTARN_EXAMPLES_DIR) / name, name,
-                  fs::copy_options::overwrite_existing);
+// Raises Ctrl-C `signals` times inside evaluation number `at`, like a user
+// pressing it while the script runs.
+ScriptedDomain::Rating InterruptedAt(ScriptedDomain::Rating rating, int at, int signals = 1) {
+  return [rating, at, signals](const CIntMatrix& schedule, int evaluation) {
+    for (int count = 0; evaluation == at && count < signals; ++count) std::raise(SIGINT);
+    return rating(schedule, evaluation);
+  };
+}
+
+void (*CurrentInterruptAction())(int) {
+  struct sigaction action {};
+  sigaction(SIGINT, nullptr, &action);
+  return action.sa_handler;
+}
+
+// A deep run over DeepRating or a random walk over WalkRating.
+ScriptedDomain StopDomain(bool deep, ScriptedDomain::Rating rating, int& moves) {
+  if (deep) return ScriptedDomain(2, rating, FixedPositions(kOneCell), FlipMoves(3));
+  return ScriptedDomain(2, rating, FixedPositions({{{0, 3}}}),
+                        [&moves](CIntMatrix& schedule, int, int&, int&) {
+                          ++schedule[0][0];
+                          schedule[0][1] = moves++ % 10;
+                          return true;
+                        });
+}
+
+TEST_F(OptimizeTest, StopKeepsTheBestRosterEvaluatedAndWritesNothingMore) {
+  const std::string limit = "Optimization stopped: limit reached, best evaluation ";
+  const std::string interrupt = "Optimization stopped: best evaluation ";
+  const std::string rule = "\n" + std::string(50, '*') + "\n";
+  const std::string viol = "viol: 0 start: 0 repairtry: ";
+  const struct {
+    bool deep;  // iterative deepening, else the random walk
+    std::int64_t maxEvaluations;
+    int interruptAt;  // -1: no Ctrl-C
+    std::string stopLine;
+    int evaluations;  // the domain's, the one of the kept roster included
+    std::string keptHead;
+    float keptEvaluation;
+    int passFiles;
+    std::size_t triesLogged;  // lines of "c.dat"
+    std::string lastLines;    // the end of the console output
+  } cases[] = {
+      {true, 1, -1, limit + "1 kept.", 1, "000", 1, 0, 0, ""},
+      {true, 2, -1, limit + "1 kept.", 3, "000", 1, 0, 0, ""},
+      {true, 5, -1, limit + "2.5 kept.", 6, "010", 2.5f, 1, 0,
+       "Evaluation: 2.5" + rule + viol + "1 eval: 0\n"},
+      {true, 0, 0, interrupt + "1 kept.", 1, "000", 1, 0, 0, ""},
+      {true, 0, 2, interrupt + "2.5 kept.", 3, "010", 2.5f, 0, 0, viol + "1 eval: 0\n"},
+      {true, 5, 3, interrupt + "2.5 kept.", 5, "010", 2.5f, 1, 0, "Evaluation: 2.5" + rule},
+      {false, 15, -1, limit + "9 kept.", 16, "130", 9, 1, 14,
+       "Evaluation: 9" + rule + viol + "1 eval: 1\nIteration 1 better. \n" + viol + "2 eval: 1\n" +
+           viol + "3 eval: 1\n"},
+      {false, 0, 6, interrupt + "9 kept.", 8, "130", 9, 0, 6, viol + "5 eval: 1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stopLine + " " + std::to_string(c.evaluations));
+    SetUp();
+    ScriptedDomain::Rating rating = c.deep ? DeepRating : WalkRating;
+    if (c.interruptAt >= 0) rating = InterruptedAt(rating, c.interruptAt);
+    int moves = 0;
+    ScriptedDomain domain = StopDomain(c.deep, rating, moves);
+    const std::string out = Optimise(domain, c.deep, {c.maxEvaluations, 0});
+    const std::string expectedEnd = c.lastLines + c.stopLine + "\n";
+    ASSERT_GE(out.size(), expectedEnd.size());
+    EXPECT_EQ(out.substr(out.size() - expectedEnd.size()), expectedEnd);
+    EXPECT_EQ(domain.evaluations, c.evaluations);
+    EXPECT_EQ(Head(domain.GetSchedule()), c.keptHead);
+    EXPECT_EQ(domain.GetEvaluation(), c.keptEvaluation);
+    EXPECT_EQ(PassFiles(), c.passFiles);
+    // Every evaluated try is logged, the one the stop came after included.
+    EXPECT_EQ(Lines(read_file("c.dat")).size(), c.triesLogged);
+    EXPECT_EQ(read_file("o.dat"), c.deep ? "" : "3 9\n");
   }
-  CShiftSchedulingDomain::ResetRepairState();
-  ExampleDomain domain;
-  domain.Read(std::string("plant.dom"));
-  const CIntMatrix start = domain.GetSchedule();
-  const float before = domain.Evaluate();
+}
 
-  {
-    Capture quiet;  // a line per move: not checked here
-    COptimize optimizer(&domain);
-    optimizer.SetLimits(COptimizeLimits{300, 0});
-    optimizer.RepairDeep();
+// Each run counts its own evaluations: the start, one move, and the start
+// roster evaluated again. A starting rating that is not a number (a script
+// taking the root of a negative value) is never kept over a real one.
+TEST_F(OptimizeTest, EveryOptimisationCountsItsOwnEvaluations) {
+  const std::string line = "Optimization stopped: limit reached, best evaluation ";
+  ScriptedDomain domain(1, DeepRating, FixedPositions(kOneCell), FlipMoves(3));
+  EXPECT_EQ(Optimise(domain, true, {2, 0}) + Optimise(domain, true, {2, 0}),
+            line + "1 kept.\n" + line + "1 kept.\n");
+  EXPECT_EQ(domain.evaluations, 6);
+
+  ScriptedDomain notANumber(
+      1,
+      [](const CIntMatrix& schedule, int evaluation) {
+        return evaluation == 0 ? std::nanf("") : DeepRating(schedule, evaluation);
+      },
+      FixedPositions(kOneCell), FlipMoves(3));
+  EXPECT_EQ(Optimise(notANumber, true, {2, 0}), line + "0 kept.\n");
+  EXPECT_EQ(Head(notANumber.GetSchedule()), "100");
+  EXPECT_EQ(notANumber.evaluations, 2);
+}
+
+// Ctrl-C after the last evaluation, while the last passes find no move,
+// still ends with the best roster and the stop line.
+TEST_F(OptimizeTest, CtrlCAfterTheLastEvaluationStillKeepsTheBest) {
+  int calls = 0;
+  ScriptedDomain domain(1, Constant(4), FixedPositions({{{0, 3}}}),
+                        [&calls](CIntMatrix&, int, int&, int&) {
+                          if (++calls == 42) std::raise(SIGINT);
+                          return false;
+                        });
+  const std::string out = Optimise(domain, false);
+  EXPECT_EQ(Reports(out).size(), 41u);
+  EXPECT_EQ(Lines(out).back(), "Optimization stopped: best evaluation 4 kept.");
+  EXPECT_EQ(domain.evaluations, 1);
+}
+
+// The handler is there only while an optimisation runs; before and after,
+// Ctrl-C has the disposition the program found. An ignored Ctrl-C stays
+// ignored.
+TEST_F(OptimizeTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
+  for (void (*before)(int) : {SIG_DFL, SIG_IGN}) {
+    SCOPED_TRACE(before == SIG_IGN ? "ignored" : "default");
+    SetUp();
+    std::signal(SIGINT, before);
+    std::vector<void (*)(int)> during;
+    ScriptedDomain domain(
+        1,
+        [&during](const CIntMatrix& schedule, int evaluation) {
+          during.push_back(CurrentInterruptAction());
+          if (evaluation == 1 && during.back() == SIG_IGN) std::raise(SIGINT);
+          return DeepRating(schedule, evaluation);
+        },
+        FixedPositions(kOneCell), FlipMoves(3));
+    EXPECT_EQ(Optimise(domain, true).find("Optimization stopped"), std::string::npos);
+    ASSERT_FALSE(during.empty());
+    for (void (*action)(int) : during) {
+      EXPECT_TRUE(before == SIG_IGN ? action == SIG_IGN : action != SIG_DFL && action != SIG_IGN);
+    }
+    EXPECT_EQ(CurrentInterruptAction(), before);
   }
+  std::signal(SIGINT, SIG_DFL);
+}
 
-  const CIntMatrix& result = domain.GetSchedule();
-  EXPECT_NE(result, start);
-  EXPECT_EQ(TeamCounts(result), TeamCounts(start));
-  EXPECT_EQ(DayCounts(result), DayCounts(start));
-  EXPECT_TRUE(domain.CheckPlan());
-  EXPECT_GT(domain.Evaluate(), before);
+using OptimizeStopDeathTest = OptimizeTest;
+
+TEST_F(OptimizeStopDeathTest, SecondCtrlCEndsTheProgram) {
+  ScriptedDomain domain(1, InterruptedAt(DeepRating, 1, 2), FixedPositions(kOneCell), FlipMoves(3));
+  EXPECT_EXIT(Optimise(domain, true), ::testing::KilledBySignal(SIGINT), "");
 }
 
 }  // namespace

@@ -1,28 +1,30 @@
-// Tests of the command line: the bounds and their values, help and version,
-// and the faults that end the program with a usage error. (The texts printed
-// are checked by the end-to-end cases stop_help and stop_unknown_option.)
-#include "options.h"
-
+// Tests of the command line (the bounds and their values, help and version,
+// and the faults that end the program with a usage error; the texts printed
+// are checked by the end-to-end cases stop_help and stop_unknown_option) and
+// of the record base reading its header line with and without a class name.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base.h"
+#include "capture.h"
+#include "options.h"
 
 namespace {
 
 using Action = CProgramOptions::Action;
 
-struct OptionsCase {
-  std::vector<std::string_view> args;
-  Action action;
-  std::int64_t maxEvaluations;
-  double timeLimit;
-};
-
 TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
-  const OptionsCase cases[] = {
+  const struct {
+    std::vector<std::string_view> args;
+    Action action;
+    std::int64_t maxEvaluations;
+    double timeLimit;
+  } cases[] = {
       {{}, Action::kRun, 0, 0},
       {{"--max-evaluations", "500"}, Action::kRun, 500, 0},
       {{"--max-evaluations=1"}, Action::kRun, 1, 0},
@@ -40,10 +42,8 @@ TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
       {{"--version", "--help"}, Action::kVersion, 0, 0},
       {{"--max-evaluations", "9", "--version", "--max-evaluations"}, Action::kVersion, 9, 0},
   };
-  for (const OptionsCase& c : cases) {
-    std::string line;
-    for (std::string_view arg : c.args) (line += arg) += ' ';
-    SCOPED_TRACE(line);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
     const CProgramOptions options = ParseOptions(c.args);
     EXPECT_EQ(options.eAction, c.action);
     EXPECT_EQ(options.iMaxEvaluations, c.maxEvaluations);
@@ -86,6 +86,41 @@ TEST(OptionsTest, RefusesUnknownOptionsAndBadValues) {
     const CProgramOptions options = ParseOptions(c.args);
     EXPECT_EQ(options.eAction, Action::kUsageError);
     EXPECT_EQ(options.sError, c.error);
+  }
+}
+
+TEST(CBaseTest, ReadsHeaders) {
+  const std::string longName(300, 'N');
+  const struct {
+    std::string input;
+    int version;
+    std::string message, rest;
+  } cases[] = {
+      {"0 CShift 1 rest", 1, "", "rest"},
+      {"0 CGroup 1 rest", 1, "error\nCGroup CShift\n", "rest"},
+      {"1 rest", 1, "", "rest"},
+      {"7 rest", 7, "", "rest"},
+      {"0 CShift 2 rest", 2, "", "rest"},
+      {"\n\t0\n\nCShift\t4\nrest", 4, "", "rest"},
+      {"0 " + longName + " 1 rest", 1, "error\n" + longName.substr(0, kNamestrChars) + " CShift\n",
+       "rest"},
+      {"x 2", 3, "", "x"},
+      {"", 3, "", ""},
+      {"0 CShift", 3, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    CBase record("CShift", 3);
+    std::istringstream in(c.input);
+    Capture capture;
+    in >> record;
+    std::string rest;
+    in.clear();
+    in >> rest;
+    EXPECT_EQ(record.GetClassVersion(), c.version);
+    EXPECT_EQ(capture.str(), c.message);
+    EXPECT_EQ(rest, c.rest);
+    EXPECT_STREQ(record.GetClassName(), "CShift");
   }
 }
 
