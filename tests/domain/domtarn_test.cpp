@@ -1,5 +1,5 @@
-// Tests of the domain's files: a stream or files that cannot be used, and the
-// script text and its limit. (Every way reading the domain data file can
+// Tests of the domain: a stream or files that cannot be used, the script
+// text and its limit, and the plan test. (Every way reading the domain data file can
 // stop, with the state it leaves, exact written forms, records of other
 // versions and over-long names are checked by the end-to-end cases read_*
 // and write_*.)
@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -53,6 +55,46 @@ TEST(DomainFiles, ScriptTextFitsTheBufferOrIsRefused) {
                 longFile +
                 " holds more than 65534 characters\n"
                 "CDomainInstance: couldn't find static data file\n");
+}
+
+// The plan test, on a one-week plan for six groups that meets every rule:
+// shift 0 twice and shift 1 five times per group, one group off on Monday
+// to Wednesday, a pair off on Thursday and on Friday.
+TEST(DomainPlan, CheckPlanTestsCountsCoverAndPairs) {
+  const CIntMatrix valid = {
+      {1, 1, 0, 0, 1, 1, 1}, {1, 1, 1, 0, 1, 0, 1}, {1, 1, 1, 1, 0, 0, 1},
+      {1, 1, 1, 1, 0, 0, 1}, {0, 1, 1, 1, 1, 0, 1}, {1, 0, 1, 1, 1, 0, 1},
+  };
+  domain_test::TestDomain domain(1, {0, 8}, std::vector<std::string>(6, "0000000"));
+  domain.GetShifts()[0].SetShiftsRequired(2);
+  domain.GetShifts()[1].SetShiftsRequired(5);
+  struct Change {
+    std::size_t group, day;
+    int entry;
+  };
+  const auto changed = [&valid](std::initializer_list<Change> changes) {
+    CIntMatrix schedule = valid;
+    for (const Change& c : changes) schedule[c.group][c.day] = c.entry;
+    return schedule;
+  };
+  CIntMatrix rowShort = valid;
+  rowShort[5].pop_back();
+  const std::pair<const char*, CIntMatrix> failing[] = {
+      {"shift worked too often", changed({{0, 5, 0}})},
+      {"Monday uncovered", changed({{4, 0, 1}, {4, 6, 0}})},
+      // Groups 0 and 2 are off on Thursday: counts and cover hold, pairs do not.
+      {"pair split", changed({{1, 3, 1}, {1, 6, 0}, {2, 3, 0}, {2, 5, 1}})},
+      {"unknown shift", changed({{3, 6, 9}})},
+      {"negative shift", changed({{5, 0, -1}})},
+      {"row short", rowShort},
+      {"row missing", CIntMatrix(valid.begin(), valid.end() - 1)},
+  };
+  domain.SetSchedule(valid);
+  EXPECT_TRUE(domain.CheckPlan());
+  for (const auto& [label, schedule] : failing) {
+    domain.SetSchedule(schedule);
+    EXPECT_FALSE(domain.CheckPlan()) << label;
+  }
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ class TestDomain : public CShiftSchedulingDomain {
     }
   }
 
+  using CShiftSchedulingDomain::CheckPlan;
   using CShiftSchedulingDomain::ComputeConstraintVars;
   using CShiftSchedulingDomain::RepairStep1;
   using CShiftSchedulingDomain::RepairStep2;
