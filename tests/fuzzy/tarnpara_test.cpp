@@ -50,21 +50,6 @@ TEST(ParameterSetBaseTest, CheckingConstructorCorrectsAndWarnsInOrder) {
   }
 }
 
-TEST(ParameterSetBaseTest, OnlyTheShapeSettersCheck) {
-  ParameterSetBase b;
-  Capture err(std::cerr);
-  b.set_range_lower_end(50);
-  b.set_median(500);
-  b.set_distribution(0);
-  b.set_importance(7);
-  EXPECT_EQ(err.str(),
-            "Warning: Distribution was below [0.1,1] in ParameterSet!\n"
-            "Warning: Importance was above [0,1] in ParameterSet!\n");
-  EXPECT_EQ(b.get_median(), 500);
-  EXPECT_EQ(b.get_distribution(), 0.1f);
-  EXPECT_EQ(b.get_importance(), 1);
-}
-
 // Values read from text are taken unchecked; copying a set into a list and
 // generating a variable from it check them.
 TEST(ParameterSetBaseTest, CopiesCheckValuesReadWithoutChecks) {
