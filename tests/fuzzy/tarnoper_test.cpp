@@ -130,23 +130,6 @@ void give_imsf(CombinedVariable* cv, const std::vector<Flat>& functions) {
   for (const Flat& f : functions) *cv->add()->get_imsf() = polyline(f);
 }
 
-TEST(DefuzzificationTest, FirstMaximumMeanOfMaximumAndEmptyCovers) {
-  CombinedVariable cv;
-  give_imsf(
-      &cv, {{0, 0, 1, 0.3f, 2, 0.3f, 3, 0}, {2, 0, 3, 0.8f, 4, 0.8f, 5, 0}, {4, 0, 6, 0.8f, 7, 0}});
-  EXPECT_EQ(DefOp::first_max(&cv), 3);
-  EXPECT_EQ(DefOp::mom(&cv), (3.0f + 4 + 6) / 3);
-  CombinedVariable flat;
-  give_imsf(&flat, {{1, 0, 6, 0}, {0, 0, 4, 0}});
-  EXPECT_EQ(DefOp::cog(&flat), -1);
-  EXPECT_EQ(DefOp::first_max(&flat), 1);
-  EXPECT_EQ(DefOp::mom(&flat), 2.75f);
-  const CombinedVariable none;
-  EXPECT_EQ(DefOp::cog(&none), -1);
-  EXPECT_EQ(DefOp::first_max(&none), -1);
-  EXPECT_EQ(DefOp::mom(&none), -1);
-}
-
 TEST(OperatorSetTest, ApplyingTheChosenOperators) {
   const OperatorSet defaults;
   OperatorSet custom;
@@ -173,17 +156,22 @@ TEST(OperatorSetTest, ApplyingTheChosenOperators) {
 }
 
 TEST(OperatorSetTest, AccumulateDefuzzifiesByTheChosenOperator) {
+  // Cover (0,0) (2,1) (3,0.5) (4,1) (6,0): area 2+1.5+1.5+2, moment 4+3.5+5.5+8.
   CombinedVariable cv;
   give_imsf(&cv, {{0, 0, 2, 1, 4, 0}, {2, 0, 4, 1, 6, 0}});
+  CombinedVariable flat;  // no area: every point is a maximum
+  give_imsf(&flat, {{1, 0, 6, 0}, {0, 0, 4, 0}});
+  CombinedVariable none;
   OperatorSet ops;
-  // Cover (0,0) (2,1) (3,0.5) (4,1) (6,0): area 2+1.5+1.5+2, moment 4+3.5+5.5+8.
-  const std::pair<defuzzification_operator, float> cases[] = {
-      {cog, 3}, {fimax, 2}, {mom, 3}, {no_dfop, -1}};
-  for (const auto& [op, expected] : cases) {
+  const std::tuple<defuzzification_operator, float, float> cases[] = {
+      {cog, 3, -1}, {fimax, 2, 1}, {mom, 3, 2.75f}, {no_dfop, -1, -1}};
+  for (const auto& [op, value, flat_value] : cases) {
     ops.set_defuzzy_operator(op);
     cv.set_crisp_value(42);
-    EXPECT_EQ(accumulate(&cv, &ops), expected) << op;
-    EXPECT_EQ(cv.get_crisp_value(), op == no_dfop ? 42 : expected) << op;
+    EXPECT_EQ(accumulate(&cv, &ops), value) << op;
+    EXPECT_EQ(cv.get_crisp_value(), op == no_dfop ? 42 : value) << op;
+    EXPECT_EQ(accumulate(&flat, &ops), flat_value) << op;
+    EXPECT_EQ(accumulate(&none, &ops), -1) << op;
   }
 }
 

@@ -35,34 +35,28 @@ class RuleSetTest : public ::testing::Test {
   void set(const char* var, float value) { rules.get_cv(var)->set_value(value); }
 };
 
-TEST_F(RuleSetTest, AddingRulesGroupsThemByConclusion) {
+// A rule set keeps one copy per variable name, in the order premises first,
+// then conclusion; rules whose terms name no variable are refused.
+TEST_F(RuleSetTest, AddingRulesCopiesTheirVariables) {
   {
-    Capture err(std::cerr);  // rules without variables are refused
+    Capture err(std::cerr);
     EXPECT_EQ(rules.add_BasicRule(nullptr, "low", &y, "bad", 1), -1);
     EXPECT_EQ(rules.add_BasicRule(&x, "low", nullptr, "bad", 1), -1);
     EXPECT_NE(err.str().find("rule not added"), std::string::npos);
   }
   EXPECT_EQ(rules.get_number(), 0);
   EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 1), 1);
-  EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 1), 1);     // equal: skipped
-  EXPECT_EQ(rules.add_BasicRule(&x, "low", &y, "bad", 0.5f), 1);  // other certainty
-  EXPECT_EQ(rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", c_or, 1), 1);
-  EXPECT_EQ(rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", OR, 1), 1);  // normalised
-  ASSERT_EQ(rules.get_number(), 2);
-  EXPECT_EQ(rules.find(0)->get_number(), 2);
-  EXPECT_EQ(rules.find(1)->get_number(), 1);
-  EXPECT_EQ(rules.search(&m), 1);
-  EXPECT_EQ(rules.search(&x), -1);
-  // One copy per variable name, in the order premises first, then conclusion.
+  EXPECT_EQ(rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", OR, 1), 1);
+  x.set_value(1);
+  rules.add_BasicRule(&x, "high", &y, "good", 1);  // X is present: not replaced
+  EXPECT_EQ(rules.get_cv("X")->get_crisp_value(), -1);
   const CVList* vars = rules.get_cv_list();
   ASSERT_EQ(vars->get_number(), 4);
   const char* names[] = {"X", "Y", "Z", "M"};
   for (int i = 0; i < 4; ++i) EXPECT_STREQ(vars->find(i)->get_cv_name(), names[i]);
   EXPECT_EQ(rules.get_left_side_cv(1, 0, 1), rules.get_cv("Z"));
-  // A present variable is not replaced by a later rule's.
-  x.set_value(1);
-  rules.add_BasicRule(&x, "high", &y, "good", 1);
-  EXPECT_EQ(rules.get_cv("X")->get_crisp_value(), -1);
+  EXPECT_EQ(rules.search(&m), 1);
+  EXPECT_EQ(rules.search(&x), -1);
 }
 
 TEST_F(RuleSetTest, RemovingAVariableAndItsApproaches) {
@@ -129,20 +123,26 @@ TEST(RuleTest, EqualityTakesEveryPart) {
 
 // ------------------------------------------------------------- rule file
 
+// Rules are grouped by conclusion; a rule equal to one present is skipped,
+// also when its operator is the other spelling of the same.
 TEST_F(RuleSetTest, RuleLinesAndFullStops) {
   rules.add_BasicRule(&x, "low", &y, "bad", 1);
-  rules.add_BasicRule(&x, "high", &y, "good", 0.8f);
   rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", c_and, 0);
+  rules.add_BasicRule(&x, "high", &y, "good", 0.8f);
+  rules.add_BasicRule(&x, "low", &y, "bad", 1);
+  rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", AND, 0);
   rules.add_BasicRule(&z, "high", &m, "lo", 2);
+  rules.add_BasicRule(&z, "high", &m, "lo", 0.5f);
   const std::string text = written();
   const std::string tail =
       "nameless_rule_set\n/* #: 2 */\n"
       "/* #: 2 */\n"
       "IF /* #: 1 */ X IS low THEN Y IS bad WITH CERTAINTY 1.\n"
       "IF /* #: 1 */ X IS high THEN Y IS good WITH CERTAINTY 0.8.\n"
-      "/* #: 2 */\n"
+      "/* #: 3 */\n"
       "IF /* #: 2 */ X IS high AND Z IS low THEN M IS hi WITH CERTAINTY 0.\n"
-      "IF /* #: 1 */ Z IS high THEN M IS lo WITH CERTAINTY 2.\n";
+      "IF /* #: 1 */ Z IS high THEN M IS lo WITH CERTAINTY 2.\n"
+      "IF /* #: 1 */ Z IS high THEN M IS lo WITH CERTAINTY 0.5.\n";
   ASSERT_GE(text.size(), tail.size());
   EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
   EXPECT_EQ(text.substr(0, 13), "/* #: 0 */ \n\n");
