@@ -29,11 +29,6 @@ inline std::vector<float> points_of(const PList& line) {
   return flat;
 }
 
-// The membership polyline of term k, flat.
-inline std::vector<float> msf_of(const PlimList& terms, int k) {
-  return points_of(*terms.find(k)->get_msf());
-}
-
 // The polyline of a flat list, appended point by point without ordering.
 inline PList polyline(const std::vector<float>& flat) {
   PList line;

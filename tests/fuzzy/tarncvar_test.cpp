@@ -173,7 +173,7 @@ TEST(CombinedVariableTest, GenerationPlacesTheTerms) {
     ASSERT_EQ(cv.get_number(), terms);
     for (int k = 0; k < terms; ++k) {
       const Flat& expected = msf[static_cast<std::size_t>(k)];
-      EXPECT_EQ(msf_of(cv, k), expected) << "term " << k;
+      EXPECT_EQ(points_of(*cv.find(k)->get_msf()), expected) << "term " << k;
       EXPECT_EQ(cv.get_fs_lower_support_end(k), expected.front());
     }
   }
