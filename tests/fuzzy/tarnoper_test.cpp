@@ -1,6 +1,6 @@
 // Tests of the fuzzy operators: the two-value, list and fuzzy-set forms,
-// the functions applying an operator set, defuzzification, the combination
-// of two variables and the operator-set text.
+// the functions applying an operator set, defuzzification and the
+// operator-set text.
 #include "tarnoper.h"
 
 #include <gtest/gtest.h>
@@ -165,36 +165,6 @@ TEST(OperatorSetTest, AccumulateDefuzzifiesByTheChosenOperator) {
     EXPECT_EQ(accumulate(&flat, &ops), flat_value) << op;
     EXPECT_EQ(accumulate(&none, &ops), -1) << op;
   }
-}
-
-TEST(OperatorSetTest, CalculateCombinesTermByTerm) {
-  const ParameterSet three = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
-  const ParameterSet four = make_ps("q", 0, 10, 5, 1, 0.5f, {"a", "b", "c", "d"});
-  CombinedVariable x(&three, "x");
-  CombinedVariable y(&three, "y");
-  CombinedVariable r(&three, "r");
-  CombinedVariable w(&four, "w");
-  x.set_value(2.5f);  // 0.5 0.5 0
-  y.set_value(5);     // 0 1 0
-  const OperatorSet ops;
-  {
-    Capture err(std::cerr);
-    EXPECT_EQ(calculate(nullptr, &x, &y, AND, &ops), -1);
-    EXPECT_EQ(calculate(&r, nullptr, nullptr, AND, &ops), -1);
-    EXPECT_EQ(calculate(&r, &x, &w, AND, &ops), -1);
-    EXPECT_EQ(err.str(),
-              "Cannot do calclutions for Null pointer!\nNothing to calclute!\n"
-              "Variables have different number of terms!\n");
-  }
-  EXPECT_EQ(calculate(&r, &x, &y, OR, &ops), 1);
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(r.get_fs_match_value(k), Flat({0.5f, 1, 0})[k]);
-  EXPECT_EQ(r.get_crisp_value(), -1);
-  EXPECT_EQ(calculate(&r, &x, &y, AND, &ops), 1);
-  EXPECT_EQ(r.get_fs_match_value(1), 0.5f);
-  CombinedVariable copy;
-  EXPECT_EQ(calculate(&copy, nullptr, &w, AND, &ops), 1);
-  EXPECT_EQ(copy.get_number(), 4);
-  EXPECT_STREQ(copy.get_cv_name(), "empty_variable");
 }
 
 TEST(OperatorSetTest, ReadWordsAndWriteThemBack) {
