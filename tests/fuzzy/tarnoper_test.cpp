@@ -175,7 +175,6 @@ TEST(OperatorSetTest, ReadWordsAndWriteThemBack) {
   std::ostringstream out;
   ops.write(out);
   EXPECT_EQ(out.str(), "\nsum fuzzy_or no_fop ass_comp_and product maximum mom 0.25 3\n\n");
-  EXPECT_STREQ(fuzzy_operator_text(static_cast<fuzzy_operator>(12)), "no_fop");
 }
 
 }  // namespace
