@@ -3,7 +3,6 @@
 #pragma once
 
 #include <initializer_list>
-#include <string>
 #include <vector>
 
 #include "capture.h"
@@ -30,14 +29,9 @@ inline std::vector<float> points_of(const PList& line) {
   return flat;
 }
 
-// The membership polyline of term k, flat.
-inline std::vector<float> msf_of(const PlimList& terms, int k) {
-  return points_of(*terms.find(k)->get_msf());
-}
-
-inline PList polyline(std::initializer_list<float> flat) {
+// The polyline of a flat list, appended point by point without ordering.
+inline PList polyline(const std::vector<float>& flat) {
   PList line;
-  const std::vector<float> v(flat);
-  for (std::size_t i = 0; i + 1 < v.size(); i += 2) line.add(v[i], v[i + 1]);
+  for (std::size_t i = 0; i + 1 < flat.size(); i += 2) line.add(flat[i], flat[i + 1]);
   return line;
 }
