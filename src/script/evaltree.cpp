@@ -31,16 +31,6 @@ constexpr std::size_t kMaxInternedContents = 100'000;
 
 constexpr mode_t kFileMode = 0664;
 
-// The memory of combinations a finished tree leaves for the next one. Each
-// script run builds its tree and rule set anew, mostly with the same
-// contents, so outcomes remembered in one run serve the next; the memory
-// itself checks that the rule set's contents still match. A tree owns the
-// memory while it lives, so no two trees ever share it.
-TCombinationMemo& left_memo() {
-  static TCombinationMemo memo;
-  return memo;
-}
-
 // Closes a file descriptor when it goes out of scope.
 class TDescriptor {
  public:
@@ -87,15 +77,30 @@ bool write_text_file(const std::string& file_name, std::string_view text) {
   return true;
 }
 
+// The memory of combinations and the score storage a finished tree leaves
+// for the next one. Each script run builds its tree and rule set anew,
+// mostly with the same contents, so outcomes remembered in one run serve the
+// next; the memory itself checks that the rule set's contents still match.
+// A tree owns the storage while it lives, so no two trees ever share it.
+TEvalTree::TStorage& TEvalTree::left_storage() {
+  static TStorage storage;
+  return storage;
+}
+
 TEvalTree::TEvalTree() {
   TEntry& head = entries_.emplace_back();
   head.name = "empty";
-  head.scores = std::make_unique<TVarlist>();
 }
 
 TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
                      const TVarlist* bl)
-    : rules(rs), memo_(std::exchange(left_memo(), TCombinationMemo())) {
+    : rules(rs) {
+  TStorage& left = left_storage();
+  memo_ = std::exchange(left.memo, TCombinationMemo());
+  scores_ = std::move(left.scores);
+  scores_.clear();
+  score_text_ = std::move(left.score_text);
+  score_text_.clear();
   set_parameter_set(ps);
   add_branch(n, no_cop);
   entries = 1;
@@ -113,13 +118,15 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
 }
 
 TEvalTree::~TEvalTree() {
-  left_memo() = std::move(memo_);
+  TStorage& left = left_storage();
+  left.memo = std::move(memo_);
+  left.scores = std::move(scores_);
+  left.score_text = std::move(score_text_);
 }
 
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
   TEntry& entry = entries_.emplace_back();
   entry.name = cut_script_name(name);
-  entry.scores = std::make_unique<TVarlist>();
   entry.c_op = c_op;
   entry.result = paras != nullptr ? std::make_unique<CombinedVariable>(paras.get(), entry.name)
                                   : std::make_unique<CombinedVariable>();
@@ -341,7 +348,8 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
     ++entries;
     entry = &add_branch(branch, no_cop);
   }
-  entry->scores->insert(cv->get_cv_name_view(), place, cv->get_crisp_value());
+  record_score(static_cast<std::size_t>(entry - entries_.data()), cv->get_cv_name_view(), place,
+               cv->get_crisp_value());
   const std::shared_ptr<RuleSet> rs = rules.lock();
   TPass pass = begin_pass(rs.get());
   bool combined = true;
@@ -385,6 +393,41 @@ bool TEvalTree::fold_head(TPass& pass) {
   return combined;
 }
 
+// Names and places are cut as the variable store cuts a variable's name and
+// formula.
+void TEvalTree::record_score(std::size_t branch, std::string_view name, std::string_view place,
+                             float value) {
+  name = fit(name, script_limits::kNameChars);
+  place = fit(place, script_limits::kFormulaChars);
+  const auto at = static_cast<std::int32_t>(scores_.size());
+  scores_.push_back({-1, static_cast<std::uint32_t>(score_text_.size()),
+                     static_cast<std::uint8_t>(name.size()),
+                     static_cast<std::uint8_t>(place.size()), value});
+  const std::size_t text_at = score_text_.size();
+  score_text_.append(name);
+  score_text_.append(place);
+  if (score_text_.find('\0', text_at) != std::string::npos) score_nulls_ = true;
+  TEntry& entry = entries_[branch];
+  if (entry.last_score >= 0) {
+    scores_[static_cast<std::size_t>(entry.last_score)].next = at;
+  } else {
+    entry.first_score = at;
+  }
+  entry.last_score = at;
+  ++entry.scores;
+}
+
+// A branch's score list as the variable store writes itself: nothing when
+// empty, else a count line and one "name place value" line per constraint.
+void TEvalTree::write_scores(std::ostream& out, const TEntry& entry) const {
+  if (entry.scores == 0) return;
+  out << "/* #: " << entry.scores << " */ ";
+  for (std::int32_t i = entry.first_score; i >= 0; i = scores_[static_cast<std::size_t>(i)].next) {
+    const TScore& score = scores_[static_cast<std::size_t>(i)];
+    out << '\n' << score_name(score) << ' ' << score_place(score) << ' ' << score.value;
+  }
+}
+
 void TEvalTree::write(const std::string& file) const {
   if (entries == 0) return;
   std::ostringstream out;
@@ -392,27 +435,42 @@ void TEvalTree::write(const std::string& file) const {
   for (const TEntry& entry : entries_) {
     const float crisp = entry.result != nullptr ? entry.result->get_crisp_value() : -1.0f;
     out << "\nBranch: " << entry.name << "  Crisp value: " << crisp << '\n';
-    entry.scores->write(out);
+    write_scores(out, entry);
     out << "\n----------------------<End of branch: " << entry.name << '>';
   }
   write_text_file(file, out.str());
 }
 
+namespace {
+
+// A text up to its first null character, as a C string reads it.
+std::string_view up_to_null(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
+
+}  // namespace
+
 ConstraintEvaluations TEvalTree::GetConstraintList() const {
   ConstraintEvaluations list;
   if (entries == 0) return list;
-  std::size_t count = 0;
-  for (const TEntry& entry : entries_) count += entry.scores->number();
-  list.reserve(count);
+  list.reserve(scores_.size());
   for (const TEntry& entry : entries_) {
-    for (std::size_t i = 0; i < entry.scores->number(); ++i) {
-      const TVariable& var = entry.scores->get(i);
-      if (*var.get_name() == '\0') continue;
+    for (std::int32_t i = entry.first_score; i >= 0;
+         i = scores_[static_cast<std::size_t>(i)].next) {
+      const TScore& score = scores_[static_cast<std::size_t>(i)];
+      std::string_view name = score_name(score);
+      std::string_view place = score_place(score);
+      // Names and places are handed on as C strings would read them.
+      if (score_nulls_) {
+        name = up_to_null(name);
+        place = up_to_null(place);
+      }
+      if (name.empty()) continue;
       ConstraintEvaluation& e = list.emplace_back();
-      e.SetName(var.get_name());
+      e.SetName(name);
       e.SetBranch(entry.name);
-      e.SetFormula(var.get_formula());
-      e.SetValue(var.get_value());
+      e.SetFormula(place);
+      e.SetValue(score.value);
     }
   }
   return list;

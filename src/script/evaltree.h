@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -89,7 +90,11 @@ class TEvalTree {
   struct TEntry {
     std::string name;
     std::unique_ptr<CombinedVariable> result;
-    std::unique_ptr<TVarlist> scores;
+    // The branch's aggregated constraints: how many, and the first and last
+    // of their chain in scores_ (-1: none).
+    std::uint32_t scores = 0;
+    std::int32_t first_score = -1;
+    std::int32_t last_score = -1;
     concat_operator c_op = AND;
     int comp = 0;  // 1 once `result` holds a value
     // The interned contents of `result` (-1: not interned yet); while
@@ -133,7 +138,39 @@ class TEvalTree {
   bool combine(TPass& pass, int first, int second, int output, TEntry& target);
   bool fold_head(TPass& pass);
 
+  // One aggregated constraint: its name and place, kept one after the other
+  // in score_text_, and its crisp value. A tree records every aggregation
+  // of its run and is read once at the end, so plain records beat a
+  // variable store with its index.
+  struct TScore {
+    std::int32_t next;  // the branch's next score (-1: none)
+    std::uint32_t text_at;
+    std::uint8_t name_size;
+    std::uint8_t place_size;
+    float value;
+  };
+  // The storage a finished tree leaves for the next one: each script run
+  // builds its tree anew, mostly with as many aggregations as the run before.
+  struct TStorage {
+    TCombinationMemo memo;
+    std::vector<TScore> scores;
+    std::string score_text;
+  };
+  static TStorage& left_storage();
+
+  std::string_view score_name(const TScore& score) const {
+    return std::string_view(score_text_).substr(score.text_at, score.name_size);
+  }
+  std::string_view score_place(const TScore& score) const {
+    return std::string_view(score_text_).substr(score.text_at + score.name_size, score.place_size);
+  }
+  void record_score(std::size_t branch, std::string_view name, std::string_view place, float value);
+  void write_scores(std::ostream& out, const TEntry& entry) const;
+
   std::vector<TEntry> entries_;  // the head first, then the branches in order
+  std::vector<TScore> scores_;   // in the order of aggregation
+  std::string score_text_;
+  bool score_nulls_ = false;  // some name or place holds a null character
   unsigned int entries = 0;
   std::weak_ptr<RuleSet> rules;
   std::unique_ptr<ParameterSet> paras;

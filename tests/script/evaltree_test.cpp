@@ -97,4 +97,36 @@ TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeReplaced) {
   EXPECT_EQ(run.tree->GetConstraintList().size(), 1u);
 }
 
+// A place is recorded cut to a formula's size; the constraint list reads
+// names and places as C strings (up to a null character), the tree file
+// writes them whole.
+TEST(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
+  NList names;
+  names.add("bad");
+  names.add("good");
+  const CList colours(2);
+  const ParameterSet ps("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
+  const std::string long_place(200, 'p');
+  const std::string with_null("w[1]\0[2]", 9);
+  // clang-format off
+  struct Case { std::string place; std::string listed; std::string written; } cases[] = {
+      {"w[1][2]", "w[1][2]", "w[1][2]"},
+      {long_place, long_place.substr(0, 127), long_place.substr(0, 127)},
+      {with_null, "w[1]", with_null}};
+  // clang-format on
+  for (const Case& c : cases) {
+    TVarlist branches;
+    branches.insert("A", "AND", 0);
+    TreePtr tree(new TEvalTree("total", &ps, nullptr, &branches));
+    CombinedVariable k(&ps, "k");
+    k.set_value(0.3f);
+    tree->insert(&k, "A", c.place, "AND");
+    const ConstraintEvaluations list = tree->GetConstraintList();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].GetFormula(), c.listed);
+    tree->write("places.txt");
+    EXPECT_NE(read_file("places.txt").find("\nk " + c.written + " 0.3\n"), std::string::npos);
+  }
+}
+
 }  // namespace
