@@ -161,19 +161,72 @@ float TEvalTree::get_score() const {
 
 namespace {
 
+// The combination variables a tree's rules are generated for.
+struct THelpVariables {
+  const CombinedVariable& in1;
+  const CombinedVariable& in2;
+  const CombinedVariable& out_and;
+  const CombinedVariable& out_or;
+};
+
 // Adds the rules of one section of the CONCAT entry: triples of the terms of
 // eval_in_1 and eval_in_2 and of the output term. Returns the word that ended
 // the section (empty at the end of the table).
 std::string_view add_section_rules(TTableReader& table, RuleSet& rs, concat_operator op,
-                                   const CombinedVariable& in1, const CombinedVariable& in2,
-                                   const CombinedVariable& out) {
+                                   const THelpVariables& vars) {
+  const CombinedVariable& out = op == OR ? vars.out_or : vars.out_and;
   for (;;) {
     const std::string_view t1 = table.next();
     if (t1.empty() || is_table_keyword(t1)) return t1;
     const std::string_view t2 = table.next();
     const std::string_view t3 = table.next();
-    if (!t2.empty() && !t3.empty()) rs.add_ComplexRule(&in1, t1, &in2, t2, &out, t3, op, 1);
+    if (!t2.empty() && !t3.empty())
+      rs.add_ComplexRule(&vars.in1, t1, &vars.in2, t2, &out, t3, op, 1);
   }
+}
+
+// Adds the rules of the CONCAT entry the table reader stands after: sections
+// of triples, each led by AND or OR (the first one by OR or else AND).
+void add_entry_rules(TTableReader& table, RuleSet& rs, const THelpVariables& vars) {
+  concat_operator op = table.next() == "OR" ? OR : AND;
+  for (;;) {
+    const std::string_view end = add_section_rules(table, rs, op, vars);
+    if (end == "AND") {
+      op = AND;
+    } else if (end == "OR") {
+      op = OR;
+    } else {
+      return;
+    }
+  }
+}
+
+// The combination rules one table entry gave, kept for the trees that
+// follow: every script run builds its tree from the same table. Rules name
+// their variables, so the rules depend on the table's words and the name of
+// the parameter set only. The table stays held, so that its address
+// identifies the words while the memory lives.
+struct THelpRules {
+  std::shared_ptr<const TRuleTable> table;
+  std::string set_name;
+  // Holds the generated blocks in the order their first rules came.
+  std::unique_ptr<RuleSet> rules;
+};
+
+THelpRules& kept_help_rules() {
+  static THelpRules kept;
+  return kept;
+}
+
+// Whether adding the generated rules one by one would give the kept blocks,
+// appended: neither output has a block yet, and no empty block stops the
+// search for blocks, so each output's rules gather in one new block.
+bool takes_blocks_whole(const RuleSet& rs) {
+  if (rs.search(kOutAnd) >= 0 || rs.search(kOutOr) >= 0) return false;
+  for (int b = 0; b < rs.get_number(); ++b) {
+    if (rs.find(b)->get_number() == 0) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -189,25 +242,30 @@ void TEvalTree::insert_help_rules(const std::string& tablename) {
     std::cout << "\nError: no TABLE defined for generation of rules!\n";
     return;
   }
-  TTableReader table(TRuleTable::load(tablename));
+  const THelpVariables vars{in1, in2, out_and, out_or};
+  std::shared_ptr<const TRuleTable> words = TRuleTable::load(tablename);
   const std::string_view set = paras->get_ps_name();
-  if (!table.find_entry("CONCAT", {set, set, set})) {
+  THelpRules& kept = kept_help_rules();
+  const bool known = kept.table == words && kept.set_name == set;
+  TTableReader table(words);
+  if (!known && !table.find_entry("CONCAT", {set, set, set})) {
     std::cout << "\nError: no entry in TABLE for generation of rules!\n";
     return;
   }
   for (const CombinedVariable* cv : {&in1, &in2, &out_and, &out_or}) rs->get_cv_list()->add(cv);
-  concat_operator op = table.next() == "OR" ? OR : AND;
-  for (;;) {
-    const std::string_view end =
-        add_section_rules(table, *rs, op, in1, in2, op == OR ? out_or : out_and);
-    if (end == "AND") {
-      op = AND;
-    } else if (end == "OR") {
-      op = OR;
-    } else {
-      return;
-    }
+  if (!known) {
+    // The generated blocks are kept in a set of their own.
+    auto generated = std::make_unique<RuleSet>();
+    add_entry_rules(table, *generated, vars);
+    kept = {words, std::string(set), std::move(generated)};
   }
+  if (!takes_blocks_whole(*rs)) {
+    TTableReader entry(words);
+    entry.find_entry("CONCAT", {set, set, set});
+    add_entry_rules(entry, *rs, vars);
+    return;
+  }
+  for (int b = 0; b < kept.rules->get_number(); ++b) rs->add(kept.rules->find(b));
 }
 
 bool TEvalTree::is_combination_variable(std::string_view name) {
