@@ -313,6 +313,7 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
 }
 
 TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
+  if (settings_kept_ && rs == kept_pass_.vars.rules) return kept_pass_;
   TPass pass;
   if (rs == nullptr) return pass;
   const TLookup& lookup = look_up(rs);
@@ -322,6 +323,7 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
   pass.output_ruled[1] = lookup.output_ruled[1];
   pass.memo = vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
               vars.out[1] != nullptr && memo_.usable(vars, settings_kept_);
+  kept_pass_ = pass;
   return pass;
 }
 
@@ -431,24 +433,58 @@ bool TEvalTree::fold_head(TPass& pass) {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
       TEntry& entry = entries_[i];
       if (entry.comp == 0) continue;
-      if (head.result == nullptr) head.result = std::make_unique<CombinedVariable>();
-      take_over(*head.result, entry.stale ? memo_.content(entry.state) : *entry.result);
-      head.result->set_cv_name(head.name);
-      head.state = -1;
-      head.stale = false;
+      if (head.result == nullptr) {
+        head.result = std::make_unique<CombinedVariable>();
+        head.result->set_cv_name(head.name);
+      }
+      set_state(head, state_of(entry));
       head.comp = 1;
       break;
     }
     return true;
   }
   bool combined = true;
-  for (std::size_t i = 1; i < entries_.size(); ++i) {
+  std::size_t i = pass.memo ? fold_remembered(pass, combined) : 1;
+  for (; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
     if (entry.comp == 0) continue;
     const int output = entry.c_op == c_and ? 0 : 1;
     combined = combine(pass, state_of(head), state_of(entry), output, head) && combined;
   }
   return combined;
+}
+
+// The part of the fold whose outcomes are all remembered, as combine() does
+// it but with the combination variables' contents settled once at its end.
+// Returns the branch the rest of the fold starts from; `combined` turns
+// false for a branch whose output has no rules.
+std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
+  TEntry& head = entries_.front();
+  int state = state_of(head);
+  int last[4] = {-1, -1, -1, -1};
+  std::size_t i = 1;
+  for (; i < entries_.size(); ++i) {
+    TEntry& entry = entries_[i];
+    if (entry.comp == 0) continue;
+    const int output = entry.c_op == c_and ? 0 : 1;
+    if (!pass.output_ruled[output]) {
+      combined = false;
+      continue;
+    }
+    const int second = state_of(entry);
+    const int outcome = memo_.outcome(output, state, second);
+    if (outcome < 0) break;
+    last[kFirstInput] = state;
+    last[kSecondInput] = second;
+    last[kAndOutput + output] = outcome;
+    state = outcome;
+  }
+  if (last[kFirstInput] < 0) return i;
+  for (int k = 0; k < 4; ++k) {
+    if (last[k] >= 0) held_[k] = last[k];
+  }
+  set_state(head, state);
+  return i;
 }
 
 // Names and places are cut as the variable store cuts a variable's name and

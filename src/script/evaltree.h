@@ -137,6 +137,7 @@ class TEvalTree {
   void set_state(TEntry& entry, int state);
   bool combine(TPass& pass, int first, int second, int output, TEntry& target);
   bool fold_head(TPass& pass);
+  std::size_t fold_remembered(const TPass& pass, bool& combined);
 
   // One aggregated constraint: its name and place, kept one after the other
   // in score_text_, and its crisp value. A tree records every aggregation
@@ -182,5 +183,10 @@ class TEvalTree {
   bool holding_ = false;
   // Holding, and the operators and outputs' terms are unchanged since the
   // last aggregation: nothing but statements that cannot reach them ran.
+  // Such statements neither add, change nor remove a combination variable,
+  // a rule concluding on one or reading one, or the operators, whatever
+  // else they add to the rule set; so the last aggregation's pass, kept
+  // below, still holds for the same rule set.
   bool settings_kept_ = false;
+  TPass kept_pass_;
 };

@@ -341,9 +341,13 @@ std::uint64_t outcome_key(int output, int first, int second) {
 }  // namespace
 
 std::optional<int> TCombinationMemo::find(int output, int first, int second) const {
-  const int outcome = outcomes_.find(outcome_key(output, first, second));
-  if (outcome < 0) return std::nullopt;
-  return outcome;
+  const int id = outcome(output, first, second);
+  if (id < 0) return std::nullopt;
+  return id;
+}
+
+int TCombinationMemo::outcome(int output, int first, int second) const {
+  return outcomes_.find(outcome_key(output, first, second));
 }
 
 void TCombinationMemo::remember(int output, int first, int second, int outcome) {

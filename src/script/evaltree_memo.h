@@ -87,6 +87,8 @@ class TCombinationMemo {
   bool runs_quietly(const TCombinationVariables& vars, int output) const;
 
   std::optional<int> find(int output, int first, int second) const;
+  // The same, -1 for none.
+  int outcome(int output, int first, int second) const;
   void remember(int output, int first, int second, int outcome);
 
  private:
