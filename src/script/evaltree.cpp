@@ -334,11 +334,6 @@ void TEvalTree::end_pass(const TPass& pass) {
   } else {
     write_held();
   }
-  // Outside combining, only the results' crisp values are read (score, tree
-  // file); the full contents stay in the memory until it is cleared.
-  for (TEntry& entry : entries_) {
-    if (entry.stale) entry.result->set_crisp_value(memo_.content(entry.state).get_crisp_value());
-  }
   if (memo_.size() <= kMaxInternedContents) return;
   write_held();
   for (TEntry& entry : entries_) {
@@ -354,9 +349,12 @@ int TEvalTree::state_of(TEntry& entry) {
   return entry.state;
 }
 
+// Outside combining, only the results' crisp values are read (score, tree
+// file); the full contents stay in the memory until it is cleared.
 void TEvalTree::set_state(TEntry& entry, int state) {
   entry.state = state;
   entry.stale = true;
+  entry.result->set_crisp_value(memo_.content(state).get_crisp_value());
 }
 
 // Combines two results (interned contents) through the rule set's

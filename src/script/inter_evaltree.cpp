@@ -1,6 +1,8 @@
 // Evaluation-tree statements of the script language: EVALTREE builds the
 // tree, EVAL computes a fuzzy variable from its rules, AGGREGATE records a
 // rated constraint in a branch of the tree.
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -22,6 +24,26 @@ const ParameterSet* last_set_named(RuleSet& rules, std::string_view name) {
     if (sets.find(i)->get_ps_name() == name_view(name)) return sets.find(i);
   }
   return nullptr;
+}
+
+// The score as the tree's variable shows it, six decimals. A run's scores
+// come from few combinations, so most recur, run after run; a text made
+// before is found by the score's bits.
+std::string_view score_text(float score) {
+  struct TSlot {
+    std::uint32_t bits = 0;
+    bool used = false;
+    std::string text;
+  };
+  static std::array<TSlot, 256> slots;
+  const auto bits = std::bit_cast<std::uint32_t>(score);
+  TSlot& slot = slots[(bits * 0x9E3779B1u) >> 24];
+  if (!slot.used || slot.bits != bits) {
+    slot.bits = bits;
+    slot.used = true;
+    slot.text = fixed_decimals(score, 6);
+  }
+  return slot.text;
 }
 
 // EVALTREE set tree branch op ... END: the branches are pairs of a name and
@@ -139,7 +161,7 @@ void statement_aggregate(TScriptRun& run) {
   run.Vars->set_comp(name, 1);
   const float score = tree.get_score();
   if (TVariable* var = run.Vars->find(tree.get_name())) {
-    var->set_formula(fixed_decimals(score, 6));
+    var->set_formula(score_text(score));
     var->set_value(score);
     var->set_comp(1);
   }
