@@ -558,11 +558,7 @@ ConstraintEvaluations TEvalTree::GetConstraintList() const {
         place = up_to_null(place);
       }
       if (name.empty()) continue;
-      ConstraintEvaluation& e = list.emplace_back();
-      e.SetName(name);
-      e.SetBranch(entry.name);
-      e.SetFormula(place);
-      e.SetValue(score.value);
+      list.emplace_back(name, entry.name, place, score.value);
     }
   }
   return list;

@@ -13,6 +13,15 @@ class ConstraintEvaluation {
   static constexpr std::size_t kNameChars = 79;
   static constexpr std::size_t kFormulaChars = 127;
 
+  ConstraintEvaluation() = default;
+  // The texts are cut as the setters cut them.
+  ConstraintEvaluation(std::string_view name_text, std::string_view branch_text,
+                       std::string_view formula_text, float v)
+      : name(name_text.substr(0, kNameChars)),
+        branch(branch_text.substr(0, kNameChars)),
+        formula(formula_text.substr(0, kFormulaChars)),
+        value(v) {}
+
   const char* GetName() const { return name.c_str(); }
   void SetName(std::string_view text) { name = text.substr(0, kNameChars); }
   const char* GetBranch() const { return branch.c_str(); }

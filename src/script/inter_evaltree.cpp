@@ -26,6 +26,20 @@ const ParameterSet* last_set_named(RuleSet& rules, std::string_view name) {
   return nullptr;
 }
 
+// A name as read_name() reads it, without making a string of it: the word
+// stays in the script's text for the whole run.
+std::string_view read_name_word(TScriptRun& run) {
+  return fit(run.read_word(), script_limits::kNameChars);
+}
+
+// The name as resolve_name() gives it. Only a name with an index changes;
+// `storage` then holds the resolved text.
+std::string_view resolve_name_word(TScriptRun& run, std::string_view word, std::string& storage) {
+  if (word.find('[') == std::string_view::npos) return word;
+  storage.assign(word);
+  return run.resolve_name(storage);
+}
+
 // The score as the tree's variable shows it, six decimals. A run's scores
 // come from few combinations, so most recur, run after run; a text made
 // before is found by the score's bits.
@@ -114,11 +128,11 @@ bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view 
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
-  std::string name = run.read_name();
-  run.resolve_name(name);
+  std::string name_text;
+  const std::string_view name = resolve_name_word(run, read_name_word(run), name_text);
   CombinedVariable* cv = run.Rules->get_cv(name);
   if (cv == nullptr) {
-    run.stop("Error: unknown FUZZYVAR " + name + "!");
+    run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
   if (run.Evals != nullptr && evaluation_reaches_combination_variables(run, name)) {
@@ -135,21 +149,24 @@ void statement_eval(TScriptRun& run) {
 // sits (a word such as diff[1][2] after its indices are resolved, or a
 // variable whose formula is such a word).
 void statement_aggregate(TScriptRun& run) {
-  std::string branch = run.read_name();
-  const std::string oper(run.read_word());
-  std::string name = run.read_name();
+  const std::string_view branch_word = read_name_word(run);
+  const std::string_view oper = run.read_word();
+  const std::string_view name_word = read_name_word(run);
   std::string place = run.read_formula();
-  run.resolve_name(branch);
+  std::string branch_text;
+  const std::string_view branch = resolve_name_word(run, branch_word, branch_text);
   run.resolve_formula(place);
   if (const char* formula = run.Vars->get_formula(place)) place = formula;
-  run.resolve_name(name);
+  std::string name_text;
+  const std::string_view name = resolve_name_word(run, name_word, name_text);
   const CombinedVariable* cv = run.Rules->get_cv(name);
   if (cv == nullptr) {
-    run.stop("Error: unknown FUZZYVAR " + name + "!");
+    run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
   if (run.Evals == nullptr) {
-    run.stop("Error: Your first have to create a EVALTREE before inserting " + name + "!");
+    run.stop("Error: Your first have to create a EVALTREE before inserting " + std::string(name) +
+             "!");
     return;
   }
   TEvalTree& tree = *run.Evals;
