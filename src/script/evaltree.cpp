@@ -342,11 +342,35 @@ void TEvalTree::end_pass(const TPass& pass) {
     entry.state = -1;
   }
   memo_.clear();
+  // The witnesses' contents are gone with the memory.
+  ++streak_;
 }
 
 int TEvalTree::state_of(TEntry& entry) {
   if (entry.state < 0) entry.state = memo_.intern(*entry.result);
   return entry.state;
+}
+
+// The constraint's interned contents; within a streak, compared with the
+// contents of its shape by their values only.
+int TEvalTree::intern_constraint(const CombinedVariable& cv, RuleSet* rs) {
+  if (rs == nullptr) return memo_.intern(cv);
+  const std::uint64_t revision = rs->get_revision();
+  const std::uint64_t generation = rs->get_cv_list()->get_generation();
+  TWitness* witness = nullptr;
+  for (TWitness& w : witnesses_) {
+    if (w.cv == &cv) witness = &w;
+  }
+  if (witness == nullptr) {
+    witness = &witnesses_[next_witness_];
+    next_witness_ = (next_witness_ + 1) % kWitnesses;
+  } else if (witness->streak == streak_ && witness->rules == rs && witness->revision == revision &&
+             witness->generation == generation) {
+    witness->state = memo_.intern_like(cv, witness->state);
+    return witness->state;
+  }
+  *witness = {&cv, memo_.intern(cv), streak_, rs, revision, generation};
+  return witness->state;
 }
 
 // Outside combining, only the results' crisp values are read (score, tree
@@ -409,13 +433,15 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   record_score(static_cast<std::size_t>(entry - entries_.data()), cv->get_cv_name_view(), place,
                cv->get_crisp_value());
   const std::shared_ptr<RuleSet> rs = rules.lock();
+  if (!settings_kept_) ++streak_;
   TPass pass = begin_pass(rs.get());
+  const int constraint = intern_constraint(*cv, rs.get());
   bool combined = true;
   if (entry->comp == 1) {
-    combined = combine(pass, memo_.intern(*cv), state_of(*entry), output, *entry);
+    combined = combine(pass, constraint, state_of(*entry), output, *entry);
   } else {
-    take_over(*entry->result, *cv);
-    entry->state = -1;
+    // The first result of a branch is the constraint's contents.
+    set_state(*entry, constraint);
     entry->comp = 1;
   }
   combined = fold_head(pass) && combined;

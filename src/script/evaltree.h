@@ -59,8 +59,10 @@ class TEvalTree {
   // variables, so most of those writes are never needed. Whoever turns
   // holding on must release before anything reads or changes the rule set's
   // variables, operators or rules other than through statements that cannot
-  // reach the combination variables. A tree that does not hold writes the
-  // variables at the end of every aggregation.
+  // reach the combination variables, and before the shape (parameters and
+  // terms) of a variable it aggregates may change; it aggregates only the
+  // rule set's variables. A tree that does not hold writes the variables at
+  // the end of every aggregation.
   void hold_combination_variables() { holding_ = true; }
   void release_combination_variables();
   // Whether a fuzzy variable of that name is one of the combination variables.
@@ -134,6 +136,7 @@ class TEvalTree {
   void end_pass(const TPass& pass);
   void write_held();
   int state_of(TEntry& entry);
+  int intern_constraint(const CombinedVariable& cv, RuleSet* rs);
   void set_state(TEntry& entry, int state);
   bool combine(TPass& pass, int first, int second, int output, TEntry& target);
   bool fold_head(TPass& pass);
@@ -189,4 +192,24 @@ class TEvalTree {
   // below, still holds for the same rule set.
   bool settings_kept_ = false;
   TPass kept_pass_;
+
+  // Aggregations follow each other in a streak while the tree holds and
+  // nothing but statements that cannot reach the combination variables runs
+  // between them. Those statements change the values of variables (crisp
+  // value, match values, clipped functions) but no variable's shape.
+  std::uint64_t streak_ = 0;
+  // An aggregated variable and its interned contents in a streak: while the
+  // streak lasts, the rule set keeps its revision and its variables their
+  // generation, the variable keeps the shape of those contents.
+  struct TWitness {
+    const CombinedVariable* cv = nullptr;
+    int state = -1;
+    std::uint64_t streak = 0;
+    const RuleSet* rules = nullptr;
+    std::uint64_t revision = 0;
+    std::uint64_t generation = 0;
+  };
+  static constexpr std::size_t kWitnesses = 8;
+  TWitness witnesses_[kWitnesses];
+  std::size_t next_witness_ = 0;
 };

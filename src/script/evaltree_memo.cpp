@@ -54,6 +54,26 @@ bool same_terms_shape(const PlimList& a, const PlimList& b) {
   return true;
 }
 
+// Everything but the match values, clipped functions and crisp value.
+bool same_shape(const CombinedVariable& a, const CombinedVariable& b) {
+  return same_parameters(a, b) && same_terms_shape(a, b);
+}
+
+// The match values, clipped functions and crisp value of two variables of
+// the same shape.
+bool same_variable_values(const CombinedVariable& a, const CombinedVariable& b) {
+  if (!same(a.get_crisp_value(), b.get_crisp_value())) return false;
+  for (int k = 0; k < a.get_number(); ++k) {
+    const PlimFuzzySet& p = *a.find(k);
+    const PlimFuzzySet& q = *b.find(k);
+    if (!same(p.get_match_value(), q.get_match_value()) ||
+        !same_points(*p.get_imsf(), *q.get_imsf())) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool same_content(const CombinedVariable& a, const CombinedVariable& b) {
   if (!same_parameters(a, b) || !same(a.get_crisp_value(), b.get_crisp_value())) return false;
   if (a.get_number() != b.get_number()) return false;
@@ -74,15 +94,14 @@ class THash {
   std::uint64_t value = 14695981039346656037ull;
 };
 
+// The clipped functions mostly follow from the terms and their match
+// values, so they are left out: contents that differ in them alone share a
+// hash and are told apart by comparing.
 std::uint64_t hash_of(const CombinedVariable& cv) {
   THash h;
   h.add(cv.get_crisp_value());
   h.add(cv.get_importance());
-  for (int k = 0; k < cv.get_number(); ++k) {
-    const PlimFuzzySet& set = *cv.find(k);
-    h.add(set.get_match_value());
-    for (const Point& p : set.get_imsf()->points()) h.add(p.get_y());
-  }
+  for (int k = 0; k < cv.get_number(); ++k) h.add(cv.find(k)->get_match_value());
   return h.value;
 }
 
@@ -213,6 +232,24 @@ int TCombinationMemo::intern(const CombinedVariable& cv) {
   for (int id = newest; id >= 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
     if (same_content(content(id), cv)) return id;
   }
+  return add_content(cv, h, newest, shape_class_of(cv));
+}
+
+int TCombinationMemo::intern_like(const CombinedVariable& cv, int like) {
+  const int shape = shape_class_[static_cast<std::size_t>(like)];
+  const std::uint64_t h = hash_of(cv);
+  const int newest = newest_by_hash_.find(h);
+  for (int id = newest; id >= 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
+    const bool same = shape_class_[static_cast<std::size_t>(id)] == shape
+                          ? same_variable_values(content(id), cv)
+                          : same_content(content(id), cv);
+    if (same) return id;
+  }
+  return add_content(cv, h, newest, shape);
+}
+
+int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash, int newest,
+                                  int shape) {
   auto copy = std::make_unique<CombinedVariable>();
   copy->copy_PSB(&cv);
   copy->copy_PlimList(&cv);
@@ -220,14 +257,31 @@ int TCombinationMemo::intern(const CombinedVariable& cv) {
   const int id = static_cast<int>(contents_.size());
   contents_.push_back(std::move(copy));
   older_same_hash_.push_back(newest);
-  newest_by_hash_.put(h, id);
+  newest_by_hash_.put(hash, id);
+  if (shape < 0) {
+    shape = static_cast<int>(class_first_.size());
+    class_first_.push_back(id);
+  }
+  shape_class_.push_back(shape);
   return id;
+}
+
+// The class among the newest few whose shape cv has; -1 for none.
+int TCombinationMemo::shape_class_of(const CombinedVariable& cv) const {
+  constexpr int kClassesSearched = 8;
+  const int count = static_cast<int>(class_first_.size());
+  for (int c = count - 1; c >= 0 && c >= count - kClassesSearched; --c) {
+    if (same_shape(content(class_first_[static_cast<std::size_t>(c)]), cv)) return c;
+  }
+  return -1;
 }
 
 void TCombinationMemo::clear() {
   contents_.clear();
   newest_by_hash_.clear();
   older_same_hash_.clear();
+  shape_class_.clear();
+  class_first_.clear();
   outcomes_.clear();
 }
 

@@ -68,6 +68,11 @@ class TCombinationMemo {
   // The id of cv's contents: parameters, terms and crisp value (the name is
   // not part of it); equal contents give the same id.
   int intern(const CombinedVariable& cv);
+  // The same for a variable whose shape (parameters and terms but for their
+  // match values and clipped functions) the caller knows to be that of the
+  // contents `like`: contents of that shape are told apart by their values
+  // alone.
+  int intern_like(const CombinedVariable& cv, int like);
   // The contents of an id, as a variable (its name is meaningless).
   const CombinedVariable& content(int id) const { return *contents_[static_cast<std::size_t>(id)]; }
   std::size_t size() const { return contents_.size(); }
@@ -123,11 +128,20 @@ class TCombinationMemo {
   void follow_environment(const TCombinationVariables& vars);
   void take_environment(const TCombinationVariables& vars);
 
+  int add_content(const CombinedVariable& cv, std::uint64_t hash, int newest, int shape);
+  int shape_class_of(const CombinedVariable& cv) const;
+
   std::vector<std::unique_ptr<CombinedVariable>> contents_;
   // Contents by hash: the newest id of each hash, and per id the next older
   // id of the same hash (-1 ends the chain).
   TIdIndex newest_by_hash_;
   std::vector<int> older_same_hash_;
+  // Per id its shape class: contents of one class have equal shapes. Each
+  // class is known by its first contents; a new class is looked for among
+  // the newest few classes only, so contents of equal shape may be in
+  // different classes.
+  std::vector<int> shape_class_;
+  std::vector<int> class_first_;
   TIdIndex outcomes_;
   std::unique_ptr<TEnvironment> environment_;  // null until the first use
 };

@@ -208,6 +208,39 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
   }
 }
 
+// A held tree tells the contents of an aggregated variable apart by their
+// values alone while nothing could change the variable's shape; a change of
+// its terms after a release, with the values as before, is followed. The
+// changed contents become the first result of a new branch, the last the
+// head is folded with, so the second input ends up holding them.
+TEST_F(EvalTreeMemo, ATermChangedAfterReleaseIsFollowed) {
+  // clang-format off
+  const TChange changes[] = {
+      {"colour", [](TTree& t) { t.k->find(1)->set_fs_colour(violet); }},
+      {"term name", [](TTree& t) { t.k->find(1)->set_linguistic_term("fair"); }},
+  };
+  // clang-format on
+  // A variable's dump without its name.
+  const auto contents = [](const CombinedVariable* cv) {
+    const std::string text = dump(cv);
+    return text.substr(text.find(' '));
+  };
+  for (const TChange& c : changes) {
+    for (const bool hold : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (hold ? ", held" : ""));
+      TTree t(hold);
+      Capture out;
+      Capture err(std::cerr);
+      t.aggregate({0.25f, "DIFF", "AND"});
+      t.tree->release_combination_variables();
+      c.change(t);
+      t.aggregate({0.25f, "NEW", "AND"});
+      t.tree->release_combination_variables();
+      EXPECT_EQ(contents(t.rules->get_cv("eval_in_2")), contents(t.k));
+    }
+  }
+}
+
 // A rule set whose output y is ruled by two inputs, x and z: one rule each,
 // and one rule joining both.
 struct TRatedVariable {
