@@ -186,19 +186,6 @@ bool TCombinationMemo::inputs_concluded(const TCombinationVariables& vars) {
          rs.search(vars.in2->get_cv_name_view()) >= 0;
 }
 
-std::size_t TIdIndex::slot_of(std::uint64_t key) const {
-  // Multiplying spreads keys that differ only in a few bits over the table.
-  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
-}
-
-int TIdIndex::find(std::uint64_t key) const {
-  if (slots_.empty()) return -1;
-  for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
-    const TSlot& slot = slots_[i];
-    if (slot.id < 0 || slot.key == key) return slot.id;
-  }
-}
-
 void TIdIndex::put(std::uint64_t key, int id) {
   if ((used_ + 1) * 2 > slots_.size()) grow();
   for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
@@ -384,24 +371,10 @@ bool TCombinationMemo::runs_quietly(const TCombinationVariables& vars, int outpu
   return true;
 }
 
-namespace {
-
-std::uint64_t outcome_key(int output, int first, int second) {
-  return (static_cast<std::uint64_t>(output) << 62) |
-         (static_cast<std::uint64_t>(static_cast<std::uint32_t>(first)) << 31) |
-         static_cast<std::uint32_t>(second);
-}
-
-}  // namespace
-
 std::optional<int> TCombinationMemo::find(int output, int first, int second) const {
   const int id = outcome(output, first, second);
   if (id < 0) return std::nullopt;
   return id;
-}
-
-int TCombinationMemo::outcome(int output, int first, int second) const {
-  return outcomes_.find(outcome_key(output, first, second));
 }
 
 void TCombinationMemo::remember(int output, int first, int second, int outcome) {

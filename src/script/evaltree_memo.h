@@ -46,7 +46,13 @@ class TVariableShape {
 class TIdIndex {
  public:
   // The id stored for the key, or -1.
-  int find(std::uint64_t key) const;
+  int find(std::uint64_t key) const {
+    if (slots_.empty()) return -1;
+    for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
+      const TSlot& slot = slots_[i];
+      if (slot.id < 0 || slot.key == key) return slot.id;
+    }
+  }
   // Stores or replaces the id of the key.
   void put(std::uint64_t key, int id);
   void clear();
@@ -56,7 +62,10 @@ class TIdIndex {
     std::uint64_t key = 0;
     int id = -1;  // -1: empty
   };
-  std::size_t slot_of(std::uint64_t key) const;
+  std::size_t slot_of(std::uint64_t key) const {
+    // Multiplying spreads keys that differ only in a few bits over the table.
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+  }
   void grow();
 
   std::vector<TSlot> slots_;
@@ -93,7 +102,9 @@ class TCombinationMemo {
 
   std::optional<int> find(int output, int first, int second) const;
   // The same, -1 for none.
-  int outcome(int output, int first, int second) const;
+  int outcome(int output, int first, int second) const {
+    return outcomes_.find(outcome_key(output, first, second));
+  }
   void remember(int output, int first, int second, int outcome);
 
  private:
@@ -118,6 +129,11 @@ class TCombinationMemo {
     bool usable = false;
   };
 
+  static std::uint64_t outcome_key(int output, int first, int second) {
+    return (static_cast<std::uint64_t>(output) << 62) |
+           (static_cast<std::uint64_t>(static_cast<std::uint32_t>(first)) << 31) |
+           static_cast<std::uint32_t>(second);
+  }
   static bool note_rules(const TCombinationVariables& vars, int output,
                          std::vector<TRuleTerms>& terms);
   // Whether a block of the rule set concludes on either input.

@@ -88,8 +88,11 @@ void statement_evaltree(TScriptRun& run) {
 // or the rules of those of them that have rules in turn.
 bool reaches_combination_variables(const RuleSet& rules, std::string_view name) {
   if (TEvalTree::is_combination_variable(name)) return true;
-  std::vector<bool> seen(static_cast<std::size_t>(rules.get_number()), false);
-  std::vector<int> open{rules.search(name)};
+  // The search's lists keep their room from one question to the next.
+  thread_local std::vector<bool> seen;
+  thread_local std::vector<int> open;
+  seen.assign(static_cast<std::size_t>(rules.get_number()), false);
+  open.assign(1, rules.search(name));
   while (!open.empty()) {
     const int b = open.back();
     open.pop_back();
