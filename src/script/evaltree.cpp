@@ -128,8 +128,12 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
   TEntry& entry = entries_.emplace_back();
   entry.name = cut_script_name(name);
   entry.c_op = c_op;
-  entry.result = paras != nullptr ? std::make_unique<CombinedVariable>(paras.get(), entry.name)
-                                  : std::make_unique<CombinedVariable>();
+  // The result is made when the branch gets its first one: until then only
+  // its crisp value, -1, is read. A variable of a parameter set with fewer
+  // than two terms is made at once for the warning its making prints.
+  if (paras != nullptr && paras->get_NList()->get_number() < 2) {
+    entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name);
+  }
   return entry;
 }
 
@@ -378,6 +382,7 @@ int TEvalTree::intern_constraint(const CombinedVariable& cv, RuleSet* rs) {
 void TEvalTree::set_state(TEntry& entry, int state) {
   entry.state = state;
   entry.stale = true;
+  if (entry.result == nullptr) entry.result = std::make_unique<CombinedVariable>();
   entry.result->set_crisp_value(memo_.content(state).get_crisp_value());
 }
 
