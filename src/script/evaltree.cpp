@@ -31,6 +31,9 @@ constexpr std::size_t kMaxInternedContents = 100'000;
 
 constexpr mode_t kFileMode = 0664;
 
+// Aggregations a tree's score storage may hold to be kept for the next tree.
+constexpr std::size_t kMaxKeptScores = 1 << 16;
+
 // Closes a file descriptor when it goes out of scope.
 class TDescriptor {
  public:
@@ -120,6 +123,8 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
 TEvalTree::~TEvalTree() {
   TStorage& left = left_storage();
   left.memo = std::move(memo_);
+  // The score storage of a very large tree is not kept.
+  if (scores_.capacity() > kMaxKeptScores) return;
   left.scores = std::move(scores_);
   left.score_text = std::move(score_text_);
 }
