@@ -148,6 +148,8 @@ void TEvalTree::set_name(std::string_view n) {
 
 void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
   write_held();
+  // Nothing found in the rule set before holds for another one.
+  settings_kept_ = false;
   rules = rs;
 }
 
@@ -189,8 +191,9 @@ std::string_view add_section_rules(TTableReader& table, RuleSet& rs, concat_oper
     if (t1.empty() || is_table_keyword(t1)) return t1;
     const std::string_view t2 = table.next();
     const std::string_view t3 = table.next();
-    if (!t2.empty() && !t3.empty())
+    if (!t2.empty() && !t3.empty()) {
       rs.add_ComplexRule(&vars.in1, t1, &vars.in2, t2, &out, t3, op, 1);
+    }
   }
 }
 

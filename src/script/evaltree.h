@@ -198,9 +198,10 @@ class TEvalTree {
   // between them. Those statements change the values of variables (crisp
   // value, match values, clipped functions) but no variable's shape.
   std::uint64_t streak_ = 0;
-  // An aggregated variable and its interned contents in a streak: while the
-  // streak lasts, the rule set keeps its revision and its variables their
-  // generation, the variable keeps the shape of those contents.
+  // An aggregated variable and the interned contents it had in a streak: as
+  // long as the streak lasts and the rule set keeps its revision and its
+  // variables their generation, the variable keeps the shape of those
+  // contents.
   struct TWitness {
     const CombinedVariable* cv = nullptr;
     int state = -1;
