@@ -499,8 +499,9 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
   TEntry& head = entries_.front();
   int state = state_of(head);
   int last[4] = {-1, -1, -1, -1};
+  const std::size_t count = entries_.size();
   std::size_t i = 1;
-  for (; i < entries_.size(); ++i) {
+  for (; i < count; ++i) {
     TEntry& entry = entries_[i];
     if (entry.comp == 0) continue;
     const int output = entry.c_op == c_and ? 0 : 1;

@@ -48,8 +48,10 @@ class TIdIndex {
   // The id stored for the key, or -1.
   int find(std::uint64_t key) const {
     if (slots_.empty()) return -1;
-    for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
-      const TSlot& slot = slots_[i];
+    const std::size_t mask = slots_.size() - 1;
+    const TSlot* slots = slots_.data();
+    for (std::size_t i = slot_of(key);; i = (i + 1) & mask) {
+      const TSlot& slot = slots[i];
       if (slot.id < 0 || slot.key == key) return slot.id;
     }
   }
