@@ -385,7 +385,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   }
   const float median = compared->get_median();
   comparison->set_value(shifted_difference(median, compared->get_crisp_value(), c));
-  if (!table.skip_to(oper) || !fresh) return;
+  if (!fresh || !table.skip_to(oper)) return;
   while (!table.at_end()) {
     const std::string_view term = table.next();
     if (term.empty() || is_table_keyword(term)) return;
