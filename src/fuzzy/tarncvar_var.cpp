@@ -171,6 +171,10 @@ CombinedVariable* CVList::add(const CombinedVariable* cv) {
   return adopt(std::move(copy));
 }
 
+CombinedVariable* CVList::add(const ParameterSet* ps, std::string_view name) {
+  return adopt(std::make_unique<CombinedVariable>(ps, name));
+}
+
 void CVList::add(const CVList* other) {
   if (other == nullptr || other == this) return;
   for (const auto& cv : other->items_) {

@@ -139,9 +139,8 @@ void statement_parameterset(TScriptRun& run) {
     return;
   }
   const CList colours(terms.get_number());
-  const ParameterSet ps(name, values[0], values[1], values[2], values[3], values[4], values[5],
-                        &colours, &terms);
-  run.Rules->get_ps_list()->add(&ps);
+  run.Rules->get_ps_list()->add(ParameterSet(name, values[0], values[1], values[2], values[3],
+                                             values[4], values[5], &colours, &terms));
 }
 
 // FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's
@@ -155,8 +154,7 @@ void statement_fuzzyvar(TScriptRun& run) {
     run.stop("Error: unknown PARAMETERSET " + set_name + " for " + name + "!");
     return;
   }
-  const CombinedVariable cv(ps, name);
-  run.Rules->get_cv_list()->add(&cv);
+  run.Rules->get_cv_list()->add(ps, name);
   TVariable* var = run.Vars->find(name);
   if (var == nullptr) {
     run.Vars->insert(name, set_name, 0);
