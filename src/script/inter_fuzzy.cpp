@@ -170,8 +170,7 @@ void statement_fuzzyvar(TScriptRun& run) {
 void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::string& source_name,
                          const CombinedVariable& source) {
   run.Vars->remove(name);
-  CombinedVariable* copy = run.Rules->get_cv_list()->add(&source);
-  copy->set_cv_name(name);
+  run.Rules->get_cv_list()->add(&source, name);
   // The formula is copied: inserting may move the store's entries.
   const std::string formula(formula_of(*run.Vars, source_name));
   run.Vars->insert(name, formula, source.get_crisp_value());
@@ -319,6 +318,18 @@ float shifted_difference(float m, float x, float c) {
   return m + x - c;
 }
 
+// The comparison variable's name constraint:variable<operator>, cut to the
+// fuzzy library's name size. Valid until the next call.
+std::string_view comparison_name(std::string_view constraint, const CombinedVariable& compared,
+                                 std::string_view oper) {
+  thread_local std::string composed;
+  composed.assign(constraint);
+  composed += ':';
+  composed += compared.get_cv_name_view();
+  composed += oper;
+  return name_view(composed);
+}
+
 bool is_compare_operator(std::string_view word) {
   return word == "=" || word == "#" || word == "<" || word == ">";
 }
@@ -362,20 +373,11 @@ void statement_fuzzycompare(TScriptRun& run) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + variable + "!");
     return;
   }
-  // A composed name longer than the fuzzy library's names is cut to fit.
-  std::string composed;
-  const std::string_view compared_name = compared->get_cv_name_view();
-  composed.reserve(constraint.size() + 1 + compared_name.size() + oper.size());
-  ((composed += constraint) += ':') += compared_name;
-  composed += oper;
-  const std::string name = cut_name(composed);
+  const std::string_view name = comparison_name(constraint, *compared, oper);
   run.reach_fuzzy_variable(name);
   CombinedVariable* comparison = rules.get_cv(name);
   const bool fresh = comparison == nullptr;
-  if (fresh) {
-    comparison = rules.get_cv_list()->add(compared);
-    comparison->set_cv_name(name);
-  }
+  if (fresh) comparison = rules.get_cv_list()->add(compared, name);
   const CombinedVariable* target = rules.get_cv(constraint);
   if (target == nullptr) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + constraint + "!");

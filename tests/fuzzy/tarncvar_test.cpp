@@ -250,6 +250,14 @@ TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   CombinedVariable c(&ps, "c");
   second->copy(&c);
   EXPECT_EQ(list.find_cv("c"), second);
+  // A copy added under a name comes after the variables of that name.
+  CombinedVariable* named = list.add(&a, "c");
+  EXPECT_EQ(list.find_cv("c"), second);
+  second->set_cv_name("d");
+  EXPECT_EQ(list.find_cv("c"), named);
+  EXPECT_EQ(named->get_number(), a.get_number());
+  second->set_cv_name("c");
+  list.remove(2);
   list.remove(0);
   EXPECT_EQ(list.find_cv("a"), nullptr);
   EXPECT_EQ(list.find_cv("c"), second);
