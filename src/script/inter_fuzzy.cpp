@@ -7,6 +7,7 @@
 // variable store with its parameter set's name as formula and its last crisp
 // value as value. The rule-generating statements find a variable's parameter
 // set through that formula.
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -330,8 +331,75 @@ std::string_view comparison_name(std::string_view constraint, const CombinedVari
   return name_view(composed);
 }
 
+// The rule-set variables of one comparison: the compared variable, the
+// comparison variable and the constraint's variable.
+struct TComparisonVariables {
+  const CombinedVariable* compared = nullptr;
+  CombinedVariable* comparison = nullptr;
+  const CombinedVariable* target = nullptr;
+};
+
+// The comparison variables FUZZYCOMPARE found last, by the constraint's and
+// the variable's names and the operator. A script compares the same few
+// pairs over and over, and between two comparisons the variable list seldom
+// changes: what was found holds while the list keeps the generation it was
+// found in (the list's variables keep their places and names until then).
+class TComparisonLookups {
+ public:
+  const TComparisonVariables* find(const CVList& list, std::string_view constraint,
+                                   std::string_view variable, std::string_view oper) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const std::size_t at = (last_ + i) % entries_.size();
+      const TEntry& entry = entries_[at];
+      if (entry.generation == list.get_generation() && entry.constraint == constraint &&
+          entry.variable == variable && entry.oper == oper) {
+        last_ = at;
+        return &entry.found;
+      }
+    }
+    return nullptr;
+  }
+  void remember(const CVList& list, std::string_view constraint, std::string_view variable,
+                std::string_view oper, const TComparisonVariables& found) {
+    last_ = (last_ + 1) % entries_.size();
+    TEntry& entry = entries_[last_];
+    entry.generation = list.get_generation();
+    entry.constraint = constraint;
+    entry.variable = variable;
+    entry.oper = oper;
+    entry.found = found;
+  }
+
+ private:
+  struct TEntry {
+    std::uint64_t generation = 0;  // no list's generation: unused
+    std::string constraint;
+    std::string variable;
+    std::string oper;
+    TComparisonVariables found;
+  };
+  std::array<TEntry, 8> entries_;
+  std::size_t last_ = 0;
+};
+
 bool is_compare_operator(std::string_view word) {
   return word == "=" || word == "#" || word == "<" || word == ">";
+}
+
+void set_comparison_value(const TComparisonVariables& vars, float c) {
+  const float median = vars.compared->get_median();
+  vars.comparison->set_value(shifted_difference(median, vars.compared->get_crisp_value(), c));
+}
+
+// Adds the rules of the rest of the section: pairs of the comparison's term
+// and the constraint's term.
+void add_comparison_rules(TTableReader& table, RuleSet& rules, const TComparisonVariables& vars) {
+  while (!table.at_end()) {
+    const std::string_view term = table.next();
+    if (term.empty() || is_table_keyword(term)) return;
+    const std::string_view rating = table.next();
+    if (!rating.empty()) rules.add_BasicRule(vars.comparison, term, vars.target, rating, 1);
+  }
 }
 
 // FUZZYCOMPARE constraint w variable =|#|<|> formula: the comparison variable
@@ -368,29 +436,34 @@ void statement_fuzzycompare(TScriptRun& run) {
   RuleSet& rules = *run.Rules;
   run.reach_fuzzy_variable(variable);
   run.reach_fuzzy_variable(constraint);
-  const CombinedVariable* compared = rules.get_cv(variable);
-  if (compared == nullptr) {
+  thread_local TComparisonLookups lookups;
+  if (const TComparisonVariables* known =
+          lookups.find(*rules.get_cv_list(), constraint, variable, oper)) {
+    set_comparison_value(*known, c);
+    return;
+  }
+  TComparisonVariables found;
+  found.compared = rules.get_cv(variable);
+  if (found.compared == nullptr) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + variable + "!");
     return;
   }
-  const std::string_view name = comparison_name(constraint, *compared, oper);
+  const std::string_view name = comparison_name(constraint, *found.compared, oper);
   run.reach_fuzzy_variable(name);
-  CombinedVariable* comparison = rules.get_cv(name);
-  const bool fresh = comparison == nullptr;
-  if (fresh) comparison = rules.get_cv_list()->add(compared, name);
-  const CombinedVariable* target = rules.get_cv(constraint);
-  if (target == nullptr) {
+  found.comparison = rules.get_cv(name);
+  const bool fresh = found.comparison == nullptr;
+  if (fresh) found.comparison = rules.get_cv_list()->add(found.compared, name);
+  found.target = rules.get_cv(constraint);
+  if (found.target == nullptr) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + constraint + "!");
     return;
   }
-  const float median = compared->get_median();
-  comparison->set_value(shifted_difference(median, compared->get_crisp_value(), c));
-  if (!fresh || !table.skip_to(oper)) return;
-  while (!table.at_end()) {
-    const std::string_view term = table.next();
-    if (term.empty() || is_table_keyword(term)) return;
-    const std::string_view rating = table.next();
-    if (!rating.empty()) rules.add_BasicRule(comparison, term, target, rating, 1);
+  set_comparison_value(found, c);
+  if (fresh && table.skip_to(oper)) add_comparison_rules(table, rules, found);
+  // A found comparison variable that belongs to the evaluation tree would
+  // have to be reached again by its name.
+  if (!TEvalTree::is_combination_variable(name)) {
+    lookups.remember(*rules.get_cv_list(), constraint, variable, oper, found);
   }
 }
 
