@@ -380,6 +380,11 @@ class CVList {
   CombinedVariable* add();
   // Appends a copy of cv (nothing for null) and returns the copy.
   CombinedVariable* add(const CombinedVariable* cv);
+  // Appends a copy of cv under the name (cut to size) and returns the copy.
+  CombinedVariable* add(const CombinedVariable* cv, std::string_view name);
+  // Appends the variable generated from ps under name (see the constructor)
+  // and returns it: the same variable as a copy of one generated apart.
+  CombinedVariable* add(const ParameterSet* ps, std::string_view name);
   // Appends copies of other's variables whose names are not yet present.
   void add(const CVList* other);
 

@@ -171,6 +171,18 @@ CombinedVariable* CVList::add(const CombinedVariable* cv) {
   return adopt(std::move(copy));
 }
 
+CombinedVariable* CVList::add(const CombinedVariable* cv, std::string_view name) {
+  if (cv == nullptr) return nullptr;
+  auto copy = std::make_unique<CombinedVariable>();
+  copy->copy(cv);
+  copy->set_cv_name(name);
+  return adopt(std::move(copy));
+}
+
+CombinedVariable* CVList::add(const ParameterSet* ps, std::string_view name) {
+  return adopt(std::make_unique<CombinedVariable>(ps, name));
+}
+
 void CVList::add(const CVList* other) {
   if (other == nullptr || other == this) return;
   for (const auto& cv : other->items_) {

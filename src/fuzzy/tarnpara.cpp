@@ -356,6 +356,11 @@ ParameterSet* PSList::add(const ParameterSet* ps) {
   return sets_.back().get();
 }
 
+ParameterSet* PSList::add(ParameterSet&& ps) {
+  sets_.push_back(std::make_unique<ParameterSet>(std::move(ps)));
+  return sets_.back().get();
+}
+
 void PSList::add(const PSList* other) {
   if (other == nullptr) return;
   // Indexing keeps this safe when other is this list.

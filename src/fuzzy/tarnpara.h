@@ -274,6 +274,10 @@ class PSList {
   ParameterSet* add();
   // Appends a copy of ps (nothing for null) and returns the copy.
   ParameterSet* add(const ParameterSet* ps);
+  // Appends ps itself and returns it. For a set made by the checking
+  // constructor this is the set a copy gives (a copy checks the values
+  // again, which leaves checked values as they are).
+  ParameterSet* add(ParameterSet&& ps);
   // Appends copies of all of other's elements in order.
   void add(const PSList* other);
   // The i-th element; null outside 0..number-1.

@@ -497,11 +497,18 @@ std::unique_ptr<CombinedVariable> copy_of(const CombinedVariable& cv) {
 
 }  // namespace
 
+// A script mostly evaluates one variable several times in a row, so the
+// search starts at the site found last.
 TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
-  for (const auto& site : sites_) {
-    if (site->name == name) return *site;
+  for (std::size_t i = 0; i < sites_.size(); ++i) {
+    const std::size_t at = (last_site_ + i) % sites_.size();
+    if (same_text(sites_[at]->name, name)) {
+      last_site_ = at;
+      return *sites_[at];
+    }
   }
   if (sites_.size() >= kMaxSites) sites_.clear();
+  last_site_ = sites_.size();
   auto& site = sites_.emplace_back(std::make_unique<TSite>());
   site->name = name;
   return *site;

@@ -194,6 +194,7 @@ class TEvaluationMemo {
   void check(TSite& site, RuleSet& rules, CombinedVariable& cv) const;
 
   std::vector<std::unique_ptr<TSite>> sites_;
+  std::size_t last_site_ = 0;  // the site found or added last
   std::uint64_t settings_epoch_ = 0;
   std::vector<float> inputs_;  // the current inputs, kept to spare allocations
 };

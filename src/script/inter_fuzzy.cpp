@@ -7,6 +7,7 @@
 // variable store with its parameter set's name as formula and its last crisp
 // value as value. The rule-generating statements find a variable's parameter
 // set through that formula.
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -139,9 +140,8 @@ void statement_parameterset(TScriptRun& run) {
     return;
   }
   const CList colours(terms.get_number());
-  const ParameterSet ps(name, values[0], values[1], values[2], values[3], values[4], values[5],
-                        &colours, &terms);
-  run.Rules->get_ps_list()->add(&ps);
+  run.Rules->get_ps_list()->add(ParameterSet(name, values[0], values[1], values[2], values[3],
+                                             values[4], values[5], &colours, &terms));
 }
 
 // FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's
@@ -155,8 +155,7 @@ void statement_fuzzyvar(TScriptRun& run) {
     run.stop("Error: unknown PARAMETERSET " + set_name + " for " + name + "!");
     return;
   }
-  const CombinedVariable cv(ps, name);
-  run.Rules->get_cv_list()->add(&cv);
+  run.Rules->get_cv_list()->add(ps, name);
   TVariable* var = run.Vars->find(name);
   if (var == nullptr) {
     run.Vars->insert(name, set_name, 0);
@@ -172,8 +171,7 @@ void statement_fuzzyvar(TScriptRun& run) {
 void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::string& source_name,
                          const CombinedVariable& source) {
   run.Vars->remove(name);
-  CombinedVariable* copy = run.Rules->get_cv_list()->add(&source);
-  copy->set_cv_name(name);
+  run.Rules->get_cv_list()->add(&source, name);
   // The formula is copied: inserting may move the store's entries.
   const std::string formula(formula_of(*run.Vars, source_name));
   run.Vars->insert(name, formula, source.get_crisp_value());
@@ -321,8 +319,87 @@ float shifted_difference(float m, float x, float c) {
   return m + x - c;
 }
 
+// The comparison variable's name constraint:variable<operator>, cut to the
+// fuzzy library's name size. Valid until the next call.
+std::string_view comparison_name(std::string_view constraint, const CombinedVariable& compared,
+                                 std::string_view oper) {
+  thread_local std::string composed;
+  composed.assign(constraint);
+  composed += ':';
+  composed += compared.get_cv_name_view();
+  composed += oper;
+  return name_view(composed);
+}
+
+// The rule-set variables of one comparison: the compared variable, the
+// comparison variable and the constraint's variable.
+struct TComparisonVariables {
+  const CombinedVariable* compared = nullptr;
+  CombinedVariable* comparison = nullptr;
+  const CombinedVariable* target = nullptr;
+};
+
+// The comparison variables FUZZYCOMPARE found last, by the constraint's and
+// the variable's names and the operator. A script compares the same few
+// pairs over and over, and between two comparisons the variable list seldom
+// changes: what was found holds while the list keeps the generation it was
+// found in (the list's variables keep their places and names until then).
+class TComparisonLookups {
+ public:
+  const TComparisonVariables* find(const CVList& list, std::string_view constraint,
+                                   std::string_view variable, std::string_view oper) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const std::size_t at = (last_ + i) % entries_.size();
+      const TEntry& entry = entries_[at];
+      if (entry.generation == list.get_generation() && entry.constraint == constraint &&
+          entry.variable == variable && entry.oper == oper) {
+        last_ = at;
+        return &entry.found;
+      }
+    }
+    return nullptr;
+  }
+  void remember(const CVList& list, std::string_view constraint, std::string_view variable,
+                std::string_view oper, const TComparisonVariables& found) {
+    last_ = (last_ + 1) % entries_.size();
+    TEntry& entry = entries_[last_];
+    entry.generation = list.get_generation();
+    entry.constraint = constraint;
+    entry.variable = variable;
+    entry.oper = oper;
+    entry.found = found;
+  }
+
+ private:
+  struct TEntry {
+    std::uint64_t generation = 0;  // no list's generation: unused
+    std::string constraint;
+    std::string variable;
+    std::string oper;
+    TComparisonVariables found;
+  };
+  std::array<TEntry, 8> entries_;
+  std::size_t last_ = 0;
+};
+
 bool is_compare_operator(std::string_view word) {
   return word == "=" || word == "#" || word == "<" || word == ">";
+}
+
+void set_comparison_value(const TComparisonVariables& vars, float c) {
+  const float median = vars.compared->get_median();
+  vars.comparison->set_value(shifted_difference(median, vars.compared->get_crisp_value(), c));
+}
+
+// Adds the rules of the rest of the section: pairs of the comparison's term
+// and the constraint's term.
+void add_comparison_rules(TTableReader& table, RuleSet& rules, const TComparisonVariables& vars) {
+  while (!table.at_end()) {
+    const std::string_view term = table.next();
+    if (term.empty() || is_table_keyword(term)) return;
+    const std::string_view rating = table.next();
+    if (!rating.empty()) rules.add_BasicRule(vars.comparison, term, vars.target, rating, 1);
+  }
 }
 
 // FUZZYCOMPARE constraint w variable =|#|<|> formula: the comparison variable
@@ -359,38 +436,34 @@ void statement_fuzzycompare(TScriptRun& run) {
   RuleSet& rules = *run.Rules;
   run.reach_fuzzy_variable(variable);
   run.reach_fuzzy_variable(constraint);
-  const CombinedVariable* compared = rules.get_cv(variable);
-  if (compared == nullptr) {
+  thread_local TComparisonLookups lookups;
+  if (const TComparisonVariables* known =
+          lookups.find(*rules.get_cv_list(), constraint, variable, oper)) {
+    set_comparison_value(*known, c);
+    return;
+  }
+  TComparisonVariables found;
+  found.compared = rules.get_cv(variable);
+  if (found.compared == nullptr) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + variable + "!");
     return;
   }
-  // A composed name longer than the fuzzy library's names is cut to fit.
-  std::string composed;
-  const std::string_view compared_name = compared->get_cv_name_view();
-  composed.reserve(constraint.size() + 1 + compared_name.size() + oper.size());
-  ((composed += constraint) += ':') += compared_name;
-  composed += oper;
-  const std::string name = cut_name(composed);
+  const std::string_view name = comparison_name(constraint, *found.compared, oper);
   run.reach_fuzzy_variable(name);
-  CombinedVariable* comparison = rules.get_cv(name);
-  const bool fresh = comparison == nullptr;
-  if (fresh) {
-    comparison = rules.get_cv_list()->add(compared);
-    comparison->set_cv_name(name);
-  }
-  const CombinedVariable* target = rules.get_cv(constraint);
-  if (target == nullptr) {
+  found.comparison = rules.get_cv(name);
+  const bool fresh = found.comparison == nullptr;
+  if (fresh) found.comparison = rules.get_cv_list()->add(found.compared, name);
+  found.target = rules.get_cv(constraint);
+  if (found.target == nullptr) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + constraint + "!");
     return;
   }
-  const float median = compared->get_median();
-  comparison->set_value(shifted_difference(median, compared->get_crisp_value(), c));
-  if (!table.skip_to(oper) || !fresh) return;
-  while (!table.at_end()) {
-    const std::string_view term = table.next();
-    if (term.empty() || is_table_keyword(term)) return;
-    const std::string_view rating = table.next();
-    if (!rating.empty()) rules.add_BasicRule(comparison, term, target, rating, 1);
+  set_comparison_value(found, c);
+  if (fresh && table.skip_to(oper)) add_comparison_rules(table, rules, found);
+  // A found comparison variable that belongs to the evaluation tree would
+  // have to be reached again by its name.
+  if (!TEvalTree::is_combination_variable(name)) {
+    lookups.remember(*rules.get_cv_list(), constraint, variable, oper, found);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "expint.h"
+#include "tarnpara_text.h"
 
 namespace {
 
@@ -93,21 +94,69 @@ std::string_view TTableReader::next() {
   return word;
 }
 
+bool TRuleTable::TRecent::matches(std::string_view keyword,
+                                  std::initializer_list<std::string_view> names) const {
+  if (words.size() != names.size() + 1 || !same_text(words[0], keyword)) return false;
+  std::size_t i = 1;
+  for (std::string_view name : names) {
+    if (!same_text(words[i++], name)) return false;
+  }
+  return true;
+}
+
+namespace {
+
+void append_counted(std::string& key, std::string_view word) {
+  const std::size_t size = word.size();
+  key.append(reinterpret_cast<const char*>(&size), sizeof size);
+  key += word;
+}
+
+}  // namespace
+
 bool TTableReader::find_entry(std::string_view keyword,
                               std::initializer_list<std::string_view> names) {
   if (pos != 0) return search_entry(keyword, names);
+  const TRuleTable::TFound known = known_entry(keyword, names);
+  pos = known.pos;
+  return known.found;
+}
+
+// The outcome of a search from the start: from the recent entries, else from
+// the entries found before, else from a search, remembered in both.
+TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
+                                             std::initializer_list<std::string_view> names) {
+  std::vector<TRuleTable::TRecent>& recent = table->recent;
+  for (std::size_t i = 0; i < recent.size(); ++i) {
+    const std::size_t at = (table->last_recent + i) % recent.size();
+    if (recent[at].matches(keyword, names)) {
+      table->last_recent = at;
+      return recent[at].result;
+    }
+  }
   thread_local std::string key;
-  key.assign(keyword);
-  key += '\0';
-  for (std::string_view name : names) (key += name) += '\0';
+  key.clear();
+  append_counted(key, keyword);
+  for (std::string_view name : names) append_counted(key, name);
+  TRuleTable::TFound result;
   const auto known = table->entries.find(std::string_view(key));
   if (known != table->entries.end()) {
-    pos = known->second.first;
-    return known->second.second;
+    result = known->second;
+  } else {
+    result.found = search_entry(keyword, names);
+    result.pos = pos;
+    table->entries.emplace(key, result);
   }
-  const bool found = search_entry(keyword, names);
-  table->entries.emplace(key, std::make_pair(pos, found));
-  return found;
+  TRuleTable::TRecent entry{{std::string(keyword)}, result};
+  for (std::string_view name : names) entry.words.emplace_back(name);
+  if (recent.size() < TRuleTable::kRecent) {
+    table->last_recent = recent.size();
+    recent.push_back(std::move(entry));
+  } else {
+    table->last_recent = (table->last_recent + 1) % recent.size();
+    recent[table->last_recent] = std::move(entry);
+  }
+  return result;
 }
 
 bool TTableReader::search_entry(std::string_view keyword,

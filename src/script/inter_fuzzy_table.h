@@ -37,13 +37,27 @@ class TRuleTable {
   // Where a search from the start for an entry ended, and whether it found
   // the entry: the statements search the same entries for every rating, and
   // the words never change. Keyed by the keyword and the names, each
-  // followed by a NUL.
+  // preceded by its length so that no two lists of words share a key.
   struct KeyHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
-  mutable std::unordered_map<std::string, std::pair<std::size_t, bool>, KeyHash, std::equal_to<>>
-      entries;
+  struct TFound {
+    std::size_t pos = 0;
+    bool found = false;
+  };
+  mutable std::unordered_map<std::string, TFound, KeyHash, std::equal_to<>> entries;
+  // The entries searched last, compared word by word without building a
+  // key: a script asks for the same few entries in turn, mostly for the one
+  // it asked for before.
+  struct TRecent {
+    std::vector<std::string> words;  // the keyword, then the names
+    TFound result;
+    bool matches(std::string_view keyword, std::initializer_list<std::string_view> names) const;
+  };
+  static constexpr std::size_t kRecent = 8;
+  mutable std::vector<TRecent> recent;
+  mutable std::size_t last_recent = 0;  // the recent entry found or added last
 };
 
 // True for the words that end a section of the table: the entry keywords
@@ -69,6 +83,8 @@ class TTableReader {
 
  private:
   bool search_entry(std::string_view keyword, std::initializer_list<std::string_view> names);
+  TRuleTable::TFound known_entry(std::string_view keyword,
+                                 std::initializer_list<std::string_view> names);
 
   std::shared_ptr<const TRuleTable> table;
   std::size_t pos = 0;

@@ -250,11 +250,46 @@ TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   CombinedVariable c(&ps, "c");
   second->copy(&c);
   EXPECT_EQ(list.find_cv("c"), second);
+  // A copy added under a name comes after the variables of that name.
+  CombinedVariable* named = list.add(&a, "c");
+  EXPECT_EQ(list.find_cv("c"), second);
+  second->set_cv_name("d");
+  EXPECT_EQ(list.find_cv("c"), named);
+  EXPECT_EQ(named->get_number(), a.get_number());
+  second->set_cv_name("c");
+  list.remove(2);
   list.remove(0);
   EXPECT_EQ(list.find_cv("a"), nullptr);
   EXPECT_EQ(list.find_cv("c"), second);
   list.remove_all();
   EXPECT_EQ(list.find_cv("c"), nullptr);
+}
+
+// A variable generated in the list equals a copy of one generated apart, and
+// is found by its (cut) name.
+TEST(CVListTest, VariablesGeneratedInTheListEqualCopies) {
+  const std::string long_name(kNameChars + 5, 'n');
+  const ParameterSet sets[] = {make_ps("p", 0, 10, 5, 1, 1, {"low", "mid", "high"}),
+                               make_ps("q", -20, 100, 40, 0.3f, 0.5f, {"a", "b", "c", "d", "e"}),
+                               make_ps("few", 0, 1, 0.5f, 1, 1, {"only"})};
+  for (const ParameterSet& ps : sets) {
+    for (const std::string& name : {std::string("v"), long_name}) {
+      CVList copies;
+      CVList generated;
+      Capture err(std::cerr);
+      const CombinedVariable apart(&ps, name);
+      copies.add(&apart);
+      const std::string warnings = err.str();
+      const CombinedVariable* made = generated.add(&ps, name);
+      EXPECT_EQ(err.str(), warnings + warnings) << ps.get_ps_name();
+      std::ostringstream copied_text;
+      std::ostringstream generated_text;
+      copies.write(copied_text);
+      generated.write(generated_text);
+      EXPECT_EQ(generated_text.str(), copied_text.str()) << ps.get_ps_name();
+      EXPECT_EQ(generated.find_cv(name), made);
+    }
+  }
 }
 
 // ------------------------------------------------------- fast paths

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -66,6 +67,30 @@ TEST(ParameterSetBaseTest, CopiesCheckValuesReadWithoutChecks) {
   const CombinedVariable cv(&raw, "v");
   EXPECT_EQ(err.str(), std::string(kDistributionAbove) + kDistributionAbove);
   EXPECT_EQ(cv.get_distribution(), 1);
+}
+
+// A set made by the checking constructor and moved into a list equals a
+// copy of it, and is not checked (nor warned about) again.
+TEST(ParameterSetBaseTest, MovingACheckedSetIntoAListEqualsCopyingIt) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::tuple<float, float, float, float, float> values[] = {
+      {0, 10, 5, 0.5f, 1}, {10, 0, 20, 3, -1}, {0, 1, 0.5f, nan, 0.05f}};
+  for (const auto& [lower, upper, median, distribution, dilatation] : values) {
+    PSList copies;
+    PSList moved;
+    std::ostringstream copied_text;
+    std::ostringstream moved_text;
+    Capture err(std::cerr);
+    const ParameterSet made =
+        make_ps("p", lower, upper, median, distribution, dilatation, {"a", "b", "c"});
+    const std::string warnings = err.str();
+    copies.add(&made);
+    moved.add(make_ps("p", lower, upper, median, distribution, dilatation, {"a", "b", "c"}));
+    EXPECT_EQ(err.str(), warnings + warnings) << lower << " " << upper;
+    copies.write(copied_text);
+    moved.write(moved_text);
+    EXPECT_EQ(moved_text.str(), copied_text.str());
+  }
 }
 
 TEST(TermNameTest, DefaultColoursDependOnTheTermCount) {

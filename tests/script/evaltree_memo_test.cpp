@@ -333,6 +333,52 @@ TEST(EvaluationMemo, ManyDistinctInputsStayExact) {
   }
 }
 
+// Outputs evaluated in turn, more of them than the memory keeps: each
+// output's outcomes are its own (their rules differ in certainty), and an
+// output the memory dropped is taken up again, exactly.
+TEST(EvaluationMemo, OutputsEvaluatedInTurnKeepTheirOwnOutcomes) {
+  constexpr int kOutputs = 20;
+  struct TOutputs {
+    ParameterSet ps = rating_set();
+    RuleSet rules;
+    CombinedVariable* x = nullptr;
+    std::vector<CombinedVariable*> ys;
+
+    TOutputs() {
+      const CombinedVariable input(&ps, "x");
+      x = rules.get_cv_list()->add(&input);
+      for (int i = 0; i < kOutputs; ++i) {
+        std::string name = "y";
+        name += std::to_string(i);
+        const CombinedVariable output(&ps, name);
+        ys.push_back(rules.get_cv_list()->add(&output));
+        const float certainty = static_cast<float>(i + 1) / kOutputs;
+        rules.add_BasicRule(x, "bad", ys.back(), "good", certainty);
+        rules.add_BasicRule(x, "good", ys.back(), "bad", 1 - certainty / 2);
+      }
+    }
+    std::string step(int output, float xv, TEvaluationMemo* memo) {
+      x->set_value(xv);
+      CombinedVariable& y = *ys[static_cast<std::size_t>(output)];
+      const float value = memo != nullptr ? memo->evaluate(rules, y) : rules.evaluate(&y);
+      return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(&y);
+    }
+  };
+  TEvaluationMemo memo;
+  TOutputs remembered;
+  TOutputs direct;
+  // A few outputs in turn, then all of them, twice over.
+  const int kOrder[] = {0, 1, 2, 0, 1, 2, 2, 2, 1};
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 40; ++i) {
+      const float x = static_cast<float>(i % 5) / 4;
+      const int output = i < 18 ? kOrder[i % 9] : i - 18 < kOutputs ? i - 18 : i % 3;
+      ASSERT_EQ(remembered.step(output, x, &memo), direct.step(output, x, nullptr))
+          << "round " << round << ", step " << i;
+    }
+  }
+}
+
 // Inputs that were never fuzzified are reported at every evaluation.
 TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
   TEvaluationMemo memo;

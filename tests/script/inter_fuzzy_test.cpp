@@ -85,6 +85,42 @@ TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
   }
 }
 
+// Words may hold any byte but white space; lists of words that read alike
+// when run together are still different entries.
+TEST(RuleTable, EntriesAreToldApartByTheirWordsNotTheirJoinedText) {
+  using namespace std::literals;
+  write_file("joined.tab", "COMPARE a\0b c = x COMPARE a b\0c = y"s);
+  for (int round = 0; round < 2; ++round) {
+    TTableReader first(TRuleTable::load("joined.tab"));
+    ASSERT_TRUE(first.find_entry("COMPARE", {"a\0b"sv, "c"}));
+    EXPECT_EQ(first.next(), "=");
+    EXPECT_EQ(first.next(), "x");
+    TTableReader second(TRuleTable::load("joined.tab"));
+    ASSERT_TRUE(second.find_entry("COMPARE", {"a", "b\0c"sv}));
+    EXPECT_EQ(second.next(), "=");
+    EXPECT_EQ(second.next(), "y");
+  }
+}
+
+// More entries than the table keeps at hand, asked for in turn.
+TEST(RuleTable, ManyEntriesAskedInTurnKeepTheirAnswers) {
+  const std::vector<std::string> names = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j",
+                                          "k", "l", "m", "n", "o", "p", "q", "r", "s", "t"};
+  std::string text;
+  for (const std::string& name : names) text += "COMPARE " + name + " r = " + name + " ";
+  write_file("many.tab", text);
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& name : names) {
+      TTableReader reader(TRuleTable::load("many.tab"));
+      ASSERT_TRUE(reader.find_entry("COMPARE", {name, "r"})) << name;
+      EXPECT_EQ(reader.next(), "=");
+      EXPECT_EQ(reader.next(), name);
+    }
+    TTableReader reader(TRuleTable::load("many.tab"));
+    EXPECT_FALSE(reader.find_entry("COMPARE", {"u", "r"}));
+  }
+}
+
 TEST(RuleTable, SearchesFromInsideTheTableStartThere) {
   write_file("inside.tab", "COMPARE a r = x y COMPARE a r = v w");
   TTableReader first(TRuleTable::load("inside.tab"));
