@@ -187,6 +187,11 @@ void TScriptReader::seek(std::size_t position) {
   end = false;
 }
 
+void TScriptReader::seek(std::size_t position, int words_before_position) {
+  seek(position);
+  following = static_cast<std::size_t>(std::max(words_before_position, 0));
+}
+
 int TScriptReader::words_before(std::size_t position) const {
   return static_cast<int>(std::upper_bound(words->ends.begin(), words->ends.end(), position) -
                           words->ends.begin());
@@ -203,6 +208,7 @@ void TScriptReader::skip_from_start(int count) {
     return;
   }
   pos = words->ends[static_cast<std::size_t>(count) - 1];
+  following = static_cast<std::size_t>(count);
   end = pos == text.size();
 }
 
@@ -231,7 +237,7 @@ int TScriptReader::find_declaration(std::string_view keyword, std::string_view n
 
 TScriptRun::TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars)
     : Vars(vars != nullptr ? std::move(vars) : std::make_unique<TVarlist>()),
-      Controls(std::make_unique<TVarlist>()),
+      Controls(std::make_unique<TControlList>()),
       reader(text) {}
 
 std::string_view TScriptRun::read_word() {
@@ -253,8 +259,12 @@ std::optional<float> TScriptRun::read_number() {
 }
 
 void TScriptRun::jump_to(std::size_t position) {
-  reader.seek(position);
-  number_of_tokens = reader.words_before(position);
+  jump_to(position, reader.words_before(position));
+}
+
+void TScriptRun::jump_to(std::size_t position, int words_before_position) {
+  reader.seek(position, words_before_position);
+  number_of_tokens = words_before_position;
 }
 
 std::string& TScriptRun::resolve_name(std::string& name) {
@@ -343,8 +353,8 @@ void preliminary_pass(TScriptRun& run) {
     if (w != "LABEL" && w != "PROCEDURE") continue;
     const bool label = w == "LABEL";
     const std::string name = run.read_name();
-    if (run.Controls->in_list(name) == 0) {
-      run.Controls->insert(name, "1", 0);
+    if (!run.Controls->contains(name)) {
+      run.Controls->insert_label(name);
       continue;
     }
     std::cout << (label ? "\nWarning: Label " : "\nWarning: Procedure ") << name

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,71 @@ inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LO
 // Levels abandoned by RETURN keep their control entries; this bounds them too.
 inline constexpr std::size_t kMaxControlEntries = 2'000'000;
 }  // namespace script_limits
+
+// Kinds of control entries: the state of an open construct is kept in
+// entries of these kinds, one of each per level of the construct.
+enum class TControlKind : std::uint8_t {
+  If,
+  For,
+  Step,
+  To,
+  Var,
+  ForPos,
+  Loop,
+  LoopPos,
+  ExitLoop,
+  CallBranch,
+  CallIfCascade,
+  CallForCascade,
+  CallLoopCascade,
+  CallTokens,
+};
+
+// One control entry: its value, for a loop body's start also the number of
+// words before it, and a text (a loop variable's name; "1" for a label).
+struct TControlEntry {
+  float value = 0;
+  int words = -1;  // unknown
+  std::string text;
+};
+
+// The control list: labels and procedures, and the entries of the open
+// constructs. An entry's name is its kind's word and its level (IF:1,
+// FORPOS:2, CALL:TOKENS:1, ...), and labels share that name space: a label
+// spelled like an entry's name is one more entry of that name. Names are not
+// unique: every lookup sees the oldest entry of a name, and removing takes
+// that one. Entries are held by kind and level, so no name is ever built.
+class TControlList {
+ public:
+  // Adds an entry behind those of its kind and level, and gives it.
+  TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {});
+  // Removes the oldest entry of that kind and level, if any.
+  void remove(TControlKind kind, int level);
+  const TControlEntry* find(TControlKind kind, int level) const;
+  TControlEntry* find(TControlKind kind, int level);
+  float value(TControlKind kind, int level) const;  // 0 when absent
+  // Labels and procedures; a name is cut to the name size.
+  void insert_label(std::string_view name);
+  bool contains(std::string_view name) const;
+  // Entries and labels in all.
+  std::size_t number() const { return count; }
+
+ private:
+  // The entries of one name, oldest first; those before `head` are gone.
+  struct TQueue {
+    std::vector<TControlEntry> entries;
+    std::size_t head = 0;
+    bool empty() const { return head == entries.size(); }
+  };
+  static std::uint64_t key(TControlKind kind, int level) {
+    return static_cast<std::uint64_t>(kind) << 32 | static_cast<std::uint32_t>(level);
+  }
+  // The key of an entry's name, for a label spelled like one.
+  static std::optional<std::uint64_t> key_of(std::string_view name);
+  std::unordered_map<std::uint64_t, TQueue> queues;
+  std::unordered_set<std::string> labels;  // labels spelled like no entry's name
+  std::size_t count = 0;
+};
 
 class TScriptRun;
 // A statement: its keyword and the handler that runs it after the keyword was read.
@@ -93,6 +159,9 @@ class TScriptReader {
   bool at_end() const { return end; }
   std::size_t position() const { return pos; }
   void seek(std::size_t position);
+  // The same, with the number of words before `position` as a hint that
+  // lets the next read take the following word without a search.
+  void seek(std::size_t position, int words_before_position);
   // Number of words of the text that end at or before `position`.
   int words_before(std::size_t position) const;
   // Moves to the place reached by reading `count` words from the start.
@@ -133,8 +202,8 @@ class TScriptRun {
  public:
   TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars);
 
-  std::unique_ptr<TVarlist> Vars;      // the script's variables
-  std::unique_ptr<TVarlist> Controls;  // labels, procedures and open constructs
+  std::unique_ptr<TVarlist> Vars;          // the script's variables
+  std::unique_ptr<TControlList> Controls;  // labels, procedures and open constructs
   // Parameter sets, fuzzy variables, operators and rules. Shared so that the
   // evaluation tree can keep a link that lapses when the rule set is replaced
   // or the run ends.
@@ -167,6 +236,8 @@ class TScriptRun {
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
+  // The same when the number of words before `position` is known.
+  void jump_to(std::size_t position, int words_before_position);
 
   // Resolves the index expressions of a name (cut to the name size) or a formula.
   std::string& resolve_name(std::string& name);
