@@ -245,6 +245,12 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Hands every domain variable, in export order, to the sink.
   template <class Sink>
   void VisitVariables(Sink& sink) const;
+  // The table sizes that fix the exported names and their order.
+  void ExportShape(std::vector<std::size_t>& shape) const;
+  // Keeps a copy of a store filled by an export into an empty store, for
+  // the exports of the same shape (Shape) that follow, with an index sized
+  // for `room` more variables.
+  void KeepExportTemplate(const TVarlist& vars, std::size_t room);
   // Whether (group, day) lies in the cycle and every schedule row covers the
   // whole cycle, so repair scans may read any day of any row.
   bool IsRepairableCell(int group, int day) const;
@@ -256,4 +262,13 @@ class CShiftSchedulingDomain : public CDomainInstance {
   std::string ReadSourceName;
   // Variables of the latest export into a store, to size the next store ahead.
   std::size_t LastExportCount = 0;
+  // Stores as exports of a shape filled them; the names and their index
+  // are taken from there, the formulas and values are written anew.
+  struct CExportTemplate {
+    std::vector<std::size_t> shape;
+    std::shared_ptr<const TVarlist> store;
+  };
+  std::vector<CExportTemplate> ExportTemplates;
+  std::size_t NextTemplate = 0;    // the one a new shape replaces
+  std::vector<std::size_t> Shape;  // of the latest export, kept for its room
 };

@@ -113,6 +113,17 @@ void TVarlist::reserve(std::size_t count) {
   if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
 }
 
+void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
+  if (&other == this) return;
+  vars.clear();
+  vars.reserve(other.vars.size() + room);
+  vars.insert(vars.end(), other.vars.begin(), other.vars.end());
+  slots = other.slots;
+  names = other.names;
+  // Inserting `room` more must not outgrow the index either.
+  if (2 * (vars.size() + room) > slots.size()) grow_index(std::bit_ceil(2 * (vars.size() + room)));
+}
+
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
   vars.emplace_back(n, f, v);

@@ -84,6 +84,8 @@ class TVarlist {
   // Makes room for `count` variables in all, so that inserting up to that
   // many moves nothing.
   void reserve(std::size_t count);
+  // Makes this store a copy of `other`, with room for `room` more variables.
+  void copy_from(const TVarlist& other, std::size_t room);
   // Appends a variable; it counts as computed exactly when `v` is nonzero.
   void insert(std::string_view n, std::string_view f, float v);
   // Removes the first variable named `n`; the others keep their order.
@@ -123,10 +125,18 @@ class TVarlist {
   // Replaces the formula of every variable by its index substitution.
   void substitute_all();
   // Resolves the bracketed index expressions of a name, in place: with i = 2,
-  // x[i] becomes x[2]. Index expressions are computed as formulas.
-  std::string& real_name(std::string& expr);
+  // x[i] becomes x[2]. Index expressions are computed as formulas. The text
+  // is cut to a formula's size. Most names and formulas have no index.
+  std::string& real_name(std::string& expr) {
+    if (expr.find('[') != std::string::npos) return resolve_indices(expr);
+    if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
+    return expr;
+  }
 
  private:
+  // real_name for a text that holds a '['.
+  std::string& resolve_indices(std::string& expr);
+
   // Position in `vars` of the first variable of a name, with that name's hash.
   struct Slot {
     std::uint32_t hash = 0;

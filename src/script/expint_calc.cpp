@@ -507,9 +507,8 @@ int index_number(float v) {
 
 }  // namespace
 
-std::string& TVarlist::real_name(std::string& expr) {
-  // Each index text is replaced in place by its value's digits. Most names
-  // and formulas have no index: they are only cut to size.
+std::string& TVarlist::resolve_indices(std::string& expr) {
+  // Each index text is replaced in place by its value's digits.
   for (std::size_t open = expr.find('['); open != std::string::npos;) {
     const std::size_t first = open + 1;
     const std::size_t close = expr.find(']', first);

@@ -79,6 +79,51 @@ TestDomain WeekdayDomain(int groups) {
   return TestDomain(2, {0, 8, 12, 8}, std::vector<std::string>(groups, "1111100 1111100"));
 }
 
+// The store as a text: the variables file and every computed flag.
+std::string StoreText(const TVarlist& vars) {
+  std::ostringstream out;
+  vars.write(out);
+  for (std::size_t i = 0; i < vars.number(); ++i) out << ' ' << vars.get(i).get_comp();
+  return out.str();
+}
+
+// Exports into empty stores reuse what earlier exports of the same table
+// sizes built; each must hold exactly what the first export of its domain
+// holds, whatever was exported before and whatever the script did to it.
+TEST(Export, EveryExportMatchesAFirstExport) {
+  struct Step {
+    std::vector<std::string> rows;
+    const char* group_name;
+    float shift_length;
+  } const steps[] = {
+      {{"1111100 1111100", "0011111 1100000"}, "G0", 8},
+      {{"1111100 1111100", "0011111 1100000"}, "G0", 8},
+      {{"1111100 1111100", "1100111 1100000"}, "sinus", 0},  // other values, same sizes
+      {{"1101100 1111100", "0011111 1100000"}, "G0", 8},     // one more block
+      {{"1111100 1111100", "0011111 1100000"}, "plan[i]", -2.5f},
+      {{"1111100 1111100", "0011111 1100000", "2222200 0000000"}, "G0", 8},  // one more group
+      {{"1111100", "0011111"}, "G0", 8},                                     // shorter rows
+  };
+  TestDomain reused(2, {0, 8}, steps[0].rows);
+  for (const Step& step : steps) {
+    TestDomain fresh(2, {0, step.shift_length}, step.rows);
+    fresh.GetGroups()[0].SetName(step.group_name);
+    reused.GetGroups() = fresh.GetGroups();
+    reused.GetShifts() = fresh.GetShifts();
+    reused.SetSchedule(fresh.GetSchedule());
+    TVarlist expected;
+    fresh.InitializeVariables(&expected);
+    TVarlist vars;
+    reused.InitializeVariables(&vars);
+    EXPECT_EQ(StoreText(vars), StoreText(expected)) << step.rows.size() << " rows";
+    EXPECT_EQ(vars.get_value("plan[1][3]"), expected.get_value("plan[1][3]"));
+    vars.get(0).set_value(99);
+    vars.set_formula("plan[0][0]", "7");
+    vars.insert("extra", "1", 1);
+    vars.remove("c_work[0][0]");
+  }
+}
+
 // Every evaluation rewrites the variables file with the store as exported,
 // in the store's own file format, whatever the file held before.
 TEST(Evaluate, EveryEvaluationRewritesTheVariablesFile) {
