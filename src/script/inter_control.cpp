@@ -39,7 +39,7 @@ constexpr std::string_view kKindWords[] = {
 
 }  // namespace
 
-std::optional<std::uint64_t> TControlList::key_of(std::string_view name) {
+std::optional<TControlList::TKey> TControlList::key_of(std::string_view name) {
   const std::size_t colon = name.rfind(':');
   if (colon == std::string_view::npos) return std::nullopt;
   const std::string_view word = name.substr(0, colon);
@@ -56,37 +56,51 @@ std::optional<std::uint64_t> TControlList::key_of(std::string_view name) {
   if (std::string_view(written, static_cast<std::size_t>(written_end - written)) != digits) {
     return std::nullopt;
   }
-  return key(static_cast<Kind>(kind - std::begin(kKindWords)), level);
+  return TKey{static_cast<Kind>(kind - std::begin(kKindWords)), level};
+}
+
+const TControlList::TQueue* TControlList::queue(TKey key) const {
+  if (shallow(key.level)) return &shallow_queues[shallow_index(key)];
+  const auto it = deep_queues.find(deep_key(key));
+  return it != deep_queues.end() ? &it->second : nullptr;
+}
+
+TControlList::TQueue& TControlList::queue_made(TKey key) {
+  if (shallow(key.level)) return shallow_queues[shallow_index(key)];
+  return deep_queues[deep_key(key)];
+}
+
+const TControlEntry* TControlList::front(TKey key) const {
+  const TQueue* q = queue(key);
+  return q != nullptr && !q->empty() ? &q->entries[q->head] : nullptr;
 }
 
 TControlEntry& TControlList::insert(TControlKind kind, int level, float value,
                                     std::string_view text) {
   ++count;
-  return queues[key(kind, level)].entries.emplace_back(TControlEntry{value, -1, std::string(text)});
+  return queue_made(TKey{kind, level})
+      .entries.emplace_back(TControlEntry{value, -1, std::string(text)});
 }
 
 void TControlList::remove(TControlKind kind, int level) {
-  const auto it = queues.find(key(kind, level));
-  if (it == queues.end() || it->second.empty()) return;
-  TQueue& queue = it->second;
+  const TKey key{kind, level};
+  if (front(key) == nullptr) return;
+  TQueue& q = queue_made(key);
   // The vector is emptied, keeping its room, once its last entry is gone.
-  if (++queue.head == queue.entries.size()) {
-    queue.entries.clear();
-    queue.head = 0;
+  if (++q.head == q.entries.size()) {
+    q.entries.clear();
+    q.head = 0;
   }
   --count;
 }
 
 const TControlEntry* TControlList::find(TControlKind kind, int level) const {
-  const auto it = queues.find(key(kind, level));
-  if (it == queues.end() || it->second.empty()) return nullptr;
-  return &it->second.entries[it->second.head];
+  return front(TKey{kind, level});
 }
 
 TControlEntry* TControlList::find(TControlKind kind, int level) {
-  const auto it = queues.find(key(kind, level));
-  if (it == queues.end() || it->second.empty()) return nullptr;
-  return &it->second.entries[it->second.head];
+  // The entry is this list's own; only the lookup is shared with the const one.
+  return const_cast<TControlEntry*>(front(TKey{kind, level}));
 }
 
 float TControlList::value(TControlKind kind, int level) const {
@@ -96,8 +110,8 @@ float TControlList::value(TControlKind kind, int level) const {
 
 void TControlList::insert_label(std::string_view name) {
   name = fit(name, script_limits::kNameChars);
-  if (const std::optional<std::uint64_t> k = key_of(name)) {
-    queues[*k].entries.push_back(TControlEntry{0, -1, "1"});
+  if (const std::optional<TKey> key = key_of(name)) {
+    queue_made(*key).entries.push_back(TControlEntry{0, -1, "1"});
   } else {
     labels.emplace(name);
   }
@@ -106,10 +120,7 @@ void TControlList::insert_label(std::string_view name) {
 
 bool TControlList::contains(std::string_view name) const {
   name = fit(name, script_limits::kNameChars);
-  if (const std::optional<std::uint64_t> k = key_of(name)) {
-    const auto it = queues.find(*k);
-    return it != queues.end() && !it->second.empty();
-  }
+  if (const std::optional<TKey> key = key_of(name)) return front(*key) != nullptr;
   return labels.find(std::string(name)) != labels.end();
 }
 

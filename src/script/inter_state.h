@@ -3,6 +3,7 @@
 // the script text.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,6 +47,7 @@ enum class TControlKind : std::uint8_t {
   CallForCascade,
   CallLoopCascade,
   CallTokens,
+  kCount,  // the number of kinds
 };
 
 // One control entry: its value, for a loop body's start also the number of
@@ -84,12 +86,31 @@ class TControlList {
     std::size_t head = 0;
     bool empty() const { return head == entries.size(); }
   };
-  static std::uint64_t key(TControlKind kind, int level) {
-    return static_cast<std::uint64_t>(kind) << 32 | static_cast<std::uint32_t>(level);
-  }
+  struct TKey {
+    TControlKind kind;
+    int level;
+  };
   // The key of an entry's name, for a label spelled like one.
-  static std::optional<std::uint64_t> key_of(std::string_view name);
-  std::unordered_map<std::uint64_t, TQueue> queues;
+  static std::optional<TKey> key_of(std::string_view name);
+  // The queue of a kind and level: null when it was never made, or made.
+  const TQueue* queue(TKey key) const;
+  TQueue& queue_made(TKey key);
+  const TControlEntry* front(TKey key) const;
+
+  // Levels from 0 to kShallowLevels - 1, which scripts use most, have their
+  // queues at hand; deeper and negative levels are looked up.
+  static constexpr int kShallowLevels = 8;
+  static constexpr std::size_t kKinds = static_cast<std::size_t>(TControlKind::kCount);
+  static bool shallow(int level) { return level >= 0 && level < kShallowLevels; }
+  static std::size_t shallow_index(TKey key) {
+    return static_cast<std::size_t>(key.kind) * kShallowLevels +
+           static_cast<std::size_t>(key.level);
+  }
+  static std::uint64_t deep_key(TKey key) {
+    return static_cast<std::uint64_t>(key.kind) << 32 | static_cast<std::uint32_t>(key.level);
+  }
+  std::array<TQueue, kKinds * kShallowLevels> shallow_queues;
+  std::unordered_map<std::uint64_t, TQueue> deep_queues;
   std::unordered_set<std::string> labels;  // labels spelled like no entry's name
   std::size_t count = 0;
 };
