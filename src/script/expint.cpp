@@ -113,8 +113,14 @@ void TVarlist::reserve(std::size_t count) {
   if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
 }
 
+std::uint64_t TVarlist::new_generation() {
+  static std::uint64_t last = 0;
+  return ++last;
+}
+
 void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   if (&other == this) return;
+  generation = new_generation();
   vars.clear();
   vars.reserve(other.vars.size() + room);
   vars.insert(vars.end(), other.vars.begin(), other.vars.end());
@@ -144,6 +150,7 @@ void TVarlist::remove(std::string_view n) {
   if (slots[slot].position == kEmpty) return;
   const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
+  generation = new_generation();
   // Only the variables behind the removed one move, one place forward; those
   // that are the first of their name have a slot that follows them. The next
   // variable of the removed name, if any, becomes visible in the removed
@@ -177,6 +184,20 @@ const TVariable* TVarlist::find(std::string_view n) const {
 TVariable* TVarlist::find(std::string_view n) {
   const std::int32_t position = position_of(n);
   return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
+}
+
+TVariable* TVarlist::find(std::string_view n, THint& hint) {
+  const std::string_view name = fit(n, kNameChars);
+  if (hint.generation == generation) {
+    TVariable& held = vars[static_cast<std::size_t>(hint.position)];
+    if (held.name_size == name.size() && same_bytes(held.name, name.data(), name.size())) {
+      return &held;
+    }
+  }
+  const std::int32_t position = position_of(name);
+  if (position == kEmpty) return nullptr;
+  hint = THint{generation, position};
+  return &vars[static_cast<std::size_t>(position)];
 }
 
 int TVarlist::in_list(std::string_view n) const {

@@ -5,6 +5,7 @@
 // a formula is parsed into a tree of such nodes and computed against a store.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -109,6 +110,18 @@ class TVarlist {
   TVariable* find(std::string_view n);
   const TVariable* find(std::string_view n) const;
 
+  // Where a lookup found a name's first variable, kept by the caller for the
+  // next lookup from the same place. It holds while no variable has been
+  // removed from the store since (inserting moves nothing and leaves the
+  // first variable of a name first) and is checked against the name looked
+  // up, so any name may be looked up with any hint.
+  struct THint {
+    std::uint64_t generation = 0;  // no store's
+    std::int32_t position = 0;
+  };
+  // find, through a hint that it updates.
+  TVariable* find(std::string_view n, THint& hint);
+
   void show() const;                          // the whole store, on standard output
   void show(std::string_view varname) const;  // one variable
 
@@ -162,6 +175,18 @@ class TVarlist {
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
+  // Changes, to a value no store has had, whenever variables move.
+  std::uint64_t generation = new_generation();
+  static std::uint64_t new_generation();
+  // Hints for index texts, by a few bits of the text: scripts index with
+  // the same few loop variables again and again. The bits are picked so that
+  // single letters that differ in one bit go to different hints.
+  std::array<THint, 32> index_hints{};
+  THint& index_hint(std::string_view index) {
+    const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
+    const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
+    return index_hints[key % index_hints.size()];
+  }
 };
 
 // One node of a parsed formula.
@@ -211,6 +236,8 @@ class TExptree {
   std::string variable;
   std::unique_ptr<TExptree> left;
   std::unique_ptr<TExptree> right;
+  // Where a variable node last found its variable.
+  TVarlist::THint hint;
 };
 
 // Hash of a variable name, as the store's index uses it; fit for any short text.

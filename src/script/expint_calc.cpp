@@ -306,7 +306,7 @@ float TCalculation::variable(TExptree& node) {
     }
     return v;
   }
-  TVariable* var = vars.find(node.variable);
+  TVariable* var = vars.find(node.variable, node.hint);
   if (var == nullptr) {
     expression_error();
     return 0;
@@ -519,7 +519,7 @@ std::string& TVarlist::resolve_indices(std::string& expr) {
     }
     const std::string_view index = std::string_view(expr).substr(first, close - first);
     // A variable named like the index text gives its stored value as it is.
-    const TVariable* var = find(index);
+    const TVariable* var = find(index, index_hint(index));
     const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
     char digits[16];
     const char* end = std::to_chars(std::begin(digits), std::end(digits), index_number(v)).ptr;

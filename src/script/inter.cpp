@@ -81,6 +81,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
   note_comments(*words);
+  words->hints.resize(words->cut.size());
   return words;
 }
 
@@ -130,6 +131,10 @@ std::string_view TScriptReader::search_word() {
 std::optional<const TStatement*> TScriptReader::statement_of_last_word() const {
   if (!last_whole) return std::nullopt;
   return words->statements[following - 1];
+}
+
+TVarlist::THint* TScriptReader::hint_of_last_word() const {
+  return last_whole ? &words->hints[following - 1] : nullptr;
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -265,6 +270,11 @@ void TScriptRun::jump_to(std::size_t position) {
 void TScriptRun::jump_to(std::size_t position, int words_before_position) {
   reader.seek(position, words_before_position);
   number_of_tokens = words_before_position;
+}
+
+TVarlist::THint& TScriptRun::name_hint() {
+  TVarlist::THint* hint = reader.hint_of_last_word();
+  return hint != nullptr ? *hint : unplaced_hint;
 }
 
 std::string& TScriptRun::resolve_name(std::string& name) {

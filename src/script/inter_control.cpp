@@ -141,8 +141,9 @@ bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
 // otherwise the word read as a decimal number (0 when it is none).
 float word_value(TScriptRun& run) {
   std::string word = run.read_formula();
+  TVarlist::THint& hint = run.name_hint();
   run.resolve_formula(word);
-  if (const TVariable* var = run.Vars->find(word)) return var->get_value();
+  if (const TVariable* var = run.Vars->find(word, hint)) return var->get_value();
   return static_cast<float>(std::atof(word.c_str()));
 }
 
@@ -216,6 +217,7 @@ void statement_for(TScriptRun& run) {
   TControlList& controls = *run.Controls;
   controls.insert(Kind::For, d, 0);
   const std::string name = run.read_name();
+  TVarlist::THint& hint = run.name_hint();
   const std::string_view equals = run.read_word();
   if (equals != "=") {
     run.stop("Error: '=' missing in FOR " + name + " = " + std::string(equals) + run.at_token());
@@ -224,13 +226,15 @@ void statement_for(TScriptRun& run) {
   const float start = word_value(run);
   const std::string formula = name + "+(" + fixed_decimals(start, 3) + ")";
   TVarlist& vars = *run.Vars;
-  if (vars.in_list(name) == 0) {
+  TVariable* var = vars.find(name, hint);
+  if (var == nullptr) {
     vars.insert(name, formula, start);
+    var = vars.find(name, hint);
   } else {
-    vars.set_value(name, start);
-    vars.set_formula(name, formula);
+    var->set_value(start);
+    var->set_formula(formula);
   }
-  vars.set_comp(name, 1);
+  var->set_comp(1);
   controls.insert(Kind::Step, d, 1);
   controls.insert(Kind::To, d, 2147483648.0f);
   controls.insert(Kind::Var, d, start, name);
@@ -282,6 +286,7 @@ void end_for(TScriptRun& run, int d) {
 // the body again; the variable keeps the last value within the bound.
 void statement_next(TScriptRun& run) {
   std::string name = run.read_name();
+  TVarlist::THint& hint = run.name_hint();
   run.resolve_name(name);
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
@@ -289,7 +294,7 @@ void statement_next(TScriptRun& run) {
     run.stop("Error: NEXT without FOR" + run.at_token());
     return;
   }
-  TVariable* counter = run.Vars->find(name);
+  TVariable* counter = run.Vars->find(name, hint);
   const float v = counter != nullptr ? counter->get_value() : 0.0f;
   const float step = controls.value(Kind::Step, d);
   const float bound = controls.value(Kind::To, d);

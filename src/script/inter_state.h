@@ -142,6 +142,8 @@ struct TScriptWords {
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
   std::vector<const TStatement*> statements;
+  // Per word: where the variable it names was last found, in whatever store.
+  std::vector<TVarlist::THint> hints;
   // Per keyword: name -> words read up to the name, for the first such pair.
   std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
 };
@@ -169,6 +171,8 @@ class TScriptReader {
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
   std::optional<const TStatement*> statement_of_last_word() const;
+  // The variable hint of the word just read, when it is a whole word.
+  TVarlist::THint* hint_of_last_word() const;
   // When the word just read opens a comment that closes further on, reads on
   // past the closing word and gives the number of words that took;
   // otherwise nothing, and the comment must be read word by word.
@@ -260,6 +264,10 @@ class TScriptRun {
   // The same when the number of words before `position` is known.
   void jump_to(std::size_t position, int words_before_position);
 
+  // A variable hint for the name just read: the hint of its place in the
+  // text, so that a statement met again finds its variable at once.
+  TVarlist::THint& name_hint();
+
   // Resolves the index expressions of a name (cut to the name size) or a formula.
   std::string& resolve_name(std::string& name);
   std::string& resolve_formula(std::string& formula);
@@ -280,6 +288,7 @@ class TScriptRun {
 
  private:
   bool halted = false;
+  TVarlist::THint unplaced_hint;  // for words that are not whole words of the text
 };
 
 // The statement families; each lives in its own file.
