@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <unordered_map>
@@ -511,8 +512,10 @@ std::string& TVarlist::resolve_indices(std::string& expr) {
   // Each index text is replaced in place by its value's digits.
   for (std::size_t open = expr.find('['); open != std::string::npos;) {
     const std::size_t first = open + 1;
-    const std::size_t close = expr.find(']', first);
-    if (close == std::string::npos) {
+    // Index texts are short: a plain scan beats a library search.
+    std::size_t close = first;
+    while (close < expr.size() && expr[close] != ']') ++close;
+    if (close == expr.size()) {
       // An unclosed bracket ends the name.
       expr.resize(first);
       break;
@@ -524,7 +527,12 @@ std::string& TVarlist::resolve_indices(std::string& expr) {
     char digits[16];
     const char* end = std::to_chars(std::begin(digits), std::end(digits), index_number(v)).ptr;
     const auto length = static_cast<std::size_t>(end - digits);
-    expr.replace(first, close - first, digits, length);
+    // Mostly a one-digit index replaces a one-letter text.
+    if (length == close - first) {
+      std::memcpy(expr.data() + first, digits, length);
+    } else {
+      expr.replace(first, close - first, digits, length);
+    }
     open = expr.find('[', first + length + 1);
   }
   if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
