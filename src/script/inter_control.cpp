@@ -108,6 +108,16 @@ float TControlList::value(TControlKind kind, int level) const {
   return entry != nullptr ? entry->value : 0.0f;
 }
 
+void TControlList::clear() {
+  for (TQueue& q : shallow_queues) {
+    q.entries.clear();
+    q.head = 0;
+  }
+  deep_queues.clear();
+  labels.clear();
+  count = 0;
+}
+
 void TControlList::insert_label(std::string_view name) {
   name = fit(name, script_limits::kNameChars);
   if (const std::optional<TKey> key = key_of(name)) {
@@ -139,12 +149,38 @@ bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
 
 // Start, bound and step words: the stored value of a variable of that name,
 // otherwise the word read as a decimal number (0 when it is none).
+// Whether a word is a plain decimal: an optional minus, digits, and an
+// optional point with more digits.
+bool is_plain_decimal(std::string_view word) {
+  std::size_t i = !word.empty() && word.front() == '-' ? 1 : 0;
+  const std::size_t digits = i;
+  while (i < word.size() && word[i] >= '0' && word[i] <= '9') ++i;
+  if (i == digits) return false;
+  if (i < word.size() && word[i] == '.') ++i;
+  while (i < word.size() && word[i] >= '0' && word[i] <= '9') ++i;
+  return i == word.size();
+}
+
+// A word read as atof reads it. Plain decimals, nearly all numbers of a
+// script, go through from_chars, which rounds them to the same double.
+float decimal_value(const std::string& word) {
+  double value = 0;
+  if (is_plain_decimal(word)) {
+    const std::from_chars_result read =
+        std::from_chars(word.data(), word.data() + word.size(), value);
+    if (read.ec == std::errc() && read.ptr == word.data() + word.size()) {
+      return static_cast<float>(value);
+    }
+  }
+  return static_cast<float>(std::atof(word.c_str()));
+}
+
 float word_value(TScriptRun& run) {
   std::string word = run.read_formula();
   TVarlist::THint& hint = run.name_hint();
   run.resolve_formula(word);
   if (const TVariable* var = run.Vars->find(word, hint)) return var->get_value();
-  return static_cast<float>(std::atof(word.c_str()));
+  return decimal_value(word);
 }
 
 float condition_value(TScriptRun& run, std::string& condition) {

@@ -78,6 +78,8 @@ class TControlList {
   bool contains(std::string_view name) const;
   // Entries and labels in all.
   std::size_t number() const { return count; }
+  // Removes every entry and label; the queues keep their room.
+  void clear();
 
  private:
   // The entries of one name, oldest first; those before `head` are gone.
