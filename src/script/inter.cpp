@@ -362,9 +362,9 @@ void skip_comment(TScriptRun& run) {
 
 namespace {
 
-// Records every label and procedure name in the control list before the run.
-// Labels and procedures share one name space; the first declaration counts.
-void preliminary_pass(TScriptRun& run) {
+// Reads the whole text for its label and procedure declarations.
+std::vector<TDeclaration> read_declarations(TScriptRun& run) {
+  std::vector<TDeclaration> declared;
   while (!run.reader.at_end()) {
     const std::string_view w = run.read_word();
     if (w == "/*") {
@@ -373,12 +373,23 @@ void preliminary_pass(TScriptRun& run) {
     }
     if (w != "LABEL" && w != "PROCEDURE") continue;
     const bool label = w == "LABEL";
-    const std::string name = run.read_name();
-    if (!run.Controls->contains(name)) {
-      run.Controls->insert_label(name);
+    declared.push_back(TDeclaration{label, run.read_name()});
+  }
+  return declared;
+}
+
+// Records every label and procedure name in the control list before the run.
+// Labels and procedures share one name space; the first declaration counts.
+// The declarations depend on the text alone: they are read once per text.
+void preliminary_pass(TScriptRun& run) {
+  std::optional<std::vector<TDeclaration>>& declared = run.reader.declared();
+  if (!declared) declared = read_declarations(run);
+  for (const TDeclaration& d : *declared) {
+    if (!run.Controls->contains(d.name)) {
+      run.Controls->insert_label(d.name);
       continue;
     }
-    std::cout << (label ? "\nWarning: Label " : "\nWarning: Procedure ") << name
+    std::cout << (d.label ? "\nWarning: Label " : "\nWarning: Procedure ") << d.name
               << " does exitst more than one time ...\n";
   }
 }

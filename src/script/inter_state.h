@@ -131,6 +131,12 @@ struct TStatement {
   bool may_reach_fuzzy_variables = true;
 };
 
+// A LABEL or PROCEDURE declaration: which of the two, and the name.
+struct TDeclaration {
+  bool label;
+  std::string name;
+};
+
 // The words of a script text, which depend on the text alone: where each
 // word starts and ends, the statement each word starts (null for none), and
 // per keyword the declarations searched for so far. Runs of the same text
@@ -146,6 +152,8 @@ struct TScriptWords {
   std::vector<const TStatement*> statements;
   // Per word: where the variable it names was last found, in whatever store.
   std::vector<TVarlist::THint> hints;
+  // The label and procedure declarations in text order, once a run read them.
+  std::optional<std::vector<TDeclaration>> declared;
   // Per keyword: name -> words read up to the name, for the first such pair.
   std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
 };
@@ -173,6 +181,8 @@ class TScriptReader {
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
   std::optional<const TStatement*> statement_of_last_word() const;
+  // The declarations of the text, as far as known.
+  std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
   // The variable hint of the word just read, when it is a whole word.
   TVarlist::THint* hint_of_last_word() const;
   // When the word just read opens a comment that closes further on, reads on
