@@ -251,6 +251,15 @@ float string_to_float(std::string_view exp_s);
 // it with base_calc 1 would. Parsed formulas are cached by their text.
 float compute_formula(std::string_view formula, TVarlist& vars);
 
+// The parsed formula a place computed last, with its text: the same text
+// there again takes the tree without looking it up.
+struct TFormulaHint {
+  const std::string* text = nullptr;
+  TExptree* tree = nullptr;
+};
+// compute_formula through a hint that it updates.
+float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint);
+
 // What a division by zero in a formula does after its message is printed. The
 // default ends the program with status 0. Test harnesses that run formulas
 // without ending the process (the fuzz targets) install a handler that

@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "expint.h"
+#include "tarnpara_text.h"
 
 using script_limits::kFormulaChars;
 using script_limits::kMaxCalcDepth;
@@ -204,17 +205,23 @@ namespace {
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
  public:
-  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached) {
+  // Cached trees are never dropped, so a hint may keep the address of a
+  // tree and of its text.
+  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached,
+                 TFormulaHint* hint = nullptr) {
     auto it = trees.find(formula);
-    if (it != trees.end()) return *it->second;
-    auto parsed = std::make_unique<TExptree>();
-    TFormulaParser(formula).whole(*parsed);
-    // Beyond the limit, trees are parsed per use instead of growing the cache.
-    if (trees.size() >= kLimit) {
-      uncached = std::move(parsed);
-      return *uncached;
+    if (it == trees.end()) {
+      auto parsed = std::make_unique<TExptree>();
+      TFormulaParser(formula).whole(*parsed);
+      // Beyond the limit, trees are parsed per use instead of growing the cache.
+      if (trees.size() >= kLimit) {
+        uncached = std::move(parsed);
+        return *uncached;
+      }
+      it = trees.emplace(std::string(formula), std::move(parsed)).first;
     }
-    return *trees.emplace(std::string(formula), std::move(parsed)).first->second;
+    if (hint != nullptr) *hint = TFormulaHint{&it->first, it->second.get()};
+    return *it->second;
   }
 
  private:
@@ -493,6 +500,16 @@ float TExptree::calculate(TVarlist* var_list, int base_calc) {
 float compute_formula(std::string_view formula, TVarlist& vars) {
   std::unique_ptr<TExptree> uncached;
   TExptree& tree = formula_cache().tree(fit(formula, kFormulaChars), uncached);
+  return TCalculation(vars, 1, false).result(tree);
+}
+
+float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint) {
+  formula = fit(formula, kFormulaChars);
+  if (hint.text != nullptr && same_text(*hint.text, formula)) {
+    return TCalculation(vars, 1, false).result(*hint.tree);
+  }
+  std::unique_ptr<TExptree> uncached;
+  TExptree& tree = formula_cache().tree(formula, uncached, &hint);
   return TCalculation(vars, 1, false).result(tree);
 }
 

@@ -82,6 +82,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   }
   note_comments(*words);
   words->hints.resize(words->cut.size());
+  words->formula_hints.resize(words->cut.size());
   return words;
 }
 
@@ -135,6 +136,10 @@ std::optional<const TStatement*> TScriptReader::statement_of_last_word() const {
 
 TVarlist::THint* TScriptReader::hint_of_last_word() const {
   return last_whole ? &words->hints[following - 1] : nullptr;
+}
+
+TFormulaHint* TScriptReader::formula_hint_of_last_word() const {
+  return last_whole ? &words->formula_hints[following - 1] : nullptr;
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -298,8 +303,10 @@ std::string& TScriptRun::resolve_formula(std::string& formula) {
   return Vars->real_name(formula);
 }
 
+// The formula a statement computes is mostly the word it read last.
 float TScriptRun::compute(std::string_view formula) {
-  return compute_formula(formula, *Vars);
+  TFormulaHint* hint = reader.formula_hint_of_last_word();
+  return hint != nullptr ? compute_formula(formula, *Vars, *hint) : compute_formula(formula, *Vars);
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {

@@ -150,8 +150,10 @@ struct TScriptWords {
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
   std::vector<const TStatement*> statements;
-  // Per word: where the variable it names was last found, in whatever store.
+  // Per word: where the variable it names was last found, in whatever store,
+  // and the formula it was last computed as.
   std::vector<TVarlist::THint> hints;
+  std::vector<TFormulaHint> formula_hints;
   // The label and procedure declarations in text order, once a run read them.
   std::optional<std::vector<TDeclaration>> declared;
   // Per keyword: name -> words read up to the name, for the first such pair.
@@ -185,6 +187,8 @@ class TScriptReader {
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
   // The variable hint of the word just read, when it is a whole word.
   TVarlist::THint* hint_of_last_word() const;
+  // The formula hint of the word just read, when it is a whole word.
+  TFormulaHint* formula_hint_of_last_word() const;
   // When the word just read opens a comment that closes further on, reads on
   // past the closing word and gives the number of words that took;
   // otherwise nothing, and the comment must be read word by word.
