@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -260,6 +261,16 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.
   std::string ReadSourceName;
+  // The generator seeded with `seed` and drawn once: the draw.
+  int SeededDraw(unsigned seed);
+  // The last draw of the repair-start pass under way; none outside a pass.
+  struct CDraw {
+    bool drawn = false;
+    unsigned seed = 0;
+    int value = 0;
+  };
+  std::optional<CDraw> RepairDraw;
+
   // Variables of the latest export into a store, to size the next store ahead.
   std::size_t LastExportCount = 0;
   // Stores as exports of a shape filled them; the names and their index

@@ -186,6 +186,13 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
       {"BADWEEKENDS", &CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS},
   };
   repairstarts.clear();
+  // The draws of one pass share the generator with nothing else: while the
+  // pass lasts, the last draw is kept for the next one.
+  struct CPass {
+    std::optional<CDraw>& draw;
+    explicit CPass(std::optional<CDraw>& d) : draw(d) { draw = CDraw{}; }
+    ~CPass() { draw.reset(); }
+  } const pass(RepairDraw);
   int handled = 0;
   for (const ConstraintEvaluation& entry : EvalData) {
     if (handled >= kMaxRepairLists) break;
@@ -223,11 +230,21 @@ void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(const char* formula) {
     if (static_cast<std::size_t>(d) >= row.size()) break;
     if (row[d] == 1 || row[d] == 3) cells.push_back(CPosition{g, d});
   }
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
-  const int r = std::rand();
+  const int r = SeededDraw(static_cast<unsigned>(std::time(nullptr)));
   if (cells.empty()) return;
   cells.front().day = cells[static_cast<std::size_t>(r) % cells.size()].day;
   repairstarts.push_back(std::move(cells));
+}
+
+// Seeding again with the seed of the draw before, with no other draw in
+// between, gives that draw again and leaves the generator as it was after
+// it: the seeding, which costs far more than a draw, is skipped then.
+int CShiftSchedulingDomain::SeededDraw(unsigned seed) {
+  if (RepairDraw && RepairDraw->drawn && RepairDraw->seed == seed) return RepairDraw->value;
+  std::srand(seed);
+  const int value = std::rand();
+  if (RepairDraw) *RepairDraw = CDraw{true, seed, value};
+  return value;
 }
 
 void CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS(const char* formula) {

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -309,6 +311,27 @@ TEST(RepairStarts, DiffHoursTakesTheHeavierWeek) {
   domain.GetEvalData().push_back(Rated("WORKINGHOURS", "c_work[0][0]", 1));
   domain.ComputeRepairStarts();
   EXPECT_TRUE(domain.GetRepairPositions().empty());
+}
+
+// Every DIFFHOURS entry seeds the generator with the time and draws once:
+// all lists pick the cell of that draw, the generator ends as one seeding
+// and one draw leave it, and a draw between two passes does not carry over.
+TEST(RepairStarts, DiffHoursSeedsForEveryEntry) {
+  TestDomain domain(2, {0, 8, 8, 8}, {"0000000 0000000", "1111100 1111120"});
+  domain.GetEvalData().assign(4, Rated("DIFFHOURS", "c_diff[1][0]", 0));
+  for (int pass = 0; pass < 2; ++pass) {
+    const auto seed = static_cast<unsigned>(std::time(nullptr));
+    domain.ComputeRepairStarts();
+    const int next = std::rand();
+    if (static_cast<unsigned>(std::time(nullptr)) != seed) GTEST_SKIP() << "the clock ticked";
+    std::srand(seed);
+    const int picked = 7 + std::rand() % 5;
+    EXPECT_EQ(std::rand(), next);
+    const CPositionMatrix& starts = domain.GetRepairPositions();
+    ASSERT_EQ(starts.size(), 4u);
+    for (const std::vector<CPosition>& list : starts) EXPECT_EQ(list.front().day, picked);
+    std::rand();
+  }
 }
 
 }  // namespace
