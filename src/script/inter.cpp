@@ -261,19 +261,6 @@ TScriptRun::TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars)
                                            : std::make_unique<TControlList>()),
       reader(text) {}
 
-std::string_view TScriptRun::read_word() {
-  ++number_of_tokens;
-  return reader.next_word();
-}
-
-std::string TScriptRun::read_name() {
-  return std::string(fit(read_word(), script_limits::kNameChars));
-}
-
-std::string TScriptRun::read_formula() {
-  return std::string(read_word());
-}
-
 std::optional<float> TScriptRun::read_number() {
   ++number_of_tokens;
   return reader.next_number();
@@ -291,16 +278,6 @@ void TScriptRun::jump_to(std::size_t position, int words_before_position) {
 TVarlist::THint& TScriptRun::name_hint() {
   TVarlist::THint* hint = reader.hint_of_last_word();
   return hint != nullptr ? *hint : unplaced_hint;
-}
-
-std::string& TScriptRun::resolve_name(std::string& name) {
-  Vars->real_name(name);
-  if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
-  return name;
-}
-
-std::string& TScriptRun::resolve_formula(std::string& formula) {
-  return Vars->real_name(formula);
 }
 
 // The formula a statement computes is mostly the word it read last.

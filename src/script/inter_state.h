@@ -271,9 +271,15 @@ class TScriptRun {
   TScriptReader reader;
 
   // Counted reads: every word read adds one to number_of_tokens.
-  std::string_view read_word();
-  std::string read_name();     // a word cut to the name size
-  std::string read_formula();  // a word cut to the formula size
+  // Counted reads run for nearly every word, so they are inline.
+  std::string_view read_word() {
+    ++number_of_tokens;
+    return reader.next_word();
+  }
+  // A word cut to the name size.
+  std::string read_name() { return std::string(fit(read_word(), script_limits::kNameChars)); }
+  // A word cut to the formula size.
+  std::string read_formula() { return std::string(read_word()); }
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
@@ -285,8 +291,12 @@ class TScriptRun {
   TVarlist::THint& name_hint();
 
   // Resolves the index expressions of a name (cut to the name size) or a formula.
-  std::string& resolve_name(std::string& name);
-  std::string& resolve_formula(std::string& formula);
+  std::string& resolve_name(std::string& name) {
+    Vars->real_name(name);
+    if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
+    return name;
+  }
+  std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
   // Computes a formula against Vars.
   float compute(std::string_view formula);
   // Called by statements of the tree's set of non-reaching statements before
