@@ -176,16 +176,6 @@ std::int32_t TVarlist::position_of(std::string_view n) const {
   return slots[slot_of(name, name_hash_of(name))].position;
 }
 
-const TVariable* TVarlist::find(std::string_view n) const {
-  const std::int32_t position = position_of(n);
-  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
-}
-
-TVariable* TVarlist::find(std::string_view n) {
-  const std::int32_t position = position_of(n);
-  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
-}
-
 TVariable* TVarlist::find(std::string_view n, THint& hint) {
   const std::string_view name = fit(n, kNameChars);
   if (hint.generation == generation) {
@@ -198,37 +188,6 @@ TVariable* TVarlist::find(std::string_view n, THint& hint) {
   if (position == kEmpty) return nullptr;
   hint = THint{generation, position};
   return &vars[static_cast<std::size_t>(position)];
-}
-
-int TVarlist::in_list(std::string_view n) const {
-  return find(n) != nullptr ? 1 : 0;
-}
-
-float TVarlist::get_value(std::string_view n) const {
-  const TVariable* v = find(n);
-  return v != nullptr ? v->value : 0.0f;
-}
-
-const char* TVarlist::get_formula(std::string_view n) const {
-  const TVariable* v = find(n);
-  return v != nullptr ? v->get_formula() : nullptr;
-}
-
-int TVarlist::get_comp(std::string_view n) const {
-  const TVariable* v = find(n);
-  return v != nullptr ? v->computed : 0;
-}
-
-void TVarlist::set_value(std::string_view n, float v) {
-  if (TVariable* var = find(n)) var->value = v;
-}
-
-void TVarlist::set_formula(std::string_view n, std::string_view f) {
-  if (TVariable* var = find(n)) var->set_formula(f);
-}
-
-void TVarlist::set_comp(std::string_view n, int c) {
-  if (TVariable* var = find(n)) var->computed = c;
 }
 
 static const char* computed_text(const TVariable& v) {

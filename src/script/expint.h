@@ -92,14 +92,34 @@ class TVarlist {
   // Removes the first variable named `n`; the others keep their order.
   void remove(std::string_view n);
 
-  int in_list(std::string_view n) const;
-  float get_value(std::string_view n) const;          // 0 when absent
-  const char* get_formula(std::string_view n) const;  // null when absent; valid until the
-                                                      // store next changes its entries
-  int get_comp(std::string_view n) const;             // 0 when absent
-  void set_value(std::string_view n, float v);        // leaves the computed flag alone
-  void set_formula(std::string_view n, std::string_view f);
-  void set_comp(std::string_view n, int c);
+  // Lookups by name run for nearly every word of a script: they are inline
+  // around the index search.
+  int in_list(std::string_view n) const { return find(n) != nullptr ? 1 : 0; }
+  // 0 when absent.
+  float get_value(std::string_view n) const {
+    const TVariable* v = find(n);
+    return v != nullptr ? v->get_value() : 0.0f;
+  }
+  // Null when absent; valid until the store next changes its entries.
+  const char* get_formula(std::string_view n) const {
+    const TVariable* v = find(n);
+    return v != nullptr ? v->get_formula() : nullptr;
+  }
+  // 0 when absent.
+  int get_comp(std::string_view n) const {
+    const TVariable* v = find(n);
+    return v != nullptr ? v->get_comp() : 0;
+  }
+  // Leaves the computed flag alone.
+  void set_value(std::string_view n, float v) {
+    if (TVariable* var = find(n)) var->set_value(v);
+  }
+  void set_formula(std::string_view n, std::string_view f) {
+    if (TVariable* var = find(n)) var->set_formula(f);
+  }
+  void set_comp(std::string_view n, int c) {
+    if (TVariable* var = find(n)) var->set_comp(c);
+  }
 
   // Walking the store in order.
   unsigned int get_entries() const { return static_cast<unsigned int>(vars.size()); }
@@ -107,8 +127,14 @@ class TVarlist {
   const TVariable& get(std::size_t i) const { return vars[i]; }
   TVariable& get(std::size_t i) { return vars[i]; }
   // The first variable named `n`, or null.
-  TVariable* find(std::string_view n);
-  const TVariable* find(std::string_view n) const;
+  TVariable* find(std::string_view n) {
+    const std::int32_t position = position_of(n);
+    return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
+  }
+  const TVariable* find(std::string_view n) const {
+    const std::int32_t position = position_of(n);
+    return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
+  }
 
   // Where a lookup found a name's first variable, kept by the caller for the
   // next lookup from the same place. It holds while no variable has been
