@@ -59,8 +59,7 @@ std::optional<TControlList::TKey> TControlList::key_of(std::string_view name) {
   return TKey{static_cast<Kind>(kind - std::begin(kKindWords)), level};
 }
 
-const TControlList::TQueue* TControlList::queue(TKey key) const {
-  if (shallow(key.level)) return &shallow_queues[shallow_index(key)];
+const TControlList::TQueue* TControlList::deep_queue(TKey key) const {
   const auto it = deep_queues.find(deep_key(key));
   return it != deep_queues.end() ? &it->second : nullptr;
 }
@@ -68,11 +67,6 @@ const TControlList::TQueue* TControlList::queue(TKey key) const {
 TControlList::TQueue& TControlList::queue_made(TKey key) {
   if (shallow(key.level)) return shallow_queues[shallow_index(key)];
   return deep_queues[deep_key(key)];
-}
-
-const TControlEntry* TControlList::front(TKey key) const {
-  const TQueue* q = queue(key);
-  return q != nullptr && !q->empty() ? &q->entries[q->head] : nullptr;
 }
 
 TControlEntry& TControlList::insert(TControlKind kind, int level, float value,
@@ -92,20 +86,6 @@ void TControlList::remove(TControlKind kind, int level) {
     q.head = 0;
   }
   --count;
-}
-
-const TControlEntry* TControlList::find(TControlKind kind, int level) const {
-  return front(TKey{kind, level});
-}
-
-TControlEntry* TControlList::find(TControlKind kind, int level) {
-  // The entry is this list's own; only the lookup is shared with the const one.
-  return const_cast<TControlEntry*>(front(TKey{kind, level}));
-}
-
-float TControlList::value(TControlKind kind, int level) const {
-  const TControlEntry* entry = find(kind, level);
-  return entry != nullptr ? entry->value : 0.0f;
 }
 
 void TControlList::clear() {

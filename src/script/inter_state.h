@@ -70,9 +70,16 @@ class TControlList {
   TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {});
   // Removes the oldest entry of that kind and level, if any.
   void remove(TControlKind kind, int level);
-  const TControlEntry* find(TControlKind kind, int level) const;
-  TControlEntry* find(TControlKind kind, int level);
-  float value(TControlKind kind, int level) const;  // 0 when absent
+  const TControlEntry* find(TControlKind kind, int level) const { return front(TKey{kind, level}); }
+  TControlEntry* find(TControlKind kind, int level) {
+    // The entry is this list's own; only the lookup is shared with the const one.
+    return const_cast<TControlEntry*>(front(TKey{kind, level}));
+  }
+  // 0 when absent.
+  float value(TControlKind kind, int level) const {
+    const TControlEntry* entry = find(kind, level);
+    return entry != nullptr ? entry->value : 0.0f;
+  }
   // Labels and procedures; a name is cut to the name size.
   void insert_label(std::string_view name);
   bool contains(std::string_view name) const;
@@ -95,9 +102,15 @@ class TControlList {
   // The key of an entry's name, for a label spelled like one.
   static std::optional<TKey> key_of(std::string_view name);
   // The queue of a kind and level: null when it was never made, or made.
-  const TQueue* queue(TKey key) const;
+  const TQueue* queue(TKey key) const {
+    return shallow(key.level) ? &shallow_queues[shallow_index(key)] : deep_queue(key);
+  }
+  const TQueue* deep_queue(TKey key) const;
   TQueue& queue_made(TKey key);
-  const TControlEntry* front(TKey key) const;
+  const TControlEntry* front(TKey key) const {
+    const TQueue* q = queue(key);
+    return q != nullptr && !q->empty() ? &q->entries[q->head] : nullptr;
+  }
 
   // Levels from 0 to kShallowLevels - 1, which scripts use most, have their
   // queues at hand; deeper and negative levels are looked up.
