@@ -526,10 +526,14 @@ int index_number(float v) {
 }  // namespace
 
 std::string& TVarlist::resolve_indices(std::string& expr) {
-  // Each index text is replaced in place by its value's digits.
-  for (std::size_t open = expr.find('['); open != std::string::npos;) {
+  // Each index text is replaced in place by its value's digits. Names are
+  // short: plain scans beat library searches here.
+  const auto next_open = [&expr](std::size_t from) {
+    while (from < expr.size() && expr[from] != '[') ++from;
+    return from;
+  };
+  for (std::size_t open = next_open(0); open < expr.size();) {
     const std::size_t first = open + 1;
-    // Index texts are short: a plain scan beats a library search.
     std::size_t close = first;
     while (close < expr.size() && expr[close] != ']') ++close;
     if (close == expr.size()) {
@@ -546,11 +550,11 @@ std::string& TVarlist::resolve_indices(std::string& expr) {
     const auto length = static_cast<std::size_t>(end - digits);
     // Mostly a one-digit index replaces a one-letter text.
     if (length == close - first) {
-      std::memcpy(expr.data() + first, digits, length);
+      for (std::size_t i = 0; i < length; ++i) expr[first + i] = digits[i];
     } else {
       expr.replace(first, close - first, digits, length);
     }
-    open = expr.find('[', first + length + 1);
+    open = next_open(first + length + 1);
   }
   if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   return expr;
