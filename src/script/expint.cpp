@@ -132,6 +132,9 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
 
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
+  // A store that fills from empty skips the first, smallest steps of
+  // growth: each would move every variable held.
+  if (vars.size() == vars.capacity()) vars.reserve(std::max(2 * vars.size(), kMinVariables));
   vars.emplace_back(n, f, v);
   TVariable& added = vars.back();
   added.computed = v == 0.0f ? 0 : 1;

@@ -182,7 +182,8 @@ class TVarlist {
     std::int32_t position = kEmpty;
   };
   static constexpr std::int32_t kEmpty = -1;
-  static constexpr std::size_t kMinSlots = 16;
+  static constexpr std::size_t kMinSlots = 64;
+  static constexpr std::size_t kMinVariables = 32;
 
   // Position of the first variable named `n` (cut to a name's size), or kEmpty.
   std::int32_t position_of(std::string_view n) const;

@@ -38,7 +38,7 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   std::vector<std::string> sharing;
   for (int k = 0; sharing.size() < 6; ++k) {
     const std::string name = std::string("k").append(std::to_string(k));
-    if ((variable_name_hash(name) & 15u) == 5u) sharing.push_back(name);
+    if ((variable_name_hash(name) & 63u) == 5u) sharing.push_back(name);
   }
   struct Case {
     std::vector<std::string> names;
