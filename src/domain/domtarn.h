@@ -273,11 +273,13 @@ class CShiftSchedulingDomain : public CDomainInstance {
 
   // Variables of the latest export into a store, to size the next store ahead.
   std::size_t LastExportCount = 0;
-  // Stores as exports of a shape filled them; the names and their index
-  // are taken from there, the formulas and values are written anew.
+  // Per shape, the store as the latest export of that shape filled it. An
+  // export of a known shape brings it up to date, writing only what
+  // changed, and copies it.
   struct CExportTemplate {
     std::vector<std::size_t> shape;
-    std::shared_ptr<const TVarlist> store;
+    std::shared_ptr<TVarlist> store;
+    std::vector<std::string> texts;  // quoted, before substitution
   };
   std::vector<CExportTemplate> ExportTemplates;
   std::size_t NextTemplate = 0;    // the one a new shape replaces

@@ -83,15 +83,13 @@ char* Put(char* out, std::string_view text) {
 // "name formula value" line per variable with the value in the stream's
 // default notation, no line end after the last one. An empty store gives an
 // empty file. The lines are written into a buffer sized for the longest
-// text the store can give; the buffer only grows, from one evaluation to the
-// next.
+// lines a store of that many variables can give; the buffer only grows, from
+// one evaluation to the next.
 void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
   static std::string buffer;
-  std::size_t room = kCountLineChars;
-  for (std::size_t i = 0; i < vars.number(); ++i) {
-    const TVariable& var = vars.get(i);
-    room += var.name_text().size() + var.formula_text().size() + kLineChars;
-  }
+  constexpr std::size_t kLongestLine =
+      script_limits::kNameChars + script_limits::kFormulaChars + kLineChars;
+  const std::size_t room = kCountLineChars + vars.number() * kLongestLine;
   if (buffer.size() < room) buffer.resize(room);
   char* const first = buffer.data();
   char* const last = first + buffer.size();

@@ -5,10 +5,12 @@
 // the store and the file each format what the walk hands them. Names and
 // numbers are formatted into stack buffers, since the export runs once for
 // every evaluation the optimizer makes. The names depend on the sizes of the
-// domain's tables alone, so an export into an empty store starts from a copy
-// of an earlier store of the same sizes and only writes the formulas and
-// values anew.
+// domain's tables alone, so an export into an empty store is a copy of the
+// store the latest export of the same sizes filled, brought up to date where
+// values changed.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -75,37 +77,58 @@ class StoreSink {
   TVarlist& vars;
 };
 
-// Writes the formulas and values into a store that holds the variables of
-// the export already, in the export's order, as the store sink would insert
-// them. Texts are substituted at once: substitution reads only the store's
-// names, which are all there.
+// Brings a store that holds the variables of an earlier export of the same
+// shape up to date, as the store sink would have inserted them. A number's
+// formula is a function of its value, so a variable whose value is the same
+// bit for bit keeps its formula; only an int beyond the floats' exact range
+// may differ from the one its value was rounded from, and is written anew.
+// Texts are compared before substitution (`texts`, the quoted texts the
+// store's formulas came from); a changed one is substituted at once, which
+// reads only the store's names, all there.
 class UpdateSink {
  public:
-  explicit UpdateSink(TVarlist& vars) : vars(vars) {}
+  UpdateSink(TVarlist& vars, std::vector<std::string>& texts) : vars(vars), texts(texts) {}
   void Int(const CName&, int value) {
+    constexpr int kExact = 1 << 24;
+    const auto v = static_cast<float>(value);
+    TVariable& var = vars.get(next++);
+    if (Same(var, v) && value > -kExact && value < kExact) return;
     CTextBuffer formula;
     formula << value;
-    Update(formula.View(), static_cast<float>(value));
+    Update(var, formula.View(), v);
   }
   void Float(const CName&, float value) {
+    TVariable& var = vars.get(next++);
+    if (Same(var, value)) return;
     CTextBuffer formula;
     formula.Fixed(value);
-    Update(formula.View(), value);
+    Update(var, formula.View(), value);
   }
   void Text(const CName&, std::string_view text) {
+    TVariable& var = vars.get(next++);
     std::string formula = Quoted(text);
-    Update(vars.substitute(formula), 0);
+    if (text_count < texts.size() && texts[text_count] == formula) {
+      ++text_count;
+      return;
+    }
+    if (text_count == texts.size()) texts.emplace_back();
+    texts[text_count++] = formula;
+    Update(var, vars.substitute(formula), 0);
   }
 
  private:
-  void Update(std::string_view formula, float value) {
-    TVariable& var = vars.get(next++);
+  static bool Same(const TVariable& var, float value) {
+    return std::bit_cast<std::uint32_t>(var.get_value()) == std::bit_cast<std::uint32_t>(value);
+  }
+  static void Update(TVariable& var, std::string_view formula, float value) {
     var.set_formula(formula);
     var.set_value(value);
     var.set_comp(value == 0.0f ? 0 : 1);
   }
   TVarlist& vars;
+  std::vector<std::string>& texts;
   std::size_t next = 0;
+  std::size_t text_count = 0;
 };
 
 // Collects the lines of the domain variables file and counts them.
@@ -213,9 +236,9 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
     const auto same = std::find_if(ExportTemplates.begin(), ExportTemplates.end(),
                                    [this](const CExportTemplate& t) { return t.shape == Shape; });
     if (same != ExportTemplates.end()) {
-      vars->copy_from(*same->store, kScriptVariablesRoom);
-      UpdateSink sink(*vars);
+      UpdateSink sink(*same->store, same->texts);
       VisitVariables(sink);
+      vars->copy_from(*same->store, kScriptVariablesRoom);
       return;
     }
   }
@@ -234,10 +257,10 @@ void CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_
   // The copy's index is sized for the room, so that copies of the copy are.
   store->copy_from(vars, room);
   if (ExportTemplates.size() < kMaxTemplates) {
-    ExportTemplates.push_back(CExportTemplate{Shape, std::move(store)});
+    ExportTemplates.push_back(CExportTemplate{Shape, std::move(store), {}});
     return;
   }
-  ExportTemplates[NextTemplate] = CExportTemplate{Shape, std::move(store)};
+  ExportTemplates[NextTemplate] = CExportTemplate{Shape, std::move(store), {}};
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
 }
 

@@ -93,23 +93,30 @@ std::string StoreText(const TVarlist& vars) {
 // sizes built; each must hold exactly what the first export of its domain
 // holds, whatever was exported before and whatever the script did to it.
 TEST(Export, EveryExportMatchesAFirstExport) {
+  const std::vector<std::string> two = {"1111100 1111100", "0011111 1100000"};
   struct Step {
     std::vector<std::string> rows;
     const char* group_name;
     float shift_length;
+    int members;
   } const steps[] = {
-      {{"1111100 1111100", "0011111 1100000"}, "G0", 8},
-      {{"1111100 1111100", "0011111 1100000"}, "G0", 8},
-      {{"1111100 1111100", "1100111 1100000"}, "sinus", 0},  // other values, same sizes
-      {{"1101100 1111100", "0011111 1100000"}, "G0", 8},     // one more block
-      {{"1111100 1111100", "0011111 1100000"}, "plan[i]", -2.5f},
-      {{"1111100 1111100", "0011111 1100000", "2222200 0000000"}, "G0", 8},  // one more group
-      {{"1111100", "0011111"}, "G0", 8},                                     // shorter rows
+      {two, "G0", 8, 3},
+      {two, "G0", 8, 3},
+      {{"1111100 1111100", "0022222 2200000"}, "sinus", 0, 3},  // other values, same sizes
+      {two, "sinus", -0.0f, 3},                                 // a zero of the other sign
+      {two, "G0", 8, 16777217},                                 // ints rounded to one float
+      {two, "G0", 8, 16777216},
+      {{"1101100 1111100", "0011111 1100000"}, "G0", 8, 3},  // one more block
+      {two, "plan[i]", -2.5f, 3},
+      {two, "G0", 8, 3},
+      {{"1111100 1111100", "0011111 1100000", "2222200 0000000"}, "G0", 8, 3},  // one more group
+      {{"1111100", "0011111"}, "G0", 8, 3},                                     // shorter rows
   };
-  TestDomain reused(2, {0, 8}, steps[0].rows);
+  TestDomain reused(2, {0, 8, 8}, steps[0].rows);
   for (const Step& step : steps) {
-    TestDomain fresh(2, {0, step.shift_length}, step.rows);
+    TestDomain fresh(2, {0, step.shift_length, 8}, step.rows);
     fresh.GetGroups()[0].SetName(step.group_name);
+    fresh.GetGroups()[0].SetMembers(step.members);
     reused.GetGroups() = fresh.GetGroups();
     reused.GetShifts() = fresh.GetShifts();
     reused.SetSchedule(fresh.GetSchedule());
@@ -117,7 +124,7 @@ TEST(Export, EveryExportMatchesAFirstExport) {
     fresh.InitializeVariables(&expected);
     TVarlist vars;
     reused.InitializeVariables(&vars);
-    EXPECT_EQ(StoreText(vars), StoreText(expected)) << step.rows.size() << " rows";
+    EXPECT_EQ(StoreText(vars), StoreText(expected)) << step.group_name << " " << step.members;
     EXPECT_EQ(vars.get_value("plan[1][3]"), expected.get_value("plan[1][3]"));
     vars.get(0).set_value(99);
     vars.set_formula("plan[0][0]", "7");
