@@ -72,8 +72,10 @@ TControlList::TQueue& TControlList::queue_made(TKey key) {
 TControlEntry& TControlList::insert(TControlKind kind, int level, float value,
                                     std::string_view text) {
   ++count;
-  return queue_made(TKey{kind, level})
-      .entries.emplace_back(TControlEntry{value, -1, std::string(text)});
+  TControlEntry& entry = queue_made(TKey{kind, level}).entries.emplace_back();
+  entry.value = value;
+  if (!text.empty()) entry.text = text;
+  return entry;
 }
 
 void TControlList::remove(TControlKind kind, int level) {
