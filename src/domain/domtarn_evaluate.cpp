@@ -79,37 +79,47 @@ char* Put(char* out, std::string_view text) {
 
 }  // namespace
 
-// Writes the store as a variables file in one piece: the count line, then one
-// "name formula value" line per variable with the value in the stream's
-// default notation, no line end after the last one. An empty store gives an
-// empty file. The lines are written into a buffer sized for the longest
-// lines a store of that many variables can give; the buffer only grows, from
-// one evaluation to the next.
-void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
-  static std::string buffer;
+// The variables file in one piece: the count line, then one "name formula
+// value" line per variable with the value in the stream's default notation,
+// no line end after the last one. An empty store gives an empty file.
+std::size_t CDomainInstance::VariablesFileRoom(std::size_t variables) {
   constexpr std::size_t kLongestLine =
       script_limits::kNameChars + script_limits::kFormulaChars + kLineChars;
-  const std::size_t room = kCountLineChars + vars.number() * kLongestLine;
+  return kCountLineChars + variables * kLongestLine;
+}
+
+char* CDomainInstance::PutCountLine(char* out, std::size_t variables) {
+  if (variables == 0) return out;
+  CTextBuffer count;
+  count << "/* #: " << static_cast<int>(variables) << " */ ";
+  return Put(out, count.View());
+}
+
+char* CDomainInstance::PutVariableLine(char* out, char* last, const TVariable& var) {
+  *out++ = '\n';
+  out = Put(out, var.name_text());
+  *out++ = ' ';
+  out = Put(out, var.formula_text());
+  *out++ = ' ';
+  return ToCharsGeneral(out, last, var.get_value()).ptr;
+}
+
+void CDomainInstance::WriteVariablesFileText(std::string_view text) {
+  ReplaceFileContents(kVariablesFileName, text);
+}
+
+// The lines are written into a buffer sized for the longest lines a store of
+// that many variables can give; the buffer only grows, from one evaluation to
+// the next.
+void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
+  static std::string buffer;
+  const std::size_t room = VariablesFileRoom(vars.number());
   if (buffer.size() < room) buffer.resize(room);
   char* const first = buffer.data();
   char* const last = first + buffer.size();
-  char* out = first;
-  if (vars.number() > 0) {
-    CTextBuffer count;
-    count << "/* #: " << static_cast<int>(vars.number()) << " */ ";
-    out = Put(out, count.View());
-    for (std::size_t i = 0; i < vars.number(); ++i) {
-      const TVariable& var = vars.get(i);
-      *out++ = '\n';
-      out = Put(out, var.name_text());
-      *out++ = ' ';
-      out = Put(out, var.formula_text());
-      *out++ = ' ';
-      out = ToCharsGeneral(out, last, var.get_value()).ptr;
-    }
-  }
-  ReplaceFileContents(kVariablesFileName,
-                      std::string_view(first, static_cast<std::size_t>(out - first)));
+  char* out = PutCountLine(first, vars.number());
+  for (std::size_t i = 0; i < vars.number(); ++i) out = PutVariableLine(out, last, vars.get(i));
+  WriteVariablesFileText(std::string_view(first, static_cast<std::size_t>(out - first)));
 }
 
 namespace {
@@ -158,7 +168,7 @@ std::optional<CIndexPair> ReadIndices(std::string_view formula) {
 float CDomainInstance::Evaluate() {
   auto vars = std::make_unique<TVarlist>();
   InitializeVariables(vars.get());
-  WriteVariablesFile(*vars);
+  WriteExportedVariablesFile(*vars);
   TakeConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
   if (EvalData.empty()) return -1;
   SortByRating(EvalData);

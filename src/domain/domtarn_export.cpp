@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -22,6 +23,11 @@
 #include "expint.h"
 
 namespace {
+
+char* Put(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
 
 // A variable's name: a prefix, up to two bracketed indices and a suffix, as
 // "plan[" 2 "][" 13 "]" or "groups[" 0 "].name"; formatted only for the
@@ -87,7 +93,11 @@ class StoreSink {
 // reads only the store's names, all there.
 class UpdateSink {
  public:
-  UpdateSink(TVarlist& vars, std::vector<std::string>& texts) : vars(vars), texts(texts) {}
+  // `changed` receives the positions of the variables written anew.
+  UpdateSink(TVarlist& vars, std::vector<std::string>& texts, std::vector<std::size_t>& changed)
+      : vars(vars), texts(texts), changed(changed) {
+    changed.clear();
+  }
   void Int(const CName&, int value) {
     constexpr int kExact = 1 << 24;
     const auto v = static_cast<float>(value);
@@ -120,13 +130,15 @@ class UpdateSink {
   static bool Same(const TVariable& var, float value) {
     return std::bit_cast<std::uint32_t>(var.get_value()) == std::bit_cast<std::uint32_t>(value);
   }
-  static void Update(TVariable& var, std::string_view formula, float value) {
+  void Update(TVariable& var, std::string_view formula, float value) {
     var.set_formula(formula);
     var.set_value(value);
     var.set_comp(value == 0.0f ? 0 : 1);
+    changed.push_back(next - 1);
   }
   TVarlist& vars;
   std::vector<std::string>& texts;
+  std::vector<std::size_t>& changed;
   std::size_t next = 0;
   std::size_t text_count = 0;
 };
@@ -231,14 +243,19 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   // as the previous export counted them, so that filling it moves nothing.
   constexpr std::size_t kScriptVariablesRoom = 64;
   const std::size_t before = vars->number();
+  PendingFileTemplate.reset();
+  PendingFileStore = nullptr;
   if (before == 0) {
     ExportShape(Shape);
     const auto same = std::find_if(ExportTemplates.begin(), ExportTemplates.end(),
                                    [this](const CExportTemplate& t) { return t.shape == Shape; });
     if (same != ExportTemplates.end()) {
-      UpdateSink sink(*same->store, same->texts);
+      UpdateSink sink(*same->store, same->texts, ChangedVariables);
       VisitVariables(sink);
+      RefreshFileText(*same);
       vars->copy_from(*same->store, kScriptVariablesRoom);
+      PendingFileTemplate = static_cast<std::size_t>(same - ExportTemplates.begin());
+      PendingFileStore = vars;
       return;
     }
   }
@@ -257,11 +274,65 @@ void CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_
   // The copy's index is sized for the room, so that copies of the copy are.
   store->copy_from(vars, room);
   if (ExportTemplates.size() < kMaxTemplates) {
-    ExportTemplates.push_back(CExportTemplate{Shape, std::move(store), {}});
+    ExportTemplates.push_back(CExportTemplate{Shape, std::move(store), {}, {}, {}});
     return;
   }
-  ExportTemplates[NextTemplate] = CExportTemplate{Shape, std::move(store), {}};
+  ExportTemplates[NextTemplate] = CExportTemplate{Shape, std::move(store), {}, {}, {}};
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
+}
+
+// A new template's text is made whole, once; after that only the changed
+// lines are formatted, and the runs of lines between them are copied.
+void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
+  const TVarlist& store = *t.store;
+  const std::size_t room = VariablesFileRoom(store.number());
+  if (FileScratch.size() < room) FileScratch.resize(room);
+  char* const first = FileScratch.data();
+  char* const last = first + FileScratch.size();
+  if (t.line_ends.size() != store.number()) {
+    t.line_ends.clear();
+    char* out = PutCountLine(first, store.number());
+    for (std::size_t i = 0; i < store.number(); ++i) {
+      out = PutVariableLine(out, last, store.get(i));
+      t.line_ends.push_back(static_cast<std::size_t>(out - first));
+    }
+    t.file_text.assign(first, out);
+    return;
+  }
+  if (ChangedVariables.empty()) return;
+  const char* const old = t.file_text.data();
+  const std::size_t head = PutCountLine(first, store.number()) - first;
+  char* out = first;
+  std::size_t copied = 0;     // old text up to here is in place
+  std::size_t next_line = 0;  // lines before it have their new ends
+  std::ptrdiff_t shift = 0;   // new minus old offsets of the lines copied
+  for (const std::size_t i : ChangedVariables) {
+    // The line before, when written anew just now, holds its new end.
+    const std::size_t start = i == 0 ? head : next_line == i ? copied : t.line_ends[i - 1];
+    out = Put(out, std::string_view(old + copied, start - copied));
+    for (; next_line < i; ++next_line) t.line_ends[next_line] += shift;
+    out = PutVariableLine(out, last, store.get(i));
+    copied = t.line_ends[i];
+    t.line_ends[i] = static_cast<std::size_t>(out - first);
+    shift = static_cast<std::ptrdiff_t>(t.line_ends[i]) - static_cast<std::ptrdiff_t>(copied);
+    next_line = i + 1;
+  }
+  out = Put(out, std::string_view(old + copied, t.file_text.size() - copied));
+  for (; next_line < t.line_ends.size(); ++next_line) t.line_ends[next_line] += shift;
+  t.file_text.assign(first, out);
+}
+
+void CShiftSchedulingDomain::WriteExportedVariablesFile(const TVarlist& vars) {
+  const bool kept = PendingFileTemplate && PendingFileStore == &vars &&
+                    *PendingFileTemplate < ExportTemplates.size() &&
+                    ExportTemplates[*PendingFileTemplate].store->number() == vars.number();
+  if (kept) {
+    WriteVariablesFileText(ExportTemplates[*PendingFileTemplate].file_text);
+  } else {
+    WriteVariablesFile(vars);
+  }
+  PendingFileTemplate.reset();
+  PendingFileStore = nullptr;
 }
 
 void CShiftSchedulingDomain::WriteVariables(const std::string& filename) {
