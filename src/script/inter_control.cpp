@@ -129,8 +129,6 @@ bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
   return true;
 }
 
-// Start, bound and step words: the stored value of a variable of that name,
-// otherwise the word read as a decimal number (0 when it is none).
 // Whether a word is a plain decimal: an optional minus, digits, and an
 // optional point with more digits.
 bool is_plain_decimal(std::string_view word) {
@@ -157,6 +155,8 @@ float decimal_value(const std::string& word) {
   return static_cast<float>(std::atof(word.c_str()));
 }
 
+// Start, bound and step words: the stored value of a variable of that name,
+// otherwise the word read as a decimal number (0 when it is none).
 float word_value(TScriptRun& run) {
   std::string word = run.read_formula();
   TVarlist::THint& hint = run.name_hint();
