@@ -101,7 +101,7 @@ class TControlList {
   };
   // The key of an entry's name, for a label spelled like one.
   static std::optional<TKey> key_of(std::string_view name);
-  // The queue of a kind and level: null when it was never made, or made.
+  // The queue of a kind and level; null for a deep level that never had one.
   const TQueue* queue(TKey key) const {
     return shallow(key.level) ? &shallow_queues[shallow_index(key)] : deep_queue(key);
   }
