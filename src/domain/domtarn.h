@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "base.h"
 #include "evaltree_constraint.h"
 
+class TVariable;
 class TVarlist;
 
 // A shift kind: its name, its length in hours, and on how many days of one
@@ -148,6 +150,16 @@ class CDomainInstance : public CBase {
   ConstraintEvaluations EvalData;
   // Writes the store to the variables file "test2.dat", as every evaluation does.
   static void WriteVariablesFile(const TVarlist& vars);
+  // The same for the store InitializeVariables has just filled; a domain that
+  // kept the file's text for it writes that.
+  virtual void WriteExportedVariablesFile(const TVarlist& vars) { WriteVariablesFile(vars); }
+  // Parts of the variables file: room enough for a store of that many
+  // variables, the count line, one variable's line (a line break first), and
+  // the writing of a whole text.
+  static std::size_t VariablesFileRoom(std::size_t variables);
+  static char* PutCountLine(char* out, std::size_t variables);
+  static char* PutVariableLine(char* out, char* last, const TVariable& var);
+  static void WriteVariablesFileText(std::string_view text);
   // The script text: a fixed buffer, always NUL-terminated, empty at first.
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;
@@ -171,6 +183,7 @@ class CShiftSchedulingDomain : public CDomainInstance {
   bool Repair(int group, int day, int& start, int& start2) override;
   void InitializeVariables(TVarlist* vars) override;
   void ComputeRepairStarts() override;
+  void WriteExportedVariablesFile(const TVarlist& vars) override;
 
   // The domain variables file: every exported variable with its value.
   void WriteVariables(const std::string& filename);
@@ -245,6 +258,12 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Hands every domain variable, in export order, to the sink.
   template <class Sink>
   void VisitVariables(Sink& sink) const;
+  // The table sizes that fix the exported names and their order.
+  void ExportShape(std::vector<std::size_t>& shape) const;
+  // Keeps a copy of a store filled by an export into an empty store, for
+  // the exports of the same shape (Shape) that follow, with an index sized
+  // for `room` more variables.
+  void KeepExportTemplate(const TVarlist& vars, std::size_t room);
   // Whether (group, day) lies in the cycle and every schedule row covers the
   // whole cycle, so repair scans may read any day of any row.
   bool IsRepairableCell(int group, int day) const;
@@ -254,6 +273,39 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.
   std::string ReadSourceName;
+  // The generator seeded with `seed` and drawn once: the draw.
+  int SeededDraw(unsigned seed);
+  // The last draw of the repair-start pass under way; none outside a pass.
+  struct CDraw {
+    bool drawn = false;
+    unsigned seed = 0;
+    int value = 0;
+  };
+  std::optional<CDraw> RepairDraw;
+
   // Variables of the latest export into a store, to size the next store ahead.
   std::size_t LastExportCount = 0;
+  // Per shape, the store as the latest export of that shape filled it. An
+  // export of a known shape brings it up to date, writing only what
+  // changed, and copies it.
+  struct CExportTemplate {
+    std::vector<std::size_t> shape;
+    std::shared_ptr<TVarlist> store;
+    std::vector<std::string> texts;  // quoted, before substitution
+    // The variables file of the store, once made, and where each line ends.
+    std::string file_text;
+    std::vector<std::size_t> line_ends;
+  };
+  // Brings a template's variables file up to date with the variables
+  // ChangedVariables names, reusing the lines of the others.
+  void RefreshFileText(CExportTemplate& t);
+  std::vector<std::size_t> ChangedVariables;  // positions, ascending
+  std::vector<char> FileScratch;
+  // The template whose file text belongs to the store the latest export
+  // filled, and that store; none after a full export.
+  std::optional<std::size_t> PendingFileTemplate;
+  const TVarlist* PendingFileStore = nullptr;
+  std::vector<CExportTemplate> ExportTemplates;
+  std::size_t NextTemplate = 0;    // the one a new shape replaces
+  std::vector<std::size_t> Shape;  // of the latest export, kept for its room
 };

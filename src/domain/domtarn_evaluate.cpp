@@ -79,39 +79,47 @@ char* Put(char* out, std::string_view text) {
 
 }  // namespace
 
-// Writes the store as a variables file in one piece: the count line, then one
-// "name formula value" line per variable with the value in the stream's
-// default notation, no line end after the last one. An empty store gives an
-// empty file. The lines are written into a buffer sized for the longest
-// text the store can give; the buffer only grows, from one evaluation to the
-// next.
+// The variables file in one piece: the count line, then one "name formula
+// value" line per variable with the value in the stream's default notation,
+// no line end after the last one. An empty store gives an empty file.
+std::size_t CDomainInstance::VariablesFileRoom(std::size_t variables) {
+  constexpr std::size_t kLongestLine =
+      script_limits::kNameChars + script_limits::kFormulaChars + kLineChars;
+  return kCountLineChars + variables * kLongestLine;
+}
+
+char* CDomainInstance::PutCountLine(char* out, std::size_t variables) {
+  if (variables == 0) return out;
+  CTextBuffer count;
+  count << "/* #: " << static_cast<int>(variables) << " */ ";
+  return Put(out, count.View());
+}
+
+char* CDomainInstance::PutVariableLine(char* out, char* last, const TVariable& var) {
+  *out++ = '\n';
+  out = Put(out, var.name_text());
+  *out++ = ' ';
+  out = Put(out, var.formula_text());
+  *out++ = ' ';
+  return ToCharsGeneral(out, last, var.get_value()).ptr;
+}
+
+void CDomainInstance::WriteVariablesFileText(std::string_view text) {
+  ReplaceFileContents(kVariablesFileName, text);
+}
+
+// The lines are written into a buffer sized for the longest lines a store of
+// that many variables can give; the buffer only grows, from one evaluation to
+// the next.
 void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
   static std::string buffer;
-  std::size_t room = kCountLineChars;
-  for (std::size_t i = 0; i < vars.number(); ++i) {
-    const TVariable& var = vars.get(i);
-    room += var.name_text().size() + var.formula_text().size() + kLineChars;
-  }
+  const std::size_t room = VariablesFileRoom(vars.number());
   if (buffer.size() < room) buffer.resize(room);
   char* const first = buffer.data();
   char* const last = first + buffer.size();
-  char* out = first;
-  if (vars.number() > 0) {
-    CTextBuffer count;
-    count << "/* #: " << static_cast<int>(vars.number()) << " */ ";
-    out = Put(out, count.View());
-    for (std::size_t i = 0; i < vars.number(); ++i) {
-      const TVariable& var = vars.get(i);
-      *out++ = '\n';
-      out = Put(out, var.name_text());
-      *out++ = ' ';
-      out = Put(out, var.formula_text());
-      *out++ = ' ';
-      out = ToCharsGeneral(out, last, var.get_value()).ptr;
-    }
-  }
-  ReplaceFileContents(kVariablesFileName,
-                      std::string_view(first, static_cast<std::size_t>(out - first)));
+  char* out = PutCountLine(first, vars.number());
+  for (std::size_t i = 0; i < vars.number(); ++i) out = PutVariableLine(out, last, vars.get(i));
+  WriteVariablesFileText(std::string_view(first, static_cast<std::size_t>(out - first)));
 }
 
 namespace {
@@ -160,7 +168,7 @@ std::optional<CIndexPair> ReadIndices(std::string_view formula) {
 float CDomainInstance::Evaluate() {
   auto vars = std::make_unique<TVarlist>();
   InitializeVariables(vars.get());
-  WriteVariablesFile(*vars);
+  WriteExportedVariablesFile(*vars);
   TakeConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
   if (EvalData.empty()) return -1;
   SortByRating(EvalData);
@@ -186,6 +194,13 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
       {"BADWEEKENDS", &CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS},
   };
   repairstarts.clear();
+  // The draws of one pass share the generator with nothing else: while the
+  // pass lasts, the last draw is kept for the next one.
+  struct CPass {
+    std::optional<CDraw>& draw;
+    explicit CPass(std::optional<CDraw>& d) : draw(d) { draw = CDraw{}; }
+    ~CPass() { draw.reset(); }
+  } const pass(RepairDraw);
   int handled = 0;
   for (const ConstraintEvaluation& entry : EvalData) {
     if (handled >= kMaxRepairLists) break;
@@ -223,11 +238,21 @@ void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(const char* formula) {
     if (static_cast<std::size_t>(d) >= row.size()) break;
     if (row[d] == 1 || row[d] == 3) cells.push_back(CPosition{g, d});
   }
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
-  const int r = std::rand();
+  const int r = SeededDraw(static_cast<unsigned>(std::time(nullptr)));
   if (cells.empty()) return;
   cells.front().day = cells[static_cast<std::size_t>(r) % cells.size()].day;
   repairstarts.push_back(std::move(cells));
+}
+
+// Seeding again with the seed of the draw before, with no other draw in
+// between, gives that draw again and leaves the generator as it was after
+// it: the seeding, which costs far more than a draw, is skipped then.
+int CShiftSchedulingDomain::SeededDraw(unsigned seed) {
+  if (RepairDraw && RepairDraw->drawn && RepairDraw->seed == seed) return RepairDraw->value;
+  std::srand(seed);
+  const int value = std::rand();
+  if (RepairDraw) *RepairDraw = CDraw{true, seed, value};
+  return value;
 }
 
 void CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS(const char* formula) {

@@ -4,8 +4,16 @@
 // One walk over the domain (VisitVariables) fixes the names and their order;
 // the store and the file each format what the walk hands them. Names and
 // numbers are formatted into stack buffers, since the export runs once for
-// every evaluation the optimizer makes.
+// every evaluation the optimizer makes. The names depend on the sizes of the
+// domain's tables alone, so an export into an empty store is a copy of the
+// store the latest export of the same sizes filled, brought up to date where
+// values changed.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,6 +23,29 @@
 #include "expint.h"
 
 namespace {
+
+char* Put(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+// A variable's name: a prefix, up to two bracketed indices and a suffix, as
+// "plan[" 2 "][" 13 "]" or "groups[" 0 "].name"; formatted only for the
+// sinks that need it.
+struct CName {
+  std::string_view prefix;
+  int first = -1;  // none when negative
+  int second = -1;
+  std::string_view suffix;
+
+  std::string_view Format(CTextBuffer& out) const {
+    out << prefix;
+    if (first >= 0) out << first;
+    if (second >= 0) out << "][" << second;
+    out << suffix;
+    return out.View();
+  }
+};
 
 // A name between double quotes. The name is cut so that both quotes fit in a
 // formula text of the variable store.
@@ -32,43 +63,108 @@ std::string Quoted(std::string_view name) {
 class StoreSink {
  public:
   explicit StoreSink(TVarlist& vars) : vars(vars) {}
-  void Int(std::string_view name, int value) {
+  void Int(const CName& name, int value) {
     CTextBuffer formula;
     formula << value;
-    vars.insert(name, formula.View(), static_cast<float>(value));
+    Insert(name, formula.View(), static_cast<float>(value));
   }
-  void Float(std::string_view name, float value) {
+  void Float(const CName& name, float value) {
     CTextBuffer formula;
     formula.Fixed(value);
-    vars.insert(name, formula.View(), value);
+    Insert(name, formula.View(), value);
   }
-  void Text(std::string_view name, std::string_view text) { vars.insert(name, Quoted(text), 0); }
+  void Text(const CName& name, std::string_view text) { Insert(name, Quoted(text), 0); }
 
  private:
+  void Insert(const CName& name, std::string_view formula, float value) {
+    CTextBuffer text;
+    vars.insert(name.Format(text), formula, value);
+  }
   TVarlist& vars;
+};
+
+// Brings a store that holds the variables of an earlier export of the same
+// shape up to date, as the store sink would have inserted them. A number's
+// formula is a function of its value, so a variable whose value is the same
+// bit for bit keeps its formula; only an int beyond the floats' exact range
+// may differ from the one its value was rounded from, and is written anew.
+// Texts are compared before substitution (`texts`, the quoted texts the
+// store's formulas came from); a changed one is substituted at once, which
+// reads only the store's names, all there.
+class UpdateSink {
+ public:
+  // `changed` receives the positions of the variables written anew.
+  UpdateSink(TVarlist& vars, std::vector<std::string>& texts, std::vector<std::size_t>& changed)
+      : vars(vars), texts(texts), changed(changed) {
+    changed.clear();
+  }
+  void Int(const CName&, int value) {
+    constexpr int kExact = 1 << 24;
+    const auto v = static_cast<float>(value);
+    TVariable& var = vars.get(next++);
+    if (Same(var, v) && value > -kExact && value < kExact) return;
+    CTextBuffer formula;
+    formula << value;
+    Update(var, formula.View(), v);
+  }
+  void Float(const CName&, float value) {
+    TVariable& var = vars.get(next++);
+    if (Same(var, value)) return;
+    CTextBuffer formula;
+    formula.Fixed(value);
+    Update(var, formula.View(), value);
+  }
+  void Text(const CName&, std::string_view text) {
+    TVariable& var = vars.get(next++);
+    std::string formula = Quoted(text);
+    if (text_count < texts.size() && texts[text_count] == formula) {
+      ++text_count;
+      return;
+    }
+    if (text_count == texts.size()) texts.emplace_back();
+    texts[text_count++] = formula;
+    Update(var, vars.substitute(formula), 0);
+  }
+
+ private:
+  static bool Same(const TVariable& var, float value) {
+    return std::bit_cast<std::uint32_t>(var.get_value()) == std::bit_cast<std::uint32_t>(value);
+  }
+  void Update(TVariable& var, std::string_view formula, float value) {
+    var.set_formula(formula);
+    var.set_value(value);
+    var.set_comp(value == 0.0f ? 0 : 1);
+    changed.push_back(next - 1);
+  }
+  TVarlist& vars;
+  std::vector<std::string>& texts;
+  std::vector<std::size_t>& changed;
+  std::size_t next = 0;
+  std::size_t text_count = 0;
 };
 
 // Collects the lines of the domain variables file and counts them.
 class FileSink {
  public:
-  void Int(std::string_view name, int value) {
+  void Int(const CName& name, int value) {
     CTextBuffer number;
     number << value;
     Line(name, number.View(), number.View());
   }
-  void Float(std::string_view name, float value) {
+  void Float(const CName& name, float value) {
     CTextBuffer number;
     number.General(value);
     Line(name, number.View(), number.View());
   }
-  void Text(std::string_view name, std::string_view text) { Line(name, Quoted(text), "0"); }
+  void Text(const CName& name, std::string_view text) { Line(name, Quoted(text), "0"); }
 
   std::size_t Count() const { return count; }
   const std::string& Lines() const { return lines; }
 
  private:
-  void Line(std::string_view name, std::string_view formula, std::string_view value) {
-    ((((lines += name) += ' ') += formula) += ' ') += value;
+  void Line(const CName& name, std::string_view formula, std::string_view value) {
+    CTextBuffer text;
+    ((((lines += name.Format(text)) += ' ') += formula) += ' ') += value;
     lines += '\n';
     ++count;
   }
@@ -80,64 +176,64 @@ class FileSink {
 
 template <class Sink>
 void CShiftSchedulingDomain::VisitVariables(Sink& sink) const {
-  sink.Int("LengthOfCycle", LengthOfCycle);
+  const auto index = [](std::size_t i) { return static_cast<int>(i); };
+  sink.Int(CName{"LengthOfCycle", -1, -1, ""}, LengthOfCycle);
   for (std::size_t g = 0; g < groups.size(); ++g) {
-    const int gi = static_cast<int>(g);
-    sink.Text((CTextBuffer() << "groups[" << gi << "].name").View(), groups[g].GetName());
-    sink.Int((CTextBuffer() << "groups[" << gi << "].members").View(), groups[g].GetMembers());
+    sink.Text(CName{"groups[", index(g), -1, "].name"}, groups[g].GetName());
+    sink.Int(CName{"groups[", index(g), -1, "].members"}, groups[g].GetMembers());
   }
   for (std::size_t k = 0; k < shifts.size(); ++k) {
-    const int ki = static_cast<int>(k);
-    sink.Text((CTextBuffer() << "shifts[" << ki << "].name").View(), shifts[k].GetName());
-    sink.Float((CTextBuffer() << "shifts[" << ki << "].length").View(), shifts[k].GetLength());
+    sink.Text(CName{"shifts[", index(k), -1, "].name"}, shifts[k].GetName());
+    sink.Float(CName{"shifts[", index(k), -1, "].length"}, shifts[k].GetLength());
   }
   for (std::size_t g = 0; g < schedule.size(); ++g) {
     for (std::size_t d = 0; d < schedule[g].size(); ++d) {
-      CTextBuffer name;
-      name << "plan[" << static_cast<int>(g) << "][" << static_cast<int>(d) << "]";
-      sink.Int(name.View(), schedule[g][d]);
+      sink.Int(CName{"plan[", index(g), index(d), "]"}, schedule[g][d]);
     }
   }
   for (std::size_t g = 0; g < c_diff.size(); ++g) {
     for (std::size_t i = 0; i < c_diff[g].size(); ++i) {
-      CTextBuffer name;
-      name << "c_diff[" << static_cast<int>(g) << "][" << static_cast<int>(i) << "]";
-      sink.Float(name.View(), c_diff[g][i]);
+      sink.Float(CName{"c_diff[", index(g), index(i), "]"}, c_diff[g][i]);
     }
   }
   for (std::size_t g = 0; g < c_work.size(); ++g) {
     for (std::size_t w = 0; w < c_work[g].size(); ++w) {
-      CTextBuffer name;
-      name << "c_work[" << static_cast<int>(g) << "][" << static_cast<int>(w) << "]";
-      sink.Float(name.View(), c_work[g][w]);
+      sink.Float(CName{"c_work[", index(g), index(w), "]"}, c_work[g][w]);
     }
   }
   for (std::size_t g = 0; g < c_shiftblocks.size(); ++g) {
-    const int gi = static_cast<int>(g);
     const std::vector<CShiftBlock>& blocks = c_shiftblocks[g];
-    sink.Int((CTextBuffer() << "c_numberofblocks[" << gi << "]").View(),
-             static_cast<int>(blocks.size()));
+    sink.Int(CName{"c_numberofblocks[", index(g), -1, "]"}, static_cast<int>(blocks.size()));
     for (std::size_t j = 0; j < blocks.size(); ++j) {
-      const int ji = static_cast<int>(j);
-      CTextBuffer start;
-      start << "c_shiftblocks[" << gi << "][" << ji << "].start";
-      sink.Int(start.View(), blocks[j].start);
-      CTextBuffer size;
-      size << "c_shiftblocks[" << gi << "][" << ji << "].size";
-      sink.Int(size.View(), blocks[j].size);
+      sink.Int(CName{"c_shiftblocks[", index(g), index(j), "].start"}, blocks[j].start);
+      sink.Int(CName{"c_shiftblocks[", index(g), index(j), "].size"}, blocks[j].size);
     }
   }
   for (std::size_t g = 0; g < c_freeweekends.size(); ++g) {
-    sink.Float((CTextBuffer() << "c_freeweekends[" << static_cast<int>(g) << "]").View(),
-               c_freeweekends[g]);
+    sink.Float(CName{"c_freeweekends[", index(g), -1, "]"}, c_freeweekends[g]);
   }
   for (std::size_t g = 0; g < c_badweekends.size(); ++g) {
     for (std::size_t w = 0; w < c_badweekends[g].size(); ++w) {
-      CTextBuffer name;
-      name << "c_badweekends[" << static_cast<int>(g) << "][" << static_cast<int>(w) << "]";
-      sink.Int(name.View(), c_badweekends[g][w]);
+      sink.Int(CName{"c_badweekends[", index(g), index(w), "]"}, c_badweekends[g][w]);
     }
   }
+}
+
+// The sizes that fix the names VisitVariables hands out, in its order.
+void CShiftSchedulingDomain::ExportShape(std::vector<std::size_t>& shape) const {
+  shape.clear();
+  const auto rows = [&shape](const auto& table) {
+    shape.push_back(table.size());
+    for (const auto& row : table) shape.push_back(row.size());
+  };
+  shape.push_back(groups.size());
+  shape.push_back(shifts.size());
+  rows(schedule);
+  rows(c_diff);
+  rows(c_work);
+  rows(c_shiftblocks);
+  shape.push_back(c_freeweekends.size());
+  rows(c_badweekends);
 }
 
 void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
@@ -147,11 +243,96 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   // as the previous export counted them, so that filling it moves nothing.
   constexpr std::size_t kScriptVariablesRoom = 64;
   const std::size_t before = vars->number();
+  PendingFileTemplate.reset();
+  PendingFileStore = nullptr;
+  if (before == 0) {
+    ExportShape(Shape);
+    const auto same = std::find_if(ExportTemplates.begin(), ExportTemplates.end(),
+                                   [this](const CExportTemplate& t) { return t.shape == Shape; });
+    if (same != ExportTemplates.end()) {
+      UpdateSink sink(*same->store, same->texts, ChangedVariables);
+      VisitVariables(sink);
+      RefreshFileText(*same);
+      vars->copy_from(*same->store, kScriptVariablesRoom);
+      PendingFileTemplate = static_cast<std::size_t>(same - ExportTemplates.begin());
+      PendingFileStore = vars;
+      return;
+    }
+  }
   vars->reserve(before + LastExportCount + kScriptVariablesRoom);
   StoreSink sink(*vars);
   VisitVariables(sink);
   LastExportCount = vars->number() - before;
   vars->substitute_all();
+  if (before == 0) KeepExportTemplate(*vars, kScriptVariablesRoom);
+}
+
+// A bounded number of shapes is kept; a new one replaces the oldest.
+void CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_t room) {
+  constexpr std::size_t kMaxTemplates = 8;
+  auto store = std::make_shared<TVarlist>();
+  // The copy's index is sized for the room, so that copies of the copy are.
+  store->copy_from(vars, room);
+  if (ExportTemplates.size() < kMaxTemplates) {
+    ExportTemplates.push_back(CExportTemplate{Shape, std::move(store), {}, {}, {}});
+    return;
+  }
+  ExportTemplates[NextTemplate] = CExportTemplate{Shape, std::move(store), {}, {}, {}};
+  NextTemplate = (NextTemplate + 1) % kMaxTemplates;
+}
+
+// A new template's text is made whole, once; after that only the changed
+// lines are formatted, and the runs of lines between them are copied.
+void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
+  const TVarlist& store = *t.store;
+  const std::size_t room = VariablesFileRoom(store.number());
+  if (FileScratch.size() < room) FileScratch.resize(room);
+  char* const first = FileScratch.data();
+  char* const last = first + FileScratch.size();
+  if (t.line_ends.size() != store.number()) {
+    t.line_ends.clear();
+    char* out = PutCountLine(first, store.number());
+    for (std::size_t i = 0; i < store.number(); ++i) {
+      out = PutVariableLine(out, last, store.get(i));
+      t.line_ends.push_back(static_cast<std::size_t>(out - first));
+    }
+    t.file_text.assign(first, out);
+    return;
+  }
+  if (ChangedVariables.empty()) return;
+  const char* const old = t.file_text.data();
+  const std::size_t head = PutCountLine(first, store.number()) - first;
+  char* out = first;
+  std::size_t copied = 0;     // old text up to here is in place
+  std::size_t next_line = 0;  // lines before it have their new ends
+  std::ptrdiff_t shift = 0;   // new minus old offsets of the lines copied
+  for (const std::size_t i : ChangedVariables) {
+    // The line before, when written anew just now, holds its new end.
+    const std::size_t start = i == 0 ? head : next_line == i ? copied : t.line_ends[i - 1];
+    out = Put(out, std::string_view(old + copied, start - copied));
+    for (; next_line < i; ++next_line) t.line_ends[next_line] += shift;
+    out = PutVariableLine(out, last, store.get(i));
+    copied = t.line_ends[i];
+    t.line_ends[i] = static_cast<std::size_t>(out - first);
+    shift = static_cast<std::ptrdiff_t>(t.line_ends[i]) - static_cast<std::ptrdiff_t>(copied);
+    next_line = i + 1;
+  }
+  out = Put(out, std::string_view(old + copied, t.file_text.size() - copied));
+  for (; next_line < t.line_ends.size(); ++next_line) t.line_ends[next_line] += shift;
+  t.file_text.assign(first, out);
+}
+
+void CShiftSchedulingDomain::WriteExportedVariablesFile(const TVarlist& vars) {
+  const bool kept = PendingFileTemplate && PendingFileStore == &vars &&
+                    *PendingFileTemplate < ExportTemplates.size() &&
+                    ExportTemplates[*PendingFileTemplate].store->number() == vars.number();
+  if (kept) {
+    WriteVariablesFileText(ExportTemplates[*PendingFileTemplate].file_text);
+  } else {
+    WriteVariablesFile(vars);
+  }
+  PendingFileTemplate.reset();
+  PendingFileStore = nullptr;
 }
 
 void CShiftSchedulingDomain::WriteVariables(const std::string& filename) {

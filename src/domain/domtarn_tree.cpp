@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <numeric>
 #include <vector>
 
 #include "evaltree.h"
@@ -17,18 +16,24 @@ void TakeConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
   tree->clean_up();
 }
 
-// std::sort makes its comparisons and moves as the comparisons come out, so
-// sorting the positions with a comparison of the entries they stand for
-// gives the same permutation as sorting the entries, while moving ints
-// instead of entries of three strings. The entries are then moved once, into
-// their places.
+// std::sort makes its comparisons and moves as the comparisons come out, and
+// entries compare by their values alone, so sorting (value, position) pairs
+// by value gives the same permutation as sorting the entries, while moving
+// pairs instead of entries of three strings and comparing without reaching
+// into the entries. The entries are then moved once, into their places.
 void SortByRating(ConstraintEvaluations& list) {
-  std::vector<std::uint32_t> order(list.size());
-  std::iota(order.begin(), order.end(), 0u);
+  struct Rated {
+    float value;
+    std::uint32_t position;
+  };
+  std::vector<Rated> order(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    order[i] = Rated{list[i].GetValue(), static_cast<std::uint32_t>(i)};
+  }
   std::sort(order.begin(), order.end(),
-            [&list](std::uint32_t a, std::uint32_t b) { return list[a] < list[b]; });
+            [](const Rated& a, const Rated& b) { return a.value < b.value; });
   ConstraintEvaluations sorted;
   sorted.reserve(list.size());
-  for (const std::uint32_t i : order) sorted.push_back(std::move(list[i]));
+  for (const Rated& r : order) sorted.push_back(std::move(list[r.position]));
   list.swap(sorted);
 }

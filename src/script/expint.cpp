@@ -113,8 +113,28 @@ void TVarlist::reserve(std::size_t count) {
   if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
 }
 
+std::uint64_t TVarlist::new_generation() {
+  static std::uint64_t last = 0;
+  return ++last;
+}
+
+void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
+  if (&other == this) return;
+  generation = new_generation();
+  vars.clear();
+  vars.reserve(other.vars.size() + room);
+  vars.insert(vars.end(), other.vars.begin(), other.vars.end());
+  slots = other.slots;
+  names = other.names;
+  // Inserting `room` more must not outgrow the index either.
+  if (2 * (vars.size() + room) > slots.size()) grow_index(std::bit_ceil(2 * (vars.size() + room)));
+}
+
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
+  // A store that fills from empty skips the first, smallest steps of
+  // growth: each would move every variable held.
+  if (vars.size() == vars.capacity()) vars.reserve(std::max(2 * vars.size(), kMinVariables));
   vars.emplace_back(n, f, v);
   TVariable& added = vars.back();
   added.computed = v == 0.0f ? 0 : 1;
@@ -133,6 +153,7 @@ void TVarlist::remove(std::string_view n) {
   if (slots[slot].position == kEmpty) return;
   const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
+  generation = new_generation();
   // Only the variables behind the removed one move, one place forward; those
   // that are the first of their name have a slot that follows them. The next
   // variable of the removed name, if any, becomes visible in the removed
@@ -158,45 +179,18 @@ std::int32_t TVarlist::position_of(std::string_view n) const {
   return slots[slot_of(name, name_hash_of(name))].position;
 }
 
-const TVariable* TVarlist::find(std::string_view n) const {
-  const std::int32_t position = position_of(n);
-  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
-}
-
-TVariable* TVarlist::find(std::string_view n) {
-  const std::int32_t position = position_of(n);
-  return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
-}
-
-int TVarlist::in_list(std::string_view n) const {
-  return find(n) != nullptr ? 1 : 0;
-}
-
-float TVarlist::get_value(std::string_view n) const {
-  const TVariable* v = find(n);
-  return v != nullptr ? v->value : 0.0f;
-}
-
-const char* TVarlist::get_formula(std::string_view n) const {
-  const TVariable* v = find(n);
-  return v != nullptr ? v->get_formula() : nullptr;
-}
-
-int TVarlist::get_comp(std::string_view n) const {
-  const TVariable* v = find(n);
-  return v != nullptr ? v->computed : 0;
-}
-
-void TVarlist::set_value(std::string_view n, float v) {
-  if (TVariable* var = find(n)) var->value = v;
-}
-
-void TVarlist::set_formula(std::string_view n, std::string_view f) {
-  if (TVariable* var = find(n)) var->set_formula(f);
-}
-
-void TVarlist::set_comp(std::string_view n, int c) {
-  if (TVariable* var = find(n)) var->computed = c;
+TVariable* TVarlist::find(std::string_view n, THint& hint) {
+  const std::string_view name = fit(n, kNameChars);
+  if (hint.generation == generation) {
+    TVariable& held = vars[static_cast<std::size_t>(hint.position)];
+    if (held.name_size == name.size() && same_bytes(held.name, name.data(), name.size())) {
+      return &held;
+    }
+  }
+  const std::int32_t position = position_of(name);
+  if (position == kEmpty) return nullptr;
+  hint = THint{generation, position};
+  return &vars[static_cast<std::size_t>(position)];
 }
 
 static const char* computed_text(const TVariable& v) {

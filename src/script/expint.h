@@ -5,6 +5,7 @@
 // a formula is parsed into a tree of such nodes and computed against a store.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -84,19 +85,41 @@ class TVarlist {
   // Makes room for `count` variables in all, so that inserting up to that
   // many moves nothing.
   void reserve(std::size_t count);
+  // Makes this store a copy of `other`, with room for `room` more variables.
+  void copy_from(const TVarlist& other, std::size_t room);
   // Appends a variable; it counts as computed exactly when `v` is nonzero.
   void insert(std::string_view n, std::string_view f, float v);
   // Removes the first variable named `n`; the others keep their order.
   void remove(std::string_view n);
 
-  int in_list(std::string_view n) const;
-  float get_value(std::string_view n) const;          // 0 when absent
-  const char* get_formula(std::string_view n) const;  // null when absent; valid until the
-                                                      // store next changes its entries
-  int get_comp(std::string_view n) const;             // 0 when absent
-  void set_value(std::string_view n, float v);        // leaves the computed flag alone
-  void set_formula(std::string_view n, std::string_view f);
-  void set_comp(std::string_view n, int c);
+  // Lookups by name run for nearly every word of a script: they are inline
+  // around the index search.
+  int in_list(std::string_view n) const { return find(n) != nullptr ? 1 : 0; }
+  // 0 when absent.
+  float get_value(std::string_view n) const {
+    const TVariable* v = find(n);
+    return v != nullptr ? v->get_value() : 0.0f;
+  }
+  // Null when absent; valid until the store next changes its entries.
+  const char* get_formula(std::string_view n) const {
+    const TVariable* v = find(n);
+    return v != nullptr ? v->get_formula() : nullptr;
+  }
+  // 0 when absent.
+  int get_comp(std::string_view n) const {
+    const TVariable* v = find(n);
+    return v != nullptr ? v->get_comp() : 0;
+  }
+  // Leaves the computed flag alone.
+  void set_value(std::string_view n, float v) {
+    if (TVariable* var = find(n)) var->set_value(v);
+  }
+  void set_formula(std::string_view n, std::string_view f) {
+    if (TVariable* var = find(n)) var->set_formula(f);
+  }
+  void set_comp(std::string_view n, int c) {
+    if (TVariable* var = find(n)) var->set_comp(c);
+  }
 
   // Walking the store in order.
   unsigned int get_entries() const { return static_cast<unsigned int>(vars.size()); }
@@ -104,8 +127,26 @@ class TVarlist {
   const TVariable& get(std::size_t i) const { return vars[i]; }
   TVariable& get(std::size_t i) { return vars[i]; }
   // The first variable named `n`, or null.
-  TVariable* find(std::string_view n);
-  const TVariable* find(std::string_view n) const;
+  TVariable* find(std::string_view n) {
+    const std::int32_t position = position_of(n);
+    return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
+  }
+  const TVariable* find(std::string_view n) const {
+    const std::int32_t position = position_of(n);
+    return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
+  }
+
+  // Where a lookup found a name's first variable, kept by the caller for the
+  // next lookup from the same place. It holds while no variable has been
+  // removed from the store since (inserting moves nothing and leaves the
+  // first variable of a name first) and is checked against the name looked
+  // up, so any name may be looked up with any hint.
+  struct THint {
+    std::uint64_t generation = 0;  // no store's
+    std::int32_t position = 0;
+  };
+  // find, through a hint that it updates.
+  TVariable* find(std::string_view n, THint& hint);
 
   void show() const;                          // the whole store, on standard output
   void show(std::string_view varname) const;  // one variable
@@ -123,17 +164,26 @@ class TVarlist {
   // Replaces the formula of every variable by its index substitution.
   void substitute_all();
   // Resolves the bracketed index expressions of a name, in place: with i = 2,
-  // x[i] becomes x[2]. Index expressions are computed as formulas.
-  std::string& real_name(std::string& expr);
+  // x[i] becomes x[2]. Index expressions are computed as formulas. The text
+  // is cut to a formula's size. Most names and formulas have no index.
+  std::string& real_name(std::string& expr) {
+    if (expr.find('[') != std::string::npos) return resolve_indices(expr);
+    if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
+    return expr;
+  }
 
  private:
+  // real_name for a text that holds a '['.
+  std::string& resolve_indices(std::string& expr);
+
   // Position in `vars` of the first variable of a name, with that name's hash.
   struct Slot {
     std::uint32_t hash = 0;
     std::int32_t position = kEmpty;
   };
   static constexpr std::int32_t kEmpty = -1;
-  static constexpr std::size_t kMinSlots = 16;
+  static constexpr std::size_t kMinSlots = 64;
+  static constexpr std::size_t kMinVariables = 32;
 
   // Position of the first variable named `n` (cut to a name's size), or kEmpty.
   std::int32_t position_of(std::string_view n) const;
@@ -152,6 +202,18 @@ class TVarlist {
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
+  // Changes, to a value no store has had, whenever variables move.
+  std::uint64_t generation = new_generation();
+  static std::uint64_t new_generation();
+  // Hints for index texts, by a few bits of the text: scripts index with
+  // the same few loop variables again and again. The bits are picked so that
+  // single letters that differ in one bit go to different hints.
+  std::array<THint, 32> index_hints{};
+  THint& index_hint(std::string_view index) {
+    const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
+    const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
+    return index_hints[key % index_hints.size()];
+  }
 };
 
 // One node of a parsed formula.
@@ -201,6 +263,8 @@ class TExptree {
   std::string variable;
   std::unique_ptr<TExptree> left;
   std::unique_ptr<TExptree> right;
+  // Where a variable node last found its variable.
+  TVarlist::THint hint;
 };
 
 // Hash of a variable name, as the store's index uses it; fit for any short text.
@@ -213,6 +277,15 @@ float string_to_float(std::string_view exp_s);
 // Computes a formula text against a store, as parsing a copy and calculating
 // it with base_calc 1 would. Parsed formulas are cached by their text.
 float compute_formula(std::string_view formula, TVarlist& vars);
+
+// The parsed formula a place computed last, with its text: the same text
+// there again takes the tree without looking it up.
+struct TFormulaHint {
+  const std::string* text = nullptr;
+  TExptree* tree = nullptr;
+};
+// compute_formula through a hint that it updates.
+float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint);
 
 // What a division by zero in a formula does after its message is printed. The
 // default ends the program with status 0. Test harnesses that run formulas

@@ -9,11 +9,13 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <unordered_map>
 
 #include "expint.h"
+#include "tarnpara_text.h"
 
 using script_limits::kFormulaChars;
 using script_limits::kMaxCalcDepth;
@@ -203,17 +205,23 @@ namespace {
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
  public:
-  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached) {
+  // Cached trees are never dropped, so a hint may keep the address of a
+  // tree and of its text.
+  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached,
+                 TFormulaHint* hint = nullptr) {
     auto it = trees.find(formula);
-    if (it != trees.end()) return *it->second;
-    auto parsed = std::make_unique<TExptree>();
-    TFormulaParser(formula).whole(*parsed);
-    // Beyond the limit, trees are parsed per use instead of growing the cache.
-    if (trees.size() >= kLimit) {
-      uncached = std::move(parsed);
-      return *uncached;
+    if (it == trees.end()) {
+      auto parsed = std::make_unique<TExptree>();
+      TFormulaParser(formula).whole(*parsed);
+      // Beyond the limit, trees are parsed per use instead of growing the cache.
+      if (trees.size() >= kLimit) {
+        uncached = std::move(parsed);
+        return *uncached;
+      }
+      it = trees.emplace(std::string(formula), std::move(parsed)).first;
     }
-    return *trees.emplace(std::string(formula), std::move(parsed)).first->second;
+    if (hint != nullptr) *hint = TFormulaHint{&it->first, it->second.get()};
+    return *it->second;
   }
 
  private:
@@ -306,7 +314,7 @@ float TCalculation::variable(TExptree& node) {
     }
     return v;
   }
-  TVariable* var = vars.find(node.variable);
+  TVariable* var = vars.find(node.variable, node.hint);
   if (var == nullptr) {
     expression_error();
     return 0;
@@ -495,6 +503,16 @@ float compute_formula(std::string_view formula, TVarlist& vars) {
   return TCalculation(vars, 1, false).result(tree);
 }
 
+float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint) {
+  formula = fit(formula, kFormulaChars);
+  if (hint.text != nullptr && same_text(*hint.text, formula)) {
+    return TCalculation(vars, 1, false).result(*hint.tree);
+  }
+  std::unique_ptr<TExptree> uncached;
+  TExptree& tree = formula_cache().tree(formula, uncached, &hint);
+  return TCalculation(vars, 1, false).result(tree);
+}
+
 namespace {
 
 // An index value truncated toward zero, kept within the range of int.
@@ -507,26 +525,36 @@ int index_number(float v) {
 
 }  // namespace
 
-std::string& TVarlist::real_name(std::string& expr) {
-  // Each index text is replaced in place by its value's digits. Most names
-  // and formulas have no index: they are only cut to size.
-  for (std::size_t open = expr.find('['); open != std::string::npos;) {
+std::string& TVarlist::resolve_indices(std::string& expr) {
+  // Each index text is replaced in place by its value's digits. Names are
+  // short: plain scans beat library searches here.
+  const auto next_open = [&expr](std::size_t from) {
+    while (from < expr.size() && expr[from] != '[') ++from;
+    return from;
+  };
+  for (std::size_t open = next_open(0); open < expr.size();) {
     const std::size_t first = open + 1;
-    const std::size_t close = expr.find(']', first);
-    if (close == std::string::npos) {
+    std::size_t close = first;
+    while (close < expr.size() && expr[close] != ']') ++close;
+    if (close == expr.size()) {
       // An unclosed bracket ends the name.
       expr.resize(first);
       break;
     }
     const std::string_view index = std::string_view(expr).substr(first, close - first);
     // A variable named like the index text gives its stored value as it is.
-    const TVariable* var = find(index);
+    const TVariable* var = find(index, index_hint(index));
     const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
     char digits[16];
     const char* end = std::to_chars(std::begin(digits), std::end(digits), index_number(v)).ptr;
     const auto length = static_cast<std::size_t>(end - digits);
-    expr.replace(first, close - first, digits, length);
-    open = expr.find('[', first + length + 1);
+    // Mostly a one-digit index replaces a one-letter text.
+    if (length == close - first) {
+      for (std::size_t i = 0; i < length; ++i) expr[first + i] = digits[i];
+    } else {
+      expr.replace(first, close - first, digits, length);
+    }
+    open = next_open(first + length + 1);
   }
   if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   return expr;

@@ -81,6 +81,8 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
   note_comments(*words);
+  words->hints.resize(words->cut.size());
+  words->formula_hints.resize(words->cut.size());
   return words;
 }
 
@@ -130,6 +132,14 @@ std::string_view TScriptReader::search_word() {
 std::optional<const TStatement*> TScriptReader::statement_of_last_word() const {
   if (!last_whole) return std::nullopt;
   return words->statements[following - 1];
+}
+
+TVarlist::THint* TScriptReader::hint_of_last_word() const {
+  return last_whole ? &words->hints[following - 1] : nullptr;
+}
+
+TFormulaHint* TScriptReader::formula_hint_of_last_word() const {
+  return last_whole ? &words->formula_hints[following - 1] : nullptr;
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -187,6 +197,11 @@ void TScriptReader::seek(std::size_t position) {
   end = false;
 }
 
+void TScriptReader::seek(std::size_t position, int words_before_position) {
+  seek(position);
+  following = static_cast<std::size_t>(std::max(words_before_position, 0));
+}
+
 int TScriptReader::words_before(std::size_t position) const {
   return static_cast<int>(std::upper_bound(words->ends.begin(), words->ends.end(), position) -
                           words->ends.begin());
@@ -203,6 +218,7 @@ void TScriptReader::skip_from_start(int count) {
     return;
   }
   pos = words->ends[static_cast<std::size_t>(count) - 1];
+  following = static_cast<std::size_t>(count);
   end = pos == text.size();
 }
 
@@ -229,23 +245,21 @@ int TScriptReader::find_declaration(std::string_view keyword, std::string_view n
   return count;
 }
 
+namespace {
+// The control list a finished run leaves, emptied, for the next one: its
+// queues keep their room, so a run does not allocate them anew.
+std::unique_ptr<TControlList>& spare_controls() {
+  static std::unique_ptr<TControlList> spare;
+  return spare;
+}
+
+}  // namespace
+
 TScriptRun::TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars)
     : Vars(vars != nullptr ? std::move(vars) : std::make_unique<TVarlist>()),
-      Controls(std::make_unique<TVarlist>()),
+      Controls(spare_controls() != nullptr ? std::move(spare_controls())
+                                           : std::make_unique<TControlList>()),
       reader(text) {}
-
-std::string_view TScriptRun::read_word() {
-  ++number_of_tokens;
-  return reader.next_word();
-}
-
-std::string TScriptRun::read_name() {
-  return std::string(fit(read_word(), script_limits::kNameChars));
-}
-
-std::string TScriptRun::read_formula() {
-  return std::string(read_word());
-}
 
 std::optional<float> TScriptRun::read_number() {
   ++number_of_tokens;
@@ -253,22 +267,23 @@ std::optional<float> TScriptRun::read_number() {
 }
 
 void TScriptRun::jump_to(std::size_t position) {
-  reader.seek(position);
-  number_of_tokens = reader.words_before(position);
+  jump_to(position, reader.words_before(position));
 }
 
-std::string& TScriptRun::resolve_name(std::string& name) {
-  Vars->real_name(name);
-  if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
-  return name;
+void TScriptRun::jump_to(std::size_t position, int words_before_position) {
+  reader.seek(position, words_before_position);
+  number_of_tokens = words_before_position;
 }
 
-std::string& TScriptRun::resolve_formula(std::string& formula) {
-  return Vars->real_name(formula);
+TVarlist::THint& TScriptRun::name_hint() {
+  TVarlist::THint* hint = reader.hint_of_last_word();
+  return hint != nullptr ? *hint : unplaced_hint;
 }
 
+// The formula a statement computes is mostly the word it read last.
 float TScriptRun::compute(std::string_view formula) {
-  return compute_formula(formula, *Vars);
+  TFormulaHint* hint = reader.formula_hint_of_last_word();
+  return hint != nullptr ? compute_formula(formula, *Vars, *hint) : compute_formula(formula, *Vars);
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {
@@ -331,9 +346,9 @@ void skip_comment(TScriptRun& run) {
 
 namespace {
 
-// Records every label and procedure name in the control list before the run.
-// Labels and procedures share one name space; the first declaration counts.
-void preliminary_pass(TScriptRun& run) {
+// Reads the whole text for its label and procedure declarations.
+std::vector<TDeclaration> read_declarations(TScriptRun& run) {
+  std::vector<TDeclaration> declared;
   while (!run.reader.at_end()) {
     const std::string_view w = run.read_word();
     if (w == "/*") {
@@ -342,12 +357,23 @@ void preliminary_pass(TScriptRun& run) {
     }
     if (w != "LABEL" && w != "PROCEDURE") continue;
     const bool label = w == "LABEL";
-    const std::string name = run.read_name();
-    if (run.Controls->in_list(name) == 0) {
-      run.Controls->insert(name, "1", 0);
+    declared.push_back(TDeclaration{label, run.read_name()});
+  }
+  return declared;
+}
+
+// Records every label and procedure name in the control list before the run.
+// Labels and procedures share one name space; the first declaration counts.
+// The declarations depend on the text alone: they are read once per text.
+void preliminary_pass(TScriptRun& run) {
+  std::optional<std::vector<TDeclaration>>& declared = run.reader.declared();
+  if (!declared) declared = read_declarations(run);
+  for (const TDeclaration& d : *declared) {
+    if (!run.Controls->contains(d.name)) {
+      run.Controls->insert_label(d.name);
       continue;
     }
-    std::cout << (label ? "\nWarning: Label " : "\nWarning: Procedure ") << name
+    std::cout << (d.label ? "\nWarning: Label " : "\nWarning: Procedure ") << d.name
               << " does exitst more than one time ...\n";
   }
 }
@@ -418,7 +444,8 @@ TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars) {
   run.number_of_tokens = 0;
   main_pass(run);
   left_evaluations() = std::move(run.evaluations);
-  run.Controls.reset();
+  run.Controls->clear();
+  spare_controls() = std::move(run.Controls);
   run.Vars.reset();
   run.Rules.reset();
   return run.Evals;

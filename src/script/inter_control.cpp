@@ -5,6 +5,7 @@
 // lives in entries of the control list named after the construct and its
 // depth (IF:1, FORPOS:2, CALL:TOKENS:1, ...). Loops jump back by read
 // position; GOTO, CALL and RETURN find their targets by reading from the start.
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <iostream>
@@ -16,29 +17,106 @@ using script_limits::kMaxNesting;
 
 namespace {
 
-// The name of a control entry, kind:depth, built on the stack: control
-// entries are looked up several times for every statement of a loop.
-class TLevelName {
- public:
-  TLevelName(std::string_view kind, int depth) {
-    // The kinds are the short words of this file, so kind, colon and the
-    // digits of an int always fit.
-    length = kind.copy(text, sizeof text - kIntDigits - 1);
-    text[length++] = ':';
-    length =
-        static_cast<std::size_t>(std::to_chars(text + length, std::end(text), depth).ptr - text);
-  }
-  operator std::string_view() const { return {text, length}; }
+using Kind = TControlKind;
 
- private:
-  static constexpr std::size_t kIntDigits = 11;  // sign and ten digits
-  char text[32];
-  std::size_t length = 0;
+// The words that name the entries of each kind, in the order of TControlKind.
+constexpr std::string_view kKindWords[] = {
+    "IF",
+    "FOR",
+    "STEP",
+    "TO",
+    "VAR",
+    "FORPOS",
+    "LOOP",
+    "LOOPPOS",
+    "EXITLOOP",
+    "CALL:BRANCH",
+    "CALL:IF_CASCADE",
+    "CALL:FOR_CASCADE",
+    "CALL:LOOP_CASCADE",
+    "CALL:TOKENS",
 };
 
-TLevelName level(std::string_view kind, int depth) {
-  return TLevelName(kind, depth);
+}  // namespace
+
+std::optional<TControlList::TKey> TControlList::key_of(std::string_view name) {
+  const std::size_t colon = name.rfind(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::string_view word = name.substr(0, colon);
+  const std::string_view digits = name.substr(colon + 1);
+  const auto* kind = std::find(std::begin(kKindWords), std::end(kKindWords), word);
+  if (kind == std::end(kKindWords)) return std::nullopt;
+  // Only the digits an int is written with name a level: "01" or "-0" do not.
+  int level = 0;
+  const std::from_chars_result read =
+      std::from_chars(digits.data(), digits.data() + digits.size(), level);
+  if (read.ec != std::errc() || read.ptr != digits.data() + digits.size()) return std::nullopt;
+  char written[16];
+  const char* written_end = std::to_chars(std::begin(written), std::end(written), level).ptr;
+  if (std::string_view(written, static_cast<std::size_t>(written_end - written)) != digits) {
+    return std::nullopt;
+  }
+  return TKey{static_cast<Kind>(kind - std::begin(kKindWords)), level};
 }
+
+const TControlList::TQueue* TControlList::deep_queue(TKey key) const {
+  const auto it = deep_queues.find(deep_key(key));
+  return it != deep_queues.end() ? &it->second : nullptr;
+}
+
+TControlList::TQueue& TControlList::queue_made(TKey key) {
+  if (shallow(key.level)) return shallow_queues[shallow_index(key)];
+  return deep_queues[deep_key(key)];
+}
+
+TControlEntry& TControlList::insert(TControlKind kind, int level, float value,
+                                    std::string_view text) {
+  ++count;
+  TControlEntry& entry = queue_made(TKey{kind, level}).entries.emplace_back();
+  entry.value = value;
+  if (!text.empty()) entry.text = text;
+  return entry;
+}
+
+void TControlList::remove(TControlKind kind, int level) {
+  const TKey key{kind, level};
+  if (front(key) == nullptr) return;
+  TQueue& q = queue_made(key);
+  // The vector is emptied, keeping its room, once its last entry is gone.
+  if (++q.head == q.entries.size()) {
+    q.entries.clear();
+    q.head = 0;
+  }
+  --count;
+}
+
+void TControlList::clear() {
+  for (TQueue& q : shallow_queues) {
+    q.entries.clear();
+    q.head = 0;
+  }
+  deep_queues.clear();
+  labels.clear();
+  count = 0;
+}
+
+void TControlList::insert_label(std::string_view name) {
+  name = fit(name, script_limits::kNameChars);
+  if (const std::optional<TKey> key = key_of(name)) {
+    queue_made(*key).entries.push_back(TControlEntry{0, -1, "1"});
+  } else {
+    labels.emplace(name);
+  }
+  ++count;
+}
+
+bool TControlList::contains(std::string_view name) const {
+  name = fit(name, script_limits::kNameChars);
+  if (const std::optional<TKey> key = key_of(name)) return front(*key) != nullptr;
+  return labels.find(std::string(name)) != labels.end();
+}
+
+namespace {
 
 // Opens one more level of a construct, or ends the run past the nesting limit.
 bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
@@ -51,13 +129,40 @@ bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
   return true;
 }
 
+// Whether a word is a plain decimal: an optional minus, digits, and an
+// optional point with more digits.
+bool is_plain_decimal(std::string_view word) {
+  std::size_t i = !word.empty() && word.front() == '-' ? 1 : 0;
+  const std::size_t digits = i;
+  while (i < word.size() && word[i] >= '0' && word[i] <= '9') ++i;
+  if (i == digits) return false;
+  if (i < word.size() && word[i] == '.') ++i;
+  while (i < word.size() && word[i] >= '0' && word[i] <= '9') ++i;
+  return i == word.size();
+}
+
+// A word read as atof reads it. Plain decimals, nearly all numbers of a
+// script, go through from_chars, which rounds them to the same double.
+float decimal_value(const std::string& word) {
+  double value = 0;
+  if (is_plain_decimal(word)) {
+    const std::from_chars_result read =
+        std::from_chars(word.data(), word.data() + word.size(), value);
+    if (read.ec == std::errc() && read.ptr == word.data() + word.size()) {
+      return static_cast<float>(value);
+    }
+  }
+  return static_cast<float>(std::atof(word.c_str()));
+}
+
 // Start, bound and step words: the stored value of a variable of that name,
 // otherwise the word read as a decimal number (0 when it is none).
 float word_value(TScriptRun& run) {
   std::string word = run.read_formula();
+  TVarlist::THint& hint = run.name_hint();
   run.resolve_formula(word);
-  if (const TVariable* var = run.Vars->find(word)) return var->get_value();
-  return static_cast<float>(std::atof(word.c_str()));
+  if (const TVariable* var = run.Vars->find(word, hint)) return var->get_value();
+  return decimal_value(word);
 }
 
 float condition_value(TScriptRun& run, std::string& condition) {
@@ -88,10 +193,10 @@ void skip_open_loop(TScriptRun& run) {
 }
 
 void close_if(TScriptRun& run) {
-  run.Controls->remove(level("IF", run.if_cascade));
+  run.Controls->remove(Kind::If, run.if_cascade);
   --run.if_cascade;
   if (run.if_cascade > 0) {
-    run.branch = run.Controls->get_value(level("IF", run.if_cascade)) != 0 ? 1 : -1;
+    run.branch = run.Controls->value(Kind::If, run.if_cascade) != 0 ? 1 : -1;
   } else {
     run.branch = 0;
   }
@@ -100,10 +205,11 @@ void close_if(TScriptRun& run) {
 void statement_if(TScriptRun& run) {
   if (!open_level(run, run.if_cascade, "IFs")) return;
   std::string condition = run.read_formula();
-  const TLevelName entry = level("IF", run.if_cascade);
-  run.Controls->insert(entry, condition, 0);
+  run.Controls->insert(Kind::If, run.if_cascade, 0);
   const float value = condition_value(run, condition);
-  run.Controls->set_value(entry, value);
+  // The value goes to the oldest entry of the level, which is an older one
+  // than that inserted above when a RETURN left one behind.
+  run.Controls->find(Kind::If, run.if_cascade)->value = value;
   run.branch = value != 0 ? 1 : -1;
 }
 
@@ -126,9 +232,10 @@ void statement_endif(TScriptRun& run) {
 void statement_for(TScriptRun& run) {
   if (!open_level(run, run.for_cascade, "FORs")) return;
   const int d = run.for_cascade;
-  TVarlist& controls = *run.Controls;
-  controls.insert(level("FOR", d), std::to_string(d), 0);
+  TControlList& controls = *run.Controls;
+  controls.insert(Kind::For, d, 0);
   const std::string name = run.read_name();
+  TVarlist::THint& hint = run.name_hint();
   const std::string_view equals = run.read_word();
   if (equals != "=") {
     run.stop("Error: '=' missing in FOR " + name + " = " + std::string(equals) + run.at_token());
@@ -137,21 +244,27 @@ void statement_for(TScriptRun& run) {
   const float start = word_value(run);
   const std::string formula = name + "+(" + fixed_decimals(start, 3) + ")";
   TVarlist& vars = *run.Vars;
-  if (vars.in_list(name) == 0) {
+  TVariable* var = vars.find(name, hint);
+  if (var == nullptr) {
     vars.insert(name, formula, start);
+    var = vars.find(name, hint);
   } else {
-    vars.set_value(name, start);
-    vars.set_formula(name, formula);
+    var->set_value(start);
+    var->set_formula(formula);
   }
-  vars.set_comp(name, 1);
-  controls.insert(level("STEP", d), std::to_string(d), 1);
-  controls.insert(level("TO", d), "2147483647", 2147483648.0f);
-  controls.insert(level("VAR", d), name, start);
+  var->set_comp(1);
+  controls.insert(Kind::Step, d, 1);
+  controls.insert(Kind::To, d, 2147483648.0f);
+  controls.insert(Kind::Var, d, start, name);
+}
+
+void set_value(TControlList& controls, Kind kind, int level, float value) {
+  if (TControlEntry* entry = controls.find(kind, level)) entry->value = value;
 }
 
 void statement_to(TScriptRun& run) {
   const float bound = word_value(run);
-  run.Controls->set_value(level("TO", run.for_cascade), bound);
+  set_value(*run.Controls, Kind::To, run.for_cascade, bound);
 }
 
 // STEP records the step and the start of the loop body, the read position
@@ -159,17 +272,30 @@ void statement_to(TScriptRun& run) {
 void statement_step(TScriptRun& run) {
   const int d = run.for_cascade;
   const float step = word_value(run);
-  const char* var = run.Controls->get_formula(level("VAR", d));
-  const std::string name = var != nullptr ? var : "";
+  const TControlEntry* var = run.Controls->find(Kind::Var, d);
+  const std::string name = var != nullptr ? var->text : "";
   const std::string formula = name + "+(" + fixed_decimals(step, 3) + ")";
   run.Vars->set_formula(name, formula);
-  run.Controls->set_value(level("STEP", d), step);
-  run.Controls->insert(level("FORPOS", d), formula, static_cast<float>(run.reader.position()));
+  set_value(*run.Controls, Kind::Step, d, step);
+  const std::size_t body = run.reader.position();
+  // NEXT jumps to the body with the word count known, found here once.
+  run.Controls->insert(Kind::ForPos, d, static_cast<float>(body)).words =
+      run.reader.words_before(body);
+}
+
+// Continues reading at the position a loop entry holds.
+void jump_to_entry(TScriptRun& run, const TControlEntry& entry) {
+  const auto position = static_cast<std::size_t>(entry.value);
+  if (entry.words >= 0) {
+    run.jump_to(position, entry.words);
+  } else {
+    run.jump_to(position);
+  }
 }
 
 void end_for(TScriptRun& run, int d) {
-  for (std::string_view kind : {"FOR", "TO", "STEP", "VAR", "FORPOS"}) {
-    run.Controls->remove(level(kind, d));
+  for (Kind kind : {Kind::For, Kind::To, Kind::Step, Kind::Var, Kind::ForPos}) {
+    run.Controls->remove(kind, d);
   }
   --run.for_cascade;
 }
@@ -178,17 +304,18 @@ void end_for(TScriptRun& run, int d) {
 // the body again; the variable keeps the last value within the bound.
 void statement_next(TScriptRun& run) {
   std::string name = run.read_name();
+  TVarlist::THint& hint = run.name_hint();
   run.resolve_name(name);
   const int d = run.for_cascade;
-  TVarlist& controls = *run.Controls;
-  if (d <= 0 || controls.in_list(level("FOR", d)) == 0) {
+  TControlList& controls = *run.Controls;
+  if (d <= 0 || controls.find(Kind::For, d) == nullptr) {
     run.stop("Error: NEXT without FOR" + run.at_token());
     return;
   }
-  TVariable* counter = run.Vars->find(name);
+  TVariable* counter = run.Vars->find(name, hint);
   const float v = counter != nullptr ? counter->get_value() : 0.0f;
-  const float step = controls.get_value(level("STEP", d));
-  const float bound = controls.get_value(level("TO", d));
+  const float step = controls.value(Kind::Step, d);
+  const float bound = controls.value(Kind::To, d);
   const bool upward = step > 0;
   const float w = v + step;
   if (counter != nullptr && (upward ? w <= bound : w >= bound)) counter->set_value(w);
@@ -196,49 +323,49 @@ void statement_next(TScriptRun& run) {
     end_for(run, d);
     return;
   }
-  const TVariable* body = controls.find(level("FORPOS", d));
+  const TControlEntry* body = controls.find(Kind::ForPos, d);
   if (body == nullptr) {
     run.stop("Error: FOR without STEP" + run.at_token());
     return;
   }
-  run.jump_to(static_cast<std::size_t>(body->get_value()));
+  jump_to_entry(run, *body);
 }
 
 void statement_loop(TScriptRun& run) {
   if (!open_level(run, run.loop_cascade, "LOOPs")) return;
   const int d = run.loop_cascade;
-  run.Controls->insert(level("LOOP", d), std::to_string(d), 0);
-  run.Controls->insert(level("LOOPPOS", d), std::to_string(d),
-                       static_cast<float>(run.reader.position()));
+  const std::size_t body = run.reader.position();
+  run.Controls->insert(Kind::Loop, d, 0);
+  run.Controls->insert(Kind::LoopPos, d, static_cast<float>(body)).words =
+      run.reader.words_before(body);
 }
 
 void statement_endloop(TScriptRun& run) {
-  const TVariable* start = run.Controls->find(level("LOOPPOS", run.loop_cascade));
+  const TControlEntry* start = run.Controls->find(Kind::LoopPos, run.loop_cascade);
   if (start == nullptr) {
     run.stop("Error: ENDLOOP without LOOP" + run.at_token());
     return;
   }
-  run.jump_to(static_cast<std::size_t>(start->get_value()));
+  jump_to_entry(run, *start);
 }
 
 void statement_exitloop(TScriptRun& run) {
   const int d = run.loop_cascade;
   std::string condition = run.read_formula();
   run.resolve_formula(condition);
-  const TLevelName entry = level("EXITLOOP", d);
-  run.Controls->insert(entry, condition, 0);
+  // The condition's entry lives while the condition is computed, which
+  // reads no control entry: it counts for nothing.
   const float value = run.compute(condition);
-  run.Controls->remove(entry);
   if (value == 0) return;
   skip_open_loop(run);
-  run.Controls->remove(level("LOOP", d));
-  run.Controls->remove(level("LOOPPOS", d));
+  run.Controls->remove(Kind::Loop, d);
+  run.Controls->remove(Kind::LoopPos, d);
   --run.loop_cascade;
 }
 
 void statement_goto(TScriptRun& run) {
   const std::string label = run.read_formula();
-  if (run.Controls->in_list(label) == 0) return;
+  if (!run.Controls->contains(label)) return;
   run.number_of_tokens = run.reader.find_declaration("LABEL", label);
 }
 
@@ -250,39 +377,38 @@ void statement_call(TScriptRun& run) {
   if (!open_level(run, run.proc_cascade, "CALLs")) return;
   const int p = run.proc_cascade;
   run.resolve_name(name);
-  if (run.Controls->in_list(name) == 0) {
+  if (!run.Controls->contains(name)) {
     std::cout << "\nError: no PROCEDURE " << name << " defined!\n";
     return;
   }
   run.number_of_tokens = run.reader.find_declaration("PROCEDURE", name);
-  TVarlist& controls = *run.Controls;
-  controls.insert(level("CALL:BRANCH", p), "0", static_cast<float>(run.branch));
-  controls.insert(level("CALL:IF_CASCADE", p), "0", static_cast<float>(run.if_cascade));
-  controls.insert(level("CALL:FOR_CASCADE", p), "0", static_cast<float>(run.for_cascade));
-  controls.insert(level("CALL:LOOP_CASCADE", p), "0", static_cast<float>(run.loop_cascade));
-  controls.insert(level("CALL:TOKENS", p), "0", static_cast<float>(count));
+  TControlList& controls = *run.Controls;
+  controls.insert(Kind::CallBranch, p, static_cast<float>(run.branch));
+  controls.insert(Kind::CallIfCascade, p, static_cast<float>(run.if_cascade));
+  controls.insert(Kind::CallForCascade, p, static_cast<float>(run.for_cascade));
+  controls.insert(Kind::CallLoopCascade, p, static_cast<float>(run.loop_cascade));
+  controls.insert(Kind::CallTokens, p, static_cast<float>(count));
 }
 
 // Reads and removes one saved counter of a call.
-int take_saved(TVarlist& controls, std::string_view kind, int p) {
-  const TLevelName entry = level(kind, p);
-  const int value = static_cast<int>(controls.get_value(entry));
-  controls.remove(entry);
+int take_saved(TControlList& controls, Kind kind, int p) {
+  const int value = static_cast<int>(controls.value(kind, p));
+  controls.remove(kind, p);
   return value;
 }
 
 void statement_return(TScriptRun& run) {
   const int p = run.proc_cascade;
-  TVarlist& controls = *run.Controls;
-  if (controls.in_list(level("CALL:TOKENS", p)) == 0) {
+  TControlList& controls = *run.Controls;
+  if (controls.find(Kind::CallTokens, p) == nullptr) {
     run.stop("Error: RETURN without CALL" + run.at_token());
     return;
   }
-  run.branch = take_saved(controls, "CALL:BRANCH", p);
-  run.if_cascade = take_saved(controls, "CALL:IF_CASCADE", p);
-  run.for_cascade = take_saved(controls, "CALL:FOR_CASCADE", p);
-  run.loop_cascade = take_saved(controls, "CALL:LOOP_CASCADE", p);
-  const int count = take_saved(controls, "CALL:TOKENS", p);
+  run.branch = take_saved(controls, Kind::CallBranch, p);
+  run.if_cascade = take_saved(controls, Kind::CallIfCascade, p);
+  run.for_cascade = take_saved(controls, Kind::CallForCascade, p);
+  run.loop_cascade = take_saved(controls, Kind::CallLoopCascade, p);
+  const int count = take_saved(controls, Kind::CallTokens, p);
   --run.proc_cascade;
   run.reader.skip_from_start(count);
   run.number_of_tokens = count;

@@ -17,6 +17,7 @@ void warn_not_a_variable(std::string_view name) {
 // names with a symbolic index stand for the list of all present elements.
 void statement_let(TScriptRun& run) {
   std::string name = run.read_name();
+  TVarlist::THint& hint = run.name_hint();
   const std::string_view separator = run.read_word();
   if (separator != "=" && separator != ":") {
     run.stop("Error: '= or :' missing in LET " + name + " =|:" + std::string(separator) +
@@ -28,13 +29,15 @@ void statement_let(TScriptRun& run) {
   run.resolve_name(name);
   if (resolve) run.resolve_formula(formula);
   TVarlist& vars = *run.Vars;
-  if (vars.in_list(name) == 0) {
+  TVariable* found = vars.find(name, hint);
+  if (found == nullptr) {
     vars.insert(name, formula, 0);
+    found = vars.find(name, hint);
   } else {
-    vars.set_formula(name, formula);
-    vars.set_comp(name, 1);
+    found->set_formula(formula);
+    found->set_comp(1);
   }
-  TVariable& var = *vars.find(name);
+  TVariable& var = *found;
   if (!resolve) {
     formula = var.get_formula();
     var.set_formula(vars.substitute(formula));

@@ -3,6 +3,7 @@
 // the script text.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,106 @@ inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LO
 inline constexpr std::size_t kMaxControlEntries = 2'000'000;
 }  // namespace script_limits
 
+// Kinds of control entries: the state of an open construct is kept in
+// entries of these kinds, one of each per level of the construct.
+enum class TControlKind : std::uint8_t {
+  If,
+  For,
+  Step,
+  To,
+  Var,
+  ForPos,
+  Loop,
+  LoopPos,
+  ExitLoop,
+  CallBranch,
+  CallIfCascade,
+  CallForCascade,
+  CallLoopCascade,
+  CallTokens,
+  kCount,  // the number of kinds
+};
+
+// One control entry: its value, for a loop body's start also the number of
+// words before it, and a text (a loop variable's name; "1" for a label).
+struct TControlEntry {
+  float value = 0;
+  int words = -1;  // unknown
+  std::string text;
+};
+
+// The control list: labels and procedures, and the entries of the open
+// constructs. An entry's name is its kind's word and its level (IF:1,
+// FORPOS:2, CALL:TOKENS:1, ...), and labels share that name space: a label
+// spelled like an entry's name is one more entry of that name. Names are not
+// unique: every lookup sees the oldest entry of a name, and removing takes
+// that one. Entries are held by kind and level, so no name is ever built.
+class TControlList {
+ public:
+  // Adds an entry behind those of its kind and level, and gives it.
+  TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {});
+  // Removes the oldest entry of that kind and level, if any.
+  void remove(TControlKind kind, int level);
+  const TControlEntry* find(TControlKind kind, int level) const { return front(TKey{kind, level}); }
+  TControlEntry* find(TControlKind kind, int level) {
+    // The entry is this list's own; only the lookup is shared with the const one.
+    return const_cast<TControlEntry*>(front(TKey{kind, level}));
+  }
+  // 0 when absent.
+  float value(TControlKind kind, int level) const {
+    const TControlEntry* entry = find(kind, level);
+    return entry != nullptr ? entry->value : 0.0f;
+  }
+  // Labels and procedures; a name is cut to the name size.
+  void insert_label(std::string_view name);
+  bool contains(std::string_view name) const;
+  // Entries and labels in all.
+  std::size_t number() const { return count; }
+  // Removes every entry and label; the queues keep their room.
+  void clear();
+
+ private:
+  // The entries of one name, oldest first; those before `head` are gone.
+  struct TQueue {
+    std::vector<TControlEntry> entries;
+    std::size_t head = 0;
+    bool empty() const { return head == entries.size(); }
+  };
+  struct TKey {
+    TControlKind kind;
+    int level;
+  };
+  // The key of an entry's name, for a label spelled like one.
+  static std::optional<TKey> key_of(std::string_view name);
+  // The queue of a kind and level; null for a deep level that never had one.
+  const TQueue* queue(TKey key) const {
+    return shallow(key.level) ? &shallow_queues[shallow_index(key)] : deep_queue(key);
+  }
+  const TQueue* deep_queue(TKey key) const;
+  TQueue& queue_made(TKey key);
+  const TControlEntry* front(TKey key) const {
+    const TQueue* q = queue(key);
+    return q != nullptr && !q->empty() ? &q->entries[q->head] : nullptr;
+  }
+
+  // Levels from 0 to kShallowLevels - 1, which scripts use most, have their
+  // queues at hand; deeper and negative levels are looked up.
+  static constexpr int kShallowLevels = 8;
+  static constexpr std::size_t kKinds = static_cast<std::size_t>(TControlKind::kCount);
+  static bool shallow(int level) { return level >= 0 && level < kShallowLevels; }
+  static std::size_t shallow_index(TKey key) {
+    return static_cast<std::size_t>(key.kind) * kShallowLevels +
+           static_cast<std::size_t>(key.level);
+  }
+  static std::uint64_t deep_key(TKey key) {
+    return static_cast<std::uint64_t>(key.kind) << 32 | static_cast<std::uint32_t>(key.level);
+  }
+  std::array<TQueue, kKinds * kShallowLevels> shallow_queues;
+  std::unordered_map<std::uint64_t, TQueue> deep_queues;
+  std::unordered_set<std::string> labels;  // labels spelled like no entry's name
+  std::size_t count = 0;
+};
+
 class TScriptRun;
 // A statement: its keyword and the handler that runs it after the keyword was read.
 using TStatementHandler = void (*)(TScriptRun&);
@@ -40,6 +142,12 @@ struct TStatement {
   // (TScriptRun::reach_fuzzy_variable). Before any other statement the tree
   // writes what it holds for them.
   bool may_reach_fuzzy_variables = true;
+};
+
+// A LABEL or PROCEDURE declaration: which of the two, and the name.
+struct TDeclaration {
+  bool label;
+  std::string name;
 };
 
 // The words of a script text, which depend on the text alone: where each
@@ -55,6 +163,12 @@ struct TScriptWords {
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
   std::vector<const TStatement*> statements;
+  // Per word: where the variable it names was last found, in whatever store,
+  // and the formula it was last computed as.
+  std::vector<TVarlist::THint> hints;
+  std::vector<TFormulaHint> formula_hints;
+  // The label and procedure declarations in text order, once a run read them.
+  std::optional<std::vector<TDeclaration>> declared;
   // Per keyword: name -> words read up to the name, for the first such pair.
   std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
 };
@@ -82,6 +196,12 @@ class TScriptReader {
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
   std::optional<const TStatement*> statement_of_last_word() const;
+  // The declarations of the text, as far as known.
+  std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
+  // The variable hint of the word just read, when it is a whole word.
+  TVarlist::THint* hint_of_last_word() const;
+  // The formula hint of the word just read, when it is a whole word.
+  TFormulaHint* formula_hint_of_last_word() const;
   // When the word just read opens a comment that closes further on, reads on
   // past the closing word and gives the number of words that took;
   // otherwise nothing, and the comment must be read word by word.
@@ -93,6 +213,9 @@ class TScriptReader {
   bool at_end() const { return end; }
   std::size_t position() const { return pos; }
   void seek(std::size_t position);
+  // The same, with the number of words before `position` as a hint that
+  // lets the next read take the following word without a search.
+  void seek(std::size_t position, int words_before_position);
   // Number of words of the text that end at or before `position`.
   int words_before(std::size_t position) const;
   // Moves to the place reached by reading `count` words from the start.
@@ -133,8 +256,8 @@ class TScriptRun {
  public:
   TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars);
 
-  std::unique_ptr<TVarlist> Vars;      // the script's variables
-  std::unique_ptr<TVarlist> Controls;  // labels, procedures and open constructs
+  std::unique_ptr<TVarlist> Vars;          // the script's variables
+  std::unique_ptr<TControlList> Controls;  // labels, procedures and open constructs
   // Parameter sets, fuzzy variables, operators and rules. Shared so that the
   // evaluation tree can keep a link that lapses when the rule set is replaced
   // or the run ends.
@@ -161,16 +284,32 @@ class TScriptRun {
   TScriptReader reader;
 
   // Counted reads: every word read adds one to number_of_tokens.
-  std::string_view read_word();
-  std::string read_name();     // a word cut to the name size
-  std::string read_formula();  // a word cut to the formula size
+  // Counted reads run for nearly every word, so they are inline.
+  std::string_view read_word() {
+    ++number_of_tokens;
+    return reader.next_word();
+  }
+  // A word cut to the name size.
+  std::string read_name() { return std::string(fit(read_word(), script_limits::kNameChars)); }
+  // A word cut to the formula size.
+  std::string read_formula() { return std::string(read_word()); }
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
+  // The same when the number of words before `position` is known.
+  void jump_to(std::size_t position, int words_before_position);
+
+  // A variable hint for the name just read: the hint of its place in the
+  // text, so that a statement met again finds its variable at once.
+  TVarlist::THint& name_hint();
 
   // Resolves the index expressions of a name (cut to the name size) or a formula.
-  std::string& resolve_name(std::string& name);
-  std::string& resolve_formula(std::string& formula);
+  std::string& resolve_name(std::string& name) {
+    Vars->real_name(name);
+    if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
+    return name;
+  }
+  std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
   // Computes a formula against Vars.
   float compute(std::string_view formula);
   // Called by statements of the tree's set of non-reaching statements before
@@ -188,6 +327,7 @@ class TScriptRun {
 
  private:
   bool halted = false;
+  TVarlist::THint unplaced_hint;  // for words that are not whole words of the text
 };
 
 // The statement families; each lives in its own file.

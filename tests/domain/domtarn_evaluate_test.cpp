@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -77,6 +79,63 @@ ConstraintEvaluation Rated(const std::string& branch, const std::string& formula
 // Two weeks; every group works shift 1 on weekdays and is off at weekends.
 TestDomain WeekdayDomain(int groups) {
   return TestDomain(2, {0, 8, 12, 8}, std::vector<std::string>(groups, "1111100 1111100"));
+}
+
+// The store as a text: the variables file and every computed flag.
+std::string StoreText(const TVarlist& vars) {
+  std::ostringstream out;
+  vars.write(out);
+  for (std::size_t i = 0; i < vars.number(); ++i) out << ' ' << vars.get(i).get_comp();
+  return out.str();
+}
+
+// Exports into empty stores reuse what earlier exports of the same table
+// sizes built; each must hold exactly what the first export of its domain
+// holds, whatever was exported before and whatever the script did to it, and
+// each evaluation's variables file must show it.
+TEST(Export, EveryExportMatchesAFirstExport) {
+  const std::vector<std::string> two = {"1111100 1111100", "0011111 1100000"};
+  struct Step {
+    std::vector<std::string> rows;
+    const char* group_name;
+    float shift_length;
+    int members;
+  } const steps[] = {
+      {two, "G0", 8, 3},
+      {two, "G0", 8, 3},
+      {{"1111100 1111100", "0022222 2200000"}, "sinus", 0, 3},  // other values, same sizes
+      {two, "sinus", -0.0f, 3},                                 // a zero of the other sign
+      {two, "G0", 8, 16777217},                                 // ints rounded to one float
+      {two, "G0", 8, 16777216},
+      {{"1101100 1111100", "0011111 1100000"}, "G0", 8, 3},  // one more block
+      {two, "plan[i]", -2.5f, 3},
+      {two, "G0", 8, 3},
+      {{"1111100 1111100", "0011111 1100000", "2222200 0000000"}, "G0", 8, 3},  // one more group
+      {{"1111100", "0011111"}, "G0", 8, 3},                                     // shorter rows
+  };
+  TestDomain reused(2, {0, 8, 8}, steps[0].rows);
+  for (const Step& step : steps) {
+    TestDomain fresh(2, {0, step.shift_length, 8}, step.rows);
+    fresh.GetGroups()[0].SetName(step.group_name);
+    fresh.GetGroups()[0].SetMembers(step.members);
+    reused.GetGroups() = fresh.GetGroups();
+    reused.GetShifts() = fresh.GetShifts();
+    reused.SetSchedule(fresh.GetSchedule());
+    TVarlist expected;
+    fresh.InitializeVariables(&expected);
+    std::ostringstream file;
+    expected.write(file);
+    reused.Evaluate();
+    EXPECT_EQ(read_file("test2.dat"), file.str()) << step.group_name << " " << step.members;
+    TVarlist vars;
+    reused.InitializeVariables(&vars);
+    EXPECT_EQ(StoreText(vars), StoreText(expected)) << step.group_name << " " << step.members;
+    EXPECT_EQ(vars.get_value("plan[1][3]"), expected.get_value("plan[1][3]"));
+    vars.get(0).set_value(99);
+    vars.set_formula("plan[0][0]", "7");
+    vars.insert("extra", "1", 1);
+    vars.remove("c_work[0][0]");
+  }
 }
 
 // Every evaluation rewrites the variables file with the store as exported,
@@ -264,6 +323,27 @@ TEST(RepairStarts, DiffHoursTakesTheHeavierWeek) {
   domain.GetEvalData().push_back(Rated("WORKINGHOURS", "c_work[0][0]", 1));
   domain.ComputeRepairStarts();
   EXPECT_TRUE(domain.GetRepairPositions().empty());
+}
+
+// Every DIFFHOURS entry seeds the generator with the time and draws once:
+// all lists pick the cell of that draw, the generator ends as one seeding
+// and one draw leave it, and a draw between two passes does not carry over.
+TEST(RepairStarts, DiffHoursSeedsForEveryEntry) {
+  TestDomain domain(2, {0, 8, 8, 8}, {"0000000 0000000", "1111100 1111120"});
+  domain.GetEvalData().assign(4, Rated("DIFFHOURS", "c_diff[1][0]", 0));
+  for (int pass = 0; pass < 2; ++pass) {
+    const auto seed = static_cast<unsigned>(std::time(nullptr));
+    domain.ComputeRepairStarts();
+    const int next = std::rand();
+    if (static_cast<unsigned>(std::time(nullptr)) != seed) GTEST_SKIP() << "the clock ticked";
+    std::srand(seed);
+    const int picked = 7 + std::rand() % 5;
+    EXPECT_EQ(std::rand(), next);
+    const CPositionMatrix& starts = domain.GetRepairPositions();
+    ASSERT_EQ(starts.size(), 4u);
+    for (const std::vector<CPosition>& list : starts) EXPECT_EQ(list.front().day, picked);
+    std::rand();
+  }
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ std::string names_of(const TVarlist& store) {
 // of inserts and removals: few names (many duplicates), many names (index
 // growth, removals from the middle), names past any short-text size, and
 // names whose hashes pick the same slot of a small index (one probe run,
-// removals from its middle). Order, values and every lookup must agree.
+// removals from its middle). Order, values and every lookup must agree, also
+// lookups through hints kept per name or shared by all names, and lookups in
+// a copy of the store.
 TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   const auto numbered = [](const std::string& prefix, int count) {
     std::vector<std::string> names;
@@ -36,7 +38,7 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   std::vector<std::string> sharing;
   for (int k = 0; sharing.size() < 6; ++k) {
     const std::string name = std::string("k").append(std::to_string(k));
-    if ((variable_name_hash(name) & 15u) == 5u) sharing.push_back(name);
+    if ((variable_name_hash(name) & 63u) == 5u) sharing.push_back(name);
   }
   struct Case {
     std::vector<std::string> names;
@@ -50,6 +52,8 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
     std::mt19937 random(static_cast<unsigned>(c.names.size()));
     std::vector<std::pair<std::string, float>> model;
     TVarlist store;
+    std::vector<TVarlist::THint> hints(c.names.size());
+    TVarlist::THint shared;
     const auto in_model = [&](const std::string& name) {
       return std::find_if(model.begin(), model.end(),
                           [&](const auto& e) { return e.first == name; });
@@ -60,11 +64,18 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
         ASSERT_EQ(store.get(i).get_name(), model[i].first);
         ASSERT_EQ(store.get(i).get_value(), model[i].second);
       }
-      for (const std::string& name : c.names) {
+      TVarlist copy;
+      copy.copy_from(store, 1);
+      for (std::size_t k = 0; k < c.names.size(); ++k) {
+        const std::string& name = c.names[k];
         const auto it = in_model(name);
-        const TVariable* expected =
-            it == model.end() ? nullptr : &store.get(static_cast<std::size_t>(it - model.begin()));
+        const auto at = static_cast<std::size_t>(it - model.begin());
+        const TVariable* expected = it == model.end() ? nullptr : &store.get(at);
         ASSERT_EQ(store.find(name), expected) << name;
+        ASSERT_EQ(store.find(name, hints[k]), expected) << name;
+        ASSERT_EQ(store.find(name, shared), expected) << name;
+        TVarlist::THint from_store = hints[k];
+        ASSERT_EQ(copy.find(name, from_store), it == model.end() ? nullptr : &copy.get(at)) << name;
       }
     };
     for (int step = 0; step < 4000; ++step) {

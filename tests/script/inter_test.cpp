@@ -131,6 +131,28 @@ TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
   }
 }
 
+// What one run learns about its text (declarations, where variables were
+// found, the emptied control list it leaves) must not change the next run of
+// the same text, nor of another text in between, even one that stops with
+// open loops, calls and ifs.
+TEST(ScriptRun, RunsOfATextDoNotDependOnTheRunsBefore) {
+  const std::string texts[] = {
+      "LABEL a LABEL a PROCEDURE a PRINT x LET x = 1 FOR i = 1 TO 3 STEP 1 LET v[i] = (i*2) "
+      "PRINT v[i] NEXT i IF (x=1) THEN GOTO b ENDIF PRINT \"no\" LABEL b CALL p EXIT "
+      "PROCEDURE p PRINT \"p\" RETURN",
+      "FOR i = 1 TO 9 STEP 1 IF (i=2) THEN CALL q ENDIF NEXT i PROCEDURE q LOOP EXIT",
+      "/* LABEL a */ LET y = 2 LABEL FOR:1 LET y = (y+1) FOR j = 1 TO 2 STEP 1 PRINT y NEXT j "
+      "IF (y<5) THEN GOTO FOR:1 ENDIF",
+  };
+  for (const std::string& text : texts) {
+    const std::string first = run_script(text);
+    for (const std::string& between : texts) {
+      run_script(between);
+      EXPECT_EQ(run_script(text), first) << text << "\nafter " << between;
+    }
+  }
+}
+
 // The texts the run writes for loop formulas and the tree's score match
 // printf's "%.*f", ties rounded to even, signs of zero kept.
 TEST(FixedDecimals, WritesWhatPrintfWrites) {
