@@ -16,11 +16,6 @@ float max(float a, float b) {
   return a > b ? a : b;
 }
 
-std::uint64_t next_generation() {
-  static std::uint64_t counter = 0;
-  return ++counter;
-}
-
 void wait_for_key_press() {
   std::cout << "-> press return to continue! ";
   std::cin.get();
@@ -454,12 +449,14 @@ bool PlimFuzzySet::read(std::istream& in) {
 // ----------------------------------------------------------------- term list
 
 PlimFuzzySet* PlimList::add() {
+  changed();
   sets_.emplace_back();
   return &sets_.back();
 }
 
 PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, float left_flank,
                             float right_flank, colourtype colour) {
+  changed();
   PlimFuzzySet& set = sets_.emplace_back(term, lower, upper, colour, "point_list");
   PList* msf = set.get_msf();
   msf->reserve(4);
@@ -490,14 +487,26 @@ NList PlimList::get_names_of_vars() const {
 }
 
 // Kept beside the membership and clipping code so that both are inlined.
+// While the stamp is the one the last fuzzification gave, every term's
+// clipped function is its function clipped at its match value, so a term
+// whose match value keeps its bits keeps its clipped function as well.
 void PlimList::fuzzify(float x) {
+  const auto x_bits = std::bit_cast<std::uint32_t>(x);
+  const bool clipped = stamp_ == fuzzified_stamp_;
+  if (clipped && x_bits == fuzzified_bits_) return;
   for (PlimFuzzySet& set : sets_) {
-    set.calculate_match_value(x);
+    const float mv = set.membership(x);
+    if (clipped && same_bits(mv, set.get_match_value())) continue;
+    set.set_match_value(mv);
     set.build_imsf();
   }
+  changed();
+  fuzzified_stamp_ = stamp_;
+  fuzzified_bits_ = x_bits;
 }
 
 void PlimList::set_all_mvs(float mv) {
+  changed();
   for (PlimFuzzySet& set : sets_) {
     set.set_match_value(mv);
     set.build_imsf();
@@ -726,9 +735,12 @@ int PlimList::delete_msf_point(int k, int i) {
 void PlimList::copy(const PlimList* other) {
   if (other == this) return;
   if (other == nullptr) {
-    sets_.clear();
+    remove_all();
     return;
   }
+  stamp_ = other->stamp_;
+  fuzzified_stamp_ = other->fuzzified_stamp_;
+  fuzzified_bits_ = other->fuzzified_bits_;
   if (sets_.size() != other->sets_.size()) {
     sets_ = other->sets_;
     return;
@@ -749,6 +761,7 @@ void PlimList::write(std::ostream& out) const {
 }
 
 bool PlimList::read(std::istream& in) {
+  changed();
   int count = 0;
   if (!read_count_frame(in, count)) return false;
   for (int i = 0; i < count; ++i) {

@@ -22,8 +22,14 @@ float max(float a, float b);
 // Prints the prompt, waits for one character from standard input.
 void wait_for_key_press();
 
-// A new value of a process-wide counter, for marking versions of lists.
-std::uint64_t next_generation();
+// A new value of a process-wide counter, for marking versions of lists;
+// never 0, and never the same twice.
+namespace fuzzy_detail {
+inline std::uint64_t generation_counter = 0;
+}  // namespace fuzzy_detail
+inline std::uint64_t next_generation() {
+  return ++fuzzy_detail::generation_counter;
+}
 
 // A list of membership values.
 class FList {
@@ -243,6 +249,13 @@ class PlimFuzzySet : public FuzzySetBase {
 };
 
 // The terms of a linguistic variable.
+//
+// The list carries a stamp that identifies its terms' contents: lists with
+// equal stamps hold equal terms, bit for bit. Every operation that may change
+// a term gives the list a new stamp, and so does handing out a term for
+// writing (the non-const find and add): such a pointer serves the operation
+// at hand and must not be kept past the next stamp read. Copies take the
+// stamp of what they copy.
 class PlimList {
  public:
   virtual ~PlimList() = default;
@@ -262,6 +275,7 @@ class PlimList {
   // The k-th set; null outside 0..number-1. Pointers stay valid until sets
   // are added or removed.
   PlimFuzzySet* find(int k) {
+    changed();
     return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
   }
   const PlimFuzzySet* find(int k) const {
@@ -278,6 +292,8 @@ class PlimList {
   int check_match() const { return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0; }
   void set_all_mvs(float mv);
   // Gives every set its match value at x and the function clipped there.
+  // Nothing needs doing when the terms still hold what fuzzifying the same
+  // value (bit for bit) gave them.
   void fuzzify(float x);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.
@@ -311,10 +327,18 @@ class PlimList {
 
   void copy(const PlimList* other);
   void copy_PlimList(const PlimList* other) { PlimList::copy(other); }
-  void remove_all() { sets_.clear(); }
+  void remove_all() {
+    changed();
+    sets_.clear();
+  }
   // Makes room for n sets at once.
   void reserve(int n) { sets_.reserve(static_cast<std::size_t>(n)); }
   int get_number() const { return static_cast<int>(sets_.size()); }
+
+  std::uint64_t get_stamp() const { return stamp_; }
+  // Takes the stamp of `other`, whose terms the caller has made this list's
+  // terms equal to, bit for bit.
+  void take_stamp_of(const PlimList& other) { stamp_ = other.stamp_; }
 
   void show() const;
   void write(std::ostream& out) const;
@@ -324,7 +348,13 @@ class PlimList {
   bool read_PL(std::istream& in) { return PlimList::read(in); }
 
  private:
+  void changed() { stamp_ = next_generation(); }
+
   std::vector<PlimFuzzySet> sets_;
+  std::uint64_t stamp_ = next_generation();
+  // The stamp the last fuzzification gave and the bits of its value.
+  std::uint64_t fuzzified_stamp_ = 0;
+  std::uint32_t fuzzified_bits_ = 0;
 };
 
 class CVList;

@@ -209,6 +209,85 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
   EXPECT_EQ(points_of(*cv.find(1)->get_imsf()), Flat({1.25f, 0, 2.5f, 0.5f, 7.5f, 0.5f, 8.75f, 0}));
 }
 
+// Whether every term of cv holds what fuzzifying x computes afresh from the
+// term's support and membership function.
+::testing::AssertionResult fuzzified_afresh(const CombinedVariable& cv, float x) {
+  for (int k = 0; k < cv.get_number(); ++k) {
+    const PlimFuzzySet& term = *static_cast<const PlimList&>(cv).find(k);
+    PlimFuzzySet fresh;
+    fresh.copy(&term);
+    fresh.calculate_match_value(x);
+    fresh.build_imsf();
+    if (!fresh.same_bits_as(term)) return ::testing::AssertionFailure() << "term " << k;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Fuzzification skips the terms (or the whole variable) that still hold what
+// the same value gave. Every kind of change between two fuzzifications must
+// make it compute again, also when the new value gives a term its old match
+// value; and a copy may skip only what its source could.
+TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  const ParameterSet other_ps = make_ps("q", 0, 10, 4, 0.8f, 0.3f, {"a", "b", "c"});
+  using Change = void (*)(CombinedVariable&);
+  const std::pair<const char*, Change> cases[] = {
+      {"nothing", [](CombinedVariable&) {}},
+      {"match value", [](CombinedVariable& cv) { cv.set_fs_match_value(1, 0.25f); }},
+      {"match value -0", [](CombinedVariable& cv) { cv.find(0)->set_match_value(-0.0f); }},
+      {"all match values", [](CombinedVariable& cv) { cv.set_all_mvs(0.5f); }},
+      {"clipped point", [](CombinedVariable& cv) { cv.find(1)->get_imsf()->add(9, 0); }},
+      {"clipped function rebuilt",
+       [](CombinedVariable& cv) {
+         cv.find(0)->set_match_value(0.75f);
+         cv.find(0)->build_imsf();
+         cv.find(0)->set_match_value(0.5f);
+       }},
+      {"function point", [](CombinedVariable& cv) { cv.set_msf_y(1, 1, 0.5f); }},
+      {"function point x", [](CombinedVariable& cv) { cv.find(1)->get_msf()->find(1)->set_x(3); }},
+      {"support end", [](CombinedVariable& cv) { cv.set_fs_upper_support_end(0, 6); }},
+      {"term added", [](CombinedVariable& cv) { cv.add("extra", 2, 8, 1, 1, blue); }},
+      {"terms removed", [](CombinedVariable& cv) { cv.remove_all(); }},
+      {"text read",
+       [](CombinedVariable& cv) {
+         std::stringstream text;
+         cv.write_PL(text);
+         cv.remove_all();
+         cv.read_PL(text);
+       }},
+  };
+  const float values[] = {2.5f, 2.5f, 5, 3.75f, 0, -0.0f, 6.25f};
+  for (const auto& [what, change] : cases) {
+    for (float before : values) {
+      for (float after : values) {
+        CombinedVariable cv(&ps, "v");
+        cv.set_value(before);
+        change(cv);
+        cv.set_value(after);
+        ASSERT_TRUE(fuzzified_afresh(cv, after)) << what << " " << before << " " << after;
+      }
+    }
+  }
+  // A copy holds what its source holds: it may skip where the source may,
+  // and must not where the source's terms were changed.
+  for (float before : values) {
+    for (float after : values) {
+      CombinedVariable source(&ps, "v");
+      source.set_value(before);
+      CombinedVariable stale(&other_ps, "w");
+      stale.set_value(after);
+      stale.copy_PlimList(&source);
+      stale.set_value(after);
+      ASSERT_TRUE(fuzzified_afresh(stale, after)) << before << " " << after;
+      source.find(1)->set_match_value(0.125f);
+      CombinedVariable copy(&ps, "c");
+      copy.copy_PlimList(&source);
+      copy.set_value(before);
+      ASSERT_TRUE(fuzzified_afresh(copy, before)) << before << " " << after;
+    }
+  }
+}
+
 TEST(CombinedVariableTest, TextAndDisplay) {
   const ParameterSet ps = make_ps("p", 0, 4, 2, 1, 1, {"low", "high"});
   CombinedVariable cv(&ps, "x");
