@@ -214,25 +214,49 @@ void TIdIndex::clear() {
 }
 
 int TCombinationMemo::intern(const CombinedVariable& cv) {
+  if (const int known = find_stamped(cv); known >= 0) return known;
   const std::uint64_t h = hash_of(cv);
   const int newest = newest_by_hash_.find(h);
-  for (int id = newest; id >= 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
-    if (same_content(content(id), cv)) return id;
+  int found = -1;
+  for (int id = newest; id >= 0 && found < 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
+    if (same_content(content(id), cv)) found = id;
   }
-  return add_content(cv, h, newest, shape_class_of(cv));
+  if (found < 0) found = add_content(cv, h, newest, shape_class_of(cv));
+  note_stamp(cv, found);
+  return found;
 }
 
 int TCombinationMemo::intern_like(const CombinedVariable& cv, int like) {
+  if (const int known = find_stamped(cv); known >= 0) return known;
   const int shape = shape_class_[static_cast<std::size_t>(like)];
   const std::uint64_t h = hash_of(cv);
   const int newest = newest_by_hash_.find(h);
-  for (int id = newest; id >= 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
+  int found = -1;
+  for (int id = newest; id >= 0 && found < 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
     const bool same = shape_class_[static_cast<std::size_t>(id)] == shape
                           ? same_variable_values(content(id), cv)
                           : same_content(content(id), cv);
-    if (same) return id;
+    if (same) found = id;
   }
-  return add_content(cv, h, newest, shape);
+  if (found < 0) found = add_content(cv, h, newest, shape);
+  note_stamp(cv, found);
+  return found;
+}
+
+int TCombinationMemo::find_stamped(const CombinedVariable& cv) const {
+  const int id = by_stamp_.find(cv.get_stamp());
+  if (id < 0) return -1;
+  const CombinedVariable& known = content(id);
+  return same(known.get_crisp_value(), cv.get_crisp_value()) && same_parameters(known, cv) ? id
+                                                                                           : -1;
+}
+
+// Every fuzzification stamps its variable anew, so the index may fill with
+// stamps that never recur; it starts over when it holds too many.
+void TCombinationMemo::note_stamp(const CombinedVariable& cv, int id) {
+  constexpr std::size_t kMaxStamps = 1 << 16;
+  if (by_stamp_.size() >= kMaxStamps) by_stamp_.clear();
+  by_stamp_.put(cv.get_stamp(), id);
 }
 
 int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash, int newest,
@@ -269,6 +293,7 @@ void TCombinationMemo::clear() {
   older_same_hash_.clear();
   shape_class_.clear();
   class_first_.clear();
+  by_stamp_.clear();
   outcomes_.clear();
 }
 
@@ -477,15 +502,18 @@ bool same_values(const std::vector<float>& a, const std::vector<float>& b) {
 }
 
 // Gives `target` the match values, clipped functions and crisp value of
-// `result`, a variable of the same shape.
+// `result`, a variable of the same shape, unless it holds them already: its
+// terms then carry the result's stamp. With them it takes that stamp.
 void take_result(CombinedVariable& target, const CombinedVariable& result) {
+  target.set_crisp_value(result.get_crisp_value());
+  if (target.get_stamp() == result.get_stamp()) return;
   for (int k = 0; k < target.get_number(); ++k) {
     PlimFuzzySet& set = *target.find(k);
     const PlimFuzzySet& from = *result.find(k);
     set.set_match_value(from.get_match_value());
     set.get_imsf()->copy(from.get_imsf());
   }
-  target.set_crisp_value(result.get_crisp_value());
+  target.take_stamp_of(result);
 }
 
 std::unique_ptr<CombinedVariable> copy_of(const CombinedVariable& cv) {
