@@ -500,9 +500,26 @@ void PlimList::fuzzify(float x) {
     set.set_match_value(mv);
     set.build_imsf();
   }
-  changed();
+  stamp_ = stamp_of_fuzzified(x_bits, clipped);
   fuzzified_stamp_ = stamp_;
   fuzzified_bits_ = x_bits;
+}
+
+// Only fuzzifications ran since the last one when its stamp is still the
+// list's: the known stamps then hold for the terms' shape as it is.
+std::uint64_t PlimList::stamp_of_fuzzified(std::uint32_t x_bits, bool shape_kept) {
+  if (!shape_kept) {
+    known_stamps_.fill(0);
+  } else {
+    for (std::size_t i = 0; i < kKnownValues; ++i) {
+      if (known_stamps_[i] != 0 && known_bits_[i] == x_bits) return known_stamps_[i];
+    }
+  }
+  const std::uint64_t stamp = next_generation();
+  known_bits_[next_known_] = x_bits;
+  known_stamps_[next_known_] = stamp;
+  next_known_ = (next_known_ + 1) % kKnownValues;
+  return stamp;
 }
 
 void PlimList::set_all_mvs(float mv) {
@@ -741,6 +758,8 @@ void PlimList::copy(const PlimList* other) {
   stamp_ = other->stamp_;
   fuzzified_stamp_ = other->fuzzified_stamp_;
   fuzzified_bits_ = other->fuzzified_bits_;
+  known_bits_ = other->known_bits_;
+  known_stamps_ = other->known_stamps_;
   if (sets_.size() != other->sets_.size()) {
     sets_ = other->sets_;
     return;

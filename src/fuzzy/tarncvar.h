@@ -4,6 +4,8 @@
 // merge, variables generated from parameter sets, and the variable list.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <memory>
@@ -293,7 +295,8 @@ class PlimList {
   void set_all_mvs(float mv);
   // Gives every set its match value at x and the function clipped there.
   // Nothing needs doing when the terms still hold what fuzzifying the same
-  // value (bit for bit) gave them.
+  // value (bit for bit) gave them. Fuzzifying a value again, with only
+  // fuzzifications in between, gives the stamp it gave before.
   void fuzzify(float x);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.
@@ -352,9 +355,19 @@ class PlimList {
 
   std::vector<PlimFuzzySet> sets_;
   std::uint64_t stamp_ = next_generation();
+  std::uint64_t stamp_of_fuzzified(std::uint32_t x_bits, bool shape_kept);
+
   // The stamp the last fuzzification gave and the bits of its value.
   std::uint64_t fuzzified_stamp_ = 0;
   std::uint32_t fuzzified_bits_ = 0;
+  // The stamps earlier fuzzifications gave, by the bits of their values
+  // (stamp 0: unused), while nothing but fuzzifications changed the terms:
+  // fuzzifying one of those values again gives the same terms, and so the
+  // same stamp, which lets stamps recur with the values.
+  static constexpr std::size_t kKnownValues = 8;
+  std::array<std::uint32_t, kKnownValues> known_bits_{};
+  std::array<std::uint64_t, kKnownValues> known_stamps_{};
+  std::size_t next_known_ = 0;
 };
 
 class CVList;

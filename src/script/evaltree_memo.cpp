@@ -208,8 +208,11 @@ void TIdIndex::grow() {
   }
 }
 
+// The table keeps its room: an index that fills up once mostly fills up
+// again.
 void TIdIndex::clear() {
-  slots_.clear();
+  if (used_ == 0) return;
+  std::fill(slots_.begin(), slots_.end(), TSlot());
   used_ = 0;
 }
 
@@ -438,12 +441,24 @@ struct TEvaluationMemo::TSite {
   std::vector<TEvaluationOutcome> outcomes;
   TIdIndex newest_by_hash;
   std::vector<int> older_same_hash;
+  // For a single input: outcomes by the stamp of the input's terms, whose
+  // match values they were computed from. Fuzzifying a value again gives
+  // the stamp it gave before, so recurring inputs are found without reading
+  // their match values.
+  TIdIndex by_input_stamp;
 
   void forget_outcomes() {
     outcomes.clear();
     newest_by_hash.clear();
     older_same_hash.clear();
+    by_input_stamp.clear();
   }
+  // The outcome of the single input's terms, when it was computed with
+  // the input's importance too; null otherwise.
+  const TEvaluationOutcome* outcome_of_stamp() const;
+  // Notes the outcome for the single input's stamp. Stamps of variables
+  // that are gone never recur, so the index starts over when it is large.
+  void note_input_stamp(int id);
 };
 
 TEvaluationMemo::TEvaluationMemo() = default;
@@ -525,6 +540,22 @@ std::unique_ptr<CombinedVariable> copy_of(const CombinedVariable& cv) {
 
 }  // namespace
 
+const TEvaluationOutcome* TEvaluationMemo::TSite::outcome_of_stamp() const {
+  if (inputs.size() != 1) return nullptr;
+  const CombinedVariable& input = *inputs.front();
+  const int id = by_input_stamp.find(input.get_stamp());
+  if (id < 0) return nullptr;
+  const TEvaluationOutcome& outcome = outcomes[static_cast<std::size_t>(id)];
+  return same(outcome.inputs.front(), input.get_importance()) ? &outcome : nullptr;
+}
+
+void TEvaluationMemo::TSite::note_input_stamp(int id) {
+  if (inputs.size() != 1) return;
+  constexpr std::size_t kMaxStamps = 1024;
+  if (by_input_stamp.size() >= kMaxStamps) by_input_stamp.clear();
+  by_input_stamp.put(inputs.front()->get_stamp(), id);
+}
+
 // A script mostly evaluates one variable several times in a row, so the
 // search starts at the site found last.
 TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
@@ -584,6 +615,10 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
     // An input not fuzzified is reported by the evaluation.
     if (p->check_match() < 0) return rules.evaluate(&cv);
   }
+  if (const TEvaluationOutcome* outcome = site.outcome_of_stamp()) {
+    take_result(cv, *outcome->result);
+    return cv.get_crisp_value();
+  }
   std::vector<float>& inputs = inputs_;
   read_inputs(site.inputs, inputs);
   const std::uint64_t h = hash_of(inputs);
@@ -591,6 +626,7 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
        id = site.older_same_hash[static_cast<std::size_t>(id)]) {
     const TEvaluationOutcome& outcome = site.outcomes[static_cast<std::size_t>(id)];
     if (same_values(outcome.inputs, inputs)) {
+      site.note_input_stamp(id);
       take_result(cv, *outcome.result);
       return cv.get_crisp_value();
     }
@@ -601,5 +637,6 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
   site.outcomes.push_back({inputs, copy_of(cv)});
   site.older_same_hash.push_back(site.newest_by_hash.find(h));
   site.newest_by_hash.put(h, id);
+  site.note_input_stamp(id);
   return x;
 }

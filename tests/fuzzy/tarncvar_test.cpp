@@ -10,7 +10,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <iomanip>
 #include <limits>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -284,6 +286,54 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
       copy.copy_PlimList(&source);
       copy.set_value(before);
       ASSERT_TRUE(fuzzified_afresh(copy, before)) << before << " " << after;
+    }
+  }
+}
+
+// Equal stamps mean equal terms, on one variable and across variables,
+// through fuzzifications with recurring values, changes of every kind and
+// copies in any direction.
+TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  const ParameterSet other_ps = make_ps("q", 0, 10, 4, 0.8f, 0.3f, {"a", "b", "c", "d"});
+  CombinedVariable a(&ps, "a");
+  CombinedVariable b(&ps, "b");
+  CombinedVariable c(&other_ps, "c");
+  CombinedVariable* const vars[] = {&a, &b, &c};
+  std::map<std::uint64_t, std::string> seen;
+  std::mt19937 random(11);
+  const float values[] = {1, 2.5f, 5, 6.25f, -0.0f, 0, 10};
+  for (int round = 0; round < 5000; ++round) {
+    CombinedVariable& v = *vars[random() % 3];
+    const int k = static_cast<int>(random() % 3);
+    switch (random() % 8) {
+      case 0:
+      case 1:
+      case 2:
+        v.set_value(values[random() % std::size(values)]);
+        break;
+      case 3:
+        v.copy_PlimList(vars[random() % 3]);
+        break;
+      case 4:
+        v.set_fs_match_value(k, static_cast<float>(random() % 5) / 4);
+        break;
+      case 5:
+        v.find(k)->build_imsf();
+        break;
+      case 6:
+        v.set_msf_x(k, 1, v.get_msf_x(k, 1) + (random() % 2 == 0 ? 0.25f : -0.25f));
+        break;
+      default:
+        v.find(k)->get_imsf()->add(9.5f, 0);
+        break;
+    }
+    for (const CombinedVariable* w : vars) {
+      std::ostringstream text;
+      text << std::setprecision(9);
+      w->write_PL(text);
+      const auto at = seen.emplace(w->get_stamp(), text.str()).first;
+      ASSERT_EQ(at->second, text.str()) << "round " << round;
     }
   }
 }

@@ -407,6 +407,50 @@ TEST(EvaluationMemo, AnOutputChangedAfterAnOutcomeTakesItAgain) {
   }
 }
 
+// An output ruled by one input is found by the stamp the input's
+// fuzzification gives, which recurs with the value; the importance, which
+// the stamp does not cover, must still tell outcomes apart.
+TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
+  struct TSingle {
+    ParameterSet ps = rating_set();
+    RuleSet rules;
+    CombinedVariable* x = nullptr;
+    CombinedVariable* y = nullptr;
+
+    TSingle() {
+      for (const char* name : {"x", "y"}) {
+        const CombinedVariable generated(&ps, name);
+        rules.get_cv_list()->add(&generated);
+      }
+      x = rules.get_cv("x");
+      y = rules.get_cv("y");
+      rules.get_operator_set()->set_importance_operator(minimum);
+      rules.add_BasicRule(x, "bad", y, "good", 1);
+      TList two;
+      two.add(x, "neutral");
+      two.add(x, "good");
+      const Term conclusion(y, "bad");
+      rules.add_Rule(&two, &conclusion, AND, 1);
+    }
+    std::string step(float xv, float importance, TEvaluationMemo* memo) {
+      x->set_value(xv);
+      x->set_importance(importance);
+      const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
+      return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y);
+    }
+  };
+  const float kSteps[][2] = {{0.75f, 1},    {0.6f, 1},  {0.75f, 1}, {0.75f, 0.25f},
+                             {0.6f, 0.25f}, {0.75f, 1}, {0.6f, 1},  {0.75f, 0.25f}};
+  TEvaluationMemo memo;
+  TSingle remembered;
+  TSingle direct;
+  for (std::size_t i = 0; i < std::size(kSteps); ++i) {
+    ASSERT_EQ(remembered.step(kSteps[i][0], kSteps[i][1], &memo),
+              direct.step(kSteps[i][0], kSteps[i][1], nullptr))
+        << "step " << i;
+  }
+}
+
 // Inputs that were never fuzzified are reported at every evaluation.
 TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
   TEvaluationMemo memo;
