@@ -406,6 +406,15 @@ void PlimFuzzySet::copy(const PlimFuzzySet* other) {
   if (other != nullptr && other != this) *this = *other;
 }
 
+bool PlimFuzzySet::same_shape_as(const PlimFuzzySet& other) const {
+  return same_bits(msf_, other.msf_) &&
+         same_bits(get_lower_support_end(), other.get_lower_support_end()) &&
+         same_bits(get_upper_support_end(), other.get_upper_support_end()) &&
+         get_fs_colour() == other.get_fs_colour() &&
+         same_text(get_linguistic_term_view(), other.get_linguistic_term_view()) &&
+         same_text(function_.get_name_view(), other.function_.get_name_view());
+}
+
 // The parts that differ most often are compared first.
 bool PlimFuzzySet::same_bits_as(const PlimFuzzySet& other) const {
   return same_bits(match_value_, other.match_value_) && same_bits(imsf_, other.imsf_) &&
@@ -448,6 +457,21 @@ bool PlimFuzzySet::read(std::istream& in) {
 
 // ----------------------------------------------------------------- term list
 
+PlimList::PlimList(const PlimList& other)
+    : sets_(other.sets_),
+      stamp_(other.stamp_),
+      fuzzified_stamp_(other.fuzzified_stamp_),
+      fuzzified_bits_(other.fuzzified_bits_) {}
+
+PlimList::~PlimList() {
+  if (known_ != nullptr) pool_known_values();
+}
+
+PlimList& PlimList::operator=(const PlimList& other) {
+  if (this != &other) copy(&other);
+  return *this;
+}
+
 PlimFuzzySet* PlimList::add() {
   changed();
   sets_.emplace_back();
@@ -487,39 +511,134 @@ NList PlimList::get_names_of_vars() const {
 }
 
 // Kept beside the membership and clipping code so that both are inlined.
-// While the stamp is the one the last fuzzification gave, every term's
-// clipped function is its function clipped at its match value, so a term
-// whose match value keeps its bits keeps its clipped function as well.
+// While the stamp is the one the last fuzzification gave, only
+// fuzzifications changed the terms since the known values were taken, and
+// every term's clipped function is its function clipped at its match value:
+// a term whose match value keeps its bits keeps its clipped function too.
 void PlimList::fuzzify(float x) {
   const auto x_bits = std::bit_cast<std::uint32_t>(x);
   const bool clipped = stamp_ == fuzzified_stamp_;
   if (clipped && x_bits == fuzzified_bits_) return;
+  if (!clipped) {
+    forget_known_values();
+  } else if (const KnownValue* known = known_value(x_bits)) {
+    take_known_value(*known);
+    fuzzified_stamp_ = stamp_;
+    fuzzified_bits_ = x_bits;
+    return;
+  }
+  compute_fuzzification(x, clipped);
+  // A list's first fuzzification takes over what a list of its shape left,
+  // and with it the stamp the value had there.
+  if (known_ == nullptr) known_ = pooled_known_values();
+  if (const KnownValue* known = known_value(x_bits)) {
+    stamp_ = known->stamp;
+  } else {
+    stamp_ = next_generation();
+    remember_value(x_bits);
+  }
+  fuzzified_stamp_ = stamp_;
+  fuzzified_bits_ = x_bits;
+}
+
+void PlimList::compute_fuzzification(float x, bool clipped) {
   for (PlimFuzzySet& set : sets_) {
     const float mv = set.membership(x);
     if (clipped && same_bits(mv, set.get_match_value())) continue;
     set.set_match_value(mv);
     set.build_imsf();
   }
-  stamp_ = stamp_of_fuzzified(x_bits, clipped);
-  fuzzified_stamp_ = stamp_;
-  fuzzified_bits_ = x_bits;
 }
 
-// Only fuzzifications ran since the last one when its stamp is still the
-// list's: the known stamps then hold for the terms' shape as it is.
-std::uint64_t PlimList::stamp_of_fuzzified(std::uint32_t x_bits, bool shape_kept) {
-  if (!shape_kept) {
-    known_stamps_.fill(0);
-  } else {
-    for (std::size_t i = 0; i < kKnownValues; ++i) {
-      if (known_stamps_[i] != 0 && known_bits_[i] == x_bits) return known_stamps_[i];
-    }
+const PlimList::KnownValue* PlimList::known_value(std::uint32_t x_bits) const {
+  if (known_ == nullptr) return nullptr;
+  for (const KnownValue& known : known_->values) {
+    if (known.stamp != 0 && known.bits == x_bits) return &known;
   }
-  const std::uint64_t stamp = next_generation();
-  known_bits_[next_known_] = x_bits;
-  known_stamps_[next_known_] = stamp;
-  next_known_ = (next_known_ + 1) % kKnownValues;
-  return stamp;
+  return nullptr;
+}
+
+void PlimList::take_known_value(const KnownValue& known) {
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    PlimFuzzySet& set = sets_[k];
+    const float mv = known.match_values[k];
+    if (same_bits(mv, set.get_match_value())) continue;
+    set.set_match_value(mv);
+    set.get_imsf()->copy(&known.clipped[k]);
+  }
+  stamp_ = known.stamp;
+}
+
+void PlimList::remember_value(std::uint32_t x_bits) {
+  KnownValue& known = known_->values[known_->next];
+  known_->next = (known_->next + 1) % KnownValues::kCount;
+  known.bits = x_bits;
+  known.stamp = stamp_;
+  known.match_values.clear();
+  known.clipped.resize(sets_.size());
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    known.match_values.push_back(sets_[k].get_match_value());
+    known.clipped[k].copy(sets_[k].get_imsf());
+  }
+}
+
+void PlimList::forget_known_values() {
+  if (known_ == nullptr) return;
+  for (KnownValue& known : known_->values) known.stamp = 0;
+}
+
+// Per thread, the known values of lists that are gone. Lists destroyed
+// after the thread's pool find it gone and let their storage go.
+struct PlimList::KnownValuesPool {
+  static constexpr std::size_t kMaxPooled = 64;
+  std::vector<std::unique_ptr<KnownValues>> free;
+  static inline thread_local bool gone = false;
+  ~KnownValuesPool() { gone = true; }
+
+  static KnownValuesPool* of_thread() {
+    if (gone) return nullptr;
+    thread_local KnownValuesPool pool;
+    return &pool;
+  }
+};
+
+bool PlimList::same_shape(const std::vector<PlimFuzzySet>& terms) const {
+  if (terms.size() != sets_.size()) return false;
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    if (!sets_[k].same_shape_as(terms[k])) return false;
+  }
+  return true;
+}
+
+// The newest storage whose values were left by a list of this shape; else
+// the newest storage, its values forgotten.
+std::unique_ptr<PlimList::KnownValues> PlimList::pooled_known_values() const {
+  KnownValuesPool* pool = KnownValuesPool::of_thread();
+  if (pool == nullptr || pool->free.empty()) return std::make_unique<KnownValues>();
+  auto chosen = pool->free.end() - 1;
+  bool same = false;
+  for (auto it = pool->free.end(); it != pool->free.begin() && !same;) {
+    --it;
+    same = same_shape((*it)->terms);
+    if (same) chosen = it;
+  }
+  std::unique_ptr<KnownValues> known = std::move(*chosen);
+  pool->free.erase(chosen);
+  if (!same) {
+    for (KnownValue& value : known->values) value.stamp = 0;
+  }
+  return known;
+}
+
+// The values hold for the terms as they are while only fuzzifications
+// changed them since the values were taken.
+void PlimList::pool_known_values() {
+  KnownValuesPool* pool = KnownValuesPool::of_thread();
+  if (pool == nullptr) return;
+  if (stamp_ != fuzzified_stamp_) forget_known_values();
+  if (pool->free.size() >= KnownValuesPool::kMaxPooled) pool->free.erase(pool->free.begin());
+  known_->terms = sets_;
+  pool->free.push_back(std::move(known_));
 }
 
 void PlimList::set_all_mvs(float mv) {
@@ -758,8 +877,7 @@ void PlimList::copy(const PlimList* other) {
   stamp_ = other->stamp_;
   fuzzified_stamp_ = other->fuzzified_stamp_;
   fuzzified_bits_ = other->fuzzified_bits_;
-  known_bits_ = other->known_bits_;
-  known_stamps_ = other->known_stamps_;
+  forget_known_values();
   if (sets_.size() != other->sets_.size()) {
     sets_ = other->sets_;
     return;

@@ -238,6 +238,8 @@ class PlimFuzzySet : public FuzzySetBase {
   // Whether every part of the two sets is equal, floats compared by their
   // bits.
   bool same_bits_as(const PlimFuzzySet& other) const;
+  // The same but for the match value and the clipped function.
+  bool same_shape_as(const PlimFuzzySet& other) const;
 
   void show() const;
   void write(std::ostream& out) const;
@@ -260,7 +262,12 @@ class PlimFuzzySet : public FuzzySetBase {
 // stamp of what they copy.
 class PlimList {
  public:
-  virtual ~PlimList() = default;
+  PlimList() = default;
+  // Copies take the terms and their stamp, but not what the source knows of
+  // earlier fuzzifications.
+  PlimList(const PlimList& other);
+  PlimList& operator=(const PlimList& other);
+  virtual ~PlimList();
 
   PlimFuzzySet* add();
   PlimFuzzySet* add_PFS() { return add(); }
@@ -296,7 +303,7 @@ class PlimList {
   // Gives every set its match value at x and the function clipped there.
   // Nothing needs doing when the terms still hold what fuzzifying the same
   // value (bit for bit) gave them. Fuzzifying a value again, with only
-  // fuzzifications in between, gives the stamp it gave before.
+  // fuzzifications in between, gives the terms and the stamp it gave before.
   void fuzzify(float x);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.
@@ -355,19 +362,44 @@ class PlimList {
 
   std::vector<PlimFuzzySet> sets_;
   std::uint64_t stamp_ = next_generation();
-  std::uint64_t stamp_of_fuzzified(std::uint32_t x_bits, bool shape_kept);
+  // What fuzzifying a value gave: its bits, the stamp (0: unused), and per
+  // term the match value and the clipped function.
+  struct KnownValue {
+    std::uint32_t bits = 0;
+    std::uint64_t stamp = 0;
+    std::vector<float> match_values;
+    std::vector<PList> clipped;
+  };
+  struct KnownValues {
+    static constexpr std::size_t kCount = 8;
+    std::array<KnownValue, kCount> values;
+    std::size_t next = 0;
+    // In the pool: the terms of the list that left the values, whose shape
+    // a list taking them over must have for the values to hold.
+    std::vector<PlimFuzzySet> terms;
+  };
+  struct KnownValuesPool;
+
+  void compute_fuzzification(float x, bool clipped);
+  const KnownValue* known_value(std::uint32_t x_bits) const;
+  void take_known_value(const KnownValue& known);
+  void remember_value(std::uint32_t x_bits);
+  void forget_known_values();
+  // The known values a list of the same shape left when it went, else
+  // empty storage; every script run makes its variables anew, with the same
+  // shapes.
+  std::unique_ptr<KnownValues> pooled_known_values() const;
+  void pool_known_values();
+  bool same_shape(const std::vector<PlimFuzzySet>& terms) const;
 
   // The stamp the last fuzzification gave and the bits of its value.
   std::uint64_t fuzzified_stamp_ = 0;
   std::uint32_t fuzzified_bits_ = 0;
-  // The stamps earlier fuzzifications gave, by the bits of their values
-  // (stamp 0: unused), while nothing but fuzzifications changed the terms:
-  // fuzzifying one of those values again gives the same terms, and so the
-  // same stamp, which lets stamps recur with the values.
-  static constexpr std::size_t kKnownValues = 8;
-  std::array<std::uint32_t, kKnownValues> known_bits_{};
-  std::array<std::uint64_t, kKnownValues> known_stamps_{};
-  std::size_t next_known_ = 0;
+  // The last few fuzzifications, kept while nothing but fuzzifications
+  // changed the terms: fuzzifying one of those values again gives the same
+  // terms, which are taken from here, and the same stamp, which so recurs
+  // with the value. Made at the first fuzzification.
+  std::unique_ptr<KnownValues> known_;
 };
 
 class CVList;

@@ -13,6 +13,7 @@
 #include <iomanip>
 #include <limits>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -290,30 +291,35 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
   }
 }
 
-// Equal stamps mean equal terms, on one variable and across variables,
-// through fuzzifications with recurring values, changes of every kind and
-// copies in any direction.
+// Equal stamps mean equal terms, on one variable and across variables, also
+// variables made after others went, through fuzzifications with recurring
+// values, changes of every kind and copies in any direction; and a
+// fuzzification that takes what the same value gave before, on the same
+// variable or one of its shape that went, gives what computing gives.
 TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
   const ParameterSet other_ps = make_ps("q", 0, 10, 4, 0.8f, 0.3f, {"a", "b", "c", "d"});
-  CombinedVariable a(&ps, "a");
-  CombinedVariable b(&ps, "b");
-  CombinedVariable c(&other_ps, "c");
-  CombinedVariable* const vars[] = {&a, &b, &c};
+  std::unique_ptr<CombinedVariable> vars[] = {std::make_unique<CombinedVariable>(&ps, "a"),
+                                              std::make_unique<CombinedVariable>(&ps, "b"),
+                                              std::make_unique<CombinedVariable>(&other_ps, "c")};
   std::map<std::uint64_t, std::string> seen;
   std::mt19937 random(11);
-  const float values[] = {1, 2.5f, 5, 6.25f, -0.0f, 0, 10};
+  const float values[] = {1, 2.5f, 5, 6.25f, -0.0f, 0, 10, 7.5f, 8, 9, 3};
   for (int round = 0; round < 5000; ++round) {
-    CombinedVariable& v = *vars[random() % 3];
+    std::unique_ptr<CombinedVariable>& slot = vars[random() % 3];
+    CombinedVariable& v = *slot;
     const int k = static_cast<int>(random() % 3);
-    switch (random() % 8) {
+    switch (random() % 9) {
       case 0:
       case 1:
-      case 2:
-        v.set_value(values[random() % std::size(values)]);
+      case 2: {
+        const float x = values[random() % std::size(values)];
+        v.set_value(x);
+        ASSERT_TRUE(fuzzified_afresh(v, x)) << "round " << round;
         break;
+      }
       case 3:
-        v.copy_PlimList(vars[random() % 3]);
+        v.copy_PlimList(vars[random() % 3].get());
         break;
       case 4:
         v.set_fs_match_value(k, static_cast<float>(random() % 5) / 4);
@@ -324,11 +330,16 @@ TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
       case 6:
         v.set_msf_x(k, 1, v.get_msf_x(k, 1) + (random() % 2 == 0 ? 0.25f : -0.25f));
         break;
+      case 7:
+        // A new variable, mostly of a shape that one before it had.
+        slot = std::make_unique<CombinedVariable>(random() % 2 == 0 ? &ps : &other_ps, "n");
+        if (random() % 4 == 0) slot->set_msf_x(k, 1, slot->get_msf_x(k, 1) + 0.125f);
+        break;
       default:
         v.find(k)->get_imsf()->add(9.5f, 0);
         break;
     }
-    for (const CombinedVariable* w : vars) {
+    for (const auto& w : vars) {
       std::ostringstream text;
       text << std::setprecision(9);
       w->write_PL(text);
