@@ -458,7 +458,7 @@ bool PlimFuzzySet::read(std::istream& in) {
 // ----------------------------------------------------------------- term list
 
 PlimList::PlimList(const PlimList& other)
-    : sets_(other.sets_),
+    : sets_((other.take_pending(), other.sets_)),
       stamp_(other.stamp_),
       fuzzified_stamp_(other.fuzzified_stamp_),
       fuzzified_bits_(other.fuzzified_bits_) {}
@@ -521,18 +521,20 @@ void PlimList::fuzzify(float x) {
   if (clipped && x_bits == fuzzified_bits_) return;
   if (!clipped) {
     forget_known_values();
-  } else if (const KnownValue* known = known_value(x_bits)) {
-    take_known_value(*known);
+  } else if (const int known = known_value(x_bits); known >= 0) {
+    pending_ = known;
+    stamp_ = known_->values[static_cast<std::size_t>(known)].stamp;
     fuzzified_stamp_ = stamp_;
     fuzzified_bits_ = x_bits;
     return;
   }
+  take_pending();
   compute_fuzzification(x, clipped);
   // A list's first fuzzification takes over what a list of its shape left,
   // and with it the stamp the value had there.
   if (known_ == nullptr) known_ = pooled_known_values();
-  if (const KnownValue* known = known_value(x_bits)) {
-    stamp_ = known->stamp;
+  if (const int known = known_value(x_bits); known >= 0) {
+    stamp_ = known_->values[static_cast<std::size_t>(known)].stamp;
   } else {
     stamp_ = next_generation();
     remember_value(x_bits);
@@ -550,15 +552,20 @@ void PlimList::compute_fuzzification(float x, bool clipped) {
   }
 }
 
-const PlimList::KnownValue* PlimList::known_value(std::uint32_t x_bits) const {
-  if (known_ == nullptr) return nullptr;
-  for (const KnownValue& known : known_->values) {
-    if (known.stamp != 0 && known.bits == x_bits) return &known;
+int PlimList::known_value(std::uint32_t x_bits) const {
+  if (known_ == nullptr) return -1;
+  for (std::size_t i = 0; i < KnownValues::kCount; ++i) {
+    const KnownValue& known = known_->values[i];
+    if (known.stamp != 0 && known.bits == x_bits) return static_cast<int>(i);
   }
-  return nullptr;
+  return -1;
 }
 
-void PlimList::take_known_value(const KnownValue& known) {
+// The terms hold a fuzzification taken before, so a term whose match value
+// keeps its bits keeps its clipped function.
+void PlimList::take_known_terms() const {
+  const KnownValue& known = known_->values[static_cast<std::size_t>(pending_)];
+  pending_ = -1;
   for (std::size_t k = 0; k < sets_.size(); ++k) {
     PlimFuzzySet& set = sets_[k];
     const float mv = known.match_values[k];
@@ -566,7 +573,6 @@ void PlimList::take_known_value(const KnownValue& known) {
     set.set_match_value(mv);
     set.get_imsf()->copy(&known.clipped[k]);
   }
-  stamp_ = known.stamp;
 }
 
 void PlimList::remember_value(std::uint32_t x_bits) {
@@ -874,6 +880,8 @@ void PlimList::copy(const PlimList* other) {
     remove_all();
     return;
   }
+  other->take_pending();
+  take_pending();
   stamp_ = other->stamp_;
   fuzzified_stamp_ = other->fuzzified_stamp_;
   fuzzified_bits_ = other->fuzzified_bits_;
@@ -888,10 +896,12 @@ void PlimList::copy(const PlimList* other) {
 }
 
 void PlimList::show() const {
+  take_pending();
   for (const PlimFuzzySet& set : sets_) set.show();
 }
 
 void PlimList::write(std::ostream& out) const {
+  take_pending();
   write_count_frame(out, get_number());
   out << '\n';
   for (const PlimFuzzySet& set : sets_) set.write(out);

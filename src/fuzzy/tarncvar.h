@@ -288,6 +288,7 @@ class PlimList {
     return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
   }
   const PlimFuzzySet* find(int k) const {
+    take_pending();
     return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
   }
   PlimFuzzySet* operator[](int k) { return find(k); }
@@ -298,7 +299,10 @@ class PlimList {
   NList get_names_of_vars() const;
   // 0 when the first set carries a match value of 0 or more, else -1 (also
   // when there is no set).
-  int check_match() const { return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0; }
+  int check_match() const {
+    take_pending();
+    return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0;
+  }
   void set_all_mvs(float mv);
   // Gives every set its match value at x and the function clipped there.
   // Nothing needs doing when the terms still hold what fuzzifying the same
@@ -358,9 +362,19 @@ class PlimList {
   bool read_PL(std::istream& in) { return PlimList::read(in); }
 
  private:
-  void changed() { stamp_ = next_generation(); }
+  void changed() {
+    take_pending();
+    stamp_ = next_generation();
+  }
+  // Gives the terms the known value a fuzzification left pending.
+  void take_pending() const {
+    if (pending_ >= 0) take_known_terms();
+  }
+  void take_known_terms() const;
 
-  std::vector<PlimFuzzySet> sets_;
+  // Mutable only for taking a pending fuzzification, which leaves the
+  // terms' contents as they were seen.
+  mutable std::vector<PlimFuzzySet> sets_;
   std::uint64_t stamp_ = next_generation();
   // What fuzzifying a value gave: its bits, the stamp (0: unused), and per
   // term the match value and the clipped function.
@@ -381,8 +395,7 @@ class PlimList {
   struct KnownValuesPool;
 
   void compute_fuzzification(float x, bool clipped);
-  const KnownValue* known_value(std::uint32_t x_bits) const;
-  void take_known_value(const KnownValue& known);
+  int known_value(std::uint32_t x_bits) const;
   void remember_value(std::uint32_t x_bits);
   void forget_known_values();
   // The known values a list of the same shape left when it went, else
@@ -400,6 +413,11 @@ class PlimList {
   // terms, which are taken from here, and the same stamp, which so recurs
   // with the value. Made at the first fuzzification.
   std::unique_ptr<KnownValues> known_;
+  // The known value whose terms a fuzzification found but left for the
+  // first look at the terms (-1: none): most fuzzified variables are read
+  // only by their stamp. Until then the terms hold the last fuzzification
+  // taken, each clipped function its function clipped at its match value.
+  mutable int pending_ = -1;
 };
 
 class CVList;

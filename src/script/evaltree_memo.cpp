@@ -611,13 +611,15 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
     check(site, rules, cv);
   }
   if (!site.usable) return rules.evaluate(&cv);
-  for (const CombinedVariable* p : site.inputs) {
-    // An input not fuzzified is reported by the evaluation.
-    if (p->check_match() < 0) return rules.evaluate(&cv);
-  }
+  // An input whose terms carry the stamp of an outcome's input was
+  // fuzzified, as it was then; its terms need not be looked at.
   if (const TEvaluationOutcome* outcome = site.outcome_of_stamp()) {
     take_result(cv, *outcome->result);
     return cv.get_crisp_value();
+  }
+  for (const CombinedVariable* p : site.inputs) {
+    // An input not fuzzified is reported by the evaluation.
+    if (p->check_match() < 0) return rules.evaluate(&cv);
   }
   std::vector<float>& inputs = inputs_;
   read_inputs(site.inputs, inputs);

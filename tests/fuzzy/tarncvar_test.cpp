@@ -33,6 +33,12 @@ std::uint32_t bits(float v) {
   return std::bit_cast<std::uint32_t>(v);
 }
 
+std::string flat_text(const Flat& flat) {
+  std::string out;
+  for (float v : flat) out += std::to_string(bits(v)) + ' ';
+  return out;
+}
+
 std::vector<std::uint32_t> bits_of(const Flat& flat) {
   std::vector<std::uint32_t> out;
   for (float v : flat) out.push_back(bits(v));
@@ -345,6 +351,57 @@ TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
       w->write_PL(text);
       const auto at = seen.emplace(w->get_stamp(), text.str()).first;
       ASSERT_EQ(at->second, text.str()) << "round " << round;
+    }
+  }
+}
+
+// A fuzzification with a value the variable knows is taken when the terms
+// are first looked at; every way of looking must see what computing gives,
+// also after several such fuzzifications in a row.
+TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  using Look = std::string (*)(CombinedVariable&);
+  const auto text = [](const CombinedVariable& v) {
+    std::ostringstream out;
+    out << std::setprecision(9);
+    v.write_PL(out);
+    return out.str();
+  };
+  static std::string (*const as_text)(const CombinedVariable&) = text;
+  const std::pair<const char*, Look> looks[] = {
+      {"text", [](CombinedVariable& v) { return as_text(v); }},
+      {"term",
+       [](CombinedVariable& v) {
+         const CombinedVariable& seen = v;
+         return std::to_string(bits(seen.find(1)->get_match_value())) +
+                flat_text(points_of(*seen.find(1)->get_imsf()));
+       }},
+      {"match value", [](CombinedVariable& v) { return std::to_string(v.get_fs_match_value(0)); }},
+      {"check", [](CombinedVariable& v) { return std::to_string(v.check_match()) + as_text(v); }},
+      {"centre of gravity",
+       [](CombinedVariable& v) { return std::to_string(bits(DefOp::cog(&v))); }},
+      {"copy",
+       [](CombinedVariable& v) {
+         CombinedVariable copy;
+         copy.copy(&v);
+         return as_text(copy);
+       }},
+      {"change of another term",
+       [](CombinedVariable& v) {
+         v.set_fs_match_value(2, 0.375f);
+         return as_text(v);
+       }},
+  };
+  const float values[] = {2.5f, 6.25f, 2.5f, 6.25f, 2.5f};
+  for (const auto& [what, look] : looks) {
+    for (std::size_t n = 1; n <= std::size(values); ++n) {
+      CombinedVariable v(&ps, "v");
+      for (std::size_t i = 0; i < n; ++i) v.set_value(values[i]);
+      CombinedVariable fresh(&ps, "v");
+      fresh.set_value(values[n - 1]);
+      const std::string seen = look(v);
+      ASSERT_EQ(seen, look(fresh)) << what << " after " << n;
+      ASSERT_EQ(as_text(v), as_text(fresh)) << what << " after " << n;
     }
   }
 }
