@@ -516,6 +516,8 @@ NList PlimList::get_names_of_vars() const {
 // every term's clipped function is its function clipped at its match value:
 // a term whose match value keeps its bits keeps its clipped function too.
 void PlimList::fuzzify(float x) {
+  // Known values assume the terms hold a fuzzification taken before.
+  if (pending_source_ != nullptr) take_source_terms();
   const auto x_bits = std::bit_cast<std::uint32_t>(x);
   const bool clipped = stamp_ == fuzzified_stamp_;
   if (clipped && x_bits == fuzzified_bits_) return;
@@ -572,6 +574,25 @@ void PlimList::take_known_terms() const {
     if (same_bits(mv, set.get_match_value())) continue;
     set.set_match_value(mv);
     set.get_imsf()->copy(&known.clipped[k]);
+  }
+}
+
+void PlimList::take_terms_later(std::shared_ptr<const PlimList> source) {
+  source->take_pending();
+  pending_ = -1;
+  stamp_ = source->stamp_;
+  pending_source_ = std::move(source);
+}
+
+void PlimList::take_source_terms() const {
+  const std::shared_ptr<const PlimList> source = std::move(pending_source_);
+  const std::vector<PlimFuzzySet>& from = source->sets_;
+  if (sets_.size() != from.size()) {
+    sets_ = from;
+    return;
+  }
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    if (!sets_[k].same_bits_as(from[k])) sets_[k] = from[k];
   }
 }
 

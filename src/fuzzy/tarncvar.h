@@ -350,9 +350,10 @@ class PlimList {
   int get_number() const { return static_cast<int>(sets_.size()); }
 
   std::uint64_t get_stamp() const { return stamp_; }
-  // Takes the stamp of `other`, whose terms the caller has made this list's
-  // terms equal to, bit for bit.
-  void take_stamp_of(const PlimList& other) { stamp_ = other.stamp_; }
+  // Makes the terms those of `source`, bit for bit, with its stamp; they
+  // are taken when the terms are first looked at, so the source is held
+  // and its terms must not change.
+  void take_terms_later(std::shared_ptr<const PlimList> source);
 
   void show() const;
   void write(std::ostream& out) const;
@@ -369,8 +370,10 @@ class PlimList {
   // Gives the terms the known value a fuzzification left pending.
   void take_pending() const {
     if (pending_ >= 0) take_known_terms();
+    if (pending_source_ != nullptr) take_source_terms();
   }
   void take_known_terms() const;
+  void take_source_terms() const;
 
   // Mutable only for taking a pending fuzzification, which leaves the
   // terms' contents as they were seen.
@@ -418,6 +421,8 @@ class PlimList {
   // only by their stamp. Until then the terms hold the last fuzzification
   // taken, each clipped function its function clipped at its match value.
   mutable int pending_ = -1;
+  // The list whose terms take_terms_later() left pending (null: none).
+  mutable std::shared_ptr<const PlimList> pending_source_;
 };
 
 class CVList;

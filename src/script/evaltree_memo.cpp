@@ -416,7 +416,8 @@ void TCombinationMemo::remember(int output, int first, int second, int outcome) 
 // value it gave.
 struct TEvaluationOutcome {
   std::vector<float> inputs;
-  std::unique_ptr<CombinedVariable> result;
+  // Shared with the variables that take it, until they look at it.
+  std::shared_ptr<const CombinedVariable> result;
 };
 
 // What the memory knows of one output variable, found by its name.
@@ -516,23 +517,18 @@ bool same_values(const std::vector<float>& a, const std::vector<float>& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), same);
 }
 
-// Gives `target` the match values, clipped functions and crisp value of
-// `result`, a variable of the same shape, unless it holds them already: its
-// terms then carry the result's stamp. With them it takes that stamp.
-void take_result(CombinedVariable& target, const CombinedVariable& result) {
-  target.set_crisp_value(result.get_crisp_value());
-  if (target.get_stamp() == result.get_stamp()) return;
-  for (int k = 0; k < target.get_number(); ++k) {
-    PlimFuzzySet& set = *target.find(k);
-    const PlimFuzzySet& from = *result.find(k);
-    set.set_match_value(from.get_match_value());
-    set.get_imsf()->copy(from.get_imsf());
-  }
-  target.take_stamp_of(result);
+// Gives `target` the terms (match values and clipped functions: the shapes
+// are equal) and crisp value of `result`, unless its terms carry the
+// result's stamp already. The terms are taken when first looked at: the
+// variables EVAL computes are mostly only aggregated, which reads their
+// stamp.
+void take_result(CombinedVariable& target, const std::shared_ptr<const CombinedVariable>& result) {
+  target.set_crisp_value(result->get_crisp_value());
+  if (target.get_stamp() != result->get_stamp()) target.take_terms_later(result);
 }
 
-std::unique_ptr<CombinedVariable> copy_of(const CombinedVariable& cv) {
-  auto copy = std::make_unique<CombinedVariable>();
+std::shared_ptr<const CombinedVariable> copy_of(const CombinedVariable& cv) {
+  auto copy = std::make_shared<CombinedVariable>();
   copy->copy_PlimList(&cv);
   copy->set_crisp_value(cv.get_crisp_value());
   return copy;
@@ -614,7 +610,7 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
   // An input whose terms carry the stamp of an outcome's input was
   // fuzzified, as it was then; its terms need not be looked at.
   if (const TEvaluationOutcome* outcome = site.outcome_of_stamp()) {
-    take_result(cv, *outcome->result);
+    take_result(cv, outcome->result);
     return cv.get_crisp_value();
   }
   for (const CombinedVariable* p : site.inputs) {
@@ -629,7 +625,7 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
     const TEvaluationOutcome& outcome = site.outcomes[static_cast<std::size_t>(id)];
     if (same_values(outcome.inputs, inputs)) {
       site.note_input_stamp(id);
-      take_result(cv, *outcome.result);
+      take_result(cv, outcome.result);
       return cv.get_crisp_value();
     }
   }

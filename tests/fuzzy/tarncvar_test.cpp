@@ -406,6 +406,74 @@ TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
   }
 }
 
+// Terms taken from another list are taken at the first look; every way of
+// looking, changing or fuzzifying must find them there, and the stamp is
+// the source's from the start.
+TEST(CombinedVariableTest, TermsTakenLaterAreThereAtTheFirstLook) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  const auto text = [](const CombinedVariable& v) {
+    std::ostringstream out;
+    out << std::setprecision(9);
+    v.write_PL(out);
+    return out.str();
+  };
+  using Look = std::string (*)(CombinedVariable&);
+  static std::string (*const as_text)(const CombinedVariable&) = text;
+  const std::pair<const char*, Look> looks[] = {
+      {"text", [](CombinedVariable& v) { return as_text(v); }},
+      {"term",
+       [](CombinedVariable& v) {
+         const CombinedVariable& seen = v;
+         return flat_text(points_of(*seen.find(0)->get_imsf()));
+       }},
+      {"centre of gravity",
+       [](CombinedVariable& v) { return std::to_string(bits(DefOp::cog(&v))); }},
+      {"copy",
+       [](CombinedVariable& v) {
+         CombinedVariable copy;
+         copy.copy(&v);
+         return as_text(copy);
+       }},
+      {"change",
+       [](CombinedVariable& v) {
+         v.set_fs_match_value(2, 0.375f);
+         return as_text(v);
+       }},
+      {"fuzzified",
+       [](CombinedVariable& v) {
+         v.set_value(6.25f);
+         return as_text(v);
+       }},
+  };
+  for (const auto& [what, look] : looks) {
+    for (float before : {2.5f, 6.25f}) {
+      auto source = std::make_shared<CombinedVariable>(&ps, "s");
+      source->set_value(3.75f);
+      CombinedVariable expected(&ps, "e");
+      expected.set_value(before);
+      expected.copy_PlimList(source.get());
+      CombinedVariable target(&ps, "t");
+      target.set_value(before);
+      target.take_terms_later(source);
+      EXPECT_EQ(target.get_stamp(), source->get_stamp());
+      ASSERT_EQ(look(target), look(expected)) << what << " " << before;
+      ASSERT_EQ(as_text(target), as_text(expected)) << what << " " << before;
+    }
+  }
+  // Terms taken from a copy of one of the list's own fuzzifications carry
+  // that fuzzification's stamp; a known value fuzzified next must still end
+  // with its own terms.
+  CombinedVariable v(&ps, "v");
+  v.set_value(2.5f);
+  auto earlier = std::make_shared<CombinedVariable>();
+  earlier->copy(&v);
+  v.set_value(6.25f);
+  v.set_value(2.5f);
+  v.take_terms_later(earlier);
+  v.set_value(6.25f);
+  EXPECT_TRUE(fuzzified_afresh(v, 6.25f));
+}
+
 TEST(CombinedVariableTest, TextAndDisplay) {
   const ParameterSet ps = make_ps("p", 0, 4, 2, 1, 1, {"low", "high"});
   CombinedVariable cv(&ps, "x");
