@@ -352,7 +352,10 @@ class PlimList {
   std::uint64_t get_stamp() const { return stamp_; }
   // Makes the terms those of `source`, bit for bit, with its stamp; they
   // are taken when the terms are first looked at, so the source is held
-  // and its terms must not change.
+  // and its terms must not change. The source's terms must have the shapes
+  // of the list's own (all but the match values and clipped functions
+  // equal): the number of terms and their names are read without taking
+  // them.
   void take_terms_later(std::shared_ptr<const PlimList> source);
 
   void show() const;
@@ -367,7 +370,8 @@ class PlimList {
     take_pending();
     stamp_ = next_generation();
   }
-  // Gives the terms the known value a fuzzification left pending.
+  // Gives the terms what was left pending: the known value a fuzzification
+  // found, or the terms of another list.
   void take_pending() const {
     if (pending_ >= 0) take_known_terms();
     if (pending_source_ != nullptr) take_source_terms();
