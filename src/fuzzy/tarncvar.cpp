@@ -16,11 +16,6 @@ float max(float a, float b) {
   return a > b ? a : b;
 }
 
-std::uint64_t next_generation() {
-  static std::uint64_t counter = 0;
-  return ++counter;
-}
-
 void wait_for_key_press() {
   std::cout << "-> press return to continue! ";
   std::cin.get();
@@ -411,6 +406,15 @@ void PlimFuzzySet::copy(const PlimFuzzySet* other) {
   if (other != nullptr && other != this) *this = *other;
 }
 
+bool PlimFuzzySet::same_shape_as(const PlimFuzzySet& other) const {
+  return same_bits(msf_, other.msf_) &&
+         same_bits(get_lower_support_end(), other.get_lower_support_end()) &&
+         same_bits(get_upper_support_end(), other.get_upper_support_end()) &&
+         get_fs_colour() == other.get_fs_colour() &&
+         same_text(get_linguistic_term_view(), other.get_linguistic_term_view()) &&
+         same_text(function_.get_name_view(), other.function_.get_name_view());
+}
+
 // The parts that differ most often are compared first.
 bool PlimFuzzySet::same_bits_as(const PlimFuzzySet& other) const {
   return same_bits(match_value_, other.match_value_) && same_bits(imsf_, other.imsf_) &&
@@ -453,13 +457,30 @@ bool PlimFuzzySet::read(std::istream& in) {
 
 // ----------------------------------------------------------------- term list
 
+PlimList::PlimList(const PlimList& other)
+    : sets_((other.take_pending(), other.sets_)),
+      stamp_(other.stamp_),
+      fuzzified_stamp_(other.fuzzified_stamp_),
+      fuzzified_bits_(other.fuzzified_bits_) {}
+
+PlimList::~PlimList() {
+  if (known_ != nullptr) pool_known_values();
+}
+
+PlimList& PlimList::operator=(const PlimList& other) {
+  if (this != &other) copy(&other);
+  return *this;
+}
+
 PlimFuzzySet* PlimList::add() {
+  changed();
   sets_.emplace_back();
   return &sets_.back();
 }
 
 PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, float left_flank,
                             float right_flank, colourtype colour) {
+  changed();
   PlimFuzzySet& set = sets_.emplace_back(term, lower, upper, colour, "point_list");
   PList* msf = set.get_msf();
   msf->reserve(4);
@@ -490,14 +511,165 @@ NList PlimList::get_names_of_vars() const {
 }
 
 // Kept beside the membership and clipping code so that both are inlined.
+// While the stamp is the one the last fuzzification gave, only
+// fuzzifications changed the terms since the known values were taken, and
+// every term's clipped function is its function clipped at its match value:
+// a term whose match value keeps its bits keeps its clipped function too.
 void PlimList::fuzzify(float x) {
+  // Known values assume the terms hold a fuzzification taken before.
+  if (pending_source_ != nullptr) take_source_terms();
+  const auto x_bits = std::bit_cast<std::uint32_t>(x);
+  const bool clipped = stamp_ == fuzzified_stamp_;
+  if (clipped && x_bits == fuzzified_bits_) return;
+  if (!clipped) {
+    forget_known_values();
+  } else if (const int known = known_value(x_bits); known >= 0) {
+    pending_ = known;
+    stamp_ = known_->values[static_cast<std::size_t>(known)].stamp;
+    fuzzified_stamp_ = stamp_;
+    fuzzified_bits_ = x_bits;
+    return;
+  }
+  take_pending();
+  compute_fuzzification(x, clipped);
+  // A list's first fuzzification takes over what a list of its shape left,
+  // and with it the stamp the value had there.
+  if (known_ == nullptr) known_ = pooled_known_values();
+  if (const int known = known_value(x_bits); known >= 0) {
+    stamp_ = known_->values[static_cast<std::size_t>(known)].stamp;
+  } else {
+    stamp_ = next_generation();
+    remember_value(x_bits);
+  }
+  fuzzified_stamp_ = stamp_;
+  fuzzified_bits_ = x_bits;
+}
+
+void PlimList::compute_fuzzification(float x, bool clipped) {
   for (PlimFuzzySet& set : sets_) {
-    set.calculate_match_value(x);
+    const float mv = set.membership(x);
+    if (clipped && same_bits(mv, set.get_match_value())) continue;
+    set.set_match_value(mv);
     set.build_imsf();
   }
 }
 
+int PlimList::known_value(std::uint32_t x_bits) const {
+  if (known_ == nullptr) return -1;
+  for (std::size_t i = 0; i < KnownValues::kCount; ++i) {
+    const KnownValue& known = known_->values[i];
+    if (known.stamp != 0 && known.bits == x_bits) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The terms hold a fuzzification taken before, so a term whose match value
+// keeps its bits keeps its clipped function.
+void PlimList::take_known_terms() const {
+  const KnownValue& known = known_->values[static_cast<std::size_t>(pending_)];
+  pending_ = -1;
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    PlimFuzzySet& set = sets_[k];
+    const float mv = known.match_values[k];
+    if (same_bits(mv, set.get_match_value())) continue;
+    set.set_match_value(mv);
+    set.get_imsf()->copy(&known.clipped[k]);
+  }
+}
+
+void PlimList::take_terms_later(std::shared_ptr<const PlimList> source) {
+  source->take_pending();
+  pending_ = -1;
+  stamp_ = source->stamp_;
+  pending_source_ = std::move(source);
+}
+
+void PlimList::take_source_terms() const {
+  const std::shared_ptr<const PlimList> source = std::move(pending_source_);
+  const std::vector<PlimFuzzySet>& from = source->sets_;
+  if (sets_.size() != from.size()) {
+    sets_ = from;
+    return;
+  }
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    if (!sets_[k].same_bits_as(from[k])) sets_[k] = from[k];
+  }
+}
+
+void PlimList::remember_value(std::uint32_t x_bits) {
+  KnownValue& known = known_->values[known_->next];
+  known_->next = (known_->next + 1) % KnownValues::kCount;
+  known.bits = x_bits;
+  known.stamp = stamp_;
+  known.match_values.clear();
+  known.clipped.resize(sets_.size());
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    known.match_values.push_back(sets_[k].get_match_value());
+    known.clipped[k].copy(sets_[k].get_imsf());
+  }
+}
+
+void PlimList::forget_known_values() {
+  if (known_ == nullptr) return;
+  for (KnownValue& known : known_->values) known.stamp = 0;
+}
+
+// Per thread, the known values of lists that are gone. Lists destroyed
+// after the thread's pool find it gone and let their storage go.
+struct PlimList::KnownValuesPool {
+  static constexpr std::size_t kMaxPooled = 64;
+  std::vector<std::unique_ptr<KnownValues>> free;
+  static inline thread_local bool gone = false;
+  ~KnownValuesPool() { gone = true; }
+
+  static KnownValuesPool* of_thread() {
+    if (gone) return nullptr;
+    thread_local KnownValuesPool pool;
+    return &pool;
+  }
+};
+
+bool PlimList::same_shape(const std::vector<PlimFuzzySet>& terms) const {
+  if (terms.size() != sets_.size()) return false;
+  for (std::size_t k = 0; k < sets_.size(); ++k) {
+    if (!sets_[k].same_shape_as(terms[k])) return false;
+  }
+  return true;
+}
+
+// The newest storage whose values were left by a list of this shape; else
+// the newest storage, its values forgotten.
+std::unique_ptr<PlimList::KnownValues> PlimList::pooled_known_values() const {
+  KnownValuesPool* pool = KnownValuesPool::of_thread();
+  if (pool == nullptr || pool->free.empty()) return std::make_unique<KnownValues>();
+  auto chosen = pool->free.end() - 1;
+  bool same = false;
+  for (auto it = pool->free.end(); it != pool->free.begin() && !same;) {
+    --it;
+    same = same_shape((*it)->terms);
+    if (same) chosen = it;
+  }
+  std::unique_ptr<KnownValues> known = std::move(*chosen);
+  pool->free.erase(chosen);
+  if (!same) {
+    for (KnownValue& value : known->values) value.stamp = 0;
+  }
+  return known;
+}
+
+// The values hold for the terms as they are while only fuzzifications
+// changed them since the values were taken.
+void PlimList::pool_known_values() {
+  KnownValuesPool* pool = KnownValuesPool::of_thread();
+  if (pool == nullptr) return;
+  if (stamp_ != fuzzified_stamp_) forget_known_values();
+  if (pool->free.size() >= KnownValuesPool::kMaxPooled) pool->free.erase(pool->free.begin());
+  known_->terms = sets_;
+  pool->free.push_back(std::move(known_));
+}
+
 void PlimList::set_all_mvs(float mv) {
+  changed();
   for (PlimFuzzySet& set : sets_) {
     set.set_match_value(mv);
     set.build_imsf();
@@ -726,9 +898,15 @@ int PlimList::delete_msf_point(int k, int i) {
 void PlimList::copy(const PlimList* other) {
   if (other == this) return;
   if (other == nullptr) {
-    sets_.clear();
+    remove_all();
     return;
   }
+  other->take_pending();
+  take_pending();
+  stamp_ = other->stamp_;
+  fuzzified_stamp_ = other->fuzzified_stamp_;
+  fuzzified_bits_ = other->fuzzified_bits_;
+  forget_known_values();
   if (sets_.size() != other->sets_.size()) {
     sets_ = other->sets_;
     return;
@@ -739,16 +917,19 @@ void PlimList::copy(const PlimList* other) {
 }
 
 void PlimList::show() const {
+  take_pending();
   for (const PlimFuzzySet& set : sets_) set.show();
 }
 
 void PlimList::write(std::ostream& out) const {
+  take_pending();
   write_count_frame(out, get_number());
   out << '\n';
   for (const PlimFuzzySet& set : sets_) set.write(out);
 }
 
 bool PlimList::read(std::istream& in) {
+  changed();
   int count = 0;
   if (!read_count_frame(in, count)) return false;
   for (int i = 0; i < count; ++i) {

@@ -4,6 +4,8 @@
 // merge, variables generated from parameter sets, and the variable list.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <memory>
@@ -22,8 +24,14 @@ float max(float a, float b);
 // Prints the prompt, waits for one character from standard input.
 void wait_for_key_press();
 
-// A new value of a process-wide counter, for marking versions of lists.
-std::uint64_t next_generation();
+// A new value of a process-wide counter, for marking versions of lists;
+// never 0, and never the same twice.
+namespace fuzzy_detail {
+inline std::uint64_t generation_counter = 0;
+}  // namespace fuzzy_detail
+inline std::uint64_t next_generation() {
+  return ++fuzzy_detail::generation_counter;
+}
 
 // A list of membership values.
 class FList {
@@ -230,6 +238,8 @@ class PlimFuzzySet : public FuzzySetBase {
   // Whether every part of the two sets is equal, floats compared by their
   // bits.
   bool same_bits_as(const PlimFuzzySet& other) const;
+  // The same but for the match value and the clipped function.
+  bool same_shape_as(const PlimFuzzySet& other) const;
 
   void show() const;
   void write(std::ostream& out) const;
@@ -243,9 +253,21 @@ class PlimFuzzySet : public FuzzySetBase {
 };
 
 // The terms of a linguistic variable.
+//
+// The list carries a stamp that identifies its terms' contents: lists with
+// equal stamps hold equal terms, bit for bit. Every operation that may change
+// a term gives the list a new stamp, and so does handing out a term for
+// writing (the non-const find and add): such a pointer serves the operation
+// at hand and must not be kept past the next stamp read. Copies take the
+// stamp of what they copy.
 class PlimList {
  public:
-  virtual ~PlimList() = default;
+  PlimList() = default;
+  // Copies take the terms and their stamp, but not what the source knows of
+  // earlier fuzzifications.
+  PlimList(const PlimList& other);
+  PlimList& operator=(const PlimList& other);
+  virtual ~PlimList();
 
   PlimFuzzySet* add();
   PlimFuzzySet* add_PFS() { return add(); }
@@ -262,9 +284,11 @@ class PlimList {
   // The k-th set; null outside 0..number-1. Pointers stay valid until sets
   // are added or removed.
   PlimFuzzySet* find(int k) {
+    changed();
     return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
   }
   const PlimFuzzySet* find(int k) const {
+    take_pending();
     return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
   }
   PlimFuzzySet* operator[](int k) { return find(k); }
@@ -275,9 +299,15 @@ class PlimList {
   NList get_names_of_vars() const;
   // 0 when the first set carries a match value of 0 or more, else -1 (also
   // when there is no set).
-  int check_match() const { return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0; }
+  int check_match() const {
+    take_pending();
+    return sets_.empty() || sets_.front().get_match_value() < 0 ? -1 : 0;
+  }
   void set_all_mvs(float mv);
   // Gives every set its match value at x and the function clipped there.
+  // Nothing needs doing when the terms still hold what fuzzifying the same
+  // value (bit for bit) gave them. Fuzzifying a value again, with only
+  // fuzzifications in between, gives the terms and the stamp it gave before.
   void fuzzify(float x);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.
@@ -311,10 +341,22 @@ class PlimList {
 
   void copy(const PlimList* other);
   void copy_PlimList(const PlimList* other) { PlimList::copy(other); }
-  void remove_all() { sets_.clear(); }
+  void remove_all() {
+    changed();
+    sets_.clear();
+  }
   // Makes room for n sets at once.
   void reserve(int n) { sets_.reserve(static_cast<std::size_t>(n)); }
   int get_number() const { return static_cast<int>(sets_.size()); }
+
+  std::uint64_t get_stamp() const { return stamp_; }
+  // Makes the terms those of `source`, bit for bit, with its stamp; they
+  // are taken when the terms are first looked at, so the source is held
+  // and its terms must not change. The source's terms must have the shapes
+  // of the list's own (all but the match values and clipped functions
+  // equal): the number of terms and their names are read without taking
+  // them.
+  void take_terms_later(std::shared_ptr<const PlimList> source);
 
   void show() const;
   void write(std::ostream& out) const;
@@ -324,7 +366,67 @@ class PlimList {
   bool read_PL(std::istream& in) { return PlimList::read(in); }
 
  private:
-  std::vector<PlimFuzzySet> sets_;
+  void changed() {
+    take_pending();
+    stamp_ = next_generation();
+  }
+  // Gives the terms what was left pending: the known value a fuzzification
+  // found, or the terms of another list.
+  void take_pending() const {
+    if (pending_ >= 0) take_known_terms();
+    if (pending_source_ != nullptr) take_source_terms();
+  }
+  void take_known_terms() const;
+  void take_source_terms() const;
+
+  // Mutable only for taking a pending fuzzification, which leaves the
+  // terms' contents as they were seen.
+  mutable std::vector<PlimFuzzySet> sets_;
+  std::uint64_t stamp_ = next_generation();
+  // What fuzzifying a value gave: its bits, the stamp (0: unused), and per
+  // term the match value and the clipped function.
+  struct KnownValue {
+    std::uint32_t bits = 0;
+    std::uint64_t stamp = 0;
+    std::vector<float> match_values;
+    std::vector<PList> clipped;
+  };
+  struct KnownValues {
+    static constexpr std::size_t kCount = 8;
+    std::array<KnownValue, kCount> values;
+    std::size_t next = 0;
+    // In the pool: the terms of the list that left the values, whose shape
+    // a list taking them over must have for the values to hold.
+    std::vector<PlimFuzzySet> terms;
+  };
+  struct KnownValuesPool;
+
+  void compute_fuzzification(float x, bool clipped);
+  int known_value(std::uint32_t x_bits) const;
+  void remember_value(std::uint32_t x_bits);
+  void forget_known_values();
+  // The known values a list of the same shape left when it went, else
+  // empty storage; every script run makes its variables anew, with the same
+  // shapes.
+  std::unique_ptr<KnownValues> pooled_known_values() const;
+  void pool_known_values();
+  bool same_shape(const std::vector<PlimFuzzySet>& terms) const;
+
+  // The stamp the last fuzzification gave and the bits of its value.
+  std::uint64_t fuzzified_stamp_ = 0;
+  std::uint32_t fuzzified_bits_ = 0;
+  // The last few fuzzifications, kept while nothing but fuzzifications
+  // changed the terms: fuzzifying one of those values again gives the same
+  // terms, which are taken from here, and the same stamp, which so recurs
+  // with the value. Made at the first fuzzification.
+  std::unique_ptr<KnownValues> known_;
+  // The known value whose terms a fuzzification found but left for the
+  // first look at the terms (-1: none): most fuzzified variables are read
+  // only by their stamp. Until then the terms hold the last fuzzification
+  // taken, each clipped function its function clipped at its match value.
+  mutable int pending_ = -1;
+  // The list whose terms take_terms_later() left pending (null: none).
+  mutable std::shared_ptr<const PlimList> pending_source_;
 };
 
 class CVList;

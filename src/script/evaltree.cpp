@@ -366,6 +366,8 @@ int TEvalTree::state_of(TEntry& entry) {
 // The constraint's interned contents; within a streak, compared with the
 // contents of its shape by their values only.
 int TEvalTree::intern_constraint(const CombinedVariable& cv, RuleSet* rs) {
+  // Mostly the constraint holds an outcome of EVAL interned before.
+  if (const int known = memo_.find_stamped(cv); known >= 0) return known;
   if (rs == nullptr) return memo_.intern(cv);
   const std::uint64_t revision = rs->get_revision();
   const std::uint64_t generation = rs->get_cv_list()->get_generation();

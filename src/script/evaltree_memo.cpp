@@ -208,31 +208,58 @@ void TIdIndex::grow() {
   }
 }
 
+// The table keeps its room: an index that fills up once mostly fills up
+// again.
 void TIdIndex::clear() {
-  slots_.clear();
+  if (used_ == 0) return;
+  std::fill(slots_.begin(), slots_.end(), TSlot());
   used_ = 0;
 }
 
 int TCombinationMemo::intern(const CombinedVariable& cv) {
+  if (const int known = find_stamped(cv); known >= 0) return known;
   const std::uint64_t h = hash_of(cv);
   const int newest = newest_by_hash_.find(h);
-  for (int id = newest; id >= 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
-    if (same_content(content(id), cv)) return id;
+  int found = -1;
+  for (int id = newest; id >= 0 && found < 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
+    if (same_content(content(id), cv)) found = id;
   }
-  return add_content(cv, h, newest, shape_class_of(cv));
+  if (found < 0) found = add_content(cv, h, newest, shape_class_of(cv));
+  note_stamp(cv, found);
+  return found;
 }
 
 int TCombinationMemo::intern_like(const CombinedVariable& cv, int like) {
+  if (const int known = find_stamped(cv); known >= 0) return known;
   const int shape = shape_class_[static_cast<std::size_t>(like)];
   const std::uint64_t h = hash_of(cv);
   const int newest = newest_by_hash_.find(h);
-  for (int id = newest; id >= 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
+  int found = -1;
+  for (int id = newest; id >= 0 && found < 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
     const bool same = shape_class_[static_cast<std::size_t>(id)] == shape
                           ? same_variable_values(content(id), cv)
                           : same_content(content(id), cv);
-    if (same) return id;
+    if (same) found = id;
   }
-  return add_content(cv, h, newest, shape);
+  if (found < 0) found = add_content(cv, h, newest, shape);
+  note_stamp(cv, found);
+  return found;
+}
+
+int TCombinationMemo::find_stamped(const CombinedVariable& cv) const {
+  const int id = by_stamp_.find(cv.get_stamp());
+  if (id < 0) return -1;
+  const CombinedVariable& known = content(id);
+  return same(known.get_crisp_value(), cv.get_crisp_value()) && same_parameters(known, cv) ? id
+                                                                                           : -1;
+}
+
+// Every fuzzification stamps its variable anew, so the index may fill with
+// stamps that never recur; it starts over when it holds too many.
+void TCombinationMemo::note_stamp(const CombinedVariable& cv, int id) {
+  constexpr std::size_t kMaxStamps = 1 << 16;
+  if (by_stamp_.size() >= kMaxStamps) by_stamp_.clear();
+  by_stamp_.put(cv.get_stamp(), id);
 }
 
 int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash, int newest,
@@ -269,6 +296,7 @@ void TCombinationMemo::clear() {
   older_same_hash_.clear();
   shape_class_.clear();
   class_first_.clear();
+  by_stamp_.clear();
   outcomes_.clear();
 }
 
@@ -388,7 +416,8 @@ void TCombinationMemo::remember(int output, int first, int second, int outcome) 
 // value it gave.
 struct TEvaluationOutcome {
   std::vector<float> inputs;
-  std::unique_ptr<CombinedVariable> result;
+  // Shared with the variables that take it, until they look at it.
+  std::shared_ptr<const CombinedVariable> result;
 };
 
 // What the memory knows of one output variable, found by its name.
@@ -413,12 +442,24 @@ struct TEvaluationMemo::TSite {
   std::vector<TEvaluationOutcome> outcomes;
   TIdIndex newest_by_hash;
   std::vector<int> older_same_hash;
+  // For a single input: outcomes by the stamp of the input's terms, whose
+  // match values they were computed from. Fuzzifying a value again gives
+  // the stamp it gave before, so recurring inputs are found without reading
+  // their match values.
+  TIdIndex by_input_stamp;
 
   void forget_outcomes() {
     outcomes.clear();
     newest_by_hash.clear();
     older_same_hash.clear();
+    by_input_stamp.clear();
   }
+  // The outcome of the single input's terms, when it was computed with
+  // the input's importance too; null otherwise.
+  const TEvaluationOutcome* outcome_of_stamp() const;
+  // Notes the outcome for the single input's stamp. Stamps of variables
+  // that are gone never recur, so the index starts over when it is large.
+  void note_input_stamp(int id);
 };
 
 TEvaluationMemo::TEvaluationMemo() = default;
@@ -476,26 +517,40 @@ bool same_values(const std::vector<float>& a, const std::vector<float>& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), same);
 }
 
-// Gives `target` the match values, clipped functions and crisp value of
-// `result`, a variable of the same shape.
-void take_result(CombinedVariable& target, const CombinedVariable& result) {
-  for (int k = 0; k < target.get_number(); ++k) {
-    PlimFuzzySet& set = *target.find(k);
-    const PlimFuzzySet& from = *result.find(k);
-    set.set_match_value(from.get_match_value());
-    set.get_imsf()->copy(from.get_imsf());
-  }
-  target.set_crisp_value(result.get_crisp_value());
+// Gives `target` the terms (match values and clipped functions: the shapes
+// are equal) and crisp value of `result`, unless its terms carry the
+// result's stamp already. The terms are taken when first looked at: the
+// variables EVAL computes are mostly only aggregated, which reads their
+// stamp.
+void take_result(CombinedVariable& target, const std::shared_ptr<const CombinedVariable>& result) {
+  target.set_crisp_value(result->get_crisp_value());
+  if (target.get_stamp() != result->get_stamp()) target.take_terms_later(result);
 }
 
-std::unique_ptr<CombinedVariable> copy_of(const CombinedVariable& cv) {
-  auto copy = std::make_unique<CombinedVariable>();
+std::shared_ptr<const CombinedVariable> copy_of(const CombinedVariable& cv) {
+  auto copy = std::make_shared<CombinedVariable>();
   copy->copy_PlimList(&cv);
   copy->set_crisp_value(cv.get_crisp_value());
   return copy;
 }
 
 }  // namespace
+
+const TEvaluationOutcome* TEvaluationMemo::TSite::outcome_of_stamp() const {
+  if (inputs.size() != 1) return nullptr;
+  const CombinedVariable& input = *inputs.front();
+  const int id = by_input_stamp.find(input.get_stamp());
+  if (id < 0) return nullptr;
+  const TEvaluationOutcome& outcome = outcomes[static_cast<std::size_t>(id)];
+  return same(outcome.inputs.front(), input.get_importance()) ? &outcome : nullptr;
+}
+
+void TEvaluationMemo::TSite::note_input_stamp(int id) {
+  if (inputs.size() != 1) return;
+  constexpr std::size_t kMaxStamps = 1024;
+  if (by_input_stamp.size() >= kMaxStamps) by_input_stamp.clear();
+  by_input_stamp.put(inputs.front()->get_stamp(), id);
+}
 
 // A script mostly evaluates one variable several times in a row, so the
 // search starts at the site found last.
@@ -552,6 +607,12 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
     check(site, rules, cv);
   }
   if (!site.usable) return rules.evaluate(&cv);
+  // An input whose terms carry the stamp of an outcome's input was
+  // fuzzified, as it was then; its terms need not be looked at.
+  if (const TEvaluationOutcome* outcome = site.outcome_of_stamp()) {
+    take_result(cv, outcome->result);
+    return cv.get_crisp_value();
+  }
   for (const CombinedVariable* p : site.inputs) {
     // An input not fuzzified is reported by the evaluation.
     if (p->check_match() < 0) return rules.evaluate(&cv);
@@ -563,7 +624,8 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
        id = site.older_same_hash[static_cast<std::size_t>(id)]) {
     const TEvaluationOutcome& outcome = site.outcomes[static_cast<std::size_t>(id)];
     if (same_values(outcome.inputs, inputs)) {
-      take_result(cv, *outcome.result);
+      site.note_input_stamp(id);
+      take_result(cv, outcome.result);
       return cv.get_crisp_value();
     }
   }
@@ -573,5 +635,6 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
   site.outcomes.push_back({inputs, copy_of(cv)});
   site.older_same_hash.push_back(site.newest_by_hash.find(h));
   site.newest_by_hash.put(h, id);
+  site.note_input_stamp(id);
   return x;
 }

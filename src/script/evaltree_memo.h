@@ -58,6 +58,7 @@ class TIdIndex {
   // Stores or replaces the id of the key.
   void put(std::uint64_t key, int id);
   void clear();
+  std::size_t size() const { return used_; }
 
  private:
   struct TSlot {
@@ -84,6 +85,9 @@ class TCombinationMemo {
   // contents `like`: contents of that shape are told apart by their values
   // alone.
   int intern_like(const CombinedVariable& cv, int like);
+  // The id of cv's contents when its terms' stamp was interned before with
+  // cv's parameters and crisp value; -1 otherwise.
+  int find_stamped(const CombinedVariable& cv) const;
   // The contents of an id, as a variable (its name is meaningless).
   const CombinedVariable& content(int id) const { return *contents_[static_cast<std::size_t>(id)]; }
   std::size_t size() const { return contents_.size(); }
@@ -148,8 +152,15 @@ class TCombinationMemo {
 
   int add_content(const CombinedVariable& cv, std::uint64_t hash, int newest, int shape);
   int shape_class_of(const CombinedVariable& cv) const;
+  void note_stamp(const CombinedVariable& cv, int id);
 
   std::vector<std::unique_ptr<CombinedVariable>> contents_;
+  // Ids by the stamp of the terms interned with them: terms with a stamp
+  // seen before are those of that id, and only the parameters and the crisp
+  // value remain to be compared. A variable that takes a remembered outcome
+  // of EVAL takes its stamp too, so its contents are found without
+  // comparing them.
+  TIdIndex by_stamp_;
   // Contents by hash: the newest id of each hash, and per id the next older
   // id of the same hash (-1 ends the chain).
   TIdIndex newest_by_hash_;

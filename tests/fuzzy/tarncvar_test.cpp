@@ -10,7 +10,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <iomanip>
 #include <limits>
+#include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -28,6 +31,12 @@ using Flat = std::vector<float>;
 
 std::uint32_t bits(float v) {
   return std::bit_cast<std::uint32_t>(v);
+}
+
+std::string flat_text(const Flat& flat) {
+  std::string out;
+  for (float v : flat) out += std::to_string(bits(v)) + ' ';
+  return out;
 }
 
 std::vector<std::uint32_t> bits_of(const Flat& flat) {
@@ -207,6 +216,262 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
   }
   cv.set_value(2.5f);
   EXPECT_EQ(points_of(*cv.find(1)->get_imsf()), Flat({1.25f, 0, 2.5f, 0.5f, 7.5f, 0.5f, 8.75f, 0}));
+}
+
+// Whether every term of cv holds what fuzzifying x computes afresh from the
+// term's support and membership function.
+::testing::AssertionResult fuzzified_afresh(const CombinedVariable& cv, float x) {
+  for (int k = 0; k < cv.get_number(); ++k) {
+    const PlimFuzzySet& term = *static_cast<const PlimList&>(cv).find(k);
+    PlimFuzzySet fresh;
+    fresh.copy(&term);
+    fresh.calculate_match_value(x);
+    fresh.build_imsf();
+    if (!fresh.same_bits_as(term)) return ::testing::AssertionFailure() << "term " << k;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Fuzzification skips the terms (or the whole variable) that still hold what
+// the same value gave. Every kind of change between two fuzzifications must
+// make it compute again, also when the new value gives a term its old match
+// value; and a copy may skip only what its source could.
+TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  const ParameterSet other_ps = make_ps("q", 0, 10, 4, 0.8f, 0.3f, {"a", "b", "c"});
+  using Change = void (*)(CombinedVariable&);
+  const std::pair<const char*, Change> cases[] = {
+      {"nothing", [](CombinedVariable&) {}},
+      {"match value", [](CombinedVariable& cv) { cv.set_fs_match_value(1, 0.25f); }},
+      {"match value -0", [](CombinedVariable& cv) { cv.find(0)->set_match_value(-0.0f); }},
+      {"all match values", [](CombinedVariable& cv) { cv.set_all_mvs(0.5f); }},
+      {"clipped point", [](CombinedVariable& cv) { cv.find(1)->get_imsf()->add(9, 0); }},
+      {"clipped function rebuilt",
+       [](CombinedVariable& cv) {
+         cv.find(0)->set_match_value(0.75f);
+         cv.find(0)->build_imsf();
+         cv.find(0)->set_match_value(0.5f);
+       }},
+      {"function point", [](CombinedVariable& cv) { cv.set_msf_y(1, 1, 0.5f); }},
+      {"function point x", [](CombinedVariable& cv) { cv.find(1)->get_msf()->find(1)->set_x(3); }},
+      {"support end", [](CombinedVariable& cv) { cv.set_fs_upper_support_end(0, 6); }},
+      {"term added", [](CombinedVariable& cv) { cv.add("extra", 2, 8, 1, 1, blue); }},
+      {"terms removed", [](CombinedVariable& cv) { cv.remove_all(); }},
+      {"text read",
+       [](CombinedVariable& cv) {
+         std::stringstream text;
+         cv.write_PL(text);
+         cv.remove_all();
+         cv.read_PL(text);
+       }},
+  };
+  const float values[] = {2.5f, 2.5f, 5, 3.75f, 0, -0.0f, 6.25f};
+  for (const auto& [what, change] : cases) {
+    for (float before : values) {
+      for (float after : values) {
+        CombinedVariable cv(&ps, "v");
+        cv.set_value(before);
+        change(cv);
+        cv.set_value(after);
+        ASSERT_TRUE(fuzzified_afresh(cv, after)) << what << " " << before << " " << after;
+      }
+    }
+  }
+  // A copy holds what its source holds: it may skip where the source may,
+  // and must not where the source's terms were changed.
+  for (float before : values) {
+    for (float after : values) {
+      CombinedVariable source(&ps, "v");
+      source.set_value(before);
+      CombinedVariable stale(&other_ps, "w");
+      stale.set_value(after);
+      stale.copy_PlimList(&source);
+      stale.set_value(after);
+      ASSERT_TRUE(fuzzified_afresh(stale, after)) << before << " " << after;
+      source.find(1)->set_match_value(0.125f);
+      CombinedVariable copy(&ps, "c");
+      copy.copy_PlimList(&source);
+      copy.set_value(before);
+      ASSERT_TRUE(fuzzified_afresh(copy, before)) << before << " " << after;
+    }
+  }
+}
+
+// Equal stamps mean equal terms, on one variable and across variables, also
+// variables made after others went, through fuzzifications with recurring
+// values, changes of every kind and copies in any direction; and a
+// fuzzification that takes what the same value gave before, on the same
+// variable or one of its shape that went, gives what computing gives.
+TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  const ParameterSet other_ps = make_ps("q", 0, 10, 4, 0.8f, 0.3f, {"a", "b", "c", "d"});
+  std::unique_ptr<CombinedVariable> vars[] = {std::make_unique<CombinedVariable>(&ps, "a"),
+                                              std::make_unique<CombinedVariable>(&ps, "b"),
+                                              std::make_unique<CombinedVariable>(&other_ps, "c")};
+  std::map<std::uint64_t, std::string> seen;
+  std::mt19937 random(11);
+  const float values[] = {1, 2.5f, 5, 6.25f, -0.0f, 0, 10, 7.5f, 8, 9, 3};
+  for (int round = 0; round < 5000; ++round) {
+    std::unique_ptr<CombinedVariable>& slot = vars[random() % 3];
+    CombinedVariable& v = *slot;
+    const int k = static_cast<int>(random() % 3);
+    switch (random() % 9) {
+      case 0:
+      case 1:
+      case 2: {
+        const float x = values[random() % std::size(values)];
+        v.set_value(x);
+        ASSERT_TRUE(fuzzified_afresh(v, x)) << "round " << round;
+        break;
+      }
+      case 3:
+        v.copy_PlimList(vars[random() % 3].get());
+        break;
+      case 4:
+        v.set_fs_match_value(k, static_cast<float>(random() % 5) / 4);
+        break;
+      case 5:
+        v.find(k)->build_imsf();
+        break;
+      case 6:
+        v.set_msf_x(k, 1, v.get_msf_x(k, 1) + (random() % 2 == 0 ? 0.25f : -0.25f));
+        break;
+      case 7:
+        // A new variable, mostly of a shape that one before it had.
+        slot = std::make_unique<CombinedVariable>(random() % 2 == 0 ? &ps : &other_ps, "n");
+        if (random() % 4 == 0) slot->set_msf_x(k, 1, slot->get_msf_x(k, 1) + 0.125f);
+        break;
+      default:
+        v.find(k)->get_imsf()->add(9.5f, 0);
+        break;
+    }
+    for (const auto& w : vars) {
+      std::ostringstream text;
+      text << std::setprecision(9);
+      w->write_PL(text);
+      const auto at = seen.emplace(w->get_stamp(), text.str()).first;
+      ASSERT_EQ(at->second, text.str()) << "round " << round;
+    }
+  }
+}
+
+// A fuzzification with a value the variable knows is taken when the terms
+// are first looked at; every way of looking must see what computing gives,
+// also after several such fuzzifications in a row.
+TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  using Look = std::string (*)(CombinedVariable&);
+  const auto text = [](const CombinedVariable& v) {
+    std::ostringstream out;
+    out << std::setprecision(9);
+    v.write_PL(out);
+    return out.str();
+  };
+  static std::string (*const as_text)(const CombinedVariable&) = text;
+  const std::pair<const char*, Look> looks[] = {
+      {"text", [](CombinedVariable& v) { return as_text(v); }},
+      {"term",
+       [](CombinedVariable& v) {
+         const CombinedVariable& seen = v;
+         return std::to_string(bits(seen.find(1)->get_match_value())) +
+                flat_text(points_of(*seen.find(1)->get_imsf()));
+       }},
+      {"match value", [](CombinedVariable& v) { return std::to_string(v.get_fs_match_value(0)); }},
+      {"check", [](CombinedVariable& v) { return std::to_string(v.check_match()) + as_text(v); }},
+      {"centre of gravity",
+       [](CombinedVariable& v) { return std::to_string(bits(DefOp::cog(&v))); }},
+      {"copy",
+       [](CombinedVariable& v) {
+         CombinedVariable copy;
+         copy.copy(&v);
+         return as_text(copy);
+       }},
+      {"change of another term",
+       [](CombinedVariable& v) {
+         v.set_fs_match_value(2, 0.375f);
+         return as_text(v);
+       }},
+  };
+  const float values[] = {2.5f, 6.25f, 2.5f, 6.25f, 2.5f};
+  for (const auto& [what, look] : looks) {
+    for (std::size_t n = 1; n <= std::size(values); ++n) {
+      CombinedVariable v(&ps, "v");
+      for (std::size_t i = 0; i < n; ++i) v.set_value(values[i]);
+      CombinedVariable fresh(&ps, "v");
+      fresh.set_value(values[n - 1]);
+      const std::string seen = look(v);
+      ASSERT_EQ(seen, look(fresh)) << what << " after " << n;
+      ASSERT_EQ(as_text(v), as_text(fresh)) << what << " after " << n;
+    }
+  }
+}
+
+// Terms taken from another list are taken at the first look; every way of
+// looking, changing or fuzzifying must find them there, and the stamp is
+// the source's from the start.
+TEST(CombinedVariableTest, TermsTakenLaterAreThereAtTheFirstLook) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  const auto text = [](const CombinedVariable& v) {
+    std::ostringstream out;
+    out << std::setprecision(9);
+    v.write_PL(out);
+    return out.str();
+  };
+  using Look = std::string (*)(CombinedVariable&);
+  static std::string (*const as_text)(const CombinedVariable&) = text;
+  const std::pair<const char*, Look> looks[] = {
+      {"text", [](CombinedVariable& v) { return as_text(v); }},
+      {"term",
+       [](CombinedVariable& v) {
+         const CombinedVariable& seen = v;
+         return flat_text(points_of(*seen.find(0)->get_imsf()));
+       }},
+      {"centre of gravity",
+       [](CombinedVariable& v) { return std::to_string(bits(DefOp::cog(&v))); }},
+      {"copy",
+       [](CombinedVariable& v) {
+         CombinedVariable copy;
+         copy.copy(&v);
+         return as_text(copy);
+       }},
+      {"change",
+       [](CombinedVariable& v) {
+         v.set_fs_match_value(2, 0.375f);
+         return as_text(v);
+       }},
+      {"fuzzified",
+       [](CombinedVariable& v) {
+         v.set_value(6.25f);
+         return as_text(v);
+       }},
+  };
+  for (const auto& [what, look] : looks) {
+    for (float before : {2.5f, 6.25f}) {
+      auto source = std::make_shared<CombinedVariable>(&ps, "s");
+      source->set_value(3.75f);
+      CombinedVariable expected(&ps, "e");
+      expected.set_value(before);
+      expected.copy_PlimList(source.get());
+      CombinedVariable target(&ps, "t");
+      target.set_value(before);
+      target.take_terms_later(source);
+      EXPECT_EQ(target.get_stamp(), source->get_stamp());
+      ASSERT_EQ(look(target), look(expected)) << what << " " << before;
+      ASSERT_EQ(as_text(target), as_text(expected)) << what << " " << before;
+    }
+  }
+  // Terms taken from a copy of one of the list's own fuzzifications carry
+  // that fuzzification's stamp; a known value fuzzified next must still end
+  // with its own terms.
+  CombinedVariable v(&ps, "v");
+  v.set_value(2.5f);
+  auto earlier = std::make_shared<CombinedVariable>();
+  earlier->copy(&v);
+  v.set_value(6.25f);
+  v.set_value(2.5f);
+  v.take_terms_later(earlier);
+  v.set_value(6.25f);
+  EXPECT_TRUE(fuzzified_afresh(v, 6.25f));
 }
 
 TEST(CombinedVariableTest, TextAndDisplay) {

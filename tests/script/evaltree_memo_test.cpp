@@ -379,6 +379,78 @@ TEST(EvaluationMemo, OutputsEvaluatedInTurnKeepTheirOwnOutcomes) {
   }
 }
 
+// An output that holds a remembered outcome takes nothing when it gets the
+// same one again; changed in any way after taking it, it must take it anew.
+TEST(EvaluationMemo, AnOutputChangedAfterAnOutcomeTakesItAgain) {
+  using V = CombinedVariable;
+  // clang-format off
+  struct TCase { const char* what; void (*change)(V&); } const cases[] = {
+      {"nothing", [](V&) {}},
+      {"match value", [](V& v) { v.set_fs_match_value(1, 0.5f); }},
+      {"all match values", [](V& v) { v.set_all_mvs(0.25f); }},
+      {"clipped point", [](V& v) { v.find(0)->get_imsf()->add(0.9f, 0); }},
+      {"crisp value", [](V& v) { v.set_crisp_value(0.125f); }},
+      {"fuzzified", [](V& v) { v.set_value(0.5f); }}};
+  // clang-format on
+  const float kValues[] = {0.25f, 0.25f, 0.5f, 0.25f, 0.5f, 0.5f};
+  for (const TCase& c : cases) {
+    TEvaluationMemo memo;
+    TRatedVariable remembered;
+    TRatedVariable direct;
+    for (std::size_t i = 0; i < std::size(kValues); ++i) {
+      const float x = kValues[i];
+      ASSERT_EQ(remembered.step(x, 1 - x, &memo), direct.step(x, 1 - x, nullptr))
+          << c.what << ", step " << i;
+      c.change(*remembered.y);
+      c.change(*direct.y);
+    }
+  }
+}
+
+// An output ruled by one input is found by the stamp the input's
+// fuzzification gives, which recurs with the value; the importance, which
+// the stamp does not cover, must still tell outcomes apart.
+TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
+  struct TSingle {
+    ParameterSet ps = rating_set();
+    RuleSet rules;
+    CombinedVariable* x = nullptr;
+    CombinedVariable* y = nullptr;
+
+    TSingle() {
+      for (const char* name : {"x", "y"}) {
+        const CombinedVariable generated(&ps, name);
+        rules.get_cv_list()->add(&generated);
+      }
+      x = rules.get_cv("x");
+      y = rules.get_cv("y");
+      rules.get_operator_set()->set_importance_operator(minimum);
+      rules.add_BasicRule(x, "bad", y, "good", 1);
+      TList two;
+      two.add(x, "neutral");
+      two.add(x, "good");
+      const Term conclusion(y, "bad");
+      rules.add_Rule(&two, &conclusion, AND, 1);
+    }
+    std::string step(float xv, float importance, TEvaluationMemo* memo) {
+      x->set_value(xv);
+      x->set_importance(importance);
+      const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
+      return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y);
+    }
+  };
+  const float kSteps[][2] = {{0.75f, 1},    {0.6f, 1},  {0.75f, 1}, {0.75f, 0.25f},
+                             {0.6f, 0.25f}, {0.75f, 1}, {0.6f, 1},  {0.75f, 0.25f}};
+  TEvaluationMemo memo;
+  TSingle remembered;
+  TSingle direct;
+  for (std::size_t i = 0; i < std::size(kSteps); ++i) {
+    ASSERT_EQ(remembered.step(kSteps[i][0], kSteps[i][1], &memo),
+              direct.step(kSteps[i][0], kSteps[i][1], nullptr))
+        << "step " << i;
+  }
+}
+
 // Inputs that were never fuzzified are reported at every evaluation.
 TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
   TEvaluationMemo memo;
@@ -422,6 +494,21 @@ TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
     c.change(changed);
     EXPECT_NE(memo.intern(changed), id) << c.what;
   }
+  // Interned once, a variable's terms are known by their stamp; what the
+  // stamp does not cover must still tell contents apart, and a copy of a
+  // variable is known by its source's stamp.
+  CombinedVariable copy(&ps, "copy");
+  copy.copy(&a);
+  EXPECT_EQ(memo.intern(copy), id);
+  a.set_crisp_value(0.31f);
+  EXPECT_NE(memo.intern(a), id) << "crisp value";
+  a.set_crisp_value(0.3f);
+  EXPECT_EQ(memo.intern(a), id);
+  a.set_importance(0.5f);
+  EXPECT_NE(memo.intern(a), id) << "importance";
+  a.set_importance(1);
+  a.set_range_upper_end(2);
+  EXPECT_NE(memo.intern(a), id) << "range";
 }
 
 // The flat key-to-id index behind the memory: ids stay findable through
