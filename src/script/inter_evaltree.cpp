@@ -131,8 +131,10 @@ bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view 
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
+  const std::string_view name_word = read_name_word(run);
+  TVarlist::THint& hint = run.name_hint();
   std::string name_text;
-  const std::string_view name = resolve_name_word(run, read_name_word(run), name_text);
+  const std::string_view name = resolve_name_word(run, name_word, name_text);
   CombinedVariable* cv = run.Rules->get_cv(name);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
@@ -142,7 +144,7 @@ void statement_eval(TScriptRun& run) {
     run.Evals->release_combination_variables();
   }
   const float value = run.evaluations.evaluate(*run.Rules, *cv);
-  if (TVariable* var = run.Vars->find(name)) {
+  if (TVariable* var = run.Vars->find(name, hint)) {
     var->set_value(value);
     var->set_comp(1);
   }
@@ -155,6 +157,7 @@ void statement_aggregate(TScriptRun& run) {
   const std::string_view branch_word = read_name_word(run);
   const std::string_view oper = run.read_word();
   const std::string_view name_word = read_name_word(run);
+  TVarlist::THint& hint = run.name_hint();
   std::string place = run.read_formula();
   std::string branch_text;
   const std::string_view branch = resolve_name_word(run, branch_word, branch_text);
@@ -178,7 +181,7 @@ void statement_aggregate(TScriptRun& run) {
     std::cout << "\nWarning: combination rules of EVALTREE " << tree.get_name()
               << " are missing, its results stay uncombined ...\n";
   }
-  run.Vars->set_comp(name, 1);
+  if (TVariable* var = run.Vars->find(name, hint)) var->set_comp(1);
   const float score = tree.get_score();
   if (TVariable* var = run.Vars->find(tree.get_name())) {
     var->set_formula(score_text(score));

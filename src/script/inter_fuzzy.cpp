@@ -182,6 +182,7 @@ void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::st
 // variable with it, or copies the fuzzy variable the formula names.
 void statement_set(TScriptRun& run) {
   std::string name = run.read_name();
+  TVarlist::THint& hint = run.name_hint();
   const std::string separator(run.read_word());
   if (separator != "=" && separator != ":") {
     run.stop("Error: '= or :' missing in SET " + name + " =|: " + separator + run.at_token());
@@ -194,7 +195,7 @@ void statement_set(TScriptRun& run) {
   } else {
     run.Vars->substitute(formula);
   }
-  TVariable* var = run.Vars->find(name);
+  TVariable* var = run.Vars->find(name, hint);
   if (var == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + name + "!");
     return;
@@ -245,14 +246,21 @@ bool table_defined(TScriptRun& run) {
   return false;
 }
 
-// False, after the message, when the store has no variable of that name.
-// The store's variable of that name; when there is none, the run stops
-// with the message.
+// The store's variable of that name, looked up through the hint of the
+// word the name was read from; when there is none, the run stops with the
+// message.
 const TVariable* require_store_variable(TScriptRun& run, const std::string& name,
-                                        std::string_view message) {
-  if (const TVariable* var = run.Vars->find(name)) return var;
+                                        TVarlist::THint& hint, std::string_view message) {
+  if (const TVariable* var = run.Vars->find(name, hint)) return var;
   run.stop(std::string(message) + name + "!");
   return nullptr;
+}
+
+// The same without a hint.
+const TVariable* require_store_variable(TScriptRun& run, const std::string& name,
+                                        std::string_view message) {
+  TVarlist::THint hint;
+  return require_store_variable(run, name, hint, message);
 }
 
 // Adds the rules of the rest of the section: triples of the first and second
@@ -408,8 +416,10 @@ void add_comparison_rules(TTableReader& table, RuleSet& rules, const TComparison
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
   std::string constraint = run.read_name();
+  TVarlist::THint& constraint_hint = run.name_hint();
   run.read_word();
   std::string variable = run.read_name();
+  TVarlist::THint& variable_hint = run.name_hint();
   const std::string oper(run.read_word());
   std::string formula = run.read_formula();
   if (!is_compare_operator(oper)) {
@@ -420,10 +430,10 @@ void statement_fuzzycompare(TScriptRun& run) {
   run.resolve_name(variable);
   run.resolve_formula(formula);
   const TVariable* compared_var =
-      require_store_variable(run, variable, "Error: unknown (FUZZY) VARIABLE ");
+      require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
   const TVariable* constraint_var =
-      require_store_variable(run, constraint, "Error: unknown FUZZY VARIABLE ");
+      require_store_variable(run, constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
   const float c = run.compute(formula);
