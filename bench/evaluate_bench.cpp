@@ -57,7 +57,7 @@ class CTimedDomain : public CShiftSchedulingDomain {
     auto vars = std::make_unique<TVarlist>();
     InitializeVariables(vars.get());
     const double exported = ThreadSeconds();
-    WriteVariablesFile(*vars);
+    WriteExportedVariablesFile(*vars);
     const double written = ThreadSeconds();
     TEvalTree* tree = interpret(GetStaticData(), std::move(vars));
     const double interpreted = ThreadSeconds();
