@@ -12,7 +12,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
+
+#include "tarnpara_text.h"
 
 // Capacities of the script engine's texts (characters, terminator excluded).
 // Longer texts are cut to these sizes wherever they enter the engine.
@@ -51,6 +54,10 @@ class TVariable {
  private:
   friend class TVarlist;
   friend class TCalculation;
+  // Left without initializers so that the type is trivial: a store's
+  // variables are then copied as one block of memory. Never used to make a
+  // variable; the constructor above sets every member.
+  TVariable() = default;
   // Name and formula are held in place, with their terminators: they are
   // short, and stores are filled anew for every evaluation, so allocating
   // them costs. The characters past a terminator are left unset (filling them
@@ -61,16 +68,20 @@ class TVariable {
   static const char* text(const unsigned char* chars) {
     return reinterpret_cast<const char*>(chars);
   }
-  std::uint8_t name_size = 0;
-  std::uint8_t formula_size = 0;
+  std::uint8_t name_size;
+  std::uint8_t formula_size;
   // Hash of the name, kept for the store's index.
-  std::uint32_t name_hash = 0;
-  float value = 0;
-  int computed = 0;
+  std::uint32_t name_hash;
+  float value;
+  int computed;
   // Set while the calculator computes this variable, to detect formulas that
   // refer to themselves.
-  bool in_progress = false;
+  bool in_progress;
+  // Whether this is the first variable of its name in its store, the one
+  // every lookup of the name finds.
+  bool first_of_name;
 };
+static_assert(std::is_trivial_v<TVariable>, "stores copy their variables as memory");
 
 // The variable store. Names are not unique: insert never checks, and every
 // lookup by name finds the first variable of that name. A hash index beside
@@ -137,16 +148,27 @@ class TVarlist {
   }
 
   // Where a lookup found a name's first variable, kept by the caller for the
-  // next lookup from the same place. It holds while no variable has been
-  // removed from the store since (inserting moves nothing and leaves the
-  // first variable of a name first) and is checked against the name looked
-  // up, so any name may be looked up with any hint.
+  // next lookup from the same place. Every variable knows whether it is the
+  // first of its name, so a hint is checked against the name looked up and
+  // that mark alone: it holds in any store, for any name, however the store
+  // changed since, and runs of a script over copies of one store find their
+  // variables through the hints of earlier runs.
   struct THint {
-    std::uint64_t generation = 0;  // no store's
-    std::int32_t position = 0;
+    std::uint32_t position = UINT32_MAX;  // none
   };
-  // find, through a hint that it updates.
-  TVariable* find(std::string_view n, THint& hint);
+  // find, through a hint that it updates. Inline: most lookups through a
+  // hint find their variable at once.
+  TVariable* find(std::string_view n, THint& hint) {
+    const std::string_view name = fit(n, script_limits::kNameChars);
+    if (hint.position < vars.size()) {
+      TVariable& held = vars[hint.position];
+      if (held.first_of_name && held.name_size == name.size() &&
+          same_bytes(held.name, name.data(), name.size())) {
+        return &held;
+      }
+    }
+    return find_and_hint(name, hint);
+  }
 
   void show() const;                          // the whole store, on standard output
   void show(std::string_view varname) const;  // one variable
@@ -175,6 +197,9 @@ class TVarlist {
  private:
   // real_name for a text that holds a '['.
   std::string& resolve_indices(std::string& expr);
+  // find for a name (cut to a name's size) that is not at its hint; the
+  // hint then tells where it is.
+  TVariable* find_and_hint(std::string_view name, THint& hint);
 
   // Position in `vars` of the first variable of a name, with that name's hash.
   struct Slot {
@@ -202,14 +227,13 @@ class TVarlist {
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
-  // Changes, to a value no store has had, whenever variables move.
-  std::uint64_t generation = new_generation();
-  static std::uint64_t new_generation();
   // Hints for index texts, by a few bits of the text: scripts index with
   // the same few loop variables again and again. The bits are picked so that
-  // single letters that differ in one bit go to different hints.
-  std::array<THint, 32> index_hints{};
-  THint& index_hint(std::string_view index) {
+  // single letters that differ in one bit go to different hints. Hints hold
+  // in any store, so all stores share them and a run starts with those of
+  // the run before.
+  static THint& index_hint(std::string_view index) {
+    thread_local std::array<THint, 32> index_hints{};
     const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
     const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
     return index_hints[key % index_hints.size()];
