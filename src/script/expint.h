@@ -189,14 +189,16 @@ class TVarlist {
   // x[i] becomes x[2]. Index expressions are computed as formulas. The text
   // is cut to a formula's size. Most names and formulas have no index.
   std::string& real_name(std::string& expr) {
-    if (expr.find('[') != std::string::npos) return resolve_indices(expr);
+    if (const std::size_t open = expr.find('['); open != std::string::npos) {
+      return resolve_indices(expr, open);
+    }
     if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
     return expr;
   }
 
  private:
-  // real_name for a text that holds a '['.
-  std::string& resolve_indices(std::string& expr);
+  // real_name for a text whose first '[' stands at `open`.
+  std::string& resolve_indices(std::string& expr, std::size_t open);
   // find for a name (cut to a name's size) that is not at its hint; the
   // hint then tells where it is.
   TVariable* find_and_hint(std::string_view name, THint& hint);

@@ -525,14 +525,14 @@ int index_number(float v) {
 
 }  // namespace
 
-std::string& TVarlist::resolve_indices(std::string& expr) {
+std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open) {
   // Each index text is replaced in place by its value's digits. Names are
   // short: plain scans beat library searches here.
   const auto next_open = [&expr](std::size_t from) {
     while (from < expr.size() && expr[from] != '[') ++from;
     return from;
   };
-  for (std::size_t open = next_open(0); open < expr.size();) {
+  while (open < expr.size()) {
     const std::size_t first = open + 1;
     std::size_t close = first;
     while (close < expr.size() && expr[close] != ']') ++close;
@@ -545,8 +545,12 @@ std::string& TVarlist::resolve_indices(std::string& expr) {
     // A variable named like the index text gives its stored value as it is.
     const TVariable* var = find(index, index_hint(index));
     const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
+    const int number = index_number(v);
     char digits[16];
-    const char* end = std::to_chars(std::begin(digits), std::end(digits), index_number(v)).ptr;
+    // Most indices are a single digit.
+    const char* end = number >= 0 && number < 10
+                          ? (digits[0] = static_cast<char>('0' + number), digits + 1)
+                          : std::to_chars(std::begin(digits), std::end(digits), number).ptr;
     const auto length = static_cast<std::size_t>(end - digits);
     // Mostly a one-digit index replaces a one-letter text.
     if (length == close - first) {

@@ -176,6 +176,7 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"c[i][(i*i)]", "c[2][4]", 0}, {"x[neg]", "x[-2]", 0}, {"x[]", "x[0]", 1},
       {"x[i][i", "x[2][", 0}, {"a[1]]b[[i]", "a[1]]b[0]", 1},
       {"y[(i*100)]z[i]", "y[200]z[2]", 0}, {"y[i].z[i]w", "y[2].z[2]w", 0},
+      {"x[(i+7)]", "x[9]", 0}, {"x[(i+8)]", "x[10]", 0}, {"x[(i-2)]", "x[0]", 0},
       {std::string(n, 'a'), std::string(n, 'a'), 0},
       {std::string(n + 5, 'b'), std::string(n, 'b'), 0},
       {s + std::string(n, 'c'), "x[2]" + std::string(n - 4, 'c'), 0},
