@@ -12,36 +12,10 @@
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
 
-namespace {
-
-// Eight characters at a time, each step multiplied and rotated so that the
-// high bits a multiplication fills reach the low bits of the next step. The
-// final mix makes every bit of the result, the low ones that pick the slot
-// included, depend on every character.
-inline std::uint32_t name_hash_of(std::string_view name) {
-  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
-  const std::size_t n = name.size();
-  std::uint64_t h = n;
-  for (std::size_t i = 0; i + 8 < n; i += 8) {
-    h = std::rotl((h ^ text_words::word8(p + i)) * kMultiplier, 31);
-  }
-  h ^= n >= 8 ? text_words::word8(p + n - 8) : text_words::short_word(p, n);
-  h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
-  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
-  return static_cast<std::uint32_t>(h ^ (h >> 33));
-}
-
-}  // namespace
-
-std::uint32_t variable_name_hash(std::string_view name) {
-  return name_hash_of(name);
-}
-
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
     : name_size(static_cast<std::uint8_t>(fit(name, kNameChars).size())),
       formula_size(0),
-      name_hash(name_hash_of(fit(name, kNameChars))),
+      name_hash(variable_name_hash(fit(name, kNameChars))),
       value(value),
       computed(0),
       in_progress(false),
@@ -60,21 +34,6 @@ void TVariable::set_formula(std::string_view f) {
   std::memmove(formula, f.data(), f.size());
   formula[f.size()] = '\0';
   formula_size = static_cast<std::uint8_t>(f.size());
-}
-
-inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) const {
-  std::size_t slot = home_slot(hash);
-  while (slots[slot].position != kEmpty) {
-    const Slot& s = slots[slot];
-    if (s.hash == hash) {
-      const TVariable& held = vars[static_cast<std::size_t>(s.position)];
-      if (held.name_size == name.size() && same_bytes(held.get_name(), name.data(), name.size())) {
-        return slot;
-      }
-    }
-    slot = next_slot(slot);
-  }
-  return slot;
 }
 
 std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position) const {
@@ -168,7 +127,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
 void TVarlist::remove(std::string_view n) {
   if (slots.empty()) return;
   const std::string_view name = fit(n, kNameChars);
-  const std::uint32_t hash = name_hash_of(name);
+  const std::uint32_t hash = variable_name_hash(name);
   const std::size_t slot = slot_of(name, hash);
   if (slots[slot].position == kEmpty) return;
   const auto gone = static_cast<std::size_t>(slots[slot].position);
@@ -191,12 +150,6 @@ void TVarlist::remove(std::string_view n) {
     if (s.position == old_position) s.position = static_cast<std::int32_t>(i);
   }
   if (!successor) erase_slot(slot);
-}
-
-std::int32_t TVarlist::position_of(std::string_view n) const {
-  if (slots.empty()) return kEmpty;
-  const std::string_view name = fit(n, kNameChars);
-  return slots[slot_of(name, name_hash_of(name))].position;
 }
 
 TVariable* TVarlist::find_and_hint(std::string_view name, THint& hint) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -82,6 +83,25 @@ class TVariable {
   bool first_of_name;
 };
 static_assert(std::is_trivial_v<TVariable>, "stores copy their variables as memory");
+
+// Hash of a variable name, as the store's index uses it; fit for any short
+// text. Eight characters at a time, each step multiplied and rotated so that
+// the high bits a multiplication fills reach the low bits of the next step.
+// The final mix makes every bit of the result, the low ones that pick the
+// slot included, depend on every character. Inline, as the lookups are.
+inline std::uint32_t variable_name_hash(std::string_view name) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+  const std::size_t n = name.size();
+  std::uint64_t h = n;
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    h = std::rotl((h ^ text_words::word8(p + i)) * kMultiplier, 31);
+  }
+  h ^= n >= 8 ? text_words::word8(p + n - 8) : text_words::short_word(p, n);
+  h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
+  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+  return static_cast<std::uint32_t>(h ^ (h >> 33));
+}
 
 // The variable store. Names are not unique: insert never checks, and every
 // lookup by name finds the first variable of that name. A hash index beside
@@ -213,9 +233,27 @@ class TVarlist {
   static constexpr std::size_t kMinVariables = 32;
 
   // Position of the first variable named `n` (cut to a name's size), or kEmpty.
-  std::int32_t position_of(std::string_view n) const;
+  std::int32_t position_of(std::string_view n) const {
+    if (slots.empty()) return kEmpty;
+    const std::string_view name = fit(n, script_limits::kNameChars);
+    return slots[slot_of(name, variable_name_hash(name))].position;
+  }
   // The slot of `name`, or the empty slot where it would go.
-  std::size_t slot_of(std::string_view name, std::uint32_t hash) const;
+  std::size_t slot_of(std::string_view name, std::uint32_t hash) const {
+    std::size_t slot = home_slot(hash);
+    while (slots[slot].position != kEmpty) {
+      const Slot& s = slots[slot];
+      if (s.hash == hash) {
+        const TVariable& held = vars[static_cast<std::size_t>(s.position)];
+        if (held.name_size == name.size() &&
+            same_bytes(held.get_name(), name.data(), name.size())) {
+          return slot;
+        }
+      }
+      slot = next_slot(slot);
+    }
+    return slot;
+  }
   // The first slot on the probe path of `hash` that is empty or holds `position`.
   std::size_t slot_at_position(std::uint32_t hash, std::int32_t position) const;
   // Moves the index into a table of `size` slots (a power of two, at least
@@ -292,9 +330,6 @@ class TExptree {
   // Where a variable node last found its variable.
   TVarlist::THint hint;
 };
-
-// Hash of a variable name, as the store's index uses it; fit for any short text.
-std::uint32_t variable_name_hash(std::string_view name);
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.
 int is_delimiter(char c);
