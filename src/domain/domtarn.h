@@ -283,8 +283,6 @@ class CShiftSchedulingDomain : public CDomainInstance {
   };
   std::optional<CDraw> RepairDraw;
 
-  // Variables of the latest export into a store, to size the next store ahead.
-  std::size_t LastExportCount = 0;
   // Per shape, the store as the latest export of that shape filled it. An
   // export of a known shape brings it up to date, writing only what
   // changed, and copies it.

@@ -143,6 +143,18 @@ class UpdateSink {
   std::size_t text_count = 0;
 };
 
+// Counts the variables of an export.
+class CountSink {
+ public:
+  void Int(const CName&, int) { ++count; }
+  void Float(const CName&, float) { ++count; }
+  void Text(const CName&, std::string_view) { ++count; }
+  std::size_t Count() const { return count; }
+
+ private:
+  std::size_t count = 0;
+};
+
 // Collects the lines of the domain variables file and counts them.
 class FileSink {
  public:
@@ -240,7 +252,7 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   ComputeConstraintVars();
   if (vars == nullptr) return;
   // The store is sized for the export and the variables the script adds,
-  // as the previous export counted them, so that filling it moves nothing.
+  // so that filling it moves nothing.
   constexpr std::size_t kScriptVariablesRoom = 64;
   const std::size_t before = vars->number();
   PendingFileTemplate.reset();
@@ -259,10 +271,11 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
       return;
     }
   }
-  vars->reserve(before + LastExportCount + kScriptVariablesRoom);
+  CountSink count;
+  VisitVariables(count);
+  vars->reserve(before + count.Count() + kScriptVariablesRoom);
   StoreSink sink(*vars);
   VisitVariables(sink);
-  LastExportCount = vars->number() - before;
   vars->substitute_all();
   if (before == 0) KeepExportTemplate(*vars, kScriptVariablesRoom);
 }
