@@ -294,14 +294,27 @@ void CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
 }
 
+char* CShiftSchedulingDomain::CFileText::Room(std::size_t chars) {
+  if (capacity < chars) {
+    data = std::make_unique_for_overwrite<char[]>(chars);
+    capacity = chars;
+    size = 0;
+  }
+  return data.get();
+}
+
 // A new template's text is made whole, once; after that only the changed
 // lines are formatted, and the runs of lines between them are copied.
 void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
   const TVarlist& store = *t.store;
   const std::size_t room = VariablesFileRoom(store.number());
-  if (FileScratch.size() < room) FileScratch.resize(room);
-  char* const first = FileScratch.data();
-  char* const last = first + FileScratch.size();
+  char* const first = FileScratch.Room(room);
+  char* const last = first + room;
+  // The text written becomes the template's; its old buffer takes the next.
+  const auto take_written = [&](const char* out) {
+    FileScratch.size = static_cast<std::size_t>(out - first);
+    std::swap(FileScratch, t.file_text);
+  };
   if (t.line_ends.size() != store.number()) {
     t.line_ends.clear();
     char* out = PutCountLine(first, store.number());
@@ -309,11 +322,11 @@ void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
       out = PutVariableLine(out, last, store.get(i));
       t.line_ends.push_back(static_cast<std::size_t>(out - first));
     }
-    t.file_text.assign(first, out);
+    take_written(out);
     return;
   }
   if (ChangedVariables.empty()) return;
-  const char* const old = t.file_text.data();
+  const char* const old = t.file_text.data.get();
   const std::size_t head = PutCountLine(first, store.number()) - first;
   char* out = first;
   std::size_t copied = 0;     // old text up to here is in place
@@ -330,9 +343,9 @@ void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
     shift = static_cast<std::ptrdiff_t>(t.line_ends[i]) - static_cast<std::ptrdiff_t>(copied);
     next_line = i + 1;
   }
-  out = Put(out, std::string_view(old + copied, t.file_text.size() - copied));
+  out = Put(out, std::string_view(old + copied, t.file_text.size - copied));
   for (; next_line < t.line_ends.size(); ++next_line) t.line_ends[next_line] += shift;
-  t.file_text.assign(first, out);
+  take_written(out);
 }
 
 void CShiftSchedulingDomain::WriteExportedVariablesFile(const TVarlist& vars) {
@@ -340,7 +353,7 @@ void CShiftSchedulingDomain::WriteExportedVariablesFile(const TVarlist& vars) {
                     *PendingFileTemplate < ExportTemplates.size() &&
                     ExportTemplates[*PendingFileTemplate].store->number() == vars.number();
   if (kept) {
-    WriteVariablesFileText(ExportTemplates[*PendingFileTemplate].file_text);
+    WriteVariablesFileText(ExportTemplates[*PendingFileTemplate].file_text.View());
   } else {
     WriteVariablesFile(vars);
   }
