@@ -263,7 +263,8 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Keeps a copy of a store filled by an export into an empty store, for
   // the exports of the same shape (Shape) that follow, with an index sized
   // for `room` more variables.
-  void KeepExportTemplate(const TVarlist& vars, std::size_t room);
+  // Gives the place of the template kept.
+  std::size_t KeepExportTemplate(const TVarlist& vars, std::size_t room);
   // Whether (group, day) lies in the cycle and every schedule row covers the
   // whole cycle, so repair scans may read any day of any row.
   bool IsRepairableCell(int group, int day) const;

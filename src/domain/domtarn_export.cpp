@@ -277,21 +277,30 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   StoreSink sink(*vars);
   VisitVariables(sink);
   vars->substitute_all();
-  if (before == 0) KeepExportTemplate(*vars, kScriptVariablesRoom);
+  if (before != 0) return;
+  // The new template's file text is made now, for this evaluation's file and
+  // for the exports of its shape that follow.
+  const std::size_t kept = KeepExportTemplate(*vars, kScriptVariablesRoom);
+  ChangedVariables.clear();
+  RefreshFileText(ExportTemplates[kept]);
+  PendingFileTemplate = kept;
+  PendingFileStore = vars;
 }
 
 // A bounded number of shapes is kept; a new one replaces the oldest.
-void CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_t room) {
+std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_t room) {
   constexpr std::size_t kMaxTemplates = 8;
   auto store = std::make_shared<TVarlist>();
   // The copy's index is sized for the room, so that copies of the copy are.
   store->copy_from(vars, room);
   if (ExportTemplates.size() < kMaxTemplates) {
     ExportTemplates.push_back(CExportTemplate{Shape, std::move(store), {}, {}, {}});
-    return;
+    return ExportTemplates.size() - 1;
   }
-  ExportTemplates[NextTemplate] = CExportTemplate{Shape, std::move(store), {}, {}, {}};
+  const std::size_t kept = NextTemplate;
+  ExportTemplates[kept] = CExportTemplate{Shape, std::move(store), {}, {}, {}};
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
+  return kept;
 }
 
 char* CShiftSchedulingDomain::CFileText::Room(std::size_t chars) {
