@@ -263,7 +263,8 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Keeps a copy of a store filled by an export into an empty store, for
   // the exports of the same shape (Shape) that follow, with an index sized
   // for `room` more variables.
-  void KeepExportTemplate(const TVarlist& vars, std::size_t room);
+  // Gives the place of the template kept.
+  std::size_t KeepExportTemplate(const TVarlist& vars, std::size_t room);
   // Whether (group, day) lies in the cycle and every schedule row covers the
   // whole cycle, so repair scans may read any day of any row.
   bool IsRepairableCell(int group, int day) const;
@@ -283,8 +284,16 @@ class CShiftSchedulingDomain : public CDomainInstance {
   };
   std::optional<CDraw> RepairDraw;
 
-  // Variables of the latest export into a store, to size the next store ahead.
-  std::size_t LastExportCount = 0;
+  // A text in a buffer that grows without filling its new room, so that a
+  // text written over it and the one it replaces can trade buffers.
+  struct CFileText {
+    // Room for `chars` characters; the text is lost when the buffer grows.
+    char* Room(std::size_t chars);
+    std::string_view View() const { return {data.get(), size}; }
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+  };
   // Per shape, the store as the latest export of that shape filled it. An
   // export of a known shape brings it up to date, writing only what
   // changed, and copies it.
@@ -293,14 +302,14 @@ class CShiftSchedulingDomain : public CDomainInstance {
     std::shared_ptr<TVarlist> store;
     std::vector<std::string> texts;  // quoted, before substitution
     // The variables file of the store, once made, and where each line ends.
-    std::string file_text;
+    CFileText file_text;
     std::vector<std::size_t> line_ends;
   };
   // Brings a template's variables file up to date with the variables
   // ChangedVariables names, reusing the lines of the others.
   void RefreshFileText(CExportTemplate& t);
   std::vector<std::size_t> ChangedVariables;  // positions, ascending
-  std::vector<char> FileScratch;
+  CFileText FileScratch;                      // the next file text is written here
   // The template whose file text belongs to the store the latest export
   // filled, and that store; none after a full export.
   std::optional<std::size_t> PendingFileTemplate;

@@ -45,25 +45,21 @@ bool CShiftSchedulingDomain::Works(std::size_t g, int day) const {
 }
 
 void CShiftSchedulingDomain::ComputeConstraintVars() {
-  ComputeConstraintVars_DIFFHOURS();
   ComputeConstraintVars_WORKINGHOURS();
+  ComputeConstraintVars_DIFFHOURS();
   ComputeConstraintVars_SHIFTBLOCKS();
   ComputeConstraintVars_FREEWEEKENDS();
   ComputeConstraintVars_BADWEEKENDS();
 }
 
+// The changes between the weekly hours of c_work, which is computed first.
 void CShiftSchedulingDomain::ComputeConstraintVars_DIFFHOURS() {
   c_diff.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
     std::vector<float>& row = c_diff[g];
     row.clear();
-    float previous = 0;
-    const int weeks = WeeksHeld(g);
-    for (int w = 0; w < weeks; ++w) {
-      const float hours = HoursOfWeek(g, w);
-      if (w > 0) row.push_back(hours - previous);
-      previous = hours;
-    }
+    const std::vector<float>& hours = c_work[g];
+    for (std::size_t w = 1; w < hours.size(); ++w) row.push_back(hours[w] - hours[w - 1]);
   }
 }
 

@@ -143,6 +143,18 @@ class UpdateSink {
   std::size_t text_count = 0;
 };
 
+// Counts the variables of an export.
+class CountSink {
+ public:
+  void Int(const CName&, int) { ++count; }
+  void Float(const CName&, float) { ++count; }
+  void Text(const CName&, std::string_view) { ++count; }
+  std::size_t Count() const { return count; }
+
+ private:
+  std::size_t count = 0;
+};
+
 // Collects the lines of the domain variables file and counts them.
 class FileSink {
  public:
@@ -240,7 +252,7 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   ComputeConstraintVars();
   if (vars == nullptr) return;
   // The store is sized for the export and the variables the script adds,
-  // as the previous export counted them, so that filling it moves nothing.
+  // so that filling it moves nothing.
   constexpr std::size_t kScriptVariablesRoom = 64;
   const std::size_t before = vars->number();
   PendingFileTemplate.reset();
@@ -259,26 +271,45 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
       return;
     }
   }
-  vars->reserve(before + LastExportCount + kScriptVariablesRoom);
+  CountSink count;
+  VisitVariables(count);
+  vars->reserve(before + count.Count() + kScriptVariablesRoom);
   StoreSink sink(*vars);
   VisitVariables(sink);
-  LastExportCount = vars->number() - before;
   vars->substitute_all();
-  if (before == 0) KeepExportTemplate(*vars, kScriptVariablesRoom);
+  if (before != 0) return;
+  // The new template's file text is made now, for this evaluation's file and
+  // for the exports of its shape that follow.
+  const std::size_t kept = KeepExportTemplate(*vars, kScriptVariablesRoom);
+  ChangedVariables.clear();
+  RefreshFileText(ExportTemplates[kept]);
+  PendingFileTemplate = kept;
+  PendingFileStore = vars;
 }
 
 // A bounded number of shapes is kept; a new one replaces the oldest.
-void CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_t room) {
+std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_t room) {
   constexpr std::size_t kMaxTemplates = 8;
   auto store = std::make_shared<TVarlist>();
   // The copy's index is sized for the room, so that copies of the copy are.
   store->copy_from(vars, room);
   if (ExportTemplates.size() < kMaxTemplates) {
     ExportTemplates.push_back(CExportTemplate{Shape, std::move(store), {}, {}, {}});
-    return;
+    return ExportTemplates.size() - 1;
   }
-  ExportTemplates[NextTemplate] = CExportTemplate{Shape, std::move(store), {}, {}, {}};
+  const std::size_t kept = NextTemplate;
+  ExportTemplates[kept] = CExportTemplate{Shape, std::move(store), {}, {}, {}};
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
+  return kept;
+}
+
+char* CShiftSchedulingDomain::CFileText::Room(std::size_t chars) {
+  if (capacity < chars) {
+    data = std::make_unique_for_overwrite<char[]>(chars);
+    capacity = chars;
+    size = 0;
+  }
+  return data.get();
 }
 
 // A new template's text is made whole, once; after that only the changed
@@ -286,9 +317,13 @@ void CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_
 void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
   const TVarlist& store = *t.store;
   const std::size_t room = VariablesFileRoom(store.number());
-  if (FileScratch.size() < room) FileScratch.resize(room);
-  char* const first = FileScratch.data();
-  char* const last = first + FileScratch.size();
+  char* const first = FileScratch.Room(room);
+  char* const last = first + room;
+  // The text written becomes the template's; its old buffer takes the next.
+  const auto take_written = [&](const char* out) {
+    FileScratch.size = static_cast<std::size_t>(out - first);
+    std::swap(FileScratch, t.file_text);
+  };
   if (t.line_ends.size() != store.number()) {
     t.line_ends.clear();
     char* out = PutCountLine(first, store.number());
@@ -296,11 +331,11 @@ void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
       out = PutVariableLine(out, last, store.get(i));
       t.line_ends.push_back(static_cast<std::size_t>(out - first));
     }
-    t.file_text.assign(first, out);
+    take_written(out);
     return;
   }
   if (ChangedVariables.empty()) return;
-  const char* const old = t.file_text.data();
+  const char* const old = t.file_text.data.get();
   const std::size_t head = PutCountLine(first, store.number()) - first;
   char* out = first;
   std::size_t copied = 0;     // old text up to here is in place
@@ -317,9 +352,9 @@ void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
     shift = static_cast<std::ptrdiff_t>(t.line_ends[i]) - static_cast<std::ptrdiff_t>(copied);
     next_line = i + 1;
   }
-  out = Put(out, std::string_view(old + copied, t.file_text.size() - copied));
+  out = Put(out, std::string_view(old + copied, t.file_text.size - copied));
   for (; next_line < t.line_ends.size(); ++next_line) t.line_ends[next_line] += shift;
-  t.file_text.assign(first, out);
+  take_written(out);
 }
 
 void CShiftSchedulingDomain::WriteExportedVariablesFile(const TVarlist& vars) {
@@ -327,7 +362,7 @@ void CShiftSchedulingDomain::WriteExportedVariablesFile(const TVarlist& vars) {
                     *PendingFileTemplate < ExportTemplates.size() &&
                     ExportTemplates[*PendingFileTemplate].store->number() == vars.number();
   if (kept) {
-    WriteVariablesFileText(ExportTemplates[*PendingFileTemplate].file_text);
+    WriteVariablesFileText(ExportTemplates[*PendingFileTemplate].file_text.View());
   } else {
     WriteVariablesFile(vars);
   }

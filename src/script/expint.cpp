@@ -12,36 +12,14 @@
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
 
-namespace {
-
-// Eight characters at a time, each step multiplied and rotated so that the
-// high bits a multiplication fills reach the low bits of the next step. The
-// final mix makes every bit of the result, the low ones that pick the slot
-// included, depend on every character.
-inline std::uint32_t name_hash_of(std::string_view name) {
-  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
-  const std::size_t n = name.size();
-  std::uint64_t h = n;
-  for (std::size_t i = 0; i + 8 < n; i += 8) {
-    h = std::rotl((h ^ text_words::word8(p + i)) * kMultiplier, 31);
-  }
-  h ^= n >= 8 ? text_words::word8(p + n - 8) : text_words::short_word(p, n);
-  h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
-  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
-  return static_cast<std::uint32_t>(h ^ (h >> 33));
-}
-
-}  // namespace
-
-std::uint32_t variable_name_hash(std::string_view name) {
-  return name_hash_of(name);
-}
-
 TVariable::TVariable(std::string_view name, std::string_view formula, float value)
     : name_size(static_cast<std::uint8_t>(fit(name, kNameChars).size())),
-      name_hash(name_hash_of(fit(name, kNameChars))),
-      value(value) {
+      formula_size(0),
+      name_hash(variable_name_hash(fit(name, kNameChars))),
+      value(value),
+      computed(0),
+      in_progress(false),
+      first_of_name(false) {
   std::memcpy(this->name, name.data(), name_size);
   this->name[name_size] = '\0';
   const std::string_view cut = fit(formula, kFormulaChars);
@@ -56,21 +34,6 @@ void TVariable::set_formula(std::string_view f) {
   std::memmove(formula, f.data(), f.size());
   formula[f.size()] = '\0';
   formula_size = static_cast<std::uint8_t>(f.size());
-}
-
-inline std::size_t TVarlist::slot_of(std::string_view name, std::uint32_t hash) const {
-  std::size_t slot = home_slot(hash);
-  while (slots[slot].position != kEmpty) {
-    const Slot& s = slots[slot];
-    if (s.hash == hash) {
-      const TVariable& held = vars[static_cast<std::size_t>(s.position)];
-      if (held.name_size == name.size() && same_bytes(held.get_name(), name.data(), name.size())) {
-        return slot;
-      }
-    }
-    slot = next_slot(slot);
-  }
-  return slot;
 }
 
 std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position) const {
@@ -113,18 +76,33 @@ void TVarlist::reserve(std::size_t count) {
   if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
 }
 
-std::uint64_t TVarlist::new_generation() {
-  static std::uint64_t last = 0;
-  return ++last;
+namespace {
+
+// Appends `from` to `to`, whose room suffices, a few kilobytes at a time:
+// the C library moves blocks of that size with vector instructions, but
+// takes a string instruction, a byte at a time, for one copy of a whole
+// store. Variables are trivial, so every block is one memory copy.
+template <class T>
+void append_in_blocks(std::vector<T>& to, const std::vector<T>& from) {
+  constexpr std::size_t kBlock = 4096 / sizeof(T) > 0 ? 4096 / sizeof(T) : 1;
+  for (auto it = from.begin(); it != from.end();) {
+    const auto end = it + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                              kBlock, static_cast<std::size_t>(from.end() - it)));
+    to.insert(to.end(), it, end);
+    it = end;
+  }
 }
+
+}  // namespace
 
 void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   if (&other == this) return;
-  generation = new_generation();
   vars.clear();
   vars.reserve(other.vars.size() + room);
-  vars.insert(vars.end(), other.vars.begin(), other.vars.end());
-  slots = other.slots;
+  append_in_blocks(vars, other.vars);
+  slots.clear();
+  slots.reserve(other.slots.size());
+  append_in_blocks(slots, other.slots);
   names = other.names;
   // Inserting `room` more must not outgrow the index either.
   if (2 * (vars.size() + room) > slots.size()) grow_index(std::bit_ceil(2 * (vars.size() + room)));
@@ -141,6 +119,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   // An existing name keeps its first variable: the new one stays hidden.
   const std::size_t slot = slot_of(added.name_text(), added.name_hash);
   if (slots[slot].position != kEmpty) return;
+  added.first_of_name = true;
   slots[slot] = Slot{added.name_hash, static_cast<std::int32_t>(vars.size() - 1)};
   ++names;
 }
@@ -148,12 +127,11 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
 void TVarlist::remove(std::string_view n) {
   if (slots.empty()) return;
   const std::string_view name = fit(n, kNameChars);
-  const std::uint32_t hash = name_hash_of(name);
+  const std::uint32_t hash = variable_name_hash(name);
   const std::size_t slot = slot_of(name, hash);
   if (slots[slot].position == kEmpty) return;
   const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
-  generation = new_generation();
   // Only the variables behind the removed one move, one place forward; those
   // that are the first of their name have a slot that follows them. The next
   // variable of the removed name, if any, becomes visible in the removed
@@ -162,6 +140,7 @@ void TVarlist::remove(std::string_view n) {
   for (std::size_t i = gone; i < vars.size(); ++i) {
     const TVariable& var = vars[i];
     if (!successor && var.name_hash == hash && var.name_text() == name) {
+      vars[i].first_of_name = true;
       slots[slot].position = static_cast<std::int32_t>(i);
       successor = true;
       continue;
@@ -173,23 +152,10 @@ void TVarlist::remove(std::string_view n) {
   if (!successor) erase_slot(slot);
 }
 
-std::int32_t TVarlist::position_of(std::string_view n) const {
-  if (slots.empty()) return kEmpty;
-  const std::string_view name = fit(n, kNameChars);
-  return slots[slot_of(name, name_hash_of(name))].position;
-}
-
-TVariable* TVarlist::find(std::string_view n, THint& hint) {
-  const std::string_view name = fit(n, kNameChars);
-  if (hint.generation == generation) {
-    TVariable& held = vars[static_cast<std::size_t>(hint.position)];
-    if (held.name_size == name.size() && same_bytes(held.name, name.data(), name.size())) {
-      return &held;
-    }
-  }
+TVariable* TVarlist::find_and_hint(std::string_view name, THint& hint) {
   const std::int32_t position = position_of(name);
   if (position == kEmpty) return nullptr;
-  hint = THint{generation, position};
+  hint = THint{static_cast<std::uint32_t>(position)};
   return &vars[static_cast<std::size_t>(position)];
 }
 

@@ -6,13 +6,17 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
+
+#include "tarnpara_text.h"
 
 // Capacities of the script engine's texts (characters, terminator excluded).
 // Longer texts are cut to these sizes wherever they enter the engine.
@@ -51,6 +55,10 @@ class TVariable {
  private:
   friend class TVarlist;
   friend class TCalculation;
+  // Left without initializers so that the type is trivial: a store's
+  // variables are then copied as one block of memory. Never used to make a
+  // variable; the constructor above sets every member.
+  TVariable() = default;
   // Name and formula are held in place, with their terminators: they are
   // short, and stores are filled anew for every evaluation, so allocating
   // them costs. The characters past a terminator are left unset (filling them
@@ -61,16 +69,39 @@ class TVariable {
   static const char* text(const unsigned char* chars) {
     return reinterpret_cast<const char*>(chars);
   }
-  std::uint8_t name_size = 0;
-  std::uint8_t formula_size = 0;
+  std::uint8_t name_size;
+  std::uint8_t formula_size;
   // Hash of the name, kept for the store's index.
-  std::uint32_t name_hash = 0;
-  float value = 0;
-  int computed = 0;
+  std::uint32_t name_hash;
+  float value;
+  int computed;
   // Set while the calculator computes this variable, to detect formulas that
   // refer to themselves.
-  bool in_progress = false;
+  bool in_progress;
+  // Whether this is the first variable of its name in its store, the one
+  // every lookup of the name finds.
+  bool first_of_name;
 };
+static_assert(std::is_trivial_v<TVariable>, "stores copy their variables as memory");
+
+// Hash of a variable name, as the store's index uses it; fit for any short
+// text. Eight characters at a time, each step multiplied and rotated so that
+// the high bits a multiplication fills reach the low bits of the next step.
+// The final mix makes every bit of the result, the low ones that pick the
+// slot included, depend on every character. Inline, as the lookups are.
+inline std::uint32_t variable_name_hash(std::string_view name) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+  const std::size_t n = name.size();
+  std::uint64_t h = n;
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    h = std::rotl((h ^ text_words::word8(p + i)) * kMultiplier, 31);
+  }
+  h ^= n >= 8 ? text_words::word8(p + n - 8) : text_words::short_word(p, n);
+  h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
+  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+  return static_cast<std::uint32_t>(h ^ (h >> 33));
+}
 
 // The variable store. Names are not unique: insert never checks, and every
 // lookup by name finds the first variable of that name. A hash index beside
@@ -137,16 +168,27 @@ class TVarlist {
   }
 
   // Where a lookup found a name's first variable, kept by the caller for the
-  // next lookup from the same place. It holds while no variable has been
-  // removed from the store since (inserting moves nothing and leaves the
-  // first variable of a name first) and is checked against the name looked
-  // up, so any name may be looked up with any hint.
+  // next lookup from the same place. Every variable knows whether it is the
+  // first of its name, so a hint is checked against the name looked up and
+  // that mark alone: it holds in any store, for any name, however the store
+  // changed since, and runs of a script over copies of one store find their
+  // variables through the hints of earlier runs.
   struct THint {
-    std::uint64_t generation = 0;  // no store's
-    std::int32_t position = 0;
+    std::uint32_t position = UINT32_MAX;  // none
   };
-  // find, through a hint that it updates.
-  TVariable* find(std::string_view n, THint& hint);
+  // find, through a hint that it updates. Inline: most lookups through a
+  // hint find their variable at once.
+  TVariable* find(std::string_view n, THint& hint) {
+    const std::string_view name = fit(n, script_limits::kNameChars);
+    if (hint.position < vars.size()) {
+      TVariable& held = vars[hint.position];
+      if (held.first_of_name && held.name_size == name.size() &&
+          same_bytes(held.name, name.data(), name.size())) {
+        return &held;
+      }
+    }
+    return find_and_hint(name, hint);
+  }
 
   void show() const;                          // the whole store, on standard output
   void show(std::string_view varname) const;  // one variable
@@ -167,14 +209,19 @@ class TVarlist {
   // x[i] becomes x[2]. Index expressions are computed as formulas. The text
   // is cut to a formula's size. Most names and formulas have no index.
   std::string& real_name(std::string& expr) {
-    if (expr.find('[') != std::string::npos) return resolve_indices(expr);
+    if (const std::size_t open = expr.find('['); open != std::string::npos) {
+      return resolve_indices(expr, open);
+    }
     if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
     return expr;
   }
 
  private:
-  // real_name for a text that holds a '['.
-  std::string& resolve_indices(std::string& expr);
+  // real_name for a text whose first '[' stands at `open`.
+  std::string& resolve_indices(std::string& expr, std::size_t open);
+  // find for a name (cut to a name's size) that is not at its hint; the
+  // hint then tells where it is.
+  TVariable* find_and_hint(std::string_view name, THint& hint);
 
   // Position in `vars` of the first variable of a name, with that name's hash.
   struct Slot {
@@ -186,9 +233,27 @@ class TVarlist {
   static constexpr std::size_t kMinVariables = 32;
 
   // Position of the first variable named `n` (cut to a name's size), or kEmpty.
-  std::int32_t position_of(std::string_view n) const;
+  std::int32_t position_of(std::string_view n) const {
+    if (slots.empty()) return kEmpty;
+    const std::string_view name = fit(n, script_limits::kNameChars);
+    return slots[slot_of(name, variable_name_hash(name))].position;
+  }
   // The slot of `name`, or the empty slot where it would go.
-  std::size_t slot_of(std::string_view name, std::uint32_t hash) const;
+  std::size_t slot_of(std::string_view name, std::uint32_t hash) const {
+    std::size_t slot = home_slot(hash);
+    while (slots[slot].position != kEmpty) {
+      const Slot& s = slots[slot];
+      if (s.hash == hash) {
+        const TVariable& held = vars[static_cast<std::size_t>(s.position)];
+        if (held.name_size == name.size() &&
+            same_bytes(held.get_name(), name.data(), name.size())) {
+          return slot;
+        }
+      }
+      slot = next_slot(slot);
+    }
+    return slot;
+  }
   // The first slot on the probe path of `hash` that is empty or holds `position`.
   std::size_t slot_at_position(std::uint32_t hash, std::int32_t position) const;
   // Moves the index into a table of `size` slots (a power of two, at least
@@ -202,14 +267,13 @@ class TVarlist {
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
-  // Changes, to a value no store has had, whenever variables move.
-  std::uint64_t generation = new_generation();
-  static std::uint64_t new_generation();
   // Hints for index texts, by a few bits of the text: scripts index with
   // the same few loop variables again and again. The bits are picked so that
-  // single letters that differ in one bit go to different hints.
-  std::array<THint, 32> index_hints{};
-  THint& index_hint(std::string_view index) {
+  // single letters that differ in one bit go to different hints. Hints hold
+  // in any store, so all stores share them and a run starts with those of
+  // the run before.
+  static THint& index_hint(std::string_view index) {
+    thread_local std::array<THint, 32> index_hints{};
     const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
     const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
     return index_hints[key % index_hints.size()];
@@ -266,9 +330,6 @@ class TExptree {
   // Where a variable node last found its variable.
   TVarlist::THint hint;
 };
-
-// Hash of a variable name, as the store's index uses it; fit for any short text.
-std::uint32_t variable_name_hash(std::string_view name);
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.
 int is_delimiter(char c);

@@ -255,6 +255,8 @@ class TCalculation {
     const float v = value_of(root);
     return aborted ? 0.0f : v;
   }
+  // result with base_calc 1 and nothing kept in the tree.
+  static float computed(TExptree& root, TVarlist& vars);
 
  private:
   TVarlist& vars;
@@ -497,20 +499,49 @@ float TExptree::calculate(TVarlist* var_list, int base_calc) {
   return TCalculation(var_list != nullptr ? *var_list : none, base_calc, true).result(*this);
 }
 
+namespace {
+
+// The variable node of a formula that is one name: a root with neither
+// operator nor function over a node naming a variable (not a quoted text).
+TExptree* single_name_node(const TExptree& root) {
+  if (root.get_type() != 1 || root.get_oper()[0] != '\0' || root.get_function()[0] != '\0') {
+    return nullptr;
+  }
+  TExptree* node = root.get_left();
+  if (node == nullptr || node->get_type() != 3) return nullptr;
+  const char first = node->get_variable()[0];
+  return first != '\0' && first != '"' ? node : nullptr;
+}
+
+}  // namespace
+
+// Most formulas a script computes are one name of a computed variable: the
+// result is its value times the root's sign, found through the node's hint
+// without setting up a computation.
+float TCalculation::computed(TExptree& root, TVarlist& vars) {
+  if (TExptree* node = single_name_node(root)) {
+    const TVariable* var = vars.find(node->variable, node->hint);
+    if (var != nullptr && var->get_comp() != 0) {
+      return static_cast<float>(root.sign) * var->get_value();
+    }
+  }
+  return TCalculation(vars, 1, false).result(root);
+}
+
 float compute_formula(std::string_view formula, TVarlist& vars) {
   std::unique_ptr<TExptree> uncached;
   TExptree& tree = formula_cache().tree(fit(formula, kFormulaChars), uncached);
-  return TCalculation(vars, 1, false).result(tree);
+  return TCalculation::computed(tree, vars);
 }
 
 float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint) {
   formula = fit(formula, kFormulaChars);
   if (hint.text != nullptr && same_text(*hint.text, formula)) {
-    return TCalculation(vars, 1, false).result(*hint.tree);
+    return TCalculation::computed(*hint.tree, vars);
   }
   std::unique_ptr<TExptree> uncached;
   TExptree& tree = formula_cache().tree(formula, uncached, &hint);
-  return TCalculation(vars, 1, false).result(tree);
+  return TCalculation::computed(tree, vars);
 }
 
 namespace {
@@ -525,14 +556,14 @@ int index_number(float v) {
 
 }  // namespace
 
-std::string& TVarlist::resolve_indices(std::string& expr) {
+std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open) {
   // Each index text is replaced in place by its value's digits. Names are
   // short: plain scans beat library searches here.
   const auto next_open = [&expr](std::size_t from) {
     while (from < expr.size() && expr[from] != '[') ++from;
     return from;
   };
-  for (std::size_t open = next_open(0); open < expr.size();) {
+  while (open < expr.size()) {
     const std::size_t first = open + 1;
     std::size_t close = first;
     while (close < expr.size() && expr[close] != ']') ++close;
@@ -545,8 +576,12 @@ std::string& TVarlist::resolve_indices(std::string& expr) {
     // A variable named like the index text gives its stored value as it is.
     const TVariable* var = find(index, index_hint(index));
     const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
+    const int number = index_number(v);
     char digits[16];
-    const char* end = std::to_chars(std::begin(digits), std::end(digits), index_number(v)).ptr;
+    // Most indices are a single digit.
+    const char* end = number >= 0 && number < 10
+                          ? (digits[0] = static_cast<char>('0' + number), digits + 1)
+                          : std::to_chars(std::begin(digits), std::end(digits), number).ptr;
     const auto length = static_cast<std::size_t>(end - digits);
     // Mostly a one-digit index replaces a one-letter text.
     if (length == close - first) {

@@ -79,9 +79,10 @@ TControlEntry& TControlList::insert(TControlKind kind, int level, float value,
 }
 
 void TControlList::remove(TControlKind kind, int level) {
-  const TKey key{kind, level};
-  if (front(key) == nullptr) return;
-  TQueue& q = queue_made(key);
+  // The queue is this list's own; only the lookup is shared with the const one.
+  auto* found = const_cast<TQueue*>(queue(TKey{kind, level}));
+  if (found == nullptr || found->empty()) return;
+  TQueue& q = *found;
   // The vector is emptied, keeping its room, once its last entry is gone.
   if (++q.head == q.entries.size()) {
     q.entries.clear();

@@ -45,13 +45,36 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
       {"(1<2)", 1, 0}, {"(1&0)", 0, 0}, {"(a&b)", 1, 0}, {"(0|3)", 1, 0}, {"0.5", 0.5f, 0},
       {"1e2", 100, 0}, {".5", 0, 1}, {"", 0, 1}, {"()", 0, 1}, {"(unknown+1)", 1, 1},
       {"(a,b)", 0, 1}, {"(\"A\"=65)", 1, 0}, {"(\"AB\"!\"AB\")", 0, 0}, {"-a", -2, 1},
-      {"SUM{a)b}", 2, 1}};
+      {"SUM{a)b}", 2, 1}, {"a", 2, 0}, {"unknown", 0, 1}, {"\"A\"", 65, 0}};
   // clang-format on
   for (const Case& c : cases) {
     const Computed r = compute(store, c.f);
     EXPECT_FLOAT_EQ(r.value, c.v) << c.f;
     EXPECT_EQ(r.output, errors(c.errs)) << c.f;
   }
+}
+
+// One place (a statement's formula word) computes names and formulas in
+// turn: names of computed variables, of variables computed on the way,
+// missing names, texts, and formulas around names.
+TEST(Calculator, OnePlaceComputesNamesAndFormulasInTurn) {
+  TVarlist store;
+  store.insert("a", "2", 2);
+  store.insert("b", "3", 3);
+  store.insert("c", "(b+1)", 0);
+  struct Case {
+    const char* formula;
+    float value;
+    int errs;
+  } cases[] = {{"a", 2, 0},     {"b", 3, 0},       {"c", 4, 0},      {"c", 4, 0},
+               {"(c+1)", 5, 0}, {"missing", 0, 1}, {"\"A\"", 65, 0}, {"a", 2, 0}};
+  TFormulaHint hint;
+  for (const Case& c : cases) {
+    Capture out;
+    EXPECT_EQ(compute_formula(c.formula, store, hint), c.value) << c.formula;
+    EXPECT_EQ(out.str(), errors(c.errs)) << c.formula;
+  }
+  EXPECT_EQ(store.get_comp("c"), 1);
 }
 
 TEST(Calculator, StringConstantsAreBase256Codes) {
@@ -176,6 +199,7 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"c[i][(i*i)]", "c[2][4]", 0}, {"x[neg]", "x[-2]", 0}, {"x[]", "x[0]", 1},
       {"x[i][i", "x[2][", 0}, {"a[1]]b[[i]", "a[1]]b[0]", 1},
       {"y[(i*100)]z[i]", "y[200]z[2]", 0}, {"y[i].z[i]w", "y[2].z[2]w", 0},
+      {"x[(i+7)]", "x[9]", 0}, {"x[(i+8)]", "x[10]", 0}, {"x[(i-2)]", "x[0]", 0},
       {std::string(n, 'a'), std::string(n, 'a'), 0},
       {std::string(n + 5, 'b'), std::string(n, 'b'), 0},
       {s + std::string(n, 'c'), "x[2]" + std::string(n - 4, 'c'), 0},

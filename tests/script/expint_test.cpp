@@ -22,13 +22,13 @@ std::string names_of(const TVarlist& store) {
   return names;
 }
 
-// The store against a plain list searched from the front, through long runs
-// of inserts and removals: few names (many duplicates), many names (index
+// Stores against plain lists searched from the front, through long runs of
+// inserts and removals: few names (many duplicates), many names (index
 // growth, removals from the middle), names past any short-text size, and
 // names whose hashes pick the same slot of a small index (one probe run,
 // removals from its middle). Order, values and every lookup must agree, also
-// lookups through hints kept per name or shared by all names, and lookups in
-// a copy of the store.
+// lookups through hints kept per name or shared by all names, in a copy of a
+// store, and in two stores of different histories that share their hints.
 TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   const auto numbered = [](const std::string& prefix, int count) {
     std::vector<std::string> names;
@@ -47,49 +47,58 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
                {numbered("v[", 40), 4000},
                {numbered("c_shiftblocks_of_a_team[", 700), 4000},
                {sharing, 6}};
+  using TModel = std::vector<std::pair<std::string, float>>;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.names.back());
     std::mt19937 random(static_cast<unsigned>(c.names.size()));
-    std::vector<std::pair<std::string, float>> model;
-    TVarlist store;
+    TModel models[2];
+    TVarlist stores[2];
     std::vector<TVarlist::THint> hints(c.names.size());
     TVarlist::THint shared;
-    const auto in_model = [&](const std::string& name) {
+    const auto in_model = [](const TModel& model, const std::string& name) {
       return std::find_if(model.begin(), model.end(),
                           [&](const auto& e) { return e.first == name; });
     };
-    const auto agree = [&] {
+    const auto agree = [&](const TVarlist& store, const TModel& model) {
       ASSERT_EQ(store.number(), model.size());
       for (std::size_t i = 0; i < model.size(); ++i) {
         ASSERT_EQ(store.get(i).get_name(), model[i].first);
         ASSERT_EQ(store.get(i).get_value(), model[i].second);
       }
+    };
+    const auto lookups_agree = [&](TVarlist& store, const TModel& model) {
       TVarlist copy;
       copy.copy_from(store, 1);
       for (std::size_t k = 0; k < c.names.size(); ++k) {
         const std::string& name = c.names[k];
-        const auto it = in_model(name);
+        const auto it = in_model(model, name);
         const auto at = static_cast<std::size_t>(it - model.begin());
         const TVariable* expected = it == model.end() ? nullptr : &store.get(at);
         ASSERT_EQ(store.find(name), expected) << name;
         ASSERT_EQ(store.find(name, hints[k]), expected) << name;
         ASSERT_EQ(store.find(name, shared), expected) << name;
-        TVarlist::THint from_store = hints[k];
-        ASSERT_EQ(copy.find(name, from_store), it == model.end() ? nullptr : &copy.get(at)) << name;
+        ASSERT_EQ(copy.find(name, hints[k]), it == model.end() ? nullptr : &copy.get(at)) << name;
       }
     };
     for (int step = 0; step < 4000; ++step) {
       const std::string& name = c.names[random() % c.names.size()];
+      // Mostly the first store; the second changes now and then.
+      const std::size_t which = random() % 4 == 0 ? 1 : 0;
+      TVarlist& store = stores[which];
+      TModel& model = models[which];
       if (model.size() < c.most && random() % 3 != 0) {
         store.insert(name, "0", static_cast<float>(step));
         model.emplace_back(name, static_cast<float>(step));
       } else {
         store.remove(name);
-        if (const auto it = in_model(name); it != model.end()) model.erase(it);
+        if (const auto it = in_model(model, name); it != model.end()) model.erase(it);
       }
       // Small cases are compared after every step, the large one at the end.
       if (c.names.size() <= 40 || step == 3999) {
-        ASSERT_NO_FATAL_FAILURE(agree()) << "step " << step;
+        for (std::size_t s = 0; s < 2; ++s) {
+          ASSERT_NO_FATAL_FAILURE(agree(stores[s], models[s])) << "step " << step;
+          ASSERT_NO_FATAL_FAILURE(lookups_agree(stores[s], models[s])) << "step " << step;
+        }
       }
     }
   }
