@@ -586,7 +586,13 @@ std::string_view up_to_null(std::string_view text) {
 
 ConstraintEvaluations TEvalTree::GetConstraintList() const {
   ConstraintEvaluations list;
-  if (entries == 0) return list;
+  GetConstraintList(list);
+  return list;
+}
+
+void TEvalTree::GetConstraintList(ConstraintEvaluations& list) const {
+  list.clear();
+  if (entries == 0) return;
   list.reserve(scores_.size());
   for (const TEntry& entry : entries_) {
     for (std::int32_t i = entry.first_score; i >= 0;
@@ -603,7 +609,6 @@ ConstraintEvaluations TEvalTree::GetConstraintList() const {
       list.emplace_back(name, entry.name, place, score.value);
     }
   }
-  return list;
 }
 
 void TEvalTree::clean_up() {

@@ -84,6 +84,8 @@ class TEvalTree {
   void write(const std::string& file) const;
   // One element per aggregated constraint, grouped by branch in branch order.
   ConstraintEvaluations GetConstraintList() const;
+  // The same into `list`, replacing what it held; its storage is reused.
+  void GetConstraintList(ConstraintEvaluations& list) const;
   // Frees a tree created with new (as the EVALTREE statement creates it),
   // entries and head; the tree must not be used afterwards.
   void clean_up();
