@@ -47,6 +47,9 @@ class TEvalTree {
   // The rule set, or null once it is gone.
   RuleSet* get_rule_set() const;
   const char* get_name() const;
+  // Where the script's store last found the tree's variable: every
+  // aggregation writes the score into it.
+  TVarlist::THint& variable_hint() { return variable_hint_; }
   // Number of entries, head included; 0 for an empty tree.
   unsigned int get_entries() const { return entries; }
   // The crisp value of the head's result; -1 when the tree has none.
@@ -186,6 +189,7 @@ class TEvalTree {
   // hold, or -1 when it holds what it should.
   int held_[4] = {-1, -1, -1, -1};
   bool holding_ = false;
+  TVarlist::THint variable_hint_;
   // Holding, and the operators and outputs' terms are unchanged since the
   // last aggregation: nothing but statements that cannot reach them ran.
   // Such statements neither add, change nor remove a combination variable,

@@ -183,7 +183,7 @@ void statement_aggregate(TScriptRun& run) {
   }
   if (TVariable* var = run.Vars->find(name, hint)) var->set_comp(1);
   const float score = tree.get_score();
-  if (TVariable* var = run.Vars->find(tree.get_name())) {
+  if (TVariable* var = run.Vars->find(tree.get_name(), tree.variable_hint())) {
     var->set_formula(score_text(score));
     var->set_value(score);
     var->set_comp(1);
