@@ -494,6 +494,25 @@ class CVList {
   const CombinedVariable* find(int i) const;
   CombinedVariable* operator[](int i) { return find(i); }
   CombinedVariable* find_cv(std::string_view name) const;
+  // Where a lookup by name found its variable, and in which generation of
+  // which list (generations are never reused, so a hint of another list or
+  // of an earlier state never matches).
+  struct Hint {
+    std::uint64_t generation = 0;
+    CombinedVariable* cv = nullptr;
+  };
+  // find_cv through a hint that it updates. While the generation holds, no
+  // variable was added, removed or renamed, so the hinted variable is still
+  // the first of its name.
+  CombinedVariable* find_cv(std::string_view name, Hint& hint) const {
+    if (hint.generation == generation_ && hint.cv != nullptr &&
+        hint.cv->get_cv_name_view() == name_view(name)) {
+      return hint.cv;
+    }
+    CombinedVariable* found = find_cv(name);
+    hint = Hint{generation_, found};
+    return found;
+  }
   int find_cv_by_pointer(const CombinedVariable* cv) const;
   int find_cv_by_name(const CombinedVariable* cv) const;
   // Removes the i-th variable; indices outside the list are ignored.

@@ -229,6 +229,9 @@ class RuleSet {
   int search(std::string_view name) const;
   // The rule set's own variable of that name, or null.
   CombinedVariable* get_cv(std::string_view name) const { return cv_list_->find_cv(name); }
+  CombinedVariable* get_cv(std::string_view name, CVList::Hint& hint) const {
+    return cv_list_->find_cv(name, hint);
+  }
 
   int remove(int i);
   int remove(const CombinedVariable* cv);

@@ -83,6 +83,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   note_comments(*words);
   words->hints.resize(words->cut.size());
   words->formula_hints.resize(words->cut.size());
+  words->fuzzy_hints.resize(words->cut.size());
   return words;
 }
 
@@ -140,6 +141,10 @@ TVarlist::THint* TScriptReader::hint_of_last_word() const {
 
 TFormulaHint* TScriptReader::formula_hint_of_last_word() const {
   return last_whole ? &words->formula_hints[following - 1] : nullptr;
+}
+
+CVList::Hint* TScriptReader::fuzzy_hint_of_last_word() const {
+  return last_whole ? &words->fuzzy_hints[following - 1] : nullptr;
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -278,6 +283,11 @@ void TScriptRun::jump_to(std::size_t position, int words_before_position) {
 TVarlist::THint& TScriptRun::name_hint() {
   TVarlist::THint* hint = reader.hint_of_last_word();
   return hint != nullptr ? *hint : unplaced_hint;
+}
+
+CVList::Hint& TScriptRun::fuzzy_name_hint() {
+  CVList::Hint* hint = reader.fuzzy_hint_of_last_word();
+  return hint != nullptr ? *hint : unplaced_fuzzy_hint;
 }
 
 // The formula a statement computes is mostly the word it read last.

@@ -133,9 +133,10 @@ bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view 
 void statement_eval(TScriptRun& run) {
   const std::string_view name_word = read_name_word(run);
   TVarlist::THint& hint = run.name_hint();
+  CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   std::string name_text;
   const std::string_view name = resolve_name_word(run, name_word, name_text);
-  CombinedVariable* cv = run.Rules->get_cv(name);
+  CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
@@ -158,6 +159,7 @@ void statement_aggregate(TScriptRun& run) {
   const std::string_view oper = run.read_word();
   const std::string_view name_word = read_name_word(run);
   TVarlist::THint& hint = run.name_hint();
+  CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   std::string place = run.read_formula();
   std::string branch_text;
   const std::string_view branch = resolve_name_word(run, branch_word, branch_text);
@@ -165,7 +167,7 @@ void statement_aggregate(TScriptRun& run) {
   if (const char* formula = run.Vars->get_formula(place)) place = formula;
   std::string name_text;
   const std::string_view name = resolve_name_word(run, name_word, name_text);
-  const CombinedVariable* cv = run.Rules->get_cv(name);
+  const CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;

@@ -183,6 +183,7 @@ void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::st
 void statement_set(TScriptRun& run) {
   std::string name = run.read_name();
   TVarlist::THint& hint = run.name_hint();
+  CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   const std::string separator(run.read_word());
   if (separator != "=" && separator != ":") {
     run.stop("Error: '= or :' missing in SET " + name + " =|: " + separator + run.at_token());
@@ -217,7 +218,7 @@ void statement_set(TScriptRun& run) {
   var->set_value(value);
   var->set_comp(1);
   var->set_formula(set_name);
-  CombinedVariable* cv = run.Rules->get_cv(name);
+  CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + name + "!");
     return;

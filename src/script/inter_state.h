@@ -167,6 +167,8 @@ struct TScriptWords {
   // and the formula it was last computed as.
   std::vector<TVarlist::THint> hints;
   std::vector<TFormulaHint> formula_hints;
+  // Per word: where the fuzzy variable it names was last found.
+  std::vector<CVList::Hint> fuzzy_hints;
   // The label and procedure declarations in text order, once a run read them.
   std::optional<std::vector<TDeclaration>> declared;
   // Per keyword: name -> words read up to the name, for the first such pair.
@@ -202,6 +204,8 @@ class TScriptReader {
   TVarlist::THint* hint_of_last_word() const;
   // The formula hint of the word just read, when it is a whole word.
   TFormulaHint* formula_hint_of_last_word() const;
+  // The fuzzy-variable hint of the word just read, when it is a whole word.
+  CVList::Hint* fuzzy_hint_of_last_word() const;
   // When the word just read opens a comment that closes further on, reads on
   // past the closing word and gives the number of words that took;
   // otherwise nothing, and the comment must be read word by word.
@@ -302,6 +306,8 @@ class TScriptRun {
   // A variable hint for the name just read: the hint of its place in the
   // text, so that a statement met again finds its variable at once.
   TVarlist::THint& name_hint();
+  // The same for the rule set's fuzzy variable of that name.
+  CVList::Hint& fuzzy_name_hint();
 
   // Resolves the index expressions of a name (cut to the name size) or a formula.
   std::string& resolve_name(std::string& name) {
@@ -328,6 +334,7 @@ class TScriptRun {
  private:
   bool halted = false;
   TVarlist::THint unplaced_hint;  // for words that are not whole words of the text
+  CVList::Hint unplaced_fuzzy_hint;
 };
 
 // The statement families; each lives in its own file.

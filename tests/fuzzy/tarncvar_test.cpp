@@ -501,33 +501,44 @@ TEST(CombinedVariableTest, TextAndDisplay) {
 TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 1, {"low", "high"});
   CVList list;
+  // Every lookup also goes through a hint kept per name and through one
+  // hint shared by all names: both must give what the plain lookup gives.
+  std::map<std::string, CVList::Hint, std::less<>> hints;
+  CVList::Hint shared;
+  const auto lookup = [&](std::string_view name) {
+    CombinedVariable* found = list.find_cv(name);
+    EXPECT_EQ(list.find_cv(name, hints[std::string(name)]), found) << name;
+    EXPECT_EQ(list.find_cv(name, shared), found) << name;
+    return found;
+  };
   CombinedVariable a(&ps, "a");
   CombinedVariable* first = list.add(&a);
   CombinedVariable* second = list.add(&a);
-  EXPECT_EQ(list.find_cv("a"), first);
+  EXPECT_EQ(lookup("a"), first);
   first->set_cv_name("b");
-  EXPECT_EQ(list.find_cv("a"), second);
-  EXPECT_EQ(list.find_cv("b"), first);
+  EXPECT_EQ(lookup("a"), second);
+  EXPECT_EQ(lookup("b"), first);
   first->set_cv_name("a");  // back in front of the second
-  EXPECT_EQ(list.find_cv("a"), first);
-  EXPECT_EQ(list.find_cv("b"), nullptr);
+  EXPECT_EQ(lookup("a"), first);
+  EXPECT_EQ(lookup("b"), nullptr);
   // Copying into a listed variable takes over the other's name.
   CombinedVariable c(&ps, "c");
   second->copy(&c);
-  EXPECT_EQ(list.find_cv("c"), second);
+  EXPECT_EQ(lookup("c"), second);
   // A copy added under a name comes after the variables of that name.
   CombinedVariable* named = list.add(&a, "c");
-  EXPECT_EQ(list.find_cv("c"), second);
+  EXPECT_EQ(lookup("c"), second);
   second->set_cv_name("d");
-  EXPECT_EQ(list.find_cv("c"), named);
+  EXPECT_EQ(lookup("c"), named);
   EXPECT_EQ(named->get_number(), a.get_number());
   second->set_cv_name("c");
+  EXPECT_EQ(lookup("c"), second);  // in front of the copy again
   list.remove(2);
   list.remove(0);
-  EXPECT_EQ(list.find_cv("a"), nullptr);
-  EXPECT_EQ(list.find_cv("c"), second);
+  EXPECT_EQ(lookup("a"), nullptr);
+  EXPECT_EQ(lookup("c"), second);
   list.remove_all();
-  EXPECT_EQ(list.find_cv("c"), nullptr);
+  EXPECT_EQ(lookup("c"), nullptr);
 }
 
 // A variable generated in the list equals a copy of one generated apart, and
