@@ -26,20 +26,6 @@ const ParameterSet* last_set_named(RuleSet& rules, std::string_view name) {
   return nullptr;
 }
 
-// A name as read_name() reads it, without making a string of it: the word
-// stays in the script's text for the whole run.
-std::string_view read_name_word(TScriptRun& run) {
-  return fit(run.read_word(), script_limits::kNameChars);
-}
-
-// The name as resolve_name() gives it. Only a name with an index changes;
-// `storage` then holds the resolved text.
-std::string_view resolve_name_word(TScriptRun& run, std::string_view word, std::string& storage) {
-  if (word.find('[') == std::string_view::npos) return word;
-  storage.assign(word);
-  return run.resolve_name(storage);
-}
-
 // The score as the tree's variable shows it, six decimals. A run's scores
 // come from few combinations, so most recur, run after run; a text made
 // before is found by the score's bits.
@@ -131,11 +117,11 @@ bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view 
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
-  const std::string_view name_word = read_name_word(run);
+  const std::string_view name_word = run.read_name_view();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   std::string name_text;
-  const std::string_view name = resolve_name_word(run, name_word, name_text);
+  const std::string_view name = run.resolve_name_view(name_word, name_text);
   CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
@@ -155,18 +141,18 @@ void statement_eval(TScriptRun& run) {
 // sits (a word such as diff[1][2] after its indices are resolved, or a
 // variable whose formula is such a word).
 void statement_aggregate(TScriptRun& run) {
-  const std::string_view branch_word = read_name_word(run);
+  const std::string_view branch_word = run.read_name_view();
   const std::string_view oper = run.read_word();
-  const std::string_view name_word = read_name_word(run);
+  const std::string_view name_word = run.read_name_view();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   std::string place = run.read_formula();
   std::string branch_text;
-  const std::string_view branch = resolve_name_word(run, branch_word, branch_text);
+  const std::string_view branch = run.resolve_name_view(branch_word, branch_text);
   run.resolve_formula(place);
   if (const char* formula = run.Vars->get_formula(place)) place = formula;
   std::string name_text;
-  const std::string_view name = resolve_name_word(run, name_word, name_text);
+  const std::string_view name = run.resolve_name_view(name_word, name_text);
   const CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");

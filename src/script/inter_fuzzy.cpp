@@ -250,15 +250,15 @@ bool table_defined(TScriptRun& run) {
 // The store's variable of that name, looked up through the hint of the
 // word the name was read from; when there is none, the run stops with the
 // message.
-const TVariable* require_store_variable(TScriptRun& run, const std::string& name,
+const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
                                         TVarlist::THint& hint, std::string_view message) {
   if (const TVariable* var = run.Vars->find(name, hint)) return var;
-  run.stop(std::string(message) + name + "!");
+  run.stop(std::string(message) + std::string(name) + "!");
   return nullptr;
 }
 
 // The same without a hint.
-const TVariable* require_store_variable(TScriptRun& run, const std::string& name,
+const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
                                         std::string_view message) {
   TVarlist::THint hint;
   return require_store_variable(run, name, hint, message);
@@ -416,19 +416,21 @@ void add_comparison_rules(TTableReader& table, RuleSet& rules, const TComparison
 // from the COMPARE entry of the two parameter sets, are made once.
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
-  std::string constraint = run.read_name();
+  const std::string_view constraint_word = run.read_name_view();
   TVarlist::THint& constraint_hint = run.name_hint();
   run.read_word();
-  std::string variable = run.read_name();
+  const std::string_view variable_word = run.read_name_view();
   TVarlist::THint& variable_hint = run.name_hint();
-  const std::string oper(run.read_word());
+  const std::string_view oper = run.read_word();
   std::string formula = run.read_formula();
   if (!is_compare_operator(oper)) {
     run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
     return;
   }
-  run.resolve_name(constraint);
-  run.resolve_name(variable);
+  std::string constraint_text;
+  std::string variable_text;
+  const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);
+  const std::string_view variable = run.resolve_name_view(variable_word, variable_text);
   run.resolve_formula(formula);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
@@ -440,8 +442,8 @@ void statement_fuzzycompare(TScriptRun& run) {
   const float c = run.compute(formula);
   TTableReader table(rule_table(run));
   if (!table.find_entry("COMPARE", {compared_var->get_formula(), constraint_var->get_formula()})) {
-    run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + constraint + " " + variable + " " +
-             oper + " " + formula + "!");
+    run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
+             std::string(variable) + " " + std::string(oper) + " " + formula + "!");
     return;
   }
   RuleSet& rules = *run.Rules;
@@ -456,7 +458,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   TComparisonVariables found;
   found.compared = rules.get_cv(variable);
   if (found.compared == nullptr) {
-    run.stop("Error: unknown (FUZZY) VARIABLE " + variable + "!");
+    run.stop("Error: unknown (FUZZY) VARIABLE " + std::string(variable) + "!");
     return;
   }
   const std::string_view name = comparison_name(constraint, *found.compared, oper);
@@ -466,7 +468,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   if (fresh) found.comparison = rules.get_cv_list()->add(found.compared, name);
   found.target = rules.get_cv(constraint);
   if (found.target == nullptr) {
-    run.stop("Error: unknown (FUZZY) VARIABLE " + constraint + "!");
+    run.stop("Error: unknown (FUZZY) VARIABLE " + std::string(constraint) + "!");
     return;
   }
   set_comparison_value(found, c);

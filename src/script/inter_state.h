@@ -295,6 +295,9 @@ class TScriptRun {
   }
   // A word cut to the name size.
   std::string read_name() { return std::string(fit(read_word(), script_limits::kNameChars)); }
+  // The same without making a string of it: the word stays in the script's
+  // text for the whole run.
+  std::string_view read_name_view() { return fit(read_word(), script_limits::kNameChars); }
   // A word cut to the formula size.
   std::string read_formula() { return std::string(read_word()); }
   std::optional<float> read_number();
@@ -314,6 +317,13 @@ class TScriptRun {
     Vars->real_name(name);
     if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
     return name;
+  }
+  // The name as resolve_name() gives it. Only a name with an index changes;
+  // `storage` then holds the resolved text.
+  std::string_view resolve_name_view(std::string_view word, std::string& storage) {
+    if (word.find('[') == std::string_view::npos) return word;
+    storage.assign(word);
+    return resolve_name(storage);
   }
   std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
   // Computes a formula against Vars.
