@@ -168,7 +168,7 @@ void statement_fuzzyvar(TScriptRun& run) {
 
 // SET x = y for a fuzzy variable y: x becomes a copy of y. The copy is
 // appended under x's name; a fuzzy variable x made earlier stays first.
-void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::string& source_name,
+void copy_fuzzy_variable(TScriptRun& run, std::string_view name, const std::string& source_name,
                          const CombinedVariable& source) {
   run.Vars->remove(name);
   run.Rules->get_cv_list()->add(&source, name);
@@ -181,16 +181,18 @@ void copy_fuzzy_variable(TScriptRun& run, const std::string& name, const std::st
 // SET name = formula (or : formula): computes the formula and fuzzifies the
 // variable with it, or copies the fuzzy variable the formula names.
 void statement_set(TScriptRun& run) {
-  std::string name = run.read_name();
+  const std::string_view name_word = run.read_name_view();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
-  const std::string separator(run.read_word());
+  const std::string_view separator = run.read_word();
   if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in SET " + name + " =|: " + separator + run.at_token());
+    run.stop("Error: '= or :' missing in SET " + std::string(name_word) +
+             " =|: " + std::string(separator) + run.at_token());
     return;
   }
   std::string formula = run.read_formula();
-  run.resolve_name(name);
+  std::string name_text;
+  const std::string_view name = run.resolve_name_view(name_word, name_text);
   if (separator == "=") {
     run.resolve_formula(formula);
   } else {
@@ -198,7 +200,7 @@ void statement_set(TScriptRun& run) {
   }
   TVariable* var = run.Vars->find(name, hint);
   if (var == nullptr) {
-    run.stop("Error: unknown FUZZYVAR " + name + "!");
+    run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
   run.reach_fuzzy_variable(name);
@@ -220,7 +222,7 @@ void statement_set(TScriptRun& run) {
   var->set_formula(set_name);
   CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
-    run.stop("Error: unknown FUZZYVAR " + name + "!");
+    run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
   cv->set_value(value);
