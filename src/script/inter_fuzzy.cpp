@@ -190,7 +190,10 @@ void statement_set(TScriptRun& run) {
              " =|: " + std::string(separator) + run.at_token());
     return;
   }
-  std::string formula = run.read_formula();
+  // The formula's text is kept from one SET to the next: most formulas are
+  // too long for a string's own room and would be allocated every time.
+  thread_local std::string formula;
+  formula.assign(run.read_word());
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   if (separator == "=") {
