@@ -416,6 +416,47 @@ void add_comparison_rules(TTableReader& table, RuleSet& rules, const TComparison
   }
 }
 
+// The COMPARE entries FUZZYCOMPARE found in rule tables, by the parameter
+// sets of the compared variable and of the constraint. A table's words never
+// change (a changed file is loaded as a new table), so an entry found once is
+// found again by every later comparison of the same sets. Each record keeps
+// its table alive, so that no other table can take over its address.
+class TCompareEntries {
+ public:
+  struct TEntry {
+    std::shared_ptr<const TRuleTable> table;
+    std::string compared_set;
+    std::string constraint_set;
+  };
+  const TEntry* find(const std::shared_ptr<const TRuleTable>& table, std::string_view compared_set,
+                     std::string_view constraint_set) {
+    // Comparisons come in runs of the same sets: the search starts at the
+    // entry found last.
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const std::size_t at = (last_ + i) % entries_.size();
+      const TEntry& entry = entries_[at];
+      if (entry.table == table && same_text(entry.compared_set, compared_set) &&
+          same_text(entry.constraint_set, constraint_set)) {
+        last_ = at;
+        return &entry;
+      }
+    }
+    return nullptr;
+  }
+  void remember(const std::shared_ptr<const TRuleTable>& table, std::string_view compared_set,
+                std::string_view constraint_set) {
+    last_ = (last_ + 1) % entries_.size();
+    TEntry& entry = entries_[last_];
+    entry.table = table;
+    entry.compared_set = compared_set;
+    entry.constraint_set = constraint_set;
+  }
+
+ private:
+  std::array<TEntry, 8> entries_;
+  std::size_t last_ = 0;  // the entry found or remembered last
+};
+
 // FUZZYCOMPARE constraint w variable =|#|<|> formula: the comparison variable
 // constraint:variable<operator> carries the shifted difference; its rules,
 // from the COMPARE entry of the two parameter sets, are made once.
@@ -445,11 +486,20 @@ void statement_fuzzycompare(TScriptRun& run) {
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
   const float c = run.compute(formula);
-  TTableReader table(rule_table(run));
-  if (!table.find_entry("COMPARE", {compared_var->get_formula(), constraint_var->get_formula()})) {
-    run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
-             std::string(variable) + " " + std::string(oper) + " " + formula + "!");
-    return;
+  const std::shared_ptr<const TRuleTable> table_words = rule_table(run);
+  thread_local TCompareEntries compare_entries;
+  const TCompareEntries::TEntry* entry =
+      compare_entries.find(table_words, compared_var->get_formula(), constraint_var->get_formula());
+  TTableReader table(table_words);
+  if (entry == nullptr) {
+    if (!table.find_entry("COMPARE",
+                          {compared_var->get_formula(), constraint_var->get_formula()})) {
+      run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
+               std::string(variable) + " " + std::string(oper) + " " + formula + "!");
+      return;
+    }
+    compare_entries.remember(table_words, compared_var->get_formula(),
+                             constraint_var->get_formula());
   }
   RuleSet& rules = *run.Rules;
   run.reach_fuzzy_variable(variable);
@@ -477,6 +527,11 @@ void statement_fuzzycompare(TScriptRun& run) {
     return;
   }
   set_comparison_value(found, c);
+  // A remembered entry was not searched for: the reader is placed at it only
+  // when rules are to be read.
+  if (fresh && entry != nullptr) {
+    table.find_entry("COMPARE", {entry->compared_set, entry->constraint_set});
+  }
   if (fresh && table.skip_to(oper)) add_comparison_rules(table, rules, found);
   // A found comparison variable that belongs to the evaluation tree would
   // have to be reached again by its name.
