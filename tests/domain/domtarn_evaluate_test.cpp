@@ -81,10 +81,17 @@ TestDomain WeekdayDomain(int groups) {
   return TestDomain(2, {0, 8, 12, 8}, std::vector<std::string>(groups, "1111100 1111100"));
 }
 
+// The store's variables file.
+std::string VariablesFileOf(const TVarlist& vars) {
+  std::ostringstream out;
+  vars.write(out);
+  return out.str();
+}
+
 // The store as a text: the variables file and every computed flag.
 std::string StoreText(const TVarlist& vars) {
   std::ostringstream out;
-  vars.write(out);
+  out << VariablesFileOf(vars);
   for (std::size_t i = 0; i < vars.number(); ++i) out << ' ' << vars.get(i).get_comp();
   return out.str();
 }
@@ -123,10 +130,9 @@ TEST(Export, EveryExportMatchesAFirstExport) {
     reused.SetSchedule(fresh.GetSchedule());
     TVarlist expected;
     fresh.InitializeVariables(&expected);
-    std::ostringstream file;
-    expected.write(file);
     reused.Evaluate();
-    EXPECT_EQ(read_file("test2.dat"), file.str()) << step.group_name << " " << step.members;
+    EXPECT_EQ(read_file("test2.dat"), VariablesFileOf(expected))
+        << step.group_name << " " << step.members;
     TVarlist vars;
     reused.InitializeVariables(&vars);
     EXPECT_EQ(StoreText(vars), StoreText(expected)) << step.group_name << " " << step.members;
@@ -153,10 +159,9 @@ TEST(Export, ShapesBeyondThoseKeptWriteTheirOwnFiles) {
         reused.SetSchedule(fresh.GetSchedule());
         TVarlist expected;
         fresh.InitializeVariables(&expected);
-        std::ostringstream file;
-        expected.write(file);
         reused.Evaluate();
-        EXPECT_EQ(read_file("test2.dat"), file.str()) << round << ' ' << a << ' ' << b;
+        EXPECT_EQ(read_file("test2.dat"), VariablesFileOf(expected))
+            << round << ' ' << a << ' ' << b;
       }
     }
   }

@@ -355,19 +355,35 @@ TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
   }
 }
 
+// A variable's terms as their text, at full precision: two variables whose
+// texts agree hold the same terms.
+std::string as_text(const CombinedVariable& v) {
+  std::ostringstream out;
+  out << std::setprecision(9);
+  v.write_PL(out);
+  return out.str();
+}
+
+// Ways of looking at a variable's terms shared by the tests below.
+std::string centre_of_gravity_look(CombinedVariable& v) {
+  return std::to_string(bits(DefOp::cog(&v)));
+}
+std::string copy_look(CombinedVariable& v) {
+  CombinedVariable copy;
+  copy.copy(&v);
+  return as_text(copy);
+}
+std::string change_look(CombinedVariable& v) {
+  v.set_fs_match_value(2, 0.375f);
+  return as_text(v);
+}
+
 // A fuzzification with a value the variable knows is taken when the terms
 // are first looked at; every way of looking must see what computing gives,
 // also after several such fuzzifications in a row.
 TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
   using Look = std::string (*)(CombinedVariable&);
-  const auto text = [](const CombinedVariable& v) {
-    std::ostringstream out;
-    out << std::setprecision(9);
-    v.write_PL(out);
-    return out.str();
-  };
-  static std::string (*const as_text)(const CombinedVariable&) = text;
   const std::pair<const char*, Look> looks[] = {
       {"text", [](CombinedVariable& v) { return as_text(v); }},
       {"term",
@@ -378,19 +394,9 @@ TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
        }},
       {"match value", [](CombinedVariable& v) { return std::to_string(v.get_fs_match_value(0)); }},
       {"check", [](CombinedVariable& v) { return std::to_string(v.check_match()) + as_text(v); }},
-      {"centre of gravity",
-       [](CombinedVariable& v) { return std::to_string(bits(DefOp::cog(&v))); }},
-      {"copy",
-       [](CombinedVariable& v) {
-         CombinedVariable copy;
-         copy.copy(&v);
-         return as_text(copy);
-       }},
-      {"change of another term",
-       [](CombinedVariable& v) {
-         v.set_fs_match_value(2, 0.375f);
-         return as_text(v);
-       }},
+      {"centre of gravity", centre_of_gravity_look},
+      {"copy", copy_look},
+      {"change of another term", change_look},
   };
   const float values[] = {2.5f, 6.25f, 2.5f, 6.25f, 2.5f};
   for (const auto& [what, look] : looks) {
@@ -411,14 +417,7 @@ TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
 // the source's from the start.
 TEST(CombinedVariableTest, TermsTakenLaterAreThereAtTheFirstLook) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
-  const auto text = [](const CombinedVariable& v) {
-    std::ostringstream out;
-    out << std::setprecision(9);
-    v.write_PL(out);
-    return out.str();
-  };
   using Look = std::string (*)(CombinedVariable&);
-  static std::string (*const as_text)(const CombinedVariable&) = text;
   const std::pair<const char*, Look> looks[] = {
       {"text", [](CombinedVariable& v) { return as_text(v); }},
       {"term",
@@ -426,19 +425,9 @@ TEST(CombinedVariableTest, TermsTakenLaterAreThereAtTheFirstLook) {
          const CombinedVariable& seen = v;
          return flat_text(points_of(*seen.find(0)->get_imsf()));
        }},
-      {"centre of gravity",
-       [](CombinedVariable& v) { return std::to_string(bits(DefOp::cog(&v))); }},
-      {"copy",
-       [](CombinedVariable& v) {
-         CombinedVariable copy;
-         copy.copy(&v);
-         return as_text(copy);
-       }},
-      {"change",
-       [](CombinedVariable& v) {
-         v.set_fs_match_value(2, 0.375f);
-         return as_text(v);
-       }},
+      {"centre of gravity", centre_of_gravity_look},
+      {"copy", copy_look},
+      {"change", change_look},
       {"fuzzified",
        [](CombinedVariable& v) {
          v.set_value(6.25f);
