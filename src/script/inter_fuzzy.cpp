@@ -115,33 +115,57 @@ void statement_export(TScriptRun& run) {
 // PARAMETERSET w name w lower w upper w median w distribution w dilatation
 // w importance w term ... END. The words before the numbers are labels for
 // the reader and are not examined.
-void statement_parameterset(TScriptRun& run) {
+// Reads the operands of PARAMETERSET; false (the run stopped) when a number
+// or the terms are missing.
+bool read_parameter_set(TScriptRun& run, TParameterSetOperands& operands) {
+  const int words_before = run.number_of_tokens;
   run.read_word();
-  const std::string name = run.read_name();
-  float values[6] = {};
-  for (float& value : values) {
+  operands.name = run.read_name();
+  for (float& value : operands.values) {
     run.read_word();
     const std::optional<float> number = run.read_number();
     if (!number) {
       // The text no longer reads as words after a failed number extraction.
-      run.stop("Error: number expected in PARAMETERSET " + name + "!");
-      return;
+      run.stop("Error: number expected in PARAMETERSET " + operands.name + "!");
+      return false;
     }
     value = *number;
   }
   run.read_word();
-  NList terms;
   for (std::string_view word = run.read_word(); word != "END" && !word.empty();
        word = run.read_word()) {
-    terms.add(word);
+    operands.terms.add(word);
   }
-  if (terms.get_number() == 0) {
-    run.stop("Error: no linguistic terms defined for ParameterSet " + name + "!");
-    return;
+  if (operands.terms.get_number() == 0) {
+    run.stop("Error: no linguistic terms defined for ParameterSet " + operands.name + "!");
+    return false;
   }
-  const CList colours(terms.get_number());
-  run.Rules->get_ps_list()->add(ParameterSet(name, values[0], values[1], values[2], values[3],
-                                             values[4], values[5], &colours, &terms));
+  operands.after = run.reader.place();
+  operands.words_read = run.number_of_tokens - words_before;
+  return true;
+}
+
+// PARAMETERSET label name label lower label upper label median label
+// distribution label dilatation label importance label terms... END. The
+// operands are read once per place in the text; later runs of the same
+// text take them over and continue where reading them ended.
+void statement_parameterset(TScriptRun& run) {
+  const TParameterSetOperands* operands = run.reader.parameter_set_of_last_word();
+  TParameterSetOperands read;
+  if (operands != nullptr) {
+    run.reader.restore(operands->after);
+    run.number_of_tokens += operands->words_read;
+  } else {
+    const TReaderPlace keyword = run.reader.place();
+    if (!read_parameter_set(run, read)) return;
+    run.reader.remember_parameter_set(keyword, read);
+    operands = &read;
+  }
+  const float* values = operands->values;
+  const CList colours(operands->terms.get_number());
+  run.Rules->get_ps_list()->add(ParameterSet(operands->name, values[0], values[1], values[2],
+                                             values[3], values[4], values[5], &colours,
+                                             &operands->terms));
 }
 
 // FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's

@@ -150,6 +150,25 @@ struct TDeclaration {
   std::string name;
 };
 
+// Where the word reader stands: its whole state, to return to.
+struct TReaderPlace {
+  std::size_t pos = 0;
+  std::size_t following = 0;
+  bool end = false;
+  bool last_whole = false;
+};
+
+// The operands of a PARAMETERSET statement as read after its keyword, and
+// where reading them left the reader. They are words and numbers of the
+// text, so they read the same every time the statement runs.
+struct TParameterSetOperands {
+  std::string name;
+  float values[6] = {};
+  NList terms;
+  TReaderPlace after;
+  int words_read = 0;
+};
+
 // The words of a script text, which depend on the text alone: where each
 // word starts and ends, the statement each word starts (null for none), and
 // per keyword the declarations searched for so far. Runs of the same text
@@ -169,6 +188,8 @@ struct TScriptWords {
   std::vector<TFormulaHint> formula_hints;
   // Per word: where the fuzzy variable it names was last found.
   std::vector<CVList::Hint> fuzzy_hints;
+  // Per PARAMETERSET keyword (by its word): its operands, once read.
+  std::unordered_map<std::size_t, TParameterSetOperands> parameter_sets;
   // The label and procedure declarations in text order, once a run read them.
   std::optional<std::vector<TDeclaration>> declared;
   // Per keyword: name -> words read up to the name, for the first such pair.
@@ -206,6 +227,18 @@ class TScriptReader {
   TFormulaHint* formula_hint_of_last_word() const;
   // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const;
+  // The operands read before after the PARAMETERSET keyword just read;
+  // null when they were not read yet or the keyword is not a whole word.
+  const TParameterSetOperands* parameter_set_of_last_word() const;
+  // Keeps the operands of the PARAMETERSET keyword at `keyword` for later runs.
+  void remember_parameter_set(const TReaderPlace& keyword, const TParameterSetOperands& operands);
+  TReaderPlace place() const { return {pos, following, end, last_whole}; }
+  void restore(const TReaderPlace& place) {
+    pos = place.pos;
+    following = place.following;
+    end = place.end;
+    last_whole = place.last_whole;
+  }
   // When the word just read opens a comment that closes further on, reads on
   // past the closing word and gives the number of words that took;
   // otherwise nothing, and the comment must be read word by word.

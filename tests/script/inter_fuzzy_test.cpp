@@ -37,6 +37,21 @@ TEST(FuzzyStatements, OutOfRangeInputsAreReportedOnTheErrorStream) {
   EXPECT_EQ(run_tree_script(kP + "FUZZYVAR x p SET x = 20").err, "Crisp input out of range!\n");
 }
 
+// A PARAMETERSET met again in a later run of the same text takes over what
+// the first reading gave, and the reader and the word count go on from the
+// same place: a number read from inside a word (1e1m:), the set exported, and
+// the word count an error after it reports, stay the same run after run.
+TEST(FuzzyStatements, ParameterSetsReadTheSameInEveryRun) {
+  const std::string script =
+      "PARAMETERSET n: q l: -1 u: 1e1m: 2 d: 1 g: 1 i: 0.5 t: a b END "
+      "EXPORT PARAMETERSET q q.txt NEXT i";
+  for (int run = 0; run < 3; ++run) {
+    EXPECT_EQ(run_tree_script(script).out, "\nError: NEXT without FOR at token #25\n") << run;
+    EXPECT_EQ(read_file("q.txt"), "q\n-1 10 2 1 1 0.5\n/* #: 2 */ blue red \n/* #: 2 */ a b \n\n")
+        << run;
+  }
+}
+
 // Rule lines of the rule set a script exports last.
 std::vector<std::string> exported_rules(const std::string& script) {
   run_tree_script(script + " EXPORT RULESET rules.txt");
