@@ -97,7 +97,7 @@ TEvalTree::TEvalTree() {
 
 TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
                      const TVarlist* bl)
-    : rules(rs) {
+    : rules(rs), rules_at_(rs.get()) {
   TStorage& left = left_storage();
   memo_ = std::exchange(left.memo, TCombinationMemo());
   scores_ = std::move(left.scores);
@@ -151,6 +151,7 @@ void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
   // Nothing found in the rule set before holds for another one.
   settings_kept_ = false;
   rules = rs;
+  rules_at_ = rs.get();
 }
 
 void TEvalTree::set_parameter_set(const ParameterSet* ps) {
@@ -158,7 +159,7 @@ void TEvalTree::set_parameter_set(const ParameterSet* ps) {
 }
 
 RuleSet* TEvalTree::get_rule_set() const {
-  return rules.lock().get();
+  return live_rules();
 }
 
 const char* TEvalTree::get_name() const {
@@ -244,7 +245,7 @@ bool takes_blocks_whole(const RuleSet& rs) {
 }  // namespace
 
 void TEvalTree::insert_help_rules(const std::string& tablename) {
-  const std::shared_ptr<RuleSet> rs = rules.lock();
+  RuleSet* const rs = live_rules();
   if (rs == nullptr || paras == nullptr) return;
   const CombinedVariable in1(paras.get(), kIn1);
   const CombinedVariable in2(paras.get(), kIn2);
@@ -294,8 +295,8 @@ void TEvalTree::release_combination_variables() {
 void TEvalTree::write_held() {
   const TCombinationVariables& vars = lookup_.vars;
   CombinedVariable* const targets[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
-  const std::shared_ptr<RuleSet> rs = rules.lock();
-  const bool alive = rs != nullptr && rs.get() == vars.rules;
+  RuleSet* const rs = live_rules();
+  const bool alive = rs != nullptr && rs == vars.rules;
   for (int k = 0; k < 4; ++k) {
     if (alive && held_[k] >= 0 && targets[k] != nullptr) {
       take_over(*targets[k], memo_.content(held_[k]));
@@ -447,10 +448,10 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   }
   record_score(static_cast<std::size_t>(entry - entries_.data()), cv->get_cv_name_view(), place,
                cv->get_crisp_value());
-  const std::shared_ptr<RuleSet> rs = rules.lock();
+  RuleSet* const rs = live_rules();
   if (!settings_kept_) ++streak_;
-  TPass pass = begin_pass(rs.get());
-  const int constraint = intern_constraint(*cv, rs.get());
+  TPass pass = begin_pass(rs);
+  const int constraint = intern_constraint(*cv, rs);
   bool combined = true;
   if (entry->comp == 1) {
     combined = combine(pass, constraint, state_of(*entry), output, *entry);

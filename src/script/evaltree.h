@@ -181,7 +181,12 @@ class TEvalTree {
   std::string score_text_;
   bool score_nulls_ = false;  // some name or place holds a null character
   unsigned int entries = 0;
+  // The rule set, through a link that lapses with it, and its address: a
+  // tree asks for its rule set on every aggregation, and checking the link
+  // costs less than locking it (which takes two atomic operations).
   std::weak_ptr<RuleSet> rules;
+  RuleSet* rules_at_ = nullptr;
+  RuleSet* live_rules() const { return rules.expired() ? nullptr : rules_at_; }
   std::unique_ptr<ParameterSet> paras;
   TLookup lookup_;
   TCombinationMemo memo_;

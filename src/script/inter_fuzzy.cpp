@@ -11,6 +11,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "evaltree.h"
@@ -265,7 +266,9 @@ void statement_table(TScriptRun& run) {
   }
 }
 
-std::shared_ptr<const TRuleTable> rule_table(TScriptRun& run) {
+// The run's rule table. A reference: copying the link would take two
+// atomic operations on every comparison.
+const std::shared_ptr<const TRuleTable>& rule_table(TScriptRun& run) {
   if (run.table == nullptr) run.table = TRuleTable::load(run.tablename);
   return run.table;
 }
@@ -510,14 +513,18 @@ void statement_fuzzycompare(TScriptRun& run) {
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
   const float c = run.compute(formula);
-  const std::shared_ptr<const TRuleTable> table_words = rule_table(run);
+  // Nothing below loads another table or writes a file, so the run keeps
+  // its table while the comparison lasts.
+  const std::shared_ptr<const TRuleTable>& table_words = rule_table(run);
   thread_local TCompareEntries compare_entries;
   const TCompareEntries::TEntry* entry =
       compare_entries.find(table_words, compared_var->get_formula(), constraint_var->get_formula());
-  TTableReader table(table_words);
+  // A reader is made only where rules are read.
+  std::optional<TTableReader> table;
   if (entry == nullptr) {
-    if (!table.find_entry("COMPARE",
-                          {compared_var->get_formula(), constraint_var->get_formula()})) {
+    table.emplace(table_words);
+    if (!table->find_entry("COMPARE",
+                           {compared_var->get_formula(), constraint_var->get_formula()})) {
       run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
                std::string(variable) + " " + std::string(oper) + " " + formula + "!");
       return;
@@ -554,9 +561,10 @@ void statement_fuzzycompare(TScriptRun& run) {
   // A remembered entry was not searched for: the reader is placed at it only
   // when rules are to be read.
   if (fresh && entry != nullptr) {
-    table.find_entry("COMPARE", {entry->compared_set, entry->constraint_set});
+    table.emplace(table_words);
+    table->find_entry("COMPARE", {entry->compared_set, entry->constraint_set});
   }
-  if (fresh && table.skip_to(oper)) add_comparison_rules(table, rules, found);
+  if (fresh && table->skip_to(oper)) add_comparison_rules(*table, rules, found);
   // A found comparison variable that belongs to the evaluation tree would
   // have to be reached again by its name.
   if (!TEvalTree::is_combination_variable(name)) {
