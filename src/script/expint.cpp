@@ -45,7 +45,7 @@ std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position
 }
 
 void TVarlist::grow_index(std::size_t size) {
-  std::vector<Slot> old(std::max(kMinSlots, size));
+  std::vector<Slot> old(std::max(kMinSlots, size), Slot{0, kEmpty});
   old.swap(slots);
   // Every old slot holds a distinct name: it only needs an empty place.
   for (const Slot& s : old) {

@@ -224,10 +224,13 @@ class TVarlist {
   TVariable* find_and_hint(std::string_view name, THint& hint);
 
   // Position in `vars` of the first variable of a name, with that name's hash.
+  // Trivial, so that a store's index is copied as one block of memory;
+  // every slot is made with its values.
   struct Slot {
-    std::uint32_t hash = 0;
-    std::int32_t position = kEmpty;
+    std::uint32_t hash;
+    std::int32_t position;
   };
+  static_assert(std::is_trivial_v<Slot>, "stores copy their index as memory");
   static constexpr std::int32_t kEmpty = -1;
   static constexpr std::size_t kMinSlots = 64;
   static constexpr std::size_t kMinVariables = 32;
