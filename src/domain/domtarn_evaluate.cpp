@@ -169,9 +169,8 @@ float CDomainInstance::Evaluate() {
   auto vars = std::make_unique<TVarlist>();
   InitializeVariables(vars.get());
   WriteExportedVariablesFile(*vars);
-  TakeConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
+  TakeSortedConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
   if (EvalData.empty()) return -1;
-  SortByRating(EvalData);
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
   ComputeRepairStarts();

@@ -584,30 +584,63 @@ std::string_view up_to_null(std::string_view text) {
 
 }  // namespace
 
-ConstraintEvaluations TEvalTree::GetConstraintList() const {
-  ConstraintEvaluations list;
-  GetConstraintList(list);
-  return list;
+std::pair<std::string_view, std::string_view> TEvalTree::listed_texts(const TScore& score) const {
+  const std::string_view name = score_name(score);
+  const std::string_view place = score_place(score);
+  if (!score_nulls_) return {name, place};
+  return {up_to_null(name), up_to_null(place)};
 }
 
-void TEvalTree::GetConstraintList(ConstraintEvaluations& list) const {
-  list.clear();
+// Scores listed without a name are left out.
+template <class Visit>
+void TEvalTree::visit_listed(Visit&& visit) const {
   if (entries == 0) return;
-  list.reserve(scores_.size());
   for (const TEntry& entry : entries_) {
     for (std::int32_t i = entry.first_score; i >= 0;
          i = scores_[static_cast<std::size_t>(i)].next) {
       const TScore& score = scores_[static_cast<std::size_t>(i)];
-      std::string_view name = score_name(score);
-      std::string_view place = score_place(score);
-      // Names and places are handed on as C strings would read them.
-      if (score_nulls_) {
-        name = up_to_null(name);
-        place = up_to_null(place);
-      }
-      if (name.empty()) continue;
-      list.emplace_back(name, entry.name, place, score.value);
+      if (!listed_texts(score).first.empty()) visit(entry, score);
     }
+  }
+}
+
+ConstraintEvaluations TEvalTree::GetConstraintList() const {
+  ConstraintEvaluations list;
+  visit_listed([&](const TEntry& entry, const TScore& score) {
+    const auto [name, place] = listed_texts(score);
+    list.emplace_back(name, entry.name, place, score.value);
+  });
+  return list;
+}
+
+// The (rating, position) pairs of the list in its tree order are sorted
+// first; the entries are then written once, straight into their places, with
+// the score and branch each position stands for.
+void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
+  struct TListed {
+    const TEntry* branch;
+    const TScore* score;
+  };
+  // Work lists kept for the next tree, whose list is mostly as long; those
+  // of a very large tree are not kept.
+  thread_local std::vector<RatedPosition> order;
+  thread_local std::vector<TListed> listed;
+  order.clear();
+  listed.clear();
+  visit_listed([&](const TEntry& entry, const TScore& score) {
+    order.push_back({score.value, static_cast<std::uint32_t>(listed.size())});
+    listed.push_back({&entry, &score});
+  });
+  SortByRatingOnly(order);
+  list.resize(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const TListed& at = listed[order[k].position];
+    const auto [name, place] = listed_texts(*at.score);
+    list[k].Assign(name, at.branch->name, place, at.score->value);
+  }
+  if (order.capacity() > kMaxKeptScores) {
+    order = {};
+    listed = {};
   }
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "evaltree_constraint.h"
@@ -87,8 +88,10 @@ class TEvalTree {
   void write(const std::string& file) const;
   // One element per aggregated constraint, grouped by branch in branch order.
   ConstraintEvaluations GetConstraintList() const;
-  // The same into `list`, replacing what it held; its storage is reused.
-  void GetConstraintList(ConstraintEvaluations& list) const;
+  // The same sorted by rating into `list`, in exactly the order std::sort
+  // leaves that list in, equal ratings included. The entries `list` held are
+  // written over (their strings keep their storage).
+  void GetSortedConstraintList(ConstraintEvaluations& list) const;
   // Frees a tree created with new (as the EVALTREE statement creates it),
   // entries and head; the tree must not be used afterwards.
   void clean_up();
@@ -174,6 +177,12 @@ class TEvalTree {
     return std::string_view(score_text_).substr(score.text_at + score.name_size, score.place_size);
   }
   void record_score(std::size_t branch, std::string_view name, std::string_view place, float value);
+  // The name and place a score is listed with: as C strings would read them.
+  std::pair<std::string_view, std::string_view> listed_texts(const TScore& score) const;
+  // Calls visit(branch entry, score) for every score the constraint list
+  // holds, in the list's order.
+  template <class Visit>
+  void visit_listed(Visit&& visit) const;
   void write_scores(std::ostream& out, const TEntry& entry) const;
 
   std::vector<TEntry> entries_;  // the head first, then the branches in order

@@ -2,6 +2,8 @@
 // that carries a whole evaluation from the script run back to the domain.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +32,15 @@ class ConstraintEvaluation {
   void SetFormula(std::string_view text) { formula = text.substr(0, kFormulaChars); }
   float GetValue() const { return value; }
   void SetValue(float v) { value = v; }
+  // All fields at once, cut as the setters cut them; the strings keep their
+  // storage.
+  void Assign(std::string_view name_text, std::string_view branch_text,
+              std::string_view formula_text, float v) {
+    SetName(name_text);
+    SetBranch(branch_text);
+    SetFormula(formula_text);
+    value = v;
+  }
 
   // Entries are ordered by their rating only (by reference: sorting must not copy names).
   friend bool operator<(const ConstraintEvaluation& a, const ConstraintEvaluation& b) {
@@ -44,3 +55,17 @@ class ConstraintEvaluation {
 };
 
 using ConstraintEvaluations = std::vector<ConstraintEvaluation>;
+
+// The rating of a list entry and where the entry stands. std::sort makes its
+// comparisons and moves as the comparisons come out, and entries compare by
+// their ratings alone, so sorting these pairs by rating gives the very
+// permutation that sorting the entries gives, equal ratings included.
+struct RatedPosition {
+  float value;
+  std::uint32_t position;
+};
+
+inline void SortByRatingOnly(std::vector<RatedPosition>& order) {
+  std::sort(order.begin(), order.end(),
+            [](const RatedPosition& a, const RatedPosition& b) { return a.value < b.value; });
+}
