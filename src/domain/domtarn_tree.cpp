@@ -29,7 +29,7 @@ void SortByRating(ConstraintEvaluations& list) {
   for (std::size_t i = 0; i < list.size(); ++i) {
     order[i] = RatedPosition{list[i].GetValue(), static_cast<std::uint32_t>(i)};
   }
-  SortByRatingOnly(order);
+  SortByRatingOnly(order.data(), order.data() + order.size());
   sorted.clear();
   sorted.reserve(list.size());
   for (const RatedPosition& r : order) sorted.push_back(std::move(list[r.position]));

@@ -599,46 +599,52 @@ void TEvalTree::visit_listed(Visit&& visit) const {
     for (std::int32_t i = entry.first_score; i >= 0;
          i = scores_[static_cast<std::size_t>(i)].next) {
       const TScore& score = scores_[static_cast<std::size_t>(i)];
-      if (!listed_texts(score).first.empty()) visit(entry, score);
+      const auto [name, place] = listed_texts(score);
+      if (!name.empty()) visit(entry.name, name, place, score.value);
     }
   }
 }
 
 ConstraintEvaluations TEvalTree::GetConstraintList() const {
   ConstraintEvaluations list;
-  visit_listed([&](const TEntry& entry, const TScore& score) {
-    const auto [name, place] = listed_texts(score);
-    list.emplace_back(name, entry.name, place, score.value);
-  });
+  visit_listed([&](std::string_view branch, std::string_view name, std::string_view place,
+                   float value) { list.emplace_back(name, branch, place, value); });
   return list;
 }
 
 // The (rating, position) pairs of the list in its tree order are sorted
 // first; the entries are then written once, straight into their places, with
-// the score and branch each position stands for.
+// the texts each position stands for.
 void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
   struct TListed {
-    const TEntry* branch;
-    const TScore* score;
+    std::string_view name;
+    std::string_view branch;
+    std::string_view place;
   };
-  // Work lists kept for the next tree, whose list is mostly as long; those
-  // of a very large tree are not kept.
+  // Room for every score, kept for the next tree, whose list is mostly as
+  // long; the room of a very large tree is not kept.
   thread_local std::vector<RatedPosition> order;
   thread_local std::vector<TListed> listed;
-  order.clear();
-  listed.clear();
-  visit_listed([&](const TEntry& entry, const TScore& score) {
-    order.push_back({score.value, static_cast<std::uint32_t>(listed.size())});
-    listed.push_back({&entry, &score});
-  });
-  SortByRatingOnly(order);
-  list.resize(order.size());
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    const TListed& at = listed[order[k].position];
-    const auto [name, place] = listed_texts(*at.score);
-    list[k].Assign(name, at.branch->name, place, at.score->value);
+  if (order.size() < scores_.size()) {
+    order.resize(scores_.size());
+    listed.resize(scores_.size());
   }
-  if (order.capacity() > kMaxKeptScores) {
+  RatedPosition* const rated = order.data();
+  TListed* const texts = listed.data();
+  std::uint32_t count = 0;
+  visit_listed(
+      [&](std::string_view branch, std::string_view name, std::string_view place, float value) {
+        rated[count] = {value, count};
+        texts[count] = {name, branch, place};
+        ++count;
+      });
+  SortByRatingOnly(rated, rated + count);
+  list.resize(count);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const TListed& at = texts[rated[k].position];
+    list[k].Assign(at.name, at.branch, at.place, rated[k].value);
+  }
+  if (order.size() > kMaxKeptScores) {
     order = {};
     listed = {};
   }

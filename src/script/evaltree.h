@@ -170,17 +170,19 @@ class TEvalTree {
   };
   static TStorage& left_storage();
 
+  // Every score's texts lie within score_text_: they are appended to it as
+  // the score is recorded, and the text is cleared only with the scores.
   std::string_view score_name(const TScore& score) const {
-    return std::string_view(score_text_).substr(score.text_at, score.name_size);
+    return {score_text_.data() + score.text_at, score.name_size};
   }
   std::string_view score_place(const TScore& score) const {
-    return std::string_view(score_text_).substr(score.text_at + score.name_size, score.place_size);
+    return {score_text_.data() + score.text_at + score.name_size, score.place_size};
   }
   void record_score(std::size_t branch, std::string_view name, std::string_view place, float value);
   // The name and place a score is listed with: as C strings would read them.
   std::pair<std::string_view, std::string_view> listed_texts(const TScore& score) const;
-  // Calls visit(branch entry, score) for every score the constraint list
-  // holds, in the list's order.
+  // Calls visit(branch, name, place, value) for every score the constraint
+  // list holds, in the list's order.
   template <class Visit>
   void visit_listed(Visit&& visit) const;
   void write_scores(std::ostream& out, const TEntry& entry) const;

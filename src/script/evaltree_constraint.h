@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+// The texts are held in place, in fields of their full capacity: writing an
+// entry over another copies its texts without asking for or checking storage,
+// which makes filling a list of entries kept from the list before cheap.
 class ConstraintEvaluation {
  public:
   // Field capacities: names and branches hold 79 characters, formulas 127;
@@ -18,22 +22,19 @@ class ConstraintEvaluation {
   ConstraintEvaluation() = default;
   // The texts are cut as the setters cut them.
   ConstraintEvaluation(std::string_view name_text, std::string_view branch_text,
-                       std::string_view formula_text, float v)
-      : name(name_text.substr(0, kNameChars)),
-        branch(branch_text.substr(0, kNameChars)),
-        formula(formula_text.substr(0, kFormulaChars)),
-        value(v) {}
+                       std::string_view formula_text, float v) {
+    Assign(name_text, branch_text, formula_text, v);
+  }
 
-  const char* GetName() const { return name.c_str(); }
-  void SetName(std::string_view text) { name = text.substr(0, kNameChars); }
-  const char* GetBranch() const { return branch.c_str(); }
-  void SetBranch(std::string_view text) { branch = text.substr(0, kNameChars); }
-  const char* GetFormula() const { return formula.c_str(); }
-  void SetFormula(std::string_view text) { formula = text.substr(0, kFormulaChars); }
+  const char* GetName() const { return name; }
+  void SetName(std::string_view text) { Put(name, text); }
+  const char* GetBranch() const { return branch; }
+  void SetBranch(std::string_view text) { Put(branch, text); }
+  const char* GetFormula() const { return formula; }
+  void SetFormula(std::string_view text) { Put(formula, text); }
   float GetValue() const { return value; }
   void SetValue(float v) { value = v; }
-  // All fields at once, cut as the setters cut them; the strings keep their
-  // storage.
+  // All fields at once, cut as the setters cut them.
   void Assign(std::string_view name_text, std::string_view branch_text,
               std::string_view formula_text, float v) {
     SetName(name_text);
@@ -48,9 +49,17 @@ class ConstraintEvaluation {
   }
 
  private:
-  std::string name;
-  std::string branch;
-  std::string formula;
+  // A text is read as a C string: up to its first null character.
+  template <std::size_t N>
+  static void Put(char (&field)[N], std::string_view text) {
+    const std::size_t size = std::min(text.size(), N - 1);
+    if (size > 0) std::memcpy(field, text.data(), size);
+    field[size] = '\0';
+  }
+
+  char name[kNameChars + 1] = {};
+  char branch[kNameChars + 1] = {};
+  char formula[kFormulaChars + 1] = {};
   float value = 0;
 };
 
@@ -65,7 +74,7 @@ struct RatedPosition {
   std::uint32_t position;
 };
 
-inline void SortByRatingOnly(std::vector<RatedPosition>& order) {
-  std::sort(order.begin(), order.end(),
+inline void SortByRatingOnly(RatedPosition* first, RatedPosition* last) {
+  std::sort(first, last,
             [](const RatedPosition& a, const RatedPosition& b) { return a.value < b.value; });
 }
