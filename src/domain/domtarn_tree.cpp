@@ -14,8 +14,8 @@ void TakeSortedConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
     SortByRating(list);
     return;
   }
-  // The entries of the evaluation before are written over: the list, sized
-  // for a tree like this one, keeps its storage and its entries theirs.
+  // The entries of the evaluation before are written over: the list is
+  // sized for a tree like this one.
   tree->GetSortedConstraintList(list);
   tree->clean_up();
 }

@@ -90,7 +90,7 @@ class TEvalTree {
   ConstraintEvaluations GetConstraintList() const;
   // The same sorted by rating into `list`, in exactly the order std::sort
   // leaves that list in, equal ratings included. The entries `list` held are
-  // written over (their strings keep their storage).
+  // written over.
   void GetSortedConstraintList(ConstraintEvaluations& list) const;
   // Frees a tree created with new (as the EVALTREE statement creates it),
   // entries and head; the tree must not be used afterwards.
