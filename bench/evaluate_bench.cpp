@@ -61,10 +61,9 @@ class CTimedDomain : public CShiftSchedulingDomain {
     const double written = ThreadSeconds();
     TEvalTree* tree = interpret(GetStaticData(), std::move(vars));
     const double interpreted = ThreadSeconds();
-    TakeConstraintList(tree, EvalData);
+    TakeSortedConstraintList(tree, EvalData);
     float result = -1;
     if (!EvalData.empty()) {
-      SortByRating(EvalData);
       evaluation = 0;
       for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
       ComputeRepairStarts();

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -124,12 +123,18 @@ void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
 
 namespace {
 
+// A blank as isspace reads it in the C locale, the only one the program runs
+// in: space, tab, line feed, vertical tab, form feed, carriage return.
+constexpr bool IsBlank(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // Reads a bracketed index the way atoi does: leading blanks, an optional sign,
 // then digits up to the first other character; no digits read as 0. A number
 // too large for an int is refused.
 std::optional<int> ReadIndex(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  while (i < text.size() && IsBlank(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   long long value = 0;
@@ -145,16 +150,25 @@ struct CIndexPair {
   int second;
 };
 
+// The position of the first `c` in `text` at or after `from` (npos: none).
+// Formulas are short: a plain scan beats a call of memchr.
+std::size_t Find(std::string_view text, char c, std::size_t from) {
+  for (; from < text.size(); ++from) {
+    if (text[from] == c) return from;
+  }
+  return std::string_view::npos;
+}
+
 // The first two bracketed indices of a formula, as in "c_diff[1][2]". A
 // formula without two closed brackets has none.
 std::optional<CIndexPair> ReadIndices(std::string_view formula) {
-  const std::size_t open1 = formula.find('[');
+  const std::size_t open1 = Find(formula, '[', 0);
   if (open1 == std::string_view::npos) return std::nullopt;
-  const std::size_t close1 = formula.find(']', open1 + 1);
+  const std::size_t close1 = Find(formula, ']', open1 + 1);
   if (close1 == std::string_view::npos) return std::nullopt;
-  const std::size_t open2 = formula.find('[', close1 + 1);
+  const std::size_t open2 = Find(formula, '[', close1 + 1);
   if (open2 == std::string_view::npos) return std::nullopt;
-  const std::size_t close2 = formula.find(']', open2 + 1);
+  const std::size_t close2 = Find(formula, ']', open2 + 1);
   if (close2 == std::string_view::npos) return std::nullopt;
   const auto first = ReadIndex(formula.substr(open1 + 1, close1 - open1 - 1));
   const auto second = ReadIndex(formula.substr(open2 + 1, close2 - open2 - 1));
@@ -169,9 +183,8 @@ float CDomainInstance::Evaluate() {
   auto vars = std::make_unique<TVarlist>();
   InitializeVariables(vars.get());
   WriteExportedVariablesFile(*vars);
-  TakeConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
+  TakeSortedConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
   if (EvalData.empty()) return -1;
-  SortByRating(EvalData);
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
   ComputeRepairStarts();
@@ -234,6 +247,7 @@ void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(const char* formula) {
   const int week = HoursOfWeek(group, w) < HoursOfWeek(group, w + 1) ? w + 1 : w;
   const std::vector<int>& row = schedule[group];
   std::vector<CPosition> cells;
+  cells.reserve(kDaysPerWeek);
   for (int d = kDaysPerWeek * week; d < kDaysPerWeek * (week + 1); ++d) {
     if (static_cast<std::size_t>(d) >= row.size()) break;
     if (row[d] == 1 || row[d] == 3) cells.push_back(CPosition{g, d});
@@ -262,6 +276,7 @@ void CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS(const char* formula
   if (g < 0 || static_cast<std::size_t>(g) >= schedule.size()) return;
   if (w < 0 || w >= LengthOfCycle) return;
   std::vector<CPosition> cells;
+  cells.reserve(kDaysPerWeek);
   for (int d = kDaysPerWeek * w; d < kDaysPerWeek * (w + 1); ++d) cells.push_back(CPosition{g, d});
   repairstarts.push_back(std::move(cells));
 }
@@ -275,6 +290,7 @@ void CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS(const char* formula)
   if (b < 0 || static_cast<std::size_t>(b) >= blocks.size()) return;
   const CShiftBlock& block = blocks[static_cast<std::size_t>(b)];
   std::vector<CPosition> cells;
+  cells.reserve(static_cast<std::size_t>(std::max(block.size, 0)));
   for (int i = 0; i < block.size; ++i) cells.push_back(CPosition{g, block.start + i});
   repairstarts.push_back(std::move(cells));
 }

@@ -6,9 +6,10 @@
 
 class TEvalTree;
 
-// Replaces `list` by the rated constraints of `tree` and frees the tree.
-// Without a tree (null) the list stays as it is.
-void TakeConstraintList(TEvalTree* tree, ConstraintEvaluations& list);
+// Replaces `list` by the rated constraints of `tree` sorted by rating (as
+// SortByRating sorts the tree's constraint list) and frees the tree. Without
+// a tree (null) the list keeps its entries and is sorted.
+void TakeSortedConstraintList(TEvalTree* tree, ConstraintEvaluations& list);
 
 // Sorts the constraints by rating, leaving them in exactly the order that
 // std::sort on the list itself gives, equal ratings included.

@@ -585,30 +585,69 @@ std::string_view up_to_null(std::string_view text) {
 
 }  // namespace
 
-ConstraintEvaluations TEvalTree::GetConstraintList() const {
-  ConstraintEvaluations list;
-  GetConstraintList(list);
-  return list;
+std::pair<std::string_view, std::string_view> TEvalTree::listed_texts(const TScore& score) const {
+  const std::string_view name = score_name(score);
+  const std::string_view place = score_place(score);
+  if (!score_nulls_) return {name, place};
+  return {up_to_null(name), up_to_null(place)};
 }
 
-void TEvalTree::GetConstraintList(ConstraintEvaluations& list) const {
-  list.clear();
+// Scores listed without a name are left out.
+template <class Visit>
+void TEvalTree::visit_listed(Visit&& visit) const {
   if (entries == 0) return;
-  list.reserve(scores_.size());
   for (const TEntry& entry : entries_) {
     for (std::int32_t i = entry.first_score; i >= 0;
          i = scores_[static_cast<std::size_t>(i)].next) {
       const TScore& score = scores_[static_cast<std::size_t>(i)];
-      std::string_view name = score_name(score);
-      std::string_view place = score_place(score);
-      // Names and places are handed on as C strings would read them.
-      if (score_nulls_) {
-        name = up_to_null(name);
-        place = up_to_null(place);
-      }
-      if (name.empty()) continue;
-      list.emplace_back(name, entry.name, place, score.value);
+      const auto [name, place] = listed_texts(score);
+      if (!name.empty()) visit(entry.name, name, place, score.value);
     }
+  }
+}
+
+ConstraintEvaluations TEvalTree::GetConstraintList() const {
+  ConstraintEvaluations list;
+  visit_listed([&](std::string_view branch, std::string_view name, std::string_view place,
+                   float value) { list.emplace_back(name, branch, place, value); });
+  return list;
+}
+
+// The (rating, position) pairs of the list in its tree order are sorted
+// first; the entries are then written once, straight into their places, with
+// the texts each position stands for.
+void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
+  struct TListed {
+    std::string_view name;
+    std::string_view branch;
+    std::string_view place;
+  };
+  // Room for every score, kept for the next tree, whose list is mostly as
+  // long; the room of a very large tree is not kept.
+  thread_local std::vector<RatedPosition> order;
+  thread_local std::vector<TListed> listed;
+  if (order.size() < scores_.size()) {
+    order.resize(scores_.size());
+    listed.resize(scores_.size());
+  }
+  RatedPosition* const rated = order.data();
+  TListed* const texts = listed.data();
+  std::uint32_t count = 0;
+  visit_listed(
+      [&](std::string_view branch, std::string_view name, std::string_view place, float value) {
+        rated[count] = {value, count};
+        texts[count] = {name, branch, place};
+        ++count;
+      });
+  SortByRatingOnly(rated, rated + count);
+  list.resize(count);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const TListed& at = texts[rated[k].position];
+    list[k].Assign(at.name, at.branch, at.place, rated[k].value);
+  }
+  if (order.size() > kMaxKeptScores) {
+    order = {};
+    listed = {};
   }
 }
 

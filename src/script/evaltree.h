@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "evaltree_constraint.h"
@@ -87,8 +88,10 @@ class TEvalTree {
   void write(const std::string& file) const;
   // One element per aggregated constraint, grouped by branch in branch order.
   ConstraintEvaluations GetConstraintList() const;
-  // The same into `list`, replacing what it held; its storage is reused.
-  void GetConstraintList(ConstraintEvaluations& list) const;
+  // The same sorted by rating into `list`, in exactly the order std::sort
+  // leaves that list in, equal ratings included. The entries `list` held are
+  // written over.
+  void GetSortedConstraintList(ConstraintEvaluations& list) const;
   // Frees a tree created with new (as the EVALTREE statement creates it),
   // entries and head; the tree must not be used afterwards.
   void clean_up();
@@ -167,13 +170,21 @@ class TEvalTree {
   };
   static TStorage& left_storage();
 
+  // Every score's texts lie within score_text_: they are appended to it as
+  // the score is recorded, and the text is cleared only with the scores.
   std::string_view score_name(const TScore& score) const {
-    return std::string_view(score_text_).substr(score.text_at, score.name_size);
+    return {score_text_.data() + score.text_at, score.name_size};
   }
   std::string_view score_place(const TScore& score) const {
-    return std::string_view(score_text_).substr(score.text_at + score.name_size, score.place_size);
+    return {score_text_.data() + score.text_at + score.name_size, score.place_size};
   }
   void record_score(std::size_t branch, std::string_view name, std::string_view place, float value);
+  // The name and place a score is listed with: as C strings would read them.
+  std::pair<std::string_view, std::string_view> listed_texts(const TScore& score) const;
+  // Calls visit(branch, name, place, value) for every score the constraint
+  // list holds, in the list's order.
+  template <class Visit>
+  void visit_listed(Visit&& visit) const;
   void write_scores(std::ostream& out, const TEntry& entry) const;
 
   std::vector<TEntry> entries_;  // the head first, then the branches in order

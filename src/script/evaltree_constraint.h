@@ -2,10 +2,15 @@
 // that carries a whole evaluation from the script run back to the domain.
 #pragma once
 
-#include <string>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
+// The texts are held in place, in fields of their full capacity: writing an
+// entry over another copies its texts without asking for or checking storage,
+// which makes filling a list of entries kept from the list before cheap.
 class ConstraintEvaluation {
  public:
   // Field capacities: names and branches hold 79 characters, formulas 127;
@@ -16,20 +21,26 @@ class ConstraintEvaluation {
   ConstraintEvaluation() = default;
   // The texts are cut as the setters cut them.
   ConstraintEvaluation(std::string_view name_text, std::string_view branch_text,
-                       std::string_view formula_text, float v)
-      : name(name_text.substr(0, kNameChars)),
-        branch(branch_text.substr(0, kNameChars)),
-        formula(formula_text.substr(0, kFormulaChars)),
-        value(v) {}
+                       std::string_view formula_text, float v) {
+    Assign(name_text, branch_text, formula_text, v);
+  }
 
-  const char* GetName() const { return name.c_str(); }
-  void SetName(std::string_view text) { name = text.substr(0, kNameChars); }
-  const char* GetBranch() const { return branch.c_str(); }
-  void SetBranch(std::string_view text) { branch = text.substr(0, kNameChars); }
-  const char* GetFormula() const { return formula.c_str(); }
-  void SetFormula(std::string_view text) { formula = text.substr(0, kFormulaChars); }
+  const char* GetName() const { return name; }
+  void SetName(std::string_view text) { Put(name, text); }
+  const char* GetBranch() const { return branch; }
+  void SetBranch(std::string_view text) { Put(branch, text); }
+  const char* GetFormula() const { return formula; }
+  void SetFormula(std::string_view text) { Put(formula, text); }
   float GetValue() const { return value; }
   void SetValue(float v) { value = v; }
+  // All fields at once, cut as the setters cut them.
+  void Assign(std::string_view name_text, std::string_view branch_text,
+              std::string_view formula_text, float v) {
+    SetName(name_text);
+    SetBranch(branch_text);
+    SetFormula(formula_text);
+    value = v;
+  }
 
   // Entries are ordered by their rating only (by reference: sorting must not copy names).
   friend bool operator<(const ConstraintEvaluation& a, const ConstraintEvaluation& b) {
@@ -37,10 +48,32 @@ class ConstraintEvaluation {
   }
 
  private:
-  std::string name;
-  std::string branch;
-  std::string formula;
+  // A text is read as a C string: up to its first null character.
+  template <std::size_t N>
+  static void Put(char (&field)[N], std::string_view text) {
+    const std::size_t size = std::min(text.size(), N - 1);
+    if (size > 0) std::memcpy(field, text.data(), size);
+    field[size] = '\0';
+  }
+
+  char name[kNameChars + 1] = {};
+  char branch[kNameChars + 1] = {};
+  char formula[kFormulaChars + 1] = {};
   float value = 0;
 };
 
 using ConstraintEvaluations = std::vector<ConstraintEvaluation>;
+
+// The rating of a list entry and where the entry stands. std::sort makes its
+// comparisons and moves as the comparisons come out, and entries compare by
+// their ratings alone, so sorting these pairs by rating gives the very
+// permutation that sorting the entries gives, equal ratings included.
+struct RatedPosition {
+  float value;
+  std::uint32_t position;
+};
+
+inline void SortByRatingOnly(RatedPosition* first, RatedPosition* last) {
+  std::sort(first, last,
+            [](const RatedPosition& a, const RatedPosition& b) { return a.value < b.value; });
+}

@@ -293,13 +293,25 @@ TEST(RepairStarts, TenWorstConstraintsOfKnownKinds) {
 // Formulas without two bracketed indices, or with indices outside the
 // schedule, the cycle or the block list, give no list.
 TEST(RepairStarts, CellsPerKind) {
-  const Cells week = {{2, 7}, {2, 8}, {2, 9}, {2, 10}, {2, 11}, {2, 12}, {2, 13}};
+  const auto second_week = [](int g) {
+    Cells cells;
+    for (int d = 7; d < 14; ++d) cells.emplace_back(g, d);
+    return cells;
+  };
+  const Cells week = second_week(2);
   const struct {
     const char *branch, *formula;
     Cells cells;
   } cases[] = {
       {"WORKINGHOURS", "c_work[2][1]", week},
       {"WORKINGHOURS", "[ 2 ] then [+1]", week},
+      // Blanks before an index are skipped; other control characters end it.
+      {"WORKINGHOURS", "[\t\n\v\f\r 2][1]", week},
+      {"WORKINGHOURS", "[\b2][1]", second_week(0)},
+      {"WORKINGHOURS",
+       "[\x0e"
+       "2][1]",
+       second_week(0)},
       {"SHIFTBLOCKS", "c_shiftblocks[1][1].size", {{1, 10}, {1, 11}, {1, 12}}},
       {"FREEWEEKENDS", "anything", {{0, 0}}},
       {"BADWEEKENDS", "c_badweekends[2][0]", {{0, 0}}},

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "tree_run.h"
 
 namespace {
@@ -113,15 +116,23 @@ TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeReplaced) {
   EXPECT_EQ(run.tree->GetConstraintList().size(), 1u);
 }
 
+// A tree's parameter set: ratings on [0, 1] with the terms bad and good.
+class EvalTreeScores : public ::testing::Test {
+ protected:
+  EvalTreeScores() {
+    names.add("bad");
+    names.add("good");
+    ps = std::make_unique<ParameterSet>("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
+  }
+  NList names;
+  const CList colours{2};
+  std::unique_ptr<ParameterSet> ps;
+};
+
 // A place is recorded cut to a formula's size; the constraint list reads
 // names and places as C strings (up to a null character), the tree file
 // writes them whole.
-TEST(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
-  NList names;
-  names.add("bad");
-  names.add("good");
-  const CList colours(2);
-  const ParameterSet ps("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
+TEST_F(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
   const std::string long_place(200, 'p');
   const std::string with_null("w[1]\0[2]", 9);
   // clang-format off
@@ -133,8 +144,8 @@ TEST(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
   for (const Case& c : cases) {
     TVarlist branches;
     branches.insert("A", "AND", 0);
-    TreePtr tree(new TEvalTree("total", &ps, nullptr, &branches));
-    CombinedVariable k(&ps, "k");
+    TreePtr tree(new TEvalTree("total", ps.get(), nullptr, &branches));
+    CombinedVariable k(ps.get(), "k");
     k.set_value(0.3f);
     tree->insert(&k, "A", c.place, "AND");
     const ConstraintEvaluations list = tree->GetConstraintList();
@@ -142,6 +153,43 @@ TEST(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
     EXPECT_EQ(list[0].GetFormula(), c.listed);
     tree->write("places.txt");
     EXPECT_NE(read_file("places.txt").find("\nk " + c.written + " 0.3\n"), std::string::npos);
+  }
+}
+
+// The sorted list is the tree's list sorted by std::sort, ties in the same
+// order, whatever the list held before: longer or shorter, with longer texts.
+// Constraints without a name are not listed.
+TEST_F(EvalTreeScores, SortedListIsTheListSortedWrittenOverWhatItHeld) {
+  TVarlist branches;
+  for (const char* branch : {"A", "BRANCH", "C"}) branches.insert(branch, "AND", 0);
+  CombinedVariable rated[] = {{ps.get(), "k"}, {ps.get(), "a_longer_name"}, {ps.get(), ""}};
+  const ConstraintEvaluation before(std::string(100, 'n'), std::string(100, 'b'),
+                                    std::string(200, 'f'), -1);
+  std::mt19937 random(5);
+  // Constraints aggregated, distinct ratings (few: many ties), entries held before.
+  for (const auto& [aggregated, ratings, held] :
+       {std::tuple{0, 1, 3}, {1, 1, 0}, {17, 2, 40}, {60, 3, 5}, {300, 5, 300}}) {
+    const TreePtr tree(new TEvalTree("total", ps.get(), nullptr, &branches));
+    std::uniform_int_distribution<int> rating(0, ratings - 1);
+    for (int i = 0; i < aggregated; ++i) {
+      CombinedVariable& cv = rated[i % 3];
+      cv.set_value(rating(random) / 4.0f);
+      Capture quiet;
+      tree->insert(&cv, branches.get(i % 3 == 1 ? 2 : i % 2).name_text(),
+                   "w[" + std::to_string(i) + "][0]", "AND");
+    }
+    ConstraintEvaluations expected = tree->GetConstraintList();
+    std::sort(expected.begin(), expected.end());
+    ConstraintEvaluations list(static_cast<std::size_t>(held), before);
+    tree->GetSortedConstraintList(list);
+    ASSERT_EQ(list.size(), expected.size()) << aggregated;
+    EXPECT_EQ(list.size(), static_cast<std::size_t>(aggregated - aggregated / 3));
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      EXPECT_STREQ(list[i].GetName(), expected[i].GetName()) << aggregated << ": " << i;
+      EXPECT_STREQ(list[i].GetBranch(), expected[i].GetBranch()) << aggregated << ": " << i;
+      EXPECT_STREQ(list[i].GetFormula(), expected[i].GetFormula()) << aggregated << ": " << i;
+      EXPECT_EQ(list[i].GetValue(), expected[i].GetValue()) << aggregated << ": " << i;
+    }
   }
 }
 
