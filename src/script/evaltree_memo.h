@@ -183,9 +183,11 @@ class TCombinationMemo {
 // and exist with the terms the rules name, and the operators cannot print:
 // its outcome then depends only on the inputs' match values and importances,
 // the rules, the operators and its own parameters and terms. Those are
-// compared by content whenever the rule set or its variables changed, or a
-// statement may have changed them (forget_settings), so what one run
-// remembered serves the next.
+// compared by content in another rule set, or when a statement may have
+// changed them (forget_settings), so what one run remembered serves the
+// next. Within a rule set, the stamp of the output's block and the counters
+// of the set and its variable list tell which changes may concern them:
+// rules and variables added for other outputs do not.
 class TEvaluationMemo {
  public:
   TEvaluationMemo();
@@ -202,7 +204,8 @@ class TEvaluationMemo {
  private:
   struct TSite;
   TSite& site_of(std::string_view name);
-  void check(TSite& site, RuleSet& rules, CombinedVariable& cv) const;
+  bool holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
+  void check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
 
   std::vector<std::unique_ptr<TSite>> sites_;
   std::size_t last_site_ = 0;  // the site found or added last
