@@ -572,6 +572,9 @@ void TEvaluationMemo::TSite::note_input_stamp(int id) {
 // A script mostly evaluates one variable several times in a row, so the
 // search starts at the site found last.
 TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
+  if (last_site_ < sites_.size() && same_text(sites_[last_site_]->name, name)) {
+    return *sites_[last_site_];
+  }
   for (std::size_t i = 0; i < sites_.size(); ++i) {
     const std::size_t at = (last_site_ + i) % sites_.size();
     if (same_text(sites_[at]->name, name)) {
@@ -692,9 +695,22 @@ void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable&
   site.keep_contents(rules, b, cv);
 }
 
-float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
+TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
   TSite& site = site_of(cv.get_cv_name_view());
   if (!holds(site, rules, cv)) check(site, rules, cv);
+  return site;
+}
+
+// A usable site's rules conclude on cv alone and read only inputs without
+// rules, none of them a combination variable. A combination variable as cv
+// is not looked at: what the tree holds for it may yet be written into it.
+bool TEvaluationMemo::remembers(RuleSet& rules, const CombinedVariable& cv) {
+  return !TEvalTree::is_combination_variable(cv.get_cv_name_view()) &&
+         checked_site(rules, cv).usable;
+}
+
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
+  TSite& site = checked_site(rules, cv);
   if (!site.usable) return rules.evaluate(&cv);
   // An input whose terms carry the stamp of an outcome's input was
   // fuzzified, as it was then; its terms need not be looked at.

@@ -198,12 +198,19 @@ class TEvaluationMemo {
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
   // the contents that would leave in `cv`.
   float evaluate(RuleSet& rules, CombinedVariable& cv);
+  // Whether evaluating `cv` goes through the memory: its rules read only
+  // variables that have no rules of their own, and neither they nor cv are
+  // combination variables of an evaluation tree. The answer holds until the
+  // rule set, its variables or the settings change; a combination
+  // variable's contents may change meanwhile.
+  bool remembers(RuleSet& rules, const CombinedVariable& cv);
   // The operators or some variable's parameters or terms may have changed.
   void forget_settings() { ++settings_epoch_; }
 
  private:
   struct TSite;
   TSite& site_of(std::string_view name);
+  TSite& checked_site(RuleSet& rules, const CombinedVariable& cv);
   bool holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
   void check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
 
