@@ -523,6 +523,12 @@ class CVList {
   // never reused, also across lists, so a lookup result remembered together
   // with the generation stays valid while the generation is unchanged.
   std::uint64_t get_generation() const { return generation_; }
+  // Changes whenever a name may come to stand for another variable: a
+  // variable is removed or renamed. Adding does not change it: an added
+  // variable comes after every variable of its name, so a lookup that found
+  // a variable keeps finding it; only names nothing answered to are new.
+  // Values are never reused, also across lists.
+  std::uint64_t get_bindings() const { return bindings_; }
 
   void show() const;
   void write(std::ostream& out) const;
@@ -539,9 +545,14 @@ class CVList {
   void index_erase(CombinedVariable* cv, const std::string& name);
   void renamed(CombinedVariable* cv, const std::string& old_name);
   void changed() { generation_ = next_generation(); }
+  void rebound() {
+    changed();
+    bindings_ = generation_;
+  }
 
   std::vector<std::unique_ptr<CombinedVariable>> items_;
   std::unordered_map<std::string, Bucket, NameHash, NameEqual> by_name_;
   std::uint64_t next_rank_ = 0;
   std::uint64_t generation_ = next_generation();
+  std::uint64_t bindings_ = next_generation();
 };

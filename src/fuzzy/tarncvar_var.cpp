@@ -157,7 +157,7 @@ void CVList::index_erase(CombinedVariable* cv, const std::string& name) {
 void CVList::renamed(CombinedVariable* cv, const std::string& old_name) {
   index_erase(cv, old_name);
   index_insert(cv);
-  changed();
+  rebound();
 }
 
 CombinedVariable* CVList::add() {
@@ -223,13 +223,13 @@ void CVList::remove(int i) {
   const auto pos = items_.begin() + i;
   index_erase(pos->get(), (*pos)->cv_name_);
   items_.erase(pos);
-  changed();
+  rebound();
 }
 
 void CVList::remove_all() {
   by_name_.clear();
   items_.clear();
-  changed();
+  rebound();
 }
 
 void CVList::show() const {

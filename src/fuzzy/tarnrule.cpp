@@ -283,11 +283,13 @@ void Rule::make_ShortString(std::ostream& out) const {
 // ---------------------------------------------------------------- rule block
 
 Rule* RuleBlock::add() {
+  changed();
   return &rules_.emplace_back();
 }
 
 Rule* RuleBlock::add(const Rule* r) {
   if (r == nullptr || find(r) >= 0) return nullptr;
+  changed();
   Rule& copy = rules_.emplace_back(*r);
   copy.forget_cvs();
   return &copy;
@@ -295,6 +297,7 @@ Rule* RuleBlock::add(const Rule* r) {
 
 Rule* RuleBlock::add(Rule&& r) {
   if (find(&r) >= 0) return nullptr;
+  changed();
   Rule& taken = rules_.emplace_back(std::move(r));
   taken.forget_cvs();
   return &taken;
@@ -309,7 +312,9 @@ int RuleBlock::find(const Rule* r) const {
 }
 
 void RuleBlock::copy(const RuleBlock* other) {
-  if (other != nullptr && other != this) rules_ = other->rules_;
+  if (other == nullptr || other == this) return;
+  rules_ = other->rules_;
+  stamp_ = other->stamp_;
 }
 
 int RuleBlock::remove(int i) {
@@ -317,6 +322,7 @@ int RuleBlock::remove(int i) {
     std::cerr << "no such Rule in RuleBlock::remove(int r_index)" << std::endl;
     return -1;
   }
+  changed();
   rules_.erase(rules_.begin() + i);
   return 1;
 }
@@ -371,6 +377,7 @@ void RuleBlock::write(std::ostream& out) const {
 
 // A rule that cannot be read completely is not kept.
 int RuleBlock::read(std::istream& in, const CVList* vars) {
+  changed();
   int count = 0;
   if (!read_count_frame(in, count)) return kReadBrokenOff;
   for (int i = 0; i < count; ++i) {
@@ -405,7 +412,7 @@ void RuleSet::add(const RuleBlock* b) {
     block.copy(b);
     for (int i = 0; i < block.get_number(); ++i) block.find(i)->forget_cvs();
   }
-  blocks_changed();
+  blocks_appended();
 }
 
 void RuleSet::add_all_RuleBlocks(const RuleSet* other) {
@@ -559,6 +566,7 @@ void RuleSet::set_cv_list(std::unique_ptr<CVList> list) {
 void RuleSet::set_operator_set(std::unique_ptr<OperatorSet> set) {
   operator_set_ = set != nullptr ? std::move(set) : std::make_unique<OperatorSet>();
   rules_changed();
+  layout_ = revision_;
 }
 
 // ------------------------------------------------------ per-rule accessors

@@ -159,6 +159,12 @@ class Rule {
 };
 
 // Rules concluding on one variable (that of the first rule).
+//
+// The block carries a stamp that identifies its rules: every operation that
+// may change a rule gives the block a new stamp, and so does handing out a
+// rule for writing (the non-const find and add): such a pointer serves the
+// operation at hand and must not be kept past the next stamp read. Copies
+// take the stamp with the rules, so equal stamps mean equal rules.
 class RuleBlock {
  public:
   Rule* add();
@@ -167,6 +173,7 @@ class RuleBlock {
   // The same, taking r over instead of copying it.
   Rule* add(Rule&& r);
   Rule* find(int i) {
+    changed();
     return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
   }
   const Rule* find(int i) const {
@@ -176,8 +183,12 @@ class RuleBlock {
   void copy(const RuleBlock* other);
   // Removes rule i (1), or reports that there is none (-1).
   int remove(int i);
-  void remove_all() { rules_.clear(); }
+  void remove_all() {
+    changed();
+    rules_.clear();
+  }
   int get_number() const { return static_cast<int>(rules_.size()); }
+  std::uint64_t get_stamp() const { return stamp_; }
   // The name of the variable the block concludes on; "" when empty.
   const char* conclusion_name() const;
 
@@ -195,7 +206,10 @@ class RuleBlock {
   void make_ShortString(std::ostream& out) const;
 
  private:
+  void changed() { stamp_ = next_generation(); }
+
   std::vector<Rule> rules_;
+  std::uint64_t stamp_ = next_generation();
 };
 
 // A rule base with its own parameter sets, variables and operator set.
@@ -263,6 +277,14 @@ class RuleSet {
   // across rule sets, so callers can tell whether the rules they looked at
   // are still the same.
   std::uint64_t get_revision() const { return revision_; }
+  // Changes whenever a block may come to stand at another index or conclude
+  // on another variable (blocks removed, a conclusion's variable changed, a
+  // rule file read), or the operator set is replaced. Appending blocks does
+  // not change it: a search by name finds the first block of that name
+  // before the first empty block, so a block appended behind the others
+  // answers only to a name no block answered to. A block's own rules are
+  // followed by its stamp. Values are never reused, also across rule sets.
+  std::uint64_t get_layout() const { return layout_; }
 
   // Per-rule access by (block, rule[, premise]) index. Variables are
   // returned as the rule set's own copies (null when absent).
@@ -291,10 +313,14 @@ class RuleSet {
   Rule* rule_at(int b, int r);
   const Rule* rule_at(int b, int r) const;
   void name_in_use();
-  void blocks_changed() {
+  void blocks_appended() {
     index_valid_ = false;
     block_generation_ = next_generation();
     rules_changed();
+  }
+  void blocks_changed() {
+    blocks_appended();
+    layout_ = block_generation_;
   }
   void rules_changed() { revision_ = next_generation(); }
   CombinedVariable* variable_of(const Term& t) const;
@@ -318,6 +344,7 @@ class RuleSet {
   mutable bool scan_open_ = true;  // no empty block met while indexing
   std::uint64_t block_generation_ = next_generation();
   std::uint64_t revision_ = next_generation();
+  std::uint64_t layout_ = next_generation();
 
   // Evaluation state: blocks on the current evaluation path (to detect rule
   // blocks that depend on each other in a cycle), whether a cycle was met,

@@ -423,17 +423,26 @@ struct TEvaluationOutcome {
 // What the memory knows of one output variable, found by its name.
 struct TEvaluationMemo::TSite {
   std::string name;
-  // The rule set state the pointers below were checked in, and the settings
-  // epoch of the check.
+  // The state of the rule set and of the memory's settings the site was
+  // checked in or last found to hold in: the output variable, the rule
+  // set's counters, the output's block with its stamp, and the number of
+  // blocks.
   const RuleSet* rules = nullptr;
+  const CombinedVariable* output = nullptr;
   std::uint64_t revision = 0;
   std::uint64_t generation = 0;
+  std::uint64_t layout = 0;
+  std::uint64_t bindings = 0;
   std::uint64_t epoch = 0;
+  int block = -1;
+  std::uint64_t block_stamp = 0;
+  int blocks = 0;
   bool usable = false;
   std::vector<const CombinedVariable*> inputs;
-  // The contents the outcomes depend on: the block, the operators, the
-  // output's shape, and each input's name and shape.
-  std::optional<RuleBlock> block;
+  // The contents the outcomes depend on, those of the last usable check:
+  // the block's rules, the operators, the output's shape, and each input's
+  // name and shape.
+  std::optional<RuleBlock> kept_rules;
   OperatorSet operators;
   TVariableShape shape;
   std::vector<std::pair<std::string, TVariableShape>> input_shapes;
@@ -460,6 +469,14 @@ struct TEvaluationMemo::TSite {
   // Notes the outcome for the single input's stamp. Stamps of variables
   // that are gone never recur, so the index starts over when it is large.
   void note_input_stamp(int id);
+
+  void note_state(RuleSet& rs, const CombinedVariable& cv, std::uint64_t settings_epoch);
+  // Whether the rule set changed since the state was noted only in ways
+  // that leave the outcomes of a usable site valid.
+  bool follows(RuleSet& rs);
+  // Whether the rule set holds the kept contents; finds the inputs.
+  bool holds_kept_contents(RuleSet& rs, int b, const CombinedVariable& cv);
+  void keep_contents(const RuleSet& rs, int b, const CombinedVariable& cv);
 };
 
 TEvaluationMemo::TEvaluationMemo() = default;
@@ -555,6 +572,9 @@ void TEvaluationMemo::TSite::note_input_stamp(int id) {
 // A script mostly evaluates one variable several times in a row, so the
 // search starts at the site found last.
 TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
+  if (last_site_ < sites_.size() && same_text(sites_[last_site_]->name, name)) {
+    return *sites_[last_site_];
+  }
   for (std::size_t i = 0; i < sites_.size(); ++i) {
     const std::size_t at = (last_site_ + i) % sites_.size();
     if (same_text(sites_[at]->name, name)) {
@@ -569,43 +589,128 @@ TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
   return *site;
 }
 
-// Finds the site's inputs in the rule set as it is now, and keeps the
-// outcomes when everything they depend on has the contents it had.
-void TEvaluationMemo::check(TSite& site, RuleSet& rules, CombinedVariable& cv) const {
-  site.rules = &rules;
-  site.revision = rules.get_revision();
-  site.generation = rules.get_cv_list()->get_generation();
-  site.epoch = settings_epoch_;
-  const int b = rules.search(cv.get_cv_name_view());
-  const OperatorSet& ops = *rules.get_operator_set();
-  site.inputs = b >= 0 ? remembered_inputs(rules, b, cv) : std::vector<const CombinedVariable*>();
-  site.usable = !site.inputs.empty() && quiet_operators(ops);
-  if (!site.usable) return;
-  bool same_content = site.block && same_rules(*site.block, *rules.find(b)) &&
-                      same_operators(site.operators, ops) && site.shape.same_as(cv) &&
-                      site.input_shapes.size() == site.inputs.size();
-  for (std::size_t i = 0; same_content && i < site.inputs.size(); ++i) {
-    const auto& [name, shape] = site.input_shapes[i];
-    same_content = name == site.inputs[i]->get_cv_name_view() && shape.same_as(*site.inputs[i]);
+void TEvaluationMemo::TSite::note_state(RuleSet& rs, const CombinedVariable& cv,
+                                        std::uint64_t settings_epoch) {
+  rules = &rs;
+  output = &cv;
+  revision = rs.get_revision();
+  generation = rs.get_cv_list()->get_generation();
+  layout = rs.get_layout();
+  bindings = rs.get_cv_list()->get_bindings();
+  epoch = settings_epoch;
+  blocks = rs.get_number();
+}
+
+// What a usable site's outcomes depend on, and why each holds here:
+// - The output's block and its rules. The layout is unchanged, so no block
+//   was removed, moved or given another conclusion; appended blocks answer
+//   only to names no block answered to, so the output's name still finds
+//   its block, whose stamp vouches for its rules.
+// - The variables the rules name: the output and the inputs. Rules name
+//   variables by name, and while the list's bindings hold, a name that found
+//   a variable finds that same one (adding variables, as rules and
+//   comparisons do, never changes that).
+// - That no input has rules of its own: only an appended block can have
+//   given it some, so the inputs are looked for when the number of blocks
+//   changed.
+// - The operators and the variables' parameters and terms, which change in
+//   place: the settings epoch follows them (forget_settings), as does the
+//   layout the replacement of the operator set.
+bool TEvaluationMemo::TSite::follows(RuleSet& rs) {
+  if (layout != rs.get_layout() || bindings != rs.get_cv_list()->get_bindings() ||
+      block_stamp != rs.find(block)->get_stamp()) {
+    return false;
   }
-  if (same_content) return;
-  site.forget_outcomes();
-  site.block.emplace().copy(rules.find(b));
-  site.operators = ops;
-  site.shape.take(cv);
-  site.input_shapes.clear();
-  for (const CombinedVariable* p : site.inputs) {
-    site.input_shapes.emplace_back(std::string(p->get_cv_name_view()), TVariableShape());
-    site.input_shapes.back().second.take(*p);
+  if (blocks != rs.get_number()) {
+    for (const auto& input : input_shapes) {
+      if (rs.search(input.first) >= 0) return false;
+    }
+  }
+  note_state(rs, *output, epoch);
+  return true;
+}
+
+// The kept contents are those of a usable check, so rules equal to the kept
+// ones conclude on the output alone and name the same inputs, by name, in
+// the same order, with terms that the equal shapes hold; what remains is
+// that each name finds a variable of the kept shape without rules of its
+// own. Equal operators are quiet ones.
+bool TEvaluationMemo::TSite::holds_kept_contents(RuleSet& rs, int b, const CombinedVariable& cv) {
+  if (!kept_rules || !same_rules(*kept_rules, *rs.find(b)) ||
+      !same_operators(operators, *rs.get_operator_set()) || !shape.same_as(cv) ||
+      rs.get_cv(name) != &cv) {
+    return false;
+  }
+  inputs.clear();
+  for (const auto& [input_name, input_shape] : input_shapes) {
+    const CombinedVariable* p = rs.get_cv(input_name);
+    if (p == nullptr || rs.search(input_name) >= 0 || !input_shape.same_as(*p)) return false;
+    inputs.push_back(p);
+  }
+  return true;
+}
+
+void TEvaluationMemo::TSite::keep_contents(const RuleSet& rs, int b, const CombinedVariable& cv) {
+  forget_outcomes();
+  kept_rules.emplace().copy(rs.find(b));
+  operators = *rs.get_operator_set();
+  shape.take(cv);
+  input_shapes.clear();
+  for (const CombinedVariable* p : inputs) {
+    input_shapes.emplace_back(std::string(p->get_cv_name_view()), TVariableShape());
+    input_shapes.back().second.take(*p);
   }
 }
 
-float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
-  TSite& site = site_of(cv.get_cv_name_view());
-  if (site.rules != &rules || site.revision != rules.get_revision() ||
-      site.generation != rules.get_cv_list()->get_generation() || site.epoch != settings_epoch_) {
-    check(site, rules, cv);
+// Whether the site's outcomes and inputs serve the output as the rule set
+// is now: nothing changed since the last check, or only what follows()
+// tells apart; unusable sites are checked again after any change.
+bool TEvaluationMemo::holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const {
+  if (site.rules != &rules || site.output != &cv || site.epoch != settings_epoch_) return false;
+  if (site.revision == rules.get_revision() &&
+      site.generation == rules.get_cv_list()->get_generation()) {
+    return true;
   }
+  return site.usable && site.follows(rules);
+}
+
+// Finds the site's inputs in the rule set as it is now, and keeps the
+// outcomes when everything they depend on has the contents it had. When the
+// kept contents are not there, the inputs are derived from the rules, and
+// any contents they give differ from the kept ones.
+void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const {
+  site.note_state(rules, cv, settings_epoch_);
+  site.usable = false;
+  const int b = rules.search(cv.get_cv_name_view());
+  if (b < 0 || !quiet_operators(*rules.get_operator_set())) return;
+  site.block = b;
+  site.block_stamp = rules.find(b)->get_stamp();
+  if (site.holds_kept_contents(rules, b, cv)) {
+    site.usable = true;
+    return;
+  }
+  site.inputs = remembered_inputs(rules, b, cv);
+  if (site.inputs.empty()) return;
+  site.usable = true;
+  site.keep_contents(rules, b, cv);
+}
+
+TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
+  TSite& site = site_of(cv.get_cv_name_view());
+  if (!holds(site, rules, cv)) check(site, rules, cv);
+  return site;
+}
+
+// A usable site's rules conclude on cv alone and read only inputs without
+// rules, none of them a combination variable. A combination variable as cv
+// is not looked at: what the tree holds for it may yet be written into it.
+bool TEvaluationMemo::remembers(RuleSet& rules, const CombinedVariable& cv) {
+  return !TEvalTree::is_combination_variable(cv.get_cv_name_view()) &&
+         checked_site(rules, cv).usable;
+}
+
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
+  TSite& site = checked_site(rules, cv);
   if (!site.usable) return rules.evaluate(&cv);
   // An input whose terms carry the stamp of an outcome's input was
   // fuzzified, as it was then; its terms need not be looked at.

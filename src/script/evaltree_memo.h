@@ -183,9 +183,11 @@ class TCombinationMemo {
 // and exist with the terms the rules name, and the operators cannot print:
 // its outcome then depends only on the inputs' match values and importances,
 // the rules, the operators and its own parameters and terms. Those are
-// compared by content whenever the rule set or its variables changed, or a
-// statement may have changed them (forget_settings), so what one run
-// remembered serves the next.
+// compared by content in another rule set, or when a statement may have
+// changed them (forget_settings), so what one run remembered serves the
+// next. Within a rule set, the stamp of the output's block and the counters
+// of the set and its variable list tell which changes may concern them:
+// rules and variables added for other outputs do not.
 class TEvaluationMemo {
  public:
   TEvaluationMemo();
@@ -196,13 +198,21 @@ class TEvaluationMemo {
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
   // the contents that would leave in `cv`.
   float evaluate(RuleSet& rules, CombinedVariable& cv);
+  // Whether evaluating `cv` goes through the memory: its rules read only
+  // variables that have no rules of their own, and neither they nor cv are
+  // combination variables of an evaluation tree. The answer holds until the
+  // rule set, its variables or the settings change; a combination
+  // variable's contents may change meanwhile.
+  bool remembers(RuleSet& rules, const CombinedVariable& cv);
   // The operators or some variable's parameters or terms may have changed.
   void forget_settings() { ++settings_epoch_; }
 
  private:
   struct TSite;
   TSite& site_of(std::string_view name);
-  void check(TSite& site, RuleSet& rules, CombinedVariable& cv) const;
+  TSite& checked_site(RuleSet& rules, const CombinedVariable& cv);
+  bool holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
+  void check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
 
   std::vector<std::unique_ptr<TSite>> sites_;
   std::size_t last_site_ = 0;  // the site found or added last

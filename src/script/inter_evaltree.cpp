@@ -127,7 +127,11 @@ void statement_eval(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
-  if (run.Evals != nullptr && evaluation_reaches_combination_variables(run, name)) {
+  // A variable the memory remembers reaches no combination variable. Writing
+  // what the tree holds into those changes none of the things the memory's
+  // answer depends on.
+  if (run.Evals != nullptr && !run.evaluations.remembers(*run.Rules, *cv) &&
+      evaluation_reaches_combination_variables(run, name)) {
     run.Evals->release_combination_variables();
   }
   const float value = run.evaluations.evaluate(*run.Rules, *cv);

@@ -530,6 +530,34 @@ TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   EXPECT_EQ(lookup("c"), nullptr);
 }
 
+// Adding a variable, also under a name present, leaves what every name
+// found and the list's bindings; renaming and removing move the bindings.
+TEST(CVListTest, BindingsMoveWhenANameMayFindAnotherVariable) {
+  // clang-format off
+  struct TCase { const char* what; bool moved; void (*change)(CVList&); } const cases[] = {
+      {"added under a new name", false, [](CVList& l) { l.add(l.find(0), "c"); }},
+      {"added under a present name", false, [](CVList& l) { l.add(l.find(1), "a"); }},
+      {"empty variable added", false, [](CVList& l) { l.add(); }},
+      {"renamed", true, [](CVList& l) { l.find(0)->set_cv_name("b"); }},
+      {"removed", true, [](CVList& l) { l.remove(0); }},
+      {"all removed", true, [](CVList& l) { l.remove_all(); }}};
+  // clang-format on
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 1, {"low", "high"});
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    CVList list;
+    const CombinedVariable* a = list.add(&ps, "a");
+    const CombinedVariable* b = list.add(&ps, "b");
+    const std::uint64_t bindings = list.get_bindings();
+    c.change(list);
+    EXPECT_EQ(list.get_bindings() != bindings, c.moved);
+    if (!c.moved) {
+      EXPECT_EQ(list.find_cv("a"), a);
+      EXPECT_EQ(list.find_cv("b"), b);
+    }
+  }
+}
+
 // A variable generated in the list equals a copy of one generated apart, and
 // is found by its (cut) name.
 TEST(CVListTest, VariablesGeneratedInTheListEqualCopies) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -286,6 +287,52 @@ TEST_F(RuleSetTest, LookupsFollowChangesOfVariablesAndBlocks) {
   rules.evaluate(&y);
   EXPECT_EQ(mv("X", 0), 0);
   EXPECT_EQ(mv("Y", 0), 0);
+}
+
+// Watchers of one block follow its stamp and the set's layout. A change of
+// the block's rules moves its stamp alone; appending blocks moves neither
+// and leaves every name's block where it was; what may move a block or
+// give a name another block moves the layout.
+TEST_F(RuleSetTest, BlockStampsAndLayoutFollowTheirChanges) {
+  using R = RuleSet;
+  // A rule on the rule set's own variables, by name.
+  static const auto rule = [](R& r, const char* in, const char* out) {
+    r.add_BasicRule(r.get_cv(in), "low", r.get_cv(out), "bad", 1);
+  };
+  // clang-format off
+  struct TCase { const char* what; bool stamp; bool layout; void (*change)(R&); } const cases[] = {
+      {"rule added", true, false, [](R& r) { rule(r, "Z", "Y"); }},
+      {"equal rule", false, false, [](R& r) { rule(r, "X", "Y"); }},
+      {"certainty", true, false, [](R& r) { r.set_certainty(0, 0, 0.5f); }},
+      {"premise term", true, false, [](R& r) { r.set_left_side_lt(0, 0, 0, "high"); }},
+      {"premise variable", true, false, [](R& r) { r.set_left_side_cv(0, 0, 0, r.get_cv("Z")); }},
+      {"operator", true, false, [](R& r) { r.set_aggregate_operator(0, 0, OR); }},
+      {"block appended", false, false, [](R& r) { rule(r, "X", "Z"); }},
+      {"block of a name appended", false, false, [](R& r) { const RuleBlock b = *r.find(1);
+                                                            r.add(&b); }},
+      {"empty block appended", false, false, [](R& r) { r.add(nullptr); }},
+      {"other conclusion", false, true, [](R& r) { r.set_right_side_cv(1, 0, r.get_cv("Y")); }},
+      {"other block removed", false, true, [](R& r) { r.remove(1); }},
+      {"operators replaced", false, true, [](R& r) { r.set_operator_set(nullptr); }},
+      {"variable removed", true, true, [](R& r) { const CombinedVariable* z = r.get_cv("Z");
+                                                  r.remove_cv_and_its_approaches(z); }}};
+  // clang-format on
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    RuleSet rs;
+    rs.add_BasicRule(&x, "low", &y, "bad", 1);
+    rs.add_ComplexRule(&x, "high", &z, "low", &m, "hi", AND, 1);
+    rs.add_BasicRule(&z, "high", &y, "good", 1);
+    const std::uint64_t stamp = rs.find(0)->get_stamp();
+    const std::uint64_t layout = rs.get_layout();
+    c.change(rs);
+    EXPECT_EQ(rs.find(0)->get_stamp() != stamp, c.stamp);
+    EXPECT_EQ(rs.get_layout() != layout, c.layout);
+    if (!c.layout) {
+      EXPECT_EQ(rs.search("Y"), 0);
+      EXPECT_EQ(rs.search("M"), 1);
+    }
+  }
 }
 
 TEST_F(RuleSetTest, CyclicBlocksAreReportedOnceAndFail) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iomanip>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -242,22 +243,25 @@ TEST_F(EvalTreeMemo, ATermChangedAfterReleaseIsFollowed) {
 }
 
 // A rule set whose output y is ruled by two inputs, x and z: one rule each,
-// and one rule joining both.
+// and one rule joining both; a block before y's rules another output, v.
 struct TRatedVariable {
   ParameterSet ps = rating_set();
   RuleSet rules;
   CombinedVariable* x = nullptr;
   CombinedVariable* z = nullptr;
   CombinedVariable* y = nullptr;
+  CombinedVariable* v = nullptr;
 
   TRatedVariable() {
-    for (const char* name : {"x", "z", "y"}) {
+    for (const char* name : {"x", "z", "y", "v"}) {
       const CombinedVariable generated(&ps, name);
       rules.get_cv_list()->add(&generated);
     }
     x = rules.get_cv("x");
     z = rules.get_cv("z");
     y = rules.get_cv("y");
+    v = rules.get_cv("v");
+    rules.add_BasicRule(z, "bad", v, "good", 1);
     rules.add_BasicRule(x, "bad", y, "good", 1);
     rules.add_BasicRule(z, "good", y, "bad", 0.8f);
     TList both;
@@ -278,6 +282,34 @@ struct TRatedVariable {
   OperatorSet& ops() { return *rules.get_operator_set(); }
 };
 
+struct TRatedChange {
+  const char* what;
+  void (*change)(TRatedVariable&);
+};
+
+// Runs the pairs of x and z through one memory and directly, on two new rule
+// sets per change, which both get the change before step `at`; the memory
+// is told of it when `told`.
+void expect_same_as_direct(std::span<const TRatedChange> changes, std::span<const float[2]> values,
+                           std::size_t at, bool told) {
+  TEvaluationMemo memo;
+  for (const TRatedChange& c : changes) {
+    SCOPED_TRACE(c.what);
+    TRatedVariable remembered;
+    TRatedVariable direct;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i == at) {
+        c.change(remembered);
+        c.change(direct);
+        if (told) memo.forget_settings();
+      }
+      ASSERT_EQ(remembered.step(values[i][0], values[i][1], &memo),
+                direct.step(values[i][0], values[i][1], nullptr))
+          << "step " << i;
+    }
+  }
+}
+
 // Evaluations through the memory give what evaluating directly gives, value,
 // contents and messages, whatever changes between them; `change` runs on
 // both rule sets before step 5, and the memory checks again only when told.
@@ -286,11 +318,11 @@ struct TRatedVariable {
 TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
   using T = TRatedVariable;
   // clang-format off
-  struct TCase { const char* what; void (*change)(T&); } const cases[] = {
+  const TRatedChange changes[] = {
       {"nothing", [](T&) {}},
-      {"certainty", [](T& t) { t.rules.set_certainty(0, 1, 0.3f); }},
-      {"conclusion", [](T& t) { t.rules.set_right_side_lt(0, 0, "neutral"); }},
-      {"conclusion on an input", [](T& t) { t.rules.set_right_side_lt(0, 0, "zz"); }},
+      {"certainty", [](T& t) { t.rules.set_certainty(1, 1, 0.3f); }},
+      {"conclusion", [](T& t) { t.rules.set_right_side_lt(1, 0, "neutral"); }},
+      {"conclusion on an input", [](T& t) { t.rules.set_right_side_lt(1, 0, "zz"); }},
       {"inference by product", [](T& t) { t.ops().set_inference_operator(product); }},
       {"printing inference", [](T& t) { t.ops().set_inference_operator(fuzzy_and);
                                         t.ops().set_gamma(2); }},
@@ -301,22 +333,59 @@ TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
   // clang-format on
   const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.1f, 0.9f},
                               {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},   {0.1f, 0.9f}};
-  TEvaluationMemo memo;
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    TRatedVariable remembered;
-    TRatedVariable direct;
-    for (std::size_t i = 0; i < std::size(kValues); ++i) {
-      if (i == 5) {
-        c.change(remembered);
-        c.change(direct);
-        memo.forget_settings();
-      }
-      ASSERT_EQ(remembered.step(kValues[i][0], kValues[i][1], &memo),
-                direct.step(kValues[i][0], kValues[i][1], nullptr))
-          << "step " << i;
-    }
+  expect_same_as_direct(changes, kValues, 5, true);
+}
+
+// A variable w on which x gets a rule of its own.
+void give_x_rules(TRatedVariable& t) {
+  const CombinedVariable generated(&t.ps, "w");
+  CombinedVariable* w = t.rules.get_cv_list()->add(&generated);
+  w->set_value(0.9f);
+  t.rules.add_BasicRule(w, "good", t.x, "neutral", 1);
+}
+
+// A new variable takes x's place and name; the old one is renamed or removed
+// (after the new one is there, so that the new one has another address).
+void replace_x(TRatedVariable& t, bool remove) {
+  CVList& vars = *t.rules.get_cv_list();
+  CombinedVariable* old = t.x;
+  const CombinedVariable generated(&t.ps, "x");
+  t.x = vars.add(&generated);
+  if (remove) {
+    vars.remove(vars.find_cv_by_pointer(old));
+  } else {
+    old->set_cv_name("old");
   }
+}
+
+// The same for changes of the rule set and its variables that the memory is
+// not told about. After the change, x takes values that differ from its last
+// one while z repeats an earlier pair's: outcomes found by the inputs as they
+// were, or by a variable that no longer answers to x, would be wrong.
+TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
+  using T = TRatedVariable;
+  // clang-format off
+  const TRatedChange changes[] = {
+      {"block appended for another output",
+       [](T& t) { t.rules.add_BasicRule(t.x, "good", t.rules.get_cv_list()->add(t.v, "u"),
+                                        "bad", 1); }},
+      {"rule added to the output's block",
+       [](T& t) { t.rules.add_BasicRule(t.z, "neutral", t.y, "good", 0.5f); }},
+      {"certainty", [](T& t) { t.rules.set_certainty(1, 0, 0.25f); }},
+      {"premise on another variable", [](T& t) { t.rules.set_left_side_cv(1, 0, 0, t.z); }},
+      {"earlier block concludes on the output",
+       [](T& t) { t.rules.set_right_side_cv(0, 0, t.y); }},
+      {"input given rules", give_x_rules},
+      {"input renamed", [](T& t) { replace_x(t, false); }},
+      {"input removed", [](T& t) { replace_x(t, true); }},
+      {"operators replaced", [](T& t) {
+         auto ops = std::make_unique<OperatorSet>(*t.rules.get_operator_set());
+         ops->set_and_operator(product);
+         t.rules.set_operator_set(std::move(ops)); }}};
+  // clang-format on
+  const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},
+                              {0.25f, 0.5f},  {0.25f, 0.75f}, {0.5f, 0.5f}};
+  expect_same_as_direct(changes, kValues, 4, false);
 }
 
 // More distinct inputs than the memory keeps for one variable, and then the
@@ -448,6 +517,48 @@ TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
     ASSERT_EQ(remembered.step(kSteps[i][0], kSteps[i][1], &memo),
               direct.step(kSteps[i][0], kSteps[i][1], nullptr))
         << "step " << i;
+  }
+}
+
+// Evaluating works on the rule set's own variable of the name: a variable
+// of that name from elsewhere is left as it is, remembered outcome or not.
+TEST(EvaluationMemo, AStrangerNamedLikeTheOutputTakesNothing) {
+  TEvaluationMemo memo;
+  TRatedVariable t;
+  t.step(0.25f, 0.75f, &memo);
+  CombinedVariable stranger(&t.ps, "y");
+  const std::string before = dump(&stranger);
+  memo.evaluate(t.rules, stranger);
+  EXPECT_EQ(dump(&stranger), before);
+}
+
+// Only an output whose rules read inputs without rules of their own, none of
+// them nor the output a combination variable, goes through the memory.
+TEST(EvaluationMemo, RemembersOnlyWhatReadsPlainInputs) {
+  struct TCase {
+    const char* output;
+    const char* input;
+    bool input_ruled;
+    bool remembered;
+  };
+  const TCase cases[] = {{"y", "x", false, true},
+                         {"y", "x", true, false},
+                         {"y", "eval_in_1", false, false},
+                         {"eval_out_and", "x", false, false}};
+  const ParameterSet ps = rating_set();
+  for (const TCase& c : cases) {
+    RuleSet rules;
+    for (const char* name : {c.output, c.input, "w"}) {
+      const CombinedVariable generated(&ps, name);
+      rules.get_cv_list()->add(&generated);
+    }
+    rules.add_BasicRule(rules.get_cv(c.input), "bad", rules.get_cv(c.output), "good", 1);
+    if (c.input_ruled) {
+      rules.add_BasicRule(rules.get_cv("w"), "bad", rules.get_cv(c.input), "good", 1);
+    }
+    TEvaluationMemo memo;
+    EXPECT_EQ(memo.remembers(rules, *rules.get_cv(c.output)), c.remembered)
+        << c.output << " " << c.input;
   }
 }
 
