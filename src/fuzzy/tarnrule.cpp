@@ -407,11 +407,14 @@ void RuleSet::name_in_use() {
 
 void RuleSet::add(const RuleBlock* b) {
   name_in_use();
-  RuleBlock& block = blocks_.emplace_back();
+  // The copy is made before it is appended: `b` may be one of this set's own
+  // blocks, which appending may move.
+  RuleBlock block;
   if (b != nullptr) {
     block.copy(b);
     for (int i = 0; i < block.get_number(); ++i) block.find(i)->forget_cvs();
   }
+  blocks_.push_back(std::move(block));
   blocks_appended();
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "fuzzy_test_support.h"
 
@@ -308,8 +309,7 @@ TEST_F(RuleSetTest, BlockStampsAndLayoutFollowTheirChanges) {
       {"premise variable", true, false, [](R& r) { r.set_left_side_cv(0, 0, 0, r.get_cv("Z")); }},
       {"operator", true, false, [](R& r) { r.set_aggregate_operator(0, 0, OR); }},
       {"block appended", false, false, [](R& r) { rule(r, "X", "Z"); }},
-      {"block of a name appended", false, false, [](R& r) { const RuleBlock b = *r.find(1);
-                                                            r.add(&b); }},
+      {"own block appended", false, false, [](R& r) { r.add(std::as_const(r).find(1)); }},
       {"empty block appended", false, false, [](R& r) { r.add(nullptr); }},
       {"other conclusion", false, true, [](R& r) { r.set_right_side_cv(1, 0, r.get_cv("Y")); }},
       {"other block removed", false, true, [](R& r) { r.remove(1); }},
