@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <iostream>
 #include <istream>
+#include <iterator>
 #include <streambuf>
 #include <utility>
 
@@ -84,6 +85,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   words->hints.resize(words->cut.size());
   words->formula_hints.resize(words->cut.size());
   words->fuzzy_hints.resize(words->cut.size());
+  words->memories.resize(words->cut.size());
   return words;
 }
 
@@ -128,11 +130,6 @@ std::string_view TScriptReader::search_word() {
   while (pos < text.size() && !is_space(text[pos])) ++pos;
   end = pos == text.size();
   return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
-}
-
-std::optional<const TStatement*> TScriptReader::statement_of_last_word() const {
-  if (!last_whole) return std::nullopt;
-  return words->statements[following - 1];
 }
 
 TVarlist::THint* TScriptReader::hint_of_last_word() const {
@@ -220,8 +217,13 @@ void TScriptReader::seek(std::size_t position, int words_before_position) {
 }
 
 int TScriptReader::words_before(std::size_t position) const {
-  return static_cast<int>(std::upper_bound(words->ends.begin(), words->ends.end(), position) -
-                          words->ends.begin());
+  // Word ends are strictly increasing: when the word before `following`
+  // ends at the position, exactly `following` words end at or before it.
+  // That holds right after reading on, so the search is mostly skipped.
+  const std::vector<std::uint32_t>& ends = words->ends;
+  const std::size_t k = following;
+  if (k > 0 && k <= ends.size() && ends[k - 1] == position) return static_cast<int>(k);
+  return static_cast<int>(std::upper_bound(ends.begin(), ends.end(), position) - ends.begin());
 }
 
 void TScriptReader::skip_from_start(int count) {
@@ -239,8 +241,11 @@ void TScriptReader::skip_from_start(int count) {
   end = pos == text.size();
 }
 
-int TScriptReader::find_declaration(std::string_view keyword, std::string_view name) {
-  auto [entry, fresh] = words->declarations.try_emplace(std::string(keyword));
+TDeclarationPlace TScriptReader::declaration_place(std::string_view keyword,
+                                                   std::string_view name) {
+  auto entry = words->declarations.find(keyword);
+  const bool fresh = entry == words->declarations.end();
+  if (fresh) entry = words->declarations.try_emplace(std::string(keyword)).first;
   auto& targets = entry->second;
   if (fresh) {
     // One scan pairs every keyword with the word after it, as a search from the
@@ -252,14 +257,23 @@ int TScriptReader::find_declaration(std::string_view keyword, std::string_view n
       ++i;
     }
   }
-  auto found = targets.find(fit(name, script_limits::kFormulaChars));
-  const int count = found != targets.end() ? found->second : static_cast<int>(words->ends.size());
-  skip_from_start(count);
-  if (found == targets.end()) {
+  const auto found = targets.find(fit(name, script_limits::kFormulaChars));
+  if (found == targets.end()) return {static_cast<int>(words->ends.size()), false};
+  return {found->second, true};
+}
+
+void TScriptReader::move_past(const TDeclarationPlace& declaration) {
+  skip_from_start(declaration.words);
+  if (!declaration.found) {
     pos = text.size();
     end = true;
   }
-  return count;
+}
+
+int TScriptReader::find_declaration(std::string_view keyword, std::string_view name) {
+  const TDeclarationPlace declaration = declaration_place(keyword, name);
+  move_past(declaration);
+  return declaration.words;
 }
 
 namespace {
@@ -318,17 +332,18 @@ void TScriptRun::reach_fuzzy_variable(std::string_view name) {
 // mantissa and at most 14 of 5^6), and rounding that product to an integer,
 // ties to even, is how printf rounds the exact value. Infinities, NaN and
 // products beyond the exact integers of double take the general path.
-std::string fixed_decimals(float v, int decimals) {
+void append_fixed_decimals(std::string& text, float v, int decimals) {
   static constexpr double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
   const double scaled = static_cast<double>(v) * kPowers[decimals];
-  char text[64];
+  char digits[64];
+  char* const end = std::end(digits);
   if (!std::isfinite(scaled) || std::fabs(scaled) >= 0x1p53) {
     const std::to_chars_result r =
-        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
-    return std::string(text, r.ptr);
+        std::to_chars(digits, end, v, std::chars_format::fixed, decimals);
+    text.append(digits, r.ptr);
+    return;
   }
   auto units = static_cast<std::uint64_t>(std::fabs(std::nearbyint(scaled)));
-  char* const end = text + sizeof text;
   char* p = end;
   for (int d = 0; d < decimals; ++d, units /= 10) *--p = static_cast<char>('0' + units % 10);
   if (decimals > 0) *--p = '.';
@@ -337,7 +352,13 @@ std::string fixed_decimals(float v, int decimals) {
     units /= 10;
   } while (units != 0);
   if (std::signbit(v)) *--p = '-';
-  return std::string(p, end);
+  text.append(p, end);
+}
+
+std::string fixed_decimals(float v, int decimals) {
+  std::string text;
+  append_fixed_decimals(text, v, decimals);
+  return text;
 }
 
 std::string TScriptRun::at_token() const {

@@ -6,6 +6,7 @@
 // depth (IF:1, FORPOS:2, CALL:TOKENS:1, ...). Loops jump back by read
 // position; GOTO, CALL and RETURN find their targets by reading from the start.
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdlib>
 #include <iostream>
@@ -114,7 +115,7 @@ void TControlList::insert_label(std::string_view name) {
 bool TControlList::contains(std::string_view name) const {
   name = fit(name, script_limits::kNameChars);
   if (const std::optional<TKey> key = key_of(name)) return front(*key) != nullptr;
-  return labels.find(std::string(name)) != labels.end();
+  return labels.find(name) != labels.end();
 }
 
 namespace {
@@ -144,7 +145,7 @@ bool is_plain_decimal(std::string_view word) {
 
 // A word read as atof reads it. Plain decimals, nearly all numbers of a
 // script, go through from_chars, which rounds them to the same double.
-float decimal_value(const std::string& word) {
+float decimal_value(std::string_view word) {
   double value = 0;
   if (is_plain_decimal(word)) {
     const std::from_chars_result read =
@@ -153,22 +154,53 @@ float decimal_value(const std::string& word) {
       return static_cast<float>(value);
     }
   }
-  return static_cast<float>(std::atof(word.c_str()));
+  return static_cast<float>(std::atof(std::string(word).c_str()));
 }
 
 // Start, bound and step words: the stored value of a variable of that name,
 // otherwise the word read as a decimal number (0 when it is none).
 float word_value(TScriptRun& run) {
-  std::string word = run.read_formula();
+  const std::string_view read = run.read_word();
   TVarlist::THint& hint = run.name_hint();
-  run.resolve_formula(word);
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  std::string storage;
+  const std::string_view word = run.resolve_formula_view(read, storage);
   if (const TVariable* var = run.Vars->find(word, hint)) return var->get_value();
-  return decimal_value(word);
+  // The number depends on the text alone: a word that resolves to itself
+  // keeps it.
+  if (memory == nullptr || word != read) return decimal_value(word);
+  if (!memory->decimal) memory->decimal = decimal_value(word);
+  return *memory->decimal;
 }
 
-float condition_value(TScriptRun& run, std::string& condition) {
-  run.resolve_formula(condition);
-  return run.compute(condition);
+// Reads a condition and computes it.
+float condition_value(TScriptRun& run) {
+  std::string storage;
+  return run.compute(run.resolve_formula_view(run.read_word(), storage));
+}
+
+// The formula a loop variable gets for its start or step: name+(value).
+// The statement's keyword keeps the last one it made, and gives it again for
+// the same name and the same value bits; without a keyword memory the run's
+// room for formulas holds it.
+std::string_view loop_formula(TScriptRun& run, TWordMemory* memory, std::string_view name,
+                              float value) {
+  const auto bits = std::bit_cast<std::uint32_t>(value);
+  if (memory != nullptr && !memory->formula.empty() && memory->formula_value_bits == bits &&
+      memory->formula_name_size == name.size() &&
+      std::string_view(memory->formula).starts_with(name)) {
+    return memory->formula;
+  }
+  std::string& text = memory != nullptr ? memory->formula : run.built_formula;
+  text.assign(name);
+  text += "+(";
+  append_fixed_decimals(text, value, 3);
+  text += ')';
+  if (memory != nullptr) {
+    memory->formula_name_size = name.size();
+    memory->formula_value_bits = bits;
+  }
+  return text;
 }
 
 // Skips to the end of the current IF part. Returns the word that ended the
@@ -205,9 +237,8 @@ void close_if(TScriptRun& run) {
 
 void statement_if(TScriptRun& run) {
   if (!open_level(run, run.if_cascade, "IFs")) return;
-  std::string condition = run.read_formula();
   run.Controls->insert(Kind::If, run.if_cascade, 0);
-  const float value = condition_value(run, condition);
+  const float value = condition_value(run);
   // The value goes to the oldest entry of the level, which is an older one
   // than that inserted above when a RETURN left one behind.
   run.Controls->find(Kind::If, run.if_cascade)->value = value;
@@ -231,19 +262,21 @@ void statement_endif(TScriptRun& run) {
 // FOR name = start: the loop variable gets the formula name+(start) and the
 // start value; the bound and step take their defaults until TO and STEP.
 void statement_for(TScriptRun& run) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
   if (!open_level(run, run.for_cascade, "FORs")) return;
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   controls.insert(Kind::For, d, 0);
-  const std::string name = run.read_name();
+  const std::string_view name = run.read_name_view();
   TVarlist::THint& hint = run.name_hint();
   const std::string_view equals = run.read_word();
   if (equals != "=") {
-    run.stop("Error: '=' missing in FOR " + name + " = " + std::string(equals) + run.at_token());
+    run.stop("Error: '=' missing in FOR " + std::string(name) + " = " + std::string(equals) +
+             run.at_token());
     return;
   }
   const float start = word_value(run);
-  const std::string formula = name + "+(" + fixed_decimals(start, 3) + ")";
+  const std::string_view formula = loop_formula(run, memory, name, start);
   TVarlist& vars = *run.Vars;
   TVariable* var = vars.find(name, hint);
   if (var == nullptr) {
@@ -271,12 +304,12 @@ void statement_to(TScriptRun& run) {
 // STEP records the step and the start of the loop body, the read position
 // just after the step word.
 void statement_step(TScriptRun& run) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
   const int d = run.for_cascade;
   const float step = word_value(run);
   const TControlEntry* var = run.Controls->find(Kind::Var, d);
-  const std::string name = var != nullptr ? var->text : "";
-  const std::string formula = name + "+(" + fixed_decimals(step, 3) + ")";
-  run.Vars->set_formula(name, formula);
+  const std::string_view name = var != nullptr ? std::string_view(var->text) : std::string_view();
+  run.Vars->set_formula(name, loop_formula(run, memory, name, step));
   set_value(*run.Controls, Kind::Step, d, step);
   const std::size_t body = run.reader.position();
   // NEXT jumps to the body with the word count known, found here once.
@@ -304,9 +337,10 @@ void end_for(TScriptRun& run, int d) {
 // NEXT name: adds the step while the result stays within the bound, and runs
 // the body again; the variable keeps the last value within the bound.
 void statement_next(TScriptRun& run) {
-  std::string name = run.read_name();
+  const std::string_view word = run.read_name_view();
   TVarlist::THint& hint = run.name_hint();
-  run.resolve_name(name);
+  std::string storage;
+  const std::string_view name = run.resolve_name_view(word, storage);
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   if (d <= 0 || controls.find(Kind::For, d) == nullptr) {
@@ -352,11 +386,9 @@ void statement_endloop(TScriptRun& run) {
 
 void statement_exitloop(TScriptRun& run) {
   const int d = run.loop_cascade;
-  std::string condition = run.read_formula();
-  run.resolve_formula(condition);
   // The condition's entry lives while the condition is computed, which
   // reads no control entry: it counts for nothing.
-  const float value = run.compute(condition);
+  const float value = condition_value(run);
   if (value == 0) return;
   skip_open_loop(run);
   run.Controls->remove(Kind::Loop, d);
@@ -365,24 +397,46 @@ void statement_exitloop(TScriptRun& run) {
 }
 
 void statement_goto(TScriptRun& run) {
-  const std::string label = run.read_formula();
+  const std::string_view label = run.read_word();
   if (!run.Controls->contains(label)) return;
   run.number_of_tokens = run.reader.find_declaration("LABEL", label);
+}
+
+// Whether a called name is declared, and where its procedure is. Both
+// depend on the text alone when the name is the word itself (no index) and
+// is spelled like no control entry's name: the CALL keyword then keeps them.
+TWordMemory::TCallTarget call_target(TScriptRun& run, TWordMemory* memory, std::string_view word,
+                                     std::string_view name) {
+  if (memory != nullptr && memory->call_target) return *memory->call_target;
+  TWordMemory::TCallTarget target;
+  target.declared = run.Controls->contains(name);
+  if (target.declared) target.procedure = run.reader.declaration_place("PROCEDURE", name);
+  const bool plain = word.find('[') == std::string_view::npos;
+  if (memory != nullptr && plain && !TControlList::spelled_like_entry(name)) {
+    memory->call_target = target;
+  }
+  return target;
 }
 
 // CALL records the counters and the word count after the procedure name, so
 // that RETURN can restore them and read on right after the CALL.
 void statement_call(TScriptRun& run) {
-  std::string name = run.read_formula();
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  const std::string_view word = run.read_word();
   const int count = run.number_of_tokens;
   if (!open_level(run, run.proc_cascade, "CALLs")) return;
   const int p = run.proc_cascade;
-  run.resolve_name(name);
-  if (!run.Controls->contains(name)) {
+  // The word is cut to the formula size; a name is cut shorter.
+  std::string storage;
+  const std::string_view name =
+      fit(run.resolve_name_view(word, storage), script_limits::kNameChars);
+  const TWordMemory::TCallTarget target = call_target(run, memory, word, name);
+  if (!target.declared) {
     std::cout << "\nError: no PROCEDURE " << name << " defined!\n";
     return;
   }
-  run.number_of_tokens = run.reader.find_declaration("PROCEDURE", name);
+  run.reader.move_past(target.procedure);
+  run.number_of_tokens = target.procedure.words;
   TControlList& controls = *run.Controls;
   controls.insert(Kind::CallBranch, p, static_cast<float>(run.branch));
   controls.insert(Kind::CallIfCascade, p, static_cast<float>(run.if_cascade));

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -29,6 +30,15 @@ inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LO
 // Levels abandoned by RETURN keep their control entries; this bounds them too.
 inline constexpr std::size_t kMaxControlEntries = 2'000'000;
 }  // namespace script_limits
+
+// A hash of texts that lets a set or map of strings be searched by a
+// string_view without making a string of it.
+struct TTextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
 
 // Kinds of control entries: the state of an open construct is kept in
 // entries of these kinds, one of each per level of the construct.
@@ -83,6 +93,11 @@ class TControlList {
   // Labels and procedures; a name is cut to the name size.
   void insert_label(std::string_view name);
   bool contains(std::string_view name) const;
+  // Whether a name (cut to the name size) is spelled like an entry's name:
+  // whether contains() depends on the open constructs, not on labels alone.
+  static bool spelled_like_entry(std::string_view name) {
+    return key_of(fit(name, script_limits::kNameChars)).has_value();
+  }
   // Entries and labels in all.
   std::size_t number() const { return count; }
   // Removes every entry and label; the queues keep their room.
@@ -126,7 +141,8 @@ class TControlList {
   }
   std::array<TQueue, kKinds * kShallowLevels> shallow_queues;
   std::unordered_map<std::uint64_t, TQueue> deep_queues;
-  std::unordered_set<std::string> labels;  // labels spelled like no entry's name
+  // Labels spelled like no entry's name.
+  std::unordered_set<std::string, TTextHash, std::equal_to<>> labels;
   std::size_t count = 0;
 };
 
@@ -169,6 +185,33 @@ struct TParameterSetOperands {
   int words_read = 0;
 };
 
+// Where a declaration stands: the words read up to its name (or every word
+// of the text, when there is none), and whether there is one.
+struct TDeclarationPlace {
+  int words = 0;
+  bool found = false;
+};
+
+// What the loop and call statements keep per word of the text. Each part
+// depends on the text alone, or is checked against what it was made from.
+struct TWordMemory {
+  // The word read as a decimal number, once a loop statement needed it.
+  std::optional<float> decimal;
+  // At a FOR or STEP keyword: the loop formula made there last, which
+  // starts with the loop variable's name of `formula_name_size` characters,
+  // from a value of the bits `formula_value_bits`.
+  std::string formula;
+  std::size_t formula_name_size = 0;
+  std::uint32_t formula_value_bits = 0;
+  // At a CALL keyword whose procedure name depends on the text alone:
+  // whether the name is declared, and where its procedure declaration is.
+  struct TCallTarget {
+    bool declared = false;
+    TDeclarationPlace procedure;
+  };
+  std::optional<TCallTarget> call_target;
+};
+
 // The words of a script text, which depend on the text alone: where each
 // word starts and ends, the statement each word starts (null for none), and
 // per keyword the declarations searched for so far. Runs of the same text
@@ -188,12 +231,15 @@ struct TScriptWords {
   std::vector<TFormulaHint> formula_hints;
   // Per word: where the fuzzy variable it names was last found.
   std::vector<CVList::Hint> fuzzy_hints;
+  std::vector<TWordMemory> memories;
   // Per PARAMETERSET keyword (by its word): its operands, once read.
   std::unordered_map<std::size_t, TParameterSetOperands> parameter_sets;
   // The label and procedure declarations in text order, once a run read them.
   std::optional<std::vector<TDeclaration>> declared;
   // Per keyword: name -> words read up to the name, for the first such pair.
-  std::unordered_map<std::string, std::unordered_map<std::string_view, int>> declarations;
+  std::unordered_map<std::string, std::unordered_map<std::string_view, int>, TTextHash,
+                     std::equal_to<>>
+      declarations;
 };
 
 // Reads the script text the way a string stream's word extraction does:
@@ -218,7 +264,10 @@ class TScriptReader {
   // The statement the word just read starts, when it is a whole word of the
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
-  std::optional<const TStatement*> statement_of_last_word() const;
+  std::optional<const TStatement*> statement_of_last_word() const {
+    if (!last_whole) return std::nullopt;
+    return words->statements[following - 1];
+  }
   // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
   // The variable hint of the word just read, when it is a whole word.
@@ -227,6 +276,10 @@ class TScriptReader {
   TFormulaHint* formula_hint_of_last_word() const;
   // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const;
+  // The memory of the word just read, when it is a whole word.
+  TWordMemory* memory_of_last_word() const {
+    return last_whole ? &words->memories[following - 1] : nullptr;
+  }
   // The operands read before after the PARAMETERSET keyword just read;
   // null when they were not read yet or the keyword is not a whole word.
   const TParameterSetOperands* parameter_set_of_last_word() const;
@@ -262,6 +315,9 @@ class TScriptReader {
   // past the name. Returns the number of words read: up to the name, or every
   // word of the text when there is no such pair (the reader is then at the end).
   int find_declaration(std::string_view keyword, std::string_view name);
+  // The same in two steps: where the pair is, and moving just past it.
+  TDeclarationPlace declaration_place(std::string_view keyword, std::string_view name);
+  void move_past(const TDeclarationPlace& declaration);
 
  private:
   std::shared_ptr<TScriptWords> words;
@@ -359,6 +415,12 @@ class TScriptRun {
     return resolve_name(storage);
   }
   std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
+  // The same for a word (cut to the formula size) as resolve_formula() gives it.
+  std::string_view resolve_formula_view(std::string_view word, std::string& storage) {
+    if (word.find('[') == std::string_view::npos) return word;
+    storage.assign(word);
+    return resolve_formula(storage);
+  }
   // Computes a formula against Vars.
   float compute(std::string_view formula);
   // Called by statements of the tree's set of non-reaching statements before
@@ -373,6 +435,9 @@ class TScriptRun {
   void stop();
   void stop(std::string_view message);
   bool stopped() const { return halted; }
+
+  // Room for a formula a statement builds, kept from one statement to the next.
+  std::string built_formula;
 
  private:
   bool halted = false;
@@ -397,3 +462,5 @@ bool delete_evaltree(TScriptRun& run);
 // `v` with `decimals` digits after the point (0 to 6), as printf's "%.*f"
 // writes it.
 std::string fixed_decimals(float v, int decimals);
+// The same, appended to `text`.
+void append_fixed_decimals(std::string& text, float v, int decimals);

@@ -56,6 +56,40 @@ TEST(ScriptReader, ReadsWordsAndNumbersAndFindsPositionsAgain) {
   EXPECT_EQ(reader.next_word(), "3");
 }
 
+// Counts of the words before every position, asked after every kind of read
+// and jump (which leave the reader on, inside or between words), match a
+// plain count of the word ends.
+TEST(ScriptReader, WordsBeforeAPositionDoNotDependOnWhereTheReaderStands) {
+  const std::string text = "  LET x 12abc 3  y\n";
+  std::vector<int> expected;
+  for (std::size_t pos = 0; pos <= text.size(); ++pos) {
+    const auto blank = [&](std::size_t i) {
+      return i == text.size() || text[i] == ' ' || text[i] == '\n';
+    };
+    int ends = 0;
+    for (std::size_t i = 1; i <= pos; ++i) ends += !blank(i - 1) && blank(i);
+    expected.push_back(ends);
+  }
+  TScriptReader reader(text);
+  const auto check_all = [&](const char* after) {
+    for (std::size_t pos = 0; pos <= text.size(); ++pos) {
+      ASSERT_EQ(reader.words_before(pos), expected[pos]) << after << ", position " << pos;
+    }
+  };
+  check_all("start");
+  reader.next_word();
+  check_all("LET");
+  reader.next_word();
+  reader.next_number();
+  check_all("12 of 12abc");
+  reader.next_word();
+  check_all("abc");
+  reader.seek(9, 2);
+  check_all("seek into 12abc");
+  reader.skip_from_start(5);
+  check_all("skip to y");
+}
+
 // The words from `pos` on, as a plain scan of the text gives them, cut to
 // the word size.
 std::vector<std::string> scan(const std::string& text, std::size_t pos) {
