@@ -431,14 +431,27 @@ bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& 
   return true;
 }
 
+// The first branch of that name. Branch names never change and a branch is
+// added only for a name no branch has, so the branch found last stays the
+// first of its name; aggregations mostly come in runs into one branch.
+TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
+  if (last_branch_ > 0 && same_text(entries_[last_branch_].name, name)) {
+    return &entries_[last_branch_];
+  }
+  for (std::size_t i = 1; i < entries_.size(); ++i) {
+    if (same_text(entries_[i].name, name)) {
+      last_branch_ = i;
+      return &entries_[i];
+    }
+  }
+  return nullptr;
+}
+
 bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
                        std::string_view oper) {
   if (cv == nullptr) return true;
   const int output = oper == "AND" ? 0 : 1;
-  TEntry* entry = nullptr;
-  for (std::size_t i = 1; i < entries_.size() && entry == nullptr; ++i) {
-    if (entries_[i].name == branch) entry = &entries_[i];
-  }
+  TEntry* entry = find_branch(branch);
   if (entry == nullptr) {
     std::cout << "\nWarning: " << branch << " does not exist in EVALTREE " << get_name()
               << ". A default branch is generated ...\n";
@@ -498,6 +511,7 @@ bool TEvalTree::fold_head(TPass& pass) {
 // Returns the branch the rest of the fold starts from; `combined` turns
 // false for a branch whose output has no rules.
 std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
+  forget_fold_steps_of_past_epochs();
   TEntry& head = entries_.front();
   int state = state_of(head);
   int last[4] = {-1, -1, -1, -1};
@@ -512,12 +526,17 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
       continue;
     }
     const int second = state_of(entry);
-    const int outcome = memo_.outcome(output, state, second);
-    if (outcome < 0) break;
+    if (entry.fold_first != state || entry.fold_second != second) {
+      const int outcome = memo_.outcome(output, state, second);
+      if (outcome < 0) break;
+      entry.fold_first = state;
+      entry.fold_second = second;
+      entry.fold_outcome = outcome;
+    }
     last[kFirstInput] = state;
     last[kSecondInput] = second;
-    last[kAndOutput + output] = outcome;
-    state = outcome;
+    last[kAndOutput + output] = entry.fold_outcome;
+    state = entry.fold_outcome;
   }
   if (last[kFirstInput] < 0) return i;
   for (int k = 0; k < 4; ++k) {
@@ -525,6 +544,12 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
   }
   set_state(head, state);
   return i;
+}
+
+void TEvalTree::forget_fold_steps_of_past_epochs() {
+  if (fold_epoch_ == memo_.epoch()) return;
+  fold_epoch_ = memo_.epoch();
+  for (TEntry& entry : entries_) entry.fold_first = -1;
 }
 
 // Names and places are cut as the variable store cuts a variable's name and
