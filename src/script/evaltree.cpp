@@ -132,7 +132,7 @@ TEvalTree::~TEvalTree() {
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
   TEntry& entry = entries_.emplace_back();
   entry.name = cut_script_name(name);
-  entry.c_op = c_op;
+  entry.output = c_op == c_and ? 0 : 1;
   // The result is made when the branch gets its first one: until then only
   // its crisp value, -1, is read. A variable of a parameter set with fewer
   // than two terms is made at once for the warning its making prints.
@@ -432,14 +432,27 @@ bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& 
   return true;
 }
 
+// The first branch of that name. Branch names never change and a branch is
+// added only for a name no branch has, so the branch found last stays the
+// first of its name; aggregations mostly come in runs into one branch.
+TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
+  if (last_branch_ > 0 && same_text(entries_[last_branch_].name, name)) {
+    return &entries_[last_branch_];
+  }
+  for (std::size_t i = 1; i < entries_.size(); ++i) {
+    if (same_text(entries_[i].name, name)) {
+      last_branch_ = i;
+      return &entries_[i];
+    }
+  }
+  return nullptr;
+}
+
 bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
                        std::string_view oper) {
   if (cv == nullptr) return true;
   const int output = oper == "AND" ? 0 : 1;
-  TEntry* entry = nullptr;
-  for (std::size_t i = 1; i < entries_.size() && entry == nullptr; ++i) {
-    if (entries_[i].name == branch) entry = &entries_[i];
-  }
+  TEntry* entry = find_branch(branch);
   if (entry == nullptr) {
     std::cout << "\nWarning: " << branch << " does not exist in EVALTREE " << get_name()
               << ". A default branch is generated ...\n";
@@ -488,8 +501,7 @@ bool TEvalTree::fold_head(TPass& pass) {
   for (; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
     if (entry.comp == 0) continue;
-    const int output = entry.c_op == c_and ? 0 : 1;
-    combined = combine(pass, state_of(head), state_of(entry), output, head) && combined;
+    combined = combine(pass, state_of(head), state_of(entry), entry.output, head) && combined;
   }
   return combined;
 }
@@ -499,33 +511,51 @@ bool TEvalTree::fold_head(TPass& pass) {
 // Returns the branch the rest of the fold starts from; `combined` turns
 // false for a branch whose output has no rules.
 std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
-  TEntry& head = entries_.front();
-  int state = state_of(head);
-  int last[4] = {-1, -1, -1, -1};
+  forget_fold_steps_of_past_epochs();
+  // No entry is added or removed while folding.
+  TEntry* const entries = entries_.data();
   const std::size_t count = entries_.size();
+  const int start = state_of(entries[0]);
+  int state = start;
+  // The step that combined last, and the last of each output's steps: the
+  // combination variables hold what they combined.
+  const TEntry* last_step = nullptr;
+  const TEntry* last_of_output[2] = {nullptr, nullptr};
   std::size_t i = 1;
   for (; i < count; ++i) {
-    TEntry& entry = entries_[i];
+    TEntry& entry = entries[i];
     if (entry.comp == 0) continue;
-    const int output = entry.c_op == c_and ? 0 : 1;
-    if (!pass.output_ruled[output]) {
+    if (!pass.output_ruled[entry.output]) {
       combined = false;
       continue;
     }
     const int second = state_of(entry);
-    const int outcome = memo_.outcome(output, state, second);
-    if (outcome < 0) break;
-    last[kFirstInput] = state;
-    last[kSecondInput] = second;
-    last[kAndOutput + output] = outcome;
-    state = outcome;
+    if (entry.fold_first != state || entry.fold_second != second) {
+      const int outcome = memo_.outcome(entry.output, state, second);
+      if (outcome < 0) break;
+      entry.fold_first = state;
+      entry.fold_second = second;
+      entry.fold_outcome = outcome;
+    }
+    last_step = &entry;
+    last_of_output[entry.output] = &entry;
+    state = entry.fold_outcome;
   }
-  if (last[kFirstInput] < 0) return i;
-  for (int k = 0; k < 4; ++k) {
-    if (last[k] >= 0) held_[k] = last[k];
+  if (last_step == nullptr) return i;
+  held_[kFirstInput] = last_step->fold_first;
+  held_[kSecondInput] = last_step->fold_second;
+  for (int o = 0; o < 2; ++o) {
+    if (last_of_output[o] != nullptr) held_[kAndOutput + o] = last_of_output[o]->fold_outcome;
   }
-  set_state(head, state);
+  // Mostly the fold leaves the head as it was.
+  if (state != start) set_state(entries[0], state);
   return i;
+}
+
+void TEvalTree::forget_fold_steps_of_past_epochs() {
+  if (fold_epoch_ == memo_.epoch()) return;
+  fold_epoch_ = memo_.epoch();
+  for (TEntry& entry : entries_) entry.fold_first = -1;
 }
 
 // Names and places are cut as the variable store cuts a variable's name and

@@ -105,12 +105,19 @@ class TEvalTree {
     std::uint32_t scores = 0;
     std::int32_t first_score = -1;
     std::int32_t last_score = -1;
-    concat_operator c_op = AND;
-    int comp = 0;  // 1 once `result` holds a value
+    int output = 1;  // the output that joins the branch to the head: 0 and, 1 or
+    int comp = 0;    // 1 once `result` holds a value
     // The interned contents of `result` (-1: not interned yet); while
     // `stale`, `result` holds only their crisp value.
     int state = -1;
     bool stale = false;
+    // The head's last fold step through this branch: the head's state going
+    // in, the branch's state and the outcome. It holds while the memory's
+    // epoch is fold_epoch_. The head mostly goes in as it came out of the
+    // last fold and most branches keep their states, so most steps repeat.
+    int fold_first = -1;
+    int fold_second = -1;
+    int fold_outcome = -1;
   };
 
   // One aggregation's combinations. Combinations whose outcome is known are
@@ -139,6 +146,7 @@ class TEvalTree {
   };
 
   TEntry& add_branch(std::string_view name, concat_operator c_op);
+  TEntry* find_branch(std::string_view name);
   const TLookup& look_up(RuleSet* rs);
   TPass begin_pass(RuleSet* rs);
   void end_pass(const TPass& pass);
@@ -149,6 +157,8 @@ class TEvalTree {
   bool combine(TPass& pass, int first, int second, int output, TEntry& target);
   bool fold_head(TPass& pass);
   std::size_t fold_remembered(const TPass& pass, bool& combined);
+  // The branches' fold steps hold only within the epoch they were found in.
+  void forget_fold_steps_of_past_epochs();
 
   // One aggregated constraint: its name and place, kept one after the other
   // in score_text_, and its crisp value. A tree records every aggregation
@@ -188,6 +198,7 @@ class TEvalTree {
   void write_scores(std::ostream& out, const TEntry& entry) const;
 
   std::vector<TEntry> entries_;  // the head first, then the branches in order
+  std::size_t last_branch_ = 0;  // the branch found last (0: none)
   std::vector<TScore> scores_;   // in the order of aggregation
   std::string score_text_;
   bool score_nulls_ = false;  // some name or place holds a null character
@@ -201,6 +212,7 @@ class TEvalTree {
   std::unique_ptr<ParameterSet> paras;
   TLookup lookup_;
   TCombinationMemo memo_;
+  std::uint64_t fold_epoch_ = 0;
   // Per combination variable of lookup_: the interned contents it is to
   // hold, or -1 when it holds what it should.
   int held_[4] = {-1, -1, -1, -1};

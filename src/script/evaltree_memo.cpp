@@ -298,6 +298,7 @@ void TCombinationMemo::clear() {
   class_first_.clear();
   by_stamp_.clear();
   outcomes_.clear();
+  ++epoch_;
 }
 
 // Whether the rule set and its variables are the very objects the
@@ -353,6 +354,7 @@ void TCombinationMemo::follow_environment(const TCombinationVariables& vars) {
 
 void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
   outcomes_.clear();
+  ++epoch_;
   environment_ = std::make_unique<TEnvironment>();
   TEnvironment& e = *environment_;
   e.rules = vars.rules;

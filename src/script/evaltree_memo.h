@@ -112,6 +112,9 @@ class TCombinationMemo {
     return outcomes_.find(outcome_key(output, first, second));
   }
   void remember(int output, int first, int second, int outcome);
+  // Moves whenever remembered outcomes are forgotten or ids become void: an
+  // outcome found while it keeps its value holds for as long as it does.
+  std::uint64_t epoch() const { return epoch_; }
 
  private:
   // The terms a rule of an output block names: (input 0 or 1, term) for
@@ -172,6 +175,7 @@ class TCombinationMemo {
   std::vector<int> shape_class_;
   std::vector<int> class_first_;
   TIdIndex outcomes_;
+  std::uint64_t epoch_ = 0;
   std::unique_ptr<TEnvironment> environment_;  // null until the first use
 };
 
