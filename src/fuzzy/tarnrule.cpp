@@ -442,20 +442,68 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
   static const TList no_premises;
   Rule rule(premises != nullptr ? *premises : no_premises, *conclusion, normalised(op), certainty);
 
-  int b = search(conclusion->get_cv_name());
-  if (b < 0) {
-    blocks_.emplace_back();
-    b = get_number() - 1;
-    block_generation_ = next_generation();
-    // The new block is found by later searches only when no empty block
-    // stands before it.
-    if (index_valid_ && scan_open_) block_index_.emplace(conclusion->get_cv_name(), b);
-  }
-  blocks_[static_cast<std::size_t>(b)].add(std::move(rule));
+  block_concluding_on(conclusion->get_cv_name()).add(std::move(rule));
 
   for (int j = 0; j < count; ++j) copy_variable(premises->get(j)->get_cv());
   copy_variable(conclusion->get_cv());
   return 1;
+}
+
+RuleBlock& RuleSet::block_concluding_on(const char* name) {
+  bool found_again = false;
+  return blocks_[static_cast<std::size_t>(block_index_concluding_on(name, found_again))];
+}
+
+int RuleSet::block_index_concluding_on(const char* name, bool& found_again) {
+  const int b = search(name);
+  found_again = true;
+  if (b >= 0) return b;
+  blocks_.emplace_back();
+  block_generation_ = next_generation();
+  // The new block is found by later searches only when no empty block
+  // stands before it.
+  found_again = index_valid_ && scan_open_;
+  if (found_again) block_index_.emplace(name, get_number() - 1);
+  return get_number() - 1;
+}
+
+// Every rule goes to the block a search for its conclusion's name would
+// find, or to a new one: with an empty block before them, new blocks are
+// not found again and each rule gets a block of its own, as with
+// add_BasicRule. Adding rules to a block moves no block, so a block found
+// again stays the answer for the whole batch. The variables are copied
+// after the rules, not after the first one: nothing in between looks at the
+// variable list.
+void RuleSet::add_BasicRules(const CombinedVariable* in, const CombinedVariable* out,
+                             std::span<const TermPair> pairs, float certainty) {
+  const bool named = in != nullptr && out != nullptr && !in->get_cv_name_view().empty() &&
+                     !out->get_cv_name_view().empty();
+  if (!named || pairs.empty()) {
+    // Each refused rule reports on its own.
+    for (const TermPair& pair : pairs) add_BasicRule(in, pair.in_lt, out, pair.out_lt, certainty);
+    return;
+  }
+  name_in_use();
+  rules_changed();
+  const Term premise(in, "");
+  const Term conclusion(out, "");
+  int b = -1;
+  bool found_again = false;
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    if (!found_again) {
+      b = block_index_concluding_on(conclusion.get_cv_name(), found_again);
+      // Room for the rest of the batch at once.
+      blocks_[static_cast<std::size_t>(b)].reserve(pairs.size() - i);
+    }
+    TList premises;
+    premises.add(premise)->set_lt(pairs[i].in_lt);
+    Term rule_conclusion(conclusion);
+    rule_conclusion.set_lt(pairs[i].out_lt);
+    blocks_[static_cast<std::size_t>(b)].add(
+        Rule(std::move(premises), std::move(rule_conclusion), no_cop, certainty));
+  }
+  copy_variable(in);
+  copy_variable(out);
 }
 
 int RuleSet::add_BasicRule(const CombinedVariable* in, std::string_view in_lt,

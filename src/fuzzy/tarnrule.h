@@ -4,10 +4,12 @@
 // format and rule evaluation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <memory>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -112,10 +114,10 @@ class TList {
 class Rule {
  public:
   Rule() = default;
-  // A rule holding copies of the premises and the conclusion.
-  Rule(const TList& premises, const Term& conclusion, concat_operator op, float certainty)
-      : rs_term_(conclusion),
-        ls_t_list_(premises),
+  // A rule holding the premises and the conclusion given.
+  Rule(TList premises, Term conclusion, concat_operator op, float certainty)
+      : rs_term_(std::move(conclusion)),
+        ls_t_list_(std::move(premises)),
         certainty_(certainty),
         aggregate_operator_(op) {}
 
@@ -180,6 +182,8 @@ class RuleBlock {
     return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
   }
   int find(const Rule* r) const;
+  // Makes room for n more rules at once.
+  void reserve(std::size_t n) { rules_.reserve(rules_.size() + n); }
   void copy(const RuleBlock* other);
   // Removes rule i (1), or reports that there is none (-1).
   int remove(int i);
@@ -229,6 +233,17 @@ class RuleSet {
   int add_Rule(const TList* premises, const Term* conclusion, concat_operator op, float certainty);
   int add_BasicRule(const CombinedVariable* in, std::string_view in_lt, const CombinedVariable* out,
                     std::string_view out_lt, float certainty);
+  // The linguistic terms of the premise and of the conclusion of a basic
+  // rule.
+  struct TermPair {
+    std::string_view in_lt;
+    std::string_view out_lt;
+  };
+  // add_BasicRule for each pair in order, with the same two variables and
+  // certainty. The terms' variable names are read and the variables copied
+  // once for all rules, and each rule takes its terms over without copies.
+  void add_BasicRules(const CombinedVariable* in, const CombinedVariable* out,
+                      std::span<const TermPair> pairs, float certainty);
   int add_ComplexRule(const CombinedVariable* in1, std::string_view lt1,
                       const CombinedVariable* in2, std::string_view lt2,
                       const CombinedVariable* out, std::string_view out_lt, concat_operator op,
@@ -323,6 +338,10 @@ class RuleSet {
     layout_ = block_generation_;
   }
   void rules_changed() { revision_ = next_generation(); }
+  // The block a search for name finds, appended when there is none;
+  // found_again tells whether later searches find that block too.
+  RuleBlock& block_concluding_on(const char* name);
+  int block_index_concluding_on(const char* name, bool& found_again);
   CombinedVariable* variable_of(const Term& t) const;
   int block_of(const Term& t) const;
   void rebuild_index() const;

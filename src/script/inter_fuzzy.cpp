@@ -13,6 +13,7 @@
 #include <iostream>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "evaltree.h"
 #include "inter_fuzzy_table.h"
@@ -435,12 +436,14 @@ void set_comparison_value(const TComparisonVariables& vars, float c) {
 // Adds the rules of the rest of the section: pairs of the comparison's term
 // and the constraint's term.
 void add_comparison_rules(TTableReader& table, RuleSet& rules, const TComparisonVariables& vars) {
+  std::vector<RuleSet::TermPair> pairs;
   while (!table.at_end()) {
     const std::string_view term = table.next();
-    if (term.empty() || is_table_keyword(term)) return;
+    if (term.empty() || is_table_keyword(term)) break;
     const std::string_view rating = table.next();
-    if (!rating.empty()) rules.add_BasicRule(vars.comparison, term, vars.target, rating, 1);
+    if (!rating.empty()) pairs.push_back({term, rating});
   }
+  rules.add_BasicRules(vars.comparison, vars.target, pairs, 1);
 }
 
 // The COMPARE entries FUZZYCOMPARE found in rule tables, by the parameter

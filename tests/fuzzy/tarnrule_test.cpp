@@ -352,4 +352,43 @@ TEST_F(RuleSetTest, CyclicBlocksAreReportedOnceAndFail) {
   EXPECT_GT(rules.evaluate(&y), 0);
 }
 
+// Adding a batch of basic rules gives what adding them one by one gives:
+// the same blocks, rules, variables and messages, also with a repeated rule,
+// an existing block, an empty block that hides new blocks from searches,
+// and a variable missing; a rule added afterwards lands alike.
+TEST_F(RuleSetTest, BatchOfBasicRulesEqualsSingleAdds) {
+  const RuleSet::TermPair pairs[] = {{"low", "bad"}, {"high", "good"}, {"low", "bad"}};
+  struct Case {
+    const char* name;
+    bool known_rule;
+    bool empty_block;
+    bool missing_input;
+  };
+  const Case cases[] = {{"fresh", false, false, false},
+                        {"existing block", true, false, false},
+                        {"empty block ahead", false, true, false},
+                        {"missing variable", false, false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CombinedVariable* in = c.missing_input ? nullptr : &x;
+    auto run = [&](bool batch) {
+      RuleSet set;
+      if (c.known_rule) set.add_BasicRule(&x, "high", &y, "good", 1);
+      if (c.empty_block) set.add(static_cast<const RuleBlock*>(nullptr));
+      testing::internal::CaptureStderr();
+      if (batch) {
+        set.add_BasicRules(in, &y, pairs, 1);
+      } else {
+        for (const auto& [in_lt, out_lt] : pairs) set.add_BasicRule(in, in_lt, &y, out_lt, 1);
+      }
+      std::string messages = testing::internal::GetCapturedStderr();
+      set.add_BasicRule(&z, "low", &y, "good", 1);
+      std::ostringstream out;
+      set.write(out);
+      return std::make_pair(out.str(), messages);
+    };
+    EXPECT_EQ(run(true), run(false));
+  }
+}
+
 }  // namespace
