@@ -142,6 +142,13 @@ void TList::forget_cvs() {
   for (Term& t : terms_) t.forget_cv();
 }
 
+bool TList::refers_to_cvs() const {
+  for (const Term& t : terms_) {
+    if (t.get_cv() != nullptr) return true;
+  }
+  return false;
+}
+
 void TList::show() const {
   for (const Term& t : terms_) t.show();
 }
@@ -317,6 +324,14 @@ void RuleBlock::copy(const RuleBlock* other) {
   stamp_ = other->stamp_;
 }
 
+void RuleBlock::forget_cvs() {
+  for (Rule& r : rules_) {
+    if (!r.refers_to_cvs()) continue;
+    changed();
+    r.forget_cvs();
+  }
+}
+
 int RuleBlock::remove(int i) {
   if (i < 0 || i >= get_number()) {
     std::cerr << "no such Rule in RuleBlock::remove(int r_index)" << std::endl;
@@ -408,11 +423,12 @@ void RuleSet::name_in_use() {
 void RuleSet::add(const RuleBlock* b) {
   name_in_use();
   // The copy is made before it is appended: `b` may be one of this set's own
-  // blocks, which appending may move.
+  // blocks, which appending may move. A copy of a block of a rule set keeps
+  // the stamp: its rules refer to no variable.
   RuleBlock block;
   if (b != nullptr) {
     block.copy(b);
-    for (int i = 0; i < block.get_number(); ++i) block.find(i)->forget_cvs();
+    block.forget_cvs();
   }
   blocks_.push_back(std::move(block));
   blocks_appended();

@@ -97,6 +97,8 @@ class TList {
   void remove_all() { terms_.clear(); }
   int get_number() const { return static_cast<int>(terms_.size()); }
   void forget_cvs();
+  // Whether a term holds a reference to a variable.
+  bool refers_to_cvs() const;
 
   void show() const;
   void show(const ConcatOperator* op) const;
@@ -144,6 +146,7 @@ class Rule {
   void set_left_side_lt(int j, std::string_view lt);
   void set_right_side_lt(std::string_view lt) { rs_term_.set_lt(lt); }
   void forget_cvs();
+  bool refers_to_cvs() const { return rs_term_.get_cv() != nullptr || ls_t_list_.refers_to_cvs(); }
 
   void copy(const Rule* r);
   static int compare(const Rule* a, const Rule* b);
@@ -185,6 +188,9 @@ class RuleBlock {
   // Makes room for n more rules at once.
   void reserve(std::size_t n) { rules_.reserve(rules_.size() + n); }
   void copy(const RuleBlock* other);
+  // Drops the rules' references to variables. Rules without any stay as
+  // they are, and so does the stamp when no rule had one.
+  void forget_cvs();
   // Removes rule i (1), or reports that there is none (-1).
   int remove(int i);
   void remove_all() {

@@ -391,4 +391,23 @@ TEST_F(RuleSetTest, BatchOfBasicRulesEqualsSingleAdds) {
   }
 }
 
+// A block appended to a rule set keeps the stamp of the block it copies,
+// telling equal rules, unless a rule referred to a variable: the set's copy
+// drops the references, and so holds other rules.
+TEST_F(RuleSetTest, AppendedBlocksKeepTheStampOfRulesWithoutReferences) {
+  for (const bool refers : {false, true}) {
+    SCOPED_TRACE(refers ? "references" : "no references");
+    RuleSet source;
+    source.add_BasicRule(&x, "low", &y, "bad", 1);
+    RuleBlock block;
+    block.copy(source.find(0));
+    if (refers) block.find(0)->set_right_side_cv(&y);
+    RuleSet target;
+    target.add(&block);
+    const RuleBlock& appended = *target.find(0);
+    EXPECT_EQ(appended.get_stamp() == block.get_stamp(), !refers);
+    EXPECT_FALSE(appended.find(0)->refers_to_cvs());
+  }
+}
+
 }  // namespace
