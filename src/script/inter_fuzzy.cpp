@@ -193,7 +193,7 @@ void statement_fuzzyvar(TScriptRun& run) {
 
 // SET x = y for a fuzzy variable y: x becomes a copy of y. The copy is
 // appended under x's name; a fuzzy variable x made earlier stays first.
-void copy_fuzzy_variable(TScriptRun& run, std::string_view name, const std::string& source_name,
+void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_view source_name,
                          const CombinedVariable& source) {
   run.Vars->remove(name);
   run.Rules->get_cv_list()->add(&source, name);
@@ -215,16 +215,19 @@ void statement_set(TScriptRun& run) {
              " =|: " + std::string(separator) + run.at_token());
     return;
   }
-  // The formula's text is kept from one SET to the next: most formulas are
-  // too long for a string's own room and would be allocated every time.
-  thread_local std::string formula;
-  formula.assign(run.read_word());
+  const std::string_view formula_word = run.read_word();
+  TWordMemory* const formula_place = run.reader.memory_of_last_word();
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
+  // A substituted formula's text is kept from one SET to the next: most are
+  // too long for a string's own room and would be allocated every time.
+  thread_local std::string formula_text;
+  std::string_view formula;
   if (separator == "=") {
-    run.resolve_formula(formula);
+    formula = run.resolve_formula_view(formula_word, formula_text, formula_place);
   } else {
-    run.Vars->substitute(formula);
+    formula_text.assign(formula_word);
+    formula = run.Vars->substitute(formula_text);
   }
   TVariable* var = run.Vars->find(name, hint);
   if (var == nullptr) {

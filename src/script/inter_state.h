@@ -210,6 +210,8 @@ struct TWordMemory {
     TDeclarationPlace procedure;
   };
   std::optional<TCallTarget> call_target;
+  // For a word with an index read as a formula: what it resolved to last.
+  TVarlist::TIndexMemory indexed;
 };
 
 // The words of a script text, which depend on the text alone: where each
@@ -415,6 +417,15 @@ class TScriptRun {
     return resolve_name(storage);
   }
   std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
+  // The same through the memory of the word's place in the text, taken
+  // when the word was read (null: it was not a whole word). The view is
+  // valid until that place is resolved again.
+  std::string_view resolve_formula_view(std::string_view word, std::string& storage,
+                                        TWordMemory* place) {
+    if (place == nullptr) return resolve_formula_view(word, storage);
+    if (word.find('[') == std::string_view::npos) return word;
+    return place->indexed.resolve(word, *Vars);
+  }
   // The same for a word (cut to the formula size) as resolve_formula() gives it.
   std::string_view resolve_formula_view(std::string_view word, std::string& storage) {
     if (word.find('[') == std::string_view::npos) return word;
