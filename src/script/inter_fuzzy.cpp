@@ -430,9 +430,50 @@ bool is_compare_operator(std::string_view word) {
   return word == "=" || word == "#" || word == "<" || word == ">";
 }
 
+void set_comparison_value(const CombinedVariable& compared, CombinedVariable& comparison, float c) {
+  const float median = compared.get_median();
+  comparison.set_value(shifted_difference(median, compared.get_crisp_value(), c));
+}
+
 void set_comparison_value(const TComparisonVariables& vars, float c) {
-  const float median = vars.compared->get_median();
-  vars.comparison->set_value(shifted_difference(median, vars.compared->get_crisp_value(), c));
+  set_comparison_value(*vars.compared, *vars.comparison, c);
+}
+
+// What a comparison's place memory is keyed by (see TComparisonMemory),
+// besides the variable list's generation. The operator is a word of the text
+// after the place's keyword, the same every time.
+struct TComparisonKey {
+  const std::shared_ptr<const TRuleTable>& table;
+  std::string_view compared_set;
+  std::string_view constraint_set;
+  std::string_view constraint;
+  std::string_view variable;
+};
+
+bool comparison_kept(const TComparisonMemory& memory, const TComparisonKey& key,
+                     const CVList& list) {
+  return memory.generation == list.get_generation() && memory.table == key.table &&
+         same_text(memory.compared_set, key.compared_set) &&
+         same_text(memory.constraint_set, key.constraint_set) &&
+         same_text(memory.constraint, key.constraint) && same_text(memory.variable, key.variable);
+}
+
+// Keeps what a comparison found in its place's memory, where the
+// comparison lookups keep it too: never for a comparison variable of the
+// evaluation tree, which would have to be reached again by its name.
+void keep_comparison(TWordMemory* place, const TComparisonKey& key, const CVList& list,
+                     const TComparisonVariables& found) {
+  if (place == nullptr) return;
+  if (place->comparison == nullptr) place->comparison = std::make_unique<TComparisonMemory>();
+  TComparisonMemory& memory = *place->comparison;
+  memory.table = key.table;
+  memory.compared_set = key.compared_set;
+  memory.constraint_set = key.constraint_set;
+  memory.generation = list.get_generation();
+  memory.constraint = key.constraint;
+  memory.variable = key.variable;
+  memory.compared = found.compared;
+  memory.comparison = found.comparison;
 }
 
 // Adds the rules of the rest of the section: pairs of the comparison's term
@@ -492,13 +533,15 @@ class TCompareEntries {
 // from the COMPARE entry of the two parameter sets, are made once.
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
+  TWordMemory* const place = run.reader.memory_of_last_word();
   const std::string_view constraint_word = run.read_name_view();
   TVarlist::THint& constraint_hint = run.name_hint();
   run.read_word();
   const std::string_view variable_word = run.read_name_view();
   TVarlist::THint& variable_hint = run.name_hint();
   const std::string_view oper = run.read_word();
-  std::string formula = run.read_formula();
+  const std::string_view formula_word = run.read_word();
+  TWordMemory* const formula_place = run.reader.memory_of_last_word();
   if (!is_compare_operator(oper)) {
     run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
     return;
@@ -507,7 +550,9 @@ void statement_fuzzycompare(TScriptRun& run) {
   std::string variable_text;
   const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);
   const std::string_view variable = run.resolve_name_view(variable_word, variable_text);
-  run.resolve_formula(formula);
+  std::string formula_text;
+  const std::string_view formula =
+      run.resolve_formula_view(formula_word, formula_text, formula_place);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
@@ -519,6 +564,19 @@ void statement_fuzzycompare(TScriptRun& run) {
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
   const std::shared_ptr<const TRuleTable>& table_words = rule_table(run);
+  const TComparisonKey key{table_words, compared_var->formula_text(),
+                           constraint_var->formula_text(), constraint, variable};
+  RuleSet& rules = *run.Rules;
+  // Reaching the tree's combination variables writes their values but adds,
+  // removes or renames none: checking the generation before reaching them
+  // answers as checking it after does.
+  if (place != nullptr && place->comparison != nullptr &&
+      comparison_kept(*place->comparison, key, *rules.get_cv_list())) {
+    run.reach_fuzzy_variable(variable);
+    run.reach_fuzzy_variable(constraint);
+    set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
+    return;
+  }
   thread_local TCompareEntries compare_entries;
   const TCompareEntries::TEntry* entry =
       compare_entries.find(table_words, compared_var->get_formula(), constraint_var->get_formula());
@@ -529,19 +587,19 @@ void statement_fuzzycompare(TScriptRun& run) {
     if (!table->find_entry("COMPARE",
                            {compared_var->get_formula(), constraint_var->get_formula()})) {
       run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
-               std::string(variable) + " " + std::string(oper) + " " + formula + "!");
+               std::string(variable) + " " + std::string(oper) + " " + std::string(formula) + "!");
       return;
     }
     compare_entries.remember(table_words, compared_var->get_formula(),
                              constraint_var->get_formula());
   }
-  RuleSet& rules = *run.Rules;
   run.reach_fuzzy_variable(variable);
   run.reach_fuzzy_variable(constraint);
   thread_local TComparisonLookups lookups;
   if (const TComparisonVariables* known =
           lookups.find(*rules.get_cv_list(), constraint, variable, oper)) {
     set_comparison_value(*known, c);
+    keep_comparison(place, key, *rules.get_cv_list(), *known);
     return;
   }
   TComparisonVariables found;
@@ -572,6 +630,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   // have to be reached again by its name.
   if (!TEvalTree::is_combination_variable(name)) {
     lookups.remember(*rules.get_cv_list(), constraint, variable, oper, found);
+    keep_comparison(place, key, *rules.get_cv_list(), found);
   }
 }
 

@@ -192,6 +192,23 @@ struct TDeclarationPlace {
   bool found = false;
 };
 
+// At a FUZZYCOMPARE keyword: what the comparison found there last. The
+// rule table (kept alive, so that no other table takes its address) had a
+// COMPARE entry for the two parameter sets, and the variable list, in the
+// generation noted, gave the compared and the comparison variable for the
+// names and the operator. All of that holds while each of them is the same.
+struct TComparisonMemory {
+  std::shared_ptr<const TRuleTable> table;
+  std::string compared_set;
+  std::string constraint_set;
+  std::uint64_t generation = 0;  // no list's generation: nothing kept
+  std::string constraint;
+  std::string variable;
+  std::string oper;
+  const CombinedVariable* compared = nullptr;
+  CombinedVariable* comparison = nullptr;
+};
+
 // What the loop and call statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -212,6 +229,8 @@ struct TWordMemory {
   std::optional<TCallTarget> call_target;
   // For a word with an index read as a formula: what it resolved to last.
   TVarlist::TIndexMemory indexed;
+  // At a FUZZYCOMPARE keyword, once a comparison there was kept.
+  std::unique_ptr<TComparisonMemory> comparison;
 };
 
 // The words of a script text, which depend on the text alone: where each
