@@ -236,8 +236,6 @@ void statement_set(TScriptRun& run) {
   }
   run.reach_fuzzy_variable(name);
   run.reach_fuzzy_variable(formula);
-  const std::string set_name = var->get_formula();
-  var->set_formula(formula);
   var->set_comp(1);
   // Only a formula that fits a fuzzy variable's name can name one.
   const CombinedVariable* source =
@@ -250,7 +248,11 @@ void statement_set(TScriptRun& run) {
   // Computing adds no variables, so the store's entries stay where they were.
   var->set_value(value);
   var->set_comp(1);
-  var->set_formula(set_name);
+  // The variable's formula names its parameter set again, as a C text. While
+  // the formula was computed it could have held that formula instead: no
+  // computation reads the formula of a variable marked computed, and copying
+  // removes the variable first, so that is left out.
+  var->set_formula(var->get_formula());
   CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
