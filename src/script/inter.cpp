@@ -78,6 +78,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     const std::string_view word =
         fit(std::string_view(words->text).substr(start, i - start), script_limits::kFormulaChars);
     words->cut.push_back(word);
+    words->bracketed.push_back(word.find('[') != std::string_view::npos ? 1 : 0);
     const auto statement = table.find(word);
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }

@@ -145,9 +145,9 @@ void statement_eval(TScriptRun& run) {
 // sits (a word such as diff[1][2] after its indices are resolved, or a
 // variable whose formula is such a word).
 void statement_aggregate(TScriptRun& run) {
-  const std::string_view branch_word = run.read_name_view();
+  const TScriptRun::TNameWord branch_word = run.read_name_word();
   const std::string_view oper = run.read_word();
-  const std::string_view name_word = run.read_name_view();
+  const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   const std::string_view place_word = run.read_word();

@@ -206,12 +206,12 @@ void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_vie
 // SET name = formula (or : formula): computes the formula and fuzzifies the
 // variable with it, or copies the fuzzy variable the formula names.
 void statement_set(TScriptRun& run) {
-  const std::string_view name_word = run.read_name_view();
+  const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   const std::string_view separator = run.read_word();
   if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in SET " + std::string(name_word) +
+    run.stop("Error: '= or :' missing in SET " + std::string(name_word.text) +
              " =|: " + std::string(separator) + run.at_token());
     return;
   }
@@ -536,10 +536,10 @@ class TCompareEntries {
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  const std::string_view constraint_word = run.read_name_view();
+  const TScriptRun::TNameWord constraint_word = run.read_name_word();
   TVarlist::THint& constraint_hint = run.name_hint();
   run.read_word();
-  const std::string_view variable_word = run.read_name_view();
+  const TScriptRun::TNameWord variable_word = run.read_name_word();
   TVarlist::THint& variable_hint = run.name_hint();
   const std::string_view oper = run.read_word();
   const std::string_view formula_word = run.read_word();

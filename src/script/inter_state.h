@@ -246,6 +246,8 @@ struct TScriptWords {
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
   std::vector<const TStatement*> statements;
+  // Per word: 1 when its cut text holds a '[' (it may name an index).
+  std::vector<std::uint8_t> bracketed;
   // Per word: where the variable it names was last found, in whatever store,
   // and the formula it was last computed as.
   std::vector<TVarlist::THint> hints;
@@ -288,6 +290,11 @@ class TScriptReader {
   std::optional<const TStatement*> statement_of_last_word() const {
     if (!last_whole) return std::nullopt;
     return words->statements[following - 1];
+  }
+  // Whether the word just read may hold an index: false only for a whole
+  // word of the text without a '['.
+  bool last_word_may_hold_index() const {
+    return !last_whole || words->bracketed[following - 1] != 0;
   }
   // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
@@ -410,6 +417,15 @@ class TScriptRun {
   std::string_view read_name_view() { return fit(read_word(), script_limits::kNameChars); }
   // A word cut to the formula size.
   std::string read_formula() { return std::string(read_word()); }
+  // A name read as by read_name_view(), with whether it may hold an index.
+  struct TNameWord {
+    std::string_view text;
+    bool may_hold_index;
+  };
+  TNameWord read_name_word() {
+    const std::string_view text = read_name_view();
+    return {text, reader.last_word_may_hold_index()};
+  }
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
@@ -434,6 +450,11 @@ class TScriptRun {
     if (word.find('[') == std::string_view::npos) return word;
     storage.assign(word);
     return resolve_name(storage);
+  }
+  // The same for a name word: one the text shows to have no index stays as
+  // it is without a search.
+  std::string_view resolve_name_view(const TNameWord& word, std::string& storage) {
+    return word.may_hold_index ? resolve_name_view(word.text, storage) : word.text;
   }
   std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
   // The same through the memory of the word's place in the text, taken
