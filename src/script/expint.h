@@ -227,6 +227,13 @@ class TVarlist {
     // real_name of `word` (a whole word of the text, which keeps its place
     // and characters); the view is valid until this memory resolves again.
     std::string_view resolve(std::string_view word, TVarlist& vars);
+    // A number for the index values of the last resolve, the same for the
+    // same values: it tells apart up to eight values of two small indices.
+    std::size_t combination() const {
+      std::size_t key = 0;
+      for (const TIndex& index : indices) key = key * 8 + static_cast<std::size_t>(index.number);
+      return key;
+    }
 
    private:
     friend class TVarlist;

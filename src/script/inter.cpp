@@ -323,6 +323,15 @@ float TScriptRun::compute(std::string_view formula) {
   return hint != nullptr ? compute_formula(formula, *Vars, *hint) : compute_formula(formula, *Vars);
 }
 
+float TScriptRun::compute_indexed(std::string_view formula, TWordMemory& place) {
+  if (place.indexed_formulas == nullptr) {
+    place.indexed_formulas =
+        std::make_unique<std::array<TFormulaHint, TWordMemory::kIndexedFormulas>>();
+  }
+  const std::size_t slot = place.indexed.combination() % TWordMemory::kIndexedFormulas;
+  return compute_formula(formula, *Vars, (*place.indexed_formulas)[slot]);
+}
+
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {
   if (Evals != nullptr && TEvalTree::is_combination_variable(name)) {
     Evals->release_combination_variables();

@@ -217,6 +217,8 @@ void statement_set(TScriptRun& run) {
   }
   const std::string_view formula_word = run.read_word();
   TWordMemory* const formula_place = run.reader.memory_of_last_word();
+  const bool indexed =
+      separator == "=" && formula_place != nullptr && run.reader.last_word_may_hold_index();
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   // A substituted formula's text is kept from one SET to the next: most are
@@ -244,7 +246,7 @@ void statement_set(TScriptRun& run) {
     copy_fuzzy_variable(run, name, formula, *source);
     return;
   }
-  const float value = run.compute(formula);
+  const float value = indexed ? run.compute_indexed(formula, *formula_place) : run.compute(formula);
   // Computing adds no variables, so the store's entries stay where they were.
   var->set_value(value);
   var->set_comp(1);

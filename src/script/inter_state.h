@@ -229,6 +229,11 @@ struct TWordMemory {
   std::optional<TCallTarget> call_target;
   // For a word with an index read as a formula: what it resolved to last.
   TVarlist::TIndexMemory indexed;
+  // For such a word computed as a formula: parsed-formula hints picked by
+  // the index values, as a loop computes another text every time. Made on
+  // first use; a hint holds for the text it names only.
+  static constexpr std::size_t kIndexedFormulas = 64;
+  std::unique_ptr<std::array<TFormulaHint, kIndexedFormulas>> indexed_formulas;
   // At a FUZZYCOMPARE keyword, once a comparison there was kept.
   std::unique_ptr<TComparisonMemory> comparison;
 };
@@ -474,6 +479,8 @@ class TScriptRun {
   }
   // Computes a formula against Vars.
   float compute(std::string_view formula);
+  // The same for a formula resolved through a place's index memory.
+  float compute_indexed(std::string_view formula, TWordMemory& place);
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of
   // the evaluation tree's combination variables, the tree writes into them
