@@ -215,10 +215,55 @@ class TVarlist {
     if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
     return expr;
   }
+  // What real_name made of one word of a script text with an index, kept by
+  // the caller per place in the text: a statement met again indexes with the
+  // same variables, mostly at values of as many digits. While every index
+  // names a variable (found through its hint, so in any store), the digits
+  // of the changed numbers are written over the old ones. An index that names
+  // no variable makes the whole word resolve anew, its index computed as a
+  // formula every time: computing may have effects.
+  class TIndexMemory {
+   public:
+    // real_name of `word` (a whole word of the text, which keeps its place
+    // and characters); the view is valid until this memory resolves again.
+    std::string_view resolve(std::string_view word, TVarlist& vars);
+    // A number for the index values of the last resolve, the same for the
+    // same values: it tells apart up to eight values of two small indices.
+    std::size_t combination() const {
+      std::size_t key = 0;
+      for (const TIndex& index : indices) key = key * 8 + static_cast<std::size_t>(index.number);
+      return key;
+    }
+
+   private:
+    friend class TVarlist;
+    // One index: its text, where its variable was found, its number, and
+    // where its digits stand in the resolved text.
+    struct TIndex {
+      std::string name;
+      THint hint;
+      int number;
+      std::size_t at;
+      std::size_t length;
+    };
+    // A name has few indices; a word with more is resolved every time.
+    static constexpr std::size_t kMaxIndices = 4;
+    // Brings the kept text up to date; false when it has to be made anew.
+    bool refresh(std::string_view word, TVarlist& vars);
+    // Notes an index as resolve_indices found it.
+    void note(const TIndex& index);
+    // The word by its place: null while nothing is kept.
+    const char* word_data = nullptr;
+    std::size_t word_size = 0;
+    std::string resolved;
+    std::vector<TIndex> indices;
+    bool keepable = false;  // set while resolving: the text can be kept
+  };
 
  private:
-  // real_name for a text whose first '[' stands at `open`.
-  std::string& resolve_indices(std::string& expr, std::size_t open);
+  // real_name for a text whose first '[' stands at `open`; notes each index
+  // in `noted` when given.
+  std::string& resolve_indices(std::string& expr, std::size_t open, TIndexMemory* noted = nullptr);
   // find for a name (cut to a name's size) that is not at its hint; the
   // hint then tells where it is.
   TVariable* find_and_hint(std::string_view name, THint& hint);

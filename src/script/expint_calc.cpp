@@ -554,9 +554,66 @@ int index_number(float v) {
   return static_cast<int>(v);
 }
 
+// The decimal digits of an index number into `digits`; gives their count.
+std::size_t index_digits(int number, char (&digits)[16]) {
+  // Most indices are a single digit.
+  if (number >= 0 && number < 10) {
+    digits[0] = static_cast<char>('0' + number);
+    return 1;
+  }
+  return static_cast<std::size_t>(std::to_chars(std::begin(digits), std::end(digits), number).ptr -
+                                  digits);
+}
+
 }  // namespace
 
-std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open) {
+// A word with too many indices is resolved every time.
+void TVarlist::TIndexMemory::note(const TIndex& index) {
+  if (!keepable) return;
+  if (indices.size() == kMaxIndices) {
+    keepable = false;
+    return;
+  }
+  indices.push_back(index);
+}
+
+// Each index whose number changed gets its new digits in place, as long as
+// they are as many as before.
+bool TVarlist::TIndexMemory::refresh(std::string_view word, TVarlist& vars) {
+  if (word_data != word.data() || word_size != word.size()) return false;
+  for (TIndex& index : indices) {
+    const TVariable* var = vars.find(index.name, index.hint);
+    if (var == nullptr) return false;
+    const int number = index_number(var->get_value());
+    if (number == index.number) continue;
+    char digits[16];
+    if (index_digits(number, digits) != index.length) return false;
+    // A plain loop: a library copy of one or two characters costs a call.
+    for (std::size_t i = 0; i < index.length; ++i) resolved[index.at + i] = digits[i];
+    index.number = number;
+  }
+  return true;
+}
+
+std::string_view TVarlist::TIndexMemory::resolve(std::string_view word, TVarlist& vars) {
+  if (refresh(word, vars)) return resolved;
+  word_data = nullptr;
+  indices.clear();
+  keepable = true;
+  resolved.assign(word);
+  if (const std::size_t open = resolved.find('['); open != std::string::npos) {
+    vars.resolve_indices(resolved, open, this);
+  } else {
+    vars.real_name(resolved);
+  }
+  if (keepable) {
+    word_data = word.data();
+    word_size = word.size();
+  }
+  return resolved;
+}
+
+std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open, TIndexMemory* noted) {
   // Each index text is replaced in place by its value's digits. Names are
   // short: plain scans beat library searches here.
   const auto next_open = [&expr](std::size_t from) {
@@ -574,15 +631,15 @@ std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open) {
     }
     const std::string_view index = std::string_view(expr).substr(first, close - first);
     // A variable named like the index text gives its stored value as it is.
-    const TVariable* var = find(index, index_hint(index));
+    THint& hint = index_hint(index);
+    const TVariable* var = find(index, hint);
     const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
     const int number = index_number(v);
     char digits[16];
-    // Most indices are a single digit.
-    const char* end = number >= 0 && number < 10
-                          ? (digits[0] = static_cast<char>('0' + number), digits + 1)
-                          : std::to_chars(std::begin(digits), std::end(digits), number).ptr;
-    const auto length = static_cast<std::size_t>(end - digits);
+    const std::size_t length = index_digits(number, digits);
+    if (noted != nullptr) {
+      noted->note({std::string(index), hint, number, first, length});
+    }
     // Mostly a one-digit index replaces a one-letter text.
     if (length == close - first) {
       for (std::size_t i = 0; i < length; ++i) expr[first + i] = digits[i];
@@ -591,6 +648,10 @@ std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open) {
     }
     open = next_open(first + length + 1);
   }
-  if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
+  // Digits past the cut could not be written in place again.
+  if (expr.size() > kFormulaChars) {
+    expr.resize(kFormulaChars);
+    if (noted != nullptr) noted->keepable = false;
+  }
   return expr;
 }

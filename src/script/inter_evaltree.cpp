@@ -145,16 +145,22 @@ void statement_eval(TScriptRun& run) {
 // sits (a word such as diff[1][2] after its indices are resolved, or a
 // variable whose formula is such a word).
 void statement_aggregate(TScriptRun& run) {
-  const std::string_view branch_word = run.read_name_view();
+  const TScriptRun::TNameWord branch_word = run.read_name_word();
   const std::string_view oper = run.read_word();
-  const std::string_view name_word = run.read_name_view();
+  const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
-  std::string place = run.read_formula();
+  const std::string_view place_word = run.read_word();
+  TWordMemory* const place_memory = run.reader.memory_of_last_word();
   std::string branch_text;
   const std::string_view branch = run.resolve_name_view(branch_word, branch_text);
-  run.resolve_formula(place);
-  if (const char* formula = run.Vars->get_formula(place)) place = formula;
+  std::string place_text;
+  std::string_view place = run.resolve_formula_view(place_word, place_text, place_memory);
+  if (const char* formula = run.Vars->get_formula(place)) {
+    // The variable's formula is copied: the store may move its entries.
+    place_text = formula;
+    place = place_text;
+  }
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   const CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);

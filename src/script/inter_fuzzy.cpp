@@ -194,7 +194,7 @@ void statement_fuzzyvar(TScriptRun& run) {
 
 // SET x = y for a fuzzy variable y: x becomes a copy of y. The copy is
 // appended under x's name; a fuzzy variable x made earlier stays first.
-void copy_fuzzy_variable(TScriptRun& run, std::string_view name, const std::string& source_name,
+void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_view source_name,
                          const CombinedVariable& source) {
   run.Vars->remove(name);
   run.Rules->get_cv_list()->add(&source, name);
@@ -207,25 +207,30 @@ void copy_fuzzy_variable(TScriptRun& run, std::string_view name, const std::stri
 // SET name = formula (or : formula): computes the formula and fuzzifies the
 // variable with it, or copies the fuzzy variable the formula names.
 void statement_set(TScriptRun& run) {
-  const std::string_view name_word = run.read_name_view();
+  const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   const std::string_view separator = run.read_word();
   if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in SET " + std::string(name_word) +
+    run.stop("Error: '= or :' missing in SET " + std::string(name_word.text) +
              " =|: " + std::string(separator) + run.at_token());
     return;
   }
-  // The formula's text is kept from one SET to the next: most formulas are
-  // too long for a string's own room and would be allocated every time.
-  thread_local std::string formula;
-  formula.assign(run.read_word());
+  const std::string_view formula_word = run.read_word();
+  TWordMemory* const formula_place = run.reader.memory_of_last_word();
+  const bool indexed =
+      separator == "=" && formula_place != nullptr && run.reader.last_word_may_hold_index();
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
+  // A substituted formula's text is kept from one SET to the next: most are
+  // too long for a string's own room and would be allocated every time.
+  thread_local std::string formula_text;
+  std::string_view formula;
   if (separator == "=") {
-    run.resolve_formula(formula);
+    formula = run.resolve_formula_view(formula_word, formula_text, formula_place);
   } else {
-    run.Vars->substitute(formula);
+    formula_text.assign(formula_word);
+    formula = run.Vars->substitute(formula_text);
   }
   TVariable* var = run.Vars->find(name, hint);
   if (var == nullptr) {
@@ -234,8 +239,6 @@ void statement_set(TScriptRun& run) {
   }
   run.reach_fuzzy_variable(name);
   run.reach_fuzzy_variable(formula);
-  const std::string set_name = var->get_formula();
-  var->set_formula(formula);
   var->set_comp(1);
   // Only a formula that fits a fuzzy variable's name can name one.
   const CombinedVariable* source =
@@ -244,11 +247,15 @@ void statement_set(TScriptRun& run) {
     copy_fuzzy_variable(run, name, formula, *source);
     return;
   }
-  const float value = run.compute(formula);
+  const float value = indexed ? run.compute_indexed(formula, *formula_place) : run.compute(formula);
   // Computing adds no variables, so the store's entries stay where they were.
   var->set_value(value);
   var->set_comp(1);
-  var->set_formula(set_name);
+  // The variable's formula names its parameter set again, as a C text. While
+  // the formula was computed it could have held that formula instead: no
+  // computation reads the formula of a variable marked computed, and copying
+  // removes the variable first, so that is left out.
+  var->set_formula(var->get_formula());
   CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
@@ -428,9 +435,50 @@ bool is_compare_operator(std::string_view word) {
   return word == "=" || word == "#" || word == "<" || word == ">";
 }
 
+void set_comparison_value(const CombinedVariable& compared, CombinedVariable& comparison, float c) {
+  const float median = compared.get_median();
+  comparison.set_value(shifted_difference(median, compared.get_crisp_value(), c));
+}
+
 void set_comparison_value(const TComparisonVariables& vars, float c) {
-  const float median = vars.compared->get_median();
-  vars.comparison->set_value(shifted_difference(median, vars.compared->get_crisp_value(), c));
+  set_comparison_value(*vars.compared, *vars.comparison, c);
+}
+
+// What a comparison's place memory is keyed by (see TComparisonMemory),
+// besides the variable list's generation. The operator is a word of the text
+// after the place's keyword, the same every time.
+struct TComparisonKey {
+  const std::shared_ptr<const TRuleTable>& table;
+  std::string_view compared_set;
+  std::string_view constraint_set;
+  std::string_view constraint;
+  std::string_view variable;
+};
+
+bool comparison_kept(const TComparisonMemory& memory, const TComparisonKey& key,
+                     const CVList& list) {
+  return memory.generation == list.get_generation() && memory.table == key.table &&
+         same_text(memory.compared_set, key.compared_set) &&
+         same_text(memory.constraint_set, key.constraint_set) &&
+         same_text(memory.constraint, key.constraint) && same_text(memory.variable, key.variable);
+}
+
+// Keeps what a comparison found in its place's memory, where the
+// comparison lookups keep it too: never for a comparison variable of the
+// evaluation tree, which would have to be reached again by its name.
+void keep_comparison(TWordMemory* place, const TComparisonKey& key, const CVList& list,
+                     const TComparisonVariables& found) {
+  if (place == nullptr) return;
+  if (place->comparison == nullptr) place->comparison = std::make_unique<TComparisonMemory>();
+  TComparisonMemory& memory = *place->comparison;
+  memory.table = key.table;
+  memory.compared_set = key.compared_set;
+  memory.constraint_set = key.constraint_set;
+  memory.generation = list.get_generation();
+  memory.constraint = key.constraint;
+  memory.variable = key.variable;
+  memory.compared = found.compared;
+  memory.comparison = found.comparison;
 }
 
 // Adds the rules of the rest of the section: pairs of the comparison's term
@@ -492,13 +540,15 @@ class TCompareEntries {
 // from the COMPARE entry of the two parameter sets, are made once.
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
-  const std::string_view constraint_word = run.read_name_view();
+  TWordMemory* const place = run.reader.memory_of_last_word();
+  const TScriptRun::TNameWord constraint_word = run.read_name_word();
   TVarlist::THint& constraint_hint = run.name_hint();
   run.read_word();
-  const std::string_view variable_word = run.read_name_view();
+  const TScriptRun::TNameWord variable_word = run.read_name_word();
   TVarlist::THint& variable_hint = run.name_hint();
   const std::string_view oper = run.read_word();
-  std::string formula = run.read_formula();
+  const std::string_view formula_word = run.read_word();
+  TWordMemory* const formula_place = run.reader.memory_of_last_word();
   if (!is_compare_operator(oper)) {
     run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
     return;
@@ -507,7 +557,9 @@ void statement_fuzzycompare(TScriptRun& run) {
   std::string variable_text;
   const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);
   const std::string_view variable = run.resolve_name_view(variable_word, variable_text);
-  run.resolve_formula(formula);
+  std::string formula_text;
+  const std::string_view formula =
+      run.resolve_formula_view(formula_word, formula_text, formula_place);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
@@ -519,6 +571,19 @@ void statement_fuzzycompare(TScriptRun& run) {
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
   const std::shared_ptr<const TRuleTable>& table_words = rule_table(run);
+  const TComparisonKey key{table_words, compared_var->formula_text(),
+                           constraint_var->formula_text(), constraint, variable};
+  RuleSet& rules = *run.Rules;
+  // Reaching the tree's combination variables writes their values but adds,
+  // removes or renames none: checking the generation before reaching them
+  // answers as checking it after does.
+  if (place != nullptr && place->comparison != nullptr &&
+      comparison_kept(*place->comparison, key, *rules.get_cv_list())) {
+    run.reach_fuzzy_variable(variable);
+    run.reach_fuzzy_variable(constraint);
+    set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
+    return;
+  }
   thread_local TCompareEntries compare_entries;
   const TCompareEntries::TEntry* entry =
       compare_entries.find(table_words, compared_var->get_formula(), constraint_var->get_formula());
@@ -529,19 +594,19 @@ void statement_fuzzycompare(TScriptRun& run) {
     if (!table->find_entry("COMPARE",
                            {compared_var->get_formula(), constraint_var->get_formula()})) {
       run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
-               std::string(variable) + " " + std::string(oper) + " " + formula + "!");
+               std::string(variable) + " " + std::string(oper) + " " + std::string(formula) + "!");
       return;
     }
     compare_entries.remember(table_words, compared_var->get_formula(),
                              constraint_var->get_formula());
   }
-  RuleSet& rules = *run.Rules;
   run.reach_fuzzy_variable(variable);
   run.reach_fuzzy_variable(constraint);
   thread_local TComparisonLookups lookups;
   if (const TComparisonVariables* known =
           lookups.find(*rules.get_cv_list(), constraint, variable, oper)) {
     set_comparison_value(*known, c);
+    keep_comparison(place, key, *rules.get_cv_list(), *known);
     return;
   }
   TComparisonVariables found;
@@ -572,6 +637,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   // have to be reached again by its name.
   if (!TEvalTree::is_combination_variable(name)) {
     lookups.remember(*rules.get_cv_list(), constraint, variable, oper, found);
+    keep_comparison(place, key, *rules.get_cv_list(), found);
   }
 }
 

@@ -192,6 +192,23 @@ struct TDeclarationPlace {
   bool found = false;
 };
 
+// At a FUZZYCOMPARE keyword: what the comparison found there last. The
+// rule table (kept alive, so that no other table takes its address) had a
+// COMPARE entry for the two parameter sets, and the variable list, in the
+// generation noted, gave the compared and the comparison variable for the
+// names and the operator. All of that holds while each of them is the same.
+struct TComparisonMemory {
+  std::shared_ptr<const TRuleTable> table;
+  std::string compared_set;
+  std::string constraint_set;
+  std::uint64_t generation = 0;  // no list's generation: nothing kept
+  std::string constraint;
+  std::string variable;
+  std::string oper;
+  const CombinedVariable* compared = nullptr;
+  CombinedVariable* comparison = nullptr;
+};
+
 // What the loop and call statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -210,6 +227,15 @@ struct TWordMemory {
     TDeclarationPlace procedure;
   };
   std::optional<TCallTarget> call_target;
+  // For a word with an index read as a formula: what it resolved to last.
+  TVarlist::TIndexMemory indexed;
+  // For such a word computed as a formula: parsed-formula hints picked by
+  // the index values, as a loop computes another text every time. Made on
+  // first use; a hint holds for the text it names only.
+  static constexpr std::size_t kIndexedFormulas = 64;
+  std::unique_ptr<std::array<TFormulaHint, kIndexedFormulas>> indexed_formulas;
+  // At a FUZZYCOMPARE keyword, once a comparison there was kept.
+  std::unique_ptr<TComparisonMemory> comparison;
 };
 
 // The words of a script text, which depend on the text alone: where each
@@ -225,6 +251,8 @@ struct TScriptWords {
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
   std::vector<const TStatement*> statements;
+  // Per word: 1 when its cut text holds a '[' (it may name an index).
+  std::vector<std::uint8_t> bracketed;
   // Per word: where the variable it names was last found, in whatever store,
   // and the formula it was last computed as.
   std::vector<TVarlist::THint> hints;
@@ -267,6 +295,11 @@ class TScriptReader {
   std::optional<const TStatement*> statement_of_last_word() const {
     if (!last_whole) return std::nullopt;
     return words->statements[following - 1];
+  }
+  // Whether the word just read may hold an index: false only for a whole
+  // word of the text without a '['.
+  bool last_word_may_hold_index() const {
+    return !last_whole || words->bracketed[following - 1] != 0;
   }
   // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
@@ -389,6 +422,15 @@ class TScriptRun {
   std::string_view read_name_view() { return fit(read_word(), script_limits::kNameChars); }
   // A word cut to the formula size.
   std::string read_formula() { return std::string(read_word()); }
+  // A name read as by read_name_view(), with whether it may hold an index.
+  struct TNameWord {
+    std::string_view text;
+    bool may_hold_index;
+  };
+  TNameWord read_name_word() {
+    const std::string_view text = read_name_view();
+    return {text, reader.last_word_may_hold_index()};
+  }
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
@@ -414,7 +456,21 @@ class TScriptRun {
     storage.assign(word);
     return resolve_name(storage);
   }
+  // The same for a name word: one the text shows to have no index stays as
+  // it is without a search.
+  std::string_view resolve_name_view(const TNameWord& word, std::string& storage) {
+    return word.may_hold_index ? resolve_name_view(word.text, storage) : word.text;
+  }
   std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
+  // The same through the memory of the word's place in the text, taken
+  // when the word was read (null: it was not a whole word). The view is
+  // valid until that place is resolved again.
+  std::string_view resolve_formula_view(std::string_view word, std::string& storage,
+                                        TWordMemory* place) {
+    if (place == nullptr) return resolve_formula_view(word, storage);
+    if (word.find('[') == std::string_view::npos) return word;
+    return place->indexed.resolve(word, *Vars);
+  }
   // The same for a word (cut to the formula size) as resolve_formula() gives it.
   std::string_view resolve_formula_view(std::string_view word, std::string& storage) {
     if (word.find('[') == std::string_view::npos) return word;
@@ -423,6 +479,8 @@ class TScriptRun {
   }
   // Computes a formula against Vars.
   float compute(std::string_view formula);
+  // The same for a formula resolved through a place's index memory.
+  float compute_indexed(std::string_view formula, TWordMemory& place);
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of
   // the evaluation tree's combination variables, the tree writes into them

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "capture.h"
 #include "expint.h"
@@ -213,6 +214,48 @@ TEST(RealName, ResolvesEveryIndexExpression) {
     EXPECT_EQ(out.str(), errors(c.errs)) << c.name;
   }
   EXPECT_EQ(store.get_comp("j"), 0);
+}
+
+// A memory gives what real_name gives, whatever changed since it last
+// resolved: values, stores, the word, or indices that must be computed.
+TEST(RealName, IndexMemoryResolvesAsRealName) {
+  TVarlist first;
+  TVarlist second;
+  for (TVarlist* store : {&first, &second}) {
+    store->insert("i", "0", store == &first ? 2 : 3);
+    store->insert("j", "0", 1);
+  }
+  const std::string xij = "x[i][j]";
+  const std::string yi = "y[i]";
+  const std::string xk = "x[k]";
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    TVarlist* store;
+    const std::string* word;
+    std::string resolved;
+    int errs;
+  } steps[] = {
+      {"first resolve", [] {}, &first, &xij, "x[2][1]", 0},
+      {"again", [] {}, &first, &xij, "x[2][1]", 0},
+      {"second index changed", [&] { first.set_value("j", 4); }, &first, &xij, "x[2][4]", 0},
+      {"more digits", [&] { first.set_value("i", 12); }, &first, &xij, "x[12][4]", 0},
+      {"fewer digits", [&] { first.set_value("i", -0.5f); }, &first, &xij, "x[0][4]", 0},
+      {"other store", [] {}, &second, &xij, "x[3][1]", 0},
+      {"other word", [] {}, &second, &yi, "y[3]", 0},
+      {"first of name removed", [&] { second.insert("i", "0", 7), second.remove("i"); }, &second,
+       &yi, "y[7]", 0},
+      {"index variable gone", [&] { second.remove("i"); }, &second, &yi, "y[0]", 1},
+      {"computed index", [] {}, &second, &xk, "x[0]", 1},
+      {"computed again", [] {}, &second, &xk, "x[0]", 1},
+  };
+  TVarlist::TIndexMemory memory;
+  for (const Step& step : steps) {
+    step.change();
+    Capture out;
+    EXPECT_EQ(memory.resolve(*step.word, *step.store), step.resolved) << step.what;
+    EXPECT_EQ(out.str(), errors(step.errs)) << step.what;
+  }
 }
 
 }  // namespace

@@ -69,6 +69,56 @@ TEST(FuzzyStatements, RuleTablesAreReadAgainWhenTheFileChanges) {
   EXPECT_EQ(run_tree_script(script).out, "\nError: Unknown TABLE change.tab!\n");
 }
 
+// One comparison met again after what it depends on changed answers as a
+// comparison met for the first time would: its names by their indices, the
+// variables made anew, the rule table and the sets the variables stand for.
+TEST(FuzzyStatements, ComparisonsMetAgainSeeWhatChanged) {
+  write_file("place.tab", "COMPARE w r = low bad high good # low good high bad");
+  write_file("other.tab", "COMPARE r r = low bad");
+  const std::string head =
+      "TABLE place.tab "
+      "PARAMETERSET n: w l: -20 u: 20 m: 5 d: 1 g: 1 i: 1 t: low high END "
+      "PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END "
+      "FUZZYVAR x w FUZZYVAR ok r SET x = 2 FUZZYVAR x[0] w FUZZYVAR x[1] w SET x[0] = 2 "
+      "SET x[1] = 9 FUZZYVAR ok[0] r FUZZYVAR ok[1] r ";
+  const std::string compare =
+      " EXIT PROCEDURE compare FUZZYCOMPARE ok = x = 0 EVAL ok PRINT ok PRINT CR RETURN";
+  const std::string first = "0.533926\n";
+  const std::string error = "\nError: no entry in TABLE for FUZZYCOMPARE ok x = 0!\n";
+  struct Case {
+    const char* what;
+    std::string script;
+    std::string out;
+  } cases[] = {
+      {"indexed variable",
+       "FOR i = 0 TO 1 STEP 1 FUZZYCOMPARE ok = x[i] = 0 EVAL ok PRINT ok PRINT CR NEXT i",
+       "0.533926\n0.616167\n"},
+      {"indexed constraint",
+       "FOR i = 0 TO 1 STEP 1 FUZZYCOMPARE ok[i] = x = i EVAL ok[i] PRINT ok[i] PRINT CR NEXT i",
+       "0.533926\n0.516741\n"},
+      {"variable made anew",
+       "CALL compare DELETE x FUZZYVAR y w FUZZYVAR x w SET x = 3 CALL compare" + compare,
+       "0.533926\n0.552\n"},
+      {"other table", "CALL compare TABLE other.tab CALL compare" + compare, first + error},
+      {"compared set", "CALL compare LET x = 3 CALL compare" + compare, first + error},
+      {"constraint set", "CALL compare LET ok = 1 CALL compare" + compare, first + error},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(run_tree_script(head + c.script).out, c.out) << c.what;
+  }
+}
+
+// SET leaves the formula of the variable it sets as the C text it was: an
+// imported formula with a NUL in it ends there afterwards.
+TEST(FuzzyStatements, SetLeavesTheFormulaAsCText) {
+  using namespace std::literals;
+  write_file("nul.tab", "COMPARE p p = low low");
+  write_file("nul.vars", "/* #: 1 */\nok:x= a\0b 0\n"s);
+  run_tree_script("TABLE nul.tab " + kP + "FUZZYVAR x p FUZZYVAR ok p FUZZYCOMPARE ok = x = 0 " +
+                  "IMPORT VARIABLES nul.vars SET ok:x= = 3 EXPORT VARIABLES out.vars");
+  EXPECT_EQ(lines_starting("out.vars", "ok:x="), std::vector<std::string>{"ok:x= a 3"});
+}
+
 // Tests of entry searches in rule tables: a search from the start gives the
 // same answer and reader position every time, also when the answer comes
 // from what an earlier search found. (A changed file is searched anew: see
