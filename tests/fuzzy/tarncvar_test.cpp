@@ -365,6 +365,10 @@ std::string as_text(const CombinedVariable& v) {
 }
 
 // Ways of looking at a variable's terms shared by the tests below.
+using Look = std::string (*)(CombinedVariable&);
+std::string text_look(CombinedVariable& v) {
+  return as_text(v);
+}
 std::string centre_of_gravity_look(CombinedVariable& v) {
   return std::to_string(bits(DefOp::cog(&v)));
 }
@@ -383,9 +387,8 @@ std::string change_look(CombinedVariable& v) {
 // also after several such fuzzifications in a row.
 TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
-  using Look = std::string (*)(CombinedVariable&);
   const std::pair<const char*, Look> looks[] = {
-      {"text", [](CombinedVariable& v) { return as_text(v); }},
+      {"text", text_look},
       {"term",
        [](CombinedVariable& v) {
          const CombinedVariable& seen = v;
@@ -417,9 +420,8 @@ TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
 // the source's from the start.
 TEST(CombinedVariableTest, TermsTakenLaterAreThereAtTheFirstLook) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
-  using Look = std::string (*)(CombinedVariable&);
   const std::pair<const char*, Look> looks[] = {
-      {"text", [](CombinedVariable& v) { return as_text(v); }},
+      {"text", text_look},
       {"term",
        [](CombinedVariable& v) {
          const CombinedVariable& seen = v;

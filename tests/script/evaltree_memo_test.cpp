@@ -52,6 +52,13 @@ std::string dump(const CombinedVariable* cv) {
   return out.str();
 }
 
+// Adds a variable of the parameter set, as a script's FUZZYVAR does, and
+// gives the list's own variable.
+CombinedVariable* add_variable(RuleSet& rules, const ParameterSet& ps, const char* name) {
+  const CombinedVariable generated(&ps, name);
+  return rules.get_cv_list()->add(&generated);
+}
+
 // An aggregation of k with a value into a branch through an operator.
 struct TStep {
   float value;
@@ -73,8 +80,7 @@ struct TTree {
     branches.insert("WORK", "OR", 0);
     tree.reset(new TEvalTree("total", &ps, rules, &branches));
     tree->insert_help_rules(own_file(".tab"));
-    const CombinedVariable generated(&ps, "k");
-    k = rules->get_cv_list()->add(&generated);
+    k = add_variable(*rules, ps, "k");
     if (hold) tree->hold_combination_variables();
   }
 
@@ -253,10 +259,7 @@ struct TRatedVariable {
   CombinedVariable* v = nullptr;
 
   TRatedVariable() {
-    for (const char* name : {"x", "z", "y", "v"}) {
-      const CombinedVariable generated(&ps, name);
-      rules.get_cv_list()->add(&generated);
-    }
+    for (const char* name : {"x", "z", "y", "v"}) add_variable(rules, ps, name);
     x = rules.get_cv("x");
     z = rules.get_cv("z");
     y = rules.get_cv("y");
@@ -338,8 +341,7 @@ TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
 
 // A variable w on which x gets a rule of its own.
 void give_x_rules(TRatedVariable& t) {
-  const CombinedVariable generated(&t.ps, "w");
-  CombinedVariable* w = t.rules.get_cv_list()->add(&generated);
+  CombinedVariable* w = add_variable(t.rules, t.ps, "w");
   w->set_value(0.9f);
   t.rules.add_BasicRule(w, "good", t.x, "neutral", 1);
 }
@@ -349,8 +351,7 @@ void give_x_rules(TRatedVariable& t) {
 void replace_x(TRatedVariable& t, bool remove) {
   CVList& vars = *t.rules.get_cv_list();
   CombinedVariable* old = t.x;
-  const CombinedVariable generated(&t.ps, "x");
-  t.x = vars.add(&generated);
+  t.x = add_variable(t.rules, t.ps, "x");
   if (remove) {
     vars.remove(vars.find_cv_by_pointer(old));
   } else {
@@ -487,10 +488,7 @@ TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
     CombinedVariable* y = nullptr;
 
     TSingle() {
-      for (const char* name : {"x", "y"}) {
-        const CombinedVariable generated(&ps, name);
-        rules.get_cv_list()->add(&generated);
-      }
+      for (const char* name : {"x", "y"}) add_variable(rules, ps, name);
       x = rules.get_cv("x");
       y = rules.get_cv("y");
       rules.get_operator_set()->set_importance_operator(minimum);
@@ -548,10 +546,7 @@ TEST(EvaluationMemo, RemembersOnlyWhatReadsPlainInputs) {
   const ParameterSet ps = rating_set();
   for (const TCase& c : cases) {
     RuleSet rules;
-    for (const char* name : {c.output, c.input, "w"}) {
-      const CombinedVariable generated(&ps, name);
-      rules.get_cv_list()->add(&generated);
-    }
+    for (const char* name : {c.output, c.input, "w"}) add_variable(rules, ps, name);
     rules.add_BasicRule(rules.get_cv(c.input), "bad", rules.get_cv(c.output), "good", 1);
     if (c.input_ruled) {
       rules.add_BasicRule(rules.get_cv("w"), "bad", rules.get_cv(c.input), "good", 1);
