@@ -145,18 +145,6 @@ CVList::Hint* TScriptReader::fuzzy_hint_of_last_word() const {
   return last_whole ? &words->fuzzy_hints[following - 1] : nullptr;
 }
 
-const TParameterSetOperands* TScriptReader::parameter_set_of_last_word() const {
-  if (!last_whole) return nullptr;
-  const auto found = words->parameter_sets.find(following - 1);
-  return found != words->parameter_sets.end() ? &found->second : nullptr;
-}
-
-void TScriptReader::remember_parameter_set(const TReaderPlace& keyword,
-                                           const TParameterSetOperands& operands) {
-  if (!keyword.last_whole) return;
-  words->parameter_sets.insert_or_assign(keyword.following - 1, operands);
-}
-
 std::optional<int> TScriptReader::skip_closed_comment() {
   if (!last_whole) return std::nullopt;
   const std::size_t open = following - 1;

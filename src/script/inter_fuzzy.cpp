@@ -152,15 +152,15 @@ bool read_parameter_set(TScriptRun& run, TParameterSetOperands& operands) {
 // operands are read once per place in the text; later runs of the same
 // text take them over and continue where reading them ended.
 void statement_parameterset(TScriptRun& run) {
-  const TParameterSetOperands* operands = run.reader.parameter_set_of_last_word();
+  TWordMemory* const place = run.reader.memory_of_last_word();
+  const TParameterSetOperands* operands = place != nullptr ? place->parameter_set.get() : nullptr;
   TParameterSetOperands read;
   if (operands != nullptr) {
     run.reader.restore(operands->after);
     run.number_of_tokens += operands->words_read;
   } else {
-    const TReaderPlace keyword = run.reader.place();
     if (!read_parameter_set(run, read)) return;
-    run.reader.remember_parameter_set(keyword, read);
+    if (place != nullptr) place->parameter_set = std::make_unique<TParameterSetOperands>(read);
     operands = &read;
   }
   const float* values = operands->values;

@@ -209,7 +209,7 @@ struct TComparisonMemory {
   CombinedVariable* comparison = nullptr;
 };
 
-// What the loop and call statements keep per word of the text. Each part
+// What the statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
   // The word read as a decimal number, once a loop statement needed it.
@@ -236,6 +236,8 @@ struct TWordMemory {
   std::unique_ptr<std::array<TFormulaHint, kIndexedFormulas>> indexed_formulas;
   // At a FUZZYCOMPARE keyword, once a comparison there was kept.
   std::unique_ptr<TComparisonMemory> comparison;
+  // At a PARAMETERSET keyword, once its operands were read.
+  std::unique_ptr<TParameterSetOperands> parameter_set;
 };
 
 // The words of a script text, which depend on the text alone: where each
@@ -260,8 +262,6 @@ struct TScriptWords {
   // Per word: where the fuzzy variable it names was last found.
   std::vector<CVList::Hint> fuzzy_hints;
   std::vector<TWordMemory> memories;
-  // Per PARAMETERSET keyword (by its word): its operands, once read.
-  std::unordered_map<std::size_t, TParameterSetOperands> parameter_sets;
   // The label and procedure declarations in text order, once a run read them.
   std::optional<std::vector<TDeclaration>> declared;
   // Per keyword: name -> words read up to the name, for the first such pair.
@@ -313,11 +313,6 @@ class TScriptReader {
   TWordMemory* memory_of_last_word() const {
     return last_whole ? &words->memories[following - 1] : nullptr;
   }
-  // The operands read before after the PARAMETERSET keyword just read;
-  // null when they were not read yet or the keyword is not a whole word.
-  const TParameterSetOperands* parameter_set_of_last_word() const;
-  // Keeps the operands of the PARAMETERSET keyword at `keyword` for later runs.
-  void remember_parameter_set(const TReaderPlace& keyword, const TParameterSetOperands& operands);
   TReaderPlace place() const { return {pos, following, end, last_whole}; }
   void restore(const TReaderPlace& place) {
     pos = place.pos;
