@@ -1,0 +1,28 @@
+// The HTML report: one self-contained page (inline CSS and SVG, no script,
+// no network) showing a roster's grid and ratings, and for an optimisation
+// the roster before and after and the trajectory.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "roster_view.h"
+
+// A roster with its evaluation and its rated constraints (any order).
+struct CReportRoster {
+  CRosterGrid cGrid;
+  float fEvaluation = 0;
+  std::vector<CRatedConstraint> vConstraints;
+};
+
+struct CReportData {
+  std::string sTitle;  // shown as the page's heading, e.g. the domain file's name
+  CReportRoster cBefore;                // the roster read
+  std::optional<CReportRoster> oAfter;  // the optimised roster, for an optimisation
+  std::vector<CTrajectoryPoint> vTrajectory;  // for an optimisation, in order
+};
+
+// Writes the whole page.
+void WriteHtmlReport(std::ostream& out, const CReportData& data);
