@@ -81,7 +81,7 @@ th{background:#f1f2f6;text-align:left}
 .worst td.r{text-align:right}
 .scale{display:inline-block;width:120px;height:10px;vertical-align:middle;
 background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
-.note{color:#555;font-size:12px;margin:4px 0 0}
+.note{color:#555;font-size:12px;margin:4px 0 0;max-width:520px}
 .axis{stroke:#333;stroke-width:1}.grid{stroke:#e2e2e2;stroke-width:1}
 .tick{font-size:11px;fill:#333}.alabel{font-size:12px;fill:#1c1c1c}
 .best{fill:none;stroke:#1f4e9c;stroke-width:2}.cur{fill:none;stroke:#8c8c8c;stroke-width:1}
@@ -490,7 +490,10 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
     }
     out << "</table>\n";
   }
-  out << "<p class=\"note\">" << Fixed(scale.fLow, 2) << " worst<span class=\"scale\"></span>"
+  out << "<p class=\"note\">Each cell: the lowest rating of the group's constraints in that week "
+         "(the week of the day for a constraint that names a day only)";
+  if (anyWithoutWeek) out << "; no week: those that name neither";
+  out << ".<br>" << Fixed(scale.fLow, 2) << " worst<span class=\"scale\"></span>"
       << Fixed(scale.fHigh, 2) << " best";
   if (elsewhere > 0)
     out << "; " << elsewhere << (elsewhere == 1 ? " constraint concerns" : " constraints concern")
@@ -728,7 +731,8 @@ void WriteHtmlReport(std::ostream& out, const CReportData& data) {
       << Escape(data.sTitle) << "</title>\n"
       << kStyle;
   WriteShiftStyle(out, highest);
-  out << "</head>\n<body>\n<h1>" << Escape(data.sTitle) << "</h1>\n";
+  out << "</head>\n<body>\n<h1>" << Escape(data.sTitle.empty() ? "Roster report" : data.sTitle)
+      << "</h1>\n";
   WriteSummary(out, data, changed.size());
   WriteRosterPage(out, data.oAfter ? "Roster before optimisation" : "Roster", data.cBefore, changed,
                   data.oAfter.has_value(), scale);
