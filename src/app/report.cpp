@@ -368,8 +368,10 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
   const int weeks = days / kDaysPerWeek;
   const int width = ColumnX(days - 1) + kCellSize + 1;
   const int height = RowY(groups) + 1;
-  out << "<svg class=\"rg\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width
-      << "\" height=\"" << height << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n";
+  out << "<svg class=\"rg\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Roster "
+         "of "
+      << groups << " groups over " << weeks << " weeks\" width=\"" << width << "\" height=\""
+      << height << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n";
   WriteGridHeader(out, weeks, groups);
   WriteGridCells(out, grid, days);
   WriteCellLabels(out, grid, days);
@@ -692,9 +694,10 @@ void WriteTrajectoryPage(std::ostream& out, const std::vector<CTrajectoryPoint>&
   out << "<p>" << points.size() << " points; best " << General(points.back().fBest) << " after "
       << points.back().iEvaluations << " evaluations.</p>\n";
   const CChartFrame frame = FrameOf(points);
-  out << "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kChartWidth
-      << "\" height=\"" << kChartHeight << "\" viewBox=\"0 0 " << kChartWidth << ' ' << kChartHeight
-      << "\">\n";
+  out << "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" "
+         "aria-label=\"Best and current evaluation against evaluations\" width=\""
+      << kChartWidth << "\" height=\"" << kChartHeight << "\" viewBox=\"0 0 " << kChartWidth << ' '
+      << kChartHeight << "\">\n";
   WriteChartAxes(out, frame);
   WriteSeries(out, "cur", points, frame, [](const CTrajectoryPoint& p) { return p.fCurrent; });
   WriteSeries(out, "best", points, frame, [](const CTrajectoryPoint& p) { return p.fBest; });
@@ -727,7 +730,8 @@ void WriteHtmlReport(std::ostream& out, const CReportData& data) {
   const std::vector<std::pair<int, int>> changed =
       data.oAfter ? ChangedCells(data.cBefore.cGrid, data.oAfter->cGrid)
                   : std::vector<std::pair<int, int>>();
-  out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>"
+  out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>"
       << Escape(data.sTitle) << "</title>\n"
       << kStyle;
   WriteShiftStyle(out, highest);
