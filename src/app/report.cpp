@@ -1,9 +1,748 @@
-// The HTML report: a placeholder page until the full report is in place.
+// The HTML report: one self-contained page with inline CSS and SVG. Each
+// roster gets a print page of its own (landscape): the grid coloured by shift
+// with weekends shaded, a group x week table of ratings as heat colours, and
+// the ten worst-rated constraints. An optimisation adds the roster after it,
+// with the changed cells outlined in both grids, and a chart of the best and
+// current evaluation against the number of evaluations.
 #include "report.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Grid geometry in the SVG's own pixels. The screen shows the grid at this
+// size; print scales it to the page's width.
+constexpr int kDaysPerWeek = 7;
+constexpr int kCellSize = 20;                // square cells, a 1-pixel line between them
+constexpr int kWeekGap = 6;                  // extra space between two weeks
+constexpr int kHeadWidth = 140;              // the group names left of the rows
+constexpr int kHeaderHeight = 34;            // week labels above weekday letters
+constexpr std::size_t kGroupNameChars = 18;  // longer names are cut with an ellipsis
+
+constexpr std::size_t kWorstCount = 10;
+// Above this many trajectory points per series the chart draws the lowest
+// and highest value of each of kChartBuckets slices of the run instead.
+constexpr std::size_t kMaxChartPoints = 2000;
+constexpr std::size_t kChartBuckets = kMaxChartPoints / 2;
+
+// Chart geometry in the SVG's own pixels.
+constexpr int kChartWidth = 960;
+constexpr int kChartHeight = 380;
+constexpr int kChartLeft = 80;
+constexpr int kChartRight = 24;
+constexpr int kChartTop = 40;
+constexpr int kChartBottom = 56;
+
+// Shift colours by index (index 1 first); the day off is white. Shifts past
+// the table get colours spread round the hue circle, fixed per index.
+constexpr const char* kShiftColours[] = {"#4e79a7", "#f28e2b", "#59a14f", "#e15759",
+                                         "#b07aa1", "#edc948", "#76b7b2", "#ff9da7",
+                                         "#9c755f", "#17becf", "#8c564b", "#bcbd22"};
+constexpr int kFixedColours = static_cast<int>(std::size(kShiftColours));
+constexpr const char* kOffColour = "#ffffff";
+constexpr const char* kWeekendOffColour = "#e3e5ee";
+constexpr const char* kUnknownColour = "#5a5a5a";  // a shift index below 0
+
+constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", "S", "S"};
+constexpr const char* kWeekdayNames[kDaysPerWeek] = {"Mon", "Tue", "Wed", "Thu",
+                                                     "Fri", "Sat", "Sun"};
+
+constexpr const char* kStyle = R"(<style>
+body{margin:16px;font:13px/18px "DejaVu Sans",Arial,sans-serif;color:#1c1c1c;background:#fff}
+h1{font-size:20px;line-height:28px;margin:0 0 4px}
+h2{font-size:16px;line-height:24px;margin:0 0 6px}
+h3{font-size:13px;line-height:18px;margin:0 0 4px}
+p{margin:0 0 10px}
+.page{margin:0 0 28px}
+.legend{display:flex;flex-wrap:wrap;gap:4px 14px;min-height:20px;margin:0 0 6px}
+.legend span{display:inline-flex;align-items:center;gap:5px;white-space:nowrap}
+.sw{display:inline-block;width:14px;height:14px;border:1px solid #9a9a9a}
+.sw.chs{width:12px;height:12px;border:2px solid #000}
+svg{display:block;max-width:100%;height:auto}
+svg text{font-family:"DejaVu Sans",Arial,sans-serif}
+.ln{fill:#c9c9c9}
+.wk{font-size:11px;font-weight:bold;fill:#333}.wd{font-size:10px;fill:#555}
+.gn{font-size:12px;fill:#1c1c1c}.cl{font-size:9px}.cl text{fill:#1c1c1c}.cl .lt{fill:#fff}
+.chg{fill:none;stroke:#000;stroke-width:2.5}
+.cols{display:flex;flex-wrap:wrap;gap:12px 28px;align-items:flex-start;margin-top:12px}
+table{border-collapse:collapse}
+th,td{padding:1px 6px;border:1px solid #c9c9c9;white-space:nowrap}
+th{background:#f1f2f6;text-align:left}
+.heat td{text-align:center;min-width:34px}.heat td.none{background:#f7f7f7;color:#999}
+.worst td.r{text-align:right}
+.scale{display:inline-block;width:120px;height:10px;vertical-align:middle;
+background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
+.note{color:#555;font-size:12px;margin:4px 0 0;max-width:520px}
+.axis{stroke:#333;stroke-width:1}.grid{stroke:#e2e2e2;stroke-width:1}
+.tick{font-size:11px;fill:#333}.alabel{font-size:12px;fill:#1c1c1c}
+.best{fill:none;stroke:#1f4e9c;stroke-width:2}.cur{fill:none;stroke:#8c8c8c;stroke-width:1}
+@page{size:landscape;margin:10mm}
+@media print{body{margin:0;font-size:11px;line-height:15px}
+.page{margin:0}.page+.page{break-before:page}
+th,td{padding:0 4px}
+svg.rg{width:100%;max-height:95mm}svg.chart{width:100%;max-height:150mm}}
+</style>
+)";
+
+// Text from the data, safe in element content and in quoted attributes.
+std::string Escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// The first `limit` characters (UTF-8 code points) of `text`, with an
+// ellipsis when there were more.
+std::string Shorten(const std::string& text, std::size_t limit) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool starts_char = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    if (starts_char && chars++ == limit) return text.substr(0, i) + "\u2026";
+  }
+  return text;
+}
+
+std::string Fixed(double value, int decimals) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf");
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  return buffer;
+}
+
+std::string General(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%g", value);
+  return buffer;
+}
+
+// The difference `to - from` with as many decimals as the six significant
+// digits of the larger value give, so float noise does not show.
+std::string Difference(float to, float from) {
+  const double difference = static_cast<double>(to) - static_cast<double>(from);
+  const double larger =
+      std::max(std::fabs(static_cast<double>(to)), std::fabs(static_cast<double>(from)));
+  if (!std::isfinite(difference)) return General(difference);
+  const int magnitude = larger > 0 ? static_cast<int>(std::floor(std::log10(larger))) : 0;
+  const int decimals = std::clamp(5 - magnitude, 0, 12);
+  std::string text = Fixed(difference, decimals);
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+  }
+  if (text == "-0") text = "0";
+  return (text[0] == '-' ? "" : "+") + text;
+}
+
+// Ratings in ascending order, a rating that is not a number after all others.
+bool RatingLess(float a, float b) {
+  if (std::isnan(a)) return false;
+  if (std::isnan(b)) return true;
+  return a < b;
+}
+
+int DayCount(const CRosterGrid& grid) {
+  return std::max(grid.iWeeks, 0) * kDaysPerWeek;
+}
+
+int GroupCount(const CRosterGrid& grid) {
+  return static_cast<int>(grid.vCells.size());
+}
+
+// The shift at a cell, -1 where the row is too short.
+int CellAt(const CRosterGrid& grid, int group, int day) {
+  if (group < 0 || group >= GroupCount(grid)) return -1;
+  const std::vector<int>& row = grid.vCells[group];
+  return day >= 0 && day < static_cast<int>(row.size()) ? row[day] : -1;
+}
+
+std::string GroupName(const CRosterGrid& grid, int group) {
+  if (group >= 0 && group < static_cast<int>(grid.vGroupNames.size()))
+    return grid.vGroupNames[group];
+  return "group " + std::to_string(group + 1);
+}
+
+std::string ShiftName(const CRosterGrid& grid, int shift) {
+  if (shift >= 0 && shift < static_cast<int>(grid.vShiftNames.size()))
+    return grid.vShiftNames[shift];
+  return "shift " + std::to_string(shift);
+}
+
+std::string HexColour(int red, int green, int blue) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "#%02x%02x%02x", red & 0xFF, green & 0xFF, blue & 0xFF);
+  return buffer;
+}
+
+// The colour of shift `shift` (1 or more).
+std::string ShiftColour(int shift) {
+  if (shift <= kFixedColours) return kShiftColours[shift - 1];
+  // Golden-angle hues keep neighbouring indices apart; HSL with s 0.55, l 0.55.
+  const double hue = std::fmod((shift - kFixedColours) * 137.508, 360.0) / 60.0;
+  const double chroma = (1 - std::fabs(2 * 0.55 - 1)) * 0.55;
+  const double second = chroma * (1 - std::fabs(std::fmod(hue, 2.0) - 1));
+  double rgb[3] = {0, 0, 0};
+  const int sector = static_cast<int>(hue) % 6;
+  const int primary[6] = {0, 1, 1, 2, 2, 0};
+  const int secondary[6] = {1, 0, 2, 1, 0, 2};
+  rgb[primary[sector]] = chroma;
+  rgb[secondary[sector]] = second;
+  const double lift = 0.55 - chroma / 2;
+  return HexColour(static_cast<int>(std::lround((rgb[0] + lift) * 255)),
+                   static_cast<int>(std::lround((rgb[1] + lift) * 255)),
+                   static_cast<int>(std::lround((rgb[2] + lift) * 255)));
+}
+
+// Whether text on this colour reads better in white than in black.
+bool IsDark(const std::string& colour) {
+  const long value = std::strtol(colour.c_str() + 1, nullptr, 16);
+  const double luminance =
+      0.299 * ((value >> 16) & 0xFF) + 0.587 * ((value >> 8) & 0xFF) + 0.114 * (value & 0xFF);
+  return luminance < 150;
+}
+
+// The highest shift index shown on the page, from the names and the cells.
+int HighestShift(const CRosterGrid& grid) {
+  int highest = static_cast<int>(grid.vShiftNames.size()) - 1;
+  for (const std::vector<int>& row : grid.vCells)
+    for (int shift : row) highest = std::max(highest, shift);
+  return highest;
+}
+
+// One rule per shift colour, for SVG cells (fill) and legend swatches.
+void WriteShiftStyle(std::ostream& out, int highest) {
+  out << "<style>";
+  for (int shift = 1; shift <= highest; ++shift) {
+    const std::string colour = ShiftColour(shift);
+    out << ".s" << shift << "{fill:" << colour << ";background:" << colour << '}';
+  }
+  out << ".s0{background:" << kOffColour << "}.o{fill:" << kOffColour
+      << "}.ow,.we{fill:" << kWeekendOffColour << "}.sw.we{background:" << kWeekendOffColour
+      << "}.sx{fill:" << kUnknownColour << ";background:" << kUnknownColour << "}</style>\n";
+}
+
+int ColumnX(int day) {
+  return kHeadWidth + day * kCellSize + day / kDaysPerWeek * kWeekGap;
+}
+
+int RowY(int group) {
+  return kHeaderHeight + group * kCellSize;
+}
+
+bool IsWeekend(int day) {
+  return day % kDaysPerWeek >= 5;
+}
+
+// The cells where two rosters differ; a cell that only one roster has counts
+// as changed.
+std::vector<std::pair<int, int>> ChangedCells(const CRosterGrid& one, const CRosterGrid& other) {
+  std::vector<std::pair<int, int>> cells;
+  const int groups = std::max(GroupCount(one), GroupCount(other));
+  const int days = std::max(DayCount(one), DayCount(other));
+  for (int group = 0; group < groups; ++group)
+    for (int day = 0; day < days; ++day) {
+      const bool inOne = group < GroupCount(one) && day < DayCount(one);
+      const bool inOther = group < GroupCount(other) && day < DayCount(other);
+      if (!inOne && !inOther) continue;
+      const int a = inOne ? CellAt(one, group, day) : -2;
+      const int b = inOther ? CellAt(other, group, day) : -2;
+      if (a != b) cells.emplace_back(group, day);
+    }
+  return cells;
+}
+
+void WriteLegend(std::ostream& out, const CRosterGrid& grid, bool showChanged) {
+  out << "<div class=\"legend\">";
+  const int highest = HighestShift(grid);
+  for (int shift = 0; shift <= highest; ++shift)
+    out << "<span><i class=\"sw s" << shift << "\"></i>" << shift << ' '
+        << Escape(ShiftName(grid, shift)) << "</span>";
+  out << "<span><i class=\"sw we\"></i>weekend</span>";
+  if (showChanged) out << "<span><i class=\"sw chs\"></i>changed by the optimisation</span>";
+  out << "</div>\n";
+}
+
+void WriteGridHeader(std::ostream& out, int weeks, int groups) {
+  for (int week = 0; week < weeks; ++week) {
+    const int left = ColumnX(week * kDaysPerWeek);
+    out << "<text class=\"wk\" x=\"" << left + kDaysPerWeek * kCellSize / 2
+        << "\" y=\"12\" text-anchor=\"middle\">Week " << week + 1 << "</text>";
+    // The weekend band runs from the weekday letters to the last row.
+    out << "<rect class=\"we\" x=\"" << ColumnX(week * kDaysPerWeek + 5) << "\" y=\"17\" width=\""
+        << 2 * kCellSize + 1 << "\" height=\"" << kHeaderHeight - 17 + groups * kCellSize + 1
+        << "\"/>";
+    for (int weekday = 0; weekday < kDaysPerWeek; ++weekday)
+      out << "<text class=\"wd\" x=\"" << ColumnX(week * kDaysPerWeek + weekday) + kCellSize / 2
+          << "\" y=\"30\" text-anchor=\"middle\">" << kWeekdayLetters[weekday] << "</text>";
+    out << '\n';
+  }
+}
+
+void WriteGridCells(std::ostream& out, const CRosterGrid& grid, int days) {
+  const int groups = GroupCount(grid);
+  for (int week = 0; week * kDaysPerWeek < days; ++week)
+    out << "<rect class=\"ln\" x=\"" << ColumnX(week * kDaysPerWeek) << "\" y=\"" << kHeaderHeight
+        << "\" width=\"" << kDaysPerWeek * kCellSize + 1 << "\" height=\"" << groups * kCellSize + 1
+        << "\"/>";
+  out << '\n';
+  for (int group = 0; group < groups; ++group) {
+    const std::string name = GroupName(grid, group);
+    const std::string shown = Shorten(name, kGroupNameChars);
+    out << "<text class=\"gn\" x=\"" << kHeadWidth - 6 << "\" y=\"" << RowY(group) + 15
+        << "\" text-anchor=\"end\">" << Escape(shown);
+    if (shown != name) out << "<title>" << Escape(name) << "</title>";
+    out << "</text>";
+    for (int day = 0; day < days; ++day) {
+      const int shift = CellAt(grid, group, day);
+      if (shift == -1 && day >= static_cast<int>(grid.vCells[group].size())) continue;
+      const char* weekend = IsWeekend(day) ? "ow" : "o";
+      out << "<rect class=\"";
+      if (shift == 0)
+        out << weekend;
+      else if (shift < 0)
+        out << "sx";
+      else
+        out << 's' << shift;
+      out << "\" x=\"" << ColumnX(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\""
+          << kCellSize - 1 << "\" height=\"" << kCellSize - 1 << "\"/>";
+    }
+    out << '\n';
+  }
+}
+
+// The shift index printed in each working cell, for readers who cannot tell
+// the colours apart and for black-and-white print.
+void WriteCellLabels(std::ostream& out, const CRosterGrid& grid, int days) {
+  out << "<g class=\"cl\" text-anchor=\"middle\">";
+  for (int group = 0; group < GroupCount(grid); ++group) {
+    for (int day = 0; day < days; ++day) {
+      const int shift = CellAt(grid, group, day);
+      if (shift <= 0) continue;
+      out << "<text";
+      if (IsDark(ShiftColour(shift))) out << " class=\"lt\"";
+      out << " x=\"" << ColumnX(day) + kCellSize / 2 << "\" y=\"" << RowY(group) + 14 << "\">"
+          << shift << "</text>";
+    }
+  }
+  out << "</g>\n";
+}
+
+void WriteGrid(std::ostream& out, const CRosterGrid& grid,
+               const std::vector<std::pair<int, int>>& changed) {
+  const int days = DayCount(grid);
+  const int groups = GroupCount(grid);
+  if (groups == 0 || days == 0) {
+    out << "<p class=\"note\">The roster has no cells (" << groups << " groups, "
+        << std::max(grid.iWeeks, 0) << " weeks).</p>\n";
+    return;
+  }
+  const int weeks = days / kDaysPerWeek;
+  const int width = ColumnX(days - 1) + kCellSize + 1;
+  const int height = RowY(groups) + 1;
+  out << "<svg class=\"rg\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Roster "
+         "of "
+      << groups << " groups over " << weeks << " weeks\" width=\"" << width << "\" height=\""
+      << height << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n";
+  WriteGridHeader(out, weeks, groups);
+  WriteGridCells(out, grid, days);
+  WriteCellLabels(out, grid, days);
+  for (const auto& [group, day] : changed) {
+    if (group >= groups || day >= days) continue;
+    out << "<rect class=\"chg\" data-cell=\"" << group << ',' << day << "\" x=\""
+        << ColumnX(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\"" << kCellSize - 1
+        << "\" height=\"" << kCellSize - 1 << "\"/>";
+  }
+  out << "</svg>\n";
+}
+
+// The range the heat colours span: ratings lie between 0 and 1 as a rule; a
+// rating outside widens the range for the whole page.
+struct CRatingScale {
+  float fLow = 0;
+  float fHigh = 1;
+};
+
+CRatingScale ScaleOf(const CReportData& data) {
+  CRatingScale scale;
+  auto widen = [&scale](const std::vector<CRatedConstraint>& constraints) {
+    for (const CRatedConstraint& c : constraints) {
+      if (!std::isfinite(c.fValue)) continue;
+      scale.fLow = std::min(scale.fLow, c.fValue);
+      scale.fHigh = std::max(scale.fHigh, c.fValue);
+    }
+  };
+  widen(data.cBefore.vConstraints);
+  if (data.oAfter) widen(data.oAfter->vConstraints);
+  return scale;
+}
+
+// Red for the worst end of the scale, yellow in the middle, green for the best.
+std::string HeatColour(float value, const CRatingScale& scale) {
+  if (!std::isfinite(value)) return "#bdbdbd";
+  const double t = std::clamp((value - scale.fLow) / (scale.fHigh - scale.fLow), 0.0f, 1.0f);
+  const int stops[3][3] = {{215, 48, 39}, {254, 224, 139}, {26, 152, 80}};
+  const int from = t < 0.5 ? 0 : 1;
+  const double u = t < 0.5 ? t * 2 : (t - 0.5) * 2;
+  int rgb[3];
+  for (int i = 0; i < 3; ++i)
+    rgb[i] =
+        static_cast<int>(std::lround(stops[from][i] + (stops[from + 1][i] - stops[from][i]) * u));
+  return HexColour(rgb[0], rgb[1], rgb[2]);
+}
+
+// The constraints that concern one group in one week (or in no week), kept
+// as the lowest rating and the constraint that has it.
+struct CHeatCell {
+  int iCount = 0;
+  const CRatedConstraint* pWorst = nullptr;
+};
+
+// The week a constraint concerns: its week, else the week of its day; -1 for
+// neither (or one outside the cycle).
+int WeekOf(const CRatedConstraint& c, int weeks) {
+  const int week = c.iWeek >= 0 ? c.iWeek : (c.iDay >= 0 ? c.iDay / kDaysPerWeek : -1);
+  return week < weeks ? week : -1;
+}
+
+std::string PlaceOf(const CRatedConstraint& c) {
+  std::string place;
+  auto add = [&place](const std::string& part) { place += (place.empty() ? "" : ", ") + part; };
+  if (c.iWeek >= 0) add("week " + std::to_string(c.iWeek + 1));
+  if (c.iDay >= 0)
+    add("day " + std::to_string(c.iDay + 1) + " (" + kWeekdayNames[c.iDay % kDaysPerWeek] +
+        ", week " + std::to_string(c.iDay / kDaysPerWeek + 1) + ")");
+  if (c.iBlock >= 0) add("block " + std::to_string(c.iBlock + 1));
+  return place.empty() ? "\u2013" : place;
+}
+
+void WriteHeatCell(std::ostream& out, const CHeatCell& cell, const CRatingScale& scale) {
+  if (cell.pWorst == nullptr) {
+    out << "<td class=\"none\">\u2013</td>";
+    return;
+  }
+  const CRatedConstraint& worst = *cell.pWorst;
+  const std::string colour = HeatColour(worst.fValue, scale);
+  out << "<td style=\"background:" << colour << (IsDark(colour) ? ";color:#fff" : "")
+      << "\" title=\"" << cell.iCount << (cell.iCount == 1 ? " constraint" : " constraints")
+      << "; lowest: " << Escape(worst.sBranch) << ' ' << Escape(worst.sName) << ' '
+      << Escape(worst.sFormula) << "\">" << Fixed(worst.fValue, 2) << "</td>";
+}
+
+void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatingScale& scale) {
+  const CRosterGrid& grid = roster.cGrid;
+  const int groups = GroupCount(grid);
+  const int weeks = std::max(grid.iWeeks, 0);
+  // Column `weeks` holds the constraints of a group that name no week.
+  std::vector<std::vector<CHeatCell>> cells(groups, std::vector<CHeatCell>(weeks + 1));
+  int elsewhere = 0;
+  bool anyWithoutWeek = false;
+  for (const CRatedConstraint& c : roster.vConstraints) {
+    if (c.iGroup < 0 || c.iGroup >= groups) {
+      ++elsewhere;
+      continue;
+    }
+    const int week = WeekOf(c, weeks);
+    CHeatCell& cell = cells[c.iGroup][week < 0 ? weeks : week];
+    anyWithoutWeek = anyWithoutWeek || week < 0;
+    ++cell.iCount;
+    if (cell.pWorst == nullptr || RatingLess(c.fValue, cell.pWorst->fValue)) cell.pWorst = &c;
+  }
+  out << "<div><h3>Lowest rating per group and week</h3>\n";
+  if (groups == 0) {
+    out << "<p class=\"note\">No groups.</p>";
+  } else {
+    out << "<table class=\"heat\"><tr><th>Group</th>";
+    for (int week = 0; week < weeks; ++week) out << "<th>W" << week + 1 << "</th>";
+    if (anyWithoutWeek) out << "<th>no week</th>";
+    out << "</tr>\n";
+    for (int group = 0; group < groups; ++group) {
+      out << "<tr><th>" << Escape(Shorten(GroupName(grid, group), kGroupNameChars)) << "</th>";
+      for (int week = 0; week < weeks + (anyWithoutWeek ? 1 : 0); ++week)
+        WriteHeatCell(out, cells[group][week], scale);
+      out << "</tr>\n";
+    }
+    out << "</table>\n";
+  }
+  out << "<p class=\"note\">Each cell: the lowest rating of the group's constraints in that week "
+         "(the week of the day for a constraint that names a day only)";
+  if (anyWithoutWeek) out << "; no week: those that name neither";
+  out << ".<br>" << Fixed(scale.fLow, 2) << " worst<span class=\"scale\"></span>"
+      << Fixed(scale.fHigh, 2) << " best";
+  if (elsewhere > 0)
+    out << "; " << elsewhere << (elsewhere == 1 ? " constraint concerns" : " constraints concern")
+        << " no group of the roster";
+  out << "</p></div>\n";
+}
+
+// The constraints by rating, lowest first; equal ratings keep their order.
+std::vector<const CRatedConstraint*> Worst(const std::vector<CRatedConstraint>& constraints,
+                                           std::size_t count) {
+  std::vector<const CRatedConstraint*> order;
+  order.reserve(constraints.size());
+  for (const CRatedConstraint& c : constraints) order.push_back(&c);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const CRatedConstraint* a, const CRatedConstraint* b) {
+                     return RatingLess(a->fValue, b->fValue);
+                   });
+  if (order.size() > count) order.resize(count);
+  return order;
+}
+
+void WriteWorstTable(std::ostream& out, const CReportRoster& roster, const CRatingScale& scale) {
+  out << "<div><h3>The " << kWorstCount << " worst-rated constraints</h3>\n";
+  if (roster.vConstraints.empty()) {
+    out << "<p class=\"note\">No rated constraints.</p></div>\n";
+    return;
+  }
+  out << "<table class=\"worst\"><tr><th>#</th><th>Rating</th><th>Branch</th><th>Name</th>"
+         "<th>Group</th><th>Place</th><th>Formula</th></tr>\n";
+  int rank = 0;
+  for (const CRatedConstraint* c : Worst(roster.vConstraints, kWorstCount)) {
+    const std::string group = c->iGroup >= 0 ? GroupName(roster.cGrid, c->iGroup) : "\u2013";
+    const std::string colour = HeatColour(c->fValue, scale);
+    out << "<tr><td class=\"r\">" << ++rank << "</td><td class=\"r\" style=\"background:" << colour
+        << (IsDark(colour) ? ";color:#fff" : "") << "\">" << Fixed(c->fValue, 3) << "</td><td>"
+        << Escape(c->sBranch) << "</td><td>" << Escape(c->sName) << "</td><td>"
+        << Escape(Shorten(group, kGroupNameChars)) << "</td><td>" << PlaceOf(*c) << "</td><td>"
+        << Escape(c->sFormula) << "</td></tr>\n";
+  }
+  out << "</table></div>\n";
+}
+
+void WriteRosterPage(std::ostream& out, const std::string& heading, const CReportRoster& roster,
+                     const std::vector<std::pair<int, int>>& changed, bool showChanged,
+                     const CRatingScale& scale) {
+  out << "<section class=\"page\">\n<h2>" << heading << " \u2014 evaluation "
+      << General(roster.fEvaluation) << "</h2>\n";
+  WriteLegend(out, roster.cGrid, showChanged);
+  WriteGrid(out, roster.cGrid, changed);
+  out << "<div class=\"cols\">\n";
+  WriteHeatTable(out, roster, scale);
+  WriteWorstTable(out, roster, scale);
+  out << "</div>\n</section>\n";
+}
+
+// At most about 2 * kChartBuckets points: for each slice of the run its
+// lowest and highest value in the order they came, so the peaks stay visible.
+template <typename Value>
+std::vector<std::size_t> ThinnedIndices(const std::vector<CTrajectoryPoint>& points, Value value) {
+  std::vector<std::size_t> kept;
+  const std::size_t count = points.size();
+  if (count <= kMaxChartPoints) {
+    for (std::size_t i = 0; i < count; ++i) kept.push_back(i);
+    return kept;
+  }
+  for (std::size_t bucket = 0; bucket < kChartBuckets; ++bucket) {
+    const std::size_t begin = bucket * count / kChartBuckets;
+    const std::size_t end = (bucket + 1) * count / kChartBuckets;
+    std::size_t low = begin;
+    std::size_t high = begin;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (value(points[i]) < value(points[low])) low = i;
+      if (value(points[i]) > value(points[high])) high = i;
+    }
+    kept.push_back(std::min(low, high));
+    if (low != high) kept.push_back(std::max(low, high));
+  }
+  if (kept.back() != count - 1) kept.push_back(count - 1);
+  return kept;
+}
+
+// Tick values at 1, 2 or 5 times a power of ten, about `target` of them.
+std::vector<double> NiceTicks(double low, double high, int target) {
+  std::vector<double> ticks;
+  const double raw = (high - low) / target;
+  if (!(raw > 0) || !std::isfinite(raw)) return ticks;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  const double fraction = raw / power;
+  const double step = (fraction < 1.5 ? 1 : fraction < 3.5 ? 2 : fraction < 7.5 ? 5 : 10) * power;
+  for (double tick = std::ceil(low / step) * step; tick <= high + step * 1e-9; tick += step)
+    ticks.push_back(std::fabs(tick) < step * 1e-9 ? 0.0 : tick);
+  return ticks;
+}
+
+// The data range of the chart, widened when it is a single value.
+struct CChartRange {
+  double dLow = 0;
+  double dHigh = 1;
+};
+
+CChartRange Widened(double low, double high) {
+  if (!(low < high)) return {low - 1, high + 1};
+  return {low, high};
+}
+
+struct CChartFrame {
+  CChartRange cX;
+  CChartRange cY;
+  double X(double value) const {
+    return kChartLeft +
+           (value - cX.dLow) / (cX.dHigh - cX.dLow) * (kChartWidth - kChartLeft - kChartRight);
+  }
+  double Y(double value) const {
+    return kChartHeight - kChartBottom -
+           (value - cY.dLow) / (cY.dHigh - cY.dLow) * (kChartHeight - kChartTop - kChartBottom);
+  }
+};
+
+CChartFrame FrameOf(const std::vector<CTrajectoryPoint>& points) {
+  double xLow = static_cast<double>(points.front().iEvaluations);
+  double xHigh = xLow;
+  double yLow = INFINITY;
+  double yHigh = -INFINITY;
+  for (const CTrajectoryPoint& p : points) {
+    xLow = std::min(xLow, static_cast<double>(p.iEvaluations));
+    xHigh = std::max(xHigh, static_cast<double>(p.iEvaluations));
+    for (float value : {p.fBest, p.fCurrent}) {
+      if (!std::isfinite(value)) continue;
+      yLow = std::min(yLow, static_cast<double>(value));
+      yHigh = std::max(yHigh, static_cast<double>(value));
+    }
+  }
+  if (yLow > yHigh) yLow = yHigh = 0;
+  const double pad = (yHigh - yLow) * 0.05;
+  return {Widened(xLow, xHigh), Widened(yLow - pad, yHigh + pad)};
+}
+
+void WriteChartAxes(std::ostream& out, const CChartFrame& frame) {
+  const int bottom = kChartHeight - kChartBottom;
+  const int right = kChartWidth - kChartRight;
+  for (double tick : NiceTicks(frame.cY.dLow, frame.cY.dHigh, 6)) {
+    const std::string y = Fixed(frame.Y(tick), 1);
+    out << "<line class=\"grid\" x1=\"" << kChartLeft << "\" x2=\"" << right << "\" y1=\"" << y
+        << "\" y2=\"" << y << "\"/><text class=\"tick\" x=\"" << kChartLeft - 6 << "\" y=\"" << y
+        << "\" dy=\"4\" text-anchor=\"end\">" << General(tick) << "</text>\n";
+  }
+  for (double tick : NiceTicks(frame.cX.dLow, frame.cX.dHigh, 8)) {
+    const std::string x = Fixed(frame.X(tick), 1);
+    out << "<line class=\"axis\" x1=\"" << x << "\" x2=\"" << x << "\" y1=\"" << bottom
+        << "\" y2=\"" << bottom + 5 << "\"/><text class=\"tick\" x=\"" << x << "\" y=\""
+        << bottom + 18 << "\" text-anchor=\"middle\">" << General(tick) << "</text>\n";
+  }
+  out << "<path class=\"axis\" fill=\"none\" d=\"M" << kChartLeft << ' ' << kChartTop << "V"
+      << bottom << "H" << right << "\"/>\n"
+      << "<text class=\"alabel\" x=\"" << (kChartLeft + right) / 2 << "\" y=\"" << kChartHeight - 12
+      << "\" text-anchor=\"middle\">Evaluations</text>\n"
+      << "<text class=\"alabel\" transform=\"translate(18 " << (kChartTop + bottom) / 2
+      << ") rotate(-90)\" text-anchor=\"middle\">Evaluation</text>\n";
+}
+
+template <typename Value>
+void WriteSeries(std::ostream& out, const char* style, const std::vector<CTrajectoryPoint>& points,
+                 const CChartFrame& frame, Value value) {
+  out << "<polyline class=\"" << style << "\" points=\"";
+  const char* separator = "";
+  for (std::size_t i : ThinnedIndices(points, value)) {
+    const double v = value(points[i]);
+    if (!std::isfinite(v)) continue;
+    out << separator << Fixed(frame.X(static_cast<double>(points[i].iEvaluations)), 1) << ','
+        << Fixed(frame.Y(v), 1);
+    separator = " ";
+  }
+  out << "\"/>\n";
+  // A single point draws no line; mark it.
+  if (points.size() == 1 && std::isfinite(value(points[0])))
+    out << "<circle class=\"" << style << "\" r=\"3\" cx=\""
+        << Fixed(frame.X(static_cast<double>(points[0].iEvaluations)), 1) << "\" cy=\""
+        << Fixed(frame.Y(value(points[0])), 1) << "\"/>\n";
+}
+
+void WriteChartLegend(std::ostream& out) {
+  const int x = kChartLeft + 10;
+  out << "<line class=\"best\" x1=\"" << x << "\" x2=\"" << x + 28 << "\" y1=\"16\" y2=\"16\"/>"
+      << "<text class=\"alabel\" x=\"" << x + 34 << "\" y=\"20\">best so far</text>"
+      << "<line class=\"cur\" x1=\"" << x + 150 << "\" x2=\"" << x + 178
+      << "\" y1=\"16\" y2=\"16\"/><text class=\"alabel\" x=\"" << x + 184
+      << "\" y=\"20\">current</text>\n";
+}
+
+void WriteTrajectoryPage(std::ostream& out, const std::vector<CTrajectoryPoint>& points) {
+  out << "<section class=\"page\">\n<h2>Trajectory</h2>\n";
+  if (points.empty()) {
+    out << "<p class=\"note\">No trajectory was recorded.</p>\n</section>\n";
+    return;
+  }
+  out << "<p>" << points.size() << " points; best " << General(points.back().fBest) << " after "
+      << points.back().iEvaluations << " evaluations.</p>\n";
+  const CChartFrame frame = FrameOf(points);
+  out << "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" "
+         "aria-label=\"Best and current evaluation against evaluations\" width=\""
+      << kChartWidth << "\" height=\"" << kChartHeight << "\" viewBox=\"0 0 " << kChartWidth << ' '
+      << kChartHeight << "\">\n";
+  WriteChartAxes(out, frame);
+  WriteSeries(out, "cur", points, frame, [](const CTrajectoryPoint& p) { return p.fCurrent; });
+  WriteSeries(out, "best", points, frame, [](const CTrajectoryPoint& p) { return p.fBest; });
+  WriteChartLegend(out);
+  out << "</svg>\n</section>\n";
+}
+
+void WriteSummary(std::ostream& out, const CReportData& data, std::size_t changedCells) {
+  out << "<p>";
+  if (!data.oAfter) {
+    out << "Evaluation " << General(data.cBefore.fEvaluation) << "; "
+        << data.cBefore.vConstraints.size() << " rated constraints.</p>\n";
+    return;
+  }
+  out << "Evaluation " << General(data.cBefore.fEvaluation) << " before, "
+      << General(data.oAfter->fEvaluation) << " after ("
+      << Difference(data.oAfter->fEvaluation, data.cBefore.fEvaluation) << "); " << changedCells
+      << (changedCells == 1 ? " cell changed" : " cells changed");
+  if (!data.vTrajectory.empty())
+    out << "; " << data.vTrajectory.back().iEvaluations << " evaluations";
+  out << ".</p>\n";
+}
+
+}  // namespace
 
 void WriteHtmlReport(std::ostream& out, const CReportData& data) {
-  out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" << data.sTitle
-      << "</title></head><body></body></html>\n";
+  const CRatingScale scale = ScaleOf(data);
+  int highest = HighestShift(data.cBefore.cGrid);
+  if (data.oAfter) highest = std::max(highest, HighestShift(data.oAfter->cGrid));
+  const std::vector<std::pair<int, int>> changed =
+      data.oAfter ? ChangedCells(data.cBefore.cGrid, data.oAfter->cGrid)
+                  : std::vector<std::pair<int, int>>();
+  out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>"
+      << Escape(data.sTitle) << "</title>\n"
+      << kStyle;
+  WriteShiftStyle(out, highest);
+  out << "</head>\n<body>\n<h1>" << Escape(data.sTitle.empty() ? "Roster report" : data.sTitle)
+      << "</h1>\n";
+  WriteSummary(out, data, changed.size());
+  WriteRosterPage(out, data.oAfter ? "Roster before optimisation" : "Roster", data.cBefore, changed,
+                  data.oAfter.has_value(), scale);
+  if (data.oAfter) {
+    WriteRosterPage(out, "Roster after optimisation", *data.oAfter, changed, true, scale);
+    WriteTrajectoryPage(out, data.vTrajectory);
+  }
+  out << "</body>\n</html>\n";
 }

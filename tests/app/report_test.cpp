@@ -1,0 +1,216 @@
+// Tests of the HTML report's text: data escaped, changed cells outlined
+// exactly where the rosters differ, the ten worst constraints in order, the
+// heat table's lowest rating per group and week, a thinned trajectory, and a
+// whole page for empty and large inputs.
+#include "report.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "report_data.h"
+
+namespace {
+
+std::string Html(const CReportData& data) {
+  std::ostringstream out;
+  WriteHtmlReport(out, data);
+  return out.str();
+}
+
+std::size_t Count(const std::string& text, const std::string& word) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+    ++count;
+  return count;
+}
+
+// Every match of the first group of `pattern`, in order.
+std::vector<std::string> Matches(const std::string& text, const std::string& pattern) {
+  std::vector<std::string> found;
+  const std::regex expression(pattern);
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), expression);
+       it != std::sregex_iterator(); ++it)
+    found.push_back((*it)[1]);
+  return found;
+}
+
+// The text between the first `begin` and the `end` after it.
+std::string Between(const std::string& text, const std::string& begin, const std::string& end) {
+  const std::size_t from = text.find(begin);
+  if (from == std::string::npos) return {};
+  const std::size_t to = text.find(end, from);
+  return text.substr(from, to == std::string::npos ? std::string::npos : to - from);
+}
+
+TEST(ReportTest, EscapesEveryTextFromTheData) {
+  const std::string nasty = "<b>A&B \"q\" 'x'</b>";
+  CReportData data = MakePlantOptimisation(2, 1, 3);
+  data.sTitle = nasty;
+  data.cBefore.cGrid.vGroupNames[0] = nasty;
+  data.cBefore.cGrid.vShiftNames[1] = nasty;
+  data.cBefore.vConstraints = {Rated(nasty, nasty, nasty, 0, 0, -1, -1, 0.1f)};
+  const std::string html = Html(data);
+  EXPECT_EQ(Count(html, "<b>"), 0u);
+  EXPECT_EQ(Count(html, "A&B"), 0u);
+  const std::string escaped = "&lt;b&gt;A&amp;B &quot;q&quot; &#39;x&#39;&lt;/b&gt;";
+  // Title and heading; legend; group row in the grid, in the heat table and
+  // in the worst list; branch, name and formula in the worst list and in the
+  // heat cell's tooltip.
+  EXPECT_EQ(Count(html, escaped), 12u) << html;
+}
+
+TEST(ReportTest, OutlinesExactlyTheCellsThatDiffer) {
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, int>> swaps;  // (group, day): exchanged with group + 1
+    std::set<std::string> expected;
+  } cases[] = {
+      {"identical rosters", {}, {}},
+      {"one exchange", {{0, 0}}, {"0,0", "1,0"}},
+      {"exchanges on several days", {{0, 3}, {1, 13}}, {"0,3", "1,3", "1,13", "2,13"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CReportData data = MakePlantReport(3, 2);
+    data.cBefore.cGrid.vCells = {{1, 1, 1, 1, 1, 2, 0, 1, 1, 1, 1, 1, 3, 0},
+                                 {0, 1, 1, 0, 1, 0, 2, 1, 1, 0, 1, 1, 0, 3},
+                                 {1, 0, 1, 1, 0, 3, 0, 0, 1, 1, 1, 0, 2, 0}};
+    CReportRoster after = data.cBefore;
+    for (const auto& [group, day] : c.swaps)
+      std::swap(after.cGrid.vCells[group][day], after.cGrid.vCells[group + 1][day]);
+    data.oAfter = after;
+    const std::vector<std::string> outlined =
+        Matches(Html(data), "class=\"chg\" data-cell=\"([0-9,]+)\"");
+    // Both grids outline the same cells, each once.
+    EXPECT_EQ(outlined.size(), 2 * c.expected.size());
+    EXPECT_EQ(std::set<std::string>(outlined.begin(), outlined.end()), c.expected);
+  }
+}
+
+TEST(ReportTest, OutlinesCellsThatOnlyOneRosterHas) {
+  CReportData data = MakePlantReport(1, 1);
+  CReportRoster after = data.cBefore;
+  after.cGrid = MakePlantGrid(2, 1);
+  data.oAfter = after;
+  const std::vector<std::string> outlined = Matches(Html(data), "data-cell=\"([0-9,]+)\"");
+  // The new group's seven cells, outlined in the after grid only.
+  EXPECT_EQ(outlined, (std::vector<std::string>{"1,0", "1,1", "1,2", "1,3", "1,4", "1,5", "1,6"}));
+}
+
+TEST(ReportTest, ListsTheTenWorstLowestFirst) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  CReportData data = MakePlantReport(2, 2);
+  const float values[] = {0.9f, nan, 0.3f, 0.5f, 0.1f, 0.7f, 0.3f, 0.8f, 0.2f, 0.6f, 0.4f, 0.3f};
+  data.cBefore.vConstraints.clear();
+  for (int i = 0; i < static_cast<int>(std::size(values)); ++i)
+    data.cBefore.vConstraints.push_back(
+        Rated("B", "c" + std::to_string(i), "f", i % 2, -1, i, -1, values[i]));
+  const std::string table = Between(Html(data), "<table class=\"worst\">", "</table>");
+  const std::vector<std::string> names = Matches(table, "<td>B</td><td>(c[0-9]+)</td>");
+  // Equal ratings keep their order; the ratings 0.8, 0.9 and nan fall off.
+  EXPECT_EQ(names, (std::vector<std::string>{"c4", "c8", "c2", "c6", "c11", "c10", "c3", "c9", "c5",
+                                             "c7"}));
+  EXPECT_EQ(Matches(table, "<td class=\"r\" style=\"[^\"]*\">([0-9.]+)</td>").front(), "0.100");
+  // Where: the group's name and the day with its weekday and week.
+  EXPECT_NE(table.find("<td>Team0</td><td>day 5 (Fri, week 1)</td>"), std::string::npos) << table;
+}
+
+TEST(ReportTest, HeatTableShowsTheLowestRatingPerGroupAndWeek) {
+  CReportData data = MakePlantReport(2, 2);
+  data.cBefore.vConstraints = {
+      Rated("A", "a", "", 0, 0, -1, -1, 0.8f), Rated("A", "a", "", 0, 0, -1, -1, 0.25f),
+      // No week: the week of the day.
+      Rated("A", "a", "", 0, -1, 12, -1, 0.5f), Rated("A", "a", "", 1, -1, 3, -1, 0.75f),
+      // Neither week nor day: the column of constraints without a week.
+      Rated("A", "a", "", 1, -1, -1, 2, 0.1f),
+      // No group, or one outside the roster: not in the table.
+      Rated("A", "a", "", -1, 0, -1, -1, 0.0f), Rated("A", "a", "", 7, 0, -1, -1, 0.0f)};
+  const std::string table = Between(Html(data), "<table class=\"heat\">", "</table>");
+  const std::vector<std::string> cells = Matches(table, "<td[^>]*>([^<]*)</td>");
+  EXPECT_EQ(cells, (std::vector<std::string>{"0.25", "0.50", "\u2013", "0.75", "\u2013", "0.10"}));
+  EXPECT_NE(table.find("<th>no week</th>"), std::string::npos);
+  // Worst is red, best green.
+  data.cBefore.vConstraints = {Rated("A", "a", "", 0, 0, -1, -1, 0.0f),
+                               Rated("A", "a", "", 0, 1, -1, -1, 1.0f)};
+  const std::string colours = Between(Html(data), "<table class=\"heat\">", "</table>");
+  EXPECT_EQ(Matches(colours, "background:(#[0-9a-f]+)"),
+            (std::vector<std::string>{"#d73027", "#1a9850"}));
+  EXPECT_EQ(Count(colours, "no week"), 0u);
+}
+
+TEST(ReportTest, ThinsALongTrajectoryAndKeepsItsPeaks) {
+  CReportData data = MakePlantOptimisation(12, 8, 100000);
+  for (CTrajectoryPoint& p : data.vTrajectory) p.fCurrent = 0;
+  data.vTrajectory[31415].fCurrent = -100;
+  data.vTrajectory[71828].fCurrent = 100;
+  const std::string html = Html(data);
+  EXPECT_LT(html.size(), 250'000u);
+  const std::string line = Between(html, "<polyline class=\"cur\" points=\"", "\"/>");
+  const std::vector<std::string> ys = Matches(line, ",([0-9.]+)");
+  EXPECT_LE(ys.size(), 2002u);
+  std::vector<double> values;
+  for (const std::string& y : ys) values.push_back(std::stod(y));
+  // The two peaks are the extremes of the chart's range, 5% inside its edges.
+  const auto [low, high] = std::minmax_element(values.begin(), values.end());
+  EXPECT_GT(*high - *low, 0.85 * (380 - 40 - 56));
+}
+
+TEST(ReportTest, SummaryShowsTheGainAsTheEvaluationsShowIt) {
+  const struct {
+    float before;
+    float after;
+    const char* expected;
+  } cases[] = {{110.06f, 110.86f, "Evaluation 110.06 before, 110.86 after (+0.8)"},
+               {41.59f, 41.59f, "Evaluation 41.59 before, 41.59 after (+0)"},
+               {3.5f, 1.25f, "Evaluation 3.5 before, 1.25 after (-2.25)"},
+               {0.0f, 0.0f, "Evaluation 0 before, 0 after (+0)"}};
+  for (const auto& c : cases) {
+    CReportData data = MakePlantOptimisation(2, 1, 0);
+    data.cBefore.fEvaluation = c.before;
+    data.oAfter->fEvaluation = c.after;
+    EXPECT_NE(Html(data).find(c.expected), std::string::npos) << c.expected;
+  }
+}
+
+TEST(ReportTest, EmptyInputsGiveAWholePage) {
+  CReportData empty;
+  CReportData noCells = MakePlantOptimisation(3, 0, 0);
+  CReportData noGroups = MakePlantOptimisation(0, 2, 1);
+  CReportData shortRows = MakePlantOptimisation(2, 2, 2);
+  shortRows.cBefore.cGrid.vCells[1].resize(3);
+  shortRows.cBefore.cGrid.vShiftNames.clear();
+  shortRows.cBefore.cGrid.vGroupNames.clear();
+  shortRows.vTrajectory[0].fCurrent = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    const char* what;
+    const CReportData& data;
+    std::size_t pages;
+  } cases[] = {{"default data", empty, 1},
+               {"no weeks, no trajectory", noCells, 3},
+               {"no groups, one point", noGroups, 3},
+               {"short rows, no names, nan", shortRows, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string html = Html(c.data);
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>\n<html lang=\"en\">", 0), 0u);
+    EXPECT_EQ(html.substr(html.size() - 16), "</body>\n</html>\n");
+    EXPECT_EQ(Count(html, "<section class=\"page\">"), c.pages);
+    for (const char* tag : {"section", "svg", "table", "div", "tr", "p"})
+      EXPECT_EQ(
+          Count(html, std::string("<") + tag + ">") + Count(html, std::string("<") + tag + " "),
+          Count(html, std::string("</") + tag + ">"))
+          << tag;
+    EXPECT_EQ(Count(html, "nan"), 0u);
+  }
+}
+
+}  // namespace
