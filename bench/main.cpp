@@ -1,8 +1,9 @@
 // Entry of the benchmark program. It copies the bundled example into a fresh
 // scratch folder and works there (every evaluation writes "test2.dat" into
-// the working folder), runs the registered checks, then the benchmarks, and
-// closes with a summary: the medians of the main figures and the ratios
-// between our fuzzy engine and its peer.
+// the working folder; benchmarks of the corpus copy each entry into a folder
+// of its own below it), runs the registered checks, then the benchmarks, and
+// closes with a summary: the medians of the main figures, the ratios
+// between our fuzzy engine and its peer, and one line per corpus entry.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -59,6 +60,7 @@ class CScratchFolder {
     fs::remove_all(path_, error);
   }
   bool Ready() const { return !path_.empty(); }
+  const fs::path& Path() const { return path_; }
 
  private:
   fs::path path_;
@@ -85,6 +87,18 @@ class CSummaryReporter : public benchmark::ConsoleReporter {
                                 benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
                                 benchmark::GetTimeUnitMultiplier(run.time_unit);
     }
+  }
+  // The figures of every benchmark whose name starts with prefix, by the rest
+  // of the name, in name order.
+  std::vector<std::pair<std::string, std::map<std::string, double>>> WithPrefix(
+      std::string_view prefix) const {
+    std::vector<std::pair<std::string, std::map<std::string, double>>> found;
+    for (const auto& [name, figures] : medians_) {
+      if (name.compare(0, prefix.size(), prefix) == 0) {
+        found.emplace_back(name.substr(prefix.size()), figures);
+      }
+    }
+    return found;
   }
   // The figure of a benchmark whose name starts with prefix; 0 when absent.
   double Figure(std::string_view prefix, const std::string& counter) const {
@@ -116,6 +130,18 @@ void PrintSummary(const CSummaryReporter& reporter) {
               << "  ratio ours / fuzzylite: " << ours / peer << '\n';
   }
   for (const std::string& line : SummaryLines()) std::cout << "  " << line << '\n';
+  for (const auto& [entry, figures] : reporter.WithPrefix(bench::kCorpusPrefix)) {
+    const auto rate = figures.find("items_per_second");
+    const auto rated = figures.find("rated");
+    std::cout << "  corpus " << entry << ": " << (rate != figures.end() ? rate->second : 0.0)
+              << " evaluations/s, " << (rated != figures.end() ? rated->second : 0.0)
+              << " rated constraints\n";
+  }
+}
+
+fs::path& ScratchRoot() {
+  static fs::path root;
+  return root;
 }
 
 // Defaults that make the figures medians of several runs; arguments given on
@@ -142,11 +168,27 @@ bool RegisterCheck(const char* name, CheckFunction check) {
   return true;
 }
 
+std::string CopyIntoScratch(const std::string& source, const std::string& name) {
+  if (ScratchRoot().empty()) return {};
+  const fs::path target = ScratchRoot() / name;
+  std::error_code error;
+  fs::remove_all(target, error);
+  fs::create_directories(target, error);
+  if (!error) fs::copy(source, target, fs::copy_options::recursive, error);
+  if (error) {
+    std::cerr << "Cannot copy " << source << " to " << target.string() << ": " << error.message()
+              << '\n';
+    return {};
+  }
+  return target.string();
+}
+
 }  // namespace bench
 
 int main(int argc, char** argv) {
   CScratchFolder scratch;
   if (!scratch.Ready()) return 1;
+  ScratchRoot() = scratch.Path();
   std::vector<char*> args = WithDefaults(argc, argv);
   int count = static_cast<int>(args.size()) - 1;
   benchmark::Initialize(&count, args.data());
