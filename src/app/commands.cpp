@@ -1,0 +1,268 @@
+// The batch commands: the command line (read with CLI11) and what each
+// command does with the domain file.
+#include "commands.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <cstdint>
+#include <iostream>
+#include <sstream>
+
+#include "batch_run.h"
+#include "grid_text.h"
+#include "optimize.h"
+#include "rating_text.h"
+#include "report.h"
+#include "roster_fill.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kProgram = "domtarn";
+// Constraints shown by optimize: the ten worst before and after, and the
+// ten whose rating changed most.
+constexpr std::size_t kOptimizeTop = 10;
+
+constexpr std::array<const char*, 6> kCommands = {"show",   "evaluate", "check",
+                                                  "export", "report",   "optimize"};
+
+constexpr const char* kExitStatuses =
+    "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain,\n"
+    "66 a missing input file, 73 an output that cannot be created.";
+
+std::string Title(const CBatchOptions& options) {
+  return fs::path(options.sFile).filename().string();
+}
+
+// The header line of show and report: the file and the roster's size.
+void WriteRosterHeader(std::ostream& out, const CBatchOptions& options, const CRosterGrid& grid) {
+  out << options.sFile << ": " << grid.vGroupNames.size() << " groups, " << grid.iWeeks
+      << " weeks, " << grid.vShiftNames.size() << " shifts\n";
+}
+
+// ----------------------------------------------------------------- commands
+
+int RunShow(const CBatchOptions& options) {
+  CBatchRun run(options);
+  if (const int status = run.Open(false)) return status;
+  const CRosterGrid grid = run.Grid();
+  const CPlanFigures figures = MakePlanFigures(run.Domain());
+  WriteRosterHeader(std::cout, options, grid);
+  WriteGrid(std::cout, grid);
+  std::cout << '\n';
+  WriteWeeklyHours(std::cout, grid, figures);
+  std::cout << '\n';
+  WriteDayCover(std::cout, grid, figures);
+  return kExitSuccess;
+}
+
+int RunEvaluate(const CBatchOptions& options) {
+  CBatchRun run(options);
+  if (const int status = run.Open(true)) return status;
+  if (const int status = run.Evaluate()) return status;
+  const CRosterGrid grid = run.Grid();
+  const float evaluation = run.Domain().GetEvaluation();
+  if (options.bJson) {
+    WriteRatingsJson(std::cout, options.sFile, evaluation, run.Ratings(), grid, options.iTop);
+  } else {
+    WriteRatings(std::cout, evaluation, run.Ratings(), grid, options.iTop);
+  }
+  return kExitSuccess;
+}
+
+int RunCheck(const CBatchOptions& options) {
+  CBatchRun run(options);
+  if (const int status = run.Open(false)) return status;
+  const CRosterGrid grid = run.Grid();
+  const std::vector<CPlanDifference> differences =
+      PlanDifferences(grid, MakePlanFigures(run.Domain()));
+  WritePlanCheck(std::cout, grid, differences);
+  return differences.empty() ? kExitSuccess : kExitPlanDiffers;
+}
+
+int RunExport(const CBatchOptions& options) {
+  const fs::path csv = CBatchRun::Absolute(options.sCsv);
+  CBatchRun run(options);
+  if (const int status = run.Open(false)) return status;
+  std::ostringstream text;
+  WriteGridCsv(text, run.Grid());
+  return CBatchRun::WriteOutput(csv, text.str());
+}
+
+CReportRoster ReportRoster(CBatchRun& run) {
+  return {run.Grid(), run.Domain().GetEvaluation(), run.Ratings()};
+}
+
+int WriteReport(const fs::path& path, const CReportData& data) {
+  std::ostringstream page;
+  WriteHtmlReport(page, data);
+  return CBatchRun::WriteOutput(path, page.str());
+}
+
+int RunReport(const CBatchOptions& options) {
+  const fs::path out = CBatchRun::Absolute(options.sOut);
+  CBatchRun run(options);
+  if (const int status = run.Open(true)) return status;
+  if (const int status = run.Evaluate()) return status;
+  CReportData data;
+  data.sTitle = Title(options);
+  data.cBefore = ReportRoster(run);
+  return WriteReport(out, data);
+}
+
+// Refuses at once an output that could not be written at the end, so that a
+// long optimisation is not run for nothing.
+int CheckCreatable(const fs::path& path) {
+  std::string error;
+  if (path.empty() || CanCreateFileBeside(path, error)) return kExitSuccess;
+  std::cerr << kProgram << ": cannot write " << path.string() << ": " << error << '\n';
+  return kExitCannotCreate;
+}
+
+// Runs the optimisation with its console output in the log file; the
+// domain then holds the best roster evaluated, with its evaluation.
+void Optimise(CBatchRun& run, const CBatchOptions& options,
+              std::vector<CTrajectoryPoint>& trajectory) {
+  CShiftSchedulingDomain& domain = run.Domain();
+  const CConsoleToFile console(kConsoleLogFile);
+  COptimize optimizer(&domain);
+  optimizer.SetLimits({options.iMaxEvaluations, options.dTimeLimit});
+  optimizer.SetSeedSource(SeedSourceOf(options.cSettings));
+  CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
+  optimizer.SetObserver([&](std::int64_t evaluations, float best, float current) {
+    trajectory.push_back({evaluations, best, current});
+    progress.Update(evaluations, best, current);
+  });
+  if (options.sMethod == "deep") {
+    optimizer.RepairDeep();
+  } else {
+    optimizer.RepairRandom();
+  }
+  progress.Finish();
+  domain.SetSchedule(optimizer.GetBestSeenSchedule());
+  domain.Evaluate();
+}
+
+int RunOptimize(const CBatchOptions& options) {
+  const fs::path out = CBatchRun::Absolute(options.sOut);
+  const fs::path report = CBatchRun::Absolute(options.sReport);
+  if (const int status = CheckCreatable(out)) return status;
+  if (const int status = CheckCreatable(report)) return status;
+  CBatchRun run(options);
+  if (const int status = run.Open(true)) return status;
+  if (const int status = run.Evaluate()) return status;
+  CReportData data;
+  data.sTitle = Title(options);
+  data.cBefore = ReportRoster(run);
+
+  Optimise(run, options, data.vTrajectory);
+  data.oAfter = ReportRoster(run);
+  std::ostringstream roster;
+  run.Domain().Write(roster);
+  if (const int status = CBatchRun::WriteOutput(out, roster.str())) return status;
+  if (!report.empty()) {
+    if (const int status = WriteReport(report, data)) return status;
+  }
+
+  std::cout << "Evaluation before: " << data.cBefore.fEvaluation << '\n'
+            << "Evaluation after:  " << data.oAfter->fEvaluation << '\n'
+            << "Evaluations: " << data.vTrajectory.size() << '\n'
+            << "Best roster written to " << options.sOut << "\n\n";
+  WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
+                     data.oAfter->cGrid, kOptimizeTop);
+  return kExitSuccess;
+}
+
+// ------------------------------------------------------------- command line
+
+void AddFile(CLI::App& command, CBatchOptions& options) {
+  command.add_option("FILE", options.sFile, "the domain file")->required();
+}
+
+void AddCommon(CLI::App& command, CBatchOptions& options) {
+  command.add_option("--logs", options.sLogs,
+                     "keep the files the evaluation writes (test2.dat, c.dat, o.dat, pass "
+                     "files, console.log) in DIR instead of a temporary folder");
+  command.add_flag("--no-cache", options.cSettings.bNoCache,
+                   "evaluate without the engine's caches (slower; for checking)");
+  command.footer(kExitStatuses);
+}
+
+void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
+  command.add_option("-o,--output", options.sOut, "where to write the best roster")->required();
+  command.add_option("--method", options.sMethod, "deep (iterative deepening) or random (default)")
+      ->check(CLI::IsMember({"deep", "random"}));
+  command.add_option("--max-evaluations", options.iMaxEvaluations, "stop after N evaluations")
+      ->check(CLI::PositiveNumber);
+  command.add_option("--time-limit", options.dTimeLimit, "stop after SECONDS of wall time")
+      ->check(CLI::PositiveNumber);
+  command
+      .add_option("--seed", options.iSeed, "seed the random choices with N instead of the clock")
+      ->check(CLI::Range(std::int64_t{0}, std::int64_t{UINT32_MAX}));
+  command.add_option("--report", options.sReport, "also write an HTML report of the run");
+  command.add_flag("--quiet", options.bQuiet, "no progress line on standard error");
+}
+
+// The commands and their options; `chosen` gets the command's function.
+void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const CBatchOptions&)) {
+  app.require_subcommand(1);
+  CLI::App* show = app.add_subcommand("show",
+                                      "print the roster as a grid, the weekly hours "
+                                      "and the groups per shift against the plan");
+  CLI::App* evaluate = app.add_subcommand(
+      "evaluate", "evaluate the roster and print every rated constraint, worst first");
+  evaluate->add_option("--top", options.iTop, "print only the N worst constraints");
+  evaluate->add_flag("--json", options.bJson, "print the evaluation as one JSON document");
+  CLI::App* check = app.add_subcommand(
+      "check", "compare the roster with the plan; exit status 1 when it does not hold");
+  CLI::App* exporter = app.add_subcommand("export", "write the roster as CSV");
+  exporter->add_option("--csv", options.sCsv, "the CSV file to write")->required();
+  CLI::App* report = app.add_subcommand("report", "write an HTML report of the roster");
+  report->add_option("-o,--output", options.sOut, "the HTML file to write")->required();
+  CLI::App* optimize =
+      app.add_subcommand("optimize",
+                         "improve the roster and write the best one found; Ctrl-C stops early "
+                         "and still writes it");
+  AddOptimizeOptions(*optimize, options);
+
+  const std::array<std::pair<CLI::App*, int (*)(const CBatchOptions&)>, 6> table = {{
+      {show, RunShow},
+      {evaluate, RunEvaluate},
+      {check, RunCheck},
+      {exporter, RunExport},
+      {report, RunReport},
+      {optimize, RunOptimize},
+  }};
+  for (const auto& [command, run] : table) {
+    AddFile(*command, options);
+    AddCommon(*command, options);
+    command->callback([&chosen, function = run] { chosen = function; });
+  }
+}
+
+}  // namespace
+
+bool IsCommandName(std::string_view word) {
+  for (const char* command : kCommands) {
+    if (word == command) return true;
+  }
+  return false;
+}
+
+int RunCommand(int argc, char* argv[]) {
+  CLI::App app("Batch commands of the shift roster optimizer.", kProgram);
+  CBatchOptions options;
+  int (*chosen)(const CBatchOptions&) = nullptr;
+  DefineCommands(app, options, chosen);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? kExitSuccess : kExitUsage;
+  }
+  if (options.iSeed >= 0) options.cSettings.oSeed = static_cast<unsigned>(options.iSeed);
+  return chosen != nullptr ? chosen(options) : kExitUsage;
+}
