@@ -113,9 +113,10 @@ std::vector<CRatedConstraint> CBatchRun::Ratings() const {
   return MakeRatedConstraints(pDomain->GetEvalData());
 }
 
-int CBatchRun::WriteOutput(const fs::path& path, const std::string& text) {
+int CBatchRun::WriteOutput(const fs::path& path, const std::string& shown,
+                           const std::string& text) {
   std::string error;
   if (WriteFileAtomically(path, text, error)) return kExitSuccess;
-  std::cerr << kProgram << ": cannot write " << path.string() << ": " << error << '\n';
+  std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
   return kExitCannotCreate;
 }

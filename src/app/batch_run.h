@@ -60,8 +60,9 @@ class CBatchRun {
   std::vector<CRatedConstraint> Ratings() const;
 
   // Writes an output whole or not at all; 0 or the exit status of a failure
-  // with its message.
-  static int WriteOutput(const std::filesystem::path& path, const std::string& text);
+  // with its message, which names the output as typed (`shown`).
+  static int WriteOutput(const std::filesystem::path& path, const std::string& shown,
+                         const std::string& text);
 
  private:
   // Reports a domain that cannot be used; the reader's messages first.

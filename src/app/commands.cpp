@@ -89,17 +89,17 @@ int RunExport(const CBatchOptions& options) {
   if (const int status = run.Open(false)) return status;
   std::ostringstream text;
   WriteGridCsv(text, run.Grid());
-  return CBatchRun::WriteOutput(csv, text.str());
+  return CBatchRun::WriteOutput(csv, options.sCsv, text.str());
 }
 
 CReportRoster ReportRoster(CBatchRun& run) {
   return {run.Grid(), run.Domain().GetEvaluation(), run.Ratings()};
 }
 
-int WriteReport(const fs::path& path, const CReportData& data) {
+int WriteReport(const fs::path& path, const std::string& shown, const CReportData& data) {
   std::ostringstream page;
   WriteHtmlReport(page, data);
-  return CBatchRun::WriteOutput(path, page.str());
+  return CBatchRun::WriteOutput(path, shown, page.str());
 }
 
 int RunReport(const CBatchOptions& options) {
@@ -110,15 +110,15 @@ int RunReport(const CBatchOptions& options) {
   CReportData data;
   data.sTitle = Title(options);
   data.cBefore = ReportRoster(run);
-  return WriteReport(out, data);
+  return WriteReport(out, options.sOut, data);
 }
 
 // Refuses at once an output that could not be written at the end, so that a
 // long optimisation is not run for nothing.
-int CheckCreatable(const fs::path& path) {
+int CheckCreatable(const fs::path& path, const std::string& shown) {
   std::string error;
   if (path.empty() || CanCreateFileBeside(path, error)) return kExitSuccess;
-  std::cerr << kProgram << ": cannot write " << path.string() << ": " << error << '\n';
+  std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
   return kExitCannotCreate;
 }
 
@@ -149,8 +149,8 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
 int RunOptimize(const CBatchOptions& options) {
   const fs::path out = CBatchRun::Absolute(options.sOut);
   const fs::path report = CBatchRun::Absolute(options.sReport);
-  if (const int status = CheckCreatable(out)) return status;
-  if (const int status = CheckCreatable(report)) return status;
+  if (const int status = CheckCreatable(out, options.sOut)) return status;
+  if (const int status = CheckCreatable(report, options.sReport)) return status;
   CBatchRun run(options);
   if (const int status = run.Open(true)) return status;
   if (const int status = run.Evaluate()) return status;
@@ -162,9 +162,9 @@ int RunOptimize(const CBatchOptions& options) {
   data.oAfter = ReportRoster(run);
   std::ostringstream roster;
   run.Domain().Write(roster);
-  if (const int status = CBatchRun::WriteOutput(out, roster.str())) return status;
+  if (const int status = CBatchRun::WriteOutput(out, options.sOut, roster.str())) return status;
   if (!report.empty()) {
-    if (const int status = WriteReport(report, data)) return status;
+    if (const int status = WriteReport(report, options.sReport, data)) return status;
   }
 
   std::cout << "Evaluation before: " << data.cBefore.fEvaluation << '\n'
