@@ -24,7 +24,7 @@ struct CBatchOptions {
   std::string sReport;  // --report
   std::string sLogs;    // --logs: keep the log files there
   std::string sMethod = "random";
-  std::size_t iTop = 0;  // 0: all
+  std::int64_t iTop = 0;  // 0: all
   bool bJson = false;
   bool bQuiet = false;
   std::int64_t iMaxEvaluations = 0;

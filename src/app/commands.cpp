@@ -6,8 +6,11 @@
 
 #include <CLI/CLI.hpp>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <iostream>
+#include <limits>
 #include <sstream>
 
 #include "batch_run.h"
@@ -16,6 +19,7 @@
 #include "rating_text.h"
 #include "report.h"
 #include "roster_fill.h"
+#include "text_join.h"
 
 namespace {
 
@@ -29,7 +33,13 @@ constexpr std::size_t kOptimizeTop = 10;
 constexpr std::array<const char*, 6> kCommands = {"show",   "evaluate", "check",
                                                   "export", "report",   "optimize"};
 
-constexpr const char* kExitStatuses =
+constexpr const char* kFooter =
+    "The evaluation script and rule table are looked for beside FILE. The files\n"
+    "the evaluation and the optimizer write (test2.dat, c.dat, o.dat, the pass\n"
+    "files o1, o2, ... and console.log, the console output of the script and the\n"
+    "optimizer) go to a temporary folder that is removed at the end, or to DIR\n"
+    "with --logs DIR.\n"
+    "\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain,\n"
     "66 a missing input file, 73 an output that cannot be created.";
 
@@ -39,8 +49,9 @@ std::string Title(const CBatchOptions& options) {
 
 // The header line of show and report: the file and the roster's size.
 void WriteRosterHeader(std::ostream& out, const CBatchOptions& options, const CRosterGrid& grid) {
-  out << options.sFile << ": " << grid.vGroupNames.size() << " groups, " << grid.iWeeks
-      << " weeks, " << grid.vShiftNames.size() << " shifts\n";
+  out << options.sFile << ": " << Counted(static_cast<long long>(grid.vGroupNames.size()), "group")
+      << ", " << Counted(grid.iWeeks, "week") << ", "
+      << Counted(static_cast<long long>(grid.vShiftNames.size()), "shift") << '\n';
 }
 
 // ----------------------------------------------------------------- commands
@@ -66,9 +77,11 @@ int RunEvaluate(const CBatchOptions& options) {
   const CRosterGrid grid = run.Grid();
   const float evaluation = run.Domain().GetEvaluation();
   if (options.bJson) {
-    WriteRatingsJson(std::cout, options.sFile, evaluation, run.Ratings(), grid, options.iTop);
+    WriteRatingsJson(std::cout, options.sFile, evaluation, run.Ratings(), grid,
+                     static_cast<std::size_t>(options.iTop));
   } else {
-    WriteRatings(std::cout, evaluation, run.Ratings(), grid, options.iTop);
+    WriteRatings(std::cout, evaluation, run.Ratings(), grid,
+                 static_cast<std::size_t>(options.iTop));
   }
   return kExitSuccess;
 }
@@ -179,30 +192,44 @@ int RunOptimize(const CBatchOptions& options) {
 // ------------------------------------------------------------- command line
 
 void AddFile(CLI::App& command, CBatchOptions& options) {
-  command.add_option("FILE", options.sFile, "the domain file")->required();
+  command.add_option("FILE", options.sFile, "the domain file")->required()->type_name("");
 }
 
 void AddCommon(CLI::App& command, CBatchOptions& options) {
-  command.add_option("--logs", options.sLogs,
-                     "keep the files the evaluation writes (test2.dat, c.dat, o.dat, pass "
-                     "files, console.log) in DIR instead of a temporary folder");
+  command.add_option("--logs", options.sLogs, "keep the log files in DIR")->type_name("DIR");
   command.add_flag("--no-cache", options.cSettings.bNoCache,
                    "evaluate without the engine's caches (slower; for checking)");
-  command.footer(kExitStatuses);
+  command.footer(kFooter);
+}
+
+// Seconds as the menu's --time-limit takes them: a finite number above 0.
+std::string CheckSeconds(std::string& text) {
+  double seconds = 0;
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, seconds);
+  if (error == std::errc() && rest == end && std::isfinite(seconds) && seconds > 0) return {};
+  return "expected a number of seconds greater than 0, not '" + text + "'";
 }
 
 void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
-  command.add_option("-o,--output", options.sOut, "where to write the best roster")->required();
-  command.add_option("--method", options.sMethod, "deep (iterative deepening) or random (default)")
-      ->check(CLI::IsMember({"deep", "random"}));
+  command.add_option("-o,--output", options.sOut, "where to write the best roster")
+      ->required()
+      ->type_name("OUT");
+  command.add_option("--method", options.sMethod, "deep (iterative deepening) or random")
+      ->check(CLI::IsMember({"deep", "random"}))
+      ->type_name("METHOD")
+      ->capture_default_str();
   command.add_option("--max-evaluations", options.iMaxEvaluations, "stop after N evaluations")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Range(std::int64_t{1}, std::numeric_limits<std::int64_t>::max()))
+      ->type_name("N");
   command.add_option("--time-limit", options.dTimeLimit, "stop after SECONDS of wall time")
-      ->check(CLI::PositiveNumber);
-  command
-      .add_option("--seed", options.iSeed, "seed the random choices with N instead of the clock")
-      ->check(CLI::Range(std::int64_t{0}, std::int64_t{UINT32_MAX}));
-  command.add_option("--report", options.sReport, "also write an HTML report of the run");
+      ->check(CLI::Validator(CheckSeconds, "", "SECONDS"))
+      ->type_name("SECONDS");
+  command.add_option("--seed", options.iSeed, "seed the random choices with N, not the clock")
+      ->check(CLI::Range(std::int64_t{0}, std::int64_t{UINT32_MAX}))
+      ->type_name("N");
+  command.add_option("--report", options.sReport, "also write an HTML report of the run")
+      ->type_name("REPORT.html");
   command.add_flag("--quiet", options.bQuiet, "no progress line on standard error");
 }
 
@@ -214,14 +241,20 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
                                       "and the groups per shift against the plan");
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "evaluate the roster and print every rated constraint, worst first");
-  evaluate->add_option("--top", options.iTop, "print only the N worst constraints");
+  evaluate->add_option("--top", options.iTop, "print only the N worst constraints")
+      ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()))
+      ->type_name("N");
   evaluate->add_flag("--json", options.bJson, "print the evaluation as one JSON document");
   CLI::App* check = app.add_subcommand(
       "check", "compare the roster with the plan; exit status 1 when it does not hold");
   CLI::App* exporter = app.add_subcommand("export", "write the roster as CSV");
-  exporter->add_option("--csv", options.sCsv, "the CSV file to write")->required();
+  exporter->add_option("--csv", options.sCsv, "the CSV file to write")
+      ->required()
+      ->type_name("OUT");
   CLI::App* report = app.add_subcommand("report", "write an HTML report of the roster");
-  report->add_option("-o,--output", options.sOut, "the HTML file to write")->required();
+  report->add_option("-o,--output", options.sOut, "the HTML file to write")
+      ->required()
+      ->type_name("REPORT.html");
   CLI::App* optimize =
       app.add_subcommand("optimize",
                          "improve the roster and write the best one found; Ctrl-C stops early "

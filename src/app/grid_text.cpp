@@ -208,11 +208,12 @@ void WritePlanCheck(std::ostream& out, const CRosterGrid& grid,
   for (const CPlanDifference& d : differences) {
     if (d.iDay >= 0) {
       out << DayLabel(d.iDay) << " (day " << d.iDay + 1 << "): " << shiftName(d.iShift) << ' '
-          << d.iCount << " groups, plan " << d.iRequired << '\n';
+          << Counted(d.iCount, "group") << ", plan " << d.iRequired << '\n';
     } else {
       const auto group = static_cast<std::size_t>(d.iGroup);
       out << (group < grid.vGroupNames.size() ? grid.vGroupNames[group] : "?") << ": "
-          << shiftName(d.iShift) << " on " << d.iCount << " days, required " << d.iRequired << '\n';
+          << shiftName(d.iShift) << " on " << Counted(d.iCount, "day") << ", required "
+          << d.iRequired << '\n';
     }
   }
   out << (differences.empty() ? "plan holds" : "plan does not hold") << '\n';

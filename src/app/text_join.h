@@ -15,6 +15,15 @@ void Append(std::string& text, Number number) {
 }
 }  // namespace text_join_detail
 
+// "1 week", "2 weeks": the count and the noun, with an "s" unless one.
+inline std::string Counted(long long count, std::string_view noun) {
+  std::string text = std::to_string(count);
+  text += ' ';
+  text += noun;
+  if (count != 1) text += 's';
+  return text;
+}
+
 // Joined("week ", 3, "-", 4) gives "week 3-4".
 template <class... Parts>
 std::string Joined(const Parts&... parts) {

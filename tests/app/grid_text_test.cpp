@@ -57,16 +57,16 @@ TEST(GridTextTest, PlanDifferencesNameEveryDayShiftAndGroupThatDiffer) {
   std::ostringstream out;
   WritePlanCheck(out, TwoGroups(), differences);
   EXPECT_EQ(out.str(),
-            "week 1 Mon (day 1): Off 1 groups, plan 0\n"
-            "week 1 Mon (day 1): Day 1 groups, plan 2\n"
-            "week 1 Wed (day 3): Day 1 groups, plan 2\n"
-            "week 1 Wed (day 3): Night 1 groups, plan 0\n"
-            "week 1 Thu (day 4): Off 1 groups, plan 0\n"
-            "week 1 Thu (day 4): Day 1 groups, plan 2\n"
+            "week 1 Mon (day 1): Off 1 group, plan 0\n"
+            "week 1 Mon (day 1): Day 1 group, plan 2\n"
+            "week 1 Wed (day 3): Day 1 group, plan 2\n"
+            "week 1 Wed (day 3): Night 1 group, plan 0\n"
+            "week 1 Thu (day 4): Off 1 group, plan 0\n"
+            "week 1 Thu (day 4): Day 1 group, plan 2\n"
             "week 1 Fri (day 5): Off 2 groups, plan 0\n"
             "week 1 Fri (day 5): Day 0 groups, plan 2\n"
-            "week 1 Sat (day 6): Off 1 groups, plan 2\n"
-            "week 1 Sat (day 6): Night 1 groups, plan 0\n"
+            "week 1 Sat (day 6): Off 1 group, plan 2\n"
+            "week 1 Sat (day 6): Night 1 group, plan 0\n"
             "South, East: Off on 3 days, required 4\n"
             "South, East: Day on 3 days, required 2\n"
             "plan does not hold\n");
