@@ -189,8 +189,8 @@ void CProgressLine::Draw() {
   const double rate = elapsed.count() > 0 ? static_cast<double>(iEvaluations) / elapsed.count() : 0;
   std::ostringstream line;
   line << "\r" << iEvaluations << " evaluations, " << std::fixed << std::setprecision(0) << rate
-       << "/s, best " << std::defaultfloat << fBest << ", current " << fCurrent << ", "
-       << std::fixed << std::setprecision(1) << elapsed.count() << " s\x1b[K";
+       << "/s, best " << std::defaultfloat << std::setprecision(6) << fBest << ", current "
+       << fCurrent << ", " << std::fixed << std::setprecision(1) << elapsed.count() << " s\x1b[K";
   std::cerr << line.str() << std::flush;
   bDrawn = true;
 }

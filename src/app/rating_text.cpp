@@ -54,6 +54,11 @@ std::size_t Shown(std::size_t count, std::size_t top) {
   return top == 0 ? count : std::min(count, top);
 }
 
+// A coordinate the formula does not give is null in JSON.
+nlohmann::ordered_json Coordinate(int index) {
+  return index >= 0 ? nlohmann::ordered_json(index) : nlohmann::ordered_json();
+}
+
 using CKey = std::tuple<std::string, std::string, std::string>;
 CKey KeyOf(const CRatedConstraint& c) {
   return {c.sBranch, c.sName, c.sFormula};
@@ -119,13 +124,13 @@ void WriteRatingsJson(std::ostream& out, const std::string& file, float evaluati
     entry["branch"] = c.sBranch;
     entry["name"] = c.sName;
     entry["formula"] = c.sFormula;
-    entry["group"] = c.iGroup;
+    entry["group"] = Coordinate(c.iGroup);
     const std::string label = GroupLabel(c, grid);
     entry["group_name"] = c.iGroup >= 0 && label.front() != '[' ? nlohmann::ordered_json(label)
                                                                 : nlohmann::ordered_json();
-    entry["week"] = c.iWeek;
-    entry["day"] = c.iDay;
-    entry["block"] = c.iBlock;
+    entry["week"] = Coordinate(c.iWeek);
+    entry["day"] = Coordinate(c.iDay);
+    entry["block"] = Coordinate(c.iBlock);
     entry["place"] = DescribePlace(c, grid);
     entry["rating"] = c.fValue;
     document["constraints"].push_back(std::move(entry));

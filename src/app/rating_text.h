@@ -23,7 +23,8 @@ std::vector<CBranchTotal> BranchTotals(const std::vector<CRatedConstraint>& cons
 void WriteRatings(std::ostream& out, float evaluation,
                   const std::vector<CRatedConstraint>& constraints, const CRosterGrid& grid,
                   std::size_t top);
-// The same as one JSON document; indices in it count from 0.
+// The same as one JSON document; indices in it count from 0, and a
+// coordinate the formula does not give is null.
 void WriteRatingsJson(std::ostream& out, const std::string& file, float evaluation,
                       const std::vector<CRatedConstraint>& constraints, const CRosterGrid& grid,
                       std::size_t top);
