@@ -47,7 +47,7 @@ std::string Title(const CBatchOptions& options) {
   return fs::path(options.sFile).filename().string();
 }
 
-// The header line of show and report: the file and the roster's size.
+// The first line of show: the file and the size of its roster.
 void WriteRosterHeader(std::ostream& out, const CBatchOptions& options, const CRosterGrid& grid) {
   out << options.sFile << ": " << Counted(static_cast<long long>(grid.vGroupNames.size()), "group")
       << ", " << Counted(grid.iWeeks, "week") << ", "
