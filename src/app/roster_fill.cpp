@@ -1,6 +1,8 @@
 // Filling the planner's records from a domain.
 #include "roster_fill.h"
 
+#include <algorithm>
+
 #include "analysis.h"
 
 namespace {
