@@ -1,15 +1,19 @@
-// The console menu: the program's entry point. It reads the command-line
-// options, then owns the run's domain and optimizer and forwards each menu
-// item to one of their operations.
+// The program's entry point. A first argument that names a batch command
+// runs that command (commands.h). Otherwise the program is the console
+// menu: it reads the command-line options, then owns the run's domain and
+// optimizer and forwards each menu item to one of their operations.
 #include <cctype>
 #include <cstddef>
 #include <iomanip>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "commands.h"
+#include "domain_setup.h"
 #include "domtarn.h"
 #include "optimize.h"
 #include "options.h"
@@ -23,8 +27,10 @@ constexpr std::size_t kFileNameChars = 255;
 
 class CMenu {
  public:
-  explicit CMenu(const COptimizeLimits& limits) : optimizer(&domain) {
+  CMenu(const COptimizeLimits& limits, const CDomainSettings& settings)
+      : pDomain(CreateDomain(settings)), optimizer(pDomain.get()), domain(*pDomain) {
     optimizer.SetLimits(limits);
+    optimizer.SetSeedSource(SeedSourceOf(settings));
   }
 
   // Shows the menu and performs items until Quit or the end of input.
@@ -39,8 +45,9 @@ class CMenu {
 
   // Declared in this order so the domain is built first and destroyed last,
   // after the optimizer that points to it.
-  CShiftSchedulingDomain domain;
+  std::unique_ptr<CShiftSchedulingDomain> pDomain;
   COptimize optimizer;
+  CShiftSchedulingDomain& domain;
 };
 
 void CMenu::ShowMenu() {
@@ -111,6 +118,7 @@ int CMenu::Run() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (argc > 1 && IsCommandName(argv[1])) return RunCommand(argc, argv);
   std::vector<std::string_view> args;
   for (int index = 1; index < argc; ++index) args.emplace_back(argv[index]);
   const CProgramOptions options = ParseOptions(args);
@@ -127,6 +135,9 @@ int main(int argc, char* argv[]) {
     case CProgramOptions::Action::kRun:
       break;
   }
-  CMenu menu({options.iMaxEvaluations, options.dTimeLimit});
+  CDomainSettings settings;
+  settings.oSeed = options.oSeed;
+  settings.bNoCache = options.bNoCache;
+  CMenu menu({options.iMaxEvaluations, options.dTimeLimit}, settings);
   return menu.Run();
 }

@@ -13,6 +13,8 @@ constexpr std::string_view kMaxEvaluations = "--max-evaluations";
 constexpr std::string_view kTimeLimit = "--time-limit";
 constexpr std::string_view kHelp = "--help";
 constexpr std::string_view kVersion = "--version";
+constexpr std::string_view kSeed = "--seed";
+constexpr std::string_view kNoCache = "--no-cache";
 
 constexpr const char* kUsageLine =
     " [--max-evaluations N] [--time-limit SECONDS] [--help] [--version]";
@@ -38,9 +40,25 @@ bool ParseSeconds(std::string_view text, double& value) {
   return error == std::errc() && rest == end && std::isfinite(value) && value > 0;
 }
 
-// Takes the value of one bound; returns the fault, empty when there is none.
+// A whole number from 0 to the largest seed, nothing else.
+bool ParseSeed(std::string_view text, unsigned& value) {
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && rest == end;
+}
+
+// Takes the value of one option; returns the fault, empty when there is none.
 std::string TakeBound(std::string_view name, std::string_view value, CProgramOptions& options) {
   const std::string fault = "invalid value " + Quoted(value) + " for " + Quoted(name);
+  if (name == kSeed) {
+    unsigned seed = 0;
+    if (!ParseSeed(value, seed)) {
+      return fault + ": expected a whole number from 0 to " +
+             std::to_string(std::numeric_limits<unsigned>::max());
+    }
+    options.oSeed = seed;
+    return {};
+  }
   if (name == kMaxEvaluations) {
     if (ParseEvaluations(value, options.iMaxEvaluations)) return {};
     return fault + ": expected a whole number from 1 to " +
@@ -73,7 +91,12 @@ CProgramOptions ParseOptions(const std::vector<std::string_view>& args) {
           name == kHelp ? CProgramOptions::Action::kHelp : CProgramOptions::Action::kVersion;
       return options;
     }
-    if (name != kMaxEvaluations && name != kTimeLimit) {
+    if (name == kNoCache) {
+      if (inlineValue) return Fault("option " + Quoted(name) + " takes no value");
+      options.bNoCache = true;
+      continue;
+    }
+    if (name != kMaxEvaluations && name != kTimeLimit && name != kSeed) {
       if (name.rfind("-", 0) == 0) return Fault("unknown option " + Quoted(arg));
       return Fault("unexpected argument " + Quoted(arg));
     }

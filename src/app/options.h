@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,13 +36,17 @@ struct CProgramOptions {
   std::int64_t iMaxEvaluations = 0;
   // Wall time allowed to one optimisation, in seconds; 0 means unbounded.
   double dTimeLimit = 0;
+  // Seed of the random choices (--seed N); the clock when absent.
+  std::optional<unsigned> oSeed;
+  // Evaluate without the engine's caches (--no-cache).
+  bool bNoCache = false;
   // What is wrong with the command line, for kUsageError.
   std::string sError;
 };
 
 // Reads the arguments that follow the program name. Options are
-// "--max-evaluations N", "--time-limit SECONDS" (either also as
-// "--option=value"), "--help" and "--version". They are taken in order: a
+// "--max-evaluations N", "--time-limit SECONDS", "--seed N" (each also as
+// "--option=value"), "--no-cache", "--help" and "--version". They are taken in order: a
 // repeated bound replaces the earlier one, "--help" and "--version" act at
 // once and leave the rest unread, and the first fault ends the reading.
 CProgramOptions ParseOptions(const std::vector<std::string_view>& args);

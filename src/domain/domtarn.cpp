@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "read_path.h"
+
 // ---------------------------------------------------------------- records
 
 CShift::CShift(const char* name, int length, int shiftsrequired)
@@ -84,7 +86,7 @@ bool CDomainInstance::SetStaticData(std::string_view text) {
 // included, reaches the buffer unchanged. A file too long for the buffer is
 // refused as a whole rather than cut, so a script never runs half-loaded.
 bool CDomainInstance::ReadStaticData() {
-  std::ifstream file(StaticDataFileName, std::ios::binary);
+  std::ifstream file(resolve_read_path(StaticDataFileName, InputFolder), std::ios::binary);
   if (!file) {
     std::cout << "CDomainInstance: couldn't find static data file" << std::endl;
     return false;

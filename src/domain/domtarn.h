@@ -13,6 +13,7 @@
 
 #include "base.h"
 #include "evaltree_constraint.h"
+#include "seed_source.h"
 
 class TVariable;
 class TVarlist;
@@ -144,6 +145,13 @@ class CDomainInstance : public CBase {
   void SetSchedule(CIntMatrix other) { schedule = std::move(other); }
   CPositionMatrix& GetRepairPositions() { return repairstarts; }
 
+  // The folder the domain file was read from: relative names of the files
+  // the domain and its script read (the script, rule tables, imports) that
+  // are not found in the working folder are looked for there. Empty: the
+  // working folder only.
+  void SetInputFolder(std::string folder) { InputFolder = std::move(folder); }
+  const std::string& GetInputFolder() const { return InputFolder; }
+
  protected:
   CIntMatrix schedule;
   CPositionMatrix repairstarts;
@@ -164,6 +172,7 @@ class CDomainInstance : public CBase {
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;
   float evaluation = 0;
+  std::string InputFolder;
 };
 
 class CDomainFileReader;
@@ -202,6 +211,13 @@ class CShiftSchedulingDomain : public CDomainInstance {
   const CGroupVector& GetGroups() const { return groups; }
   COperatingMatrix& GetOperating() { return operating; }
   const COperatingMatrix& GetOperating() const { return operating; }
+
+  // Where the seeds of the repair starts' random choices come from; the
+  // clock unless set.
+  void SetSeedSource(const CSeedSource& source) { Seeds = source; }
+  // Whether evaluations are to run without the engine's caches.
+  void SetCachesDisabled(bool disabled) { CachesDisabled = disabled; }
+  bool GetCachesDisabled() const { return CachesDisabled; }
 
  protected:
   // Whether every group works each shift as often as required and the
@@ -270,6 +286,9 @@ class CShiftSchedulingDomain : public CDomainInstance {
   bool IsRepairableCell(int group, int day) const;
   // Both groups of two pairs exchange their entries of `day` and `j`.
   void SwapPairs(int pair, int other, int day, int j);
+
+  CSeedSource Seeds;
+  bool CachesDisabled = false;
 
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.

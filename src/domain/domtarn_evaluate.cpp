@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -183,7 +182,7 @@ float CDomainInstance::Evaluate() {
   auto vars = std::make_unique<TVarlist>();
   InitializeVariables(vars.get());
   WriteExportedVariablesFile(*vars);
-  TakeSortedConstraintList(interpret(GetStaticData(), std::move(vars)), EvalData);
+  TakeSortedConstraintList(interpret(GetStaticData(), std::move(vars), InputFolder), EvalData);
   if (EvalData.empty()) return -1;
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
@@ -252,7 +251,7 @@ void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(const char* formula) {
     if (static_cast<std::size_t>(d) >= row.size()) break;
     if (row[d] == 1 || row[d] == 3) cells.push_back(CPosition{g, d});
   }
-  const int r = SeededDraw(static_cast<unsigned>(std::time(nullptr)));
+  const int r = SeededDraw(Seeds.Next());
   if (cells.empty()) return;
   cells.front().day = cells[static_cast<std::size_t>(r) % cells.size()].day;
   repairstarts.push_back(std::move(cells));

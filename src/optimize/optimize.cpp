@@ -25,7 +25,6 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdlib>
-#include <ctime>
 #include <iostream>
 #include <string>
 
@@ -103,6 +102,7 @@ float COptimize::EvaluateDomain() {
     fBestSeen = value;
     cBestSeenSchedule = cDomain->GetSchedule();
   }
+  if (cObserver) cObserver(iEvaluations, fBestSeen, value);
   if (gInterrupted != 0) {
     eStop = StopReason::kInterrupted;
   } else if (LimitReached()) {
@@ -247,7 +247,7 @@ void COptimize::RepairTry2(int depth) {
   const CIntMatrix saved = cDomain->GetSchedule();
   const CPosition cell = lists.front().front();
 
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  std::srand(cSeeds.Next());
   int start = std::rand() % days;
   int start2 = std::rand() % days;
   int tries = 0;

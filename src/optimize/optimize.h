@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 
 #include "base.h"
 #include "domtarn.h"
@@ -21,6 +22,11 @@ struct COptimizeLimits {
   double dTimeLimit = 0;
 };
 
+// Told after every evaluation of an optimisation: how many evaluations it
+// has made so far, the best evaluation so far and the one just made.
+using CEvaluationObserver =
+    std::function<void(std::int64_t evaluations, float best, float current)>;
+
 class COptimize : public CBase {
  public:
   // Works on `domain` for its whole life (not owned). Creates the log files
@@ -30,6 +36,16 @@ class COptimize : public CBase {
 
   // Applies to every later optimisation.
   void SetLimits(const COptimizeLimits& limits) { cLimits = limits; }
+  // Where the seeds of the random walk's start days come from; the clock
+  // unless set.
+  void SetSeedSource(const CSeedSource& source) { cSeeds = source; }
+  // Called after every evaluation of every later optimisation; none by
+  // default. The observer must not change the domain.
+  void SetObserver(CEvaluationObserver observer) { cObserver = std::move(observer); }
+  // The best roster the latest optimisation evaluated (the starting one
+  // included), which a random walk need not end with, and its evaluation.
+  const CIntMatrix& GetBestSeenSchedule() const { return cBestSeenSchedule; }
+  float GetBestSeenEvaluation() const { return fBestSeen; }
 
   // Both optimisations stop early when Ctrl-C arrives (the evaluation in
   // progress completes first) or a limit is reached. The domain then gets
@@ -84,6 +100,8 @@ class COptimize : public CBase {
   int iTries = 0;
 
   COptimizeLimits cLimits;
+  CSeedSource cSeeds;
+  CEvaluationObserver cObserver;
   // Why the current optimisation stops; once set, the searches return at
   // once without evaluating, printing or writing pass files.
   StopReason eStop = StopReason::kNone;

@@ -475,8 +475,14 @@ void set_statement_limit(long limit) {
 }
 
 TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars) {
+  return interpret(pText, std::move(importvars), std::string());
+}
+
+TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars,
+                     const std::string& input_folder) {
   TScriptRun run(pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
+  run.input_folder = input_folder;
   run.evaluations = std::exchange(left_evaluations(), TEvaluationMemo());
   preliminary_pass(run);
   run.tablename = "empty";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 class TEvalTree;
 class TVarlist;
@@ -13,6 +14,10 @@ class TVarlist;
 // caller, or null when the script built none.
 TEvalTree* interpret(const char* pText, TVarlist* importvars);
 TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars);
+// The same, looking for files the script reads under relative names also in
+// `input_folder` when they are not in the working folder (read_path.h).
+TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars,
+                     const std::string& input_folder);
 
 // Sets how many statements one run may execute before it stops with the
 // limit message; 0 restores the default limit. Harnesses that run many

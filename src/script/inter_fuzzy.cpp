@@ -46,17 +46,18 @@ std::string_view formula_of(const TVarlist& vars, std::string_view name) {
 void statement_import(TScriptRun& run) {
   const std::string_view kind = run.read_word();
   const std::string file_name = run.read_name();
+  const std::string path = run.read_path(file_name);
   if (kind == "RULESET") {
     // The new rule set stays empty when the file cannot be read.
     run.Rules = std::make_shared<RuleSet>();
-    std::ifstream in(file_name);
+    std::ifstream in(path);
     if (!in) {
       run.stop("Error: Unknown RULESET-file " + file_name + "!");
       return;
     }
     run.Rules->read(in);
   } else if (kind == "PARAMETERSET") {
-    std::ifstream in(file_name);
+    std::ifstream in(path);
     if (!in) {
       run.stop("Error: Unknown PARAMETERSET-file " + file_name + "!");
       return;
@@ -65,14 +66,14 @@ void statement_import(TScriptRun& run) {
     ps.read(in);
     run.Rules->get_ps_list()->add(&ps);
   } else if (kind == "PSLIST") {
-    std::ifstream in(file_name);
+    std::ifstream in(path);
     if (!in) {
       run.stop("Error: Unknown PSLIST-file " + file_name + "!");
       return;
     }
     run.Rules->get_ps_list()->read(in);
   } else if (kind == "VARIABLES") {
-    run.Vars->read(file_name);
+    run.Vars->read(path);
     run.Vars->substitute_all();
   }
 }
@@ -267,7 +268,7 @@ void statement_set(TScriptRun& run) {
 // ------------------------------------------------------------- rule table
 
 void statement_table(TScriptRun& run) {
-  run.tablename = run.read_name();
+  run.tablename = run.read_path(run.read_name());
   run.table = TRuleTable::load(run.tablename);
   if (!run.table->readable()) {
     run.stop("Error: Unknown TABLE " + run.tablename + "!");

@@ -18,6 +18,7 @@
 
 #include "evaltree_memo.h"
 #include "expint.h"
+#include "read_path.h"
 #include "tarnrule.h"
 
 class TEvalTree;
@@ -391,6 +392,11 @@ class TScriptRun {
   TReachAnswers reach_answers;
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements
+  // Where relative names of files the script reads are also looked for.
+  std::string input_folder;
+  std::string read_path(const std::string& name) const {
+    return resolve_read_path(name, input_folder);
+  }
   // The rule table's words as this run last loaded them (null: load again).
   // A run checks the file once and again only after it wrote a file itself,
   // rather than for every statement that generates rules.

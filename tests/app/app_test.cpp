@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -86,6 +87,40 @@ TEST(OptionsTest, RefusesUnknownOptionsAndBadValues) {
     const CProgramOptions options = ParseOptions(c.args);
     EXPECT_EQ(options.eAction, Action::kUsageError);
     EXPECT_EQ(options.sError, c.error);
+  }
+}
+
+// --seed and --no-cache, the options the menu shares with the batch commands.
+TEST(OptionsTest, ReadsSeedAndNoCache) {
+  const struct {
+    std::vector<std::string_view> args;
+    std::optional<unsigned> seed;
+    bool noCache;
+    std::string error;
+  } cases[] = {
+      {{}, std::nullopt, false, ""},
+      {{"--seed", "0"}, 0U, false, ""},
+      {{"--seed=4294967295", "--no-cache"}, 4294967295U, true, ""},
+      {{"--no-cache", "--max-evaluations", "3", "--seed", "7"}, 7U, true, ""},
+      {{"--seed", "4294967296"},
+       std::nullopt,
+       false,
+       "invalid value '4294967296' for '--seed': expected a whole number from 0 to 4294967295"},
+      {{"--seed", "-1"},
+       std::nullopt,
+       false,
+       "invalid value '-1' for '--seed': expected a whole number from 0 to 4294967295"},
+      {{"--seed"}, std::nullopt, false, "option '--seed' needs a value"},
+      {{"--no-cache=yes"}, std::nullopt, false, "option '--no-cache' takes no value"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    const CProgramOptions options = ParseOptions(c.args);
+    EXPECT_EQ(options.sError, c.error);
+    if (!c.error.empty()) continue;
+    EXPECT_EQ(options.eAction, Action::kRun);
+    EXPECT_EQ(options.oSeed, c.seed);
+    EXPECT_EQ(options.bNoCache, c.noCache);
   }
 }
 

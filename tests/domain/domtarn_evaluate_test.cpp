@@ -387,4 +387,24 @@ TEST(RepairStarts, DiffHoursSeedsForEveryEntry) {
   }
 }
 
+// With a fixed seed source, the entries seed with the seed and the numbers
+// after it, one per entry and on from pass to pass, whatever the clock.
+TEST(RepairStarts, DiffHoursWithAFixedSeedDrawTheSameOnEveryRun) {
+  const auto pickedWith = [](unsigned seed) {
+    std::srand(seed);
+    return 7 + std::rand() % 5;
+  };
+  TestDomain domain(2, {0, 8, 8, 8}, {"0000000 0000000", "1111100 1111120"});
+  domain.SetSeedSource(CSeedSource::Fixed(11));
+  domain.GetEvalData().assign(3, Rated("DIFFHOURS", "c_diff[1][0]", 0));
+  for (unsigned pass = 0; pass < 2; ++pass) {
+    domain.ComputeRepairStarts();
+    const CPositionMatrix& starts = domain.GetRepairPositions();
+    ASSERT_EQ(starts.size(), 3u);
+    for (unsigned entry = 0; entry < 3; ++entry) {
+      EXPECT_EQ(starts[entry].front().day, pickedWith(11 + 3 * pass + entry));
+    }
+  }
+}
+
 }  // namespace

@@ -1,0 +1,203 @@
+// What a batch command needs around the domain: its own working folder,
+// console output caught, outputs written whole, and the progress line.
+#include "batch_io.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iomanip>
+#include <iostream>
+#include <system_error>
+#include <vector>
+
+#include "text_join.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The progress line is drawn again after this long at the earliest.
+constexpr std::chrono::milliseconds kRedrawInterval(100);
+
+std::string SystemError() {
+  return std::strerror(errno);
+}
+
+// Closes a file descriptor when it goes out of scope.
+class CDescriptor {
+ public:
+  explicit CDescriptor(int fd) : iFd(fd) {}
+  CDescriptor(const CDescriptor&) = delete;
+  CDescriptor& operator=(const CDescriptor&) = delete;
+  ~CDescriptor() { Close(); }
+  int Get() const { return iFd; }
+  bool Close() {
+    const bool closed = iFd < 0 || ::close(iFd) == 0;
+    iFd = -1;
+    return closed;
+  }
+
+ private:
+  int iFd;
+};
+
+// A new file of a name no other file has, beside `path`; -1 when none can be
+// made. `name` gets its name.
+int CreateTemporaryBeside(const fs::path& path, std::string& name) {
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  std::string pattern = (folder / Joined(".", path.filename().string(), ".XXXXXX")).string();
+  const int fd = ::mkstemp(pattern.data());
+  if (fd >= 0) name = pattern;
+  return fd;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------- log folder
+
+bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
+  std::error_code code;
+  pPrevious = fs::current_path(code);
+  if (code) {
+    error = code.message();
+    return false;
+  }
+  if (keep.empty()) {
+    std::string pattern = (fs::temp_directory_path(code) / "domtarn.XXXXXX").string();
+    if (code || ::mkdtemp(pattern.data()) == nullptr) {
+      error = Joined("cannot create a temporary folder: ", code ? code.message() : SystemError());
+      return false;
+    }
+    pFolder = pattern;
+    bTemporary = true;
+  } else {
+    pFolder = keep;
+    fs::create_directories(pFolder, code);
+    if (code || !fs::is_directory(pFolder)) {
+      error = Joined(pFolder.string(), ": ", code ? code.message() : "not a folder");
+      return false;
+    }
+  }
+  fs::current_path(pFolder, code);
+  if (code) {
+    error = Joined(pFolder.string(), ": ", code.message());
+    return false;
+  }
+  bEntered = true;
+  return true;
+}
+
+CLogFolder::~CLogFolder() {
+  std::error_code ignored;
+  if (bEntered) fs::current_path(pPrevious, ignored);
+  if (bTemporary) fs::remove_all(pFolder, ignored);
+}
+
+// ---------------------------------------------------------- console output
+
+CConsoleToFile::CConsoleToFile(const fs::path& file)
+    : fFile(file, std::ios::app), pSaved(std::cout.rdbuf(fFile.rdbuf())) {}
+
+CConsoleToFile::~CConsoleToFile() {
+  std::cout.flush();
+  std::cout.rdbuf(pSaved);
+}
+
+CConsoleToText::CConsoleToText()
+    : pText(std::make_unique<std::ostringstream>()), pSaved(std::cout.rdbuf(pText->rdbuf())) {}
+
+CConsoleToText::~CConsoleToText() {
+  std::cout.rdbuf(pSaved);
+}
+
+std::string CConsoleToText::Text() const {
+  return pText->str();
+}
+
+// ---------------------------------------------------------- atomic writes
+
+bool WriteFileAtomically(const fs::path& path, const std::string& text, std::string& error) {
+  std::string temporary;
+  CDescriptor file(CreateTemporaryBeside(path, temporary));
+  if (file.Get() < 0) {
+    error = SystemError();
+    return false;
+  }
+  // mkstemp makes the file readable by its owner only; an output gets the
+  // usual permissions.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  const bool written = ::fchmod(file.Get(), 0666 & ~mask) == 0 && WriteAll(file.Get(), text) &&
+                       ::fsync(file.Get()) == 0;
+  if (!written || !file.Close() || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = SystemError();
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool CanCreateFileBeside(const fs::path& path, std::string& error) {
+  std::string temporary;
+  const CDescriptor file(CreateTemporaryBeside(path, temporary));
+  if (file.Get() < 0) {
+    error = SystemError();
+    return false;
+  }
+  std::remove(temporary.c_str());
+  return true;
+}
+
+// ---------------------------------------------------------- progress line
+
+CProgressLine::CProgressLine(bool enabled)
+    : bEnabled(enabled), tStart(std::chrono::steady_clock::now()) {}
+
+CProgressLine::~CProgressLine() {
+  Finish();
+}
+
+void CProgressLine::Update(std::int64_t evaluations, float best, float current) {
+  iEvaluations = evaluations;
+  fBest = best;
+  fCurrent = current;
+  if (!bEnabled) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (bDrawn && now - tLastDraw < kRedrawInterval) return;
+  tLastDraw = now;
+  Draw();
+}
+
+void CProgressLine::Draw() {
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - tStart;
+  const double rate = elapsed.count() > 0 ? static_cast<double>(iEvaluations) / elapsed.count() : 0;
+  std::ostringstream line;
+  line << "\r" << iEvaluations << " evaluations, " << std::fixed << std::setprecision(0) << rate
+       << "/s, best " << std::defaultfloat << std::setprecision(6) << fBest << ", current "
+       << fCurrent << ", " << std::fixed << std::setprecision(1) << elapsed.count() << " s\x1b[K";
+  std::cerr << line.str() << std::flush;
+  bDrawn = true;
+}
+
+void CProgressLine::Finish() {
+  if (!bEnabled || !bDrawn) return;
+  Draw();
+  std::cerr << '\n' << std::flush;
+  bEnabled = false;
+}

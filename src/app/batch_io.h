@@ -1,0 +1,95 @@
+// What a batch command needs around the domain: a folder of its own for the
+// files the evaluation and the optimizer write, console output caught into
+// a file, outputs written whole or not at all, and the progress line.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+// Makes a folder the working folder for as long as it lives: the folder
+// `keep` names (created when missing), or a new temporary folder that is
+// removed afterwards. The earlier working folder comes back at the end.
+class CLogFolder {
+ public:
+  CLogFolder() = default;
+  CLogFolder(const CLogFolder&) = delete;
+  CLogFolder& operator=(const CLogFolder&) = delete;
+  ~CLogFolder();
+
+  // False, with the reason in `error`, when the folder cannot be made or
+  // entered.
+  bool Enter(const std::filesystem::path& keep, std::string& error);
+  const std::filesystem::path& Path() const { return pFolder; }
+
+ private:
+  std::filesystem::path pFolder;
+  std::filesystem::path pPrevious;
+  bool bTemporary = false;
+  bool bEntered = false;
+};
+
+// Sends standard output into a file (appending) for as long as it lives.
+class CConsoleToFile {
+ public:
+  explicit CConsoleToFile(const std::filesystem::path& file);
+  CConsoleToFile(const CConsoleToFile&) = delete;
+  CConsoleToFile& operator=(const CConsoleToFile&) = delete;
+  ~CConsoleToFile();
+
+ private:
+  std::ofstream fFile;
+  std::streambuf* pSaved;
+};
+
+// Sends standard output into a string for as long as it lives.
+class CConsoleToText {
+ public:
+  CConsoleToText();
+  CConsoleToText(const CConsoleToText&) = delete;
+  CConsoleToText& operator=(const CConsoleToText&) = delete;
+  ~CConsoleToText();
+  std::string Text() const;
+
+ private:
+  std::unique_ptr<std::ostringstream> pText;
+  std::streambuf* pSaved;
+};
+
+// Writes `text` to a temporary file in the folder of `path` and renames it
+// to `path`, so that the file is either complete or not there (or as it was
+// before). False, with the reason in `error`, when it cannot be written.
+bool WriteFileAtomically(const std::filesystem::path& path, const std::string& text,
+                         std::string& error);
+// Whether a file can be created in the folder of `path`: makes and removes
+// a temporary file there. False with the reason otherwise.
+bool CanCreateFileBeside(const std::filesystem::path& path, std::string& error);
+
+// The optimizer's progress on one line of standard error, rewritten in place
+// at most ten times a second. Shows nothing when disabled.
+class CProgressLine {
+ public:
+  explicit CProgressLine(bool enabled);
+  CProgressLine(const CProgressLine&) = delete;
+  CProgressLine& operator=(const CProgressLine&) = delete;
+  ~CProgressLine();
+
+  void Update(std::int64_t evaluations, float best, float current);
+  // Leaves the last line standing and ends it.
+  void Finish();
+
+ private:
+  void Draw();
+
+  bool bEnabled;
+  bool bDrawn = false;
+  std::chrono::steady_clock::time_point tStart;
+  std::chrono::steady_clock::time_point tLastDraw;
+  std::int64_t iEvaluations = 0;
+  float fBest = 0;
+  float fCurrent = 0;
+};

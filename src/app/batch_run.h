@@ -1,0 +1,80 @@
+// One batch command's run on a domain file: the paths of the command line
+// made absolute, the working folder for the files the evaluation writes,
+// the domain read and checked, and its evaluations with their console
+// output kept in the log folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch_io.h"
+#include "domain_setup.h"
+#include "domtarn.h"
+#include "roster_view.h"
+
+// Everything a batch command line can give; each command reads its part.
+struct CBatchOptions {
+  std::string sFile;    // the domain file, as typed
+  std::string sOut;     // -o: the roster or report to write
+  std::string sCsv;     // --csv
+  std::string sReport;  // --report
+  std::string sLogs;    // --logs: keep the log files there
+  std::string sMethod = "random";
+  std::int64_t iTop = 0;  // 0: all
+  bool bJson = false;
+  bool bQuiet = false;
+  std::int64_t iMaxEvaluations = 0;
+  double dTimeLimit = 0;
+  std::int64_t iSeed = -1;  // --seed; -1: the clock
+  CDomainSettings cSettings;
+};
+
+// The file the evaluations' console output goes to, in the log folder.
+inline constexpr const char* kConsoleLogFile = "console.log";
+
+class CBatchRun {
+ public:
+  explicit CBatchRun(const CBatchOptions& options) : cOptions(options) {}
+
+  // Enters the log folder and reads the domain file. Returns the exit status
+  // of a failure, with its message on standard error, or 0. Without
+  // `needScript` a missing evaluation script is only reported.
+  int Open(bool needScript);
+
+  CShiftSchedulingDomain& Domain() { return *pDomain; }
+  // The domain file's absolute path.
+  const std::filesystem::path& FilePath() const { return pFile; }
+  // A path of the command line made absolute against the folder the
+  // program started in.
+  static std::filesystem::path Absolute(const std::string& path);
+
+  // Evaluates the domain with its console output in the log file. Returns
+  // the exit status of a failure (no rated constraint) or 0.
+  int Evaluate();
+  // The roster and ratings of the latest evaluation.
+  CRosterGrid Grid() const;
+  std::vector<CRatedConstraint> Ratings() const;
+
+  // Writes an output whole or not at all; 0 or the exit status of a failure
+  // with its message, which names the output as typed (`shown`).
+  static int WriteOutput(const std::filesystem::path& path, const std::string& shown,
+                         const std::string& text);
+
+ private:
+  // Reports a domain that cannot be used; the reader's messages first.
+  int Refuse(int status, const std::string& messages, const std::string& fault) const;
+
+  CBatchOptions cOptions;
+  std::filesystem::path pFile;
+  CLogFolder cFolder;
+  std::unique_ptr<CShiftSchedulingDomain> pDomain;
+};
+
+// What makes a domain unusable for the commands (no groups, no days, a
+// schedule that does not cover every group and day, a shift index out of
+// range); empty when it is usable.
+std::string DomainFault(CShiftSchedulingDomain& domain);

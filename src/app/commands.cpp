@@ -1,0 +1,301 @@
+// The batch commands: the command line (read with CLI11) and what each
+// command does with the domain file.
+#include "commands.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <limits>
+#include <sstream>
+
+#include "batch_run.h"
+#include "grid_text.h"
+#include "optimize.h"
+#include "rating_text.h"
+#include "report.h"
+#include "roster_fill.h"
+#include "text_join.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kProgram = "domtarn";
+// Constraints shown by optimize: the ten worst before and after, and the
+// ten whose rating changed most.
+constexpr std::size_t kOptimizeTop = 10;
+
+constexpr std::array<const char*, 6> kCommands = {"show",   "evaluate", "check",
+                                                  "export", "report",   "optimize"};
+
+constexpr const char* kFooter =
+    "The evaluation script and rule table are looked for beside FILE. The files\n"
+    "the evaluation and the optimizer write (test2.dat, c.dat, o.dat, the pass\n"
+    "files o1, o2, ... and console.log, the console output of the script and the\n"
+    "optimizer) go to a temporary folder that is removed at the end, or to DIR\n"
+    "with --logs DIR.\n"
+    "\n"
+    "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain,\n"
+    "66 a missing input file, 73 an output that cannot be created.";
+
+std::string Title(const CBatchOptions& options) {
+  return fs::path(options.sFile).filename().string();
+}
+
+// The first line of show: the file and the size of its roster.
+void WriteRosterHeader(std::ostream& out, const CBatchOptions& options, const CRosterGrid& grid) {
+  out << options.sFile << ": " << Counted(static_cast<long long>(grid.vGroupNames.size()), "group")
+      << ", " << Counted(grid.iWeeks, "week") << ", "
+      << Counted(static_cast<long long>(grid.vShiftNames.size()), "shift") << '\n';
+}
+
+// ----------------------------------------------------------------- commands
+
+int RunShow(const CBatchOptions& options) {
+  CBatchRun run(options);
+  if (const int status = run.Open(false)) return status;
+  const CRosterGrid grid = run.Grid();
+  const CPlanFigures figures = MakePlanFigures(run.Domain());
+  WriteRosterHeader(std::cout, options, grid);
+  WriteGrid(std::cout, grid);
+  std::cout << '\n';
+  WriteWeeklyHours(std::cout, grid, figures);
+  std::cout << '\n';
+  WriteDayCover(std::cout, grid, figures);
+  return kExitSuccess;
+}
+
+int RunEvaluate(const CBatchOptions& options) {
+  CBatchRun run(options);
+  if (const int status = run.Open(true)) return status;
+  if (const int status = run.Evaluate()) return status;
+  const CRosterGrid grid = run.Grid();
+  const float evaluation = run.Domain().GetEvaluation();
+  if (options.bJson) {
+    WriteRatingsJson(std::cout, options.sFile, evaluation, run.Ratings(), grid,
+                     static_cast<std::size_t>(options.iTop));
+  } else {
+    WriteRatings(std::cout, evaluation, run.Ratings(), grid,
+                 static_cast<std::size_t>(options.iTop));
+  }
+  return kExitSuccess;
+}
+
+int RunCheck(const CBatchOptions& options) {
+  CBatchRun run(options);
+  if (const int status = run.Open(false)) return status;
+  const CRosterGrid grid = run.Grid();
+  const std::vector<CPlanDifference> differences =
+      PlanDifferences(grid, MakePlanFigures(run.Domain()));
+  WritePlanCheck(std::cout, grid, differences);
+  return differences.empty() ? kExitSuccess : kExitPlanDiffers;
+}
+
+int RunExport(const CBatchOptions& options) {
+  const fs::path csv = CBatchRun::Absolute(options.sCsv);
+  CBatchRun run(options);
+  if (const int status = run.Open(false)) return status;
+  std::ostringstream text;
+  WriteGridCsv(text, run.Grid());
+  return CBatchRun::WriteOutput(csv, options.sCsv, text.str());
+}
+
+CReportRoster ReportRoster(CBatchRun& run) {
+  return {run.Grid(), run.Domain().GetEvaluation(), run.Ratings()};
+}
+
+int WriteReport(const fs::path& path, const std::string& shown, const CReportData& data) {
+  std::ostringstream page;
+  WriteHtmlReport(page, data);
+  return CBatchRun::WriteOutput(path, shown, page.str());
+}
+
+int RunReport(const CBatchOptions& options) {
+  const fs::path out = CBatchRun::Absolute(options.sOut);
+  CBatchRun run(options);
+  if (const int status = run.Open(true)) return status;
+  if (const int status = run.Evaluate()) return status;
+  CReportData data;
+  data.sTitle = Title(options);
+  data.cBefore = ReportRoster(run);
+  return WriteReport(out, options.sOut, data);
+}
+
+// Refuses at once an output that could not be written at the end, so that a
+// long optimisation is not run for nothing.
+int CheckCreatable(const fs::path& path, const std::string& shown) {
+  std::string error;
+  if (path.empty() || CanCreateFileBeside(path, error)) return kExitSuccess;
+  std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
+  return kExitCannotCreate;
+}
+
+// Runs the optimisation with its console output in the log file; the
+// domain then holds the best roster evaluated, with its evaluation.
+void Optimise(CBatchRun& run, const CBatchOptions& options,
+              std::vector<CTrajectoryPoint>& trajectory) {
+  CShiftSchedulingDomain& domain = run.Domain();
+  const CConsoleToFile console(kConsoleLogFile);
+  COptimize optimizer(&domain);
+  optimizer.SetLimits({options.iMaxEvaluations, options.dTimeLimit});
+  optimizer.SetSeedSource(SeedSourceOf(options.cSettings));
+  CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
+  optimizer.SetObserver([&](std::int64_t evaluations, float best, float current) {
+    trajectory.push_back({evaluations, best, current});
+    progress.Update(evaluations, best, current);
+  });
+  if (options.sMethod == "deep") {
+    optimizer.RepairDeep();
+  } else {
+    optimizer.RepairRandom();
+  }
+  progress.Finish();
+  domain.SetSchedule(optimizer.GetBestSeenSchedule());
+  domain.Evaluate();
+}
+
+int RunOptimize(const CBatchOptions& options) {
+  const fs::path out = CBatchRun::Absolute(options.sOut);
+  const fs::path report = CBatchRun::Absolute(options.sReport);
+  if (const int status = CheckCreatable(out, options.sOut)) return status;
+  if (const int status = CheckCreatable(report, options.sReport)) return status;
+  CBatchRun run(options);
+  if (const int status = run.Open(true)) return status;
+  if (const int status = run.Evaluate()) return status;
+  CReportData data;
+  data.sTitle = Title(options);
+  data.cBefore = ReportRoster(run);
+
+  Optimise(run, options, data.vTrajectory);
+  data.oAfter = ReportRoster(run);
+  std::ostringstream roster;
+  run.Domain().Write(roster);
+  if (const int status = CBatchRun::WriteOutput(out, options.sOut, roster.str())) return status;
+  if (!report.empty()) {
+    if (const int status = WriteReport(report, options.sReport, data)) return status;
+  }
+
+  std::cout << "Evaluation before: " << data.cBefore.fEvaluation << '\n'
+            << "Evaluation after:  " << data.oAfter->fEvaluation << '\n'
+            << "Evaluations: " << data.vTrajectory.size() << '\n'
+            << "Best roster written to " << options.sOut << "\n\n";
+  WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
+                     data.oAfter->cGrid, kOptimizeTop);
+  return kExitSuccess;
+}
+
+// ------------------------------------------------------------- command line
+
+void AddFile(CLI::App& command, CBatchOptions& options) {
+  command.add_option("FILE", options.sFile, "the domain file")->required()->type_name("");
+}
+
+void AddCommon(CLI::App& command, CBatchOptions& options) {
+  command.add_option("--logs", options.sLogs, "keep the log files in DIR")->type_name("DIR");
+  command.add_flag("--no-cache", options.cSettings.bNoCache,
+                   "evaluate without the engine's caches (slower; for checking)");
+  command.footer(kFooter);
+}
+
+// Seconds as the menu's --time-limit takes them: a finite number above 0.
+std::string CheckSeconds(std::string& text) {
+  double seconds = 0;
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, seconds);
+  if (error == std::errc() && rest == end && std::isfinite(seconds) && seconds > 0) return {};
+  return "expected a number of seconds greater than 0, not '" + text + "'";
+}
+
+void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
+  command.add_option("-o,--output", options.sOut, "where to write the best roster")
+      ->required()
+      ->type_name("OUT");
+  command.add_option("--method", options.sMethod, "deep (iterative deepening) or random")
+      ->check(CLI::IsMember({"deep", "random"}))
+      ->type_name("METHOD")
+      ->capture_default_str();
+  command.add_option("--max-evaluations", options.iMaxEvaluations, "stop after N evaluations")
+      ->check(CLI::Range(std::int64_t{1}, std::numeric_limits<std::int64_t>::max()))
+      ->type_name("N");
+  command.add_option("--time-limit", options.dTimeLimit, "stop after SECONDS of wall time")
+      ->check(CLI::Validator(CheckSeconds, "", "SECONDS"))
+      ->type_name("SECONDS");
+  command.add_option("--seed", options.iSeed, "seed the random choices with N, not the clock")
+      ->check(CLI::Range(std::int64_t{0}, std::int64_t{UINT32_MAX}))
+      ->type_name("N");
+  command.add_option("--report", options.sReport, "also write an HTML report of the run")
+      ->type_name("REPORT.html");
+  command.add_flag("--quiet", options.bQuiet, "no progress line on standard error");
+}
+
+// The commands and their options; `chosen` gets the command's function.
+void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const CBatchOptions&)) {
+  app.require_subcommand(1);
+  CLI::App* show = app.add_subcommand("show",
+                                      "print the roster as a grid, the weekly hours "
+                                      "and the groups per shift against the plan");
+  CLI::App* evaluate = app.add_subcommand(
+      "evaluate", "evaluate the roster and print every rated constraint, worst first");
+  evaluate->add_option("--top", options.iTop, "print only the N worst constraints")
+      ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()))
+      ->type_name("N");
+  evaluate->add_flag("--json", options.bJson, "print the evaluation as one JSON document");
+  CLI::App* check = app.add_subcommand(
+      "check", "compare the roster with the plan; exit status 1 when it does not hold");
+  CLI::App* exporter = app.add_subcommand("export", "write the roster as CSV");
+  exporter->add_option("--csv", options.sCsv, "the CSV file to write")
+      ->required()
+      ->type_name("OUT");
+  CLI::App* report = app.add_subcommand("report", "write an HTML report of the roster");
+  report->add_option("-o,--output", options.sOut, "the HTML file to write")
+      ->required()
+      ->type_name("REPORT.html");
+  CLI::App* optimize =
+      app.add_subcommand("optimize",
+                         "improve the roster and write the best one found; Ctrl-C stops early "
+                         "and still writes it");
+  AddOptimizeOptions(*optimize, options);
+
+  const std::array<std::pair<CLI::App*, int (*)(const CBatchOptions&)>, 6> table = {{
+      {show, RunShow},
+      {evaluate, RunEvaluate},
+      {check, RunCheck},
+      {exporter, RunExport},
+      {report, RunReport},
+      {optimize, RunOptimize},
+  }};
+  for (const auto& [command, run] : table) {
+    AddFile(*command, options);
+    AddCommon(*command, options);
+    command->callback([&chosen, function = run] { chosen = function; });
+  }
+}
+
+}  // namespace
+
+bool IsCommandName(std::string_view word) {
+  for (const char* command : kCommands) {
+    if (word == command) return true;
+  }
+  return false;
+}
+
+int RunCommand(int argc, char* argv[]) {
+  CLI::App app("Batch commands of the shift roster optimizer.", kProgram);
+  CBatchOptions options;
+  int (*chosen)(const CBatchOptions&) = nullptr;
+  DefineCommands(app, options, chosen);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? kExitSuccess : kExitUsage;
+  }
+  if (options.iSeed >= 0) options.cSettings.oSeed = static_cast<unsigned>(options.iSeed);
+  return chosen != nullptr ? chosen(options) : kExitUsage;
+}

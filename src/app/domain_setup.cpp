@@ -1,0 +1,18 @@
+// The one place where a run's domain is made.
+#include "domain_setup.h"
+
+CSeedSource SeedSourceOf(const CDomainSettings& settings) {
+  return settings.oSeed ? CSeedSource::Fixed(*settings.oSeed) : CSeedSource();
+}
+
+std::unique_ptr<CShiftSchedulingDomain> CreateDomain(const CDomainSettings& settings) {
+  auto domain = std::make_unique<CShiftSchedulingDomain>();
+  domain->SetSeedSource(SeedSourceOf(settings));
+  domain->SetInputFolder(settings.sInputFolder);
+  ApplyNoCache(*domain, settings.bNoCache);
+  return domain;
+}
+
+void ApplyNoCache(CShiftSchedulingDomain& domain, bool noCache) {
+  domain.SetCachesDisabled(noCache);
+}

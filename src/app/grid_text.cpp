@@ -1,0 +1,235 @@
+// The roster as text for the planner: grid, hours, cover, plan check, CSV.
+#include "grid_text.h"
+
+#include <algorithm>
+#include <array>
+#include <iomanip>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+#include "text_join.h"
+
+namespace {
+
+constexpr int kDaysPerWeek = 7;
+constexpr int kFirstWeekendDay = 5;
+constexpr std::array<const char*, kDaysPerWeek> kDayNames = {"Mon", "Tue", "Wed", "Thu",
+                                                             "Fri", "Sat", "Sun"};
+constexpr std::array<char, kDaysPerWeek> kDayLetters = {'M', 'T', 'W', 'T', 'F', 'S', 'S'};
+
+std::size_t NameWidth(const CRosterGrid& grid) {
+  std::size_t width = 0;
+  for (const std::string& name : grid.vGroupNames) width = std::max(width, name.size());
+  return width;
+}
+
+std::string Padded(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+// One week of a row: the seven cells separated by blanks, the weekend's two
+// in brackets; `cell` gives the text of a day, all of width `width`.
+template <class Cell>
+std::string WeekCells(int week, std::size_t width, const Cell& cell) {
+  std::string text;
+  for (int weekday = 0; weekday < kDaysPerWeek; ++weekday) {
+    if (weekday > 0) text += ' ';
+    if (weekday == kFirstWeekendDay) text += '[';
+    text += Padded(cell(week * kDaysPerWeek + weekday), width);
+  }
+  return text + ']';
+}
+
+// A row: its label, then every week after " | ".
+template <class Cell>
+void WriteRow(std::ostream& out, const std::string& label, std::size_t labelWidth, int weeks,
+              std::size_t width, const Cell& cell) {
+  out << Padded(label, labelWidth);
+  for (int week = 0; week < weeks; ++week) out << " | " << WeekCells(week, width, cell);
+  out << '\n';
+}
+
+std::string FloatText(float value) {
+  std::ostringstream text;
+  text << value;
+  return text.str();
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+}  // namespace
+
+std::vector<std::string> ShiftCodes(const std::vector<std::string>& names) {
+  std::size_t longest = 0;
+  for (const std::string& name : names) longest = std::max(longest, name.size());
+  for (std::size_t length = 1; length <= longest; ++length) {
+    std::vector<std::string> codes;
+    std::set<std::string> seen;
+    for (const std::string& name : names) {
+      codes.push_back(name.substr(0, length));
+      seen.insert(codes.back());
+    }
+    if (seen.size() == names.size()) return codes;
+  }
+  std::vector<std::string> codes;
+  for (std::size_t k = 0; k < names.size(); ++k) codes.push_back(std::to_string(k));
+  return codes;
+}
+
+std::string DayLabel(int day) {
+  return Joined("week ", day / kDaysPerWeek + 1, " ",
+                kDayNames[static_cast<std::size_t>(day % kDaysPerWeek)]);
+}
+
+void WriteGrid(std::ostream& out, const CRosterGrid& grid) {
+  const std::vector<std::string> codes = ShiftCodes(grid.vShiftNames);
+  out << "Legend:";
+  for (std::size_t k = 0; k < codes.size(); ++k) {
+    out << (k > 0 ? "," : "") << ' ' << codes[k] << " = " << grid.vShiftNames[k];
+  }
+  out << "; weekends in [ ], ? = no such shift\n\n";
+  std::size_t width = 1;
+  for (const std::string& code : codes) width = std::max(width, code.size());
+  const std::size_t labelWidth = NameWidth(grid);
+
+  std::string titles = Padded("", labelWidth);
+  for (int week = 0; week < grid.iWeeks; ++week) {
+    const std::size_t cells = kDaysPerWeek * (width + 1) + 1;
+    titles += " | " + Padded(Joined("week ", week + 1), cells);
+  }
+  titles.erase(titles.find_last_not_of(' ') + 1);
+  out << titles << '\n';
+  WriteRow(out, "", labelWidth, grid.iWeeks, width,
+           [](int day) { return std::string(1, kDayLetters[day % kDaysPerWeek]); });
+  for (std::size_t g = 0; g < grid.vCells.size(); ++g) {
+    const std::vector<int>& row = grid.vCells[g];
+    const std::string label = g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?";
+    WriteRow(out, label, labelWidth, grid.iWeeks, width, [&](int day) -> std::string {
+      if (static_cast<std::size_t>(day) >= row.size()) return "";
+      const int shift = row[static_cast<std::size_t>(day)];
+      if (shift < 0 || static_cast<std::size_t>(shift) >= codes.size()) return "?";
+      return codes[static_cast<std::size_t>(shift)];
+    });
+  }
+}
+
+void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures) {
+  const std::vector<std::vector<float>> hours = WeeklyHours(grid, figures.vShiftLengths);
+  std::size_t width = 4;
+  for (const auto& row : hours) {
+    for (const float h : row) width = std::max(width, FloatText(h).size());
+  }
+  const std::size_t labelWidth = std::max(NameWidth(grid), std::string("Weekly hours").size());
+  out << Padded("Weekly hours", labelWidth);
+  for (int week = 0; week < grid.iWeeks; ++week) {
+    out << " | " << std::setw(static_cast<int>(width)) << Joined("w", week + 1);
+  }
+  out << '\n';
+  for (std::size_t g = 0; g < hours.size(); ++g) {
+    out << Padded(g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?", labelWidth);
+    for (const float h : hours[g])
+      out << " | " << std::setw(static_cast<int>(width)) << FloatText(h);
+    out << '\n';
+  }
+}
+
+void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures) {
+  const std::vector<std::vector<int>> counts = GroupsPerShift(grid);
+  const bool planned = !figures.vRequired.empty();
+  std::vector<std::size_t> widths;
+  const std::string title = "Groups per shift";
+  const std::size_t labelWidth = std::max(
+      title.size(), DayLabel(std::max<int>(0, static_cast<int>(counts.size()) - 1)).size());
+  out << Padded(title, labelWidth);
+  for (const std::string& name : grid.vShiftNames) {
+    widths.push_back(std::max<std::size_t>(name.size(), 7));
+    out << "  " << std::setw(static_cast<int>(widths.back())) << name;
+  }
+  out << (planned ? "   (groups/plan, ! = fewer than the plan asks for)\n"
+                  : "   (no operating plan)\n");
+  for (std::size_t day = 0; day < counts.size(); ++day) {
+    out << Padded(DayLabel(static_cast<int>(day)), labelWidth);
+    bool short_ = false;
+    for (std::size_t k = 0; k < counts[day].size(); ++k) {
+      std::string cell = std::to_string(counts[day][k]);
+      if (planned) {
+        const int required = figures.vRequired[day][k];
+        cell += Joined("/", required);
+        if (counts[day][k] < required) {
+          cell += '!';
+          short_ = true;
+        }
+      }
+      out << "  " << std::setw(static_cast<int>(widths[k])) << cell;
+    }
+    if (short_) out << "   short";
+    out << '\n';
+  }
+}
+
+std::vector<CPlanDifference> PlanDifferences(const CRosterGrid& grid, const CPlanFigures& figures) {
+  std::vector<CPlanDifference> differences;
+  const std::vector<std::vector<int>> counts = GroupsPerShift(grid);
+  for (std::size_t day = 0; day < counts.size() && day < figures.vRequired.size(); ++day) {
+    for (std::size_t k = 0; k < counts[day].size(); ++k) {
+      const int required = figures.vRequired[day][k];
+      if (counts[day][k] == required) continue;
+      differences.push_back(
+          {static_cast<int>(day), -1, static_cast<int>(k), counts[day][k], required});
+    }
+  }
+  for (std::size_t g = 0; g < grid.vCells.size(); ++g) {
+    for (std::size_t k = 0; k < figures.vShiftsRequired.size(); ++k) {
+      const auto days =
+          std::count(grid.vCells[g].begin(), grid.vCells[g].end(), static_cast<int>(k));
+      if (days == figures.vShiftsRequired[k]) continue;
+      differences.push_back({-1, static_cast<int>(g), static_cast<int>(k), static_cast<int>(days),
+                             figures.vShiftsRequired[k]});
+    }
+  }
+  return differences;
+}
+
+void WritePlanCheck(std::ostream& out, const CRosterGrid& grid,
+                    const std::vector<CPlanDifference>& differences) {
+  const auto shiftName = [&](int k) {
+    const auto index = static_cast<std::size_t>(k);
+    return index < grid.vShiftNames.size() ? grid.vShiftNames[index] : "?";
+  };
+  for (const CPlanDifference& d : differences) {
+    if (d.iDay >= 0) {
+      out << DayLabel(d.iDay) << " (day " << d.iDay + 1 << "): " << shiftName(d.iShift) << ' '
+          << Counted(d.iCount, "group") << ", plan " << d.iRequired << '\n';
+    } else {
+      const auto group = static_cast<std::size_t>(d.iGroup);
+      out << (group < grid.vGroupNames.size() ? grid.vGroupNames[group] : "?") << ": "
+          << shiftName(d.iShift) << " on " << Counted(d.iCount, "day") << ", required "
+          << d.iRequired << '\n';
+    }
+  }
+  out << (differences.empty() ? "plan holds" : "plan does not hold") << '\n';
+}
+
+void WriteGridCsv(std::ostream& out, const CRosterGrid& grid) {
+  const int days = kDaysPerWeek * std::max(grid.iWeeks, 0);
+  out << "group";
+  for (int day = 1; day <= days; ++day) out << ',' << day;
+  out << '\n';
+  for (std::size_t g = 0; g < grid.vCells.size(); ++g) {
+    out << CsvField(g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "");
+    for (const int shift : grid.vCells[g]) {
+      const auto k = static_cast<std::size_t>(shift);
+      out << ',' << CsvField(shift >= 0 && k < grid.vShiftNames.size() ? grid.vShiftNames[k] : "");
+    }
+    out << '\n';
+  }
+}

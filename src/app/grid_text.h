@@ -1,0 +1,49 @@
+// The roster as text for the planner: the grid of shift codes with its
+// legend, weekly hours and groups per shift against the operating plan
+// ("show"), the differences from the plan ("check"), and the grid as CSV
+// ("export").
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "roster_fill.h"
+#include "roster_view.h"
+
+// One short code per shift: the shortest common length of first letters
+// that tells every shift apart ("Day", "Dawn", "Off" give "Day", "Daw",
+// "Off"). Names that no length tells apart (the same name twice) get their
+// index instead.
+std::vector<std::string> ShiftCodes(const std::vector<std::string>& names);
+
+// The grid, one row per group and one column per day, weeks separated and
+// weekends in brackets, with the legend above it.
+void WriteGrid(std::ostream& out, const CRosterGrid& grid);
+// Every group's hours in every week.
+void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures);
+// For every day, the groups on each shift against the plan's requirement;
+// days that fall short are marked.
+void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures);
+
+// One difference from the plan: a day and shift whose group count differs
+// from the operating plan (iGroup -1), or a group that works a shift on
+// another number of days than the shift requires (iDay -1).
+struct CPlanDifference {
+  int iDay = -1;
+  int iGroup = -1;
+  int iShift = 0;
+  int iCount = 0;
+  int iRequired = 0;
+};
+std::vector<CPlanDifference> PlanDifferences(const CRosterGrid& grid, const CPlanFigures& figures);
+// One line per difference, or "plan holds".
+void WritePlanCheck(std::ostream& out, const CRosterGrid& grid,
+                    const std::vector<CPlanDifference>& differences);
+
+// The grid as CSV: a header row "group" and the day numbers 1 .. days, then
+// one row per group with the shift names.
+void WriteGridCsv(std::ostream& out, const CRosterGrid& grid);
+
+// "week 2 Tue" for day 8 (days and weeks counted from 1 in the text).
+std::string DayLabel(int day);

@@ -1,0 +1,33 @@
+// Joining texts and numbers into one string, appended part by part.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace text_join_detail {
+inline void Append(std::string& text, std::string_view part) {
+  text += part;
+}
+template <class Number, class = std::enable_if_t<std::is_arithmetic_v<Number>>>
+void Append(std::string& text, Number number) {
+  text += std::to_string(number);
+}
+}  // namespace text_join_detail
+
+// "1 week", "2 weeks": the count and the noun, with an "s" unless one.
+inline std::string Counted(long long count, std::string_view noun) {
+  std::string text = std::to_string(count);
+  text += ' ';
+  text += noun;
+  if (count != 1) text += 's';
+  return text;
+}
+
+// Joined("week ", 3, "-", 4) gives "week 3-4".
+template <class... Parts>
+std::string Joined(const Parts&... parts) {
+  std::string text;
+  (text_join_detail::Append(text, parts), ...);
+  return text;
+}

@@ -1,0 +1,32 @@
+// Where the random generator's seeds come from: the time of day in seconds,
+// as the program always did, or a number the user gave, so that two runs on
+// the same input make the same random choices.
+#pragma once
+
+#include <ctime>
+#include <optional>
+
+class CSeedSource {
+ public:
+  // Seeds from the clock.
+  CSeedSource() = default;
+  // Seeds from `seed`: the first seeding gets `seed` itself, each later one
+  // the next number, as if a clock ticked once per seeding. So the choices
+  // still change from one seeding to the next, as they do over a long run.
+  static CSeedSource Fixed(unsigned seed) {
+    CSeedSource source;
+    source.oFixed = seed;
+    return source;
+  }
+
+  bool IsFixed() const { return oFixed.has_value(); }
+  // The seed for the next seeding of the generator.
+  unsigned Next() {
+    if (!oFixed) return static_cast<unsigned>(std::time(nullptr));
+    return *oFixed + iSeedings++;
+  }
+
+ private:
+  std::optional<unsigned> oFixed;
+  unsigned iSeedings = 0;
+};

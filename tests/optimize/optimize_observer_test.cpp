@@ -1,0 +1,120 @@
+// Tests of the optimizer's settings for batch runs: a fixed seed makes the
+// random walk's choices repeat, and the observer sees every evaluation with
+// the best value so far, without changing what the optimizer does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "capture.h"
+#include "optimize.h"
+
+namespace {
+
+// Every move succeeds and flips the cell of the drawn start day; the rating
+// is the evaluation's number modulo 5, so best and current differ.
+class WalkDomain : public CShiftSchedulingDomain {
+ public:
+  explicit WalkDomain(int weeks) {
+    LengthOfCycle = weeks;
+    schedule.assign(1, std::vector<int>(static_cast<std::size_t>(7 * weeks), 0));
+  }
+  float Evaluate() override {
+    evaluation = static_cast<float>(evaluations++ % 5);
+    repairstarts = {{{0, 0}}};
+    return evaluation;
+  }
+  bool Repair(int, int, int& start, int& start2) override {
+    starts.emplace_back(start, start2);
+    schedule[0][static_cast<std::size_t>(start) % schedule[0].size()] ^= 1;
+    return true;
+  }
+  void ComputeRepairStarts() override {}
+
+  int evaluations = 0;
+  std::vector<std::pair<int, int>> starts;
+};
+
+struct Walk {
+  std::vector<std::pair<int, int>> starts;
+  std::string console;
+};
+
+Walk RandomWalk(const CSeedSource& seeds, CEvaluationObserver observer = nullptr) {
+  WalkDomain domain(5);
+  COptimize optimizer(&domain);
+  optimizer.SetSeedSource(seeds);
+  optimizer.SetObserver(std::move(observer));
+  Capture capture;
+  optimizer.RepairRandom();
+  return {domain.starts, capture.str()};
+}
+
+class OptimizeObserverTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (int pass = 1; pass <= 50; ++pass) {
+      std::string name = "o";
+      name += std::to_string(pass);
+      std::remove(name.c_str());
+    }
+  }
+};
+
+TEST_F(OptimizeObserverTest, FixedSeedRepeatsTheRandomWalk) {
+  const Walk first = RandomWalk(CSeedSource::Fixed(7));
+  const Walk again = RandomWalk(CSeedSource::Fixed(7));
+  const Walk other = RandomWalk(CSeedSource::Fixed(8));
+  ASSERT_EQ(first.starts.size(), 420U);
+  EXPECT_EQ(first.starts, again.starts);
+  EXPECT_EQ(first.console, again.console);
+  EXPECT_NE(first.starts, other.starts);
+  // Each pass seeds anew with the next number, so passes do not all draw the
+  // same start days, as they would within one second of the clock.
+  EXPECT_NE(first.starts[0], first.starts[10]);
+}
+
+TEST_F(OptimizeObserverTest, ObserverSeesEveryEvaluationAndChangesNothing) {
+  struct Seen {
+    std::int64_t evaluations;
+    float best, current;
+  };
+  std::vector<Seen> seen;
+  const Walk observed = RandomWalk(CSeedSource::Fixed(3), [&](std::int64_t n, float b, float c) {
+    seen.push_back({n, b, c});
+  });
+  const Walk plain = RandomWalk(CSeedSource::Fixed(3));
+  EXPECT_EQ(observed.console, plain.console);
+  EXPECT_EQ(observed.starts, plain.starts);
+
+  ASSERT_EQ(seen.size(), 421U);  // the starting roster and 42 passes of 10 moves
+  float best = 0;
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(seen[i].evaluations, static_cast<std::int64_t>(i + 1));
+    EXPECT_EQ(seen[i].current, static_cast<float>(i % 5));
+    best = i == 0 ? seen[i].current : std::max(best, seen[i].current);
+    EXPECT_EQ(seen[i].best, best);
+  }
+}
+
+TEST_F(OptimizeObserverTest, KeepsTheBestRosterTheWalkSaw) {
+  WalkDomain domain(1);
+  COptimize optimizer(&domain);
+  std::vector<CIntMatrix> rosters;
+  optimizer.SetObserver(
+      [&](std::int64_t, float, float) { rosters.push_back(domain.GetSchedule()); });
+  optimizer.SetSeedSource(CSeedSource::Fixed(1));
+  Capture capture;
+  optimizer.RepairRandom();
+  // Evaluation 5 (the fifth, rated 4) is the first best one.
+  EXPECT_EQ(optimizer.GetBestSeenEvaluation(), 4.0F);
+  EXPECT_EQ(optimizer.GetBestSeenSchedule(), rosters.at(4));
+}
+
+}  // namespace
