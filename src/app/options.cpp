@@ -17,7 +17,7 @@ constexpr std::string_view kSeed = "--seed";
 constexpr std::string_view kNoCache = "--no-cache";
 
 constexpr const char* kUsageLine =
-    " [--max-evaluations N] [--time-limit SECONDS] [--help] [--version]";
+    " [--max-evaluations N] [--time-limit SECONDS] [--seed N] [--no-cache] [--help] [--version]";
 
 std::string Quoted(std::string_view text) {
   std::string quoted = "'";
@@ -124,6 +124,8 @@ void WriteUsage(std::ostream& out) {
          "  --max-evaluations N   stop every optimization after N evaluations\n"
          "  --time-limit SECONDS  stop every optimization after SECONDS of wall time\n"
          "                        (a decimal number greater than 0)\n"
+         "  --seed N              seed the random choices with N instead of the clock\n"
+         "  --no-cache            evaluate without the engine's caches (slower; for checking)\n"
          "  --help                print this text and exit\n"
          "  --version             print the program name and version and exit\n"
          "\n"
@@ -134,6 +136,16 @@ void WriteUsage(std::ostream& out) {
          "\n"
          "Menu items:\n";
   for (const char* item : kMenuItems) out << "  " << item << '\n';
+  out << "\n"
+         "Commands work on one domain file without the menu (" << kCommandName
+      << " COMMAND --help\n"
+         "describes each):\n"
+         "  show FILE             the roster as a grid, weekly hours, groups per shift\n"
+         "  evaluate FILE         the evaluation and every rated constraint, worst first\n"
+         "  check FILE            the roster's shift counts against the operating plan\n"
+         "  export FILE           the roster as CSV\n"
+         "  report FILE           an HTML report of the roster and its ratings\n"
+         "  optimize FILE         improves the roster and writes the best one found\n";
 }
 
 void WriteVersion(std::ostream& out) {
