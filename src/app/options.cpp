@@ -137,7 +137,8 @@ void WriteUsage(std::ostream& out) {
          "Menu items:\n";
   for (const char* item : kMenuItems) out << "  " << item << '\n';
   out << "\n"
-         "Commands work on one domain file without the menu (" << kCommandName
+         "Commands work on one domain file without the menu ("
+      << kCommandName
       << " COMMAND --help\n"
          "describes each):\n"
          "  show FILE             the roster as a grid, weekly hours, groups per shift\n"
