@@ -276,6 +276,14 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
   }
 }
 
+// A usage error names the command and where its help is, in the form the
+// menu's options use.
+std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
+  std::string command = kProgram;
+  for (const CLI::App* sub : app->get_subcommands()) command += " " + sub->get_name();
+  return command + ": " + error.what() + "\nTry '" + command + " --help' for more information.\n";
+}
+
 }  // namespace
 
 bool IsCommandName(std::string_view word) {
@@ -287,6 +295,7 @@ bool IsCommandName(std::string_view word) {
 
 int RunCommand(int argc, char* argv[]) {
   CLI::App app("Batch commands of the shift roster optimizer.", kProgram);
+  app.failure_message(UsageFailure);
   CBatchOptions options;
   int (*chosen)(const CBatchOptions&) = nullptr;
   DefineCommands(app, options, chosen);
