@@ -29,6 +29,8 @@ class CMenu {
 
   // Shows the menu and performs items until Quit or the end of input.
   int Run();
+  // Whether the domain's evaluations use the engine's caches.
+  void SetCaching(bool enabled) { domain.SetCaching(enabled); }
 
  private:
   enum class Input { kOk, kRefused, kEnd };
@@ -128,5 +130,6 @@ int main(int argc, char* argv[]) {
       break;
   }
   CMenu menu({options.iMaxEvaluations, options.dTimeLimit});
+  menu.SetCaching(!options.bNoCache);
   return menu.Run();
 }

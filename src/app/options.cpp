@@ -13,6 +13,7 @@ constexpr std::string_view kMaxEvaluations = "--max-evaluations";
 constexpr std::string_view kTimeLimit = "--time-limit";
 constexpr std::string_view kHelp = "--help";
 constexpr std::string_view kVersion = "--version";
+constexpr std::string_view kNoCache = "--no-cache";
 
 constexpr const char* kUsageLine =
     " [--max-evaluations N] [--time-limit SECONDS] [--help] [--version]";
@@ -73,6 +74,11 @@ CProgramOptions ParseOptions(const std::vector<std::string_view>& args) {
           name == kHelp ? CProgramOptions::Action::kHelp : CProgramOptions::Action::kVersion;
       return options;
     }
+    if (name == kNoCache) {
+      if (inlineValue) return Fault("option " + Quoted(name) + " takes no value");
+      options.bNoCache = true;
+      continue;
+    }
     if (name != kMaxEvaluations && name != kTimeLimit) {
       if (name.rfind("-", 0) == 0) return Fault("unknown option " + Quoted(arg));
       return Fault("unexpected argument " + Quoted(arg));
@@ -101,6 +107,7 @@ void WriteUsage(std::ostream& out) {
          "  --max-evaluations N   stop every optimization after N evaluations\n"
          "  --time-limit SECONDS  stop every optimization after SECONDS of wall time\n"
          "                        (a decimal number greater than 0)\n"
+         "  --no-cache            evaluate without the engine's caches (slower; for checking)\n"
          "  --help                print this text and exit\n"
          "  --version             print the program name and version and exit\n"
          "\n"

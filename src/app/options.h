@@ -35,13 +35,15 @@ struct CProgramOptions {
   std::int64_t iMaxEvaluations = 0;
   // Wall time allowed to one optimisation, in seconds; 0 means unbounded.
   double dTimeLimit = 0;
+  // "--no-cache": evaluate without the engine's caches.
+  bool bNoCache = false;
   // What is wrong with the command line, for kUsageError.
   std::string sError;
 };
 
 // Reads the arguments that follow the program name. Options are
 // "--max-evaluations N", "--time-limit SECONDS" (either also as
-// "--option=value"), "--help" and "--version". They are taken in order: a
+// "--option=value"), "--no-cache", "--help" and "--version". They are taken in order: a
 // repeated bound replaces the earlier one, "--help" and "--version" act at
 // once and leave the rest unread, and the first fault ends the reading.
 CProgramOptions ParseOptions(const std::vector<std::string_view>& args);

@@ -66,8 +66,8 @@ void COperating::Write(std::ostream& out) const {
 
 // ------------------------------------------------------- domain instance
 
-CDomainInstance::CDomainInstance()
-    : CBase("CDomainInstance", 1), pStaticData(std::make_unique<char[]>(kStaticDataBytes)) {}
+// The constructor, the destructor and the caching switch live with the
+// tree hand-over (domtarn_tree.cpp), which sees the evaluation context.
 
 bool CDomainInstance::SetStaticData(std::string_view text) {
   if (text.size() > kStaticDataChars) {

@@ -14,6 +14,7 @@
 #include "base.h"
 #include "evaltree_constraint.h"
 
+class TEvalContext;
 class TVariable;
 class TVarlist;
 
@@ -109,8 +110,15 @@ class CDomainInstance : public CBase {
   static constexpr std::size_t kStaticDataChars = kStaticDataBytes - 1;
 
   CDomainInstance();
+  ~CDomainInstance() override;
   CDomainInstance(const CDomainInstance&) = delete;
   CDomainInstance& operator=(const CDomainInstance&) = delete;
+
+  // Whether evaluations use the engine's caches (on at first). Off, every
+  // evaluation computes everything anew and gives the same results, slower;
+  // the export of the domain variables is then made whole every time too.
+  void SetCaching(bool enabled);
+  bool GetCaching() const;
 
   // Header and script file name; loads the script named there.
   void Read(std::istream& in) override;
@@ -145,11 +153,14 @@ class CDomainInstance : public CBase {
   CPositionMatrix& GetRepairPositions() { return repairstarts; }
 
  protected:
+  // Every memory and buffer of the script runs of this domain; declared
+  // first, so that it goes last, after everything that may point into it.
+  std::unique_ptr<TEvalContext> cEvalContext;
   CIntMatrix schedule;
   CPositionMatrix repairstarts;
   ConstraintEvaluations EvalData;
   // Writes the store to the variables file "test2.dat", as every evaluation does.
-  static void WriteVariablesFile(const TVarlist& vars);
+  void WriteVariablesFile(const TVarlist& vars);
   // The same for the store InitializeVariables has just filled; a domain that
   // kept the file's text for it writes that.
   virtual void WriteExportedVariablesFile(const TVarlist& vars) { WriteVariablesFile(vars); }
@@ -164,6 +175,8 @@ class CDomainInstance : public CBase {
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;
   float evaluation = 0;
+  // The lines of the variables file are written here; it only grows.
+  std::string sVariablesFile;
 };
 
 class CDomainFileReader;
@@ -193,7 +206,13 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Cells outside the schedule are left alone.
   void Swap(int group1, int day1, int group2, int day2);
   // Closes the open scans of the four repair steps, as at program start.
-  static void ResetRepairState();
+  void ResetRepairState();
+  // The open scan of one repair step; each domain keeps its own four.
+  struct CScanState {
+    int iLoopBegin = -1;    // the day at which the open scan ends (-1: none open)
+    bool bFirstTry = true;  // partner scan starts right after the scan day
+    int iLastGroup = 0;     // first group (or pair) examined at the scan day
+  };
 
   int GetLengthOfCycle() const { return LengthOfCycle; }
   CShiftVector& GetShifts() { return shifts; }
@@ -283,6 +302,8 @@ class CShiftSchedulingDomain : public CDomainInstance {
     int value = 0;
   };
   std::optional<CDraw> RepairDraw;
+  CScanState cScanStates[4];
+  CScanState& StepState(int step) { return cScanStates[step - 1]; }
 
   // A text in a buffer that grows without filling its new room, so that a
   // text written over it and the one it replaces can trade buffers.

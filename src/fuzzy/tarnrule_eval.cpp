@@ -174,7 +174,7 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
     PlimFuzzySet* set = out->find(k);
     const float c = certify(a, rule.get_certainty(), ops);
     if (!deferred) {
-      inference(c, set, ops);
+      inference(c, set, ops, context_);
       continue;
     }
     float mv = 0.0f;
@@ -183,5 +183,5 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
     if (out != v) shaped_.push_back(set);
   }
   if (!deferred) return;
-  for (PlimFuzzySet* set : shaped_) set->build_imsf();
+  for (PlimFuzzySet* set : shaped_) set->build_imsf(context_);
 }
