@@ -307,7 +307,10 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
 }
 
 TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
-  if (settings_kept_ && rs == kept_pass_.vars.rules) return kept_pass_;
+  if (settings_kept_ && rs == kept_pass_.vars.rules &&
+      kept_operators_ == rs->get_operator_set()->get_revision()) {
+    return kept_pass_;
+  }
   TPass pass;
   if (rs == nullptr) return pass;
   const TLookup& lookup = look_up(rs);
@@ -319,6 +322,7 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
               vars.out[0] != nullptr && vars.out[1] != nullptr &&
               memo_.usable(vars, settings_kept_);
   kept_pass_ = pass;
+  kept_operators_ = rs->get_operator_set()->get_revision();
   return pass;
 }
 

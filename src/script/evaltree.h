@@ -264,6 +264,9 @@ class TEvalTree {
   // below, still holds for the same rule set.
   bool settings_kept_ = false;
   TPass kept_pass_;
+  // The revision of the operators kept_pass_ was found with: operators
+  // changed by any means, not only by statements, end what was kept.
+  std::uint64_t kept_operators_ = 0;
 
   // Aggregations follow each other in a streak while the tree holds and
   // nothing but statements that cannot reach the combination variables runs

@@ -220,6 +220,41 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
   }
 }
 
+// Operators changed in place through the rule set's operator set, with no
+// statement and no release in between, are followed: by a holding tree, and
+// by the combination memory a new tree takes over. Gamma matters only to the
+// compensatory operators, which the trees use from the start.
+TEST_F(EvalTreeMemo, OperatorsChangedInPlaceAreFollowed) {
+  const auto compensatory = [](TTree& t) {
+    t.ops().set_and_operator(fuzzy_and);
+    t.ops().set_or_operator(fuzzy_or);
+    t.ops().set_gamma(0.5f);
+  };
+  const auto change = [](TTree& t, std::size_t i) {
+    if (i % 4 == 3) t.ops().set_gamma(t.ops().get_gamma() == 0.5f ? 0.25f : 0.5f);
+  };
+  for (const bool hold : {true, false}) {
+    SCOPED_TRACE(hold ? "held" : "eager");
+    for (int tree = 0; tree < 2; ++tree) {
+      TTree cached(hold);
+      TTree uncached(false, nullptr);
+      compensatory(cached);
+      compensatory(uncached);
+      for (std::size_t i = 0; i < kSteps.size(); ++i) {
+        change(cached, i);
+        change(uncached, i);
+        Capture out;
+        cached.aggregate(kSteps[i]);
+        uncached.aggregate(kSteps[i]);
+        ASSERT_EQ(cached.tree_state(own_file(".cached")), uncached.tree_state(own_file(".fresh")))
+            << "tree " << tree << ", step " << i;
+      }
+      cached.tree->release_combination_variables();
+      EXPECT_EQ(cached.variables_state(), uncached.variables_state()) << "tree " << tree;
+    }
+  }
+}
+
 // A held tree tells the contents of an aggregated variable apart by their
 // values alone while nothing could change the variable's shape; a change of
 // its terms after a release, with the values as before, is followed. The
@@ -392,6 +427,28 @@ TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
   const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},
                               {0.25f, 0.5f},  {0.25f, 0.75f}, {0.5f, 0.5f}};
   expect_same_as_direct(changes, kValues, 4, false);
+}
+
+// Gamma changed in place through the rule set's operator set, the memory not
+// told: the inputs repeat after the change, and their remembered outcomes
+// are of the gamma before.
+TEST(EvaluationMemo, GammaChangedInPlaceIsFollowedUntold) {
+  TEvaluationMemo memo;
+  TRatedVariable remembered;
+  TRatedVariable direct;
+  for (TRatedVariable* t : {&remembered, &direct}) {
+    t->ops().set_and_operator(fuzzy_and);
+    t->ops().set_gamma(0.5f);
+  }
+  const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f}, {0.25f, 0.75f}, {0.5f, 0.5f}};
+  for (const float gamma : {0.5f, 0.125f, 1.0f, 0.5f}) {
+    remembered.ops().set_gamma(gamma);
+    direct.ops().set_gamma(gamma);
+    for (const auto& v : kValues) {
+      ASSERT_EQ(remembered.step(v[0], v[1], &memo), direct.step(v[0], v[1], nullptr))
+          << "gamma " << gamma << ", x " << v[0];
+    }
+  }
 }
 
 // More distinct inputs than the memory keeps for one variable, and then the
