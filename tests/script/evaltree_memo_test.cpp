@@ -222,24 +222,21 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
 
 // Operators changed in place through the rule set's operator set, with no
 // statement and no release in between, are followed: by a holding tree, and
-// by the combination memory a new tree takes over. Gamma matters only to the
-// compensatory operators, which the trees use from the start.
+// by the combination memory a new tree takes over. The memories serve only
+// operators that never print (gamma alone changes nothing they keep), so
+// the and-operator changes between two of those, gamma along with it.
 TEST_F(EvalTreeMemo, OperatorsChangedInPlaceAreFollowed) {
-  const auto compensatory = [](TTree& t) {
-    t.ops().set_and_operator(fuzzy_and);
-    t.ops().set_or_operator(fuzzy_or);
-    t.ops().set_gamma(0.5f);
-  };
   const auto change = [](TTree& t, std::size_t i) {
-    if (i % 4 == 3) t.ops().set_gamma(t.ops().get_gamma() == 0.5f ? 0.25f : 0.5f);
+    if (i % 4 != 3) return;
+    OperatorSet& ops = t.ops();
+    ops.set_and_operator(ops.get_and_operator() == minimum ? product : minimum);
+    ops.set_gamma(ops.get_gamma() == 1 ? 0.5f : 1);
   };
   for (const bool hold : {true, false}) {
     SCOPED_TRACE(hold ? "held" : "eager");
     for (int tree = 0; tree < 2; ++tree) {
       TTree cached(hold);
       TTree uncached(false, nullptr);
-      compensatory(cached);
-      compensatory(uncached);
       for (std::size_t i = 0; i < kSteps.size(); ++i) {
         change(cached, i);
         change(uncached, i);
@@ -429,24 +426,22 @@ TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
   expect_same_as_direct(changes, kValues, 4, false);
 }
 
-// Gamma changed in place through the rule set's operator set, the memory not
-// told: the inputs repeat after the change, and their remembered outcomes
-// are of the gamma before.
-TEST(EvaluationMemo, GammaChangedInPlaceIsFollowedUntold) {
+// Operators changed in place through the rule set's operator set, the
+// memory not told: the inputs repeat after each change, and their
+// remembered outcomes are of the operators before.
+TEST(EvaluationMemo, OperatorsChangedInPlaceAreFollowedUntold) {
   TEvaluationMemo memo;
   TRatedVariable remembered;
   TRatedVariable direct;
-  for (TRatedVariable* t : {&remembered, &direct}) {
-    t->ops().set_and_operator(fuzzy_and);
-    t->ops().set_gamma(0.5f);
-  }
   const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f}, {0.25f, 0.75f}, {0.5f, 0.5f}};
-  for (const float gamma : {0.5f, 0.125f, 1.0f, 0.5f}) {
-    remembered.ops().set_gamma(gamma);
-    direct.ops().set_gamma(gamma);
+  for (const fuzzy_operator op : {minimum, product, minimum, product}) {
+    for (TRatedVariable* t : {&remembered, &direct}) {
+      t->ops().set_and_operator(op);
+      t->ops().set_gamma(op == minimum ? 1 : 0.5f);
+    }
     for (const auto& v : kValues) {
       ASSERT_EQ(remembered.step(v[0], v[1], &memo), direct.step(v[0], v[1], nullptr))
-          << "gamma " << gamma << ", x " << v[0];
+          << "operator " << op << ", x " << v[0];
     }
   }
 }
