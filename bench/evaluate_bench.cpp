@@ -106,9 +106,7 @@ void BM_EvaluateUncached(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(domain.Evaluate());
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_EvaluateUncached)
-    ->Name("BM_Evaluate/example_nocache")
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EvaluateUncached)->Name("BM_Evaluate/example_nocache")->Unit(benchmark::kMicrosecond);
 
 // Rosters that differ from the example as the optimizer's moves make them
 // differ: in each, one team exchanges the shifts of two neighbouring days.

@@ -302,9 +302,7 @@ class RuleSet {
   // are still the same.
   // The operator set's revision counts in: both counters only grow, so the
   // greater one moves on with every change to either.
-  std::uint64_t get_revision() const {
-    return std::max(revision_, operator_set_->get_revision());
-  }
+  std::uint64_t get_revision() const { return std::max(revision_, operator_set_->get_revision()); }
   FuzzyContext* get_context() const { return context_; }
   // Changes whenever a block may come to stand at another index or conclude
   // on another variable (blocks removed, a conclusion's variable changed, a

@@ -48,7 +48,5 @@ struct FuzzyContext {
   PList merge_crossings;
 
   // Whether the shared memories may be used through `context` (null: no).
-  static bool caches(const FuzzyContext* context) {
-    return context != nullptr && context->caching;
-  }
+  static bool caches(const FuzzyContext* context) { return context != nullptr && context->caching; }
 };

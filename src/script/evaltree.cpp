@@ -232,8 +232,7 @@ void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache&
   const THelpVariables vars{in1, in2, out_and, out_or};
   std::shared_ptr<const TRuleTable> words = tables.load(tablename);
   const std::string_view set = paras->get_ps_name();
-  const bool known =
-      caching() && memory_->help_table == words && memory_->help_set_name == set;
+  const bool known = caching() && memory_->help_table == words && memory_->help_set_name == set;
   TTableReader table(words);
   if (!known && !table.find_entry("CONCAT", {set, set, set})) {
     std::cout << "\nError: no entry in TABLE for generation of rules!\n";
@@ -289,7 +288,8 @@ void TEvalTree::write_held() {
 const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   TLookup& l = lookup_;
   const std::uint64_t generation = rs->get_cv_list()->get_generation();
-  if (l.vars.rules == rs && l.revision == rs->get_revision() && l.generation == generation) {
+  if (caching() && l.vars.rules == rs && l.revision == rs->get_revision() &&
+      l.generation == generation) {
     return l;
   }
   // What is held belongs to the variables looked up before.
@@ -318,9 +318,8 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
   vars = lookup.vars;
   pass.output_ruled[0] = lookup.output_ruled[0];
   pass.output_ruled[1] = lookup.output_ruled[1];
-  pass.memo = caching() && vars.in1 != nullptr && vars.in2 != nullptr &&
-              vars.out[0] != nullptr && vars.out[1] != nullptr &&
-              memo_.usable(vars, settings_kept_);
+  pass.memo = caching() && vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
+              vars.out[1] != nullptr && memo_.usable(vars, settings_kept_);
   kept_pass_ = pass;
   kept_operators_ = rs->get_operator_set()->get_revision();
   return pass;
@@ -345,15 +344,19 @@ void TEvalTree::end_pass(const TPass& pass) {
   ++streak_;
 }
 
+int TEvalTree::contents_id(const CombinedVariable& cv) {
+  return caching() ? memo_.intern(cv) : memo_.store(cv);
+}
+
 int TEvalTree::state_of(TEntry& entry) {
-  if (entry.state < 0) entry.state = memo_.intern(*entry.result);
+  if (entry.state < 0) entry.state = contents_id(*entry.result);
   return entry.state;
 }
 
 // The constraint's interned contents; within a streak, compared with the
 // contents of its shape by their values only.
 int TEvalTree::intern_constraint(const CombinedVariable& cv, RuleSet* rs) {
-  if (!caching()) return memo_.intern(cv);
+  if (!caching()) return memo_.store(cv);
   // Mostly the constraint holds an outcome of EVAL interned before.
   if (const int known = memo_.find_stamped(cv); known >= 0) return known;
   if (rs == nullptr) return memo_.intern(cv);
@@ -413,7 +416,7 @@ bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& 
   take_over(*vars.in2, memo_.content(second));
   const bool remember = pass.memo && memo_.runs_quietly(vars, output);
   vars.rules->evaluate(out);
-  const int outcome = memo_.intern(*out);
+  const int outcome = contents_id(*out);
   if (remember) memo_.remember(output, first, second, outcome);
   set_state(target, outcome);
   return true;

@@ -103,7 +103,11 @@ class TEvalTree {
   const char* get_name() const;
   // Where the script's store last found the tree's variable: every
   // aggregation writes the score into it.
-  TVarlist::THint& variable_hint() { return variable_hint_; }
+  // Without caching, a fresh hint every time.
+  TVarlist::THint& variable_hint() {
+    if (!caching()) variable_hint_ = {};
+    return variable_hint_;
+  }
   // Number of entries, head included; 0 for an empty tree.
   unsigned int get_entries() const { return entries; }
   // The crisp value of the head's result; -1 when the tree has none.
@@ -204,6 +208,9 @@ class TEvalTree {
   TPass begin_pass(RuleSet* rs);
   void end_pass(const TPass& pass);
   void write_held();
+  // The id of cv's contents in the tree's memory: interned, or without
+  // caching stored anew.
+  int contents_id(const CombinedVariable& cv);
   int state_of(TEntry& entry);
   int intern_constraint(const CombinedVariable& cv, RuleSet* rs);
   void set_state(TEntry& entry, int state);

@@ -232,6 +232,11 @@ int TCombinationMemo::intern(const CombinedVariable& cv) {
   return found;
 }
 
+int TCombinationMemo::store(const CombinedVariable& cv) {
+  const std::uint64_t h = hash_of(cv);
+  return add_content(cv, h, newest_by_hash_.find(h), shape_class_of(cv));
+}
+
 int TCombinationMemo::intern_like(const CombinedVariable& cv, int like) {
   if (const int known = find_stamped(cv); known >= 0) return known;
   const int shape = shape_class_[static_cast<std::size_t>(like)];

@@ -99,8 +99,7 @@ TScriptReader::TScriptReader(std::string_view text, std::shared_ptr<TScriptWords
       text(words->text),
       remembering(caching) {}
 
-TScriptReader::TScriptReader(std::string_view text)
-    : words(split_words(text)), text(words->text) {}
+TScriptReader::TScriptReader(std::string_view text) : words(split_words(text)), text(words->text) {}
 
 std::string_view TScriptReader::word(std::size_t i) const {
   return words->cut[i];
@@ -267,8 +266,7 @@ int TScriptReader::find_declaration(std::string_view keyword, std::string_view n
 
 // The control list a finished run leaves, emptied, for the next one: its
 // queues keep their room, so a run does not allocate them anew.
-TScriptRun::TScriptRun(TEvalContext& context, std::string_view text,
-                       std::unique_ptr<TVarlist> vars)
+TScriptRun::TScriptRun(TEvalContext& context, std::string_view text, std::unique_ptr<TVarlist> vars)
     : Context(context),
       Vars(vars != nullptr ? std::move(vars) : std::make_unique<TVarlist>()),
       Controls(context.spare_controls != nullptr ? std::move(context.spare_controls)

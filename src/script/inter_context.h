@@ -31,19 +31,25 @@ struct TFuzzyStatementMemory;
 // runs of different contexts may go on in parallel threads.
 //
 // With caching off (set_caching(false)) no memory is read or written: no
-// formula, table, clipped or defuzzified function, fuzzification, EVAL or
-// combination outcome, comparison, score text, interned tree result or
-// per-word hint and memory of the script text is looked up or kept; the
-// evaluation tree writes the combination variables after every
-// aggregation instead of holding them; generated rules are generated anew.
-// What stays on: the script text's word list (where words start and end,
-// the statement each starts, comments and declarations), which is a pure
-// function of the text and is how the text is read at all; lookup indexes
-// that are part of their object's state and rebuilt with it (the store's
-// name index, the variable list's name index, the rule set's block index);
-// and the scratch buffers, which keep only their room from one use to the
-// next. Switching drops every memory, so nothing gathered in one mode is
-// used in the other.
+// formula, table or table entry, clipped or defuzzified function,
+// fuzzification, EVAL or combination outcome, comparison, score text,
+// variable or block found by a rule's term, per-word hint or memory of the
+// script text, or export template of the domain is looked up or kept; the
+// evaluation tree writes the combination variables after every aggregation
+// instead of holding them, interns each result without looking for equal
+// ones, and its combination rules are generated anew from the table.
+// What stays on:
+// - the script text's word list (where words start and end, the statement
+//   each starts, comments and declarations): a pure function of the text,
+//   and the way the text is read at all;
+// - lookup indexes that are part of their object's state and are rebuilt
+//   with it: the store's name index, the variable list's name index, the
+//   rule set's block index;
+// - the evaluation tree's interned results: they are how a tree stores its
+//   results during one run, not a memory across lookups or runs;
+// - scratch buffers, which keep only their room from one use to the next.
+// Switching drops every memory, so nothing gathered in one mode is used in
+// the other.
 class TEvalContext {
  public:
   TEvalContext();

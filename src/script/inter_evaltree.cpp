@@ -57,8 +57,7 @@ void statement_evaltree(TScriptRun& run) {
     run.stop("Error: Unknown ParameterSet " + set_name + "!");
     return;
   }
-  auto tree =
-      std::make_unique<TEvalTree>(tree_name, ps, run.Rules, &branches, &run.Context.trees);
+  auto tree = std::make_unique<TEvalTree>(tree_name, ps, run.Rules, &branches, &run.Context.trees);
   // A tree built earlier in the run is replaced; nothing refers to it any more.
   if (run.Evals != nullptr) run.Evals->clean_up();
   run.Evals = tree.release();
@@ -135,8 +134,8 @@ void statement_eval(TScriptRun& run) {
              evaluation_reaches_combination_variables(run, name)) {
     run.Evals->release_combination_variables();
   }
-  const float value = run.Context.caching() ? run.evaluations.evaluate(*run.Rules, *cv)
-                                            : run.Rules->evaluate(cv);
+  const float value =
+      run.Context.caching() ? run.evaluations.evaluate(*run.Rules, *cv) : run.Rules->evaluate(cv);
   if (TVariable* var = run.Vars->find(name, hint)) {
     var->set_value(value);
     var->set_comp(1);

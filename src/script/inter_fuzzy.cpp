@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "evaltree.h"
-#include "inter_fuzzy_table.h"
 #include "inter_context.h"
+#include "inter_fuzzy_table.h"
 #include "inter_state.h"
 
 namespace {
@@ -642,7 +642,8 @@ void statement_fuzzycompare(TScriptRun& run) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + std::string(variable) + "!");
     return;
   }
-  const std::string_view name = comparison_name(run.Context.comparison_name, constraint, *found.compared, oper);
+  const std::string_view name =
+      comparison_name(run.Context.comparison_name, constraint, *found.compared, oper);
   run.reach_fuzzy_variable(name);
   found.comparison = rules.get_cv(name);
   const bool fresh = found.comparison == nullptr;

@@ -25,8 +25,7 @@ class TRuleTable {
   // The words of the named file, read now. A file that cannot be read has
   // no words. `remember`: whether the table remembers where its entry
   // searches ended.
-  static std::shared_ptr<const TRuleTable> load(const std::string& file_name,
-                                                bool remember = true);
+  static std::shared_ptr<const TRuleTable> load(const std::string& file_name, bool remember = true);
 
   // Whether the file could be opened for reading when it was last read.
   bool readable() const { return opened; }

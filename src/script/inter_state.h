@@ -384,7 +384,7 @@ class TScriptRun {
  public:
   TScriptRun(TEvalContext& context, std::string_view text, std::unique_ptr<TVarlist> vars);
 
-  TEvalContext& Context;                   // memories and buffers of the run
+  TEvalContext& Context;  // memories and buffers of the run
 
   std::unique_ptr<TVarlist> Vars;          // the script's variables
   std::unique_ptr<TControlList> Controls;  // labels, procedures and open constructs

@@ -48,7 +48,6 @@ struct Call {
 
 class RepairTest : public ::testing::Test {
  protected:
-
   // Calls Repair for one cell as the optimizer does: each move is checked and
   // undone, and the next call goes on with the returned start values.
   static void Walk(TestDomain& domain, int group, int day, int start, int start2,

@@ -22,8 +22,8 @@
 
 #include "fuzzy_test_support.h"
 #include "tarncvar_memo.h"
-#include "tarnrule_context.h"
 #include "tarnoper.h"
+#include "tarnrule_context.h"
 
 namespace {
 
