@@ -20,6 +20,7 @@
 #include "domtarn_tree.h"
 #include "expint.h"
 #include "inter.h"
+#include "inter_context.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ class CTimedDomain : public CShiftSchedulingDomain {
     const double exported = ThreadSeconds();
     WriteExportedVariablesFile(*vars);
     const double written = ThreadSeconds();
-    TEvalTree* tree = interpret(GetStaticData(), std::move(vars));
+    TEvalTree* tree = interpret(*cEvalContext, GetStaticData(), std::move(vars));
     const double interpreted = ThreadSeconds();
     TakeSortedConstraintList(tree, EvalData);
     float result = -1;
@@ -93,6 +94,19 @@ void BM_Evaluate(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Evaluate)->Name("BM_Evaluate/example")->Unit(benchmark::kMicrosecond);
+
+// The same without the engine's caches (--no-cache).
+void BM_EvaluateUncached(benchmark::State& state) {
+  CTimedDomain domain;
+  domain.SetCaching(false);
+  if (!domain.Load() || domain.Evaluate() < 0) {
+    state.SkipWithError("the example does not evaluate");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(domain.Evaluate());
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EvaluateUncached)->Name("BM_Evaluate/example_nocache")->Unit(benchmark::kMicrosecond);
 
 // Rosters that differ from the example as the optimizer's moves make them
 // differ: in each, one team exchanges the shifts of two neighbouring days.

@@ -24,6 +24,7 @@
 
 #include "bench_support.h"
 #include "tarnrule.h"
+#include "tarnrule_context.h"
 
 #ifdef DOMTARN_HAVE_FUZZYLITE
 #include <fl/Headers.h>
@@ -106,7 +107,10 @@ class COurRuleBase {
   std::unique_ptr<CombinedVariable> load_;
   std::unique_ptr<CombinedVariable> stress_;
   std::unique_ptr<CombinedVariable> rating_;
-  RuleSet rules_;
+  // The memories the program's evaluations use; declared before the rule
+  // set, which must not outlive it.
+  FuzzyContext context_;
+  RuleSet rules_{&context_};
   CombinedVariable* load_in_ = nullptr;
   CombinedVariable* stress_in_ = nullptr;
 };

@@ -9,10 +9,6 @@ std::unique_ptr<CShiftSchedulingDomain> CreateDomain(const CDomainSettings& sett
   auto domain = std::make_unique<CShiftSchedulingDomain>();
   domain->SetSeedSource(SeedSourceOf(settings));
   domain->SetInputFolder(settings.sInputFolder);
-  ApplyNoCache(*domain, settings.bNoCache);
+  domain->SetCaching(!settings.bNoCache);
   return domain;
-}
-
-void ApplyNoCache(CShiftSchedulingDomain& domain, bool noCache) {
-  domain.SetCachesDisabled(noCache);
 }

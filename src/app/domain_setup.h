@@ -22,7 +22,3 @@ struct CDomainSettings {
 CSeedSource SeedSourceOf(const CDomainSettings& settings);
 
 std::unique_ptr<CShiftSchedulingDomain> CreateDomain(const CDomainSettings& settings);
-
-// Hands --no-cache to the domain. For now the domain only keeps the flag;
-// this is the call that gives it to the evaluation engine.
-void ApplyNoCache(CShiftSchedulingDomain& domain, bool noCache);

@@ -68,8 +68,8 @@ void COperating::Write(std::ostream& out) const {
 
 // ------------------------------------------------------- domain instance
 
-CDomainInstance::CDomainInstance()
-    : CBase("CDomainInstance", 1), pStaticData(std::make_unique<char[]>(kStaticDataBytes)) {}
+// The constructor, the destructor and the caching switch live with the
+// tree hand-over (domtarn_tree.cpp), which sees the evaluation context.
 
 bool CDomainInstance::SetStaticData(std::string_view text) {
   if (text.size() > kStaticDataChars) {
@@ -86,7 +86,7 @@ bool CDomainInstance::SetStaticData(std::string_view text) {
 // included, reaches the buffer unchanged. A file too long for the buffer is
 // refused as a whole rather than cut, so a script never runs half-loaded.
 bool CDomainInstance::ReadStaticData() {
-  std::ifstream file(resolve_read_path(StaticDataFileName, InputFolder), std::ios::binary);
+  std::ifstream file(resolve_read_path(StaticDataFileName, GetInputFolder()), std::ios::binary);
   if (!file) {
     std::cout << "CDomainInstance: couldn't find static data file" << std::endl;
     return false;

@@ -15,6 +15,7 @@
 #include "evaltree_constraint.h"
 #include "seed_source.h"
 
+class TEvalContext;
 class TVariable;
 class TVarlist;
 
@@ -110,8 +111,15 @@ class CDomainInstance : public CBase {
   static constexpr std::size_t kStaticDataChars = kStaticDataBytes - 1;
 
   CDomainInstance();
+  ~CDomainInstance() override;
   CDomainInstance(const CDomainInstance&) = delete;
   CDomainInstance& operator=(const CDomainInstance&) = delete;
+
+  // Whether evaluations use the engine's caches (on at first). Off, every
+  // evaluation computes everything anew and gives the same results, slower;
+  // the export of the domain variables is then made whole every time too.
+  void SetCaching(bool enabled);
+  bool GetCaching() const;
 
   // Header and script file name; loads the script named there.
   void Read(std::istream& in) override;
@@ -149,15 +157,18 @@ class CDomainInstance : public CBase {
   // the domain and its script read (the script, rule tables, imports) that
   // are not found in the working folder are looked for there. Empty: the
   // working folder only.
-  void SetInputFolder(std::string folder) { InputFolder = std::move(folder); }
-  const std::string& GetInputFolder() const { return InputFolder; }
+  void SetInputFolder(std::string folder);
+  const std::string& GetInputFolder() const;
 
  protected:
+  // Every memory and buffer of the script runs of this domain; declared
+  // first, so that it goes last, after everything that may point into it.
+  std::unique_ptr<TEvalContext> cEvalContext;
   CIntMatrix schedule;
   CPositionMatrix repairstarts;
   ConstraintEvaluations EvalData;
   // Writes the store to the variables file "test2.dat", as every evaluation does.
-  static void WriteVariablesFile(const TVarlist& vars);
+  void WriteVariablesFile(const TVarlist& vars);
   // The same for the store InitializeVariables has just filled; a domain that
   // kept the file's text for it writes that.
   virtual void WriteExportedVariablesFile(const TVarlist& vars) { WriteVariablesFile(vars); }
@@ -172,7 +183,8 @@ class CDomainInstance : public CBase {
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;
   float evaluation = 0;
-  std::string InputFolder;
+  // The lines of the variables file are written here; it only grows.
+  std::string sVariablesFile;
 };
 
 class CDomainFileReader;
@@ -202,7 +214,13 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Cells outside the schedule are left alone.
   void Swap(int group1, int day1, int group2, int day2);
   // Closes the open scans of the four repair steps, as at program start.
-  static void ResetRepairState();
+  void ResetRepairState();
+  // The open scan of one repair step; each domain keeps its own four.
+  struct CScanState {
+    int iLoopBegin = -1;    // the day at which the open scan ends (-1: none open)
+    bool bFirstTry = true;  // partner scan starts right after the scan day
+    int iLastGroup = 0;     // first group (or pair) examined at the scan day
+  };
 
   int GetLengthOfCycle() const { return LengthOfCycle; }
   CShiftVector& GetShifts() { return shifts; }
@@ -215,9 +233,6 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Where the seeds of the repair starts' random choices come from; the
   // clock unless set.
   void SetSeedSource(const CSeedSource& source) { Seeds = source; }
-  // Whether evaluations are to run without the engine's caches.
-  void SetCachesDisabled(bool disabled) { CachesDisabled = disabled; }
-  bool GetCachesDisabled() const { return CachesDisabled; }
 
  protected:
   // Whether every group works each shift as often as required and the
@@ -288,7 +303,6 @@ class CShiftSchedulingDomain : public CDomainInstance {
   void SwapPairs(int pair, int other, int day, int j);
 
   CSeedSource Seeds;
-  bool CachesDisabled = false;
 
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.
@@ -302,6 +316,8 @@ class CShiftSchedulingDomain : public CDomainInstance {
     int value = 0;
   };
   std::optional<CDraw> RepairDraw;
+  CScanState cScanStates[4];
+  CScanState& StepState(int step) { return cScanStates[step - 1]; }
 
   // A text in a buffer that grows without filling its new room, so that a
   // text written over it and the one it replaces can trade buffers.

@@ -110,7 +110,7 @@ void CDomainInstance::WriteVariablesFileText(std::string_view text) {
 // that many variables can give; the buffer only grows, from one evaluation to
 // the next.
 void CDomainInstance::WriteVariablesFile(const TVarlist& vars) {
-  static std::string buffer;
+  std::string& buffer = sVariablesFile;
   const std::size_t room = VariablesFileRoom(vars.number());
   if (buffer.size() < room) buffer.resize(room);
   char* const first = buffer.data();
@@ -182,7 +182,7 @@ float CDomainInstance::Evaluate() {
   auto vars = std::make_unique<TVarlist>();
   InitializeVariables(vars.get());
   WriteExportedVariablesFile(*vars);
-  TakeSortedConstraintList(interpret(GetStaticData(), std::move(vars), InputFolder), EvalData);
+  TakeSortedConstraintList(interpret(*cEvalContext, GetStaticData(), std::move(vars)), EvalData);
   if (EvalData.empty()) return -1;
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();

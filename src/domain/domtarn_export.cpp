@@ -257,7 +257,9 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   const std::size_t before = vars->number();
   PendingFileTemplate.reset();
   PendingFileStore = nullptr;
-  if (before == 0) {
+  // Without caching no template is used or kept.
+  const bool caching = GetCaching();
+  if (before == 0 && caching) {
     ExportShape(Shape);
     const auto same = std::find_if(ExportTemplates.begin(), ExportTemplates.end(),
                                    [this](const CExportTemplate& t) { return t.shape == Shape; });
@@ -277,7 +279,7 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   StoreSink sink(*vars);
   VisitVariables(sink);
   vars->substitute_all();
-  if (before != 0) return;
+  if (before != 0 || !caching) return;
   // The new template's file text is made now, for this evaluation's file and
   // for the exports of its shape that follow.
   const std::size_t kept = KeepExportTemplate(*vars, kScriptVariablesRoom);

@@ -19,17 +19,8 @@ constexpr int kSaturday = 5;
 constexpr int kSunday = 6;
 constexpr int kUnset = -1;
 
-// The open scan of one repair step.
-struct CScanState {
-  int iLoopBegin = kUnset;  // the day at which the open scan ends
-  bool bFirstTry = true;    // partner scan starts right after the scan day
-  int iLastGroup = 0;       // first group (or pair) examined at the scan day
-};
-
-CScanState& StepState(int step) {
-  static CScanState states[4];
-  return states[step - 1];
-}
+using CScanState = CShiftSchedulingDomain::CScanState;
+static_assert(kUnset == CScanState().iLoopBegin);
 
 // Messages of the checks; each ends with a line break.
 constexpr const char* kShiftOutOfRange = "Shift to repair out of range!\n";

@@ -1,13 +1,38 @@
-// Hand-over of a script run's evaluation tree to the domain, and the
-// ordering of its rated constraints. Kept apart from the domain's own units:
-// the tree brings along the fuzzy library's declarations, whose name limits
-// the domain does not use.
+// Hand-over of a script run's evaluation tree to the domain, the ordering of
+// its rated constraints, and the domain's evaluation context. Kept apart
+// from the domain's own units: the tree and the context bring along the
+// fuzzy library's declarations, whose name limits the domain does not use.
 #include "domtarn_tree.h"
 
 #include <cstdint>
 #include <vector>
 
+#include "domtarn.h"
 #include "evaltree.h"
+#include "inter_context.h"
+
+CDomainInstance::CDomainInstance()
+    : CBase("CDomainInstance", 1),
+      cEvalContext(std::make_unique<TEvalContext>()),
+      pStaticData(std::make_unique<char[]>(kStaticDataBytes)) {}
+
+CDomainInstance::~CDomainInstance() = default;
+
+void CDomainInstance::SetCaching(bool enabled) {
+  cEvalContext->set_caching(enabled);
+}
+
+bool CDomainInstance::GetCaching() const {
+  return cEvalContext->caching();
+}
+
+void CDomainInstance::SetInputFolder(std::string folder) {
+  cEvalContext->input_folder = std::move(folder);
+}
+
+const std::string& CDomainInstance::GetInputFolder() const {
+  return cEvalContext->input_folder;
+}
 
 void TakeSortedConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
   if (tree == nullptr) {
@@ -20,11 +45,10 @@ void TakeSortedConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
   tree->clean_up();
 }
 
-// The entries are moved once, into their places. Both work lists keep their
-// storage for the next sort.
+// The entries are moved once, into their places.
 void SortByRating(ConstraintEvaluations& list) {
-  thread_local std::vector<RatedPosition> order;
-  thread_local ConstraintEvaluations sorted;
+  std::vector<RatedPosition> order;
+  ConstraintEvaluations sorted;
   order.resize(list.size());
   for (std::size_t i = 0; i < list.size(); ++i) {
     order[i] = RatedPosition{list[i].GetValue(), static_cast<std::uint32_t>(i)};

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "tarncvar_memo.h"
+#include "tarnrule_context.h"
 
 float min(float a, float b) {
   return a < b ? a : b;
@@ -321,18 +322,19 @@ float PlimFuzzySet::calculate_match_value(float x) {
   return match_value_;
 }
 
-void PlimFuzzySet::build_imsf() {
+void PlimFuzzySet::build_imsf(FuzzyContext* context) {
   imsf_.remove_all();
   if (match_value_ == 0) {
     imsf_.add(get_lower_support_end(), 0);
     imsf_.add(get_upper_support_end(), 0);
     return;
   }
-  // Each thread keeps its own memory, so no lookup waits for another.
-  thread_local ClipMemory memory;
-  if (const PList* clipped = memory.find(msf_, match_value_)) {
-    imsf_.copy(clipped);
-    return;
+  ClipMemory* const memory = FuzzyContext::caches(context) ? &context->clips : nullptr;
+  if (memory != nullptr) {
+    if (const PList* clipped = memory->find(msf_, match_value_)) {
+      imsf_.copy(clipped);
+      return;
+    }
   }
   // The points arrive mostly from left to right.
   PolylineBuilder imsf(&imsf_);
@@ -352,7 +354,7 @@ void PlimFuzzySet::build_imsf() {
       imsf.insert(x, m);
     }
   }
-  memory.remember(msf_, match_value_, imsf_);
+  if (memory != nullptr) memory->remember(msf_, match_value_, imsf_);
 }
 
 void PlimFuzzySet::add_msf_point(float x, float y) {
@@ -461,7 +463,8 @@ PlimList::PlimList(const PlimList& other)
     : sets_((other.take_pending(), other.sets_)),
       stamp_(other.stamp_),
       fuzzified_stamp_(other.fuzzified_stamp_),
-      fuzzified_bits_(other.fuzzified_bits_) {}
+      fuzzified_bits_(other.fuzzified_bits_),
+      context_(other.context_) {}
 
 PlimList::~PlimList() {
   if (known_ != nullptr) pool_known_values();
@@ -519,6 +522,15 @@ void PlimList::fuzzify(float x) {
   // Known values assume the terms hold a fuzzification taken before.
   if (pending_source_ != nullptr) take_source_terms();
   const auto x_bits = std::bit_cast<std::uint32_t>(x);
+  if (context_ != nullptr && !context_->caching) {
+    // Nothing remembered is read or kept: every term computed, a new stamp.
+    forget_known_values();
+    take_pending();
+    compute_fuzzification(x, false);
+    stamp_ = next_generation();
+    fuzzified_stamp_ = 0;
+    return;
+  }
   const bool clipped = stamp_ == fuzzified_stamp_;
   if (clipped && x_bits == fuzzified_bits_) return;
   if (!clipped) {
@@ -550,7 +562,7 @@ void PlimList::compute_fuzzification(float x, bool clipped) {
     const float mv = set.membership(x);
     if (clipped && same_bits(mv, set.get_match_value())) continue;
     set.set_match_value(mv);
-    set.build_imsf();
+    set.build_imsf(context_);
   }
 }
 
@@ -614,21 +626,6 @@ void PlimList::forget_known_values() {
   for (KnownValue& known : known_->values) known.stamp = 0;
 }
 
-// Per thread, the known values of lists that are gone. Lists destroyed
-// after the thread's pool find it gone and let their storage go.
-struct PlimList::KnownValuesPool {
-  static constexpr std::size_t kMaxPooled = 64;
-  std::vector<std::unique_ptr<KnownValues>> free;
-  static inline thread_local bool gone = false;
-  ~KnownValuesPool() { gone = true; }
-
-  static KnownValuesPool* of_thread() {
-    if (gone) return nullptr;
-    thread_local KnownValuesPool pool;
-    return &pool;
-  }
-};
-
 bool PlimList::same_shape(const std::vector<PlimFuzzySet>& terms) const {
   if (terms.size() != sets_.size()) return false;
   for (std::size_t k = 0; k < sets_.size(); ++k) {
@@ -639,18 +636,25 @@ bool PlimList::same_shape(const std::vector<PlimFuzzySet>& terms) const {
 
 // The newest storage whose values were left by a list of this shape; else
 // the newest storage, its values forgotten.
+namespace {
+// Lists that are gone whose known values a context keeps at most.
+constexpr std::size_t kMaxPooledKnownValues = 64;
+}  // namespace
+
 std::unique_ptr<PlimList::KnownValues> PlimList::pooled_known_values() const {
-  KnownValuesPool* pool = KnownValuesPool::of_thread();
-  if (pool == nullptr || pool->free.empty()) return std::make_unique<KnownValues>();
-  auto chosen = pool->free.end() - 1;
+  if (!FuzzyContext::caches(context_) || context_->known_values.empty()) {
+    return std::make_unique<KnownValues>();
+  }
+  std::vector<std::unique_ptr<KnownValues>>& pool = context_->known_values;
+  auto chosen = pool.end() - 1;
   bool same = false;
-  for (auto it = pool->free.end(); it != pool->free.begin() && !same;) {
+  for (auto it = pool.end(); it != pool.begin() && !same;) {
     --it;
     same = same_shape((*it)->terms);
     if (same) chosen = it;
   }
   std::unique_ptr<KnownValues> known = std::move(*chosen);
-  pool->free.erase(chosen);
+  pool.erase(chosen);
   if (!same) {
     for (KnownValue& value : known->values) value.stamp = 0;
   }
@@ -660,19 +664,19 @@ std::unique_ptr<PlimList::KnownValues> PlimList::pooled_known_values() const {
 // The values hold for the terms as they are while only fuzzifications
 // changed them since the values were taken.
 void PlimList::pool_known_values() {
-  KnownValuesPool* pool = KnownValuesPool::of_thread();
-  if (pool == nullptr) return;
+  if (!FuzzyContext::caches(context_)) return;
+  std::vector<std::unique_ptr<KnownValues>>& pool = context_->known_values;
   if (stamp_ != fuzzified_stamp_) forget_known_values();
-  if (pool->free.size() >= KnownValuesPool::kMaxPooled) pool->free.erase(pool->free.begin());
+  if (pool.size() >= kMaxPooledKnownValues) pool.erase(pool.begin());
   known_->terms = sets_;
-  pool->free.push_back(std::move(known_));
+  pool.push_back(std::move(known_));
 }
 
 void PlimList::set_all_mvs(float mv) {
   changed();
   for (PlimFuzzySet& set : sets_) {
     set.set_match_value(mv);
-    set.build_imsf();
+    set.build_imsf(context_);
   }
 }
 
@@ -683,10 +687,12 @@ void PlimList::set_all_mvs(float mv) {
 int PlimList::put_imsf_into_cover(PList* cover, int k) const {
   const PlimFuzzySet* set = find(k);
   if (cover == nullptr || set == nullptr) return 1;
-  // Working polylines, kept with their buffers from one merge to the next.
-  thread_local PList t;
-  thread_local PList u;
-  thread_local PList crossings;
+  // Working polylines: the context's, which keep their room from one merge
+  // to the next, else the call's own.
+  PList own[3];
+  PList& t = context_ != nullptr ? context_->merge_term : own[0];
+  PList& u = context_ != nullptr ? context_->merge_union : own[1];
+  PList& crossings = context_ != nullptr ? context_->merge_crossings : own[2];
   t.copy(set->get_imsf());
   cover->clear_horizontal_line();
   t.clear_horizontal_line();

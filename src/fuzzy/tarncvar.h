@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -26,12 +27,16 @@ void wait_for_key_press();
 
 // A new value of a process-wide counter, for marking versions of lists;
 // never 0, and never the same twice.
+// Atomic, so that evaluations on several threads never hand out one value
+// twice; no ordering is needed, only uniqueness and growth.
 namespace fuzzy_detail {
-inline std::uint64_t generation_counter = 0;
+inline std::atomic<std::uint64_t> generation_counter{0};
 }  // namespace fuzzy_detail
 inline std::uint64_t next_generation() {
-  return ++fuzzy_detail::generation_counter;
+  return fuzzy_detail::generation_counter.fetch_add(1, std::memory_order_relaxed) + 1;
 }
+
+struct FuzzyContext;
 
 // A list of membership values.
 class FList {
@@ -208,7 +213,8 @@ class PlimFuzzySet : public FuzzySetBase {
   // Stores membership(x) as the match value and returns it.
   float calculate_match_value(float x);
   // Rebuilds imsf: msf clipped at the match value.
-  void build_imsf();
+  // With the context's clip memory when it has one (null: computed).
+  void build_imsf(FuzzyContext* context);
 
   void set_match_value(float mv) { match_value_ = mv; }
   float get_match_value() const { return match_value_; }
@@ -350,6 +356,10 @@ class PlimList {
   int get_number() const { return static_cast<int>(sets_.size()); }
 
   std::uint64_t get_stamp() const { return stamp_; }
+  // The context whose memories and scratch the list's operations use
+  // (null: none, everything computed). See tarnrule_context.h.
+  void set_context(FuzzyContext* context) { context_ = context; }
+  FuzzyContext* get_context() const { return context_; }
   // Makes the terms those of `source`, bit for bit, with its stamp; they
   // are taken when the terms are first looked at, so the source is held
   // and its terms must not change. The source's terms must have the shapes
@@ -366,6 +376,8 @@ class PlimList {
   bool read_PL(std::istream& in) { return PlimList::read(in); }
 
  private:
+  friend struct FuzzyContext;  // pools KnownValues
+
   void changed() {
     take_pending();
     stamp_ = next_generation();
@@ -399,7 +411,6 @@ class PlimList {
     // a list taking them over must have for the values to hold.
     std::vector<PlimFuzzySet> terms;
   };
-  struct KnownValuesPool;
 
   void compute_fuzzification(float x, bool clipped);
   int known_value(std::uint32_t x_bits) const;
@@ -427,6 +438,7 @@ class PlimList {
   mutable int pending_ = -1;
   // The list whose terms take_terms_later() left pending (null: none).
   mutable std::shared_ptr<const PlimList> pending_source_;
+  FuzzyContext* context_ = nullptr;
 };
 
 class CVList;
@@ -529,6 +541,9 @@ class CVList {
   // a variable keeps finding it; only names nothing answered to are new.
   // Values are never reused, also across lists.
   std::uint64_t get_bindings() const { return bindings_; }
+  // The context of the list's variables, present and future (null: none).
+  void set_context(FuzzyContext* context);
+  FuzzyContext* get_context() const { return context_; }
 
   void show() const;
   void write(std::ostream& out) const;
@@ -555,4 +570,5 @@ class CVList {
   std::uint64_t next_rank_ = 0;
   std::uint64_t generation_ = next_generation();
   std::uint64_t bindings_ = next_generation();
+  FuzzyContext* context_ = nullptr;
 };

@@ -125,8 +125,14 @@ bool CombinedVariable::read(std::istream& in) {
 
 // ------------------------------------------------------------- variable list
 
+void CVList::set_context(FuzzyContext* context) {
+  context_ = context;
+  for (const std::unique_ptr<CombinedVariable>& cv : items_) cv->set_context(context);
+}
+
 CombinedVariable* CVList::adopt(std::unique_ptr<CombinedVariable> cv) {
   cv->owner_ = this;
+  cv->set_context(context_);
   cv->rank_ = next_rank_++;
   index_insert(cv.get());
   items_.push_back(std::move(cv));

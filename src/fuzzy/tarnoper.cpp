@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tarncvar_memo.h"
+#include "tarnrule_context.h"
 
 namespace {
 
@@ -38,9 +39,9 @@ bool is_end_degree(float v) {
 }
 
 // Sets the set's match value and rebuilds its instantiated function.
-void instantiate(PlimFuzzySet* set, float mv) {
+void instantiate(PlimFuzzySet* set, float mv, FuzzyContext* context) {
   set->set_match_value(mv);
-  set->build_imsf();
+  set->build_imsf(context);
 }
 
 // Applies a fuzzy operator to two degrees; no_fop (and any unknown value)
@@ -91,7 +92,7 @@ float apply_list(fuzzy_operator op, const FList* values, float gamma) {
   }
 }
 
-constexpr OperatorSet kDefaultOperators;
+const OperatorSet kDefaultOperators;
 
 const OperatorSet& or_default(const OperatorSet* s) {
   return s != nullptr ? *s : kDefaultOperators;
@@ -240,6 +241,7 @@ void OperatorSet::write(std::ostream& out) const {
 }
 
 bool OperatorSet::read(std::istream& in) {
+  changed();
   return importance_operator_.read(in) && and_operator_.read(in) && or_operator_.read(in) &&
          certainty_operator_.read(in) && inference_operator_.read(in) &&
          accumulate_operator_.read(in) && defuzzy_operator_.read(in) && (in >> gamma_ >> accuracy_);
@@ -269,9 +271,9 @@ float prod_into(float x, float mv) {
 
 }  // namespace
 
-void TNorm::min(float x, PlimFuzzySet* set) {
+void TNorm::min(float x, PlimFuzzySet* set, FuzzyContext* context) {
   if (set == nullptr) return;
-  instantiate(set, min_into(x, set->get_match_value()));
+  instantiate(set, min_into(x, set->get_match_value()), context);
 }
 
 float TNorm::prod(float a, float b) {
@@ -285,9 +287,9 @@ float TNorm::prod(const FList* values) {
   return result;
 }
 
-void TNorm::prod(float x, PlimFuzzySet* set) {
+void TNorm::prod(float x, PlimFuzzySet* set, FuzzyContext* context) {
   if (set == nullptr) return;
-  instantiate(set, prod_into(x, set->get_match_value()));
+  instantiate(set, prod_into(x, set->get_match_value()), context);
 }
 
 float TCoNorm::max(float a, float b) {
@@ -298,8 +300,8 @@ float TCoNorm::max(const FList* values) {
   return list_max(values);
 }
 
-void TCoNorm::max(float x, PlimFuzzySet* set) {
-  if (set != nullptr) instantiate(set, TCoNorm::max(x, set->get_match_value()));
+void TCoNorm::max(float x, PlimFuzzySet* set, FuzzyContext* context) {
+  if (set != nullptr) instantiate(set, TCoNorm::max(x, set->get_match_value()), context);
 }
 
 float TCoNorm::addition(float a, float b) {
@@ -314,8 +316,8 @@ float TCoNorm::addition(const FList* values) {
   return total > 1 ? 1.0f : total;
 }
 
-void TCoNorm::addition(float x, PlimFuzzySet* set) {
-  if (set != nullptr) instantiate(set, TCoNorm::addition(x, set->get_match_value()));
+void TCoNorm::addition(float x, PlimFuzzySet* set, FuzzyContext* context) {
+  if (set != nullptr) instantiate(set, TCoNorm::addition(x, set->get_match_value()), context);
 }
 
 // ----------------------------------------------------- compensatory operators
@@ -332,8 +334,8 @@ float CompOp::ass_comp_and(const FList* values) {
   return fold_associative(values, [](float a, float b) { return CompOp::ass_comp_and(a, b); });
 }
 
-void CompOp::ass_comp_and(float x, PlimFuzzySet* set) {
-  if (set != nullptr) instantiate(set, CompOp::ass_comp_and(x, set->get_match_value()));
+void CompOp::ass_comp_and(float x, PlimFuzzySet* set, FuzzyContext* context) {
+  if (set != nullptr) instantiate(set, CompOp::ass_comp_and(x, set->get_match_value()), context);
 }
 
 float CompOp::ass_comp_or(float a, float b) {
@@ -347,8 +349,8 @@ float CompOp::ass_comp_or(const FList* values) {
   return fold_associative(values, [](float a, float b) { return CompOp::ass_comp_or(a, b); });
 }
 
-void CompOp::ass_comp_or(float x, PlimFuzzySet* set) {
-  if (set != nullptr) instantiate(set, CompOp::ass_comp_or(x, set->get_match_value()));
+void CompOp::ass_comp_or(float x, PlimFuzzySet* set, FuzzyContext* context) {
+  if (set != nullptr) instantiate(set, CompOp::ass_comp_or(x, set->get_match_value()), context);
 }
 
 float CompOp::fuzzy_and(float a, float b, float gamma) {
@@ -368,13 +370,13 @@ float CompOp::fuzzy_and(const FList* values, float gamma) {
   return gamma * list_min(values) + (1 - gamma) * mean;
 }
 
-void CompOp::fuzzy_and(float x, PlimFuzzySet* set, float gamma) {
+void CompOp::fuzzy_and(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
   if (set == nullptr) return;
   if (!gamma_valid(gamma)) {
     report_gamma();
     return;
   }
-  instantiate(set, CompOp::fuzzy_and(x, set->get_match_value(), gamma));
+  instantiate(set, CompOp::fuzzy_and(x, set->get_match_value(), gamma), context);
 }
 
 float CompOp::fuzzy_or(float a, float b, float gamma) {
@@ -394,13 +396,13 @@ float CompOp::fuzzy_or(const FList* values, float gamma) {
   return gamma * list_max(values) + (1 - gamma) * mean;
 }
 
-void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma) {
+void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
   if (set == nullptr) return;
   if (!gamma_valid(gamma)) {
     report_gamma();
     return;
   }
-  instantiate(set, CompOp::fuzzy_or(x, set->get_match_value(), gamma));
+  instantiate(set, CompOp::fuzzy_or(x, set->get_match_value(), gamma), context);
 }
 
 // ---------------------------------------------------------- defuzzification
@@ -408,16 +410,18 @@ void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma) {
 float DefOp::cog(const CombinedVariable* cv) {
   if (cv == nullptr) return -1;
   // Every rule evaluation defuzzifies, mostly clipped functions met before;
-  // the cover keeps its buffer from one computation to the next.
-  thread_local DefuzzMemory memory;
+  // the context's cover keeps its buffer from one computation to the next.
+  FuzzyContext* const context = cv->get_context();
+  DefuzzMemory* const memory = FuzzyContext::caches(context) ? &context->defuzzified : nullptr;
   float x = 0.0f;
-  if (memory.find(*cv, &x)) return x;
-  thread_local PList cover;
+  if (memory != nullptr && memory->find(*cv, &x)) return x;
+  PList own;
+  PList& cover = context != nullptr ? context->cover : own;
   cover.remove_all();
   const int count = cv->get_number();
   for (int k = 0; k < count; ++k) cv->put_imsf_into_cover(&cover, k);
   x = integrate(&cover);
-  memory.remember(*cv, x);
+  if (memory != nullptr) memory->remember(*cv, x);
   return x;
 }
 
@@ -501,26 +505,26 @@ float aggregate(const FList* values, concat_operator op, const OperatorSet* s) {
   return -1;
 }
 
-void inference(float a, PlimFuzzySet* set, const OperatorSet* s) {
+void inference(float a, PlimFuzzySet* set, const OperatorSet* s, FuzzyContext* context) {
   if (set == nullptr) return;
   const OperatorSet& ops = or_default(s);
   switch (ops.get_inference_operator()) {
     case minimum:
-      return TNorm::min(a, set);
+      return TNorm::min(a, set, context);
     case maximum:
-      return TCoNorm::max(a, set);
+      return TCoNorm::max(a, set, context);
     case fuzzy_and:
-      return CompOp::fuzzy_and(a, set, ops.get_gamma());
+      return CompOp::fuzzy_and(a, set, ops.get_gamma(), context);
     case fuzzy_or:
-      return CompOp::fuzzy_or(a, set, ops.get_gamma());
+      return CompOp::fuzzy_or(a, set, ops.get_gamma(), context);
     case ass_comp_and:
-      return CompOp::ass_comp_and(a, set);
+      return CompOp::ass_comp_and(a, set, context);
     case ass_comp_or:
-      return CompOp::ass_comp_or(a, set);
+      return CompOp::ass_comp_or(a, set, context);
     case product:
-      return TNorm::prod(a, set);
+      return TNorm::prod(a, set, context);
     case sum:
-      return TCoNorm::addition(a, set);
+      return TCoNorm::addition(a, set, context);
     default:
       return;
   }
@@ -595,8 +599,8 @@ int calculate(CombinedVariable* result, const CombinedVariable* cv1, const Combi
     values.add(join_mv_with_importance(cv1->find(k)->get_match_value(), cv1->get_importance(), s));
     values.add(join_mv_with_importance(cv2->find(k)->get_match_value(), cv2->get_importance(), s));
     PlimFuzzySet* term = result->find(k);
-    instantiate(term, 0);
-    inference(aggregate(&values, op, s), term, s);
+    instantiate(term, 0, result->get_context());
+    inference(aggregate(&values, op, s), term, s, result->get_context());
   }
   result->set_crisp_value(-1);
   return 1;

@@ -82,15 +82,46 @@ class ConcatOperator {
 // always united by their pointwise maximum.
 class OperatorSet {
  public:
-  void set_importance_operator(fuzzy_operator op) { importance_operator_.set_oper(op); }
-  void set_and_operator(fuzzy_operator op) { and_operator_.set_oper(op); }
-  void set_or_operator(fuzzy_operator op) { or_operator_.set_oper(op); }
-  void set_certainty_operator(fuzzy_operator op) { certainty_operator_.set_oper(op); }
-  void set_inference_operator(fuzzy_operator op) { inference_operator_.set_oper(op); }
-  void set_accumulate_operator(fuzzy_operator op) { accumulate_operator_.set_oper(op); }
-  void set_defuzzy_operator(defuzzification_operator op) { defuzzy_operator_.set_oper(op); }
-  void set_gamma(float gamma) { gamma_ = gamma; }
-  void set_accuracy(int accuracy) { accuracy_ = accuracy; }
+  void set_importance_operator(fuzzy_operator op) {
+    changed();
+    importance_operator_.set_oper(op);
+  }
+  void set_and_operator(fuzzy_operator op) {
+    changed();
+    and_operator_.set_oper(op);
+  }
+  void set_or_operator(fuzzy_operator op) {
+    changed();
+    or_operator_.set_oper(op);
+  }
+  void set_certainty_operator(fuzzy_operator op) {
+    changed();
+    certainty_operator_.set_oper(op);
+  }
+  void set_inference_operator(fuzzy_operator op) {
+    changed();
+    inference_operator_.set_oper(op);
+  }
+  void set_accumulate_operator(fuzzy_operator op) {
+    changed();
+    accumulate_operator_.set_oper(op);
+  }
+  void set_defuzzy_operator(defuzzification_operator op) {
+    changed();
+    defuzzy_operator_.set_oper(op);
+  }
+  void set_gamma(float gamma) {
+    changed();
+    gamma_ = gamma;
+  }
+  void set_accuracy(int accuracy) {
+    changed();
+    accuracy_ = accuracy;
+  }
+  // Changes with every setter and read; never reused, also across sets
+  // (copies take the revision of what they copy). A rule set's revision
+  // includes its operator set's, however the set was reached.
+  std::uint64_t get_revision() const { return revision_; }
 
   fuzzy_operator get_importance_operator() const { return importance_operator_.get_oper(); }
   fuzzy_operator get_and_operator() const { return and_operator_.get_oper(); }
@@ -116,29 +147,33 @@ class OperatorSet {
   DeFuzzyOperator defuzzy_operator_{cog};
   float gamma_ = 1.0f;
   int accuracy_ = 10;
+  std::uint64_t revision_ = next_generation();
+
+  void changed() { revision_ = next_generation(); }
 };
 
 // Each operator comes in three forms: on two degrees; on a list of degrees;
 // and on a degree and a fuzzy set, where the result becomes the set's match
-// value and its instantiated function is rebuilt.
+// value and its instantiated function is rebuilt (through the context's clip
+// memory when one is given, see tarnrule_context.h).
 class TNorm {
  public:
   static float min(float a, float b);
   static float min(const FList* values);  // 1 for an empty list
-  static void min(float x, PlimFuzzySet* set);
+  static void min(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
   static float prod(float a, float b);
   static float prod(const FList* values);
-  static void prod(float x, PlimFuzzySet* set);
+  static void prod(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
 };
 
 class TCoNorm {
  public:
   static float max(float a, float b);
   static float max(const FList* values);  // 0 for an empty list
-  static void max(float x, PlimFuzzySet* set);
+  static void max(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
   static float addition(float a, float b);  // limited to 1
   static float addition(const FList* values);
-  static void addition(float x, PlimFuzzySet* set);
+  static void addition(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
 };
 
 // Compensatory operators. The associative ones return atan values unscaled
@@ -148,16 +183,16 @@ class CompOp {
  public:
   static float ass_comp_and(float a, float b);
   static float ass_comp_and(const FList* values);
-  static void ass_comp_and(float x, PlimFuzzySet* set);
+  static void ass_comp_and(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
   static float ass_comp_or(float a, float b);
   static float ass_comp_or(const FList* values);
-  static void ass_comp_or(float x, PlimFuzzySet* set);
+  static void ass_comp_or(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
   static float fuzzy_and(float a, float b, float gamma);
   static float fuzzy_and(const FList* values, float gamma);
-  static void fuzzy_and(float x, PlimFuzzySet* set, float gamma);
+  static void fuzzy_and(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context = nullptr);
   static float fuzzy_or(float a, float b, float gamma);
   static float fuzzy_or(const FList* values, float gamma);
-  static void fuzzy_or(float x, PlimFuzzySet* set, float gamma);
+  static void fuzzy_or(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context = nullptr);
 };
 
 // Defuzzification of a variable whose terms carry instantiated functions;
@@ -176,7 +211,7 @@ class DefOp {
 float join_mv_with_importance(float mv, float importance, const OperatorSet* s);
 float certify(float a, float b, const OperatorSet* s);
 float aggregate(const FList* values, concat_operator op, const OperatorSet* s);
-void inference(float a, PlimFuzzySet* set, const OperatorSet* s);
+void inference(float a, PlimFuzzySet* set, const OperatorSet* s, FuzzyContext* context = nullptr);
 // The match value inference(a, set, s) gives a set whose match value is mv,
 // when the inference operator is one whose set form changes nothing else
 // (minimum, maximum, product, sum): true and the value in result. False for

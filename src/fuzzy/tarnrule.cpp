@@ -411,10 +411,13 @@ void RuleBlock::make_ShortString(std::ostream& out) const {
 
 // ------------------------------------------------------------------ rule set
 
-RuleSet::RuleSet()
-    : ps_list_(std::make_unique<PSList>()),
+RuleSet::RuleSet(FuzzyContext* context)
+    : context_(context),
+      ps_list_(std::make_unique<PSList>()),
       cv_list_(std::make_unique<CVList>()),
-      operator_set_(std::make_unique<OperatorSet>()) {}
+      operator_set_(std::make_unique<OperatorSet>()) {
+  cv_list_->set_context(context);
+}
 
 void RuleSet::name_in_use() {
   if (rs_name_ == "empty_rule_set") rs_name_ = "nameless_rule_set";
@@ -627,6 +630,7 @@ void RuleSet::set_ps_list(std::unique_ptr<PSList> list) {
 
 void RuleSet::set_cv_list(std::unique_ptr<CVList> list) {
   cv_list_ = list != nullptr ? std::move(list) : std::make_unique<CVList>();
+  cv_list_->set_context(context_);
   rules_changed();
 }
 

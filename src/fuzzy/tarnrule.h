@@ -4,6 +4,7 @@
 // format and rule evaluation.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -225,7 +226,9 @@ class RuleBlock {
 // A rule base with its own parameter sets, variables and operator set.
 class RuleSet {
  public:
-  RuleSet();
+  // `context`: the memories and scratch its evaluations use (null: none),
+  // handed on to its variable list; it must outlive the rule set.
+  explicit RuleSet(FuzzyContext* context = nullptr);
   RuleSet(const RuleSet&) = delete;
   RuleSet& operator=(const RuleSet&) = delete;
 
@@ -297,7 +300,10 @@ class RuleSet {
   // is changed or replaced through the rule set; values are never reused, also
   // across rule sets, so callers can tell whether the rules they looked at
   // are still the same.
-  std::uint64_t get_revision() const { return revision_; }
+  // The operator set's revision counts in: both counters only grow, so the
+  // greater one moves on with every change to either.
+  std::uint64_t get_revision() const { return std::max(revision_, operator_set_->get_revision()); }
+  FuzzyContext* get_context() const { return context_; }
   // Changes whenever a block may come to stand at another index or conclude
   // on another variable (blocks removed, a conclusion's variable changed, a
   // rule file read), or the operator set is replaced. Appending blocks does
@@ -356,6 +362,7 @@ class RuleSet {
   void rule_pass(const RuleBlock& block, CombinedVariable* v);
   bool rule_strength(const Rule& rule, float* strength);
 
+  FuzzyContext* context_ = nullptr;
   std::string rs_name_ = "empty_rule_set";
   std::unique_ptr<PSList> ps_list_;
   std::unique_ptr<CVList> cv_list_;

@@ -5,6 +5,8 @@
 
 #include <iostream>
 
+#include "tarnrule_context.h"
+
 namespace {
 
 void report(const char* text) {
@@ -14,8 +16,10 @@ void report(const char* text) {
 }  // namespace
 
 // The variables and blocks named by terms are looked up once and then taken
-// from the term as long as neither the variable list nor the blocks changed.
+// from the term as long as neither the variable list nor the blocks changed;
+// with the context's caching off, every time.
 CombinedVariable* RuleSet::variable_of(const Term& t) const {
+  if (context_ != nullptr && !context_->caching) return cv_list_->find_cv(t.cv_name_);
   const std::uint64_t generation = cv_list_->get_generation();
   if (t.found_cv_generation_ != generation) {
     t.found_cv_ = cv_list_->find_cv(t.cv_name_);
@@ -25,6 +29,7 @@ CombinedVariable* RuleSet::variable_of(const Term& t) const {
 }
 
 int RuleSet::block_of(const Term& t) const {
+  if (context_ != nullptr && !context_->caching) return search(t.cv_name_);
   if (t.found_block_generation_ != block_generation_) {
     t.found_block_ = search(t.cv_name_);
     t.found_block_generation_ = block_generation_;
@@ -174,7 +179,7 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
     PlimFuzzySet* set = out->find(k);
     const float c = certify(a, rule.get_certainty(), ops);
     if (!deferred) {
-      inference(c, set, ops);
+      inference(c, set, ops, context_);
       continue;
     }
     float mv = 0.0f;
@@ -183,5 +188,5 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
     if (out != v) shaped_.push_back(set);
   }
   if (!deferred) return;
-  for (PlimFuzzySet* set : shaped_) set->build_imsf();
+  for (PlimFuzzySet* set : shaped_) set->build_imsf(context_);
 }

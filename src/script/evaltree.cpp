@@ -80,30 +80,21 @@ bool write_text_file(const std::string& file_name, std::string_view text) {
   return true;
 }
 
-// The memory of combinations and the score storage a finished tree leaves
-// for the next one. Each script run builds its tree and rule set anew,
-// mostly with the same contents, so outcomes remembered in one run serve the
-// next; the memory itself checks that the rule set's contents still match.
-// A tree owns the storage while it lives, so no two trees ever share it.
-TEvalTree::TStorage& TEvalTree::left_storage() {
-  static TStorage storage;
-  return storage;
-}
-
 TEvalTree::TEvalTree() {
   TEntry& head = entries_.emplace_back();
   head.name = "empty";
 }
 
 TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
-                     const TVarlist* bl)
-    : rules(rs), rules_at_(rs.get()) {
-  TStorage& left = left_storage();
-  memo_ = std::exchange(left.memo, TCombinationMemo());
-  scores_ = std::move(left.scores);
-  scores_.clear();
-  score_text_ = std::move(left.score_text);
-  score_text_.clear();
+                     const TVarlist* bl, TTreeMemory* memory)
+    : memory_(memory), rules(rs), rules_at_(rs.get()) {
+  if (caching()) {
+    memo_ = std::exchange(memory_->memo, TCombinationMemo());
+    scores_ = std::move(memory_->scores);
+    scores_.clear();
+    score_text_ = std::move(memory_->score_text);
+    score_text_.clear();
+  }
   set_parameter_set(ps);
   add_branch(n, no_cop);
   entries = 1;
@@ -121,12 +112,12 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
 }
 
 TEvalTree::~TEvalTree() {
-  TStorage& left = left_storage();
-  left.memo = std::move(memo_);
+  if (!caching()) return;
+  memory_->memo = std::move(memo_);
   // The score storage of a very large tree is not kept.
   if (scores_.capacity() > kMaxKeptScores) return;
-  left.scores = std::move(scores_);
-  left.score_text = std::move(score_text_);
+  memory_->scores = std::move(scores_);
+  memory_->score_text = std::move(score_text_);
 }
 
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
@@ -214,23 +205,6 @@ void add_entry_rules(TTableReader& table, RuleSet& rs, const THelpVariables& var
   }
 }
 
-// The combination rules one table entry gave, kept for the trees that
-// follow: every script run builds its tree from the same table. Rules name
-// their variables, so the rules depend on the table's words and the name of
-// the parameter set only. The table stays held, so that its address
-// identifies the words while the memory lives.
-struct THelpRules {
-  std::shared_ptr<const TRuleTable> table;
-  std::string set_name;
-  // Holds the generated blocks in the order their first rules came.
-  std::unique_ptr<RuleSet> rules;
-};
-
-THelpRules& kept_help_rules() {
-  static THelpRules kept;
-  return kept;
-}
-
 // Whether adding the generated rules one by one would give the kept blocks,
 // appended: neither output has a block yet, and no empty block stops the
 // search for blocks, so each output's rules gather in one new block.
@@ -244,7 +218,7 @@ bool takes_blocks_whole(const RuleSet& rs) {
 
 }  // namespace
 
-void TEvalTree::insert_help_rules(const std::string& tablename) {
+void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache& tables) {
   RuleSet* const rs = live_rules();
   if (rs == nullptr || paras == nullptr) return;
   const CombinedVariable in1(paras.get(), kIn1);
@@ -256,21 +230,26 @@ void TEvalTree::insert_help_rules(const std::string& tablename) {
     return;
   }
   const THelpVariables vars{in1, in2, out_and, out_or};
-  std::shared_ptr<const TRuleTable> words = TRuleTable::load(tablename);
+  std::shared_ptr<const TRuleTable> words = tables.load(tablename);
   const std::string_view set = paras->get_ps_name();
-  THelpRules& kept = kept_help_rules();
-  const bool known = kept.table == words && kept.set_name == set;
+  const bool known = caching() && memory_->help_table == words && memory_->help_set_name == set;
   TTableReader table(words);
   if (!known && !table.find_entry("CONCAT", {set, set, set})) {
     std::cout << "\nError: no entry in TABLE for generation of rules!\n";
     return;
   }
   for (const CombinedVariable* cv : {&in1, &in2, &out_and, &out_or}) rs->get_cv_list()->add(cv);
+  if (!caching()) {
+    add_entry_rules(table, *rs, vars);
+    return;
+  }
   if (!known) {
     // The generated blocks are kept in a set of their own.
     auto generated = std::make_unique<RuleSet>();
     add_entry_rules(table, *generated, vars);
-    kept = {words, std::string(set), std::move(generated)};
+    memory_->help_table = words;
+    memory_->help_set_name = set;
+    memory_->help_rules = std::move(generated);
   }
   if (!takes_blocks_whole(*rs)) {
     TTableReader entry(words);
@@ -278,7 +257,8 @@ void TEvalTree::insert_help_rules(const std::string& tablename) {
     add_entry_rules(entry, *rs, vars);
     return;
   }
-  for (int b = 0; b < kept.rules->get_number(); ++b) rs->add(kept.rules->find(b));
+  const RuleSet& kept = *memory_->help_rules;
+  for (int b = 0; b < kept.get_number(); ++b) rs->add(kept.find(b));
 }
 
 bool TEvalTree::is_combination_variable(std::string_view name) {
@@ -308,7 +288,8 @@ void TEvalTree::write_held() {
 const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   TLookup& l = lookup_;
   const std::uint64_t generation = rs->get_cv_list()->get_generation();
-  if (l.vars.rules == rs && l.revision == rs->get_revision() && l.generation == generation) {
+  if (caching() && l.vars.rules == rs && l.revision == rs->get_revision() &&
+      l.generation == generation) {
     return l;
   }
   // What is held belongs to the variables looked up before.
@@ -326,7 +307,10 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
 }
 
 TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
-  if (settings_kept_ && rs == kept_pass_.vars.rules) return kept_pass_;
+  if (settings_kept_ && rs == kept_pass_.vars.rules &&
+      kept_operators_ == rs->get_operator_set()->get_revision()) {
+    return kept_pass_;
+  }
   TPass pass;
   if (rs == nullptr) return pass;
   const TLookup& lookup = look_up(rs);
@@ -334,9 +318,10 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
   vars = lookup.vars;
   pass.output_ruled[0] = lookup.output_ruled[0];
   pass.output_ruled[1] = lookup.output_ruled[1];
-  pass.memo = vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
+  pass.memo = caching() && vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
               vars.out[1] != nullptr && memo_.usable(vars, settings_kept_);
   kept_pass_ = pass;
+  kept_operators_ = rs->get_operator_set()->get_revision();
   return pass;
 }
 
@@ -359,14 +344,19 @@ void TEvalTree::end_pass(const TPass& pass) {
   ++streak_;
 }
 
+int TEvalTree::contents_id(const CombinedVariable& cv) {
+  return caching() ? memo_.intern(cv) : memo_.store(cv);
+}
+
 int TEvalTree::state_of(TEntry& entry) {
-  if (entry.state < 0) entry.state = memo_.intern(*entry.result);
+  if (entry.state < 0) entry.state = contents_id(*entry.result);
   return entry.state;
 }
 
 // The constraint's interned contents; within a streak, compared with the
 // contents of its shape by their values only.
 int TEvalTree::intern_constraint(const CombinedVariable& cv, RuleSet* rs) {
+  if (!caching()) return memo_.store(cv);
   // Mostly the constraint holds an outcome of EVAL interned before.
   if (const int known = memo_.find_stamped(cv); known >= 0) return known;
   if (rs == nullptr) return memo_.intern(cv);
@@ -426,7 +416,7 @@ bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& 
   take_over(*vars.in2, memo_.content(second));
   const bool remember = pass.memo && memo_.runs_quietly(vars, output);
   vars.rules->evaluate(out);
-  const int outcome = memo_.intern(*out);
+  const int outcome = contents_id(*out);
   if (remember) memo_.remember(output, first, second, outcome);
   set_state(target, outcome);
   return true;
@@ -647,15 +637,14 @@ ConstraintEvaluations TEvalTree::GetConstraintList() const {
 // first; the entries are then written once, straight into their places, with
 // the texts each position stands for.
 void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
-  struct TListed {
-    std::string_view name;
-    std::string_view branch;
-    std::string_view place;
-  };
-  // Room for every score, kept for the next tree, whose list is mostly as
-  // long; the room of a very large tree is not kept.
-  thread_local std::vector<RatedPosition> order;
-  thread_local std::vector<TListed> listed;
+  using TListed = TTreeMemory::TListed;
+
+  // Room for every score, kept in the memory for the next tree, whose list
+  // is mostly as long; the room of a very large tree is not kept.
+  std::vector<RatedPosition> own_order;
+  std::vector<TListed> own_texts;
+  std::vector<RatedPosition>& order = memory_ != nullptr ? memory_->listed_order : own_order;
+  std::vector<TListed>& listed = memory_ != nullptr ? memory_->listed_texts : own_texts;
   if (order.size() < scores_.size()) {
     order.resize(scores_.size());
     listed.resize(scores_.size());

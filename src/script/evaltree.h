@@ -22,6 +22,56 @@
 // cannot be opened or written.
 bool write_text_file(const std::string& file_name, std::string_view text);
 
+class TRuleTable;
+class TRuleTableCache;
+
+// One aggregated constraint of a tree: its name and place, kept one after
+// the other in the tree's score text, and its crisp value. A tree records
+// every aggregation of its run and is read once at the end, so plain
+// records beat a variable store with its index.
+struct TTreeScore {
+  std::int32_t next;  // the branch's next score (-1: none)
+  std::uint32_t text_at;
+  std::uint8_t name_size;
+  std::uint8_t place_size;
+  float value;
+};
+
+// What trees leave for the trees after them, owned by an evaluation context
+// (inter_context.h) and lent to the trees its runs build. Each script run
+// builds its tree and rule set anew, mostly with the same contents, so
+// outcomes remembered in one run serve the next (the memory itself checks
+// that the rule set's contents still match), and the storage of one run's
+// scores is mostly as large as the next run needs. A tree owns what it took
+// while it lives, so no two trees ever share it.
+//
+// With `caching` off, a tree takes nothing and leaves nothing: no outcome
+// or interned result is looked up, every combination is evaluated through
+// the rules, the combination variables are written at the end of every
+// aggregation (no holding), and the combination rules are generated from
+// the table every time. A tree made without a memory behaves the same.
+struct TTreeMemory {
+  bool caching = true;
+  // The combination memory and the score storage of the last finished tree.
+  TCombinationMemo memo;
+  std::vector<TTreeScore> scores;
+  std::string score_text;
+  // The combination rules one table entry gave: the table (held, so that
+  // its address identifies the words while kept) and the parameter set's
+  // name, and the generated blocks in the order their first rules came.
+  std::shared_ptr<const TRuleTable> help_table;
+  std::string help_set_name;
+  std::unique_ptr<RuleSet> help_rules;
+  // Room for the sorted constraint list's work lists (evaltree.cpp).
+  std::vector<RatedPosition> listed_order;
+  struct TListed {
+    std::string_view name;
+    std::string_view branch;
+    std::string_view place;
+  };
+  std::vector<TListed> listed_texts;
+};
+
 // The tree outlives the script run that built it, the run's rule set does not.
 // The tree therefore holds only a weak link to the rule set, which lapses when
 // the run replaces or destroys it, and keeps its own copy of its parameter
@@ -35,8 +85,11 @@ class TEvalTree {
   // the variable's name, its formula "AND" joins it through the and-rules,
   // anything else through the or-rules). An empty `bl` gives one branch with
   // an empty name; a null `bl` gives none.
+  // `memory`: what the trees before left, and where this one leaves what it
+  // has when it goes (null: nothing taken or left, nothing remembered); it
+  // must outlive the tree.
   TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
-            const TVarlist* bl);
+            const TVarlist* bl, TTreeMemory* memory = nullptr);
   TEvalTree(const TEvalTree&) = delete;
   TEvalTree& operator=(const TEvalTree&) = delete;
   ~TEvalTree();
@@ -50,7 +103,11 @@ class TEvalTree {
   const char* get_name() const;
   // Where the script's store last found the tree's variable: every
   // aggregation writes the score into it.
-  TVarlist::THint& variable_hint() { return variable_hint_; }
+  // Without caching, a fresh hint every time.
+  TVarlist::THint& variable_hint() {
+    if (!caching()) variable_hint_ = {};
+    return variable_hint_;
+  }
   // Number of entries, head included; 0 for an empty tree.
   unsigned int get_entries() const { return entries; }
   // The crisp value of the head's result; -1 when the tree has none.
@@ -67,7 +124,7 @@ class TEvalTree {
   // terms) of a variable it aggregates may change; it aggregates only the
   // rule set's variables. A tree that does not hold writes the variables at
   // the end of every aggregation.
-  void hold_combination_variables() { holding_ = true; }
+  void hold_combination_variables() { holding_ = caching(); }
   void release_combination_variables();
   // Whether a fuzzy variable of that name is one of the combination variables.
   static bool is_combination_variable(std::string_view name);
@@ -75,7 +132,7 @@ class TEvalTree {
   // Creates the combination variables in the rule set and their rules from
   // the CONCAT entry of the rule table that names the tree's parameter set
   // three times. The two table errors are printed and the run goes on.
-  void insert_help_rules(const std::string& tablename);
+  void insert_help_rules(const std::string& tablename, TRuleTableCache& tables);
   // Records the constraint `cv` at `place` in `branch` (a default branch is
   // made, with a warning, for an unknown name) and folds the results into the
   // branch and the head. False when a result could not be combined because
@@ -151,6 +208,9 @@ class TEvalTree {
   TPass begin_pass(RuleSet* rs);
   void end_pass(const TPass& pass);
   void write_held();
+  // The id of cv's contents in the tree's memory: interned, or without
+  // caching stored anew.
+  int contents_id(const CombinedVariable& cv);
   int state_of(TEntry& entry);
   int intern_constraint(const CombinedVariable& cv, RuleSet* rs);
   void set_state(TEntry& entry, int state);
@@ -160,25 +220,7 @@ class TEvalTree {
   // The branches' fold steps hold only within the epoch they were found in.
   void forget_fold_steps_of_past_epochs();
 
-  // One aggregated constraint: its name and place, kept one after the other
-  // in score_text_, and its crisp value. A tree records every aggregation
-  // of its run and is read once at the end, so plain records beat a
-  // variable store with its index.
-  struct TScore {
-    std::int32_t next;  // the branch's next score (-1: none)
-    std::uint32_t text_at;
-    std::uint8_t name_size;
-    std::uint8_t place_size;
-    float value;
-  };
-  // The storage a finished tree leaves for the next one: each script run
-  // builds its tree anew, mostly with as many aggregations as the run before.
-  struct TStorage {
-    TCombinationMemo memo;
-    std::vector<TScore> scores;
-    std::string score_text;
-  };
-  static TStorage& left_storage();
+  using TScore = TTreeScore;
 
   // Every score's texts lie within score_text_: they are appended to it as
   // the score is recorded, and the text is cleared only with the scores.
@@ -197,6 +239,9 @@ class TEvalTree {
   void visit_listed(Visit&& visit) const;
   void write_scores(std::ostream& out, const TEntry& entry) const;
 
+  bool caching() const { return memory_ != nullptr && memory_->caching; }
+
+  TTreeMemory* memory_ = nullptr;
   std::vector<TEntry> entries_;  // the head first, then the branches in order
   std::size_t last_branch_ = 0;  // the branch found last (0: none)
   std::vector<TScore> scores_;   // in the order of aggregation
@@ -226,6 +271,9 @@ class TEvalTree {
   // below, still holds for the same rule set.
   bool settings_kept_ = false;
   TPass kept_pass_;
+  // The revision of the operators kept_pass_ was found with: operators
+  // changed by any means, not only by statements, end what was kept.
+  std::uint64_t kept_operators_ = 0;
 
   // Aggregations follow each other in a streak while the tree holds and
   // nothing but statements that cannot reach the combination variables runs

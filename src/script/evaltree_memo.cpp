@@ -232,6 +232,11 @@ int TCombinationMemo::intern(const CombinedVariable& cv) {
   return found;
 }
 
+int TCombinationMemo::store(const CombinedVariable& cv) {
+  const std::uint64_t h = hash_of(cv);
+  return add_content(cv, h, newest_by_hash_.find(h), shape_class_of(cv));
+}
+
 int TCombinationMemo::intern_like(const CombinedVariable& cv, int like) {
   if (const int known = find_stamped(cv); known >= 0) return known;
   const int shape = shape_class_[static_cast<std::size_t>(like)];
@@ -438,6 +443,7 @@ struct TEvaluationMemo::TSite {
   std::uint64_t generation = 0;
   std::uint64_t layout = 0;
   std::uint64_t bindings = 0;
+  std::uint64_t operators_revision = 0;
   std::uint64_t epoch = 0;
   int block = -1;
   std::uint64_t block_stamp = 0;
@@ -602,6 +608,7 @@ void TEvaluationMemo::TSite::note_state(RuleSet& rs, const CombinedVariable& cv,
   generation = rs.get_cv_list()->get_generation();
   layout = rs.get_layout();
   bindings = rs.get_cv_list()->get_bindings();
+  operators_revision = rs.get_operator_set()->get_revision();
   epoch = settings_epoch;
   blocks = rs.get_number();
 }
@@ -618,11 +625,13 @@ void TEvaluationMemo::TSite::note_state(RuleSet& rs, const CombinedVariable& cv,
 // - That no input has rules of its own: only an appended block can have
 //   given it some, so the inputs are looked for when the number of blocks
 //   changed.
-// - The operators and the variables' parameters and terms, which change in
-//   place: the settings epoch follows them (forget_settings), as does the
-//   layout the replacement of the operator set.
+// - The operators, which move their own revision however they are changed,
+//   and the layout the replacement of the operator set.
+// - The variables' parameters and terms, which change in place: the
+//   settings epoch follows them (forget_settings).
 bool TEvaluationMemo::TSite::follows(RuleSet& rs) {
   if (layout != rs.get_layout() || bindings != rs.get_cv_list()->get_bindings() ||
+      operators_revision != rs.get_operator_set()->get_revision() ||
       block_stamp != rs.find(block)->get_stamp()) {
     return false;
   }

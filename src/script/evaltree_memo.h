@@ -80,6 +80,9 @@ class TCombinationMemo {
   // The id of cv's contents: parameters, terms and crisp value (the name is
   // not part of it); equal contents give the same id.
   int intern(const CombinedVariable& cv);
+  // A new id for cv's contents, without looking for equal ones: for a tree
+  // that remembers nothing.
+  int store(const CombinedVariable& cv);
   // The same for a variable whose shape (parameters and terms but for their
   // match values and clipped functions) the caller knows to be that of the
   // contents `like`: contents of that shape are told apart by their values

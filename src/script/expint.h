@@ -103,6 +103,10 @@ inline std::uint32_t variable_name_hash(std::string_view name) {
   return static_cast<std::uint32_t>(h ^ (h >> 33));
 }
 
+class TFormulaCache;  // parsed formulas by their text (expint_calc.cpp)
+
+struct TFormulaMemory;
+
 // The variable store. Names are not unique: insert never checks, and every
 // lookup by name finds the first variable of that name. A hash index beside
 // the ordered entries keeps lookups constant-time: an open-addressing table of
@@ -315,17 +319,33 @@ class TVarlist {
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
+  // The hint for an index text in the memory's hints, by a few bits of the
+  // text picked so that single letters that differ in one bit go to
+  // different hints; without a memory in use, a fresh hint of the call.
+  THint& index_hint(std::string_view index);
+  TFormulaMemory* memory_ = nullptr;
+  THint unkept_hint_;
+
+ public:
+  // The memory that computations in this store use (null: none); it must
+  // outlive the store's computations. Copies do not take it.
+  void set_formula_memory(TFormulaMemory* memory) { memory_ = memory; }
+  TFormulaMemory* formula_memory() const { return memory_; }
+};
+
+// The calculator's memories, owned by an evaluation context (inter_context.h)
+// and lent to the stores that context's runs compute in: parsed formulas by
+// their text, and hints for index texts. A store without one, or with
+// `caching` off, parses every formula it computes and looks every index
+// variable up.
+struct TFormulaMemory {
+  bool caching = true;
+  std::shared_ptr<TFormulaCache> formulas;  // made at first use
   // Hints for index texts, by a few bits of the text: scripts index with
-  // the same few loop variables again and again. The bits are picked so that
-  // single letters that differ in one bit go to different hints. Hints hold
-  // in any store, so all stores share them and a run starts with those of
+  // the same few loop variables again and again. Hints hold in any store,
+  // so the stores of one context share them and a run starts with those of
   // the run before.
-  static THint& index_hint(std::string_view index) {
-    thread_local std::array<THint, 32> index_hints{};
-    const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
-    const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
-    return index_hints[key % index_hints.size()];
-  }
+  std::array<TVarlist::THint, 32> index_hints{};
 };
 
 // One node of a parsed formula.

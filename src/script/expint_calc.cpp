@@ -199,8 +199,6 @@ class TFormulaParser {
   }
 };
 
-namespace {
-
 // Parsed formulas by their text. Parsing depends on the text alone, and cached
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
@@ -233,9 +231,24 @@ class TFormulaCache {
   std::unordered_map<std::string, std::unique_ptr<TExptree>, Hash, std::equal_to<>> trees;
 };
 
-TFormulaCache& formula_cache() {
-  static TFormulaCache cache;
-  return cache;
+namespace {
+
+// The store's formula cache, made at first use; null when the store has no
+// memory in use.
+TFormulaCache* formula_cache(const TVarlist& vars) {
+  TFormulaMemory* const memory = vars.formula_memory();
+  if (memory == nullptr || !memory->caching) return nullptr;
+  if (memory->formulas == nullptr) memory->formulas = std::make_shared<TFormulaCache>();
+  return memory->formulas.get();
+}
+
+// The parsed formula: the cached tree, else one parsed into `uncached`.
+TExptree& tree_of(std::string_view formula, const TVarlist& vars,
+                  std::unique_ptr<TExptree>& uncached, TFormulaHint* hint = nullptr) {
+  if (TFormulaCache* cache = formula_cache(vars)) return cache->tree(formula, uncached, hint);
+  uncached = std::make_unique<TExptree>();
+  TFormulaParser(formula).whole(*uncached);
+  return *uncached;
 }
 
 }  // namespace
@@ -345,7 +358,7 @@ float TCalculation::formula_of(TVariable& var) {
     return 0;
   }
   std::unique_ptr<TExptree> uncached;
-  TExptree& tree = formula_cache().tree(formula, uncached);
+  TExptree& tree = tree_of(formula, vars, uncached);
   var.in_progress = true;
   const bool outer_freeze = freeze;
   freeze = false;
@@ -530,17 +543,18 @@ float TCalculation::computed(TExptree& root, TVarlist& vars) {
 
 float compute_formula(std::string_view formula, TVarlist& vars) {
   std::unique_ptr<TExptree> uncached;
-  TExptree& tree = formula_cache().tree(fit(formula, kFormulaChars), uncached);
+  TExptree& tree = tree_of(fit(formula, kFormulaChars), vars, uncached);
   return TCalculation::computed(tree, vars);
 }
 
 float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint) {
+  if (formula_cache(vars) == nullptr) return compute_formula(formula, vars);
   formula = fit(formula, kFormulaChars);
   if (hint.text != nullptr && same_text(*hint.text, formula)) {
     return TCalculation::computed(*hint.tree, vars);
   }
   std::unique_ptr<TExptree> uncached;
-  TExptree& tree = formula_cache().tree(formula, uncached, &hint);
+  TExptree& tree = tree_of(formula, vars, uncached, &hint);
   return TCalculation::computed(tree, vars);
 }
 
@@ -611,6 +625,16 @@ std::string_view TVarlist::TIndexMemory::resolve(std::string_view word, TVarlist
     word_size = word.size();
   }
   return resolved;
+}
+
+TVarlist::THint& TVarlist::index_hint(std::string_view index) {
+  if (memory_ == nullptr || !memory_->caching) {
+    unkept_hint_ = THint{};
+    return unkept_hint_;
+  }
+  const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
+  const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
+  return memory_->index_hints[key % memory_->index_hints.size()];
 }
 
 std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open, TIndexMemory* noted) {

@@ -14,7 +14,9 @@
 #include <utility>
 
 #include "evaltree.h"
+#include "inter_context.h"
 #include "inter_state.h"
+#include "read_path.h"
 
 namespace {
 
@@ -90,17 +92,15 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   return words;
 }
 
-// The words of the text last read; the optimizer runs one script again and
-// again.
-std::shared_ptr<TScriptWords> words_of(std::string_view text) {
-  static std::shared_ptr<TScriptWords> last;
-  if (last == nullptr || last->text != text) last = split_words(text);
-  return last;
-}
-
 }  // namespace
 
-TScriptReader::TScriptReader(std::string_view text) : words(words_of(text)), text(words->text) {}
+TScriptReader::TScriptReader(std::string_view text, std::shared_ptr<TScriptWords>& last,
+                             bool caching)
+    : words(last != nullptr && last->text == text ? last : (last = split_words(text))),
+      text(words->text),
+      remembering(caching) {}
+
+TScriptReader::TScriptReader(std::string_view text) : words(split_words(text)), text(words->text) {}
 
 std::string_view TScriptReader::word(std::size_t i) const {
   return words->cut[i];
@@ -134,15 +134,15 @@ std::string_view TScriptReader::search_word() {
 }
 
 TVarlist::THint* TScriptReader::hint_of_last_word() const {
-  return last_whole ? &words->hints[following - 1] : nullptr;
+  return last_whole && remembering ? &words->hints[following - 1] : nullptr;
 }
 
 TFormulaHint* TScriptReader::formula_hint_of_last_word() const {
-  return last_whole ? &words->formula_hints[following - 1] : nullptr;
+  return last_whole && remembering ? &words->formula_hints[following - 1] : nullptr;
 }
 
 CVList::Hint* TScriptReader::fuzzy_hint_of_last_word() const {
-  return last_whole ? &words->fuzzy_hints[following - 1] : nullptr;
+  return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -265,21 +265,20 @@ int TScriptReader::find_declaration(std::string_view keyword, std::string_view n
   return declaration.words;
 }
 
-namespace {
 // The control list a finished run leaves, emptied, for the next one: its
 // queues keep their room, so a run does not allocate them anew.
-std::unique_ptr<TControlList>& spare_controls() {
-  static std::unique_ptr<TControlList> spare;
-  return spare;
+TScriptRun::TScriptRun(TEvalContext& context, std::string_view text, std::unique_ptr<TVarlist> vars)
+    : Context(context),
+      Vars(vars != nullptr ? std::move(vars) : std::make_unique<TVarlist>()),
+      Controls(context.spare_controls != nullptr ? std::move(context.spare_controls)
+                                                 : std::make_unique<TControlList>()),
+      reader(text, context.words, context.caching()) {
+  Vars->set_formula_memory(&context.formulas);
 }
 
-}  // namespace
-
-TScriptRun::TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars)
-    : Vars(vars != nullptr ? std::move(vars) : std::make_unique<TVarlist>()),
-      Controls(spare_controls() != nullptr ? std::move(spare_controls())
-                                           : std::make_unique<TControlList>()),
-      reader(text) {}
+std::string TScriptRun::read_path(const std::string& name) const {
+  return resolve_read_path(name, Context.input_folder);
+}
 
 std::optional<float> TScriptRun::read_number() {
   ++number_of_tokens;
@@ -297,12 +296,17 @@ void TScriptRun::jump_to(std::size_t position, int words_before_position) {
 
 TVarlist::THint& TScriptRun::name_hint() {
   TVarlist::THint* hint = reader.hint_of_last_word();
-  return hint != nullptr ? *hint : unplaced_hint;
+  if (hint != nullptr) return *hint;
+  // Without a place's hint, a fresh one: it holds nothing from before.
+  unplaced_hint = {};
+  return unplaced_hint;
 }
 
 CVList::Hint& TScriptRun::fuzzy_name_hint() {
   CVList::Hint* hint = reader.fuzzy_hint_of_last_word();
-  return hint != nullptr ? *hint : unplaced_fuzzy_hint;
+  if (hint != nullptr) return *hint;
+  unplaced_fuzzy_hint = {};
+  return unplaced_fuzzy_hint;
 }
 
 // The formula a statement computes is mostly the word it read last.
@@ -420,8 +424,8 @@ void preliminary_pass(TScriptRun& run) {
 }
 
 // Every run starts with a new, empty rule set of this name.
-std::unique_ptr<RuleSet> new_rule_set() {
-  auto rules = std::make_unique<RuleSet>();
+std::unique_ptr<RuleSet> new_rule_set(FuzzyContext& context) {
+  auto rules = std::make_unique<RuleSet>(&context);
   rules->set_rs_name("RULESET");
   return rules;
 }
@@ -461,43 +465,27 @@ void main_pass(TScriptRun& run) {
   }
 }
 
-// The EVAL outcomes a finished run leaves for the next one. A run owns the
-// memory while it lives, so no two runs ever share it.
-TEvaluationMemo& left_evaluations() {
-  static TEvaluationMemo memo;
-  return memo;
-}
-
 }  // namespace
 
 void set_statement_limit(long limit) {
   statement_limit = limit > 0 ? limit : script_limits::kMaxStatements;
 }
 
-TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars) {
-  return interpret(pText, std::move(importvars), std::string());
-}
-
-TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars,
-                     const std::string& input_folder) {
-  TScriptRun run(pText != nullptr ? std::string_view(pText) : std::string_view(),
+TEvalTree* interpret(TEvalContext& context, const char* pText,
+                     std::unique_ptr<TVarlist> importvars) {
+  TScriptRun run(context, pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
-  run.input_folder = input_folder;
-  run.evaluations = std::exchange(left_evaluations(), TEvaluationMemo());
+  run.evaluations = std::exchange(context.evaluations, TEvaluationMemo());
   preliminary_pass(run);
   run.tablename = "empty";
-  run.Rules = new_rule_set();
+  run.Rules = new_rule_set(context.fuzzy);
   run.reader.seek(0);
   run.number_of_tokens = 0;
   main_pass(run);
-  left_evaluations() = std::move(run.evaluations);
+  context.evaluations = std::move(run.evaluations);
   run.Controls->clear();
-  spare_controls() = std::move(run.Controls);
+  context.spare_controls = std::move(run.Controls);
   run.Vars.reset();
   run.Rules.reset();
   return run.Evals;
-}
-
-TEvalTree* interpret(const char* pText, TVarlist* importvars) {
-  return interpret(pText, std::unique_ptr<TVarlist>(importvars));
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "evaltree.h"
+#include "inter_context.h"
 #include "inter_state.h"
 
 namespace {
@@ -29,15 +30,10 @@ const ParameterSet* last_set_named(RuleSet& rules, std::string_view name) {
 // The score as the tree's variable shows it, six decimals. A run's scores
 // come from few combinations, so most recur, run after run; a text made
 // before is found by the score's bits.
-std::string_view score_text(float score) {
-  struct TSlot {
-    std::uint32_t bits = 0;
-    bool used = false;
-    std::string text;
-  };
-  static std::array<TSlot, 256> slots;
+std::string_view score_text(TEvalContext& context, float score) {
   const auto bits = std::bit_cast<std::uint32_t>(score);
-  TSlot& slot = slots[(bits * 0x9E3779B1u) >> 24];
+  TEvalContext::TScoreText& slot = context.score_texts[(bits * 0x9E3779B1u) >> 24];
+  if (!context.caching()) slot.used = false;
   if (!slot.used || slot.bits != bits) {
     slot.bits = bits;
     slot.used = true;
@@ -61,22 +57,23 @@ void statement_evaltree(TScriptRun& run) {
     run.stop("Error: Unknown ParameterSet " + set_name + "!");
     return;
   }
-  auto tree = std::make_unique<TEvalTree>(tree_name, ps, run.Rules, &branches);
+  auto tree = std::make_unique<TEvalTree>(tree_name, ps, run.Rules, &branches, &run.Context.trees);
   // A tree built earlier in the run is replaced; nothing refers to it any more.
   if (run.Evals != nullptr) run.Evals->clean_up();
   run.Evals = tree.release();
-  run.Evals->insert_help_rules(run.tablename);
+  run.Evals->insert_help_rules(run.tablename, run.Context.tables);
   run.Evals->hold_combination_variables();
 }
 
 // Whether evaluating the variable may read or change a combination variable
 // of the evaluation tree: the variable itself, or a variable its rules name,
 // or the rules of those of them that have rules in turn.
-bool reaches_combination_variables(const RuleSet& rules, std::string_view name) {
+bool reaches_combination_variables(TEvalContext& context, const RuleSet& rules,
+                                   std::string_view name) {
   if (TEvalTree::is_combination_variable(name)) return true;
   // The search's lists keep their room from one question to the next.
-  thread_local std::vector<bool> seen;
-  thread_local std::vector<int> open;
+  std::vector<bool>& seen = context.reach_seen;
+  std::vector<int>& open = context.reach_open;
   seen.assign(static_cast<std::size_t>(rules.get_number()), false);
   open.assign(1, rules.search(name));
   while (!open.empty()) {
@@ -101,6 +98,7 @@ bool reaches_combination_variables(const RuleSet& rules, std::string_view name) 
 // Answered from the run's memory of answers while the rules keep their state.
 bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view name) {
   const RuleSet& rules = *run.Rules;
+  if (!run.Context.caching()) return reaches_combination_variables(run.Context, rules, name);
   TReachAnswers& answers = run.reach_answers;
   if (answers.rules != &rules || answers.revision != rules.get_revision()) {
     answers.rules = &rules;
@@ -110,7 +108,7 @@ bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view 
   for (const auto& [known, reaches] : answers.names) {
     if (known == name) return reaches;
   }
-  const bool reaches = reaches_combination_variables(rules, name);
+  const bool reaches = reaches_combination_variables(run.Context, rules, name);
   if (answers.names.size() < TReachAnswers::kMaxNames) answers.names.emplace_back(name, reaches);
   return reaches;
 }
@@ -130,11 +128,14 @@ void statement_eval(TScriptRun& run) {
   // A variable the memory remembers reaches no combination variable. Writing
   // what the tree holds into those changes none of the things the memory's
   // answer depends on.
-  if (run.Evals != nullptr && !run.evaluations.remembers(*run.Rules, *cv) &&
-      evaluation_reaches_combination_variables(run, name)) {
+  if (!run.Context.caching()) {
+    if (run.Evals != nullptr) run.Evals->release_combination_variables();
+  } else if (run.Evals != nullptr && !run.evaluations.remembers(*run.Rules, *cv) &&
+             evaluation_reaches_combination_variables(run, name)) {
     run.Evals->release_combination_variables();
   }
-  const float value = run.evaluations.evaluate(*run.Rules, *cv);
+  const float value =
+      run.Context.caching() ? run.evaluations.evaluate(*run.Rules, *cv) : run.Rules->evaluate(cv);
   if (TVariable* var = run.Vars->find(name, hint)) {
     var->set_value(value);
     var->set_comp(1);
@@ -182,7 +183,7 @@ void statement_aggregate(TScriptRun& run) {
   if (TVariable* var = run.Vars->find(name, hint)) var->set_comp(1);
   const float score = tree.get_score();
   if (TVariable* var = run.Vars->find(tree.get_name(), tree.variable_hint())) {
-    var->set_formula(score_text(score));
+    var->set_formula(score_text(run.Context, score));
     var->set_value(score);
     var->set_comp(1);
   }

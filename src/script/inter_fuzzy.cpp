@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "evaltree.h"
+#include "inter_context.h"
 #include "inter_fuzzy_table.h"
 #include "inter_state.h"
 
@@ -225,7 +226,7 @@ void statement_set(TScriptRun& run) {
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   // A substituted formula's text is kept from one SET to the next: most are
   // too long for a string's own room and would be allocated every time.
-  thread_local std::string formula_text;
+  std::string& formula_text = run.Context.set_formula;
   std::string_view formula;
   if (separator == "=") {
     formula = run.resolve_formula_view(formula_word, formula_text, formula_place);
@@ -269,16 +270,19 @@ void statement_set(TScriptRun& run) {
 
 void statement_table(TScriptRun& run) {
   run.tablename = run.read_path(run.read_name());
-  run.table = TRuleTable::load(run.tablename);
+  run.table = run.Context.tables.load(run.tablename);
   if (!run.table->readable()) {
     run.stop("Error: Unknown TABLE " + run.tablename + "!");
   }
 }
 
 // The run's rule table. A reference: copying the link would take two
-// atomic operations on every comparison.
+// atomic operations on every comparison. Without caching the file is
+// checked every time.
 const std::shared_ptr<const TRuleTable>& rule_table(TScriptRun& run) {
-  if (run.table == nullptr) run.table = TRuleTable::load(run.tablename);
+  if (run.table == nullptr || !run.Context.caching()) {
+    run.table = run.Context.tables.load(run.tablename);
+  }
   return run.table;
 }
 
@@ -371,9 +375,8 @@ float shifted_difference(float m, float x, float c) {
 
 // The comparison variable's name constraint:variable<operator>, cut to the
 // fuzzy library's name size. Valid until the next call.
-std::string_view comparison_name(std::string_view constraint, const CombinedVariable& compared,
-                                 std::string_view oper) {
-  thread_local std::string composed;
+std::string_view comparison_name(std::string& composed, std::string_view constraint,
+                                 const CombinedVariable& compared, std::string_view oper) {
   composed.assign(constraint);
   composed += ':';
   composed += compared.get_cv_name_view();
@@ -536,6 +539,26 @@ class TCompareEntries {
   std::size_t last_ = 0;  // the entry found or remembered last
 };
 
+}  // namespace
+
+// What the comparison statements of one evaluation context remember.
+struct TFuzzyStatementMemory {
+  TCompareEntries compare_entries;
+  TComparisonLookups lookups;
+};
+
+namespace {
+
+// The context's comparison memories, made at first use; null with caching off.
+TFuzzyStatementMemory* fuzzy_statement_memory(TScriptRun& run) {
+  TEvalContext& context = run.Context;
+  if (!context.caching()) return nullptr;
+  if (context.fuzzy_statements == nullptr) {
+    context.fuzzy_statements = std::make_shared<TFuzzyStatementMemory>();
+  }
+  return context.fuzzy_statements.get();
+}
+
 // FUZZYCOMPARE constraint w variable =|#|<|> formula: the comparison variable
 // constraint:variable<operator> carries the shifted difference; its rules,
 // from the COMPARE entry of the two parameter sets, are made once.
@@ -585,9 +608,11 @@ void statement_fuzzycompare(TScriptRun& run) {
     set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
     return;
   }
-  thread_local TCompareEntries compare_entries;
+  TFuzzyStatementMemory* const memory = fuzzy_statement_memory(run);
   const TCompareEntries::TEntry* entry =
-      compare_entries.find(table_words, compared_var->get_formula(), constraint_var->get_formula());
+      memory != nullptr ? memory->compare_entries.find(table_words, compared_var->get_formula(),
+                                                       constraint_var->get_formula())
+                        : nullptr;
   // A reader is made only where rules are read.
   std::optional<TTableReader> table;
   if (entry == nullptr) {
@@ -598,14 +623,16 @@ void statement_fuzzycompare(TScriptRun& run) {
                std::string(variable) + " " + std::string(oper) + " " + std::string(formula) + "!");
       return;
     }
-    compare_entries.remember(table_words, compared_var->get_formula(),
-                             constraint_var->get_formula());
+    if (memory != nullptr) {
+      memory->compare_entries.remember(table_words, compared_var->get_formula(),
+                                       constraint_var->get_formula());
+    }
   }
   run.reach_fuzzy_variable(variable);
   run.reach_fuzzy_variable(constraint);
-  thread_local TComparisonLookups lookups;
   if (const TComparisonVariables* known =
-          lookups.find(*rules.get_cv_list(), constraint, variable, oper)) {
+          memory != nullptr ? memory->lookups.find(*rules.get_cv_list(), constraint, variable, oper)
+                            : nullptr) {
     set_comparison_value(*known, c);
     keep_comparison(place, key, *rules.get_cv_list(), *known);
     return;
@@ -616,7 +643,8 @@ void statement_fuzzycompare(TScriptRun& run) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + std::string(variable) + "!");
     return;
   }
-  const std::string_view name = comparison_name(constraint, *found.compared, oper);
+  const std::string_view name =
+      comparison_name(run.Context.comparison_name, constraint, *found.compared, oper);
   run.reach_fuzzy_variable(name);
   found.comparison = rules.get_cv(name);
   const bool fresh = found.comparison == nullptr;
@@ -637,7 +665,9 @@ void statement_fuzzycompare(TScriptRun& run) {
   // A found comparison variable that belongs to the evaluation tree would
   // have to be reached again by its name.
   if (!TEvalTree::is_combination_variable(name)) {
-    lookups.remember(*rules.get_cv_list(), constraint, variable, oper, found);
+    if (memory != nullptr) {
+      memory->lookups.remember(*rules.get_cv_list(), constraint, variable, oper, found);
+    }
     keep_comparison(place, key, *rules.get_cv_list(), found);
   }
 }

@@ -13,21 +13,7 @@
 
 namespace {
 
-// What identifies one version of a file on disk. Any write changes the
-// modification or status-change time, a replaced file also its inode.
-struct TFileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{};
-  timespec changed{};
-
-  bool operator==(const TFileStamp& o) const {
-    return device == o.device && inode == o.inode && size == o.size &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
-           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
-  }
-};
+using TFileStamp = TRuleTableCache::TFileStamp;
 
 bool stamp_of(const std::string& file_name, TFileStamp& stamp) {
   struct stat info {};
@@ -59,27 +45,31 @@ bool read_words(const std::string& file_name, std::vector<std::string>& words) {
   return true;
 }
 
-struct TCachedTable {
-  TFileStamp stamp;
-  std::shared_ptr<const TRuleTable> table;
-};
-
 }  // namespace
 
-std::shared_ptr<const TRuleTable> TRuleTable::load(const std::string& file_name) {
-  // One cache for the whole program: runs follow each other on one thread.
-  static std::unordered_map<std::string, TCachedTable> cache;
-  static const auto no_words = std::make_shared<const TRuleTable>();
-  TFileStamp stamp;
-  if (!stamp_of(file_name, stamp)) {
-    cache.erase(file_name);
-    return no_words;
-  }
-  TCachedTable& entry = cache[file_name];
-  if (entry.table != nullptr && entry.stamp == stamp) return entry.table;
+bool TRuleTableCache::TFileStamp::operator==(const TFileStamp& o) const {
+  return device == o.device && inode == o.inode && size == o.size &&
+         modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+         changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+}
+
+std::shared_ptr<const TRuleTable> TRuleTable::load(const std::string& file_name, bool remember) {
   auto table = std::make_shared<TRuleTable>();
   table->opened = read_words(file_name, table->words);
-  entry = {stamp, std::move(table)};
+  table->remembers = remember;
+  return table;
+}
+
+std::shared_ptr<const TRuleTable> TRuleTableCache::load(const std::string& file_name) {
+  TFileStamp stamp;
+  if (!stamp_of(file_name, stamp)) {
+    tables.erase(file_name);
+    return no_words;
+  }
+  if (!caching) return TRuleTable::load(file_name, false);
+  TKept& entry = tables[file_name];
+  if (entry.table != nullptr && entry.stamp == stamp) return entry.table;
+  entry = {stamp, TRuleTable::load(file_name)};
   return entry.table;
 }
 
@@ -126,6 +116,12 @@ bool TTableReader::find_entry(std::string_view keyword,
 // the entries found before, else from a search, remembered in both.
 TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
                                              std::initializer_list<std::string_view> names) {
+  if (!table->remembers) {
+    TRuleTable::TFound searched;
+    searched.found = search_entry(keyword, names);
+    searched.pos = pos;
+    return searched;
+  }
   std::vector<TRuleTable::TRecent>& recent = table->recent;
   for (std::size_t i = 0; i < recent.size(); ++i) {
     const std::size_t at = (table->last_recent + i) % recent.size();
@@ -134,7 +130,7 @@ TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
       return recent[at].result;
     }
   }
-  thread_local std::string key;
+  std::string& key = table->key;
   key.clear();
   append_counted(key, keyword);
   for (std::string_view name : names) append_counted(key, name);

@@ -2,11 +2,15 @@
 // comparison entries from which rules are generated, read word by word.
 //
 // Every evaluation runs the rule-generating statements many times over the
-// same table, so the words of each table file are kept in memory and read
-// again from disk only when the file's size or modification time changed.
+// same table, so an evaluation context keeps the words of each table file
+// (TRuleTableCache) and reads them again from disk only when the file's
+// size or modification time changed.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <ctime>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -18,9 +22,10 @@
 // The words of one rule table file, in file order.
 class TRuleTable {
  public:
-  // The words of the named file, from memory while the file is unchanged on
-  // disk. A file that cannot be read has no words.
-  static std::shared_ptr<const TRuleTable> load(const std::string& file_name);
+  // The words of the named file, read now. A file that cannot be read has
+  // no words. `remember`: whether the table remembers where its entry
+  // searches ended.
+  static std::shared_ptr<const TRuleTable> load(const std::string& file_name, bool remember = true);
 
   // Whether the file could be opened for reading when it was last read.
   bool readable() const { return opened; }
@@ -33,6 +38,7 @@ class TRuleTable {
  private:
   friend class TTableReader;
   bool opened = false;
+  bool remembers = true;
   std::vector<std::string> words;
   // Where a search from the start for an entry ended, and whether it found
   // the entry: the statements search the same entries for every rating, and
@@ -58,6 +64,36 @@ class TRuleTable {
   static constexpr std::size_t kRecent = 8;
   mutable std::vector<TRecent> recent;
   mutable std::size_t last_recent = 0;  // the recent entry found or added last
+  mutable std::string key;              // room for the key of a search
+};
+
+// The rule tables of one evaluation context by file name, each kept while
+// its file is unchanged on disk. With `caching` off every load reads the
+// file, and the table remembers no entry search.
+class TRuleTableCache {
+ public:
+  std::shared_ptr<const TRuleTable> load(const std::string& file_name);
+  void clear() { tables.clear(); }
+  bool caching = true;
+
+  // What identifies one version of a file on disk. Any write changes the
+  // modification or status-change time, a replaced file also its inode.
+  struct TFileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    bool operator==(const TFileStamp& o) const;
+  };
+
+ private:
+  struct TKept {
+    TFileStamp stamp;
+    std::shared_ptr<const TRuleTable> table;
+  };
+  std::unordered_map<std::string, TKept> tables;
+  std::shared_ptr<const TRuleTable> no_words = std::make_shared<const TRuleTable>();
 };
 
 // True for the words that end a section of the table: the entry keywords

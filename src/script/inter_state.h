@@ -18,9 +18,9 @@
 
 #include "evaltree_memo.h"
 #include "expint.h"
-#include "read_path.h"
 #include "tarnrule.h"
 
+class TEvalContext;
 class TEvalTree;
 class TRuleTable;
 
@@ -276,6 +276,11 @@ struct TScriptWords {
 // read position is a character offset that jumps can return to.
 class TScriptReader {
  public:
+  // Reads `text` through its word list: `last` when that was made for the
+  // same text, else a new one, which `last` then keeps. Without `caching`
+  // the words' hints and memories are not handed out (null).
+  TScriptReader(std::string_view text, std::shared_ptr<TScriptWords>& last, bool caching);
+  // Reads `text` through a word list of its own.
   explicit TScriptReader(std::string_view text);
 
   // The next word, cut to the word size; empty at the end of the text.
@@ -312,7 +317,7 @@ class TScriptReader {
   CVList::Hint* fuzzy_hint_of_last_word() const;
   // The memory of the word just read, when it is a whole word.
   TWordMemory* memory_of_last_word() const {
-    return last_whole ? &words->memories[following - 1] : nullptr;
+    return last_whole && remembering ? &words->memories[following - 1] : nullptr;
   }
   TReaderPlace place() const { return {pos, following, end, last_whole}; }
   void restore(const TReaderPlace& place) {
@@ -355,6 +360,7 @@ class TScriptReader {
   bool end = false;
   std::size_t following = 0;  // the word that probably comes next
   bool last_whole = false;    // the last word read was following - 1
+  bool remembering = true;    // hints and memories of words are handed out
 
   std::string_view word(std::size_t i) const;
   std::string_view search_word();
@@ -376,7 +382,9 @@ struct TReachAnswers {
 // the counted read operations and end the run with stop().
 class TScriptRun {
  public:
-  TScriptRun(std::string_view text, std::unique_ptr<TVarlist> vars);
+  TScriptRun(TEvalContext& context, std::string_view text, std::unique_ptr<TVarlist> vars);
+
+  TEvalContext& Context;  // memories and buffers of the run
 
   std::unique_ptr<TVarlist> Vars;          // the script's variables
   std::unique_ptr<TControlList> Controls;  // labels, procedures and open constructs
@@ -392,11 +400,9 @@ class TScriptRun {
   TReachAnswers reach_answers;
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements
-  // Where relative names of files the script reads are also looked for.
-  std::string input_folder;
-  std::string read_path(const std::string& name) const {
-    return resolve_read_path(name, input_folder);
-  }
+  // The name to open for reading a file the script names: beside the
+  // domain file when it is not in the working folder (read_path.h).
+  std::string read_path(const std::string& name) const;
   // The rule table's words as this run last loaded them (null: load again).
   // A run checks the file once and again only after it wrote a file itself,
   // rather than for every statement that generates rules.

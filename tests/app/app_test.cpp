@@ -25,8 +25,11 @@ TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
     Action action;
     std::int64_t maxEvaluations;
     double timeLimit;
+    bool noCache = false;
   } cases[] = {
       {{}, Action::kRun, 0, 0},
+      {{"--no-cache"}, Action::kRun, 0, 0, true},
+      {{"--max-evaluations", "5", "--no-cache", "--no-cache"}, Action::kRun, 5, 0, true},
       {{"--max-evaluations", "500"}, Action::kRun, 500, 0},
       {{"--max-evaluations=1"}, Action::kRun, 1, 0},
       {{"--max-evaluations", "9223372036854775807"}, Action::kRun, INT64_MAX, 0},
@@ -49,6 +52,7 @@ TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
     EXPECT_EQ(options.eAction, c.action);
     EXPECT_EQ(options.iMaxEvaluations, c.maxEvaluations);
     EXPECT_DOUBLE_EQ(options.dTimeLimit, c.timeLimit);
+    EXPECT_EQ(options.bNoCache, c.noCache);
     EXPECT_EQ(options.sError, "");
   }
 }
@@ -66,6 +70,7 @@ TEST(OptionsTest, RefusesUnknownOptionsAndBadValues) {
       {{"--max-evaluations"}, "option '--max-evaluations' needs a value"},
       {{"--time-limit", "5", "--time-limit"}, "option '--time-limit' needs a value"},
       {{"--help=yes"}, "option '--help' takes no value"},
+      {{"--no-cache=1"}, "option '--no-cache' takes no value"},
       {{"--max-evaluations", "0"}, "invalid value '0' for '--max-evaluations" + evaluations},
       {{"--max-evaluations", "-5"}, "invalid value '-5' for '--max-evaluations" + evaluations},
       {{"--max-evaluations", "+5"}, "invalid value '+5' for '--max-evaluations" + evaluations},

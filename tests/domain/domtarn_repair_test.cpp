@@ -48,9 +48,6 @@ struct Call {
 
 class RepairTest : public ::testing::Test {
  protected:
-  void SetUp() override { CShiftSchedulingDomain::ResetRepairState(); }
-  void TearDown() override { CShiftSchedulingDomain::ResetRepairState(); }
-
   // Calls Repair for one cell as the optimizer does: each move is checked and
   // undone, and the next call goes on with the returned start values.
   static void Walk(TestDomain& domain, int group, int day, int start, int start2,
@@ -95,7 +92,6 @@ TEST_F(RepairTest, WeekendRepairWalksOnceAroundTheCycle) {
   Walk(domain, 0, 6, 13, 0, {{0, 0, ""}, {14, 0, second}});
   // Saturday cells on shift 2 are weekend repairs too.
   TestDomain saturday = TwoWeeks({"1111121 1111101", "1111101 1111121", "1111110 1111110"});
-  CShiftSchedulingDomain::ResetRepairState();
   Walk(saturday, 0, 5, 5, 5, {{13, 5, Pair(0, 1, 5, 12, 2, 0)}});
   Walk(saturday, 2, 5, 5, 5, {{0, 0, ""}});  // shift 1 on a Saturday: no step
 }
@@ -121,7 +117,6 @@ TEST_F(RepairTest, SaturdayPairRepair) {
   Walk(domain, 2, 5, 5, 5, {{13, 5, Pair(2, 0, 5, 12, 0, 3) + Pair(3, 1, 5, 12, 0, 3)}});
 
   TestDomain odd = TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130"});
-  CShiftSchedulingDomain::ResetRepairState();
   Walk(odd, 0, 5, 5, 5, {{0, 0, ""}});
   Walk(odd, 2, 12, 12, 12, {{0, 0, ""}});
   Capture capture;

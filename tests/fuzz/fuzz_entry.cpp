@@ -14,6 +14,7 @@
 #include "evaltree.h"
 #include "expint.h"
 #include "inter.h"
+#include "inter_context.h"
 #include "tarncvar.h"
 #include "tarnpara.h"
 #include "tarnrule.h"
@@ -54,6 +55,7 @@ struct TWorkspaceState {
   std::vector<TFixture> fixtures;
   std::vector<TStoredVariable> store;
   bool dirty = false;  // a run may have written files
+  std::unique_ptr<TEvalContext> context;
 };
 
 TWorkspaceState* workspace = nullptr;
@@ -116,7 +118,7 @@ void run_interpret(std::string_view input) {
   // Like the script buffer, the text ends at its first NUL character.
   const std::string text(input);
   TQuietConsole quiet;
-  TEvalTree* tree = interpret(text.c_str(), domain_store());
+  TEvalTree* tree = interpret(*workspace->context, text.c_str(), domain_store());
   if (tree == nullptr) return;
   tree->GetConstraintList();
   tree->clean_up();
@@ -222,9 +224,11 @@ std::filesystem::path default_fixtures() {
   return DOMTARN_FUZZ_FIXTURES;
 }
 
-TWorkspace::TWorkspace(const std::filesystem::path& fixtures) {
+TWorkspace::TWorkspace(const std::filesystem::path& fixtures, bool caching) {
   static TWorkspaceState state;
   state = TWorkspaceState{};
+  state.context = std::make_unique<TEvalContext>();
+  state.context->set_caching(caching);
   workspace = &state;
   for (const auto& entry : std::filesystem::directory_iterator(fixtures)) {
     const std::string name = entry.path().filename().string();
@@ -254,6 +258,7 @@ TWorkspace::~TWorkspace() {
   std::error_code error;
   std::filesystem::current_path(previous, error);
   std::filesystem::remove_all(dir, error);
+  workspace->context.reset();
   workspace = nullptr;
 }
 

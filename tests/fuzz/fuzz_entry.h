@@ -38,10 +38,12 @@ bool stays_inside(std::string_view input);
 // A fresh temporary directory that is the working directory while the object
 // lives, filled with the fixture files the scripts and the domain data files
 // refer to (rule tables, parameter-set and rule files, the example script).
-// The entries need one to exist; only one may exist at a time.
+// The entries need one to exist; only one may exist at a time. Scripts run
+// in one evaluation context per workspace, with the engine's caches on or
+// (`caching` false) off.
 class TWorkspace {
  public:
-  explicit TWorkspace(const std::filesystem::path& fixtures);
+  explicit TWorkspace(const std::filesystem::path& fixtures, bool caching = true);
   ~TWorkspace();
   TWorkspace(const TWorkspace&) = delete;
   TWorkspace& operator=(const TWorkspace&) = delete;

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "capture.h"
 #include "expint.h"
 #include "fuzz_entry.h"
 #include "inter.h"
+#include "inter_context.h"
 
 namespace {
 
@@ -29,16 +31,17 @@ std::vector<fs::path> inputs_in(const fs::path& dir) {
   return files;
 }
 
-class CorpusReplay : public ::testing::TestWithParam<fuzz::TTarget> {};
+// Every target, with the engine's caches on and off.
+class CorpusReplay : public ::testing::TestWithParam<std::tuple<fuzz::TTarget, bool>> {};
 
 TEST_P(CorpusReplay, EverySeedAndRegressionInputRunsCleanly) {
-  const fuzz::TTarget& target = GetParam();
+  const fuzz::TTarget& target = std::get<0>(GetParam());
   const std::vector<fs::path> seeds = inputs_in(kFuzzDir / "corpus" / target.name);
   EXPECT_FALSE(seeds.empty()) << "no seeds for " << target.name;
   std::vector<fs::path> inputs = seeds;
   for (const fs::path& p : inputs_in(kFuzzDir / "regressions" / target.name)) inputs.push_back(p);
 
-  fuzz::TWorkspace workspace(fuzz::default_fixtures());
+  fuzz::TWorkspace workspace(fuzz::default_fixtures(), std::get<1>(GetParam()));
   for (const fs::path& input : inputs) {
     SCOPED_TRACE(input.string());
     target.run(read_file(input));
@@ -46,8 +49,13 @@ TEST_P(CorpusReplay, EverySeedAndRegressionInputRunsCleanly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay, ::testing::ValuesIn(fuzz::targets()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
+                         ::testing::Combine(::testing::ValuesIn(fuzz::targets()),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) ? "" : "_nocache");
+                         });
 
 TEST(CorpusLayout, RegressionFoldersNameTargets) {
   for (const auto& entry : fs::directory_iterator(kFuzzDir / "regressions")) {
@@ -123,7 +131,8 @@ TEST(Workspace, DivisionByZeroLetsTheRunGoOn) {
 TEST(Workspace, EndlessScriptsStopAtTheLoweredStatementLimit) {
   fuzz::TWorkspace workspace(fuzz::default_fixtures());
   Capture out;
-  EXPECT_EQ(interpret("LABEL a GOTO a", std::make_unique<TVarlist>()), nullptr);
+  TEvalContext context;
+  EXPECT_EQ(interpret(context, "LABEL a GOTO a", std::make_unique<TVarlist>()), nullptr);
   EXPECT_EQ(out.str().rfind("\nError: more than 10000 statements at token #", 0), 0u) << out.str();
 }
 

@@ -17,13 +17,13 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "fuzzy_test_support.h"
 #include "tarncvar_memo.h"
 #include "tarnoper.h"
+#include "tarnrule_context.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ TEST(PlimFuzzySetTest, InstantiatedFunctionIsClippedAtTheMatchValue) {
     PlimList sets;
     PlimFuzzySet* set = sets.add("t", 0, 6, left, right, blue);
     set->set_match_value(mv);
-    set->build_imsf();
+    set->build_imsf(nullptr);
     EXPECT_EQ(points_of(*set->get_imsf()), imsf) << left << " " << right << " " << mv;
   }
 }
@@ -226,7 +226,7 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
     PlimFuzzySet fresh;
     fresh.copy(&term);
     fresh.calculate_match_value(x);
-    fresh.build_imsf();
+    fresh.build_imsf(nullptr);
     if (!fresh.same_bits_as(term)) return ::testing::AssertionFailure() << "term " << k;
   }
   return ::testing::AssertionSuccess();
@@ -249,7 +249,7 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
       {"clipped function rebuilt",
        [](CombinedVariable& cv) {
          cv.find(0)->set_match_value(0.75f);
-         cv.find(0)->build_imsf();
+         cv.find(0)->build_imsf(nullptr);
          cv.find(0)->set_match_value(0.5f);
        }},
       {"function point", [](CombinedVariable& cv) { cv.set_msf_y(1, 1, 0.5f); }},
@@ -305,9 +305,12 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
 TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
   const ParameterSet other_ps = make_ps("q", 0, 10, 4, 0.8f, 0.3f, {"a", "b", "c", "d"});
+  // Variables that go hand their known values to the context's pool.
+  FuzzyContext context;
   std::unique_ptr<CombinedVariable> vars[] = {std::make_unique<CombinedVariable>(&ps, "a"),
                                               std::make_unique<CombinedVariable>(&ps, "b"),
                                               std::make_unique<CombinedVariable>(&other_ps, "c")};
+  for (const auto& v : vars) v->set_context(&context);
   std::map<std::uint64_t, std::string> seen;
   std::mt19937 random(11);
   const float values[] = {1, 2.5f, 5, 6.25f, -0.0f, 0, 10, 7.5f, 8, 9, 3};
@@ -331,7 +334,7 @@ TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
         v.set_fs_match_value(k, static_cast<float>(random() % 5) / 4);
         break;
       case 5:
-        v.find(k)->build_imsf();
+        v.find(k)->build_imsf(&context);
         break;
       case 6:
         v.set_msf_x(k, 1, v.get_msf_x(k, 1) + (random() % 2 == 0 ? 0.25f : -0.25f));
@@ -339,6 +342,7 @@ TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
       case 7:
         // A new variable, mostly of a shape that one before it had.
         slot = std::make_unique<CombinedVariable>(random() % 2 == 0 ? &ps : &other_ps, "n");
+        slot->set_context(&context);
         if (random() % 4 == 0) slot->set_msf_x(k, 1, slot->get_msf_x(k, 1) + 0.125f);
         break;
       default:
@@ -708,17 +712,12 @@ TEST(ClipMemoryTest, FindsOnlyWhatWasRememberedForTheSameBits) {
   }
 }
 
-// The clipped function computed in a thread of its own, whose memory is
-// still empty: the direct computation.
+// The clipped function computed without a memory: the direct computation.
 Flat clipped_directly(const PlimFuzzySet& set) {
-  Flat flat;
-  std::thread([&] {
-    PlimFuzzySet fresh;
-    fresh.copy(&set);
-    fresh.build_imsf();
-    flat = points_of(*fresh.get_imsf());
-  }).join();
-  return flat;
+  PlimFuzzySet fresh;
+  fresh.copy(&set);
+  fresh.build_imsf(nullptr);
+  return points_of(*fresh.get_imsf());
 }
 
 // Fuzzification and clipping repeat, change and return to earlier inputs,
@@ -727,7 +726,9 @@ Flat clipped_directly(const PlimFuzzySet& set) {
 // computations bit for bit, also after a clipped function was edited.
 TEST(MemoryTest, ClipsAndCentresOfGravityEqualTheDirectComputation) {
   const ParameterSet ps = make_ps("p", 0, 100, 40, 0.8f, 0.6f, {"a", "b", "c", "d", "e"});
+  FuzzyContext context;
   CombinedVariable cv(&ps, "v");
+  cv.set_context(&context);
   std::mt19937 random(7);
   std::uniform_real_distribution<float> crisp(0, 100);
   std::uniform_int_distribution<int> level(-1, 9);
@@ -742,7 +743,7 @@ TEST(MemoryTest, ClipsAndCentresOfGravityEqualTheDirectComputation) {
       if (round % 5 == 0) corner->set_x(corner->get_x() + (round % 10 < 5 ? 0.25f : -0.25f));
       for (int k = 0; k < cv.get_number(); ++k) {
         cv.set_fs_match_value(k, static_cast<float>(level(random)) / 8);
-        cv.find(k)->build_imsf();
+        cv.find(k)->build_imsf(&context);
       }
     }
     const PlimFuzzySet& set = *cv.find(term(random));

@@ -66,6 +66,13 @@ struct TStep {
   const char* oper;
 };
 
+// The memory the trees of this test program leave to each other, as the
+// trees of one domain's runs do.
+TTreeMemory& shared_memory() {
+  static TTreeMemory memory;
+  return memory;
+}
+
 // A rule set with the tree's combination rules, a tree with an and-branch
 // and an or-branch, and a constraint variable k to aggregate.
 struct TTree {
@@ -74,12 +81,15 @@ struct TTree {
   TreePtr tree;
   CombinedVariable* k = nullptr;
 
-  explicit TTree(bool hold = false) {
+  // `memory`: what trees leave to the next (null: nothing remembered, the
+  // reference computation).
+  explicit TTree(bool hold = false, TTreeMemory* memory = &shared_memory()) {
     TVarlist branches;
     branches.insert("DIFF", "AND", 0);
     branches.insert("WORK", "OR", 0);
-    tree.reset(new TEvalTree("total", &ps, rules, &branches));
-    tree->insert_help_rules(own_file(".tab"));
+    tree.reset(new TEvalTree("total", &ps, rules, &branches, memory));
+    TRuleTableCache tables;
+    tree->insert_help_rules(own_file(".tab"), tables);
     k = add_variable(*rules, ps, "k");
     if (hold) tree->hold_combination_variables();
   }
@@ -111,13 +121,9 @@ struct TTree {
   OperatorSet& ops() const { return *rules->get_operator_set(); }
 };
 
-// Memories pass from tree to tree and follow rule sets of equal contents,
-// so a reference that computes every combination afresh changes the rule
-// set's contents before every step: the operators' accuracy, which is kept
-// but never used, flips between two values.
-void forget_outcomes(TTree& t) {
-  t.ops().set_accuracy(t.ops().get_accuracy() == 10 ? 11 : 10);
-}
+// Memories pass from tree to tree and follow rule sets of equal contents;
+// the reference is a tree without a memory, which computes every
+// combination afresh.
 
 // Values on the terms' peaks and crossings make the same combinations recur.
 const std::vector<TStep> kSteps = {
@@ -130,17 +136,16 @@ class EvalTreeMemo : public ::testing::Test {
  protected:
   void SetUp() override { write_memo_table(); }
 
-  // Runs the steps on a tree with its memory and on a reference that forgets
-  // before every step; `change` runs on both before step `at`.
+  // Runs the steps on a tree with its memory and on a reference without
+  // one; `change` runs on both before step `at`.
   void expect_same_as_afresh(void (*change)(TTree&), std::size_t at) {
     TTree memo;
-    TTree fresh;
+    TTree fresh(false, nullptr);
     for (std::size_t i = 0; i < kSteps.size(); ++i) {
       if (i == at) {
         change(memo);
         change(fresh);
       }
-      forget_outcomes(fresh);
       Capture out;
       Capture err_memo(std::cerr);
       memo.aggregate(kSteps[i]);
@@ -211,6 +216,38 @@ TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
     if (std::find(std::begin(releases), std::end(releases), i) != std::end(releases)) {
       held.tree->release_combination_variables();
       ASSERT_EQ(held.variables_state(), eager.variables_state()) << "step " << i;
+    }
+  }
+}
+
+// Operators changed in place through the rule set's operator set, with no
+// statement and no release in between, are followed: by a holding tree, and
+// by the combination memory a new tree takes over. The memories serve only
+// operators that never print (gamma alone changes nothing they keep), so
+// the and-operator changes between two of those, gamma along with it.
+TEST_F(EvalTreeMemo, OperatorsChangedInPlaceAreFollowed) {
+  const auto change = [](TTree& t, std::size_t i) {
+    if (i % 4 != 3) return;
+    OperatorSet& ops = t.ops();
+    ops.set_and_operator(ops.get_and_operator() == minimum ? product : minimum);
+    ops.set_gamma(ops.get_gamma() == 1 ? 0.5f : 1);
+  };
+  for (const bool hold : {true, false}) {
+    SCOPED_TRACE(hold ? "held" : "eager");
+    for (int tree = 0; tree < 2; ++tree) {
+      TTree cached(hold);
+      TTree uncached(false, nullptr);
+      for (std::size_t i = 0; i < kSteps.size(); ++i) {
+        change(cached, i);
+        change(uncached, i);
+        Capture out;
+        cached.aggregate(kSteps[i]);
+        uncached.aggregate(kSteps[i]);
+        ASSERT_EQ(cached.tree_state(own_file(".cached")), uncached.tree_state(own_file(".fresh")))
+            << "tree " << tree << ", step " << i;
+      }
+      cached.tree->release_combination_variables();
+      EXPECT_EQ(cached.variables_state(), uncached.variables_state()) << "tree " << tree;
     }
   }
 }
@@ -387,6 +424,26 @@ TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
   const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},
                               {0.25f, 0.5f},  {0.25f, 0.75f}, {0.5f, 0.5f}};
   expect_same_as_direct(changes, kValues, 4, false);
+}
+
+// Operators changed in place through the rule set's operator set, the
+// memory not told: the inputs repeat after each change, and their
+// remembered outcomes are of the operators before.
+TEST(EvaluationMemo, OperatorsChangedInPlaceAreFollowedUntold) {
+  TEvaluationMemo memo;
+  TRatedVariable remembered;
+  TRatedVariable direct;
+  const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f}, {0.25f, 0.75f}, {0.5f, 0.5f}};
+  for (const fuzzy_operator op : {minimum, product, minimum, product}) {
+    for (TRatedVariable* t : {&remembered, &direct}) {
+      t->ops().set_and_operator(op);
+      t->ops().set_gamma(op == minimum ? 1 : 0.5f);
+    }
+    for (const auto& v : kValues) {
+      ASSERT_EQ(remembered.step(v[0], v[1], &memo), direct.step(v[0], v[1], nullptr))
+          << "operator " << op << ", x " << v[0];
+    }
+  }
 }
 
 // More distinct inputs than the memory keeps for one variable, and then the

@@ -20,16 +20,22 @@
 
 #include "capture.h"
 #include "expint.h"
+#include "inter_context.h"
 #include "inter_state.h"
 
 namespace {
 
-std::string run_script(const std::string& text, std::unique_ptr<TVarlist> vars = nullptr,
-                       const std::string& input = "") {
+std::string run_script(TEvalContext& context, const std::string& text,
+                       std::unique_ptr<TVarlist> vars = nullptr, const std::string& input = "") {
   FeedStdin in(input);
   Capture out;
-  EXPECT_EQ(interpret(text.c_str(), std::move(vars)), nullptr);
+  EXPECT_EQ(interpret(context, text.c_str(), std::move(vars)), nullptr);
   return out.str();
+}
+
+std::string run_script(const std::string& text) {
+  TEvalContext context;
+  return run_script(context, text);
 }
 
 // Positions, word counts and jumps by words; reading on from any position
@@ -178,11 +184,12 @@ TEST(ScriptRun, RunsOfATextDoNotDependOnTheRunsBefore) {
       "/* LABEL a */ LET y = 2 LABEL FOR:1 LET y = (y+1) FOR j = 1 TO 2 STEP 1 PRINT y NEXT j "
       "IF (y<5) THEN GOTO FOR:1 ENDIF",
   };
+  TEvalContext context;
   for (const std::string& text : texts) {
-    const std::string first = run_script(text);
+    const std::string first = run_script(text);  // in a fresh context
     for (const std::string& between : texts) {
-      run_script(between);
-      EXPECT_EQ(run_script(text), first) << text << "\nafter " << between;
+      run_script(context, between);
+      EXPECT_EQ(run_script(context, text), first) << text << "\nafter " << between;
     }
   }
 }
@@ -215,20 +222,22 @@ TEST(FixedDecimals, WritesWhatPrintfWrites) {
 }
 
 TEST(Interpret, TakesOverTheStoreAndReturnsNoTreeWithoutEvaltree) {
-  auto* vars = new TVarlist();
+  auto vars = std::make_unique<TVarlist>();
   vars->insert("LengthOfCycle", "6", 6);
+  TEvalContext context;
   Capture out;
-  EXPECT_EQ(interpret("PRINT LengthOfCycle", vars), nullptr);
-  EXPECT_EQ(interpret(nullptr, static_cast<TVarlist*>(nullptr)), nullptr);
-  EXPECT_EQ(interpret("", std::make_unique<TVarlist>()), nullptr);
+  EXPECT_EQ(interpret(context, "PRINT LengthOfCycle", std::move(vars)), nullptr);
+  EXPECT_EQ(interpret(context, nullptr, nullptr), nullptr);
+  EXPECT_EQ(interpret(context, "", std::make_unique<TVarlist>()), nullptr);
   EXPECT_EQ(out.str(), "6");
 }
 
 TEST(Interpret, NoStateSurvivesARun) {
   // Labels, open constructs and variables of one run are gone in the next.
-  EXPECT_EQ(run_script("LABEL l LET a = 1 IF (1) THEN FOR i = 1 TO 5 STEP 1 EXIT"), "");
+  TEvalContext context;
+  EXPECT_EQ(run_script(context, "LABEL l LET a = 1 IF (1) THEN FOR i = 1 TO 5 STEP 1 EXIT"), "");
   EXPECT_EQ(
-      run_script("GOTO l PRINT a NEXT i"),
+      run_script(context, "GOTO l PRINT a NEXT i"),
       "\nDynaTARN++: Warning: variable a does not exist.\nError: NEXT without FOR at token #6\n");
 }
 
@@ -248,7 +257,13 @@ std::string written_files() {
   return text;
 }
 
-TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
+// Run once with the engine's caches and once without; each mode runs every
+// case in one context, one after the other, as the program runs its script.
+class ScriptCases : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ScriptCases, EveryCaseGivesItsExpectedOutput) {
+  TEvalContext context;
+  context.set_caching(GetParam());
   const std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "cases";
   for (const auto& entry : std::filesystem::directory_iterator(dir / "files")) {
     std::filesystem::copy_file(entry.path(), entry.path().filename(),
@@ -264,11 +279,16 @@ TEST(ScriptCases, EveryCaseGivesItsExpectedOutput) {
     if (std::filesystem::exists(side.replace_extension(".vars"))) vars->read(side.string());
     const std::string input = read_file(side.replace_extension(".in"));
     const std::string expected = read_file(side.replace_extension(".out"));
-    std::string out = run_script(read_file(script), std::move(vars), input);
+    std::string out = run_script(context, read_file(script), std::move(vars), input);
     EXPECT_EQ(out + written_files(), expected) << "case " << script.stem();
   }
   EXPECT_GT(cases, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Caching, ScriptCases, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "cached" : "uncached";
+                         });
 
 // An endless script ends at the statement limit with its message; the limit
 // is lowered here only to keep the test fast, and restored afterwards. The

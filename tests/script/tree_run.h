@@ -12,6 +12,7 @@
 #include "evaltree.h"
 #include "expint.h"
 #include "inter.h"
+#include "inter_context.h"
 
 struct TreeDeleter {
   void operator()(TEvalTree* tree) const {
@@ -26,12 +27,19 @@ struct ScriptRun {
   TreePtr tree;
 };
 
+// The context of the scripts run here: one for the whole test program, as
+// the program's domain has one, so that runs find what earlier ones left.
+inline TEvalContext& test_context() {
+  static TEvalContext context;
+  return context;
+}
+
 inline ScriptRun run_tree_script(const std::string& text,
                                  std::unique_ptr<TVarlist> vars = nullptr) {
   ScriptRun run;
   Capture out;
   Capture err(std::cerr);
-  run.tree.reset(interpret(text.c_str(), std::move(vars)));
+  run.tree.reset(interpret(test_context(), text.c_str(), std::move(vars)));
   run.out = out.str();
   run.err = err.str();
   return run;

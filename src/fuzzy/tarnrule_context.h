@@ -1,0 +1,52 @@
+// The fuzzy library's evaluation context: the memories and scratch
+// polylines that fuzzification, rule evaluation and defuzzification keep
+// from one call to the next, and the switch that turns the memories off.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "tarncvar.h"
+#include "tarncvar_memo.h"
+
+// How the library reaches it. A rule set is handed a context when it is
+// made (RuleSet(FuzzyContext*)) and passes it to its variable list, which
+// gives it to every variable it takes in (PlimList::set_context); copies of
+// a list keep the context of what they copy. Operations on a variable use
+// the variable's context: fuzzifying, clipping its terms, merging them into
+// a cover, defuzzifying. The free functions that shape a single term
+// (inference, the operators' fuzzy-set forms) take the context as an
+// argument, since a term does not know its list.
+//
+// Without a context (null: a list or rule set made on its own, as unit
+// tests and benchmarks do) the shared memories are not used and scratch
+// polylines are made per call; what a list remembers of its own
+// fuzzifications still works. A context must outlive every list that was
+// given it: the owner (the evaluation context of a domain) is destroyed
+// after the script runs and trees it served.
+//
+// With `caching` off no memory is read or written: neither these shared
+// ones nor the fuzzifications a list remembers (each fuzzification is
+// computed in full and gives the terms a new stamp). The scratch polylines
+// stay: they hold nothing from one call to the next but their room.
+struct FuzzyContext {
+  FuzzyContext() = default;
+  FuzzyContext(const FuzzyContext&) = delete;
+  FuzzyContext& operator=(const FuzzyContext&) = delete;
+
+  bool caching = true;
+  // Known fuzzifications of lists that are gone, for the next list of the
+  // same shape (each script run makes its variables anew).
+  std::vector<std::unique_ptr<PlimList::KnownValues>> known_values;
+  ClipMemory clips;
+  DefuzzMemory defuzzified;
+  // Scratch: the cover of a defuzzification, and the working polylines of
+  // one merge of a term into a cover.
+  PList cover;
+  PList merge_term;
+  PList merge_union;
+  PList merge_crossings;
+
+  // Whether the shared memories may be used through `context` (null: no).
+  static bool caches(const FuzzyContext* context) { return context != nullptr && context->caching; }
+};
