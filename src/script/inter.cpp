@@ -430,10 +430,9 @@ std::unique_ptr<RuleSet> new_rule_set(FuzzyContext& context) {
   return rules;
 }
 
-long statement_limit = script_limits::kMaxStatements;
-
 void main_pass(TScriptRun& run) {
   const TDispatchTable& table = dispatch_table();
+  const long statement_limit = run.Context.statement_limit;
   long statements = 0;
   while (!run.stopped() && !run.reader.at_end()) {
     if (++statements > statement_limit) {
@@ -466,10 +465,6 @@ void main_pass(TScriptRun& run) {
 }
 
 }  // namespace
-
-void set_statement_limit(long limit) {
-  statement_limit = limit > 0 ? limit : script_limits::kMaxStatements;
-}
 
 TEvalTree* interpret(TEvalContext& context, const char* pText,
                      std::unique_ptr<TVarlist> importvars) {

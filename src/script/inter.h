@@ -16,9 +16,3 @@ class TVarlist;
 // none.
 TEvalTree* interpret(TEvalContext& context, const char* pText,
                      std::unique_ptr<TVarlist> importvars);
-
-// Sets how many statements one run may execute before it stops with the
-// limit message; 0 restores the default limit. Harnesses that run many
-// scripts under instrumentation lower it, so that an endless script ends
-// quickly there as well.
-void set_statement_limit(long limit);

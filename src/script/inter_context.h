@@ -14,6 +14,7 @@
 #include "evaltree_memo.h"
 #include "expint.h"
 #include "inter_fuzzy_table.h"
+#include "inter_state.h"
 #include "tarnrule_context.h"
 
 struct TScriptWords;
@@ -61,6 +62,10 @@ class TEvalContext {
   // (read_path.h); empty: the working folder only. A setting of the runs,
   // not a memory: the switch leaves it alone.
   std::string input_folder;
+  // How many statements one run may execute before it stops with the limit
+  // message. Harnesses that run many scripts under instrumentation lower
+  // it, so that an endless script ends quickly there as well.
+  long statement_limit = script_limits::kMaxStatements;
 
   bool caching() const { return caching_; }
   void set_caching(bool enabled);

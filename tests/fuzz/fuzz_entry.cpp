@@ -229,6 +229,7 @@ TWorkspace::TWorkspace(const std::filesystem::path& fixtures, bool caching) {
   state = TWorkspaceState{};
   state.context = std::make_unique<TEvalContext>();
   state.context->set_caching(caching);
+  state.context->statement_limit = kStatementLimit;
   workspace = &state;
   for (const auto& entry : std::filesystem::directory_iterator(fixtures)) {
     const std::string name = entry.path().filename().string();
@@ -249,12 +250,14 @@ TWorkspace::TWorkspace(const std::filesystem::path& fixtures, bool caching) {
   std::filesystem::current_path(dir);
   write_fixtures();
   set_division_by_zero_handler(go_on_after_division_by_zero);
-  set_statement_limit(kStatementLimit);
+}
+
+TEvalContext& TWorkspace::context() const {
+  return *workspace->context;
 }
 
 TWorkspace::~TWorkspace() {
   set_division_by_zero_handler(nullptr);
-  set_statement_limit(0);
   std::error_code error;
   std::filesystem::current_path(previous, error);
   std::filesystem::remove_all(dir, error);

@@ -16,6 +16,8 @@
 
 #include <iostream>
 
+class TEvalContext;
+
 namespace fuzz {
 
 using TEntry = void (*)(std::string_view input);
@@ -49,6 +51,8 @@ class TWorkspace {
   TWorkspace& operator=(const TWorkspace&) = delete;
 
   const std::filesystem::path& path() const { return dir; }
+  // The context the entries run scripts in (with the lowered statement limit).
+  TEvalContext& context() const;
 
  private:
   std::filesystem::path previous;

@@ -131,8 +131,8 @@ TEST(Workspace, DivisionByZeroLetsTheRunGoOn) {
 TEST(Workspace, EndlessScriptsStopAtTheLoweredStatementLimit) {
   fuzz::TWorkspace workspace(fuzz::default_fixtures());
   Capture out;
-  TEvalContext context;
-  EXPECT_EQ(interpret(context, "LABEL a GOTO a", std::make_unique<TVarlist>()), nullptr);
+  EXPECT_EQ(interpret(workspace.context(), "LABEL a GOTO a", std::make_unique<TVarlist>()),
+            nullptr);
   EXPECT_EQ(out.str().rfind("\nError: more than 10000 statements at token #", 0), 0u) << out.str();
 }
 

@@ -291,12 +291,12 @@ INSTANTIATE_TEST_SUITE_P(Caching, ScriptCases, ::testing::Values(true, false),
                          });
 
 // An endless script ends at the statement limit with its message; the limit
-// is lowered here only to keep the test fast, and restored afterwards. The
+// is lowered here only to keep the test fast. The
 // count names the word before which the stop happened: right after LOOP.
 TEST(ScriptLimits, EndlessLoopEndsAtTheStatementLimit) {
-  set_statement_limit(1000);
-  const std::string out = run_script("LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k");
-  set_statement_limit(0);
+  TEvalContext context;
+  context.statement_limit = 1000;
+  const std::string out = run_script(context, "LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k");
   EXPECT_EQ(out, "\nError: more than 1000 statements at token #5\n");
 }
 
