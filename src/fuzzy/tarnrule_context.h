@@ -18,17 +18,19 @@
 // (inference, the operators' fuzzy-set forms) take the context as an
 // argument, since a term does not know its list.
 //
-// Without a context (null: a list or rule set made on its own, as unit
-// tests and benchmarks do) the shared memories are not used and scratch
-// polylines are made per call; what a list remembers of its own
-// fuzzifications still works. A context must outlive every list that was
+// Without a context (null: a list or rule set made on its own, as many unit
+// tests do) the shared memories are not used and scratch polylines are made
+// per call; what a list remembers of its own fuzzifications, and what a rule
+// set's terms remember of the variables and blocks they found, still work. A context must outlive every list that was
 // given it: the owner (the evaluation context of a domain) is destroyed
 // after the script runs and trees it served.
 //
 // With `caching` off no memory is read or written: neither these shared
 // ones nor the fuzzifications a list remembers (each fuzzification is
-// computed in full and gives the terms a new stamp). The scratch polylines
-// stay: they hold nothing from one call to the next but their room.
+// computed in full and gives the terms a new stamp) nor the variables and
+// blocks a rule set's terms found (looked up every time). The scratch
+// polylines stay: they hold nothing from one call to the next but their
+// room.
 struct FuzzyContext {
   FuzzyContext() = default;
   FuzzyContext(const FuzzyContext&) = delete;

@@ -413,7 +413,9 @@ struct TFormulaHint {
   const std::string* text = nullptr;
   TExptree* tree = nullptr;
 };
-// compute_formula through a hint that it updates.
+// compute_formula through a hint that it updates. A hint holds a tree of the
+// store's formula cache: it is for stores whose memory caches, and is not
+// kept past a change of that memory's switch.
 float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint);
 
 // What a division by zero in a formula does after its message is printed. The

@@ -548,7 +548,8 @@ float compute_formula(std::string_view formula, TVarlist& vars) {
 }
 
 float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint) {
-  if (formula_cache(vars) == nullptr) return compute_formula(formula, vars);
+  // Hints are handed out only while caching is on: the hint's tree is one
+  // the store's cache holds.
   formula = fit(formula, kFormulaChars);
   if (hint.text != nullptr && same_text(*hint.text, formula)) {
     return TCalculation::computed(*hint.tree, vars);

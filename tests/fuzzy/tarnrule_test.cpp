@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iomanip>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
 
 #include "fuzzy_test_support.h"
+#include "tarnrule_context.h"
 
 namespace {
 
@@ -408,6 +410,52 @@ TEST_F(RuleSetTest, AppendedBlocksKeepTheStampOfRulesWithoutReferences) {
     EXPECT_EQ(appended.get_stamp() == block.get_stamp(), !refers);
     EXPECT_FALSE(appended.find(0)->refers_to_cvs());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// What a rule set made with a context evaluates, over inputs that recur and
+// operators that change: the crisp values and every output term, by bits.
+std::string EvaluatedWith(FuzzyContext* context) {
+  const ParameterSet in_ps = make_ps("in", 0, 10, 5, 1, 1, {"low", "mid", "high"});
+  const ParameterSet out_ps = make_ps("out", 0, 10, 5, 1, 1, {"bad", "fair", "good"});
+  const CombinedVariable x(&in_ps, "X");
+  const CombinedVariable z(&in_ps, "Z");
+  const CombinedVariable y(&out_ps, "Y");
+  RuleSet rules(context);
+  rules.add_BasicRule(&x, "low", &y, "bad", 1);
+  rules.add_ComplexRule(&x, "mid", &z, "high", &y, "fair", AND, 0.8f);
+  rules.add_BasicRule(&z, "low", &y, "good", 1);
+  std::ostringstream out;
+  out << std::setprecision(9);
+  const float inputs[][2] = {{2.5f, 7.5f}, {5, 5}, {2.5f, 7.5f}, {9, 1}, {5, 5}};
+  for (const fuzzy_operator inference : {minimum, product, minimum}) {
+    rules.get_operator_set()->set_inference_operator(inference);
+    for (const auto& [xv, zv] : inputs) {
+      rules.get_cv("X")->set_value(xv);
+      rules.get_cv("Z")->set_value(zv);
+      out << rules.evaluate("Y") << '\n';
+      rules.get_cv("Y")->write(out);
+    }
+  }
+  return out.str();
+}
+
+// A rule set evaluates the same through a context whose memories are on or
+// off, and with them off leaves nothing in the context; the same with a
+// rule set that has no context at all.
+TEST(FuzzyContextTest, MemoriesOffGiveTheSameAndKeepNothing) {
+  FuzzyContext cached;
+  FuzzyContext uncached;
+  uncached.caching = false;
+  const std::string expected = EvaluatedWith(&cached);
+  EXPECT_FALSE(cached.known_values.empty());    // the variables left theirs
+  EXPECT_EQ(EvaluatedWith(&cached), expected);  // served from memory now
+  EXPECT_EQ(EvaluatedWith(&uncached), expected);
+  EXPECT_TRUE(uncached.known_values.empty());
+  EXPECT_EQ(EvaluatedWith(nullptr), expected);
 }
 
 }  // namespace

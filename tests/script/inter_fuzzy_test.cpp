@@ -141,11 +141,17 @@ TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
       {"entry at the end", [](R& r) { return r.find_entry("COMPARE", {"z", "r"}); }, true, ""},
       {"missing entry", [](R& r) { return r.find_entry("COMPARE", {"q", "r"}); }, false, ""}};
   // clang-format on
-  for (int round = 0; round < 3; ++round) {
-    for (const TSearch& s : searches) {
-      TTableReader reader(TRuleTable::load("entries.tab"));
-      EXPECT_EQ(s.find(reader), s.found) << s.what << ", round " << round;
-      EXPECT_EQ(reader.next(), s.next) << s.what << ", round " << round;
+  // The same with the table and its searches kept, as the engine keeps
+  // them, and read anew every time.
+  for (const bool caching : {true, false}) {
+    TRuleTableCache tables;
+    tables.caching = caching;
+    for (int round = 0; round < 3; ++round) {
+      for (const TSearch& s : searches) {
+        TTableReader reader(tables.load("entries.tab"));
+        EXPECT_EQ(s.find(reader), s.found) << s.what << ", round " << round << ", " << caching;
+        EXPECT_EQ(reader.next(), s.next) << s.what << ", round " << round << ", " << caching;
+      }
     }
   }
 }
@@ -155,12 +161,13 @@ TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
 TEST(RuleTable, EntriesAreToldApartByTheirWordsNotTheirJoinedText) {
   using namespace std::literals;
   write_file("joined.tab", "COMPARE a\0b c = x COMPARE a b\0c = y"s);
+  TRuleTableCache tables;
   for (int round = 0; round < 2; ++round) {
-    TTableReader first(TRuleTable::load("joined.tab"));
+    TTableReader first(tables.load("joined.tab"));
     ASSERT_TRUE(first.find_entry("COMPARE", {"a\0b"sv, "c"}));
     EXPECT_EQ(first.next(), "=");
     EXPECT_EQ(first.next(), "x");
-    TTableReader second(TRuleTable::load("joined.tab"));
+    TTableReader second(tables.load("joined.tab"));
     ASSERT_TRUE(second.find_entry("COMPARE", {"a", "b\0c"sv}));
     EXPECT_EQ(second.next(), "=");
     EXPECT_EQ(second.next(), "y");
@@ -174,21 +181,23 @@ TEST(RuleTable, ManyEntriesAskedInTurnKeepTheirAnswers) {
   std::string text;
   for (const std::string& name : names) text += "COMPARE " + name + " r = " + name + " ";
   write_file("many.tab", text);
+  TRuleTableCache tables;
   for (int round = 0; round < 3; ++round) {
     for (const std::string& name : names) {
-      TTableReader reader(TRuleTable::load("many.tab"));
+      TTableReader reader(tables.load("many.tab"));
       ASSERT_TRUE(reader.find_entry("COMPARE", {name, "r"})) << name;
       EXPECT_EQ(reader.next(), "=");
       EXPECT_EQ(reader.next(), name);
     }
-    TTableReader reader(TRuleTable::load("many.tab"));
+    TTableReader reader(tables.load("many.tab"));
     EXPECT_FALSE(reader.find_entry("COMPARE", {"u", "r"}));
   }
 }
 
 TEST(RuleTable, SearchesFromInsideTheTableStartThere) {
   write_file("inside.tab", "COMPARE a r = x y COMPARE a r = v w");
-  TTableReader first(TRuleTable::load("inside.tab"));
+  TRuleTableCache tables;
+  TTableReader first(tables.load("inside.tab"));
   ASSERT_TRUE(first.find_entry("COMPARE", {"a", "r"}));
   ASSERT_TRUE(first.find_entry("COMPARE", {"a", "r"}));
   EXPECT_EQ(first.next(), "=");
