@@ -468,6 +468,13 @@ TEvaluationMemo& left_evaluations() {
   return memo;
 }
 
+// The rule evaluations a finished run leaves for the next one, handed on
+// like the EVAL outcomes.
+std::unique_ptr<RuleEvaluationMemo>& left_rule_evaluations() {
+  static std::unique_ptr<RuleEvaluationMemo> memo = std::make_unique<RuleEvaluationMemo>();
+  return memo;
+}
+
 }  // namespace
 
 void set_statement_limit(long limit) {
@@ -478,13 +485,17 @@ TEvalTree* interpret(const char* pText, std::unique_ptr<TVarlist> importvars) {
   TScriptRun run(pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
   run.evaluations = std::exchange(left_evaluations(), TEvaluationMemo());
+  run.rule_evaluations = std::move(left_rule_evaluations());
+  if (run.rule_evaluations == nullptr)
+    run.rule_evaluations = std::make_unique<RuleEvaluationMemo>();
   preliminary_pass(run);
   run.tablename = "empty";
-  run.Rules = new_rule_set();
+  run.use_rules(new_rule_set());
   run.reader.seek(0);
   run.number_of_tokens = 0;
   main_pass(run);
   left_evaluations() = std::move(run.evaluations);
+  left_rule_evaluations() = std::move(run.rule_evaluations);
   run.Controls->clear();
   spare_controls() = std::move(run.Controls);
   run.Vars.reset();

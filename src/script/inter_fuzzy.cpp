@@ -48,7 +48,7 @@ void statement_import(TScriptRun& run) {
   const std::string file_name = run.read_name();
   if (kind == "RULESET") {
     // The new rule set stays empty when the file cannot be read.
-    run.Rules = std::make_shared<RuleSet>();
+    run.use_rules(std::make_shared<RuleSet>());
     std::ifstream in(file_name);
     if (!in) {
       run.stop("Error: Unknown RULESET-file " + file_name + "!");

@@ -19,6 +19,7 @@
 #include "evaltree_memo.h"
 #include "expint.h"
 #include "tarnrule.h"
+#include "tarnrule_memo.h"
 
 class TEvalTree;
 class TRuleTable;
@@ -388,6 +389,14 @@ class TScriptRun {
   // Statements that may change operators or variables' terms make it check
   // them again (forget_settings).
   TEvaluationMemo evaluations;
+  // Outcomes of rule evaluations, taken over from the run before and left
+  // to the next; every rule set of the run evaluates through it.
+  std::unique_ptr<RuleEvaluationMemo> rule_evaluations;
+  // Makes `rules` the run's rule set, evaluating through the run's memory.
+  void use_rules(std::shared_ptr<RuleSet> rules) {
+    Rules = std::move(rules);
+    Rules->set_evaluation_memo(rule_evaluations.get());
+  }
   TReachAnswers reach_answers;
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements
