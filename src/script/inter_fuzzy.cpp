@@ -319,10 +319,46 @@ void add_concat_rules(TTableReader& table, RuleSet& rules, const CombinedVariabl
   }
 }
 
+// Whether the statement at `place` added the rules of this table, these
+// variables, sets and operator last, and the constraint's block still holds
+// them: adding them again would skip every one as a duplicate, and the rule
+// set's name was taken out of its default by the first.
+bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
+                 std::string_view oper, const RuleSet& rules) {
+  if (place == nullptr || place->concat == nullptr) return false;
+  const TConcatMemory& kept = *place->concat;
+  if (kept.block_stamp == 0 || kept.table != table || kept.oper != oper) return false;
+  for (int i = 0; i < 3; ++i) {
+    if (!same_text(kept.names[i], names[i]) || !same_text(kept.sets[i], sets[i])) return false;
+  }
+  if (std::string_view(rules.get_rs_name()) == "empty_rule_set") return false;
+  const int b = rules.search(names[2]);
+  return b >= 0 && rules.find(b)->get_stamp() == kept.block_stamp;
+}
+
+void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
+                 std::string_view oper, const RuleSet& rules) {
+  if (place == nullptr) return;
+  if (place->concat == nullptr) place->concat = std::make_unique<TConcatMemory>();
+  TConcatMemory& kept = *place->concat;
+  kept.table = table;
+  for (int i = 0; i < 3; ++i) {
+    kept.names[i] = names[i];
+    kept.sets[i] = sets[i];
+  }
+  kept.oper = oper;
+  const int b = rules.search(names[2]);
+  kept.block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
+}
+
 // FUZZYCONCAT constraint w first AND|OR second: rules for the constraint from
-// the CONCAT entry of the three variables' parameter sets.
+// the CONCAT entry of the three variables' parameter sets. A statement that
+// added its rules before finds them still there, mostly, and adds nothing.
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
+  TWordMemory* const place = run.reader.memory_of_last_word();
   std::string constraint = run.read_name();
   run.read_word();
   std::string first = run.read_name();
@@ -336,14 +372,20 @@ void statement_fuzzyconcat(TScriptRun& run) {
   for (const std::string* name : {&first, &second, &constraint}) {
     if (require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ") == nullptr) return;
   }
-  TTableReader table(rule_table(run));
-  if (!table.find_entry("CONCAT", {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
-                                   formula_of(*run.Vars, constraint)})) {
+  const std::string_view names[3] = {first, second, constraint};
+  const std::string_view sets[3] = {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
+                                    formula_of(*run.Vars, constraint)};
+  const std::shared_ptr<const TRuleTable>& words = rule_table(run);
+  RuleSet& rules = *run.Rules;
+  // A kept statement found its table entry before: the table's words never
+  // change.
+  const bool kept = concat_kept(place, words, names, sets, oper, rules);
+  TTableReader table(words);
+  if (!kept && !table.find_entry("CONCAT", {sets[0], sets[1], sets[2]})) {
     run.stop("Error: no entry in TABLE for FUZZYCONCAT " + constraint + " " + first + " " + oper +
              " " + second + "!");
     return;
   }
-  RuleSet& rules = *run.Rules;
   const CombinedVariable* inputs[2] = {rules.get_cv(first), rules.get_cv(second)};
   for (int i = 0; i < 2; ++i) {
     if (inputs[i] != nullptr) continue;
@@ -357,8 +399,10 @@ void statement_fuzzyconcat(TScriptRun& run) {
              constraint + "!");
     return;
   }
+  if (kept) return;
   table.skip_to(oper);
   add_concat_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
+  keep_concat(place, words, names, sets, oper, rules);
 }
 
 // The value the comparison variable carries: the compared value x moved so

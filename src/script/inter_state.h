@@ -210,6 +210,19 @@ struct TComparisonMemory {
   CombinedVariable* comparison = nullptr;
 };
 
+// At a FUZZYCONCAT keyword: the rule table, the names of the three
+// variables and of their parameter sets, and the operator it added rules
+// for last, and the stamp the constraint's block had right after. While the
+// block keeps that stamp it holds those rules (equal stamps mean equal
+// rules), so the same statement has nothing to add.
+struct TConcatMemory {
+  std::shared_ptr<const TRuleTable> table;
+  std::string names[3];  // first, second, constraint
+  std::string sets[3];
+  std::string oper;
+  std::uint64_t block_stamp = 0;  // 0: nothing kept
+};
+
 // What the statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -237,6 +250,8 @@ struct TWordMemory {
   std::unique_ptr<std::array<TFormulaHint, kIndexedFormulas>> indexed_formulas;
   // At a FUZZYCOMPARE keyword, once a comparison there was kept.
   std::unique_ptr<TComparisonMemory> comparison;
+  // At a FUZZYCONCAT keyword, once it added rules.
+  std::unique_ptr<TConcatMemory> concat;
   // At a PARAMETERSET keyword, once its operands were read.
   std::unique_ptr<TParameterSetOperands> parameter_set;
 };
