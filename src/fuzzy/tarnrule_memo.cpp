@@ -2,6 +2,8 @@
 // interned contents, keys and the outcomes kept for them.
 #include "tarnrule_memo.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -12,6 +14,9 @@ namespace {
 constexpr std::size_t kMaxOutcomes = 1 << 14;
 constexpr std::size_t kMaxIds = 1 << 16;
 constexpr std::size_t kMaxStamps = 1 << 16;
+// Key words before the nodes' words: the plan's signature and the
+// operators.
+constexpr std::size_t kKeyHead = 8;
 
 std::uint32_t bits(float v) {
   return std::bit_cast<std::uint32_t>(v);
@@ -30,9 +35,10 @@ void put_text(std::string& out, std::string_view text) {
   out.append(text);
 }
 
-std::uint64_t hash_of(const std::vector<std::uint32_t>& key) {
+std::uint64_t hash_of(const std::uint32_t* key, std::size_t size) {
   std::uint64_t h = 14695981039346656037ull;
-  for (std::uint32_t word : key) {
+  for (std::size_t i = 0; i < size; ++i) {
+    const std::uint32_t word = key[i];
     h = (h ^ word) * 0x9E3779B97F4A7C15ull;
     h ^= h >> 29;
   }
@@ -62,6 +68,23 @@ struct RuleEvaluationMemo::Plan {
     // A block variable's shape id and the term stamp it was found for.
     std::uint32_t shape = 0;
     std::uint64_t shape_stamp = 0;
+    // An input's last few term stamps and their ids: inputs mostly come
+    // back with values fuzzified before, which bring their stamps back.
+    static constexpr std::size_t kRecent = 4;
+    std::array<std::uint64_t, kRecent> recent_stamps{};
+    std::array<std::uint32_t, kRecent> recent_ids{};
+    std::size_t next_recent = 0;
+    std::uint32_t input(RuleEvaluationMemo& memo) {
+      const std::uint64_t stamp = cv->get_stamp();
+      for (std::size_t i = 0; i < kRecent; ++i) {
+        if (recent_stamps[i] == stamp) return recent_ids[i];
+      }
+      const std::uint32_t id = memo.input_id(*cv);
+      recent_stamps[next_recent] = stamp;
+      recent_ids[next_recent] = id;
+      next_recent = (next_recent + 1) % kRecent;
+      return id;
+    }
   };
   const RuleSet* rules = nullptr;
   std::uint64_t revision = 0;
@@ -74,6 +97,7 @@ struct RuleEvaluationMemo::Plan {
   std::uint32_t signature = 0;
   std::vector<Node> nodes;
   int block_nodes = 0;
+  std::vector<int> block_indices;  // of the block nodes, in order
 };
 
 struct RuleEvaluationMemo::Outcome {
@@ -203,7 +227,9 @@ RuleEvaluationMemo::Plan* RuleEvaluationMemo::plan_of(const RuleSet& rules, int 
     plans_.clear();
     plans_of_ = &rules;
   }
-  std::unique_ptr<Plan>& plan = plans_[b];
+  const std::size_t at = static_cast<std::size_t>(b);
+  if (plans_.size() <= at) plans_.resize(at + 1);
+  std::unique_ptr<Plan>& plan = plans_[at];
   if (plan == nullptr) plan = std::make_unique<Plan>();
   if (!plan_holds(*plan, rules) || plan->nodes.empty() || plan->nodes.back().cv != &v) {
     build_plan(*plan, rules, b, v);
@@ -280,6 +306,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       put_text(signature, f.cv->get_cv_name_view());
       put_word(signature, id);
       plan.nodes.push_back(node);
+      plan.block_indices.push_back(f.block);
       ++plan.block_nodes;
       path.pop_back();
       continue;
@@ -321,8 +348,9 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       path.push_back({pb, p, 0, 0});
     }
   }
-  if (!usable) {
+  if (!usable || kKeyHead + 2 * plan.nodes.size() > kMaxKeyWords) {
     plan.nodes.clear();
+    plan.block_indices.clear();
     plan.block_nodes = 0;
     return;
   }
@@ -340,32 +368,33 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
   if (!plan->usable) return false;
   probe.plan = plan;
   probe.epoch = epoch_;
-  std::vector<std::uint32_t>& key = probe.key;
-  key.clear();
-  key.push_back(plan->signature);
-  key.push_back(static_cast<std::uint32_t>(ops.get_importance_operator()));
-  key.push_back(static_cast<std::uint32_t>(ops.get_and_operator()));
-  key.push_back(static_cast<std::uint32_t>(ops.get_or_operator()));
-  key.push_back(static_cast<std::uint32_t>(ops.get_certainty_operator()));
-  key.push_back(static_cast<std::uint32_t>(ops.get_inference_operator()));
-  key.push_back(static_cast<std::uint32_t>(ops.get_defuzzy_operator()));
-  key.push_back(bits(ops.get_gamma()));
+  std::uint32_t* key = probe.key.data();
+  std::size_t n = 0;
+  key[n++] = plan->signature;
+  key[n++] = static_cast<std::uint32_t>(ops.get_importance_operator());
+  key[n++] = static_cast<std::uint32_t>(ops.get_and_operator());
+  key[n++] = static_cast<std::uint32_t>(ops.get_or_operator());
+  key[n++] = static_cast<std::uint32_t>(ops.get_certainty_operator());
+  key[n++] = static_cast<std::uint32_t>(ops.get_inference_operator());
+  key[n++] = static_cast<std::uint32_t>(ops.get_defuzzy_operator());
+  key[n++] = bits(ops.get_gamma());
   for (Plan::Node& node : plan->nodes) {
-    key.push_back(bits(node.cv->get_importance()));
+    key[n++] = bits(node.cv->get_importance());
     if (node.block < 0) {
-      key.push_back(input_id(*node.cv));
+      key[n++] = node.input(*this);
       continue;
     }
     if (node.shape_stamp != node.cv->get_stamp()) {
       node.shape = shape_id(*node.cv);
       node.shape_stamp = node.cv->get_stamp();
     }
-    key.push_back(node.shape);
+    key[n++] = node.shape;
   }
-  probe.hash = hash_of(key);
+  probe.key_size = n;
+  probe.hash = hash_of(key, n);
   if (const auto it = outcomes_.find(probe.hash); it != outcomes_.end()) {
     for (const std::unique_ptr<Outcome>& outcome : it->second) {
-      if (outcome->key == key) {
+      if (std::equal(outcome->key.begin(), outcome->key.end(), key, key + n)) {
         probe.outcome = outcome.get();
         ++hits_;
         return true;
@@ -386,12 +415,8 @@ void RuleEvaluationMemo::apply(const Probe& probe) {
   }
 }
 
-std::vector<int> RuleEvaluationMemo::blocks_of(const Probe& probe) const {
-  std::vector<int> blocks;
-  for (const Plan::Node& node : probe.plan->nodes) {
-    if (node.block >= 0) blocks.push_back(node.block);
-  }
-  return blocks;
+const std::vector<int>& RuleEvaluationMemo::blocks_of(const Probe& probe) const {
+  return probe.plan->block_indices;
 }
 
 float RuleEvaluationMemo::defuzzified(const Probe& probe, CombinedVariable& v,
@@ -408,7 +433,7 @@ void RuleEvaluationMemo::remember(const Probe& probe, const float* defuzzified) 
   if (probe.plan == nullptr || probe.epoch != epoch_) return;
   if (outcome_count_ >= kMaxOutcomes) forget_outcomes();
   auto outcome = std::make_unique<Outcome>();
-  outcome->key = probe.key;
+  outcome->key.assign(probe.key.data(), probe.key.data() + probe.key_size);
   outcome->results.reserve(static_cast<std::size_t>(probe.plan->block_nodes));
   for (const Plan::Node& node : probe.plan->nodes) {
     if (node.block < 0) continue;

@@ -3,6 +3,7 @@
 // not change is taken from it instead of computed again.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,9 +56,13 @@ class RuleEvaluationMemo {
   struct Outcome;
   // One evaluation of a block: the plan it follows, its key and, on a hit,
   // the outcome.
+  // Keys are built on every evaluation and mostly found: they live in place,
+  // and plans needing longer keys are not remembered.
+  static constexpr std::size_t kMaxKeyWords = 128;
   struct Probe {
     Plan* plan = nullptr;
-    std::vector<std::uint32_t> key;
+    std::array<std::uint32_t, kMaxKeyWords> key;
+    std::size_t key_size = 0;
     std::uint64_t hash = 0;
     std::uint64_t epoch = 0;  // of the interned ids the key holds
     Outcome* outcome = nullptr;
@@ -71,7 +76,7 @@ class RuleEvaluationMemo {
   // variable gets its match values, clipped functions and crisp value -1.
   void apply(const Probe& probe);
   // The block indices the plan of a probe evaluates, the probed one last.
-  std::vector<int> blocks_of(const Probe& probe) const;
+  const std::vector<int>& blocks_of(const Probe& probe) const;
   // The defuzzified value of the outcome found, computed from the probed
   // variable (written by apply) when the outcome has none yet.
   float defuzzified(const Probe& probe, CombinedVariable& v, const OperatorSet* ops);
@@ -102,8 +107,7 @@ class RuleEvaluationMemo {
   std::uint64_t misses_ = 0;
   // Plans of the rule set last seen, by block index.
   const RuleSet* plans_of_ = nullptr;
-  std::uint64_t plans_revision_ = 0;
-  std::unordered_map<int, std::unique_ptr<Plan>> plans_;
+  std::vector<std::unique_ptr<Plan>> plans_;
   Interner blocks_;
   Interner shapes_;
   Interner inputs_;

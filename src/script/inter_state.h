@@ -221,6 +221,24 @@ struct TConcatMemory {
   std::string sets[3];
   std::string oper;
   std::uint64_t block_stamp = 0;  // 0: nothing kept
+  // The block the rules made when the constraint had none: a later run
+  // takes a copy of it whole (see TGeneratedBlock).
+  std::optional<RuleBlock> generated;
+};
+
+// The rules FUZZYCOMPARE generated for a comparison variable when its
+// constraint had no block yet, by the rule table, the two parameter sets,
+// the comparison variable's and the constraint's names: the block they
+// made. A later run with the same key, in a rule set where the constraint
+// has no block either and no empty block stops the search for blocks, adds
+// a copy of it whole, which is what adding the rules one by one gives, and
+// keeps the block's stamp from run to run.
+struct TGeneratedBlock {
+  std::shared_ptr<const TRuleTable> table;
+  std::string sets[2];
+  std::string names[2];
+  std::string oper;
+  RuleBlock block;
 };
 
 // What the statements keep per word of the text. Each part
@@ -252,6 +270,8 @@ struct TWordMemory {
   std::unique_ptr<TComparisonMemory> comparison;
   // At a FUZZYCONCAT keyword, once it added rules.
   std::unique_ptr<TConcatMemory> concat;
+  // At a FUZZYCOMPARE keyword, once it generated a block.
+  std::unique_ptr<TGeneratedBlock> compare_block;
   // At a PARAMETERSET keyword, once its operands were read.
   std::unique_ptr<TParameterSetOperands> parameter_set;
 };
