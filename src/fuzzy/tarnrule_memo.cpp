@@ -65,21 +65,22 @@ struct RuleEvaluationMemo::Plan {
     CombinedVariable* cv = nullptr;
     int block = -1;  // -1: an input variable
     std::uint64_t block_stamp = 0;
-    // A block variable's shape id and the term stamp it was found for.
+    // A block variable's shape id, as last found.
     std::uint32_t shape = 0;
-    std::uint64_t shape_stamp = 0;
-    // An input's last few term stamps and their ids: inputs mostly come
-    // back with values fuzzified before, which bring their stamps back.
+    // An input's last few term stamps and their ids (inputs mostly come
+    // back with values fuzzified before, which bring their stamps back); a
+    // block variable's, and their shape ids (the stamps of outcomes written
+    // into it come back with the outcomes).
     static constexpr std::size_t kRecent = 4;
     std::array<std::uint64_t, kRecent> recent_stamps{};
     std::array<std::uint32_t, kRecent> recent_ids{};
     std::size_t next_recent = 0;
-    std::uint32_t input(RuleEvaluationMemo& memo) {
+    std::uint32_t contents_id(RuleEvaluationMemo& memo) {
       const std::uint64_t stamp = cv->get_stamp();
       for (std::size_t i = 0; i < kRecent; ++i) {
         if (recent_stamps[i] == stamp) return recent_ids[i];
       }
-      const std::uint32_t id = memo.input_id(*cv);
+      const std::uint32_t id = block < 0 ? memo.input_id(*cv) : memo.shape_id(*cv);
       recent_stamps[next_recent] = stamp;
       recent_ids[next_recent] = id;
       next_recent = (next_recent + 1) % kRecent;
@@ -363,7 +364,6 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
   probe.outcome = nullptr;
   const OperatorSet& ops = *rules.get_operator_set();
   if (!quiet(ops)) return false;
-  bound_ids();
   Plan* plan = plan_of(rules, b, v);
   if (!plan->usable) return false;
   probe.plan = plan;
@@ -381,13 +381,10 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
   for (Plan::Node& node : plan->nodes) {
     key[n++] = bits(node.cv->get_importance());
     if (node.block < 0) {
-      key[n++] = node.input(*this);
+      key[n++] = node.contents_id(*this);
       continue;
     }
-    if (node.shape_stamp != node.cv->get_stamp()) {
-      node.shape = shape_id(*node.cv);
-      node.shape_stamp = node.cv->get_stamp();
-    }
+    node.shape = node.contents_id(*this);
     key[n++] = node.shape;
   }
   probe.key_size = n;
@@ -430,6 +427,9 @@ float RuleEvaluationMemo::defuzzified(const Probe& probe, CombinedVariable& v,
 }
 
 void RuleEvaluationMemo::remember(const Probe& probe, const float* defuzzified) {
+  // Ids grow only where keys are made, and are bounded here, where
+  // outcomes are added.
+  bound_ids();
   if (probe.plan == nullptr || probe.epoch != epoch_) return;
   if (outcome_count_ >= kMaxOutcomes) forget_outcomes();
   auto outcome = std::make_unique<Outcome>();
