@@ -88,6 +88,7 @@ struct RuleEvaluationMemo::Plan {
     }
   };
   const RuleSet* rules = nullptr;
+  const CombinedVariable* root = nullptr;  // the variable evaluated
   std::uint64_t revision = 0;
   std::uint64_t generation = 0;
   std::uint64_t layout = 0;
@@ -232,7 +233,7 @@ RuleEvaluationMemo::Plan* RuleEvaluationMemo::plan_of(const RuleSet& rules, int 
   if (plans_.size() <= at) plans_.resize(at + 1);
   std::unique_ptr<Plan>& plan = plans_[at];
   if (plan == nullptr) plan = std::make_unique<Plan>();
-  if (!plan_holds(*plan, rules) || plan->nodes.empty() || plan->nodes.back().cv != &v) {
+  if (plan->root != &v || !plan_holds(*plan, rules)) {
     build_plan(*plan, rules, b, v);
   }
   return plan.get();
@@ -248,6 +249,8 @@ bool RuleEvaluationMemo::plan_holds(Plan& plan, const RuleSet& rules) const {
   if (plan.rules != &rules || plan.epoch != epoch_) return false;
   const std::uint64_t generation = rules.get_cv_list()->get_generation();
   if (plan.revision == rules.get_revision() && plan.generation == generation) return true;
+  // An unusable plan may have met a variable that was missing then.
+  if (!plan.usable) return false;
   if (plan.layout != rules.get_layout() || plan.bindings != rules.get_cv_list()->get_bindings()) {
     return false;
   }
@@ -273,6 +276,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
                                     const CombinedVariable& v) {
   plan = Plan();
   plan.rules = &rules;
+  plan.root = &v;
   plan.revision = rules.get_revision();
   plan.generation = rules.get_cv_list()->get_generation();
   plan.layout = rules.get_layout();
