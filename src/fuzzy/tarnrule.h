@@ -27,6 +27,8 @@ inline constexpr int kReadBrokenOff = 0;
 inline constexpr int kReadOk = 1;
 inline constexpr int kReadUnknownVariable = 2;
 
+class RuleEvaluationMemo;
+
 // One statement "variable IS linguistic term". A term identifies its variable
 // by name, which is all the rule base uses of it. It may also carry a
 // reference to the variable it was built from (not owned) so that a rule set
@@ -284,10 +286,17 @@ class RuleSet {
   // Fills the match values of v's terms from the rules (1), or fails (-1).
   int internal_evaluate(CombinedVariable* v);
 
+  // The memory evaluations are taken from and kept in (not owned; null, or
+  // a disabled memory: every evaluation is computed). Results are the same
+  // bit for bit either way.
+  void set_evaluation_memo(RuleEvaluationMemo* memo) { memo_ = memo; }
+  RuleEvaluationMemo* get_evaluation_memo() const { return memo_; }
+
   void set_rs_name(std::string_view name) { rs_name_ = cut_name(name); }
   const char* get_rs_name() const { return rs_name_.c_str(); }
   PSList* get_ps_list() { return ps_list_.get(); }
   CVList* get_cv_list() { return cv_list_.get(); }
+  const CVList* get_cv_list() const { return cv_list_.get(); }
   OperatorSet* get_operator_set() { return operator_set_.get(); }
   const OperatorSet* get_operator_set() const { return operator_set_.get(); }
   // The setters take over the object; null installs an empty one.
@@ -358,6 +367,10 @@ class RuleSet {
   int block_of(const Term& t) const;
   void rebuild_index() const;
   void copy_variable(const CombinedVariable* cv);
+  int internal_evaluate(CombinedVariable* v, float* defuzzified);
+  int evaluate_block(int b, CombinedVariable* v);
+  int remembered_evaluation(int b, CombinedVariable* v, float* defuzzified);
+  void report(const char* text);
   int premise_pass(const RuleBlock& block);
   void rule_pass(const RuleBlock& block, CombinedVariable* v);
   bool rule_strength(const Rule& rule, float* strength);
@@ -386,4 +399,17 @@ class RuleSet {
   bool cycle_found_ = false;
   FList values_;
   std::vector<PlimFuzzySet*> shaped_;
+
+  // With a memory: messages printed by evaluations so far (an evaluation
+  // that printed is not remembered); per top-level evaluation a serial
+  // number, and per block the serial of the evaluation in which its
+  // variable was last settled (evaluated without a message), which makes
+  // evaluating it again in the same top-level evaluation unnecessary: its
+  // inputs cannot have changed since. A rule writing into another variable
+  // than its block's voids that for the rest of the evaluation.
+  RuleEvaluationMemo* memo_ = nullptr;
+  std::uint64_t reports_ = 0;
+  std::uint64_t serial_ = 0;
+  std::vector<std::uint64_t> settled_;
+  bool foreign_write_ = false;
 };

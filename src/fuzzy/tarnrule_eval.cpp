@@ -6,14 +6,12 @@
 #include <iostream>
 
 #include "tarnrule_context.h"
+#include "tarnrule_memo.h"
 
-namespace {
-
-void report(const char* text) {
+void RuleSet::report(const char* text) {
+  ++reports_;
   std::cerr << text << std::endl;
 }
-
-}  // namespace
 
 // The variables and blocks named by terms are looked up once and then taken
 // from the term as long as neither the variable list nor the blocks changed;
@@ -47,19 +45,28 @@ float RuleSet::evaluate(const CombinedVariable* cv) {
 
 float RuleSet::evaluate(std::string_view name) {
   CombinedVariable* v = get_cv(name);
-  if (internal_evaluate(v) >= 1) {
-    const float x = accumulate(v, operator_set_.get());
+  float x = -1.0f;
+  if (internal_evaluate(v, &x) >= 1) {
     v->set_crisp_value(x);
     return x;
   }
   return v != nullptr ? v->get_crisp_value() : -1.0f;
 }
 
+int RuleSet::internal_evaluate(CombinedVariable* v) {
+  return internal_evaluate(v, nullptr);
+}
+
 // Rule blocks that depend on each other in a cycle would make the premise
 // pass recurse without end; the block about to be entered a second time on
-// the current path is reported once and the whole evaluation fails.
-int RuleSet::internal_evaluate(CombinedVariable* v) {
-  if (evaluating_.empty()) cycle_found_ = false;
+// the current path is reported once and the whole evaluation fails. With
+// `defuzzified`, a successful evaluation also defuzzifies v into it.
+int RuleSet::internal_evaluate(CombinedVariable* v, float* defuzzified) {
+  if (evaluating_.empty()) {
+    cycle_found_ = false;
+    foreign_write_ = false;
+    ++serial_;
+  }
   if (v == nullptr) {
     report("NULL pointer cannot be evaluated");
     return -1;
@@ -72,11 +79,19 @@ int RuleSet::internal_evaluate(CombinedVariable* v) {
   }
   for (int open : evaluating_) {
     if (open != b) continue;
+    ++reports_;
     std::cerr << "Error: rule blocks depend on each other in a cycle through " << v->get_cv_name()
               << "; evaluation stopped!" << std::endl;
     cycle_found_ = true;
     return -1;
   }
+  if (memo_ != nullptr && memo_->enabled()) return remembered_evaluation(b, v, defuzzified);
+  const int result = evaluate_block(b, v);
+  if (result >= 1 && defuzzified != nullptr) *defuzzified = accumulate(v, operator_set_.get());
+  return result;
+}
+
+int RuleSet::evaluate_block(int b, CombinedVariable* v) {
   const RuleBlock& block = blocks_[static_cast<std::size_t>(b)];
   evaluating_.push_back(b);
   const int premises = premise_pass(block);
@@ -84,6 +99,37 @@ int RuleSet::internal_evaluate(CombinedVariable* v) {
   if (premises < 0) return -1;
   rule_pass(block, v);
   return 1;
+}
+
+// An evaluation through the memory. A block settled earlier in the same
+// top-level evaluation holds what evaluating it gives. Otherwise the
+// memory is asked for an outcome of the same key; a computed evaluation that
+// printed nothing is kept there, and settles its block.
+int RuleSet::remembered_evaluation(int b, CombinedVariable* v, float* defuzzified) {
+  if (settled_.size() < blocks_.size()) settled_.resize(blocks_.size(), 0);
+  const std::size_t at = static_cast<std::size_t>(b);
+  if (defuzzified == nullptr && !foreign_write_ && settled_[at] == serial_) return 1;
+  RuleEvaluationMemo::Probe probe;
+  const bool usable = memo_->probe(*this, b, *v, probe);
+  if (usable && probe.outcome != nullptr) {
+    memo_->apply(probe);
+    for (int settled : memo_->blocks_of(probe))
+      settled_[static_cast<std::size_t>(settled)] = serial_;
+    if (defuzzified != nullptr) *defuzzified = memo_->defuzzified(probe, *v, operator_set_.get());
+    return 1;
+  }
+  const std::uint64_t reports = reports_;
+  const int result = evaluate_block(b, v);
+  if (result < 1) return result;
+  const bool quiet = usable && reports_ == reports && !cycle_found_ && !foreign_write_;
+  if (quiet) settled_[at] = serial_;
+  float x = -1.0f;
+  if (defuzzified != nullptr) {
+    x = accumulate(v, operator_set_.get());
+    *defuzzified = x;
+  }
+  if (quiet) memo_->remember(probe, defuzzified != nullptr ? &x : nullptr);
+  return result;
 }
 
 // Checks that every input variable was fuzzified and evaluates every
@@ -130,6 +176,7 @@ bool RuleSet::rule_strength(const Rule& rule, float* strength) {
     const CombinedVariable* p = variable_of(premise);
     const int k = p != nullptr ? p->get_fs_index(premise.lt_) : -1;
     if (k < 0) {
+      ++reports_;
       std::cerr << "Warning: " << premises->find_cv_name(j) << " has no linguistic term "
                 << premises->find_lt(j) << "; rule skipped!" << std::endl;
       return false;
@@ -170,8 +217,10 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
     float a = 0.0f;
     if (!rule_strength(rule, &a)) continue;
     CombinedVariable* out = variable_of(*rule.get_rs_term());
+    if (out != v) foreign_write_ = true;
     const int k = out != nullptr ? out->get_fs_index(rule.get_rs_term()->lt_) : -1;
     if (k < 0) {
+      ++reports_;
       std::cerr << "Warning: " << rule.get_right_side_cv_name() << " has no linguistic term "
                 << rule.get_right_side_lt() << "; rule skipped!" << std::endl;
       continue;

@@ -276,6 +276,11 @@ TScriptRun::TScriptRun(TEvalContext& context, std::string_view text, std::unique
   Vars->set_formula_memory(&context.formulas);
 }
 
+void TScriptRun::use_rules(std::shared_ptr<RuleSet> rules) {
+  Rules = std::move(rules);
+  Rules->set_evaluation_memo(Context.caching() ? &Context.rule_evaluations : nullptr);
+}
+
 std::string TScriptRun::read_path(const std::string& name) const {
   return resolve_read_path(name, Context.input_folder);
 }
@@ -473,7 +478,7 @@ TEvalTree* interpret(TEvalContext& context, const char* pText,
   run.evaluations = std::exchange(context.evaluations, TEvaluationMemo());
   preliminary_pass(run);
   run.tablename = "empty";
-  run.Rules = new_rule_set(context.fuzzy);
+  run.use_rules(new_rule_set(context.fuzzy));
   run.reader.seek(0);
   run.number_of_tokens = 0;
   main_pass(run);

@@ -25,6 +25,7 @@ void TEvalContext::set_caching(bool enabled) {
   trees.help_set_name.clear();
   trees.help_rules.reset();
   evaluations = TEvaluationMemo();
+  rule_evaluations.clear();
   words.reset();
   fuzzy_statements.reset();
   score_texts = {};

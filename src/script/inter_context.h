@@ -16,6 +16,7 @@
 #include "inter_fuzzy_table.h"
 #include "inter_state.h"
 #include "tarnrule_context.h"
+#include "tarnrule_memo.h"
 
 struct TScriptWords;
 class TControlList;
@@ -33,7 +34,7 @@ struct TFuzzyStatementMemory;
 //
 // With caching off (set_caching(false)) no memory is read or written: no
 // formula, table or table entry, clipped or defuzzified function,
-// fuzzification, EVAL or combination outcome, comparison, score text,
+// fuzzification, EVAL, rule-block or combination outcome, comparison, score text,
 // variable or block found by a rule's term, per-word hint or memory of the
 // script text, or export template of the domain is looked up or kept; the
 // evaluation tree writes the combination variables after every aggregation
@@ -78,6 +79,9 @@ class TEvalContext {
   TTreeMemory trees;
   // What EVAL remembered, taken over by each run and left to the next.
   TEvaluationMemo evaluations;
+  // Outcomes of rule blocks by what they read; every rule set of a run
+  // evaluates through it while the context caches.
+  RuleEvaluationMemo rule_evaluations;
   // The word list of the script text read last: the optimizer runs one
   // script again and again.
   std::shared_ptr<TScriptWords> words;

@@ -126,7 +126,7 @@ void statement_delete(TScriptRun& run) {
   run.resolve_name(name);
   if (name == "RULESET") {
     // The replacement carries the rule set's default name.
-    run.Rules = std::make_unique<RuleSet>();
+    run.use_rules(std::make_unique<RuleSet>());
     return;
   }
   if (name == "EVALTREE" && delete_evaltree(run)) return;

@@ -50,7 +50,7 @@ void statement_import(TScriptRun& run) {
   const std::string path = run.read_path(file_name);
   if (kind == "RULESET") {
     // The new rule set stays empty when the file cannot be read.
-    run.Rules = std::make_shared<RuleSet>();
+    run.use_rules(std::make_shared<RuleSet>());
     std::ifstream in(path);
     if (!in) {
       run.stop("Error: Unknown RULESET-file " + file_name + "!");
@@ -324,10 +324,72 @@ void add_concat_rules(TTableReader& table, RuleSet& rules, const CombinedVariabl
   }
 }
 
+// Whether a block appended whole to the rule set ends as the rules it holds
+// would, added one by one: no block concludes on the name yet, so they
+// would gather in a new block at the end, and no empty block stops the
+// search for blocks before it.
+bool takes_block_whole(const RuleSet& rules, std::string_view name) {
+  if (name.empty() || rules.search(name) >= 0) return false;
+  for (int b = 0; b < rules.get_number(); ++b) {
+    if (rules.find(b)->get_number() == 0) return false;
+  }
+  return true;
+}
+
+// Whether the statement at `place` added rules last for this table, these
+// variables, sets and operator.
+bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
+                    const std::string_view (&names)[3], const std::string_view (&sets)[3],
+                    std::string_view oper) {
+  if (place == nullptr || place->concat == nullptr) return false;
+  const TConcatMemory& kept = *place->concat;
+  if (kept.table != table || kept.oper != oper) return false;
+  for (int i = 0; i < 3; ++i) {
+    if (!same_text(kept.names[i], names[i]) || !same_text(kept.sets[i], sets[i])) return false;
+  }
+  return true;
+}
+
+// Whether, besides, the constraint's block still holds those rules: adding
+// them again would skip every one as a duplicate, and the rule set's name
+// was taken out of its default by the first.
+bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
+                 std::string_view oper, const RuleSet& rules) {
+  if (!concat_matches(place, table, names, sets, oper) || place->concat->block_stamp == 0) {
+    return false;
+  }
+  if (std::string_view(rules.get_rs_name()) == "empty_rule_set") return false;
+  const int b = rules.search(names[2]);
+  return b >= 0 && rules.find(b)->get_stamp() == place->concat->block_stamp;
+}
+
+// Notes what the statement added rules for, the stamp of the constraint's
+// block after, and that block when the rules made it (`whole`).
+void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
+                 std::string_view oper, const RuleSet& rules, bool whole) {
+  if (place == nullptr) return;
+  if (place->concat == nullptr) place->concat = std::make_unique<TConcatMemory>();
+  TConcatMemory& kept = *place->concat;
+  kept.table = table;
+  for (int i = 0; i < 3; ++i) {
+    kept.names[i] = names[i];
+    kept.sets[i] = sets[i];
+  }
+  kept.oper = oper;
+  const int b = rules.search(names[2]);
+  kept.block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
+  kept.generated.reset();
+  if (whole && b >= 0) kept.generated.emplace().copy(rules.find(b));
+}
+
 // FUZZYCONCAT constraint w first AND|OR second: rules for the constraint from
-// the CONCAT entry of the three variables' parameter sets.
+// the CONCAT entry of the three variables' parameter sets. A statement that
+// added its rules before finds them still there, mostly, and adds nothing.
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
+  TWordMemory* const place = run.reader.memory_of_last_word();
   std::string constraint = run.read_name();
   run.read_word();
   std::string first = run.read_name();
@@ -341,14 +403,20 @@ void statement_fuzzyconcat(TScriptRun& run) {
   for (const std::string* name : {&first, &second, &constraint}) {
     if (require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ") == nullptr) return;
   }
-  TTableReader table(rule_table(run));
-  if (!table.find_entry("CONCAT", {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
-                                   formula_of(*run.Vars, constraint)})) {
+  const std::string_view names[3] = {first, second, constraint};
+  const std::string_view sets[3] = {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
+                                    formula_of(*run.Vars, constraint)};
+  const std::shared_ptr<const TRuleTable>& words = rule_table(run);
+  RuleSet& rules = *run.Rules;
+  // A kept statement found its table entry before: the table's words never
+  // change.
+  const bool kept = concat_kept(place, words, names, sets, oper, rules);
+  TTableReader table(words);
+  if (!kept && !table.find_entry("CONCAT", {sets[0], sets[1], sets[2]})) {
     run.stop("Error: no entry in TABLE for FUZZYCONCAT " + constraint + " " + first + " " + oper +
              " " + second + "!");
     return;
   }
-  RuleSet& rules = *run.Rules;
   const CombinedVariable* inputs[2] = {rules.get_cv(first), rules.get_cv(second)};
   for (int i = 0; i < 2; ++i) {
     if (inputs[i] != nullptr) continue;
@@ -362,8 +430,18 @@ void statement_fuzzyconcat(TScriptRun& run) {
              constraint + "!");
     return;
   }
+  if (kept) return;
+  const bool whole = takes_block_whole(rules, output->get_cv_name_view());
+  if (whole && concat_matches(place, words, names, sets, oper) && place->concat->generated) {
+    // The rules this statement made in an earlier run, as a block.
+    rules.add(&*place->concat->generated);
+    const int b = rules.search(names[2]);
+    place->concat->block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
+    return;
+  }
   table.skip_to(oper);
   add_concat_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
+  keep_concat(place, words, names, sets, oper, rules, whole);
 }
 
 // The value the comparison variable carries: the compared value x moved so
@@ -559,6 +637,43 @@ TFuzzyStatementMemory* fuzzy_statement_memory(TScriptRun& run) {
   return context.fuzzy_statements.get();
 }
 
+// What a generated comparison block is kept by (see TGeneratedBlock).
+struct TGeneratedKey {
+  const std::shared_ptr<const TRuleTable>& table;
+  std::string_view sets[2];
+  std::string_view names[2];  // the comparison variable, the constraint
+  std::string_view oper;
+};
+
+bool generated_matches(const TWordMemory* place, const TGeneratedKey& key) {
+  if (place == nullptr || place->compare_block == nullptr) return false;
+  const TGeneratedBlock& kept = *place->compare_block;
+  if (kept.table != key.table || kept.oper != key.oper) return false;
+  for (int i = 0; i < 2; ++i) {
+    if (!same_text(kept.sets[i], key.sets[i]) || !same_text(kept.names[i], key.names[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Keeps the block the rules just made for the constraint, when they made
+// one.
+void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet& rules) {
+  if (place == nullptr) return;
+  const int b = rules.search(key.names[1]);
+  if (b < 0) return;
+  if (place->compare_block == nullptr) place->compare_block = std::make_unique<TGeneratedBlock>();
+  TGeneratedBlock& kept = *place->compare_block;
+  kept.table = key.table;
+  for (int i = 0; i < 2; ++i) {
+    kept.sets[i] = key.sets[i];
+    kept.names[i] = key.names[i];
+  }
+  kept.oper = key.oper;
+  kept.block.copy(rules.find(b));
+}
+
 // FUZZYCOMPARE constraint w variable =|#|<|> formula: the comparison variable
 // constraint:variable<operator> carries the shifted difference; its rules,
 // from the COMPARE entry of the two parameter sets, are made once.
@@ -655,13 +770,26 @@ void statement_fuzzycompare(TScriptRun& run) {
     return;
   }
   set_comparison_value(found, c);
-  // A remembered entry was not searched for: the reader is placed at it only
-  // when rules are to be read.
-  if (fresh && entry != nullptr) {
-    table.emplace(table_words);
-    table->find_entry("COMPARE", {entry->compared_set, entry->constraint_set});
+  if (fresh) {
+    const TGeneratedKey generated_key{
+        table_words,
+        {compared_var->formula_text(), constraint_var->formula_text()},
+        {name, found.target->get_cv_name_view()},
+        oper};
+    const bool whole = takes_block_whole(rules, found.target->get_cv_name_view());
+    if (whole && generated_matches(place, generated_key)) {
+      rules.add(&place->compare_block->block);
+    } else {
+      // A remembered entry was not searched for: the reader is placed at
+      // it only when rules are to be read.
+      if (entry != nullptr) {
+        table.emplace(table_words);
+        table->find_entry("COMPARE", {entry->compared_set, entry->constraint_set});
+      }
+      if (table->skip_to(oper)) add_comparison_rules(*table, rules, found);
+      if (whole) keep_generated(place, generated_key, rules);
+    }
   }
-  if (fresh && table->skip_to(oper)) add_comparison_rules(*table, rules, found);
   // A found comparison variable that belongs to the evaluation tree would
   // have to be reached again by its name.
   if (!TEvalTree::is_combination_variable(name)) {

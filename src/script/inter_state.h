@@ -19,6 +19,7 @@
 #include "evaltree_memo.h"
 #include "expint.h"
 #include "tarnrule.h"
+#include "tarnrule_memo.h"
 
 class TEvalContext;
 class TEvalTree;
@@ -210,6 +211,37 @@ struct TComparisonMemory {
   CombinedVariable* comparison = nullptr;
 };
 
+// At a FUZZYCONCAT keyword: the rule table, the names of the three
+// variables and of their parameter sets, and the operator it added rules
+// for last, and the stamp the constraint's block had right after. While the
+// block keeps that stamp it holds those rules (equal stamps mean equal
+// rules), so the same statement has nothing to add.
+struct TConcatMemory {
+  std::shared_ptr<const TRuleTable> table;
+  std::string names[3];  // first, second, constraint
+  std::string sets[3];
+  std::string oper;
+  std::uint64_t block_stamp = 0;  // 0: nothing kept
+  // The block the rules made when the constraint had none: a later run
+  // takes a copy of it whole (see TGeneratedBlock).
+  std::optional<RuleBlock> generated;
+};
+
+// The rules FUZZYCOMPARE generated for a comparison variable when its
+// constraint had no block yet, by the rule table, the two parameter sets,
+// the comparison variable's and the constraint's names: the block they
+// made. A later run with the same key, in a rule set where the constraint
+// has no block either and no empty block stops the search for blocks, adds
+// a copy of it whole, which is what adding the rules one by one gives, and
+// keeps the block's stamp from run to run.
+struct TGeneratedBlock {
+  std::shared_ptr<const TRuleTable> table;
+  std::string sets[2];
+  std::string names[2];
+  std::string oper;
+  RuleBlock block;
+};
+
 // What the statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -237,6 +269,10 @@ struct TWordMemory {
   std::unique_ptr<std::array<TFormulaHint, kIndexedFormulas>> indexed_formulas;
   // At a FUZZYCOMPARE keyword, once a comparison there was kept.
   std::unique_ptr<TComparisonMemory> comparison;
+  // At a FUZZYCONCAT keyword, once it added rules.
+  std::unique_ptr<TConcatMemory> concat;
+  // At a FUZZYCOMPARE keyword, once it generated a block.
+  std::unique_ptr<TGeneratedBlock> compare_block;
   // At a PARAMETERSET keyword, once its operands were read.
   std::unique_ptr<TParameterSetOperands> parameter_set;
 };
@@ -397,6 +433,9 @@ class TScriptRun {
   // Statements that may change operators or variables' terms make it check
   // them again (forget_settings).
   TEvaluationMemo evaluations;
+  // Makes `rules` the run's rule set, evaluating through the context's
+  // memory of rule evaluations while it caches.
+  void use_rules(std::shared_ptr<RuleSet> rules);
   TReachAnswers reach_answers;
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements

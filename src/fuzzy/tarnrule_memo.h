@@ -1,0 +1,119 @@
+// The memory of rule evaluations: what evaluating a rule block gave, kept by
+// exactly what the evaluation reads, so that an evaluation whose inputs did
+// not change is taken from it instead of computed again.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tarnrule.h"
+
+// Evaluating a variable from its rules reads the rules of its block and,
+// recursively, of the blocks concluding on its premises (the block's
+// dependencies), the operator set, the importance and terms of every
+// variable on the way, and the match values of the input variables (those
+// without rules). It writes the match values and clipped functions of the
+// evaluated variable and of every intermediate variable on the way, and
+// their crisp values (-1, the evaluated one defuzzified at the top).
+//
+// A key holds all of that by value: rule blocks, term shapes and input
+// values are interned (equal contents, compared bit for bit, get one id;
+// the stamps that blocks and term lists carry find contents seen before
+// without comparing, since equal stamps vouch for equal contents), and the
+// operators are taken field by field. A key thus never depends on which
+// objects hold the contents, and what one script run remembered serves the
+// next, with a rule set built anew.
+//
+// Only evaluations that print nothing are remembered: what a key describes
+// always evaluates the same way, so a hit prints nothing either.
+class RuleEvaluationMemo {
+ public:
+  RuleEvaluationMemo();
+  ~RuleEvaluationMemo();
+  RuleEvaluationMemo(const RuleEvaluationMemo&) = delete;
+  RuleEvaluationMemo& operator=(const RuleEvaluationMemo&) = delete;
+
+  // Forgets everything remembered.
+  void clear();
+  // A disabled memory is never consulted: rule sets compute every
+  // evaluation.
+  void set_enabled(bool enabled) { enabled_ = enabled; }
+  bool enabled() const { return enabled_; }
+
+  // Number of evaluations taken from the memory and computed, since the last
+  // clear().
+  std::uint64_t hits() const { return hits_; }
+  std::uint64_t misses() const { return misses_; }
+
+  // ------------------------------------------------- used by RuleSet only
+
+  struct Plan;
+  struct Outcome;
+  // One evaluation of a block: the plan it follows, its key and, on a hit,
+  // the outcome.
+  // Keys are built on every evaluation and mostly found: they live in place,
+  // and plans needing longer keys are not remembered.
+  static constexpr std::size_t kMaxKeyWords = 128;
+  struct Probe {
+    Plan* plan = nullptr;
+    std::array<std::uint32_t, kMaxKeyWords> key;
+    std::size_t key_size = 0;
+    std::uint64_t hash = 0;
+    std::uint64_t epoch = 0;  // of the interned ids the key holds
+    Outcome* outcome = nullptr;
+  };
+  // Looks up the evaluation of block b (concluding on v) of the rule set as
+  // it is now. False when it cannot be remembered (cycles, variables
+  // missing, operators that may print, a rule writing into another
+  // variable); otherwise probe.outcome tells whether it was found.
+  bool probe(const RuleSet& rules, int b, const CombinedVariable& v, Probe& probe);
+  // Writes a found outcome into the variables of the plan: every block's
+  // variable gets its match values, clipped functions and crisp value -1.
+  void apply(const Probe& probe);
+  // The block indices the plan of a probe evaluates, the probed one last.
+  const std::vector<int>& blocks_of(const Probe& probe) const;
+  // The defuzzified value of the outcome found, computed from the probed
+  // variable (written by apply) when the outcome has none yet.
+  float defuzzified(const Probe& probe, CombinedVariable& v, const OperatorSet* ops);
+  // Keeps what the variables of the plan hold now as the outcome of the
+  // probe's key; `defuzzified` is the top variable's value, when known.
+  void remember(const Probe& probe, const float* defuzzified);
+
+ private:
+  struct Interner {
+    std::unordered_map<std::string, std::uint32_t> ids;
+    std::unordered_map<std::uint64_t, std::uint32_t> by_stamp;
+    std::uint32_t intern(const std::string& content);
+  };
+
+  Plan* plan_of(const RuleSet& rules, int b, const CombinedVariable& v);
+  bool plan_holds(Plan& plan, const RuleSet& rules) const;
+  void build_plan(Plan& plan, const RuleSet& rules, int b, const CombinedVariable& v);
+  std::uint32_t block_id(const RuleBlock& block);
+  std::uint32_t shape_id(const CombinedVariable& cv);
+  std::uint32_t input_id(const CombinedVariable& cv);
+  void forget_outcomes();
+  // Starts the interned ids afresh when they grow too many; keys made
+  // before (of an older epoch) are then never remembered.
+  void bound_ids();
+
+  bool enabled_ = true;
+  std::uint64_t hits_ = 0;
+  std::uint64_t misses_ = 0;
+  // Plans of the rule set last seen, by block index.
+  const RuleSet* plans_of_ = nullptr;
+  std::vector<std::unique_ptr<Plan>> plans_;
+  Interner blocks_;
+  Interner shapes_;
+  Interner inputs_;
+  Interner signatures_;
+  std::unordered_map<std::uint64_t, std::vector<std::unique_ptr<Outcome>>> outcomes_;
+  std::size_t outcome_count_ = 0;
+  std::uint64_t epoch_ = 0;
+  std::string scratch_;
+};

@@ -1,0 +1,198 @@
+// Tests of the memory of rule evaluations: a rule set evaluating through it
+// ends, after every evaluation, in exactly the state (bit for bit, messages
+// included) of a rule set that computes everything, while inputs, operators,
+// terms and rules change in between.
+#include "tarnrule_memo.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fuzzy_test_support.h"
+
+namespace {
+
+std::uint32_t bits(float v) {
+  return std::bit_cast<std::uint32_t>(v);
+}
+
+void put_points(std::ostringstream& out, const PList& line) {
+  for (const Point& p : line.points()) out << bits(p.get_x()) << ',' << bits(p.get_y()) << ' ';
+  out << '|';
+}
+
+// Every variable of the rule set with every float as its bits.
+std::string state_of(RuleSet& rules) {
+  std::ostringstream out;
+  const CVList& vars = *rules.get_cv_list();
+  for (int i = 0; i < vars.get_number(); ++i) {
+    const CombinedVariable& cv = *vars.find(i);
+    out << cv.get_cv_name() << ' ' << bits(cv.get_crisp_value()) << ' ' << bits(cv.get_importance())
+        << '\n';
+    for (int k = 0; k < cv.get_number(); ++k) {
+      const PlimFuzzySet& term = *cv.find(k);
+      out << "  " << term.get_linguistic_term() << ' ' << bits(term.get_match_value()) << ' ';
+      put_points(out, *term.get_msf());
+      put_points(out, *term.get_imsf());
+      out << '\n';
+    }
+  }
+  return out.str();
+}
+
+// Inputs X and Z; M from X and Z, N from Z, Y from M and N, all through
+// two-premise rules, so that the evaluation of Y meets M and N in several
+// premises; W from Y (a third level).
+class RuleMemoTest : public ::testing::Test {
+ protected:
+  ParameterSet in_ps = make_ps("in", 0, 10, 5, 1, 1, {"low", "mid", "high"});
+  ParameterSet out_ps = make_ps("out", 0, 10, 5, 1, 0.5f, {"bad", "fair", "good"}, 0.8f);
+
+  // Builds the rules into a rule set.
+  void build(RuleSet& rules) {
+    const CombinedVariable x(&in_ps, "X");
+    const CombinedVariable z(&in_ps, "Z");
+    const CombinedVariable m(&out_ps, "M");
+    const CombinedVariable n(&out_ps, "N");
+    const CombinedVariable y(&out_ps, "Y");
+    const CombinedVariable w(&out_ps, "W");
+    const char* in_terms[] = {"low", "mid", "high"};
+    const char* out_terms[] = {"bad", "fair", "good"};
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) {
+        const char* t = out_terms[(i + j) % 3];
+        rules.add_ComplexRule(&x, in_terms[i], &z, in_terms[j], &m, t, AND, 1);
+        rules.add_ComplexRule(&z, in_terms[i], &z, in_terms[j], &n, t, OR, 0.9f);
+        rules.add_ComplexRule(&m, out_terms[i], &n, out_terms[j], &y, out_terms[(i * j) % 3],
+                              i == j ? AND : OR, 1);
+      }
+      rules.add_BasicRule(&y, out_terms[i], &w, out_terms[2 - i], 1);
+    }
+  }
+
+  // Runs `change` on both rule sets, evaluates the variable in both and
+  // compares results, messages and states.
+  void step(const std::function<void(RuleSet&)>& change, const char* evaluated,
+            bool internal = false) {
+    SCOPED_TRACE(std::string("evaluating ") + evaluated);
+    std::string messages[2];
+    float results[2] = {0, 0};
+    RuleSet* sets[2] = {&plain, &cached};
+    for (int s = 0; s < 2; ++s) {
+      change(*sets[s]);
+      Capture err(std::cerr);
+      CombinedVariable* cv = sets[s]->get_cv(evaluated);
+      results[s] = internal ? static_cast<float>(sets[s]->internal_evaluate(cv))
+                            : sets[s]->evaluate(evaluated);
+      messages[s] = err.str();
+    }
+    EXPECT_EQ(bits(results[0]), bits(results[1]));
+    EXPECT_EQ(messages[0], messages[1]);
+    EXPECT_EQ(state_of(plain), state_of(cached));
+  }
+
+  static std::function<void(RuleSet&)> inputs(float x, float z) {
+    return [x, z](RuleSet& rs) {
+      rs.get_cv("X")->set_value(x);
+      rs.get_cv("Z")->set_value(z);
+    };
+  }
+
+  void SetUp() override {
+    build(plain);
+    build(cached);
+    cached.set_evaluation_memo(&memo);
+  }
+
+  RuleEvaluationMemo memo;
+  RuleSet plain;
+  RuleSet cached;
+};
+
+TEST_F(RuleMemoTest, ChangingInputsOperatorsTermsAndRules) {
+  const auto none = [](RuleSet&) {};
+  // Inputs not fuzzified yet: the messages repeat.
+  step(none, "Y");
+  const float values[][2] = {{2, 7}, {2, 7}, {7.5f, 1}, {2, 7}, {7.5f, 3}, {7.5f, 1}, {0, 10}};
+  for (const auto& v : values) {
+    step(inputs(v[0], v[1]), "Y");
+    step(none, "W");
+    step(none, "M", true);
+    step(none, "Y");
+  }
+  EXPECT_GT(memo.hits(), 0u);
+  // Operators changed in place, also back again.
+  step([](RuleSet& rs) { rs.get_operator_set()->set_and_operator(product); }, "Y");
+  step([](RuleSet& rs) { rs.get_operator_set()->set_inference_operator(maximum); }, "W");
+  step([](RuleSet& rs) { rs.get_operator_set()->set_importance_operator(minimum); }, "Y");
+  step([](RuleSet& rs) { rs.get_operator_set()->set_or_operator(fuzzy_or); }, "Y");
+  step([](RuleSet& rs) { rs.get_operator_set()->set_gamma(0.25f); }, "Y");
+  step([](RuleSet& rs) { rs.get_operator_set()->set_gamma(2); }, "Y");  // prints
+  step([](RuleSet& rs) { rs.get_operator_set()->set_gamma(0.25f); }, "Y");
+  step([](RuleSet& rs) { rs.get_operator_set()->set_defuzzy_operator(no_dfop); }, "Y");
+  step([](RuleSet& rs) { rs.get_operator_set()->set_defuzzy_operator(cog); }, "Y");
+  step([](RuleSet& rs) { rs.set_operator_set(nullptr); }, "Y");
+  // Terms changed: an intermediate's membership function, an importance, an
+  // input's term renamed (its rules no longer fire and warn), and back.
+  step([](RuleSet& rs) { rs.get_cv("M")->set_msf_y(1, 1, 0.5f); }, "Y");
+  step([](RuleSet& rs) { rs.get_cv("N")->set_importance(0.3f); }, "Y");
+  step([](RuleSet& rs) { rs.get_cv("Y")->set_msf_x(0, 1, 1.5f); }, "W");
+  step([](RuleSet& rs) { rs.get_cv("Z")->find(1)->set_linguistic_term("middle"); }, "Y");
+  step([](RuleSet& rs) { rs.get_cv("Z")->find(1)->set_linguistic_term("mid"); }, "Y");
+  step(inputs(2, 7), "Y");
+  // Rules changed: a certainty, a rule added to an intermediate's block.
+  step([](RuleSet& rs) { rs.set_certainty(0, 1, 0.25f); }, "Y");
+  step(
+      [this](RuleSet& rs) {
+        const CombinedVariable x(&in_ps, "X");
+        const CombinedVariable n(&out_ps, "N");
+        rs.add_BasicRule(&x, "high", &n, "good", 0.5f);
+      },
+      "W");
+  step(inputs(7.5f, 1), "W");
+}
+
+// A rule block that depends on itself through another, and a variable
+// without rules: the failures and their messages are the same.
+TEST_F(RuleMemoTest, CyclesAndMissingBlocksFailAlike) {
+  const auto cycle = [this](RuleSet& rs) {
+    const CombinedVariable y(&out_ps, "Y");
+    const CombinedVariable x(&in_ps, "X");
+    rs.add_BasicRule(&y, "good", &x, "high", 1);
+  };
+  step(inputs(2, 7), "Y");
+  step(cycle, "Y");
+  step(inputs(3, 7), "W");
+  step([](RuleSet&) {}, "Z");
+}
+
+// What one rule set left in the memory serves another built alike (a script
+// run after run), and a disabled memory is not consulted.
+TEST_F(RuleMemoTest, OutcomesServeTheNextRuleSetAndCanBeTurnedOff) {
+  for (int run = 0; run < 3; ++run) {
+    plain.remove_all();
+    plain.set_cv_list(nullptr);
+    build(plain);
+    cached.remove_all();
+    cached.set_cv_list(nullptr);
+    build(cached);
+    step(inputs(2, 7), "W");
+    step(inputs(7.5f, 1), "Y");
+  }
+  const std::uint64_t hits = memo.hits();
+  EXPECT_GT(hits, 0u);
+  memo.set_enabled(false);
+  step(inputs(2, 7), "W");
+  EXPECT_EQ(memo.hits(), hits);
+  memo.set_enabled(true);
+  memo.clear();
+  step(inputs(2, 7), "W");
+  EXPECT_EQ(memo.hits(), 0u);
+}
+
+}  // namespace
