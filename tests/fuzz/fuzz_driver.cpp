@@ -2,7 +2,8 @@
 // driver runs every input in a fresh temporary working directory, with
 // standard input empty, and as the unprivileged user "nobody" when started
 // as root, so no file name an input makes up can reach the rest of the
-// machine.
+// machine. With DOMTARN_FUZZ_NO_CACHE set (to anything) the scripts run
+// with the engine's caches off.
 #include <grp.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -35,7 +36,8 @@ void leave_root() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   leave_root();
   if (std::freopen("/dev/null", "r", stdin) == nullptr) std::abort();
-  static fuzz::TWorkspace workspace(fuzz::default_fixtures());
+  static fuzz::TWorkspace workspace(fuzz::default_fixtures(),
+                                    std::getenv("DOMTARN_FUZZ_NO_CACHE") == nullptr);
   target = fuzz::find_target(DOMTARN_FUZZ_TARGET);
   if (target == nullptr) std::abort();
   return 0;
