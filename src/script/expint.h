@@ -209,6 +209,10 @@ class TVarlist {
   std::string& substitute(std::string& expr) const;
   // Replaces the formula of every variable by its index substitution.
   void substitute_all();
+  // The numbers j up to `last`, ascending, for which a variable named
+  // prefix + j + suffix (cut to a name's size) is present.
+  std::vector<unsigned int> present_elements(std::string_view prefix, std::string_view suffix,
+                                             unsigned int last) const;
   // Resolves the bracketed index expressions of a name, in place: with i = 2,
   // x[i] becomes x[2]. Index expressions are computed as formulas. The text
   // is cut to a formula's size. Most names and formulas have no index.
