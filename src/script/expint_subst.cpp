@@ -144,6 +144,11 @@ std::vector<unsigned int> TVarlist::present_elements(std::string_view prefix,
   for (const TVariable& v : vars) {
     const std::string_view name = v.name_text();
     if (name.size() <= prefix.size() + suffix.size()) continue;
+    // The bracket at the end of the prefix and the first letter turn away
+    // nearly every other name before the texts are compared.
+    if (!prefix.empty() && (name[prefix.size() - 1] != prefix.back() || name[0] != prefix[0])) {
+      continue;
+    }
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
     const std::string_view digits =
