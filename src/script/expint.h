@@ -209,6 +209,10 @@ class TVarlist {
   std::string& substitute(std::string& expr) const;
   // Replaces the formula of every variable by its index substitution.
   void substitute_all();
+  // The numbers j up to `last`, ascending, for which a variable named
+  // prefix + j + suffix (cut to a name's size) is present.
+  std::vector<unsigned int> present_elements(std::string_view prefix, std::string_view suffix,
+                                             unsigned int last) const;
   // Resolves the bracketed index expressions of a name, in place: with i = 2,
   // x[i] becomes x[2]. Index expressions are computed as formulas. The text
   // is cut to a formula's size. Most names and formulas have no index.
@@ -377,8 +381,14 @@ class TExptree {
   TExptree* get_right() const { return right.get(); }
   void set_type(int t) { type = t; }
   void set_sign(int s) { sign = s; }
-  void set_oper(std::string_view op) { oper = fit(op, script_limits::kOperChars); }
-  void set_function(std::string_view f) { func = fit(f, script_limits::kOperChars); }
+  void set_oper(std::string_view op) {
+    oper = fit(op, script_limits::kOperChars);
+    shape = 0;
+  }
+  void set_function(std::string_view f) {
+    func = fit(f, script_limits::kOperChars);
+    shape = 0;
+  }
   void set_variable(std::string_view v) { variable = fit(v, script_limits::kNameChars); }
   void set_value(float v) { value = v; }
   void set_left(std::unique_ptr<TExptree> l) { left = std::move(l); }
@@ -397,6 +407,13 @@ class TExptree {
   std::unique_ptr<TExptree> right;
   // Where a variable node last found its variable.
   TVarlist::THint hint;
+  // What the operator and function texts of a structure node stand for, as
+  // codes worked out from the texts at the node's first computation, so that
+  // computing the node again compares no texts. `shape` 0: not worked out
+  // yet; changing a text sets it back to 0.
+  std::uint8_t shape = 0;
+  char shape_op = '\0';       // the arithmetic or logical operator, or '\0'
+  std::uint8_t shape_fn = 0;  // function or list function code
 };
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.

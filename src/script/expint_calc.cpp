@@ -253,6 +253,52 @@ TExptree& tree_of(std::string_view formula, const TVarlist& vars,
 
 }  // namespace
 
+namespace {
+
+// Kinds of structure nodes, by their operator and function texts.
+enum TShape : std::uint8_t {
+  kUnshaped = 0,
+  kBracket,      // neither operator nor function
+  kConditional,  // ?{condition,then,else}
+  kLogical,      // & or |
+  kList,         // SUM, MUL, MIN or MAX over a list
+  kGeneral,      // arithmetic operator, function, both, or an operator without value
+};
+// Function codes of kGeneral nodes.
+enum TFunctionCode : std::uint8_t {
+  kNoFunction = 0,
+  kSin,
+  kCos,
+  kTan,
+  kSqr,
+  kSrt,
+  kAbs,
+  kLog,
+  kNotAFunction,  // a function text that names no one-argument function
+};
+// List codes of kList nodes.
+enum TListCode : std::uint8_t { kSum = 1, kMul, kMin, kMax };
+
+TFunctionCode function_code(std::string_view f) {
+  if (f.empty()) return kNoFunction;
+  if (f == "SIN") return kSin;
+  if (f == "COS") return kCos;
+  if (f == "TAN") return kTan;
+  if (f == "SQR") return kSqr;
+  if (f == "SRT") return kSrt;
+  if (f == "ABS") return kAbs;
+  if (f == "LOG") return kLog;
+  return kNotAFunction;
+}
+
+TListCode list_code(std::string_view f) {
+  if (f == "SUM") return kSum;
+  if (f == "MUL") return kMul;
+  return f == "MIN" ? kMin : kMax;
+}
+
+}  // namespace
+
 // One computation of a tree against a store. Variables are computed on demand
 // from their formulas and cached in the store. A variable met again while its
 // own formula is being computed, or nesting deeper than kMaxCalcDepth, aborts
@@ -315,7 +361,10 @@ class TCalculation {
   float formula_of(TVariable& var);
   float structure(TExptree& node);
   float binary(char op, float l, float r);
-  float function(std::string_view f, float arg);
+  // A one-argument function by its code (TFunctionCode).
+  float function(std::uint8_t code, float arg);
+  // Works out the shape codes of a structure node from its texts.
+  static void shape_of(TExptree& node);
   float list(TExptree& node);
   float conditional(TExptree& node);
 };
@@ -390,39 +439,77 @@ float TCalculation::binary(char op, float l, float r) {
   }
 }
 
-float TCalculation::function(std::string_view f, float arg) {
+float TCalculation::function(std::uint8_t code, float arg) {
   const double x = arg;
-  if (f == "SIN") return static_cast<float>(std::sin(x));
-  if (f == "COS") return static_cast<float>(std::cos(x));
-  if (f == "TAN") return static_cast<float>(std::tan(x));
-  if (f == "SQR") return arg * arg;
-  if (f == "SRT") return static_cast<float>(std::sqrt(x));
-  if (f == "ABS") return static_cast<float>(std::fabs(x));
-  return static_cast<float>(std::log(x));
+  switch (code) {
+    case kSin:
+      return static_cast<float>(std::sin(x));
+    case kCos:
+      return static_cast<float>(std::cos(x));
+    case kTan:
+      return static_cast<float>(std::tan(x));
+    case kSqr:
+      return arg * arg;
+    case kSrt:
+      return static_cast<float>(std::sqrt(x));
+    case kAbs:
+      return static_cast<float>(std::fabs(x));
+    default:
+      return static_cast<float>(std::log(x));
+  }
+}
+
+void TCalculation::shape_of(TExptree& node) {
+  const std::string& f = node.func;
+  const char op = node.oper.size() == 1 ? node.oper[0] : '\0';
+  node.shape_op = '\0';
+  node.shape_fn = kNoFunction;
+  if (node.oper.empty() && f.empty()) {
+    node.shape = kBracket;
+  } else if (op == '?') {
+    node.shape = kConditional;
+  } else if (op == '&' || op == '|') {
+    node.shape = kLogical;
+    node.shape_op = op;
+  } else if (is_list_function(f)) {
+    node.shape = kList;
+    node.shape_fn = list_code(f);
+  } else {
+    node.shape = kGeneral;
+    const bool arithmetic =
+        op != '\0' && std::string_view("=<>!+-*/").find(op) != std::string_view::npos;
+    // An operator that is not arithmetic is kept as '\0' with shape_fn
+    // kNotAFunction: it makes the node an error whatever the function is.
+    if (arithmetic) {
+      node.shape_op = op;
+      node.shape_fn = function_code(f);
+    } else {
+      node.shape_fn = node.oper.empty() ? function_code(f) : kNotAFunction;
+    }
+  }
 }
 
 float TCalculation::structure(TExptree& node) {
-  const std::string& f = node.func;
-  if (node.oper.empty() && f.empty()) {
+  if (node.shape == kUnshaped) shape_of(node);
+  if (node.shape == kBracket) {
     if (node.left == nullptr) {
       expression_error();
       return 0;
     }
     return static_cast<float>(node.sign) * value_of(*node.left);
   }
-  const char op = node.oper.size() == 1 ? node.oper[0] : '\0';
-  if (op == '?') return conditional(node);
+  if (node.shape == kConditional) return conditional(node);
   // A bracket written with a leading minus, as in (-a+b), negates its first operand.
   const float first_sign = static_cast<float>(node.sign);
-  if (op == '&' || op == '|') {
+  const char op = node.shape_op;
+  if (node.shape == kLogical) {
     const float l = first_sign * operand(node.left.get());
     const float r = operand(node.right.get());
     const bool truth = op == '&' ? (l != 0 && r != 0) : (l != 0 || r != 0);
     return truth ? 1.0f : 0.0f;
   }
-  if (is_list_function(f)) return list(node);
-  const bool arithmetic =
-      op != '\0' && std::string_view("=<>!+-*/").find(op) != std::string_view::npos;
+  if (node.shape == kList) return list(node);
+  const bool arithmetic = op != '\0';
   float intermediate = 0;
   if (arithmetic) {
     const float l = first_sign * operand(node.left.get());
@@ -430,27 +517,25 @@ float TCalculation::structure(TExptree& node) {
     if (aborted) return 0;
     intermediate = binary(op, l, r);
   }
-  // Any other operator character (',' or '#' after an operand) has no value.
-  if (!node.oper.empty() && !arithmetic) {
+  // Any other operator character (',' or '#' after an operand) has no value,
+  // nor has a function text that names no function.
+  const std::uint8_t fn = node.shape_fn;
+  if (fn == kNotAFunction) {
     expression_error();
     return 0;
   }
-  if (f.empty()) return intermediate;
-  if (!is_one_argument_function(f)) {
-    expression_error();
-    return 0;
-  }
-  if (arithmetic) return function(f, intermediate);
+  if (fn == kNoFunction) return intermediate;
+  if (arithmetic) return function(fn, intermediate);
   if (node.left == nullptr) {
     expression_error();
     return 0;
   }
-  return function(f, value_of(*node.left));
+  return function(fn, value_of(*node.left));
 }
 
 float TCalculation::list(TExptree& node) {
-  const std::string& f = node.func;
-  float acc = f == "MUL" ? 1.0f : 0.0f;
+  const std::uint8_t code = node.shape_fn;
+  float acc = code == kMul ? 1.0f : 0.0f;
   bool first_item = true;
   for (TExptree* link = &node; link != nullptr; link = link->right.get()) {
     if (link->left == nullptr) {
@@ -458,11 +543,11 @@ float TCalculation::list(TExptree& node) {
       return 0;
     }
     const float v = value_of(*link->left);
-    if (f == "SUM") {
+    if (code == kSum) {
       acc += v;
-    } else if (f == "MUL") {
+    } else if (code == kMul) {
       acc *= v;
-    } else if (first_item || (f == "MIN" ? v < acc : v > acc)) {
+    } else if (first_item || (code == kMin ? v < acc : v > acc)) {
       acc = v;
     }
     first_item = false;
@@ -493,6 +578,7 @@ TExptree::TExptree(int t, std::string_view op, std::string_view f, std::string_v
 
 void TExptree::insert_expr(std::string& expr, int first) {
   if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
+  shape = 0;
   TFormulaParser parser(expr);
   if (first == 0) {
     parser.whole(*this);

@@ -1,10 +1,12 @@
 // Index substitution of the script language: a macro step that turns indexed
 // names such as x[i] into explicit lists of the present elements, and range
 // counts such as #i into numbers, before a formula is parsed.
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "expint.h"
 
@@ -120,6 +122,53 @@ bool has_nothing_to_substitute(std::string_view text) {
 
 }  // namespace
 
+std::vector<unsigned int> TVarlist::present_elements(std::string_view prefix,
+                                                     std::string_view suffix,
+                                                     unsigned int last) const {
+  std::vector<unsigned int> found;
+  // Names cut to a name's size could match other variables than the whole
+  // names: such elements are looked up one number at a time.
+  if (prefix.size() + std::to_string(last).size() + suffix.size() > kNameChars) {
+    for (unsigned int j = 0; j <= last; ++j) {
+      std::string candidate(prefix);
+      candidate += std::to_string(j);
+      candidate += suffix;
+      candidate.resize(std::min(candidate.size(), kNameChars));
+      if (in_list(candidate) != 0) found.push_back(j);
+    }
+    return found;
+  }
+  // One pass over the store: every name of the form prefix, number as
+  // std::to_string writes it, suffix. Names repeat, so numbers are made
+  // unique after sorting.
+  for (const TVariable& v : vars) {
+    const std::string_view name = v.name_text();
+    if (name.size() <= prefix.size() + suffix.size()) continue;
+    // The bracket at the end of the prefix and the first letter turn away
+    // nearly every other name before the texts are compared.
+    if (!prefix.empty() && (name[prefix.size() - 1] != prefix.back() || name[0] != prefix[0])) {
+      continue;
+    }
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
+    const std::string_view digits =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.size() > 1 && digits.front() == '0') continue;
+    unsigned long long number = 0;
+    bool numeric = digits.size() <= 10;
+    for (std::size_t i = 0; numeric && i < digits.size(); ++i) {
+      const auto d = static_cast<unsigned char>(digits[i]) - static_cast<unsigned>('0');
+      if (d > 9) numeric = false;
+      number = number * 10 + d;
+    }
+    if (!numeric || number > last) continue;
+    found.push_back(static_cast<unsigned int>(number));
+  }
+  std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  return found;
+}
+
 std::string& TVarlist::substitute(std::string& expr) const {
   if (has_nothing_to_substitute(expr)) return expr;
   const std::string in(fit(expr, kFormulaChars));
@@ -159,17 +208,18 @@ std::string& TVarlist::substitute(std::string& expr) const {
     Tindex* range = used > 0 ? &ranges[used - 1] : nullptr;
     std::string expansion;
     const unsigned int last = get_entries();
-    for (unsigned int j = 0; j <= last; ++j) {
-      std::string candidate(prefix);
-      candidate += std::to_string(j);
-      candidate += suffix;
-      candidate.resize(std::min(candidate.size(), kNameChars));
-      if (in_list(candidate) == 0) continue;
+    for (const unsigned int j : present_elements(prefix, suffix, last)) {
       if (range != nullptr) {
         if (j < range->start || j > range->end) continue;
         ++range->real_found;
       }
-      if (expansion.size() <= kFormulaChars) expansion += candidate + ",";
+      if (expansion.size() <= kFormulaChars) {
+        std::string candidate(prefix);
+        candidate += std::to_string(j);
+        candidate += suffix;
+        candidate.resize(std::min(candidate.size(), kNameChars));
+        expansion += candidate + ",";
+      }
     }
     if (!expansion.empty() && expansion.back() == ',') expansion.pop_back();
     out.append(expansion);

@@ -55,6 +55,46 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
   }
 }
 
+// A tree computes the same the second time, when what its operator and
+// function texts stand for is no longer read from the texts, and computes
+// by its new texts once they are changed.
+TEST(Calculator, TreesComputeAgainByTheirTextsAsChanged) {
+  TVarlist store;
+  // clang-format off
+  struct Case { const char* f; float v; int errs; } cases[] = {
+      {"ABS((0-3))", 3, 0}, {"SQR((1+2))", 9, 0}, {"MUL{2,3}", 6, 0}, {"MIN{4,2}", 2, 0},
+      {"MAX{4,2}", 4, 0}, {"?{(1>2),10,20}", 20, 0}, {"(1|0)", 1, 0}, {"(a,b)", 0, 1},
+      {"(-2*3)", -6, 0}, {"TAN(0)", 0, 0}};
+  // clang-format on
+  for (const Case& c : cases) {
+    std::string text = c.f;
+    TExptree tree;
+    tree.insert_expr(text, 0);
+    for (int round = 0; round < 2; ++round) {
+      Capture out;
+      EXPECT_FLOAT_EQ(tree.calculate(&store, 1), c.v) << c.f << " round " << round;
+      EXPECT_EQ(out.str(), errors(c.errs)) << c.f << " round " << round;
+    }
+  }
+  // SQR(3): the function node under the root.
+  std::string text = "SQR(3)";
+  TExptree tree;
+  tree.insert_expr(text, 0);
+  TExptree& square = *tree.get_left();
+  EXPECT_FLOAT_EQ(tree.calculate(&store, 1), 9);
+  // clang-format off
+  struct Change { const char* oper; const char* function; float v; int errs; } changes[] = {
+      {"", "ABS", 3, 0}, {"", "XYZ", 0, 1}, {",", "SQR", 0, 1}, {"", "SRT", std::sqrt(3.0f), 0}};
+  // clang-format on
+  for (const Change& c : changes) {
+    square.set_oper(c.oper);
+    square.set_function(c.function);
+    Capture out;
+    EXPECT_FLOAT_EQ(tree.calculate(&store, 1), c.v) << c.oper << c.function;
+    EXPECT_EQ(out.str(), errors(c.errs)) << c.oper << c.function;
+  }
+}
+
 // One place (a statement's formula word) computes names and formulas in
 // turn: names of computed variables, of variables computed on the way,
 // missing names, texts, and formulas around names.

@@ -233,6 +233,38 @@ TEST(IndexSubstitution, CandidatesStopAtTheNumberOfEntries) {
   EXPECT_EQ(substituted(store, "SUM{x[i]}"), "SUM{x[3]}");
 }
 
+// Elements are listed by number whatever their order in the store, once per
+// name; only numbers as written without leading zeros or signs are elements,
+// and the name must end in the suffix exactly. Names too long for a name's
+// size are found as their cut text.
+TEST(IndexSubstitution, ElementsAreFoundByTheirNumber) {
+  TVarlist store;
+  for (const char* n : {"x[2]", "x[0]", "x[2]", "x[01]", "x[+1]", "x[1]x", "xx[1]", "x[10]",
+                        "y[1].m", "y[1].mm", "y[0]", "x[", "x[]"}) {
+    store.insert(n, "1", 1);
+  }
+  store.remove("x[2]");
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {
+      {"SUM{x[i]}", "SUM{x[0],x[2],x[10]}"}, {"SUM{y[i].m}", "SUM{y[1].m}"},
+      {"SUM(i=1){x[i]}+#i", "SUM{x[2],x[10]}+2"}, {"MAX{xx[i]}", "MAX{xx[1]}"}};
+  // clang-format on
+  for (const auto& [in, out] : cases) EXPECT_EQ(substituted(store, in), out) << in;
+  store.remove("x[2]");
+  EXPECT_EQ(substituted(store, "SUM{x[i]}"), "SUM{x[0],x[10]}");
+
+  // A name of 77 characters and its '[' leave room for one digit: x[1],
+  // x[12] and x[123] are all looked up as x[1 and found in it.
+  TVarlist cut;
+  const std::string prefix = std::string(77, 'n').append("[");
+  cut.insert(std::string(prefix).append("1"), "1", 1);
+  for (const char* n : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"}) {
+    cut.insert(n, "1", 1);
+  }
+  const std::vector<unsigned int> expected = {1, 10, 11, 12};
+  EXPECT_EQ(cut.present_elements(prefix, "]", cut.get_entries()), expected);
+}
+
 TEST(IndexSubstitution, OverlongResultsAreCut) {
   TVarlist store;
   for (int i = 0; i < 60; ++i) store.insert("long_name[" + std::to_string(i) + "]", "1", 1);
