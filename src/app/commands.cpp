@@ -140,7 +140,7 @@ int CheckCreatable(const fs::path& path, const std::string& shown) {
 void Optimise(CBatchRun& run, const CBatchOptions& options,
               std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
-  const CConsoleToFile console(kConsoleLogFile);
+  const CDomainToFile console(domain, kConsoleLogFile);
   COptimize optimizer(&domain);
   optimizer.SetLimits({options.iMaxEvaluations, options.dTimeLimit});
   optimizer.SetSeedSource(SeedSourceOf(options.cSettings));
