@@ -154,9 +154,11 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
   } else {
     optimizer.RepairRandom();
   }
+  if (optimizer.DividedByZero()) EndAtDivisionByZero();
   progress.Finish();
   domain.SetSchedule(optimizer.GetBestSeenSchedule());
   domain.Evaluate();
+  if (domain.DividedByZero()) EndAtDivisionByZero();
 }
 
 int RunOptimize(const CBatchOptions& options) {

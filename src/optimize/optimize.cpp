@@ -95,6 +95,10 @@ COptimize::COptimize(CShiftSchedulingDomain* domain)
 
 float COptimize::EvaluateDomain() {
   cDomain->Evaluate();
+  if (cDomain->DividedByZero()) {
+    eStop = StopReason::kDivisionByZero;
+    return cDomain->GetEvaluation();
+  }
   const float value = cDomain->GetEvaluation();
   ++iEvaluations;
   bLastWasBest = iEvaluations == 1 || IsBetter(value, fBestSeen);
@@ -129,6 +133,7 @@ void COptimize::StartOptimisation() {
 // A Ctrl-C that arrives after the last evaluation still counts: the user
 // asked for the best roster, which the last one need not be.
 void COptimize::FinishOptimisation() {
+  if (DividedByZero()) return;
   if (eStop == StopReason::kNone && gInterrupted != 0) eStop = StopReason::kInterrupted;
   if (Stopping()) KeepBestSeen();
   Flush();
@@ -257,6 +262,7 @@ void COptimize::RepairTry2(int depth) {
   while (cDomain->Repair(cell.group, cell.day, start, start2)) {
     ++tries;
     const float evaluation = EvaluateDomain();
+    if (DividedByZero()) return;
     file1 << iTries << ' ' << evaluation << '\n';
     ++iTries;
     if (evaluation > fBestEvaluation) {

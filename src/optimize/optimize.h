@@ -46,6 +46,11 @@ class COptimize : public CBase {
   // included), which a random walk need not end with, and its evaluation.
   const CIntMatrix& GetBestSeenSchedule() const { return cBestSeenSchedule; }
   float GetBestSeenEvaluation() const { return fBestSeen; }
+  // Whether the latest optimisation ended at an evaluation that divided by
+  // zero. It then stopped at once: nothing more was printed, written to the
+  // log files (what they buffered is not flushed either) or kept, and the
+  // domain holds the roster of that evaluation. The program is to end.
+  bool DividedByZero() const { return eStop == StopReason::kDivisionByZero; }
 
   // Both optimisations stop early when Ctrl-C arrives (the evaluation in
   // progress completes first) or a limit is reached. The domain then gets
@@ -67,7 +72,7 @@ class COptimize : public CBase {
   void RepairTry2(int depth);
 
  private:
-  enum class StopReason { kNone, kInterrupted, kLimit };
+  enum class StopReason { kNone, kInterrupted, kLimit, kDivisionByZero };
 
   // Every evaluation of the search goes through here; returns the domain's
   // evaluation afterwards. Records the best roster seen and decides whether
