@@ -16,7 +16,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tarnpara_text.h"
+#include "base_text.h"
 
 // Capacities of the script engine's texts (characters, terminator excluded).
 // Longer texts are cut to these sizes wherever they enter the engine.
@@ -28,11 +28,6 @@ inline constexpr int kIndexRanges = 10;            // index ranges of one substi
 // Nesting depth of one computation (nodes and variables computed inside each other).
 inline constexpr int kMaxCalcDepth = 1000;
 }  // namespace script_limits
-
-// Cuts a text to at most `chars` characters.
-inline std::string_view fit(std::string_view text, std::size_t chars) {
-  return text.substr(0, chars);
-}
 
 // One variable: name, value, defining formula, and whether the value is current.
 class TVariable {
