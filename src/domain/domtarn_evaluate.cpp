@@ -18,6 +18,7 @@
 #include "domtarn.h"
 #include "domtarn_text.h"
 #include "domtarn_tree.h"
+#include "evaltree.h"
 #include "expint.h"
 #include "inter.h"
 

@@ -112,12 +112,7 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
 }
 
 TEvalTree::~TEvalTree() {
-  if (!caching()) return;
-  memory_->memo = std::move(memo_);
-  // The score storage of a very large tree is not kept.
-  if (scores_.capacity() > kMaxKeptScores) return;
-  memory_->scores = std::move(scores_);
-  memory_->score_text = std::move(score_text_);
+  clean_up();
 }
 
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
@@ -671,7 +666,20 @@ void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
 }
 
 void TEvalTree::clean_up() {
-  // The tree was handed out as a plain pointer; taking it back frees it with
-  // its entries, score lists and results.
-  const std::unique_ptr<TEvalTree> self(this);
+  // The memories go back to the context for the next tree, once.
+  if (caching()) {
+    memory_->memo = std::move(memo_);
+    // The score storage of a very large tree is not kept.
+    if (scores_.capacity() <= kMaxKeptScores) {
+      memory_->scores = std::move(scores_);
+      memory_->score_text = std::move(score_text_);
+    }
+  }
+  memory_ = nullptr;
+  entries_.clear();
+  entries_.emplace_back().name = "empty";
+  last_branch_ = 0;
+  scores_.clear();
+  score_text_.clear();
+  entries = 0;
 }

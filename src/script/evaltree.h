@@ -149,8 +149,9 @@ class TEvalTree {
   // leaves that list in, equal ratings included. The entries `list` held are
   // written over.
   void GetSortedConstraintList(ConstraintEvaluations& list) const;
-  // Frees a tree created with new (as the EVALTREE statement creates it),
-  // entries and head; the tree must not be used afterwards.
+  // Releases the tree's contents (branches, score lists, results) and hands
+  // its memories back to the context: the tree is then an empty tree named
+  // "empty", as the default constructor makes it, and remembers nothing.
   void clean_up();
 
  private:

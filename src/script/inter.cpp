@@ -471,8 +471,8 @@ void main_pass(TScriptRun& run) {
 
 }  // namespace
 
-TEvalTree* interpret(TEvalContext& context, const char* pText,
-                     std::unique_ptr<TVarlist> importvars) {
+std::unique_ptr<TEvalTree> interpret(TEvalContext& context, const char* pText,
+                                     std::unique_ptr<TVarlist> importvars) {
   TScriptRun run(context, pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
   run.evaluations = std::exchange(context.evaluations, TEvaluationMemo());
@@ -487,5 +487,5 @@ TEvalTree* interpret(TEvalContext& context, const char* pText,
   context.spare_controls = std::move(run.Controls);
   run.Vars.reset();
   run.Rules.reset();
-  return run.Evals;
+  return std::move(run.Evals);
 }
