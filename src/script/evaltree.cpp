@@ -451,12 +451,12 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   TPass pass = begin_pass(rs);
   const int constraint = intern_constraint(*cv, rs);
   bool combined = true;
-  if (entry->comp == 1) {
+  if (entry->comp) {
     combined = combine(pass, constraint, state_of(*entry), output, *entry);
   } else {
     // The first result of a branch is the constraint's contents.
     set_state(*entry, constraint);
-    entry->comp = 1;
+    entry->comp = true;
   }
   combined = fold_head(pass) && combined;
   end_pass(pass);
@@ -467,16 +467,16 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
 // its previous value; the first time it takes over the first such branch.
 bool TEvalTree::fold_head(TPass& pass) {
   TEntry& head = entries_.front();
-  if (head.comp == 0) {
+  if (!head.comp) {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
       TEntry& entry = entries_[i];
-      if (entry.comp == 0) continue;
+      if (!entry.comp) continue;
       if (head.result == nullptr) {
         head.result = std::make_unique<CombinedVariable>();
         head.result->set_cv_name(head.name);
       }
       set_state(head, state_of(entry));
-      head.comp = 1;
+      head.comp = true;
       break;
     }
     return true;
@@ -485,7 +485,7 @@ bool TEvalTree::fold_head(TPass& pass) {
   std::size_t i = pass.memo ? fold_remembered(pass, combined) : 1;
   for (; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
-    if (entry.comp == 0) continue;
+    if (!entry.comp) continue;
     combined = combine(pass, state_of(head), state_of(entry), entry.output, head) && combined;
   }
   return combined;
@@ -509,7 +509,7 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
   std::size_t i = 1;
   for (; i < count; ++i) {
     TEntry& entry = entries[i];
-    if (entry.comp == 0) continue;
+    if (!entry.comp) continue;
     if (!pass.output_ruled[entry.output]) {
       combined = false;
       continue;

@@ -163,8 +163,8 @@ class TEvalTree {
     std::uint32_t scores = 0;
     std::int32_t first_score = -1;
     std::int32_t last_score = -1;
-    int output = 1;  // the output that joins the branch to the head: 0 and, 1 or
-    int comp = 0;    // 1 once `result` holds a value
+    int output = 1;     // the output that joins the branch to the head: 0 and, 1 or
+    bool comp = false;  // once `result` holds a value
     // The interned contents of `result` (-1: not interned yet); while
     // `stale`, `result` holds only their crisp value.
     int state = -1;
