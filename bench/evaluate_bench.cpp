@@ -18,6 +18,7 @@
 #include "bench_support.h"
 #include "domtarn.h"
 #include "domtarn_tree.h"
+#include "evaltree.h"
 #include "expint.h"
 #include "inter.h"
 #include "inter_context.h"
@@ -60,9 +61,9 @@ class CTimedDomain : public CShiftSchedulingDomain {
     const double exported = ThreadSeconds();
     WriteExportedVariablesFile(*vars);
     const double written = ThreadSeconds();
-    TEvalTree* tree = interpret(*cEvalContext, GetStaticData(), std::move(vars));
+    std::unique_ptr<TEvalTree> tree = interpret(*cEvalContext, GetStaticData(), std::move(vars));
     const double interpreted = ThreadSeconds();
-    TakeSortedConstraintList(tree, EvalData);
+    TakeSortedConstraintList(std::move(tree), EvalData);
     float result = -1;
     if (!EvalData.empty()) {
       evaluation = 0;

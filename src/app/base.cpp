@@ -3,8 +3,10 @@
 
 #include <iostream>
 
+#include "base_text.h"
+
 std::string CutName(std::string_view text) {
-  return std::string(text.substr(0, kNamestrChars));
+  return std::string(fit(text, kNamestrChars));
 }
 
 CBase::CBase(const char* name, std::int32_t version)

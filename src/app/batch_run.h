@@ -46,8 +46,6 @@ class CBatchRun {
   int Open(bool needScript);
 
   CShiftSchedulingDomain& Domain() { return *pDomain; }
-  // The domain file's absolute path.
-  const std::filesystem::path& FilePath() const { return pFile; }
   // A path of the command line made absolute against the folder the
   // program started in.
   static std::filesystem::path Absolute(const std::string& path);

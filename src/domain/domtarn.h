@@ -227,8 +227,6 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Exchanges the entries of two cells and prints the exchange on one line.
   // Cells outside the schedule are left alone.
   void Swap(int group1, int day1, int group2, int day2);
-  // Closes the open scans of the four repair steps, as at program start.
-  void ResetRepairState();
   // The open scan of one repair step; each domain keeps its own four.
   struct CScanState {
     int iLoopBegin = -1;    // the day at which the open scan ends (-1: none open)

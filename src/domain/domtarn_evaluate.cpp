@@ -18,6 +18,7 @@
 #include "domtarn.h"
 #include "domtarn_text.h"
 #include "domtarn_tree.h"
+#include "evaltree.h"
 #include "expint.h"
 #include "inter.h"
 
@@ -183,10 +184,11 @@ float CDomainInstance::Evaluate() {
   InitializeVariables(vars.get());
   WriteExportedVariablesFile(*vars);
   TRunStatus status = TRunStatus::kFinished;
-  TEvalTree* tree = interpret(*cEvalContext, GetStaticData(), std::move(vars), &status);
+  std::unique_ptr<TEvalTree> tree =
+      interpret(*cEvalContext, GetStaticData(), std::move(vars), &status);
   bDividedByZero = status == TRunStatus::kDivisionByZero;
   if (bDividedByZero) return -1;
-  TakeSortedConstraintList(tree, EvalData);
+  TakeSortedConstraintList(std::move(tree), EvalData);
   if (EvalData.empty()) return -1;
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();

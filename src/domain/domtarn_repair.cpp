@@ -113,10 +113,6 @@ int ScanPartnerDays(const CIntMatrix& s, CScanState& state, int days, int j, int
 
 }  // namespace
 
-void CShiftSchedulingDomain::ResetRepairState() {
-  for (int step = 1; step <= 4; ++step) StepState(step) = CScanState();
-}
-
 void CShiftSchedulingDomain::Swap(int group1, int day1, int group2, int day2) {
   const auto inside = [this](int g, int d) {
     return g >= 0 && static_cast<std::size_t>(g) < schedule.size() && d >= 0 &&

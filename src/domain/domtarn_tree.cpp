@@ -46,7 +46,7 @@ const std::string& CDomainInstance::GetInputFolder() const {
   return cEvalContext->input_folder;
 }
 
-void TakeSortedConstraintList(TEvalTree* tree, ConstraintEvaluations& list) {
+void TakeSortedConstraintList(std::unique_ptr<TEvalTree> tree, ConstraintEvaluations& list) {
   if (tree == nullptr) {
     SortByRating(list);
     return;

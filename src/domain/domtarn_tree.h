@@ -2,6 +2,8 @@
 // ordering of the rated constraints it hands over.
 #pragma once
 
+#include <memory>
+
 #include "evaltree_constraint.h"
 
 class TEvalTree;
@@ -9,7 +11,7 @@ class TEvalTree;
 // Replaces `list` by the rated constraints of `tree` sorted by rating (as
 // SortByRating sorts the tree's constraint list) and frees the tree. Without
 // a tree (null) the list keeps its entries and is sorted.
-void TakeSortedConstraintList(TEvalTree* tree, ConstraintEvaluations& list);
+void TakeSortedConstraintList(std::unique_ptr<TEvalTree> tree, ConstraintEvaluations& list);
 
 // Sorts the constraints by rating, leaving them in exactly the order that
 // std::sort on the list itself gives, equal ratings included.

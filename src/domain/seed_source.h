@@ -19,7 +19,6 @@ class CSeedSource {
     return source;
   }
 
-  bool IsFixed() const { return oFixed.has_value(); }
   // The seed for the next seeding of the generator.
   unsigned Next() {
     if (!oFixed) return static_cast<unsigned>(std::time(nullptr));

@@ -76,7 +76,7 @@ int CombinedVariable::set_value(float x) {
 }
 
 void CombinedVariable::set_cv_name(std::string_view name) {
-  if (name.size() > kNameChars) name = name.substr(0, kNameChars);
+  name = name_view(name);
   if (name == cv_name_) return;
   std::string old_name = std::move(cv_name_);
   cv_name_.assign(name);

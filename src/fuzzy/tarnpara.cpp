@@ -6,7 +6,7 @@
 #include <ostream>
 
 std::string cut_name(std::string_view text) {
-  return std::string(text.substr(0, kNameChars));
+  return std::string(name_view(text));
 }
 
 bool read_word(std::istream& in, std::string& word) {

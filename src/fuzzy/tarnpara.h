@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tarnpara_text.h"
+#include "base_text.h"
 
 // Every name of the fuzzy library (terms, variables, parameter sets, rule
 // sets) holds at most this many characters; longer texts, whether given by a
@@ -24,7 +24,7 @@ inline constexpr std::size_t kNameChars = 39;
 // copy, so that lookups by a longer name find the name as it was stored.
 std::string cut_name(std::string_view text);
 inline std::string_view name_view(std::string_view text) {
-  return text.substr(0, kNameChars);
+  return fit(text, kNameChars);
 }
 
 // The hash of the library's lookup tables by name. Names are short, so the

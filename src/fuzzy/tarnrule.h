@@ -290,7 +290,6 @@ class RuleSet {
   // a disabled memory: every evaluation is computed). Results are the same
   // bit for bit either way.
   void set_evaluation_memo(RuleEvaluationMemo* memo) { memo_ = memo; }
-  RuleEvaluationMemo* get_evaluation_memo() const { return memo_; }
 
   void set_rs_name(std::string_view name) { rs_name_ = cut_name(name); }
   const char* get_rs_name() const { return rs_name_.c_str(); }

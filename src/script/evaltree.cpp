@@ -112,12 +112,7 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
 }
 
 TEvalTree::~TEvalTree() {
-  if (!caching()) return;
-  memory_->memo = std::move(memo_);
-  // The score storage of a very large tree is not kept.
-  if (scores_.capacity() > kMaxKeptScores) return;
-  memory_->scores = std::move(scores_);
-  memory_->score_text = std::move(score_text_);
+  clean_up();
 }
 
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
@@ -456,12 +451,12 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   TPass pass = begin_pass(rs);
   const int constraint = intern_constraint(*cv, rs);
   bool combined = true;
-  if (entry->comp == 1) {
+  if (entry->comp) {
     combined = combine(pass, constraint, state_of(*entry), output, *entry);
   } else {
     // The first result of a branch is the constraint's contents.
     set_state(*entry, constraint);
-    entry->comp = 1;
+    entry->comp = true;
   }
   combined = fold_head(pass) && combined;
   end_pass(pass);
@@ -472,16 +467,16 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
 // its previous value; the first time it takes over the first such branch.
 bool TEvalTree::fold_head(TPass& pass) {
   TEntry& head = entries_.front();
-  if (head.comp == 0) {
+  if (!head.comp) {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
       TEntry& entry = entries_[i];
-      if (entry.comp == 0) continue;
+      if (!entry.comp) continue;
       if (head.result == nullptr) {
         head.result = std::make_unique<CombinedVariable>();
         head.result->set_cv_name(head.name);
       }
       set_state(head, state_of(entry));
-      head.comp = 1;
+      head.comp = true;
       break;
     }
     return true;
@@ -490,7 +485,7 @@ bool TEvalTree::fold_head(TPass& pass) {
   std::size_t i = pass.memo ? fold_remembered(pass, combined) : 1;
   for (; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
-    if (entry.comp == 0) continue;
+    if (!entry.comp) continue;
     combined = combine(pass, state_of(head), state_of(entry), entry.output, head) && combined;
   }
   return combined;
@@ -514,7 +509,7 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
   std::size_t i = 1;
   for (; i < count; ++i) {
     TEntry& entry = entries[i];
-    if (entry.comp == 0) continue;
+    if (!entry.comp) continue;
     if (!pass.output_ruled[entry.output]) {
       combined = false;
       continue;
@@ -671,7 +666,20 @@ void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
 }
 
 void TEvalTree::clean_up() {
-  // The tree was handed out as a plain pointer; taking it back frees it with
-  // its entries, score lists and results.
-  const std::unique_ptr<TEvalTree> self(this);
+  // The memories go back to the context for the next tree, once.
+  if (caching()) {
+    memory_->memo = std::move(memo_);
+    // The score storage of a very large tree is not kept.
+    if (scores_.capacity() <= kMaxKeptScores) {
+      memory_->scores = std::move(scores_);
+      memory_->score_text = std::move(score_text_);
+    }
+  }
+  memory_ = nullptr;
+  entries_.clear();
+  entries_.emplace_back().name = "empty";
+  last_branch_ = 0;
+  scores_.clear();
+  score_text_.clear();
+  entries = 0;
 }

@@ -153,8 +153,9 @@ class TEvalTree {
   // leaves that list in, equal ratings included. The entries `list` held are
   // written over.
   void GetSortedConstraintList(ConstraintEvaluations& list) const;
-  // Frees a tree created with new (as the EVALTREE statement creates it),
-  // entries and head; the tree must not be used afterwards.
+  // Releases the tree's contents (branches, score lists, results) and hands
+  // its memories back to the context: the tree is then an empty tree named
+  // "empty", as the default constructor makes it, and remembers nothing.
   void clean_up();
 
  private:
@@ -166,8 +167,8 @@ class TEvalTree {
     std::uint32_t scores = 0;
     std::int32_t first_score = -1;
     std::int32_t last_score = -1;
-    int output = 1;  // the output that joins the branch to the head: 0 and, 1 or
-    int comp = 0;    // 1 once `result` holds a value
+    int output = 1;     // the output that joins the branch to the head: 0 and, 1 or
+    bool comp = false;  // once `result` holds a value
     // The interned contents of `result` (-1: not interned yet); while
     // `stale`, `result` holds only their crisp value.
     int state = -1;

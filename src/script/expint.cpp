@@ -6,8 +6,8 @@
 #include <fstream>
 #include <ostream>
 
+#include "base_text.h"
 #include "expint.h"
-#include "tarnpara_text.h"
 
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;

@@ -16,7 +16,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tarnpara_text.h"
+#include "base_text.h"
 
 // Capacities of the script engine's texts (characters, terminator excluded).
 // Longer texts are cut to these sizes wherever they enter the engine.
@@ -34,11 +34,6 @@ inline constexpr int kMaxCalcDepth = 1000;
 template <class... Parts>
 void script_message(std::ostream* out, const Parts&... parts) {
   if (out != nullptr) (*out << ... << parts);
-}
-
-// Cuts a text to at most `chars` characters.
-inline std::string_view fit(std::string_view text, std::size_t chars) {
-  return text.substr(0, chars);
 }
 
 // One variable: name, value, defining formula, and whether the value is current.

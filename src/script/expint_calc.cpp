@@ -14,8 +14,8 @@
 #include <ostream>
 #include <unordered_map>
 
+#include "base_text.h"
 #include "expint.h"
-#include "tarnpara_text.h"
 
 using script_limits::kFormulaChars;
 using script_limits::kMaxCalcDepth;

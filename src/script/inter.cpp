@@ -488,8 +488,8 @@ void main_pass(TScriptRun& run) {
 
 }  // namespace
 
-TEvalTree* interpret(TEvalContext& context, const char* pText, std::unique_ptr<TVarlist> importvars,
-                     TRunStatus* status) {
+std::unique_ptr<TEvalTree> interpret(TEvalContext& context, const char* pText,
+                                     std::unique_ptr<TVarlist> importvars, TRunStatus* status) {
   TScriptRun run(context, pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
   run.evaluations = std::exchange(context.evaluations, TEvaluationMemo());
@@ -507,8 +507,8 @@ TEvalTree* interpret(TEvalContext& context, const char* pText, std::unique_ptr<T
   if (status != nullptr) {
     *status = run.divided() ? TRunStatus::kDivisionByZero : TRunStatus::kFinished;
   }
-  if (!run.divided()) return run.Evals;
-  if (run.Evals != nullptr) run.Evals->clean_up();
+  if (!run.divided()) return std::move(run.Evals);
+  run.Evals.reset();
   context.restore_output();
   return nullptr;
 }

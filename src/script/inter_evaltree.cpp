@@ -60,7 +60,7 @@ void statement_evaltree(TScriptRun& run) {
   auto tree = std::make_unique<TEvalTree>(tree_name, ps, run.Rules, &branches, &run.Context.trees);
   // A tree built earlier in the run is replaced; nothing refers to it any more.
   if (run.Evals != nullptr) run.Evals->clean_up();
-  run.Evals = tree.release();
+  run.Evals = std::move(tree);
   run.Evals->insert_help_rules(run.tablename, run.Context.tables);
   run.Evals->hold_combination_variables();
 }

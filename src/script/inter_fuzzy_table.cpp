@@ -8,8 +8,8 @@
 #include <iterator>
 #include <unordered_map>
 
+#include "base_text.h"
 #include "expint.h"
-#include "tarnpara_text.h"
 
 namespace {
 

@@ -435,7 +435,7 @@ class TScriptRun : public TDivisionByZeroListener {
   // evaluation tree can keep a link that lapses when the rule set is replaced
   // or the run ends.
   std::shared_ptr<RuleSet> Rules;
-  TEvalTree* Evals = nullptr;  // handed to the caller at the end
+  std::unique_ptr<TEvalTree> Evals;  // handed to the caller at the end
   // Outcomes of EVAL, taken over from the run before and left to the next.
   // Statements that may change operators or variables' terms make it check
   // them again (forget_settings).

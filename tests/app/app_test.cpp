@@ -1,18 +1,14 @@
-// Tests of the command line (the bounds and their values, help and version,
-// and the faults that end the program with a usage error; the texts printed
-// are checked by the end-to-end cases stop_help and stop_unknown_option) and
-// of the record base reading its header line with and without a class name.
+// Tests of the command line: the bounds and their values, help and version,
+// and the faults that end the program with a usage error (the texts printed
+// are checked by the end-to-end cases stop_help and stop_unknown_option).
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base.h"
-#include "capture.h"
 #include "options.h"
 
 namespace {
@@ -126,41 +122,6 @@ TEST(OptionsTest, ReadsSeedAndNoCache) {
     EXPECT_EQ(options.eAction, Action::kRun);
     EXPECT_EQ(options.oSeed, c.seed);
     EXPECT_EQ(options.bNoCache, c.noCache);
-  }
-}
-
-TEST(CBaseTest, ReadsHeaders) {
-  const std::string longName(300, 'N');
-  const struct {
-    std::string input;
-    int version;
-    std::string message, rest;
-  } cases[] = {
-      {"0 CShift 1 rest", 1, "", "rest"},
-      {"0 CGroup 1 rest", 1, "error\nCGroup CShift\n", "rest"},
-      {"1 rest", 1, "", "rest"},
-      {"7 rest", 7, "", "rest"},
-      {"0 CShift 2 rest", 2, "", "rest"},
-      {"\n\t0\n\nCShift\t4\nrest", 4, "", "rest"},
-      {"0 " + longName + " 1 rest", 1, "error\n" + longName.substr(0, kNamestrChars) + " CShift\n",
-       "rest"},
-      {"x 2", 3, "", "x"},
-      {"", 3, "", ""},
-      {"0 CShift", 3, "", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.input);
-    CBase record("CShift", 3);
-    std::istringstream in(c.input);
-    Capture capture;
-    in >> record;
-    std::string rest;
-    in.clear();
-    in >> rest;
-    EXPECT_EQ(record.GetClassVersion(), c.version);
-    EXPECT_EQ(capture.str(), c.message);
-    EXPECT_EQ(rest, c.rest);
-    EXPECT_STREQ(record.GetClassName(), "CShift");
   }
 }
 

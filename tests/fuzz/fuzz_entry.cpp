@@ -113,7 +113,8 @@ void run_interpret(std::string_view input) {
   // Like the script buffer, the text ends at its first NUL character.
   const std::string text(input);
   TQuietConsole quiet;
-  TEvalTree* tree = interpret(*workspace->context, text.c_str(), domain_store());
+  const std::unique_ptr<TEvalTree> tree =
+      interpret(*workspace->context, text.c_str(), domain_store());
   if (tree == nullptr) return;
   tree->GetConstraintList();
   tree->clean_up();

@@ -1,6 +1,5 @@
 // Tests of parameter sets: range checks and their warnings, default colours,
-// colour words, broken input, and the byte comparison that name lookups
-// rely on.
+// colour words and broken input.
 #include "tarnpara.h"
 
 #include <gtest/gtest.h>
@@ -143,22 +142,6 @@ TEST(ParameterSetTextTest, BrokenInputStopsReading) {
     EXPECT_EQ(list.get_number(), kept) << text;
     EXPECT_NE(err.str().find("reading stopped"), std::string::npos) << text;
   }
-}
-
-// Name lookups compare texts a word at a time: a difference in any one byte
-// must be seen, for every length up to beyond the longest name.
-TEST(NameBytesTest, EveryByteCounts) {
-  for (std::size_t length = 0; length <= 2 * kNameChars; ++length) {
-    const std::string base(length, 'a');
-    EXPECT_TRUE(same_bytes(base.data(), std::string(base).data(), length)) << length;
-    for (std::size_t at = 0; at < length; ++at) {
-      std::string changed = base;
-      changed[at] = 'b';
-      EXPECT_FALSE(same_bytes(base.data(), changed.data(), length)) << length << ", " << at;
-    }
-  }
-  EXPECT_FALSE(same_text("abc", "abcd"));
-  EXPECT_TRUE(same_text("", ""));
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <memory>
 #include <random>
 
 #include "tree_run.h"
@@ -144,7 +146,7 @@ TEST_F(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
   for (const Case& c : cases) {
     TVarlist branches;
     branches.insert("A", "AND", 0);
-    TreePtr tree(new TEvalTree("total", ps.get(), nullptr, &branches));
+    const auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches);
     CombinedVariable k(ps.get(), "k");
     k.set_value(0.3f);
     tree->insert(&k, "A", c.place, "AND");
@@ -154,6 +156,35 @@ TEST_F(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
     tree->write("places.txt");
     EXPECT_NE(read_file("places.txt").find("\nk " + c.written + " 0.3\n"), std::string::npos);
   }
+}
+
+// clean_up empties the tree and hands its score storage back to the memory
+// it came from, once: the next tree takes it, and destroying the emptied tree
+// gives nothing back a second time.
+TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
+  TVarlist branches;
+  branches.insert("A", "AND", 0);
+  TTreeMemory memory;
+  CombinedVariable k(ps.get(), "k");
+  k.set_value(0.3f);
+  auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches, &memory);
+  tree->insert(&k, "A", "w[1][2]", "AND");
+  ASSERT_EQ(tree->GetConstraintList().size(), 1u);
+  tree->clean_up();
+  EXPECT_EQ(tree->get_entries(), 0u);
+  EXPECT_STREQ(tree->get_name(), "empty");
+  EXPECT_FLOAT_EQ(tree->get_score(), -1.0f);
+  EXPECT_TRUE(tree->GetConstraintList().empty());
+  tree->write("emptied.txt");
+  EXPECT_FALSE(std::ifstream("emptied.txt").is_open());
+  const std::size_t kept = memory.scores.capacity();
+  EXPECT_GE(kept, 1u);
+  tree.reset();
+  EXPECT_EQ(memory.scores.capacity(), kept);
+  // The next tree starts on the storage, empty.
+  auto next = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches, &memory);
+  EXPECT_EQ(memory.scores.capacity(), 0u);
+  EXPECT_TRUE(next->GetConstraintList().empty());
 }
 
 // The sorted list is the tree's list sorted by std::sort, ties in the same
@@ -169,7 +200,7 @@ TEST_F(EvalTreeScores, SortedListIsTheListSortedWrittenOverWhatItHeld) {
   // Constraints aggregated, distinct ratings (few: many ties), entries held before.
   for (const auto& [aggregated, ratings, held] :
        {std::tuple{0, 1, 3}, {1, 1, 0}, {17, 2, 40}, {60, 3, 5}, {300, 5, 300}}) {
-    const TreePtr tree(new TEvalTree("total", ps.get(), nullptr, &branches));
+    const auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches);
     std::uniform_int_distribution<int> rating(0, ratings - 1);
     for (int i = 0; i < aggregated; ++i) {
       CombinedVariable& cv = rated[i % 3];

@@ -14,12 +14,7 @@
 #include "inter.h"
 #include "inter_context.h"
 
-struct TreeDeleter {
-  void operator()(TEvalTree* tree) const {
-    if (tree != nullptr) tree->clean_up();
-  }
-};
-using TreePtr = std::unique_ptr<TEvalTree, TreeDeleter>;
+using TreePtr = std::unique_ptr<TEvalTree>;
 
 struct ScriptRun {
   std::string out;
@@ -41,7 +36,7 @@ inline ScriptRun run_tree_script(const std::string& text,
   ScriptRun run;
   Capture out;
   Capture err(std::cerr);
-  run.tree.reset(interpret(test_context(), text.c_str(), std::move(vars)));
+  run.tree = interpret(test_context(), text.c_str(), std::move(vars));
   run.out = out.str();
   run.err = err.str();
   return run;

@@ -1,12 +1,19 @@
-// Short texts read and compared a word at a time, in place: the name tables
-// of the fuzzy library and the script's variable store compare and hash
-// names of a few characters far more often than anything else.
+// Text helpers every layer shares: cutting a text to a capacity, and short
+// texts read and compared a word at a time, in place (the name tables of the
+// fuzzy library and the script's variable store compare and hash names of a
+// few characters far more often than anything else).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+// Cuts a text to at most `chars` characters; every name and formula field
+// that has a capacity takes its text through this.
+inline std::string_view fit(std::string_view text, std::size_t chars) {
+  return text.substr(0, chars);
+}
 
 namespace text_words {
 
@@ -35,7 +42,7 @@ inline std::uint64_t short_word(const unsigned char* p, std::size_t n) {
 
 }  // namespace text_words
 
-// Whether n bytes at a and b are equal. The library compares short texts and
+// Whether n bytes at a and b are equal. The libraries compare short texts and
 // point lists, for which words compared in place beat a library call; the
 // last word may overlap the one before it.
 inline bool same_bytes(const void* a, const void* b, std::size_t n) {
