@@ -26,8 +26,8 @@ void CBase::Read(std::istream& in) {
   std::int32_t version = 0;
   if (!(in >> word >> version)) return;
   word = CutName(word);
-  if (word != classname) {
-    std::cout << "error" << '\n' << word << ' ' << classname << std::endl;
+  if (word != classname && pMessages != nullptr) {
+    *pMessages << "error" << '\n' << word << ' ' << classname << std::endl;
   }
   classversion = version;
 }

@@ -22,13 +22,19 @@ class CBase {
 
   // Reads the header. A leading 0 announces a named header (0 name version);
   // any other first number is the version itself. A name that differs from
-  // this object's class name is reported, but reading goes on either way.
+  // this object's class name is reported on the message stream, but reading
+  // goes on either way.
   // A failed stream leaves the version unchanged and reports nothing.
   virtual void Read(std::istream& in);
   // Writes the named header line and flushes the stream.
   virtual void Write(std::ostream& out) const;
 
   const char* GetClassName() const { return classname.c_str(); }
+
+  // Where Read reports; null (the default): nowhere. Whoever makes a record
+  // decides where it speaks.
+  void SetMessages(std::ostream* out) { pMessages = out; }
+  std::ostream* GetMessages() const { return pMessages; }
   std::int32_t GetClassVersion() const { return classversion; }
 
  protected:
@@ -40,6 +46,7 @@ class CBase {
 
   std::string classname;
   std::int32_t classversion;
+  std::ostream* pMessages = nullptr;
 };
 
 // Writes one blank; used like any other manipulator: out << a << space << b.

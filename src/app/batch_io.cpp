@@ -121,17 +121,6 @@ CDomainToFile::~CDomainToFile() {
   cDomain.SetOutput(std::cout, std::cerr);
 }
 
-CConsoleToText::CConsoleToText()
-    : pText(std::make_unique<std::ostringstream>()), pSaved(std::cout.rdbuf(pText->rdbuf())) {}
-
-CConsoleToText::~CConsoleToText() {
-  std::cout.rdbuf(pSaved);
-}
-
-std::string CConsoleToText::Text() const {
-  return pText->str();
-}
-
 // ---------------------------------------------------------- atomic writes
 
 bool WriteFileAtomically(const fs::path& path, const std::string& text, std::string& error) {

@@ -51,22 +51,6 @@ class CDomainToFile {
   std::ofstream fFile;
 };
 
-// Sends standard output into a string for as long as it lives. Reading a
-// domain takes it: the record base reports on standard output, and the
-// domain writes there too.
-class CConsoleToText {
- public:
-  CConsoleToText();
-  CConsoleToText(const CConsoleToText&) = delete;
-  CConsoleToText& operator=(const CConsoleToText&) = delete;
-  ~CConsoleToText();
-  std::string Text() const;
-
- private:
-  std::unique_ptr<std::ostringstream> pText;
-  std::streambuf* pSaved;
-};
-
 // Writes `text` to a temporary file in the folder of `path` and renames it
 // to `path`, so that the file is either complete or not there (or as it was
 // before). False, with the reason in `error`, when it cannot be written.

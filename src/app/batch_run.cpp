@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <system_error>
 
 #include "commands.h"
@@ -77,9 +78,11 @@ int CBatchRun::Open(bool needScript) {
   pDomain = CreateDomain(settings);
   std::string messages;
   {
-    const CConsoleToText console;
+    std::ostringstream text;
+    pDomain->SetOutput(text, std::cerr);
     pDomain->Read(pFile.string());
-    messages = console.Text();
+    pDomain->SetOutput(std::cout, std::cerr);
+    messages = text.str();
   }
   const std::string fault = DomainFault(*pDomain);
   if (!fault.empty()) return Refuse(kExitDataError, messages, fault);

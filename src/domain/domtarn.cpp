@@ -172,7 +172,9 @@ bool ReadRecords(CDomainFileReader& reader, int count, const Record& blank,
                  const std::string& where = "") {
   for (int i = 0; i < count; ++i) {
     Record record = blank;
+    record.SetMessages(&reader.out);
     record.Read(reader.in);
+    record.SetMessages(nullptr);  // the reader's stream need not outlive the record
     if (!reader.Expect(what + " #" + std::to_string(i) + where)) return false;
     list.push_back(record);
   }

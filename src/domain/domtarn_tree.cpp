@@ -28,6 +28,7 @@ bool CDomainInstance::GetCaching() const {
 
 void CDomainInstance::SetOutput(std::ostream& out, std::ostream& err) {
   cEvalContext->set_output(out, err);
+  SetMessages(&out);
 }
 
 std::ostream& CDomainInstance::GetOutput() const {
