@@ -223,55 +223,10 @@ class TVarlist {
     if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
     return expr;
   }
-  // What real_name made of one word of a script text with an index, kept by
-  // the caller per place in the text: a statement met again indexes with the
-  // same variables, mostly at values of as many digits. While every index
-  // names a variable (found through its hint, so in any store), the digits
-  // of the changed numbers are written over the old ones. An index that names
-  // no variable makes the whole word resolve anew, its index computed as a
-  // formula every time: computing may have effects.
-  class TIndexMemory {
-   public:
-    // real_name of `word` (a whole word of the text, which keeps its place
-    // and characters); the view is valid until this memory resolves again.
-    std::string_view resolve(std::string_view word, TVarlist& vars);
-    // A number for the index values of the last resolve, the same for the
-    // same values: it tells apart up to eight values of two small indices.
-    std::size_t combination() const {
-      std::size_t key = 0;
-      for (const TIndex& index : indices) key = key * 8 + static_cast<std::size_t>(index.number);
-      return key;
-    }
-
-   private:
-    friend class TVarlist;
-    // One index: its text, where its variable was found, its number, and
-    // where its digits stand in the resolved text.
-    struct TIndex {
-      std::string name;
-      THint hint;
-      int number;
-      std::size_t at;
-      std::size_t length;
-    };
-    // A name has few indices; a word with more is resolved every time.
-    static constexpr std::size_t kMaxIndices = 4;
-    // Brings the kept text up to date; false when it has to be made anew.
-    bool refresh(std::string_view word, TVarlist& vars);
-    // Notes an index as resolve_indices found it.
-    void note(const TIndex& index);
-    // The word by its place: null while nothing is kept.
-    const char* word_data = nullptr;
-    std::size_t word_size = 0;
-    std::string resolved;
-    std::vector<TIndex> indices;
-    bool keepable = false;  // set while resolving: the text can be kept
-  };
 
  private:
-  // real_name for a text whose first '[' stands at `open`; notes each index
-  // in `noted` when given.
-  std::string& resolve_indices(std::string& expr, std::size_t open, TIndexMemory* noted = nullptr);
+  // real_name for a text whose first '[' stands at `open`.
+  std::string& resolve_indices(std::string& expr, std::size_t open);
   // find for a name (cut to a name's size) that is not at its hint; the
   // hint then tells where it is.
   TVariable* find_and_hint(std::string_view name, THint& hint);
@@ -434,6 +389,32 @@ struct TFormulaHint {
 // store's formula cache: it is for stores whose memory caches, and is not
 // kept past a change of that memory's switch.
 float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint);
+
+// A text with bracketed index expressions (x[i], b[i][j+1]) taken apart
+// once: the pieces of text around its indices, and each index's text with
+// its formula parsed. resolve() gives what TVarlist::real_name gives for the
+// text, computing the indices only: an index that names a variable takes its
+// stored value, any other is computed as a formula, left to right. The
+// pieces are those real_name's scan finds: an index runs from a '[' to the
+// next ']', the search for the next '[' goes on after that ']', and an
+// unclosed '[' ends the text.
+class TIndexedName {
+ public:
+  // `text` holds a '['.
+  explicit TIndexedName(std::string_view text);
+  // The resolved text, in `out`, cut to a formula's size.
+  std::string_view resolve(TVarlist& vars, std::string& out);
+
+ private:
+  struct TIndex {
+    std::string lead;  // the text before the index, its '[' included
+    std::string text;
+    std::unique_ptr<TExptree> formula;
+    TVarlist::THint hint;  // where the variable named `text` was found
+  };
+  std::vector<TIndex> indices;
+  std::string tail;  // the text after the last index
+};
 
 // What a division by zero in a formula does after its message is printed. The
 // default ends the program with status 0. Test harnesses that run formulas

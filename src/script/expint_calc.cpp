@@ -668,50 +668,45 @@ std::size_t index_digits(int number, char (&digits)[16]) {
 
 }  // namespace
 
-// A word with too many indices is resolved every time.
-void TVarlist::TIndexMemory::note(const TIndex& index) {
-  if (!keepable) return;
-  if (indices.size() == kMaxIndices) {
-    keepable = false;
-    return;
+TIndexedName::TIndexedName(std::string_view text) {
+  std::size_t from = 0;  // where the text not yet taken apart starts
+  std::size_t open = text.find('[');
+  while (open != std::string_view::npos) {
+    const std::size_t first = open + 1;
+    const std::size_t close = text.find(']', first);
+    if (close == std::string_view::npos) {
+      // An unclosed bracket ends the text.
+      tail.assign(text.substr(from, first - from));
+      return;
+    }
+    TIndex& index = indices.emplace_back();
+    index.lead.assign(text.substr(from, first - from));
+    index.text.assign(text.substr(first, close - first));
+    index.formula = std::make_unique<TExptree>();
+    TFormulaParser(fit(index.text, kFormulaChars)).whole(*index.formula);
+    from = close;
+    open = text.find('[', close + 1);
   }
-  indices.push_back(index);
+  tail.assign(text.substr(from));
 }
 
-// Each index whose number changed gets its new digits in place, as long as
-// they are as many as before.
-bool TVarlist::TIndexMemory::refresh(std::string_view word, TVarlist& vars) {
-  if (word_data != word.data() || word_size != word.size()) return false;
+std::string_view TIndexedName::resolve(TVarlist& vars, std::string& out) {
+  const TFormulaMemory* memory = vars.formula_memory();
+  const bool hinted = memory != nullptr && memory->caching;
+  out.clear();
   for (TIndex& index : indices) {
-    const TVariable* var = vars.find(index.name, index.hint);
-    if (var == nullptr) return false;
-    const int number = index_number(var->get_value());
-    if (number == index.number) continue;
+    out += index.lead;
+    // Without caching, every lookup starts from a fresh hint.
+    TVarlist::THint fresh;
+    const TVariable* var = vars.find(index.text, hinted ? index.hint : fresh);
+    const float v =
+        var != nullptr ? var->get_value() : TCalculation::computed(*index.formula, vars);
     char digits[16];
-    if (index_digits(number, digits) != index.length) return false;
-    // A plain loop: a library copy of one or two characters costs a call.
-    for (std::size_t i = 0; i < index.length; ++i) resolved[index.at + i] = digits[i];
-    index.number = number;
+    out.append(digits, index_digits(index_number(v), digits));
   }
-  return true;
-}
-
-std::string_view TVarlist::TIndexMemory::resolve(std::string_view word, TVarlist& vars) {
-  if (refresh(word, vars)) return resolved;
-  word_data = nullptr;
-  indices.clear();
-  keepable = true;
-  resolved.assign(word);
-  if (const std::size_t open = resolved.find('['); open != std::string::npos) {
-    vars.resolve_indices(resolved, open, this);
-  } else {
-    vars.real_name(resolved);
-  }
-  if (keepable) {
-    word_data = word.data();
-    word_size = word.size();
-  }
-  return resolved;
+  out += tail;
+  if (out.size() > kFormulaChars) out.resize(kFormulaChars);
+  return out;
 }
 
 TVarlist::THint& TVarlist::index_hint(std::string_view index) {
@@ -724,7 +719,7 @@ TVarlist::THint& TVarlist::index_hint(std::string_view index) {
   return memory_->index_hints[key % memory_->index_hints.size()];
 }
 
-std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open, TIndexMemory* noted) {
+std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open) {
   // Each index text is replaced in place by its value's digits. Names are
   // short: plain scans beat library searches here.
   const auto next_open = [&expr](std::size_t from) {
@@ -748,9 +743,6 @@ std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open, TInd
     const int number = index_number(v);
     char digits[16];
     const std::size_t length = index_digits(number, digits);
-    if (noted != nullptr) {
-      noted->note({std::string(index), hint, number, first, length});
-    }
     // Mostly a one-digit index replaces a one-letter text.
     if (length == close - first) {
       for (std::size_t i = 0; i < length; ++i) expr[first + i] = digits[i];
@@ -759,10 +751,6 @@ std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open, TInd
     }
     open = next_open(first + length + 1);
   }
-  // Digits past the cut could not be written in place again.
-  if (expr.size() > kFormulaChars) {
-    expr.resize(kFormulaChars);
-    if (noted != nullptr) noted->keepable = false;
-  }
+  if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   return expr;
 }

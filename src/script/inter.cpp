@@ -80,7 +80,14 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     const std::string_view word =
         fit(std::string_view(words->text).substr(start, i - start), script_limits::kFormulaChars);
     words->cut.push_back(word);
-    words->bracketed.push_back(word.find('[') != std::string_view::npos ? 1 : 0);
+    const bool bracketed = word.find('[') != std::string_view::npos;
+    words->bracketed.push_back(bracketed ? 1 : 0);
+    const std::string_view name = fit(word, script_limits::kNameChars);
+    words->indexed.push_back(bracketed ? std::make_unique<TIndexedName>(word) : nullptr);
+    words->indexed_names.push_back(name.size() < word.size() &&
+                                           name.find('[') != std::string_view::npos
+                                       ? std::make_unique<TIndexedName>(name)
+                                       : nullptr);
     const auto statement = table.find(word);
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
@@ -318,15 +325,6 @@ CVList::Hint& TScriptRun::fuzzy_name_hint() {
 float TScriptRun::compute(std::string_view formula) {
   TFormulaHint* hint = reader.formula_hint_of_last_word();
   return hint != nullptr ? compute_formula(formula, *Vars, *hint) : compute_formula(formula, *Vars);
-}
-
-float TScriptRun::compute_indexed(std::string_view formula, TWordMemory& place) {
-  if (place.indexed_formulas == nullptr) {
-    place.indexed_formulas =
-        std::make_unique<std::array<TFormulaHint, TWordMemory::kIndexedFormulas>>();
-  }
-  const std::size_t slot = place.indexed.combination() % TWordMemory::kIndexedFormulas;
-  return compute_formula(formula, *Vars, (*place.indexed_formulas)[slot]);
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {

@@ -16,18 +16,21 @@ void warn_not_a_variable(std::string_view name) {
 // x[i] names the element the current i selects. LET name : formula: indexed
 // names with a symbolic index stand for the list of all present elements.
 void statement_let(TScriptRun& run) {
-  std::string name = run.read_name();
+  const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   const std::string_view separator = run.read_word();
   if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in LET " + name + " =|:" + std::string(separator) +
-             run.at_token());
+    run.stop("Error: '= or :' missing in LET " + std::string(name_word.text) +
+             " =|:" + std::string(separator) + run.at_token());
     return;
   }
   const bool resolve = separator == "=";
-  std::string formula = run.read_formula();
-  run.resolve_name(name);
-  if (resolve) run.resolve_formula(formula);
+  const TScriptRun::TNameWord formula_word = run.read_formula_word();
+  std::string name_text;
+  const std::string_view name = run.resolve_name_view(name_word, name_text);
+  std::string formula_text;
+  std::string_view formula =
+      resolve ? run.resolve_formula_view(formula_word, formula_text) : formula_word.text;
   TVarlist& vars = *run.Vars;
   TVariable* found = vars.find(name, hint);
   if (found == nullptr) {
@@ -39,8 +42,9 @@ void statement_let(TScriptRun& run) {
   }
   TVariable& var = *found;
   if (!resolve) {
-    formula = var.get_formula();
-    var.set_formula(vars.substitute(formula));
+    formula_text = var.get_formula();
+    formula = vars.substitute(formula_text);
+    var.set_formula(formula);
   }
   const float value = run.compute(formula);
   // Computing may not add variables, so `var` still refers to the same entry.
@@ -77,8 +81,11 @@ void statement_print(TScriptRun& run) {
     std::cout << '\n';
     return;
   }
-  std::string name(fit(word, script_limits::kNameChars));
-  run.resolve_name(name);
+  std::string name_text;
+  const std::string_view name =
+      run.resolve_name_view({fit(word, script_limits::kNameChars), true,
+                             run.reader.indexed_last_word(script_limits::kNameChars)},
+                            name_text);
   const TVariable* var = run.Vars->find(name);
   if (var == nullptr) {
     std::cout << "\nDynaTARN++: Warning: variable " << name << " does not exist.";

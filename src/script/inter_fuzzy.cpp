@@ -218,10 +218,7 @@ void statement_set(TScriptRun& run) {
              " =|: " + std::string(separator) + run.at_token());
     return;
   }
-  const std::string_view formula_word = run.read_word();
-  TWordMemory* const formula_place = run.reader.memory_of_last_word();
-  const bool indexed =
-      separator == "=" && formula_place != nullptr && run.reader.last_word_may_hold_index();
+  const TScriptRun::TNameWord formula_word = run.read_formula_word();
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   // A substituted formula's text is kept from one SET to the next: most are
@@ -229,9 +226,9 @@ void statement_set(TScriptRun& run) {
   std::string& formula_text = run.Context.set_formula;
   std::string_view formula;
   if (separator == "=") {
-    formula = run.resolve_formula_view(formula_word, formula_text, formula_place);
+    formula = run.resolve_formula_view(formula_word, formula_text);
   } else {
-    formula_text.assign(formula_word);
+    formula_text.assign(formula_word.text);
     formula = run.Vars->substitute(formula_text);
   }
   TVariable* var = run.Vars->find(name, hint);
@@ -249,7 +246,11 @@ void statement_set(TScriptRun& run) {
     copy_fuzzy_variable(run, name, formula, *source);
     return;
   }
-  const float value = indexed ? run.compute_indexed(formula, *formula_place) : run.compute(formula);
+  // A formula whose indices were resolved is another text each time: it is
+  // looked up by that text rather than through the word's hint.
+  const float value = formula_word.indexed != nullptr && separator == "="
+                          ? compute_formula(formula, *run.Vars)
+                          : run.compute(formula);
   // Computing adds no variables, so the store's entries stay where they were.
   var->set_value(value);
   var->set_comp(1);
@@ -686,8 +687,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   const TScriptRun::TNameWord variable_word = run.read_name_word();
   TVarlist::THint& variable_hint = run.name_hint();
   const std::string_view oper = run.read_word();
-  const std::string_view formula_word = run.read_word();
-  TWordMemory* const formula_place = run.reader.memory_of_last_word();
+  const TScriptRun::TNameWord formula_word = run.read_formula_word();
   if (!is_compare_operator(oper)) {
     run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
     return;
@@ -697,8 +697,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);
   const std::string_view variable = run.resolve_name_view(variable_word, variable_text);
   std::string formula_text;
-  const std::string_view formula =
-      run.resolve_formula_view(formula_word, formula_text, formula_place);
+  const std::string_view formula = run.resolve_formula_view(formula_word, formula_text);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;

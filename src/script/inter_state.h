@@ -260,13 +260,6 @@ struct TWordMemory {
     TDeclarationPlace procedure;
   };
   std::optional<TCallTarget> call_target;
-  // For a word with an index read as a formula: what it resolved to last.
-  TVarlist::TIndexMemory indexed;
-  // For such a word computed as a formula: parsed-formula hints picked by
-  // the index values, as a loop computes another text every time. Made on
-  // first use; a hint holds for the text it names only.
-  static constexpr std::size_t kIndexedFormulas = 64;
-  std::unique_ptr<std::array<TFormulaHint, kIndexedFormulas>> indexed_formulas;
   // At a FUZZYCOMPARE keyword, once a comparison there was kept.
   std::unique_ptr<TComparisonMemory> comparison;
   // At a FUZZYCONCAT keyword, once it added rules.
@@ -292,6 +285,11 @@ struct TScriptWords {
   std::vector<const TStatement*> statements;
   // Per word: 1 when its cut text holds a '[' (it may name an index).
   std::vector<std::uint8_t> bracketed;
+  // Per such word: its text taken apart into pieces and index formulas,
+  // and the same for its text cut to the name size when that is shorter and
+  // still holds a '[' (null otherwise).
+  std::vector<std::unique_ptr<TIndexedName>> indexed;
+  std::vector<std::unique_ptr<TIndexedName>> indexed_names;
   // Per word: where the variable it names was last found, in whatever store,
   // and the formula it was last computed as.
   std::vector<TVarlist::THint> hints;
@@ -342,6 +340,14 @@ class TScriptReader {
   // word of the text without a '['.
   bool last_word_may_hold_index() const {
     return !last_whole || words->bracketed[following - 1] != 0;
+  }
+  // The word just read taken apart at its indices, when it is a whole word
+  // of the text that holds one after cutting it to `chars` characters (the
+  // name or the formula size); null otherwise.
+  TIndexedName* indexed_last_word(std::size_t chars) const {
+    if (!last_whole) return nullptr;
+    const std::size_t k = following - 1;
+    return chars < words->cut[k].size() ? words->indexed_names[k].get() : words->indexed[k].get();
   }
   // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
@@ -468,14 +474,24 @@ class TScriptRun {
   std::string_view read_name_view() { return fit(read_word(), script_limits::kNameChars); }
   // A word cut to the formula size.
   std::string read_formula() { return std::string(read_word()); }
-  // A name read as by read_name_view(), with whether it may hold an index.
+  // A word as read, with whether it may hold an index and, for a whole
+  // word of the text that does, the word taken apart at its indices.
   struct TNameWord {
     std::string_view text;
     bool may_hold_index;
+    TIndexedName* indexed = nullptr;
   };
+  // A name read as by read_name_view().
   TNameWord read_name_word() {
     const std::string_view text = read_name_view();
-    return {text, reader.last_word_may_hold_index()};
+    return {text, reader.last_word_may_hold_index(),
+            reader.indexed_last_word(script_limits::kNameChars)};
+  }
+  // A word cut to the formula size.
+  TNameWord read_formula_word() {
+    const std::string_view text = read_word();
+    return {text, reader.last_word_may_hold_index(),
+            reader.indexed_last_word(script_limits::kFormulaChars)};
   }
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
@@ -503,19 +519,18 @@ class TScriptRun {
     return resolve_name(storage);
   }
   // The same for a name word: one the text shows to have no index stays as
-  // it is without a search.
+  // it is without a search, and one taken apart computes its indices only.
   std::string_view resolve_name_view(const TNameWord& word, std::string& storage) {
-    return word.may_hold_index ? resolve_name_view(word.text, storage) : word.text;
+    if (!word.may_hold_index) return word.text;
+    if (word.indexed == nullptr) return resolve_name_view(word.text, storage);
+    return fit(word.indexed->resolve(*Vars, storage), script_limits::kNameChars);
   }
   std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
-  // The same through the memory of the word's place in the text, taken
-  // when the word was read (null: it was not a whole word). The view is
-  // valid until that place is resolved again.
-  std::string_view resolve_formula_view(std::string_view word, std::string& storage,
-                                        TWordMemory* place) {
-    if (place == nullptr) return resolve_formula_view(word, storage);
-    if (word.find('[') == std::string_view::npos) return word;
-    return place->indexed.resolve(word, *Vars);
+  // The same for a word read by read_formula_word().
+  std::string_view resolve_formula_view(const TNameWord& word, std::string& storage) {
+    if (!word.may_hold_index) return word.text;
+    if (word.indexed == nullptr) return resolve_formula_view(word.text, storage);
+    return word.indexed->resolve(*Vars, storage);
   }
   // The same for a word (cut to the formula size) as resolve_formula() gives it.
   std::string_view resolve_formula_view(std::string_view word, std::string& storage) {
@@ -525,8 +540,6 @@ class TScriptRun {
   }
   // Computes a formula against Vars.
   float compute(std::string_view formula);
-  // The same for a formula resolved through a place's index memory.
-  float compute_indexed(std::string_view formula, TWordMemory& place);
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of
   // the evaluation tree's combination variables, the tree writes into them

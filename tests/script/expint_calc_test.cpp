@@ -256,45 +256,75 @@ TEST(RealName, ResolvesEveryIndexExpression) {
   EXPECT_EQ(store.get_comp("j"), 0);
 }
 
-// A memory gives what real_name gives, whatever changed since it last
-// resolved: values, stores, the word, or indices that must be computed.
-TEST(RealName, IndexMemoryResolvesAsRealName) {
-  TVarlist first;
-  TVarlist second;
-  for (TVarlist* store : {&first, &second}) {
-    store->insert("i", "0", store == &first ? 2 : 3);
-    store->insert("j", "0", 1);
-  }
-  const std::string xij = "x[i][j]";
-  const std::string yi = "y[i]";
-  const std::string xk = "x[k]";
-  struct Step {
-    const char* what;
-    std::function<void()> change;
-    TVarlist* store;
-    const std::string* word;
-    std::string resolved;
-    int errs;
-  } steps[] = {
-      {"first resolve", [] {}, &first, &xij, "x[2][1]", 0},
-      {"again", [] {}, &first, &xij, "x[2][1]", 0},
-      {"second index changed", [&] { first.set_value("j", 4); }, &first, &xij, "x[2][4]", 0},
-      {"more digits", [&] { first.set_value("i", 12); }, &first, &xij, "x[12][4]", 0},
-      {"fewer digits", [&] { first.set_value("i", -0.5f); }, &first, &xij, "x[0][4]", 0},
-      {"other store", [] {}, &second, &xij, "x[3][1]", 0},
-      {"other word", [] {}, &second, &yi, "y[3]", 0},
-      {"first of name removed", [&] { second.insert("i", "0", 7), second.remove("i"); }, &second,
-       &yi, "y[7]", 0},
-      {"index variable gone", [&] { second.remove("i"); }, &second, &yi, "y[0]", 1},
-      {"computed index", [] {}, &second, &xk, "x[0]", 1},
-      {"computed again", [] {}, &second, &xk, "x[0]", 1},
+// A text taken apart once resolves as real_name resolves it, with the same
+// messages and the same effects on the store, for every corner of the scan
+// and as the store changes between resolutions: the same parts are reused
+// for every state, with and without a caching formula memory.
+TEST(RealName, TextTakenApartResolvesAsRealName) {
+  const std::size_t n = script_limits::kFormulaChars;
+  const std::string texts[] = {"x[i]",
+                               "groups[i].members",
+                               "c[i][(i*i)]",
+                               "x[k]",
+                               "x[i",
+                               "x[i][i",
+                               "x[]",
+                               "[i]",
+                               "a[1]]b[[i]",
+                               "b[a[i]]",
+                               "b[a[i]][j]",
+                               "x]i[",
+                               "x[i]]",
+                               "x[(i+q)]",
+                               "x[q][q]",
+                               "y[(i*100)]z[i]",
+                               "x[j][(j/2)]",
+                               "x[i]" + std::string(n, 'c'),
+                               std::string(n - 3, 'd') + "[i]",
+                               std::string(n - 2, 'e') + "[i]",
+                               std::string(n - 1, 'f') + "[",
+                               "x[" + std::string(90, 'g') + "]"};
+  // Store states one after the other: values of other widths, an index
+  // variable gone, a variable whose formula is computed on the way (q).
+  const std::function<void(TVarlist&)> states[] = {
+      [](TVarlist& s) { s.insert("i", "2", 2); },
+      [](TVarlist& s) { s.set_value("i", 12); },
+      [](TVarlist& s) { s.set_value("i", -0.5f); },
+      [](TVarlist& s) { s.insert("q", "(i+1)", 0), s.set_comp("q", 0); },
+      [](TVarlist& s) { s.remove("i"); },
+      [](TVarlist& s) { s.insert("j", "0", 1e10f); },
   };
-  TVarlist::TIndexMemory memory;
-  for (const Step& step : steps) {
-    step.change();
-    Capture out;
-    EXPECT_EQ(memory.resolve(*step.word, *step.store), step.resolved) << step.what;
-    EXPECT_EQ(out.str(), errors(step.errs)) << step.what;
+  const auto dump = [](const TVarlist& store) {
+    std::string text;
+    for (std::size_t k = 0; k < store.number(); ++k) {
+      const TVariable& v = store.get(k);
+      text += std::string(v.name_text()) + "=" + std::to_string(v.get_value()) + "/" +
+              std::to_string(v.get_comp()) + " ";
+    }
+    return text;
+  };
+  for (const bool caching : {true, false}) {
+    for (const std::string& text : texts) {
+      TFormulaMemory memory;
+      memory.caching = caching;
+      TVarlist by_text;
+      TVarlist by_parts;
+      by_parts.set_formula_memory(&memory);
+      TIndexedName parts(text);
+      std::string resolved;
+      for (const auto& state : states) {
+        state(by_text);
+        state(by_parts);
+        std::string expected = text;
+        Capture text_out;
+        by_text.real_name(expected);
+        const std::string expected_out = text_out.str();
+        Capture parts_out;
+        EXPECT_EQ(parts.resolve(by_parts, resolved), expected) << text;
+        EXPECT_EQ(parts_out.str(), expected_out) << text;
+        EXPECT_EQ(dump(by_parts), dump(by_text)) << text;
+      }
+    }
   }
 }
 
