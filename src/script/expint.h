@@ -379,16 +379,10 @@ float string_to_float(std::string_view exp_s);
 // it with base_calc 1 would. Parsed formulas are cached by their text.
 float compute_formula(std::string_view formula, TVarlist& vars);
 
-// The parsed formula a place computed last, with its text: the same text
-// there again takes the tree without looking it up.
-struct TFormulaHint {
-  const std::string* text = nullptr;
-  TExptree* tree = nullptr;
-};
-// compute_formula through a hint that it updates. A hint holds a tree of the
-// store's formula cache: it is for stores whose memory caches, and is not
-// kept past a change of that memory's switch.
-float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint);
+// A formula parsed once, for a caller that keeps the tree: computing it
+// with compute_tree gives what compute_formula gives for the text.
+std::unique_ptr<TExptree> parse_formula(std::string_view formula);
+float compute_tree(TExptree& tree, TVarlist& vars);
 
 // A text with bracketed index expressions (x[i], b[i][j+1]) taken apart
 // once: the pieces of text around its indices, and each index's text with
@@ -402,8 +396,12 @@ class TIndexedName {
  public:
   // `text` holds a '['.
   explicit TIndexedName(std::string_view text);
-  // The resolved text, in `out`, cut to a formula's size.
-  std::string_view resolve(TVarlist& vars, std::string& out);
+  // The resolved text, cut to a formula's size; valid until the next resolve.
+  std::string_view resolve(TVarlist& vars);
+  std::string_view resolved() const { return text; }
+  // Computes the text the last resolve gave as compute_formula does. A text
+  // that is one name, as most are, is looked up without parsing it.
+  float compute(TVarlist& vars);
 
  private:
   struct TIndex {
@@ -414,6 +412,12 @@ class TIndexedName {
   };
   std::vector<TIndex> indices;
   std::string tail;  // the text after the last index
+  // Whether the text with its indices replaced by digits parses as one
+  // variable name; a minus sign or a cut text may parse otherwise.
+  bool one_name = false;
+  bool digits_only = false;  // the last resolve wrote digits only, uncut
+  TVarlist::THint name_hint;
+  std::string text;  // the last resolved text
 };
 
 // What a division by zero in a formula does after its message is printed. The

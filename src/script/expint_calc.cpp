@@ -203,10 +203,7 @@ class TFormulaParser {
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
  public:
-  // Cached trees are never dropped, so a hint may keep the address of a
-  // tree and of its text.
-  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached,
-                 TFormulaHint* hint = nullptr) {
+  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached) {
     auto it = trees.find(formula);
     if (it == trees.end()) {
       auto parsed = std::make_unique<TExptree>();
@@ -218,7 +215,6 @@ class TFormulaCache {
       }
       it = trees.emplace(std::string(formula), std::move(parsed)).first;
     }
-    if (hint != nullptr) *hint = TFormulaHint{&it->first, it->second.get()};
     return *it->second;
   }
 
@@ -244,8 +240,8 @@ TFormulaCache* formula_cache(const TVarlist& vars) {
 
 // The parsed formula: the cached tree, else one parsed into `uncached`.
 TExptree& tree_of(std::string_view formula, const TVarlist& vars,
-                  std::unique_ptr<TExptree>& uncached, TFormulaHint* hint = nullptr) {
-  if (TFormulaCache* cache = formula_cache(vars)) return cache->tree(formula, uncached, hint);
+                  std::unique_ptr<TExptree>& uncached) {
+  if (TFormulaCache* cache = formula_cache(vars)) return cache->tree(formula, uncached);
   uncached = std::make_unique<TExptree>();
   TFormulaParser(formula).whole(*uncached);
   return *uncached;
@@ -633,15 +629,13 @@ float compute_formula(std::string_view formula, TVarlist& vars) {
   return TCalculation::computed(tree, vars);
 }
 
-float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint) {
-  // Hints are handed out only while caching is on: the hint's tree is one
-  // the store's cache holds.
-  formula = fit(formula, kFormulaChars);
-  if (hint.text != nullptr && same_text(*hint.text, formula)) {
-    return TCalculation::computed(*hint.tree, vars);
-  }
-  std::unique_ptr<TExptree> uncached;
-  TExptree& tree = tree_of(formula, vars, uncached, &hint);
+std::unique_ptr<TExptree> parse_formula(std::string_view formula) {
+  auto tree = std::make_unique<TExptree>();
+  TFormulaParser(fit(formula, kFormulaChars)).whole(*tree);
+  return tree;
+}
+
+float compute_tree(TExptree& tree, TVarlist& vars) {
   return TCalculation::computed(tree, vars);
 }
 
@@ -668,45 +662,66 @@ std::size_t index_digits(int number, char (&digits)[16]) {
 
 }  // namespace
 
-TIndexedName::TIndexedName(std::string_view text) {
+TIndexedName::TIndexedName(std::string_view word) {
   std::size_t from = 0;  // where the text not yet taken apart starts
-  std::size_t open = text.find('[');
+  std::size_t open = word.find('[');
+  std::string sample;  // the text with every index written as 0
   while (open != std::string_view::npos) {
     const std::size_t first = open + 1;
-    const std::size_t close = text.find(']', first);
-    if (close == std::string_view::npos) {
-      // An unclosed bracket ends the text.
-      tail.assign(text.substr(from, first - from));
-      return;
-    }
+    const std::size_t close = word.find(']', first);
+    if (close == std::string_view::npos) break;
     TIndex& index = indices.emplace_back();
-    index.lead.assign(text.substr(from, first - from));
-    index.text.assign(text.substr(first, close - first));
-    index.formula = std::make_unique<TExptree>();
-    TFormulaParser(fit(index.text, kFormulaChars)).whole(*index.formula);
+    index.lead.assign(word.substr(from, first - from));
+    index.text.assign(word.substr(first, close - first));
+    index.formula = parse_formula(index.text);
+    sample += index.lead;
+    sample += '0';
     from = close;
-    open = text.find('[', close + 1);
+    open = word.find('[', close + 1);
   }
-  tail.assign(text.substr(from));
+  // An unclosed bracket ends the text.
+  tail.assign(
+      word.substr(from, open == std::string_view::npos ? word.size() - from : open + 1 - from));
+  sample += tail;
+  // Digits in place of the zeros leave the names and operators where they
+  // are: the texts parse as the sample does.
+  one_name = single_name_node(*parse_formula(sample)) != nullptr;
 }
 
-std::string_view TIndexedName::resolve(TVarlist& vars, std::string& out) {
+std::string_view TIndexedName::resolve(TVarlist& vars) {
   const TFormulaMemory* memory = vars.formula_memory();
   const bool hinted = memory != nullptr && memory->caching;
-  out.clear();
+  text.clear();
+  digits_only = true;
   for (TIndex& index : indices) {
-    out += index.lead;
+    text += index.lead;
     // Without caching, every lookup starts from a fresh hint.
     TVarlist::THint fresh;
     const TVariable* var = vars.find(index.text, hinted ? index.hint : fresh);
-    const float v =
-        var != nullptr ? var->get_value() : TCalculation::computed(*index.formula, vars);
+    const float v = var != nullptr ? var->get_value() : compute_tree(*index.formula, vars);
+    const int number = index_number(v);
+    if (number < 0) digits_only = false;
     char digits[16];
-    out.append(digits, index_digits(index_number(v), digits));
+    text.append(digits, index_digits(number, digits));
   }
-  out += tail;
-  if (out.size() > kFormulaChars) out.resize(kFormulaChars);
-  return out;
+  text += tail;
+  if (text.size() > kFormulaChars) {
+    text.resize(kFormulaChars);
+    digits_only = false;
+  }
+  return text;
+}
+
+float TIndexedName::compute(TVarlist& vars) {
+  if (one_name && digits_only) {
+    // What computing a formula of one name does first.
+    const TFormulaMemory* memory = vars.formula_memory();
+    TVarlist::THint fresh;
+    const TVariable* var =
+        vars.find(text, memory != nullptr && memory->caching ? name_hint : fresh);
+    if (var != nullptr && var->get_comp() != 0) return var->get_value();
+  }
+  return compute_formula(text, vars);
 }
 
 TVarlist::THint& TVarlist::index_hint(std::string_view index) {

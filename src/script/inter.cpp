@@ -93,7 +93,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   }
   note_comments(*words);
   words->hints.resize(words->cut.size());
-  words->formula_hints.resize(words->cut.size());
+  words->formulas.resize(words->cut.size());
   words->fuzzy_hints.resize(words->cut.size());
   words->memories.resize(words->cut.size());
   return words;
@@ -144,8 +144,14 @@ TVarlist::THint* TScriptReader::hint_of_last_word() const {
   return last_whole && remembering ? &words->hints[following - 1] : nullptr;
 }
 
-TFormulaHint* TScriptReader::formula_hint_of_last_word() const {
-  return last_whole && remembering ? &words->formula_hints[following - 1] : nullptr;
+TExptree* TScriptReader::formula_of_last_word(std::string_view formula) const {
+  if (!last_whole) return nullptr;
+  const std::size_t k = following - 1;
+  const std::string_view word = words->cut[k];
+  if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
+  std::unique_ptr<TExptree>& tree = words->formulas[k];
+  if (tree == nullptr) tree = parse_formula(word);
+  return tree.get();
 }
 
 CVList::Hint* TScriptReader::fuzzy_hint_of_last_word() const {
@@ -321,10 +327,14 @@ CVList::Hint& TScriptRun::fuzzy_name_hint() {
   return unplaced_fuzzy_hint;
 }
 
-// The formula a statement computes is mostly the word it read last.
-float TScriptRun::compute(std::string_view formula) {
-  TFormulaHint* hint = reader.formula_hint_of_last_word();
-  return hint != nullptr ? compute_formula(formula, *Vars, *hint) : compute_formula(formula, *Vars);
+// The formula a statement computes is mostly the word it read last, which
+// is parsed once.
+float TScriptRun::compute(std::string_view formula, TIndexedName* indexed) {
+  if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
+    return indexed->compute(*Vars);
+  }
+  TExptree* tree = reader.formula_of_last_word(formula);
+  return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {

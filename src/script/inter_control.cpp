@@ -176,7 +176,8 @@ float word_value(TScriptRun& run) {
 // Reads a condition and computes it.
 float condition_value(TScriptRun& run) {
   std::string storage;
-  return run.compute(run.resolve_formula_view(run.read_formula_word(), storage));
+  const TScriptRun::TNameWord word = run.read_formula_word();
+  return run.compute(run.resolve_formula_view(word, storage), word.indexed);
 }
 
 // The formula a loop variable gets for its start or step: name+(value).

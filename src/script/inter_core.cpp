@@ -46,7 +46,7 @@ void statement_let(TScriptRun& run) {
     formula = vars.substitute(formula_text);
     var.set_formula(formula);
   }
-  const float value = run.compute(formula);
+  const float value = run.compute(formula, formula_word.indexed);
   // Computing may not add variables, so `var` still refers to the same entry.
   var.set_value(value);
   var.set_comp(1);

@@ -246,11 +246,7 @@ void statement_set(TScriptRun& run) {
     copy_fuzzy_variable(run, name, formula, *source);
     return;
   }
-  // A formula whose indices were resolved is another text each time: it is
-  // looked up by that text rather than through the word's hint.
-  const float value = formula_word.indexed != nullptr && separator == "="
-                          ? compute_formula(formula, *run.Vars)
-                          : run.compute(formula);
+  const float value = run.compute(formula, formula_word.indexed);
   // Computing adds no variables, so the store's entries stay where they were.
   var->set_value(value);
   var->set_comp(1);
@@ -705,7 +701,7 @@ void statement_fuzzycompare(TScriptRun& run) {
       require_store_variable(run, constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
-  const float c = run.compute(formula);
+  const float c = run.compute(formula, formula_word.indexed);
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
   const std::shared_ptr<const TRuleTable>& table_words = rule_table(run);

@@ -290,10 +290,10 @@ struct TScriptWords {
   // still holds a '[' (null otherwise).
   std::vector<std::unique_ptr<TIndexedName>> indexed;
   std::vector<std::unique_ptr<TIndexedName>> indexed_names;
-  // Per word: where the variable it names was last found, in whatever store,
-  // and the formula it was last computed as.
+  // Per word: where the variable it names was last found, in whatever store.
   std::vector<TVarlist::THint> hints;
-  std::vector<TFormulaHint> formula_hints;
+  // Per word: the word parsed as a formula, once a statement computed it.
+  std::vector<std::unique_ptr<TExptree>> formulas;
   // Per word: where the fuzzy variable it names was last found.
   std::vector<CVList::Hint> fuzzy_hints;
   std::vector<TWordMemory> memories;
@@ -353,8 +353,9 @@ class TScriptReader {
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
   // The variable hint of the word just read, when it is a whole word.
   TVarlist::THint* hint_of_last_word() const;
-  // The formula hint of the word just read, when it is a whole word.
-  TFormulaHint* formula_hint_of_last_word() const;
+  // The word just read parsed as a formula, when it is a whole word and
+  // `formula` is its text (not a text made from it); null otherwise.
+  TExptree* formula_of_last_word(std::string_view formula) const;
   // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const;
   // The memory of the word just read, when it is a whole word.
@@ -519,18 +520,19 @@ class TScriptRun {
     return resolve_name(storage);
   }
   // The same for a name word: one the text shows to have no index stays as
-  // it is without a search, and one taken apart computes its indices only.
+  // it is without a search, and one taken apart computes its indices only
+  // (the view is then valid until that word is resolved again).
   std::string_view resolve_name_view(const TNameWord& word, std::string& storage) {
     if (!word.may_hold_index) return word.text;
     if (word.indexed == nullptr) return resolve_name_view(word.text, storage);
-    return fit(word.indexed->resolve(*Vars, storage), script_limits::kNameChars);
+    return fit(word.indexed->resolve(*Vars), script_limits::kNameChars);
   }
   std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
   // The same for a word read by read_formula_word().
   std::string_view resolve_formula_view(const TNameWord& word, std::string& storage) {
     if (!word.may_hold_index) return word.text;
     if (word.indexed == nullptr) return resolve_formula_view(word.text, storage);
-    return word.indexed->resolve(*Vars, storage);
+    return word.indexed->resolve(*Vars);
   }
   // The same for a word (cut to the formula size) as resolve_formula() gives it.
   std::string_view resolve_formula_view(std::string_view word, std::string& storage) {
@@ -538,8 +540,9 @@ class TScriptRun {
     storage.assign(word);
     return resolve_formula(storage);
   }
-  // Computes a formula against Vars.
-  float compute(std::string_view formula);
+  // Computes a formula against Vars. `indexed`: the word the formula may
+  // have been resolved from.
+  float compute(std::string_view formula, TIndexedName* indexed = nullptr);
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of
   // the evaluation tree's combination variables, the tree writes into them

@@ -95,10 +95,10 @@ TEST(Calculator, TreesComputeAgainByTheirTextsAsChanged) {
   }
 }
 
-// One place (a statement's formula word) computes names and formulas in
-// turn: names of computed variables, of variables computed on the way,
-// missing names, texts, and formulas around names.
-TEST(Calculator, OnePlaceComputesNamesAndFormulasInTurn) {
+// A formula parsed once computes, again and again, what its text computes:
+// names of computed variables, of variables computed on the way, missing
+// names, texts, and formulas around names.
+TEST(Calculator, ParsedFormulasComputeAsTheirTexts) {
   TVarlist store;
   store.insert("a", "2", 2);
   store.insert("b", "3", 3);
@@ -107,13 +107,15 @@ TEST(Calculator, OnePlaceComputesNamesAndFormulasInTurn) {
     const char* formula;
     float value;
     int errs;
-  } cases[] = {{"a", 2, 0},     {"b", 3, 0},       {"c", 4, 0},      {"c", 4, 0},
-               {"(c+1)", 5, 0}, {"missing", 0, 1}, {"\"A\"", 65, 0}, {"a", 2, 0}};
-  TFormulaHint hint;
+  } cases[] = {{"a", 2, 0},       {"c", 4, 0},      {"(c+1)", 5, 0},
+               {"missing", 0, 1}, {"\"A\"", 65, 0}, {"(-a)", -2, 0}};
   for (const Case& c : cases) {
-    Capture out;
-    EXPECT_EQ(compute_formula(c.formula, store, hint), c.value) << c.formula;
-    EXPECT_EQ(out.str(), errors(c.errs)) << c.formula;
+    const std::unique_ptr<TExptree> tree = parse_formula(c.formula);
+    for (int round = 0; round < 2; ++round) {
+      Capture out;
+      EXPECT_EQ(compute_tree(*tree, store), c.value) << c.formula;
+      EXPECT_EQ(out.str(), errors(c.errs)) << c.formula;
+    }
   }
   EXPECT_EQ(store.get_comp("c"), 1);
 }
@@ -256,39 +258,32 @@ TEST(RealName, ResolvesEveryIndexExpression) {
   EXPECT_EQ(store.get_comp("j"), 0);
 }
 
-// A text taken apart once resolves as real_name resolves it, with the same
-// messages and the same effects on the store, for every corner of the scan
-// and as the store changes between resolutions: the same parts are reused
-// for every state, with and without a caching formula memory.
+// A text taken apart once resolves as real_name resolves it, and the result
+// computes as its text does, with the same messages and the same effects on
+// the store, for every corner of the scan and as the store changes between
+// resolutions: the same parts are reused for every state, with and without
+// a caching formula memory.
 TEST(RealName, TextTakenApartResolvesAsRealName) {
   const std::size_t n = script_limits::kFormulaChars;
-  const std::string texts[] = {"x[i]",
-                               "groups[i].members",
-                               "c[i][(i*i)]",
-                               "x[k]",
-                               "x[i",
-                               "x[i][i",
-                               "x[]",
-                               "[i]",
-                               "a[1]]b[[i]",
-                               "b[a[i]]",
-                               "b[a[i]][j]",
-                               "x]i[",
-                               "x[i]]",
-                               "x[(i+q)]",
-                               "x[q][q]",
-                               "y[(i*100)]z[i]",
-                               "x[j][(j/2)]",
-                               "x[i]" + std::string(n, 'c'),
-                               std::string(n - 3, 'd') + "[i]",
-                               std::string(n - 2, 'e') + "[i]",
-                               std::string(n - 1, 'f') + "[",
-                               "x[" + std::string(90, 'g') + "]"};
-  // Store states one after the other: values of other widths, an index
-  // variable gone, a variable whose formula is computed on the way (q).
+  // clang-format off
+  const std::string texts[] = {
+      "x[i]", "groups[i].members", "c[i][(i*i)]", "x[k]", "x[i", "x[i][i", "x[]", "[i]",
+      "a[1]]b[[i]", "b[a[i]]", "b[a[i]][j]", "x]i[", "x[i]]", "x[(i+q)]", "x[q][q]",
+      "y[(i*100)]z[i]", "x[j][(j/2)]", "x[i]*x[i]", "(x[i])", "sin[i]", "2[i]", "\"x[i]\"",
+      "x[i]" + std::string(n, 'c'), std::string(n - 3, 'd') + "[i]",
+      std::string(n - 2, 'e') + "[i]", std::string(n - 1, 'f') + "[",
+      "x[" + std::string(90, 'g') + "]"};
+  // clang-format on
+  // Store states one after the other: values of other widths, negative
+  // and cut to zero, an index variable gone, variables whose formulas are
+  // computed on the way (q, x[12]), variables named like a resolved text
+  // that is no name (x[2]*x[2], x[-3]).
   const std::function<void(TVarlist&)> states[] = {
-      [](TVarlist& s) { s.insert("i", "2", 2); },
-      [](TVarlist& s) { s.set_value("i", 12); },
+      [](TVarlist& s) {
+        s.insert("i", "2", 2), s.insert("x[2]", "5", 5), s.insert("x[2]*x[2]", "7", 7);
+      },
+      [](TVarlist& s) { s.set_value("i", 12), s.insert("x[12]", "(x[2]+1)", 0); },
+      [](TVarlist& s) { s.set_value("i", -3), s.insert("x[-3]", "9", 9); },
       [](TVarlist& s) { s.set_value("i", -0.5f); },
       [](TVarlist& s) { s.insert("q", "(i+1)", 0), s.set_comp("q", 0); },
       [](TVarlist& s) { s.remove("i"); },
@@ -311,18 +306,23 @@ TEST(RealName, TextTakenApartResolvesAsRealName) {
       TVarlist by_parts;
       by_parts.set_formula_memory(&memory);
       TIndexedName parts(text);
-      std::string resolved;
       for (const auto& state : states) {
         state(by_text);
         state(by_parts);
         std::string expected = text;
-        Capture text_out;
-        by_text.real_name(expected);
-        const std::string expected_out = text_out.str();
-        Capture parts_out;
-        EXPECT_EQ(parts.resolve(by_parts, resolved), expected) << text;
-        EXPECT_EQ(parts_out.str(), expected_out) << text;
-        EXPECT_EQ(dump(by_parts), dump(by_text)) << text;
+        std::string expected_out;
+        float expected_value = 0;
+        {
+          Capture out;
+          by_text.real_name(expected);
+          expected_value = compute_formula(expected, by_text);
+          expected_out = out.str();
+        }
+        Capture out;
+        EXPECT_EQ(parts.resolve(by_parts), expected) << text;
+        EXPECT_EQ(parts.compute(by_parts), expected_value) << expected;
+        EXPECT_EQ(out.str(), expected_out) << expected;
+        EXPECT_EQ(dump(by_parts), dump(by_text)) << expected;
       }
     }
   }
