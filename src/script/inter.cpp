@@ -94,6 +94,7 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   note_comments(*words);
   words->hints.resize(words->cut.size());
   words->formulas.resize(words->cut.size());
+  words->if_part_ends.assign(words->cut.size(), -2);
   words->fuzzy_hints.resize(words->cut.size());
   words->memories.resize(words->cut.size());
   return words;
@@ -168,6 +169,30 @@ std::optional<int> TScriptReader::skip_closed_comment() {
   following = last + 1;
   end = pos == text.size();
   return static_cast<int>(last - open);
+}
+
+std::optional<TScriptReader::TSkipped> TScriptReader::skip_if_part() {
+  const std::size_t k = following;
+  const std::size_t n = words->ends.size();
+  if (end || k == 0 || k >= n || words->ends[k - 1] != pos) return std::nullopt;
+  int& last = words->if_part_ends[k];
+  for (std::size_t m = k, open = 1; last == -2; ++m) {
+    if (m == n) {
+      last = -1;
+      break;
+    }
+    const std::string_view w = words->cut[m];
+    if (w == "IF") ++open;
+    if ((w == "ELSE" && open == 1) || w == "ENDIF") --open;
+    if (open == 0) last = static_cast<int>(m);
+  }
+  if (last < 0) return std::nullopt;
+  const auto m = static_cast<std::size_t>(last);
+  pos = words->ends[m];
+  following = m + 1;
+  last_whole = true;
+  end = pos == text.size();
+  return TSkipped{words->cut[m], static_cast<int>(m - k + 1)};
 }
 
 // A plain decimal word, an optional minus, digits and an optional fraction,

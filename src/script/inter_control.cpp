@@ -207,6 +207,10 @@ std::string_view loop_formula(TScriptRun& run, TWordMemory* memory, std::string_
 // Skips to the end of the current IF part. Returns the word that ended the
 // skip ("ELSE" or "ENDIF"), or an empty word at the end of the text.
 std::string_view skip_if_part(TScriptRun& run) {
+  if (const auto skipped = run.reader.skip_if_part()) {
+    run.number_of_tokens += skipped->words;
+    return skipped->word;
+  }
   int open = 1;
   while (!run.reader.at_end()) {
     const std::string_view w = run.read_word();

@@ -294,6 +294,10 @@ struct TScriptWords {
   std::vector<TVarlist::THint> hints;
   // Per word: the word parsed as a formula, once a statement computed it.
   std::vector<std::unique_ptr<TExptree>> formulas;
+  // Per word: the word that ends an IF part read from that word on (see
+  // TScriptReader::skip_if_part), once a statement skipped one from there;
+  // -1: none, -2: not searched yet.
+  std::vector<int> if_part_ends;
   // Per word: where the fuzzy variable it names was last found.
   std::vector<CVList::Hint> fuzzy_hints;
   std::vector<TWordMemory> memories;
@@ -362,6 +366,15 @@ class TScriptReader {
   TWordMemory* memory_of_last_word() const {
     return last_whole && remembering ? &words->memories[following - 1] : nullptr;
   }
+  // Reads on, word by word from the end of the word just read, to the word
+  // that ends an IF part: ELSE at the part's own level or ENDIF, nested IFs
+  // counted. Gives that word and the words read; nothing, and the reader
+  // stays, when it stands elsewhere or no such word follows.
+  struct TSkipped {
+    std::string_view word;
+    int words;
+  };
+  std::optional<TSkipped> skip_if_part();
   TReaderPlace place() const { return {pos, following, end, last_whole}; }
   void restore(const TReaderPlace& place) {
     pos = place.pos;
@@ -473,8 +486,6 @@ class TScriptRun {
   // The same without making a string of it: the word stays in the script's
   // text for the whole run.
   std::string_view read_name_view() { return fit(read_word(), script_limits::kNameChars); }
-  // A word cut to the formula size.
-  std::string read_formula() { return std::string(read_word()); }
   // A word as read, with whether it may hold an index and, for a whole
   // word of the text that does, the word taken apart at its indices.
   struct TNameWord {
