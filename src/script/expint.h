@@ -409,15 +409,27 @@ class TIndexedName {
     std::string text;
     std::unique_ptr<TExptree> formula;
     TVarlist::THint hint;  // where the variable named `text` was found
+    // The index's number in the last resolved text, and where its digits stand.
+    int number = 0;
+    std::size_t at = 0;
+    std::size_t length = 0;
   };
+  // Writes the resolved text anew from the pieces and the indices' numbers.
+  void lay_out();
   std::vector<TIndex> indices;
   std::string tail;  // the text after the last index
   // Whether the text with its indices replaced by digits parses as one
   // variable name; a minus sign or a cut text may parse otherwise.
   bool one_name = false;
   bool digits_only = false;  // the last resolve wrote digits only, uncut
-  TVarlist::THint name_hint;
-  std::string text;  // the last resolved text
+  // The last resolved text; while `laid_out`, numbers of as many digits as
+  // before are written over the old ones.
+  std::string text;
+  bool laid_out = false;
+  // Where the variables the resolved texts name were found, by a few bits
+  // of the index numbers: a loop names a few of them in turn.
+  std::array<TVarlist::THint, 64> name_hints{};
+  std::size_t name_key = 0;
 };
 
 // What a division by zero in a formula does after its message is printed. The

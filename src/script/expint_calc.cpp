@@ -691,25 +691,45 @@ TIndexedName::TIndexedName(std::string_view word) {
 std::string_view TIndexedName::resolve(TVarlist& vars) {
   const TFormulaMemory* memory = vars.formula_memory();
   const bool hinted = memory != nullptr && memory->caching;
-  text.clear();
-  digits_only = true;
+  bool negative = false;
+  name_key = 0;
   for (TIndex& index : indices) {
-    text += index.lead;
     // Without caching, every lookup starts from a fresh hint.
     TVarlist::THint fresh;
     const TVariable* var = vars.find(index.text, hinted ? index.hint : fresh);
     const float v = var != nullptr ? var->get_value() : compute_tree(*index.formula, vars);
     const int number = index_number(v);
-    if (number < 0) digits_only = false;
+    negative = negative || number < 0;
+    name_key = name_key * 8 + static_cast<std::size_t>(number);
+    if (number == index.number && laid_out) continue;
+    index.number = number;
+    if (!laid_out) continue;
     char digits[16];
-    text.append(digits, index_digits(number, digits));
+    if (index_digits(number, digits) != index.length) {
+      laid_out = false;
+      continue;
+    }
+    // A plain loop: a library copy of one or two characters costs a call.
+    for (std::size_t k = 0; k < index.length; ++k) text[index.at + k] = digits[k];
+  }
+  if (!laid_out) lay_out();
+  digits_only = laid_out && !negative;
+  return text;
+}
+
+void TIndexedName::lay_out() {
+  text.clear();
+  for (TIndex& index : indices) {
+    text += index.lead;
+    char digits[16];
+    index.at = text.size();
+    index.length = index_digits(index.number, digits);
+    text.append(digits, index.length);
   }
   text += tail;
-  if (text.size() > kFormulaChars) {
-    text.resize(kFormulaChars);
-    digits_only = false;
-  }
-  return text;
+  // Digits past the cut could not be written in place again.
+  laid_out = text.size() <= kFormulaChars;
+  if (!laid_out) text.resize(kFormulaChars);
 }
 
 float TIndexedName::compute(TVarlist& vars) {
@@ -717,8 +737,9 @@ float TIndexedName::compute(TVarlist& vars) {
     // What computing a formula of one name does first.
     const TFormulaMemory* memory = vars.formula_memory();
     TVarlist::THint fresh;
-    const TVariable* var =
-        vars.find(text, memory != nullptr && memory->caching ? name_hint : fresh);
+    TVarlist::THint& hint =
+        memory != nullptr && memory->caching ? name_hints[name_key % name_hints.size()] : fresh;
+    const TVariable* var = vars.find(text, hint);
     if (var != nullptr && var->get_comp() != 0) return var->get_value();
   }
   return compute_formula(text, vars);
