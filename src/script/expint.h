@@ -215,18 +215,11 @@ class TVarlist {
                                              unsigned int last) const;
   // Resolves the bracketed index expressions of a name, in place: with i = 2,
   // x[i] becomes x[2]. Index expressions are computed as formulas. The text
-  // is cut to a formula's size. Most names and formulas have no index.
-  std::string& real_name(std::string& expr) {
-    if (const std::size_t open = expr.find('['); open != std::string::npos) {
-      return resolve_indices(expr, open);
-    }
-    if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
-    return expr;
-  }
+  // is cut to a formula's size. Most names and formulas have no index; texts
+  // that are read again take TIndexedName (below) apart once instead.
+  std::string& real_name(std::string& expr);
 
  private:
-  // real_name for a text whose first '[' stands at `open`.
-  std::string& resolve_indices(std::string& expr, std::size_t open);
   // find for a name (cut to a name's size) that is not at its hint; the
   // hint then tells where it is.
   TVariable* find_and_hint(std::string_view name, THint& hint);
@@ -278,12 +271,7 @@ class TVarlist {
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
-  // The hint for an index text in the memory's hints, by a few bits of the
-  // text picked so that single letters that differ in one bit go to
-  // different hints; without a memory in use, a fresh hint of the call.
-  THint& index_hint(std::string_view index);
   TFormulaMemory* memory_ = nullptr;
-  THint unkept_hint_;
 
  public:
   // The memory that computations in this store use (null: none); it must
@@ -292,19 +280,13 @@ class TVarlist {
   TFormulaMemory* formula_memory() const { return memory_; }
 };
 
-// The calculator's memories, owned by an evaluation context (inter_context.h)
+// The calculator's memory, owned by an evaluation context (inter_context.h)
 // and lent to the stores that context's runs compute in: parsed formulas by
-// their text, and hints for index texts. A store without one, or with
-// `caching` off, parses every formula it computes and looks every index
-// variable up.
+// their text. A store without one, or with `caching` off, parses every
+// formula it computes and keeps no hints of words taken apart.
 struct TFormulaMemory {
   bool caching = true;
   std::shared_ptr<TFormulaCache> formulas;  // made at first use
-  // Hints for index texts, by a few bits of the text: scripts index with
-  // the same few loop variables again and again. Hints hold in any store,
-  // so the stores of one context share them and a run starts with those of
-  // the run before.
-  std::array<TVarlist::THint, 32> index_hints{};
 };
 
 // One node of a parsed formula.
@@ -394,8 +376,7 @@ float compute_tree(TExptree& tree, TVarlist& vars);
 // unclosed '[' ends the text.
 class TIndexedName {
  public:
-  // `text` holds a '['.
-  explicit TIndexedName(std::string_view text);
+  explicit TIndexedName(std::string_view text);  // `text` holds a '['.
   // The resolved text, cut to a formula's size; valid until the next resolve.
   std::string_view resolve(TVarlist& vars);
   std::string_view resolved() const { return text; }
@@ -409,8 +390,7 @@ class TIndexedName {
     std::string text;
     std::unique_ptr<TExptree> formula;
     TVarlist::THint hint;  // where the variable named `text` was found
-    // The index's number in the last resolved text, and where its digits stand.
-    int number = 0;
+    int number = 0;        // in the last resolved text, with its digits' place
     std::size_t at = 0;
     std::size_t length = 0;
   };

@@ -745,48 +745,11 @@ float TIndexedName::compute(TVarlist& vars) {
   return compute_formula(text, vars);
 }
 
-TVarlist::THint& TVarlist::index_hint(std::string_view index) {
-  if (memory_ == nullptr || !memory_->caching) {
-    unkept_hint_ = THint{};
-    return unkept_hint_;
+std::string& TVarlist::real_name(std::string& expr) {
+  if (expr.find('[') != std::string::npos) {
+    expr = TIndexedName(expr).resolve(*this);
+  } else if (expr.size() > kFormulaChars) {
+    expr.resize(kFormulaChars);
   }
-  const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
-  const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
-  return memory_->index_hints[key % memory_->index_hints.size()];
-}
-
-std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open) {
-  // Each index text is replaced in place by its value's digits. Names are
-  // short: plain scans beat library searches here.
-  const auto next_open = [&expr](std::size_t from) {
-    while (from < expr.size() && expr[from] != '[') ++from;
-    return from;
-  };
-  while (open < expr.size()) {
-    const std::size_t first = open + 1;
-    std::size_t close = first;
-    while (close < expr.size() && expr[close] != ']') ++close;
-    if (close == expr.size()) {
-      // An unclosed bracket ends the name.
-      expr.resize(first);
-      break;
-    }
-    const std::string_view index = std::string_view(expr).substr(first, close - first);
-    // A variable named like the index text gives its stored value as it is.
-    THint& hint = index_hint(index);
-    const TVariable* var = find(index, hint);
-    const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
-    const int number = index_number(v);
-    char digits[16];
-    const std::size_t length = index_digits(number, digits);
-    // Mostly a one-digit index replaces a one-letter text.
-    if (length == close - first) {
-      for (std::size_t i = 0; i < length; ++i) expr[first + i] = digits[i];
-    } else {
-      expr.replace(first, close - first, digits, length);
-    }
-    open = next_open(first + length + 1);
-  }
-  if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   return expr;
 }

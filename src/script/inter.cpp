@@ -64,6 +64,12 @@ void note_comments(TScriptWords& words) {
   }
 }
 
+// A text with a '[' taken apart at its indices; null for other texts.
+std::unique_ptr<TIndexedName> taken_apart(std::string_view text) {
+  if (text.find('[') == std::string_view::npos) return nullptr;
+  return std::make_unique<TIndexedName>(text);
+}
+
 // Splits a text into its words and notes the statement each word starts.
 std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   auto words = std::make_shared<TScriptWords>();
@@ -80,14 +86,9 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     const std::string_view word =
         fit(std::string_view(words->text).substr(start, i - start), script_limits::kFormulaChars);
     words->cut.push_back(word);
-    const bool bracketed = word.find('[') != std::string_view::npos;
-    words->bracketed.push_back(bracketed ? 1 : 0);
     const std::string_view name = fit(word, script_limits::kNameChars);
-    words->indexed.push_back(bracketed ? std::make_unique<TIndexedName>(word) : nullptr);
-    words->indexed_names.push_back(name.size() < word.size() &&
-                                           name.find('[') != std::string_view::npos
-                                       ? std::make_unique<TIndexedName>(name)
-                                       : nullptr);
+    words->indexed.push_back(taken_apart(word));
+    words->indexed_names.push_back(name.size() < word.size() ? taken_apart(name) : nullptr);
     const auto statement = table.find(word);
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
@@ -176,15 +177,14 @@ std::optional<TScriptReader::TSkipped> TScriptReader::skip_if_part() {
   const std::size_t n = words->ends.size();
   if (end || k == 0 || k >= n || words->ends[k - 1] != pos) return std::nullopt;
   int& last = words->if_part_ends[k];
-  for (std::size_t m = k, open = 1; last == -2; ++m) {
-    if (m == n) {
-      last = -1;
-      break;
+  if (last == -2) {
+    last = -1;
+    for (std::size_t m = k, open = 1; m < n && last < 0; ++m) {
+      const std::string_view w = words->cut[m];
+      if (w == "IF") ++open;
+      if ((w == "ELSE" && open == 1) || w == "ENDIF") --open;
+      if (open == 0) last = static_cast<int>(m);
     }
-    const std::string_view w = words->cut[m];
-    if (w == "IF") ++open;
-    if ((w == "ELSE" && open == 1) || w == "ENDIF") --open;
-    if (open == 0) last = static_cast<int>(m);
   }
   if (last < 0) return std::nullopt;
   const auto m = static_cast<std::size_t>(last);
@@ -352,8 +352,7 @@ CVList::Hint& TScriptRun::fuzzy_name_hint() {
   return unplaced_fuzzy_hint;
 }
 
-// The formula a statement computes is mostly the word it read last, which
-// is parsed once.
+// The formula a statement computes is mostly the word it read last, parsed once.
 float TScriptRun::compute(std::string_view formula, TIndexedName* indexed) {
   if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
     return indexed->compute(*Vars);

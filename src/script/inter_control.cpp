@@ -272,7 +272,7 @@ void statement_for(TScriptRun& run) {
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   controls.insert(Kind::For, d, 0);
-  const std::string_view name = run.read_name_view();
+  const std::string_view name = run.read_name_word().text;
   TVarlist::THint& hint = run.name_hint();
   const std::string_view equals = run.read_word();
   if (equals != "=") {

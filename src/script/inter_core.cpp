@@ -117,7 +117,7 @@ void statement_input(TScriptRun& run) {
   const bool letters = !text && contains_letter(typed);
   const float value = text || letters ? 0.0f : static_cast<float>(std::atof(typed.c_str()));
   std::string formula = letters ? std::string(1, '0') : typed;
-  run.resolve_formula(formula);
+  run.Vars->real_name(formula);
   TVarlist& vars = *run.Vars;
   if (vars.in_list(name) == 0) {
     vars.insert(name, formula, value);
@@ -129,8 +129,8 @@ void statement_input(TScriptRun& run) {
 }
 
 void statement_delete(TScriptRun& run) {
-  std::string name = run.read_name();
-  run.resolve_name(name);
+  std::string storage;
+  const std::string name(run.resolve_name_view(run.read_name_word(), storage));
   if (name == "RULESET") {
     // The replacement carries the rule set's default name.
     run.use_rules(std::make_unique<RuleSet>());
@@ -152,12 +152,13 @@ void statement_delete(TScriptRun& run) {
 }
 
 void statement_memdump(TScriptRun& run) {
-  std::string name = run.read_name();
-  if (name == "ALL") {
+  const TScriptRun::TNameWord word = run.read_name_word();
+  if (word.text == "ALL") {
     run.Vars->show();
     return;
   }
-  run.resolve_name(name);
+  std::string storage;
+  const std::string name(run.resolve_name_view(word, storage));
   if (const CombinedVariable* cv = run.Rules->get_cv(name)) {
     cv->show();
     return;

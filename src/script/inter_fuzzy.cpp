@@ -175,8 +175,8 @@ void statement_parameterset(TScriptRun& run) {
 // FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's
 // name size; lookups by the longer name find it all the same.
 void statement_fuzzyvar(TScriptRun& run) {
-  std::string name = run.read_name();
-  run.resolve_name(name);
+  std::string storage;
+  const std::string name(run.resolve_name_view(run.read_name_word(), storage));
   const std::string set_name = run.read_name();
   const ParameterSet* ps = first_set_named(*run.Rules, set_name);
   if (ps == nullptr) {
@@ -387,16 +387,19 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  std::string constraint = run.read_name();
+  const TScriptRun::TNameWord constraint_word = run.read_name_word();
   run.read_word();
-  std::string first = run.read_name();
+  const TScriptRun::TNameWord first_word = run.read_name_word();
   const std::string oper(run.read_word());
-  std::string second = run.read_name();
+  const TScriptRun::TNameWord second_word = run.read_name_word();
   if (oper != "AND" && oper != "OR") {
     run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
     return;
   }
-  for (std::string* name : {&first, &second, &constraint}) run.resolve_name(*name);
+  std::string storage;
+  const std::string first(run.resolve_name_view(first_word, storage));
+  const std::string second(run.resolve_name_view(second_word, storage));
+  const std::string constraint(run.resolve_name_view(constraint_word, storage));
   for (const std::string* name : {&first, &second, &constraint}) {
     if (require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ") == nullptr) return;
   }

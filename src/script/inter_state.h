@@ -283,20 +283,16 @@ struct TScriptWords {
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
   std::vector<const TStatement*> statements;
-  // Per word: 1 when its cut text holds a '[' (it may name an index).
-  std::vector<std::uint8_t> bracketed;
-  // Per such word: its text taken apart into pieces and index formulas,
-  // and the same for its text cut to the name size when that is shorter and
-  // still holds a '[' (null otherwise).
+  // Per word whose cut text holds a '[': the text taken apart at its indices,
+  // and the same for it cut to the name size if shorter and still with a '['.
   std::vector<std::unique_ptr<TIndexedName>> indexed;
   std::vector<std::unique_ptr<TIndexedName>> indexed_names;
   // Per word: where the variable it names was last found, in whatever store.
   std::vector<TVarlist::THint> hints;
   // Per word: the word parsed as a formula, once a statement computed it.
   std::vector<std::unique_ptr<TExptree>> formulas;
-  // Per word: the word that ends an IF part read from that word on (see
-  // TScriptReader::skip_if_part), once a statement skipped one from there;
-  // -1: none, -2: not searched yet.
+  // Per word: where an IF part read from it on ends (skip_if_part), once
+  // searched: that word, -1 for none, -2 not searched yet.
   std::vector<int> if_part_ends;
   // Per word: where the fuzzy variable it names was last found.
   std::vector<CVList::Hint> fuzzy_hints;
@@ -343,7 +339,7 @@ class TScriptReader {
   // Whether the word just read may hold an index: false only for a whole
   // word of the text without a '['.
   bool last_word_may_hold_index() const {
-    return !last_whole || words->bracketed[following - 1] != 0;
+    return !last_whole || words->indexed[following - 1] != nullptr;
   }
   // The word just read taken apart at its indices, when it is a whole word
   // of the text that holds one after cutting it to `chars` characters (the
@@ -366,10 +362,9 @@ class TScriptReader {
   TWordMemory* memory_of_last_word() const {
     return last_whole && remembering ? &words->memories[following - 1] : nullptr;
   }
-  // Reads on, word by word from the end of the word just read, to the word
-  // that ends an IF part: ELSE at the part's own level or ENDIF, nested IFs
-  // counted. Gives that word and the words read; nothing, and the reader
-  // stays, when it stands elsewhere or no such word follows.
+  // From the end of the word just read, reads on to the word that ends an
+  // IF part (ELSE at its level or ENDIF, nested IFs counted) and gives it with
+  // the words read; nothing, reader unmoved, elsewhere or when none follows.
   struct TSkipped {
     std::string_view word;
     int words;
@@ -483,27 +478,19 @@ class TScriptRun {
   }
   // A word cut to the name size.
   std::string read_name() { return std::string(fit(read_word(), script_limits::kNameChars)); }
-  // The same without making a string of it: the word stays in the script's
-  // text for the whole run.
-  std::string_view read_name_view() { return fit(read_word(), script_limits::kNameChars); }
-  // A word as read, with whether it may hold an index and, for a whole
-  // word of the text that does, the word taken apart at its indices.
+  // A word cut to the name or the formula size, a view into the script's
+  // text, with whether it may hold an index and, for a whole word of the
+  // text that does, the word taken apart at its indices.
   struct TNameWord {
     std::string_view text;
     bool may_hold_index;
     TIndexedName* indexed = nullptr;
   };
-  // A name read as by read_name_view().
-  TNameWord read_name_word() {
-    const std::string_view text = read_name_view();
-    return {text, reader.last_word_may_hold_index(),
-            reader.indexed_last_word(script_limits::kNameChars)};
-  }
-  // A word cut to the formula size.
-  TNameWord read_formula_word() {
-    const std::string_view text = read_word();
-    return {text, reader.last_word_may_hold_index(),
-            reader.indexed_last_word(script_limits::kFormulaChars)};
+  TNameWord read_name_word() { return read_word_cut(script_limits::kNameChars); }
+  TNameWord read_formula_word() { return read_word_cut(script_limits::kFormulaChars); }
+  TNameWord read_word_cut(std::size_t chars) {
+    const std::string_view text = fit(read_word(), chars);
+    return {text, reader.last_word_may_hold_index(), reader.indexed_last_word(chars)};
   }
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
@@ -517,42 +504,22 @@ class TScriptRun {
   // The same for the rule set's fuzzy variable of that name.
   CVList::Hint& fuzzy_name_hint();
 
-  // Resolves the index expressions of a name (cut to the name size) or a formula.
-  std::string& resolve_name(std::string& name) {
-    Vars->real_name(name);
-    if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
-    return name;
-  }
-  // The name as resolve_name() gives it. Only a name with an index changes;
-  // `storage` then holds the resolved text.
-  std::string_view resolve_name_view(std::string_view word, std::string& storage) {
-    if (word.find('[') == std::string_view::npos) return word;
-    storage.assign(word);
-    return resolve_name(storage);
-  }
-  // The same for a name word: one the text shows to have no index stays as
-  // it is without a search, and one taken apart computes its indices only
-  // (the view is then valid until that word is resolved again).
+  // Resolves the index expressions of a name word (the result cut to the
+  // name size) or a formula word. A word the text shows to have no index
+  // stays as it is without a search; one taken apart computes its indices
+  // only (the view is then valid until that word is resolved again); any
+  // other text with a '[' is resolved in `storage`.
   std::string_view resolve_name_view(const TNameWord& word, std::string& storage) {
-    if (!word.may_hold_index) return word.text;
-    if (word.indexed == nullptr) return resolve_name_view(word.text, storage);
-    return fit(word.indexed->resolve(*Vars), script_limits::kNameChars);
+    return fit(resolve_formula_view(word, storage), script_limits::kNameChars);
   }
-  std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
-  // The same for a word read by read_formula_word().
   std::string_view resolve_formula_view(const TNameWord& word, std::string& storage) {
     if (!word.may_hold_index) return word.text;
-    if (word.indexed == nullptr) return resolve_formula_view(word.text, storage);
-    return word.indexed->resolve(*Vars);
+    if (word.indexed != nullptr) return word.indexed->resolve(*Vars);
+    if (word.text.find('[') == std::string_view::npos) return word.text;
+    storage.assign(word.text);
+    return Vars->real_name(storage);
   }
-  // The same for a word (cut to the formula size) as resolve_formula() gives it.
-  std::string_view resolve_formula_view(std::string_view word, std::string& storage) {
-    if (word.find('[') == std::string_view::npos) return word;
-    storage.assign(word);
-    return resolve_formula(storage);
-  }
-  // Computes a formula against Vars. `indexed`: the word the formula may
-  // have been resolved from.
+  // Computes a formula against Vars; `indexed`: the word it may come from.
   float compute(std::string_view formula, TIndexedName* indexed = nullptr);
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of

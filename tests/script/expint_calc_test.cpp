@@ -240,7 +240,7 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"groups[i].members", "groups[2].members", 0}, {"x[(i+1)]", "x[3]", 0},
       {"plain", "plain", 0}, {"x[k]", "x[0]", 1}, {"x[i", "x[", 0}, {"x[j]", "x[0]", 0},
       {"c[i][(i*i)]", "c[2][4]", 0}, {"x[neg]", "x[-2]", 0}, {"x[]", "x[0]", 1},
-      {"x[i][i", "x[2][", 0}, {"a[1]]b[[i]", "a[1]]b[0]", 1},
+      {"x[i][i", "x[2][", 0}, {"a[1]]b[[i]", "a[1]]b[0]", 1}, {"b[a[i]]", "b[0]]", 1},
       {"y[(i*100)]z[i]", "y[200]z[2]", 0}, {"y[i].z[i]w", "y[2].z[2]w", 0},
       {"x[(i+7)]", "x[9]", 0}, {"x[(i+8)]", "x[10]", 0}, {"x[(i-2)]", "x[0]", 0},
       {std::string(n, 'a'), std::string(n, 'a'), 0},
@@ -258,11 +258,12 @@ TEST(RealName, ResolvesEveryIndexExpression) {
   EXPECT_EQ(store.get_comp("j"), 0);
 }
 
-// A text taken apart once resolves as real_name resolves it, and the result
-// computes as its text does, with the same messages and the same effects on
-// the store, for every corner of the scan and as the store changes between
-// resolutions: the same parts are reused for every state, with and without
-// a caching formula memory.
+// A text taken apart once and resolved again and again resolves as the text
+// resolved anew by real_name, and the result computes as its text does,
+// with the same messages and the same effects on the store, for every
+// corner of the scan and as the store changes between resolutions (numbers
+// of other widths, hints of other states), with and without a caching
+// formula memory.
 TEST(RealName, TextTakenApartResolvesAsRealName) {
   const std::size_t n = script_limits::kFormulaChars;
   // clang-format off
