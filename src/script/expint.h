@@ -227,63 +227,11 @@ class TVarlist {
                                              unsigned int last) const;
   // Resolves the bracketed index expressions of a name, in place: with i = 2,
   // x[i] becomes x[2]. Index expressions are computed as formulas. The text
-  // is cut to a formula's size. Most names and formulas have no index.
-  std::string& real_name(std::string& expr) {
-    if (const std::size_t open = expr.find('['); open != std::string::npos) {
-      return resolve_indices(expr, open);
-    }
-    if (expr.size() > script_limits::kFormulaChars) expr.resize(script_limits::kFormulaChars);
-    return expr;
-  }
-  // What real_name made of one word of a script text with an index, kept by
-  // the caller per place in the text: a statement met again indexes with the
-  // same variables, mostly at values of as many digits. While every index
-  // names a variable (found through its hint, so in any store), the digits
-  // of the changed numbers are written over the old ones. An index that names
-  // no variable makes the whole word resolve anew, its index computed as a
-  // formula every time: computing may have effects.
-  class TIndexMemory {
-   public:
-    // real_name of `word` (a whole word of the text, which keeps its place
-    // and characters); the view is valid until this memory resolves again.
-    std::string_view resolve(std::string_view word, TVarlist& vars);
-    // A number for the index values of the last resolve, the same for the
-    // same values: it tells apart up to eight values of two small indices.
-    std::size_t combination() const {
-      std::size_t key = 0;
-      for (const TIndex& index : indices) key = key * 8 + static_cast<std::size_t>(index.number);
-      return key;
-    }
-
-   private:
-    friend class TVarlist;
-    // One index: its text, where its variable was found, its number, and
-    // where its digits stand in the resolved text.
-    struct TIndex {
-      std::string name;
-      THint hint;
-      int number;
-      std::size_t at;
-      std::size_t length;
-    };
-    // A name has few indices; a word with more is resolved every time.
-    static constexpr std::size_t kMaxIndices = 4;
-    // Brings the kept text up to date; false when it has to be made anew.
-    bool refresh(std::string_view word, TVarlist& vars);
-    // Notes an index as resolve_indices found it.
-    void note(const TIndex& index);
-    // The word by its place: null while nothing is kept.
-    const char* word_data = nullptr;
-    std::size_t word_size = 0;
-    std::string resolved;
-    std::vector<TIndex> indices;
-    bool keepable = false;  // set while resolving: the text can be kept
-  };
+  // is cut to a formula's size. Most names and formulas have no index; texts
+  // that are read again take TIndexedName (below) apart once instead.
+  std::string& real_name(std::string& expr);
 
  private:
-  // real_name for a text whose first '[' stands at `open`; notes each index
-  // in `noted` when given.
-  std::string& resolve_indices(std::string& expr, std::size_t open, TIndexMemory* noted = nullptr);
   // find for a name (cut to a name's size) that is not at its hint; the
   // hint then tells where it is.
   TVariable* find_and_hint(std::string_view name, THint& hint);
@@ -335,12 +283,7 @@ class TVarlist {
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
-  // The hint for an index text in the memory's hints, by a few bits of the
-  // text picked so that single letters that differ in one bit go to
-  // different hints; without a memory in use, a fresh hint of the call.
-  THint& index_hint(std::string_view index);
   TFormulaMemory* memory_ = nullptr;
-  THint unkept_hint_;
 
  public:
   // The memory that computations in this store use (null: none); it must
@@ -365,19 +308,13 @@ class TVarlist {
   TDivisionByZeroListener* listener_ = nullptr;
 };
 
-// The calculator's memories, owned by an evaluation context (inter_context.h)
+// The calculator's memory, owned by an evaluation context (inter_context.h)
 // and lent to the stores that context's runs compute in: parsed formulas by
-// their text, and hints for index texts. A store without one, or with
-// `caching` off, parses every formula it computes and looks every index
-// variable up.
+// their text. A store without one, or with `caching` off, parses every
+// formula it computes and keeps no hints of words taken apart.
 struct TFormulaMemory {
   bool caching = true;
   std::shared_ptr<TFormulaCache> formulas;  // made at first use
-  // Hints for index texts, by a few bits of the text: scripts index with
-  // the same few loop variables again and again. Hints hold in any store,
-  // so the stores of one context share them and a run starts with those of
-  // the run before.
-  std::array<TVarlist::THint, 32> index_hints{};
 };
 
 // One node of a parsed formula.
@@ -452,13 +389,53 @@ float string_to_float(std::string_view exp_s);
 // it with base_calc 1 would. Parsed formulas are cached by their text.
 float compute_formula(std::string_view formula, TVarlist& vars);
 
-// The parsed formula a place computed last, with its text: the same text
-// there again takes the tree without looking it up.
-struct TFormulaHint {
-  const std::string* text = nullptr;
-  TExptree* tree = nullptr;
+// A formula parsed once, for a caller that keeps the tree: computing it
+// with compute_tree gives what compute_formula gives for the text.
+std::unique_ptr<TExptree> parse_formula(std::string_view formula);
+float compute_tree(TExptree& tree, TVarlist& vars);
+
+// A text with bracketed index expressions (x[i], b[i][j+1]) taken apart
+// once: the pieces of text around its indices, and each index's text with
+// its formula parsed. resolve() gives what TVarlist::real_name gives for the
+// text, computing the indices only: an index that names a variable takes its
+// stored value, any other is computed as a formula, left to right. The
+// pieces are those real_name's scan finds: an index runs from a '[' to the
+// next ']', the search for the next '[' goes on after that ']', and an
+// unclosed '[' ends the text.
+class TIndexedName {
+ public:
+  explicit TIndexedName(std::string_view text);  // `text` holds a '['.
+  // The resolved text, cut to a formula's size; valid until the next resolve.
+  std::string_view resolve(TVarlist& vars);
+  std::string_view resolved() const { return text; }
+  // Computes the text the last resolve gave as compute_formula does. A text
+  // that is one name, as most are, is looked up without parsing it.
+  float compute(TVarlist& vars);
+
+ private:
+  struct TIndex {
+    std::string lead;  // the text before the index, its '[' included
+    std::string text;
+    std::unique_ptr<TExptree> formula;
+    TVarlist::THint hint;  // where the variable named `text` was found
+    int number = 0;        // in the last resolved text, with its digits' place
+    std::size_t at = 0;
+    std::size_t length = 0;
+  };
+  // Writes the resolved text anew from the pieces and the indices' numbers.
+  void lay_out();
+  std::vector<TIndex> indices;
+  std::string tail;  // the text after the last index
+  // Whether the text with its indices replaced by digits parses as one
+  // variable name; a minus sign or a cut text may parse otherwise.
+  bool one_name = false;
+  bool digits_only = false;  // the last resolve wrote digits only, uncut
+  // The last resolved text; while `laid_out`, numbers of as many digits as
+  // before are written over the old ones.
+  std::string text;
+  bool laid_out = false;
+  // Where the variables the resolved texts name were found, by a few bits
+  // of the index numbers: a loop names a few of them in turn.
+  std::array<TVarlist::THint, 64> name_hints{};
+  std::size_t name_key = 0;
 };
-// compute_formula through a hint that it updates. A hint holds a tree of the
-// store's formula cache: it is for stores whose memory caches, and is not
-// kept past a change of that memory's switch.
-float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint);

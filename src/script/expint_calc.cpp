@@ -187,10 +187,7 @@ class TFormulaParser {
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
  public:
-  // Cached trees are never dropped, so a hint may keep the address of a
-  // tree and of its text.
-  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached,
-                 TFormulaHint* hint = nullptr) {
+  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached) {
     auto it = trees.find(formula);
     if (it == trees.end()) {
       auto parsed = std::make_unique<TExptree>();
@@ -202,7 +199,6 @@ class TFormulaCache {
       }
       it = trees.emplace(std::string(formula), std::move(parsed)).first;
     }
-    if (hint != nullptr) *hint = TFormulaHint{&it->first, it->second.get()};
     return *it->second;
   }
 
@@ -228,8 +224,8 @@ TFormulaCache* formula_cache(const TVarlist& vars) {
 
 // The parsed formula: the cached tree, else one parsed into `uncached`.
 TExptree& tree_of(std::string_view formula, const TVarlist& vars,
-                  std::unique_ptr<TExptree>& uncached, TFormulaHint* hint = nullptr) {
-  if (TFormulaCache* cache = formula_cache(vars)) return cache->tree(formula, uncached, hint);
+                  std::unique_ptr<TExptree>& uncached) {
+  if (TFormulaCache* cache = formula_cache(vars)) return cache->tree(formula, uncached);
   uncached = std::make_unique<TExptree>();
   TFormulaParser(formula).whole(*uncached);
   return *uncached;
@@ -633,15 +629,13 @@ float compute_formula(std::string_view formula, TVarlist& vars) {
   return TCalculation::computed(tree, vars);
 }
 
-float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint) {
-  // Hints are handed out only while caching is on: the hint's tree is one
-  // the store's cache holds.
-  formula = fit(formula, kFormulaChars);
-  if (hint.text != nullptr && same_text(*hint.text, formula)) {
-    return TCalculation::computed(*hint.tree, vars);
-  }
-  std::unique_ptr<TExptree> uncached;
-  TExptree& tree = tree_of(formula, vars, uncached, &hint);
+std::unique_ptr<TExptree> parse_formula(std::string_view formula) {
+  auto tree = std::make_unique<TExptree>();
+  TFormulaParser(fit(formula, kFormulaChars)).whole(*tree);
+  return tree;
+}
+
+float compute_tree(TExptree& tree, TVarlist& vars) {
   return TCalculation::computed(tree, vars);
 }
 
@@ -668,101 +662,94 @@ std::size_t index_digits(int number, char (&digits)[16]) {
 
 }  // namespace
 
-// A word with too many indices is resolved every time.
-void TVarlist::TIndexMemory::note(const TIndex& index) {
-  if (!keepable) return;
-  if (indices.size() == kMaxIndices) {
-    keepable = false;
-    return;
-  }
-  indices.push_back(index);
-}
-
-// Each index whose number changed gets its new digits in place, as long as
-// they are as many as before.
-bool TVarlist::TIndexMemory::refresh(std::string_view word, TVarlist& vars) {
-  if (word_data != word.data() || word_size != word.size()) return false;
-  for (TIndex& index : indices) {
-    const TVariable* var = vars.find(index.name, index.hint);
-    if (var == nullptr) return false;
-    const int number = index_number(var->get_value());
-    if (number == index.number) continue;
-    char digits[16];
-    if (index_digits(number, digits) != index.length) return false;
-    // A plain loop: a library copy of one or two characters costs a call.
-    for (std::size_t i = 0; i < index.length; ++i) resolved[index.at + i] = digits[i];
-    index.number = number;
-  }
-  return true;
-}
-
-std::string_view TVarlist::TIndexMemory::resolve(std::string_view word, TVarlist& vars) {
-  if (refresh(word, vars)) return resolved;
-  word_data = nullptr;
-  indices.clear();
-  keepable = true;
-  resolved.assign(word);
-  if (const std::size_t open = resolved.find('['); open != std::string::npos) {
-    vars.resolve_indices(resolved, open, this);
-  } else {
-    vars.real_name(resolved);
-  }
-  if (keepable) {
-    word_data = word.data();
-    word_size = word.size();
-  }
-  return resolved;
-}
-
-TVarlist::THint& TVarlist::index_hint(std::string_view index) {
-  if (memory_ == nullptr || !memory_->caching) {
-    unkept_hint_ = THint{};
-    return unkept_hint_;
-  }
-  const unsigned c = index.empty() ? 0u : static_cast<unsigned char>(index.front());
-  const std::size_t key = c ^ (c >> 4) ^ (index.size() << 2);
-  return memory_->index_hints[key % memory_->index_hints.size()];
-}
-
-std::string& TVarlist::resolve_indices(std::string& expr, std::size_t open, TIndexMemory* noted) {
-  // Each index text is replaced in place by its value's digits. Names are
-  // short: plain scans beat library searches here.
-  const auto next_open = [&expr](std::size_t from) {
-    while (from < expr.size() && expr[from] != '[') ++from;
-    return from;
-  };
-  while (open < expr.size()) {
+TIndexedName::TIndexedName(std::string_view word) {
+  std::size_t from = 0;  // where the text not yet taken apart starts
+  std::size_t open = word.find('[');
+  std::string sample;  // the text with every index written as 0
+  while (open != std::string_view::npos) {
     const std::size_t first = open + 1;
-    std::size_t close = first;
-    while (close < expr.size() && expr[close] != ']') ++close;
-    if (close == expr.size()) {
-      // An unclosed bracket ends the name.
-      expr.resize(first);
-      break;
-    }
-    const std::string_view index = std::string_view(expr).substr(first, close - first);
-    // A variable named like the index text gives its stored value as it is.
-    THint& hint = index_hint(index);
-    const TVariable* var = find(index, hint);
-    const float v = var != nullptr ? var->get_value() : compute_formula(index, *this);
-    const int number = index_number(v);
-    char digits[16];
-    const std::size_t length = index_digits(number, digits);
-    if (noted != nullptr) {
-      noted->note({std::string(index), hint, number, first, length});
-    }
-    // Mostly a one-digit index replaces a one-letter text.
-    if (length == close - first) {
-      for (std::size_t i = 0; i < length; ++i) expr[first + i] = digits[i];
-    } else {
-      expr.replace(first, close - first, digits, length);
-    }
-    open = next_open(first + length + 1);
+    const std::size_t close = word.find(']', first);
+    if (close == std::string_view::npos) break;
+    TIndex& index = indices.emplace_back();
+    index.lead.assign(word.substr(from, first - from));
+    index.text.assign(word.substr(first, close - first));
+    index.formula = parse_formula(index.text);
+    sample += index.lead;
+    sample += '0';
+    from = close;
+    open = word.find('[', close + 1);
   }
+  // An unclosed bracket ends the text.
+  tail.assign(
+      word.substr(from, open == std::string_view::npos ? word.size() - from : open + 1 - from));
+  sample += tail;
+  // Digits in place of the zeros leave the names and operators where they
+  // are: the texts parse as the sample does.
+  one_name = single_name_node(*parse_formula(sample)) != nullptr;
+}
+
+std::string_view TIndexedName::resolve(TVarlist& vars) {
+  const TFormulaMemory* memory = vars.formula_memory();
+  const bool hinted = memory != nullptr && memory->caching;
+  bool negative = false;
+  name_key = 0;
+  for (TIndex& index : indices) {
+    // Without caching, every lookup starts from a fresh hint.
+    TVarlist::THint fresh;
+    const TVariable* var = vars.find(index.text, hinted ? index.hint : fresh);
+    const float v = var != nullptr ? var->get_value() : compute_tree(*index.formula, vars);
+    const int number = index_number(v);
+    negative = negative || number < 0;
+    name_key = name_key * 8 + static_cast<std::size_t>(number);
+    if (number == index.number && laid_out) continue;
+    index.number = number;
+    if (!laid_out) continue;
+    char digits[16];
+    if (index_digits(number, digits) != index.length) {
+      laid_out = false;
+      continue;
+    }
+    // A plain loop: a library copy of one or two characters costs a call.
+    for (std::size_t k = 0; k < index.length; ++k) text[index.at + k] = digits[k];
+  }
+  if (!laid_out) lay_out();
+  digits_only = laid_out && !negative;
+  return text;
+}
+
+void TIndexedName::lay_out() {
+  text.clear();
+  for (TIndex& index : indices) {
+    text += index.lead;
+    char digits[16];
+    index.at = text.size();
+    index.length = index_digits(index.number, digits);
+    text.append(digits, index.length);
+  }
+  text += tail;
   // Digits past the cut could not be written in place again.
-  if (expr.size() > kFormulaChars) {
+  laid_out = text.size() <= kFormulaChars;
+  if (!laid_out) text.resize(kFormulaChars);
+}
+
+float TIndexedName::compute(TVarlist& vars) {
+  if (one_name && digits_only) {
+    // What computing a formula of one name does first.
+    const TFormulaMemory* memory = vars.formula_memory();
+    TVarlist::THint fresh;
+    TVarlist::THint& hint =
+        memory != nullptr && memory->caching ? name_hints[name_key % name_hints.size()] : fresh;
+    const TVariable* var = vars.find(text, hint);
+    if (var != nullptr && var->get_comp() != 0) return var->get_value();
+  }
+  return compute_formula(text, vars);
+}
+
+std::string& TVarlist::real_name(std::string& expr) {
+  if (expr.find('[') != std::string::npos) {
+    expr = TIndexedName(expr).resolve(*this);
+  } else if (expr.size() > kFormulaChars) {
     expr.resize(kFormulaChars);
-    if (noted != nullptr) noted->keepable = false;
   }
   return expr;
 }

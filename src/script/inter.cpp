@@ -64,6 +64,12 @@ void note_comments(TScriptWords& words) {
   }
 }
 
+// A text with a '[' taken apart at its indices; null for other texts.
+std::unique_ptr<TIndexedName> taken_apart(std::string_view text) {
+  if (text.find('[') == std::string_view::npos) return nullptr;
+  return std::make_unique<TIndexedName>(text);
+}
+
 // Splits a text into its words and notes the statement each word starts.
 std::shared_ptr<TScriptWords> split_words(std::string_view text) {
   auto words = std::make_shared<TScriptWords>();
@@ -80,13 +86,16 @@ std::shared_ptr<TScriptWords> split_words(std::string_view text) {
     const std::string_view word =
         fit(std::string_view(words->text).substr(start, i - start), script_limits::kFormulaChars);
     words->cut.push_back(word);
-    words->bracketed.push_back(word.find('[') != std::string_view::npos ? 1 : 0);
+    const std::string_view name = fit(word, script_limits::kNameChars);
+    words->indexed.push_back(taken_apart(word));
+    words->indexed_names.push_back(name.size() < word.size() ? taken_apart(name) : nullptr);
     const auto statement = table.find(word);
     words->statements.push_back(statement != table.end() ? statement->second : nullptr);
   }
   note_comments(*words);
   words->hints.resize(words->cut.size());
-  words->formula_hints.resize(words->cut.size());
+  words->formulas.resize(words->cut.size());
+  words->if_part_ends.assign(words->cut.size(), -2);
   words->fuzzy_hints.resize(words->cut.size());
   words->memories.resize(words->cut.size());
   return words;
@@ -137,8 +146,14 @@ TVarlist::THint* TScriptReader::hint_of_last_word() const {
   return last_whole && remembering ? &words->hints[following - 1] : nullptr;
 }
 
-TFormulaHint* TScriptReader::formula_hint_of_last_word() const {
-  return last_whole && remembering ? &words->formula_hints[following - 1] : nullptr;
+TExptree* TScriptReader::formula_of_last_word(std::string_view formula) const {
+  if (!last_whole) return nullptr;
+  const std::size_t k = following - 1;
+  const std::string_view word = words->cut[k];
+  if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
+  std::unique_ptr<TExptree>& tree = words->formulas[k];
+  if (tree == nullptr) tree = parse_formula(word);
+  return tree.get();
 }
 
 CVList::Hint* TScriptReader::fuzzy_hint_of_last_word() const {
@@ -155,6 +170,29 @@ std::optional<int> TScriptReader::skip_closed_comment() {
   following = last + 1;
   end = pos == text.size();
   return static_cast<int>(last - open);
+}
+
+std::optional<TScriptReader::TSkipped> TScriptReader::skip_if_part() {
+  const std::size_t k = following;
+  const std::size_t n = words->ends.size();
+  if (end || k == 0 || k >= n || words->ends[k - 1] != pos) return std::nullopt;
+  int& last = words->if_part_ends[k];
+  if (last == -2) {
+    last = -1;
+    for (std::size_t m = k, open = 1; m < n && last < 0; ++m) {
+      const std::string_view w = words->cut[m];
+      if (w == "IF") ++open;
+      if ((w == "ELSE" && open == 1) || w == "ENDIF") --open;
+      if (open == 0) last = static_cast<int>(m);
+    }
+  }
+  if (last < 0) return std::nullopt;
+  const auto m = static_cast<std::size_t>(last);
+  pos = words->ends[m];
+  following = m + 1;
+  last_whole = true;
+  end = pos == text.size();
+  return TSkipped{words->cut[m], static_cast<int>(m - k + 1)};
 }
 
 // A plain decimal word, an optional minus, digits and an optional fraction,
@@ -331,19 +369,13 @@ CVList::Hint& TScriptRun::fuzzy_name_hint() {
   return unplaced_fuzzy_hint;
 }
 
-// The formula a statement computes is mostly the word it read last.
-float TScriptRun::compute(std::string_view formula) {
-  TFormulaHint* hint = reader.formula_hint_of_last_word();
-  return hint != nullptr ? compute_formula(formula, *Vars, *hint) : compute_formula(formula, *Vars);
-}
-
-float TScriptRun::compute_indexed(std::string_view formula, TWordMemory& place) {
-  if (place.indexed_formulas == nullptr) {
-    place.indexed_formulas =
-        std::make_unique<std::array<TFormulaHint, TWordMemory::kIndexedFormulas>>();
+// The formula a statement computes is mostly the word it read last, parsed once.
+float TScriptRun::compute(std::string_view formula, TIndexedName* indexed) {
+  if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
+    return indexed->compute(*Vars);
   }
-  const std::size_t slot = place.indexed.combination() % TWordMemory::kIndexedFormulas;
-  return compute_formula(formula, *Vars, (*place.indexed_formulas)[slot]);
+  TExptree* tree = reader.formula_of_last_word(formula);
+  return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {

@@ -45,7 +45,6 @@ void TEvalContext::set_caching(bool enabled) {
   fuzzy.clips = ClipMemory();
   fuzzy.defuzzified = DefuzzMemory();
   formulas.formulas.reset();
-  formulas.index_hints = {};
   tables.clear();
   trees.memo = TCombinationMemo();
   trees.help_table.reset();

@@ -160,7 +160,7 @@ float decimal_value(std::string_view word) {
 // Start, bound and step words: the stored value of a variable of that name,
 // otherwise the word read as a decimal number (0 when it is none).
 float word_value(TScriptRun& run) {
-  const std::string_view read = run.read_word();
+  const TScriptRun::TNameWord read = run.read_formula_word();
   TVarlist::THint& hint = run.name_hint();
   TWordMemory* memory = run.reader.memory_of_last_word();
   std::string storage;
@@ -168,7 +168,7 @@ float word_value(TScriptRun& run) {
   if (const TVariable* var = run.Vars->find(word, hint)) return var->get_value();
   // The number depends on the text alone: a word that resolves to itself
   // keeps it.
-  if (memory == nullptr || word != read) return decimal_value(word);
+  if (memory == nullptr || word != read.text) return decimal_value(word);
   if (!memory->decimal) memory->decimal = decimal_value(word);
   return *memory->decimal;
 }
@@ -176,7 +176,8 @@ float word_value(TScriptRun& run) {
 // Reads a condition and computes it.
 float condition_value(TScriptRun& run) {
   std::string storage;
-  return run.compute(run.resolve_formula_view(run.read_word(), storage));
+  const TScriptRun::TNameWord word = run.read_formula_word();
+  return run.compute(run.resolve_formula_view(word, storage), word.indexed);
 }
 
 // The formula a loop variable gets for its start or step: name+(value).
@@ -206,6 +207,10 @@ std::string_view loop_formula(TScriptRun& run, TWordMemory* memory, std::string_
 // Skips to the end of the current IF part. Returns the word that ended the
 // skip ("ELSE" or "ENDIF"), or an empty word at the end of the text.
 std::string_view skip_if_part(TScriptRun& run) {
+  if (const auto skipped = run.reader.skip_if_part()) {
+    run.number_of_tokens += skipped->words;
+    return skipped->word;
+  }
   int open = 1;
   while (!run.reader.at_end()) {
     const std::string_view w = run.read_word();
@@ -267,7 +272,7 @@ void statement_for(TScriptRun& run) {
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   controls.insert(Kind::For, d, 0);
-  const std::string_view name = run.read_name_view();
+  const std::string_view name = run.read_name_word().text;
   TVarlist::THint& hint = run.name_hint();
   const std::string_view equals = run.read_word();
   if (equals != "=") {
@@ -337,7 +342,7 @@ void end_for(TScriptRun& run, int d) {
 // NEXT name: adds the step while the result stays within the bound, and runs
 // the body again; the variable keeps the last value within the bound.
 void statement_next(TScriptRun& run) {
-  const std::string_view word = run.read_name_view();
+  const TScriptRun::TNameWord word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   std::string storage;
   const std::string_view name = run.resolve_name_view(word, storage);
@@ -422,15 +427,15 @@ TWordMemory::TCallTarget call_target(TScriptRun& run, TWordMemory* memory, std::
 // that RETURN can restore them and read on right after the CALL.
 void statement_call(TScriptRun& run) {
   TWordMemory* memory = run.reader.memory_of_last_word();
-  const std::string_view word = run.read_word();
+  const TScriptRun::TNameWord word = run.read_formula_word();
   const int count = run.number_of_tokens;
   if (!open_level(run, run.proc_cascade, "CALLs")) return;
   const int p = run.proc_cascade;
   // The word is cut to the formula size; a name is cut shorter.
   std::string storage;
   const std::string_view name =
-      fit(run.resolve_name_view(word, storage), script_limits::kNameChars);
-  const TWordMemory::TCallTarget target = call_target(run, memory, word, name);
+      fit(run.resolve_formula_view(word, storage), script_limits::kNameChars);
+  const TWordMemory::TCallTarget target = call_target(run, memory, word.text, name);
   if (!target.declared) {
     run.out() << "\nError: no PROCEDURE " << name << " defined!\n";
     return;

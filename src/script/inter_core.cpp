@@ -17,18 +17,21 @@ void warn_not_a_variable(TScriptRun& run, std::string_view name) {
 // x[i] names the element the current i selects. LET name : formula: indexed
 // names with a symbolic index stand for the list of all present elements.
 void statement_let(TScriptRun& run) {
-  std::string name = run.read_name();
+  const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   const std::string_view separator = run.read_word();
   if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in LET " + name + " =|:" + std::string(separator) +
-             run.at_token());
+    run.stop("Error: '= or :' missing in LET " + std::string(name_word.text) +
+             " =|:" + std::string(separator) + run.at_token());
     return;
   }
   const bool resolve = separator == "=";
-  std::string formula = run.read_formula();
-  run.resolve_name(name);
-  if (resolve) run.resolve_formula(formula);
+  const TScriptRun::TNameWord formula_word = run.read_formula_word();
+  std::string name_text;
+  const std::string_view name = run.resolve_name_view(name_word, name_text);
+  std::string formula_text;
+  std::string_view formula =
+      resolve ? run.resolve_formula_view(formula_word, formula_text) : formula_word.text;
   TVarlist& vars = *run.Vars;
   TVariable* found = vars.find(name, hint);
   if (found == nullptr) {
@@ -40,10 +43,11 @@ void statement_let(TScriptRun& run) {
   }
   TVariable& var = *found;
   if (!resolve) {
-    formula = var.get_formula();
-    var.set_formula(vars.substitute(formula));
+    formula_text = var.get_formula();
+    formula = vars.substitute(formula_text);
+    var.set_formula(formula);
   }
-  const float value = run.compute(formula);
+  const float value = run.compute(formula, formula_word.indexed);
   // Computing may not add variables, so `var` still refers to the same entry.
   var.set_value(value);
   var.set_comp(1);
@@ -78,8 +82,11 @@ void statement_print(TScriptRun& run) {
     run.out() << '\n';
     return;
   }
-  std::string name(fit(word, script_limits::kNameChars));
-  run.resolve_name(name);
+  std::string name_text;
+  const std::string_view name =
+      run.resolve_name_view({fit(word, script_limits::kNameChars), true,
+                             run.reader.indexed_last_word(script_limits::kNameChars)},
+                            name_text);
   const TVariable* var = run.Vars->find(name);
   if (var == nullptr) {
     run.out() << "\nDynaTARN++: Warning: variable " << name << " does not exist.";
@@ -111,7 +118,7 @@ void statement_input(TScriptRun& run) {
   const bool letters = !text && contains_letter(typed);
   const float value = text || letters ? 0.0f : static_cast<float>(std::atof(typed.c_str()));
   std::string formula = letters ? std::string(1, '0') : typed;
-  run.resolve_formula(formula);
+  run.Vars->real_name(formula);
   TVarlist& vars = *run.Vars;
   if (vars.in_list(name) == 0) {
     vars.insert(name, formula, value);
@@ -123,8 +130,8 @@ void statement_input(TScriptRun& run) {
 }
 
 void statement_delete(TScriptRun& run) {
-  std::string name = run.read_name();
-  run.resolve_name(name);
+  std::string storage;
+  const std::string name(run.resolve_name_view(run.read_name_word(), storage));
   if (name == "RULESET") {
     // The replacement carries the rule set's default name.
     run.use_rules(std::make_unique<RuleSet>(&run.Context.unshared_fuzzy));
@@ -148,12 +155,13 @@ void statement_delete(TScriptRun& run) {
 }
 
 void statement_memdump(TScriptRun& run) {
-  std::string name = run.read_name();
-  if (name == "ALL") {
+  const TScriptRun::TNameWord word = run.read_name_word();
+  if (word.text == "ALL") {
     run.Vars->show(run.out());
     return;
   }
-  run.resolve_name(name);
+  std::string storage;
+  const std::string name(run.resolve_name_view(word, storage));
   if (const CombinedVariable* cv = run.Rules->get_cv(name)) {
     cv->show(run.out());
     return;

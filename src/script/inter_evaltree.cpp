@@ -115,7 +115,7 @@ bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view 
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
-  const std::string_view name_word = run.read_name_view();
+  const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
   std::string name_text;
@@ -151,12 +151,11 @@ void statement_aggregate(TScriptRun& run) {
   const TScriptRun::TNameWord name_word = run.read_name_word();
   TVarlist::THint& hint = run.name_hint();
   CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
-  const std::string_view place_word = run.read_word();
-  TWordMemory* const place_memory = run.reader.memory_of_last_word();
+  const TScriptRun::TNameWord place_word = run.read_formula_word();
   std::string branch_text;
   const std::string_view branch = run.resolve_name_view(branch_word, branch_text);
   std::string place_text;
-  std::string_view place = run.resolve_formula_view(place_word, place_text, place_memory);
+  std::string_view place = run.resolve_formula_view(place_word, place_text);
   if (const char* formula = run.Vars->get_formula(place)) {
     // The variable's formula is copied: the store may move its entries.
     place_text = formula;

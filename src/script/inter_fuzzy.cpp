@@ -175,8 +175,8 @@ void statement_parameterset(TScriptRun& run) {
 // FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's
 // name size; lookups by the longer name find it all the same.
 void statement_fuzzyvar(TScriptRun& run) {
-  std::string name = run.read_name();
-  run.resolve_name(name);
+  std::string storage;
+  const std::string name(run.resolve_name_view(run.read_name_word(), storage));
   const std::string set_name = run.read_name();
   const ParameterSet* ps = first_set_named(*run.Rules, set_name);
   if (ps == nullptr) {
@@ -218,10 +218,7 @@ void statement_set(TScriptRun& run) {
              " =|: " + std::string(separator) + run.at_token());
     return;
   }
-  const std::string_view formula_word = run.read_word();
-  TWordMemory* const formula_place = run.reader.memory_of_last_word();
-  const bool indexed =
-      separator == "=" && formula_place != nullptr && run.reader.last_word_may_hold_index();
+  const TScriptRun::TNameWord formula_word = run.read_formula_word();
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   // A substituted formula's text is kept from one SET to the next: most are
@@ -229,9 +226,9 @@ void statement_set(TScriptRun& run) {
   std::string& formula_text = run.Context.set_formula;
   std::string_view formula;
   if (separator == "=") {
-    formula = run.resolve_formula_view(formula_word, formula_text, formula_place);
+    formula = run.resolve_formula_view(formula_word, formula_text);
   } else {
-    formula_text.assign(formula_word);
+    formula_text.assign(formula_word.text);
     formula = run.Vars->substitute(formula_text);
   }
   TVariable* var = run.Vars->find(name, hint);
@@ -249,7 +246,7 @@ void statement_set(TScriptRun& run) {
     copy_fuzzy_variable(run, name, formula, *source);
     return;
   }
-  const float value = indexed ? run.compute_indexed(formula, *formula_place) : run.compute(formula);
+  const float value = run.compute(formula, formula_word.indexed);
   // Computing adds no variables, so the store's entries stay where they were.
   var->set_value(value);
   var->set_comp(1);
@@ -390,16 +387,19 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  std::string constraint = run.read_name();
+  const TScriptRun::TNameWord constraint_word = run.read_name_word();
   run.read_word();
-  std::string first = run.read_name();
+  const TScriptRun::TNameWord first_word = run.read_name_word();
   const std::string oper(run.read_word());
-  std::string second = run.read_name();
+  const TScriptRun::TNameWord second_word = run.read_name_word();
   if (oper != "AND" && oper != "OR") {
     run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
     return;
   }
-  for (std::string* name : {&first, &second, &constraint}) run.resolve_name(*name);
+  std::string storage;
+  const std::string first(run.resolve_name_view(first_word, storage));
+  const std::string second(run.resolve_name_view(second_word, storage));
+  const std::string constraint(run.resolve_name_view(constraint_word, storage));
   for (const std::string* name : {&first, &second, &constraint}) {
     if (require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ") == nullptr) return;
   }
@@ -686,8 +686,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   const TScriptRun::TNameWord variable_word = run.read_name_word();
   TVarlist::THint& variable_hint = run.name_hint();
   const std::string_view oper = run.read_word();
-  const std::string_view formula_word = run.read_word();
-  TWordMemory* const formula_place = run.reader.memory_of_last_word();
+  const TScriptRun::TNameWord formula_word = run.read_formula_word();
   if (!is_compare_operator(oper)) {
     run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
     return;
@@ -697,8 +696,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);
   const std::string_view variable = run.resolve_name_view(variable_word, variable_text);
   std::string formula_text;
-  const std::string_view formula =
-      run.resolve_formula_view(formula_word, formula_text, formula_place);
+  const std::string_view formula = run.resolve_formula_view(formula_word, formula_text);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
@@ -706,7 +704,7 @@ void statement_fuzzycompare(TScriptRun& run) {
       require_store_variable(run, constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
-  const float c = run.compute(formula);
+  const float c = run.compute(formula, formula_word.indexed);
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
   const std::shared_ptr<const TRuleTable>& table_words = rule_table(run);

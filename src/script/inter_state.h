@@ -260,13 +260,6 @@ struct TWordMemory {
     TDeclarationPlace procedure;
   };
   std::optional<TCallTarget> call_target;
-  // For a word with an index read as a formula: what it resolved to last.
-  TVarlist::TIndexMemory indexed;
-  // For such a word computed as a formula: parsed-formula hints picked by
-  // the index values, as a loop computes another text every time. Made on
-  // first use; a hint holds for the text it names only.
-  static constexpr std::size_t kIndexedFormulas = 64;
-  std::unique_ptr<std::array<TFormulaHint, kIndexedFormulas>> indexed_formulas;
   // At a FUZZYCOMPARE keyword, once a comparison there was kept.
   std::unique_ptr<TComparisonMemory> comparison;
   // At a FUZZYCONCAT keyword, once it added rules.
@@ -290,12 +283,17 @@ struct TScriptWords {
   // comments counted; -1 for other words and for comments left open.
   std::vector<int> comment_close;
   std::vector<const TStatement*> statements;
-  // Per word: 1 when its cut text holds a '[' (it may name an index).
-  std::vector<std::uint8_t> bracketed;
-  // Per word: where the variable it names was last found, in whatever store,
-  // and the formula it was last computed as.
+  // Per word whose cut text holds a '[': the text taken apart at its indices,
+  // and the same for it cut to the name size if shorter and still with a '['.
+  std::vector<std::unique_ptr<TIndexedName>> indexed;
+  std::vector<std::unique_ptr<TIndexedName>> indexed_names;
+  // Per word: where the variable it names was last found, in whatever store.
   std::vector<TVarlist::THint> hints;
-  std::vector<TFormulaHint> formula_hints;
+  // Per word: the word parsed as a formula, once a statement computed it.
+  std::vector<std::unique_ptr<TExptree>> formulas;
+  // Per word: where an IF part read from it on ends (skip_if_part), once
+  // searched: that word, -1 for none, -2 not searched yet.
+  std::vector<int> if_part_ends;
   // Per word: where the fuzzy variable it names was last found.
   std::vector<CVList::Hint> fuzzy_hints;
   std::vector<TWordMemory> memories;
@@ -341,20 +339,37 @@ class TScriptReader {
   // Whether the word just read may hold an index: false only for a whole
   // word of the text without a '['.
   bool last_word_may_hold_index() const {
-    return !last_whole || words->bracketed[following - 1] != 0;
+    return !last_whole || words->indexed[following - 1] != nullptr;
+  }
+  // The word just read taken apart at its indices, when it is a whole word
+  // of the text that holds one after cutting it to `chars` characters (the
+  // name or the formula size); null otherwise.
+  TIndexedName* indexed_last_word(std::size_t chars) const {
+    if (!last_whole) return nullptr;
+    const std::size_t k = following - 1;
+    return chars < words->cut[k].size() ? words->indexed_names[k].get() : words->indexed[k].get();
   }
   // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
   // The variable hint of the word just read, when it is a whole word.
   TVarlist::THint* hint_of_last_word() const;
-  // The formula hint of the word just read, when it is a whole word.
-  TFormulaHint* formula_hint_of_last_word() const;
+  // The word just read parsed as a formula, when it is a whole word and
+  // `formula` is its text (not a text made from it); null otherwise.
+  TExptree* formula_of_last_word(std::string_view formula) const;
   // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const;
   // The memory of the word just read, when it is a whole word.
   TWordMemory* memory_of_last_word() const {
     return last_whole && remembering ? &words->memories[following - 1] : nullptr;
   }
+  // From the end of the word just read, reads on to the word that ends an
+  // IF part (ELSE at its level or ENDIF, nested IFs counted) and gives it with
+  // the words read; nothing, reader unmoved, elsewhere or when none follows.
+  struct TSkipped {
+    std::string_view word;
+    int words;
+  };
+  std::optional<TSkipped> skip_if_part();
   TReaderPlace place() const { return {pos, following, end, last_whole}; }
   void restore(const TReaderPlace& place) {
     pos = place.pos;
@@ -470,19 +485,19 @@ class TScriptRun : public TDivisionByZeroListener {
   }
   // A word cut to the name size.
   std::string read_name() { return std::string(fit(read_word(), script_limits::kNameChars)); }
-  // The same without making a string of it: the word stays in the script's
-  // text for the whole run.
-  std::string_view read_name_view() { return fit(read_word(), script_limits::kNameChars); }
-  // A word cut to the formula size.
-  std::string read_formula() { return std::string(read_word()); }
-  // A name read as by read_name_view(), with whether it may hold an index.
+  // A word cut to the name or the formula size, a view into the script's
+  // text, with whether it may hold an index and, for a whole word of the
+  // text that does, the word taken apart at its indices.
   struct TNameWord {
     std::string_view text;
     bool may_hold_index;
+    TIndexedName* indexed = nullptr;
   };
-  TNameWord read_name_word() {
-    const std::string_view text = read_name_view();
-    return {text, reader.last_word_may_hold_index()};
+  TNameWord read_name_word() { return read_word_cut(script_limits::kNameChars); }
+  TNameWord read_formula_word() { return read_word_cut(script_limits::kFormulaChars); }
+  TNameWord read_word_cut(std::size_t chars) {
+    const std::string_view text = fit(read_word(), chars);
+    return {text, reader.last_word_may_hold_index(), reader.indexed_last_word(chars)};
   }
   std::optional<float> read_number();
   // Continues reading at `position`; the count becomes the words before it.
@@ -496,44 +511,23 @@ class TScriptRun : public TDivisionByZeroListener {
   // The same for the rule set's fuzzy variable of that name.
   CVList::Hint& fuzzy_name_hint();
 
-  // Resolves the index expressions of a name (cut to the name size) or a formula.
-  std::string& resolve_name(std::string& name) {
-    Vars->real_name(name);
-    if (name.size() > script_limits::kNameChars) name.resize(script_limits::kNameChars);
-    return name;
-  }
-  // The name as resolve_name() gives it. Only a name with an index changes;
-  // `storage` then holds the resolved text.
-  std::string_view resolve_name_view(std::string_view word, std::string& storage) {
-    if (word.find('[') == std::string_view::npos) return word;
-    storage.assign(word);
-    return resolve_name(storage);
-  }
-  // The same for a name word: one the text shows to have no index stays as
-  // it is without a search.
+  // Resolves the index expressions of a name word (the result cut to the
+  // name size) or a formula word. A word the text shows to have no index
+  // stays as it is without a search; one taken apart computes its indices
+  // only (the view is then valid until that word is resolved again); any
+  // other text with a '[' is resolved in `storage`.
   std::string_view resolve_name_view(const TNameWord& word, std::string& storage) {
-    return word.may_hold_index ? resolve_name_view(word.text, storage) : word.text;
+    return fit(resolve_formula_view(word, storage), script_limits::kNameChars);
   }
-  std::string& resolve_formula(std::string& formula) { return Vars->real_name(formula); }
-  // The same through the memory of the word's place in the text, taken
-  // when the word was read (null: it was not a whole word). The view is
-  // valid until that place is resolved again.
-  std::string_view resolve_formula_view(std::string_view word, std::string& storage,
-                                        TWordMemory* place) {
-    if (place == nullptr) return resolve_formula_view(word, storage);
-    if (word.find('[') == std::string_view::npos) return word;
-    return place->indexed.resolve(word, *Vars);
+  std::string_view resolve_formula_view(const TNameWord& word, std::string& storage) {
+    if (!word.may_hold_index) return word.text;
+    if (word.indexed != nullptr) return word.indexed->resolve(*Vars);
+    if (word.text.find('[') == std::string_view::npos) return word.text;
+    storage.assign(word.text);
+    return Vars->real_name(storage);
   }
-  // The same for a word (cut to the formula size) as resolve_formula() gives it.
-  std::string_view resolve_formula_view(std::string_view word, std::string& storage) {
-    if (word.find('[') == std::string_view::npos) return word;
-    storage.assign(word);
-    return resolve_formula(storage);
-  }
-  // Computes a formula against Vars.
-  float compute(std::string_view formula);
-  // The same for a formula resolved through a place's index memory.
-  float compute_indexed(std::string_view formula, TWordMemory& place);
+  // Computes a formula against Vars; `indexed`: the word it may come from.
+  float compute(std::string_view formula, TIndexedName* indexed = nullptr);
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of
   // the evaluation tree's combination variables, the tree writes into them

@@ -109,10 +109,10 @@ TEST(Calculator, TreesComputeAgainByTheirTextsAsChanged) {
   }
 }
 
-// One place (a statement's formula word) computes names and formulas in
-// turn: names of computed variables, of variables computed on the way,
-// missing names, texts, and formulas around names.
-TEST(Calculator, OnePlaceComputesNamesAndFormulasInTurn) {
+// A formula parsed once computes, again and again, what its text computes:
+// names of computed variables, of variables computed on the way, missing
+// names, texts, and formulas around names.
+TEST(Calculator, ParsedFormulasComputeAsTheirTexts) {
   TVarlist store;
   store.insert("a", "2", 2);
   store.insert("b", "3", 3);
@@ -121,13 +121,15 @@ TEST(Calculator, OnePlaceComputesNamesAndFormulasInTurn) {
     const char* formula;
     float value;
     int errs;
-  } cases[] = {{"a", 2, 0},     {"b", 3, 0},       {"c", 4, 0},      {"c", 4, 0},
-               {"(c+1)", 5, 0}, {"missing", 0, 1}, {"\"A\"", 65, 0}, {"a", 2, 0}};
-  TFormulaHint hint;
+  } cases[] = {{"a", 2, 0},       {"c", 4, 0},      {"(c+1)", 5, 0},
+               {"missing", 0, 1}, {"\"A\"", 65, 0}, {"(-a)", -2, 0}};
   for (const Case& c : cases) {
-    StoreOutput out(store);
-    EXPECT_EQ(compute_formula(c.formula, store, hint), c.value) << c.formula;
-    EXPECT_EQ(out.str(), errors(c.errs)) << c.formula;
+    const std::unique_ptr<TExptree> tree = parse_formula(c.formula);
+    for (int round = 0; round < 2; ++round) {
+      StoreOutput out(store);
+      EXPECT_EQ(compute_tree(*tree, store), c.value) << c.formula;
+      EXPECT_EQ(out.str(), errors(c.errs)) << c.formula;
+    }
   }
   EXPECT_EQ(store.get_comp("c"), 1);
 }
@@ -269,7 +271,7 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {"groups[i].members", "groups[2].members", 0}, {"x[(i+1)]", "x[3]", 0},
       {"plain", "plain", 0}, {"x[k]", "x[0]", 1}, {"x[i", "x[", 0}, {"x[j]", "x[0]", 0},
       {"c[i][(i*i)]", "c[2][4]", 0}, {"x[neg]", "x[-2]", 0}, {"x[]", "x[0]", 1},
-      {"x[i][i", "x[2][", 0}, {"a[1]]b[[i]", "a[1]]b[0]", 1},
+      {"x[i][i", "x[2][", 0}, {"a[1]]b[[i]", "a[1]]b[0]", 1}, {"b[a[i]]", "b[0]]", 1},
       {"y[(i*100)]z[i]", "y[200]z[2]", 0}, {"y[i].z[i]w", "y[2].z[2]w", 0},
       {"x[(i+7)]", "x[9]", 0}, {"x[(i+8)]", "x[10]", 0}, {"x[(i-2)]", "x[0]", 0},
       {std::string(n, 'a'), std::string(n, 'a'), 0},
@@ -287,45 +289,74 @@ TEST(RealName, ResolvesEveryIndexExpression) {
   EXPECT_EQ(store.get_comp("j"), 0);
 }
 
-// A memory gives what real_name gives, whatever changed since it last
-// resolved: values, stores, the word, or indices that must be computed.
-TEST(RealName, IndexMemoryResolvesAsRealName) {
-  TVarlist first;
-  TVarlist second;
-  for (TVarlist* store : {&first, &second}) {
-    store->insert("i", "0", store == &first ? 2 : 3);
-    store->insert("j", "0", 1);
-  }
-  const std::string xij = "x[i][j]";
-  const std::string yi = "y[i]";
-  const std::string xk = "x[k]";
-  struct Step {
-    const char* what;
-    std::function<void()> change;
-    TVarlist* store;
-    const std::string* word;
-    std::string resolved;
-    int errs;
-  } steps[] = {
-      {"first resolve", [] {}, &first, &xij, "x[2][1]", 0},
-      {"again", [] {}, &first, &xij, "x[2][1]", 0},
-      {"second index changed", [&] { first.set_value("j", 4); }, &first, &xij, "x[2][4]", 0},
-      {"more digits", [&] { first.set_value("i", 12); }, &first, &xij, "x[12][4]", 0},
-      {"fewer digits", [&] { first.set_value("i", -0.5f); }, &first, &xij, "x[0][4]", 0},
-      {"other store", [] {}, &second, &xij, "x[3][1]", 0},
-      {"other word", [] {}, &second, &yi, "y[3]", 0},
-      {"first of name removed", [&] { second.insert("i", "0", 7), second.remove("i"); }, &second,
-       &yi, "y[7]", 0},
-      {"index variable gone", [&] { second.remove("i"); }, &second, &yi, "y[0]", 1},
-      {"computed index", [] {}, &second, &xk, "x[0]", 1},
-      {"computed again", [] {}, &second, &xk, "x[0]", 1},
+// A text taken apart once and resolved again and again resolves as the text
+// resolved anew by real_name, and the result computes as its text does,
+// with the same messages and the same effects on the store, for every
+// corner of the scan and as the store changes between resolutions (numbers
+// of other widths, hints of other states), with and without a caching
+// formula memory.
+TEST(RealName, TextTakenApartResolvesAsRealName) {
+  const std::size_t n = script_limits::kFormulaChars;
+  // clang-format off
+  const std::string texts[] = {
+      "x[i]", "groups[i].members", "c[i][(i*i)]", "x[k]", "x[i", "x[i][i", "x[]", "[i]",
+      "a[1]]b[[i]", "b[a[i]]", "b[a[i]][j]", "x]i[", "x[i]]", "x[(i+q)]", "x[q][q]",
+      "y[(i*100)]z[i]", "x[j][(j/2)]", "x[i]*x[i]", "(x[i])", "sin[i]", "2[i]", "\"x[i]\"",
+      "x[i]" + std::string(n, 'c'), std::string(n - 3, 'd') + "[i]",
+      std::string(n - 2, 'e') + "[i]", std::string(n - 1, 'f') + "[",
+      "x[" + std::string(90, 'g') + "]"};
+  // clang-format on
+  // Store states one after the other: values of other widths, negative
+  // and cut to zero, an index variable gone, variables whose formulas are
+  // computed on the way (q, x[12]), variables named like a resolved text
+  // that is no name (x[2]*x[2], x[-3]).
+  const std::function<void(TVarlist&)> states[] = {
+      [](TVarlist& s) {
+        s.insert("i", "2", 2), s.insert("x[2]", "5", 5), s.insert("x[2]*x[2]", "7", 7);
+      },
+      [](TVarlist& s) { s.set_value("i", 12), s.insert("x[12]", "(x[2]+1)", 0); },
+      [](TVarlist& s) { s.set_value("i", -3), s.insert("x[-3]", "9", 9); },
+      [](TVarlist& s) { s.set_value("i", -0.5f); },
+      [](TVarlist& s) { s.insert("q", "(i+1)", 0), s.set_comp("q", 0); },
+      [](TVarlist& s) { s.remove("i"); },
+      [](TVarlist& s) { s.insert("j", "0", 1e10f); },
   };
-  TVarlist::TIndexMemory memory;
-  for (const Step& step : steps) {
-    step.change();
-    StoreOutput out(*step.store);
-    EXPECT_EQ(memory.resolve(*step.word, *step.store), step.resolved) << step.what;
-    EXPECT_EQ(out.str(), errors(step.errs)) << step.what;
+  const auto dump = [](const TVarlist& store) {
+    std::string text;
+    for (std::size_t k = 0; k < store.number(); ++k) {
+      const TVariable& v = store.get(k);
+      text += std::string(v.name_text()) + "=" + std::to_string(v.get_value()) + "/" +
+              std::to_string(v.get_comp()) + " ";
+    }
+    return text;
+  };
+  for (const bool caching : {true, false}) {
+    for (const std::string& text : texts) {
+      TFormulaMemory memory;
+      memory.caching = caching;
+      TVarlist by_text;
+      TVarlist by_parts;
+      by_parts.set_formula_memory(&memory);
+      TIndexedName parts(text);
+      for (const auto& state : states) {
+        state(by_text);
+        state(by_parts);
+        std::string expected = text;
+        std::string expected_out;
+        float expected_value = 0;
+        {
+          StoreOutput out(by_text);
+          by_text.real_name(expected);
+          expected_value = compute_formula(expected, by_text);
+          expected_out = out.str();
+        }
+        StoreOutput out(by_parts);
+        EXPECT_EQ(parts.resolve(by_parts), expected) << text;
+        EXPECT_EQ(parts.compute(by_parts), expected_value) << expected;
+        EXPECT_EQ(out.str(), expected_out) << expected;
+        EXPECT_EQ(dump(by_parts), dump(by_text)) << expected;
+      }
+    }
   }
 }
 

@@ -207,6 +207,51 @@ TEST(ScriptReader, EveryPositionReadsOnLikeAPlainScan) {
   }
 }
 
+// Skipping an IF part from after any word ends on the word, with the count,
+// that reading word by word ends on; where no part ends, it leaves the
+// reader for that reading. Asked twice, it answers from what it found.
+TEST(ScriptReader, SkippingAnIfPartEndsWhereReadingWordByWordEnds) {
+  const std::string texts[] = {
+      "IF a THEN x ELSE y ENDIF z",
+      "THEN IF b THEN IF c ELSE d ENDIF ELSE e ENDIF ELSE f ENDIF g ",
+      "ELSE IF x ENDIF",
+      "THEN a b IF",
+  };
+  for (const std::string& text : texts) {
+    TScriptReader reader(text);
+    TScriptReader plain(text);
+    const int count = static_cast<int>(read_all(plain).size());
+    for (int k = 1; k < count; ++k) {
+      plain.skip_from_start(k);
+      int open = 1;
+      int words = 0;
+      std::string_view ended;
+      while (!plain.at_end() && open > 0) {
+        const std::string_view w = plain.next_word();
+        ++words;
+        if (w == "IF") ++open;
+        if ((w == "ELSE" && open == 1) || w == "ENDIF") --open;
+        if (open == 0) ended = w;
+      }
+      for (int round = 0; round < 2; ++round) {
+        reader.skip_from_start(k);
+        const std::size_t before = reader.position();
+        const auto skipped = reader.skip_if_part();
+        if (open > 0) {
+          EXPECT_FALSE(skipped.has_value()) << text << " after " << k;
+          EXPECT_EQ(reader.position(), before);
+          continue;
+        }
+        ASSERT_TRUE(skipped.has_value()) << text << " after " << k;
+        EXPECT_EQ(skipped->word, ended);
+        EXPECT_EQ(skipped->words, words);
+        EXPECT_EQ(reader.position(), plain.position());
+        EXPECT_EQ(reader.at_end(), plain.at_end());
+      }
+    }
+  }
+}
+
 // Plain decimals take a shorter path than other numbers; both must read
 // what a stream reads, end where it ends and see the end where it does.
 TEST(ScriptReader, EveryNumberFormReadsAsAStreamReadsIt) {
