@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <iostream>
+#include <ostream>
+
+#include <signal.h>
 
 #include "base.h"
 #include "domtarn.h"
@@ -27,6 +31,25 @@ struct COptimizeLimits {
 using CEvaluationObserver =
     std::function<void(std::int64_t evaluations, float best, float current)>;
 
+// Routes Ctrl-C to the optimizers' stop flag for as long as it lives and puts
+// the earlier disposition back afterwards, so Ctrl-C at the menu ends the
+// program as the terminal would. Every optimisation holds one; optimizers
+// that work together share the one of the run that drives them.
+class CInterruptGuard {
+ public:
+  CInterruptGuard();
+  ~CInterruptGuard();
+  CInterruptGuard(const CInterruptGuard&) = delete;
+  CInterruptGuard& operator=(const CInterruptGuard&) = delete;
+
+  // Whether Ctrl-C arrived since the latest guard was made.
+  static bool Interrupted();
+
+ private:
+  struct sigaction previous {};
+  bool installed = false;
+};
+
 class COptimize : public CBase {
  public:
   // Works on `domain` for its whole life (not owned). Creates the log files
@@ -34,6 +57,9 @@ class COptimize : public CBase {
   // handle the header only; the optimizer has no stored fields.
   explicit COptimize(CShiftSchedulingDomain* domain);
 
+  // Where the console lines of the optimisations go; standard output
+  // unless set. The stream must outlive the optimizer.
+  void SetOutput(std::ostream& out) { pOut = &out; }
   // Applies to every later optimisation.
   void SetLimits(const COptimizeLimits& limits) { cLimits = limits; }
   // Where the seeds of the random walk's start days come from; the clock
@@ -66,6 +92,19 @@ class COptimize : public CBase {
   // One pass of the random walk; depth 0 does nothing.
   void RepairTry2(int depth);
 
+  // One round of a random walk that several optimizers take turns to share
+  // (parallel_repair.h): puts `start` into the domain, evaluates it and walks
+  // on from it until `evaluations` evaluations in all, the start's included,
+  // or until Ctrl-C or the time limit, whose clock started at `started`.
+  // Every pass is reported to the console, but no pass file is written and
+  // no Ctrl-C handler installed (the caller holds a CInterruptGuard). A walk
+  // whose passes stop finding moves ends the round early. The best roster
+  // of the round is GetBestSeenSchedule() afterwards.
+  void RandomRound(const CIntMatrix& start, std::int64_t evaluations,
+                   std::chrono::steady_clock::time_point started);
+  // Evaluations of the latest optimisation or round.
+  std::int64_t GetEvaluations() const { return iEvaluations; }
+
  private:
   enum class StopReason { kNone, kInterrupted, kLimit };
 
@@ -93,6 +132,7 @@ class COptimize : public CBase {
   void Flush();
 
   CShiftSchedulingDomain* cDomain;
+  std::ostream* pOut = &std::cout;
   float fBestEvaluation = 0;
   CIntMatrix cBestSchedule;
   std::ofstream file1;
