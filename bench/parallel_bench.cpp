@@ -44,7 +44,6 @@ void BM_ParallelRepair(benchmark::State& state, CEntry entry) {
     std::vector<std::unique_ptr<CShiftSchedulingDomain>> domains;
     std::vector<CShiftSchedulingDomain*> pointers;
     std::vector<std::unique_ptr<std::ostringstream>> consoles;
-    std::vector<std::ostream*> outputs;
     for (std::size_t i = 0; i < workers; ++i) {
       const fs::path out = fs::path(folder) / ("worker" + std::to_string(i));
       fs::create_directories(out);
@@ -54,9 +53,9 @@ void BM_ParallelRepair(benchmark::State& state, CEntry entry) {
       domains.back()->Read((fs::path(folder) / entry.file).string());
       pointers.push_back(domains.back().get());
       consoles.push_back(std::make_unique<std::ostringstream>());
-      outputs.push_back(consoles.back().get());
+      domains.back()->SetOutput(*consoles.back(), *consoles.back());
     }
-    CParallelRepair repair(pointers, outputs);
+    CParallelRepair repair(pointers);
     const auto bound =
         static_cast<std::int64_t>(workers) * kRoundsPerRun * CParallelRepair::kRoundEvaluations;
     repair.SetLimits({bound, 0});

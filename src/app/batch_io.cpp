@@ -111,12 +111,14 @@ CLogFolder::~CLogFolder() {
 
 // ---------------------------------------------------------- console output
 
-CConsoleToFile::CConsoleToFile(const fs::path& file)
-    : fFile(file, std::ios::app), pSaved(std::cout.rdbuf(fFile.rdbuf())) {}
+CDomainToFile::CDomainToFile(CDomainInstance& domain, const fs::path& file)
+    : cDomain(domain), fFile(file, std::ios::app) {
+  cDomain.SetOutput(fFile, std::cerr);
+}
 
-CConsoleToFile::~CConsoleToFile() {
-  std::cout.flush();
-  std::cout.rdbuf(pSaved);
+CDomainToFile::~CDomainToFile() {
+  fFile.flush();
+  cDomain.SetOutput(std::cout, std::cerr);
 }
 
 CConsoleToText::CConsoleToText()

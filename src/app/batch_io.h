@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include "domtarn.h"
+
 // Makes a folder the working folder for as long as it lives: the folder
 // `keep` names (created when missing), or a new temporary folder that is
 // removed afterwards. The earlier working folder comes back at the end.
@@ -33,20 +35,25 @@ class CLogFolder {
   bool bEntered = false;
 };
 
-// Sends standard output into a file (appending) for as long as it lives.
-class CConsoleToFile {
+// Sends what a domain (with its script runs and optimizer) writes into a
+// file (appending) for as long as it lives; the domain's messages for
+// standard error stay there. Afterwards the domain writes to the console
+// again.
+class CDomainToFile {
  public:
-  explicit CConsoleToFile(const std::filesystem::path& file);
-  CConsoleToFile(const CConsoleToFile&) = delete;
-  CConsoleToFile& operator=(const CConsoleToFile&) = delete;
-  ~CConsoleToFile();
+  CDomainToFile(CDomainInstance& domain, const std::filesystem::path& file);
+  CDomainToFile(const CDomainToFile&) = delete;
+  CDomainToFile& operator=(const CDomainToFile&) = delete;
+  ~CDomainToFile();
 
  private:
+  CDomainInstance& cDomain;
   std::ofstream fFile;
-  std::streambuf* pSaved;
 };
 
-// Sends standard output into a string for as long as it lives.
+// Sends standard output into a string for as long as it lives. Reading a
+// domain takes it: the record base reports on standard output, and the
+// domain writes there too.
 class CConsoleToText {
  public:
   CConsoleToText();

@@ -94,7 +94,7 @@ int CBatchRun::Open(bool needScript) {
 
 int CBatchRun::Evaluate() {
   {
-    const CConsoleToFile console(cFolder.Path() / kConsoleLogFile);
+    const CDomainToFile console(*pDomain, cFolder.Path() / kConsoleLogFile);
     pDomain->Evaluate();
   }
   if (!pDomain->GetEvalData().empty()) return kExitSuccess;

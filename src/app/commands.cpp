@@ -144,7 +144,8 @@ int CheckCreatable(const fs::path& path, const std::string& shown) {
 // The workers of a parallel optimisation after the first, which is the run's
 // own domain: each reads the domain file again and works in a folder of its
 // own inside the log folder, "worker1", "worker2", ..., where its console
-// lines go to "console.log".
+// lines and its messages for standard error go to "console.log" (so that no
+// two threads write to one stream).
 struct CExtraWorkers {
   std::vector<std::unique_ptr<CShiftSchedulingDomain>> vDomains;
   std::vector<std::unique_ptr<std::ofstream>> vLogs;
@@ -165,8 +166,9 @@ CExtraWorkers MakeExtraWorkers(CBatchRun& run, const CBatchOptions& options, std
       const CConsoleToText silent;
       domain->Read(run.FilePath().string());
     }
-    workers.vDomains.push_back(std::move(domain));
     workers.vLogs.push_back(std::make_unique<std::ofstream>(folder / kConsoleLogFile));
+    domain->SetOutput(*workers.vLogs.back(), *workers.vLogs.back());
+    workers.vDomains.push_back(std::move(domain));
   }
   return workers;
 }
@@ -182,12 +184,8 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
                         CProgressLine& progress, std::vector<CTrajectoryPoint>& trajectory) {
   CExtraWorkers extra = MakeExtraWorkers(run, options, count);
   std::vector<CShiftSchedulingDomain*> domains = {&run.Domain()};
-  std::vector<std::ostream*> outputs = {&std::cout};
-  for (std::size_t i = 0; i + 1 < count; ++i) {
-    domains.push_back(extra.vDomains[i].get());
-    outputs.push_back(extra.vLogs[i].get());
-  }
-  CParallelRepair repair(domains, outputs);
+  for (const auto& domain : extra.vDomains) domains.push_back(domain.get());
+  CParallelRepair repair(domains);
   repair.SetLimits({options.iMaxEvaluations, options.dTimeLimit});
   const std::optional<unsigned>& seed = options.cSettings.oSeed;
   repair.SetSeed(seed ? *seed : static_cast<unsigned>(std::time(nullptr)));
@@ -206,7 +204,7 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
 void Optimise(CBatchRun& run, const CBatchOptions& options,
               std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
-  const CConsoleToFile console(kConsoleLogFile);
+  const CDomainToFile console(domain, kConsoleLogFile);
   const std::size_t jobs = JobCount(options);
   if (jobs > 1) {
     CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);

@@ -73,8 +73,8 @@ void COperating::Write(std::ostream& out) const {
 
 bool CDomainInstance::SetStaticData(std::string_view text) {
   if (text.size() > kStaticDataChars) {
-    std::cout << "CDomainInstance: static data text holds more than " << kStaticDataChars
-              << " characters" << std::endl;
+    GetOutput() << "CDomainInstance: static data text holds more than " << kStaticDataChars
+                << " characters" << std::endl;
     return false;
   }
   std::copy(text.begin(), text.end(), pStaticData.get());
@@ -89,15 +89,15 @@ bool CDomainInstance::ReadStaticData() {
   std::ifstream file(resolve_read_path(StaticDataFileName, GetInputFolder(), GetOutputFolder()),
                      std::ios::binary);
   if (!file) {
-    std::cout << "CDomainInstance: couldn't find static data file" << std::endl;
+    GetOutput() << "CDomainInstance: couldn't find static data file" << std::endl;
     return false;
   }
   std::string text(kStaticDataBytes, '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));
   const auto length = static_cast<std::size_t>(file.gcount());
   if (length > kStaticDataChars) {
-    std::cout << "CDomainInstance: static data file " << StaticDataFileName << " holds more than "
-              << kStaticDataChars << " characters" << std::endl;
+    GetOutput() << "CDomainInstance: static data file " << StaticDataFileName << " holds more than "
+                << kStaticDataChars << " characters" << std::endl;
     return false;
   }
   text.resize(length);
@@ -110,7 +110,7 @@ void CDomainInstance::Read(std::istream& in) {
   std::string word;
   if (!(in >> word)) return;
   SetStaticDataFileName(word);
-  if (!ReadStaticData()) std::cout << "Failed to read StaticDataFile" << std::endl;
+  if (!ReadStaticData()) GetOutput() << "Failed to read StaticDataFile" << std::endl;
 }
 
 void CDomainInstance::Write(std::ostream& out) const {
@@ -126,14 +126,16 @@ void CDomainInstance::Write(std::ostream& out) const {
 // failed check and never loops on a dead stream.
 class CDomainFileReader {
  public:
-  CDomainFileReader(std::istream& in, const std::string& source) : in(in), source(source) {}
+  CDomainFileReader(std::istream& in, std::ostream& out, const std::string& source)
+      : in(in), out(out), source(source) {}
 
   std::istream& in;
+  std::ostream& out;
 
   // Prints the problem and returns false, so callers can `return Fail(...)`.
   bool Fail(const std::string& problem) const {
-    std::cout << (source.empty() ? std::string("Domain data") : "Domain file " + source) << ": "
-              << problem << '\n';
+    out << (source.empty() ? std::string("Domain data") : "Domain file " + source) << ": "
+        << problem << '\n';
     return false;
   }
   bool Expect(const std::string& what) const { return in ? true : Fail("expected " + what); }
@@ -202,7 +204,7 @@ void CShiftSchedulingDomain::Write(const std::string& filename) const {
 // parts read so far, the entries of the part being read up to the stop, and
 // the earlier contents of the parts after it.
 void CShiftSchedulingDomain::Read(std::istream& in) {
-  CDomainFileReader reader(in, ReadSourceName);
+  CDomainFileReader reader(in, GetOutput(), ReadSourceName);
   CDomainInstance::Read(in);
   if (!reader.Expect("the header line and the script file name")) return;
   if (!ReadCycleLength(reader)) return;
@@ -249,7 +251,7 @@ bool CShiftSchedulingDomain::ReadOperatingPlan(CDomainFileReader& reader) {
   if (!reader.Count(planDays, "operating plan days")) return false;
   const int weeks = planDays / 7;
   if (weeks <= 0 || LengthOfCycle % weeks != 0) {
-    std::cout << "Operation plan cycle should be divisor of the shift schedule cycle" << '\n';
+    GetOutput() << "Operation plan cycle should be divisor of the shift schedule cycle" << '\n';
     return false;
   }
   for (int day = 0; day < 7 * weeks; ++day) {
@@ -270,7 +272,7 @@ bool CShiftSchedulingDomain::ReadScheduleRows(CDomainFileReader& reader) {
   int rows = 0;
   if (!reader.Count(rows, "schedule rows")) return false;
   if (rows < 0 || static_cast<std::size_t>(rows) != groups.size()) {
-    std::cout << "Shift schedule does not allocate for each group" << '\n';
+    GetOutput() << "Shift schedule does not allocate for each group" << '\n';
     return false;
   }
   const int days = 7 * LengthOfCycle;
@@ -279,8 +281,8 @@ bool CShiftSchedulingDomain::ReadScheduleRows(CDomainFileReader& reader) {
     int entries = 0;
     if (!reader.Count(entries, "entries of " + rowText)) return false;
     if (entries != days) {
-      std::cout << "Shift schedule does not allocate for entire cycle length in group #" << i
-                << '\n';
+      GetOutput() << "Shift schedule does not allocate for entire cycle length in group #" << i
+                  << '\n';
       return false;
     }
     std::vector<int> row;

@@ -122,6 +122,14 @@ class CDomainInstance : public CBase {
   void SetCaching(bool enabled);
   bool GetCaching() const;
 
+  // Where the domain writes: its messages, the printouts of its script
+  // runs and its optimizer's progress go to `out`, the fuzzy library's
+  // messages to `err`. Until set, everything written is dropped: who makes
+  // a domain decides where it speaks (the program gives it the console).
+  void SetOutput(std::ostream& out, std::ostream& err);
+  std::ostream& GetOutput() const;
+  std::ostream& GetErrors() const;
+
   // Header and script file name; loads the script named there.
   void Read(std::istream& in) override;
   void Write(std::ostream& out) const override;

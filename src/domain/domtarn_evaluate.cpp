@@ -221,7 +221,7 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
     const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
                                    [&](const KindEntry& k) { return k.branch == branch; });
     if (kind == std::end(kKinds)) {
-      std::cout << "No repair positions function for constraint: " << branch << '\n';
+      GetOutput() << "No repair positions function for constraint: " << branch << '\n';
       continue;
     }
     (this->*(kind->compute))(entry.GetFormula());

@@ -28,8 +28,8 @@ constexpr const char* kDayOutOfRange = "Day to repair out of range!\n";
 constexpr const char* kStartOutOfRange = "Repair start out of range!\n";
 constexpr const char* kPairViolation = "No repair possible, violation must be a group!\n";
 
-bool Fail(const char* message) {
-  std::cout << message;
+bool Fail(std::ostream& out, const char* message) {
+  out << message;
   return false;
 }
 
@@ -125,8 +125,8 @@ void CShiftSchedulingDomain::Swap(int group1, int day1, int group2, int day2) {
   if (!inside(group1, day1) || !inside(group2, day2)) return;
   int& first = schedule[group1][day1];
   int& second = schedule[group2][day2];
-  std::cout << "(" << group1 << "," << day1 << ") <-> (" << group2 << "," << day2 << ") " << first
-            << " " << second << '\n';
+  GetOutput() << "(" << group1 << "," << day1 << ") <-> (" << group2 << "," << day2 << ") " << first
+              << " " << second << '\n';
   std::swap(first, second);
 }
 
@@ -169,9 +169,9 @@ bool CShiftSchedulingDomain::Repair(int group, int day, int& start, int& start2)
 bool CShiftSchedulingDomain::RepairStep1(int group, int day, int& start) {
   if (!IsRepairableCell(group, day)) return false;
   const int source = schedule[group][day];
-  if (source != 2 && source != 0) return Fail(kShiftOutOfRange);
-  if (!IsWeekend(day)) return Fail(kDayOutOfRange);
-  if (start % kDaysPerWeek < 0) return Fail(kStartOutOfRange);
+  if (source != 2 && source != 0) return Fail(GetOutput(), kShiftOutOfRange);
+  if (!IsWeekend(day)) return Fail(GetOutput(), kDayOutOfRange);
+  if (start % kDaysPerWeek < 0) return Fail(GetOutput(), kStartOutOfRange);
   const int dest = source == 0 ? 2 : 0;
   const int days = kDaysPerWeek * LengthOfCycle;
   const int rows = static_cast<int>(schedule.size());
@@ -195,11 +195,12 @@ bool CShiftSchedulingDomain::RepairStep1(int group, int day, int& start) {
 bool CShiftSchedulingDomain::RepairStep2(int group, int day, int& start) {
   if (!IsRepairableCell(group, day)) return false;
   const int source = schedule[group][day];
-  if (source != 0 && source != 3) return Fail(kShiftOutOfRange);
+  if (source != 0 && source != 3) return Fail(GetOutput(), kShiftOutOfRange);
   const int pair = group / 2;
-  if (source == 0 && !PairHolds(schedule, pair, day, source)) return Fail(kPairViolation);
-  if (Weekday(day) != kSaturday) return Fail(kDayOutOfRange);
-  if (start % kDaysPerWeek < 0) return Fail(kStartOutOfRange);
+  if (source == 0 && !PairHolds(schedule, pair, day, source))
+    return Fail(GetOutput(), kPairViolation);
+  if (Weekday(day) != kSaturday) return Fail(GetOutput(), kDayOutOfRange);
+  if (start % kDaysPerWeek < 0) return Fail(GetOutput(), kStartOutOfRange);
   const int dest = source == 0 ? 3 : 0;
   const int days = kDaysPerWeek * LengthOfCycle;
   CScanState& state = StepState(2);
@@ -221,8 +222,8 @@ bool CShiftSchedulingDomain::RepairStep2(int group, int day, int& start) {
 bool CShiftSchedulingDomain::RepairStep3(int group, int day, int& start, int& start2) {
   if (!IsRepairableCell(group, day)) return false;
   const int source = schedule[group][day];
-  if (source != 0 && source != 1) return Fail(kShiftOutOfRange);
-  if (start % kDaysPerWeek < 0) return Fail(kStartOutOfRange);
+  if (source != 0 && source != 1) return Fail(GetOutput(), kShiftOutOfRange);
+  if (start % kDaysPerWeek < 0) return Fail(GetOutput(), kStartOutOfRange);
   const int dest = source == 0 ? 1 : 0;
   const int days = kDaysPerWeek * LengthOfCycle;
   const int rows = static_cast<int>(schedule.size());
@@ -263,9 +264,9 @@ bool CShiftSchedulingDomain::RepairStep3(int group, int day, int& start, int& st
 bool CShiftSchedulingDomain::RepairStep4(int group, int day, int& start, int& start2) {
   if (!IsRepairableCell(group, day)) return false;
   const int source = schedule[group][day];
-  if (source != 0 && source != 1) return Fail(kShiftOutOfRange);
-  if (Weekday(day) != 3 && Weekday(day) != 4) return Fail(kDayOutOfRange);
-  if (start % kDaysPerWeek < 0) return Fail(kStartOutOfRange);
+  if (source != 0 && source != 1) return Fail(GetOutput(), kShiftOutOfRange);
+  if (Weekday(day) != 3 && Weekday(day) != 4) return Fail(GetOutput(), kDayOutOfRange);
+  if (start % kDaysPerWeek < 0) return Fail(GetOutput(), kStartOutOfRange);
   const int dest = source == 0 ? 1 : 0;
   const int pair = group / 2;
   const int days = kDaysPerWeek * LengthOfCycle;

@@ -27,6 +27,18 @@ bool CDomainInstance::GetCaching() const {
   return cEvalContext->caching();
 }
 
+void CDomainInstance::SetOutput(std::ostream& out, std::ostream& err) {
+  cEvalContext->set_output(out, err);
+}
+
+std::ostream& CDomainInstance::GetOutput() const {
+  return cEvalContext->out();
+}
+
+std::ostream& CDomainInstance::GetErrors() const {
+  return cEvalContext->err();
+}
+
 void CDomainInstance::SetInputFolder(std::string folder) {
   cEvalContext->input_folder = std::move(folder);
 }

@@ -4,7 +4,7 @@
 #include "tarncvar.h"
 
 #include <bit>
-#include <iostream>
+#include <ostream>
 
 #include "tarncvar_memo.h"
 #include "tarnrule_context.h"
@@ -17,10 +17,10 @@ float max(float a, float b) {
   return a > b ? a : b;
 }
 
-void wait_for_key_press() {
-  std::cout << "-> press return to continue! ";
-  std::cin.get();
-  std::cout << std::endl;
+void wait_for_key_press(std::istream& in, std::ostream& out) {
+  out << "-> press return to continue! ";
+  in.get();
+  out << std::endl;
 }
 
 namespace {
@@ -59,9 +59,9 @@ float FList::find_v(int i) const {
   return values_[static_cast<std::size_t>(i)];
 }
 
-int FList::remove(int i) {
+int FList::remove(int i, std::ostream* err) {
   if (i < 0 || i >= get_number()) {
-    std::cerr << "no_such_FloatValue" << std::endl;
+    report_line(err, "no_such_FloatValue");
     return -1;
   }
   values_.erase(values_.begin() + i);
@@ -77,8 +77,8 @@ float FList::mean() const {
 
 // ----------------------------------------------------------------- polylines
 
-void Point::show() const {
-  std::cout << x_value_ << "/" << y_value_ << ' ';
+void Point::show(std::ostream& out) const {
+  out << x_value_ << "/" << y_value_ << ' ';
 }
 
 void Point::write(std::ostream& out) const {
@@ -206,11 +206,11 @@ float PList::get_max_y() const {
   return highest;
 }
 
-float PList::get_first_x(float y) const {
+float PList::get_first_x(float y, std::ostream* err) const {
   for (const Point& p : points_) {
     if (p.get_y() == y) return p.get_x();
   }
-  std::cerr << "y-value not found in PList::get_first_x(float y)" << std::endl;
+  report_line(err, "y-value not found in PList::get_first_x(float y)");
   return points_.empty() ? -1.0f : points_.front().get_x();
 }
 
@@ -247,8 +247,8 @@ void PList::clear_lines() {
   clear_vertical_line();
 }
 
-void PList::show() const {
-  for (const Point& p : points_) p.show();
+void PList::show(std::ostream& out) const {
+  for (const Point& p : points_) p.show(out);
 }
 
 void PList::write(std::ostream& out) const {
@@ -279,13 +279,13 @@ void FuzzySetBase::copy(const FuzzySetBase* other) {
   if (other != nullptr) *this = *other;
 }
 
-void FuzzySetBase::show() const {
-  std::cout << " linguistic_term: " << linguistic_term_ << std::endl;
-  std::cout << "lower_support_end: " << lower_support_end_ << '\t'
-            << "upper_support_end: " << upper_support_end_ << std::endl;
-  std::cout << "fs_colour: ";
-  fs_colour_.show();
-  std::cout << '\t';
+void FuzzySetBase::show(std::ostream& out) const {
+  out << " linguistic_term: " << linguistic_term_ << std::endl;
+  out << "lower_support_end: " << lower_support_end_ << '\t'
+      << "upper_support_end: " << upper_support_end_ << std::endl;
+  out << "fs_colour: ";
+  fs_colour_.show(out);
+  out << '\t';
 }
 
 void FuzzySetBase::write(std::ostream& out) const {
@@ -363,9 +363,9 @@ void PlimFuzzySet::add_msf_point(float x, float y) {
   msf_.clear_lines();
 }
 
-int PlimFuzzySet::delete_msf_point(int i) {
+int PlimFuzzySet::delete_msf_point(int i, std::ostream* err) {
   if (i <= 0 || i >= msf_.get_number() - 1) {
-    std::cerr << "Unable to delete end points!" << std::endl;
+    report_line(err, "Unable to delete end points!");
     return -1;
   }
   msf_.remove(i);
@@ -428,18 +428,18 @@ bool PlimFuzzySet::same_bits_as(const PlimFuzzySet& other) const {
          same_text(function_.get_name_view(), other.function_.get_name_view());
 }
 
-void PlimFuzzySet::show() const {
-  show_FSB();
-  std::cout << "function: ";
-  function_.show();
-  std::cout << std::endl;
-  std::cout << "match_value: " << match_value_ << std::endl;
-  std::cout << "membership_function: ";
-  msf_.show();
-  std::cout << std::endl;
-  std::cout << "instanciated_membership_function: ";
-  imsf_.show();
-  std::cout << std::endl;
+void PlimFuzzySet::show(std::ostream& out) const {
+  show_FSB(out);
+  out << "function: ";
+  function_.show(out);
+  out << std::endl;
+  out << "match_value: " << match_value_ << std::endl;
+  out << "membership_function: ";
+  msf_.show(out);
+  out << std::endl;
+  out << "instanciated_membership_function: ";
+  imsf_.show(out);
+  out << std::endl;
 }
 
 void PlimFuzzySet::write(std::ostream& out) const {
@@ -894,7 +894,7 @@ void PlimList::add_msf_point(int k, float x, float y) {
 
 int PlimList::delete_msf_point(int k, int i) {
   PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->delete_msf_point(i) : -1;
+  return set != nullptr ? set->delete_msf_point(i, FuzzyContext::errors(context_)) : -1;
 }
 
 // The evaluation tree copies variables for every combination it makes, and
@@ -922,9 +922,9 @@ void PlimList::copy(const PlimList* other) {
   }
 }
 
-void PlimList::show() const {
+void PlimList::show(std::ostream& out) const {
   take_pending();
-  for (const PlimFuzzySet& set : sets_) set.show();
+  for (const PlimFuzzySet& set : sets_) set.show(out);
 }
 
 void PlimList::write(std::ostream& out) const {

@@ -22,8 +22,8 @@
 float min(float a, float b);
 float max(float a, float b);
 
-// Prints the prompt, waits for one character from standard input.
-void wait_for_key_press();
+// Prints the prompt on `out` and waits for one character from `in`.
+void wait_for_key_press(std::istream& in, std::ostream& out);
 
 // A new value of a process-wide counter, for marking versions of lists;
 // never 0, and never the same twice.
@@ -47,8 +47,8 @@ class FList {
   // The i-th value; -1.0 outside 0..number-1.
   float find_v(int i) const;
   float operator[](int i) const { return find_v(i); }
-  // Removes the i-th value (1), or reports that there is none (-1).
-  int remove(int i);
+  // Removes the i-th value (1), or reports on `err` that there is none (-1).
+  int remove(int i, std::ostream* err = nullptr);
   void remove_all() { values_.clear(); }
   // Sum over count; 0 for an empty list (nothing to divide).
   float mean() const;
@@ -70,7 +70,7 @@ class Point {
   float get_x() const { return x_value_; }
   float get_y() const { return y_value_; }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
 
@@ -120,9 +120,9 @@ class PList {
 
   // The greatest y, at least 0.
   float get_max_y() const;
-  // The x of the first point at height y. Without such a point a message is
-  // printed and the first point's x is returned (-1 for an empty polyline).
-  float get_first_x(float y) const;
+  // The x of the first point at height y. Without such a point a message goes
+  // to `err` and the first point's x is returned (-1 for an empty polyline).
+  float get_first_x(float y, std::ostream* err = nullptr) const;
   // Appends the x of every point at height y, in order.
   void get_x(FList* out, float y) const;
 
@@ -131,7 +131,7 @@ class PList {
   void clear_vertical_line();
   void clear_lines();
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
 
@@ -186,10 +186,10 @@ class FuzzySetBase {
 
   void copy(const FuzzySetBase* other);
   void copy_FSB(const FuzzySetBase* other) { FuzzySetBase::copy(other); }
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
-  void show_FSB() const { FuzzySetBase::show(); }
+  void show_FSB(std::ostream& out) const { FuzzySetBase::show(out); }
   void write_FSB(std::ostream& out) const { FuzzySetBase::write(out); }
   bool read_FSB(std::istream& in) { return FuzzySetBase::read(in); }
 
@@ -234,7 +234,8 @@ class PlimFuzzySet : public FuzzySetBase {
 
   // Editing of the membership function (not used when evaluating).
   void add_msf_point(float x, float y);
-  int delete_msf_point(int i);
+  // An end point is not deleted: -1 and a message on `err`.
+  int delete_msf_point(int i, std::ostream* err = nullptr);
   void set_msf_point_x(int i, float x);
   void set_msf_point_y(int i, float y);
 
@@ -247,7 +248,7 @@ class PlimFuzzySet : public FuzzySetBase {
   // The same but for the match value and the clipped function.
   bool same_shape_as(const PlimFuzzySet& other) const;
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
 
@@ -368,10 +369,10 @@ class PlimList {
   // them.
   void take_terms_later(std::shared_ptr<const PlimList> source);
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
-  void show_PL() const { PlimList::show(); }
+  void show_PL(std::ostream& out) const { PlimList::show(out); }
   void write_PL(std::ostream& out) const { PlimList::write(out); }
   bool read_PL(std::istream& in) { return PlimList::read(in); }
 
@@ -449,12 +450,14 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
  public:
   CombinedVariable() = default;
   // Generates the terms from ps. A parameter set with fewer than two term
-  // names yields a variable without terms and a warning.
-  CombinedVariable(const ParameterSet* ps, std::string_view name);
+  // names yields a variable without terms and a warning; warnings go to
+  // `err` (null: none).
+  CombinedVariable(const ParameterSet* ps, std::string_view name, std::ostream* err = nullptr);
   CombinedVariable(const CombinedVariable&) = delete;
   CombinedVariable& operator=(const CombinedVariable&) = delete;
 
-  // Fuzzifies x: 1, or -1 with a message when x is outside the range.
+  // Fuzzifies x: 1, or -1 with a message (to the context's error stream)
+  // when x is outside the range.
   int set_value(float x);
   void set_crisp_value(float x) { crisp_value_ = x; }
   float get_crisp_value() const { return crisp_value_; }
@@ -463,13 +466,13 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
   std::string_view get_cv_name_view() const { return cv_name_; }
 
   // The six parameters; distribution, dilatation and importance pass through
-  // the checking setters.
-  ParameterSetBase get_PSB() const;
+  // the checking setters, which warn on `err`.
+  ParameterSetBase get_PSB(std::ostream* err = nullptr) const;
   // Takes over parameters, terms, name and crisp value.
   void copy(const CombinedVariable* other);
   void copy_PlimList(const CombinedVariable* other) { PlimList::copy(other); }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
 
@@ -545,7 +548,7 @@ class CVList {
   void set_context(FuzzyContext* context);
   FuzzyContext* get_context() const { return context_; }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Appends the variables of a list text; stops with a message and false at
   // a variable whose text breaks off (that variable is dropped).

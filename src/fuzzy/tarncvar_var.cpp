@@ -3,16 +3,18 @@
 // lookups by name.
 #include "tarncvar.h"
 
-#include <iostream>
+#include <ostream>
+
+#include "tarnrule_context.h"
 
 // ------------------------------------------------------------------ variables
 
 namespace {
 
-ParameterSetBase checked_parameters(const ParameterSet* ps) {
+ParameterSetBase checked_parameters(const ParameterSet* ps, std::ostream* err) {
   if (ps == nullptr) return ParameterSetBase();
   return ParameterSetBase(ps->get_range_lower_end(), ps->get_range_upper_end(), ps->get_median(),
-                          ps->get_distribution(), ps->get_dilatation(), ps->get_importance());
+                          ps->get_distribution(), ps->get_dilatation(), ps->get_importance(), err);
 }
 
 colourtype colour_of(const CList* colours, int i) {
@@ -26,14 +28,14 @@ colourtype colour_of(const CList* colours, int i) {
 // (w the largest half-width that fits into the range), pulled together by
 // the distribution; the dilatation sets the width of the sloped flanks. Every
 // step is rounded to float in exactly this order.
-CombinedVariable::CombinedVariable(const ParameterSet* ps, std::string_view name)
-    : ParameterSetBase(checked_parameters(ps)), cv_name_(cut_name(name)) {
+CombinedVariable::CombinedVariable(const ParameterSet* ps, std::string_view name, std::ostream* err)
+    : ParameterSetBase(checked_parameters(ps, err)), cv_name_(cut_name(name)) {
   const int n = ps != nullptr ? ps->get_NList()->get_number() : 0;
   if (n < 2) {
     // The term spacing divides by n - 1, so no terms can be placed.
-    std::cerr << "Warning: ParameterSet " << (ps != nullptr ? ps->get_ps_name() : "")
-              << " has fewer than two linguistic terms, CombinedVariable " << cv_name_
-              << " gets no terms!" << std::endl;
+    report_line(err, "Warning: ParameterSet ", (ps != nullptr ? ps->get_ps_name() : ""),
+                " has fewer than two linguistic terms, CombinedVariable ", cv_name_,
+                " gets no terms!");
     return;
   }
   const NList* names = ps->get_NList();
@@ -65,7 +67,7 @@ CombinedVariable::CombinedVariable(const ParameterSet* ps, std::string_view name
 
 int CombinedVariable::set_value(float x) {
   if (x < get_range_lower_end() || x > get_range_upper_end()) {
-    std::cerr << "Crisp input out of range!" << std::endl;
+    report_line(FuzzyContext::errors(get_context()), "Crisp input out of range!");
     return -1;
   }
   crisp_value_ = x;
@@ -81,14 +83,14 @@ void CombinedVariable::set_cv_name(std::string_view name) {
   if (owner_ != nullptr) owner_->renamed(this, old_name);
 }
 
-ParameterSetBase CombinedVariable::get_PSB() const {
+ParameterSetBase CombinedVariable::get_PSB(std::ostream* err) const {
   ParameterSetBase base;
   base.set_range_lower_end(get_range_lower_end());
   base.set_range_upper_end(get_range_upper_end());
   base.set_median(get_median());
-  base.set_distribution(get_distribution());
-  base.set_dilatation(get_dilatation());
-  base.set_importance(get_importance());
+  base.set_distribution(get_distribution(), err);
+  base.set_dilatation(get_dilatation(), err);
+  base.set_importance(get_importance(), err);
   return base;
 }
 
@@ -100,12 +102,12 @@ void CombinedVariable::copy(const CombinedVariable* other) {
   crisp_value_ = other->crisp_value_;
 }
 
-void CombinedVariable::show() const {
-  std::cout << "  cv_name: " << cv_name_ << std::endl;
-  std::cout << "crisp_value: " << crisp_value_ << '\t';
-  show_PSB();
-  show_PL();
-  std::cout << std::endl;
+void CombinedVariable::show(std::ostream& out) const {
+  out << "  cv_name: " << cv_name_ << std::endl;
+  out << "crisp_value: " << crisp_value_ << '\t';
+  show_PSB(out);
+  show_PL(out);
+  out << std::endl;
 }
 
 void CombinedVariable::write(std::ostream& out) const {
@@ -186,7 +188,7 @@ CombinedVariable* CVList::add(const CombinedVariable* cv, std::string_view name)
 }
 
 CombinedVariable* CVList::add(const ParameterSet* ps, std::string_view name) {
-  return adopt(std::make_unique<CombinedVariable>(ps, name));
+  return adopt(std::make_unique<CombinedVariable>(ps, name, FuzzyContext::errors(context_)));
 }
 
 void CVList::add(const CVList* other) {
@@ -238,9 +240,9 @@ void CVList::remove_all() {
   rebound();
 }
 
-void CVList::show() const {
-  for (const auto& cv : items_) cv->show();
-  std::cout << std::endl;
+void CVList::show(std::ostream& out) const {
+  for (const auto& cv : items_) cv->show(out);
+  out << std::endl;
 }
 
 void CVList::write(std::ostream& out) const {
@@ -258,8 +260,8 @@ bool CVList::read(std::istream& in) {
     if (complete) adopt(std::move(cv));
   }
   if (!complete) {
-    std::cerr << "Error: variable list breaks off or holds an unreadable word; reading stopped!"
-              << std::endl;
+    report_line(FuzzyContext::errors(context_),
+                "Error: variable list breaks off or holds an unreadable word; reading stopped!");
   }
   return complete;
 }

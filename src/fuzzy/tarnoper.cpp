@@ -5,8 +5,8 @@
 
 #include <array>
 #include <cmath>
-#include <iostream>
 #include <numbers>
+#include <ostream>
 #include <string>
 
 #include "tarncvar_memo.h"
@@ -22,8 +22,8 @@ constexpr std::array<const char*, 5> kConcatTexts = {"AND", "OR", "AND", "OR", "
 
 constexpr double kPi = std::numbers::pi;
 
-void report_gamma() {
-  std::cerr << "gamma not in [0,1]!" << std::endl;
+void report_gamma(std::ostream* err) {
+  report_line(err, "gamma not in [0,1]!");
 }
 
 bool gamma_valid(float gamma) {
@@ -46,16 +46,17 @@ void instantiate(PlimFuzzySet* set, float mv, FuzzyContext* context) {
 
 // Applies a fuzzy operator to two degrees; no_fop (and any unknown value)
 // yields fallback.
-float apply_two(fuzzy_operator op, float a, float b, float gamma, float fallback) {
+float apply_two(fuzzy_operator op, float a, float b, float gamma, float fallback,
+                std::ostream* err) {
   switch (op) {
     case minimum:
       return TNorm::min(a, b);
     case maximum:
       return TCoNorm::max(a, b);
     case fuzzy_and:
-      return CompOp::fuzzy_and(a, b, gamma);
+      return CompOp::fuzzy_and(a, b, gamma, err);
     case fuzzy_or:
-      return CompOp::fuzzy_or(a, b, gamma);
+      return CompOp::fuzzy_or(a, b, gamma, err);
     case ass_comp_and:
       return CompOp::ass_comp_and(a, b);
     case ass_comp_or:
@@ -69,16 +70,16 @@ float apply_two(fuzzy_operator op, float a, float b, float gamma, float fallback
   }
 }
 
-float apply_list(fuzzy_operator op, const FList* values, float gamma) {
+float apply_list(fuzzy_operator op, const FList* values, float gamma, std::ostream* err) {
   switch (op) {
     case minimum:
       return TNorm::min(values);
     case maximum:
       return TCoNorm::max(values);
     case fuzzy_and:
-      return CompOp::fuzzy_and(values, gamma);
+      return CompOp::fuzzy_and(values, gamma, err);
     case fuzzy_or:
-      return CompOp::fuzzy_or(values, gamma);
+      return CompOp::fuzzy_or(values, gamma, err);
     case ass_comp_and:
       return CompOp::ass_comp_and(values);
     case ass_comp_or:
@@ -145,8 +146,8 @@ const char* concat_operator_text(concat_operator op) {
 
 // ------------------------------------------------------------- word wrappers
 
-void FuzzyOperator::show() const {
-  std::cout << fuzzy_operator_text(oper_) << ' ';
+void FuzzyOperator::show(std::ostream& out) const {
+  out << fuzzy_operator_text(oper_) << ' ';
 }
 
 void FuzzyOperator::write(std::ostream& out) const {
@@ -163,8 +164,8 @@ bool FuzzyOperator::read(std::istream& in) {
   return true;
 }
 
-void DeFuzzyOperator::show() const {
-  std::cout << defuzzification_operator_text(oper_) << ' ';
+void DeFuzzyOperator::show(std::ostream& out) const {
+  out << defuzzification_operator_text(oper_) << ' ';
 }
 
 void DeFuzzyOperator::write(std::ostream& out) const {
@@ -185,8 +186,8 @@ int ConcatOperator::compare(const ConcatOperator* a, const ConcatOperator* b) {
   return (a != nullptr && b != nullptr && a->oper_ == b->oper_) ? 1 : 0;
 }
 
-void ConcatOperator::show() const {
-  std::cout << concat_operator_text(oper_) << ' ';
+void ConcatOperator::show(std::ostream& out) const {
+  out << concat_operator_text(oper_) << ' ';
 }
 
 void ConcatOperator::write(std::ostream& out) const {
@@ -208,7 +209,7 @@ bool ConcatOperator::read(std::istream& in) {
 
 // -------------------------------------------------------------- operator set
 
-void OperatorSet::show() const {
+void OperatorSet::show(std::ostream& out) const {
   const std::pair<const char*, const FuzzyOperator*> rows[] = {
       {"importance_operator: ", &importance_operator_},
       {"and_operator: ", &and_operator_},
@@ -217,15 +218,15 @@ void OperatorSet::show() const {
       {"inference_operator: ", &inference_operator_},
       {"accumulate_operator: ", &accumulate_operator_}};
   for (const auto& [label, op] : rows) {
-    std::cout << label;
-    op->show();
-    std::cout << std::endl;
+    out << label;
+    op->show(out);
+    out << std::endl;
   }
-  std::cout << "defuzzy_operator: ";
-  defuzzy_operator_.show();
-  std::cout << std::endl;
-  std::cout << "gamma   : " << gamma_ << std::endl;
-  std::cout << "accuracy: " << accuracy_ << std::endl;
+  out << "defuzzy_operator: ";
+  defuzzy_operator_.show(out);
+  out << std::endl;
+  out << "gamma   : " << gamma_ << std::endl;
+  out << "accuracy: " << accuracy_ << std::endl;
 }
 
 void OperatorSet::write(std::ostream& out) const {
@@ -353,17 +354,17 @@ void CompOp::ass_comp_or(float x, PlimFuzzySet* set, FuzzyContext* context) {
   if (set != nullptr) instantiate(set, CompOp::ass_comp_or(x, set->get_match_value()), context);
 }
 
-float CompOp::fuzzy_and(float a, float b, float gamma) {
+float CompOp::fuzzy_and(float a, float b, float gamma, std::ostream* err) {
   if (!gamma_valid(gamma)) {
-    report_gamma();
+    report_gamma(err);
     return -1;
   }
   return gamma * TNorm::min(a, b) + (1 - gamma) * (a + b) / 2;
 }
 
-float CompOp::fuzzy_and(const FList* values, float gamma) {
+float CompOp::fuzzy_and(const FList* values, float gamma, std::ostream* err) {
   if (!gamma_valid(gamma)) {
-    report_gamma();
+    report_gamma(err);
     return -1;
   }
   const float mean = values != nullptr ? values->mean() : 0.0f;
@@ -373,23 +374,23 @@ float CompOp::fuzzy_and(const FList* values, float gamma) {
 void CompOp::fuzzy_and(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
   if (set == nullptr) return;
   if (!gamma_valid(gamma)) {
-    report_gamma();
+    report_gamma(FuzzyContext::errors(context));
     return;
   }
   instantiate(set, CompOp::fuzzy_and(x, set->get_match_value(), gamma), context);
 }
 
-float CompOp::fuzzy_or(float a, float b, float gamma) {
+float CompOp::fuzzy_or(float a, float b, float gamma, std::ostream* err) {
   if (!gamma_valid(gamma)) {
-    report_gamma();
+    report_gamma(err);
     return -1;
   }
   return gamma * TCoNorm::max(a, b) + (1 - gamma) * (a + b) / 2;
 }
 
-float CompOp::fuzzy_or(const FList* values, float gamma) {
+float CompOp::fuzzy_or(const FList* values, float gamma, std::ostream* err) {
   if (!gamma_valid(gamma)) {
-    report_gamma();
+    report_gamma(err);
     return -1;
   }
   const float mean = values != nullptr ? values->mean() : 0.0f;
@@ -399,7 +400,7 @@ float CompOp::fuzzy_or(const FList* values, float gamma) {
 void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
   if (set == nullptr) return;
   if (!gamma_valid(gamma)) {
-    report_gamma();
+    report_gamma(FuzzyContext::errors(context));
     return;
   }
   instantiate(set, CompOp::fuzzy_or(x, set->get_match_value(), gamma), context);
@@ -470,7 +471,7 @@ float DefOp::first_max(const CombinedVariable* cv) {
   float height = 0.0f;
   const int best = highest_term(cv, &height);
   if (best < 0) return -1;
-  return cv->find(best)->get_imsf()->get_first_x(height);
+  return cv->find(best)->get_imsf()->get_first_x(height, FuzzyContext::errors(cv->get_context()));
 }
 
 float DefOp::mom(const CombinedVariable* cv) {
@@ -488,20 +489,22 @@ float DefOp::mom(const CombinedVariable* cv) {
 
 // ------------------------------------------------- applying an operator set
 
-float join_mv_with_importance(float mv, float importance, const OperatorSet* s) {
+float join_mv_with_importance(float mv, float importance, const OperatorSet* s, std::ostream* err) {
   const OperatorSet& ops = or_default(s);
-  return apply_two(ops.get_importance_operator(), mv, importance, ops.get_gamma(), mv);
+  return apply_two(ops.get_importance_operator(), mv, importance, ops.get_gamma(), mv, err);
 }
 
-float certify(float a, float b, const OperatorSet* s) {
+float certify(float a, float b, const OperatorSet* s, std::ostream* err) {
   const OperatorSet& ops = or_default(s);
-  return apply_two(ops.get_certainty_operator(), a, b, ops.get_gamma(), -1);
+  return apply_two(ops.get_certainty_operator(), a, b, ops.get_gamma(), -1, err);
 }
 
-float aggregate(const FList* values, concat_operator op, const OperatorSet* s) {
+float aggregate(const FList* values, concat_operator op, const OperatorSet* s, std::ostream* err) {
   const OperatorSet& ops = or_default(s);
-  if (op == c_and || op == AND) return apply_list(ops.get_and_operator(), values, ops.get_gamma());
-  if (op == c_or || op == OR) return apply_list(ops.get_or_operator(), values, ops.get_gamma());
+  if (op == c_and || op == AND)
+    return apply_list(ops.get_and_operator(), values, ops.get_gamma(), err);
+  if (op == c_or || op == OR)
+    return apply_list(ops.get_or_operator(), values, ops.get_gamma(), err);
   return -1;
 }
 
@@ -570,13 +573,13 @@ float accumulate(CombinedVariable* cv, const OperatorSet* s) {
 }
 
 int calculate(CombinedVariable* result, const CombinedVariable* cv1, const CombinedVariable* cv2,
-              concat_operator op, const OperatorSet* s) {
+              concat_operator op, const OperatorSet* s, std::ostream* err) {
   if (result == nullptr) {
-    std::cerr << "Cannot do calclutions for Null pointer!" << std::endl;
+    report_line(err, "Cannot do calclutions for Null pointer!");
     return -1;
   }
   if (cv1 == nullptr && cv2 == nullptr) {
-    std::cerr << "Nothing to calclute!" << std::endl;
+    report_line(err, "Nothing to calclute!");
     return -1;
   }
   if (cv1 == nullptr || cv2 == nullptr) {
@@ -590,17 +593,19 @@ int calculate(CombinedVariable* result, const CombinedVariable* cv1, const Combi
   }
   const int count = result->get_number();
   if (cv1->get_number() != count || cv2->get_number() != count) {
-    std::cerr << "Variables have different number of terms!" << std::endl;
+    report_line(err, "Variables have different number of terms!");
     return -1;
   }
   FList values;
   for (int k = 0; k < count; ++k) {
     values.remove_all();
-    values.add(join_mv_with_importance(cv1->find(k)->get_match_value(), cv1->get_importance(), s));
-    values.add(join_mv_with_importance(cv2->find(k)->get_match_value(), cv2->get_importance(), s));
+    values.add(
+        join_mv_with_importance(cv1->find(k)->get_match_value(), cv1->get_importance(), s, err));
+    values.add(
+        join_mv_with_importance(cv2->find(k)->get_match_value(), cv2->get_importance(), s, err));
     PlimFuzzySet* term = result->find(k);
     instantiate(term, 0, result->get_context());
-    inference(aggregate(&values, op, s), term, s, result->get_context());
+    inference(aggregate(&values, op, s, err), term, s, result->get_context());
   }
   result->set_crisp_value(-1);
   return 1;

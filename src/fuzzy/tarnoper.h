@@ -36,7 +36,7 @@ class FuzzyOperator {
   constexpr explicit FuzzyOperator(fuzzy_operator op) : oper_(op) {}
   void set_oper(fuzzy_operator op) { oper_ = op; }
   fuzzy_operator get_oper() const { return oper_; }
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Any word other than the nine operator texts reads as no_fop.
   bool read(std::istream& in);
@@ -51,7 +51,7 @@ class DeFuzzyOperator {
   constexpr explicit DeFuzzyOperator(defuzzification_operator op) : oper_(op) {}
   void set_oper(defuzzification_operator op) { oper_ = op; }
   defuzzification_operator get_oper() const { return oper_; }
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // "cog", "fimax", "mom"; any other word reads as no_dfop.
   bool read(std::istream& in);
@@ -68,7 +68,7 @@ class ConcatOperator {
   concat_operator get_oper() const { return oper_; }
   // 1 when both hold the same value, else 0 (also for a null operand).
   static int compare(const ConcatOperator* a, const ConcatOperator* b);
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // "AND"/"c_and" read as AND, "OR"/"c_or" as OR, anything else as no_cop.
   bool read(std::istream& in);
@@ -133,7 +133,7 @@ class OperatorSet {
   float get_gamma() const { return gamma_; }
   int get_accuracy() const { return accuracy_; }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
 
@@ -178,7 +178,9 @@ class TCoNorm {
 
 // Compensatory operators. The associative ones return atan values unscaled
 // (up to pi/2) and -1 for operands outside [0, 1]; the weighted ones report a
-// gamma outside [0, 1] and return -1 (the set form leaves the set unchanged).
+// gamma outside [0, 1] and return -1 (the set form leaves the set unchanged);
+// the report goes to `err`, for the set form to the error stream of the
+// context, and nowhere without either.
 class CompOp {
  public:
   static float ass_comp_and(float a, float b);
@@ -187,11 +189,11 @@ class CompOp {
   static float ass_comp_or(float a, float b);
   static float ass_comp_or(const FList* values);
   static void ass_comp_or(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
-  static float fuzzy_and(float a, float b, float gamma);
-  static float fuzzy_and(const FList* values, float gamma);
+  static float fuzzy_and(float a, float b, float gamma, std::ostream* err = nullptr);
+  static float fuzzy_and(const FList* values, float gamma, std::ostream* err = nullptr);
   static void fuzzy_and(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context = nullptr);
-  static float fuzzy_or(float a, float b, float gamma);
-  static float fuzzy_or(const FList* values, float gamma);
+  static float fuzzy_or(float a, float b, float gamma, std::ostream* err = nullptr);
+  static float fuzzy_or(const FList* values, float gamma, std::ostream* err = nullptr);
   static void fuzzy_or(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context = nullptr);
 };
 
@@ -207,10 +209,13 @@ class DefOp {
 };
 
 // The functions below take the operator set to apply; a null set means the
-// default operator set.
-float join_mv_with_importance(float mv, float importance, const OperatorSet* s);
-float certify(float a, float b, const OperatorSet* s);
-float aggregate(const FList* values, concat_operator op, const OperatorSet* s);
+// default operator set. Operators that report (a gamma out of range) report
+// to `err` (null: nowhere).
+float join_mv_with_importance(float mv, float importance, const OperatorSet* s,
+                              std::ostream* err = nullptr);
+float certify(float a, float b, const OperatorSet* s, std::ostream* err = nullptr);
+float aggregate(const FList* values, concat_operator op, const OperatorSet* s,
+                std::ostream* err = nullptr);
 void inference(float a, PlimFuzzySet* set, const OperatorSet* s, FuzzyContext* context = nullptr);
 // The match value inference(a, set, s) gives a set whose match value is mv,
 // when the inference operator is one whose set form changes nothing else
@@ -219,7 +224,7 @@ void inference(float a, PlimFuzzySet* set, const OperatorSet* s, FuzzyContext* c
 bool inferred_match_value(float a, float mv, const OperatorSet* s, float* result);
 float accumulate(CombinedVariable* cv, const OperatorSet* s);
 
-// Combines the terms of cv1 and cv2 into result (1), or reports why it
-// cannot (-1). Defuzzification is a separate accumulate().
+// Combines the terms of cv1 and cv2 into result (1), or reports on `err`
+// why it cannot (-1). Defuzzification is a separate accumulate().
 int calculate(CombinedVariable* result, const CombinedVariable* cv1, const CombinedVariable* cv2,
-              concat_operator op, const OperatorSet* s);
+              concat_operator op, const OperatorSet* s, std::ostream* err = nullptr);

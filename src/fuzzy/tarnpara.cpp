@@ -3,7 +3,7 @@
 #include "tarnpara.h"
 
 #include <array>
-#include <iostream>
+#include <ostream>
 
 std::string cut_name(std::string_view text) {
   return std::string(text.substr(0, kNameChars));
@@ -68,8 +68,8 @@ const std::vector<std::vector<colourtype>>& default_colours() {
   return table;
 }
 
-void warn(const char* text) {
-  std::cerr << text << std::endl;
+void warn(std::ostream* err, const char* text) {
+  report_line(err, text);
 }
 
 }  // namespace
@@ -89,8 +89,8 @@ colourtype colour_from_text(std::string_view word) {
 
 // ---------------------------------------------------------------- term names
 
-void Name::show() const {
-  std::cout << nam_ << ' ';
+void Name::show(std::ostream& out) const {
+  out << nam_ << ' ';
 }
 
 void Name::write(std::ostream& out) const {
@@ -126,9 +126,9 @@ void NList::copy(const NList* other) {
   if (other != nullptr) names_ = other->names_;
 }
 
-void NList::show() const {
-  for (const Name& name : names_) name.show();
-  std::cout << std::endl;
+void NList::show(std::ostream& out) const {
+  for (const Name& name : names_) name.show(out);
+  out << std::endl;
 }
 
 void NList::write(std::ostream& out) const {
@@ -150,8 +150,8 @@ bool NList::read(std::istream& in) {
 
 // ------------------------------------------------------------------- colours
 
-void Colour::show() const {
-  std::cout << colour_text(colour_) << ' ';
+void Colour::show(std::ostream& out) const {
+  out << colour_text(colour_) << ' ';
 }
 
 void Colour::write(std::ostream& out) const {
@@ -189,9 +189,9 @@ void CList::copy(const CList* other) {
   if (other != nullptr) colours_ = other->colours_;
 }
 
-void CList::show() const {
-  for (const Colour& colour : colours_) colour.show();
-  std::cout << std::endl;
+void CList::show(std::ostream& out) const {
+  for (const Colour& colour : colours_) colour.show(out);
+  out << std::endl;
 }
 
 void CList::write(std::ostream& out) const {
@@ -214,55 +214,55 @@ bool CList::read(std::istream& in) {
 // ---------------------------------------------------------- the six numbers
 
 ParameterSetBase::ParameterSetBase(float lower, float upper, float median, float distribution,
-                                   float dilatation, float importance)
+                                   float dilatation, float importance, std::ostream* err)
     : range_lower_end_(lower), range_upper_end_(upper), median_(median) {
   if (range_lower_end_ > range_upper_end_) {
     range_lower_end_ = upper;
     range_upper_end_ = lower;
-    warn("Warning: Range was in wrong order in ParameterSet!");
+    warn(err, "Warning: Range was in wrong order in ParameterSet!");
   }
   if (median_ < range_lower_end_ || median_ > range_upper_end_) {
     median_ = range_lower_end_ + (range_upper_end_ - range_lower_end_) / 2;
-    warn("Warning: Median was out of range in ParameterSet!");
+    warn(err, "Warning: Median was out of range in ParameterSet!");
   }
-  set_distribution(distribution);
-  set_dilatation(dilatation);
-  set_importance(importance);
+  set_distribution(distribution, err);
+  set_dilatation(dilatation, err);
+  set_importance(importance, err);
 }
 
-void ParameterSetBase::set_distribution(float value) {
+void ParameterSetBase::set_distribution(float value, std::ostream* err) {
   distribution_ = value;
   if (distribution_ < 0.1f) {
     distribution_ = 0.1f;
-    warn("Warning: Distribution was below [0.1,1] in ParameterSet!");
+    warn(err, "Warning: Distribution was below [0.1,1] in ParameterSet!");
   }
   if (distribution_ > 1) {
     distribution_ = 1;
-    warn("Warning: Distribution was above [0.1,1] in ParameterSet!");
+    warn(err, "Warning: Distribution was above [0.1,1] in ParameterSet!");
   }
 }
 
-void ParameterSetBase::set_dilatation(float value) {
+void ParameterSetBase::set_dilatation(float value, std::ostream* err) {
   dilatation_ = value;
   if (dilatation_ < 0) {
     dilatation_ = 0;
-    warn("Warning: Dilatation was below [0,1] in ParameterSet!");
+    warn(err, "Warning: Dilatation was below [0,1] in ParameterSet!");
   }
   if (dilatation_ > 1) {
     dilatation_ = 1;
-    warn("Warning: Dilatation was above [0,1] in ParameterSet!");
+    warn(err, "Warning: Dilatation was above [0,1] in ParameterSet!");
   }
 }
 
-void ParameterSetBase::set_importance(float value) {
+void ParameterSetBase::set_importance(float value, std::ostream* err) {
   importance_ = value;
   if (importance_ < 0) {
     importance_ = 0;
-    warn("Warning: Importance was below [0,1] in ParameterSet!");
+    warn(err, "Warning: Importance was below [0,1] in ParameterSet!");
   }
   if (importance_ > 1) {
     importance_ = 1;
-    warn("Warning: Importance was above [0,1] in ParameterSet!");
+    warn(err, "Warning: Importance was above [0,1] in ParameterSet!");
   }
 }
 
@@ -270,11 +270,11 @@ void ParameterSetBase::copy(const ParameterSetBase* other) {
   if (other != nullptr) *this = *other;
 }
 
-void ParameterSetBase::show() const {
-  std::cout << "range_lower_end: " << range_lower_end_ << '\t'
-            << "range_upper_end: " << range_upper_end_ << std::endl;
-  std::cout << "median: " << median_ << '\t' << "distribution: " << distribution_ << std::endl;
-  std::cout << "dilatation: " << dilatation_ << '\t' << "importance: " << importance_ << std::endl;
+void ParameterSetBase::show(std::ostream& out) const {
+  out << "range_lower_end: " << range_lower_end_ << '\t' << "range_upper_end: " << range_upper_end_
+      << std::endl;
+  out << "median: " << median_ << '\t' << "distribution: " << distribution_ << std::endl;
+  out << "dilatation: " << dilatation_ << '\t' << "importance: " << importance_ << std::endl;
 }
 
 void ParameterSetBase::write(std::ostream& out) const {
@@ -293,39 +293,39 @@ bool ParameterSetBase::read(std::istream& in) {
 
 ParameterSet::ParameterSet(std::string_view name, float lower, float upper, float median,
                            float distribution, float dilatation, float importance,
-                           const CList* colours, const NList* names)
-    : ParameterSetBase(lower, upper, median, distribution, dilatation, importance),
+                           const CList* colours, const NList* names, std::ostream* err)
+    : ParameterSetBase(lower, upper, median, distribution, dilatation, importance, err),
       ps_name_(cut_name(name)) {
   colours_.copy(colours);
   names_.copy(names);
 }
 
-ParameterSetBase ParameterSet::get_PSB() const {
+ParameterSetBase ParameterSet::get_PSB(std::ostream* err) const {
   ParameterSetBase base;
   base.set_range_lower_end(get_range_lower_end());
   base.set_range_upper_end(get_range_upper_end());
   base.set_median(get_median());
-  base.set_distribution(get_distribution());
-  base.set_dilatation(get_dilatation());
-  base.set_importance(get_importance());
+  base.set_distribution(get_distribution(), err);
+  base.set_dilatation(get_dilatation(), err);
+  base.set_importance(get_importance(), err);
   return base;
 }
 
-void ParameterSet::copy(const ParameterSet* other) {
+void ParameterSet::copy(const ParameterSet* other, std::ostream* err) {
   if (other == nullptr || other == this) return;
   ps_name_ = other->ps_name_;
-  const ParameterSetBase base = other->get_PSB();
+  const ParameterSetBase base = other->get_PSB(err);
   copy_PSB(&base);
   colours_.copy(&other->colours_);
   names_.copy(&other->names_);
 }
 
-void ParameterSet::show() const {
-  std::cout << "ParameterSet_name: " << ps_name_ << std::endl;
-  show_PSB();
-  colours_.show();
-  names_.show();
-  std::cout << std::endl;
+void ParameterSet::show(std::ostream& out) const {
+  out << "ParameterSet_name: " << ps_name_ << std::endl;
+  show_PSB(out);
+  colours_.show(out);
+  names_.show(out);
+  out << std::endl;
 }
 
 void ParameterSet::write(std::ostream& out) const {
@@ -348,10 +348,10 @@ ParameterSet* PSList::add() {
   return sets_.back().get();
 }
 
-ParameterSet* PSList::add(const ParameterSet* ps) {
+ParameterSet* PSList::add(const ParameterSet* ps, std::ostream* err) {
   if (ps == nullptr) return nullptr;
   auto copy = std::make_unique<ParameterSet>();
-  copy->copy(ps);
+  copy->copy(ps, err);
   sets_.push_back(std::move(copy));
   return sets_.back().get();
 }
@@ -361,11 +361,11 @@ ParameterSet* PSList::add(ParameterSet&& ps) {
   return sets_.back().get();
 }
 
-void PSList::add(const PSList* other) {
+void PSList::add(const PSList* other, std::ostream* err) {
   if (other == nullptr) return;
   // Indexing keeps this safe when other is this list.
   const int count = other->get_number();
-  for (int i = 0; i < count; ++i) add(other->find(i));
+  for (int i = 0; i < count; ++i) add(other->find(i), err);
 }
 
 ParameterSet* PSList::find(int i) {
@@ -383,9 +383,9 @@ void PSList::remove(int i) {
   sets_.erase(sets_.begin() + i);
 }
 
-void PSList::show() const {
-  for (const auto& set : sets_) set->show();
-  std::cout << std::endl;
+void PSList::show(std::ostream& out) const {
+  for (const auto& set : sets_) set->show(out);
+  out << std::endl;
 }
 
 void PSList::write(std::ostream& out) const {
@@ -394,7 +394,7 @@ void PSList::write(std::ostream& out) const {
   out << '\n';
 }
 
-bool PSList::read(std::istream& in) {
+bool PSList::read(std::istream& in, std::ostream* err) {
   int count = 0;
   bool complete = read_count_frame(in, count);
   for (int i = 0; complete && i < count; ++i) {
@@ -404,9 +404,8 @@ bool PSList::read(std::istream& in) {
     if (complete) sets_.push_back(std::move(set));
   }
   if (!complete) {
-    std::cerr
-        << "Error: parameter-set list breaks off or holds an unreadable word; reading stopped!"
-        << std::endl;
+    report_line(
+        err, "Error: parameter-set list breaks off or holds an unreadable word; reading stopped!");
   }
   return complete;
 }

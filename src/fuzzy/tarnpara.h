@@ -67,6 +67,13 @@ bool read_count_frame(std::istream& in, int& count);
 // Writes a list head "/* #: n */ " (with its trailing blank).
 void write_count_frame(std::ostream& out, int count);
 
+// Writes one message line of the library to `err` and flushes it; nothing
+// when there is no stream to report to (null).
+template <class... Parts>
+void report_line(std::ostream* err, const Parts&... parts) {
+  if (err != nullptr) (*err << ... << parts) << std::endl;
+}
+
 enum colourtype : int {
   violet,
   blue,
@@ -105,7 +112,7 @@ class Name {
   const char* get_name() const { return nam_.c_str(); }
   std::string_view get_name_view() const { return nam_; }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in) { return read_name(in, nam_); }
 
@@ -131,7 +138,7 @@ class NList {
   void remove_all() { names_.clear(); }
   int get_number() const { return static_cast<int>(names_.size()); }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Appends the names of a list text to the existing entries.
   bool read(std::istream& in);
@@ -149,7 +156,7 @@ class Colour {
   void set_colour(colourtype colour) { colour_ = colour; }
   colourtype get_colour() const { return colour_; }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   bool read(std::istream& in);
 
@@ -174,7 +181,7 @@ class CList {
   void remove_all() { colours_.clear(); }
   int get_number() const { return static_cast<int>(colours_.size()); }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Appends the colours of a list text to the existing entries.
   bool read(std::istream& in);
@@ -187,17 +194,18 @@ class CList {
 class ParameterSetBase {
  public:
   ParameterSetBase() = default;
-  // Stores the values and corrects out-of-range ones with a warning each.
+  // Stores the values and corrects out-of-range ones with a warning each
+  // on `err` (null: corrected silently).
   ParameterSetBase(float lower, float upper, float median, float distribution, float dilatation,
-                   float importance);
+                   float importance, std::ostream* err = nullptr);
 
   void set_range_lower_end(float value) { range_lower_end_ = value; }
   void set_range_upper_end(float value) { range_upper_end_ = value; }
   void set_median(float value) { median_ = value; }
   // These three clamp into their ranges with the constructor's warnings.
-  void set_distribution(float value);
-  void set_dilatation(float value);
-  void set_importance(float value);
+  void set_distribution(float value, std::ostream* err = nullptr);
+  void set_dilatation(float value, std::ostream* err = nullptr);
+  void set_importance(float value, std::ostream* err = nullptr);
 
   float get_range_lower_end() const { return range_lower_end_; }
   float get_range_upper_end() const { return range_upper_end_; }
@@ -210,11 +218,11 @@ class ParameterSetBase {
   void copy(const ParameterSetBase* other);
   void copy_PSB(const ParameterSetBase* other) { ParameterSetBase::copy(other); }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Reads the six values without range checks.
   bool read(std::istream& in);
-  void show_PSB() const { ParameterSetBase::show(); }
+  void show_PSB(std::ostream& out) const { ParameterSetBase::show(out); }
   void write_PSB(std::ostream& out) const { ParameterSetBase::write(out); }
   bool read_PSB(std::istream& in) { return ParameterSetBase::read(in); }
 
@@ -234,23 +242,24 @@ class ParameterSet : public ParameterSetBase {
   // Checks the six values like ParameterSetBase and copies both lists (the
   // caller keeps the lists it passed; a null list counts as empty).
   ParameterSet(std::string_view name, float lower, float upper, float median, float distribution,
-               float dilatation, float importance, const CList* colours, const NList* names);
+               float dilatation, float importance, const CList* colours, const NList* names,
+               std::ostream* err = nullptr);
 
   void set_ps_name(std::string_view name) { ps_name_ = cut_name(name); }
   const char* get_ps_name() const { return ps_name_.c_str(); }
 
   // A copy of the six values; distribution, dilatation and importance pass
-  // through the checking setters (and warn when out of range).
-  ParameterSetBase get_PSB() const;
+  // through the checking setters (and warn on `err` when out of range).
+  ParameterSetBase get_PSB(std::ostream* err = nullptr) const;
   // Takes over name, values (through get_PSB), colours and term names.
-  void copy(const ParameterSet* other);
+  void copy(const ParameterSet* other, std::ostream* err = nullptr);
 
   CList* get_CList() { return &colours_; }
   const CList* get_CList() const { return &colours_; }
   NList* get_NList() { return &names_; }
   const NList* get_NList() const { return &names_; }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Reads name, values, colours and names; the lists are appended to. The
   // stream's state tells whether the text was complete.
@@ -272,14 +281,15 @@ class PSList {
 
   // Appends a default parameter set and returns it.
   ParameterSet* add();
-  // Appends a copy of ps (nothing for null) and returns the copy.
-  ParameterSet* add(const ParameterSet* ps);
+  // Appends a copy of ps (nothing for null) and returns the copy; the
+  // copy's warnings go to `err`.
+  ParameterSet* add(const ParameterSet* ps, std::ostream* err = nullptr);
   // Appends ps itself and returns it. For a set made by the checking
   // constructor this is the set a copy gives (a copy checks the values
   // again, which leaves checked values as they are).
   ParameterSet* add(ParameterSet&& ps);
   // Appends copies of all of other's elements in order.
-  void add(const PSList* other);
+  void add(const PSList* other, std::ostream* err = nullptr);
   // The i-th element; null outside 0..number-1.
   ParameterSet* find(int i);
   const ParameterSet* find(int i) const;
@@ -288,11 +298,11 @@ class PSList {
   void remove_all() { sets_.clear(); }
   int get_number() const { return static_cast<int>(sets_.size()); }
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Appends the sets of a list text. A set whose text breaks off is dropped,
-  // reading stops there with a message on standard error, and false is returned.
-  bool read(std::istream& in);
+  // reading stops there with a message on `err`, and false is returned.
+  bool read(std::istream& in, std::ostream* err);
 
  private:
   std::vector<std::unique_ptr<ParameterSet>> sets_;

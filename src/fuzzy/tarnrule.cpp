@@ -4,7 +4,9 @@
 #include "tarnrule.h"
 
 #include <cmath>
-#include <iostream>
+#include <ostream>
+
+#include "tarnrule_context.h"
 
 namespace {
 
@@ -60,8 +62,8 @@ int Term::compare(const Term* a, const Term* b) {
   return (same_text(a->lt_, b->lt_) && same_text(a->cv_name_, b->cv_name_)) ? 1 : 0;
 }
 
-void Term::show() const {
-  std::cout << cv_name_ << " IS " << lt_ << ' ';
+void Term::show(std::ostream& out) const {
+  out << cv_name_ << " IS " << lt_ << ' ';
 }
 
 void Term::write(std::ostream& out) const {
@@ -72,7 +74,8 @@ int Term::read(std::istream& in, const CVList* vars) {
   std::string name;
   if (!read_name(in, name)) return kReadBrokenOff;
   if (vars == nullptr || vars->find_cv(name) == nullptr) {
-    std::cerr << "CombinedVariable in Rule not in cv_list!" << std::endl;
+    report_line(FuzzyContext::errors(vars != nullptr ? vars->get_context() : nullptr),
+                "CombinedVariable in Rule not in cv_list!");
     return kReadUnknownVariable;
   }
   std::string word;
@@ -129,9 +132,9 @@ int TList::compare(const TList* a, const TList* b) {
   return 1;
 }
 
-int TList::remove(int i) {
+int TList::remove(int i, std::ostream* err) {
   if (i < 0 || i >= get_number()) {
-    std::cerr << "no such clause int TList::remove(int t_index)" << std::endl;
+    report_line(err, "no such clause int TList::remove(int t_index)");
     return -1;
   }
   terms_.erase(terms_.begin() + i);
@@ -149,14 +152,14 @@ bool TList::refers_to_cvs() const {
   return false;
 }
 
-void TList::show() const {
-  for (const Term& t : terms_) t.show();
+void TList::show(std::ostream& out) const {
+  for (const Term& t : terms_) t.show(out);
 }
 
-void TList::show(const ConcatOperator* op) const {
+void TList::show(std::ostream& out, const ConcatOperator* op) const {
   for (std::size_t i = 0; i < terms_.size(); ++i) {
-    terms_[i].show();
-    if (i + 1 < terms_.size() && op != nullptr) op->show();
+    terms_[i].show(out);
+    if (i + 1 < terms_.size() && op != nullptr) op->show(out);
   }
 }
 
@@ -235,13 +238,13 @@ int Rule::compare(const Rule* a, const Rule* b) {
   return equal ? 1 : 0;
 }
 
-void Rule::show() const {
+void Rule::show(std::ostream& out) const {
   if (!rs_term_.has_cv()) return;
-  std::cout << "IF ";
-  ls_t_list_.show(&aggregate_operator_);
-  std::cout << "THEN ";
-  rs_term_.show();
-  std::cout << "WITH CERTAINTY " << certainty_ << "." << std::endl;
+  out << "IF ";
+  ls_t_list_.show(out, &aggregate_operator_);
+  out << "THEN ";
+  rs_term_.show(out);
+  out << "WITH CERTAINTY " << certainty_ << "." << std::endl;
 }
 
 void Rule::write(std::ostream& out) const {
@@ -332,9 +335,9 @@ void RuleBlock::forget_cvs() {
   }
 }
 
-int RuleBlock::remove(int i) {
+int RuleBlock::remove(int i, std::ostream* err) {
   if (i < 0 || i >= get_number()) {
-    std::cerr << "no such Rule in RuleBlock::remove(int r_index)" << std::endl;
+    report_line(err, "no such Rule in RuleBlock::remove(int r_index)");
     return -1;
   }
   changed();
@@ -381,8 +384,8 @@ const char* RuleBlock::get_left_side_lt(int i, int j) const {
   return r != nullptr ? r->get_left_side_lt(j) : "";
 }
 
-void RuleBlock::show() const {
-  for (const Rule& r : rules_) r.show();
+void RuleBlock::show(std::ostream& out) const {
+  for (const Rule& r : rules_) r.show(out);
 }
 
 void RuleBlock::write(std::ostream& out) const {
@@ -452,7 +455,8 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
   const int count = premises != nullptr ? premises->get_number() : 0;
   for (int j = 0; named && j < count; ++j) named = premises->get(j)->has_cv();
   if (!named) {
-    std::cerr << "Error: a term of the rule names no variable; rule not added!" << std::endl;
+    report_line(FuzzyContext::errors(context_),
+                "Error: a term of the rule names no variable; rule not added!");
     return -1;
   }
   name_in_use();
@@ -575,7 +579,8 @@ int RuleSet::search(std::string_view name) const {
 
 int RuleSet::remove(int i) {
   if (i < 0 || i >= get_number()) {
-    std::cerr << "no such RuleBlock in RuleSet::remove(int rb_index)" << std::endl;
+    report_line(FuzzyContext::errors(context_),
+                "no such RuleBlock in RuleSet::remove(int rb_index)");
     return -1;
   }
   blocks_.erase(blocks_.begin() + i);
@@ -725,9 +730,9 @@ void RuleSet::set_right_side_lt(int b, int r, std::string_view lt) {
 
 // ------------------------------------------------------------- text formats
 
-void RuleSet::show() const {
-  std::cout << rs_name_ << std::endl;
-  for (const RuleBlock& b : blocks_) b.show();
+void RuleSet::show(std::ostream& out) const {
+  out << rs_name_ << std::endl;
+  for (const RuleBlock& b : blocks_) b.show(out);
 }
 
 void RuleSet::write(std::ostream& out) const {
@@ -741,7 +746,9 @@ void RuleSet::write(std::ostream& out) const {
 
 int RuleSet::read(std::istream& in) {
   // The two lists report a broken-off text themselves.
-  if (!ps_list_->read(in) || !cv_list_->read(in)) return kReadUnknownVariable;
+  if (!ps_list_->read(in, FuzzyContext::errors(context_)) || !cv_list_->read(in)) {
+    return kReadUnknownVariable;
+  }
   int count = 0;
   int result = kReadOk;
   if (!operator_set_->read(in) || !read_name(in, rs_name_) || !read_count_frame(in, count)) {
@@ -755,8 +762,8 @@ int RuleSet::read(std::istream& in) {
   blocks_changed();
   if (result == kReadOk) return kReadOk;
   if (result == kReadBrokenOff) {
-    std::cerr << "Error: rule set breaks off or holds an unreadable word; reading stopped!"
-              << std::endl;
+    report_line(FuzzyContext::errors(context_),
+                "Error: rule set breaks off or holds an unreadable word; reading stopped!");
   }
   return kReadUnknownVariable;
 }

@@ -58,7 +58,7 @@ class Term {
   // 1 when both exist with equal terms and equal variable names, else 0.
   static int compare(const Term* a, const Term* b);
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Reads "name IS term"; the name must be that of a variable in vars.
   int read(std::istream& in, const CVList* vars);
@@ -95,16 +95,16 @@ class TList {
   const char* find_lt(int i) const;
   void copy(const TList* other);
   static int compare(const TList* a, const TList* b);
-  // Removes term i (1), or reports that there is none (-1).
-  int remove(int i);
+  // Removes term i (1), or reports on `err` that there is none (-1).
+  int remove(int i, std::ostream* err = nullptr);
   void remove_all() { terms_.clear(); }
   int get_number() const { return static_cast<int>(terms_.size()); }
   void forget_cvs();
   // Whether a term holds a reference to a variable.
   bool refers_to_cvs() const;
 
-  void show() const;
-  void show(const ConcatOperator* op) const;
+  void show(std::ostream& out) const;
+  void show(std::ostream& out, const ConcatOperator* op) const;
   void write(std::ostream& out, const ConcatOperator* op) const;
   // Reads a premise list; the word between two terms goes into op.
   int read(std::istream& in, ConcatOperator* op, const CVList* vars);
@@ -154,7 +154,7 @@ class Rule {
   void copy(const Rule* r);
   static int compare(const Rule* a, const Rule* b);
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   int read(std::istream& in, const CVList* vars);
   void make_ShortString(std::ostream& out) const;
@@ -194,8 +194,8 @@ class RuleBlock {
   // Drops the rules' references to variables. Rules without any stay as
   // they are, and so does the stamp when no rule had one.
   void forget_cvs();
-  // Removes rule i (1), or reports that there is none (-1).
-  int remove(int i);
+  // Removes rule i (1), or reports on `err` that there is none (-1).
+  int remove(int i, std::ostream* err = nullptr);
   void remove_all() {
     changed();
     rules_.clear();
@@ -213,7 +213,7 @@ class RuleBlock {
   const char* get_left_side_cv_name(int i, int j) const;
   const char* get_left_side_lt(int i, int j) const;
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   int read(std::istream& in, const CVList* vars);
   void make_ShortString(std::ostream& out) const;
@@ -338,7 +338,7 @@ class RuleSet {
   void set_right_side_cv(int b, int r, const CombinedVariable* cv);
   void set_right_side_lt(int b, int r, std::string_view lt);
 
-  void show() const;
+  void show(std::ostream& out) const;
   void write(std::ostream& out) const;
   // Appends what the file holds: 1, or 2 when a rule names a variable that
   // is not in the variable list or the text breaks off (reported).

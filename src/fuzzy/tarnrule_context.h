@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "tarncvar.h"
@@ -21,9 +22,15 @@
 // Without a context (null: a list or rule set made on its own, as many unit
 // tests do) the shared memories are not used and scratch polylines are made
 // per call; what a list remembers of its own fuzzifications, and what a rule
-// set's terms remember of the variables and blocks they found, still work. A context must outlive every list that was
-// given it: the owner (the evaluation context of a domain) is destroyed
-// after the script runs and trees it served.
+// set's terms remember of the variables and blocks they found, still work. A context must outlive
+// every list that was given it: the owner (the evaluation context of a domain) is destroyed after
+// the script runs and trees it served.
+//
+// Messages (warnings and errors of reading, fuzzifying and evaluating) go
+// to `err`, printouts to `out`: the streams the owner hands in. Until it
+// does, both are a stream that drops everything. Operations without a
+// context report to the error stream they are given as an argument, and
+// not at all when given none (null).
 //
 // With `caching` off no memory is read or written: neither these shared
 // ones nor the fuzzifications a list remembers (each fuzzification is
@@ -37,6 +44,9 @@ struct FuzzyContext {
   FuzzyContext& operator=(const FuzzyContext&) = delete;
 
   bool caching = true;
+  // Where the operations that use this context write (never null).
+  std::ostream* out = &dropped_;
+  std::ostream* err = &dropped_;
   // Known fuzzifications of lists that are gone, for the next list of the
   // same shape (each script run makes its variables anew).
   std::vector<std::unique_ptr<PlimList::KnownValues>> known_values;
@@ -51,4 +61,12 @@ struct FuzzyContext {
 
   // Whether the shared memories may be used through `context` (null: no).
   static bool caches(const FuzzyContext* context) { return context != nullptr && context->caching; }
+  // The error stream of `context` (null: none, nothing to report to).
+  static std::ostream* errors(const FuzzyContext* context) {
+    return context != nullptr ? context->err : nullptr;
+  }
+
+ private:
+  // A stream without a buffer: whatever is written to it goes nowhere.
+  std::ostream dropped_{nullptr};
 };

@@ -3,14 +3,14 @@
 // blocks used as premises) first and using their terms' match values.
 #include "tarnrule.h"
 
-#include <iostream>
+#include <ostream>
 
 #include "tarnrule_context.h"
 #include "tarnrule_memo.h"
 
 void RuleSet::report(const char* text) {
   ++reports_;
-  std::cerr << text << std::endl;
+  report_line(FuzzyContext::errors(context_), text);
 }
 
 // The variables and blocks named by terms are looked up once and then taken
@@ -80,8 +80,9 @@ int RuleSet::internal_evaluate(CombinedVariable* v, float* defuzzified) {
   for (int open : evaluating_) {
     if (open != b) continue;
     ++reports_;
-    std::cerr << "Error: rule blocks depend on each other in a cycle through " << v->get_cv_name()
-              << "; evaluation stopped!" << std::endl;
+    report_line(FuzzyContext::errors(context_),
+                "Error: rule blocks depend on each other in a cycle through ", v->get_cv_name(),
+                "; evaluation stopped!");
     cycle_found_ = true;
     return -1;
   }
@@ -177,8 +178,8 @@ bool RuleSet::rule_strength(const Rule& rule, float* strength) {
     const int k = p != nullptr ? p->get_fs_index(premise.lt_) : -1;
     if (k < 0) {
       ++reports_;
-      std::cerr << "Warning: " << premises->find_cv_name(j) << " has no linguistic term "
-                << premises->find_lt(j) << "; rule skipped!" << std::endl;
+      report_line(FuzzyContext::errors(context_), "Warning: ", premises->find_cv_name(j),
+                  " has no linguistic term ", premises->find_lt(j), "; rule skipped!");
       return false;
     }
     const float mv = p->find(k)->get_match_value();
@@ -186,9 +187,11 @@ bool RuleSet::rule_strength(const Rule& rule, float* strength) {
       *strength = mv;
       return true;
     }
-    values_.add(join_mv_with_importance(mv, p->get_importance(), operator_set_.get()));
+    values_.add(join_mv_with_importance(mv, p->get_importance(), operator_set_.get(),
+                                        FuzzyContext::errors(context_)));
   }
-  *strength = aggregate(&values_, rule.get_aggregate_operator_op(), operator_set_.get());
+  *strength = aggregate(&values_, rule.get_aggregate_operator_op(), operator_set_.get(),
+                        FuzzyContext::errors(context_));
   return true;
 }
 
@@ -221,12 +224,12 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
     const int k = out != nullptr ? out->get_fs_index(rule.get_rs_term()->lt_) : -1;
     if (k < 0) {
       ++reports_;
-      std::cerr << "Warning: " << rule.get_right_side_cv_name() << " has no linguistic term "
-                << rule.get_right_side_lt() << "; rule skipped!" << std::endl;
+      report_line(FuzzyContext::errors(context_), "Warning: ", rule.get_right_side_cv_name(),
+                  " has no linguistic term ", rule.get_right_side_lt(), "; rule skipped!");
       continue;
     }
     PlimFuzzySet* set = out->find(k);
-    const float c = certify(a, rule.get_certainty(), ops);
+    const float c = certify(a, rule.get_certainty(), ops, FuzzyContext::errors(context_));
     if (!deferred) {
       inference(c, set, ops, context_);
       continue;

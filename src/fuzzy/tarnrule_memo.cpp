@@ -155,72 +155,54 @@ void RuleEvaluationMemo::bound_ids() {
 // A block's rules, compared by value: for each rule its certainty (bits),
 // aggregate operator, conclusion and premises (names and terms).
 std::uint32_t RuleEvaluationMemo::block_id(const RuleBlock& block) {
-  if (const auto it = blocks_.by_stamp.find(block.get_stamp()); it != blocks_.by_stamp.end()) {
-    return it->second;
-  }
-  std::string& s = scratch_;
-  s.clear();
-  for (int r = 0; r < block.get_number(); ++r) {
-    const Rule& rule = *block.find(r);
-    put_word(s, bits(rule.get_certainty()));
-    put_word(s, static_cast<std::uint32_t>(rule.get_aggregate_operator_op()));
-    put_text(s, rule.get_right_side_cv_name());
-    put_text(s, rule.get_right_side_lt());
-    const TList& premises = *rule.get_ls_t_list();
-    put_word(s, static_cast<std::uint32_t>(premises.get_number()));
-    for (int j = 0; j < premises.get_number(); ++j) {
-      put_text(s, premises.find_cv_name(j));
-      put_text(s, premises.find_lt(j));
+  return blocks_.id_by_stamp(block.get_stamp(), scratch_, [&block](std::string& s) {
+    for (int r = 0; r < block.get_number(); ++r) {
+      const Rule& rule = *block.find(r);
+      put_word(s, bits(rule.get_certainty()));
+      put_word(s, static_cast<std::uint32_t>(rule.get_aggregate_operator_op()));
+      put_text(s, rule.get_right_side_cv_name());
+      put_text(s, rule.get_right_side_lt());
+      const TList& premises = *rule.get_ls_t_list();
+      put_word(s, static_cast<std::uint32_t>(premises.get_number()));
+      for (int j = 0; j < premises.get_number(); ++j) {
+        put_text(s, premises.find_cv_name(j));
+        put_text(s, premises.find_lt(j));
+      }
     }
-  }
-  const std::uint32_t id = blocks_.intern(s);
-  blocks_.by_stamp.emplace(block.get_stamp(), id);
-  return id;
+  });
 }
 
 // Everything of the terms but their match values and clipped functions:
 // what a block variable keeps through an evaluation, and all that an
 // outcome written into it leaves as it was.
 std::uint32_t RuleEvaluationMemo::shape_id(const CombinedVariable& cv) {
-  if (const auto it = shapes_.by_stamp.find(cv.get_stamp()); it != shapes_.by_stamp.end()) {
-    return it->second;
-  }
-  std::string& s = scratch_;
-  s.clear();
-  put_word(s, static_cast<std::uint32_t>(cv.get_number()));
-  for (int k = 0; k < cv.get_number(); ++k) {
-    const PlimFuzzySet& term = *cv.find(k);
-    put_text(s, term.get_linguistic_term_view());
-    put_word(s, bits(term.get_lower_support_end()));
-    put_word(s, bits(term.get_upper_support_end()));
-    put_word(s, static_cast<std::uint32_t>(term.get_fs_colour()));
-    put_text(s, term.get_function());
-    const std::vector<Point>& points = term.get_msf()->points();
-    put_word(s, static_cast<std::uint32_t>(points.size()));
-    s.append(reinterpret_cast<const char*>(points.data()), points.size() * sizeof(Point));
-  }
-  const std::uint32_t id = shapes_.intern(s);
-  shapes_.by_stamp.emplace(cv.get_stamp(), id);
-  return id;
+  return shapes_.id_by_stamp(cv.get_stamp(), scratch_, [&cv](std::string& s) {
+    put_word(s, static_cast<std::uint32_t>(cv.get_number()));
+    for (int k = 0; k < cv.get_number(); ++k) {
+      const PlimFuzzySet& term = *cv.find(k);
+      put_text(s, term.get_linguistic_term_view());
+      put_word(s, bits(term.get_lower_support_end()));
+      put_word(s, bits(term.get_upper_support_end()));
+      put_word(s, static_cast<std::uint32_t>(term.get_fs_colour()));
+      put_text(s, term.get_function());
+      const std::vector<Point>& points = term.get_msf()->points();
+      put_word(s, static_cast<std::uint32_t>(points.size()));
+      s.append(reinterpret_cast<const char*>(points.data()), points.size() * sizeof(Point));
+    }
+  });
 }
 
 // What an evaluation reads of an input variable's terms: their names and
 // match values.
 std::uint32_t RuleEvaluationMemo::input_id(const CombinedVariable& cv) {
-  if (const auto it = inputs_.by_stamp.find(cv.get_stamp()); it != inputs_.by_stamp.end()) {
-    return it->second;
-  }
-  std::string& s = scratch_;
-  s.clear();
-  put_word(s, static_cast<std::uint32_t>(cv.get_number()));
-  for (int k = 0; k < cv.get_number(); ++k) {
-    const PlimFuzzySet& term = *cv.find(k);
-    put_text(s, term.get_linguistic_term_view());
-    put_word(s, bits(term.get_match_value()));
-  }
-  const std::uint32_t id = inputs_.intern(s);
-  inputs_.by_stamp.emplace(cv.get_stamp(), id);
-  return id;
+  return inputs_.id_by_stamp(cv.get_stamp(), scratch_, [&cv](std::string& s) {
+    put_word(s, static_cast<std::uint32_t>(cv.get_number()));
+    for (int k = 0; k < cv.get_number(); ++k) {
+      const PlimFuzzySet& term = *cv.find(k);
+      put_text(s, term.get_linguistic_term_view());
+      put_word(s, bits(term.get_match_value()));
+    }
+  });
 }
 
 RuleEvaluationMemo::Plan* RuleEvaluationMemo::plan_of(const RuleSet& rules, int b,

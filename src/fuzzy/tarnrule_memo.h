@@ -89,6 +89,17 @@ class RuleEvaluationMemo {
     std::unordered_map<std::string, std::uint32_t> ids;
     std::unordered_map<std::uint64_t, std::uint32_t> by_stamp;
     std::uint32_t intern(const std::string& content);
+    // The id of what `describe` writes into `scratch` for an object of that
+    // stamp; equal stamps mean equal contents, so each stamp is described once.
+    template <class Describe>
+    std::uint32_t id_by_stamp(std::uint64_t stamp, std::string& scratch, Describe describe) {
+      if (const auto it = by_stamp.find(stamp); it != by_stamp.end()) return it->second;
+      scratch.clear();
+      describe(scratch);
+      const std::uint32_t id = intern(scratch);
+      by_stamp.emplace(stamp, id);
+      return id;
+    }
   };
 
   Plan* plan_of(const RuleSet& rules, int b, const CombinedVariable& v);

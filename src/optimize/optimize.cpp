@@ -141,12 +141,14 @@ void COptimize::KeepBestSeen() {
   }
   fBestEvaluation = fBestSeen;
   cBestSchedule = cBestSeenSchedule;
-  *pOut << "Optimization stopped: " << (eStop == StopReason::kLimit ? "limit reached, " : "")
-        << "best evaluation " << fBestSeen << " kept." << '\n';
+  cDomain->GetOutput() << "Optimization stopped: "
+                       << (eStop == StopReason::kLimit ? "limit reached, " : "")
+                       << "best evaluation " << fBestSeen << " kept." << '\n';
 }
 
 void COptimize::ReportPass(int pass) {
-  *pOut << "Evaluation: " << fBestEvaluation << '\n' << std::string(kRuleWidth, '*') << '\n';
+  cDomain->GetOutput() << "Evaluation: " << fBestEvaluation << '\n'
+                       << std::string(kRuleWidth, '*') << '\n';
   std::string name = kPassFilePrefix;
   name += std::to_string(pass);
   cDomain->Write(cDomain->OutputPath(name));
@@ -154,7 +156,7 @@ void COptimize::ReportPass(int pass) {
 }
 
 void COptimize::Flush() {
-  pOut->flush();
+  cDomain->GetOutput().flush();
   file1.flush();
   file2.flush();
 }
@@ -215,8 +217,8 @@ bool COptimize::RepairCell(std::size_t list, std::size_t position, int depth,
     if (Stopping()) return false;
     const bool improved = RepairTry(depth - 1);
     if (Stopping()) return false;
-    *pOut << "viol: " << list << " start: " << position << " repairtry: " << tries
-          << " eval: " << cDomain->GetEvaluation() << '\n';
+    cDomain->GetOutput() << "viol: " << list << " start: " << position << " repairtry: " << tries
+                         << " eval: " << cDomain->GetEvaluation() << '\n';
     if (improved) return true;
     cDomain->SetSchedule(saved);
   }
@@ -253,7 +255,8 @@ void COptimize::RandomRound(const CIntMatrix& start, std::int64_t evaluations,
     RepairTry2(1);
     if (Stopping()) break;
     idle = iEvaluations == before ? idle + 1 : 0;
-    *pOut << "Evaluation: " << fBestEvaluation << '\n' << std::string(kRuleWidth, '*') << '\n';
+    cDomain->GetOutput() << "Evaluation: " << fBestEvaluation << '\n'
+                         << std::string(kRuleWidth, '*') << '\n';
   }
   Flush();
 }
@@ -286,18 +289,18 @@ void COptimize::RepairTry2(int depth) {
     }
     if (Stopping()) return;
     RepairTry2(depth - 1);
-    *pOut << "viol: " << 0 << " start: " << 0 << " repairtry: " << tries
-          << " eval: " << cDomain->GetEvaluation() << '\n';
+    cDomain->GetOutput() << "viol: " << 0 << " start: " << 0 << " repairtry: " << tries
+                         << " eval: " << cDomain->GetEvaluation() << '\n';
     if (cDomain->GetEvaluation() > passBest) {
       passBest = cDomain->GetEvaluation();
       cBestSchedule = cDomain->GetSchedule();
-      *pOut << "Iteration " << tries << " better. " << '\n';
+      cDomain->GetOutput() << "Iteration " << tries << " better. " << '\n';
     }
     if (tries == kTriesPerPass) return;
     start = draws.Draw() % days;
     start2 = draws.Draw() % days;
     cDomain->SetSchedule(saved);
   }
-  *pOut << cell.group << ' ' << cell.day << ' ' << start << ' ' << start2 << '\n';
+  cDomain->GetOutput() << cell.group << ' ' << cell.day << ' ' << start << ' ' << start2 << '\n';
   cDomain->Write(cDomain->OutputPath(kErrorFile));
 }

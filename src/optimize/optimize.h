@@ -10,8 +10,6 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
-#include <iostream>
-#include <ostream>
 
 #include <signal.h>
 
@@ -57,9 +55,6 @@ class COptimize : public CBase {
   // handle the header only; the optimizer has no stored fields.
   explicit COptimize(CShiftSchedulingDomain* domain);
 
-  // Where the console lines of the optimisations go; standard output
-  // unless set. The stream must outlive the optimizer.
-  void SetOutput(std::ostream& out) { pOut = &out; }
   // Applies to every later optimisation.
   void SetLimits(const COptimizeLimits& limits) { cLimits = limits; }
   // Where the seeds of the random walk's start days come from; the clock
@@ -132,7 +127,6 @@ class COptimize : public CBase {
   void Flush();
 
   CShiftSchedulingDomain* cDomain;
-  std::ostream* pOut = &std::cout;
   float fBestEvaluation = 0;
   CIntMatrix cBestSchedule;
   std::ofstream file1;

@@ -25,9 +25,8 @@ struct CParallelRepair::CWorker {
   std::vector<float> vRound;
 };
 
-CParallelRepair::CParallelRepair(std::vector<CShiftSchedulingDomain*> domains,
-                                 std::vector<std::ostream*> outputs)
-    : vDomains(std::move(domains)), vOutputs(std::move(outputs)) {}
+CParallelRepair::CParallelRepair(std::vector<CShiftSchedulingDomain*> domains)
+    : vDomains(std::move(domains)) {}
 
 bool CParallelRepair::TimeUp() const {
   if (cLimits.dTimeLimit <= 0) return false;
@@ -87,7 +86,6 @@ void CParallelRepair::Run() {
         CSeedSource::Fixed(iSeed + static_cast<unsigned>(i), static_cast<unsigned>(count));
     vDomains[i]->SetSeedSource(seeds);
     worker.cOptimizer.SetSeedSource(seeds);
-    worker.cOptimizer.SetOutput(*vOutputs[i]);
     worker.cOptimizer.SetLimits({0, cLimits.dTimeLimit});
     worker.cOptimizer.SetObserver([this, &worker](std::int64_t, float, float current) {
       worker.vRound.push_back(current);
@@ -121,8 +119,8 @@ void CParallelRepair::Run() {
   first.SetSchedule(cBest);
   first.Evaluate();
   if (!stopped) return;
-  *vOutputs.front() << "Optimization stopped: "
+  first.GetOutput() << "Optimization stopped: "
                     << (CInterruptGuard::Interrupted() ? "" : "limit reached, ")
                     << "best evaluation " << fBest << " kept." << '\n';
-  vOutputs.front()->flush();
+  first.GetOutput().flush();
 }

@@ -17,7 +17,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <vector>
 
 #include "domtarn.h"
@@ -36,11 +35,11 @@ class CParallelRepair {
   // Rounds of a run with no bound on evaluations or time.
   static constexpr int kUnboundedRounds = 5;
 
-  // One worker per domain (not owned), with its console lines going to the
-  // stream of the same place. Every domain must hold the same roster, read
-  // from one file, and have an output folder of its own; it must not be
-  // used by anything else while the run lasts.
-  CParallelRepair(std::vector<CShiftSchedulingDomain*> domains, std::vector<std::ostream*> outputs);
+  // One worker per domain (not owned), which writes its console lines to
+  // the domain's output. Every domain must hold the same roster, read from
+  // one file, and have output streams and an output folder of its own; it
+  // must not be used by anything else while the run lasts.
+  explicit CParallelRepair(std::vector<CShiftSchedulingDomain*> domains);
 
   // Bounds of the whole run: evaluations of all workers together, and its
   // wall time. 0: unbounded, and without either bound the run makes
@@ -59,7 +58,7 @@ class CParallelRepair {
   // Runs the rounds until a bound is reached, Ctrl-C arrives (every worker
   // stops after its current evaluation) or a round finds nothing to try.
   // Afterwards the first domain holds the best roster, evaluated, and its
-  // stream has the stop line when the run was stopped.
+  // output has the stop line when the run was stopped.
   void Run();
 
   const CIntMatrix& GetBestSchedule() const { return cBest; }
@@ -81,7 +80,6 @@ class CParallelRepair {
   void Progress(float current);
 
   std::vector<CShiftSchedulingDomain*> vDomains;
-  std::vector<std::ostream*> vOutputs;
   COptimizeLimits cLimits;
   unsigned iSeed = 0;
   CProgressObserver cProgress;

@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <iostream>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <utility>
 
@@ -128,7 +128,7 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
   // its crisp value, -1, is read. A variable of a parameter set with fewer
   // than two terms is made at once for the warning its making prints.
   if (paras != nullptr && paras->get_NList()->get_number() < 2) {
-    entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name);
+    entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name, message_errors());
   }
   return entry;
 }
@@ -221,12 +221,12 @@ bool takes_blocks_whole(const RuleSet& rs) {
 void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache& tables) {
   RuleSet* const rs = live_rules();
   if (rs == nullptr || paras == nullptr) return;
-  const CombinedVariable in1(paras.get(), kIn1);
-  const CombinedVariable in2(paras.get(), kIn2);
-  const CombinedVariable out_and(paras.get(), kOutAnd);
-  const CombinedVariable out_or(paras.get(), kOutOr);
+  const CombinedVariable in1(paras.get(), kIn1, message_errors());
+  const CombinedVariable in2(paras.get(), kIn2, message_errors());
+  const CombinedVariable out_and(paras.get(), kOutAnd, message_errors());
+  const CombinedVariable out_or(paras.get(), kOutOr, message_errors());
   if (tablename == "empty") {
-    std::cout << "\nError: no TABLE defined for generation of rules!\n";
+    script_message(message_output(), "\nError: no TABLE defined for generation of rules!\n");
     return;
   }
   const THelpVariables vars{in1, in2, out_and, out_or};
@@ -235,7 +235,7 @@ void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache&
   const bool known = caching() && memory_->help_table == words && memory_->help_set_name == set;
   TTableReader table(words);
   if (!known && !table.find_entry("CONCAT", {set, set, set})) {
-    std::cout << "\nError: no entry in TABLE for generation of rules!\n";
+    script_message(message_output(), "\nError: no entry in TABLE for generation of rules!\n");
     return;
   }
   for (const CombinedVariable* cv : {&in1, &in2, &out_and, &out_or}) rs->get_cv_list()->add(cv);
@@ -444,8 +444,8 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   const int output = oper == "AND" ? 0 : 1;
   TEntry* entry = find_branch(branch);
   if (entry == nullptr) {
-    std::cout << "\nWarning: " << branch << " does not exist in EVALTREE " << get_name()
-              << ". A default branch is generated ...\n";
+    script_message(message_output(), "\nWarning: ", branch, " does not exist in EVALTREE ",
+                   get_name(), ". A default branch is generated ...\n");
     ++entries;
     entry = &add_branch(branch, no_cop);
   }

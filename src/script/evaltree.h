@@ -52,6 +52,10 @@ struct TTreeScore {
 // the table every time. A tree made without a memory behaves the same.
 struct TTreeMemory {
   bool caching = true;
+  // Where the trees' messages go (null: nowhere): printouts and warnings to
+  // `out`, warnings of the fuzzy library to `err`.
+  std::ostream* out = nullptr;
+  std::ostream* err = nullptr;
   // The combination memory and the score storage of the last finished tree.
   TCombinationMemo memo;
   std::vector<TTreeScore> scores;
@@ -240,6 +244,9 @@ class TEvalTree {
   void write_scores(std::ostream& out, const TEntry& entry) const;
 
   bool caching() const { return memory_ != nullptr && memory_->caching; }
+  // The streams of the memory (null without one).
+  std::ostream* message_output() const { return memory_ != nullptr ? memory_->out : nullptr; }
+  std::ostream* message_errors() const { return memory_ != nullptr ? memory_->err : nullptr; }
 
   TTreeMemory* memory_ = nullptr;
   std::vector<TEntry> entries_;  // the head first, then the branches in order

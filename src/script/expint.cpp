@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 
 #include "expint.h"
 #include "tarnpara_text.h"
@@ -163,30 +163,30 @@ static const char* computed_text(const TVariable& v) {
   return v.get_comp() != 0 ? "Computed : TRUE" : "Computed : FALSE";
 }
 
-void TVarlist::show() const {
-  std::cout << "\n\nList of Variables:\n";
+void TVarlist::show(std::ostream& out) const {
+  out << "\n\nList of Variables:\n";
   if (vars.empty()) {
-    std::cout << "empty list ...\n";
+    out << "empty list ...\n";
     return;
   }
   for (std::size_t i = 0; i < vars.size(); ++i) {
     const TVariable& v = vars[i];
-    std::cout << "\nName   : " << v.name_text() << "\nFormula  : " << v.formula_text()
-              << "\nValue  : " << v.value << '\n'
-              << computed_text(v) << "\n----";
+    out << "\nName   : " << v.name_text() << "\nFormula  : " << v.formula_text()
+        << "\nValue  : " << v.value << '\n'
+        << computed_text(v) << "\n----";
   }
 }
 
-void TVarlist::show(std::string_view varname) const {
+void TVarlist::show(std::ostream& out, std::string_view varname) const {
   if (vars.empty()) {
-    std::cout << "empty list ...\n";
+    out << "empty list ...\n";
     return;
   }
   const TVariable* v = find(varname);
   if (v == nullptr) return;
-  std::cout << "\nName     : " << v->name_text() << "\nFormula  : " << v->formula_text()
-            << "\nValue    : " << v->value << '\n'
-            << computed_text(*v);
+  out << "\nName     : " << v->name_text() << "\nFormula  : " << v->formula_text()
+      << "\nValue    : " << v->value << '\n'
+      << computed_text(*v);
 }
 
 void TVarlist::write(const std::string& file_name) const {

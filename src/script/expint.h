@@ -9,8 +9,8 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <iosfwd>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -28,6 +28,13 @@ inline constexpr int kIndexRanges = 10;            // index ranges of one substi
 // Nesting depth of one computation (nodes and variables computed inside each other).
 inline constexpr int kMaxCalcDepth = 1000;
 }  // namespace script_limits
+
+// Writes the parts of a message to `out`, unflushed; nothing when there is
+// no stream to write to (null).
+template <class... Parts>
+void script_message(std::ostream* out, const Parts&... parts) {
+  if (out != nullptr) (*out << ... << parts);
+}
 
 // Cuts a text to at most `chars` characters.
 inline std::string_view fit(std::string_view text, std::size_t chars) {
@@ -194,8 +201,8 @@ class TVarlist {
     return find_and_hint(name, hint);
   }
 
-  void show() const;                          // the whole store, on standard output
-  void show(std::string_view varname) const;  // one variable
+  void show(std::ostream& out) const;                            // the whole store
+  void show(std::ostream& out, std::string_view varname) const;  // one variable
 
   // The variables file: a count line, then one "name formula value" line per variable.
   void write(const std::string& file_name) const;
@@ -335,6 +342,13 @@ class TVarlist {
   // outlive the store's computations. Copies do not take it.
   void set_formula_memory(TFormulaMemory* memory) { memory_ = memory; }
   TFormulaMemory* formula_memory() const { return memory_; }
+  // Where computations in this store write their messages (null: nowhere).
+  // Copies do not take it.
+  void set_output(std::ostream* out) { output_ = out; }
+  std::ostream* output() const { return output_; }
+
+ private:
+  std::ostream* output_ = nullptr;
 };
 
 // The calculator's memories, owned by an evaluation context (inter_context.h)

@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <iterator>
+#include <ostream>
 #include <unordered_map>
 
 #include "expint.h"
@@ -23,8 +23,8 @@ using script_limits::kNameChars;
 
 namespace {
 
-void expression_error() {
-  std::cout << "\nDynaTARN++: error in expression!\n";
+void expression_error(const TVarlist& vars) {
+  script_message(vars.output(), "\nDynaTARN++: error in expression!\n");
 }
 
 void end_program() {
@@ -33,9 +33,11 @@ void end_program() {
 
 TDivisionByZeroHandler division_by_zero_handler = end_program;
 
-void division_by_zero() {
-  std::cout << "\nERROR: DIVISION BY ZERO! Program terminated.\n";
-  std::cout.flush();
+void division_by_zero(const TVarlist& vars) {
+  if (std::ostream* out = vars.output()) {
+    *out << "\nERROR: DIVISION BY ZERO! Program terminated.\n";
+    out->flush();
+  }
   division_by_zero_handler();
 }
 
@@ -325,7 +327,7 @@ class TCalculation {
   bool aborted = false;
 
   void abort() {
-    if (!aborted) expression_error();
+    if (!aborted) expression_error(vars);
     aborted = true;
   }
 
@@ -351,7 +353,7 @@ class TCalculation {
   // A missing operand gives the error message and 0.
   float operand(TExptree* node) {
     if (node == nullptr) {
-      expression_error();
+      expression_error(vars);
       return 0;
     }
     return value_of(*node);
@@ -380,7 +382,7 @@ float TCalculation::variable(TExptree& node) {
   }
   TVariable* var = vars.find(node.variable, node.hint);
   if (var == nullptr) {
-    expression_error();
+    expression_error(vars);
     return 0;
   }
   if (var->get_comp() != 0 && base_calc == 1) {
@@ -434,7 +436,7 @@ float TCalculation::binary(char op, float l, float r) {
     case '*':
       return l * r;
     default:
-      if (r == 0.0f) division_by_zero();
+      if (r == 0.0f) division_by_zero(vars);
       return l / r;
   }
 }
@@ -493,7 +495,7 @@ float TCalculation::structure(TExptree& node) {
   if (node.shape == kUnshaped) shape_of(node);
   if (node.shape == kBracket) {
     if (node.left == nullptr) {
-      expression_error();
+      expression_error(vars);
       return 0;
     }
     return static_cast<float>(node.sign) * value_of(*node.left);
@@ -521,13 +523,13 @@ float TCalculation::structure(TExptree& node) {
   // nor has a function text that names no function.
   const std::uint8_t fn = node.shape_fn;
   if (fn == kNotAFunction) {
-    expression_error();
+    expression_error(vars);
     return 0;
   }
   if (fn == kNoFunction) return intermediate;
   if (arithmetic) return function(fn, intermediate);
   if (node.left == nullptr) {
-    expression_error();
+    expression_error(vars);
     return 0;
   }
   return function(fn, value_of(*node.left));
@@ -539,7 +541,7 @@ float TCalculation::list(TExptree& node) {
   bool first_item = true;
   for (TExptree* link = &node; link != nullptr; link = link->right.get()) {
     if (link->left == nullptr) {
-      expression_error();
+      expression_error(vars);
       return 0;
     }
     const float v = value_of(*link->left);
@@ -560,7 +562,7 @@ float TCalculation::conditional(TExptree& node) {
   TExptree* link = node.right.get();
   if (condition == 0 && link != nullptr) link = link->right.get();
   if (link == nullptr || link->left == nullptr) {
-    expression_error();
+    expression_error(vars);
     return 0;
   }
   return value_of(*link->left);

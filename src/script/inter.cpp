@@ -7,7 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 #include <istream>
 #include <iterator>
 #include <streambuf>
@@ -274,6 +274,15 @@ TScriptRun::TScriptRun(TEvalContext& context, std::string_view text, std::unique
                                                  : std::make_unique<TControlList>()),
       reader(text, context.words, context.caching()) {
   Vars->set_formula_memory(&context.formulas);
+  Vars->set_output(&context.out());
+}
+
+std::ostream& TScriptRun::out() const {
+  return Context.out();
+}
+
+std::ostream* TScriptRun::errors() const {
+  return &Context.err();
 }
 
 void TScriptRun::use_rules(std::shared_ptr<RuleSet> rules) {
@@ -381,7 +390,7 @@ void TScriptRun::stop() {
 }
 
 void TScriptRun::stop(std::string_view message) {
-  std::cout << '\n' << message << '\n';
+  out() << '\n' << message << '\n';
   halted = true;
 }
 
@@ -427,7 +436,7 @@ void preliminary_pass(TScriptRun& run) {
       run.Controls->insert_label(d.name);
       continue;
     }
-    std::cout << (d.label ? "\nWarning: Label " : "\nWarning: Procedure ") << d.name
+    run.out() << (d.label ? "\nWarning: Label " : "\nWarning: Procedure ") << d.name
               << " does exitst more than one time ...\n";
   }
 }

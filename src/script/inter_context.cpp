@@ -3,8 +3,21 @@
 
 #include "inter_state.h"
 
-TEvalContext::TEvalContext() = default;
+TEvalContext::TEvalContext() {
+  unshared_fuzzy.caching = false;
+}
 TEvalContext::~TEvalContext() = default;
+
+void TEvalContext::set_output(std::ostream& out, std::ostream& err) {
+  out_ = &out;
+  err_ = &err;
+  for (FuzzyContext* context : {&fuzzy, &unshared_fuzzy}) {
+    context->out = &out;
+    context->err = &err;
+  }
+  trees.out = &out;
+  trees.err = &err;
+}
 
 void TEvalContext::set_caching(bool enabled) {
   if (enabled == caching_) return;

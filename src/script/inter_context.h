@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,9 +76,21 @@ class TEvalContext {
   bool caching() const { return caching_; }
   void set_caching(bool enabled);
 
+  // Where the runs write: the script's printouts, warnings and errors to
+  // `out`, the fuzzy library's messages to `err`. Until set, both are a
+  // stream that drops everything. The trees and rule sets of the runs write
+  // to the same streams. A setting, not a memory: the switch leaves it.
+  void set_output(std::ostream& out, std::ostream& err);
+  std::ostream& out() const { return *out_; }
+  std::ostream& err() const { return *err_; }
+
   // Declared first, so that it goes last: variables destroyed with the
   // parts below still hand their known values back to it.
   FuzzyContext fuzzy;
+  // The context of the rule sets a script makes anew in the middle of a
+  // run (DELETE RULESET, IMPORT RULESET): it lends them no memory (its
+  // caching stays off) and only passes on the streams.
+  FuzzyContext unshared_fuzzy;
   TFormulaMemory formulas;
   TRuleTableCache tables;
   TTreeMemory trees;
@@ -111,4 +124,7 @@ class TEvalContext {
 
  private:
   bool caching_ = true;
+  std::ostream dropped_{nullptr};
+  std::ostream* out_ = &dropped_;
+  std::ostream* err_ = &dropped_;
 };

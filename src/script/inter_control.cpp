@@ -9,7 +9,7 @@
 #include <bit>
 #include <charconv>
 #include <cstdlib>
-#include <iostream>
+#include <ostream>
 #include <iterator>
 
 #include "inter_state.h"
@@ -432,7 +432,7 @@ void statement_call(TScriptRun& run) {
       fit(run.resolve_name_view(word, storage), script_limits::kNameChars);
   const TWordMemory::TCallTarget target = call_target(run, memory, word, name);
   if (!target.declared) {
-    std::cout << "\nError: no PROCEDURE " << name << " defined!\n";
+    run.out() << "\nError: no PROCEDURE " << name << " defined!\n";
     return;
   }
   run.reader.move_past(target.procedure);

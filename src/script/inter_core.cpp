@@ -4,12 +4,13 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "inter_context.h"
 #include "inter_state.h"
 
 namespace {
 
-void warn_not_a_variable(std::string_view name) {
-  std::cout << "\nWarning: " << name << " is not a valid variable\n";
+void warn_not_a_variable(TScriptRun& run, std::string_view name) {
+  run.out() << "\nWarning: " << name << " is not a valid variable\n";
 }
 
 // LET name = formula: the formula's index expressions are resolved first, so
@@ -52,19 +53,19 @@ void statement_let(TScriptRun& run) {
 // words becomes one blank. No line break follows.
 void print_text(TScriptRun& run, std::string_view word) {
   if (word == "\"") {
-    std::cout << ' ';
+    run.out() << ' ';
     word = run.read_word();
   } else {
     word.remove_prefix(1);
   }
   while (!word.empty() && word.back() != '"') {
-    std::cout << word << ' ';
+    run.out() << word << ' ';
     word = run.read_word();
   }
   if (word.empty() || word == "\"") return;
   if (word.front() == '"') word.remove_prefix(1);
   word.remove_suffix(1);
-  std::cout << word;
+  run.out() << word;
 }
 
 void statement_print(TScriptRun& run) {
@@ -74,21 +75,21 @@ void statement_print(TScriptRun& run) {
     return;
   }
   if (word == "CR") {
-    std::cout << '\n';
+    run.out() << '\n';
     return;
   }
   std::string name(fit(word, script_limits::kNameChars));
   run.resolve_name(name);
   const TVariable* var = run.Vars->find(name);
   if (var == nullptr) {
-    std::cout << "\nDynaTARN++: Warning: variable " << name << " does not exist.";
+    run.out() << "\nDynaTARN++: Warning: variable " << name << " does not exist.";
     return;
   }
   const std::string_view formula = var->get_formula();
   if (!formula.empty() && formula.front() == '"') {
-    std::cout << formula.substr(1, formula.size() >= 2 ? formula.size() - 2 : 0);
+    run.out() << formula.substr(1, formula.size() >= 2 ? formula.size() - 2 : 0);
   } else {
-    std::cout << var->get_value();
+    run.out() << var->get_value();
   }
 }
 
@@ -126,16 +127,17 @@ void statement_delete(TScriptRun& run) {
   run.resolve_name(name);
   if (name == "RULESET") {
     // The replacement carries the rule set's default name.
-    run.use_rules(std::make_unique<RuleSet>());
+    run.use_rules(std::make_unique<RuleSet>(&run.Context.unshared_fuzzy));
     return;
   }
   if (name == "EVALTREE" && delete_evaltree(run)) return;
   if (name == "ALL") {
     run.Vars = std::make_unique<TVarlist>();
+    run.Vars->set_output(&run.out());
     return;
   }
   if (run.Vars->in_list(name) == 0) {
-    warn_not_a_variable(name);
+    warn_not_a_variable(run, name);
     return;
   }
   run.Vars->remove(name);
@@ -147,19 +149,19 @@ void statement_delete(TScriptRun& run) {
 void statement_memdump(TScriptRun& run) {
   std::string name = run.read_name();
   if (name == "ALL") {
-    run.Vars->show();
+    run.Vars->show(run.out());
     return;
   }
   run.resolve_name(name);
   if (const CombinedVariable* cv = run.Rules->get_cv(name)) {
-    cv->show();
+    cv->show(run.out());
     return;
   }
   if (run.Vars->in_list(name) != 0) {
-    run.Vars->show(name);
+    run.Vars->show(run.out(), name);
     return;
   }
-  warn_not_a_variable(name);
+  warn_not_a_variable(run, name);
 }
 
 // Comments, LET, PRINT and INPUT work on the variable store only.

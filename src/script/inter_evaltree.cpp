@@ -4,7 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -177,7 +177,7 @@ void statement_aggregate(TScriptRun& run) {
   TEvalTree& tree = *run.Evals;
   if (!tree.insert(cv, branch, place, oper) && !run.uncombined_reported) {
     run.uncombined_reported = true;
-    std::cout << "\nWarning: combination rules of EVALTREE " << tree.get_name()
+    run.out() << "\nWarning: combination rules of EVALTREE " << tree.get_name()
               << " are missing, its results stay uncombined ...\n";
   }
   if (TVariable* var = run.Vars->find(name, hint)) var->set_comp(1);

@@ -10,7 +10,7 @@
 #include <array>
 #include <cmath>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -50,7 +50,7 @@ void statement_import(TScriptRun& run) {
   const std::string path = run.read_path(file_name);
   if (kind == "RULESET") {
     // The new rule set stays empty when the file cannot be read.
-    run.use_rules(std::make_shared<RuleSet>());
+    run.use_rules(std::make_shared<RuleSet>(&run.Context.unshared_fuzzy));
     std::ifstream in(path);
     if (!in) {
       run.stop("Error: Unknown RULESET-file " + file_name + "!");
@@ -65,14 +65,14 @@ void statement_import(TScriptRun& run) {
     }
     ParameterSet ps;
     ps.read(in);
-    run.Rules->get_ps_list()->add(&ps);
+    run.Rules->get_ps_list()->add(&ps, run.errors());
   } else if (kind == "PSLIST") {
     std::ifstream in(path);
     if (!in) {
       run.stop("Error: Unknown PSLIST-file " + file_name + "!");
       return;
     }
-    run.Rules->get_ps_list()->read(in);
+    run.Rules->get_ps_list()->read(in, run.errors());
   } else if (kind == "VARIABLES") {
     run.Vars->read(path);
     run.Vars->substitute_all();
@@ -169,7 +169,7 @@ void statement_parameterset(TScriptRun& run) {
   const CList colours(operands->terms.get_number());
   run.Rules->get_ps_list()->add(ParameterSet(operands->name, values[0], values[1], values[2],
                                              values[3], values[4], values[5], &colours,
-                                             &operands->terms));
+                                             &operands->terms, run.errors()));
 }
 
 // FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's

@@ -421,6 +421,10 @@ class TScriptRun {
   TScriptRun(TEvalContext& context, std::string_view text, std::unique_ptr<TVarlist> vars);
 
   TEvalContext& Context;  // memories and buffers of the run
+  // The streams of the context: the script writes to out(), the fuzzy
+  // library reports to errors().
+  std::ostream& out() const;
+  std::ostream* errors() const;
 
   std::unique_ptr<TVarlist> Vars;          // the script's variables
   std::unique_ptr<TControlList> Controls;  // labels, procedures and open constructs

@@ -19,8 +19,9 @@ namespace {
 // A bare stream names no file; files that cannot be opened are passed over.
 TEST(DomainFiles, StreamsAndFilesThatCannotBeUsed) {
   CShiftSchedulingDomain domain;
+  std::ostringstream capture;
+  domain.SetOutput(capture, capture);
   std::istringstream in("0 CShiftSchedulingDomain 1");
-  Capture capture;
   in >> domain;
   domain.Read(std::string("missing.dom"));
   domain.Write("no-such-folder/out.dom");
@@ -37,7 +38,8 @@ TEST(DomainFiles, ScriptTextFitsTheBufferOrIsRefused) {
   write_file(longFile, tooLong);
   write_file("script.scr", scriptText);
   CShiftSchedulingDomain domain;
-  Capture capture;
+  std::ostringstream capture;
+  domain.SetOutput(capture, capture);
   EXPECT_TRUE(domain.SetStaticData(fits));
   EXPECT_FALSE(domain.SetStaticData(tooLong));
   EXPECT_EQ(domain.GetStaticData(), fits);

@@ -23,10 +23,12 @@ inline std::vector<int> Row(const std::string& digits) {
 }
 
 // Shifts S0, S1, ... of the given lengths, one group G0, G1, ... per row.
+// It writes to the console, where the tests capture it.
 class TestDomain : public CShiftSchedulingDomain {
  public:
-  TestDomain() = default;
-  TestDomain(int weeks, const std::vector<float>& lengths, const std::vector<std::string>& rows) {
+  TestDomain() { SetOutput(std::cout, std::cerr); }
+  TestDomain(int weeks, const std::vector<float>& lengths, const std::vector<std::string>& rows)
+      : TestDomain() {
     LengthOfCycle = weeks;
     for (float length : lengths) {
       GetShifts().emplace_back(Numbered('S', GetShifts().size()).c_str(), 0, 1);

@@ -130,7 +130,7 @@ void run_ruleset(std::string_view input) {
   RuleSet rules;
   rules.read(in);
   rules.write(std::cout);
-  rules.show();
+  rules.show(std::cout);
   rules.make_ShortString(std::cout);
   // Rule evaluation over what was read: every variable as the output.
   CVList* vars = rules.get_cv_list();
@@ -143,7 +143,7 @@ void run_varlist(std::string_view input) {
   TVarlist vars;
   vars.read(in);
   vars.write(std::cout);
-  vars.show();
+  vars.show(std::cout);
   vars.substitute_all();
   // Every formula that was read is computed, as a script's use of it would.
   for (std::size_t i = 0; i < vars.number(); ++i) {
@@ -156,14 +156,14 @@ void run_pslist(std::string_view input) {
   std::istringstream in{std::string(input)};
   TQuietConsole quiet;
   PSList sets;
-  sets.read(in);
+  sets.read(in, &std::cerr);
   sets.write(std::cout);
-  sets.show();
+  sets.show(std::cout);
   // Fuzzy variables generated from each set, fuzzified at its median.
   for (int i = 0; i < sets.get_number(); ++i) {
     CombinedVariable cv(sets.find(i), "v");
     cv.set_value(cv.get_median());
-    cv.show();
+    cv.show(std::cout);
   }
 }
 
@@ -230,6 +230,8 @@ TWorkspace::TWorkspace(const std::filesystem::path& fixtures, bool caching) {
   state.context = std::make_unique<TEvalContext>();
   state.context->set_caching(caching);
   state.context->statement_limit = kStatementLimit;
+  // The console, which the entries silence while they run.
+  state.context->set_output(std::cout, std::cerr);
   workspace = &state;
   for (const auto& entry : std::filesystem::directory_iterator(fixtures)) {
     const std::string name = entry.path().filename().string();

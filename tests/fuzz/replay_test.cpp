@@ -120,7 +120,8 @@ TEST(Workspace, RunsStartFromTheFixturesAndTheDomainStore) {
 TEST(Workspace, DivisionByZeroLetsTheRunGoOn) {
   fuzz::TWorkspace workspace(fuzz::default_fixtures());
   TVarlist vars;
-  Capture out;
+  std::ostringstream out;
+  vars.set_output(&out);
   const float quotient = compute_formula("(1/0)", vars);
   const float sum = compute_formula("(2+3)", vars);
   EXPECT_TRUE(std::isinf(quotient));

@@ -11,12 +11,13 @@
 
 inline ParameterSet make_ps(const char* name, float lower, float upper, float median,
                             float distribution, float dilatation,
-                            std::initializer_list<const char*> terms, float importance = 1) {
+                            std::initializer_list<const char*> terms, float importance = 1,
+                            std::ostream* err = nullptr) {
   NList names;
   for (const char* t : terms) names.add(t);
   const CList colours(names.get_number());
   return ParameterSet(name, lower, upper, median, distribution, dilatation, importance, &colours,
-                      &names);
+                      &names, err);
 }
 
 // A polyline as a flat list x0, y0, x1, y1, ...

@@ -189,8 +189,8 @@ TEST(CombinedVariableTest, TooFewTermsGiveAnEmptyVariable) {
     NList names(n);
     const CList colours(n);
     const ParameterSet ps("single", 0, 10, 5, 1, 0.5f, 1, &colours, &names);
-    Capture err(std::cerr);
-    CombinedVariable cv(&ps, "v");
+    std::ostringstream err;
+    CombinedVariable cv(&ps, "v", &err);
     EXPECT_EQ(cv.get_number(), 0);
     EXPECT_NE(err.str().find("fewer than two linguistic terms"), std::string::npos);
     EXPECT_EQ(cv.set_value(3), 1);
@@ -201,6 +201,12 @@ TEST(CombinedVariableTest, TooFewTermsGiveAnEmptyVariable) {
 TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
   const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
   CombinedVariable cv(&ps, "v");
+  // Out-of-range inputs are reported to the context's error stream.
+  FuzzyContext context;
+  context.caching = false;
+  std::ostringstream err;
+  context.err = &err;
+  cv.set_context(&context);
   const std::tuple<float, int, Flat> cases[] = {
       // input, result, match values
       {2.5f, 1, {0.5f, 0.5f, 0}}, {5, 1, {0, 1, 0}}, {7.5f, 1, {0, 0.5f, 1}},
@@ -208,7 +214,7 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
       {-0.5f, -1, {0, 0, 0}},
   };
   for (const auto& [x, result, mvs] : cases) {
-    Capture err(std::cerr);
+    err.str("");
     EXPECT_EQ(cv.set_value(x), result) << x;
     EXPECT_EQ(err.str(), result < 0 ? "Crisp input out of range!\n" : "") << x;
     EXPECT_EQ(cv.get_crisp_value(), result < 0 ? 0 : x);  // rejected input changes nothing
@@ -473,8 +479,8 @@ TEST(CombinedVariableTest, TextAndDisplay) {
   const ParameterSet ps = make_ps("p", 0, 4, 2, 1, 1, {"low", "high"});
   CombinedVariable cv(&ps, "x");
   {
-    Capture shown;
-    cv.find(1)->show();
+    std::ostringstream shown;
+    cv.find(1)->show(shown);
     EXPECT_EQ(shown.str(),
               " linguistic_term: high\nlower_support_end: 0\tupper_support_end: 4\n"
               "fs_colour: red \tfunction: point_list \nmatch_value: -1\n"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzzy_test_support.h"
+#include "tarnrule_context.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ TEST(OperatorTest, TwoValueAndListForms) {
   const FList none;
   const FList values = list_of({0.5f, 0.25f, 0.75f});
   const FList with_negative = list_of({0.5f, -0.3f});
-  Capture err(std::cerr);
+  std::ostringstream err;
   const std::tuple<const char*, float, float> cases[] = {
       // what, result, expected
       {"prod", TNorm::prod(0.5f, 0.25f), 0.125f},
@@ -51,10 +52,10 @@ TEST(OperatorTest, TwoValueAndListForms) {
       {"fuzzy_and gamma 0", CompOp::fuzzy_and(0.2f, 0.6f, 0), 0.4f},
       {"fuzzy_and gamma 0.5", CompOp::fuzzy_and(0.2f, 0.6f, 0.5f), 0.3f},
       {"fuzzy_or gamma 0.5", CompOp::fuzzy_or(0.2f, 0.6f, 0.5f), 0.5f},
-      {"fuzzy_and gamma above 1", CompOp::fuzzy_and(0.2f, 0.6f, 1.5f), -1},
-      {"fuzzy_or gamma below 0", CompOp::fuzzy_or(0.2f, 0.6f, -0.5f), -1},
-      {"list fuzzy_and gamma above 1", CompOp::fuzzy_and(&values, 2), -1},
-      {"list fuzzy_or gamma below 0", CompOp::fuzzy_or(&values, -1), -1},
+      {"fuzzy_and gamma above 1", CompOp::fuzzy_and(0.2f, 0.6f, 1.5f, &err), -1},
+      {"fuzzy_or gamma below 0", CompOp::fuzzy_or(0.2f, 0.6f, -0.5f, &err), -1},
+      {"list fuzzy_and gamma above 1", CompOp::fuzzy_and(&values, 2, &err), -1},
+      {"list fuzzy_or gamma below 0", CompOp::fuzzy_or(&values, -1, &err), -1},
       {"ass_comp_and", CompOp::ass_comp_and(0.5f, 0.5f), quarter_pi},
       {"ass_comp_or", CompOp::ass_comp_or(0.5f, 0.5f), 1 - quarter_pi},
       {"ass_comp_and at 1", CompOp::ass_comp_and(1, 0.3f), 0},
@@ -87,19 +88,24 @@ TEST(OperatorTest, TwoValueAndListForms) {
 TEST(OperatorTest, FuzzySetFormsSetTheMatchValueAndClip) {
   PlimList sets;
   PlimFuzzySet* set = trapezoid(&sets, 0);
-  const std::pair<void (*)(PlimFuzzySet*), float> steps[] = {
-      {[](PlimFuzzySet* s) { TNorm::min(0.4f, s); }, 0.4f},  // a set at 0 takes the degree
-      {[](PlimFuzzySet* s) { TNorm::min(0.7f, s); }, 0.4f},
-      {[](PlimFuzzySet* s) { TNorm::min(0.0f, s); }, 0.4f},  // a zero degree leaves the set
-      {[](PlimFuzzySet* s) { TNorm::prod(0.5f, s); }, 0.2f},
-      {[](PlimFuzzySet* s) { TCoNorm::max(0.5f, s); }, 0.5f},
-      {[](PlimFuzzySet* s) { TCoNorm::addition(0.75f, s); }, 1},
-      {[](PlimFuzzySet* s) { CompOp::fuzzy_or(0.5f, s, 0.5f); }, 0.875f},
-      {[](PlimFuzzySet* s) { CompOp::fuzzy_and(0.9f, s, 3); }, 0.875f},  // gamma: reported
+  using Step = void (*)(PlimFuzzySet*, FuzzyContext*);
+  const std::pair<Step, float> steps[] = {
+      {[](PlimFuzzySet* s, FuzzyContext*) { TNorm::min(0.4f, s); }, 0.4f},  // a set at 0 takes it
+      {[](PlimFuzzySet* s, FuzzyContext*) { TNorm::min(0.7f, s); }, 0.4f},
+      {[](PlimFuzzySet* s, FuzzyContext*) { TNorm::min(0.0f, s); }, 0.4f},  // zero leaves the set
+      {[](PlimFuzzySet* s, FuzzyContext*) { TNorm::prod(0.5f, s); }, 0.2f},
+      {[](PlimFuzzySet* s, FuzzyContext*) { TCoNorm::max(0.5f, s); }, 0.5f},
+      {[](PlimFuzzySet* s, FuzzyContext*) { TCoNorm::addition(0.75f, s); }, 1},
+      {[](PlimFuzzySet* s, FuzzyContext* c) { CompOp::fuzzy_or(0.5f, s, 0.5f, c); }, 0.875f},
+      // gamma: reported to the context's error stream
+      {[](PlimFuzzySet* s, FuzzyContext* c) { CompOp::fuzzy_and(0.9f, s, 3, c); }, 0.875f},
   };
-  Capture err(std::cerr);
+  FuzzyContext context;
+  context.caching = false;
+  std::ostringstream err;
+  context.err = &err;
   for (const auto& [step, expected] : steps) {
-    step(set);
+    step(set, &context);
     EXPECT_EQ(set->get_match_value(), expected);
   }
   EXPECT_EQ(err.str(), "gamma not in [0,1]!\n");

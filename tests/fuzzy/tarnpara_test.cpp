@@ -42,8 +42,8 @@ TEST(ParameterSetBaseTest, CheckingConstructorCorrectsAndWarnsInOrder) {
       {{3, 3, 3, 0.5f, 0.5f, 0.5f}, {3, 3, 3, 0.5f, 0.5f, 0.5f}, ""},
   };
   for (const Case& c : cases) {
-    Capture err(std::cerr);
-    const ParameterSetBase b(c.in[0], c.in[1], c.in[2], c.in[3], c.in[4], c.in[5]);
+    std::ostringstream err;
+    const ParameterSetBase b(c.in[0], c.in[1], c.in[2], c.in[3], c.in[4], c.in[5], &err);
     const float got[6] = {b.get_range_lower_end(), b.get_range_upper_end(), b.get_median(),
                           b.get_distribution(),    b.get_dilatation(),      b.get_importance()};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], c.out[i]) << "value " << i;
@@ -59,12 +59,12 @@ TEST(ParameterSetBaseTest, CopiesCheckValuesReadWithoutChecks) {
   raw.read(in);
   EXPECT_EQ(raw.get_distribution(), 3);
   PSList list;
-  Capture err(std::cerr);
-  const ParameterSet* copy = list.add(&raw);
+  std::ostringstream err;
+  const ParameterSet* copy = list.add(&raw, &err);
   EXPECT_EQ(err.str(), kDistributionAbove);
   EXPECT_EQ(copy->get_distribution(), 1);
   EXPECT_STREQ(copy->get_ps_name(), "odd");
-  const CombinedVariable cv(&raw, "v");
+  const CombinedVariable cv(&raw, "v", &err);
   EXPECT_EQ(err.str(), std::string(kDistributionAbove) + kDistributionAbove);
   EXPECT_EQ(cv.get_distribution(), 1);
 }
@@ -80,12 +80,13 @@ TEST(ParameterSetBaseTest, MovingACheckedSetIntoAListEqualsCopyingIt) {
     PSList moved;
     std::ostringstream copied_text;
     std::ostringstream moved_text;
-    Capture err(std::cerr);
+    std::ostringstream err;
     const ParameterSet made =
-        make_ps("p", lower, upper, median, distribution, dilatation, {"a", "b", "c"});
+        make_ps("p", lower, upper, median, distribution, dilatation, {"a", "b", "c"}, 1, &err);
     const std::string warnings = err.str();
-    copies.add(&made);
-    moved.add(make_ps("p", lower, upper, median, distribution, dilatation, {"a", "b", "c"}));
+    copies.add(&made, &err);
+    moved.add(
+        make_ps("p", lower, upper, median, distribution, dilatation, {"a", "b", "c"}, 1, &err));
     EXPECT_EQ(err.str(), warnings + warnings) << lower << " " << upper;
     copies.write(copied_text);
     moved.write(moved_text);
@@ -105,8 +106,8 @@ TEST(TermNameTest, DefaultColoursDependOnTheTermCount) {
       {12, "white white white white white white white white white white white white "},
   };
   for (const auto& [n, colours] : cases) {
-    Capture out(std::cout);
-    CList(n).show();
+    std::ostringstream out;
+    CList(n).show(out);
     EXPECT_EQ(out.str(), colours + "\n") << n << " terms";
   }
 }
@@ -117,8 +118,8 @@ TEST(TermNameTest, ReadingColoursAppendsAndMapsUnknownWordsToWhite) {
   CList colours(2);
   std::istringstream in("/* #: 4 */ brown mauve dark_green red");
   EXPECT_TRUE(colours.read(in));
-  Capture out(std::cout);
-  colours.show();
+  std::ostringstream out;
+  colours.show(out);
   EXPECT_EQ(out.str(), "blue red brown white dark_green red \n");
 }
 
@@ -137,8 +138,8 @@ TEST(ParameterSetTextTest, BrokenInputStopsReading) {
   for (const auto& [text, kept] : cases) {
     PSList list;
     std::istringstream in(text);
-    Capture err(std::cerr);
-    EXPECT_FALSE(list.read(in)) << text;
+    std::ostringstream err;
+    EXPECT_FALSE(list.read(in, &err)) << text;
     EXPECT_EQ(list.get_number(), kept) << text;
     EXPECT_NE(err.str().find("reading stopped"), std::string::npos) << text;
   }

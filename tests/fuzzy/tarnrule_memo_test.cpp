@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fuzzy_test_support.h"
+#include "tarnrule_context.h"
 
 namespace {
 
@@ -104,14 +105,19 @@ class RuleMemoTest : public ::testing::Test {
   }
 
   void SetUp() override {
+    // Messages go to the console, where each step captures them; no shared
+    // memory is lent.
+    context.caching = false;
+    context.err = &std::cerr;
     build(plain);
     build(cached);
     cached.set_evaluation_memo(&memo);
   }
 
   RuleEvaluationMemo memo;
-  RuleSet plain;
-  RuleSet cached;
+  FuzzyContext context;
+  RuleSet plain{&context};
+  RuleSet cached{&context};
 };
 
 TEST_F(RuleMemoTest, ChangingInputsOperatorsTermsAndRules) {

@@ -21,6 +21,10 @@ namespace {
 // second 0.75.
 class RuleSetTest : public ::testing::Test {
  protected:
+  // The rule sets report to the console, where the tests capture it.
+  RuleSetTest() { context.err = &std::cerr; }
+
+  FuzzyContext context;
   ParameterSet in_ps = make_ps("in", 0, 10, 5, 1, 1, {"low", "high"});
   ParameterSet mid_ps = make_ps("mid", 0, 10, 5, 1, 1, {"lo", "hi"});
   ParameterSet out_ps = make_ps("out", 0, 10, 5, 1, 1, {"bad", "good"});
@@ -28,7 +32,7 @@ class RuleSetTest : public ::testing::Test {
   CombinedVariable z{&in_ps, "Z"};
   CombinedVariable m{&mid_ps, "M"};
   CombinedVariable y{&out_ps, "Y"};
-  RuleSet rules;
+  RuleSet rules{&context};
 
   std::string written() const {
     std::ostringstream out;
@@ -161,7 +165,7 @@ TEST_F(RuleSetTest, BrokenRuleFilesStopCleanly) {
   rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", c_and, 1);
   const std::string text = written();
   for (std::size_t cut = 0; cut + 4 <= text.size(); cut += 7) {
-    RuleSet again;
+    RuleSet again(&context);
     std::istringstream in(text.substr(0, cut));
     Capture err(std::cerr);
     EXPECT_EQ(again.read(in), 2) << "cut at " << cut;
@@ -170,7 +174,7 @@ TEST_F(RuleSetTest, BrokenRuleFilesStopCleanly) {
   // A rule on an unknown variable ends reading; the rules before it stay.
   std::string unknown = text;
   unknown[unknown.rfind("X IS high")] = 'Q';
-  RuleSet again;
+  RuleSet again(&context);
   std::istringstream in(unknown);
   Capture err(std::cerr);
   EXPECT_EQ(again.read(in), 2);

@@ -41,6 +41,7 @@ class ScriptedDomain : public CShiftSchedulingDomain {
 
   ScriptedDomain(int weeks, Rating rating, Positions positions, Mover mover)
       : rating(std::move(rating)), positions(std::move(positions)), mover(std::move(mover)) {
+    SetOutput(std::cout, std::cerr);
     LengthOfCycle = weeks;
     schedule.assign(1, std::vector<int>(static_cast<std::size_t>(7 * weeks), 0));
   }

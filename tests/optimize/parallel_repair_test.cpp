@@ -64,17 +64,16 @@ Outcome RunFlips(std::size_t workers, const COptimizeLimits& limits, int cap = 1
   std::vector<std::unique_ptr<FlipDomain>> domains;
   std::vector<std::unique_ptr<std::ostringstream>> consoles;
   std::vector<CShiftSchedulingDomain*> pointers;
-  std::vector<std::ostream*> outputs;
   for (std::size_t i = 0; i < workers; ++i) {
     const fs::path folder = "flip" + std::to_string(i);
     fs::create_directories(folder);
     domains.push_back(std::make_unique<FlipDomain>(3, cap));
     domains.back()->SetOutputFolder(folder.string());
     consoles.push_back(std::make_unique<std::ostringstream>());
+    domains.back()->SetOutput(*consoles.back(), *consoles.back());
     pointers.push_back(domains.back().get());
-    outputs.push_back(consoles.back().get());
   }
-  CParallelRepair repair(pointers, outputs);
+  CParallelRepair repair(pointers);
   repair.SetLimits(limits);
   repair.SetSeed(5);
   Outcome outcome;
@@ -153,7 +152,6 @@ Outcome RunExample(const std::string& name) {
   std::vector<std::unique_ptr<CShiftSchedulingDomain>> domains;
   std::vector<std::unique_ptr<std::ostringstream>> consoles;
   std::vector<CShiftSchedulingDomain*> pointers;
-  std::vector<std::ostream*> outputs;
   for (int i = 0; i < 2; ++i) {
     const fs::path folder = fs::absolute(name + std::to_string(i));
     fs::create_directories(folder);
@@ -162,10 +160,10 @@ Outcome RunExample(const std::string& name) {
     domains.back()->SetOutputFolder(folder.string());
     domains.back()->Read(std::string(DOMTARN_EXAMPLES_DIR) + "/plant.dom");
     consoles.push_back(std::make_unique<std::ostringstream>());
+    domains.back()->SetOutput(*consoles.back(), *consoles.back());
     pointers.push_back(domains.back().get());
-    outputs.push_back(consoles.back().get());
   }
-  CParallelRepair repair(pointers, outputs);
+  CParallelRepair repair(pointers);
   repair.SetLimits({260, 0});
   repair.SetSeed(1002);
   repair.Run();

@@ -289,13 +289,16 @@ TEST_F(EvalTreeMemo, ATermChangedAfterReleaseIsFollowed) {
 // and one rule joining both; a block before y's rules another output, v.
 struct TRatedVariable {
   ParameterSet ps = rating_set();
-  RuleSet rules;
+  // The rule set reports to the console, where tests capture it.
+  FuzzyContext context;
+  RuleSet rules{&context};
   CombinedVariable* x = nullptr;
   CombinedVariable* z = nullptr;
   CombinedVariable* y = nullptr;
   CombinedVariable* v = nullptr;
 
   TRatedVariable() {
+    context.err = &std::cerr;
     for (const char* name : {"x", "z", "y", "v"}) add_variable(rules, ps, name);
     x = rules.get_cv("x");
     z = rules.get_cv("z");

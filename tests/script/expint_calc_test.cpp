@@ -23,8 +23,22 @@ struct Computed {
   std::string output;
 };
 
+// Collects what computations in a store write, for as long as it lives.
+class StoreOutput {
+ public:
+  explicit StoreOutput(TVarlist& store) : store_(store) { store_.set_output(&text_); }
+  ~StoreOutput() { store_.set_output(nullptr); }
+  StoreOutput(const StoreOutput&) = delete;
+  StoreOutput& operator=(const StoreOutput&) = delete;
+  std::string str() const { return text_.str(); }
+
+ private:
+  TVarlist& store_;
+  std::ostringstream text_;
+};
+
 Computed compute(TVarlist& store, const std::string& formula) {
-  Capture out;
+  StoreOutput out(store);
   const float v = compute_formula(formula, store);
   return {v, out.str()};
 }
@@ -71,7 +85,7 @@ TEST(Calculator, TreesComputeAgainByTheirTextsAsChanged) {
     TExptree tree;
     tree.insert_expr(text, 0);
     for (int round = 0; round < 2; ++round) {
-      Capture out;
+      StoreOutput out(store);
       EXPECT_FLOAT_EQ(tree.calculate(&store, 1), c.v) << c.f << " round " << round;
       EXPECT_EQ(out.str(), errors(c.errs)) << c.f << " round " << round;
     }
@@ -89,7 +103,7 @@ TEST(Calculator, TreesComputeAgainByTheirTextsAsChanged) {
   for (const Change& c : changes) {
     square.set_oper(c.oper);
     square.set_function(c.function);
-    Capture out;
+    StoreOutput out(store);
     EXPECT_FLOAT_EQ(tree.calculate(&store, 1), c.v) << c.oper << c.function;
     EXPECT_EQ(out.str(), errors(c.errs)) << c.oper << c.function;
   }
@@ -111,7 +125,7 @@ TEST(Calculator, OnePlaceComputesNamesAndFormulasInTurn) {
                {"(c+1)", 5, 0}, {"missing", 0, 1}, {"\"A\"", 65, 0}, {"a", 2, 0}};
   TFormulaHint hint;
   for (const Case& c : cases) {
-    Capture out;
+    StoreOutput out(store);
     EXPECT_EQ(compute_formula(c.formula, store, hint), c.value) << c.formula;
     EXPECT_EQ(out.str(), errors(c.errs)) << c.formula;
   }
@@ -216,7 +230,7 @@ TEST(CalculatorDeathTest, DivisionByZeroEndsTheProgramWithStatusZero) {
   store.insert("z", "0", 0);
   EXPECT_EXIT(
       {
-        std::cout.rdbuf(std::cerr.rdbuf());
+        store.set_output(&std::cerr);
         compute_formula("(1/z)", store);
       },
       ::testing::ExitedWithCode(0), "ERROR: DIVISION BY ZERO! Program terminated\\.");
@@ -248,7 +262,7 @@ TEST(RealName, ResolvesEveryIndexExpression) {
       {std::string(n - 2, 'e') + "[i]", std::string(n - 2, 'e') + "[2", 0}};
   // clang-format on
   for (const Case& c : cases) {
-    Capture out;
+    StoreOutput out(store);
     std::string name = c.name;
     EXPECT_EQ(store.real_name(name), c.resolved) << c.name;
     EXPECT_EQ(out.str(), errors(c.errs)) << c.name;
@@ -292,7 +306,7 @@ TEST(RealName, IndexMemoryResolvesAsRealName) {
   TVarlist::TIndexMemory memory;
   for (const Step& step : steps) {
     step.change();
-    Capture out;
+    StoreOutput out(*step.store);
     EXPECT_EQ(memory.resolve(*step.word, *step.store), step.resolved) << step.what;
     EXPECT_EQ(out.str(), errors(step.errs)) << step.what;
   }

@@ -35,6 +35,7 @@ std::string run_script(TEvalContext& context, const std::string& text,
 
 std::string run_script(const std::string& text) {
   TEvalContext context;
+  context.set_output(std::cout, std::cerr);
   return run_script(context, text);
 }
 
@@ -185,6 +186,7 @@ TEST(ScriptRun, RunsOfATextDoNotDependOnTheRunsBefore) {
       "IF (y<5) THEN GOTO FOR:1 ENDIF",
   };
   TEvalContext context;
+  context.set_output(std::cout, std::cerr);
   for (const std::string& text : texts) {
     const std::string first = run_script(text);  // in a fresh context
     for (const std::string& between : texts) {
@@ -225,6 +227,7 @@ TEST(Interpret, TakesOverTheStoreAndReturnsNoTreeWithoutEvaltree) {
   auto vars = std::make_unique<TVarlist>();
   vars->insert("LengthOfCycle", "6", 6);
   TEvalContext context;
+  context.set_output(std::cout, std::cerr);
   Capture out;
   EXPECT_EQ(interpret(context, "PRINT LengthOfCycle", std::move(vars)), nullptr);
   EXPECT_EQ(interpret(context, nullptr, nullptr), nullptr);
@@ -235,6 +238,7 @@ TEST(Interpret, TakesOverTheStoreAndReturnsNoTreeWithoutEvaltree) {
 TEST(Interpret, NoStateSurvivesARun) {
   // Labels, open constructs and variables of one run are gone in the next.
   TEvalContext context;
+  context.set_output(std::cout, std::cerr);
   EXPECT_EQ(run_script(context, "LABEL l LET a = 1 IF (1) THEN FOR i = 1 TO 5 STEP 1 EXIT"), "");
   EXPECT_EQ(
       run_script(context, "GOTO l PRINT a NEXT i"),
@@ -263,6 +267,7 @@ class ScriptCases : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ScriptCases, EveryCaseGivesItsExpectedOutput) {
   TEvalContext context;
+  context.set_output(std::cout, std::cerr);
   context.set_caching(GetParam());
   const std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "cases";
   for (const auto& entry : std::filesystem::directory_iterator(dir / "files")) {
@@ -295,6 +300,7 @@ INSTANTIATE_TEST_SUITE_P(Caching, ScriptCases, ::testing::Values(true, false),
 // count names the word before which the stop happened: right after LOOP.
 TEST(ScriptLimits, EndlessLoopEndsAtTheStatementLimit) {
   TEvalContext context;
+  context.set_output(std::cout, std::cerr);
   context.statement_limit = 1000;
   const std::string out = run_script(context, "LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k");
   EXPECT_EQ(out, "\nError: more than 1000 statements at token #5\n");

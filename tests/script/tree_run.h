@@ -29,8 +29,10 @@ struct ScriptRun {
 
 // The context of the scripts run here: one for the whole test program, as
 // the program's domain has one, so that runs find what earlier ones left.
+// It writes to the console, where the runs capture it.
 inline TEvalContext& test_context() {
   static TEvalContext context;
+  context.set_output(std::cout, std::cerr);
   return context;
 }
 

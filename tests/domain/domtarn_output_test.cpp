@@ -1,0 +1,66 @@
+// Tests of where a domain writes: the printouts of its script, the
+// script's warnings and the fuzzy library's messages go to the streams the
+// domain was given, each domain to its own, and nothing to the console.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "domtarn_test_support.h"
+
+namespace {
+
+using domain_test::TestDomain;
+
+// Prints its name, warns of a missing variable and gives a fuzzy variable
+// an input outside its range (reported by the fuzzy library).
+std::string Script(const std::string& name) {
+  return "PRINT \"" + name + "\" PRINT CR MEMDUMP nothing PRINT missing " +
+         "PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END " +
+         "FUZZYVAR k r SET k = 5";
+}
+
+TEST(DomainOutput, EachDomainWritesToItsOwnStreamsAndNotToTheConsole) {
+  struct Run {
+    std::string name;
+    std::ostringstream out;
+    std::ostringstream err;
+  } runs[2] = {{"first", {}, {}}, {"second", {}, {}}};
+  Capture console;
+  Capture console_errors(std::cerr);
+  for (Run& run : runs) {
+    TestDomain domain(1, {8}, {"1111100"});
+    domain.SetOutput(run.out, run.err);
+    domain.SetStaticData(Script(run.name));
+    domain.Evaluate();
+    domain.Evaluate();  // a second run writes the same again
+  }
+  EXPECT_EQ(console.str(), "");
+  EXPECT_EQ(console_errors.str(), "");
+  for (const Run& run : runs) {
+    EXPECT_EQ(run.out.str().find(run.name), 0u) << run.out.str();
+    EXPECT_NE(run.out.str().find("does not exist"), std::string::npos) << run.out.str();
+    EXPECT_EQ(run.out.str().find("Crisp input"), std::string::npos) << run.out.str();
+    EXPECT_EQ(run.err.str(), "Crisp input out of range!\nCrisp input out of range!\n");
+  }
+  EXPECT_EQ(runs[0].out.str().find("second"), std::string::npos);
+  EXPECT_EQ(runs[1].out.str().find("first"), std::string::npos);
+}
+
+// A domain given other streams writes there from then on; the first keep
+// what was written before.
+TEST(DomainOutput, NewStreamsTakeOverFromTheNextLine) {
+  TestDomain domain(1, {8}, {"1111100"});
+  std::ostringstream before;
+  std::ostringstream after;
+  domain.SetOutput(before, before);
+  domain.SetStaticData("PRINT \"one\"");
+  domain.Evaluate();
+  domain.SetOutput(after, after);
+  domain.SetStaticData("PRINT \"two\"");
+  domain.Evaluate();
+  EXPECT_EQ(before.str(), "one");
+  EXPECT_EQ(after.str(), "two");
+}
+
+}  // namespace
