@@ -2,6 +2,8 @@
 // numbers of evaluations, so that the result does not depend on the timing.
 #include "parallel_repair.h"
 
+#include <algorithm>
+#include <barrier>
 #include <cmath>
 #include <cstddef>
 #include <memory>
@@ -72,9 +74,11 @@ void CParallelRepair::CollectRound(std::vector<std::unique_ptr<CWorker>>& worker
   }
 }
 
-// Every round starts its threads afresh and joins them: the join is the
-// barrier after which the best roster is chosen, and no worker's state is
-// read while its thread runs.
+// Worker 0 runs on the calling thread, the others each on a thread of their
+// own for the whole run (the memory pool keeps its blocks per thread, ready
+// for the next round). Two waits at one barrier frame every round: after the
+// first the workers read the budgets and the best roster, after the second
+// only this thread reads their results and chooses the next round's start.
 void CParallelRepair::Run() {
   const CInterruptGuard guard;
   tStart = std::chrono::steady_clock::now();
@@ -93,28 +97,42 @@ void CParallelRepair::Run() {
     });
   }
   cBest = vDomains.front()->GetSchedule();
+  std::vector<std::int64_t> budgets(count, 0);
+  bool done = false;
+  std::barrier sync(static_cast<std::ptrdiff_t>(count));
+  const auto walk = [&](std::size_t i) {
+    if (budgets[i] > 0) workers[i]->cOptimizer.RandomRound(cBest, budgets[i], tStart);
+  };
+  std::vector<std::jthread> threads;
+  for (std::size_t i = 1; i < count; ++i) {
+    threads.emplace_back([&sync, &done, &walk, i] {
+      for (;;) {
+        sync.arrive_and_wait();
+        if (done) return;
+        walk(i);
+        sync.arrive_and_wait();
+      }
+    });
+  }
   const bool bounded = cLimits.iMaxEvaluations > 0 || cLimits.dTimeLimit > 0;
   bool stopped = false;
-  for (int round = 0; bounded || round < kUnboundedRounds; ++round) {
-    const std::vector<std::int64_t> budgets = RoundBudgets();
+  for (int round = 0; !done; ++round) {
+    budgets = RoundBudgets();
     const std::int64_t before = iEvaluations;
-    std::int64_t running = 0;
-    {
-      std::vector<std::jthread> threads;
-      for (std::size_t i = 0; i < count; ++i) {
-        if (budgets[i] <= 0) continue;
-        ++running;
-        threads.emplace_back([this, &worker = *workers[i], budget = budgets[i]] {
-          worker.cOptimizer.RandomRound(cBest, budget, tStart);
-        });
-      }
-    }
+    const auto running = static_cast<std::int64_t>(
+        std::count_if(budgets.begin(), budgets.end(), [](std::int64_t b) { return b > 0; }));
+    sync.arrive_and_wait();
+    walk(0);
+    sync.arrive_and_wait();
     CollectRound(workers);
     stopped = CInterruptGuard::Interrupted() || TimeUp() ||
               (cLimits.iMaxEvaluations > 0 && iEvaluations >= cLimits.iMaxEvaluations);
     // A round whose workers could only evaluate their start found no move.
-    if (stopped || iEvaluations - before <= running) break;
+    done =
+        stopped || iEvaluations - before <= running || (!bounded && round + 1 >= kUnboundedRounds);
   }
+  sync.arrive_and_wait();
+  threads.clear();
   CShiftSchedulingDomain& first = *vDomains.front();
   first.SetSchedule(cBest);
   first.Evaluate();
