@@ -96,6 +96,7 @@ int CBatchRun::Evaluate() {
   {
     const CDomainToFile console(*pDomain, cFolder.Path() / kConsoleLogFile);
     pDomain->Evaluate();
+    if (pDomain->DividedByZero()) EndAtDivisionByZero();
   }
   if (!pDomain->GetEvalData().empty()) return kExitSuccess;
   std::ifstream log(cFolder.Path() / kConsoleLogFile);

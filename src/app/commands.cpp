@@ -196,6 +196,7 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
     trajectory.push_back({evaluations, best, current});
   });
   repair.Run();
+  if (repair.DividedByZero()) EndAtDivisionByZero();
   progress.Finish();
 }
 
@@ -224,9 +225,11 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
   } else {
     optimizer.RepairRandom();
   }
+  if (optimizer.DividedByZero()) EndAtDivisionByZero();
   progress.Finish();
   domain.SetSchedule(optimizer.GetBestSeenSchedule());
   domain.Evaluate();
+  if (domain.DividedByZero()) EndAtDivisionByZero();
 }
 
 int RunOptimize(const CBatchOptions& options) {

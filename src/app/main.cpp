@@ -102,9 +102,11 @@ int CMenu::Run() {
       }
       case 3:
         optimizer.RepairDeep();
+        if (optimizer.DividedByZero()) EndAtDivisionByZero();
         break;
       case 4:
         optimizer.RepairRandom();
+        if (optimizer.DividedByZero()) EndAtDivisionByZero();
         break;
       case 6:
         return 0;

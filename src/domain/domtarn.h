@@ -135,8 +135,13 @@ class CDomainInstance : public CBase {
   void Write(std::ostream& out) const override;
 
   // Rates the schedule by running the script; returns the evaluation, or -1
-  // when no evaluation has ever produced a rated constraint.
+  // when no evaluation has ever produced a rated constraint. A script that
+  // divides by zero prints the message and stops at once; the evaluation
+  // then returns -1 at once too, keeps the results of the evaluation before
+  // and DividedByZero() tells it, until the next evaluation. Whoever
+  // evaluates is to stop then as well.
   virtual float Evaluate();
+  bool DividedByZero() const { return bDividedByZero; }
   // Applies the next repair move at (group, day); false when none is left.
   virtual bool Repair(int group, int day, int& start, int& start2) = 0;
   // Fills a fresh variable store with the domain's variables.
@@ -200,6 +205,7 @@ class CDomainInstance : public CBase {
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;
   float evaluation = 0;
+  bool bDividedByZero = false;
   // The lines of the variables file are written here; it only grows.
   std::string sVariablesFile;
 };

@@ -182,7 +182,11 @@ float CDomainInstance::Evaluate() {
   auto vars = std::make_unique<TVarlist>();
   InitializeVariables(vars.get());
   WriteExportedVariablesFile(*vars);
-  TakeSortedConstraintList(interpret(*cEvalContext, GetStaticData(), std::move(vars)), EvalData);
+  TRunStatus status = TRunStatus::kFinished;
+  TEvalTree* tree = interpret(*cEvalContext, GetStaticData(), std::move(vars), &status);
+  bDividedByZero = status == TRunStatus::kDivisionByZero;
+  if (bDividedByZero) return -1;
+  TakeSortedConstraintList(tree, EvalData);
   if (EvalData.empty()) return -1;
   evaluation = 0;
   for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();

@@ -94,6 +94,10 @@ COptimize::COptimize(CShiftSchedulingDomain* domain)
 
 float COptimize::EvaluateDomain() {
   cDomain->Evaluate();
+  if (cDomain->DividedByZero()) {
+    eStop = StopReason::kDivisionByZero;
+    return cDomain->GetEvaluation();
+  }
   const float value = cDomain->GetEvaluation();
   ++iEvaluations;
   bLastWasBest = iEvaluations == 1 || IsBetter(value, fBestSeen);
@@ -128,8 +132,10 @@ void COptimize::StartOptimisation() {
 // A Ctrl-C that arrives after the last evaluation still counts: the user
 // asked for the best roster, which the last one need not be.
 void COptimize::FinishOptimisation() {
-  if (eStop == StopReason::kNone && CInterruptGuard::Interrupted())
+  if (DividedByZero()) return;
+  if (eStop == StopReason::kNone && CInterruptGuard::Interrupted()) {
     eStop = StopReason::kInterrupted;
+  }
   if (Stopping()) KeepBestSeen();
   Flush();
 }
@@ -258,7 +264,7 @@ void COptimize::RandomRound(const CIntMatrix& start, std::int64_t evaluations,
     cDomain->GetOutput() << "Evaluation: " << fBestEvaluation << '\n'
                          << std::string(kRuleWidth, '*') << '\n';
   }
-  Flush();
+  if (!DividedByZero()) Flush();
 }
 
 // A domain without days (cycle length 0) offers no start day to draw, so
@@ -281,6 +287,7 @@ void COptimize::RepairTry2(int depth) {
   while (cDomain->Repair(cell.group, cell.day, start, start2)) {
     ++tries;
     const float evaluation = EvaluateDomain();
+    if (DividedByZero()) return;
     file1 << iTries << ' ' << evaluation << '\n';
     ++iTries;
     if (evaluation > fBestEvaluation) {

@@ -67,6 +67,11 @@ class COptimize : public CBase {
   // included), which a random walk need not end with, and its evaluation.
   const CIntMatrix& GetBestSeenSchedule() const { return cBestSeenSchedule; }
   float GetBestSeenEvaluation() const { return fBestSeen; }
+  // Whether the latest optimisation ended at an evaluation that divided by
+  // zero. It then stopped at once: nothing more was printed, written to the
+  // log files (what they buffered is not flushed either) or kept, and the
+  // domain holds the roster of that evaluation. The program is to end.
+  bool DividedByZero() const { return eStop == StopReason::kDivisionByZero; }
 
   // Both optimisations stop early when Ctrl-C arrives (the evaluation in
   // progress completes first) or a limit is reached. The domain then gets
@@ -93,15 +98,16 @@ class COptimize : public CBase {
   // or until Ctrl-C or the time limit, whose clock started at `started`.
   // Every pass is reported to the console, but no pass file is written and
   // no Ctrl-C handler installed (the caller holds a CInterruptGuard). A walk
-  // whose passes stop finding moves ends the round early. The best roster
-  // of the round is GetBestSeenSchedule() afterwards.
+  // whose passes stop finding moves ends the round early, and so does an
+  // evaluation that divides by zero (DividedByZero()). The best roster of the
+  // round is GetBestSeenSchedule() afterwards.
   void RandomRound(const CIntMatrix& start, std::int64_t evaluations,
                    std::chrono::steady_clock::time_point started);
   // Evaluations of the latest optimisation or round.
   std::int64_t GetEvaluations() const { return iEvaluations; }
 
  private:
-  enum class StopReason { kNone, kInterrupted, kLimit };
+  enum class StopReason { kNone, kInterrupted, kLimit, kDivisionByZero };
 
   // Every evaluation of the search goes through here; returns the domain's
   // evaluation afterwards. Records the best roster seen and decides whether

@@ -63,6 +63,7 @@ void CParallelRepair::CollectRound(std::vector<std::unique_ptr<CWorker>>& worker
       ++iEvaluations;
       if (cObserver) cObserver(iEvaluations, fObservedBest, value);
     }
+    if (worker.cOptimizer.DividedByZero()) bDividedByZero = true;
     if (worker.vRound.empty()) continue;
     worker.vRound.clear();
     const float best = worker.cOptimizer.GetBestSeenEvaluation();
@@ -128,11 +129,12 @@ void CParallelRepair::Run() {
     stopped = CInterruptGuard::Interrupted() || TimeUp() ||
               (cLimits.iMaxEvaluations > 0 && iEvaluations >= cLimits.iMaxEvaluations);
     // A round whose workers could only evaluate their start found no move.
-    done =
-        stopped || iEvaluations - before <= running || (!bounded && round + 1 >= kUnboundedRounds);
+    done = stopped || bDividedByZero || iEvaluations - before <= running ||
+           (!bounded && round + 1 >= kUnboundedRounds);
   }
   sync.arrive_and_wait();
   threads.clear();
+  if (bDividedByZero) return;
   CShiftSchedulingDomain& first = *vDomains.front();
   first.SetSchedule(cBest);
   first.Evaluate();

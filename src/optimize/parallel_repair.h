@@ -60,6 +60,10 @@ class CParallelRepair {
   // Afterwards the first domain holds the best roster, evaluated, and its
   // output has the stop line when the run was stopped.
   void Run();
+  // Whether a worker's evaluation divided by zero. That worker stopped at
+  // once, the others at the end of the round; the run then ended without
+  // evaluating or reporting anything more, and the program is to end.
+  bool DividedByZero() const { return bDividedByZero; }
 
   const CIntMatrix& GetBestSchedule() const { return cBest; }
   float GetBestEvaluation() const { return fBest; }
@@ -89,6 +93,7 @@ class CParallelRepair {
   CIntMatrix cBest;
   float fBest = 0;
   bool bHaveBest = false;
+  bool bDividedByZero = false;
   std::int64_t iEvaluations = 0;
   // The observer's running best, in the order it is told.
   float fObservedBest = 0;

@@ -112,6 +112,16 @@ inline std::uint32_t variable_name_hash(std::string_view name) {
 
 class TFormulaCache;  // parsed formulas by their text (expint_calc.cpp)
 
+// Told when a computation in a store divides by zero, right after the
+// message: whoever runs the computations stops at once.
+class TDivisionByZeroListener {
+ public:
+  virtual void divided_by_zero() = 0;
+
+ protected:
+  ~TDivisionByZeroListener() = default;
+};
+
 struct TFormulaMemory;
 
 // The variable store. Names are not unique: insert never checks, and every
@@ -347,8 +357,17 @@ class TVarlist {
   void set_output(std::ostream* out) { output_ = out; }
   std::ostream* output() const { return output_; }
 
+  // A division by zero prints its message (flushed) and stops: the
+  // computation gives 0, and so does every later one in this store, without
+  // a message; the listener (null: none) is told once. Copies take neither.
+  bool divided_by_zero() const { return divided_by_zero_; }
+  void set_division_listener(TDivisionByZeroListener* listener) { listener_ = listener; }
+
  private:
+  friend class TCalculation;
   std::ostream* output_ = nullptr;
+  bool divided_by_zero_ = false;
+  TDivisionByZeroListener* listener_ = nullptr;
 };
 
 // The calculator's memories, owned by an evaluation context (inter_context.h)
@@ -448,11 +467,3 @@ struct TFormulaHint {
 // store's formula cache: it is for stores whose memory caches, and is not
 // kept past a change of that memory's switch.
 float compute_formula(std::string_view formula, TVarlist& vars, TFormulaHint& hint);
-
-// What a division by zero in a formula does after its message is printed. The
-// default ends the program with status 0. Test harnesses that run formulas
-// without ending the process (the fuzz targets) install a handler that
-// returns; the quotient is then the infinity or NaN of float division.
-using TDivisionByZeroHandler = void (*)();
-// Installs `handler`; null restores the default.
-void set_division_by_zero_handler(TDivisionByZeroHandler handler);

@@ -27,20 +27,6 @@ void expression_error(const TVarlist& vars) {
   script_message(vars.output(), "\nDynaTARN++: error in expression!\n");
 }
 
-void end_program() {
-  std::exit(0);
-}
-
-TDivisionByZeroHandler division_by_zero_handler = end_program;
-
-void division_by_zero(const TVarlist& vars) {
-  if (std::ostream* out = vars.output()) {
-    *out << "\nERROR: DIVISION BY ZERO! Program terminated.\n";
-    out->flush();
-  }
-  division_by_zero_handler();
-}
-
 bool is_one_argument_function(std::string_view f) {
   return f == "SQR" || f == "SIN" || f == "COS" || f == "TAN" || f == "ABS" || f == "LOG" ||
          f == "SRT";
@@ -51,10 +37,6 @@ bool is_list_function(std::string_view f) {
 }
 
 }  // namespace
-
-void set_division_by_zero_handler(TDivisionByZeroHandler handler) {
-  division_by_zero_handler = handler != nullptr ? handler : end_program;
-}
 
 int is_delimiter(char c) {
   switch (c) {
@@ -313,6 +295,7 @@ class TCalculation {
       : vars(vars), base_calc(base_calc), freeze(freeze) {}
 
   float result(TExptree& root) {
+    if (vars.divided_by_zero_) return 0;
     const float v = value_of(root);
     return aborted ? 0.0f : v;
   }
@@ -329,6 +312,17 @@ class TCalculation {
   void abort() {
     if (!aborted) expression_error(vars);
     aborted = true;
+  }
+  // Prints the message, stops this computation and every later one in the
+  // store, and tells the store's listener.
+  void divide_by_zero() {
+    if (std::ostream* out = vars.output()) {
+      *out << "\nERROR: DIVISION BY ZERO! Program terminated.\n";
+      out->flush();
+    }
+    aborted = true;
+    vars.divided_by_zero_ = true;
+    if (vars.listener_ != nullptr) vars.listener_->divided_by_zero();
   }
 
   float value_of(TExptree& node) {
@@ -436,7 +430,10 @@ float TCalculation::binary(char op, float l, float r) {
     case '*':
       return l * r;
     default:
-      if (r == 0.0f) division_by_zero(vars);
+      if (r == 0.0f) {
+        divide_by_zero();
+        return 0;
+      }
       return l / r;
   }
 }
@@ -620,6 +617,7 @@ TExptree* single_name_node(const TExptree& root) {
 // result is its value times the root's sign, found through the node's hint
 // without setting up a computation.
 float TCalculation::computed(TExptree& root, TVarlist& vars) {
+  if (vars.divided_by_zero_) return 0;
   if (TExptree* node = single_name_node(root)) {
     const TVariable* var = vars.find(node->variable, node->hint);
     if (var != nullptr && var->get_comp() != 0) {

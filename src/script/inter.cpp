@@ -7,9 +7,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <ostream>
 #include <istream>
 #include <iterator>
+#include <ostream>
 #include <streambuf>
 #include <utility>
 
@@ -275,6 +275,14 @@ TScriptRun::TScriptRun(TEvalContext& context, std::string_view text, std::unique
       reader(text, context.words, context.caching()) {
   Vars->set_formula_memory(&context.formulas);
   Vars->set_output(&context.out());
+  Vars->set_division_listener(this);
+}
+
+void TScriptRun::divided_by_zero() {
+  if (division) return;
+  division = true;
+  halted = true;
+  Context.mute_output();
 }
 
 std::ostream& TScriptRun::out() const {
@@ -484,8 +492,8 @@ void main_pass(TScriptRun& run) {
 
 }  // namespace
 
-TEvalTree* interpret(TEvalContext& context, const char* pText,
-                     std::unique_ptr<TVarlist> importvars) {
+TEvalTree* interpret(TEvalContext& context, const char* pText, std::unique_ptr<TVarlist> importvars,
+                     TRunStatus* status) {
   TScriptRun run(context, pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
   run.evaluations = std::exchange(context.evaluations, TEvaluationMemo());
@@ -500,5 +508,11 @@ TEvalTree* interpret(TEvalContext& context, const char* pText,
   context.spare_controls = std::move(run.Controls);
   run.Vars.reset();
   run.Rules.reset();
-  return run.Evals;
+  if (status != nullptr) {
+    *status = run.divided() ? TRunStatus::kDivisionByZero : TRunStatus::kFinished;
+  }
+  if (!run.divided()) return run.Evals;
+  if (run.Evals != nullptr) run.Evals->clean_up();
+  context.restore_output();
+  return nullptr;
 }

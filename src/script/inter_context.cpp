@@ -9,6 +9,20 @@ TEvalContext::TEvalContext() {
 TEvalContext::~TEvalContext() = default;
 
 void TEvalContext::set_output(std::ostream& out, std::ostream& err) {
+  given_out_ = &out;
+  given_err_ = &err;
+  use_output(out, err);
+}
+
+void TEvalContext::mute_output() {
+  use_output(dropped_, dropped_);
+}
+
+void TEvalContext::restore_output() {
+  use_output(*given_out_, *given_err_);
+}
+
+void TEvalContext::use_output(std::ostream& out, std::ostream& err) {
   out_ = &out;
   err_ = &err;
   for (FuzzyContext* context : {&fuzzy, &unshared_fuzzy}) {

@@ -83,6 +83,10 @@ class TEvalContext {
   void set_output(std::ostream& out, std::ostream& err);
   std::ostream& out() const { return *out_; }
   std::ostream& err() const { return *err_; }
+  // Drops everything written until restore_output() gives the streams set
+  // back: a run that divided by zero writes nothing more.
+  void mute_output();
+  void restore_output();
 
   // Declared first, so that it goes last: variables destroyed with the
   // parts below still hand their known values back to it.
@@ -127,4 +131,8 @@ class TEvalContext {
   std::ostream dropped_{nullptr};
   std::ostream* out_ = &dropped_;
   std::ostream* err_ = &dropped_;
+  // The streams set, while muted.
+  std::ostream* given_out_ = &dropped_;
+  std::ostream* given_err_ = &dropped_;
+  void use_output(std::ostream& out, std::ostream& err);
 };

@@ -9,8 +9,8 @@
 #include <bit>
 #include <charconv>
 #include <cstdlib>
-#include <ostream>
 #include <iterator>
+#include <ostream>
 
 #include "inter_state.h"
 

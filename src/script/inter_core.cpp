@@ -134,6 +134,7 @@ void statement_delete(TScriptRun& run) {
   if (name == "ALL") {
     run.Vars = std::make_unique<TVarlist>();
     run.Vars->set_output(&run.out());
+    run.Vars->set_division_listener(&run);
     return;
   }
   if (run.Vars->in_list(name) == 0) {

@@ -10,8 +10,8 @@
 #include <array>
 #include <cmath>
 #include <fstream>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <vector>
 

@@ -416,9 +416,12 @@ struct TReachAnswers {
 
 // Everything one run works on. Statement handlers read their operands through
 // the counted read operations and end the run with stop().
-class TScriptRun {
+class TScriptRun : public TDivisionByZeroListener {
  public:
   TScriptRun(TEvalContext& context, std::string_view text, std::unique_ptr<TVarlist> vars);
+  TScriptRun(const TScriptRun&) = delete;
+  TScriptRun& operator=(const TScriptRun&) = delete;
+  ~TScriptRun() = default;
 
   TEvalContext& Context;  // memories and buffers of the run
   // The streams of the context: the script writes to out(), the fuzzy
@@ -546,12 +549,18 @@ class TScriptRun {
   void stop();
   void stop(std::string_view message);
   bool stopped() const { return halted; }
+  // A division by zero in the run's store ends the run at once: the
+  // statement in progress goes on without a word (the context's streams
+  // are muted until the run ends) and no other statement runs.
+  void divided_by_zero() override;
+  bool divided() const { return division; }
 
   // Room for a formula a statement builds, kept from one statement to the next.
   std::string built_formula;
 
  private:
   bool halted = false;
+  bool division = false;
   TVarlist::THint unplaced_hint;  // for words that are not whole words of the text
   CVList::Hint unplaced_fuzzy_hint;
 };

@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "domtarn_test_support.h"
 
@@ -45,6 +46,40 @@ TEST(DomainOutput, EachDomainWritesToItsOwnStreamsAndNotToTheConsole) {
   }
   EXPECT_EQ(runs[0].out.str().find("second"), std::string::npos);
   EXPECT_EQ(runs[1].out.str().find("first"), std::string::npos);
+}
+
+// Two domains evaluating on two threads at once keep their output apart.
+TEST(DomainOutput, DomainsOnTwoThreadsKeepTheirOutputApart) {
+  constexpr int kEvaluations = 20;
+  std::ostringstream out[2];
+  std::ostringstream err[2];
+  const std::string names[2] = {"left", "right"};
+  {
+    Capture console;
+    std::thread threads[2];
+    for (int i = 0; i < 2; ++i) {
+      threads[i] = std::thread([&, i] {
+        TestDomain domain(1, {8}, {"1111100"});
+        domain.SetOutput(out[i], err[i]);
+        domain.SetStaticData(Script(names[i]));
+        for (int k = 0; k < kEvaluations; ++k) domain.Evaluate();
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(console.str(), "");
+  }
+  for (int i = 0; i < 2; ++i) {
+    std::string expected;
+    std::string errors;
+    for (int k = 0; k < kEvaluations; ++k) {
+      expected += names[i] +
+                  "\n\nWarning: nothing is not a valid variable\n"
+                  "\nDynaTARN++: Warning: variable missing does not exist.";
+      errors += "Crisp input out of range!\n";
+    }
+    EXPECT_EQ(out[i].str(), expected) << names[i];
+    EXPECT_EQ(err[i].str(), errors) << names[i];
+  }
 }
 
 // A domain given other streams writes there from then on; the first keep

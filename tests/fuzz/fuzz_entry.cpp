@@ -32,11 +32,6 @@ constexpr std::string_view kDomainStore = "domain.vars";
 // nesting limits themselves are covered by the script engine's tests.
 constexpr long kStatementLimit = 10'000;
 
-// A division by zero ends the program; here the run goes on with the
-// quotient float division gives, so one input cannot end the fuzzer and the
-// rest of the script is still explored.
-void go_on_after_division_by_zero() {}
-
 struct TStoredVariable {
   std::string name;
   std::string formula;
@@ -251,7 +246,6 @@ TWorkspace::TWorkspace(const std::filesystem::path& fixtures, bool caching) {
   previous = std::filesystem::current_path();
   std::filesystem::current_path(dir);
   write_fixtures();
-  set_division_by_zero_handler(go_on_after_division_by_zero);
 }
 
 TEvalContext& TWorkspace::context() const {
@@ -259,7 +253,6 @@ TEvalContext& TWorkspace::context() const {
 }
 
 TWorkspace::~TWorkspace() {
-  set_division_by_zero_handler(nullptr);
   std::error_code error;
   std::filesystem::current_path(previous, error);
   std::filesystem::remove_all(dir, error);

@@ -47,6 +47,12 @@ class ScriptedDomain : public CShiftSchedulingDomain {
   }
 
   float Evaluate() override {
+    bDividedByZero = evaluations == divideAt;
+    if (bDividedByZero) {
+      ++evaluations;
+      dividedSchedule = schedule;
+      return -1;
+    }
     evaluation = rating(schedule, evaluations++);
     repairstarts = positions(schedule);
     return evaluation;
@@ -64,6 +70,9 @@ class ScriptedDomain : public CShiftSchedulingDomain {
   }
 
   int evaluations = 0;
+  // The evaluation (counted from 0) whose script divides by zero; -1: none.
+  int divideAt = -1;
+  CIntMatrix dividedSchedule;
   std::vector<RepairCall> calls;
 
  private:
@@ -361,6 +370,53 @@ TEST_F(OptimizeTest, StopKeepsTheBestRosterEvaluatedAndWritesNothingMore) {
     // Every evaluated try is logged, the one the stop came after included.
     EXPECT_EQ(Lines(read_file("c.dat")).size(), c.triesLogged);
     EXPECT_EQ(read_file("o.dat"), c.deep ? "" : "3 9\n");
+  }
+}
+
+// An evaluation that divides by zero stops either optimisation at once: up
+// to that evaluation it prints and writes what a run bounded to end with
+// that evaluation does; after it, nothing: no stop line, pass file, log line
+// of the try or observer call, and the domain keeps the roster of the
+// evaluation that divided.
+TEST_F(OptimizeTest, DivisionByZeroStopsAtOnceWithoutAWordMore) {
+  const std::string stopped = "Optimization stopped: limit reached, best evaluation ";
+  for (const bool deep : {true, false}) {
+    for (const int at : {0, 1, 2, 5, 6, 14, 30}) {
+      SCOPED_TRACE(std::string(deep ? "deep" : "random") + " at " + std::to_string(at));
+      SetUp();
+      int moves = 0;
+      ScriptedDomain bounded = StopDomain(deep, deep ? DeepRating : WalkRating, moves);
+      std::string limited = Optimise(bounded, deep, {at + 1, 0});
+      const int limitedPasses = PassFiles();
+      std::vector<std::string> limitedLog = Lines(read_file("c.dat"));
+      const std::size_t line = limited.rfind(stopped);
+      ASSERT_NE(line, std::string::npos);
+      limited.erase(line);
+      // The random walk logs each try after its evaluation.
+      if (!deep && at > 0) limitedLog.pop_back();
+
+      SetUp();
+      moves = 0;
+      ScriptedDomain domain = StopDomain(deep, deep ? DeepRating : WalkRating, moves);
+      domain.divideAt = at;
+      int observed = 0;
+      std::string out;
+      {
+        COptimize optimizer(&domain);
+        optimizer.SetObserver([&](std::int64_t, float, float) { ++observed; });
+        Capture capture;
+        deep ? optimizer.RepairDeep() : optimizer.RepairRandom();
+        out = capture.str();
+        EXPECT_TRUE(optimizer.DividedByZero());
+      }
+      EXPECT_EQ(out, limited);
+      EXPECT_EQ(PassFiles(), limitedPasses);
+      EXPECT_EQ(Lines(read_file("c.dat")), limitedLog);
+      EXPECT_EQ(domain.evaluations, at + 1);
+      EXPECT_EQ(observed, at);
+      EXPECT_TRUE(domain.DividedByZero());
+      EXPECT_EQ(domain.GetSchedule(), domain.dividedSchedule);
+    }
   }
 }
 

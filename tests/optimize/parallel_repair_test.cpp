@@ -31,6 +31,8 @@ class FlipDomain : public CShiftSchedulingDomain {
   }
   float Evaluate() override {
     ++evaluations;
+    bDividedByZero = evaluations == divideAt;
+    if (bDividedByZero) return -1;
     int set = 0;
     for (const int cell : schedule[0]) set += cell;
     evaluation = static_cast<float>(std::min(set, cap));
@@ -45,6 +47,7 @@ class FlipDomain : public CShiftSchedulingDomain {
   void ComputeRepairStarts() override {}
 
   int cap;
+  std::int64_t divideAt = -1;  // the evaluation whose script divides by zero
   std::int64_t evaluations = 0;
   CIntMatrix firstAtCap;
 };
@@ -201,6 +204,31 @@ TEST(ParallelRepair, ExampleOnTwoThreadsRepeatsAndKeepsFilesApart) {
     EXPECT_FALSE(fs::exists(file));
   }
   EXPECT_NE(FileText("a0/c.dat"), FileText("a1/c.dat"));
+}
+
+// A division by zero in worker 1's 30th evaluation ends the run after the
+// first round: worker 0 completes it, nothing more is evaluated or reported.
+TEST(ParallelRepair, DivisionByZeroEndsTheRunAfterTheRound) {
+  std::vector<std::unique_ptr<FlipDomain>> domains;
+  std::vector<CShiftSchedulingDomain*> pointers;
+  std::ostringstream console;
+  for (int i = 0; i < 2; ++i) {
+    const fs::path folder = fs::path("z") += std::to_string(i);
+    fs::create_directories(folder);
+    domains.push_back(std::make_unique<FlipDomain>(3, 1000));
+    domains.back()->SetOutputFolder(folder.string());
+    domains.back()->SetOutput(console, console);
+    pointers.push_back(domains.back().get());
+  }
+  domains[1]->divideAt = 30;
+  CParallelRepair repair(pointers);
+  repair.SetLimits({100000, 0});
+  repair.Run();
+  EXPECT_TRUE(repair.DividedByZero());
+  EXPECT_EQ(domains[0]->evaluations, CParallelRepair::kRoundEvaluations);
+  EXPECT_EQ(domains[1]->evaluations, 30);
+  EXPECT_EQ(repair.GetEvaluations(), CParallelRepair::kRoundEvaluations + 29);
+  EXPECT_EQ(console.str().find("Optimization stopped"), std::string::npos);
 }
 
 }  // namespace

@@ -39,6 +39,82 @@ std::string run_script(const std::string& text) {
   return run_script(context, text);
 }
 
+// A run writes to the context's streams only: the script's printouts and
+// warnings to the output stream, the fuzzy library's messages to the error
+// stream, nothing to the console.
+TEST(Interpret, WritesToTheStreamsOfItsContext) {
+  TEvalContext context;
+  std::ostringstream out;
+  std::ostringstream err;
+  context.set_output(out, err);
+  Capture console;
+  Capture console_errors(std::cerr);
+  TRunStatus status = TRunStatus::kDivisionByZero;
+  EXPECT_EQ(interpret(context,
+                      "PRINT \"shown here\" PRINT nothing "
+                      "PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END "
+                      "FUZZYVAR k r SET k = 5",
+                      std::make_unique<TVarlist>(), &status),
+            nullptr);
+  EXPECT_EQ(status, TRunStatus::kFinished);
+  EXPECT_EQ(out.str(), "shown here\nDynaTARN++: Warning: variable nothing does not exist.");
+  EXPECT_EQ(err.str(), "Crisp input out of range!\n");
+  EXPECT_EQ(console.str(), "");
+  EXPECT_EQ(console_errors.str(), "");
+}
+
+// A division by zero ends the run at once: the message (flushed) is the
+// last thing the run writes, also within the statement that divided, the
+// tree built so far is dropped and the status tells it. The next run of
+// the context writes again.
+TEST(Interpret, DivisionByZeroEndsTheRunAtOnce) {
+  const std::string tree =
+      "TABLE t.tab PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 "
+      "t: bad good END EVALTREE r total WORKINGHOURS AND END ";
+  const std::string kMessage = "\nERROR: DIVISION BY ZERO! Program terminated.\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"between statements", "PRINT \"a\" LET q = (1/0) PRINT \"b\"", "a" + kMessage, ""},
+      {"in a loop", "FOR i = 0 TO 3 STEP 1 PRINT i LET q = (1/(2-i)) NEXT i",
+       "0"
+       "1"
+       "2" +
+           kMessage,
+       ""},
+      // The fuzzy variable would report the 0 the division gave.
+      {"inside a statement",
+       "PARAMETERSET n: r l: 1 u: 2 m: 1.5 d: 1 g: 1 i: 1 t: bad good END FUZZYVAR k r "
+       "SET k = (1/0)",
+       kMessage, ""},
+      {"in an index", "LET x[0] = 1 LET y = x[(1/0)] PRINT y", kMessage, ""},
+      {"with a tree", tree + "LET q = (1/0)", kMessage, ""},
+  };
+  write_file("t.tab",
+             "CONCAT r r r\n"
+             "AND bad bad bad bad good bad good bad bad good good good\n"
+             "OR bad bad bad bad good good good bad good good good good\n");
+  TEvalContext context;
+  for (const Case& c : cases) {
+    std::ostringstream out;
+    std::ostringstream err;
+    context.set_output(out, err);
+    TRunStatus status = TRunStatus::kFinished;
+    EXPECT_EQ(interpret(context, c.text.c_str(), std::make_unique<TVarlist>(), &status), nullptr)
+        << c.what;
+    EXPECT_EQ(status, TRunStatus::kDivisionByZero) << c.what;
+    EXPECT_EQ(out.str(), c.out) << c.what;
+    EXPECT_EQ(err.str(), c.err) << c.what;
+    status = TRunStatus::kDivisionByZero;
+    interpret(context, "PRINT \"again\"", std::make_unique<TVarlist>(), &status);
+    EXPECT_EQ(status, TRunStatus::kFinished) << c.what;
+    EXPECT_EQ(out.str(), c.out + "again") << c.what;
+  }
+}
+
 // Positions, word counts and jumps by words; reading on from any position
 // is checked against a plain scan below.
 TEST(ScriptReader, ReadsWordsAndNumbersAndFindsPositionsAgain) {
