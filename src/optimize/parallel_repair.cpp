@@ -76,7 +76,7 @@ void CParallelRepair::CollectRound(std::vector<std::unique_ptr<CWorker>>& worker
 }
 
 // Worker 0 runs on the calling thread, the others each on a thread of their
-// own for the whole run (the memory pool keeps its blocks per thread, ready
+// own for the whole run (the allocator keeps memory per thread, ready
 // for the next round). Two waits at one barrier frame every round: after the
 // first the workers read the budgets and the best roster, after the second
 // only this thread reads their results and chooses the next round's start.

@@ -211,13 +211,13 @@ TEST(ParallelRepair, ExampleOnTwoThreadsRepeatsAndKeepsFilesApart) {
 TEST(ParallelRepair, DivisionByZeroEndsTheRunAfterTheRound) {
   std::vector<std::unique_ptr<FlipDomain>> domains;
   std::vector<CShiftSchedulingDomain*> pointers;
-  std::ostringstream console;
+  std::ostringstream consoles[2];
   for (int i = 0; i < 2; ++i) {
     const fs::path folder = fs::path("z") += std::to_string(i);
     fs::create_directories(folder);
     domains.push_back(std::make_unique<FlipDomain>(3, 1000));
     domains.back()->SetOutputFolder(folder.string());
-    domains.back()->SetOutput(console, console);
+    domains.back()->SetOutput(consoles[i], consoles[i]);
     pointers.push_back(domains.back().get());
   }
   domains[1]->divideAt = 30;
@@ -228,7 +228,7 @@ TEST(ParallelRepair, DivisionByZeroEndsTheRunAfterTheRound) {
   EXPECT_EQ(domains[0]->evaluations, CParallelRepair::kRoundEvaluations);
   EXPECT_EQ(domains[1]->evaluations, 30);
   EXPECT_EQ(repair.GetEvaluations(), CParallelRepair::kRoundEvaluations + 29);
-  EXPECT_EQ(console.str().find("Optimization stopped"), std::string::npos);
+  EXPECT_EQ(consoles[0].str().find("Optimization stopped"), std::string::npos);
 }
 
 }  // namespace
