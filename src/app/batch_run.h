@@ -30,6 +30,7 @@ struct CBatchOptions {
   std::int64_t iMaxEvaluations = 0;
   double dTimeLimit = 0;
   std::int64_t iSeed = -1;  // --seed; -1: the clock
+  std::int64_t iJobs = 1;   // --jobs; 0: one per core
   CDomainSettings cSettings;
 };
 
@@ -46,6 +47,10 @@ class CBatchRun {
   int Open(bool needScript);
 
   CShiftSchedulingDomain& Domain() { return *pDomain; }
+  // The domain file's absolute path.
+  const std::filesystem::path& FilePath() const { return pFile; }
+  // The folder the run works in, where its log files go.
+  const std::filesystem::path& LogFolder() const { return cFolder.Path(); }
   // A path of the command line made absolute against the folder the
   // program started in.
   static std::filesystem::path Absolute(const std::string& path);

@@ -9,13 +9,18 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
+#include <fstream>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 #include "batch_run.h"
 #include "grid_text.h"
 #include "optimize.h"
+#include "parallel_repair.h"
 #include "rating_text.h"
 #include "report.h"
 #include "roster_fill.h"
@@ -38,7 +43,8 @@ constexpr const char* kFooter =
     "the evaluation and the optimizer write (test2.dat, c.dat, o.dat, the pass\n"
     "files o1, o2, ... and console.log, the console output of the script and the\n"
     "optimizer) go to a temporary folder that is removed at the end, or to DIR\n"
-    "with --logs DIR.\n"
+    "with --logs DIR. With --jobs N, walk 0 writes there as one walk does, and\n"
+    "walk i (1 to N-1) into the folder worker<i> inside it.\n"
     "\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain,\n"
     "66 a missing input file, 73 an output that cannot be created.";
@@ -135,12 +141,78 @@ int CheckCreatable(const fs::path& path, const std::string& shown) {
   return kExitCannotCreate;
 }
 
+// The workers of a parallel optimisation after the first, which is the run's
+// own domain: each reads the domain file again and works in a folder of its
+// own inside the log folder, "worker1", "worker2", ..., where its console
+// lines and its messages for standard error go to "console.log" (so that no
+// two threads write to one stream).
+struct CExtraWorkers {
+  std::vector<std::unique_ptr<CShiftSchedulingDomain>> vDomains;
+  std::vector<std::unique_ptr<std::ofstream>> vLogs;
+};
+
+CExtraWorkers MakeExtraWorkers(CBatchRun& run, const CBatchOptions& options, std::size_t count) {
+  CExtraWorkers workers;
+  CDomainSettings settings = options.cSettings;
+  settings.sInputFolder = run.FilePath().parent_path().string();
+  for (std::size_t i = 1; i < count; ++i) {
+    const fs::path folder = run.LogFolder() / ("worker" + std::to_string(i));
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    std::unique_ptr<CShiftSchedulingDomain> domain = CreateDomain(settings);
+    domain->SetOutputFolder(folder.string());
+    {
+      // Its messages were shown when the run's own domain read the file.
+      std::ostringstream silent;
+      domain->SetOutput(silent, silent);
+      domain->Read(run.FilePath().string());
+    }
+    workers.vLogs.push_back(std::make_unique<std::ofstream>(folder / kConsoleLogFile));
+    domain->SetOutput(*workers.vLogs.back(), *workers.vLogs.back());
+    workers.vDomains.push_back(std::move(domain));
+  }
+  return workers;
+}
+
+std::size_t JobCount(const CBatchOptions& options) {
+  if (options.iJobs > 0) return static_cast<std::size_t>(options.iJobs);
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Random repair on `count` workers, the run's own domain the first; the
+// domain then holds the best roster of all, evaluated.
+void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_t count,
+                        CProgressLine& progress, std::vector<CTrajectoryPoint>& trajectory) {
+  CExtraWorkers extra = MakeExtraWorkers(run, options, count);
+  std::vector<CShiftSchedulingDomain*> domains = {&run.Domain()};
+  for (const auto& domain : extra.vDomains) domains.push_back(domain.get());
+  CParallelRepair repair(domains);
+  repair.SetLimits({options.iMaxEvaluations, options.dTimeLimit});
+  const std::optional<unsigned>& seed = options.cSettings.oSeed;
+  repair.SetSeed(seed ? *seed : static_cast<unsigned>(std::time(nullptr)));
+  repair.SetProgressObserver([&progress](std::int64_t evaluations, float best, float current) {
+    progress.Update(evaluations, best, current);
+  });
+  repair.SetObserver([&trajectory](std::int64_t evaluations, float best, float current) {
+    trajectory.push_back({evaluations, best, current});
+  });
+  repair.Run();
+  if (repair.DividedByZero()) EndAtDivisionByZero();
+  progress.Finish();
+}
+
 // Runs the optimisation with its console output in the log file; the
 // domain then holds the best roster evaluated, with its evaluation.
 void Optimise(CBatchRun& run, const CBatchOptions& options,
               std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
   const CDomainToFile console(domain, kConsoleLogFile);
+  const std::size_t jobs = JobCount(options);
+  if (jobs > 1) {
+    CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
+    OptimiseInParallel(run, options, jobs, progress, trajectory);
+    return;
+  }
   COptimize optimizer(&domain);
   optimizer.SetLimits({options.iMaxEvaluations, options.dTimeLimit});
   optimizer.SetSeedSource(SeedSourceOf(options.cSettings));
@@ -162,6 +234,11 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
 }
 
 int RunOptimize(const CBatchOptions& options) {
+  if (options.sMethod != "random" && JobCount(options) > 1) {
+    std::cerr << kProgram << " optimize: --jobs needs --method random\n"
+              << "Try '" << kProgram << " optimize --help' for more information.\n";
+    return kExitUsage;
+  }
   const fs::path out = CBatchRun::Absolute(options.sOut);
   const fs::path report = CBatchRun::Absolute(options.sReport);
   if (const int status = CheckCreatable(out, options.sOut)) return status;
@@ -233,6 +310,12 @@ void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
   command.add_option("--report", options.sReport, "also write an HTML report of the run")
       ->type_name("REPORT.html");
   command.add_flag("--quiet", options.bQuiet, "no progress line on standard error");
+  command
+      .add_option("--jobs", options.iJobs,
+                  "random repair by N walks at once, one per thread (0: one per core)")
+      ->check(CLI::Range(std::int64_t{0}, std::int64_t{1024}))
+      ->type_name("N")
+      ->capture_default_str();
 }
 
 // The commands and their options; `chosen` gets the command's function.

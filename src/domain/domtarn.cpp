@@ -86,7 +86,8 @@ bool CDomainInstance::SetStaticData(std::string_view text) {
 // included, reaches the buffer unchanged. A file too long for the buffer is
 // refused as a whole rather than cut, so a script never runs half-loaded.
 bool CDomainInstance::ReadStaticData() {
-  std::ifstream file(resolve_read_path(StaticDataFileName, GetInputFolder()), std::ios::binary);
+  std::ifstream file(resolve_read_path(StaticDataFileName, GetInputFolder(), GetOutputFolder()),
+                     std::ios::binary);
   if (!file) {
     GetOutput() << "CDomainInstance: couldn't find static data file" << std::endl;
     return false;

@@ -13,6 +13,7 @@
 
 #include "base.h"
 #include "evaltree_constraint.h"
+#include "random_draws.h"
 #include "seed_source.h"
 
 class TEvalContext;
@@ -172,6 +173,14 @@ class CDomainInstance : public CBase {
   // working folder only.
   void SetInputFolder(std::string folder);
   const std::string& GetInputFolder() const;
+  // The folder the files the domain, its script and the optimizer write go
+  // to ("test2.dat", exports, "error.dat", ...), and where the files read
+  // are looked for first. Empty (the default): the working folder. Domains
+  // working at once in one process need folders of their own.
+  void SetOutputFolder(std::string folder);
+  const std::string& GetOutputFolder() const;
+  // The name to open for writing `name`, in the output folder.
+  std::string OutputPath(const std::string& name) const;
 
  protected:
   // Every memory and buffer of the script runs of this domain; declared
@@ -191,7 +200,7 @@ class CDomainInstance : public CBase {
   static std::size_t VariablesFileRoom(std::size_t variables);
   static char* PutCountLine(char* out, std::size_t variables);
   static char* PutVariableLine(char* out, char* last, const TVariable& var);
-  static void WriteVariablesFileText(std::string_view text);
+  void WriteVariablesFileText(std::string_view text) const;
   // The script text: a fixed buffer, always NUL-terminated, empty at first.
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;
@@ -245,6 +254,9 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Where the seeds of the repair starts' random choices come from; the
   // clock unless set.
   void SetSeedSource(const CSeedSource& source) { Seeds = source; }
+  // The domain's own random generator, which the repair starts and the
+  // optimizer working on this domain draw from.
+  CRandomDraws& GetRandomDraws() { return Draws; }
 
  protected:
   // Whether every group works each shift as often as required and the
@@ -315,6 +327,7 @@ class CShiftSchedulingDomain : public CDomainInstance {
   void SwapPairs(int pair, int other, int day, int j);
 
   CSeedSource Seeds;
+  CRandomDraws Draws;
 
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.

@@ -103,8 +103,8 @@ char* CDomainInstance::PutVariableLine(char* out, char* last, const TVariable& v
   return ToCharsGeneral(out, last, var.get_value()).ptr;
 }
 
-void CDomainInstance::WriteVariablesFileText(std::string_view text) {
-  ReplaceFileContents(kVariablesFileName, text);
+void CDomainInstance::WriteVariablesFileText(std::string_view text) const {
+  ReplaceFileContents(OutputPath(kVariablesFileName).c_str(), text);
 }
 
 // The lines are written into a buffer sized for the longest lines a store of
@@ -268,8 +268,8 @@ void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(const char* formula) {
 // it: the seeding, which costs far more than a draw, is skipped then.
 int CShiftSchedulingDomain::SeededDraw(unsigned seed) {
   if (RepairDraw && RepairDraw->drawn && RepairDraw->seed == seed) return RepairDraw->value;
-  std::srand(seed);
-  const int value = std::rand();
+  Draws.Seed(seed);
+  const int value = Draws.Draw();
   if (RepairDraw) *RepairDraw = CDraw{true, seed, value};
   return value;
 }

@@ -10,6 +10,7 @@
 #include "domtarn.h"
 #include "evaltree.h"
 #include "inter_context.h"
+#include "read_path.h"
 
 CDomainInstance::CDomainInstance()
     : CBase("CDomainInstance", 1),
@@ -45,6 +46,18 @@ void CDomainInstance::SetInputFolder(std::string folder) {
 
 const std::string& CDomainInstance::GetInputFolder() const {
   return cEvalContext->input_folder;
+}
+
+void CDomainInstance::SetOutputFolder(std::string folder) {
+  cEvalContext->output_folder = std::move(folder);
+}
+
+const std::string& CDomainInstance::GetOutputFolder() const {
+  return cEvalContext->output_folder;
+}
+
+std::string CDomainInstance::OutputPath(const std::string& name) const {
+  return resolve_write_path(name, cEvalContext->output_folder);
 }
 
 void TakeSortedConstraintList(std::unique_ptr<TEvalTree> tree, ConstraintEvaluations& list) {

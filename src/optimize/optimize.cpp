@@ -21,6 +21,7 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstddef>
@@ -46,41 +47,14 @@ constexpr const char* kBestLogFile = "o.dat";
 constexpr const char* kPassFilePrefix = "o";
 constexpr const char* kErrorFile = "error.dat";
 
-// Set by the Ctrl-C handler, polled after every evaluation.
-volatile std::sig_atomic_t gInterrupted = 0;
+// Set by the Ctrl-C handler, polled after every evaluation by every
+// optimizer; an atomic that is free of locks, so that the handler may set it
+// and optimizers on other threads read it.
+std::atomic<int> gInterrupted = 0;
 
 void OnInterrupt(int) {
   gInterrupted = 1;
 }
-
-// Routes Ctrl-C to the stop flag while one optimisation runs and puts the
-// earlier disposition back afterwards, so Ctrl-C at the menu ends the program
-// as the terminal would. SA_RESETHAND gives a second Ctrl-C the default
-// action at once: it ends the program even while the stop is under way.
-// SA_RESTART lets a script's INPUT that waits for a line keep waiting rather
-// than fail. A program started with Ctrl-C ignored (a background job of a
-// script) keeps ignoring it.
-class CInterruptGuard {
- public:
-  CInterruptGuard() {
-    gInterrupted = 0;
-    if (sigaction(SIGINT, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) return;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    installed = sigaction(SIGINT, &action, nullptr) == 0;
-  }
-  ~CInterruptGuard() {
-    if (installed) sigaction(SIGINT, &previous, nullptr);
-  }
-  CInterruptGuard(const CInterruptGuard&) = delete;
-  CInterruptGuard& operator=(const CInterruptGuard&) = delete;
-
- private:
-  struct sigaction previous {};
-  bool installed = false;
-};
 
 // A rating that is not a number (a script computing the root of a negative
 // value) must not hide every later real rating.
@@ -90,8 +64,33 @@ bool IsBetter(float value, float best) {
 
 }  // namespace
 
+// SA_RESETHAND gives a second Ctrl-C the default action at once: it ends the
+// program even while the stop is under way. SA_RESTART lets a script's INPUT
+// that waits for a line keep waiting rather than fail. A program started with
+// Ctrl-C ignored (a background job of a script) keeps ignoring it.
+CInterruptGuard::CInterruptGuard() {
+  gInterrupted = 0;
+  if (sigaction(SIGINT, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) return;
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  installed = sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+CInterruptGuard::~CInterruptGuard() {
+  if (installed) sigaction(SIGINT, &previous, nullptr);
+}
+
+bool CInterruptGuard::Interrupted() {
+  return gInterrupted != 0;
+}
+
 COptimize::COptimize(CShiftSchedulingDomain* domain)
-    : CBase("COptimize", 1), cDomain(domain), file1(kMoveLogFile), file2(kBestLogFile) {}
+    : CBase("COptimize", 1),
+      cDomain(domain),
+      file1(domain->OutputPath(kMoveLogFile)),
+      file2(domain->OutputPath(kBestLogFile)) {}
 
 float COptimize::EvaluateDomain() {
   cDomain->Evaluate();
@@ -107,7 +106,7 @@ float COptimize::EvaluateDomain() {
     cBestSeenSchedule = cDomain->GetSchedule();
   }
   if (cObserver) cObserver(iEvaluations, fBestSeen, value);
-  if (gInterrupted != 0) {
+  if (CInterruptGuard::Interrupted()) {
     eStop = StopReason::kInterrupted;
   } else if (LimitReached()) {
     eStop = StopReason::kLimit;
@@ -134,7 +133,9 @@ void COptimize::StartOptimisation() {
 // asked for the best roster, which the last one need not be.
 void COptimize::FinishOptimisation() {
   if (DividedByZero()) return;
-  if (eStop == StopReason::kNone && gInterrupted != 0) eStop = StopReason::kInterrupted;
+  if (eStop == StopReason::kNone && CInterruptGuard::Interrupted()) {
+    eStop = StopReason::kInterrupted;
+  }
   if (Stopping()) KeepBestSeen();
   Flush();
 }
@@ -156,7 +157,7 @@ void COptimize::ReportPass(int pass) {
                        << std::string(kRuleWidth, '*') << '\n';
   std::string name = kPassFilePrefix;
   name += std::to_string(pass);
-  cDomain->Write(name);
+  cDomain->Write(cDomain->OutputPath(name));
   Flush();
 }
 
@@ -243,6 +244,29 @@ void COptimize::RepairRandom() {
   FinishOptimisation();
 }
 
+// Passes without a single evaluation (no move found from their start days)
+// are reported like the others; so many of them in a row end the round.
+void COptimize::RandomRound(const CIntMatrix& start, std::int64_t evaluations,
+                            std::chrono::steady_clock::time_point started) {
+  cLimits.iMaxEvaluations = evaluations;
+  cDomain->SetSchedule(start);
+  eStop = StopReason::kNone;
+  iEvaluations = 0;
+  tStart = started;
+  fBestEvaluation = EvaluateDomain();
+  cBestSchedule = cDomain->GetSchedule();
+  int idle = 0;
+  while (!Stopping() && idle <= kPassLimit) {
+    const std::int64_t before = iEvaluations;
+    RepairTry2(1);
+    if (Stopping()) break;
+    idle = iEvaluations == before ? idle + 1 : 0;
+    cDomain->GetOutput() << "Evaluation: " << fBestEvaluation << '\n'
+                         << std::string(kRuleWidth, '*') << '\n';
+  }
+  if (!DividedByZero()) Flush();
+}
+
 // A domain without days (cycle length 0) offers no start day to draw, so
 // its pass is treated like one without repair positions: nothing happens.
 // An empty first list of repair positions counts as no repair positions.
@@ -254,9 +278,10 @@ void COptimize::RepairTry2(int depth) {
   const CIntMatrix saved = cDomain->GetSchedule();
   const CPosition cell = lists.front().front();
 
-  std::srand(cSeeds.Next());
-  int start = std::rand() % days;
-  int start2 = std::rand() % days;
+  CRandomDraws& draws = cDomain->GetRandomDraws();
+  draws.Seed(cSeeds.Next());
+  int start = draws.Draw() % days;
+  int start2 = draws.Draw() % days;
   int tries = 0;
   float passBest = -1;
   while (cDomain->Repair(cell.group, cell.day, start, start2)) {
@@ -279,10 +304,10 @@ void COptimize::RepairTry2(int depth) {
       cDomain->GetOutput() << "Iteration " << tries << " better. " << '\n';
     }
     if (tries == kTriesPerPass) return;
-    start = std::rand() % days;
-    start2 = std::rand() % days;
+    start = draws.Draw() % days;
+    start2 = draws.Draw() % days;
     cDomain->SetSchedule(saved);
   }
   cDomain->GetOutput() << cell.group << ' ' << cell.day << ' ' << start << ' ' << start2 << '\n';
-  cDomain->Write(kErrorFile);
+  cDomain->Write(cDomain->OutputPath(kErrorFile));
 }

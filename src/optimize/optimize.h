@@ -11,6 +11,8 @@
 #include <fstream>
 #include <functional>
 
+#include <signal.h>
+
 #include "base.h"
 #include "domtarn.h"
 
@@ -26,6 +28,25 @@ struct COptimizeLimits {
 // has made so far, the best evaluation so far and the one just made.
 using CEvaluationObserver =
     std::function<void(std::int64_t evaluations, float best, float current)>;
+
+// Routes Ctrl-C to the optimizers' stop flag for as long as it lives and puts
+// the earlier disposition back afterwards, so Ctrl-C at the menu ends the
+// program as the terminal would. Every optimisation holds one; optimizers
+// that work together share the one of the run that drives them.
+class CInterruptGuard {
+ public:
+  CInterruptGuard();
+  ~CInterruptGuard();
+  CInterruptGuard(const CInterruptGuard&) = delete;
+  CInterruptGuard& operator=(const CInterruptGuard&) = delete;
+
+  // Whether Ctrl-C arrived since the latest guard was made.
+  static bool Interrupted();
+
+ private:
+  struct sigaction previous {};
+  bool installed = false;
+};
 
 class COptimize : public CBase {
  public:
@@ -70,6 +91,20 @@ class COptimize : public CBase {
   void RepairRandom();
   // One pass of the random walk; depth 0 does nothing.
   void RepairTry2(int depth);
+
+  // One round of a random walk that several optimizers take turns to share
+  // (parallel_repair.h): puts `start` into the domain, evaluates it and walks
+  // on from it until `evaluations` evaluations in all, the start's included,
+  // or until Ctrl-C or the time limit, whose clock started at `started`.
+  // Every pass is reported to the console, but no pass file is written and
+  // no Ctrl-C handler installed (the caller holds a CInterruptGuard). A walk
+  // whose passes stop finding moves ends the round early, and so does an
+  // evaluation that divides by zero (DividedByZero()). The best roster of the
+  // round is GetBestSeenSchedule() afterwards.
+  void RandomRound(const CIntMatrix& start, std::int64_t evaluations,
+                   std::chrono::steady_clock::time_point started);
+  // Evaluations of the latest optimisation or round.
+  std::int64_t GetEvaluations() const { return iEvaluations; }
 
  private:
   enum class StopReason { kNone, kInterrupted, kLimit, kDivisionByZero };

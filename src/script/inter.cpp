@@ -337,7 +337,11 @@ void TScriptRun::use_rules(std::shared_ptr<RuleSet> rules) {
 }
 
 std::string TScriptRun::read_path(const std::string& name) const {
-  return resolve_read_path(name, Context.input_folder);
+  return resolve_read_path(name, Context.input_folder, Context.output_folder);
+}
+
+std::string TScriptRun::write_path(const std::string& name) const {
+  return resolve_write_path(name, Context.output_folder);
 }
 
 std::optional<float> TScriptRun::read_number() {

@@ -64,6 +64,10 @@ class TEvalContext {
   // (read_path.h); empty: the working folder only. A setting of the runs,
   // not a memory: the switch leaves it alone.
   std::string input_folder;
+  // Where relative names of files the script and the domain write go, and
+  // where they are read first (read_path.h); empty: the working folder. A
+  // setting like the input folder.
+  std::string output_folder;
   // How many statements one run may execute before it stops with the limit
   // message. Harnesses that run many scripts under instrumentation lower
   // it, so that an endless script ends quickly there as well.

@@ -86,7 +86,7 @@ void export_parameter_sets(TScriptRun& run, std::string_view set_name) {
   for (int i = 0; i < sets.get_number(); ++i) {
     if (has_name(*sets.find(i), set_name)) sets.find(i)->write(out);
   }
-  write_text_file(file_name, out.str());
+  write_text_file(run.write_path(file_name), out.str());
 }
 
 // Files that cannot be written are passed over silently.
@@ -99,7 +99,7 @@ void statement_export(TScriptRun& run) {
   if (kind == "RULESET") {
     run.Rules->write(out);
   } else if (kind == "EVALTREE") {
-    if (run.Evals != nullptr) run.Evals->write(word);
+    if (run.Evals != nullptr) run.Evals->write(run.write_path(word));
     return;
   } else if (kind == "PSLIST") {
     run.Rules->get_ps_list()->write(out);
@@ -111,7 +111,7 @@ void statement_export(TScriptRun& run) {
   } else {
     return;
   }
-  write_text_file(word, out.str());
+  write_text_file(run.write_path(word), out.str());
 }
 
 // ------------------------------------------------- parameter sets, variables

@@ -464,6 +464,9 @@ class TScriptRun : public TDivisionByZeroListener {
   // The name to open for reading a file the script names: beside the
   // domain file when it is not in the working folder (read_path.h).
   std::string read_path(const std::string& name) const;
+  // The name to open for writing a file the script names: in the output
+  // folder when one is set (read_path.h).
+  std::string write_path(const std::string& name) const;
   // The rule table's words as this run last loaded them (null: load again).
   // A run checks the file once and again only after it wrote a file itself,
   // rather than for every statement that generates rules.

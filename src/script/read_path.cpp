@@ -1,14 +1,27 @@
-// Where a file that a script or a domain reads is found.
+// Where a file that a script or a domain reads or writes is found.
 #include "read_path.h"
 
 #include <filesystem>
 #include <system_error>
 
-std::string resolve_read_path(const std::string& name, const std::string& input_folder) {
-  if (input_folder.empty() || name.empty()) return name;
+std::string resolve_write_path(const std::string& name, const std::string& output_folder) {
+  if (output_folder.empty() || name.empty()) return name;
+  const std::filesystem::path path(name);
+  if (path.is_absolute()) return name;
+  return (std::filesystem::path(output_folder) / path).string();
+}
+
+std::string resolve_read_path(const std::string& name, const std::string& input_folder,
+                              const std::string& output_folder) {
+  if (name.empty()) return name;
   const std::filesystem::path path(name);
   if (path.is_absolute()) return name;
   std::error_code error;
+  if (!output_folder.empty()) {
+    const std::filesystem::path written = std::filesystem::path(output_folder) / path;
+    if (std::filesystem::exists(written, error)) return written.string();
+  }
+  if (input_folder.empty()) return name;
   if (std::filesystem::exists(path, error)) return name;
   const std::filesystem::path beside = std::filesystem::path(input_folder) / path;
   if (!std::filesystem::exists(beside, error)) return name;

@@ -366,7 +366,7 @@ TEST(RepairStarts, DiffHoursTakesTheHeavierWeek) {
   EXPECT_TRUE(domain.GetRepairPositions().empty());
 }
 
-// Every DIFFHOURS entry seeds the generator with the time and draws once:
+// Every DIFFHOURS entry seeds the domain's generator with the time and draws once:
 // all lists pick the cell of that draw, the generator ends as one seeding
 // and one draw leave it, and a draw between two passes does not carry over.
 TEST(RepairStarts, DiffHoursSeedsForEveryEntry) {
@@ -375,7 +375,7 @@ TEST(RepairStarts, DiffHoursSeedsForEveryEntry) {
   for (int pass = 0; pass < 2; ++pass) {
     const auto seed = static_cast<unsigned>(std::time(nullptr));
     domain.ComputeRepairStarts();
-    const int next = std::rand();
+    const int next = domain.GetRandomDraws().Draw();
     if (static_cast<unsigned>(std::time(nullptr)) != seed) GTEST_SKIP() << "the clock ticked";
     std::srand(seed);
     const int picked = 7 + std::rand() % 5;
@@ -383,7 +383,7 @@ TEST(RepairStarts, DiffHoursSeedsForEveryEntry) {
     const CPositionMatrix& starts = domain.GetRepairPositions();
     ASSERT_EQ(starts.size(), 4u);
     for (const std::vector<CPosition>& list : starts) EXPECT_EQ(list.front().day, picked);
-    std::rand();
+    domain.GetRandomDraws().Draw();
   }
 }
 

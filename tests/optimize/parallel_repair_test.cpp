@@ -1,0 +1,234 @@
+// Tests of random repair on several threads: the bound on evaluations holds
+// for all workers together and is met exactly, the best roster of all is
+// kept with ties going to the lowest worker, and a run repeats exactly for
+// the same seed and number of workers, on scripted domains and on the
+// bundled example read by the real domain (which is also what a
+// ThreadSanitizer build of these tests watches).
+#include "parallel_repair.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every move flips the cell of the drawn start day; the rating counts the
+// cells set, capped at `cap`, so that many rosters tie at the cap.
+class FlipDomain : public CShiftSchedulingDomain {
+ public:
+  FlipDomain(int weeks, int cap) : cap(cap) {
+    LengthOfCycle = weeks;
+    schedule.assign(1, std::vector<int>(static_cast<std::size_t>(7 * weeks), 0));
+  }
+  float Evaluate() override {
+    ++evaluations;
+    bDividedByZero = evaluations == divideAt;
+    if (bDividedByZero) return -1;
+    int set = 0;
+    for (const int cell : schedule[0]) set += cell;
+    evaluation = static_cast<float>(std::min(set, cap));
+    if (firstAtCap.empty() && set >= cap) firstAtCap = schedule;
+    repairstarts = {{{0, 0}}};
+    return evaluation;
+  }
+  bool Repair(int, int, int& start, int&) override {
+    schedule[0][static_cast<std::size_t>(start) % schedule[0].size()] ^= 1;
+    return true;
+  }
+  void ComputeRepairStarts() override {}
+
+  int cap;
+  std::int64_t divideAt = -1;  // the evaluation whose script divides by zero
+  std::int64_t evaluations = 0;
+  CIntMatrix firstAtCap;
+};
+
+struct Outcome {
+  std::int64_t evaluations = 0;
+  float best = 0;
+  CIntMatrix roster;
+  std::vector<std::string> consoles;
+  std::vector<float> observed;
+};
+
+// Runs `workers` scripted workers, each with its output folder under the
+// test's working folder.
+Outcome RunFlips(std::size_t workers, const COptimizeLimits& limits, int cap = 1000,
+                 std::vector<std::unique_ptr<FlipDomain>>* kept = nullptr) {
+  std::vector<std::unique_ptr<FlipDomain>> domains;
+  std::vector<std::unique_ptr<std::ostringstream>> consoles;
+  std::vector<CShiftSchedulingDomain*> pointers;
+  for (std::size_t i = 0; i < workers; ++i) {
+    const fs::path folder = "flip" + std::to_string(i);
+    fs::create_directories(folder);
+    domains.push_back(std::make_unique<FlipDomain>(3, cap));
+    domains.back()->SetOutputFolder(folder.string());
+    consoles.push_back(std::make_unique<std::ostringstream>());
+    domains.back()->SetOutput(*consoles.back(), *consoles.back());
+    pointers.push_back(domains.back().get());
+  }
+  CParallelRepair repair(pointers);
+  repair.SetLimits(limits);
+  repair.SetSeed(5);
+  Outcome outcome;
+  repair.SetObserver([&](std::int64_t n, float, float current) {
+    EXPECT_EQ(n, static_cast<std::int64_t>(outcome.observed.size()) + 1);
+    outcome.observed.push_back(current);
+  });
+  repair.Run();
+  outcome.evaluations = repair.GetEvaluations();
+  outcome.best = repair.GetBestEvaluation();
+  outcome.roster = repair.GetBestSchedule();
+  for (const auto& console : consoles) outcome.consoles.push_back(console->str());
+  std::int64_t made = 0;
+  for (const auto& domain : domains) made += domain->evaluations;
+  // Every evaluation is counted, and the first domain once more at the end.
+  EXPECT_EQ(made, outcome.evaluations + 1);
+  EXPECT_EQ(domains.front()->GetSchedule(), outcome.roster);
+  if (kept != nullptr) *kept = std::move(domains);
+  return outcome;
+}
+
+TEST(ParallelRepair, BoundOnEvaluationsHoldsForAllWorkersTogether) {
+  struct Case {
+    std::size_t workers;
+    std::int64_t bound;
+  };
+  // Whole rounds, a last round shared unevenly, fewer evaluations than
+  // workers, and one worker.
+  for (const Case c : {Case{2, 400}, Case{2, 251}, Case{3, 7}, Case{3, 2}, Case{1, 150}}) {
+    SCOPED_TRACE(std::to_string(c.workers) + " workers, bound " + std::to_string(c.bound));
+    const Outcome outcome = RunFlips(c.workers, {c.bound, 0});
+    EXPECT_EQ(outcome.evaluations, c.bound);
+    EXPECT_EQ(static_cast<std::int64_t>(outcome.observed.size()), c.bound);
+    EXPECT_NE(outcome.consoles.front().find("Optimization stopped: limit reached, best evaluation"),
+              std::string::npos);
+  }
+}
+
+TEST(ParallelRepair, UnboundedRunMakesItsRoundsAndKeepsTheBestOfAll) {
+  const Outcome outcome = RunFlips(2, {});
+  EXPECT_EQ(outcome.evaluations,
+            2 * CParallelRepair::kUnboundedRounds * CParallelRepair::kRoundEvaluations);
+  float best = outcome.observed.front();
+  for (const float value : outcome.observed) best = std::max(best, value);
+  EXPECT_EQ(outcome.best, best);
+  EXPECT_GT(outcome.best, 0.0F);
+  EXPECT_EQ(outcome.consoles.front().find("Optimization stopped"), std::string::npos);
+}
+
+// With a cap of 1 every roster with a cell set ties; both workers reach one
+// on their first move, and worker 0's first is kept.
+TEST(ParallelRepair, TiesGoToTheLowestWorker) {
+  std::vector<std::unique_ptr<FlipDomain>> domains;
+  const Outcome outcome = RunFlips(3, {300, 0}, 1, &domains);
+  EXPECT_EQ(outcome.best, 1.0F);
+  ASSERT_FALSE(domains[0]->firstAtCap.empty());
+  EXPECT_EQ(outcome.roster, domains[0]->firstAtCap);
+  EXPECT_NE(domains[1]->firstAtCap, domains[0]->firstAtCap);
+}
+
+TEST(ParallelRepair, SameSeedAndWorkersRepeatTheRun) {
+  const Outcome first = RunFlips(2, {333, 0});
+  for (int run = 0; run < 3; ++run) {
+    const Outcome again = RunFlips(2, {333, 0});
+    EXPECT_EQ(again.roster, first.roster);
+    EXPECT_EQ(again.observed, first.observed);
+    EXPECT_EQ(again.consoles, first.consoles);
+  }
+  // Worker 1 draws other start days than worker 0.
+  EXPECT_NE(first.consoles[0], first.consoles[1]);
+}
+
+// The real domain on two threads: the bundled example read twice per run,
+// each worker writing into a folder of its own.
+Outcome RunExample(const std::string& name) {
+  std::vector<std::unique_ptr<CShiftSchedulingDomain>> domains;
+  std::vector<std::unique_ptr<std::ostringstream>> consoles;
+  std::vector<CShiftSchedulingDomain*> pointers;
+  for (int i = 0; i < 2; ++i) {
+    const fs::path folder = fs::absolute(name + std::to_string(i));
+    fs::create_directories(folder);
+    domains.push_back(std::make_unique<CShiftSchedulingDomain>());
+    domains.back()->SetInputFolder(DOMTARN_EXAMPLES_DIR);
+    domains.back()->SetOutputFolder(folder.string());
+    domains.back()->Read(std::string(DOMTARN_EXAMPLES_DIR) + "/plant.dom");
+    consoles.push_back(std::make_unique<std::ostringstream>());
+    domains.back()->SetOutput(*consoles.back(), *consoles.back());
+    pointers.push_back(domains.back().get());
+  }
+  CParallelRepair repair(pointers);
+  repair.SetLimits({260, 0});
+  repair.SetSeed(1002);
+  repair.Run();
+  Outcome outcome;
+  outcome.evaluations = repair.GetEvaluations();
+  outcome.best = repair.GetBestEvaluation();
+  outcome.roster = repair.GetBestSchedule();
+  EXPECT_EQ(domains.front()->GetEvaluation(), outcome.best);
+  for (const auto& console : consoles) outcome.consoles.push_back(console->str());
+  return outcome;
+}
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(ParallelRepair, ExampleOnTwoThreadsRepeatsAndKeepsFilesApart) {
+  const Outcome first = RunExample("a");
+  const Outcome second = RunExample("b");
+  EXPECT_EQ(first.evaluations, 260);
+  EXPECT_GT(first.best, 87.9387F);  // the example's roster as bundled
+  EXPECT_EQ(second.best, first.best);
+  EXPECT_EQ(second.roster, first.roster);
+  EXPECT_EQ(second.consoles, first.consoles);
+  for (const char* file : {"c.dat", "o.dat", "test2.dat"}) {
+    SCOPED_TRACE(file);
+    for (const char* worker : {"0", "1"}) {
+      const std::string text = FileText(fs::path(std::string("a") + worker) / file);
+      EXPECT_FALSE(text.empty());
+      EXPECT_EQ(FileText(fs::path(std::string("b") + worker) / file), text);
+    }
+    EXPECT_FALSE(fs::exists(file));
+  }
+  EXPECT_NE(FileText("a0/c.dat"), FileText("a1/c.dat"));
+}
+
+// A division by zero in worker 1's 30th evaluation ends the run after the
+// first round: worker 0 completes it, nothing more is evaluated or reported.
+TEST(ParallelRepair, DivisionByZeroEndsTheRunAfterTheRound) {
+  std::vector<std::unique_ptr<FlipDomain>> domains;
+  std::vector<CShiftSchedulingDomain*> pointers;
+  std::ostringstream consoles[2];
+  for (int i = 0; i < 2; ++i) {
+    const fs::path folder = fs::path("z") += std::to_string(i);
+    fs::create_directories(folder);
+    domains.push_back(std::make_unique<FlipDomain>(3, 1000));
+    domains.back()->SetOutputFolder(folder.string());
+    domains.back()->SetOutput(consoles[i], consoles[i]);
+    pointers.push_back(domains.back().get());
+  }
+  domains[1]->divideAt = 30;
+  CParallelRepair repair(pointers);
+  repair.SetLimits({100000, 0});
+  repair.Run();
+  EXPECT_TRUE(repair.DividedByZero());
+  EXPECT_EQ(domains[0]->evaluations, CParallelRepair::kRoundEvaluations);
+  EXPECT_EQ(domains[1]->evaluations, 30);
+  EXPECT_EQ(repair.GetEvaluations(), CParallelRepair::kRoundEvaluations + 29);
+  EXPECT_EQ(consoles[0].str().find("Optimization stopped"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// Tests of where the files a script names are read and written: an output
+// folder takes every file written and is looked at first for reading, then
+// the working folder and the input folder as before; without one nothing
+// changes.
+#include "read_path.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tree_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ReadPath, NamesResolveAgainstTheOutputFolderFirst) {
+  fs::create_directories("in");
+  fs::create_directories("out");
+  write_file("in/beside.txt", "x");
+  write_file("in/both.txt", "x");
+  write_file("out/both.txt", "x");
+  write_file("out/written.txt", "x");
+  write_file("here.txt", "x");
+  write_file("in/here.txt", "x");
+  struct Case {
+    const char* name;
+    const char* input;
+    const char* output;
+    std::string read;
+    std::string write;
+  };
+  const std::string absolute = fs::absolute("here.txt").string();
+  for (const Case& c : {
+           Case{"beside.txt", "in", "", "in/beside.txt", "beside.txt"},
+           Case{"beside.txt", "in", "out", "in/beside.txt", "out/beside.txt"},
+           Case{"both.txt", "in", "out", "out/both.txt", "out/both.txt"},
+           Case{"written.txt", "", "out", "out/written.txt", "out/written.txt"},
+           Case{"here.txt", "in", "out", "here.txt", "out/here.txt"},
+           Case{"missing.txt", "in", "out", "missing.txt", "out/missing.txt"},
+           Case{absolute.c_str(), "in", "out", absolute, absolute},
+           Case{"", "in", "out", "", ""},
+       }) {
+    SCOPED_TRACE(std::string(c.name) + " in '" + c.input + "', out '" + c.output + "'");
+    EXPECT_EQ(resolve_read_path(c.name, c.input, c.output), c.read);
+    EXPECT_EQ(resolve_write_path(c.name, c.output), c.write);
+  }
+}
+
+// Every kind of export lands in the output folder, and an import finds the
+// file there although the working folder has none.
+TEST(ReadPath, ScriptFilesGoToTheOutputFolder) {
+  fs::create_directories("own");
+  TEvalContext& context = test_context();
+  context.output_folder = "own";
+  run_tree_script(
+      "PARAMETERSET n: p l: 0 u: 10 m: 5 d: 1 g: 1 i: 1 t: low high END "
+      "EXPORT PARAMETERSET p ps.txt EXPORT PSLIST list.txt EXPORT RULESET rules.txt "
+      "EVALTREE p t END EXPORT EVALTREE tree.txt LET v = 4 EXPORT VARIABLES vars.txt");
+  // A later run starts without v: only the import can give it.
+  run_tree_script("IMPORT VARIABLES vars.txt LET w = v+1 EXPORT VARIABLES again.txt");
+  context.output_folder.clear();
+  for (const char* file : {"ps.txt", "list.txt", "rules.txt", "tree.txt", "vars.txt"}) {
+    EXPECT_TRUE(fs::exists(fs::path("own") / file)) << file;
+    EXPECT_FALSE(fs::exists(file)) << file;
+  }
+  EXPECT_EQ(lines_starting("own/again.txt", "w "), std::vector<std::string>{"w v+1 5"});
+}
+
+}  // namespace
