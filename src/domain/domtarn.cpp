@@ -6,6 +6,7 @@
 #include <climits>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "read_path.h"
 
@@ -196,10 +197,15 @@ void CShiftSchedulingDomain::Read(const std::string& filename) {
   ReadSourceName.clear();
 }
 
+// The records flush their lines as they write them; into a file that would
+// cost a system call per line, so the text is made whole first and written
+// at once. The file gets the same bytes.
 void CShiftSchedulingDomain::Write(const std::string& filename) const {
   std::ofstream file(filename);
   if (!file) return;
-  Write(static_cast<std::ostream&>(file));
+  std::ostringstream text;
+  Write(static_cast<std::ostream&>(text));
+  file << text.view();
 }
 
 // Each part replaces its list only when its turn comes, so a stop leaves the
