@@ -121,14 +121,21 @@ int WriteReport(const fs::path& path, const std::string& shown, const CReportDat
   return CBatchRun::WriteOutput(path, shown, page.str());
 }
 
+// Opens the run and evaluates its roster, the report's "before"; 0 or the
+// exit status of a failure.
+int StartReport(CBatchRun& run, const CBatchOptions& options, CReportData& data) {
+  if (const int status = run.Open(true)) return status;
+  if (const int status = run.Evaluate()) return status;
+  data.sTitle = Title(options);
+  data.cBefore = ReportRoster(run);
+  return 0;
+}
+
 int RunReport(const CBatchOptions& options) {
   const fs::path out = CBatchRun::Absolute(options.sOut);
   CBatchRun run(options);
-  if (const int status = run.Open(true)) return status;
-  if (const int status = run.Evaluate()) return status;
   CReportData data;
-  data.sTitle = Title(options);
-  data.cBefore = ReportRoster(run);
+  if (const int status = StartReport(run, options, data)) return status;
   return WriteReport(out, options.sOut, data);
 }
 
@@ -244,11 +251,8 @@ int RunOptimize(const CBatchOptions& options) {
   if (const int status = CheckCreatable(out, options.sOut)) return status;
   if (const int status = CheckCreatable(report, options.sReport)) return status;
   CBatchRun run(options);
-  if (const int status = run.Open(true)) return status;
-  if (const int status = run.Evaluate()) return status;
   CReportData data;
-  data.sTitle = Title(options);
-  data.cBefore = ReportRoster(run);
+  if (const int status = StartReport(run, options, data)) return status;
 
   Optimise(run, options, data.vTrajectory);
   data.oAfter = ReportRoster(run);
