@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 // Rounds of one run per worker: long enough that starting and joining the
 // threads of a round do not count.
-constexpr std::int64_t kRoundsPerRun = 4;
+constexpr std::int64_t kRoundsPerRun = 10;
 
 struct CEntry {
   const char* name;

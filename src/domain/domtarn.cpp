@@ -8,6 +8,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "domtarn_file.h"
 #include "read_path.h"
 
 // ---------------------------------------------------------------- records
@@ -199,13 +200,11 @@ void CShiftSchedulingDomain::Read(const std::string& filename) {
 
 // The records flush their lines as they write them; into a file that would
 // cost a system call per line, so the text is made whole first and written
-// at once. The file gets the same bytes.
+// at once, in place (the optimizer rewrites "error.dat" after every pass).
 void CShiftSchedulingDomain::Write(const std::string& filename) const {
-  std::ofstream file(filename);
-  if (!file) return;
   std::ostringstream text;
   Write(static_cast<std::ostream&>(text));
-  file << text.view();
+  ReplaceFileContents(filename.c_str(), text.view());
 }
 
 // Each part replaces its list only when its turn comes, so a stop leaves the

@@ -1,9 +1,6 @@
 // Schedule evaluation and repair starts: the script rates the exported
 // schedule, the rated constraints are sorted and summed, and the worst of them
 // name the cells at which repair moves are tried.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -16,6 +13,7 @@
 #include <string_view>
 
 #include "domtarn.h"
+#include "domtarn_file.h"
 #include "domtarn_text.h"
 #include "domtarn_tree.h"
 #include "evaltree.h"
@@ -29,41 +27,6 @@ constexpr const char* kVariablesFileName = "test2.dat";
 // Repair starts are derived from at most this many rated constraints.
 constexpr int kMaxRepairLists = 10;
 constexpr int kDaysPerWeek = 7;
-
-// Closes a file descriptor when it goes out of scope.
-class CDescriptor {
- public:
-  explicit CDescriptor(int fd) : fd(fd) {}
-  CDescriptor(const CDescriptor&) = delete;
-  CDescriptor& operator=(const CDescriptor&) = delete;
-  ~CDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  int Get() const { return fd; }
-
- private:
-  int fd;
-};
-
-// Makes the named file hold exactly `text`. The text is written over the old
-// contents and the file is then cut to its length: the file ends as if it had
-// been emptied first, but the file system need not give back and take again
-// the file's blocks, which costs more than all the rest of the write. A write
-// that fails part way leaves what was written, as a truncating write would.
-void ReplaceFileContents(const char* name, std::string_view text) {
-  const CDescriptor file(::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  if (file.Get() < 0) return;
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(file.Get(), text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
-  // Like every failure of this write, a failure to cut is not reported.
-  const int cut = ::ftruncate(file.Get(), static_cast<off_t>(written));
-  static_cast<void>(cut);
-}
 
 // Room for the count line of a variables file.
 constexpr std::size_t kCountLineChars = 32;

@@ -244,15 +244,28 @@ void COptimize::RepairRandom() {
   FinishOptimisation();
 }
 
-// Passes without a single evaluation (no move found from their start days)
-// are reported like the others; so many of them in a row end the round.
+// A walk whose passes stop finding moves begins again from the round's
+// start while the round has evaluations left: its own draws take it
+// elsewhere, and the worker does not wait idle for the others until the
+// round ends. A walk that could only evaluate its start ends the round.
 void COptimize::RandomRound(const CIntMatrix& start, std::int64_t evaluations,
                             std::chrono::steady_clock::time_point started) {
   cLimits.iMaxEvaluations = evaluations;
-  cDomain->SetSchedule(start);
   eStop = StopReason::kNone;
   iEvaluations = 0;
   tStart = started;
+  for (;;) {
+    const std::int64_t before = iEvaluations;
+    RandomWalk(start);
+    if (Stopping() || iEvaluations - before <= 1) break;
+  }
+  if (!DividedByZero()) Flush();
+}
+
+// Passes without a single evaluation (no move found from their start days)
+// are reported like the others; so many of them in a row end the walk.
+void COptimize::RandomWalk(const CIntMatrix& start) {
+  cDomain->SetSchedule(start);
   fBestEvaluation = EvaluateDomain();
   cBestSchedule = cDomain->GetSchedule();
   int idle = 0;
@@ -264,7 +277,6 @@ void COptimize::RandomRound(const CIntMatrix& start, std::int64_t evaluations,
     cDomain->GetOutput() << "Evaluation: " << fBestEvaluation << '\n'
                          << std::string(kRuleWidth, '*') << '\n';
   }
-  if (!DividedByZero()) Flush();
 }
 
 // A domain without days (cycle length 0) offers no start day to draw, so

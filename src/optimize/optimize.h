@@ -98,9 +98,10 @@ class COptimize : public CBase {
   // or until Ctrl-C or the time limit, whose clock started at `started`.
   // Every pass is reported to the console, but no pass file is written and
   // no Ctrl-C handler installed (the caller holds a CInterruptGuard). A walk
-  // whose passes stop finding moves ends the round early, and so does an
-  // evaluation that divides by zero (DividedByZero()). The best roster of the
-  // round is GetBestSeenSchedule() afterwards.
+  // whose passes stop finding moves begins again from `start`; one that finds
+  // no move from `start` ends the round early, and so does an evaluation that
+  // divides by zero (DividedByZero()). The best roster of the round is
+  // GetBestSeenSchedule() afterwards.
   void RandomRound(const CIntMatrix& start, std::int64_t evaluations,
                    std::chrono::steady_clock::time_point started);
   // Evaluations of the latest optimisation or round.
@@ -121,6 +122,9 @@ class COptimize : public CBase {
   void FinishOptimisation();
   // Puts the best roster seen back into the domain and prints the stop line.
   void KeepBestSeen();
+  // Puts `start` into the domain, evaluates it and walks on from it until a
+  // stop or until kPassLimit + 1 passes in a row find no move.
+  void RandomWalk(const CIntMatrix& start);
   bool LimitReached() const;
   bool Stopping() const { return eStop != StopReason::kNone; }
   // Tries the moves at one repair cell, each followed by a search one level

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -27,6 +28,26 @@ TEST(DomainFiles, StreamsAndFilesThatCannotBeUsed) {
   domain.Write("no-such-folder/out.dom");
   EXPECT_EQ(capture.str(), "Domain data: expected the header line and the script file name\n");
   EXPECT_FALSE(std::filesystem::exists("no-such-folder"));
+}
+
+// A file is written in place over what it held: whether the old file was
+// longer, shorter or missing, it ends holding exactly the domain's text.
+TEST(DomainFiles, WritingReplacesTheWholeFile) {
+  CShiftSchedulingDomain domain;
+  std::istringstream in("0 CShiftSchedulingDomain 1\nplant.scr\n1\n");
+  domain.Read(in);
+  std::ostringstream expected;
+  domain.Write(static_cast<std::ostream&>(expected));
+  for (const std::size_t old : {std::size_t{0}, std::size_t{3}, expected.str().size() * 3}) {
+    SCOPED_TRACE(old);
+    std::filesystem::remove("replace.dom");
+    if (old > 0) std::ofstream("replace.dom") << std::string(old, 'x');
+    domain.Write(std::string("replace.dom"));
+    std::ifstream file("replace.dom");
+    std::ostringstream written;
+    written << file.rdbuf();
+    EXPECT_EQ(written.str(), expected.str());
+  }
 }
 
 // The buffer holds 65534 characters and its terminator; a longer text is

@@ -22,7 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every move flips the cell of the drawn start day; the rating counts the
-// cells set, capped at `cap`, so that many rosters tie at the cap.
+// cells set, capped at `cap`, so that many rosters tie at the cap. With
+// `stuckAt` cells set no move is found any more.
 class FlipDomain : public CShiftSchedulingDomain {
  public:
   FlipDomain(int weeks, int cap) : cap(cap) {
@@ -41,12 +42,14 @@ class FlipDomain : public CShiftSchedulingDomain {
     return evaluation;
   }
   bool Repair(int, int, int& start, int&) override {
+    if (std::count(schedule[0].begin(), schedule[0].end(), 1) >= stuckAt) return false;
     schedule[0][static_cast<std::size_t>(start) % schedule[0].size()] ^= 1;
     return true;
   }
   void ComputeRepairStarts() override {}
 
   int cap;
+  int stuckAt = 1000;
   std::int64_t divideAt = -1;  // the evaluation whose script divides by zero
   std::int64_t evaluations = 0;
   CIntMatrix firstAtCap;
@@ -63,7 +66,7 @@ struct Outcome {
 // Runs `workers` scripted workers, each with its output folder under the
 // test's working folder.
 Outcome RunFlips(std::size_t workers, const COptimizeLimits& limits, int cap = 1000,
-                 std::vector<std::unique_ptr<FlipDomain>>* kept = nullptr) {
+                 std::vector<std::unique_ptr<FlipDomain>>* kept = nullptr, int stuckAt = 1000) {
   std::vector<std::unique_ptr<FlipDomain>> domains;
   std::vector<std::unique_ptr<std::ostringstream>> consoles;
   std::vector<CShiftSchedulingDomain*> pointers;
@@ -71,6 +74,7 @@ Outcome RunFlips(std::size_t workers, const COptimizeLimits& limits, int cap = 1
     const fs::path folder = "flip" + std::to_string(i);
     fs::create_directories(folder);
     domains.push_back(std::make_unique<FlipDomain>(3, cap));
+    domains.back()->stuckAt = stuckAt;
     domains.back()->SetOutputFolder(folder.string());
     consoles.push_back(std::make_unique<std::ostringstream>());
     domains.back()->SetOutput(*consoles.back(), *consoles.back());
@@ -135,6 +139,19 @@ TEST(ParallelRepair, TiesGoToTheLowestWorker) {
   ASSERT_FALSE(domains[0]->firstAtCap.empty());
   EXPECT_EQ(outcome.roster, domains[0]->firstAtCap);
   EXPECT_NE(domains[1]->firstAtCap, domains[0]->firstAtCap);
+}
+
+// Walks get stuck at three cells set and begin again from the round's
+// start, so the first round makes all its evaluations; the second starts
+// stuck, makes only its starts and ends the run.
+TEST(ParallelRepair, StuckWalksBeginAgainUntilTheRoundIsDone) {
+  std::vector<std::unique_ptr<FlipDomain>> domains;
+  const Outcome outcome = RunFlips(2, {}, 1000, &domains, 3);
+  EXPECT_EQ(outcome.evaluations, 2 * CParallelRepair::kRoundEvaluations + 2);
+  EXPECT_EQ(outcome.best, 3.0F);
+  for (const auto& domain : domains) {
+    EXPECT_GT(std::count(domain->GetSchedule()[0].begin(), domain->GetSchedule()[0].end(), 1), 0);
+  }
 }
 
 TEST(ParallelRepair, SameSeedAndWorkersRepeatTheRun) {
