@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "capture.h"
-#include "domtarn.h"
+#include "domtarn_test_support.h"
 
 namespace {
 
@@ -41,10 +40,7 @@ const std::vector<CorpusEntry>& Entries() {
 
 // Reads a fresh copy of the entry in the current folder.
 void ReadCopy(const CorpusEntry& entry, CShiftSchedulingDomain& domain) {
-  for (const fs::directory_entry& file :
-       fs::directory_iterator(fs::path(DOMTARN_CORPUS_DIR) / entry.name)) {
-    fs::copy_file(file.path(), file.path().filename(), fs::copy_options::overwrite_existing);
-  }
+  domain_test::CopyFiles(fs::path(DOMTARN_CORPUS_DIR) / entry.name);
   domain.Read(entry.domain_file);
 }
 

@@ -4,13 +4,13 @@
 // order of equally rated constraints, and the repair starts derived from the
 // ratings. (The constraint variables of well-formed rosters and their export
 // are checked byte for byte by the end-to-end cases write_*_variables and
-// read_record_versions.)
+// read_record_versions; the variables file written in place, by the domain
+// file tests.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <random>
 #include <sstream>
 #include <string>
@@ -165,27 +165,6 @@ TEST(Export, ShapesBeyondThoseKeptWriteTheirOwnFiles) {
       }
     }
   }
-}
-
-// Every evaluation rewrites the variables file with the store as exported,
-// in the store's own file format, whatever the file held before.
-TEST(Evaluate, EveryEvaluationRewritesTheVariablesFile) {
-  TestDomain domain(1, {0, 7.123456f, 1234567}, {"1200000", "0022000"});
-  TVarlist vars;
-  domain.InitializeVariables(&vars);
-  std::ostringstream expected;
-  vars.write(expected);
-  const std::string store = expected.str();
-  ASSERT_GT(store.size(), 100u);
-  for (const std::string& old : {std::string(), std::string(store.size() * 3, 'x'),
-                                 std::string("short"), store, std::string(store.size() - 1, 'y')}) {
-    write_file("test2.dat", old);
-    domain.Evaluate();
-    EXPECT_EQ(read_file("test2.dat"), store) << "held " << old.size() << " bytes before";
-  }
-  std::filesystem::remove("test2.dat");
-  domain.Evaluate();
-  EXPECT_EQ(read_file("test2.dat"), store) << "no file before";
 }
 
 // A script that rates three constraints with fixed values through a tree of

@@ -1,6 +1,7 @@
 // Tests of where a domain writes: the printouts of its script, the
 // script's warnings and the fuzzy library's messages go to the streams the
-// domain was given, each domain to its own, and nothing to the console.
+// domain was given, each domain to its own, and nothing to the console;
+// streams given later take over from the next line.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -46,6 +47,20 @@ TEST(DomainOutput, EachDomainWritesToItsOwnStreamsAndNotToTheConsole) {
   }
   EXPECT_EQ(runs[0].out.str().find("second"), std::string::npos);
   EXPECT_EQ(runs[1].out.str().find("first"), std::string::npos);
+
+  // A domain given other streams writes there from then on; the first keep
+  // what was written before.
+  TestDomain domain(1, {8}, {"1111100"});
+  std::ostringstream before;
+  std::ostringstream after;
+  domain.SetOutput(before, before);
+  domain.SetStaticData("PRINT \"one\"");
+  domain.Evaluate();
+  domain.SetOutput(after, after);
+  domain.SetStaticData("PRINT \"two\"");
+  domain.Evaluate();
+  EXPECT_EQ(before.str(), "one");
+  EXPECT_EQ(after.str(), "two");
 }
 
 // Two domains evaluating on two threads at once keep their output apart.
@@ -80,22 +95,6 @@ TEST(DomainOutput, DomainsOnTwoThreadsKeepTheirOutputApart) {
     EXPECT_EQ(out[i].str(), expected) << names[i];
     EXPECT_EQ(err[i].str(), errors) << names[i];
   }
-}
-
-// A domain given other streams writes there from then on; the first keep
-// what was written before.
-TEST(DomainOutput, NewStreamsTakeOverFromTheNextLine) {
-  TestDomain domain(1, {8}, {"1111100"});
-  std::ostringstream before;
-  std::ostringstream after;
-  domain.SetOutput(before, before);
-  domain.SetStaticData("PRINT \"one\"");
-  domain.Evaluate();
-  domain.SetOutput(after, after);
-  domain.SetStaticData("PRINT \"two\"");
-  domain.Evaluate();
-  EXPECT_EQ(before.str(), "one");
-  EXPECT_EQ(after.str(), "two");
 }
 
 }  // namespace

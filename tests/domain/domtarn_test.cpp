@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "expint.h"
 
 namespace {
 
@@ -30,23 +32,39 @@ TEST(DomainFiles, StreamsAndFilesThatCannotBeUsed) {
   EXPECT_FALSE(std::filesystem::exists("no-such-folder"));
 }
 
-// A file is written in place over what it held: whether the old file was
-// longer, shorter or missing, it ends holding exactly the domain's text.
+// Files are written in place over what they held: the domain data file and
+// the variables file every evaluation writes end holding exactly the text,
+// whether the old file was longer, shorter, alike, one byte shorter or missing.
 TEST(DomainFiles, WritingReplacesTheWholeFile) {
-  CShiftSchedulingDomain domain;
+  CShiftSchedulingDomain read;
   std::istringstream in("0 CShiftSchedulingDomain 1\nplant.scr\n1\n");
-  domain.Read(in);
-  std::ostringstream expected;
-  domain.Write(static_cast<std::ostream&>(expected));
-  for (const std::size_t old : {std::size_t{0}, std::size_t{3}, expected.str().size() * 3}) {
-    SCOPED_TRACE(old);
-    std::filesystem::remove("replace.dom");
-    if (old > 0) std::ofstream("replace.dom") << std::string(old, 'x');
-    domain.Write(std::string("replace.dom"));
-    std::ifstream file("replace.dom");
-    std::ostringstream written;
-    written << file.rdbuf();
-    EXPECT_EQ(written.str(), expected.str());
+  read.Read(in);
+  std::ostringstream domainText;
+  read.Write(static_cast<std::ostream&>(domainText));
+  domain_test::TestDomain evaluated(1, {0, 7.123456f, 1234567}, {"1200000", "0022000"});
+  TVarlist vars;
+  evaluated.InitializeVariables(&vars);
+  std::ostringstream varsText;
+  vars.write(varsText);
+  const struct {
+    const char* file;
+    std::string text;
+    std::function<void()> write;
+  } writers[] = {
+      {"replace.dom", domainText.str(), [&read] { read.Write(std::string("replace.dom")); }},
+      {"test2.dat", varsText.str(), [&evaluated] { evaluated.Evaluate(); }},
+  };
+  for (const auto& w : writers) {
+    ASSERT_GT(w.text.size(), 10u);
+    for (const std::string& old :
+         {std::string(), std::string(w.text.size() * 3, 'x'), std::string("short"), w.text,
+          std::string(w.text.size() - 1, 'y'), std::string("-")}) {
+      SCOPED_TRACE(std::string(w.file) + " held " + std::to_string(old.size()) + " bytes");
+      std::filesystem::remove(w.file);
+      if (old != "-") write_file(w.file, old);
+      w.write();
+      EXPECT_EQ(read_file(w.file), w.text);
+    }
   }
 }
 

@@ -1,9 +1,11 @@
 // Helpers for the domain tests: a domain built in code from schedule rows
-// written as digit strings, with its protected parts opened to the tests.
+// written as digit strings, with its protected parts opened to the tests, and
+// copying a folder's files into the working folder.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,6 +69,16 @@ inline Cells CellsOf(const std::vector<CPosition>& list) {
   Cells cells;
   for (const CPosition& p : list) cells.emplace_back(p.group, p.day);
   return cells;
+}
+
+// Copies the files of a folder into the working folder.
+inline void CopyFiles(const std::filesystem::path& from) {
+  for (const auto& entry : std::filesystem::directory_iterator(from)) {
+    if (entry.is_regular_file()) {
+      std::filesystem::copy_file(entry.path(), entry.path().filename(),
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+  }
 }
 
 }  // namespace domain_test

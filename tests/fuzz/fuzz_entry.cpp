@@ -11,6 +11,7 @@
 #include <sstream>
 #include <streambuf>
 
+#include "capture.h"
 #include "evaltree.h"
 #include "expint.h"
 #include "inter.h"
@@ -54,13 +55,6 @@ struct TWorkspaceState {
 };
 
 TWorkspaceState* workspace = nullptr;
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void write_fixtures() {
   for (const TFixture& f : workspace->fixtures) {

@@ -1,7 +1,10 @@
 // Helpers shared by the fuzzy library tests: building parameter sets and
-// polylines from short descriptions, and flattening polylines for comparison.
+// polylines from short descriptions, flattening polylines for comparison, and
+// floats by their bits.
 #pragma once
 
+#include <bit>
+#include <cstdint>
 #include <initializer_list>
 #include <vector>
 
@@ -18,6 +21,11 @@ inline ParameterSet make_ps(const char* name, float lower, float upper, float me
   const CList colours(names.get_number());
   return ParameterSet(name, lower, upper, median, distribution, dilatation, importance, &colours,
                       &names, err);
+}
+
+// A float's bits: -0 and 0 differ, NaN equals itself.
+inline std::uint32_t bits(float v) {
+  return std::bit_cast<std::uint32_t>(v);
 }
 
 // A polyline as a flat list x0, y0, x1, y1, ...

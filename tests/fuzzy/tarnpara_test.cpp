@@ -93,33 +93,31 @@ TEST(ParameterSetBaseTest, MovingACheckedSetIntoAListEqualsCopyingIt) {
   }
 }
 
-TEST(TermNameTest, DefaultColoursDependOnTheTermCount) {
-  const std::pair<int, std::string> cases[] = {
-      {0, ""},
-      {1, "white "},
-      {2, "blue red "},
-      {3, "blue green red "},
-      {5, "blue turquoise green yellow red "},
-      {8, "blue light_blue turquoise green yellow orange red pink "},
-      {9, "violet blue light_blue green turquoise yellow orange red pink "},
-      {12, "white white white white white white white white white white white white "},
+// Default colours depend on the term count; reading appends, and unknown
+// colour words become white. (Names cut to their limit are checked by the
+// script tests.)
+TEST(TermNameTest, DefaultColoursAndColourWords) {
+  const std::tuple<int, const char*, std::string> cases[] = {
+      {0, "", ""},
+      {1, "", "white "},
+      {2, "", "blue red "},
+      {3, "", "blue green red "},
+      {5, "", "blue turquoise green yellow red "},
+      {8, "", "blue light_blue turquoise green yellow orange red pink "},
+      {9, "", "violet blue light_blue green turquoise yellow orange red pink "},
+      {12, "", "white white white white white white white white white white white white "},
+      {2, "/* #: 4 */ brown mauve dark_green red", "blue red brown white dark_green red "},
   };
-  for (const auto& [n, colours] : cases) {
+  for (const auto& [n, words, colours] : cases) {
+    CList list(n);
+    if (*words != 0) {
+      std::istringstream in(words);
+      EXPECT_TRUE(list.read(in));
+    }
     std::ostringstream out;
-    CList(n).show(out);
-    EXPECT_EQ(out.str(), colours + "\n") << n << " terms";
+    list.show(out);
+    EXPECT_EQ(out.str(), colours + "\n") << n << " terms " << words;
   }
-}
-
-// Reading appends, and unknown colour words become white. (Names cut to
-// their limit are checked by the script tests.)
-TEST(TermNameTest, ReadingColoursAppendsAndMapsUnknownWordsToWhite) {
-  CList colours(2);
-  std::istringstream in("/* #: 4 */ brown mauve dark_green red");
-  EXPECT_TRUE(colours.read(in));
-  std::ostringstream out;
-  colours.show(out);
-  EXPECT_EQ(out.str(), "blue red brown white dark_green red \n");
 }
 
 // Broken input stops reading with a message; complete sets before the break

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
 #include <functional>
 #include <sstream>
@@ -17,10 +16,6 @@
 #include "tarnrule_context.h"
 
 namespace {
-
-std::uint32_t bits(float v) {
-  return std::bit_cast<std::uint32_t>(v);
-}
 
 void put_points(std::ostringstream& out, const PList& line) {
   for (const Point& p : line.points()) out << bits(p.get_x()) << ',' << bits(p.get_y()) << ' ';

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <utility>
@@ -55,18 +54,7 @@ Walk RandomWalk(const CSeedSource& seeds, CEvaluationObserver observer = nullptr
   return {domain.starts, capture.str()};
 }
 
-class OptimizeObserverTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    for (int pass = 1; pass <= 50; ++pass) {
-      std::string name = "o";
-      name += std::to_string(pass);
-      std::remove(name.c_str());
-    }
-  }
-};
-
-TEST_F(OptimizeObserverTest, FixedSeedRepeatsTheRandomWalk) {
+TEST(OptimizeObserverTest, FixedSeedRepeatsTheRandomWalk) {
   const Walk first = RandomWalk(CSeedSource::Fixed(7));
   const Walk again = RandomWalk(CSeedSource::Fixed(7));
   const Walk other = RandomWalk(CSeedSource::Fixed(8));
@@ -79,7 +67,7 @@ TEST_F(OptimizeObserverTest, FixedSeedRepeatsTheRandomWalk) {
   EXPECT_NE(first.starts[0], first.starts[10]);
 }
 
-TEST_F(OptimizeObserverTest, ObserverSeesEveryEvaluationAndChangesNothing) {
+TEST(OptimizeObserverTest, ObserverSeesEveryEvaluationAndChangesNothing) {
   struct Seen {
     std::int64_t evaluations;
     float best, current;
@@ -103,7 +91,7 @@ TEST_F(OptimizeObserverTest, ObserverSeesEveryEvaluationAndChangesNothing) {
   }
 }
 
-TEST_F(OptimizeObserverTest, KeepsTheBestRosterTheWalkSaw) {
+TEST(OptimizeObserverTest, KeepsTheBestRosterTheWalkSaw) {
   WalkDomain domain(1);
   COptimize optimizer(&domain);
   std::vector<CIntMatrix> rosters;

@@ -4,9 +4,10 @@
 #include <png.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <system_error>
+
+#include "capture.h"
 
 namespace {
 
@@ -18,10 +19,7 @@ std::string quoted(const std::string& word) {
 }
 
 std::string tail_of(const std::filesystem::path& log) {
-  std::ifstream in(log);
-  std::ostringstream text;
-  text << in.rdbuf();
-  const std::string all = text.str();
+  const std::string all = read_file(log);
   return all.size() > 2000 ? all.substr(all.size() - 2000) : all;
 }
 
