@@ -190,9 +190,9 @@ class TCombinationMemo {
 // and exist with the terms the rules name, and the operators cannot print:
 // its outcome then depends only on the inputs' match values and importances,
 // the rules, the operators and its own parameters and terms. Those are
-// compared by content in another rule set, or when a statement may have
-// changed them (forget_settings), so what one run remembered serves the
-// next. Within a rule set, the stamp of the output's block and the counters
+// compared by content in another rule set, or when the stamps of a
+// variable's parameters or terms moved, so what one run remembered serves
+// the next. Within a rule set, the stamp of the output's block and the counters
 // of the set and its variable list tell which changes may concern them:
 // rules and variables added for other outputs do not.
 class TEvaluationMemo {
@@ -211,8 +211,6 @@ class TEvaluationMemo {
   // rule set, its variables or the settings change; a combination
   // variable's contents may change meanwhile.
   bool remembers(RuleSet& rules, const CombinedVariable& cv);
-  // The operators or some variable's parameters or terms may have changed.
-  void forget_settings() { ++settings_epoch_; }
 
  private:
   struct TSite;
@@ -223,6 +221,5 @@ class TEvaluationMemo {
 
   std::vector<std::unique_ptr<TSite>> sites_;
   std::size_t last_site_ = 0;  // the site found or added last
-  std::uint64_t settings_epoch_ = 0;
   std::vector<float> inputs_;  // the current inputs, kept to spare allocations
 };

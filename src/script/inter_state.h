@@ -452,8 +452,6 @@ class TScriptRun : public TDivisionByZeroListener {
   std::shared_ptr<RuleSet> Rules;
   std::unique_ptr<TEvalTree> Evals;  // handed to the caller at the end
   // Outcomes of EVAL, taken over from the run before and left to the next.
-  // Statements that may change operators or variables' terms make it check
-  // them again (forget_settings).
   TEvaluationMemo evaluations;
   // Makes `rules` the run's rule set, evaluating through the context's
   // memory of rule evaluations while it caches.
