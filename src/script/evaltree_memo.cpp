@@ -272,7 +272,7 @@ void TCombinationMemo::note_stamp(const CombinedVariable& cv, int id) {
 
 int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash, int newest,
                                   int shape) {
-  auto copy = std::make_unique<CombinedVariable>();
+  auto copy = std::make_shared<CombinedVariable>();
   copy->copy_PSB(&cv);
   copy->copy_PlimList(&cv);
   copy->set_crisp_value(cv.get_crisp_value());

@@ -93,6 +93,10 @@ class TCombinationMemo {
   int find_stamped(const CombinedVariable& cv) const;
   // The contents of an id, as a variable (its name is meaningless).
   const CombinedVariable& content(int id) const { return *contents_[static_cast<std::size_t>(id)]; }
+  // The same, shared: contents never change once interned.
+  const std::shared_ptr<const CombinedVariable>& shared_content(int id) const {
+    return contents_[static_cast<std::size_t>(id)];
+  }
   std::size_t size() const { return contents_.size(); }
   // Forgets every content and outcome; ids handed out before are void.
   void clear();
@@ -160,7 +164,7 @@ class TCombinationMemo {
   int shape_class_of(const CombinedVariable& cv) const;
   void note_stamp(const CombinedVariable& cv, int id);
 
-  std::vector<std::unique_ptr<CombinedVariable>> contents_;
+  std::vector<std::shared_ptr<const CombinedVariable>> contents_;
   // Ids by the stamp of the terms interned with them: terms with a stamp
   // seen before are those of that id, and only the parameters and the crisp
   // value remain to be compared. A variable that takes a remembered outcome
