@@ -462,6 +462,7 @@ bool PlimFuzzySet::read(std::istream& in) {
 PlimList::PlimList(const PlimList& other)
     : sets_((other.take_pending(), other.sets_)),
       stamp_(other.stamp_),
+      shape_stamp_(other.shape_stamp_),
       fuzzified_stamp_(other.fuzzified_stamp_),
       fuzzified_bits_(other.fuzzified_bits_),
       context_(other.context_) {}
@@ -673,7 +674,9 @@ void PlimList::pool_known_values() {
 }
 
 void PlimList::set_all_mvs(float mv) {
+  const std::uint64_t shape = shape_stamp_;
   changed();
+  shape_stamp_ = shape;
   for (PlimFuzzySet& set : sets_) {
     set.set_match_value(mv);
     set.build_imsf(context_);
@@ -910,6 +913,7 @@ void PlimList::copy(const PlimList* other) {
   other->take_pending();
   take_pending();
   stamp_ = other->stamp_;
+  shape_stamp_ = other->shape_stamp_;
   fuzzified_stamp_ = other->fuzzified_stamp_;
   fuzzified_bits_ = other->fuzzified_bits_;
   forget_known_values();

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -24,17 +23,6 @@ float max(float a, float b);
 
 // Prints the prompt on `out` and waits for one character from `in`.
 void wait_for_key_press(std::istream& in, std::ostream& out);
-
-// A new value of a process-wide counter, for marking versions of lists;
-// never 0, and never the same twice.
-// Atomic, so that evaluations on several threads never hand out one value
-// twice; no ordering is needed, only uniqueness and growth.
-namespace fuzzy_detail {
-inline std::atomic<std::uint64_t> generation_counter{0};
-}  // namespace fuzzy_detail
-inline std::uint64_t next_generation() {
-  return fuzzy_detail::generation_counter.fetch_add(1, std::memory_order_relaxed) + 1;
-}
 
 struct FuzzyContext;
 
@@ -266,7 +254,9 @@ class PlimFuzzySet : public FuzzySetBase {
 // a term gives the list a new stamp, and so does handing out a term for
 // writing (the non-const find and add): such a pointer serves the operation
 // at hand and must not be kept past the next stamp read. Copies take the
-// stamp of what they copy.
+// stamp of what they copy. A second stamp, the shape stamp, identifies the
+// terms without their match values and clipped functions: it moves with
+// the stamp except where only those change (fuzzifying, set_all_mvs).
 class PlimList {
  public:
   PlimList() = default;
@@ -357,6 +347,7 @@ class PlimList {
   int get_number() const { return static_cast<int>(sets_.size()); }
 
   std::uint64_t get_stamp() const { return stamp_; }
+  std::uint64_t get_shape_stamp() const { return shape_stamp_; }
   // The context whose memories and scratch the list's operations use
   // (null: none, everything computed). See tarnrule_context.h.
   void set_context(FuzzyContext* context) { context_ = context; }
@@ -382,6 +373,7 @@ class PlimList {
   void changed() {
     take_pending();
     stamp_ = next_generation();
+    shape_stamp_ = stamp_;
   }
   // Gives the terms what was left pending: the known value a fuzzification
   // found, or the terms of another list.
@@ -396,6 +388,7 @@ class PlimList {
   // terms' contents as they were seen.
   mutable std::vector<PlimFuzzySet> sets_;
   std::uint64_t stamp_ = next_generation();
+  std::uint64_t shape_stamp_ = stamp_;
   // What fuzzifying a value gave: its bits, the stamp (0: unused), and per
   // term the match value and the clipped function.
   struct KnownValue {

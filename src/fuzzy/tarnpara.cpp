@@ -231,6 +231,7 @@ ParameterSetBase::ParameterSetBase(float lower, float upper, float median, float
 }
 
 void ParameterSetBase::set_distribution(float value, std::ostream* err) {
+  stamp_ = next_generation();
   distribution_ = value;
   if (distribution_ < 0.1f) {
     distribution_ = 0.1f;
@@ -243,6 +244,7 @@ void ParameterSetBase::set_distribution(float value, std::ostream* err) {
 }
 
 void ParameterSetBase::set_dilatation(float value, std::ostream* err) {
+  stamp_ = next_generation();
   dilatation_ = value;
   if (dilatation_ < 0) {
     dilatation_ = 0;
@@ -255,6 +257,7 @@ void ParameterSetBase::set_dilatation(float value, std::ostream* err) {
 }
 
 void ParameterSetBase::set_importance(float value, std::ostream* err) {
+  stamp_ = next_generation();
   importance_ = value;
   if (importance_ < 0) {
     importance_ = 0;
@@ -283,6 +286,7 @@ void ParameterSetBase::write(std::ostream& out) const {
 }
 
 bool ParameterSetBase::read(std::istream& in) {
+  stamp_ = next_generation();
   return (in >> range_lower_end_ >> range_upper_end_ >> median_ >> distribution_ >> dilatation_ >>
           importance_)
              ? true

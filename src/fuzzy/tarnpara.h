@@ -3,6 +3,7 @@
 // generated, the lists that hold them, and their text formats.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -190,7 +191,19 @@ class CList {
   std::vector<Colour> colours_;
 };
 
-// The six numbers of a parameter set.
+// A new value of a process-wide counter, for marking versions of lists;
+// never 0, and never the same twice.
+// Atomic, so that evaluations on several threads never hand out one value
+// twice; no ordering is needed, only uniqueness and growth.
+namespace fuzzy_detail {
+inline std::atomic<std::uint64_t> generation_counter{0};
+}  // namespace fuzzy_detail
+inline std::uint64_t next_generation() {
+  return fuzzy_detail::generation_counter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+// The six numbers of a parameter set. They carry a stamp that every change
+// moves and copies take with the numbers: equal stamps mean equal numbers.
 class ParameterSetBase {
  public:
   ParameterSetBase() = default;
@@ -199,9 +212,9 @@ class ParameterSetBase {
   ParameterSetBase(float lower, float upper, float median, float distribution, float dilatation,
                    float importance, std::ostream* err = nullptr);
 
-  void set_range_lower_end(float value) { range_lower_end_ = value; }
-  void set_range_upper_end(float value) { range_upper_end_ = value; }
-  void set_median(float value) { median_ = value; }
+  void set_range_lower_end(float value) { set(range_lower_end_, value); }
+  void set_range_upper_end(float value) { set(range_upper_end_, value); }
+  void set_median(float value) { set(median_, value); }
   // These three clamp into their ranges with the constructor's warnings.
   void set_distribution(float value, std::ostream* err = nullptr);
   void set_dilatation(float value, std::ostream* err = nullptr);
@@ -213,6 +226,7 @@ class ParameterSetBase {
   float get_distribution() const { return distribution_; }
   float get_dilatation() const { return dilatation_; }
   float get_importance() const { return importance_; }
+  std::uint64_t get_parameter_stamp() const { return stamp_; }
 
   // Takes over all six values unchecked.
   void copy(const ParameterSetBase* other);
@@ -227,12 +241,17 @@ class ParameterSetBase {
   bool read_PSB(std::istream& in) { return ParameterSetBase::read(in); }
 
  private:
+  void set(float& field, float value) {
+    field = value;
+    stamp_ = next_generation();
+  }
   float range_lower_end_ = -100.0f;
   float range_upper_end_ = 100.0f;
   float median_ = 0.0f;
   float distribution_ = 0.95f;
   float dilatation_ = 0.0f;
   float importance_ = 1.0f;
+  std::uint64_t stamp_ = next_generation();
 };
 
 // A named parameter set with one name and one colour per term.

@@ -58,6 +58,20 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
   target.set_crisp_value(source.get_crisp_value());
 }
 
+// The same, with the terms taken only when first looked at, when they have
+// the shape of the target's (tarncvar.h, take_terms_later).
+void take_over_later(CombinedVariable& target,
+                     const std::shared_ptr<const CombinedVariable>& source) {
+  target.copy_PSB(source.get());
+  target.set_crisp_value(source->get_crisp_value());
+  if (target.get_stamp() == source->get_stamp()) return;
+  if (target.get_shape_stamp() != source->get_shape_stamp()) {
+    target.copy_PlimList(source.get());
+  } else {
+    target.take_terms_later(source);
+  }
+}
+
 std::string cut_script_name(std::string_view name) {
   return std::string(fit(name, script_limits::kNameChars));
 }
@@ -274,7 +288,7 @@ void TEvalTree::write_held() {
   const bool alive = rs != nullptr && rs == vars.rules;
   for (int k = 0; k < 4; ++k) {
     if (alive && held_[k] >= 0 && targets[k] != nullptr) {
-      take_over(*targets[k], memo_.content(held_[k]));
+      take_over_later(*targets[k], memo_.shared_content(held_[k]));
     }
     held_[k] = -1;
   }

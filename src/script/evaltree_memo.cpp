@@ -272,7 +272,7 @@ void TCombinationMemo::note_stamp(const CombinedVariable& cv, int id) {
 
 int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash, int newest,
                                   int shape) {
-  auto copy = std::make_unique<CombinedVariable>();
+  auto copy = std::make_shared<CombinedVariable>();
   copy->copy_PSB(&cv);
   copy->copy_PlimList(&cv);
   copy->set_crisp_value(cv.get_crisp_value());
@@ -444,12 +444,12 @@ struct TEvaluationMemo::TSite {
   std::uint64_t layout = 0;
   std::uint64_t bindings = 0;
   std::uint64_t operators_revision = 0;
-  std::uint64_t epoch = 0;
   int block = -1;
   std::uint64_t block_stamp = 0;
   int blocks = 0;
   bool usable = false;
   std::vector<const CombinedVariable*> inputs;
+  std::vector<std::uint64_t> settings;  // see settings_stamps()
   // The contents the outcomes depend on, those of the last usable check:
   // the block's rules, the operators, the output's shape, and each input's
   // name and shape.
@@ -481,7 +481,10 @@ struct TEvaluationMemo::TSite {
   // that are gone never recur, so the index starts over when it is large.
   void note_input_stamp(int id);
 
-  void note_state(RuleSet& rs, const CombinedVariable& cv, std::uint64_t settings_epoch);
+  void note_state(RuleSet& rs, const CombinedVariable& cv);
+  // Notes the stamps of the parameters and terms of the output and, on a
+  // usable site, of the inputs (`note`), or tells whether they are unchanged.
+  bool settings_stamps(bool note);
   // Whether the rule set changed since the state was noted only in ways
   // that leave the outcomes of a usable site valid.
   bool follows(RuleSet& rs);
@@ -600,8 +603,7 @@ TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
   return *site;
 }
 
-void TEvaluationMemo::TSite::note_state(RuleSet& rs, const CombinedVariable& cv,
-                                        std::uint64_t settings_epoch) {
+void TEvaluationMemo::TSite::note_state(RuleSet& rs, const CombinedVariable& cv) {
   rules = &rs;
   output = &cv;
   revision = rs.get_revision();
@@ -609,8 +611,20 @@ void TEvaluationMemo::TSite::note_state(RuleSet& rs, const CombinedVariable& cv,
   layout = rs.get_layout();
   bindings = rs.get_cv_list()->get_bindings();
   operators_revision = rs.get_operator_set()->get_revision();
-  epoch = settings_epoch;
   blocks = rs.get_number();
+}
+
+bool TEvaluationMemo::TSite::settings_stamps(bool note) {
+  if (note) settings.clear();
+  std::size_t at = 0;
+  for (std::size_t i = 0; i <= (usable ? inputs.size() : 0); ++i) {
+    const CombinedVariable* p = i == 0 ? output : inputs[i - 1];
+    for (const std::uint64_t stamp : {p->get_parameter_stamp(), p->get_shape_stamp()}) {
+      if (note) settings.push_back(stamp);
+      if (!note && settings[at++] != stamp) return false;
+    }
+  }
+  return true;
 }
 
 // What a usable site's outcomes depend on, and why each holds here:
@@ -627,8 +641,8 @@ void TEvaluationMemo::TSite::note_state(RuleSet& rs, const CombinedVariable& cv,
 //   changed.
 // - The operators, which move their own revision however they are changed,
 //   and the layout the replacement of the operator set.
-// - The variables' parameters and terms, which change in place: the
-//   settings epoch follows them (forget_settings).
+// - The variables' parameters and terms, which change in place: their
+//   stamps are compared apart (settings_stamps).
 bool TEvaluationMemo::TSite::follows(RuleSet& rs) {
   if (layout != rs.get_layout() || bindings != rs.get_cv_list()->get_bindings() ||
       operators_revision != rs.get_operator_set()->get_revision() ||
@@ -640,7 +654,7 @@ bool TEvaluationMemo::TSite::follows(RuleSet& rs) {
       if (rs.search(input.first) >= 0) return false;
     }
   }
-  note_state(rs, *output, epoch);
+  note_state(rs, *output);
   return true;
 }
 
@@ -679,13 +693,14 @@ void TEvaluationMemo::TSite::keep_contents(const RuleSet& rs, int b, const Combi
 // Whether the site's outcomes and inputs serve the output as the rule set
 // is now: nothing changed since the last check, or only what follows()
 // tells apart; unusable sites are checked again after any change.
+// The inputs' stamps are read only once the inputs are known to be there.
 bool TEvaluationMemo::holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const {
-  if (site.rules != &rules || site.output != &cv || site.epoch != settings_epoch_) return false;
-  if (site.revision == rules.get_revision() &&
-      site.generation == rules.get_cv_list()->get_generation()) {
-    return true;
+  if (site.rules != &rules || site.output != &cv) return false;
+  if (site.revision != rules.get_revision() ||
+      site.generation != rules.get_cv_list()->get_generation()) {
+    if (!site.usable || !site.follows(rules)) return false;
   }
-  return site.usable && site.follows(rules);
+  return site.settings_stamps(false);
 }
 
 // Finds the site's inputs in the rule set as it is now, and keeps the
@@ -693,7 +708,7 @@ bool TEvaluationMemo::holds(TSite& site, RuleSet& rules, const CombinedVariable&
 // kept contents are not there, the inputs are derived from the rules, and
 // any contents they give differ from the kept ones.
 void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const {
-  site.note_state(rules, cv, settings_epoch_);
+  site.note_state(rules, cv);
   site.usable = false;
   const int b = rules.search(cv.get_cv_name_view());
   if (b < 0 || !quiet_operators(*rules.get_operator_set())) return;
@@ -711,7 +726,10 @@ void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable&
 
 TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
   TSite& site = site_of(cv.get_cv_name_view());
-  if (!holds(site, rules, cv)) check(site, rules, cv);
+  if (!holds(site, rules, cv)) {
+    check(site, rules, cv);
+    site.settings_stamps(true);
+  }
   return site;
 }
 
@@ -725,7 +743,15 @@ bool TEvaluationMemo::remembers(RuleSet& rules, const CombinedVariable& cv) {
 
 float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
   TSite& site = checked_site(rules, cv);
-  if (!site.usable) return rules.evaluate(&cv);
+  // Evaluating writes the output's terms through pointers for writing, which
+  // moves their shape stamp, but changes only their match values and clipped
+  // functions: the shape the site checked stays.
+  const auto by_rules = [&] {
+    const float x = rules.evaluate(&cv);
+    site.settings[1] = cv.get_shape_stamp();
+    return x;
+  };
+  if (!site.usable) return by_rules();
   // An input whose terms carry the stamp of an outcome's input was
   // fuzzified, as it was then; its terms need not be looked at.
   if (const TEvaluationOutcome* outcome = site.outcome_of_stamp()) {
@@ -734,7 +760,7 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
   }
   for (const CombinedVariable* p : site.inputs) {
     // An input not fuzzified is reported by the evaluation.
-    if (p->check_match() < 0) return rules.evaluate(&cv);
+    if (p->check_match() < 0) return by_rules();
   }
   std::vector<float>& inputs = inputs_;
   read_inputs(site.inputs, inputs);
@@ -748,7 +774,7 @@ float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
       return cv.get_crisp_value();
     }
   }
-  const float x = rules.evaluate(&cv);
+  const float x = by_rules();
   if (site.outcomes.size() >= kMaxOutcomes) site.forget_outcomes();
   const int id = static_cast<int>(site.outcomes.size());
   site.outcomes.push_back({inputs, copy_of(cv)});

@@ -93,6 +93,10 @@ class TCombinationMemo {
   int find_stamped(const CombinedVariable& cv) const;
   // The contents of an id, as a variable (its name is meaningless).
   const CombinedVariable& content(int id) const { return *contents_[static_cast<std::size_t>(id)]; }
+  // The same, shared: contents never change once interned.
+  const std::shared_ptr<const CombinedVariable>& shared_content(int id) const {
+    return contents_[static_cast<std::size_t>(id)];
+  }
   std::size_t size() const { return contents_.size(); }
   // Forgets every content and outcome; ids handed out before are void.
   void clear();
@@ -160,7 +164,7 @@ class TCombinationMemo {
   int shape_class_of(const CombinedVariable& cv) const;
   void note_stamp(const CombinedVariable& cv, int id);
 
-  std::vector<std::unique_ptr<CombinedVariable>> contents_;
+  std::vector<std::shared_ptr<const CombinedVariable>> contents_;
   // Ids by the stamp of the terms interned with them: terms with a stamp
   // seen before are those of that id, and only the parameters and the crisp
   // value remain to be compared. A variable that takes a remembered outcome
@@ -190,9 +194,9 @@ class TCombinationMemo {
 // and exist with the terms the rules name, and the operators cannot print:
 // its outcome then depends only on the inputs' match values and importances,
 // the rules, the operators and its own parameters and terms. Those are
-// compared by content in another rule set, or when a statement may have
-// changed them (forget_settings), so what one run remembered serves the
-// next. Within a rule set, the stamp of the output's block and the counters
+// compared by content in another rule set, or when the stamps of a
+// variable's parameters or terms moved, so what one run remembered serves
+// the next. Within a rule set, the stamp of the output's block and the counters
 // of the set and its variable list tell which changes may concern them:
 // rules and variables added for other outputs do not.
 class TEvaluationMemo {
@@ -211,8 +215,6 @@ class TEvaluationMemo {
   // rule set, its variables or the settings change; a combination
   // variable's contents may change meanwhile.
   bool remembers(RuleSet& rules, const CombinedVariable& cv);
-  // The operators or some variable's parameters or terms may have changed.
-  void forget_settings() { ++settings_epoch_; }
 
  private:
   struct TSite;
@@ -223,6 +225,5 @@ class TEvaluationMemo {
 
   std::vector<std::unique_ptr<TSite>> sites_;
   std::size_t last_site_ = 0;  // the site found or added last
-  std::uint64_t settings_epoch_ = 0;
   std::vector<float> inputs_;  // the current inputs, kept to spare allocations
 };

@@ -512,9 +512,8 @@ void main_pass(TScriptRun& run) {
       statement = it->second;
     }
     if (statement != nullptr) {
-      if (statement->may_reach_fuzzy_variables) {
-        if (run.Evals != nullptr) run.Evals->release_combination_variables();
-        run.evaluations.forget_settings();
+      if (statement->may_reach_fuzzy_variables && run.Evals != nullptr) {
+        run.Evals->release_combination_variables();
       }
       statement->run(run);
     }

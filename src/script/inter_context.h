@@ -121,8 +121,6 @@ class TEvalContext {
   std::array<TScoreText, 256> score_texts;
 
   // Scratch, kept for its room only.
-  std::vector<bool> reach_seen;
-  std::vector<int> reach_open;
   std::string set_formula;
   std::string comparison_name;
 

@@ -65,54 +65,6 @@ void statement_evaltree(TScriptRun& run) {
   run.Evals->hold_combination_variables();
 }
 
-// Whether evaluating the variable may read or change a combination variable
-// of the evaluation tree: the variable itself, or a variable its rules name,
-// or the rules of those of them that have rules in turn.
-bool reaches_combination_variables(TEvalContext& context, const RuleSet& rules,
-                                   std::string_view name) {
-  if (TEvalTree::is_combination_variable(name)) return true;
-  // The search's lists keep their room from one question to the next.
-  std::vector<bool>& seen = context.reach_seen;
-  std::vector<int>& open = context.reach_open;
-  seen.assign(static_cast<std::size_t>(rules.get_number()), false);
-  open.assign(1, rules.search(name));
-  while (!open.empty()) {
-    const int b = open.back();
-    open.pop_back();
-    if (b < 0 || seen[static_cast<std::size_t>(b)]) continue;
-    seen[static_cast<std::size_t>(b)] = true;
-    const RuleBlock& block = *rules.find(b);
-    for (int r = 0; r < block.get_number(); ++r) {
-      const Rule& rule = *block.find(r);
-      if (TEvalTree::is_combination_variable(rule.get_right_side_cv_name())) return true;
-      for (int j = 0; j < rule.get_ls_t_list_number(); ++j) {
-        const std::string_view premise = rule.get_left_side_cv_name(j);
-        if (TEvalTree::is_combination_variable(premise)) return true;
-        open.push_back(rules.search(premise));
-      }
-    }
-  }
-  return false;
-}
-
-// Answered from the run's memory of answers while the rules keep their state.
-bool evaluation_reaches_combination_variables(TScriptRun& run, std::string_view name) {
-  const RuleSet& rules = *run.Rules;
-  if (!run.Context.caching()) return reaches_combination_variables(run.Context, rules, name);
-  TReachAnswers& answers = run.reach_answers;
-  if (answers.rules != &rules || answers.revision != rules.get_revision()) {
-    answers.rules = &rules;
-    answers.revision = rules.get_revision();
-    answers.names.clear();
-  }
-  for (const auto& [known, reaches] : answers.names) {
-    if (known == name) return reaches;
-  }
-  const bool reaches = reaches_combination_variables(run.Context, rules, name);
-  if (answers.names.size() < TReachAnswers::kMaxNames) answers.names.emplace_back(name, reaches);
-  return reaches;
-}
-
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
   const TScriptRun::TNameWord name_word = run.read_name_word();
@@ -125,13 +77,11 @@ void statement_eval(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
-  // A variable the memory remembers reaches no combination variable. Writing
-  // what the tree holds into those changes none of the things the memory's
-  // answer depends on.
-  if (!run.Context.caching()) {
-    if (run.Evals != nullptr) run.Evals->release_combination_variables();
-  } else if (run.Evals != nullptr && !run.evaluations.remembers(*run.Rules, *cv) &&
-             evaluation_reaches_combination_variables(run, name)) {
+  // A variable the memory remembers reaches no combination variable; any
+  // other evaluation may. Writing what the tree holds into those changes
+  // none of the things the memory's answer depends on.
+  if (run.Evals != nullptr &&
+      (!run.Context.caching() || !run.evaluations.remembers(*run.Rules, *cv))) {
     run.Evals->release_combination_variables();
   }
   const float value =

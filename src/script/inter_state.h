@@ -418,17 +418,6 @@ class TScriptReader {
   std::optional<float> plain_number();
 };
 
-// Whether evaluating a variable may reach the evaluation tree's combination
-// variables, per name, for one state of the rules: a script evaluates the
-// same few variables again and again. Revisions are never reused, so the
-// rule set's address and revision identify the state.
-struct TReachAnswers {
-  static constexpr std::size_t kMaxNames = 16;
-  const RuleSet* rules = nullptr;
-  std::uint64_t revision = 0;
-  std::vector<std::pair<std::string, bool>> names;
-};
-
 // Everything one run works on. Statement handlers read their operands through
 // the counted read operations and end the run with stop().
 class TScriptRun : public TDivisionByZeroListener {
@@ -452,13 +441,10 @@ class TScriptRun : public TDivisionByZeroListener {
   std::shared_ptr<RuleSet> Rules;
   std::unique_ptr<TEvalTree> Evals;  // handed to the caller at the end
   // Outcomes of EVAL, taken over from the run before and left to the next.
-  // Statements that may change operators or variables' terms make it check
-  // them again (forget_settings).
   TEvaluationMemo evaluations;
   // Makes `rules` the run's rule set, evaluating through the context's
   // memory of rule evaluations while it caches.
   void use_rules(std::shared_ptr<RuleSet> rules);
-  TReachAnswers reach_answers;
   bool uncombined_reported = false;  // tree results left uncombined were reported
   std::string tablename = "empty";   // rule table file of the fuzzy statements
   // The name to open for reading a file the script names: beside the

@@ -426,6 +426,55 @@ TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
   }
 }
 
+// The memories trust a variable's parameters and the shapes of its terms
+// while their stamps keep: every operation that may change them moves the
+// stamp, those that change only match values and clipped functions keep
+// the shape stamp, and copies take the source's stamps.
+TEST(CombinedVariableTest, ParameterAndShapeStampsFollowEveryChange) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  struct TCase {
+    const char* what;
+    void (*change)(CombinedVariable&);
+    bool parameters;  // the parameter stamp moves
+    bool shape;       // the shape stamp moves
+  };
+  // clang-format off
+  const TCase cases[] = {
+      {"fuzzified", [](CombinedVariable& v) { v.set_value(7); }, false, false},
+      {"all match values", [](CombinedVariable& v) { v.set_all_mvs(0.5f); }, false, false},
+      {"crisp value", [](CombinedVariable& v) { v.set_crisp_value(3); }, false, false},
+      {"lower end", [](CombinedVariable& v) { v.set_range_lower_end(-1); }, true, false},
+      {"upper end", [](CombinedVariable& v) { v.set_range_upper_end(11); }, true, false},
+      {"median", [](CombinedVariable& v) { v.set_median(4); }, true, false},
+      {"distribution", [](CombinedVariable& v) { v.set_distribution(0.5f); }, true, false},
+      {"dilatation", [](CombinedVariable& v) { v.set_dilatation(0.2f); }, true, false},
+      {"importance", [](CombinedVariable& v) { v.set_importance(0.3f); }, true, false},
+      {"parameters read", [](CombinedVariable& v) { std::istringstream in("0 9 4 1 0 1");
+                                                    v.read_PSB(in); }, true, false},
+      {"term for writing", [](CombinedVariable& v) { v.find(1)->set_match_value(0.2f); },
+       false, true},
+      {"point moved", [](CombinedVariable& v) { v.set_msf_x(1, 1, 4.5f); }, false, true},
+      {"point added", [](CombinedVariable& v) { v.add_msf_point(1, 4.8f, 0.9f); }, false, true},
+      {"support end", [](CombinedVariable& v) { v.set_fs_upper_support_end(0, 6); }, false, true},
+      {"term added", [](CombinedVariable& v) { v.add("huge", 5, 10, 1, 1, white); }, false, true},
+      {"terms removed", [](CombinedVariable& v) { v.remove_all(); }, false, true}};
+  // clang-format on
+  for (const TCase& c : cases) {
+    CombinedVariable v(&ps, "v");
+    v.set_value(2.5f);
+    const std::uint64_t parameters = v.get_parameter_stamp();
+    const std::uint64_t shape = v.get_shape_stamp();
+    c.change(v);
+    EXPECT_EQ(v.get_parameter_stamp() != parameters, c.parameters) << c.what;
+    EXPECT_EQ(v.get_shape_stamp() != shape, c.shape) << c.what;
+    CombinedVariable copy(&ps, "c");
+    copy.copy_PSB(&v);
+    copy.copy_PlimList(&v);
+    EXPECT_EQ(copy.get_parameter_stamp(), v.get_parameter_stamp()) << c.what;
+    EXPECT_EQ(copy.get_shape_stamp(), v.get_shape_stamp()) << c.what;
+  }
+}
+
 // Terms taken from another list, by a list fuzzified before or not, are taken
 // at the first look; every way of looking, changing or fuzzifying must find
 // them there, and the stamp is the source's from the start.
