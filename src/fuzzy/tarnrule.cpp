@@ -567,8 +567,16 @@ void RuleSet::rebuild_index() const {
   index_valid_ = true;
 }
 
+// The variable remembers the block found for its name while the blocks
+// keep their generation; with the context's caching off, searched every time.
 int RuleSet::search(const CombinedVariable* cv) const {
-  return cv != nullptr ? search(cv->get_cv_name()) : -1;
+  if (cv == nullptr) return -1;
+  if (context_ != nullptr && !context_->caching) return search(cv->get_cv_name_view());
+  CombinedVariable::BlockHint& hint = cv->block_hint();
+  if (hint.generation != block_generation_) {
+    hint = {block_generation_, search(cv->get_cv_name_view())};
+  }
+  return hint.block;
 }
 
 int RuleSet::search(std::string_view name) const {

@@ -72,7 +72,7 @@ int RuleSet::internal_evaluate(CombinedVariable* v, float* defuzzified) {
     return -1;
   }
   v->set_crisp_value(-1);
-  const int b = search(v->get_cv_name_view());
+  const int b = search(v);
   if (b < 0) {
     report("cv not in RuleSet");
     return -1;

@@ -241,7 +241,7 @@ bool RuleEvaluationMemo::plan_holds(Plan& plan, const RuleSet& rules) const {
   }
   if (plan.blocks != rules.get_number()) {
     for (const Plan::Node& node : plan.nodes) {
-      if (node.block < 0 && rules.search(node.cv->get_cv_name_view()) >= 0) return false;
+      if (node.block < 0 && rules.search(node.cv) >= 0) return false;
     }
   }
   plan.revision = rules.get_revision();
