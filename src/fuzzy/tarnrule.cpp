@@ -682,7 +682,9 @@ int RuleSet::get_operand_number(int b, int r) const {
 
 CombinedVariable* RuleSet::get_left_side_cv(int b, int r, int j) const {
   const Rule* rule = rule_at(b, r);
-  return rule != nullptr ? get_cv(rule->get_left_side_cv_name(j)) : nullptr;
+  if (rule == nullptr) return nullptr;
+  const Term* t = rule->get_ls_t_list()->get(j);
+  return t != nullptr ? variable_of(*t) : get_cv("");
 }
 
 const char* RuleSet::get_left_side_lt(int b, int r, int j) const {
@@ -692,7 +694,7 @@ const char* RuleSet::get_left_side_lt(int b, int r, int j) const {
 
 CombinedVariable* RuleSet::get_right_side_cv(int b, int r) const {
   const Rule* rule = rule_at(b, r);
-  return rule != nullptr ? get_cv(rule->get_right_side_cv_name()) : nullptr;
+  return rule != nullptr ? variable_of(*rule->get_rs_term()) : nullptr;
 }
 
 const char* RuleSet::get_right_side_lt(int b, int r) const {

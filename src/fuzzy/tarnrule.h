@@ -269,6 +269,11 @@ class RuleSet {
   int search(std::string_view name) const;
   // The rule set's own variable of that name, or null.
   CombinedVariable* get_cv(std::string_view name) const { return cv_list_->find_cv(name); }
+  // The own variable a term names and the block concluding on that name,
+  // remembered in the term while the variable list, or the blocks, keep
+  // their generation.
+  CombinedVariable* variable_of(const Term& t) const;
+  int block_of(const Term& t) const;
   CombinedVariable* get_cv(std::string_view name, CVList::Hint& hint) const {
     return cv_list_->find_cv(name, hint);
   }
@@ -362,8 +367,6 @@ class RuleSet {
   // found_again tells whether later searches find that block too.
   RuleBlock& block_concluding_on(const char* name);
   int block_index_concluding_on(const char* name, bool& found_again);
-  CombinedVariable* variable_of(const Term& t) const;
-  int block_of(const Term& t) const;
   void rebuild_index() const;
   void copy_variable(const CombinedVariable* cv);
   int internal_evaluate(CombinedVariable* v, float* defuzzified);

@@ -86,9 +86,9 @@ bool reaches_combination_variables(TEvalContext& context, const RuleSet& rules,
       const Rule& rule = *block.find(r);
       if (TEvalTree::is_combination_variable(rule.get_right_side_cv_name())) return true;
       for (int j = 0; j < rule.get_ls_t_list_number(); ++j) {
-        const std::string_view premise = rule.get_left_side_cv_name(j);
-        if (TEvalTree::is_combination_variable(premise)) return true;
-        open.push_back(rules.search(premise));
+        const Term& premise = *rule.get_ls_t_list()->get(j);
+        if (TEvalTree::is_combination_variable(premise.get_cv_name())) return true;
+        open.push_back(rules.block_of(premise));
       }
     }
   }

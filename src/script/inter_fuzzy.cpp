@@ -397,10 +397,10 @@ void statement_fuzzyconcat(TScriptRun& run) {
     run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
     return;
   }
-  std::string storage, texts[3];
-  for (int i = 0; i < 3; ++i) texts[i] = run.resolve_name_view(word[i], storage);
-  const std::string &first = texts[0], &second = texts[1], &constraint = texts[2];
-  const std::string_view names[3] = {first, second, constraint};
+  // Each name is resolved into its own room, so the views stay valid.
+  std::string storage[3];
+  std::string_view names[3];
+  for (int i = 0; i < 3; ++i) names[i] = run.resolve_name_view(word[i], storage[i]);
   std::string_view sets[3];
   for (int i = 0; i < 3; ++i) {
     TVarlist::THint fresh;
@@ -420,18 +420,19 @@ void statement_fuzzyconcat(TScriptRun& run) {
   const bool kept = concat_kept(place, words, names, sets, oper, rules, output);
   TTableReader table(words);
   if (!kept && !table.find_entry("CONCAT", {sets[0], sets[1], sets[2]})) {
-    run.stop("Error: no entry in TABLE for FUZZYCONCAT " + constraint + " " + first + " " + oper +
-             " " + second + "!");
+    run.stop("Error: no entry in TABLE for FUZZYCONCAT " + std::string(names[2]) + " " +
+             std::string(names[0]) + " " + oper + " " + std::string(names[1]) + "!");
     return;
   }
   const CombinedVariable* inputs[2] = {fuzzy(0), fuzzy(1)};
   for (int i = 0; i < 2; ++i) {
     if (inputs[i] != nullptr) continue;
-    run.stop("Error: FUZZY VARIABLE " + (i == 0 ? first : second) +
-             " not in RuleSet for FUZZYCONCAT " + constraint + "!");
+    run.stop("Error: FUZZY VARIABLE " + std::string(names[i]) + " not in RuleSet for FUZZYCONCAT " +
+             std::string(names[2]) + "!");
     return;
   }
   if (output == nullptr) {
+    const std::string constraint(names[2]);
     run.stop("Error: FUZZY VARIABLE " + constraint + " no longer in RuleSet for FUZZYCONCAT " +
              constraint + "!");
     return;
