@@ -464,14 +464,6 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
   void set_cv_name(std::string_view name);
   const char* get_cv_name() const { return cv_name_.c_str(); }
   std::string_view get_cv_name_view() const { return cv_name_; }
-  // Where a rule set last searched for the block concluding on this name
-  // (see RuleSet::search): valid while that rule set's blocks keep the
-  // generation (never reused across rule sets); dropped on a rename.
-  struct BlockHint {
-    std::uint64_t generation = 0;
-    int block = -1;
-  };
-  BlockHint& block_hint() const { return block_hint_; }
 
   // The six parameters; distribution, dilatation and importance pass through
   // the checking setters, which warn on `err`.
@@ -486,8 +478,12 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
 
  private:
   friend class CVList;
+  friend class RuleSet;
   std::string cv_name_ = "empty_variable";
-  mutable BlockHint block_hint_;
+  // The block a rule set's search found for the name, while that set's
+  // blocks keep the generation (never reused across sets); reset on renames.
+  mutable int found_block_ = -1;
+  mutable std::uint64_t found_block_generation_ = 0;
   float crisp_value_ = -1.0f;
   // The list holding this variable (told about renames), and the variable's
   // rank in that list.

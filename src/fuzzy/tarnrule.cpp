@@ -567,16 +567,14 @@ void RuleSet::rebuild_index() const {
   index_valid_ = true;
 }
 
-// The variable remembers the block found for its name while the blocks
-// keep their generation; with the context's caching off, searched every time.
 int RuleSet::search(const CombinedVariable* cv) const {
   if (cv == nullptr) return -1;
-  if (context_ != nullptr && !context_->caching) return search(cv->get_cv_name_view());
-  CombinedVariable::BlockHint& hint = cv->block_hint();
-  if (hint.generation != block_generation_) {
-    hint = {block_generation_, search(cv->get_cv_name_view())};
+  if (context_ != nullptr && !context_->caching) return search(cv->cv_name_);
+  if (cv->found_block_generation_ != block_generation_) {
+    cv->found_block_ = search(cv->cv_name_);
+    cv->found_block_generation_ = block_generation_;
   }
-  return hint.block;
+  return cv->found_block_;
 }
 
 int RuleSet::search(std::string_view name) const {
@@ -682,9 +680,8 @@ int RuleSet::get_operand_number(int b, int r) const {
 
 CombinedVariable* RuleSet::get_left_side_cv(int b, int r, int j) const {
   const Rule* rule = rule_at(b, r);
-  if (rule == nullptr) return nullptr;
-  const Term* t = rule->get_ls_t_list()->get(j);
-  return t != nullptr ? variable_of(*t) : get_cv("");
+  const Term* t = rule != nullptr ? rule->get_ls_t_list()->get(j) : nullptr;
+  return t != nullptr ? variable_of(*t) : rule != nullptr ? get_cv("") : nullptr;
 }
 
 const char* RuleSet::get_left_side_lt(int b, int r, int j) const {

@@ -310,7 +310,6 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       f.premise = 0;
       continue;
     }
-    const std::string_view name = premises.find_cv_name(f.premise);
     CombinedVariable* p = rules.variable_of(*premises.get(f.premise++));
     if (p == nullptr) {
       usable = false;
@@ -324,7 +323,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       Plan::Node node;
       node.cv = p;
       signature.push_back('I');
-      put_text(signature, name);
+      put_text(signature, p->get_cv_name_view());
       plan.nodes.push_back(node);
       continue;
     }

@@ -34,14 +34,6 @@ const ParameterSet* first_set_named(RuleSet& rules, std::string_view name) {
   return nullptr;
 }
 
-// The formula of a store variable, which for a fuzzy variable names its
-// parameter set; empty when there is no such variable. The view is valid
-// until the store next changes its entries.
-std::string_view formula_of(const TVarlist& vars, std::string_view name) {
-  const char* formula = vars.get_formula(name);
-  return formula != nullptr ? formula : "";
-}
-
 // ------------------------------------------------------------ IMPORT, EXPORT
 
 void statement_import(TScriptRun& run) {
@@ -201,7 +193,8 @@ void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_vie
   run.Vars->remove(name);
   run.Rules->get_cv_list()->add(&source, name);
   // The formula is copied: inserting may move the store's entries.
-  const std::string formula(formula_of(*run.Vars, source_name));
+  const char* source_formula = run.Vars->get_formula(source_name);
+  const std::string formula(source_formula != nullptr ? source_formula : "");
   run.Vars->insert(name, formula, source.get_crisp_value());
   run.Vars->set_comp(name, 1);
 }
@@ -399,9 +392,8 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   // Each name is resolved into its own room, so the views stay valid.
   std::string storage[3];
-  std::string_view names[3];
+  std::string_view names[3], sets[3];
   for (int i = 0; i < 3; ++i) names[i] = run.resolve_name_view(word[i], storage[i]);
-  std::string_view sets[3];
   for (int i = 0; i < 3; ++i) {
     TVarlist::THint fresh;
     const TVariable* var = require_store_variable(run, names[i], hint[i] ? *hint[i] : fresh,
