@@ -341,10 +341,10 @@ TEST_F(RuleSetTest, BlockStampsAndLayoutFollowTheirChanges) {
   }
 }
 
-// A search by variable remembers its block on the variable; after every
-// change it must give what a search by the variable's name gives, with the
-// memories on and off, also for a variable of another rule set searched in
-// both.
+// A search by variable remembers its block on the variable, a term its
+// variable; after every change both must give what a search by name gives,
+// with the memories on and off, also for a variable of another rule set
+// searched in both.
 TEST_F(RuleSetTest, SearchByVariableFollowsEveryChange) {
   using R = RuleSet;
   // clang-format off
@@ -369,6 +369,7 @@ TEST_F(RuleSetTest, SearchByVariableFollowsEveryChange) {
       RuleSet rs(&own);
       rs.add_BasicRule(&x, "low", &y, "bad", 1);
       rs.add_ComplexRule(&x, "high", &z, "low", &m, "hi", AND, 1);
+      rs.add_BasicRule(&y, "bad", &z, "low", 1);  // a premise with a block
       RuleSet other(&own);  // concludes on Y in its second block
       other.add_BasicRule(&x, "low", &m, "lo", 1);
       other.add_BasicRule(&m, "lo", &y, "bad", 1);
@@ -381,6 +382,16 @@ TEST_F(RuleSetTest, SearchByVariableFollowsEveryChange) {
         }
         EXPECT_EQ(rs.search(&y), rs.search("Y"));
         EXPECT_EQ(other.search(&y), 1);
+        for (int b = 0; b < rs.get_number(); ++b) {  // terms reach both through their names
+          for (int r = 0; r < rs.find(b)->get_number(); ++r) {
+            const TList& premises = *rs.find(b)->find(r)->get_ls_t_list();
+            for (int j = 0; j < premises.get_number(); ++j) {
+              const Term& t = *premises.get(j);
+              EXPECT_EQ(rs.variable_of(t), rs.get_cv(t.get_cv_name())) << t.get_cv_name();
+              EXPECT_EQ(rs.block_of(t), rs.search(std::string_view(t.get_cv_name())));
+            }
+          }
+        }
       };
       expect_agreement();
       EXPECT_EQ(rs.search(own_vars[1]), 0);
