@@ -480,8 +480,7 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
   friend class CVList;
   friend class RuleSet;
   std::string cv_name_ = "empty_variable";
-  // The block a rule set's search found for the name, while that set's
-  // blocks keep the generation (never reused across sets); reset on renames.
+  // What RuleSet::search(this) found, in which block generation; a rename forgets it.
   mutable int found_block_ = -1;
   mutable std::uint64_t found_block_generation_ = 0;
   float crisp_value_ = -1.0f;

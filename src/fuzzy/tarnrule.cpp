@@ -567,16 +567,6 @@ void RuleSet::rebuild_index() const {
   index_valid_ = true;
 }
 
-int RuleSet::search(const CombinedVariable* cv) const {
-  if (cv == nullptr) return -1;
-  if (context_ != nullptr && !context_->caching) return search(cv->cv_name_);
-  if (cv->found_block_generation_ != block_generation_) {
-    cv->found_block_ = search(cv->cv_name_);
-    cv->found_block_generation_ = block_generation_;
-  }
-  return cv->found_block_;
-}
-
 int RuleSet::search(std::string_view name) const {
   if (!index_valid_) rebuild_index();
   const auto entry = block_index_.find(name_view(name));

@@ -257,8 +257,8 @@ class RuleSet {
   // Block i (read only; blocks change through the operations of the set).
   const RuleBlock* find(int i) const;
   const RuleBlock* operator[](int i) const { return find(i); }
-  // Index of the block concluding on a variable of that name, -1 when none;
-  // the scan stops at the first empty block. The variable remembers it.
+  // Index of the block concluding on a variable of that name (-1: none; the
+  // scan stops at the first empty block), kept in cv until the blocks change.
   int search(const CombinedVariable* cv) const;
   int search(std::string_view name) const;
   // The rule set's own variable of that name, or null.

@@ -23,7 +23,18 @@ CombinedVariable* RuleSet::variable_of(const Term& t) const {
   return t.found_cv_;
 }
 
+int RuleSet::search(const CombinedVariable* cv) const {
+  if (cv == nullptr) return -1;
+  if (context_ != nullptr && !context_->caching) return search(cv->cv_name_);
+  if (cv->found_block_generation_ != block_generation_) {
+    cv->found_block_ = search(cv->cv_name_);
+    cv->found_block_generation_ = block_generation_;
+  }
+  return cv->found_block_;
+}
+
 int RuleSet::block_of(const Term& t) const {
+  if (context_ != nullptr && !context_->caching) return search(t.cv_name_);
   const CombinedVariable* v = variable_of(t);
   return v != nullptr ? search(v) : search(t.cv_name_);
 }
