@@ -370,7 +370,7 @@ TEST_F(RuleSetTest, SearchByVariableFollowsEveryChange) {
       rs.add_BasicRule(&x, "low", &y, "bad", 1);
       rs.add_ComplexRule(&x, "high", &z, "low", &m, "hi", AND, 1);
       rs.add_BasicRule(&y, "bad", &z, "low", 1);  // a premise with a block
-      RuleSet other(&own);  // concludes on Y in its second block
+      RuleSet other(&own);                        // concludes on Y in its second block
       other.add_BasicRule(&x, "low", &m, "lo", 1);
       other.add_BasicRule(&m, "lo", &y, "bad", 1);
       CombinedVariable* own_vars[] = {rs.get_cv("X"), rs.get_cv("Y"), rs.get_cv("Z"),
