@@ -471,7 +471,11 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
 
  private:
   friend class CVList;
+  friend class RuleSet;
   std::string cv_name_ = "empty_variable";
+  // What RuleSet::search(this) found, in which block generation; a rename forgets it.
+  mutable int found_block_ = -1;
+  mutable std::uint64_t found_block_generation_ = 0;
   float crisp_value_ = -1.0f;
   // The list holding this variable (told about renames), and the variable's
   // rank in that list.

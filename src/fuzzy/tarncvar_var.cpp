@@ -80,6 +80,7 @@ void CombinedVariable::set_cv_name(std::string_view name) {
   if (name == cv_name_) return;
   std::string old_name = std::move(cv_name_);
   cv_name_.assign(name);
+  found_block_generation_ = 0;
   if (owner_ != nullptr) owner_->renamed(this, old_name);
 }
 

@@ -567,10 +567,6 @@ void RuleSet::rebuild_index() const {
   index_valid_ = true;
 }
 
-int RuleSet::search(const CombinedVariable* cv) const {
-  return cv != nullptr ? search(cv->get_cv_name()) : -1;
-}
-
 int RuleSet::search(std::string_view name) const {
   if (!index_valid_) rebuild_index();
   const auto entry = block_index_.find(name_view(name));
@@ -674,7 +670,8 @@ int RuleSet::get_operand_number(int b, int r) const {
 
 CombinedVariable* RuleSet::get_left_side_cv(int b, int r, int j) const {
   const Rule* rule = rule_at(b, r);
-  return rule != nullptr ? get_cv(rule->get_left_side_cv_name(j)) : nullptr;
+  const Term* t = rule != nullptr ? rule->get_ls_t_list()->get(j) : nullptr;
+  return t != nullptr ? variable_of(*t) : rule != nullptr ? get_cv("") : nullptr;
 }
 
 const char* RuleSet::get_left_side_lt(int b, int r, int j) const {
@@ -684,7 +681,7 @@ const char* RuleSet::get_left_side_lt(int b, int r, int j) const {
 
 CombinedVariable* RuleSet::get_right_side_cv(int b, int r) const {
   const Rule* rule = rule_at(b, r);
-  return rule != nullptr ? get_cv(rule->get_right_side_cv_name()) : nullptr;
+  return rule != nullptr ? variable_of(*rule->get_rs_term()) : nullptr;
 }
 
 const char* RuleSet::get_right_side_lt(int b, int r) const {

@@ -47,10 +47,7 @@ class Term {
   bool has_cv() const { return !cv_name_.empty(); }
   void forget_cv() { cv_ = nullptr; }
   // Drops what a rule set remembered about the name.
-  void forget_lookups() const {
-    found_cv_generation_ = 0;
-    found_block_generation_ = 0;
-  }
+  void forget_lookups() const { found_cv_generation_ = 0; }
   void set_lt(std::string_view lt) { lt_ = cut_name(lt); }
   const char* get_lt() const { return lt_.c_str(); }
 
@@ -69,13 +66,10 @@ class Term {
   std::string cv_name_;
   const CombinedVariable* cv_ = nullptr;
   std::string lt_ = "no_linguistic_term";
-  // What a rule set last found for the name: its variable (valid while the
-  // variable list keeps its generation) and the block concluding on it
-  // (valid while the blocks keep theirs).
+  // The variable a rule set last found for the name, valid while the
+  // variable list keeps its generation.
   mutable CombinedVariable* found_cv_ = nullptr;
   mutable std::uint64_t found_cv_generation_ = 0;
-  mutable int found_block_ = -1;
-  mutable std::uint64_t found_block_generation_ = 0;
 };
 
 // The premises of a rule, in order.
@@ -263,8 +257,8 @@ class RuleSet {
   // Block i (read only; blocks change through the operations of the set).
   const RuleBlock* find(int i) const;
   const RuleBlock* operator[](int i) const { return find(i); }
-  // Index of the block concluding on a variable of that name, -1 when none;
-  // the scan stops at the first empty block.
+  // Index of the block concluding on a variable of that name (-1: none; the
+  // scan stops at the first empty block), kept in cv until the blocks change.
   int search(const CombinedVariable* cv) const;
   int search(std::string_view name) const;
   // The rule set's own variable of that name, or null.
@@ -272,6 +266,11 @@ class RuleSet {
   CombinedVariable* get_cv(std::string_view name, CVList::Hint& hint) const {
     return cv_list_->find_cv(name, hint);
   }
+  // The own variable a term names, remembered in the term while the list
+  // keeps its generation, and the block concluding on that name, remembered
+  // in the variable (see search); with the context's caching off, found anew.
+  CombinedVariable* variable_of(const Term& t) const;
+  int block_of(const Term& t) const;
 
   int remove(int i);
   int remove(const CombinedVariable* cv);
@@ -362,8 +361,6 @@ class RuleSet {
   // found_again tells whether later searches find that block too.
   RuleBlock& block_concluding_on(const char* name);
   int block_index_concluding_on(const char* name, bool& found_again);
-  CombinedVariable* variable_of(const Term& t) const;
-  int block_of(const Term& t) const;
   void rebuild_index() const;
   void copy_variable(const CombinedVariable* cv);
   int internal_evaluate(CombinedVariable* v, float* defuzzified);

@@ -13,9 +13,6 @@ void RuleSet::report(const char* text) {
   report_line(FuzzyContext::errors(context_), text);
 }
 
-// The variables and blocks named by terms are looked up once and then taken
-// from the term as long as neither the variable list nor the blocks changed;
-// with the context's caching off, every time.
 CombinedVariable* RuleSet::variable_of(const Term& t) const {
   if (context_ != nullptr && !context_->caching) return cv_list_->find_cv(t.cv_name_);
   const std::uint64_t generation = cv_list_->get_generation();
@@ -26,13 +23,20 @@ CombinedVariable* RuleSet::variable_of(const Term& t) const {
   return t.found_cv_;
 }
 
+int RuleSet::search(const CombinedVariable* cv) const {
+  if (cv == nullptr) return -1;
+  if (context_ != nullptr && !context_->caching) return search(cv->cv_name_);
+  if (cv->found_block_generation_ != block_generation_) {
+    cv->found_block_ = search(cv->cv_name_);
+    cv->found_block_generation_ = block_generation_;
+  }
+  return cv->found_block_;
+}
+
 int RuleSet::block_of(const Term& t) const {
   if (context_ != nullptr && !context_->caching) return search(t.cv_name_);
-  if (t.found_block_generation_ != block_generation_) {
-    t.found_block_ = search(t.cv_name_);
-    t.found_block_generation_ = block_generation_;
-  }
-  return t.found_block_;
+  const CombinedVariable* v = variable_of(t);
+  return v != nullptr ? search(v) : search(t.cv_name_);
 }
 
 float RuleSet::evaluate(const CombinedVariable* cv) {
@@ -72,7 +76,7 @@ int RuleSet::internal_evaluate(CombinedVariable* v, float* defuzzified) {
     return -1;
   }
   v->set_crisp_value(-1);
-  const int b = search(v->get_cv_name_view());
+  const int b = search(v);
   if (b < 0) {
     report("cv not in RuleSet");
     return -1;

@@ -241,7 +241,7 @@ bool RuleEvaluationMemo::plan_holds(Plan& plan, const RuleSet& rules) const {
   }
   if (plan.blocks != rules.get_number()) {
     for (const Plan::Node& node : plan.nodes) {
-      if (node.block < 0 && rules.search(node.cv->get_cv_name_view()) >= 0) return false;
+      if (node.block < 0 && rules.search(node.cv) >= 0) return false;
     }
   }
   plan.revision = rules.get_revision();
@@ -265,7 +265,8 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
   plan.bindings = rules.get_cv_list()->get_bindings();
   plan.blocks = rules.get_number();
   plan.epoch = epoch_;
-  if (rules.get_cv(v.get_cv_name_view()) != &v) return;
+  CombinedVariable* const root = rules.get_cv(v.get_cv_name_view());
+  if (root != &v) return;
   // Per block: 0 not met, 1 on the path, 2 done.
   std::vector<char> state(static_cast<std::size_t>(rules.get_number()), 0);
   std::string signature;
@@ -277,7 +278,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
     int premise;
   };
   std::vector<Frame> path;
-  path.push_back({b, rules.get_cv(v.get_cv_name_view()), 0, 0});
+  path.push_back({b, root, 0, 0});
   state[static_cast<std::size_t>(b)] = 1;
   while (usable && !path.empty()) {
     Frame& f = path.back();
@@ -299,7 +300,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       continue;
     }
     const Rule& rule = *block.find(f.rule);
-    if (f.premise == 0 && rules.get_cv(rule.get_right_side_cv_name()) != f.cv) {
+    if (f.premise == 0 && rules.variable_of(*rule.get_rs_term()) != f.cv) {
       usable = false;
       break;
     }
@@ -309,13 +310,12 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       f.premise = 0;
       continue;
     }
-    const std::string_view name = premises.find_cv_name(f.premise++);
-    CombinedVariable* p = rules.get_cv(name);
+    CombinedVariable* p = rules.variable_of(*premises.get(f.premise++));
     if (p == nullptr) {
       usable = false;
       break;
     }
-    const int pb = rules.search(name);
+    const int pb = rules.search(p);
     if (pb < 0) {
       bool known = false;
       for (const Plan::Node& node : plan.nodes) known = known || node.cv == p;
@@ -323,7 +323,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       Plan::Node node;
       node.cv = p;
       signature.push_back('I');
-      put_text(signature, name);
+      put_text(signature, p->get_cv_name_view());
       plan.nodes.push_back(node);
       continue;
     }

@@ -141,10 +141,10 @@ bool same_rules(const RuleBlock& a, const RuleBlock& b) {
   return true;
 }
 
-// Whether the block the rule set has for `name` equals `kept`, or neither
-// exists.
-bool same_block(const std::optional<RuleBlock>& kept, const RuleSet& rs, std::string_view name) {
-  const int b = rs.search(name);
+// Whether the block the rule set has for cv equals `kept`, or neither exists.
+bool same_block(const std::optional<RuleBlock>& kept, const RuleSet& rs,
+                const CombinedVariable& cv) {
+  const int b = rs.search(&cv);
   if (b < 0 || !kept) return b < 0 && !kept;
   return same_rules(*kept, *rs.find(b));
 }
@@ -168,7 +168,7 @@ bool TVariableShape::same_as(const CombinedVariable& cv) const {
 bool TCombinationMemo::note_rules(const TCombinationVariables& vars, int output,
                                   std::vector<TRuleTerms>& terms) {
   const RuleSet& rs = *vars.rules;
-  const int b = rs.search(vars.out[output]->get_cv_name_view());
+  const int b = rs.search(vars.out[output]);
   if (b < 0) return true;
   for (int r = 0; r < rs.find(b)->get_number(); ++r) {
     if (rs.get_right_side_cv(b, r) != vars.out[output]) return false;
@@ -185,8 +185,7 @@ bool TCombinationMemo::note_rules(const TCombinationVariables& vars, int output,
 
 bool TCombinationMemo::inputs_concluded(const TCombinationVariables& vars) {
   const RuleSet& rs = *vars.rules;
-  return rs.search(vars.in1->get_cv_name_view()) >= 0 ||
-         rs.search(vars.in2->get_cv_name_view()) >= 0;
+  return rs.search(vars.in1) >= 0 || rs.search(vars.in2) >= 0;
 }
 
 void TIdIndex::put(std::uint64_t key, int id) {
@@ -342,7 +341,7 @@ bool TCombinationMemo::same_environment_content(const TCombinationVariables& var
   const TEnvironment& e = *environment_;
   if (!same_settings(vars) || e.inputs_concluded != inputs_concluded(vars)) return false;
   for (int o = 0; o < 2; ++o) {
-    if (!same_block(e.blocks[o], *vars.rules, vars.out[o]->get_cv_name_view())) return false;
+    if (!same_block(e.blocks[o], *vars.rules, *vars.out[o])) return false;
   }
   return true;
 }
@@ -375,7 +374,7 @@ void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
   e.vars[3] = vars.out[1];
   for (int o = 0; o < 2; ++o) e.shapes[o].take(*vars.out[o]);
   for (int o = 0; o < 2; ++o) {
-    const int b = vars.rules->search(vars.out[o]->get_cv_name_view());
+    const int b = vars.rules->search(vars.out[o]);
     if (b >= 0) e.blocks[o].emplace().copy(vars.rules->find(b));
   }
   e.inputs_concluded = inputs_concluded(vars);
@@ -398,7 +397,7 @@ bool TCombinationMemo::usable(const TCombinationVariables& vars, bool settings_k
 
 bool TCombinationMemo::runs_quietly(const TCombinationVariables& vars, int output) const {
   if (vars.in1->check_match() < 0 || vars.in2->check_match() < 0) return false;
-  if (vars.rules->search(vars.out[output]->get_cv_name_view()) < 0) return false;
+  if (vars.rules->search(vars.out[output]) < 0) return false;
   const CombinedVariable* inputs[2] = {vars.in1, vars.in2};
   for (const TRuleTerms& rule : environment_->rules_of[output]) {
     if (vars.out[output]->get_fs_index(rule.conclusion) < 0) return false;
@@ -519,8 +518,7 @@ std::vector<const CombinedVariable*> remembered_inputs(const RuleSet& rules, int
     for (int j = 0; j < rules.get_operand_number(b, r); ++j) {
       const CombinedVariable* p = rules.get_left_side_cv(b, r, j);
       if (p == nullptr || p->get_fs_index(rules.get_left_side_lt(b, r, j)) < 0) return {};
-      if (rules.search(p->get_cv_name_view()) >= 0 ||
-          TEvalTree::is_combination_variable(p->get_cv_name_view())) {
+      if (rules.search(p) >= 0 || TEvalTree::is_combination_variable(p->get_cv_name_view())) {
         return {};
       }
       if (std::find(inputs.begin(), inputs.end(), p) == inputs.end()) inputs.push_back(p);
@@ -672,7 +670,7 @@ bool TEvaluationMemo::TSite::holds_kept_contents(RuleSet& rs, int b, const Combi
   inputs.clear();
   for (const auto& [input_name, input_shape] : input_shapes) {
     const CombinedVariable* p = rs.get_cv(input_name);
-    if (p == nullptr || rs.search(input_name) >= 0 || !input_shape.same_as(*p)) return false;
+    if (p == nullptr || rs.search(p) >= 0 || !input_shape.same_as(*p)) return false;
     inputs.push_back(p);
   }
   return true;
@@ -710,7 +708,7 @@ bool TEvaluationMemo::holds(TSite& site, RuleSet& rules, const CombinedVariable&
 void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const {
   site.note_state(rules, cv);
   site.usable = false;
-  const int b = rules.search(cv.get_cv_name_view());
+  const int b = rules.search(&cv);
   if (b < 0 || !quiet_operators(*rules.get_operator_set())) return;
   site.block = b;
   site.block_stamp = rules.find(b)->get_stamp();

@@ -34,14 +34,6 @@ const ParameterSet* first_set_named(RuleSet& rules, std::string_view name) {
   return nullptr;
 }
 
-// The formula of a store variable, which for a fuzzy variable names its
-// parameter set; empty when there is no such variable. The view is valid
-// until the store next changes its entries.
-std::string_view formula_of(const TVarlist& vars, std::string_view name) {
-  const char* formula = vars.get_formula(name);
-  return formula != nullptr ? formula : "";
-}
-
 // ------------------------------------------------------------ IMPORT, EXPORT
 
 void statement_import(TScriptRun& run) {
@@ -201,7 +193,8 @@ void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_vie
   run.Vars->remove(name);
   run.Rules->get_cv_list()->add(&source, name);
   // The formula is copied: inserting may move the store's entries.
-  const std::string formula(formula_of(*run.Vars, source_name));
+  const char* source_formula = run.Vars->get_formula(source_name);
+  const std::string formula(source_formula != nullptr ? source_formula : "");
   run.Vars->insert(name, formula, source.get_crisp_value());
   run.Vars->set_comp(name, 1);
 }
@@ -299,13 +292,6 @@ const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
   return nullptr;
 }
 
-// The same without a hint.
-const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
-                                        std::string_view message) {
-  TVarlist::THint hint;
-  return require_store_variable(run, name, hint, message);
-}
-
 // Adds the rules of the rest of the section: triples of the first and second
 // input terms and the constraint's term.
 void add_concat_rules(TTableReader& table, RuleSet& rules, const CombinedVariable& first,
@@ -352,12 +338,12 @@ bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleT
 // was taken out of its default by the first.
 bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
                  const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                 std::string_view oper, const RuleSet& rules) {
+                 std::string_view oper, const RuleSet& rules, const CombinedVariable* output) {
   if (!concat_matches(place, table, names, sets, oper) || place->concat->block_stamp == 0) {
     return false;
   }
   if (std::string_view(rules.get_rs_name()) == "empty_rule_set") return false;
-  const int b = rules.search(names[2]);
+  const int b = output != nullptr ? rules.search(output) : rules.search(names[2]);
   return b >= 0 && rules.find(b)->get_stamp() == place->concat->block_stamp;
 }
 
@@ -387,45 +373,58 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  const TScriptRun::TNameWord constraint_word = run.read_name_word();
-  run.read_word();
-  const TScriptRun::TNameWord first_word = run.read_name_word();
-  const std::string oper(run.read_word());
-  const TScriptRun::TNameWord second_word = run.read_name_word();
+  // The words of the first and second input and of the constraint, with the
+  // hints of their places: a statement met again finds its variables at once.
+  TScriptRun::TNameWord word[3];
+  TVarlist::THint* hint[3];
+  CVList::Hint* fuzzy_hint[3];
+  std::string oper;
+  for (int i : {2, 0, 1}) {
+    word[i] = run.read_name_word();
+    hint[i] = run.reader.hint_of_last_word();
+    fuzzy_hint[i] = run.reader.fuzzy_hint_of_last_word();
+    if (i == 2) run.read_word();
+    if (i == 0) oper = run.read_word();
+  }
   if (oper != "AND" && oper != "OR") {
     run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
     return;
   }
-  std::string storage;
-  const std::string first(run.resolve_name_view(first_word, storage));
-  const std::string second(run.resolve_name_view(second_word, storage));
-  const std::string constraint(run.resolve_name_view(constraint_word, storage));
-  for (const std::string* name : {&first, &second, &constraint}) {
-    if (require_store_variable(run, *name, "Error: unknown FUZZY VARIABLE ") == nullptr) return;
+  // Each name is resolved into its own room, so the views stay valid.
+  std::string storage[3];
+  std::string_view names[3], sets[3];
+  for (int i = 0; i < 3; ++i) names[i] = run.resolve_name_view(word[i], storage[i]);
+  for (int i = 0; i < 3; ++i) {
+    TVarlist::THint fresh;
+    const TVariable* var = require_store_variable(run, names[i], hint[i] ? *hint[i] : fresh,
+                                                  "Error: unknown FUZZY VARIABLE ");
+    if (var == nullptr) return;
+    sets[i] = var->get_formula();
   }
-  const std::string_view names[3] = {first, second, constraint};
-  const std::string_view sets[3] = {formula_of(*run.Vars, first), formula_of(*run.Vars, second),
-                                    formula_of(*run.Vars, constraint)};
   const std::shared_ptr<const TRuleTable>& words = rule_table(run);
   RuleSet& rules = *run.Rules;
+  const auto fuzzy = [&](int i) {
+    return fuzzy_hint[i] ? rules.get_cv(names[i], *fuzzy_hint[i]) : rules.get_cv(names[i]);
+  };
+  const CombinedVariable* output = fuzzy(2);
   // A kept statement found its table entry before: the table's words never
   // change.
-  const bool kept = concat_kept(place, words, names, sets, oper, rules);
+  const bool kept = concat_kept(place, words, names, sets, oper, rules, output);
   TTableReader table(words);
   if (!kept && !table.find_entry("CONCAT", {sets[0], sets[1], sets[2]})) {
-    run.stop("Error: no entry in TABLE for FUZZYCONCAT " + constraint + " " + first + " " + oper +
-             " " + second + "!");
+    run.stop("Error: no entry in TABLE for FUZZYCONCAT " + std::string(names[2]) + " " +
+             std::string(names[0]) + " " + oper + " " + std::string(names[1]) + "!");
     return;
   }
-  const CombinedVariable* inputs[2] = {rules.get_cv(first), rules.get_cv(second)};
+  const CombinedVariable* inputs[2] = {fuzzy(0), fuzzy(1)};
   for (int i = 0; i < 2; ++i) {
     if (inputs[i] != nullptr) continue;
-    run.stop("Error: FUZZY VARIABLE " + (i == 0 ? first : second) +
-             " not in RuleSet for FUZZYCONCAT " + constraint + "!");
+    run.stop("Error: FUZZY VARIABLE " + std::string(names[i]) + " not in RuleSet for FUZZYCONCAT " +
+             std::string(names[2]) + "!");
     return;
   }
-  const CombinedVariable* output = rules.get_cv(constraint);
   if (output == nullptr) {
+    const std::string constraint(names[2]);
     run.stop("Error: FUZZY VARIABLE " + constraint + " no longer in RuleSet for FUZZYCONCAT " +
              constraint + "!");
     return;
