@@ -3,7 +3,8 @@
 // standard input empty, and as the unprivileged user "nobody" when started
 // as root, so no file name an input makes up can reach the rest of the
 // machine. With DOMTARN_FUZZ_NO_CACHE set (to anything) the scripts run
-// with the engine's caches off.
+// with the engine's caches off; with DOMTARN_FUZZ_COMPARE set, with and
+// without them, and a difference is a finding.
 #include <grp.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -36,8 +37,11 @@ void leave_root() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   leave_root();
   if (std::freopen("/dev/null", "r", stdin) == nullptr) std::abort();
-  static fuzz::TWorkspace workspace(fuzz::default_fixtures(),
-                                    std::getenv("DOMTARN_FUZZ_NO_CACHE") == nullptr);
+  const fuzz::TCacheMode mode =
+      std::getenv("DOMTARN_FUZZ_COMPARE") != nullptr    ? fuzz::TCacheMode::kCompare
+      : std::getenv("DOMTARN_FUZZ_NO_CACHE") != nullptr ? fuzz::TCacheMode::kOff
+                                                        : fuzz::TCacheMode::kOn;
+  static fuzz::TWorkspace workspace(fuzz::default_fixtures(), mode);
   target = fuzz::find_target(DOMTARN_FUZZ_TARGET);
   if (target == nullptr) std::abort();
   return 0;

@@ -52,6 +52,7 @@ struct TWorkspaceState {
   std::vector<TStoredVariable> store;
   bool dirty = false;  // a run may have written files
   std::unique_ptr<TEvalContext> context;
+  std::unique_ptr<TEvalContext> uncached;  // only to compare
 };
 
 TWorkspaceState* workspace = nullptr;
@@ -99,19 +100,43 @@ bool is_space(char c) {
 
 // ------------------------------------------------------------------ entries
 
+// One run of `text` in `context`, from the fixtures: what it printed, then
+// the tree's ratings in their list order.
+std::string run_script(TEvalContext& context, const std::string& text) {
+  reset_files();
+  if (text.find("EXPORT") != std::string::npos) workspace->dirty = true;
+  std::ostringstream out;
+  context.set_output(out, out);
+  {
+    TQuietConsole quiet;
+    const std::unique_ptr<TEvalTree> tree = interpret(context, text.c_str(), domain_store());
+    if (tree != nullptr) {
+      out << "\n-- ratings\n";
+      for (const ConstraintEvaluation& c : tree->GetConstraintList()) {
+        out << c.GetName() << ' ' << c.GetBranch() << ' ' << c.GetValue() << '\n';
+      }
+      tree->clean_up();
+    }
+  }
+  context.set_output(std::cout, std::cerr);
+  return out.str();
+}
+
 void run_interpret(std::string_view input) {
   // The program refuses a script that does not fit the script buffer.
   if (input.size() > script_chars() || !stays_inside(input)) return;
-  reset_files();
-  if (input.find("EXPORT") != std::string_view::npos) workspace->dirty = true;
   // Like the script buffer, the text ends at its first NUL character.
   const std::string text(input);
-  TQuietConsole quiet;
-  const std::unique_ptr<TEvalTree> tree =
-      interpret(*workspace->context, text.c_str(), domain_store());
-  if (tree == nullptr) return;
-  tree->GetConstraintList();
-  tree->clean_up();
+  const std::string first = run_script(*workspace->context, text);
+  if (workspace->uncached == nullptr) return;
+  const std::string again = run_script(*workspace->context, text);
+  const std::string computed = run_script(*workspace->uncached, text);
+  if (first == computed && again == computed) return;
+  std::cerr << "cached and uncached runs differ\n-- cached\n"
+            << first << "\n-- cached again\n"
+            << again << "\n-- uncached\n"
+            << computed << '\n';
+  std::abort();
 }
 
 void run_ruleset(std::string_view input) {
@@ -214,14 +239,20 @@ std::filesystem::path default_fixtures() {
   return DOMTARN_FUZZ_FIXTURES;
 }
 
-TWorkspace::TWorkspace(const std::filesystem::path& fixtures, bool caching) {
+std::unique_ptr<TEvalContext> fuzz_context(bool caching) {
+  auto context = std::make_unique<TEvalContext>();
+  context->set_caching(caching);
+  context->statement_limit = kStatementLimit;
+  // The console, which the entries silence while they run.
+  context->set_output(std::cout, std::cerr);
+  return context;
+}
+
+TWorkspace::TWorkspace(const std::filesystem::path& fixtures, TCacheMode mode) {
   static TWorkspaceState state;
   state = TWorkspaceState{};
-  state.context = std::make_unique<TEvalContext>();
-  state.context->set_caching(caching);
-  state.context->statement_limit = kStatementLimit;
-  // The console, which the entries silence while they run.
-  state.context->set_output(std::cout, std::cerr);
+  state.context = fuzz_context(mode != TCacheMode::kOff);
+  if (mode == TCacheMode::kCompare) state.uncached = fuzz_context(false);
   workspace = &state;
   for (const auto& entry : std::filesystem::directory_iterator(fixtures)) {
     const std::string name = entry.path().filename().string();
@@ -252,6 +283,7 @@ TWorkspace::~TWorkspace() {
   std::filesystem::current_path(previous, error);
   std::filesystem::remove_all(dir, error);
   workspace->context.reset();
+  workspace->uncached.reset();
   workspace = nullptr;
 }
 

@@ -42,10 +42,14 @@ bool stays_inside(std::string_view input);
 // refer to (rule tables, parameter-set and rule files, the example script).
 // The entries need one to exist; only one may exist at a time. Scripts run
 // in one evaluation context per workspace, with the engine's caches on or
-// (`caching` false) off.
+// off; or, to compare, twice with them on and once in a second context with
+// them off, and a script whose runs print or rate differently aborts with
+// the three outputs on standard error: a cache hit must give what computing
+// gives.
+enum class TCacheMode { kOn, kOff, kCompare };
 class TWorkspace {
  public:
-  explicit TWorkspace(const std::filesystem::path& fixtures, bool caching = true);
+  explicit TWorkspace(const std::filesystem::path& fixtures, TCacheMode mode = TCacheMode::kOn);
   ~TWorkspace();
   TWorkspace(const TWorkspace&) = delete;
   TWorkspace& operator=(const TWorkspace&) = delete;

@@ -31,8 +31,20 @@ std::vector<fs::path> inputs_in(const fs::path& dir) {
   return files;
 }
 
-// Every target, with the engine's caches on and off.
-class CorpusReplay : public ::testing::TestWithParam<std::tuple<fuzz::TTarget, bool>> {};
+const char* mode_suffix(fuzz::TCacheMode mode) {
+  switch (mode) {
+    case fuzz::TCacheMode::kOff:
+      return "_nocache";
+    case fuzz::TCacheMode::kCompare:
+      return "_compare";
+    default:
+      return "";
+  }
+}
+
+// Every target, with the engine's caches on, off, and both compared.
+class CorpusReplay : public ::testing::TestWithParam<std::tuple<fuzz::TTarget, fuzz::TCacheMode>> {
+};
 
 TEST_P(CorpusReplay, EverySeedAndRegressionInputRunsCleanly) {
   const fuzz::TTarget& target = std::get<0>(GetParam());
@@ -51,10 +63,12 @@ TEST_P(CorpusReplay, EverySeedAndRegressionInputRunsCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
                          ::testing::Combine(::testing::ValuesIn(fuzz::targets()),
-                                            ::testing::Bool()),
+                                            ::testing::Values(fuzz::TCacheMode::kOn,
+                                                              fuzz::TCacheMode::kOff,
+                                                              fuzz::TCacheMode::kCompare)),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param).name) +
-                                  (std::get<1>(info.param) ? "" : "_nocache");
+                                  mode_suffix(std::get<1>(info.param));
                          });
 
 TEST(CorpusLayout, RegressionFoldersNameTargets) {
