@@ -42,7 +42,8 @@ const char* mode_suffix(fuzz::TCacheMode mode) {
   }
 }
 
-// Every target, with the engine's caches on, off, and both compared.
+// Every target with the engine's caches on and off; the interpreter also
+// with both compared.
 class CorpusReplay : public ::testing::TestWithParam<std::tuple<fuzz::TTarget, fuzz::TCacheMode>> {
 };
 
@@ -61,15 +62,21 @@ TEST_P(CorpusReplay, EverySeedAndRegressionInputRunsCleanly) {
   }
 }
 
+std::string replay_name(
+    const ::testing::TestParamInfo<std::tuple<fuzz::TTarget, fuzz::TCacheMode>>& info) {
+  return std::string(std::get<0>(info.param).name) + mode_suffix(std::get<1>(info.param));
+}
+
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
                          ::testing::Combine(::testing::ValuesIn(fuzz::targets()),
                                             ::testing::Values(fuzz::TCacheMode::kOn,
-                                                              fuzz::TCacheMode::kOff,
-                                                              fuzz::TCacheMode::kCompare)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param).name) +
-                                  mode_suffix(std::get<1>(info.param));
-                         });
+                                                              fuzz::TCacheMode::kOff)),
+                         replay_name);
+// Only the interpreter's runs depend on the caches.
+INSTANTIATE_TEST_SUITE_P(Compared, CorpusReplay,
+                         ::testing::Combine(::testing::Values(*fuzz::find_target("interpret")),
+                                            ::testing::Values(fuzz::TCacheMode::kCompare)),
+                         replay_name);
 
 TEST(CorpusLayout, RegressionFoldersNameTargets) {
   for (const auto& entry : fs::directory_iterator(kFuzzDir / "regressions")) {
