@@ -172,7 +172,12 @@ std::vector<std::string> read_all(TScriptReader& reader) {
 // ends the text ends the reading.
 TEST(ScriptReader, EveryPositionReadsOnLikeAPlainScan) {
   const std::string texts[] = {
-      "  LET x = 1\n\tPRINT x  ", "a", "", "   ", "FOR i = 0 TO 3 STEP 1\nNEXT i", "  LET x 12abc 3",
+      "  LET x = 1\n\tPRINT x  ",
+      "a",
+      "",
+      "   ",
+      "FOR i = 0 TO 3 STEP 1\nNEXT i",
+      "  LET x 12abc 3",
       std::string(130, 'w') + " tail\n",
   };
   for (const std::string& text : texts) {
