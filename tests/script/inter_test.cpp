@@ -171,15 +171,10 @@ std::vector<std::string> read_all(TScriptReader& reader) {
 // those a plain scan of the text gives, cut to the word size. A word that
 // ends the text ends the reading.
 TEST(ScriptReader, EveryPositionReadsOnLikeAPlainScan) {
-  const std::string texts[] = {
-      "  LET x = 1\n\tPRINT x  ",
-      "a",
-      "",
-      "   ",
-      "FOR i = 0 TO 3 STEP 1\nNEXT i",
-      "  LET x 12abc 3",
-      std::string(130, 'w') + " tail\n",
-  };
+  // clang-format off
+  const std::string texts[] = {"  LET x = 1\n\tPRINT x  ", "a", "", "   ", "  LET x 12abc 3",
+                               "FOR i = 0 TO 3 STEP 1\nNEXT i", std::string(130, 'w') + " tail\n"};
+  // clang-format on
   for (const std::string& text : texts) {
     TScriptReader reader(text);
     for (std::size_t pos = 0; pos <= text.size(); ++pos) {
