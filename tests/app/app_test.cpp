@@ -22,6 +22,7 @@ TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
     std::int64_t maxEvaluations;
     double timeLimit;
     bool noCache = false;
+    std::optional<unsigned> seed = std::nullopt;
   } cases[] = {
       {{}, Action::kRun, 0, 0},
       {{"--no-cache"}, Action::kRun, 0, 0, true},
@@ -41,6 +42,10 @@ TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
       {{"--help", "--bogus"}, Action::kHelp, 0, 0},
       {{"--version", "--help"}, Action::kVersion, 0, 0},
       {{"--max-evaluations", "9", "--version", "--max-evaluations"}, Action::kVersion, 9, 0},
+      // --seed, which the menu shares with the batch commands.
+      {{"--seed", "0"}, Action::kRun, 0, 0, false, 0U},
+      {{"--seed=4294967295", "--no-cache"}, Action::kRun, 0, 0, true, 4294967295U},
+      {{"--no-cache", "--max-evaluations", "3", "--seed", "7"}, Action::kRun, 3, 0, true, 7U},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -49,6 +54,7 @@ TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
     EXPECT_EQ(options.iMaxEvaluations, c.maxEvaluations);
     EXPECT_DOUBLE_EQ(options.dTimeLimit, c.timeLimit);
     EXPECT_EQ(options.bNoCache, c.noCache);
+    EXPECT_EQ(options.oSeed, c.seed);
     EXPECT_EQ(options.sError, "");
   }
 }
@@ -56,6 +62,7 @@ TEST(OptionsTest, ReadsBoundsHelpAndVersion) {
 TEST(OptionsTest, RefusesUnknownOptionsAndBadValues) {
   const std::string evaluations = "': expected a whole number from 1 to 9223372036854775807";
   const std::string seconds = "': expected a number of seconds greater than 0";
+  const std::string seed = "': expected a whole number from 0 to 4294967295";
   const struct {
     std::vector<std::string_view> args;
     std::string error;
@@ -82,46 +89,15 @@ TEST(OptionsTest, RefusesUnknownOptionsAndBadValues) {
       {{"--time-limit", "1e999"}, "invalid value '1e999' for '--time-limit" + seconds},
       {{"--time-limit", "10s"}, "invalid value '10s' for '--time-limit" + seconds},
       {{"--time-limit", "--help"}, "invalid value '--help' for '--time-limit" + seconds},
+      {{"--seed", "4294967296"}, "invalid value '4294967296' for '--seed" + seed},
+      {{"--seed", "-1"}, "invalid value '-1' for '--seed" + seed},
+      {{"--seed"}, "option '--seed' needs a value"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
     const CProgramOptions options = ParseOptions(c.args);
     EXPECT_EQ(options.eAction, Action::kUsageError);
     EXPECT_EQ(options.sError, c.error);
-  }
-}
-
-// --seed and --no-cache, the options the menu shares with the batch commands.
-TEST(OptionsTest, ReadsSeedAndNoCache) {
-  const struct {
-    std::vector<std::string_view> args;
-    std::optional<unsigned> seed;
-    bool noCache;
-    std::string error;
-  } cases[] = {
-      {{}, std::nullopt, false, ""},
-      {{"--seed", "0"}, 0U, false, ""},
-      {{"--seed=4294967295", "--no-cache"}, 4294967295U, true, ""},
-      {{"--no-cache", "--max-evaluations", "3", "--seed", "7"}, 7U, true, ""},
-      {{"--seed", "4294967296"},
-       std::nullopt,
-       false,
-       "invalid value '4294967296' for '--seed': expected a whole number from 0 to 4294967295"},
-      {{"--seed", "-1"},
-       std::nullopt,
-       false,
-       "invalid value '-1' for '--seed': expected a whole number from 0 to 4294967295"},
-      {{"--seed"}, std::nullopt, false, "option '--seed' needs a value"},
-      {{"--no-cache=yes"}, std::nullopt, false, "option '--no-cache' takes no value"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.error);
-    const CProgramOptions options = ParseOptions(c.args);
-    EXPECT_EQ(options.sError, c.error);
-    if (!c.error.empty()) continue;
-    EXPECT_EQ(options.eAction, Action::kRun);
-    EXPECT_EQ(options.oSeed, c.seed);
-    EXPECT_EQ(options.bNoCache, c.noCache);
   }
 }
 

@@ -1,6 +1,6 @@
 // Replays the seed and regression corpora of every fuzz target through the
 // same entry functions the fuzzers call, and tests the harness itself: the
-// file-name guard, the working directory and the division-by-zero seam.
+// file-name guard, the working directory and the lowered statement limit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -136,20 +136,6 @@ TEST(Workspace, RunsStartFromTheFixturesAndTheDomainStore) {
   }
   EXPECT_EQ(fs::current_path(), before);
   EXPECT_FALSE(fs::exists(dir));
-}
-
-// A division by zero ends the run of one input, not the fuzzer: nothing
-// after it runs, and the next run writes as usual.
-TEST(Workspace, DivisionByZeroEndsOnlyTheRun) {
-  fuzz::TWorkspace workspace(fuzz::default_fixtures());
-  fuzz::find_target("interpret")->run("LET q = (1/0) EXPORT VARIABLES out.dat");
-  EXPECT_FALSE(fs::exists("out.dat"));
-  Capture out;
-  TRunStatus status = TRunStatus::kDivisionByZero;
-  EXPECT_EQ(interpret(workspace.context(), "PRINT \"next\"", std::make_unique<TVarlist>(), &status),
-            nullptr);
-  EXPECT_EQ(status, TRunStatus::kFinished);
-  EXPECT_EQ(out.str(), "next");
 }
 
 TEST(Workspace, EndlessScriptsStopAtTheLoweredStatementLimit) {

@@ -1,9 +1,9 @@
 // Tests of random repair on several threads: the bound on evaluations holds
 // for all workers together and is met exactly, the best roster of all is
-// kept with ties going to the lowest worker, and a run repeats exactly for
-// the same seed and number of workers, on scripted domains and on the
-// bundled example read by the real domain (which is also what a
-// ThreadSanitizer build of these tests watches).
+// kept with ties going to the lowest worker (on scripted domains), and a run
+// of the bundled example read by the real domain repeats exactly for the same
+// seed and number of workers (which is also what a ThreadSanitizer build of
+// these tests watches).
 #include "parallel_repair.h"
 
 #include <gtest/gtest.h>
@@ -167,18 +167,6 @@ TEST(ParallelRepair, StuckWalksBeginAgainUntilTheRoundIsDone) {
   for (const auto& domain : domains) {
     EXPECT_GT(std::count(domain->GetSchedule()[0].begin(), domain->GetSchedule()[0].end(), 1), 0);
   }
-}
-
-TEST(ParallelRepair, SameSeedAndWorkersRepeatTheRun) {
-  const Outcome first = RunFlips(2, {333, 0});
-  for (int run = 0; run < 3; ++run) {
-    const Outcome again = RunFlips(2, {333, 0});
-    EXPECT_EQ(again.roster, first.roster);
-    EXPECT_EQ(again.observed, first.observed);
-    EXPECT_EQ(again.consoles, first.consoles);
-  }
-  // Worker 1 draws other start days than worker 0.
-  EXPECT_NE(first.consoles[0], first.consoles[1]);
 }
 
 // The real domain on two threads: the bundled example read twice per run,

@@ -33,14 +33,20 @@ class EvalTree : public ::testing::Test {
   void SetUp() override { write_tree_table(); }
 };
 
+// The tree outlives its run; a second EVALTREE replaces the first.
 TEST_F(EvalTree, ConstraintListHoldsEveryAggregationGroupedByBranch) {
   const ScriptRun run = run_tree_script(
       kSetup +
-      "EVALTREE r total A AND B OR END LET g = 1 LET w = 2 LET c_diff[1][2] = 32 "
-      "LET place = c_diff[g][w] "
+      "EVALTREE r first C AND END EVALTREE r total A AND B OR END LET g = 1 LET w = 2 "
+      "LET c_diff[1][2] = 32 LET place = c_diff[g][w] "
       "SET k = 0.3 AGGREGATE A AND k diff[g][w] SET k = 0.6 AGGREGATE B AND k place "
       "SET k = 0.8 AGGREGATE A AND k c_diff[g][w]");
   ASSERT_NE(run.tree, nullptr);
+  EXPECT_STREQ(run.tree->get_name(), "total");
+  EXPECT_EQ(run.tree->get_rule_set(), nullptr);
+  run.tree->write("after.txt");
+  EXPECT_EQ(lines_starting("after.txt", "Branch: ").size(), 3u);  // the head and A and B
+  EXPECT_TRUE(lines_starting("after.txt", "Branch: C").empty());
   const ConstraintEvaluations list = run.tree->GetConstraintList();
   ASSERT_EQ(list.size(), 3u);
   // clang-format off
@@ -104,18 +110,6 @@ TEST_F(EvalTree, EveryTreeVariableOfAOneTermSetIsWarnedOf) {
   }
   EXPECT_EQ(run.err, expected);
   EXPECT_EQ(run.out, "\nError: no entry in TABLE for generation of rules!\nbuilt");
-}
-
-TEST_F(EvalTree, TheTreeOutlivesItsRunAndCanBeReplaced) {
-  const ScriptRun run = run_tree_script(kSetup +
-                                        "EVALTREE r first A AND END EVALTREE r second B AND END "
-                                        "SET k = 0.3 AGGREGATE B AND k p");
-  ASSERT_NE(run.tree, nullptr);
-  EXPECT_STREQ(run.tree->get_name(), "second");
-  EXPECT_EQ(run.tree->get_rule_set(), nullptr);
-  run.tree->write("after.txt");
-  EXPECT_EQ(lines_starting("after.txt", "Branch: ").size(), 2u);
-  EXPECT_EQ(run.tree->GetConstraintList().size(), 1u);
 }
 
 // A tree's parameter set: ratings on [0, 1] with the terms bad and good.

@@ -43,53 +43,53 @@ Computed compute(TVarlist& store, const std::string& formula) {
   return {v, out.str()};
 }
 
+// Every formula computes alike as a text, parsed once and computed twice,
+// and built into a tree by insert_expr and calculated twice (the second time
+// what its operator and function texts stand for is no longer read from the
+// texts).
 TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
   TVarlist store;
   store.insert("a", "2", 2);
   store.insert("b", "3", 3);
   store.insert("x", "1", 1);
+  store.insert("c", "(b+1)", 0);
   const float sin_minus_one = static_cast<float>(std::sin(-1.0));
   // clang-format off
   struct Case { const char* f; float v; int errs; } cases[] = {
       {"(2+3)", 5, 0}, {"(2+3*4)", 20, 0}, {"2+3+4", 5, 0}, {"2-3", -1, 0}, {"(-5)", -5, 0},
       {"(-a+b)", 1, 0}, {"ABS((0-3))", 3, 0}, {"SQR(3)", 9, 0}, {"SRT(9)", 3, 0},
       {"srt(a*8)", 4, 0}, {"LOG(1)", 0, 0}, {"COS(0)", 1, 0}, {"SIN((-x))", sin_minus_one, 0},
+      {"TAN(0)", 0, 0}, {"SQR((1+2))", 9, 0}, {"(-2*3)", -6, 0}, {"(-a)", -2, 0},
       {"SUM{1,2,3}", 6, 0}, {"MUL{2,a,b}", 12, 0}, {"MIN{4,2,2,5}", 2, 0}, {"MUL{}", 0, 1},
       {"MAX{(0-1),(0-5)}", -1, 0}, {"?{(a>1),10,20}", 10, 0}, {"?{(a<1),10,20}", 20, 0},
       {"?{1,5,unknown}", 5, 0}, {"?{0,5}", 0, 1}, {"(1=1)", 1, 0}, {"(2!2)", 0, 0},
       {"(1<2)", 1, 0}, {"(1&0)", 0, 0}, {"(a&b)", 1, 0}, {"(0|3)", 1, 0}, {"0.5", 0.5f, 0},
       {"1e2", 100, 0}, {".5", 0, 1}, {"", 0, 1}, {"()", 0, 1}, {"(unknown+1)", 1, 1},
       {"(a,b)", 0, 1}, {"(\"A\"=65)", 1, 0}, {"(\"AB\"!\"AB\")", 0, 0}, {"-a", -2, 1},
-      {"SUM{a)b}", 2, 1}, {"a", 2, 0}, {"unknown", 0, 1}, {"\"A\"", 65, 0}};
+      {"SUM{a)b}", 2, 1}, {"a", 2, 0}, {"unknown", 0, 1}, {"\"A\"", 65, 0}, {"c", 4, 0},
+      {"(c+1)", 5, 0}};
   // clang-format on
   for (const Case& c : cases) {
     const Computed r = compute(store, c.f);
     EXPECT_FLOAT_EQ(r.value, c.v) << c.f;
     EXPECT_EQ(r.output, errors(c.errs)) << c.f;
-  }
-}
-
-// A tree computes the same the second time, when what its operator and
-// function texts stand for is no longer read from the texts, and computes
-// by its new texts once they are changed.
-TEST(Calculator, TreesComputeAgainByTheirTextsAsChanged) {
-  TVarlist store;
-  // clang-format off
-  struct Case { const char* f; float v; int errs; } cases[] = {
-      {"ABS((0-3))", 3, 0}, {"SQR((1+2))", 9, 0}, {"MUL{2,3}", 6, 0}, {"MIN{4,2}", 2, 0},
-      {"MAX{4,2}", 4, 0}, {"?{(1>2),10,20}", 20, 0}, {"(1|0)", 1, 0}, {"(a,b)", 0, 1},
-      {"(-2*3)", -6, 0}, {"TAN(0)", 0, 0}};
-  // clang-format on
-  for (const Case& c : cases) {
+    const std::unique_ptr<TExptree> parsed = parse_formula(c.f);
     std::string text = c.f;
-    TExptree tree;
-    tree.insert_expr(text, 0);
+    TExptree inserted;
+    inserted.insert_expr(text, 0);
     for (int round = 0; round < 2; ++round) {
       StoreOutput out(store);
-      EXPECT_FLOAT_EQ(tree.calculate(&store, 1), c.v) << c.f << " round " << round;
-      EXPECT_EQ(out.str(), errors(c.errs)) << c.f << " round " << round;
+      EXPECT_EQ(compute_tree(*parsed, store), r.value) << c.f << " parsed, round " << round;
+      EXPECT_FLOAT_EQ(inserted.calculate(&store, 1), c.v) << c.f << " inserted, round " << round;
+      EXPECT_EQ(out.str(), errors(2 * c.errs)) << c.f << " round " << round;
     }
   }
+  EXPECT_EQ(store.get_comp("c"), 1);
+}
+
+// A tree computes by its operator and function texts once they are changed.
+TEST(Calculator, TreesComputeByTheirTextsAsChanged) {
+  TVarlist store;
   // SQR(3): the function node under the root.
   std::string text = "SQR(3)";
   TExptree tree;
@@ -107,31 +107,6 @@ TEST(Calculator, TreesComputeAgainByTheirTextsAsChanged) {
     EXPECT_FLOAT_EQ(tree.calculate(&store, 1), c.v) << c.oper << c.function;
     EXPECT_EQ(out.str(), errors(c.errs)) << c.oper << c.function;
   }
-}
-
-// A formula parsed once computes, again and again, what its text computes:
-// names of computed variables, of variables computed on the way, missing
-// names, texts, and formulas around names.
-TEST(Calculator, ParsedFormulasComputeAsTheirTexts) {
-  TVarlist store;
-  store.insert("a", "2", 2);
-  store.insert("b", "3", 3);
-  store.insert("c", "(b+1)", 0);
-  struct Case {
-    const char* formula;
-    float value;
-    int errs;
-  } cases[] = {{"a", 2, 0},       {"c", 4, 0},      {"(c+1)", 5, 0},
-               {"missing", 0, 1}, {"\"A\"", 65, 0}, {"(-a)", -2, 0}};
-  for (const Case& c : cases) {
-    const std::unique_ptr<TExptree> tree = parse_formula(c.formula);
-    for (int round = 0; round < 2; ++round) {
-      StoreOutput out(store);
-      EXPECT_EQ(compute_tree(*tree, store), c.value) << c.formula;
-      EXPECT_EQ(out.str(), errors(c.errs)) << c.formula;
-    }
-  }
-  EXPECT_EQ(store.get_comp("c"), 1);
 }
 
 TEST(Calculator, StringConstantsAreBase256Codes) {
@@ -158,10 +133,13 @@ TEST(Calculator, VariablesAreComputedOnceAndCached) {
   EXPECT_EQ(store.get_comp("s"), 1);
 }
 
+// A tree keeps the results of the variables it computed from their formulas
+// and reads the others again; base_calc 0 recomputes every variable.
 TEST(Calculator, ATreeKeepsTheResultsOfTheVariablesItComputed) {
   TVarlist store;
   store.insert("a", "5", 0);
   store.insert("c", "1", 1);
+  store.insert("d", "(1+1)", 7);
   TExptree root(1, "", "", "", 0, nullptr, nullptr);
   std::string text = "(a+c)";
   root.insert_expr(text, 0);
@@ -169,20 +147,14 @@ TEST(Calculator, ATreeKeepsTheResultsOfTheVariablesItComputed) {
   EXPECT_EQ(root.calculate(&store, 1), 6.0f);
   store.set_value("a", 100);
   store.set_value("c", 2);
-  // a was computed from its formula and is now a number in the tree; c is read again.
   EXPECT_EQ(root.calculate(&store, 1), 7.0f);
   EXPECT_EQ(root.get_left()->get_left()->get_type(), 2);
   EXPECT_EQ(root.get_left()->get_right()->get_type(), 3);
-}
-
-TEST(Calculator, BaseCalcZeroRecomputesEveryVariable) {
-  TVarlist store;
-  store.insert("a", "(1+1)", 7);
-  TExptree root;
-  std::string text = "(a*3)";
-  root.insert_expr(text, 0);
-  EXPECT_EQ(root.calculate(&store, 0), 6.0f);
-  EXPECT_EQ(store.get_value("a"), 2.0f);
+  TExptree again;
+  text = "(d*3)";
+  again.insert_expr(text, 0);
+  EXPECT_EQ(again.calculate(&store, 0), 6.0f);
+  EXPECT_EQ(store.get_value("d"), 2.0f);
 }
 
 TEST(Calculator, ParsingLeavesUnconsumedText) {

@@ -1,6 +1,6 @@
 // Tests of the fuzzy statements that script cases cannot carry: permissions
-// of exported files, the error stream, rule tables changed between runs, and
-// entry searches in rule tables. What the statements print and write is
+// of exported files, rule tables changed between runs, and entry searches in
+// rule tables. What the statements print and write is
 // replayed from tests/script/cases (fuzzy_*, fuzzyvar_*).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -31,10 +31,6 @@ TEST(FuzzyStatements, ExportedFilesAreReplacedWithFixedPermissions) {
     ASSERT_EQ(::stat(file, &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0664u) << file;
   }
-}
-
-TEST(FuzzyStatements, OutOfRangeInputsAreReportedOnTheErrorStream) {
-  EXPECT_EQ(run_tree_script(kP + "FUZZYVAR x p SET x = 20").err, "Crisp input out of range!\n");
 }
 
 // A PARAMETERSET met again in a later run of the same text takes over what
@@ -69,45 +65,6 @@ TEST(FuzzyStatements, RuleTablesAreReadAgainWhenTheFileChanges) {
   EXPECT_EQ(run_tree_script(script).out, "\nError: Unknown TABLE change.tab!\n");
 }
 
-// One comparison met again after what it depends on changed answers as a
-// comparison met for the first time would: its names by their indices, the
-// variables made anew, the rule table and the sets the variables stand for.
-TEST(FuzzyStatements, ComparisonsMetAgainSeeWhatChanged) {
-  write_file("place.tab", "COMPARE w r = low bad high good # low good high bad");
-  write_file("other.tab", "COMPARE r r = low bad");
-  const std::string head =
-      "TABLE place.tab "
-      "PARAMETERSET n: w l: -20 u: 20 m: 5 d: 1 g: 1 i: 1 t: low high END "
-      "PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END "
-      "FUZZYVAR x w FUZZYVAR ok r SET x = 2 FUZZYVAR x[0] w FUZZYVAR x[1] w SET x[0] = 2 "
-      "SET x[1] = 9 FUZZYVAR ok[0] r FUZZYVAR ok[1] r ";
-  const std::string compare =
-      " EXIT PROCEDURE compare FUZZYCOMPARE ok = x = 0 EVAL ok PRINT ok PRINT CR RETURN";
-  const std::string first = "0.533926\n";
-  const std::string error = "\nError: no entry in TABLE for FUZZYCOMPARE ok x = 0!\n";
-  struct Case {
-    const char* what;
-    std::string script;
-    std::string out;
-  } cases[] = {
-      {"indexed variable",
-       "FOR i = 0 TO 1 STEP 1 FUZZYCOMPARE ok = x[i] = 0 EVAL ok PRINT ok PRINT CR NEXT i",
-       "0.533926\n0.616167\n"},
-      {"indexed constraint",
-       "FOR i = 0 TO 1 STEP 1 FUZZYCOMPARE ok[i] = x = i EVAL ok[i] PRINT ok[i] PRINT CR NEXT i",
-       "0.533926\n0.516741\n"},
-      {"variable made anew",
-       "CALL compare DELETE x FUZZYVAR y w FUZZYVAR x w SET x = 3 CALL compare" + compare,
-       "0.533926\n0.552\n"},
-      {"other table", "CALL compare TABLE other.tab CALL compare" + compare, first + error},
-      {"compared set", "CALL compare LET x = 3 CALL compare" + compare, first + error},
-      {"constraint set", "CALL compare LET ok = 1 CALL compare" + compare, first + error},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(run_tree_script(head + c.script).out, c.out) << c.what;
-  }
-}
-
 // SET leaves the formula of the variable it sets as the C text it was: an
 // imported formula with a NUL in it ends there afterwards.
 TEST(FuzzyStatements, SetLeavesTheFormulaAsCText) {
@@ -121,15 +78,18 @@ TEST(FuzzyStatements, SetLeavesTheFormulaAsCText) {
 
 // Tests of entry searches in rule tables: a search from the start gives the
 // same answer and reader position every time, also when the answer comes
-// from what an earlier search found. (A changed file is searched anew: see
-// RuleTablesAreReadAgainWhenTheFileChanges.)
-
+// from what an earlier search found; a search from inside the table starts
+// there. Words may hold any byte but white space: lists of words that read
+// alike when run together are still different entries. (A changed file is
+// searched anew: see RuleTablesAreReadAgainWhenTheFileChanges.)
 TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
+  using namespace std::literals;
   write_file("entries.tab",
              "COMPARE a r = low bad high good\n"
              "COMPARE a COMPARE b r = x y\n"
              "CONCAT r r r AND bad bad bad\n"
-             "COMPARE z r");
+             "COMPARE a r = v w COMPARE a\0b c = x COMPARE a b\0c = y\n"
+             "COMPARE z r"s);
   using R = TTableReader;
   // The search, whether it finds an entry, and the word after the entry.
   // clang-format off
@@ -138,6 +98,13 @@ TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
       {"first entry", [](R& r) { return r.find_entry("COMPARE", {"a", "r"}); }, true, "="},
       {"after a broken match", [](R& r) { return r.find_entry("COMPARE", {"b", "r"}); }, true, "="},
       {"three names", [](R& r) { return r.find_entry("CONCAT", {"r", "r", "r"}); }, true, "AND"},
+      {"from inside", [](R& r) { return r.find_entry("COMPARE", {"a", "r"}) &&
+                                        r.find_entry("COMPARE", {"a", "r"}) && r.next() == "="; },
+       true, "v"},
+      {"null in the first word",
+       [](R& r) { return r.find_entry("COMPARE", {"a\0b"sv, "c"}) && r.next() == "="; }, true, "x"},
+      {"null in the second word",
+       [](R& r) { return r.find_entry("COMPARE", {"a", "b\0c"sv}) && r.next() == "="; }, true, "y"},
       {"entry at the end", [](R& r) { return r.find_entry("COMPARE", {"z", "r"}); }, true, ""},
       {"missing entry", [](R& r) { return r.find_entry("COMPARE", {"q", "r"}); }, false, ""}};
   // clang-format on
@@ -153,24 +120,6 @@ TEST(RuleTable, RepeatedSearchesFindWhatTheFirstFound) {
         EXPECT_EQ(reader.next(), s.next) << s.what << ", round " << round << ", " << caching;
       }
     }
-  }
-}
-
-// Words may hold any byte but white space; lists of words that read alike
-// when run together are still different entries.
-TEST(RuleTable, EntriesAreToldApartByTheirWordsNotTheirJoinedText) {
-  using namespace std::literals;
-  write_file("joined.tab", "COMPARE a\0b c = x COMPARE a b\0c = y"s);
-  TRuleTableCache tables;
-  for (int round = 0; round < 2; ++round) {
-    TTableReader first(tables.load("joined.tab"));
-    ASSERT_TRUE(first.find_entry("COMPARE", {"a\0b"sv, "c"}));
-    EXPECT_EQ(first.next(), "=");
-    EXPECT_EQ(first.next(), "x");
-    TTableReader second(tables.load("joined.tab"));
-    ASSERT_TRUE(second.find_entry("COMPARE", {"a", "b\0c"sv}));
-    EXPECT_EQ(second.next(), "=");
-    EXPECT_EQ(second.next(), "y");
   }
 }
 
@@ -192,16 +141,6 @@ TEST(RuleTable, ManyEntriesAskedInTurnKeepTheirAnswers) {
     TTableReader reader(tables.load("many.tab"));
     EXPECT_FALSE(reader.find_entry("COMPARE", {"u", "r"}));
   }
-}
-
-TEST(RuleTable, SearchesFromInsideTheTableStartThere) {
-  write_file("inside.tab", "COMPARE a r = x y COMPARE a r = v w");
-  TRuleTableCache tables;
-  TTableReader first(tables.load("inside.tab"));
-  ASSERT_TRUE(first.find_entry("COMPARE", {"a", "r"}));
-  ASSERT_TRUE(first.find_entry("COMPARE", {"a", "r"}));
-  EXPECT_EQ(first.next(), "=");
-  EXPECT_EQ(first.next(), "v");
 }
 
 }  // namespace

@@ -115,30 +115,6 @@ TEST(Interpret, DivisionByZeroEndsTheRunAtOnce) {
   }
 }
 
-// Positions, word counts and jumps by words; reading on from any position
-// is checked against a plain scan below.
-TEST(ScriptReader, ReadsWordsAndNumbersAndFindsPositionsAgain) {
-  TScriptReader reader("  LET x 12abc 3");
-  EXPECT_EQ(reader.next_word(), "LET");
-  EXPECT_EQ(reader.position(), 5u);
-  EXPECT_EQ(reader.next_word(), "x");
-  EXPECT_EQ(reader.next_number(), 12.0f);
-  EXPECT_EQ(reader.next_word(), "abc");
-  EXPECT_FALSE(reader.at_end());
-  EXPECT_EQ(reader.next_word(), "3");
-  EXPECT_TRUE(reader.at_end());  // a word ending the text ends the reading
-  EXPECT_EQ(reader.words_before(0), 0);
-  EXPECT_EQ(reader.words_before(6), 1);
-  EXPECT_EQ(reader.words_before(7), 2);
-  reader.skip_from_start(2);
-  EXPECT_EQ(reader.next_word(), "12abc");
-  reader.skip_from_start(4);
-  EXPECT_TRUE(reader.at_end());
-  reader.skip_from_start(3);
-  EXPECT_FALSE(reader.at_end());
-  EXPECT_EQ(reader.next_word(), "3");
-}
-
 // Counts of the words before every position, asked after every kind of read
 // and jump (which leave the reader on, inside or between words), match a
 // plain count of the word ends.
@@ -162,10 +138,10 @@ TEST(ScriptReader, WordsBeforeAPositionDoNotDependOnWhereTheReaderStands) {
   check_all("start");
   reader.next_word();
   check_all("LET");
-  reader.next_word();
-  reader.next_number();
+  EXPECT_EQ(reader.next_word(), "x");
+  EXPECT_EQ(reader.next_number(), 12.0f);
   check_all("12 of 12abc");
-  reader.next_word();
+  EXPECT_EQ(reader.next_word(), "abc");
   check_all("abc");
   reader.seek(9, 2);
   check_all("seek into 12abc");
@@ -191,18 +167,29 @@ std::vector<std::string> read_all(TScriptReader& reader) {
 }
 
 // The words from every position a jump can reach, also inside words and
-// blank runs, are those a plain scan of the text gives, cut to the word size.
+// blank runs, and after skipping any number of words from the start, are
+// those a plain scan of the text gives, cut to the word size. A word that
+// ends the text ends the reading.
 TEST(ScriptReader, EveryPositionReadsOnLikeAPlainScan) {
-  const std::string texts[] = {
-      "  LET x = 1\n\tPRINT x  ",        "a", "", "   ", "FOR i = 0 TO 3 STEP 1\nNEXT i",
-      std::string(130, 'w') + " tail\n",
-  };
+  // clang-format off
+  const std::string texts[] = {"  LET x = 1\n\tPRINT x  ", "a", "", "   ", "  LET x 12abc 3",
+                               "FOR i = 0 TO 3 STEP 1\nNEXT i", std::string(130, 'w') + " tail\n"};
+  // clang-format on
   for (const std::string& text : texts) {
     TScriptReader reader(text);
     for (std::size_t pos = 0; pos <= text.size(); ++pos) {
       reader.seek(pos);
       EXPECT_EQ(read_all(reader), scan(text, pos)) << "'" << text << "' from " << pos;
       EXPECT_TRUE(reader.at_end());
+    }
+    const std::vector<std::string> words = scan(text, 0);
+    for (std::size_t k = words.size() + 1; k-- > 0;) {
+      reader.skip_from_start(static_cast<int>(k));
+      EXPECT_EQ(reader.at_end(), k > 0 && reader.position() == text.size()) << text << k;
+      for (std::size_t i = k; i < words.size(); ++i) {
+        EXPECT_EQ(reader.next_word(), words[i]) << "'" << text << "' after " << k;
+        EXPECT_EQ(reader.at_end(), reader.position() == text.size()) << words[i];
+      }
     }
   }
 }
@@ -344,22 +331,17 @@ TEST(FixedDecimals, WritesWhatPrintfWrites) {
   }
 }
 
-TEST(Interpret, TakesOverTheStoreAndReturnsNoTreeWithoutEvaltree) {
+// A run takes over the store it is given and returns no tree without
+// EVALTREE; labels, open constructs and variables of one run are gone in the
+// next.
+TEST(Interpret, TakesOverTheStoreAndLeavesNoStateBehind) {
   auto vars = std::make_unique<TVarlist>();
   vars->insert("LengthOfCycle", "6", 6);
   TEvalContext context;
   context.set_output(std::cout, std::cerr);
-  Capture out;
-  EXPECT_EQ(interpret(context, "PRINT LengthOfCycle", std::move(vars)), nullptr);
+  EXPECT_EQ(run_script(context, "PRINT LengthOfCycle", std::move(vars)), "6");
   EXPECT_EQ(interpret(context, nullptr, nullptr), nullptr);
-  EXPECT_EQ(interpret(context, "", std::make_unique<TVarlist>()), nullptr);
-  EXPECT_EQ(out.str(), "6");
-}
-
-TEST(Interpret, NoStateSurvivesARun) {
-  // Labels, open constructs and variables of one run are gone in the next.
-  TEvalContext context;
-  context.set_output(std::cout, std::cerr);
+  EXPECT_EQ(run_script(context, ""), "");
   EXPECT_EQ(run_script(context, "LABEL l LET a = 1 IF (1) THEN FOR i = 1 TO 5 STEP 1 EXIT"), "");
   EXPECT_EQ(
       run_script(context, "GOTO l PRINT a NEXT i"),
