@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #include "base_text.h"
@@ -284,6 +285,22 @@ class TVarlist {
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
   TFormulaMemory* memory_ = nullptr;
+  // Counts the changes of the store's names and their number: what an index
+  // substitution depends on besides its text.
+  std::uint64_t shape = 0;
+  // Index substitutions by their text, with the shape they were made in:
+  // while the store keeps that shape, a formula is substituted again
+  // without a scan of the store. Kept only while the memory caches.
+  struct TSubstitution {
+    std::uint64_t shape;
+    std::string text;
+  };
+  struct TTextKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
+  };
+  mutable std::unordered_map<std::string, TSubstitution, TTextKeyHash, std::equal_to<>>
+      substitutions;
 
  public:
   // The memory that computations in this store use (null: none); it must
