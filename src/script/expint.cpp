@@ -28,14 +28,6 @@ TVariable::TVariable(std::string_view name, std::string_view formula, float valu
   formula_size = static_cast<std::uint8_t>(cut.size());
 }
 
-void TVariable::set_formula(std::string_view f) {
-  f = fit(f, kFormulaChars);
-  // The text may be this variable's own formula or a part of it.
-  std::memmove(formula, f.data(), f.size());
-  formula[f.size()] = '\0';
-  formula_size = static_cast<std::uint8_t>(f.size());
-}
-
 std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position) const {
   std::size_t slot = home_slot(hash);
   while (slots[slot].position != kEmpty && slots[slot].position != position) {

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -53,7 +54,13 @@ class TVariable {
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
-  void set_formula(std::string_view f);
+  // The text may be this variable's own formula or a part of it.
+  void set_formula(std::string_view f) {
+    f = fit(f, script_limits::kFormulaChars);
+    std::memmove(formula, f.data(), f.size());
+    formula[f.size()] = '\0';
+    formula_size = static_cast<std::uint8_t>(f.size());
+  }
 
  private:
   friend class TVarlist;

@@ -142,10 +142,6 @@ std::string_view TScriptReader::search_word() {
   return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
 }
 
-TVarlist::THint* TScriptReader::hint_of_last_word() const {
-  return last_whole && remembering ? &words->hints[following - 1] : nullptr;
-}
-
 TExptree* TScriptReader::formula_of_last_word(std::string_view formula) const {
   if (!last_whole) return nullptr;
   const std::size_t k = following - 1;
@@ -154,10 +150,6 @@ TExptree* TScriptReader::formula_of_last_word(std::string_view formula) const {
   std::unique_ptr<TExptree>& tree = words->formulas[k];
   if (tree == nullptr) tree = parse_formula(word);
   return tree.get();
-}
-
-CVList::Hint* TScriptReader::fuzzy_hint_of_last_word() const {
-  return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -356,21 +348,6 @@ void TScriptRun::jump_to(std::size_t position) {
 void TScriptRun::jump_to(std::size_t position, int words_before_position) {
   reader.seek(position, words_before_position);
   number_of_tokens = words_before_position;
-}
-
-TVarlist::THint& TScriptRun::name_hint() {
-  TVarlist::THint* hint = reader.hint_of_last_word();
-  if (hint != nullptr) return *hint;
-  // Without a place's hint, a fresh one: it holds nothing from before.
-  unplaced_hint = {};
-  return unplaced_hint;
-}
-
-CVList::Hint& TScriptRun::fuzzy_name_hint() {
-  CVList::Hint* hint = reader.fuzzy_hint_of_last_word();
-  if (hint != nullptr) return *hint;
-  unplaced_fuzzy_hint = {};
-  return unplaced_fuzzy_hint;
 }
 
 // The formula a statement computes is mostly the word it read last, parsed once.

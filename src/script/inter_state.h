@@ -352,12 +352,16 @@ class TScriptReader {
   // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
   // The variable hint of the word just read, when it is a whole word.
-  TVarlist::THint* hint_of_last_word() const;
+  TVarlist::THint* hint_of_last_word() const {
+    return last_whole && remembering ? &words->hints[following - 1] : nullptr;
+  }
   // The word just read parsed as a formula, when it is a whole word and
   // `formula` is its text (not a text made from it); null otherwise.
   TExptree* formula_of_last_word(std::string_view formula) const;
   // The fuzzy-variable hint of the word just read, when it is a whole word.
-  CVList::Hint* fuzzy_hint_of_last_word() const;
+  CVList::Hint* fuzzy_hint_of_last_word() const {
+    return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
+  }
   // The memory of the word just read, when it is a whole word.
   TWordMemory* memory_of_last_word() const {
     return last_whole && remembering ? &words->memories[following - 1] : nullptr;
@@ -496,9 +500,18 @@ class TScriptRun : public TDivisionByZeroListener {
 
   // A variable hint for the name just read: the hint of its place in the
   // text, so that a statement met again finds its variable at once.
-  TVarlist::THint& name_hint();
+  TVarlist::THint& name_hint() {
+    if (TVarlist::THint* hint = reader.hint_of_last_word()) return *hint;
+    // Without a place's hint, a fresh one: it holds nothing from before.
+    unplaced_hint = {};
+    return unplaced_hint;
+  }
   // The same for the rule set's fuzzy variable of that name.
-  CVList::Hint& fuzzy_name_hint();
+  CVList::Hint& fuzzy_name_hint() {
+    if (CVList::Hint* hint = reader.fuzzy_hint_of_last_word()) return *hint;
+    unplaced_fuzzy_hint = {};
+    return unplaced_fuzzy_hint;
+  }
 
   // Resolves the index expressions of a name word (the result cut to the
   // name size) or a formula word. A word the text shows to have no index
