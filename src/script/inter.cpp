@@ -142,14 +142,9 @@ std::string_view TScriptReader::search_word() {
   return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
 }
 
-TExptree* TScriptReader::formula_of_last_word(std::string_view formula) const {
-  if (!last_whole) return nullptr;
-  const std::size_t k = following - 1;
-  const std::string_view word = words->cut[k];
-  if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
-  std::unique_ptr<TExptree>& tree = words->formulas[k];
-  if (tree == nullptr) tree = parse_formula(word);
-  return tree.get();
+TExptree* TScriptReader::parse_word(std::size_t i) const {
+  words->formulas[i] = parse_formula(words->cut[i]);
+  return words->formulas[i].get();
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -348,15 +343,6 @@ void TScriptRun::jump_to(std::size_t position) {
 void TScriptRun::jump_to(std::size_t position, int words_before_position) {
   reader.seek(position, words_before_position);
   number_of_tokens = words_before_position;
-}
-
-// The formula a statement computes is mostly the word it read last, parsed once.
-float TScriptRun::compute(std::string_view formula, TIndexedName* indexed) {
-  if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
-    return indexed->compute(*Vars);
-  }
-  TExptree* tree = reader.formula_of_last_word(formula);
-  return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {

@@ -79,9 +79,26 @@ struct TControlEntry {
 class TControlList {
  public:
   // Adds an entry behind those of its kind and level, and gives it.
-  TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {});
+  TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {}) {
+    ++count;
+    TControlEntry& entry = queue_made(TKey{kind, level}).entries.emplace_back();
+    entry.value = value;
+    if (!text.empty()) entry.text = text;
+    return entry;
+  }
   // Removes the oldest entry of that kind and level, if any.
-  void remove(TControlKind kind, int level);
+  void remove(TControlKind kind, int level) {
+    // The queue is this list's own; only the lookup is shared with the const one.
+    auto* found = const_cast<TQueue*>(queue(TKey{kind, level}));
+    if (found == nullptr || found->empty()) return;
+    TQueue& q = *found;
+    // The vector is emptied, keeping its room, once its last entry is gone.
+    if (++q.head == q.entries.size()) {
+      q.entries.clear();
+      q.head = 0;
+    }
+    --count;
+  }
   const TControlEntry* find(TControlKind kind, int level) const { return front(TKey{kind, level}); }
   TControlEntry* find(TControlKind kind, int level) {
     // The entry is this list's own; only the lookup is shared with the const one.
@@ -123,7 +140,10 @@ class TControlList {
     return shallow(key.level) ? &shallow_queues[shallow_index(key)] : deep_queue(key);
   }
   const TQueue* deep_queue(TKey key) const;
-  TQueue& queue_made(TKey key);
+  TQueue& queue_made(TKey key) {
+    return shallow(key.level) ? shallow_queues[shallow_index(key)] : deep_queue_made(key);
+  }
+  TQueue& deep_queue_made(TKey key);
   const TControlEntry* front(TKey key) const {
     const TQueue* q = queue(key);
     return q != nullptr && !q->empty() ? &q->entries[q->head] : nullptr;
@@ -357,7 +377,14 @@ class TScriptReader {
   }
   // The word just read parsed as a formula, when it is a whole word and
   // `formula` is its text (not a text made from it); null otherwise.
-  TExptree* formula_of_last_word(std::string_view formula) const;
+  TExptree* formula_of_last_word(std::string_view formula) const {
+    if (!last_whole) return nullptr;
+    const std::size_t k = following - 1;
+    const std::string_view word = words->cut[k];
+    if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
+    TExptree* tree = words->formulas[k].get();
+    return tree != nullptr ? tree : parse_word(k);
+  }
   // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const {
     return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
@@ -418,6 +445,8 @@ class TScriptReader {
   bool remembering = true;    // hints and memories of words are handed out
 
   std::string_view word(std::size_t i) const;
+  // Parses word i as a formula, once.
+  TExptree* parse_word(std::size_t i) const;
   std::string_view search_word();
   std::optional<float> plain_number();
 };
@@ -529,7 +558,14 @@ class TScriptRun : public TDivisionByZeroListener {
     return Vars->real_name(storage);
   }
   // Computes a formula against Vars; `indexed`: the word it may come from.
-  float compute(std::string_view formula, TIndexedName* indexed = nullptr);
+  // The formula is mostly the word read last, parsed once.
+  float compute(std::string_view formula, TIndexedName* indexed = nullptr) {
+    if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
+      return indexed->compute(*Vars);
+    }
+    TExptree* tree = reader.formula_of_last_word(formula);
+    return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
+  }
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of
   // the evaluation tree's combination variables, the tree writes into them
