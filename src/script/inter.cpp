@@ -220,16 +220,6 @@ std::optional<float> TScriptReader::next_number() {
   return value;
 }
 
-void TScriptReader::seek(std::size_t position) {
-  pos = std::min(position, text.size());
-  end = false;
-}
-
-void TScriptReader::seek(std::size_t position, int words_before_position) {
-  seek(position);
-  following = static_cast<std::size_t>(std::max(words_before_position, 0));
-}
-
 int TScriptReader::words_before(std::size_t position) const {
   // Word ends are strictly increasing: when the word before `following`
   // ends at the position, exactly `following` words end at or before it.
@@ -338,11 +328,6 @@ std::optional<float> TScriptRun::read_number() {
 
 void TScriptRun::jump_to(std::size_t position) {
   jump_to(position, reader.words_before(position));
-}
-
-void TScriptRun::jump_to(std::size_t position, int words_before_position) {
-  reader.seek(position, words_before_position);
-  number_of_tokens = words_before_position;
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {

@@ -3,6 +3,7 @@
 // the script text.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -418,10 +419,16 @@ class TScriptReader {
   // True once a read has reached the end of the text; a jump clears it.
   bool at_end() const { return end; }
   std::size_t position() const { return pos; }
-  void seek(std::size_t position);
+  void seek(std::size_t position) {
+    pos = std::min(position, text.size());
+    end = false;
+  }
   // The same, with the number of words before `position` as a hint that
   // lets the next read take the following word without a search.
-  void seek(std::size_t position, int words_before_position);
+  void seek(std::size_t position, int words_before_position) {
+    seek(position);
+    following = static_cast<std::size_t>(std::max(words_before_position, 0));
+  }
   // Number of words of the text that end at or before `position`.
   int words_before(std::size_t position) const;
   // Moves to the place reached by reading `count` words from the start.
@@ -525,7 +532,10 @@ class TScriptRun : public TDivisionByZeroListener {
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
   // The same when the number of words before `position` is known.
-  void jump_to(std::size_t position, int words_before_position);
+  void jump_to(std::size_t position, int words_before_position) {
+    reader.seek(position, words_before_position);
+    number_of_tokens = words_before_position;
+  }
 
   // A variable hint for the name just read: the hint of its place in the
   // text, so that a statement met again finds its variable at once.
