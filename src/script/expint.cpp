@@ -28,14 +28,6 @@ TVariable::TVariable(std::string_view name, std::string_view formula, float valu
   formula_size = static_cast<std::uint8_t>(cut.size());
 }
 
-void TVariable::set_formula(std::string_view f) {
-  f = fit(f, kFormulaChars);
-  // The text may be this variable's own formula or a part of it.
-  std::memmove(formula, f.data(), f.size());
-  formula[f.size()] = '\0';
-  formula_size = static_cast<std::uint8_t>(f.size());
-}
-
 std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position) const {
   std::size_t slot = home_slot(hash);
   while (slots[slot].position != kEmpty && slots[slot].position != position) {
@@ -97,6 +89,7 @@ void append_in_blocks(std::vector<T>& to, const std::vector<T>& from) {
 
 void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   if (&other == this) return;
+  ++shape;
   vars.clear();
   vars.reserve(other.vars.size() + room);
   append_in_blocks(vars, other.vars);
@@ -109,6 +102,7 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
 }
 
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
+  ++shape;
   if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
   // A store that fills from empty skips the first, smallest steps of
   // growth: each would move every variable held.
@@ -130,6 +124,7 @@ void TVarlist::remove(std::string_view n) {
   const std::uint32_t hash = variable_name_hash(name);
   const std::size_t slot = slot_of(name, hash);
   if (slots[slot].position == kEmpty) return;
+  ++shape;
   const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
   // Only the variables behind the removed one move, one place forward; those

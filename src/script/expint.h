@@ -9,11 +9,13 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #include "base_text.h"
@@ -52,7 +54,13 @@ class TVariable {
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
-  void set_formula(std::string_view f);
+  // The text may be this variable's own formula or a part of it.
+  void set_formula(std::string_view f) {
+    f = fit(f, script_limits::kFormulaChars);
+    std::memmove(formula, f.data(), f.size());
+    formula[f.size()] = '\0';
+    formula_size = static_cast<std::uint8_t>(f.size());
+  }
 
  private:
   friend class TVarlist;
@@ -284,6 +292,22 @@ class TVarlist {
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
   TFormulaMemory* memory_ = nullptr;
+  // Counts the changes of the store's names and their number: what an index
+  // substitution depends on besides its text.
+  std::uint64_t shape = 0;
+  // Index substitutions by their text, with the shape they were made in:
+  // while the store keeps that shape, a formula is substituted again
+  // without a scan of the store. Kept only while the memory caches.
+  struct TSubstitution {
+    std::uint64_t shape;
+    std::string text;
+  };
+  struct TTextKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
+  };
+  mutable std::unordered_map<std::string, TSubstitution, TTextKeyHash, std::equal_to<>>
+      substitutions;
 
  public:
   // The memory that computations in this store use (null: none); it must
@@ -330,34 +354,36 @@ class TExptree {
   // Parses `expr` into the tree rooted at this node, consuming the text from its
   // front. `first` is 0 for a whole formula and 1 for an operand.
   void insert_expr(std::string& expr, int first);
-  // Drops the first character of `expr`.
-  static std::string& get_next(std::string& expr);
   // Value of the tree. With base_calc 1, computed variables are taken from the
   // store as they are; otherwise every referenced variable is recomputed.
   float calculate(TVarlist* var_list, int base_calc);
 
   int get_type() const { return type; }
-  int get_sign() const { return sign; }
   const char* get_oper() const { return oper.c_str(); }
   const char* get_function() const { return func.c_str(); }
   const char* get_variable() const { return variable.c_str(); }
   float get_value() const { return value; }
   TExptree* get_left() const { return left.get(); }
   TExptree* get_right() const { return right.get(); }
-  void set_type(int t) { type = t; }
-  void set_sign(int s) { sign = s; }
   void set_oper(std::string_view op) {
     oper = fit(op, script_limits::kOperChars);
     shape = 0;
+    plain = 0;
   }
   void set_function(std::string_view f) {
     func = fit(f, script_limits::kOperChars);
     shape = 0;
+    plain = 0;
   }
-  void set_variable(std::string_view v) { variable = fit(v, script_limits::kNameChars); }
   void set_value(float v) { value = v; }
-  void set_left(std::unique_ptr<TExptree> l) { left = std::move(l); }
-  void set_right(std::unique_ptr<TExptree> r) { right = std::move(r); }
+  void set_left(std::unique_ptr<TExptree> l) {
+    left = std::move(l);
+    plain = 0;
+  }
+  void set_right(std::unique_ptr<TExptree> r) {
+    right = std::move(r);
+    plain = 0;
+  }
 
  private:
   friend class TCalculation;
@@ -379,6 +405,10 @@ class TExptree {
   std::uint8_t shape = 0;
   char shape_op = '\0';       // the arithmetic or logical operator, or '\0'
   std::uint8_t shape_fn = 0;  // function or list function code
+  // At a formula's root: whether the formula is numbers and variables joined
+  // by arithmetic operators in a few brackets (1), or not (2); 0 not worked
+  // out yet. Such a formula is computed without setting up a calculation.
+  std::uint8_t plain = 0;
 };
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.

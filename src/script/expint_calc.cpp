@@ -353,6 +353,16 @@ class TCalculation {
   float formula_of(TVariable& var);
   float structure(TExptree& node);
   float binary(char op, float l, float r);
+  // An arithmetic operator but a division by zero.
+  static float arithmetic(char op, float l, float r);
+  // Whether a formula is numbers and variables (not quoted texts) joined by
+  // arithmetic operators, at most `levels` brackets deep.
+  static bool plain(TExptree& node, int levels);
+  // The value of a plain formula whose variables are all computed, found
+  // without setting up a calculation; false when a variable is missing or
+  // must be computed, or for a division by zero: a calculation then
+  // computes the whole formula.
+  static bool quick(TExptree& node, TVarlist& vars, float& v);
   // A one-argument function by its code (TFunctionCode).
   float function(std::uint8_t code, float arg);
   // Works out the shape codes of a structure node from its texts.
@@ -410,6 +420,14 @@ float TCalculation::formula_of(TVariable& var) {
 }
 
 float TCalculation::binary(char op, float l, float r) {
+  if (op == '/' && r == 0.0f) {
+    divide_by_zero();
+    return 0;
+  }
+  return arithmetic(op, l, r);
+}
+
+float TCalculation::arithmetic(char op, float l, float r) {
   switch (op) {
     case '=':
       return l == r ? 1.0f : 0.0f;
@@ -426,12 +444,44 @@ float TCalculation::binary(char op, float l, float r) {
     case '*':
       return l * r;
     default:
-      if (r == 0.0f) {
-        divide_by_zero();
-        return 0;
-      }
       return l / r;
   }
+}
+
+bool TCalculation::plain(TExptree& node, int levels) {
+  if (node.type == 2) return true;
+  if (node.type == 3) return !node.variable.empty() && node.variable.front() != '"';
+  if (levels == 0) return false;
+  if (node.shape == kUnshaped) shape_of(node);
+  if (node.shape == kBracket) return node.left != nullptr && plain(*node.left, levels - 1);
+  return node.shape == kGeneral && node.shape_op != '\0' && node.shape_fn == kNoFunction &&
+         node.left != nullptr && node.right != nullptr && plain(*node.left, levels - 1) &&
+         plain(*node.right, levels - 1);
+}
+
+bool TCalculation::quick(TExptree& node, TVarlist& vars, float& v) {
+  if (node.type == 2) {
+    v = node.value;
+    return true;
+  }
+  if (node.type == 3) {
+    const TVariable* var = vars.find(node.variable, node.hint);
+    if (var == nullptr || var->get_comp() == 0) return false;
+    v = var->get_value();
+    return true;
+  }
+  const auto sign = static_cast<float>(node.sign);
+  if (node.shape == kBracket) {
+    if (!quick(*node.left, vars, v)) return false;
+    v = sign * v;
+    return true;
+  }
+  float l = 0;
+  float r = 0;
+  if (!quick(*node.left, vars, l) || !quick(*node.right, vars, r)) return false;
+  if (node.shape_op == '/' && r == 0.0f) return false;
+  v = arithmetic(node.shape_op, sign * l, r);
+  return true;
 }
 
 float TCalculation::function(std::uint8_t code, float arg) {
@@ -574,6 +624,7 @@ TExptree::TExptree(int t, std::string_view op, std::string_view f, std::string_v
 void TExptree::insert_expr(std::string& expr, int first) {
   if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   shape = 0;
+  plain = 0;
   TFormulaParser parser(expr);
   if (first == 0) {
     parser.whole(*this);
@@ -581,11 +632,6 @@ void TExptree::insert_expr(std::string& expr, int first) {
     parser.operand(*this);
   }
   expr.erase(0, expr.size() - parser.remaining());
-}
-
-std::string& TExptree::get_next(std::string& expr) {
-  if (!expr.empty()) expr.erase(0, 1);
-  return expr;
 }
 
 float TExptree::calculate(TVarlist* var_list, int base_calc) {
@@ -609,17 +655,22 @@ TExptree* single_name_node(const TExptree& root) {
 
 }  // namespace
 
-// Most formulas a script computes are one name of a computed variable: the
-// result is its value times the root's sign, found through the node's hint
-// without setting up a computation.
+// Most formulas a script computes are one name of a computed variable, or
+// a few of them and numbers joined by operators: their values are found
+// through the nodes' hints without setting up a computation.
 float TCalculation::computed(TExptree& root, TVarlist& vars) {
   if (vars.divided_by_zero_) return 0;
+  // Brackets around an operator around brackets go four levels deep.
+  constexpr int kQuickLevels = 4;
   if (TExptree* node = single_name_node(root)) {
     const TVariable* var = vars.find(node->variable, node->hint);
     if (var != nullptr && var->get_comp() != 0) {
       return static_cast<float>(root.sign) * var->get_value();
     }
   }
+  if (root.plain == 0) root.plain = plain(root, kQuickLevels) ? 1 : 2;
+  float v = 0;
+  if (root.plain == 1 && quick(root, vars, v)) return v;
   return TCalculation(vars, 1, false).result(root);
 }
 

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "expint.h"
@@ -35,6 +36,9 @@ struct SubstitutionOutput {
   }
   void append(char c) { append(std::string_view(&c, 1)); }
 };
+
+// Texts a store remembers the substitution of, at most.
+constexpr std::size_t kRememberedSubstitutions = 1024;
 
 bool is_list_function(std::string_view word) {
   return word == "SUM" || word == "MUL" || word == "MAX" || word == "MIN";
@@ -171,6 +175,12 @@ std::vector<unsigned int> TVarlist::present_elements(std::string_view prefix,
 
 std::string& TVarlist::substitute(std::string& expr) const {
   if (has_nothing_to_substitute(expr)) return expr;
+  const bool remembering = memory_ != nullptr && memory_->caching;
+  auto remembered = remembering ? substitutions.find(expr) : substitutions.end();
+  if (remembered != substitutions.end() && remembered->second.shape == shape) {
+    expr = remembered->second.text;
+    return expr;
+  }
   const std::string in(fit(expr, kFormulaChars));
   SubstitutionOutput out;
   std::array<Tindex, kIndexRanges> ranges{};
@@ -224,8 +234,14 @@ std::string& TVarlist::substitute(std::string& expr) const {
     if (!expansion.empty() && expansion.back() == ',') expansion.pop_back();
     out.append(expansion);
   }
-  expr = replace_counts(out.text, ranges, used);
-  expr.resize(std::min(expr.size(), kFormulaChars));
+  std::string result = replace_counts(out.text, ranges, used);
+  result.resize(std::min(result.size(), kFormulaChars));
+  if (remembered != substitutions.end()) {
+    remembered->second = TSubstitution{shape, result};
+  } else if (remembering && substitutions.size() < kRememberedSubstitutions) {
+    substitutions.emplace(expr, TSubstitution{shape, result});
+  }
+  expr = std::move(result);
   return expr;
 }
 

@@ -142,22 +142,9 @@ std::string_view TScriptReader::search_word() {
   return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
 }
 
-TVarlist::THint* TScriptReader::hint_of_last_word() const {
-  return last_whole && remembering ? &words->hints[following - 1] : nullptr;
-}
-
-TExptree* TScriptReader::formula_of_last_word(std::string_view formula) const {
-  if (!last_whole) return nullptr;
-  const std::size_t k = following - 1;
-  const std::string_view word = words->cut[k];
-  if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
-  std::unique_ptr<TExptree>& tree = words->formulas[k];
-  if (tree == nullptr) tree = parse_formula(word);
-  return tree.get();
-}
-
-CVList::Hint* TScriptReader::fuzzy_hint_of_last_word() const {
-  return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
+TExptree* TScriptReader::parse_word(std::size_t i) const {
+  words->formulas[i] = parse_formula(words->cut[i]);
+  return words->formulas[i].get();
 }
 
 std::optional<int> TScriptReader::skip_closed_comment() {
@@ -231,16 +218,6 @@ std::optional<float> TScriptReader::next_number() {
   end = input.eof() || pos == text.size();
   if (input.fail()) return std::nullopt;
   return value;
-}
-
-void TScriptReader::seek(std::size_t position) {
-  pos = std::min(position, text.size());
-  end = false;
-}
-
-void TScriptReader::seek(std::size_t position, int words_before_position) {
-  seek(position);
-  following = static_cast<std::size_t>(std::max(words_before_position, 0));
 }
 
 int TScriptReader::words_before(std::size_t position) const {
@@ -351,35 +328,6 @@ std::optional<float> TScriptRun::read_number() {
 
 void TScriptRun::jump_to(std::size_t position) {
   jump_to(position, reader.words_before(position));
-}
-
-void TScriptRun::jump_to(std::size_t position, int words_before_position) {
-  reader.seek(position, words_before_position);
-  number_of_tokens = words_before_position;
-}
-
-TVarlist::THint& TScriptRun::name_hint() {
-  TVarlist::THint* hint = reader.hint_of_last_word();
-  if (hint != nullptr) return *hint;
-  // Without a place's hint, a fresh one: it holds nothing from before.
-  unplaced_hint = {};
-  return unplaced_hint;
-}
-
-CVList::Hint& TScriptRun::fuzzy_name_hint() {
-  CVList::Hint* hint = reader.fuzzy_hint_of_last_word();
-  if (hint != nullptr) return *hint;
-  unplaced_fuzzy_hint = {};
-  return unplaced_fuzzy_hint;
-}
-
-// The formula a statement computes is mostly the word it read last, parsed once.
-float TScriptRun::compute(std::string_view formula, TIndexedName* indexed) {
-  if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
-    return indexed->compute(*Vars);
-  }
-  TExptree* tree = reader.formula_of_last_word(formula);
-  return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
 }
 
 void TScriptRun::reach_fuzzy_variable(std::string_view name) {

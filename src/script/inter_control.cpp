@@ -65,31 +65,8 @@ const TControlList::TQueue* TControlList::deep_queue(TKey key) const {
   return it != deep_queues.end() ? &it->second : nullptr;
 }
 
-TControlList::TQueue& TControlList::queue_made(TKey key) {
-  if (shallow(key.level)) return shallow_queues[shallow_index(key)];
+TControlList::TQueue& TControlList::deep_queue_made(TKey key) {
   return deep_queues[deep_key(key)];
-}
-
-TControlEntry& TControlList::insert(TControlKind kind, int level, float value,
-                                    std::string_view text) {
-  ++count;
-  TControlEntry& entry = queue_made(TKey{kind, level}).entries.emplace_back();
-  entry.value = value;
-  if (!text.empty()) entry.text = text;
-  return entry;
-}
-
-void TControlList::remove(TControlKind kind, int level) {
-  // The queue is this list's own; only the lookup is shared with the const one.
-  auto* found = const_cast<TQueue*>(queue(TKey{kind, level}));
-  if (found == nullptr || found->empty()) return;
-  TQueue& q = *found;
-  // The vector is emptied, keeping its room, once its last entry is gone.
-  if (++q.head == q.entries.size()) {
-    q.entries.clear();
-    q.head = 0;
-  }
-  --count;
 }
 
 void TControlList::clear() {
@@ -120,13 +97,16 @@ bool TControlList::contains(std::string_view name) const {
 
 namespace {
 
+// Ends the run at the nesting limit.
+[[gnu::noinline]] bool too_deep(TScriptRun& run, std::string_view what) {
+  run.stop("Error: more than " + std::to_string(kMaxNesting) + " nested " + std::string(what) +
+           run.at_token());
+  return false;
+}
+
 // Opens one more level of a construct, or ends the run past the nesting limit.
 bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
-  if (cascade >= kMaxNesting) {
-    run.stop("Error: more than " + std::to_string(kMaxNesting) + " nested " + std::string(what) +
-             run.at_token());
-    return false;
-  }
+  if (cascade >= kMaxNesting) return too_deep(run, what);
   ++cascade;
   return true;
 }

@@ -3,6 +3,7 @@
 // the script text.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -79,9 +80,26 @@ struct TControlEntry {
 class TControlList {
  public:
   // Adds an entry behind those of its kind and level, and gives it.
-  TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {});
+  TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {}) {
+    ++count;
+    TControlEntry& entry = queue_made(TKey{kind, level}).entries.emplace_back();
+    entry.value = value;
+    if (!text.empty()) entry.text = text;
+    return entry;
+  }
   // Removes the oldest entry of that kind and level, if any.
-  void remove(TControlKind kind, int level);
+  void remove(TControlKind kind, int level) {
+    // The queue is this list's own; only the lookup is shared with the const one.
+    auto* found = const_cast<TQueue*>(queue(TKey{kind, level}));
+    if (found == nullptr || found->empty()) return;
+    TQueue& q = *found;
+    // The vector is emptied, keeping its room, once its last entry is gone.
+    if (++q.head == q.entries.size()) {
+      q.entries.clear();
+      q.head = 0;
+    }
+    --count;
+  }
   const TControlEntry* find(TControlKind kind, int level) const { return front(TKey{kind, level}); }
   TControlEntry* find(TControlKind kind, int level) {
     // The entry is this list's own; only the lookup is shared with the const one.
@@ -123,7 +141,10 @@ class TControlList {
     return shallow(key.level) ? &shallow_queues[shallow_index(key)] : deep_queue(key);
   }
   const TQueue* deep_queue(TKey key) const;
-  TQueue& queue_made(TKey key);
+  TQueue& queue_made(TKey key) {
+    return shallow(key.level) ? shallow_queues[shallow_index(key)] : deep_queue_made(key);
+  }
+  TQueue& deep_queue_made(TKey key);
   const TControlEntry* front(TKey key) const {
     const TQueue* q = queue(key);
     return q != nullptr && !q->empty() ? &q->entries[q->head] : nullptr;
@@ -352,12 +373,23 @@ class TScriptReader {
   // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
   // The variable hint of the word just read, when it is a whole word.
-  TVarlist::THint* hint_of_last_word() const;
+  TVarlist::THint* hint_of_last_word() const {
+    return last_whole && remembering ? &words->hints[following - 1] : nullptr;
+  }
   // The word just read parsed as a formula, when it is a whole word and
   // `formula` is its text (not a text made from it); null otherwise.
-  TExptree* formula_of_last_word(std::string_view formula) const;
+  TExptree* formula_of_last_word(std::string_view formula) const {
+    if (!last_whole) return nullptr;
+    const std::size_t k = following - 1;
+    const std::string_view word = words->cut[k];
+    if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
+    TExptree* tree = words->formulas[k].get();
+    return tree != nullptr ? tree : parse_word(k);
+  }
   // The fuzzy-variable hint of the word just read, when it is a whole word.
-  CVList::Hint* fuzzy_hint_of_last_word() const;
+  CVList::Hint* fuzzy_hint_of_last_word() const {
+    return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
+  }
   // The memory of the word just read, when it is a whole word.
   TWordMemory* memory_of_last_word() const {
     return last_whole && remembering ? &words->memories[following - 1] : nullptr;
@@ -387,10 +419,16 @@ class TScriptReader {
   // True once a read has reached the end of the text; a jump clears it.
   bool at_end() const { return end; }
   std::size_t position() const { return pos; }
-  void seek(std::size_t position);
+  void seek(std::size_t position) {
+    pos = std::min(position, text.size());
+    end = false;
+  }
   // The same, with the number of words before `position` as a hint that
   // lets the next read take the following word without a search.
-  void seek(std::size_t position, int words_before_position);
+  void seek(std::size_t position, int words_before_position) {
+    seek(position);
+    following = static_cast<std::size_t>(std::max(words_before_position, 0));
+  }
   // Number of words of the text that end at or before `position`.
   int words_before(std::size_t position) const;
   // Moves to the place reached by reading `count` words from the start.
@@ -414,6 +452,8 @@ class TScriptReader {
   bool remembering = true;    // hints and memories of words are handed out
 
   std::string_view word(std::size_t i) const;
+  // Parses word i as a formula, once.
+  TExptree* parse_word(std::size_t i) const;
   std::string_view search_word();
   std::optional<float> plain_number();
 };
@@ -492,13 +532,25 @@ class TScriptRun : public TDivisionByZeroListener {
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
   // The same when the number of words before `position` is known.
-  void jump_to(std::size_t position, int words_before_position);
+  void jump_to(std::size_t position, int words_before_position) {
+    reader.seek(position, words_before_position);
+    number_of_tokens = words_before_position;
+  }
 
   // A variable hint for the name just read: the hint of its place in the
   // text, so that a statement met again finds its variable at once.
-  TVarlist::THint& name_hint();
+  TVarlist::THint& name_hint() {
+    if (TVarlist::THint* hint = reader.hint_of_last_word()) return *hint;
+    // Without a place's hint, a fresh one: it holds nothing from before.
+    unplaced_hint = {};
+    return unplaced_hint;
+  }
   // The same for the rule set's fuzzy variable of that name.
-  CVList::Hint& fuzzy_name_hint();
+  CVList::Hint& fuzzy_name_hint() {
+    if (CVList::Hint* hint = reader.fuzzy_hint_of_last_word()) return *hint;
+    unplaced_fuzzy_hint = {};
+    return unplaced_fuzzy_hint;
+  }
 
   // Resolves the index expressions of a name word (the result cut to the
   // name size) or a formula word. A word the text shows to have no index
@@ -516,7 +568,14 @@ class TScriptRun : public TDivisionByZeroListener {
     return Vars->real_name(storage);
   }
   // Computes a formula against Vars; `indexed`: the word it may come from.
-  float compute(std::string_view formula, TIndexedName* indexed = nullptr);
+  // The formula is mostly the word read last, parsed once.
+  float compute(std::string_view formula, TIndexedName* indexed = nullptr) {
+    if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
+      return indexed->compute(*Vars);
+    }
+    TExptree* tree = reader.formula_of_last_word(formula);
+    return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
+  }
   // Called by statements of the tree's set of non-reaching statements before
   // they read or change the fuzzy variable of that name: when it is one of
   // the evaluation tree's combination variables, the tree writes into them
