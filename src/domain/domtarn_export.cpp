@@ -21,6 +21,7 @@
 #include "domtarn.h"
 #include "domtarn_text.h"
 #include "expint.h"
+#include "inter_context.h"
 
 namespace {
 
@@ -251,10 +252,15 @@ void CShiftSchedulingDomain::ExportShape(std::vector<std::size_t>& shape) const 
 void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   ComputeConstraintVars();
   if (vars == nullptr) return;
-  // The store is sized for the export and the variables the script adds,
-  // so that filling it moves nothing.
-  constexpr std::size_t kScriptVariablesRoom = 64;
+  // The store is sized for the export and the variables the script adds
+  // (as many as the last run's store held, at least 64), so that filling it
+  // moves nothing.
   const std::size_t before = vars->number();
+  const auto room = [this](std::size_t exported) {
+    constexpr std::size_t kMinScriptVariablesRoom = 64;
+    const std::size_t seen = cEvalContext->store_size;
+    return std::max(kMinScriptVariablesRoom, seen > exported ? seen - exported : 0);
+  };
   PendingFileTemplate.reset();
   PendingFileStore = nullptr;
   // Without caching no template is used or kept.
@@ -267,7 +273,7 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
       UpdateSink sink(*same->store, same->texts, ChangedVariables);
       VisitVariables(sink);
       RefreshFileText(*same);
-      vars->copy_from(*same->store, kScriptVariablesRoom);
+      vars->copy_from(*same->store, room(same->store->number()));
       PendingFileTemplate = static_cast<std::size_t>(same - ExportTemplates.begin());
       PendingFileStore = vars;
       return;
@@ -275,14 +281,15 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   }
   CountSink count;
   VisitVariables(count);
-  vars->reserve(before + count.Count() + kScriptVariablesRoom);
+  const std::size_t exported = before + count.Count();
+  vars->reserve(exported + room(exported));
   StoreSink sink(*vars);
   VisitVariables(sink);
   vars->substitute_all();
   if (before != 0 || !caching) return;
   // The new template's file text is made now, for this evaluation's file and
   // for the exports of its shape that follow.
-  const std::size_t kept = KeepExportTemplate(*vars, kScriptVariablesRoom);
+  const std::size_t kept = KeepExportTemplate(*vars, room(vars->number()));
   ChangedVariables.clear();
   RefreshFileText(ExportTemplates[kept]);
   PendingFileTemplate = kept;

@@ -485,6 +485,7 @@ std::unique_ptr<TEvalTree> interpret(TEvalContext& context, const char* pText,
   context.evaluations = std::move(run.evaluations);
   run.Controls->clear();
   context.spare_controls = std::move(run.Controls);
+  context.store_size = run.Vars->number();
   run.Vars.reset();
   run.Rules.reset();
   if (status != nullptr) {

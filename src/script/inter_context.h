@@ -120,6 +120,11 @@ class TEvalContext {
   };
   std::array<TScoreText, 256> score_texts;
 
+  // How many variables the store of the last finished run held: whoever
+  // fills the next run's store reserves room for as many, so that the
+  // variables the script adds move nothing. Room only, like the scratch below.
+  std::size_t store_size = 0;
+
   // Scratch, kept for its room only.
   std::string set_formula;
   std::string comparison_name;
