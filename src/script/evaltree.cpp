@@ -59,7 +59,10 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
 }
 
 // The same, with the terms taken only when first looked at, when they have
-// the shape of the target's (tarncvar.h, take_terms_later).
+// the shape of the target's (tarncvar.h, take_terms_later). The terms taken
+// are not computed again before they are read: released, an input keeps what
+// it was given, and so does the output no combination evaluates next (script
+// case evaltree_held_terms_written).
 void take_over_later(CombinedVariable& target,
                      const std::shared_ptr<const CombinedVariable>& source) {
   target.copy_PSB(source.get());
