@@ -739,8 +739,15 @@ bool TEvaluationMemo::remembers(RuleSet& rules, const CombinedVariable& cv) {
          checked_site(rules, cv).usable;
 }
 
-float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree) {
+  // Releasing writes only combination variables: as cv it changes what the
+  // check reads, as anything else neither the rule set's counters nor cv.
+  if (tree != nullptr && TEvalTree::is_combination_variable(cv.get_cv_name_view())) {
+    tree->release_combination_variables();
+    tree = nullptr;
+  }
   TSite& site = checked_site(rules, cv);
+  if (!site.usable && tree != nullptr) tree->release_combination_variables();
   // Evaluating writes the output's terms through pointers for writing, which
   // moves their shape stamp, but changes only their match values and clipped
   // functions: the shape the site checked stays.

@@ -19,6 +19,8 @@
 
 #include "tarnrule.h"
 
+class TEvalTree;
+
 // The rule-set variables a combination works with.
 struct TCombinationVariables {
   RuleSet* rules = nullptr;
@@ -207,8 +209,10 @@ class TEvaluationMemo {
   TEvaluationMemo& operator=(TEvaluationMemo&&) noexcept;
 
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
-  // the contents that would leave in `cv`.
-  float evaluate(RuleSet& rules, CombinedVariable& cv);
+  // the contents that would leave in `cv`. When `cv` is not remembered
+  // (see remembers()), the tree, when given, first releases its combination
+  // variables, which the rules may read; the site is looked up once for both.
+  float evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree = nullptr);
   // Whether evaluating `cv` goes through the memory: its rules read only
   // variables that have no rules of their own, and neither they nor cv are
   // combination variables of an evaluation tree. The answer holds until the
