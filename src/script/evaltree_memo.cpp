@@ -155,10 +155,20 @@ void TVariableShape::take(const CombinedVariable& cv) {
   parameters_.copy(&cv);
   terms_ = std::make_unique<CombinedVariable>();
   terms_->copy_PlimList(&cv);
+  equal_ = {};
 }
 
 bool TVariableShape::same_as(const CombinedVariable& cv) const {
-  return terms_ != nullptr && same_parameters(parameters_, cv) && same_terms_shape(*terms_, cv);
+  const TStamps stamps{cv.get_parameter_stamp(), cv.get_shape_stamp()};
+  for (const TStamps& e : equal_) {
+    if (e.parameters == stamps.parameters && e.shape == stamps.shape) return true;
+  }
+  if (terms_ == nullptr || !same_parameters(parameters_, cv) || !same_terms_shape(*terms_, cv)) {
+    return false;
+  }
+  equal_[next_equal_] = stamps;
+  next_equal_ = (next_equal_ + 1) % equal_.size();
+  return true;
 }
 
 // Notes the terms of every rule of the output's block, when each rule reads

@@ -10,6 +10,7 @@
 // operators and variables, so one memory can serve run after run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -35,11 +36,21 @@ struct TCombinationVariables {
 class TVariableShape {
  public:
   void take(const CombinedVariable& cv);
+  // Compared by content once per pair of parameter and shape stamps: both
+  // move with every change and copies take them, so a variable carrying the
+  // stamps of one found equal before is equal too. The tree writes its
+  // variables from a few interned contents, whose stamps recur.
   bool same_as(const CombinedVariable& cv) const;
 
  private:
   ParameterSetBase parameters_;
   std::unique_ptr<CombinedVariable> terms_;
+  struct TStamps {
+    std::uint64_t parameters = 0;  // 0: unused (stamps start at 1)
+    std::uint64_t shape = 0;
+  };
+  mutable std::array<TStamps, 4> equal_;
+  mutable std::size_t next_equal_ = 0;
 };
 
 // A map from 64-bit keys to non-negative ids, in one array probed linearly
