@@ -346,24 +346,33 @@ bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTabl
   return b >= 0 && rules.find(b)->get_stamp() == place->concat->block_stamp;
 }
 
-// Notes what the statement added rules for, the stamp of the constraint's
-// block after, and that block when the rules made it (`whole`).
+// Notes what the statement added rules for and the stamp of the
+// constraint's block after, with the block when the rules made it
+// (`whole`), or else when they were added to the block with stamp `before`
+// (not 0). The blocks noted for the same rules before are kept.
 void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
                  const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                 std::string_view oper, const RuleSet& rules, bool whole) {
+                 std::string_view oper, const RuleSet& rules, bool whole, std::uint64_t before) {
   if (place == nullptr) return;
-  if (place->concat == nullptr) place->concat = std::make_unique<TConcatMemory>();
-  TConcatMemory& kept = *place->concat;
-  kept.table = table;
-  for (int i = 0; i < 3; ++i) {
-    kept.names[i] = names[i];
-    kept.sets[i] = sets[i];
+  if (!concat_matches(place, table, names, sets, oper)) {
+    place->concat = std::make_unique<TConcatMemory>();
+    TConcatMemory& kept = *place->concat;
+    kept.table = table;
+    for (int i = 0; i < 3; ++i) {
+      kept.names[i] = names[i];
+      kept.sets[i] = sets[i];
+    }
+    kept.oper = oper;
   }
-  kept.oper = oper;
+  TConcatMemory& kept = *place->concat;
   const int b = rules.search(names[2]);
   kept.block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
-  kept.generated.reset();
-  if (whole && b >= 0) kept.generated.emplace().copy(rules.find(b));
+  if (b < 0) return;
+  if (whole) kept.generated.emplace().copy(rules.find(b));
+  if (before != 0) {
+    kept.added.emplace().copy(rules.find(b));
+    kept.added_to = before;
+  }
 }
 
 // FUZZYCONCAT constraint w first AND|OR second: rules for the constraint from
@@ -437,9 +446,17 @@ void statement_fuzzyconcat(TScriptRun& run) {
     place->concat->block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
     return;
   }
+  const int b = whole ? -1 : rules.search(output);
+  const std::uint64_t before = b >= 0 ? rules.find(b)->get_stamp() : 0;
+  if (before != 0 && concat_matches(place, words, names, sets, oper) && place->concat->added &&
+      place->concat->added_to == before) {
+    rules.replace_rules(b, *place->concat->added);
+    place->concat->block_stamp = rules.find(b)->get_stamp();
+    return;
+  }
   table.skip_to(oper);
   add_concat_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
-  keep_concat(place, words, names, sets, oper, rules, whole);
+  keep_concat(place, words, names, sets, oper, rules, whole, before);
 }
 
 // The value the comparison variable carries: the compared value x moved so
