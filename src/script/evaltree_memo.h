@@ -96,11 +96,6 @@ class TCombinationMemo {
   // A new id for cv's contents, without looking for equal ones: for a tree
   // that remembers nothing.
   int store(const CombinedVariable& cv);
-  // The same for a variable whose shape (parameters and terms but for their
-  // match values and clipped functions) the caller knows to be that of the
-  // contents `like`: contents of that shape are told apart by their values
-  // alone.
-  int intern_like(const CombinedVariable& cv, int like);
   // The id of cv's contents when its terms' stamp was interned before with
   // cv's parameters and crisp value; -1 otherwise.
   int find_stamped(const CombinedVariable& cv) const;
@@ -173,8 +168,7 @@ class TCombinationMemo {
   void follow_environment(const TCombinationVariables& vars);
   void take_environment(const TCombinationVariables& vars);
 
-  int add_content(const CombinedVariable& cv, std::uint64_t hash, int newest, int shape);
-  int shape_class_of(const CombinedVariable& cv) const;
+  int add_content(const CombinedVariable& cv, std::uint64_t hash, int newest);
   void note_stamp(const CombinedVariable& cv, int id);
 
   std::vector<std::shared_ptr<const CombinedVariable>> contents_;
@@ -188,12 +182,6 @@ class TCombinationMemo {
   // id of the same hash (-1 ends the chain).
   TIdIndex newest_by_hash_;
   std::vector<int> older_same_hash_;
-  // Per id its shape class: contents of one class have equal shapes. Each
-  // class is known by its first contents; a new class is looked for among
-  // the newest few classes only, so contents of equal shape may be in
-  // different classes.
-  std::vector<int> shape_class_;
-  std::vector<int> class_first_;
   TIdIndex outcomes_;
   std::uint64_t epoch_ = 0;
   std::unique_ptr<TEnvironment> environment_;  // null until the first use
