@@ -440,6 +440,15 @@ void RuleSet::add(const RuleBlock* b) {
   blocks_appended();
 }
 
+void RuleSet::replace_rules(int i, const RuleBlock& b) {
+  name_in_use();
+  RuleBlock& block = blocks_[static_cast<std::size_t>(i)];
+  if (block.get_stamp() == b.get_stamp()) return;
+  rules_changed();
+  block.copy(&b);
+  block.forget_cvs();
+}
+
 void RuleSet::add_all_RuleBlocks(const RuleSet* other) {
   if (other == nullptr || other == this) return;
   for (const RuleBlock& b : other->blocks_) add(&b);

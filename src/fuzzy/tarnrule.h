@@ -230,6 +230,10 @@ class RuleSet {
 
   // Appends a copy of b (an empty block for null).
   void add(const RuleBlock* b);
+  // Makes block i's rules a copy of b's, which must conclude on the same
+  // variable, as adding b's rules one by one to a block holding only some
+  // of them would (nothing changes when the stamps are equal).
+  void replace_rules(int i, const RuleBlock& b);
   void add_all_RuleBlocks(const RuleSet* other);
   // Adds a rule (1) to the block of its conclusion variable, skipping a rule
   // equal to one already there, and copies the variables the terms refer to

@@ -59,7 +59,10 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
 }
 
 // The same, with the terms taken only when first looked at, when they have
-// the shape of the target's (tarncvar.h, take_terms_later).
+// the shape of the target's (tarncvar.h, take_terms_later). The terms taken
+// are not computed again before they are read: released, an input keeps what
+// it was given, and so does the output no combination evaluates next (script
+// case evaltree_held_terms_written).
 void take_over_later(CombinedVariable& target,
                      const std::shared_ptr<const CombinedVariable>& source) {
   target.copy_PSB(source.get());
@@ -349,8 +352,6 @@ void TEvalTree::end_pass(const TPass& pass) {
     entry.state = -1;
   }
   memo_.clear();
-  // The witnesses' contents are gone with the memory.
-  ++streak_;
 }
 
 int TEvalTree::contents_id(const CombinedVariable& cv) {
@@ -360,31 +361,6 @@ int TEvalTree::contents_id(const CombinedVariable& cv) {
 int TEvalTree::state_of(TEntry& entry) {
   if (entry.state < 0) entry.state = contents_id(*entry.result);
   return entry.state;
-}
-
-// The constraint's interned contents; within a streak, compared with the
-// contents of its shape by their values only.
-int TEvalTree::intern_constraint(const CombinedVariable& cv, RuleSet* rs) {
-  if (!caching()) return memo_.store(cv);
-  // Mostly the constraint holds an outcome of EVAL interned before.
-  if (const int known = memo_.find_stamped(cv); known >= 0) return known;
-  if (rs == nullptr) return memo_.intern(cv);
-  const std::uint64_t revision = rs->get_revision();
-  const std::uint64_t generation = rs->get_cv_list()->get_generation();
-  TWitness* witness = nullptr;
-  for (TWitness& w : witnesses_) {
-    if (w.cv == &cv) witness = &w;
-  }
-  if (witness == nullptr) {
-    witness = &witnesses_[next_witness_];
-    next_witness_ = (next_witness_ + 1) % kWitnesses;
-  } else if (witness->streak == streak_ && witness->rules == rs && witness->revision == revision &&
-             witness->generation == generation) {
-    witness->state = memo_.intern_like(cv, witness->state);
-    return witness->state;
-  }
-  *witness = {&cv, memo_.intern(cv), streak_, rs, revision, generation};
-  return witness->state;
 }
 
 // Outside combining, only the results' crisp values are read (score, tree
@@ -461,9 +437,11 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   record_score(static_cast<std::size_t>(entry - entries_.data()), cv->get_cv_name_view(), place,
                cv->get_crisp_value());
   RuleSet* const rs = live_rules();
-  if (!settings_kept_) ++streak_;
   TPass pass = begin_pass(rs);
-  const int constraint = intern_constraint(*cv, rs);
+  // Mostly the constraint holds an outcome of EVAL interned before, found
+  // by its stamp.
+  int constraint = caching() ? memo_.find_stamped(*cv) : -1;
+  if (constraint < 0) constraint = contents_id(*cv);
   bool combined = true;
   if (entry->comp) {
     combined = combine(pass, constraint, state_of(*entry), output, *entry);

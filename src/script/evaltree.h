@@ -217,7 +217,6 @@ class TEvalTree {
   // caching stored anew.
   int contents_id(const CombinedVariable& cv);
   int state_of(TEntry& entry);
-  int intern_constraint(const CombinedVariable& cv, RuleSet* rs);
   void set_state(TEntry& entry, int state);
   bool combine(TPass& pass, int first, int second, int output, TEntry& target);
   bool fold_head(TPass& pass);
@@ -282,25 +281,4 @@ class TEvalTree {
   // The revision of the operators kept_pass_ was found with: operators
   // changed by any means, not only by statements, end what was kept.
   std::uint64_t kept_operators_ = 0;
-
-  // Aggregations follow each other in a streak while the tree holds and
-  // nothing but statements that cannot reach the combination variables runs
-  // between them. Those statements change the values of variables (crisp
-  // value, match values, clipped functions) but no variable's shape.
-  std::uint64_t streak_ = 0;
-  // An aggregated variable and the interned contents it had in a streak: as
-  // long as the streak lasts and the rule set keeps its revision and its
-  // variables their generation, the variable keeps the shape of those
-  // contents.
-  struct TWitness {
-    const CombinedVariable* cv = nullptr;
-    int state = -1;
-    std::uint64_t streak = 0;
-    const RuleSet* rules = nullptr;
-    std::uint64_t revision = 0;
-    std::uint64_t generation = 0;
-  };
-  static constexpr std::size_t kWitnesses = 8;
-  TWitness witnesses_[kWitnesses];
-  std::size_t next_witness_ = 0;
 };

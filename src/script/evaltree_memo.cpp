@@ -54,26 +54,6 @@ bool same_terms_shape(const PlimList& a, const PlimList& b) {
   return true;
 }
 
-// Everything but the match values, clipped functions and crisp value.
-bool same_shape(const CombinedVariable& a, const CombinedVariable& b) {
-  return same_parameters(a, b) && same_terms_shape(a, b);
-}
-
-// The match values, clipped functions and crisp value of two variables of
-// the same shape.
-bool same_variable_values(const CombinedVariable& a, const CombinedVariable& b) {
-  if (!same(a.get_crisp_value(), b.get_crisp_value())) return false;
-  for (int k = 0; k < a.get_number(); ++k) {
-    const PlimFuzzySet& p = *a.find(k);
-    const PlimFuzzySet& q = *b.find(k);
-    if (!same(p.get_match_value(), q.get_match_value()) ||
-        !same_points(*p.get_imsf(), *q.get_imsf())) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool same_content(const CombinedVariable& a, const CombinedVariable& b) {
   if (!same_parameters(a, b) || !same(a.get_crisp_value(), b.get_crisp_value())) return false;
   if (a.get_number() != b.get_number()) return false;
@@ -155,10 +135,20 @@ void TVariableShape::take(const CombinedVariable& cv) {
   parameters_.copy(&cv);
   terms_ = std::make_unique<CombinedVariable>();
   terms_->copy_PlimList(&cv);
+  equal_ = {};
 }
 
 bool TVariableShape::same_as(const CombinedVariable& cv) const {
-  return terms_ != nullptr && same_parameters(parameters_, cv) && same_terms_shape(*terms_, cv);
+  const TStamps stamps{cv.get_parameter_stamp(), cv.get_shape_stamp()};
+  for (const TStamps& e : equal_) {
+    if (e.parameters == stamps.parameters && e.shape == stamps.shape) return true;
+  }
+  if (terms_ == nullptr || !same_parameters(parameters_, cv) || !same_terms_shape(*terms_, cv)) {
+    return false;
+  }
+  equal_[next_equal_] = stamps;
+  next_equal_ = (next_equal_ + 1) % equal_.size();
+  return true;
 }
 
 // Notes the terms of every rule of the output's block, when each rule reads
@@ -226,31 +216,14 @@ int TCombinationMemo::intern(const CombinedVariable& cv) {
   for (int id = newest; id >= 0 && found < 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
     if (same_content(content(id), cv)) found = id;
   }
-  if (found < 0) found = add_content(cv, h, newest, shape_class_of(cv));
+  if (found < 0) found = add_content(cv, h, newest);
   note_stamp(cv, found);
   return found;
 }
 
 int TCombinationMemo::store(const CombinedVariable& cv) {
   const std::uint64_t h = hash_of(cv);
-  return add_content(cv, h, newest_by_hash_.find(h), shape_class_of(cv));
-}
-
-int TCombinationMemo::intern_like(const CombinedVariable& cv, int like) {
-  if (const int known = find_stamped(cv); known >= 0) return known;
-  const int shape = shape_class_[static_cast<std::size_t>(like)];
-  const std::uint64_t h = hash_of(cv);
-  const int newest = newest_by_hash_.find(h);
-  int found = -1;
-  for (int id = newest; id >= 0 && found < 0; id = older_same_hash_[static_cast<std::size_t>(id)]) {
-    const bool same = shape_class_[static_cast<std::size_t>(id)] == shape
-                          ? same_variable_values(content(id), cv)
-                          : same_content(content(id), cv);
-    if (same) found = id;
-  }
-  if (found < 0) found = add_content(cv, h, newest, shape);
-  note_stamp(cv, found);
-  return found;
+  return add_content(cv, h, newest_by_hash_.find(h));
 }
 
 int TCombinationMemo::find_stamped(const CombinedVariable& cv) const {
@@ -269,8 +242,7 @@ void TCombinationMemo::note_stamp(const CombinedVariable& cv, int id) {
   by_stamp_.put(cv.get_stamp(), id);
 }
 
-int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash, int newest,
-                                  int shape) {
+int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash, int newest) {
   auto copy = std::make_shared<CombinedVariable>();
   copy->copy_PSB(&cv);
   copy->copy_PlimList(&cv);
@@ -279,30 +251,13 @@ int TCombinationMemo::add_content(const CombinedVariable& cv, std::uint64_t hash
   contents_.push_back(std::move(copy));
   older_same_hash_.push_back(newest);
   newest_by_hash_.put(hash, id);
-  if (shape < 0) {
-    shape = static_cast<int>(class_first_.size());
-    class_first_.push_back(id);
-  }
-  shape_class_.push_back(shape);
   return id;
-}
-
-// The class among the newest few whose shape cv has; -1 for none.
-int TCombinationMemo::shape_class_of(const CombinedVariable& cv) const {
-  constexpr int kClassesSearched = 8;
-  const int count = static_cast<int>(class_first_.size());
-  for (int c = count - 1; c >= 0 && c >= count - kClassesSearched; --c) {
-    if (same_shape(content(class_first_[static_cast<std::size_t>(c)]), cv)) return c;
-  }
-  return -1;
 }
 
 void TCombinationMemo::clear() {
   contents_.clear();
   newest_by_hash_.clear();
   older_same_hash_.clear();
-  shape_class_.clear();
-  class_first_.clear();
   by_stamp_.clear();
   outcomes_.clear();
   ++epoch_;
@@ -739,8 +694,15 @@ bool TEvaluationMemo::remembers(RuleSet& rules, const CombinedVariable& cv) {
          checked_site(rules, cv).usable;
 }
 
-float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree) {
+  // Releasing writes only combination variables: as cv it changes what the
+  // check reads, as anything else neither the rule set's counters nor cv.
+  if (tree != nullptr && TEvalTree::is_combination_variable(cv.get_cv_name_view())) {
+    tree->release_combination_variables();
+    tree = nullptr;
+  }
   TSite& site = checked_site(rules, cv);
+  if (!site.usable && tree != nullptr) tree->release_combination_variables();
   // Evaluating writes the output's terms through pointers for writing, which
   // moves their shape stamp, but changes only their match values and clipped
   // functions: the shape the site checked stays.

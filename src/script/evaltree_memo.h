@@ -10,6 +10,7 @@
 // operators and variables, so one memory can serve run after run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "tarnrule.h"
+
+class TEvalTree;
 
 // The rule-set variables a combination works with.
 struct TCombinationVariables {
@@ -33,11 +36,21 @@ struct TCombinationVariables {
 class TVariableShape {
  public:
   void take(const CombinedVariable& cv);
+  // Compared by content once per pair of parameter and shape stamps: both
+  // move with every change and copies take them, so a variable carrying the
+  // stamps of one found equal before is equal too. The tree writes its
+  // variables from a few interned contents, whose stamps recur.
   bool same_as(const CombinedVariable& cv) const;
 
  private:
   ParameterSetBase parameters_;
   std::unique_ptr<CombinedVariable> terms_;
+  struct TStamps {
+    std::uint64_t parameters = 0;  // 0: unused (stamps start at 1)
+    std::uint64_t shape = 0;
+  };
+  mutable std::array<TStamps, 4> equal_;
+  mutable std::size_t next_equal_ = 0;
 };
 
 // A map from 64-bit keys to non-negative ids, in one array probed linearly
@@ -83,11 +96,6 @@ class TCombinationMemo {
   // A new id for cv's contents, without looking for equal ones: for a tree
   // that remembers nothing.
   int store(const CombinedVariable& cv);
-  // The same for a variable whose shape (parameters and terms but for their
-  // match values and clipped functions) the caller knows to be that of the
-  // contents `like`: contents of that shape are told apart by their values
-  // alone.
-  int intern_like(const CombinedVariable& cv, int like);
   // The id of cv's contents when its terms' stamp was interned before with
   // cv's parameters and crisp value; -1 otherwise.
   int find_stamped(const CombinedVariable& cv) const;
@@ -160,8 +168,7 @@ class TCombinationMemo {
   void follow_environment(const TCombinationVariables& vars);
   void take_environment(const TCombinationVariables& vars);
 
-  int add_content(const CombinedVariable& cv, std::uint64_t hash, int newest, int shape);
-  int shape_class_of(const CombinedVariable& cv) const;
+  int add_content(const CombinedVariable& cv, std::uint64_t hash, int newest);
   void note_stamp(const CombinedVariable& cv, int id);
 
   std::vector<std::shared_ptr<const CombinedVariable>> contents_;
@@ -175,12 +182,6 @@ class TCombinationMemo {
   // id of the same hash (-1 ends the chain).
   TIdIndex newest_by_hash_;
   std::vector<int> older_same_hash_;
-  // Per id its shape class: contents of one class have equal shapes. Each
-  // class is known by its first contents; a new class is looked for among
-  // the newest few classes only, so contents of equal shape may be in
-  // different classes.
-  std::vector<int> shape_class_;
-  std::vector<int> class_first_;
   TIdIndex outcomes_;
   std::uint64_t epoch_ = 0;
   std::unique_ptr<TEnvironment> environment_;  // null until the first use
@@ -207,8 +208,10 @@ class TEvaluationMemo {
   TEvaluationMemo& operator=(TEvaluationMemo&&) noexcept;
 
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
-  // the contents that would leave in `cv`.
-  float evaluate(RuleSet& rules, CombinedVariable& cv);
+  // the contents that would leave in `cv`. When `cv` is not remembered
+  // (see remembers()), the tree, when given, first releases its combination
+  // variables, which the rules may read; the site is looked up once for both.
+  float evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree = nullptr);
   // Whether evaluating `cv` goes through the memory: its rules read only
   // variables that have no rules of their own, and neither they nor cv are
   // combination variables of an evaluation tree. The answer holds until the

@@ -53,6 +53,5 @@ void TEvalContext::set_caching(bool enabled) {
   evaluations = TEvaluationMemo();
   rule_evaluations.clear();
   words.reset();
-  fuzzy_statements.reset();
   score_texts = {};
 }

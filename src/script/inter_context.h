@@ -21,7 +21,6 @@
 
 struct TScriptWords;
 class TControlList;
-struct TFuzzyStatementMemory;
 
 // How the parts reach what they use. interpret() takes the context. A run
 // lends its parts on: the run's rule set is made with `fuzzy` (and the rule
@@ -109,9 +108,6 @@ class TEvalContext {
   // The control list a finished run leaves, emptied: its queues keep their
   // room.
   std::unique_ptr<TControlList> spare_controls;
-  // What the comparison statements remembered (inter_fuzzy.cpp); made at
-  // first use.
-  std::shared_ptr<TFuzzyStatementMemory> fuzzy_statements;
   // The texts of recent scores, by a few bits of the score's bits.
   struct TScoreText {
     std::uint32_t bits = 0;

@@ -78,14 +78,14 @@ void statement_eval(TScriptRun& run) {
     return;
   }
   // A variable the memory remembers reaches no combination variable; any
-  // other evaluation may. Writing what the tree holds into those changes
-  // none of the things the memory's answer depends on.
-  if (run.Evals != nullptr &&
-      (!run.Context.caching() || !run.evaluations.remembers(*run.Rules, *cv))) {
-    run.Evals->release_combination_variables();
+  // other evaluation may, and the tree releases them first.
+  float value = 0;
+  if (run.Context.caching()) {
+    value = run.evaluations.evaluate(*run.Rules, *cv, run.Evals.get());
+  } else {
+    if (run.Evals != nullptr) run.Evals->release_combination_variables();
+    value = run.Rules->evaluate(cv);
   }
-  const float value =
-      run.Context.caching() ? run.evaluations.evaluate(*run.Rules, *cv) : run.Rules->evaluate(cv);
   if (TVariable* var = run.Vars->find(name, hint)) {
     var->set_value(value);
     var->set_comp(1);

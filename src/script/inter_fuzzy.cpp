@@ -7,7 +7,6 @@
 // variable store with its parameter set's name as formula and its last crisp
 // value as value. The rule-generating statements find a variable's parameter
 // set through that formula.
-#include <array>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -347,24 +346,33 @@ bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTabl
   return b >= 0 && rules.find(b)->get_stamp() == place->concat->block_stamp;
 }
 
-// Notes what the statement added rules for, the stamp of the constraint's
-// block after, and that block when the rules made it (`whole`).
+// Notes what the statement added rules for and the stamp of the
+// constraint's block after, with the block when the rules made it
+// (`whole`), or else when they were added to the block with stamp `before`
+// (not 0). The blocks noted for the same rules before are kept.
 void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
                  const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                 std::string_view oper, const RuleSet& rules, bool whole) {
+                 std::string_view oper, const RuleSet& rules, bool whole, std::uint64_t before) {
   if (place == nullptr) return;
-  if (place->concat == nullptr) place->concat = std::make_unique<TConcatMemory>();
-  TConcatMemory& kept = *place->concat;
-  kept.table = table;
-  for (int i = 0; i < 3; ++i) {
-    kept.names[i] = names[i];
-    kept.sets[i] = sets[i];
+  if (!concat_matches(place, table, names, sets, oper)) {
+    place->concat = std::make_unique<TConcatMemory>();
+    TConcatMemory& kept = *place->concat;
+    kept.table = table;
+    for (int i = 0; i < 3; ++i) {
+      kept.names[i] = names[i];
+      kept.sets[i] = sets[i];
+    }
+    kept.oper = oper;
   }
-  kept.oper = oper;
+  TConcatMemory& kept = *place->concat;
   const int b = rules.search(names[2]);
   kept.block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
-  kept.generated.reset();
-  if (whole && b >= 0) kept.generated.emplace().copy(rules.find(b));
+  if (b < 0) return;
+  if (whole) kept.generated.emplace().copy(rules.find(b));
+  if (before != 0) {
+    kept.added.emplace().copy(rules.find(b));
+    kept.added_to = before;
+  }
 }
 
 // FUZZYCONCAT constraint w first AND|OR second: rules for the constraint from
@@ -438,9 +446,17 @@ void statement_fuzzyconcat(TScriptRun& run) {
     place->concat->block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
     return;
   }
+  const int b = whole ? -1 : rules.search(output);
+  const std::uint64_t before = b >= 0 ? rules.find(b)->get_stamp() : 0;
+  if (before != 0 && concat_matches(place, words, names, sets, oper) && place->concat->added &&
+      place->concat->added_to == before) {
+    rules.replace_rules(b, *place->concat->added);
+    place->concat->block_stamp = rules.find(b)->get_stamp();
+    return;
+  }
   table.skip_to(oper);
   add_concat_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
-  keep_concat(place, words, names, sets, oper, rules, whole);
+  keep_concat(place, words, names, sets, oper, rules, whole, before);
 }
 
 // The value the comparison variable carries: the compared value x moved so
@@ -467,49 +483,6 @@ struct TComparisonVariables {
   const CombinedVariable* compared = nullptr;
   CombinedVariable* comparison = nullptr;
   const CombinedVariable* target = nullptr;
-};
-
-// The comparison variables FUZZYCOMPARE found last, by the constraint's and
-// the variable's names and the operator. A script compares the same few
-// pairs over and over, and between two comparisons the variable list seldom
-// changes: what was found holds while the list keeps the generation it was
-// found in (the list's variables keep their places and names until then).
-class TComparisonLookups {
- public:
-  const TComparisonVariables* find(const CVList& list, std::string_view constraint,
-                                   std::string_view variable, std::string_view oper) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      const std::size_t at = (last_ + i) % entries_.size();
-      const TEntry& entry = entries_[at];
-      if (entry.generation == list.get_generation() && entry.constraint == constraint &&
-          entry.variable == variable && entry.oper == oper) {
-        last_ = at;
-        return &entry.found;
-      }
-    }
-    return nullptr;
-  }
-  void remember(const CVList& list, std::string_view constraint, std::string_view variable,
-                std::string_view oper, const TComparisonVariables& found) {
-    last_ = (last_ + 1) % entries_.size();
-    TEntry& entry = entries_[last_];
-    entry.generation = list.get_generation();
-    entry.constraint = constraint;
-    entry.variable = variable;
-    entry.oper = oper;
-    entry.found = found;
-  }
-
- private:
-  struct TEntry {
-    std::uint64_t generation = 0;  // no list's generation: unused
-    std::string constraint;
-    std::string variable;
-    std::string oper;
-    TComparisonVariables found;
-  };
-  std::array<TEntry, 8> entries_;
-  std::size_t last_ = 0;
 };
 
 bool is_compare_operator(std::string_view word) {
@@ -544,9 +517,9 @@ bool comparison_kept(const TComparisonMemory& memory, const TComparisonKey& key,
          same_text(memory.constraint, key.constraint) && same_text(memory.variable, key.variable);
 }
 
-// Keeps what a comparison found in its place's memory, where the
-// comparison lookups keep it too: never for a comparison variable of the
-// evaluation tree, which would have to be reached again by its name.
+// Keeps what a comparison found in its place's memory: never for a
+// comparison variable of the evaluation tree, which would have to be
+// reached again by its name.
 void keep_comparison(TWordMemory* place, const TComparisonKey& key, const CVList& list,
                      const TComparisonVariables& found) {
   if (place == nullptr) return;
@@ -573,67 +546,6 @@ void add_comparison_rules(TTableReader& table, RuleSet& rules, const TComparison
     if (!rating.empty()) pairs.push_back({term, rating});
   }
   rules.add_BasicRules(vars.comparison, vars.target, pairs, 1);
-}
-
-// The COMPARE entries FUZZYCOMPARE found in rule tables, by the parameter
-// sets of the compared variable and of the constraint. A table's words never
-// change (a changed file is loaded as a new table), so an entry found once is
-// found again by every later comparison of the same sets. Each record keeps
-// its table alive, so that no other table can take over its address.
-class TCompareEntries {
- public:
-  struct TEntry {
-    std::shared_ptr<const TRuleTable> table;
-    std::string compared_set;
-    std::string constraint_set;
-  };
-  const TEntry* find(const std::shared_ptr<const TRuleTable>& table, std::string_view compared_set,
-                     std::string_view constraint_set) {
-    // Comparisons come in runs of the same sets: the search starts at the
-    // entry found last.
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      const std::size_t at = (last_ + i) % entries_.size();
-      const TEntry& entry = entries_[at];
-      if (entry.table == table && same_text(entry.compared_set, compared_set) &&
-          same_text(entry.constraint_set, constraint_set)) {
-        last_ = at;
-        return &entry;
-      }
-    }
-    return nullptr;
-  }
-  void remember(const std::shared_ptr<const TRuleTable>& table, std::string_view compared_set,
-                std::string_view constraint_set) {
-    last_ = (last_ + 1) % entries_.size();
-    TEntry& entry = entries_[last_];
-    entry.table = table;
-    entry.compared_set = compared_set;
-    entry.constraint_set = constraint_set;
-  }
-
- private:
-  std::array<TEntry, 8> entries_;
-  std::size_t last_ = 0;  // the entry found or remembered last
-};
-
-}  // namespace
-
-// What the comparison statements of one evaluation context remember.
-struct TFuzzyStatementMemory {
-  TCompareEntries compare_entries;
-  TComparisonLookups lookups;
-};
-
-namespace {
-
-// The context's comparison memories, made at first use; null with caching off.
-TFuzzyStatementMemory* fuzzy_statement_memory(TScriptRun& run) {
-  TEvalContext& context = run.Context;
-  if (!context.caching()) return nullptr;
-  if (context.fuzzy_statements == nullptr) {
-    context.fuzzy_statements = std::make_shared<TFuzzyStatementMemory>();
-  }
-  return context.fuzzy_statements.get();
 }
 
 // What a generated comparison block is kept by (see TGeneratedBlock).
@@ -720,35 +632,14 @@ void statement_fuzzycompare(TScriptRun& run) {
     set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
     return;
   }
-  TFuzzyStatementMemory* const memory = fuzzy_statement_memory(run);
-  const TCompareEntries::TEntry* entry =
-      memory != nullptr ? memory->compare_entries.find(table_words, compared_var->get_formula(),
-                                                       constraint_var->get_formula())
-                        : nullptr;
-  // A reader is made only where rules are read.
-  std::optional<TTableReader> table;
-  if (entry == nullptr) {
-    table.emplace(table_words);
-    if (!table->find_entry("COMPARE",
-                           {compared_var->get_formula(), constraint_var->get_formula()})) {
-      run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
-               std::string(variable) + " " + std::string(oper) + " " + std::string(formula) + "!");
-      return;
-    }
-    if (memory != nullptr) {
-      memory->compare_entries.remember(table_words, compared_var->get_formula(),
-                                       constraint_var->get_formula());
-    }
+  TTableReader table(table_words);
+  if (!table.find_entry("COMPARE", {compared_var->get_formula(), constraint_var->get_formula()})) {
+    run.stop("Error: no entry in TABLE for FUZZYCOMPARE " + std::string(constraint) + " " +
+             std::string(variable) + " " + std::string(oper) + " " + std::string(formula) + "!");
+    return;
   }
   run.reach_fuzzy_variable(variable);
   run.reach_fuzzy_variable(constraint);
-  if (const TComparisonVariables* known =
-          memory != nullptr ? memory->lookups.find(*rules.get_cv_list(), constraint, variable, oper)
-                            : nullptr) {
-    set_comparison_value(*known, c);
-    keep_comparison(place, key, *rules.get_cv_list(), *known);
-    return;
-  }
   TComparisonVariables found;
   found.compared = rules.get_cv(variable);
   if (found.compared == nullptr) {
@@ -777,24 +668,14 @@ void statement_fuzzycompare(TScriptRun& run) {
     if (whole && generated_matches(place, generated_key)) {
       rules.add(&place->compare_block->block);
     } else {
-      // A remembered entry was not searched for: the reader is placed at
-      // it only when rules are to be read.
-      if (entry != nullptr) {
-        table.emplace(table_words);
-        table->find_entry("COMPARE", {entry->compared_set, entry->constraint_set});
-      }
-      if (table->skip_to(oper)) add_comparison_rules(*table, rules, found);
+      if (table.skip_to(oper)) add_comparison_rules(table, rules, found);
       if (whole) keep_generated(place, generated_key, rules);
     }
   }
   // A found comparison variable that belongs to the evaluation tree would
   // have to be reached again by its name.
-  if (!TEvalTree::is_combination_variable(name)) {
-    if (memory != nullptr) {
-      memory->lookups.remember(*rules.get_cv_list(), constraint, variable, oper, found);
-    }
+  if (!TEvalTree::is_combination_variable(name))
     keep_comparison(place, key, *rules.get_cv_list(), found);
-  }
 }
 
 // --------------------------------------------------------------- operators

@@ -246,6 +246,12 @@ struct TConcatMemory {
   // The block the rules made when the constraint had none: a later run
   // takes a copy of it whole (see TGeneratedBlock).
   std::optional<RuleBlock> generated;
+  // The constraint's block after the rules were added to it, and the stamp
+  // it had before: a later run that meets the block as it was then takes
+  // the copy (two statements concluding on one constraint meet each other's
+  // blocks in every run).
+  std::optional<RuleBlock> added;
+  std::uint64_t added_to = 0;
 };
 
 // The rules FUZZYCOMPARE generated for a comparison variable when its
