@@ -75,10 +75,6 @@ void take_over_later(CombinedVariable& target,
   }
 }
 
-std::string cut_script_name(std::string_view name) {
-  return std::string(fit(name, script_limits::kNameChars));
-}
-
 }  // namespace
 
 bool write_text_file(const std::string& file_name, std::string_view text) {
@@ -134,7 +130,7 @@ TEvalTree::~TEvalTree() {
 
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
   TEntry& entry = entries_.emplace_back();
-  entry.name = cut_script_name(name);
+  entry.name = fit(name, script_limits::kNameChars);
   entry.output = c_op == c_and ? 0 : 1;
   // The result is made when the branch gets its first one: until then only
   // its crisp value, -1, is read. A variable of a parameter set with fewer

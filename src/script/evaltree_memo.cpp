@@ -301,8 +301,8 @@ bool TCombinationMemo::same_environment_content(const TCombinationVariables& var
   return true;
 }
 
-// Takes on the identity of an environment of equal content, keeping the
-// outcomes.
+// Takes on the identity of an environment of equal content (or, new, of
+// the one it is made from), keeping the outcomes.
 void TCombinationMemo::follow_environment(const TCombinationVariables& vars) {
   TEnvironment& e = *environment_;
   e.rules = vars.rules;
@@ -318,15 +318,9 @@ void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
   outcomes_.clear();
   ++epoch_;
   environment_ = std::make_unique<TEnvironment>();
+  follow_environment(vars);
   TEnvironment& e = *environment_;
-  e.rules = vars.rules;
-  e.revision = vars.rules->get_revision();
-  e.variables = vars.rules->get_cv_list()->get_generation();
   e.operators = *vars.rules->get_operator_set();
-  e.vars[0] = vars.in1;
-  e.vars[1] = vars.in2;
-  e.vars[2] = vars.out[0];
-  e.vars[3] = vars.out[1];
   for (int o = 0; o < 2; ++o) e.shapes[o].take(*vars.out[o]);
   for (int o = 0; o < 2; ++o) {
     const int b = vars.rules->search(vars.out[o]);

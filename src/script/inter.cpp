@@ -109,8 +109,6 @@ TScriptReader::TScriptReader(std::string_view text, std::shared_ptr<TScriptWords
       text(words->text),
       remembering(caching) {}
 
-TScriptReader::TScriptReader(std::string_view text) : words(split_words(text)), text(words->text) {}
-
 std::string_view TScriptReader::word(std::size_t i) const {
   return words->cut[i];
 }

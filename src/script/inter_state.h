@@ -341,8 +341,6 @@ class TScriptReader {
   // same text, else a new one, which `last` then keeps. Without `caching`
   // the words' hints and memories are not handed out (null).
   TScriptReader(std::string_view text, std::shared_ptr<TScriptWords>& last, bool caching);
-  // Reads `text` through a word list of its own.
-  explicit TScriptReader(std::string_view text);
 
   // The next word, cut to the word size; empty at the end of the text.
   // Reading on from the end of the previous word, the next word is the one
