@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -112,6 +113,20 @@ inline std::uint32_t variable_name_hash(std::string_view name) {
   h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<std::uint32_t>(h ^ (h >> 33));
 }
+
+// Hashes of texts that let a set or map of strings be searched by a
+// string_view without making a string of it: the standard hash, and the
+// name hash for the maps whose keys are mostly formulas.
+struct TTextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+struct TNameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const { return variable_name_hash(text); }
+};
 
 class TFormulaCache;  // parsed formulas by their text (expint_calc.cpp)
 
@@ -302,12 +317,7 @@ class TVarlist {
     std::uint64_t shape;
     std::string text;
   };
-  struct TTextKeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
-  };
-  mutable std::unordered_map<std::string, TSubstitution, TTextKeyHash, std::equal_to<>>
-      substitutions;
+  mutable std::unordered_map<std::string, TSubstitution, TNameHash, std::equal_to<>> substitutions;
 
  public:
   // The memory that computations in this store use (null: none); it must

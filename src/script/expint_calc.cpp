@@ -204,11 +204,7 @@ class TFormulaCache {
 
  private:
   static constexpr std::size_t kLimit = 8192;
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
-  };
-  std::unordered_map<std::string, std::unique_ptr<TExptree>, Hash, std::equal_to<>> trees;
+  std::unordered_map<std::string, std::unique_ptr<TExptree>, TNameHash, std::equal_to<>> trees;
 };
 
 namespace {

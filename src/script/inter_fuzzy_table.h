@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "expint.h"
+
 // The words of one rule table file, in file order.
 class TRuleTable {
  public:
@@ -44,15 +46,11 @@ class TRuleTable {
   // the entry: the statements search the same entries for every rating, and
   // the words never change. Keyed by the keyword and the names, each
   // preceded by its length so that no two lists of words share a key.
-  struct KeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   struct TFound {
     std::size_t pos = 0;
     bool found = false;
   };
-  mutable std::unordered_map<std::string, TFound, KeyHash, std::equal_to<>> entries;
+  mutable std::unordered_map<std::string, TFound, TTextHash, std::equal_to<>> entries;
   // The entries searched last, compared word by word without building a
   // key: a script asks for the same few entries in turn, mostly for the one
   // it asked for before.
