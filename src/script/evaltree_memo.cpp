@@ -357,12 +357,6 @@ bool TCombinationMemo::runs_quietly(const TCombinationVariables& vars, int outpu
   return true;
 }
 
-std::optional<int> TCombinationMemo::find(int output, int first, int second) const {
-  const int id = outcome(output, first, second);
-  if (id < 0) return std::nullopt;
-  return id;
-}
-
 void TCombinationMemo::remember(int output, int first, int second, int outcome) {
   outcomes_.put(outcome_key(output, first, second), outcome);
 }
@@ -678,14 +672,6 @@ TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const Comb
     site.settings_stamps(true);
   }
   return site;
-}
-
-// A usable site's rules conclude on cv alone and read only inputs without
-// rules, none of them a combination variable. A combination variable as cv
-// is not looked at: what the tree holds for it may yet be written into it.
-bool TEvaluationMemo::remembers(RuleSet& rules, const CombinedVariable& cv) {
-  return !TEvalTree::is_combination_variable(cv.get_cv_name_view()) &&
-         checked_site(rules, cv).usable;
 }
 
 float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree) {

@@ -40,10 +40,6 @@ struct SubstitutionOutput {
 // Texts a store remembers the substitution of, at most.
 constexpr std::size_t kRememberedSubstitutions = 1024;
 
-bool is_list_function(std::string_view word) {
-  return word == "SUM" || word == "MUL" || word == "MAX" || word == "MIN";
-}
-
 // The name of element j of an array: prefix, number and suffix, cut to a
 // name's size.
 std::string element_name(std::string_view prefix, unsigned int j, std::string_view suffix) {

@@ -20,11 +20,6 @@
 
 namespace {
 
-// White space as the C locale classifies it.
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // A read-only stream buffer over part of the script text, for number extraction.
 class TViewBuffer : public std::streambuf {
  public:
