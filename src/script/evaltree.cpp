@@ -107,7 +107,7 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
     score_text_ = std::move(memory_->score_text);
     score_text_.clear();
   }
-  if (ps != nullptr) paras = std::make_unique<ParameterSet>(*ps);
+  set_parameter_set(ps);
   add_branch(n, no_cop);
   entries = 1;
   if (bl == nullptr) return;
@@ -138,6 +138,26 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
     entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name, message_errors());
   }
   return entry;
+}
+
+void TEvalTree::set_name(std::string_view n) {
+  entries_.front().name = fit(n, script_limits::kNameChars);
+}
+
+void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
+  write_held();
+  // Nothing found in the rule set before holds for another one.
+  settings_kept_ = false;
+  rules = rs;
+  rules_at_ = rs.get();
+}
+
+void TEvalTree::set_parameter_set(const ParameterSet* ps) {
+  paras = ps != nullptr ? std::make_unique<ParameterSet>(*ps) : nullptr;
+}
+
+RuleSet* TEvalTree::get_rule_set() const {
+  return live_rules();
 }
 
 const char* TEvalTree::get_name() const {
