@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <optional>
 #include <ostream>
 #include <sstream>
 #include <utility>
@@ -75,10 +74,6 @@ void take_over_later(CombinedVariable& target,
   }
 }
 
-std::string cut_script_name(std::string_view name) {
-  return std::string(fit(name, script_limits::kNameChars));
-}
-
 }  // namespace
 
 bool write_text_file(const std::string& file_name, std::string_view text) {
@@ -134,7 +129,7 @@ TEvalTree::~TEvalTree() {
 
 TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator c_op) {
   TEntry& entry = entries_.emplace_back();
-  entry.name = cut_script_name(name);
+  entry.name = fit(name, script_limits::kNameChars);
   entry.output = c_op == c_and ? 0 : 1;
   // The result is made when the branch gets its first one: until then only
   // its crisp value, -1, is read. A variable of a parameter set with fewer
@@ -146,7 +141,7 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
 }
 
 void TEvalTree::set_name(std::string_view n) {
-  entries_.front().name = cut_script_name(n);
+  entries_.front().name = fit(n, script_limits::kNameChars);
 }
 
 void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
@@ -184,29 +179,13 @@ struct THelpVariables {
   const CombinedVariable& out_or;
 };
 
-// Adds the rules of one section of the CONCAT entry: triples of the terms of
-// eval_in_1 and eval_in_2 and of the output term. Returns the word that ended
-// the section (empty at the end of the table).
-std::string_view add_section_rules(TTableReader& table, RuleSet& rs, concat_operator op,
-                                   const THelpVariables& vars) {
-  const CombinedVariable& out = op == OR ? vars.out_or : vars.out_and;
-  for (;;) {
-    const std::string_view t1 = table.next();
-    if (t1.empty() || is_table_keyword(t1)) return t1;
-    const std::string_view t2 = table.next();
-    const std::string_view t3 = table.next();
-    if (!t2.empty() && !t3.empty()) {
-      rs.add_ComplexRule(&vars.in1, t1, &vars.in2, t2, &out, t3, op, 1);
-    }
-  }
-}
-
 // Adds the rules of the CONCAT entry the table reader stands after: sections
 // of triples, each led by AND or OR (the first one by OR or else AND).
 void add_entry_rules(TTableReader& table, RuleSet& rs, const THelpVariables& vars) {
   concat_operator op = table.next() == "OR" ? OR : AND;
   for (;;) {
-    const std::string_view end = add_section_rules(table, rs, op, vars);
+    const CombinedVariable& out = op == OR ? vars.out_or : vars.out_and;
+    const std::string_view end = add_section_rules(table, rs, vars.in1, vars.in2, out, op);
     if (end == "AND") {
       op = AND;
     } else if (end == "OR") {
@@ -215,17 +194,6 @@ void add_entry_rules(TTableReader& table, RuleSet& rs, const THelpVariables& var
       return;
     }
   }
-}
-
-// Whether adding the generated rules one by one would give the kept blocks,
-// appended: neither output has a block yet, and no empty block stops the
-// search for blocks, so each output's rules gather in one new block.
-bool takes_blocks_whole(const RuleSet& rs) {
-  if (rs.search(kOutAnd) >= 0 || rs.search(kOutOr) >= 0) return false;
-  for (int b = 0; b < rs.get_number(); ++b) {
-    if (rs.find(b)->get_number() == 0) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -263,7 +231,8 @@ void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache&
     memory_->help_set_name = set;
     memory_->help_rules = std::move(generated);
   }
-  if (!takes_blocks_whole(*rs)) {
+  // The kept blocks, appended, give what adding the rules one by one would.
+  if (!takes_block_whole(*rs, kOutAnd) || !takes_block_whole(*rs, kOutOr)) {
     TTableReader entry(words);
     entry.find_entry("CONCAT", {set, set, set});
     add_entry_rules(entry, *rs, vars);
@@ -387,11 +356,11 @@ bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& 
     return false;
   }
   if (pass.memo) {
-    if (const std::optional<int> outcome = memo_.find(output, first, second)) {
+    if (const int outcome = memo_.outcome(output, first, second); outcome >= 0) {
       held_[kFirstInput] = first;
       held_[kSecondInput] = second;
-      held_[kAndOutput + output] = *outcome;
-      set_state(target, *outcome);
+      held_[kAndOutput + output] = outcome;
+      set_state(target, outcome);
       return true;
     }
   }

@@ -112,8 +112,6 @@ class TEvalTree {
     if (!caching()) variable_hint_ = {};
     return variable_hint_;
   }
-  // Number of entries, head included; 0 for an empty tree.
-  unsigned int get_entries() const { return entries; }
   // The crisp value of the head's result; -1 when the tree has none.
   float get_score() const;
 
@@ -254,7 +252,7 @@ class TEvalTree {
   std::vector<TScore> scores_;   // in the order of aggregation
   std::string score_text_;
   bool score_nulls_ = false;  // some name or place holds a null character
-  unsigned int entries = 0;
+  unsigned int entries = 0;   // head included; 0 for an empty tree
   // The rule set, through a link that lapses with it, and its address: a
   // tree asks for its rule set on every aggregation, and checking the link
   // costs less than locking it (which takes two atomic operations).

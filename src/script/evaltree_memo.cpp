@@ -301,8 +301,8 @@ bool TCombinationMemo::same_environment_content(const TCombinationVariables& var
   return true;
 }
 
-// Takes on the identity of an environment of equal content, keeping the
-// outcomes.
+// Takes on the identity of an environment of equal content (or, new, of
+// the one it is made from), keeping the outcomes.
 void TCombinationMemo::follow_environment(const TCombinationVariables& vars) {
   TEnvironment& e = *environment_;
   e.rules = vars.rules;
@@ -318,15 +318,9 @@ void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
   outcomes_.clear();
   ++epoch_;
   environment_ = std::make_unique<TEnvironment>();
+  follow_environment(vars);
   TEnvironment& e = *environment_;
-  e.rules = vars.rules;
-  e.revision = vars.rules->get_revision();
-  e.variables = vars.rules->get_cv_list()->get_generation();
   e.operators = *vars.rules->get_operator_set();
-  e.vars[0] = vars.in1;
-  e.vars[1] = vars.in2;
-  e.vars[2] = vars.out[0];
-  e.vars[3] = vars.out[1];
   for (int o = 0; o < 2; ++o) e.shapes[o].take(*vars.out[o]);
   for (int o = 0; o < 2; ++o) {
     const int b = vars.rules->search(vars.out[o]);
@@ -361,12 +355,6 @@ bool TCombinationMemo::runs_quietly(const TCombinationVariables& vars, int outpu
     }
   }
   return true;
-}
-
-std::optional<int> TCombinationMemo::find(int output, int first, int second) const {
-  const int id = outcome(output, first, second);
-  if (id < 0) return std::nullopt;
-  return id;
 }
 
 void TCombinationMemo::remember(int output, int first, int second, int outcome) {
@@ -684,14 +672,6 @@ TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const Comb
     site.settings_stamps(true);
   }
   return site;
-}
-
-// A usable site's rules conclude on cv alone and read only inputs without
-// rules, none of them a combination variable. A combination variable as cv
-// is not looked at: what the tree holds for it may yet be written into it.
-bool TEvaluationMemo::remembers(RuleSet& rules, const CombinedVariable& cv) {
-  return !TEvalTree::is_combination_variable(cv.get_cv_name_view()) &&
-         checked_site(rules, cv).usable;
 }
 
 float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree) {

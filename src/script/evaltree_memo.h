@@ -121,8 +121,8 @@ class TCombinationMemo {
   // every term the rules name exists. Only while usable() holds.
   bool runs_quietly(const TCombinationVariables& vars, int output) const;
 
-  std::optional<int> find(int output, int first, int second) const;
-  // The same, -1 for none.
+  // The remembered outcome of combining `first` and `second` into `output`,
+  // -1 for none.
   int outcome(int output, int first, int second) const {
     return outcomes_.find(outcome_key(output, first, second));
   }
@@ -208,16 +208,12 @@ class TEvaluationMemo {
   TEvaluationMemo& operator=(TEvaluationMemo&&) noexcept;
 
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
-  // the contents that would leave in `cv`. When `cv` is not remembered
-  // (see remembers()), the tree, when given, first releases its combination
-  // variables, which the rules may read; the site is looked up once for both.
+  // the contents that would leave in `cv`. `cv` goes through the memory when
+  // its rules read only variables that have no rules of their own, and
+  // neither they nor cv are combination variables of an evaluation tree;
+  // otherwise the tree, when given, first releases its combination
+  // variables, which the rules may read.
   float evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree = nullptr);
-  // Whether evaluating `cv` goes through the memory: its rules read only
-  // variables that have no rules of their own, and neither they nor cv are
-  // combination variables of an evaluation tree. The answer holds until the
-  // rule set, its variables or the settings change; a combination
-  // variable's contents may change meanwhile.
-  bool remembers(RuleSet& rules, const CombinedVariable& cv);
 
  private:
   struct TSite;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -112,6 +113,20 @@ inline std::uint32_t variable_name_hash(std::string_view name) {
   h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<std::uint32_t>(h ^ (h >> 33));
 }
+
+// Hashes of texts that let a set or map of strings be searched by a
+// string_view without making a string of it: the standard hash, and the
+// name hash for the maps whose keys are mostly formulas.
+struct TTextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+struct TNameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const { return variable_name_hash(text); }
+};
 
 class TFormulaCache;  // parsed formulas by their text (expint_calc.cpp)
 
@@ -302,12 +317,7 @@ class TVarlist {
     std::uint64_t shape;
     std::string text;
   };
-  struct TTextKeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
-  };
-  mutable std::unordered_map<std::string, TSubstitution, TTextKeyHash, std::equal_to<>>
-      substitutions;
+  mutable std::unordered_map<std::string, TSubstitution, TNameHash, std::equal_to<>> substitutions;
 
  public:
   // The memory that computations in this store use (null: none); it must
@@ -357,14 +367,26 @@ class TExptree {
   // Value of the tree. With base_calc 1, computed variables are taken from the
   // store as they are; otherwise every referenced variable is recomputed.
   float calculate(TVarlist* var_list, int base_calc);
+  // Drops the first character of `expr`.
+  static std::string& get_next(std::string& expr);
 
   int get_type() const { return type; }
+  int get_sign() const { return sign; }
   const char* get_oper() const { return oper.c_str(); }
   const char* get_function() const { return func.c_str(); }
   const char* get_variable() const { return variable.c_str(); }
   float get_value() const { return value; }
   TExptree* get_left() const { return left.get(); }
   TExptree* get_right() const { return right.get(); }
+  void set_type(int t) {
+    type = t;
+    plain = 0;
+  }
+  void set_sign(int s) { sign = s; }
+  void set_variable(std::string_view v) {
+    variable = fit(v, script_limits::kNameChars);
+    plain = 0;
+  }
   void set_oper(std::string_view op) {
     oper = fit(op, script_limits::kOperChars);
     shape = 0;
@@ -413,6 +435,14 @@ class TExptree {
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.
 int is_delimiter(char c);
+// The list functions of formulas: SUM{...}, MUL{...}, MIN{...}, MAX{...}.
+inline bool is_list_function(std::string_view word) {
+  return word == "SUM" || word == "MUL" || word == "MIN" || word == "MAX";
+}
+// White space as the stream's word extraction sees it in the C locale.
+inline bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 // Numeric code of a quoted string: its characters as digits of base 256.
 float string_to_float(std::string_view exp_s);
 // Computes a formula text against a store, as parsing a copy and calculating

@@ -32,10 +32,6 @@ bool is_one_argument_function(std::string_view f) {
          f == "SRT";
 }
 
-bool is_list_function(std::string_view f) {
-  return f == "SUM" || f == "MUL" || f == "MIN" || f == "MAX";
-}
-
 }  // namespace
 
 int is_delimiter(char c) {
@@ -204,11 +200,7 @@ class TFormulaCache {
 
  private:
   static constexpr std::size_t kLimit = 8192;
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return variable_name_hash(s); }
-  };
-  std::unordered_map<std::string, std::unique_ptr<TExptree>, Hash, std::equal_to<>> trees;
+  std::unordered_map<std::string, std::unique_ptr<TExptree>, TNameHash, std::equal_to<>> trees;
 };
 
 namespace {
@@ -360,9 +352,10 @@ class TCalculation {
   static bool plain(TExptree& node, int levels);
   // The value of a plain formula whose variables are all computed, found
   // without setting up a calculation; false when a variable is missing or
-  // must be computed, or for a division by zero: a calculation then
-  // computes the whole formula.
-  static bool quick(TExptree& node, TVarlist& vars, float& v);
+  // must be computed, for a division by zero, or when the formula is not
+  // plain (any more) within `levels` brackets: a calculation then computes
+  // the whole formula.
+  static bool quick(TExptree& node, TVarlist& vars, float& v, int levels);
   // A one-argument function by its code (TFunctionCode).
   float function(std::uint8_t code, float arg);
   // Works out the shape codes of a structure node from its texts.
@@ -459,7 +452,7 @@ bool TCalculation::plain(TExptree& node, int levels) {
          plain(*node.right, levels - 1);
 }
 
-bool TCalculation::quick(TExptree& node, TVarlist& vars, float& v) {
+bool TCalculation::quick(TExptree& node, TVarlist& vars, float& v, int levels) {
   if (node.type == 2) {
     v = node.value;
     return true;
@@ -470,15 +463,24 @@ bool TCalculation::quick(TExptree& node, TVarlist& vars, float& v) {
     v = var->get_value();
     return true;
   }
+  // The node is checked again: a tree changed through its setters after it
+  // was found plain computes the long way.
+  if (levels == 0 || node.left == nullptr) return false;
   const auto sign = static_cast<float>(node.sign);
   if (node.shape == kBracket) {
-    if (!quick(*node.left, vars, v)) return false;
+    if (!quick(*node.left, vars, v, levels - 1)) return false;
     v = sign * v;
     return true;
   }
+  if (node.shape != kGeneral || node.shape_op == '\0' || node.shape_fn != kNoFunction ||
+      node.right == nullptr) {
+    return false;
+  }
   float l = 0;
   float r = 0;
-  if (!quick(*node.left, vars, l) || !quick(*node.right, vars, r)) return false;
+  if (!quick(*node.left, vars, l, levels - 1) || !quick(*node.right, vars, r, levels - 1)) {
+    return false;
+  }
   if (node.shape_op == '/' && r == 0.0f) return false;
   v = arithmetic(node.shape_op, sign * l, r);
   return true;
@@ -634,6 +636,11 @@ void TExptree::insert_expr(std::string& expr, int first) {
   expr.erase(0, expr.size() - parser.remaining());
 }
 
+std::string& TExptree::get_next(std::string& expr) {
+  if (!expr.empty()) expr.erase(0, 1);
+  return expr;
+}
+
 float TExptree::calculate(TVarlist* var_list, int base_calc) {
   TVarlist none;
   return TCalculation(var_list != nullptr ? *var_list : none, base_calc, true).result(*this);
@@ -670,7 +677,7 @@ float TCalculation::computed(TExptree& root, TVarlist& vars) {
   }
   if (root.plain == 0) root.plain = plain(root, kQuickLevels) ? 1 : 2;
   float v = 0;
-  if (root.plain == 1 && quick(root, vars, v)) return v;
+  if (root.plain == 1 && quick(root, vars, v, kQuickLevels)) return v;
   return TCalculation(vars, 1, false).result(root);
 }
 

@@ -40,8 +40,14 @@ struct SubstitutionOutput {
 // Texts a store remembers the substitution of, at most.
 constexpr std::size_t kRememberedSubstitutions = 1024;
 
-bool is_list_function(std::string_view word) {
-  return word == "SUM" || word == "MUL" || word == "MAX" || word == "MIN";
+// The name of element j of an array: prefix, number and suffix, cut to a
+// name's size.
+std::string element_name(std::string_view prefix, unsigned int j, std::string_view suffix) {
+  std::string name(prefix);
+  name += std::to_string(j);
+  name += suffix;
+  name.resize(std::min(name.size(), kNameChars));
+  return name;
 }
 
 // Digits of `text` from `from` up to the first of `stops` (or the end), read as atoi does.
@@ -134,11 +140,7 @@ std::vector<unsigned int> TVarlist::present_elements(std::string_view prefix,
   // names: such elements are looked up one number at a time.
   if (prefix.size() + std::to_string(last).size() + suffix.size() > kNameChars) {
     for (unsigned int j = 0; j <= last; ++j) {
-      std::string candidate(prefix);
-      candidate += std::to_string(j);
-      candidate += suffix;
-      candidate.resize(std::min(candidate.size(), kNameChars));
-      if (in_list(candidate) != 0) found.push_back(j);
+      if (in_list(element_name(prefix, j, suffix)) != 0) found.push_back(j);
     }
     return found;
   }
@@ -223,13 +225,7 @@ std::string& TVarlist::substitute(std::string& expr) const {
         if (j < range->start || j > range->end) continue;
         ++range->real_found;
       }
-      if (expansion.size() <= kFormulaChars) {
-        std::string candidate(prefix);
-        candidate += std::to_string(j);
-        candidate += suffix;
-        candidate.resize(std::min(candidate.size(), kNameChars));
-        expansion += candidate + ",";
-      }
+      if (expansion.size() <= kFormulaChars) expansion += element_name(prefix, j, suffix) + ",";
     }
     if (!expansion.empty() && expansion.back() == ',') expansion.pop_back();
     out.append(expansion);

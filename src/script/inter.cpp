@@ -20,11 +20,6 @@
 
 namespace {
 
-// White space as the C locale classifies it.
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // A read-only stream buffer over part of the script text, for number extraction.
 class TViewBuffer : public std::streambuf {
  public:
@@ -108,8 +103,6 @@ TScriptReader::TScriptReader(std::string_view text, std::shared_ptr<TScriptWords
     : words(last != nullptr && last->text == text ? last : (last = split_words(text))),
       text(words->text),
       remembering(caching) {}
-
-TScriptReader::TScriptReader(std::string_view text) : words(split_words(text)), text(words->text) {}
 
 std::string_view TScriptReader::word(std::size_t i) const {
   return words->cut[i];

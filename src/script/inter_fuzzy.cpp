@@ -291,33 +291,6 @@ const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
   return nullptr;
 }
 
-// Adds the rules of the rest of the section: triples of the first and second
-// input terms and the constraint's term.
-void add_concat_rules(TTableReader& table, RuleSet& rules, const CombinedVariable& first,
-                      const CombinedVariable& second, const CombinedVariable& constraint,
-                      concat_operator op) {
-  while (!table.at_end()) {
-    const std::string_view t1 = table.next();
-    if (t1.empty() || is_table_keyword(t1)) return;
-    const std::string_view t2 = table.next();
-    const std::string_view t3 = table.next();
-    if (t2.empty() || t3.empty()) continue;
-    rules.add_ComplexRule(&first, t1, &second, t2, &constraint, t3, op, 1);
-  }
-}
-
-// Whether a block appended whole to the rule set ends as the rules it holds
-// would, added one by one: no block concludes on the name yet, so they
-// would gather in a new block at the end, and no empty block stops the
-// search for blocks before it.
-bool takes_block_whole(const RuleSet& rules, std::string_view name) {
-  if (name.empty() || rules.search(name) >= 0) return false;
-  for (int b = 0; b < rules.get_number(); ++b) {
-    if (rules.find(b)->get_number() == 0) return false;
-  }
-  return true;
-}
-
 // Whether the statement at `place` added rules last for this table, these
 // variables, sets and operator.
 bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
@@ -455,7 +428,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
     return;
   }
   table.skip_to(oper);
-  add_concat_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
+  add_section_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
   keep_concat(place, words, names, sets, oper, rules, whole, before);
 }
 

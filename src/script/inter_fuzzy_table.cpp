@@ -22,11 +22,6 @@ bool stamp_of(const std::string& file_name, TFileStamp& stamp) {
   return true;
 }
 
-// White space as the stream's word extraction sees it in the C locale.
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // Splits the file into words; words longer than a script word are cut.
 // False when the file cannot be opened.
 bool read_words(const std::string& file_name, std::vector<std::string>& words) {
@@ -76,6 +71,26 @@ std::shared_ptr<const TRuleTable> TRuleTableCache::load(const std::string& file_
 bool is_table_keyword(std::string_view word) {
   return word == "CONCAT" || word == "COMPARE" || word == "AND" || word == "OR" || word == "=" ||
          word == "#" || word == "<" || word == ">";
+}
+
+std::string_view add_section_rules(TTableReader& table, RuleSet& rules,
+                                   const CombinedVariable& first, const CombinedVariable& second,
+                                   const CombinedVariable& out, concat_operator op) {
+  for (;;) {
+    const std::string_view t1 = table.next();
+    if (t1.empty() || is_table_keyword(t1)) return t1;
+    const std::string_view t2 = table.next();
+    const std::string_view t3 = table.next();
+    if (!t2.empty() && !t3.empty()) rules.add_ComplexRule(&first, t1, &second, t2, &out, t3, op, 1);
+  }
+}
+
+bool takes_block_whole(const RuleSet& rules, std::string_view name) {
+  if (name.empty() || rules.search(name) >= 0) return false;
+  for (int b = 0; b < rules.get_number(); ++b) {
+    if (rules.find(b)->get_number() == 0) return false;
+  }
+  return true;
 }
 
 std::string_view TTableReader::next() {

@@ -19,6 +19,9 @@
 #include <utility>
 #include <vector>
 
+#include "expint.h"
+#include "tarnrule.h"
+
 // The words of one rule table file, in file order.
 class TRuleTable {
  public:
@@ -44,15 +47,11 @@ class TRuleTable {
   // the entry: the statements search the same entries for every rating, and
   // the words never change. Keyed by the keyword and the names, each
   // preceded by its length so that no two lists of words share a key.
-  struct KeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   struct TFound {
     std::size_t pos = 0;
     bool found = false;
   };
-  mutable std::unordered_map<std::string, TFound, KeyHash, std::equal_to<>> entries;
+  mutable std::unordered_map<std::string, TFound, TTextHash, std::equal_to<>> entries;
   // The entries searched last, compared word by word without building a
   // key: a script asks for the same few entries in turn, mostly for the one
   // it asked for before.
@@ -99,6 +98,19 @@ class TRuleTableCache {
 // True for the words that end a section of the table: the entry keywords
 // CONCAT and COMPARE and the section words AND, OR, =, #, < and >.
 bool is_table_keyword(std::string_view word);
+
+class TTableReader;
+// Adds the rules of the rest of a CONCAT section: triples of a term of
+// `first`, of `second` and of `out`. Returns the word that ended the
+// section (empty at the end of the table).
+std::string_view add_section_rules(TTableReader& table, RuleSet& rules,
+                                   const CombinedVariable& first, const CombinedVariable& second,
+                                   const CombinedVariable& out, concat_operator op);
+// Whether a block concluding on `name`, appended whole to the rule set, ends
+// as its rules would, added one by one: no block concludes on the name yet,
+// so they would gather in a new block at the end, and no empty block stops
+// the search for blocks before it.
+bool takes_block_whole(const RuleSet& rules, std::string_view name);
 
 // Reads a rule table from its start, one word after the other.
 class TTableReader {

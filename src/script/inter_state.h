@@ -34,15 +34,6 @@ inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LO
 inline constexpr std::size_t kMaxControlEntries = 2'000'000;
 }  // namespace script_limits
 
-// A hash of texts that lets a set or map of strings be searched by a
-// string_view without making a string of it.
-struct TTextHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view text) const {
-    return std::hash<std::string_view>{}(text);
-  }
-};
-
 // Kinds of control entries: the state of an open construct is kept in
 // entries of these kinds, one of each per level of the construct.
 enum class TControlKind : std::uint8_t {
@@ -341,8 +332,6 @@ class TScriptReader {
   // same text, else a new one, which `last` then keeps. Without `caching`
   // the words' hints and memories are not handed out (null).
   TScriptReader(std::string_view text, std::shared_ptr<TScriptWords>& last, bool caching);
-  // Reads `text` through a word list of its own.
-  explicit TScriptReader(std::string_view text);
 
   // The next word, cut to the word size; empty at the end of the text.
   // Reading on from the end of the previous word, the next word is the one

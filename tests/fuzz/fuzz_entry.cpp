@@ -94,10 +94,6 @@ void load_domain_store(const std::string& text) {
   }
 }
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // ------------------------------------------------------------------ entries
 
 // One run of `text` in `context`, from the fixtures: what it printed, then

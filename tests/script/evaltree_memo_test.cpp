@@ -603,33 +603,6 @@ TEST(EvaluationMemo, AStrangerNamedLikeTheOutputTakesNothing) {
   EXPECT_EQ(dump(&stranger), before);
 }
 
-// Only an output whose rules read inputs without rules of their own, none of
-// them nor the output a combination variable, goes through the memory.
-TEST(EvaluationMemo, RemembersOnlyWhatReadsPlainInputs) {
-  struct TCase {
-    const char* output;
-    const char* input;
-    bool input_ruled;
-    bool remembered;
-  };
-  const TCase cases[] = {{"y", "x", false, true},
-                         {"y", "x", true, false},
-                         {"y", "eval_in_1", false, false},
-                         {"eval_out_and", "x", false, false}};
-  const ParameterSet ps = rating_set();
-  for (const TCase& c : cases) {
-    RuleSet rules;
-    for (const char* name : {c.output, c.input, "w"}) add_variable(rules, ps, name);
-    rules.add_BasicRule(rules.get_cv(c.input), "bad", rules.get_cv(c.output), "good", 1);
-    if (c.input_ruled) {
-      rules.add_BasicRule(rules.get_cv("w"), "bad", rules.get_cv(c.input), "good", 1);
-    }
-    TEvaluationMemo memo;
-    EXPECT_EQ(memo.remembers(rules, *rules.get_cv(c.output)), c.remembered)
-        << c.output << " " << c.input;
-  }
-}
-
 // Inputs that were never fuzzified are reported at every evaluation.
 TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
   TEvaluationMemo memo;

@@ -33,6 +33,12 @@ std::string run_script(TEvalContext& context, const std::string& text,
   return out.str();
 }
 
+// A reader over a word list of its own, with the words' hints and memories.
+TScriptReader reader_of(std::string_view text) {
+  std::shared_ptr<TScriptWords> words;
+  return TScriptReader(text, words, true);
+}
+
 std::string run_script(const std::string& text) {
   TEvalContext context;
   context.set_output(std::cout, std::cerr);
@@ -129,7 +135,7 @@ TEST(ScriptReader, WordsBeforeAPositionDoNotDependOnWhereTheReaderStands) {
     for (std::size_t i = 1; i <= pos; ++i) ends += !blank(i - 1) && blank(i);
     expected.push_back(ends);
   }
-  TScriptReader reader(text);
+  TScriptReader reader = reader_of(text);
   const auto check_all = [&](const char* after) {
     for (std::size_t pos = 0; pos <= text.size(); ++pos) {
       ASSERT_EQ(reader.words_before(pos), expected[pos]) << after << ", position " << pos;
@@ -176,7 +182,7 @@ TEST(ScriptReader, EveryPositionReadsOnLikeAPlainScan) {
                                "FOR i = 0 TO 3 STEP 1\nNEXT i", std::string(130, 'w') + " tail\n"};
   // clang-format on
   for (const std::string& text : texts) {
-    TScriptReader reader(text);
+    TScriptReader reader = reader_of(text);
     for (std::size_t pos = 0; pos <= text.size(); ++pos) {
       reader.seek(pos);
       EXPECT_EQ(read_all(reader), scan(text, pos)) << "'" << text << "' from " << pos;
@@ -205,8 +211,8 @@ TEST(ScriptReader, SkippingAnIfPartEndsWhereReadingWordByWordEnds) {
       "THEN a b IF",
   };
   for (const std::string& text : texts) {
-    TScriptReader reader(text);
-    TScriptReader plain(text);
+    TScriptReader reader = reader_of(text);
+    TScriptReader plain = reader_of(text);
     const int count = static_cast<int>(read_all(plain).size());
     for (int k = 1; k < count; ++k) {
       plain.skip_from_start(k);
@@ -255,7 +261,7 @@ TEST(ScriptReader, EveryNumberFormReadsAsAStreamReadsIt) {
     // The buffer's position, where failing reads leave it too.
     const auto consumed = static_cast<std::size_t>(
         stream.rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in));
-    TScriptReader reader(text);
+    TScriptReader reader = reader_of(text);
     const std::optional<float> value = reader.next_number();
     ASSERT_EQ(value.has_value(), !stream.fail()) << text;
     if (value) {
@@ -274,7 +280,7 @@ TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
       {"/* LABEL x */ LABEL x z", "x", 3, "*/"}, {"LABEL y", "x", 2, ""}};
   // clang-format on
   for (const Case& c : cases) {
-    TScriptReader reader(c.text);
+    TScriptReader reader = reader_of(c.text);
     EXPECT_EQ(reader.find_declaration("LABEL", c.name), c.words) << c.text;
     EXPECT_EQ(reader.next_word(), c.then) << c.text;
   }
