@@ -398,7 +398,9 @@ class PlimList {
     std::vector<PList> clipped;
   };
   struct KnownValues {
-    static constexpr std::size_t kCount = 8;
+    // A variable set in a loop meets a few dozen values per script run,
+    // mostly the same ones from run to run.
+    static constexpr std::size_t kCount = 32;
     std::array<KnownValue, kCount> values;
     std::size_t next = 0;
     // In the pool: the terms of the list that left the values, whose shape
