@@ -569,11 +569,12 @@ void PlimList::compute_fuzzification(float x, bool clipped) {
 
 int PlimList::known_value(std::uint32_t x_bits) const {
   if (known_ == nullptr) return -1;
-  for (std::size_t i = 0; i < KnownValues::kCount; ++i) {
-    const KnownValue& known = known_->values[i];
-    if (known.stamp != 0 && known.bits == x_bits) return static_cast<int>(i);
+  for (std::size_t s = KnownValues::slot_of(x_bits);; s = (s + 1) % KnownValues::kSlots) {
+    const std::size_t at = known_->slots[s];
+    if (at == 0) return -1;
+    const KnownValue& known = known_->values[at - 1];
+    if (known.stamp != 0 && known.bits == x_bits) return static_cast<int>(at - 1);
   }
-  return -1;
 }
 
 // The terms hold a fuzzification taken before, so a term whose match value
@@ -619,6 +620,13 @@ void PlimList::remember_value(std::uint32_t x_bits) {
   for (std::size_t k = 0; k < sets_.size(); ++k) {
     known.match_values.push_back(sets_[k].get_match_value());
     known.clipped[k].copy(sets_[k].get_imsf());
+  }
+  known_->slots.fill(0);
+  for (std::size_t i = 0; i < KnownValues::kCount; ++i) {
+    if (known_->values[i].stamp == 0) continue;
+    std::size_t s = KnownValues::slot_of(known_->values[i].bits);
+    while (known_->slots[s] != 0) s = (s + 1) % KnownValues::kSlots;
+    known_->slots[s] = static_cast<std::uint8_t>(i + 1);
   }
 }
 

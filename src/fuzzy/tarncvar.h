@@ -398,9 +398,19 @@ class PlimList {
     std::vector<PList> clipped;
   };
   struct KnownValues {
-    static constexpr std::size_t kCount = 8;
+    // A variable set in a loop meets a few dozen values per script run,
+    // mostly the same ones from run to run.
+    static constexpr std::size_t kCount = 32;
     std::array<KnownValue, kCount> values;
     std::size_t next = 0;
+    // The values by their bits: an open-addressing table of value indices
+    // plus one (0: empty), probed from the slot of the bits on. Rebuilt
+    // whenever a value is remembered; forgotten values stay in it until then
+    // and are passed over, so a search always ends at an empty slot.
+    static constexpr std::size_t kSlots = 2 * kCount;
+    static_assert(kSlots == 64);
+    std::array<std::uint8_t, kSlots> slots{};
+    static std::size_t slot_of(std::uint32_t bits) { return (bits * 0x9E3779B1u) >> 26; }
     // In the pool: the terms of the list that left the values, whose shape
     // a list taking them over must have for the values to hold.
     std::vector<PlimFuzzySet> terms;

@@ -14,6 +14,8 @@ namespace {
 constexpr std::size_t kMaxOutcomes = 1 << 14;
 constexpr std::size_t kMaxIds = 1 << 16;
 constexpr std::size_t kMaxStamps = 1 << 16;
+// Plans kept per block index (see plan_of).
+constexpr std::size_t kPlansPerBlock = 4;
 // Key words before the nodes' words: the plan's signature and the
 // operators.
 constexpr std::size_t kKeyHead = 8;
@@ -63,7 +65,8 @@ bool quiet(const OperatorSet& ops) {
 struct RuleEvaluationMemo::Plan {
   struct Node {
     CombinedVariable* cv = nullptr;
-    int block = -1;  // -1: an input variable
+    std::string name;  // cv's, to find the variable in another rule set
+    int block = -1;    // -1: an input variable
     std::uint64_t block_stamp = 0;
     // A block variable's shape id, as last found.
     std::uint32_t shape = 0;
@@ -120,7 +123,6 @@ std::uint32_t RuleEvaluationMemo::Interner::intern(const std::string& content) {
 
 void RuleEvaluationMemo::clear() {
   plans_.clear();
-  plans_of_ = nullptr;
   blocks_ = Interner();
   shapes_ = Interner();
   inputs_ = Interner();
@@ -205,20 +207,28 @@ std::uint32_t RuleEvaluationMemo::input_id(const CombinedVariable& cv) {
   });
 }
 
+// The plans of a block index are kept most recently used first. A block
+// mostly passes through the same few states in every run (rules added to it
+// in steps), so a plan for each state is kept, up to a few.
 RuleEvaluationMemo::Plan* RuleEvaluationMemo::plan_of(const RuleSet& rules, int b,
                                                       const CombinedVariable& v) {
-  if (plans_of_ != &rules) {
-    plans_.clear();
-    plans_of_ = &rules;
-  }
   const std::size_t at = static_cast<std::size_t>(b);
   if (plans_.size() <= at) plans_.resize(at + 1);
-  std::unique_ptr<Plan>& plan = plans_[at];
-  if (plan == nullptr) plan = std::make_unique<Plan>();
-  if (plan->root != &v || !plan_holds(*plan, rules)) {
-    build_plan(*plan, rules, b, v);
+  std::vector<std::unique_ptr<Plan>>& kept = plans_[at];
+  const auto first = [&kept](std::size_t i) {
+    std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
+                kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    return kept.front().get();
+  };
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (kept[i]->root == &v && plan_holds(*kept[i], rules)) return first(i);
   }
-  return plan.get();
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (carry_plan(*kept[i], rules, b, v)) return first(i);
+  }
+  if (kept.size() < kPlansPerBlock) kept.push_back(std::make_unique<Plan>());
+  build_plan(*kept.back(), rules, b, v);
+  return first(kept.size() - 1);
 }
 
 // Whether the plan still describes the evaluation. Nothing changed in the
@@ -246,6 +256,34 @@ bool RuleEvaluationMemo::plan_holds(Plan& plan, const RuleSet& rules) const {
   }
   plan.revision = rules.get_revision();
   plan.generation = generation;
+  plan.blocks = rules.get_number();
+  return true;
+}
+
+// Whether a plan made for another state of the blocks, mostly of another
+// rule set (each script run builds its rules anew), describes the evaluation
+// of block b now; it then takes the rule set's variables. The walk that made
+// it follows names only: it goes the same way when every block it visited
+// holds the same rules (stamps) at the same index and every variable it met
+// is there, found at the same block (or none) by the search.
+bool RuleEvaluationMemo::carry_plan(Plan& plan, const RuleSet& rules, int b,
+                                    const CombinedVariable& v) const {
+  if (!plan.usable || plan.epoch != epoch_ || plan.nodes.empty()) return false;
+  const Plan::Node& top = plan.nodes.back();
+  if (top.block != b || top.name != v.get_cv_name_view()) return false;
+  for (Plan::Node& node : plan.nodes) {
+    CombinedVariable* cv = rules.get_cv(node.name);
+    if (cv == nullptr || rules.search(cv) != node.block) return false;
+    if (node.block >= 0 && rules.find(node.block)->get_stamp() != node.block_stamp) return false;
+    node.cv = cv;
+  }
+  if (top.cv != &v) return false;
+  plan.rules = &rules;
+  plan.root = &v;
+  plan.revision = rules.get_revision();
+  plan.generation = rules.get_cv_list()->get_generation();
+  plan.layout = rules.get_layout();
+  plan.bindings = rules.get_cv_list()->get_bindings();
   plan.blocks = rules.get_number();
   return true;
 }
@@ -287,6 +325,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       state[static_cast<std::size_t>(f.block)] = 2;
       Plan::Node node;
       node.cv = f.cv;
+      node.name = f.cv->get_cv_name_view();
       node.block = f.block;
       node.block_stamp = block.get_stamp();
       const std::uint32_t id = block_id(block);
@@ -322,6 +361,7 @@ void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
       if (known) continue;
       Plan::Node node;
       node.cv = p;
+      node.name = p->get_cv_name_view();
       signature.push_back('I');
       put_text(signature, p->get_cv_name_view());
       plan.nodes.push_back(node);

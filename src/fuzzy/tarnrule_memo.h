@@ -104,6 +104,7 @@ class RuleEvaluationMemo {
 
   Plan* plan_of(const RuleSet& rules, int b, const CombinedVariable& v);
   bool plan_holds(Plan& plan, const RuleSet& rules) const;
+  bool carry_plan(Plan& plan, const RuleSet& rules, int b, const CombinedVariable& v) const;
   void build_plan(Plan& plan, const RuleSet& rules, int b, const CombinedVariable& v);
   std::uint32_t block_id(const RuleBlock& block);
   std::uint32_t shape_id(const CombinedVariable& cv);
@@ -116,9 +117,9 @@ class RuleEvaluationMemo {
   bool enabled_ = true;
   std::uint64_t hits_ = 0;
   std::uint64_t misses_ = 0;
-  // Plans of the rule set last seen, by block index.
-  const RuleSet* plans_of_ = nullptr;
-  std::vector<std::unique_ptr<Plan>> plans_;
+  // Plans by the index of the block they evaluate, of the rule set they were
+  // last used with (see carry_plan).
+  std::vector<std::vector<std::unique_ptr<Plan>>> plans_;
   Interner blocks_;
   Interner shapes_;
   Interner inputs_;

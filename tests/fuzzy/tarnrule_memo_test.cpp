@@ -196,4 +196,58 @@ TEST_F(RuleMemoTest, OutcomesServeTheNextRuleSetAndCanBeTurnedOff) {
   EXPECT_EQ(memo.hits(), 0u);
 }
 
+// Rule sets built anew from kept blocks (as script runs do: copied rules keep
+// their stamps) take over the plans of those before only where the blocks
+// and variables a plan met are as they were: a block moved, missing or
+// changed, an input given rules or a variable missing must change what the
+// evaluation reads.
+TEST_F(RuleMemoTest, PlansCarriedToTheNextRuleSetOnlyWhileTheirBlocksHold) {
+  RuleSet source;
+  build(source);
+  const CombinedVariable z(&in_ps, "Z");
+  const CombinedVariable x(&in_ps, "X");
+  source.add_BasicRule(&z, "low", &x, "high", 1);  // block 4, on X
+  RuleBlock changed_n;
+  changed_n.copy(source.find(1));
+  changed_n.find(4)->set_certainty(0.25f);  // Z IS mid OR Z IS mid: fires
+  struct Variant {
+    const char* name;
+    std::vector<const RuleBlock*> blocks;
+    bool without_z;
+  };
+  const auto block = [&source](int b) { return source.find(b); };
+  const Variant same{"same", {block(0), block(1), block(2), block(3)}, false};
+  const Variant variants[] = {
+      {"blocks moved", {block(1), block(0), block(2), block(3)}, false},
+      {"N without rules", {block(0), block(2), block(3)}, false},
+      {"N's rules changed", {block(0), &changed_n, block(2), block(3)}, false},
+      {"X given rules", {block(0), block(1), block(2), block(3), block(4)}, false},
+      {"Z missing", {block(0), block(1), block(2), block(3)}, true},
+  };
+  const auto rebuild = [&source](const Variant& v) {
+    return [&source, &v](RuleSet& rs) {
+      rs.remove_all();
+      rs.set_cv_list(nullptr);
+      const CVList& vars = *source.get_cv_list();
+      for (int i = 0; i < vars.get_number(); ++i) {
+        if (!v.without_z || vars.find(i)->get_cv_name_view() != "Z")
+          rs.get_cv_list()->add(vars.find(i));
+      }
+      for (const RuleBlock* b : v.blocks) rs.add(b);
+      if (rs.get_cv("X") != nullptr) rs.get_cv("X")->set_value(2);
+      if (rs.get_cv("Z") != nullptr) rs.get_cv("Z")->set_value(7);
+    };
+  };
+  const auto none = [](RuleSet&) {};
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    for (const Variant* run : {&same, &v, &same, &v}) {
+      step(rebuild(*run), "W");
+      step(none, "Y");
+      step(none, "N", true);
+    }
+  }
+  EXPECT_GT(memo.hits(), 0u);
+}
+
 }  // namespace
