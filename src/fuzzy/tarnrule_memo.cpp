@@ -260,6 +260,19 @@ bool RuleEvaluationMemo::plan_holds(Plan& plan, const RuleSet& rules) const {
   return true;
 }
 
+// Notes on a plan the rule set and variable it describes now, with the
+// rule set's state that plan_holds compares.
+void RuleEvaluationMemo::note_rule_set(Plan& plan, const RuleSet& rules,
+                                       const CombinedVariable& v) {
+  plan.rules = &rules;
+  plan.root = &v;
+  plan.revision = rules.get_revision();
+  plan.generation = rules.get_cv_list()->get_generation();
+  plan.layout = rules.get_layout();
+  plan.bindings = rules.get_cv_list()->get_bindings();
+  plan.blocks = rules.get_number();
+}
+
 // Whether a plan made for another state of the blocks, mostly of another
 // rule set (each script run builds its rules anew), describes the evaluation
 // of block b now; it then takes the rule set's variables. The walk that made
@@ -278,13 +291,7 @@ bool RuleEvaluationMemo::carry_plan(Plan& plan, const RuleSet& rules, int b,
     node.cv = cv;
   }
   if (top.cv != &v) return false;
-  plan.rules = &rules;
-  plan.root = &v;
-  plan.revision = rules.get_revision();
-  plan.generation = rules.get_cv_list()->get_generation();
-  plan.layout = rules.get_layout();
-  plan.bindings = rules.get_cv_list()->get_bindings();
-  plan.blocks = rules.get_number();
+  note_rule_set(plan, rules, v);
   return true;
 }
 
@@ -295,13 +302,7 @@ bool RuleEvaluationMemo::carry_plan(Plan& plan, const RuleSet& rules, int b,
 void RuleEvaluationMemo::build_plan(Plan& plan, const RuleSet& rules, int b,
                                     const CombinedVariable& v) {
   plan = Plan();
-  plan.rules = &rules;
-  plan.root = &v;
-  plan.revision = rules.get_revision();
-  plan.generation = rules.get_cv_list()->get_generation();
-  plan.layout = rules.get_layout();
-  plan.bindings = rules.get_cv_list()->get_bindings();
-  plan.blocks = rules.get_number();
+  note_rule_set(plan, rules, v);
   plan.epoch = epoch_;
   CombinedVariable* const root = rules.get_cv(v.get_cv_name_view());
   if (root != &v) return;

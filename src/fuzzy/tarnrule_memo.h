@@ -104,6 +104,7 @@ class RuleEvaluationMemo {
 
   Plan* plan_of(const RuleSet& rules, int b, const CombinedVariable& v);
   bool plan_holds(Plan& plan, const RuleSet& rules) const;
+  static void note_rule_set(Plan& plan, const RuleSet& rules, const CombinedVariable& v);
   bool carry_plan(Plan& plan, const RuleSet& rules, int b, const CombinedVariable& v) const;
   void build_plan(Plan& plan, const RuleSet& rules, int b, const CombinedVariable& v);
   std::uint32_t block_id(const RuleBlock& block);
