@@ -59,9 +59,9 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
 
 // The same, with the terms taken only when first looked at, when they have
 // the shape of the target's (tarncvar.h, take_terms_later). The terms taken
-// are not computed again before they are read: released, an input keeps what
-// it was given, and so does the output no combination evaluates next (script
-// case evaltree_held_terms_written).
+// are not computed again before they are read: after the aggregation, an
+// input keeps what it was given, and so does the output no combination
+// evaluates next (script case evaltree_held_terms_written).
 void take_over_later(CombinedVariable& target,
                      const std::shared_ptr<const CombinedVariable>& source) {
   target.copy_PSB(source.get());
@@ -145,9 +145,6 @@ void TEvalTree::set_name(std::string_view n) {
 }
 
 void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
-  write_held();
-  // Nothing found in the rule set before holds for another one.
-  settings_kept_ = false;
   rules = rs;
   rules_at_ = rs.get();
 }
@@ -246,11 +243,6 @@ bool TEvalTree::is_combination_variable(std::string_view name) {
   return name == kIn1 || name == kIn2 || name == kOutAnd || name == kOutOr;
 }
 
-void TEvalTree::release_combination_variables() {
-  write_held();
-  settings_kept_ = false;
-}
-
 // Writes what the combination variables are to hold into them, unless the
 // rule set they belong to is gone.
 void TEvalTree::write_held() {
@@ -288,10 +280,6 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
 }
 
 TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
-  if (settings_kept_ && rs == kept_pass_.vars.rules &&
-      kept_operators_ == rs->get_operator_set()->get_revision()) {
-    return kept_pass_;
-  }
   TPass pass;
   if (rs == nullptr) return pass;
   const TLookup& lookup = look_up(rs);
@@ -300,21 +288,13 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
   pass.output_ruled[0] = lookup.output_ruled[0];
   pass.output_ruled[1] = lookup.output_ruled[1];
   pass.memo = caching() && vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
-              vars.out[1] != nullptr && memo_.usable(vars, settings_kept_);
-  kept_pass_ = pass;
-  kept_operators_ = rs->get_operator_set()->get_revision();
+              vars.out[1] != nullptr && memo_.usable(vars);
   return pass;
 }
 
-void TEvalTree::end_pass(const TPass& pass) {
-  if (holding_) {
-    // The pass compared the settings, or found them kept, and changed none.
-    settings_kept_ = pass.memo;
-  } else {
-    write_held();
-  }
-  if (memo_.size() <= kMaxInternedContents) return;
+void TEvalTree::end_pass() {
   write_held();
+  if (memo_.size() <= kMaxInternedContents) return;
   for (TEntry& entry : entries_) {
     if (entry.stale) take_over(*entry.result, memo_.content(entry.state));
     entry.stale = false;
@@ -420,7 +400,7 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
     entry->comp = true;
   }
   combined = fold_head(pass) && combined;
-  end_pass(pass);
+  end_pass();
   return combined;
 }
 

@@ -47,9 +47,8 @@ struct TTreeScore {
 //
 // With `caching` off, a tree takes nothing and leaves nothing: no outcome
 // or interned result is looked up, every combination is evaluated through
-// the rules, the combination variables are written at the end of every
-// aggregation (no holding), and the combination rules are generated from
-// the table every time. A tree made without a memory behaves the same.
+// the rules, and the combination rules are generated from the table every
+// time. A tree made without a memory behaves the same.
 struct TTreeMemory {
   bool caching = true;
   // Where the trees' messages go (null: nowhere): printouts and warnings to
@@ -115,19 +114,6 @@ class TEvalTree {
   // The crisp value of the head's result; -1 when the tree has none.
   float get_score() const;
 
-  // Holding: between two aggregations the tree keeps to itself what the
-  // combination variables (eval_in_1, eval_in_2, eval_out_and, eval_out_or)
-  // are to hold, and writes it into them only on release. A script mostly
-  // runs many statements between aggregations that never look at these
-  // variables, so most of those writes are never needed. Whoever turns
-  // holding on must release before anything reads or changes the rule set's
-  // variables, operators or rules other than through statements that cannot
-  // reach the combination variables, and before the shape (parameters and
-  // terms) of a variable it aggregates may change; it aggregates only the
-  // rule set's variables. A tree that does not hold writes the variables at
-  // the end of every aggregation.
-  void hold_combination_variables() { holding_ = caching(); }
-  void release_combination_variables();
   // Whether a fuzzy variable of that name is one of the combination variables.
   static bool is_combination_variable(std::string_view name);
 
@@ -183,8 +169,8 @@ class TEvalTree {
   // One aggregation's combinations. Combinations whose outcome is known are
   // not written into the rule set's variables and the tree's results one by
   // one: only the last contents of each count; the variables get them when
-  // the aggregation ends (or, holding, on release), the results their crisp
-  // values.
+  // the aggregation ends or before a combination is evaluated, the results
+  // their crisp values.
   struct TPass {
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};  // a block concludes on the output
@@ -209,7 +195,7 @@ class TEvalTree {
   TEntry* find_branch(std::string_view name);
   const TLookup& look_up(RuleSet* rs);
   TPass begin_pass(RuleSet* rs);
-  void end_pass(const TPass& pass);
+  void end_pass();
   void write_held();
   // The id of cv's contents in the tree's memory: interned, or without
   // caching stored anew.
@@ -263,20 +249,8 @@ class TEvalTree {
   TLookup lookup_;
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
-  // Per combination variable of lookup_: the interned contents it is to
-  // hold, or -1 when it holds what it should.
+  // Per combination variable of lookup_, within one aggregation: the
+  // interned contents it is to hold, or -1 when it holds what it should.
   int held_[4] = {-1, -1, -1, -1};
-  bool holding_ = false;
   TVarlist::THint variable_hint_;
-  // Holding, and the operators and outputs' terms are unchanged since the
-  // last aggregation: nothing but statements that cannot reach them ran.
-  // Such statements neither add, change nor remove a combination variable,
-  // a rule concluding on one or reading one, or the operators, whatever
-  // else they add to the rule set; so the last aggregation's pass, kept
-  // below, still holds for the same rule set.
-  bool settings_kept_ = false;
-  TPass kept_pass_;
-  // The revision of the operators kept_pass_ was found with: operators
-  // changed by any means, not only by statements, end what was kept.
-  std::uint64_t kept_operators_ = 0;
 };

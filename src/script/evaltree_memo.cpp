@@ -265,8 +265,7 @@ void TCombinationMemo::clear() {
 
 // Whether the rule set and its variables are the very objects the
 // remembered outcomes were computed with, unchanged since.
-bool TCombinationMemo::same_environment(const TCombinationVariables& vars,
-                                        bool settings_kept) const {
+bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const {
   const TEnvironment& e = *environment_;
   if (e.rules != vars.rules || e.revision != vars.rules->get_revision() ||
       e.variables != vars.rules->get_cv_list()->get_generation()) {
@@ -276,14 +275,20 @@ bool TCombinationMemo::same_environment(const TCombinationVariables& vars,
   for (int i = 0; i < 4; ++i) {
     if (e.vars[i] != now[i]) return false;
   }
-  return settings_kept || same_settings(vars);
+  return same_settings(vars);
 }
 
 // The operators and the outputs' parameters and terms, which may change
-// without a new revision of the rules.
+// without a new revision of the rules. The kept operators carry the
+// revision of the set they were copied from: while the set keeps it, they
+// are equal without comparing.
 bool TCombinationMemo::same_settings(const TCombinationVariables& vars) const {
   const TEnvironment& e = *environment_;
-  if (!same_operators(e.operators, *vars.rules->get_operator_set())) return false;
+  const OperatorSet& operators = *vars.rules->get_operator_set();
+  if (e.operators.get_revision() != operators.get_revision() &&
+      !same_operators(e.operators, operators)) {
+    return false;
+  }
   return e.shapes[0].same_as(*vars.out[0]) && e.shapes[1].same_as(*vars.out[1]);
 }
 
@@ -331,10 +336,10 @@ void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
              note_rules(vars, 1, e.rules_of[1]);
 }
 
-bool TCombinationMemo::usable(const TCombinationVariables& vars, bool settings_kept) {
+bool TCombinationMemo::usable(const TCombinationVariables& vars) {
   if (!environment_) {
     take_environment(vars);
-  } else if (!same_environment(vars, settings_kept)) {
+  } else if (!same_environment(vars)) {
     if (same_environment_content(vars)) {
       follow_environment(vars);
     } else {
@@ -450,7 +455,7 @@ constexpr std::size_t kMaxOutcomes = 256;
 // The distinct variables the block's rules read, in the order they are first
 // named; empty when the block may not be remembered: a rule concludes on
 // another variable or names a term that does not exist, or an input has
-// rules of its own or is one of the evaluation tree's variables.
+// rules of its own.
 std::vector<const CombinedVariable*> remembered_inputs(const RuleSet& rules, int b,
                                                        const CombinedVariable& cv) {
   std::vector<const CombinedVariable*> inputs;
@@ -461,9 +466,7 @@ std::vector<const CombinedVariable*> remembered_inputs(const RuleSet& rules, int
     for (int j = 0; j < rules.get_operand_number(b, r); ++j) {
       const CombinedVariable* p = rules.get_left_side_cv(b, r, j);
       if (p == nullptr || p->get_fs_index(rules.get_left_side_lt(b, r, j)) < 0) return {};
-      if (rules.search(p) >= 0 || TEvalTree::is_combination_variable(p->get_cv_name_view())) {
-        return {};
-      }
+      if (rules.search(p) >= 0) return {};
       if (std::find(inputs.begin(), inputs.end(), p) == inputs.end()) inputs.push_back(p);
     }
   }
@@ -674,15 +677,8 @@ TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const Comb
   return site;
 }
 
-float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree) {
-  // Releasing writes only combination variables: as cv it changes what the
-  // check reads, as anything else neither the rule set's counters nor cv.
-  if (tree != nullptr && TEvalTree::is_combination_variable(cv.get_cv_name_view())) {
-    tree->release_combination_variables();
-    tree = nullptr;
-  }
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
   TSite& site = checked_site(rules, cv);
-  if (!site.usable && tree != nullptr) tree->release_combination_variables();
   // Evaluating writes the output's terms through pointers for writing, which
   // moves their shape stamp, but changes only their match values and clipped
   // functions: the shape the site checked stays.

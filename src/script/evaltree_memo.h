@@ -113,9 +113,7 @@ class TCombinationMemo {
   // were computed in, and forgets them when it differs. True when outcomes
   // may be remembered and used: the operators cannot print messages, and the
   // two output blocks read only the two inputs, which no block concludes on.
-  // `settings_kept` vouches that the operators and the outputs' parameters
-  // and terms are still those of the last call; they are then not compared.
-  bool usable(const TCombinationVariables& vars, bool settings_kept = false);
+  bool usable(const TCombinationVariables& vars);
   // Whether an evaluation of output `output` from the inputs as they are now
   // in the rule set runs without any message: both inputs were fuzzified and
   // every term the rules name exists. Only while usable() holds.
@@ -162,7 +160,7 @@ class TCombinationMemo {
                          std::vector<TRuleTerms>& terms);
   // Whether a block of the rule set concludes on either input.
   static bool inputs_concluded(const TCombinationVariables& vars);
-  bool same_environment(const TCombinationVariables& vars, bool settings_kept) const;
+  bool same_environment(const TCombinationVariables& vars) const;
   bool same_settings(const TCombinationVariables& vars) const;
   bool same_environment_content(const TCombinationVariables& vars) const;
   void follow_environment(const TCombinationVariables& vars);
@@ -209,11 +207,8 @@ class TEvaluationMemo {
 
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
   // the contents that would leave in `cv`. `cv` goes through the memory when
-  // its rules read only variables that have no rules of their own, and
-  // neither they nor cv are combination variables of an evaluation tree;
-  // otherwise the tree, when given, first releases its combination
-  // variables, which the rules may read.
-  float evaluate(RuleSet& rules, CombinedVariable& cv, TEvalTree* tree = nullptr);
+  // its rules read only variables that have no rules of their own.
+  float evaluate(RuleSet& rules, CombinedVariable& cv);
 
  private:
   struct TSite;

@@ -323,12 +323,6 @@ void TScriptRun::jump_to(std::size_t position) {
   jump_to(position, reader.words_before(position));
 }
 
-void TScriptRun::reach_fuzzy_variable(std::string_view name) {
-  if (Evals != nullptr && TEvalTree::is_combination_variable(name)) {
-    Evals->release_combination_variables();
-  }
-}
-
 // A float times a power of ten up to 10^6 is exact in double (24 bits of
 // mantissa and at most 14 of 5^6), and rounding that product to an integer,
 // ties to even, is how printf rounds the exact value. Infinities, NaN and
@@ -452,12 +446,7 @@ void main_pass(TScriptRun& run) {
     } else if (const auto it = table.find(run.token); it != table.end()) {
       statement = it->second;
     }
-    if (statement != nullptr) {
-      if (statement->may_reach_fuzzy_variables && run.Evals != nullptr) {
-        run.Evals->release_combination_variables();
-      }
-      statement->run(run);
-    }
+    if (statement != nullptr) statement->run(run);
     run.token = {};
   }
 }

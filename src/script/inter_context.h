@@ -37,9 +37,8 @@ class TControlList;
 // fuzzification, EVAL, rule-block or combination outcome, comparison, score text,
 // variable or block found by a rule's term, per-word hint or memory of the
 // script text, or export template of the domain is looked up or kept; the
-// evaluation tree writes the combination variables after every aggregation
-// instead of holding them, interns each result without looking for equal
-// ones, and its combination rules are generated anew from the table.
+// evaluation tree interns each result without looking for equal ones, and
+// its combination rules are generated anew from the table.
 // What stays on:
 // - the script text's word list (where words start and end, the statement
 //   each starts, comments and declarations): a pure function of the text,

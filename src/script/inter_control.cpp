@@ -460,21 +460,11 @@ void statement_exit(TScriptRun& run) {
 
 // Control flow works on the variable store and the control list only.
 constexpr TStatement kControlStatements[] = {
-    {"IF", statement_if, false},
-    {"THEN", statement_then, false},
-    {"ELSE", statement_else, false},
-    {"ENDIF", statement_endif, false},
-    {"FOR", statement_for, false},
-    {"TO", statement_to, false},
-    {"STEP", statement_step, false},
-    {"NEXT", statement_next, false},
-    {"LOOP", statement_loop, false},
-    {"ENDLOOP", statement_endloop, false},
-    {"EXITLOOP", statement_exitloop, false},
-    {"GOTO", statement_goto, false},
-    {"CALL", statement_call, false},
-    {"RETURN", statement_return, false},
-    {"EXIT", statement_exit, false},
+    {"IF", statement_if},           {"THEN", statement_then},         {"ELSE", statement_else},
+    {"ENDIF", statement_endif},     {"FOR", statement_for},           {"TO", statement_to},
+    {"STEP", statement_step},       {"NEXT", statement_next},         {"LOOP", statement_loop},
+    {"ENDLOOP", statement_endloop}, {"EXITLOOP", statement_exitloop}, {"GOTO", statement_goto},
+    {"CALL", statement_call},       {"RETURN", statement_return},     {"EXIT", statement_exit},
 };
 
 }  // namespace

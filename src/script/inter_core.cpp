@@ -175,9 +175,8 @@ void statement_memdump(TScriptRun& run) {
 
 // Comments, LET, PRINT and INPUT work on the variable store only.
 constexpr TStatement kCoreStatements[] = {
-    {"/*", skip_comment, false},       {"LET", statement_let, false},
-    {"PRINT", statement_print, false}, {"INPUT", statement_input, false},
-    {"DELETE", statement_delete},      {"MEMDUMP", statement_memdump},
+    {"/*", skip_comment},       {"LET", statement_let},       {"PRINT", statement_print},
+    {"INPUT", statement_input}, {"DELETE", statement_delete}, {"MEMDUMP", statement_memdump},
 };
 
 }  // namespace

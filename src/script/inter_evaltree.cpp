@@ -62,7 +62,6 @@ void statement_evaltree(TScriptRun& run) {
   if (run.Evals != nullptr) run.Evals->clean_up();
   run.Evals = std::move(tree);
   run.Evals->insert_help_rules(run.tablename, run.Context.tables);
-  run.Evals->hold_combination_variables();
 }
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.
@@ -77,15 +76,8 @@ void statement_eval(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
-  // A variable the memory remembers reaches no combination variable; any
-  // other evaluation may, and the tree releases them first.
-  float value = 0;
-  if (run.Context.caching()) {
-    value = run.evaluations.evaluate(*run.Rules, *cv, run.Evals.get());
-  } else {
-    if (run.Evals != nullptr) run.Evals->release_combination_variables();
-    value = run.Rules->evaluate(cv);
-  }
+  const float value =
+      run.Context.caching() ? run.evaluations.evaluate(*run.Rules, *cv) : run.Rules->evaluate(cv);
   if (TVariable* var = run.Vars->find(name, hint)) {
     var->set_value(value);
     var->set_comp(1);
@@ -140,8 +132,8 @@ void statement_aggregate(TScriptRun& run) {
 
 constexpr TStatement kEvaltreeStatements[] = {
     {"EVALTREE", statement_evaltree},
-    {"EVAL", statement_eval, false},
-    {"AGGREGATE", statement_aggregate, false},
+    {"EVAL", statement_eval},
+    {"AGGREGATE", statement_aggregate},
 };
 
 }  // namespace

@@ -228,8 +228,6 @@ void statement_set(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
-  run.reach_fuzzy_variable(name);
-  run.reach_fuzzy_variable(formula);
   var->set_comp(1);
   // Only a formula that fits a fuzzy variable's name can name one.
   const CombinedVariable* source =
@@ -595,13 +593,8 @@ void statement_fuzzycompare(TScriptRun& run) {
   const TComparisonKey key{table_words, compared_var->formula_text(),
                            constraint_var->formula_text(), constraint, variable};
   RuleSet& rules = *run.Rules;
-  // Reaching the tree's combination variables writes their values but adds,
-  // removes or renames none: checking the generation before reaching them
-  // answers as checking it after does.
   if (place != nullptr && place->comparison != nullptr &&
       comparison_kept(*place->comparison, key, *rules.get_cv_list())) {
-    run.reach_fuzzy_variable(variable);
-    run.reach_fuzzy_variable(constraint);
     set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
     return;
   }
@@ -611,8 +604,6 @@ void statement_fuzzycompare(TScriptRun& run) {
              std::string(variable) + " " + std::string(oper) + " " + std::string(formula) + "!");
     return;
   }
-  run.reach_fuzzy_variable(variable);
-  run.reach_fuzzy_variable(constraint);
   TComparisonVariables found;
   found.compared = rules.get_cv(variable);
   if (found.compared == nullptr) {
@@ -621,7 +612,6 @@ void statement_fuzzycompare(TScriptRun& run) {
   }
   const std::string_view name =
       comparison_name(run.Context.comparison_name, constraint, *found.compared, oper);
-  run.reach_fuzzy_variable(name);
   found.comparison = rules.get_cv(name);
   const bool fresh = found.comparison == nullptr;
   if (fresh) found.comparison = rules.get_cv_list()->add(found.compared, name);
@@ -645,10 +635,7 @@ void statement_fuzzycompare(TScriptRun& run) {
       if (whole) keep_generated(place, generated_key, rules);
     }
   }
-  // A found comparison variable that belongs to the evaluation tree would
-  // have to be reached again by its name.
-  if (!TEvalTree::is_combination_variable(name))
-    keep_comparison(place, key, *rules.get_cv_list(), found);
+  keep_comparison(place, key, *rules.get_cv_list(), found);
 }
 
 // --------------------------------------------------------------- operators
@@ -714,10 +701,10 @@ constexpr TStatement kFuzzyStatements[] = {
     {"EXPORT", statement_export},
     {"PARAMETERSET", statement_parameterset},
     {"FUZZYVAR", statement_fuzzyvar},
-    {"SET", statement_set, false},
+    {"SET", statement_set},
     {"TABLE", statement_table},
     {"FUZZYCONCAT", statement_fuzzyconcat},
-    {"FUZZYCOMPARE", statement_fuzzycompare, false},
+    {"FUZZYCOMPARE", statement_fuzzycompare},
     {"OPERATORSET", statement_operatorset},
 };
 

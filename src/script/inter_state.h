@@ -166,12 +166,6 @@ using TStatementHandler = void (*)(TScriptRun&);
 struct TStatement {
   std::string_view keyword;
   TStatementHandler run;
-  // False for statements that never read or change the rule set's fuzzy
-  // variables, operators or rules, and for those that see to the evaluation
-  // tree's combination variables themselves before they reach one
-  // (TScriptRun::reach_fuzzy_variable). Before any other statement the tree
-  // writes what it holds for them.
-  bool may_reach_fuzzy_variables = true;
 };
 
 // A LABEL or PROCEDURE declaration: which of the two, and the name.
@@ -571,11 +565,6 @@ class TScriptRun : public TDivisionByZeroListener {
     TExptree* tree = reader.formula_of_last_word(formula);
     return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
   }
-  // Called by statements of the tree's set of non-reaching statements before
-  // they read or change the fuzzy variable of that name: when it is one of
-  // the evaluation tree's combination variables, the tree writes into them
-  // what it holds.
-  void reach_fuzzy_variable(std::string_view name);
 
   // " at token #<count>", the position part of the stopping messages.
   std::string at_token() const;

@@ -83,7 +83,7 @@ struct TTree {
 
   // `memory`: what trees leave to the next (null: nothing remembered, the
   // reference computation).
-  explicit TTree(bool hold = false, TTreeMemory* memory = &shared_memory()) {
+  explicit TTree(TTreeMemory* memory = &shared_memory()) {
     TVarlist branches;
     branches.insert("DIFF", "AND", 0);
     branches.insert("WORK", "OR", 0);
@@ -91,7 +91,6 @@ struct TTree {
     TRuleTableCache tables;
     tree->insert_help_rules(own_file(".tab"), tables);
     k = add_variable(*rules, ps, "k");
-    if (hold) tree->hold_combination_variables();
   }
 
   void aggregate(const TStep& step) {
@@ -140,7 +139,7 @@ class EvalTreeMemo : public ::testing::Test {
   // one; `change` runs on both before step `at`.
   void expect_same_as_afresh(void (*change)(TTree&), std::size_t at) {
     TTree memo;
-    TTree fresh(false, nullptr);
+    TTree fresh(nullptr);
     for (std::size_t i = 0; i < kSteps.size(); ++i) {
       if (i == at) {
         change(memo);
@@ -200,29 +199,10 @@ TEST_F(EvalTreeMemo, ChangedRulesAndOperatorsAreFollowed) {
   }
 }
 
-// A holding tree writes the combination variables only when released; what
-// they then hold, and the tree's results all along, are what a tree gives
-// that writes them after every aggregation.
-TEST_F(EvalTreeMemo, HeldCombinationVariablesAreWrittenOnRelease) {
-  TTree held(true);
-  TTree eager;
-  const std::size_t releases[] = {2, 3, 7, kSteps.size() - 1};
-  for (std::size_t i = 0; i < kSteps.size(); ++i) {
-    Capture out;
-    held.aggregate(kSteps[i]);
-    eager.aggregate(kSteps[i]);
-    ASSERT_EQ(held.tree_state(own_file(".held")), eager.tree_state(own_file(".eager")))
-        << "step " << i;
-    if (std::find(std::begin(releases), std::end(releases), i) != std::end(releases)) {
-      held.tree->release_combination_variables();
-      ASSERT_EQ(held.variables_state(), eager.variables_state()) << "step " << i;
-    }
-  }
-}
-
 // Operators changed in place through the rule set's operator set, with no
-// statement and no release in between, are followed: by a holding tree, and
-// by the combination memory a new tree takes over. The memories serve only
+// statement in between, are followed: by the tree's combination memory and
+// by the one a new tree takes over; the combination variables hold after
+// every aggregation what a tree without memory leaves in them. The memories serve only
 // operators that never print (gamma alone changes nothing they keep), so
 // the and-operator changes between two of those, gamma along with it.
 TEST_F(EvalTreeMemo, OperatorsChangedInPlaceAreFollowed) {
@@ -232,32 +212,29 @@ TEST_F(EvalTreeMemo, OperatorsChangedInPlaceAreFollowed) {
     ops.set_and_operator(ops.get_and_operator() == minimum ? product : minimum);
     ops.set_gamma(ops.get_gamma() == 1 ? 0.5f : 1);
   };
-  for (const bool hold : {true, false}) {
-    SCOPED_TRACE(hold ? "held" : "eager");
-    for (int tree = 0; tree < 2; ++tree) {
-      TTree cached(hold);
-      TTree uncached(false, nullptr);
-      for (std::size_t i = 0; i < kSteps.size(); ++i) {
-        change(cached, i);
-        change(uncached, i);
-        Capture out;
-        cached.aggregate(kSteps[i]);
-        uncached.aggregate(kSteps[i]);
-        ASSERT_EQ(cached.tree_state(own_file(".cached")), uncached.tree_state(own_file(".fresh")))
-            << "tree " << tree << ", step " << i;
-      }
-      cached.tree->release_combination_variables();
-      EXPECT_EQ(cached.variables_state(), uncached.variables_state()) << "tree " << tree;
+  for (int tree = 0; tree < 2; ++tree) {
+    TTree cached;
+    TTree uncached(nullptr);
+    for (std::size_t i = 0; i < kSteps.size(); ++i) {
+      change(cached, i);
+      change(uncached, i);
+      Capture out;
+      cached.aggregate(kSteps[i]);
+      uncached.aggregate(kSteps[i]);
+      ASSERT_EQ(cached.tree_state(own_file(".cached")), uncached.tree_state(own_file(".fresh")))
+          << "tree " << tree << ", step " << i;
+      ASSERT_EQ(cached.variables_state(), uncached.variables_state())
+          << "tree " << tree << ", step " << i;
     }
   }
 }
 
-// A held tree tells the contents of an aggregated variable apart by their
-// values alone while nothing could change the variable's shape; a change of
-// its terms after a release, with the values as before, is followed. The
+// A tree tells the contents of an aggregated variable apart by their values
+// and shape; a change of its terms between two aggregations, with the
+// values as before, is followed. The
 // changed contents become the first result of a new branch, the last the
 // head is folded with, so the second input ends up holding them.
-TEST_F(EvalTreeMemo, ATermChangedAfterReleaseIsFollowed) {
+TEST_F(EvalTreeMemo, ATermChangedBetweenAggregationsIsFollowed) {
   // clang-format off
   const TChange changes[] = {
       {"colour", [](TTree& t) { t.k->find(1)->set_fs_colour(violet); }},
@@ -270,18 +247,14 @@ TEST_F(EvalTreeMemo, ATermChangedAfterReleaseIsFollowed) {
     return text.substr(text.find(' '));
   };
   for (const TChange& c : changes) {
-    for (const bool hold : {true, false}) {
-      SCOPED_TRACE(std::string(c.what) + (hold ? ", held" : ""));
-      TTree t(hold);
-      Capture out;
-      Capture err(std::cerr);
-      t.aggregate({0.25f, "DIFF", "AND"});
-      t.tree->release_combination_variables();
-      c.change(t);
-      t.aggregate({0.25f, "NEW", "AND"});
-      t.tree->release_combination_variables();
-      EXPECT_EQ(contents(t.rules->get_cv("eval_in_2")), contents(t.k));
-    }
+    SCOPED_TRACE(c.what);
+    TTree t;
+    Capture out;
+    Capture err(std::cerr);
+    t.aggregate({0.25f, "DIFF", "AND"});
+    c.change(t);
+    t.aggregate({0.25f, "NEW", "AND"});
+    EXPECT_EQ(contents(t.rules->get_cv("eval_in_2")), contents(t.k));
   }
 }
 
