@@ -265,8 +265,7 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
       l.generation == generation) {
     return l;
   }
-  // What is held belongs to the variables looked up before.
-  write_held();
+  l.memo_known = false;
   l.revision = rs->get_revision();
   l.generation = generation;
   l.vars.rules = rs;
@@ -287,13 +286,21 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
   vars = lookup.vars;
   pass.output_ruled[0] = lookup.output_ruled[0];
   pass.output_ruled[1] = lookup.output_ruled[1];
-  pass.memo = caching() && vars.in1 != nullptr && vars.in2 != nullptr && vars.out[0] != nullptr &&
-              vars.out[1] != nullptr && memo_.usable(vars);
+  if (!caching() || vars.in1 == nullptr || vars.in2 == nullptr || vars.out[0] == nullptr ||
+      vars.out[1] == nullptr) {
+    return pass;
+  }
+  pass.memo = lookup.memo_known && outputs_as_noted(vars) ? lookup.memo : memo_.usable(vars);
   return pass;
 }
 
-void TEvalTree::end_pass() {
+void TEvalTree::end_pass(const TPass& pass) {
   write_held();
+  if (caching() && pass.vars.out[0] != nullptr && pass.vars.out[1] != nullptr) {
+    lookup_.memo_known = true;
+    lookup_.memo = pass.memo;
+    note_outputs(pass.vars);
+  }
   if (memo_.size() <= kMaxInternedContents) return;
   for (TEntry& entry : entries_) {
     if (entry.stale) take_over(*entry.result, memo_.content(entry.state));
@@ -301,6 +308,24 @@ void TEvalTree::end_pass() {
     entry.state = -1;
   }
   memo_.clear();
+}
+
+bool TEvalTree::outputs_as_noted(const TCombinationVariables& vars) const {
+  for (int o = 0; o < 2; ++o) {
+    const std::uint64_t* noted = lookup_.output_stamps[o];
+    if (vars.out[o]->get_parameter_stamp() != noted[0] ||
+        vars.out[o]->get_shape_stamp() != noted[1]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void TEvalTree::note_outputs(const TCombinationVariables& vars) {
+  for (int o = 0; o < 2; ++o) {
+    lookup_.output_stamps[o][0] = vars.out[o]->get_parameter_stamp();
+    lookup_.output_stamps[o][1] = vars.out[o]->get_shape_stamp();
+  }
 }
 
 int TEvalTree::contents_id(const CombinedVariable& cv) {
@@ -400,7 +425,7 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
     entry->comp = true;
   }
   combined = fold_head(pass) && combined;
-  end_pass();
+  end_pass(pass);
   return combined;
 }
 

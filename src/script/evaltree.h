@@ -189,13 +189,24 @@ class TEvalTree {
     std::uint64_t generation = 0;
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};
+    // Whether the combination memory was usable in the last pass, and the
+    // stamps of the outputs' parameters and terms when that pass ended.
+    // While the lookup holds (the operators are part of the rule set's
+    // revision) and the outputs carry those stamps, nothing the memory
+    // checks has changed, and the answer stands.
+    bool memo_known = false;
+    bool memo = false;
+    std::uint64_t output_stamps[2][2] = {};
   };
 
   TEntry& add_branch(std::string_view name, concat_operator c_op);
   TEntry* find_branch(std::string_view name);
   const TLookup& look_up(RuleSet* rs);
   TPass begin_pass(RuleSet* rs);
-  void end_pass();
+  void end_pass(const TPass& pass);
+  // The outputs' parameter and shape stamps as the lookup notes them.
+  bool outputs_as_noted(const TCombinationVariables& vars) const;
+  void note_outputs(const TCombinationVariables& vars);
   void write_held();
   // The id of cv's contents in the tree's memory: interned, or without
   // caching stored anew.
