@@ -59,6 +59,12 @@ CombinedVariable* add_variable(RuleSet& rules, const ParameterSet& ps, const cha
   return rules.get_cv_list()->add(&generated);
 }
 
+// What evaluating y gives, by the memory or directly: value and contents.
+std::string outcome(RuleSet& rules, CombinedVariable& y, TEvaluationMemo* memo) {
+  const float value = memo != nullptr ? memo->evaluate(rules, y) : rules.evaluate(&y);
+  return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(&y);
+}
+
 // An aggregation of k with a value into a branch through an operator.
 struct TStep {
   float value;
@@ -292,8 +298,7 @@ struct TRatedVariable {
     x->set_value(xv);
     z->set_value(zv);
     Capture err(std::cerr);
-    const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
-    return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.str();
+    return outcome(rules, *y, memo) + err.str();
   }
   OperatorSet& ops() { return *rules.get_operator_set(); }
 };
@@ -325,13 +330,33 @@ void expect_same_as_direct(std::span<const TRatedChange> changes, std::span<cons
   }
 }
 
+// A variable w on which x gets a rule of its own.
+void give_x_rules(TRatedVariable& t) {
+  CombinedVariable* w = add_variable(t.rules, t.ps, "w");
+  w->set_value(0.9f);
+  t.rules.add_BasicRule(w, "good", t.x, "neutral", 1);
+}
+
+// A new variable takes x's place and name; the old one is renamed or removed
+// (after the new one is there, so that the new one has another address).
+void replace_x(TRatedVariable& t, bool remove) {
+  CVList& vars = *t.rules.get_cv_list();
+  CombinedVariable* old = t.x;
+  t.x = add_variable(t.rules, t.ps, "x");
+  if (remove) {
+    vars.remove(vars.find_cv_by_pointer(old));
+  } else {
+    old->set_cv_name("old");
+  }
+}
+
 // Evaluations through the memory give what evaluating directly gives, value,
-// contents and messages, whatever changes between them; `change` runs on
-// both rule sets before step 5, and the memory notices it by the stamps of
-// the operators, the rules and the variables' parameters and terms.
-// The memory serves every case: each new rule set of the first contents uses
-// what earlier ones remembered, without being told.
-TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
+// contents and messages, whatever changes between them; each change runs on
+// both rule sets before a step, and the memory is never told of it: it
+// notices the changes by the stamps of the operators, the rules and the
+// variables' parameters and terms. The memory serves every case: each new
+// rule set of the first contents uses what earlier ones remembered.
+TEST(EvaluationMemo, ChangesTheMemoryIsNotToldOfAreFollowed) {
   using T = TRatedVariable;
   // clang-format off
   const TRatedChange changes[] = {
@@ -363,36 +388,13 @@ TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
   const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.1f, 0.9f},
                               {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},   {0.1f, 0.9f}};
   expect_same_as_direct(changes, kValues, 5);
-}
 
-// A variable w on which x gets a rule of its own.
-void give_x_rules(TRatedVariable& t) {
-  CombinedVariable* w = add_variable(t.rules, t.ps, "w");
-  w->set_value(0.9f);
-  t.rules.add_BasicRule(w, "good", t.x, "neutral", 1);
-}
-
-// A new variable takes x's place and name; the old one is renamed or removed
-// (after the new one is there, so that the new one has another address).
-void replace_x(TRatedVariable& t, bool remove) {
-  CVList& vars = *t.rules.get_cv_list();
-  CombinedVariable* old = t.x;
-  t.x = add_variable(t.rules, t.ps, "x");
-  if (remove) {
-    vars.remove(vars.find_cv_by_pointer(old));
-  } else {
-    old->set_cv_name("old");
-  }
-}
-
-// The same for changes of the rule set and its variables that the memory is
-// not told about. After the change, x takes values that differ from its last
-// one while z repeats an earlier pair's: outcomes found by the inputs as they
-// were, or by a variable that no longer answers to x, would be wrong.
-TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
-  using T = TRatedVariable;
+  // Changes of the rule set and its variables. After the change, x takes
+  // values that differ from its last one while z repeats an earlier pair's:
+  // outcomes found by the inputs as they were, or by a variable that no
+  // longer answers to x, would be wrong.
   // clang-format off
-  const TRatedChange changes[] = {
+  const TRatedChange rule_changes[] = {
       {"block appended for another output",
        [](T& t) { t.rules.add_BasicRule(t.x, "good", t.rules.get_cv_list()->add(t.v, "u"),
                                         "bad", 1); }},
@@ -410,9 +412,9 @@ TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
          ops->set_and_operator(product);
          t.rules.set_operator_set(std::move(ops)); }}};
   // clang-format on
-  const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},
-                              {0.25f, 0.5f},  {0.25f, 0.75f}, {0.5f, 0.5f}};
-  expect_same_as_direct(changes, kValues, 4);
+  const float kRuleValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},
+                                  {0.25f, 0.5f},  {0.25f, 0.75f}, {0.5f, 0.5f}};
+  expect_same_as_direct(rule_changes, kRuleValues, 4);
 }
 
 // Operators changed in place through the rule set's operator set, the
@@ -475,9 +477,7 @@ TEST(EvaluationMemo, OutputsEvaluatedInTurnKeepTheirOwnOutcomes) {
     }
     std::string step(int output, float xv, TEvaluationMemo* memo) {
       x->set_value(xv);
-      CombinedVariable& y = *ys[static_cast<std::size_t>(output)];
-      const float value = memo != nullptr ? memo->evaluate(rules, y) : rules.evaluate(&y);
-      return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(&y);
+      return outcome(rules, *ys[static_cast<std::size_t>(output)], memo);
     }
   };
   TEvaluationMemo memo;
@@ -548,8 +548,7 @@ TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
     std::string step(float xv, float importance, TEvaluationMemo* memo) {
       x->set_value(xv);
       x->set_importance(importance);
-      const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
-      return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y);
+      return outcome(rules, *y, memo);
     }
   };
   const float kSteps[][2] = {{0.75f, 1},    {0.6f, 1},  {0.75f, 1}, {0.75f, 0.25f},

@@ -1,6 +1,6 @@
 // Tests of the evaluation tree and its statements that script cases cannot
-// carry: the constraint list, memories of EVAL across runs, the stopping
-// errors, and what stays usable of a tree after its run. How results combine
+// carry: the constraint list, the stopping errors, and what stays usable of
+// a tree after its run. How results combine
 // is replayed from tests/script/cases (evaltree_*).
 #include "evaltree.h"
 
@@ -63,21 +63,6 @@ TEST_F(EvalTree, ConstraintListHoldsEveryAggregationGroupedByBranch) {
 
 TEST_F(EvalTree, EvalOfAVariableNoRuleConcludesIsReported) {
   EXPECT_EQ(run_tree_script(kSetup + "EVAL k").err, "cv not in RuleSet\n");
-}
-
-// EVAL remembers outcomes from run to run; a change of the operators, within
-// a run or from one run to the next, is followed.
-TEST_F(EvalTree, EvalFollowsTheOperators) {
-  const std::string rate = "FUZZYVAR ok r SET k = 0.3 FUZZYCOMPARE ok = k = 0.5 EVAL ok PRINT ok ";
-  const std::string by_maximum_certainty =
-      "OPERATORSET importance: MINIMUM and: MINIMUM or: MAXIMUM certainty: MAXIMUM "
-      "inference: MINIMUM accumulate: MAXIMUM defuzzification: COG gamma: 0.5 accuracy: 10 . ";
-  const std::string alone = run_tree_script(kSetup + by_maximum_certainty + rate).out;
-  const std::string by_minimum_certainty = run_tree_script(kSetup + rate).out;
-  EXPECT_NE(alone, by_minimum_certainty);
-  EXPECT_EQ(run_tree_script(kSetup + rate + by_maximum_certainty + "PRINT CR EVAL ok PRINT ok").out,
-            by_minimum_certainty + "\n" + alone);
-  EXPECT_EQ(run_tree_script(kSetup + by_maximum_certainty + rate).out, alone);
 }
 
 TEST_F(EvalTree, StoppingErrorsKeepTheTreeBuiltSoFar) {
