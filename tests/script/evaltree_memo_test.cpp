@@ -19,14 +19,6 @@
 
 namespace {
 
-// Ratings on [0, 1] with the terms bad, neutral and good.
-ParameterSet rating_set() {
-  NList names;
-  for (const char* term : {"bad", "neutral", "good"}) names.add(term);
-  const CList colours(3);
-  return ParameterSet("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
-}
-
 // Files named after the running test, so that no test reads what another left.
 std::string own_file(const std::string& suffix) {
   return std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + suffix;
@@ -82,7 +74,7 @@ TTreeMemory& shared_memory() {
 // A rule set with the tree's combination rules, a tree with an and-branch
 // and an or-branch, and a constraint variable k to aggregate.
 struct TTree {
-  ParameterSet ps = rating_set();
+  ParameterSet ps = rating_set({"bad", "neutral", "good"});
   std::shared_ptr<RuleSet> rules = std::make_shared<RuleSet>();
   TreePtr tree;
   CombinedVariable* k = nullptr;
@@ -267,7 +259,7 @@ TEST_F(EvalTreeMemo, ATermChangedBetweenAggregationsIsFollowed) {
 // A rule set whose output y is ruled by two inputs, x and z: one rule each,
 // and one rule joining both; a block before y's rules another output, v.
 struct TRatedVariable {
-  ParameterSet ps = rating_set();
+  ParameterSet ps = rating_set({"bad", "neutral", "good"});
   // The rule set reports to the console, where tests capture it.
   FuzzyContext context;
   RuleSet rules{&context};
@@ -457,7 +449,7 @@ TEST(EvaluationMemo, ManyDistinctInputsStayExact) {
 TEST(EvaluationMemo, OutputsEvaluatedInTurnKeepTheirOwnOutcomes) {
   constexpr int kOutputs = 20;
   struct TOutputs {
-    ParameterSet ps = rating_set();
+    ParameterSet ps = rating_set({"bad", "neutral", "good"});
     RuleSet rules;
     CombinedVariable* x = nullptr;
     std::vector<CombinedVariable*> ys;
@@ -528,7 +520,7 @@ TEST(EvaluationMemo, AnOutputChangedAfterAnOutcomeTakesItAgain) {
 // the stamp does not cover, must still tell outcomes apart.
 TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
   struct TSingle {
-    ParameterSet ps = rating_set();
+    ParameterSet ps = rating_set({"bad", "neutral", "good"});
     RuleSet rules;
     CombinedVariable* x = nullptr;
     CombinedVariable* y = nullptr;
@@ -587,7 +579,7 @@ TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
 }
 
 TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
-  const ParameterSet ps = rating_set();
+  const ParameterSet ps = rating_set({"bad", "neutral", "good"});
   CombinedVariable a(&ps, "a");
   CombinedVariable b(&ps, "b");
   a.set_value(0.3f);

@@ -97,17 +97,11 @@ TEST_F(EvalTree, EveryTreeVariableOfAOneTermSetIsWarnedOf) {
   EXPECT_EQ(run.out, "\nError: no entry in TABLE for generation of rules!\nbuilt");
 }
 
-// A tree's parameter set: ratings on [0, 1] with the terms bad and good.
+// A tree's parameter set: ratings with the terms bad and good.
 class EvalTreeScores : public ::testing::Test {
  protected:
-  EvalTreeScores() {
-    names.add("bad");
-    names.add("good");
-    ps = std::make_unique<ParameterSet>("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
-  }
-  NList names;
-  const CList colours{2};
-  std::unique_ptr<ParameterSet> ps;
+  ParameterSet ratings = rating_set({"bad", "good"});
+  ParameterSet* const ps = &ratings;
 };
 
 // A place is recorded cut to a formula's size; the constraint list reads
@@ -125,8 +119,8 @@ TEST_F(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
   for (const Case& c : cases) {
     TVarlist branches;
     branches.insert("A", "AND", 0);
-    const auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches);
-    CombinedVariable k(ps.get(), "k");
+    const auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches);
+    CombinedVariable k(ps, "k");
     k.set_value(0.3f);
     tree->insert(&k, "A", c.place, "AND");
     const ConstraintEvaluations list = tree->GetConstraintList();
@@ -144,9 +138,9 @@ TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
   TVarlist branches;
   branches.insert("A", "AND", 0);
   TTreeMemory memory;
-  CombinedVariable k(ps.get(), "k");
+  CombinedVariable k(ps, "k");
   k.set_value(0.3f);
-  auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches, &memory);
+  auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches, &memory);
   tree->insert(&k, "A", "w[1][2]", "AND");
   ASSERT_EQ(tree->GetConstraintList().size(), 1u);
   tree->clean_up();
@@ -160,7 +154,7 @@ TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
   tree.reset();
   EXPECT_EQ(memory.scores.capacity(), kept);
   // The next tree starts on the storage, empty.
-  auto next = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches, &memory);
+  auto next = std::make_unique<TEvalTree>("total", ps, nullptr, &branches, &memory);
   EXPECT_EQ(memory.scores.capacity(), 0u);
   EXPECT_TRUE(next->GetConstraintList().empty());
 }
@@ -171,14 +165,14 @@ TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
 TEST_F(EvalTreeScores, SortedListIsTheListSortedWrittenOverWhatItHeld) {
   TVarlist branches;
   for (const char* branch : {"A", "BRANCH", "C"}) branches.insert(branch, "AND", 0);
-  CombinedVariable rated[] = {{ps.get(), "k"}, {ps.get(), "a_longer_name"}, {ps.get(), ""}};
+  CombinedVariable rated[] = {{ps, "k"}, {ps, "a_longer_name"}, {ps, ""}};
   const ConstraintEvaluation before(std::string(100, 'n'), std::string(100, 'b'),
                                     std::string(200, 'f'), -1);
   std::mt19937 random(5);
   // Constraints aggregated, distinct ratings (few: many ties), entries held before.
   for (const auto& [aggregated, ratings, held] :
        {std::tuple{0, 1, 3}, {1, 1, 0}, {17, 2, 40}, {60, 3, 5}, {300, 5, 300}}) {
-    const auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches);
+    const auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches);
     std::uniform_int_distribution<int> rating(0, ratings - 1);
     for (int i = 0; i < aggregated; ++i) {
       CombinedVariable& cv = rated[i % 3];
