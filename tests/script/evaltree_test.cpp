@@ -1,7 +1,8 @@
 // Tests of the evaluation tree and its statements that script cases cannot
 // carry: the constraint list, the stopping errors, and what stays usable of
-// a tree after its run. How results combine
-// is replayed from tests/script/cases (evaltree_*).
+// a tree after its run. How results combine, and EVAL following the
+// operators from run to run, are replayed from tests/script/cases
+// (evaltree_*).
 #include "evaltree.h"
 
 #include <gtest/gtest.h>
