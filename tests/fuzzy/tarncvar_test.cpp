@@ -299,6 +299,15 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
   }
 }
 
+// A variable's terms as their text, at full precision: two variables whose
+// texts agree hold the same terms.
+std::string as_text(const CombinedVariable& v) {
+  std::ostringstream out;
+  out << std::setprecision(9);
+  v.write_PL(out);
+  return out.str();
+}
+
 // Equal stamps mean equal terms, on one variable and across variables, also
 // variables made after others went, through fuzzifications with recurring
 // values, changes of every kind and copies in any direction; and a
@@ -355,22 +364,10 @@ TEST(CombinedVariableTest, EqualStampsMeanEqualTerms) {
         break;
     }
     for (const auto& w : vars) {
-      std::ostringstream text;
-      text << std::setprecision(9);
-      w->write_PL(text);
-      const auto at = seen.emplace(w->get_stamp(), text.str()).first;
-      ASSERT_EQ(at->second, text.str()) << "round " << round;
+      const auto at = seen.emplace(w->get_stamp(), as_text(*w)).first;
+      ASSERT_EQ(at->second, as_text(*w)) << "round " << round;
     }
   }
-}
-
-// A variable's terms as their text, at full precision: two variables whose
-// texts agree hold the same terms.
-std::string as_text(const CombinedVariable& v) {
-  std::ostringstream out;
-  out << std::setprecision(9);
-  v.write_PL(out);
-  return out.str();
 }
 
 // Ways of looking at, changing or fuzzifying a variable's terms, each giving
@@ -694,7 +691,7 @@ float direct_cog(const CombinedVariable& cv) {
   return DefOp::integrate(&cover);
 }
 
-TEST(DefuzzMemoryTest, FindsOnlyWhatWasRememberedForTheSameBits) {
+TEST(MemoryTest, FindOnlyWhatWasRememberedForTheSameBits) {
   CombinedVariable a;
   *a.add()->get_imsf() = polyline({0, 0, 1, 1, 2, 0});
   DefuzzMemory memory;
@@ -714,25 +711,22 @@ TEST(DefuzzMemoryTest, FindsOnlyWhatWasRememberedForTheSameBits) {
     for (const Flat& f : functions) *b.add()->get_imsf() = polyline(f);
     EXPECT_FALSE(memory.find(b, &value)) << what;
   }
-}
-
-TEST(ClipMemoryTest, FindsOnlyWhatWasRememberedForTheSameBits) {
   const PList msf = polyline({0, 0, 1, 1, 2, 0});
   const PList clipped = polyline({0, 0, 0.5f, 0.5f, 1.5f, 0.5f, 2, 0});
-  ClipMemory memory;
-  EXPECT_EQ(memory.find(msf, 0.5f), nullptr);
-  memory.remember(msf, 0.5f, clipped);
-  const PList* found = memory.find(msf, 0.5f);
+  ClipMemory clips;
+  EXPECT_EQ(clips.find(msf, 0.5f), nullptr);
+  clips.remember(msf, 0.5f, clipped);
+  const PList* found = clips.find(msf, 0.5f);
   ASSERT_NE(found, nullptr);
   EXPECT_EQ(points_of(*found), points_of(clipped));
-  const std::tuple<const char*, Flat, float> misses[] = {
+  const std::tuple<const char*, Flat, float> clip_misses[] = {
       {"other match value", {0, 0, 1, 1, 2, 0}, std::nextafter(0.5f, 1.0f)},
       {"other point", {0, 0, 1, 1, 2.5f, 0}, 0.5f},
       {"negative zero", {-0.0f, 0, 1, 1, 2, 0}, 0.5f},
       {"point missing", {0, 0, 1, 1}, 0.5f},
   };
-  for (const auto& [what, other, mv] : misses) {
-    EXPECT_EQ(memory.find(polyline(other), mv), nullptr) << what;
+  for (const auto& [what, other, mv] : clip_misses) {
+    EXPECT_EQ(clips.find(polyline(other), mv), nullptr) << what;
   }
 }
 

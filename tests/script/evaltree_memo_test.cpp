@@ -19,14 +19,6 @@
 
 namespace {
 
-// Ratings on [0, 1] with the terms bad, neutral and good.
-ParameterSet rating_set() {
-  NList names;
-  for (const char* term : {"bad", "neutral", "good"}) names.add(term);
-  const CList colours(3);
-  return ParameterSet("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
-}
-
 // Files named after the running test, so that no test reads what another left.
 std::string own_file(const std::string& suffix) {
   return std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + suffix;
@@ -59,6 +51,12 @@ CombinedVariable* add_variable(RuleSet& rules, const ParameterSet& ps, const cha
   return rules.get_cv_list()->add(&generated);
 }
 
+// What evaluating y gives, by the memory or directly: value and contents.
+std::string outcome(RuleSet& rules, CombinedVariable& y, TEvaluationMemo* memo) {
+  const float value = memo != nullptr ? memo->evaluate(rules, y) : rules.evaluate(&y);
+  return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(&y);
+}
+
 // An aggregation of k with a value into a branch through an operator.
 struct TStep {
   float value;
@@ -76,7 +74,7 @@ TTreeMemory& shared_memory() {
 // A rule set with the tree's combination rules, a tree with an and-branch
 // and an or-branch, and a constraint variable k to aggregate.
 struct TTree {
-  ParameterSet ps = rating_set();
+  ParameterSet ps = rating_set({"bad", "neutral", "good"});
   std::shared_ptr<RuleSet> rules = std::make_shared<RuleSet>();
   TreePtr tree;
   CombinedVariable* k = nullptr;
@@ -261,7 +259,7 @@ TEST_F(EvalTreeMemo, ATermChangedBetweenAggregationsIsFollowed) {
 // A rule set whose output y is ruled by two inputs, x and z: one rule each,
 // and one rule joining both; a block before y's rules another output, v.
 struct TRatedVariable {
-  ParameterSet ps = rating_set();
+  ParameterSet ps = rating_set({"bad", "neutral", "good"});
   // The rule set reports to the console, where tests capture it.
   FuzzyContext context;
   RuleSet rules{&context};
@@ -292,8 +290,7 @@ struct TRatedVariable {
     x->set_value(xv);
     z->set_value(zv);
     Capture err(std::cerr);
-    const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
-    return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y) + err.str();
+    return outcome(rules, *y, memo) + err.str();
   }
   OperatorSet& ops() { return *rules.get_operator_set(); }
 };
@@ -325,13 +322,33 @@ void expect_same_as_direct(std::span<const TRatedChange> changes, std::span<cons
   }
 }
 
+// A variable w on which x gets a rule of its own.
+void give_x_rules(TRatedVariable& t) {
+  CombinedVariable* w = add_variable(t.rules, t.ps, "w");
+  w->set_value(0.9f);
+  t.rules.add_BasicRule(w, "good", t.x, "neutral", 1);
+}
+
+// A new variable takes x's place and name; the old one is renamed or removed
+// (after the new one is there, so that the new one has another address).
+void replace_x(TRatedVariable& t, bool remove) {
+  CVList& vars = *t.rules.get_cv_list();
+  CombinedVariable* old = t.x;
+  t.x = add_variable(t.rules, t.ps, "x");
+  if (remove) {
+    vars.remove(vars.find_cv_by_pointer(old));
+  } else {
+    old->set_cv_name("old");
+  }
+}
+
 // Evaluations through the memory give what evaluating directly gives, value,
-// contents and messages, whatever changes between them; `change` runs on
-// both rule sets before step 5, and the memory notices it by the stamps of
-// the operators, the rules and the variables' parameters and terms.
-// The memory serves every case: each new rule set of the first contents uses
-// what earlier ones remembered, without being told.
-TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
+// contents and messages, whatever changes between them; each change runs on
+// both rule sets before a step, and the memory is never told of it: it
+// notices the changes by the stamps of the operators, the rules and the
+// variables' parameters and terms. The memory serves every case: each new
+// rule set of the first contents uses what earlier ones remembered.
+TEST(EvaluationMemo, ChangesTheMemoryIsNotToldOfAreFollowed) {
   using T = TRatedVariable;
   // clang-format off
   const TRatedChange changes[] = {
@@ -363,36 +380,13 @@ TEST(EvaluationMemo, RecurringInputsGiveWhatEvaluatingGives) {
   const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.1f, 0.9f},
                               {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},   {0.1f, 0.9f}};
   expect_same_as_direct(changes, kValues, 5);
-}
 
-// A variable w on which x gets a rule of its own.
-void give_x_rules(TRatedVariable& t) {
-  CombinedVariable* w = add_variable(t.rules, t.ps, "w");
-  w->set_value(0.9f);
-  t.rules.add_BasicRule(w, "good", t.x, "neutral", 1);
-}
-
-// A new variable takes x's place and name; the old one is renamed or removed
-// (after the new one is there, so that the new one has another address).
-void replace_x(TRatedVariable& t, bool remove) {
-  CVList& vars = *t.rules.get_cv_list();
-  CombinedVariable* old = t.x;
-  t.x = add_variable(t.rules, t.ps, "x");
-  if (remove) {
-    vars.remove(vars.find_cv_by_pointer(old));
-  } else {
-    old->set_cv_name("old");
-  }
-}
-
-// The same for changes of the rule set and its variables that the memory is
-// not told about. After the change, x takes values that differ from its last
-// one while z repeats an earlier pair's: outcomes found by the inputs as they
-// were, or by a variable that no longer answers to x, would be wrong.
-TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
-  using T = TRatedVariable;
+  // Changes of the rule set and its variables. After the change, x takes
+  // values that differ from its last one while z repeats an earlier pair's:
+  // outcomes found by the inputs as they were, or by a variable that no
+  // longer answers to x, would be wrong.
   // clang-format off
-  const TRatedChange changes[] = {
+  const TRatedChange rule_changes[] = {
       {"block appended for another output",
        [](T& t) { t.rules.add_BasicRule(t.x, "good", t.rules.get_cv_list()->add(t.v, "u"),
                                         "bad", 1); }},
@@ -410,9 +404,9 @@ TEST(EvaluationMemo, ChangedRulesAndVariablesAreFollowedUntold) {
          ops->set_and_operator(product);
          t.rules.set_operator_set(std::move(ops)); }}};
   // clang-format on
-  const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},
-                              {0.25f, 0.5f},  {0.25f, 0.75f}, {0.5f, 0.5f}};
-  expect_same_as_direct(changes, kValues, 4);
+  const float kRuleValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f},   {0.25f, 0.75f}, {0.5f, 0.5f},
+                                  {0.25f, 0.5f},  {0.25f, 0.75f}, {0.5f, 0.5f}};
+  expect_same_as_direct(rule_changes, kRuleValues, 4);
 }
 
 // Operators changed in place through the rule set's operator set, the
@@ -455,7 +449,7 @@ TEST(EvaluationMemo, ManyDistinctInputsStayExact) {
 TEST(EvaluationMemo, OutputsEvaluatedInTurnKeepTheirOwnOutcomes) {
   constexpr int kOutputs = 20;
   struct TOutputs {
-    ParameterSet ps = rating_set();
+    ParameterSet ps = rating_set({"bad", "neutral", "good"});
     RuleSet rules;
     CombinedVariable* x = nullptr;
     std::vector<CombinedVariable*> ys;
@@ -475,9 +469,7 @@ TEST(EvaluationMemo, OutputsEvaluatedInTurnKeepTheirOwnOutcomes) {
     }
     std::string step(int output, float xv, TEvaluationMemo* memo) {
       x->set_value(xv);
-      CombinedVariable& y = *ys[static_cast<std::size_t>(output)];
-      const float value = memo != nullptr ? memo->evaluate(rules, y) : rules.evaluate(&y);
-      return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(&y);
+      return outcome(rules, *ys[static_cast<std::size_t>(output)], memo);
     }
   };
   TEvaluationMemo memo;
@@ -528,7 +520,7 @@ TEST(EvaluationMemo, AnOutputChangedAfterAnOutcomeTakesItAgain) {
 // the stamp does not cover, must still tell outcomes apart.
 TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
   struct TSingle {
-    ParameterSet ps = rating_set();
+    ParameterSet ps = rating_set({"bad", "neutral", "good"});
     RuleSet rules;
     CombinedVariable* x = nullptr;
     CombinedVariable* y = nullptr;
@@ -548,8 +540,7 @@ TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
     std::string step(float xv, float importance, TEvaluationMemo* memo) {
       x->set_value(xv);
       x->set_importance(importance);
-      const float value = memo != nullptr ? memo->evaluate(rules, *y) : rules.evaluate(y);
-      return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(y);
+      return outcome(rules, *y, memo);
     }
   };
   const float kSteps[][2] = {{0.75f, 1},    {0.6f, 1},  {0.75f, 1}, {0.75f, 0.25f},
@@ -588,7 +579,7 @@ TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
 }
 
 TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
-  const ParameterSet ps = rating_set();
+  const ParameterSet ps = rating_set({"bad", "neutral", "good"});
   CombinedVariable a(&ps, "a");
   CombinedVariable b(&ps, "b");
   a.set_value(0.3f);

@@ -1,7 +1,8 @@
 // Tests of the evaluation tree and its statements that script cases cannot
-// carry: the constraint list, memories of EVAL across runs, the stopping
-// errors, and what stays usable of a tree after its run. How results combine
-// is replayed from tests/script/cases (evaltree_*).
+// carry: the constraint list, the stopping errors, and what stays usable of
+// a tree after its run. How results combine, and EVAL following the
+// operators from run to run, are replayed from tests/script/cases
+// (evaltree_*).
 #include "evaltree.h"
 
 #include <gtest/gtest.h>
@@ -65,21 +66,6 @@ TEST_F(EvalTree, EvalOfAVariableNoRuleConcludesIsReported) {
   EXPECT_EQ(run_tree_script(kSetup + "EVAL k").err, "cv not in RuleSet\n");
 }
 
-// EVAL remembers outcomes from run to run; a change of the operators, within
-// a run or from one run to the next, is followed.
-TEST_F(EvalTree, EvalFollowsTheOperators) {
-  const std::string rate = "FUZZYVAR ok r SET k = 0.3 FUZZYCOMPARE ok = k = 0.5 EVAL ok PRINT ok ";
-  const std::string by_maximum_certainty =
-      "OPERATORSET importance: MINIMUM and: MINIMUM or: MAXIMUM certainty: MAXIMUM "
-      "inference: MINIMUM accumulate: MAXIMUM defuzzification: COG gamma: 0.5 accuracy: 10 . ";
-  const std::string alone = run_tree_script(kSetup + by_maximum_certainty + rate).out;
-  const std::string by_minimum_certainty = run_tree_script(kSetup + rate).out;
-  EXPECT_NE(alone, by_minimum_certainty);
-  EXPECT_EQ(run_tree_script(kSetup + rate + by_maximum_certainty + "PRINT CR EVAL ok PRINT ok").out,
-            by_minimum_certainty + "\n" + alone);
-  EXPECT_EQ(run_tree_script(kSetup + by_maximum_certainty + rate).out, alone);
-}
-
 TEST_F(EvalTree, StoppingErrorsKeepTheTreeBuiltSoFar) {
   const std::string no_tree = "Your first have to create a EVALTREE before inserting k!";
   // clang-format off
@@ -112,17 +98,11 @@ TEST_F(EvalTree, EveryTreeVariableOfAOneTermSetIsWarnedOf) {
   EXPECT_EQ(run.out, "\nError: no entry in TABLE for generation of rules!\nbuilt");
 }
 
-// A tree's parameter set: ratings on [0, 1] with the terms bad and good.
+// A tree's parameter set: ratings with the terms bad and good.
 class EvalTreeScores : public ::testing::Test {
  protected:
-  EvalTreeScores() {
-    names.add("bad");
-    names.add("good");
-    ps = std::make_unique<ParameterSet>("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
-  }
-  NList names;
-  const CList colours{2};
-  std::unique_ptr<ParameterSet> ps;
+  ParameterSet ratings = rating_set({"bad", "good"});
+  ParameterSet* const ps = &ratings;
 };
 
 // A place is recorded cut to a formula's size; the constraint list reads
@@ -140,8 +120,8 @@ TEST_F(EvalTreeScores, PlacesAreCutAndReadAsTheirTextsAllow) {
   for (const Case& c : cases) {
     TVarlist branches;
     branches.insert("A", "AND", 0);
-    const auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches);
-    CombinedVariable k(ps.get(), "k");
+    const auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches);
+    CombinedVariable k(ps, "k");
     k.set_value(0.3f);
     tree->insert(&k, "A", c.place, "AND");
     const ConstraintEvaluations list = tree->GetConstraintList();
@@ -159,9 +139,9 @@ TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
   TVarlist branches;
   branches.insert("A", "AND", 0);
   TTreeMemory memory;
-  CombinedVariable k(ps.get(), "k");
+  CombinedVariable k(ps, "k");
   k.set_value(0.3f);
-  auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches, &memory);
+  auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches, &memory);
   tree->insert(&k, "A", "w[1][2]", "AND");
   ASSERT_EQ(tree->GetConstraintList().size(), 1u);
   tree->clean_up();
@@ -175,7 +155,7 @@ TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
   tree.reset();
   EXPECT_EQ(memory.scores.capacity(), kept);
   // The next tree starts on the storage, empty.
-  auto next = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches, &memory);
+  auto next = std::make_unique<TEvalTree>("total", ps, nullptr, &branches, &memory);
   EXPECT_EQ(memory.scores.capacity(), 0u);
   EXPECT_TRUE(next->GetConstraintList().empty());
 }
@@ -186,14 +166,14 @@ TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
 TEST_F(EvalTreeScores, SortedListIsTheListSortedWrittenOverWhatItHeld) {
   TVarlist branches;
   for (const char* branch : {"A", "BRANCH", "C"}) branches.insert(branch, "AND", 0);
-  CombinedVariable rated[] = {{ps.get(), "k"}, {ps.get(), "a_longer_name"}, {ps.get(), ""}};
+  CombinedVariable rated[] = {{ps, "k"}, {ps, "a_longer_name"}, {ps, ""}};
   const ConstraintEvaluation before(std::string(100, 'n'), std::string(100, 'b'),
                                     std::string(200, 'f'), -1);
   std::mt19937 random(5);
   // Constraints aggregated, distinct ratings (few: many ties), entries held before.
   for (const auto& [aggregated, ratings, held] :
        {std::tuple{0, 1, 3}, {1, 1, 0}, {17, 2, 40}, {60, 3, 5}, {300, 5, 300}}) {
-    const auto tree = std::make_unique<TEvalTree>("total", ps.get(), nullptr, &branches);
+    const auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches);
     std::uniform_int_distribution<int> rating(0, ratings - 1);
     for (int i = 0; i < aggregated; ++i) {
       CombinedVariable& cv = rated[i % 3];

@@ -119,7 +119,10 @@ TEST(Calculator, StringConstantsAreBase256Codes) {
   for (const auto& [text, value] : cases) EXPECT_EQ(string_to_float(text), value) << text;
 }
 
-TEST(Calculator, VariablesAreComputedOnceAndCached) {
+// A computed variable keeps its result until it is marked uncomputed, in
+// the store and in a tree that computed it from its formula; a tree reads
+// the other variables again, and base_calc 0 recomputes every variable.
+TEST(Calculator, VariablesAreComputedOnceAndKept) {
   TVarlist store;
   store.insert("a", "(b+1)", 0);
   store.insert("b", "2", 2);
@@ -133,30 +136,26 @@ TEST(Calculator, VariablesAreComputedOnceAndCached) {
   EXPECT_EQ(compute(store, "(a+0)").value, 11.0f);
   EXPECT_EQ(compute(store, "s").value, 65.0f);
   EXPECT_EQ(store.get_comp("s"), 1);
-}
 
-// A tree keeps the results of the variables it computed from their formulas
-// and reads the others again; base_calc 0 recomputes every variable.
-TEST(Calculator, ATreeKeepsTheResultsOfTheVariablesItComputed) {
-  TVarlist store;
-  store.insert("a", "5", 0);
-  store.insert("c", "1", 1);
-  store.insert("d", "(1+1)", 7);
+  TVarlist tree_store;
+  tree_store.insert("a", "5", 0);
+  tree_store.insert("c", "1", 1);
+  tree_store.insert("d", "(1+1)", 7);
   TExptree root(1, "", "", "", 0, nullptr, nullptr);
   std::string text = "(a+c)";
   root.insert_expr(text, 0);
   EXPECT_EQ(text, "");
-  EXPECT_EQ(root.calculate(&store, 1), 6.0f);
-  store.set_value("a", 100);
-  store.set_value("c", 2);
-  EXPECT_EQ(root.calculate(&store, 1), 7.0f);
+  EXPECT_EQ(root.calculate(&tree_store, 1), 6.0f);
+  tree_store.set_value("a", 100);
+  tree_store.set_value("c", 2);
+  EXPECT_EQ(root.calculate(&tree_store, 1), 7.0f);
   EXPECT_EQ(root.get_left()->get_left()->get_type(), 2);
   EXPECT_EQ(root.get_left()->get_right()->get_type(), 3);
   TExptree again;
   text = "(d*3)";
   again.insert_expr(text, 0);
-  EXPECT_EQ(again.calculate(&store, 0), 6.0f);
-  EXPECT_EQ(store.get_value("d"), 2.0f);
+  EXPECT_EQ(again.calculate(&tree_store, 0), 6.0f);
+  EXPECT_EQ(tree_store.get_value("d"), 2.0f);
 }
 
 TEST(Calculator, ParsingLeavesUnconsumedText) {

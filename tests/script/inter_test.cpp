@@ -45,30 +45,6 @@ std::string run_script(const std::string& text) {
   return run_script(context, text);
 }
 
-// A run writes to the context's streams only: the script's printouts and
-// warnings to the output stream, the fuzzy library's messages to the error
-// stream, nothing to the console.
-TEST(Interpret, WritesToTheStreamsOfItsContext) {
-  TEvalContext context;
-  std::ostringstream out;
-  std::ostringstream err;
-  context.set_output(out, err);
-  Capture console;
-  Capture console_errors(std::cerr);
-  TRunStatus status = TRunStatus::kDivisionByZero;
-  EXPECT_EQ(interpret(context,
-                      "PRINT \"shown here\" PRINT nothing "
-                      "PARAMETERSET n: r l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: bad good END "
-                      "FUZZYVAR k r SET k = 5",
-                      std::make_unique<TVarlist>(), &status),
-            nullptr);
-  EXPECT_EQ(status, TRunStatus::kFinished);
-  EXPECT_EQ(out.str(), "shown here\nDynaTARN++: Warning: variable nothing does not exist.");
-  EXPECT_EQ(err.str(), "Crisp input out of range!\n");
-  EXPECT_EQ(console.str(), "");
-  EXPECT_EQ(console_errors.str(), "");
-}
-
 // A division by zero ends the run at once: the message (flushed) is the
 // last thing the run writes, also within the statement that divided, the
 // tree built so far is dropped and the status tells it. The next run of

@@ -1,9 +1,10 @@
 // Test helpers for scripts that use fuzzy statements and build evaluation
-// trees: run a script keeping its tree and its output on both streams, and
-// read the lines of the files it writes.
+// trees: run a script keeping its tree and its output on both streams, make
+// a parameter set of ratings, and read the lines of the files it writes.
 #pragma once
 
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,14 @@ inline ScriptRun run_tree_script(const std::string& text,
   run.out = out.str();
   run.err = err.str();
   return run;
+}
+
+// Ratings on [0, 1] with the given terms.
+inline ParameterSet rating_set(std::initializer_list<const char*> terms) {
+  NList names;
+  for (const char* term : terms) names.add(term);
+  const CList colours(static_cast<int>(terms.size()));
+  return ParameterSet("r", 0, 1, 0.5f, 1, 1, 1, &colours, &names);
 }
 
 // The lines of a file that begin with `prefix`.
