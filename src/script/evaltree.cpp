@@ -64,7 +64,8 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
 // evaluates next (script case evaltree_held_terms_written).
 void take_over_later(CombinedVariable& target,
                      const std::shared_ptr<const CombinedVariable>& source) {
-  target.copy_PSB(source.get());
+  // Equal parameter stamps mean equal parameters.
+  if (target.get_parameter_stamp() != source->get_parameter_stamp()) target.copy_PSB(source.get());
   target.set_crisp_value(source->get_crisp_value());
   if (target.get_stamp() == source->get_stamp()) return;
   if (target.get_shape_stamp() != source->get_shape_stamp()) {
