@@ -468,9 +468,6 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
   const char* get_cv_name() const { return cv_name_.c_str(); }
   std::string_view get_cv_name_view() const { return cv_name_; }
 
-  // The six parameters; distribution, dilatation and importance pass through
-  // the checking setters, which warn on `err`.
-  ParameterSetBase get_PSB(std::ostream* err = nullptr) const;
   // Takes over parameters, terms, name and crisp value.
   void copy(const CombinedVariable* other);
   void copy_PlimList(const CombinedVariable* other) { PlimList::copy(other); }

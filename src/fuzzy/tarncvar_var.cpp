@@ -84,17 +84,6 @@ void CombinedVariable::set_cv_name(std::string_view name) {
   if (owner_ != nullptr) owner_->renamed(this, old_name);
 }
 
-ParameterSetBase CombinedVariable::get_PSB(std::ostream* err) const {
-  ParameterSetBase base;
-  base.set_range_lower_end(get_range_lower_end());
-  base.set_range_upper_end(get_range_upper_end());
-  base.set_median(get_median());
-  base.set_distribution(get_distribution(), err);
-  base.set_dilatation(get_dilatation(), err);
-  base.set_importance(get_importance(), err);
-  return base;
-}
-
 void CombinedVariable::copy(const CombinedVariable* other) {
   if (other == nullptr || other == this) return;
   copy_PSB(other);

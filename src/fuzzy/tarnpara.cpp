@@ -273,6 +273,17 @@ void ParameterSetBase::copy(const ParameterSetBase* other) {
   if (other != nullptr) *this = *other;
 }
 
+ParameterSetBase ParameterSetBase::get_PSB(std::ostream* err) const {
+  ParameterSetBase base;
+  base.set_range_lower_end(get_range_lower_end());
+  base.set_range_upper_end(get_range_upper_end());
+  base.set_median(get_median());
+  base.set_distribution(get_distribution(), err);
+  base.set_dilatation(get_dilatation(), err);
+  base.set_importance(get_importance(), err);
+  return base;
+}
+
 void ParameterSetBase::show(std::ostream& out) const {
   out << "range_lower_end: " << range_lower_end_ << '\t' << "range_upper_end: " << range_upper_end_
       << std::endl;
@@ -302,17 +313,6 @@ ParameterSet::ParameterSet(std::string_view name, float lower, float upper, floa
       ps_name_(cut_name(name)) {
   colours_.copy(colours);
   names_.copy(names);
-}
-
-ParameterSetBase ParameterSet::get_PSB(std::ostream* err) const {
-  ParameterSetBase base;
-  base.set_range_lower_end(get_range_lower_end());
-  base.set_range_upper_end(get_range_upper_end());
-  base.set_median(get_median());
-  base.set_distribution(get_distribution(), err);
-  base.set_dilatation(get_dilatation(), err);
-  base.set_importance(get_importance(), err);
-  return base;
 }
 
 void ParameterSet::copy(const ParameterSet* other, std::ostream* err) {

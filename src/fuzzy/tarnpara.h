@@ -230,6 +230,10 @@ class ParameterSetBase {
 
   // Takes over all six values unchecked.
   void copy(const ParameterSetBase* other);
+  // A copy of the six values, for parameter sets and variables alike:
+  // distribution, dilatation and importance pass through the checking
+  // setters (and warn on `err` when out of range).
+  ParameterSetBase get_PSB(std::ostream* err = nullptr) const;
   void copy_PSB(const ParameterSetBase* other) { ParameterSetBase::copy(other); }
 
   void show(std::ostream& out) const;
@@ -267,9 +271,6 @@ class ParameterSet : public ParameterSetBase {
   void set_ps_name(std::string_view name) { ps_name_ = cut_name(name); }
   const char* get_ps_name() const { return ps_name_.c_str(); }
 
-  // A copy of the six values; distribution, dilatation and importance pass
-  // through the checking setters (and warn on `err` when out of range).
-  ParameterSetBase get_PSB(std::ostream* err = nullptr) const;
   // Takes over name, values (through get_PSB), colours and term names.
   void copy(const ParameterSet* other, std::ostream* err = nullptr);
 

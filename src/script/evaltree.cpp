@@ -62,6 +62,12 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
 // are not computed again before they are read: after the aggregation, an
 // input keeps what it was given, and so does the output no combination
 // evaluates next (script case evaltree_held_terms_written).
+// The stamps of the outputs' parameters and terms.
+std::array<std::uint64_t, 4> output_stamps(const TCombinationVariables& vars) {
+  return {vars.out[0]->get_parameter_stamp(), vars.out[0]->get_shape_stamp(),
+          vars.out[1]->get_parameter_stamp(), vars.out[1]->get_shape_stamp()};
+}
+
 void take_over_later(CombinedVariable& target,
                      const std::shared_ptr<const CombinedVariable>& source) {
   // Equal parameter stamps mean equal parameters.
@@ -291,7 +297,8 @@ TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
       vars.out[1] == nullptr) {
     return pass;
   }
-  pass.memo = lookup.memo_known && outputs_as_noted(vars) ? lookup.memo : memo_.usable(vars);
+  pass.memo = lookup.memo_known && lookup.output_stamps == output_stamps(vars) ? lookup.memo
+                                                                               : memo_.usable(vars);
   return pass;
 }
 
@@ -300,7 +307,7 @@ void TEvalTree::end_pass(const TPass& pass) {
   if (caching() && pass.vars.out[0] != nullptr && pass.vars.out[1] != nullptr) {
     lookup_.memo_known = true;
     lookup_.memo = pass.memo;
-    note_outputs(pass.vars);
+    lookup_.output_stamps = output_stamps(pass.vars);
   }
   if (memo_.size() <= kMaxInternedContents) return;
   for (TEntry& entry : entries_) {
@@ -309,24 +316,6 @@ void TEvalTree::end_pass(const TPass& pass) {
     entry.state = -1;
   }
   memo_.clear();
-}
-
-bool TEvalTree::outputs_as_noted(const TCombinationVariables& vars) const {
-  for (int o = 0; o < 2; ++o) {
-    const std::uint64_t* noted = lookup_.output_stamps[o];
-    if (vars.out[o]->get_parameter_stamp() != noted[0] ||
-        vars.out[o]->get_shape_stamp() != noted[1]) {
-      return false;
-    }
-  }
-  return true;
-}
-
-void TEvalTree::note_outputs(const TCombinationVariables& vars) {
-  for (int o = 0; o < 2; ++o) {
-    lookup_.output_stamps[o][0] = vars.out[o]->get_parameter_stamp();
-    lookup_.output_stamps[o][1] = vars.out[o]->get_shape_stamp();
-  }
 }
 
 int TEvalTree::contents_id(const CombinedVariable& cv) {

@@ -4,6 +4,7 @@
 // the branch and the head by the rule set's combination rules.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -196,7 +197,7 @@ class TEvalTree {
     // checks has changed, and the answer stands.
     bool memo_known = false;
     bool memo = false;
-    std::uint64_t output_stamps[2][2] = {};
+    std::array<std::uint64_t, 4> output_stamps{};
   };
 
   TEntry& add_branch(std::string_view name, concat_operator c_op);
@@ -204,9 +205,6 @@ class TEvalTree {
   const TLookup& look_up(RuleSet* rs);
   TPass begin_pass(RuleSet* rs);
   void end_pass(const TPass& pass);
-  // The outputs' parameter and shape stamps as the lookup notes them.
-  bool outputs_as_noted(const TCombinationVariables& vars) const;
-  void note_outputs(const TCombinationVariables& vars);
   void write_held();
   // The id of cv's contents in the tree's memory: interned, or without
   // caching stored anew.
