@@ -62,12 +62,6 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
 // are not computed again before they are read: after the aggregation, an
 // input keeps what it was given, and so does the output no combination
 // evaluates next (script case evaltree_held_terms_written).
-// The stamps of the outputs' parameters and terms.
-std::array<std::uint64_t, 4> output_stamps(const TCombinationVariables& vars) {
-  return {vars.out[0]->get_parameter_stamp(), vars.out[0]->get_shape_stamp(),
-          vars.out[1]->get_parameter_stamp(), vars.out[1]->get_shape_stamp()};
-}
-
 void take_over_later(CombinedVariable& target,
                      const std::shared_ptr<const CombinedVariable>& source) {
   // Equal parameter stamps mean equal parameters.
@@ -79,6 +73,12 @@ void take_over_later(CombinedVariable& target,
   } else {
     target.take_terms_later(source);
   }
+}
+
+// The stamps of the outputs' parameters and terms.
+std::array<std::uint64_t, 4> output_stamps(const TCombinationVariables& vars) {
+  return {vars.out[0]->get_parameter_stamp(), vars.out[0]->get_shape_stamp(),
+          vars.out[1]->get_parameter_stamp(), vars.out[1]->get_shape_stamp()};
 }
 
 }  // namespace
@@ -244,10 +244,6 @@ void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache&
   }
   const RuleSet& kept = *memory_->help_rules;
   for (int b = 0; b < kept.get_number(); ++b) rs->add(kept.find(b));
-}
-
-bool TEvalTree::is_combination_variable(std::string_view name) {
-  return name == kIn1 || name == kIn2 || name == kOutAnd || name == kOutOr;
 }
 
 // Writes what the combination variables are to hold into them, unless the

@@ -115,9 +115,6 @@ class TEvalTree {
   // The crisp value of the head's result; -1 when the tree has none.
   float get_score() const;
 
-  // Whether a fuzzy variable of that name is one of the combination variables.
-  static bool is_combination_variable(std::string_view name);
-
   // Creates the combination variables in the rule set and their rules from
   // the CONCAT entry of the rule table that names the tree's parameter set
   // three times. The two table errors are printed and the run goes on.

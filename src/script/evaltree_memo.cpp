@@ -7,8 +7,6 @@
 #include <bit>
 #include <cstring>
 
-#include "evaltree.h"
-
 namespace {
 
 // Floats are compared and hashed by their bits: -0 and 0 may lead to

@@ -20,8 +20,6 @@
 
 #include "tarnrule.h"
 
-class TEvalTree;
-
 // The rule-set variables a combination works with.
 struct TCombinationVariables {
   RuleSet* rules = nullptr;
