@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base.h"
+#include "domtarn_file.h"
 #include "evaltree_constraint.h"
 #include "random_draws.h"
 #include "seed_source.h"
@@ -200,7 +201,7 @@ class CDomainInstance : public CBase {
   static std::size_t VariablesFileRoom(std::size_t variables);
   static char* PutCountLine(char* out, std::size_t variables);
   static char* PutVariableLine(char* out, char* last, const TVariable& var);
-  void WriteVariablesFileText(std::string_view text) const;
+  void WriteVariablesFileText(std::string_view text);
   // The script text: a fixed buffer, always NUL-terminated, empty at first.
   std::unique_ptr<char[]> pStaticData;
   std::string StaticDataFileName;
@@ -208,6 +209,8 @@ class CDomainInstance : public CBase {
   bool bDividedByZero = false;
   // The lines of the variables file are written here; it only grows.
   std::string sVariablesFile;
+  // The variables file, kept open from one evaluation to the next.
+  CRewrittenFile cVariablesFile;
 };
 
 class CDomainFileReader;

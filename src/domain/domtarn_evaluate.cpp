@@ -13,7 +13,6 @@
 #include <string_view>
 
 #include "domtarn.h"
-#include "domtarn_file.h"
 #include "domtarn_text.h"
 #include "domtarn_tree.h"
 #include "evaltree.h"
@@ -66,8 +65,8 @@ char* CDomainInstance::PutVariableLine(char* out, char* last, const TVariable& v
   return ToCharsGeneral(out, last, var.get_value()).ptr;
 }
 
-void CDomainInstance::WriteVariablesFileText(std::string_view text) const {
-  ReplaceFileContents(OutputPath(kVariablesFileName).c_str(), text);
+void CDomainInstance::WriteVariablesFileText(std::string_view text) {
+  cVariablesFile.Replace(OutputPath(kVariablesFileName), text);
 }
 
 // The lines are written into a buffer sized for the longest lines a store of

@@ -3,6 +3,7 @@
 #include "domtarn_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,18 +28,60 @@ class CDescriptor {
 
 }  // namespace
 
-bool ReplaceFileContents(const char* name, std::string_view text) {
-  const CDescriptor file(::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  if (file.Get() < 0) return false;
+namespace {
+
+// Writes `text` from the start of the open file and cuts the file to what
+// was written when it was longer (`size`, -1: cut in any case). Like every
+// failure of these writes, a failure to write or cut is not reported.
+void WriteFromStart(int fd, std::string_view text, long long size) {
   std::size_t written = 0;
   while (written < text.size()) {
-    const ssize_t n = ::write(file.Get(), text.data() + written, text.size() - written);
+    const ssize_t n =
+        ::pwrite(fd, text.data() + written, text.size() - written, static_cast<off_t>(written));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     written += static_cast<std::size_t>(n);
   }
-  // Like every failure of this write, a failure to cut is not reported.
-  const int cut = ::ftruncate(file.Get(), static_cast<off_t>(written));
+  if (size >= 0 && static_cast<unsigned long long>(size) <= written) return;
+  const int cut = ::ftruncate(fd, static_cast<off_t>(written));
   static_cast<void>(cut);
+}
+
+int OpenForWriting(const char* name) {
+  return ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const char* name, std::string_view text) {
+  const CDescriptor file(OpenForWriting(name));
+  if (file.Get() < 0) return false;
+  WriteFromStart(file.Get(), text, -1);
   return true;
+}
+
+bool CRewrittenFile::Replace(const std::string& name, std::string_view text) {
+  long long size = 0;
+  if (!Open(name, size)) return false;
+  WriteFromStart(fd, text, size);
+  return true;
+}
+
+bool CRewrittenFile::Open(const std::string& name, long long& size) {
+  struct stat status {};
+  if (fd >= 0 && name == sName && ::fstat(fd, &status) == 0 && status.st_nlink > 0) {
+    size = status.st_size;
+    return true;
+  }
+  Close();
+  fd = OpenForWriting(name.c_str());
+  if (fd < 0) return false;
+  sName = name;
+  size = -1;
+  return true;
+}
+
+void CRewrittenFile::Close() {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }

@@ -2,6 +2,7 @@
 // the domain file after every repair pass.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // Makes the named file hold exactly `text`. The text is written over the old
@@ -12,3 +13,29 @@
 // of the write. A write that fails part way leaves what was written, as a
 // truncating write would. False when the file cannot be opened.
 bool ReplaceFileContents(const char* name, std::string_view text);
+
+// A file made to hold a new text again and again, as the variables file is
+// after every evaluation. It is written like ReplaceFileContents writes, but
+// its descriptor stays open from one write to the next: opening and closing
+// cost more than writing a small file. Before each write the open file is
+// checked; when it has lost its name meanwhile (removed, or replaced by
+// another file under that name) or another name is to be written, the name
+// is opened anew. So after every write the file of that name holds the text.
+class CRewrittenFile {
+ public:
+  CRewrittenFile() = default;
+  CRewrittenFile(const CRewrittenFile&) = delete;
+  CRewrittenFile& operator=(const CRewrittenFile&) = delete;
+  ~CRewrittenFile() { Close(); }
+
+  // False when the file cannot be opened.
+  bool Replace(const std::string& name, std::string_view text);
+
+ private:
+  // The open file's size when it still has a name, else nothing.
+  bool Open(const std::string& name, long long& size);
+  void Close();
+
+  int fd = -1;
+  std::string sName;  // the name `fd` was opened by
+};

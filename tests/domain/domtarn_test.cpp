@@ -34,7 +34,9 @@ TEST(DomainFiles, StreamsAndFilesThatCannotBeUsed) {
 
 // Files are written in place over what they held: the domain data file and
 // the variables file every evaluation writes end holding exactly the text,
-// whether the old file was longer, shorter, alike, one byte shorter or missing.
+// whether the old file was longer, shorter, alike, one byte shorter or missing,
+// changed in place or replaced by another file under its name since the last
+// write (the variables file stays open from one evaluation to the next).
 TEST(DomainFiles, WritingReplacesTheWholeFile) {
   CShiftSchedulingDomain read;
   std::istringstream in("0 CShiftSchedulingDomain 1\nplant.scr\n1\n");
@@ -56,14 +58,19 @@ TEST(DomainFiles, WritingReplacesTheWholeFile) {
   };
   for (const auto& w : writers) {
     ASSERT_GT(w.text.size(), 10u);
-    for (const std::string& old :
-         {std::string(), std::string(w.text.size() * 3, 'x'), std::string("short"), w.text,
-          std::string(w.text.size() - 1, 'y'), std::string("-")}) {
-      SCOPED_TRACE(std::string(w.file) + " held " + std::to_string(old.size()) + " bytes");
-      std::filesystem::remove(w.file);
-      if (old != "-") write_file(w.file, old);
-      w.write();
-      EXPECT_EQ(read_file(w.file), w.text);
+    for (const char* change : {"removed", "in place", "replaced"}) {
+      for (const std::string& old :
+           {std::string(), std::string(w.text.size() * 3, 'x'), std::string("short"), w.text,
+            std::string(w.text.size() - 1, 'y'), std::string("-")}) {
+        SCOPED_TRACE(std::string(w.file) + " held " + std::to_string(old.size()) + " bytes, " +
+                     change);
+        const std::string_view how = change;
+        if (how == "removed") std::filesystem::remove(w.file);
+        if (old != "-") write_file(how == "replaced" ? "other.txt" : w.file, old);
+        if (how == "replaced" && old != "-") std::filesystem::rename("other.txt", w.file);
+        w.write();
+        EXPECT_EQ(read_file(w.file), w.text);
+      }
     }
   }
 }
