@@ -261,7 +261,7 @@ void TEvalTree::write_held() {
   }
 }
 
-const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
+TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   TLookup& l = lookup_;
   const std::uint64_t generation = rs->get_cv_list()->get_generation();
   if (caching() && l.vars.rules == rs && l.revision == rs->get_revision() &&
@@ -269,6 +269,7 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
     return l;
   }
   l.memo_known = false;
+  settled_.count = 0;
   l.revision = rs->get_revision();
   l.generation = generation;
   l.vars.rules = rs;
@@ -281,28 +282,28 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   return l;
 }
 
-TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
-  TPass pass;
-  if (rs == nullptr) return pass;
-  const TLookup& lookup = look_up(rs);
-  TCombinationVariables& vars = pass.vars;
-  vars = lookup.vars;
-  pass.output_ruled[0] = lookup.output_ruled[0];
-  pass.output_ruled[1] = lookup.output_ruled[1];
+// The pass is the lookup itself: what it holds stays valid from one
+// aggregation to the next until the rule set or the outputs change, so in
+// the common case nothing is looked up or copied.
+const TEvalTree::TPass& TEvalTree::begin_pass(RuleSet* rs) {
+  if (rs == nullptr) return no_pass_;
+  TLookup& lookup = look_up(rs);
+  const TCombinationVariables& vars = lookup.vars;
   if (!caching() || vars.in1 == nullptr || vars.in2 == nullptr || vars.out[0] == nullptr ||
       vars.out[1] == nullptr) {
-    return pass;
+    lookup.memo = false;
+    return lookup;
   }
-  pass.memo = lookup.memo_known && lookup.output_stamps == output_stamps(vars) ? lookup.memo
-                                                                               : memo_.usable(vars);
-  return pass;
+  if (!lookup.memo_known || lookup.output_stamps != output_stamps(vars)) {
+    lookup.memo = memo_.usable(vars);
+  }
+  return lookup;
 }
 
 void TEvalTree::end_pass(const TPass& pass) {
   write_held();
   if (caching() && pass.vars.out[0] != nullptr && pass.vars.out[1] != nullptr) {
     lookup_.memo_known = true;
-    lookup_.memo = pass.memo;
     lookup_.output_stamps = output_stamps(pass.vars);
   }
   if (memo_.size() <= kMaxInternedContents) return;
@@ -339,7 +340,7 @@ void TEvalTree::set_state(TEntry& entry, int state) {
 // combination variable or the rules concluding on the output, the target
 // keeps its result and false is returned. An outcome computed before in the
 // same rule-set state is taken from the memo.
-bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& target) {
+bool TEvalTree::combine(const TPass& pass, int first, int second, int output, TEntry& target) {
   const TCombinationVariables& vars = pass.vars;
   CombinedVariable* out = vars.out[output];
   if (vars.rules == nullptr || vars.in1 == nullptr || vars.in2 == nullptr || out == nullptr ||
@@ -394,30 +395,33 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
     ++entries;
     entry = &add_branch(branch, no_cop);
   }
-  record_score(static_cast<std::size_t>(entry - entries_.data()), cv->get_cv_name_view(), place,
-               cv->get_crisp_value());
+  record_score(*entry, cv->get_cv_name_view(), place, cv->get_crisp_value());
   RuleSet* const rs = live_rules();
-  TPass pass = begin_pass(rs);
+  const TPass& pass = begin_pass(rs);
   // Mostly the constraint holds an outcome of EVAL interned before, found
   // by its stamp.
   int constraint = caching() ? memo_.find_stamped(*cv) : -1;
   if (constraint < 0) constraint = contents_id(*cv);
   bool combined = true;
+  // A branch that had a result is the only one whose state the fold may
+  // find changed.
+  const TEntry* changed = nullptr;
   if (entry->comp) {
     combined = combine(pass, constraint, state_of(*entry), output, *entry);
+    changed = entry;
   } else {
     // The first result of a branch is the constraint's contents.
     set_state(*entry, constraint);
     entry->comp = true;
   }
-  combined = fold_head(pass) && combined;
+  combined = fold_head(pass, changed) && combined;
   end_pass(pass);
   return combined;
 }
 
 // Folds the head again with every branch that has a result, starting from
 // its previous value; the first time it takes over the first such branch.
-bool TEvalTree::fold_head(TPass& pass) {
+bool TEvalTree::fold_head(const TPass& pass, const TEntry* changed) {
   TEntry& head = entries_.front();
   if (!head.comp) {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
@@ -434,7 +438,9 @@ bool TEvalTree::fold_head(TPass& pass) {
     return true;
   }
   bool combined = true;
-  std::size_t i = pass.memo ? fold_remembered(pass, combined) : 1;
+  // A fold through the rules may change the head and any branch it folds.
+  if (!pass.memo) settled_.count = 0;
+  std::size_t i = pass.memo ? fold_remembered(pass, changed, combined) : 1;
   for (; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
     if (!entry.comp) continue;
@@ -447,13 +453,39 @@ bool TEvalTree::fold_head(TPass& pass) {
 // it but with the combination variables' contents settled once at its end.
 // Returns the branch the rest of the fold starts from; `combined` turns
 // false for a branch whose output has no rules.
-std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
+//
+// Mostly the head is settled: every step of the last fold gave the head's
+// state back. When since then only `changed` got another state and its step
+// gives the head's state back too, every other step is what it was, and the
+// fold is that one step.
+std::size_t TEvalTree::fold_remembered(const TPass& pass, const TEntry* changed, bool& combined) {
   forget_fold_steps_of_past_epochs();
   // No entry is added or removed while folding.
   TEntry* const entries = entries_.data();
   const std::size_t count = entries_.size();
   const int start = state_of(entries[0]);
+  if (changed != nullptr && settled_.count == count && settled_.state == start) {
+    TEntry& entry = entries[changed - entries];
+    const int second = state_of(entry);
+    if (entry.fold_first != start || entry.fold_second != second) {
+      entry.fold_first = start;
+      entry.fold_second = second;
+      entry.fold_outcome = memo_.outcome(entry.output, start, second);
+    }
+    if (entry.fold_outcome == start) {
+      held_[kFirstInput] = start;
+      held_[kSecondInput] = entries[settled_.last].fold_second;
+      for (int o = 0; o < 2; ++o) {
+        if (settled_.last_of_output[o]) held_[kAndOutput + o] = start;
+      }
+      return count;
+    }
+    // Not remembered, or the head moves: the full fold finds out.
+    entry.fold_first = -1;
+  }
+  settled_.count = 0;
   int state = start;
+  bool settles = true;
   // The step that combined last, and the last of each output's steps: the
   // combination variables hold what they combined.
   const TEntry* last_step = nullptr;
@@ -464,6 +496,7 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
     if (!entry.comp) continue;
     if (!pass.output_ruled[entry.output]) {
       combined = false;
+      settles = false;
       continue;
     }
     const int second = state_of(entry);
@@ -477,12 +510,19 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
     last_step = &entry;
     last_of_output[entry.output] = &entry;
     state = entry.fold_outcome;
+    if (state != start) settles = false;
   }
   if (last_step == nullptr) return i;
   held_[kFirstInput] = last_step->fold_first;
   held_[kSecondInput] = last_step->fold_second;
   for (int o = 0; o < 2; ++o) {
     if (last_of_output[o] != nullptr) held_[kAndOutput + o] = last_of_output[o]->fold_outcome;
+  }
+  if (settles && i == count) {
+    settled_.count = count;
+    settled_.state = start;
+    settled_.last = static_cast<std::size_t>(last_step - entries);
+    for (int o = 0; o < 2; ++o) settled_.last_of_output[o] = last_of_output[o] != nullptr;
   }
   // Mostly the fold leaves the head as it was.
   if (state != start) set_state(entries[0], state);
@@ -493,23 +533,23 @@ void TEvalTree::forget_fold_steps_of_past_epochs() {
   if (fold_epoch_ == memo_.epoch()) return;
   fold_epoch_ = memo_.epoch();
   for (TEntry& entry : entries_) entry.fold_first = -1;
+  settled_.count = 0;
 }
 
 // Names and places are cut as the variable store cuts a variable's name and
-// formula.
-void TEvalTree::record_score(std::size_t branch, std::string_view name, std::string_view place,
+// formula. Whether a text holds a null character is asked once, when the
+// scores are listed.
+void TEvalTree::record_score(TEntry& entry, std::string_view name, std::string_view place,
                              float value) {
   name = fit(name, script_limits::kNameChars);
   place = fit(place, script_limits::kFormulaChars);
   const auto at = static_cast<std::int32_t>(scores_.size());
-  scores_.push_back({-1, static_cast<std::uint32_t>(score_text_.size()),
+  const std::size_t text_at = score_text_.size();
+  scores_.push_back({-1, static_cast<std::uint32_t>(text_at),
                      static_cast<std::uint8_t>(name.size()),
                      static_cast<std::uint8_t>(place.size()), value});
-  const std::size_t text_at = score_text_.size();
   score_text_.append(name);
   score_text_.append(place);
-  if (score_text_.find('\0', text_at) != std::string::npos) score_nulls_ = true;
-  TEntry& entry = entries_[branch];
   if (entry.last_score >= 0) {
     scores_[static_cast<std::size_t>(entry.last_score)].next = at;
   } else {
@@ -552,10 +592,11 @@ std::string_view up_to_null(std::string_view text) {
 
 }  // namespace
 
-std::pair<std::string_view, std::string_view> TEvalTree::listed_texts(const TScore& score) const {
+std::pair<std::string_view, std::string_view> TEvalTree::listed_texts(const TScore& score,
+                                                                      bool nulls) const {
   const std::string_view name = score_name(score);
   const std::string_view place = score_place(score);
-  if (!score_nulls_) return {name, place};
+  if (!nulls) return {name, place};
   return {up_to_null(name), up_to_null(place)};
 }
 
@@ -563,11 +604,12 @@ std::pair<std::string_view, std::string_view> TEvalTree::listed_texts(const TSco
 template <class Visit>
 void TEvalTree::visit_listed(Visit&& visit) const {
   if (entries == 0) return;
+  const bool nulls = score_text_.find('\0') != std::string::npos;
   for (const TEntry& entry : entries_) {
     for (std::int32_t i = entry.first_score; i >= 0;
          i = scores_[static_cast<std::size_t>(i)].next) {
       const TScore& score = scores_[static_cast<std::size_t>(i)];
-      const auto [name, place] = listed_texts(score);
+      const auto [name, place] = listed_texts(score, nulls);
       if (!name.empty()) visit(entry.name, name, place, score.value);
     }
   }
@@ -631,6 +673,7 @@ void TEvalTree::clean_up() {
   entries_.clear();
   entries_.emplace_back().name = "empty";
   last_branch_ = 0;
+  settled_ = {};
   scores_.clear();
   score_text_.clear();
   entries = 0;

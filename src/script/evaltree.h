@@ -164,17 +164,6 @@ class TEvalTree {
     int fold_outcome = -1;
   };
 
-  // One aggregation's combinations. Combinations whose outcome is known are
-  // not written into the rule set's variables and the tree's results one by
-  // one: only the last contents of each count; the variables get them when
-  // the aggregation ends or before a combination is evaluated, the results
-  // their crisp values.
-  struct TPass {
-    TCombinationVariables vars;
-    bool output_ruled[2] = {false, false};  // a block concludes on the output
-    bool memo = false;                      // outcomes may be remembered and used
-  };
-
   // The combination variables in the order of held_.
   enum TCombinationVariable { kFirstInput, kSecondInput, kAndOutput, kOrOutput };
 
@@ -196,11 +185,18 @@ class TEvalTree {
     bool memo = false;
     std::array<std::uint64_t, 4> output_stamps{};
   };
+  // One aggregation's combinations: the lookup as it stands, whose `memo`
+  // tells whether outcomes may be remembered and used. Combinations whose
+  // outcome is known are not written into the rule set's variables and the
+  // tree's results one by one: only the last contents of each count; the
+  // variables get them when the aggregation ends or before a combination is
+  // evaluated, the results their crisp values.
+  using TPass = TLookup;
 
   TEntry& add_branch(std::string_view name, concat_operator c_op);
   TEntry* find_branch(std::string_view name);
-  const TLookup& look_up(RuleSet* rs);
-  TPass begin_pass(RuleSet* rs);
+  TLookup& look_up(RuleSet* rs);
+  const TPass& begin_pass(RuleSet* rs);
   void end_pass(const TPass& pass);
   void write_held();
   // The id of cv's contents in the tree's memory: interned, or without
@@ -208,9 +204,9 @@ class TEvalTree {
   int contents_id(const CombinedVariable& cv);
   int state_of(TEntry& entry);
   void set_state(TEntry& entry, int state);
-  bool combine(TPass& pass, int first, int second, int output, TEntry& target);
-  bool fold_head(TPass& pass);
-  std::size_t fold_remembered(const TPass& pass, bool& combined);
+  bool combine(const TPass& pass, int first, int second, int output, TEntry& target);
+  bool fold_head(const TPass& pass, const TEntry* changed);
+  std::size_t fold_remembered(const TPass& pass, const TEntry* changed, bool& combined);
   // The branches' fold steps hold only within the epoch they were found in.
   void forget_fold_steps_of_past_epochs();
 
@@ -224,9 +220,10 @@ class TEvalTree {
   std::string_view score_place(const TScore& score) const {
     return {score_text_.data() + score.text_at + score.name_size, score.place_size};
   }
-  void record_score(std::size_t branch, std::string_view name, std::string_view place, float value);
-  // The name and place a score is listed with: as C strings would read them.
-  std::pair<std::string_view, std::string_view> listed_texts(const TScore& score) const;
+  void record_score(TEntry& entry, std::string_view name, std::string_view place, float value);
+  // The name and place a score is listed with: as C strings would read them
+  // (`nulls`: some name or place of the tree holds a null character).
+  std::pair<std::string_view, std::string_view> listed_texts(const TScore& score, bool nulls) const;
   // Calls visit(branch, name, place, value) for every score the constraint
   // list holds, in the list's order.
   template <class Visit>
@@ -243,8 +240,7 @@ class TEvalTree {
   std::size_t last_branch_ = 0;  // the branch found last (0: none)
   std::vector<TScore> scores_;   // in the order of aggregation
   std::string score_text_;
-  bool score_nulls_ = false;  // some name or place holds a null character
-  unsigned int entries = 0;   // head included; 0 for an empty tree
+  unsigned int entries = 0;  // head included; 0 for an empty tree
   // The rule set, through a link that lapses with it, and its address: a
   // tree asks for its rule set on every aggregation, and checking the link
   // costs less than locking it (which takes two atomic operations).
@@ -253,8 +249,20 @@ class TEvalTree {
   RuleSet* live_rules() const { return rules.expired() ? nullptr : rules_at_; }
   std::unique_ptr<ParameterSet> paras;
   TLookup lookup_;
+  const TPass no_pass_{};  // the pass without a rule set: nothing combines
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
+  // The last fold when every step of it was remembered, found its output
+  // ruled and gave the head's state back (count 0: it was not, or it no
+  // longer holds): the number of entries then, the head's state, the entry
+  // of the last step and whether each output had a step.
+  struct TSettled {
+    std::size_t count = 0;
+    int state = -1;
+    std::size_t last = 0;
+    bool last_of_output[2] = {false, false};
+  };
+  TSettled settled_;
   // Per combination variable of lookup_, within one aggregation: the
   // interned contents it is to hold, or -1 when it holds what it should.
   int held_[4] = {-1, -1, -1, -1};
