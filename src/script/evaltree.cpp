@@ -250,15 +250,16 @@ void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache&
 // rule set they belong to is gone.
 void TEvalTree::write_held() {
   const TCombinationVariables& vars = lookup_.vars;
-  CombinedVariable* const targets[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
   RuleSet* const rs = live_rules();
-  const bool alive = rs != nullptr && rs == vars.rules;
-  for (int k = 0; k < 4; ++k) {
-    if (alive && held_[k] >= 0 && targets[k] != nullptr) {
-      take_over_later(*targets[k], memo_.shared_content(held_[k]));
+  if (rs != nullptr && rs == vars.rules) {
+    CombinedVariable* const targets[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
+    for (int k = 0; k < 4; ++k) {
+      if (held_[k] >= 0 && targets[k] != nullptr) {
+        take_over_later(*targets[k], memo_.shared_content(held_[k]));
+      }
     }
-    held_[k] = -1;
   }
+  held_[0] = held_[1] = held_[2] = held_[3] = -1;
 }
 
 TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
@@ -333,6 +334,21 @@ void TEvalTree::set_state(TEntry& entry, int state) {
   entry.result->set_crisp_value(memo_.content(state).get_crisp_value());
 }
 
+// What combine() does when the memo knows the outcome (outcomes are used
+// and the output is ruled): the combination variables are only noted.
+bool TEvalTree::take_remembered(int first, int second, int output, TEntry& target) {
+  const int outcome = memo_.outcome(output, first, second);
+  if (outcome < 0) return false;
+  held_[kFirstInput] = first;
+  held_[kSecondInput] = second;
+  held_[kAndOutput + output] = outcome;
+  target.state = outcome;
+  target.stale = true;
+  if (target.result == nullptr) target.result = std::make_unique<CombinedVariable>();
+  target.result->set_crisp_value(memo_.content(outcome).get_crisp_value());
+  return true;
+}
+
 // Combines two results (interned contents) through the rule set's
 // combination rules into the target's result: the first goes into eval_in_1,
 // the second into eval_in_2, the output is evaluated and the target takes it
@@ -341,20 +357,14 @@ void TEvalTree::set_state(TEntry& entry, int state) {
 // keeps its result and false is returned. An outcome computed before in the
 // same rule-set state is taken from the memo.
 bool TEvalTree::combine(const TPass& pass, int first, int second, int output, TEntry& target) {
+  if (pass.memo && pass.output_ruled[output] && take_remembered(first, second, output, target)) {
+    return true;
+  }
   const TCombinationVariables& vars = pass.vars;
   CombinedVariable* out = vars.out[output];
   if (vars.rules == nullptr || vars.in1 == nullptr || vars.in2 == nullptr || out == nullptr ||
       !pass.output_ruled[output]) {
     return false;
-  }
-  if (pass.memo) {
-    if (const int outcome = memo_.outcome(output, first, second); outcome >= 0) {
-      held_[kFirstInput] = first;
-      held_[kSecondInput] = second;
-      held_[kAndOutput + output] = outcome;
-      set_state(target, outcome);
-      return true;
-    }
   }
   // The evaluation may read any variable: all get what they are to hold.
   write_held();
@@ -407,7 +417,11 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   // find changed.
   const TEntry* changed = nullptr;
   if (entry->comp) {
-    combined = combine(pass, constraint, state_of(*entry), output, *entry);
+    const int state = state_of(*entry);
+    if (!pass.memo || !pass.output_ruled[output] ||
+        !take_remembered(constraint, state, output, *entry)) {
+      combined = combine(pass, constraint, state, output, *entry);
+    }
     changed = entry;
   } else {
     // The first result of a branch is the constraint's contents.

@@ -204,6 +204,7 @@ class TEvalTree {
   int contents_id(const CombinedVariable& cv);
   int state_of(TEntry& entry);
   void set_state(TEntry& entry, int state);
+  bool take_remembered(int first, int second, int output, TEntry& target);
   bool combine(const TPass& pass, int first, int second, int output, TEntry& target);
   bool fold_head(const TPass& pass, const TEntry* changed);
   std::size_t fold_remembered(const TPass& pass, const TEntry* changed, bool& combined);
