@@ -394,6 +394,32 @@ TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
   return nullptr;
 }
 
+// Mostly the head is settled: every step of the last fold gave the head's
+// state back. When since then only `changed` got another state and its step
+// gives the head's state back too, every other step is what it was, and the
+// fold is that one step. False when the full fold is needed.
+bool TEvalTree::fold_settled(TEntry& changed) {
+  const TEntry& head = entries_.front();
+  const int start = head.state;
+  if (settled_.count != entries_.size() || settled_.state != start || start < 0 ||
+      fold_epoch_ != memo_.epoch()) {
+    return false;
+  }
+  const int second = state_of(changed);
+  if (changed.fold_first != start || changed.fold_second != second) {
+    changed.fold_first = start;
+    changed.fold_second = second;
+    changed.fold_outcome = memo_.outcome(changed.output, start, second);
+  }
+  if (changed.fold_outcome != start) return false;
+  held_[kFirstInput] = start;
+  held_[kSecondInput] = entries_[settled_.last].fold_second;
+  for (int o = 0; o < 2; ++o) {
+    if (settled_.last_of_output[o]) held_[kAndOutput + o] = start;
+  }
+  return true;
+}
+
 bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
                        std::string_view oper) {
   if (cv == nullptr) return true;
@@ -428,7 +454,9 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
     set_state(*entry, constraint);
     entry->comp = true;
   }
-  combined = fold_head(pass, changed) && combined;
+  if (changed == nullptr || !pass.memo || !fold_settled(*entry)) {
+    combined = fold_head(pass, changed) && combined;
+  }
   end_pass(pass);
   return combined;
 }
@@ -466,36 +494,17 @@ bool TEvalTree::fold_head(const TPass& pass, const TEntry* changed) {
 // The part of the fold whose outcomes are all remembered, as combine() does
 // it but with the combination variables' contents settled once at its end.
 // Returns the branch the rest of the fold starts from; `combined` turns
-// false for a branch whose output has no rules.
-//
-// Mostly the head is settled: every step of the last fold gave the head's
-// state back. When since then only `changed` got another state and its step
-// gives the head's state back too, every other step is what it was, and the
-// fold is that one step.
+// false for a branch whose output has no rules. A fold that gives the head's
+// state back at every step is noted as settled (see fold_settled).
 std::size_t TEvalTree::fold_remembered(const TPass& pass, const TEntry* changed, bool& combined) {
   forget_fold_steps_of_past_epochs();
   // No entry is added or removed while folding.
   TEntry* const entries = entries_.data();
   const std::size_t count = entries_.size();
   const int start = state_of(entries[0]);
-  if (changed != nullptr && settled_.count == count && settled_.state == start) {
-    TEntry& entry = entries[changed - entries];
-    const int second = state_of(entry);
-    if (entry.fold_first != start || entry.fold_second != second) {
-      entry.fold_first = start;
-      entry.fold_second = second;
-      entry.fold_outcome = memo_.outcome(entry.output, start, second);
-    }
-    if (entry.fold_outcome == start) {
-      held_[kFirstInput] = start;
-      held_[kSecondInput] = entries[settled_.last].fold_second;
-      for (int o = 0; o < 2; ++o) {
-        if (settled_.last_of_output[o]) held_[kAndOutput + o] = start;
-      }
-      return count;
-    }
+  if (changed != nullptr) {
     // Not remembered, or the head moves: the full fold finds out.
-    entry.fold_first = -1;
+    entries[changed - entries].fold_first = -1;
   }
   settled_.count = 0;
   int state = start;

@@ -208,6 +208,7 @@ class TEvalTree {
   bool combine(const TPass& pass, int first, int second, int output, TEntry& target);
   bool fold_head(const TPass& pass, const TEntry* changed);
   std::size_t fold_remembered(const TPass& pass, const TEntry* changed, bool& combined);
+  bool fold_settled(TEntry& changed);
   // The branches' fold steps hold only within the epoch they were found in.
   void forget_fold_steps_of_past_epochs();
 
