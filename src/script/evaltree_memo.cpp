@@ -666,7 +666,18 @@ void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable&
   site.keep_contents(rules, b, cv);
 }
 
+// The site found last, when it was checked or found to hold for this very
+// variable of this list of variables since nothing was added, removed or
+// renamed there: the variable still has the site's name, so no name is
+// compared.
 TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
+  if (last_site_ < sites_.size()) {
+    TSite& last = *sites_[last_site_];
+    if (last.output == &cv && last.rules == &rules && last.revision == rules.get_revision() &&
+        last.generation == rules.get_cv_list()->get_generation() && last.settings_stamps(false)) {
+      return last;
+    }
+  }
   TSite& site = site_of(cv.get_cv_name_view());
   if (!holds(site, rules, cv)) {
     check(site, rules, cv);
