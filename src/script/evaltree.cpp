@@ -114,7 +114,7 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
     score_text_ = std::move(memory_->score_text);
     score_text_.clear();
   }
-  set_parameter_set(ps);
+  if (ps != nullptr) paras = std::make_unique<ParameterSet>(*ps);
   add_branch(n, no_cop);
   entries = 1;
   if (bl == nullptr) return;
@@ -145,19 +145,6 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
     entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name, message_errors());
   }
   return entry;
-}
-
-void TEvalTree::set_name(std::string_view n) {
-  entries_.front().name = fit(n, script_limits::kNameChars);
-}
-
-void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
-  rules = rs;
-  rules_at_ = rs.get();
-}
-
-void TEvalTree::set_parameter_set(const ParameterSet* ps) {
-  paras = ps != nullptr ? std::make_unique<ParameterSet>(*ps) : nullptr;
 }
 
 RuleSet* TEvalTree::get_rule_set() const {
@@ -283,10 +270,10 @@ TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   return l;
 }
 
-// The pass is the lookup itself: what it holds stays valid from one
-// aggregation to the next until the rule set or the outputs change, so in
-// the common case nothing is looked up or copied.
-const TEvalTree::TPass& TEvalTree::begin_pass(RuleSet* rs) {
+// An aggregation's combinations go by the lookup itself: what it holds stays
+// valid from one aggregation to the next until the rule set or the outputs
+// change, so mostly nothing is looked up or copied.
+const TEvalTree::TLookup& TEvalTree::begin_pass(RuleSet* rs) {
   if (rs == nullptr) return no_pass_;
   TLookup& lookup = look_up(rs);
   const TCombinationVariables& vars = lookup.vars;
@@ -301,7 +288,7 @@ const TEvalTree::TPass& TEvalTree::begin_pass(RuleSet* rs) {
   return lookup;
 }
 
-void TEvalTree::end_pass(const TPass& pass) {
+void TEvalTree::end_pass(const TLookup& pass) {
   write_held();
   if (caching() && pass.vars.out[0] != nullptr && pass.vars.out[1] != nullptr) {
     lookup_.memo_known = true;
@@ -334,21 +321,6 @@ void TEvalTree::set_state(TEntry& entry, int state) {
   entry.result->set_crisp_value(memo_.content(state).get_crisp_value());
 }
 
-// What combine() does when the memo knows the outcome (outcomes are used
-// and the output is ruled): the combination variables are only noted.
-bool TEvalTree::take_remembered(int first, int second, int output, TEntry& target) {
-  const int outcome = memo_.outcome(output, first, second);
-  if (outcome < 0) return false;
-  held_[kFirstInput] = first;
-  held_[kSecondInput] = second;
-  held_[kAndOutput + output] = outcome;
-  target.state = outcome;
-  target.stale = true;
-  if (target.result == nullptr) target.result = std::make_unique<CombinedVariable>();
-  target.result->set_crisp_value(memo_.content(outcome).get_crisp_value());
-  return true;
-}
-
 // Combines two results (interned contents) through the rule set's
 // combination rules into the target's result: the first goes into eval_in_1,
 // the second into eval_in_2, the output is evaluated and the target takes it
@@ -356,15 +328,21 @@ bool TEvalTree::take_remembered(int first, int second, int output, TEntry& targe
 // combination variable or the rules concluding on the output, the target
 // keeps its result and false is returned. An outcome computed before in the
 // same rule-set state is taken from the memo.
-bool TEvalTree::combine(const TPass& pass, int first, int second, int output, TEntry& target) {
-  if (pass.memo && pass.output_ruled[output] && take_remembered(first, second, output, target)) {
-    return true;
-  }
+bool TEvalTree::combine(const TLookup& pass, int first, int second, int output, TEntry& target) {
   const TCombinationVariables& vars = pass.vars;
   CombinedVariable* out = vars.out[output];
   if (vars.rules == nullptr || vars.in1 == nullptr || vars.in2 == nullptr || out == nullptr ||
       !pass.output_ruled[output]) {
     return false;
+  }
+  if (pass.memo) {
+    if (const int outcome = memo_.outcome(output, first, second); outcome >= 0) {
+      held_[kFirstInput] = first;
+      held_[kSecondInput] = second;
+      held_[kAndOutput + output] = outcome;
+      set_state(target, outcome);
+      return true;
+    }
   }
   // The evaluation may read any variable: all get what they are to hold.
   write_held();
@@ -407,9 +385,11 @@ bool TEvalTree::fold_settled(TEntry& changed) {
   }
   const int second = state_of(changed);
   if (changed.fold_first != start || changed.fold_second != second) {
+    const int outcome = memo_.outcome(changed.output, start, second);
+    if (outcome < 0) return false;
     changed.fold_first = start;
     changed.fold_second = second;
-    changed.fold_outcome = memo_.outcome(changed.output, start, second);
+    changed.fold_outcome = outcome;
   }
   if (changed.fold_outcome != start) return false;
   held_[kFirstInput] = start;
@@ -433,7 +413,7 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   }
   record_score(*entry, cv->get_cv_name_view(), place, cv->get_crisp_value());
   RuleSet* const rs = live_rules();
-  const TPass& pass = begin_pass(rs);
+  const TLookup& pass = begin_pass(rs);
   // Mostly the constraint holds an outcome of EVAL interned before, found
   // by its stamp.
   int constraint = caching() ? memo_.find_stamped(*cv) : -1;
@@ -441,21 +421,16 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   bool combined = true;
   // A branch that had a result is the only one whose state the fold may
   // find changed.
-  const TEntry* changed = nullptr;
-  if (entry->comp) {
-    const int state = state_of(*entry);
-    if (!pass.memo || !pass.output_ruled[output] ||
-        !take_remembered(constraint, state, output, *entry)) {
-      combined = combine(pass, constraint, state, output, *entry);
-    }
-    changed = entry;
+  const bool changed = entry->comp;
+  if (changed) {
+    combined = combine(pass, constraint, state_of(*entry), output, *entry);
   } else {
     // The first result of a branch is the constraint's contents.
     set_state(*entry, constraint);
     entry->comp = true;
   }
-  if (changed == nullptr || !pass.memo || !fold_settled(*entry)) {
-    combined = fold_head(pass, changed) && combined;
+  if (!changed || !pass.memo || !fold_settled(*entry)) {
+    combined = fold_head(pass) && combined;
   }
   end_pass(pass);
   return combined;
@@ -463,7 +438,7 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
 
 // Folds the head again with every branch that has a result, starting from
 // its previous value; the first time it takes over the first such branch.
-bool TEvalTree::fold_head(const TPass& pass, const TEntry* changed) {
+bool TEvalTree::fold_head(const TLookup& pass) {
   TEntry& head = entries_.front();
   if (!head.comp) {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
@@ -482,7 +457,7 @@ bool TEvalTree::fold_head(const TPass& pass, const TEntry* changed) {
   bool combined = true;
   // A fold through the rules may change the head and any branch it folds.
   if (!pass.memo) settled_.count = 0;
-  std::size_t i = pass.memo ? fold_remembered(pass, changed, combined) : 1;
+  std::size_t i = pass.memo ? fold_remembered(pass, combined) : 1;
   for (; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
     if (!entry.comp) continue;
@@ -496,16 +471,12 @@ bool TEvalTree::fold_head(const TPass& pass, const TEntry* changed) {
 // Returns the branch the rest of the fold starts from; `combined` turns
 // false for a branch whose output has no rules. A fold that gives the head's
 // state back at every step is noted as settled (see fold_settled).
-std::size_t TEvalTree::fold_remembered(const TPass& pass, const TEntry* changed, bool& combined) {
+std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   forget_fold_steps_of_past_epochs();
   // No entry is added or removed while folding.
   TEntry* const entries = entries_.data();
   const std::size_t count = entries_.size();
   const int start = state_of(entries[0]);
-  if (changed != nullptr) {
-    // Not remembered, or the head moves: the full fold finds out.
-    entries[changed - entries].fold_first = -1;
-  }
   settled_.count = 0;
   int state = start;
   bool settles = true;
@@ -606,24 +577,8 @@ void TEvalTree::write(const std::string& file) const {
   write_text_file(file, out.str());
 }
 
-namespace {
-
-// A text up to its first null character, as a C string reads it.
-std::string_view up_to_null(std::string_view text) {
-  return text.substr(0, text.find('\0'));
-}
-
-}  // namespace
-
-std::pair<std::string_view, std::string_view> TEvalTree::listed_texts(const TScore& score,
-                                                                      bool nulls) const {
-  const std::string_view name = score_name(score);
-  const std::string_view place = score_place(score);
-  if (!nulls) return {name, place};
-  return {up_to_null(name), up_to_null(place)};
-}
-
-// Scores listed without a name are left out.
+// Scores are listed with their name and place as C strings read them (up
+// to a null character); those without a name are left out.
 template <class Visit>
 void TEvalTree::visit_listed(Visit&& visit) const {
   if (entries == 0) return;
@@ -632,7 +587,12 @@ void TEvalTree::visit_listed(Visit&& visit) const {
     for (std::int32_t i = entry.first_score; i >= 0;
          i = scores_[static_cast<std::size_t>(i)].next) {
       const TScore& score = scores_[static_cast<std::size_t>(i)];
-      const auto [name, place] = listed_texts(score, nulls);
+      std::string_view name = score_name(score);
+      std::string_view place = score_place(score);
+      if (nulls) {
+        name = name.substr(0, name.find('\0'));
+        place = place.substr(0, place.find('\0'));
+      }
       if (!name.empty()) visit(entry.name, name, place, score.value);
     }
   }

@@ -98,10 +98,6 @@ class TEvalTree {
   TEvalTree& operator=(const TEvalTree&) = delete;
   ~TEvalTree();
 
-  void set_name(std::string_view n);
-  void set_rule_set(const std::shared_ptr<RuleSet>& rs);
-  // Keeps a copy of `ps` (none for null).
-  void set_parameter_set(const ParameterSet* ps);
   // The rule set, or null once it is gone.
   RuleSet* get_rule_set() const;
   const char* get_name() const;
@@ -176,6 +172,10 @@ class TEvalTree {
     std::uint64_t generation = 0;
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};
+    // Whether outcomes may be remembered and used: combinations whose outcome
+    // is known are not written into the rule set's variables and the tree's
+    // results one by one; only the last contents of each count, written when
+    // the aggregation ends or before a combination is evaluated (held_).
     // Whether the combination memory was usable in the last pass, and the
     // stamps of the outputs' parameters and terms when that pass ended.
     // While the lookup holds (the operators are part of the rule set's
@@ -185,29 +185,21 @@ class TEvalTree {
     bool memo = false;
     std::array<std::uint64_t, 4> output_stamps{};
   };
-  // One aggregation's combinations: the lookup as it stands, whose `memo`
-  // tells whether outcomes may be remembered and used. Combinations whose
-  // outcome is known are not written into the rule set's variables and the
-  // tree's results one by one: only the last contents of each count; the
-  // variables get them when the aggregation ends or before a combination is
-  // evaluated, the results their crisp values.
-  using TPass = TLookup;
 
   TEntry& add_branch(std::string_view name, concat_operator c_op);
   TEntry* find_branch(std::string_view name);
   TLookup& look_up(RuleSet* rs);
-  const TPass& begin_pass(RuleSet* rs);
-  void end_pass(const TPass& pass);
+  const TLookup& begin_pass(RuleSet* rs);
+  void end_pass(const TLookup& pass);
   void write_held();
   // The id of cv's contents in the tree's memory: interned, or without
   // caching stored anew.
   int contents_id(const CombinedVariable& cv);
   int state_of(TEntry& entry);
   void set_state(TEntry& entry, int state);
-  bool take_remembered(int first, int second, int output, TEntry& target);
-  bool combine(const TPass& pass, int first, int second, int output, TEntry& target);
-  bool fold_head(const TPass& pass, const TEntry* changed);
-  std::size_t fold_remembered(const TPass& pass, const TEntry* changed, bool& combined);
+  bool combine(const TLookup& pass, int first, int second, int output, TEntry& target);
+  bool fold_head(const TLookup& pass);
+  std::size_t fold_remembered(const TLookup& pass, bool& combined);
   bool fold_settled(TEntry& changed);
   // The branches' fold steps hold only within the epoch they were found in.
   void forget_fold_steps_of_past_epochs();
@@ -223,9 +215,6 @@ class TEvalTree {
     return {score_text_.data() + score.text_at + score.name_size, score.place_size};
   }
   void record_score(TEntry& entry, std::string_view name, std::string_view place, float value);
-  // The name and place a score is listed with: as C strings would read them
-  // (`nulls`: some name or place of the tree holds a null character).
-  std::pair<std::string_view, std::string_view> listed_texts(const TScore& score, bool nulls) const;
   // Calls visit(branch, name, place, value) for every score the constraint
   // list holds, in the list's order.
   template <class Visit>
@@ -251,7 +240,7 @@ class TEvalTree {
   RuleSet* live_rules() const { return rules.expired() ? nullptr : rules_at_; }
   std::unique_ptr<ParameterSet> paras;
   TLookup lookup_;
-  const TPass no_pass_{};  // the pass without a rule set: nothing combines
+  const TLookup no_pass_{};  // the pass without a rule set: nothing combines
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
   // The last fold when every step of it was remembered, found its output

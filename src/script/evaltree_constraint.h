@@ -49,29 +49,19 @@ class ConstraintEvaluation {
 
  private:
   // A text is read as a C string: up to its first null character. Texts of
-  // up to 16 characters, most of them, are copied as two words each way
-  // (overlapping when shorter) rather than through a library call.
+  // 4 to 16 characters, most of them, are copied as two fixed-size pieces
+  // (overlapping when shorter), which compile to plain moves.
   template <std::size_t N>
   static void Put(char (&field)[N], std::string_view text) {
-    static_assert(N > 16);
     const std::size_t size = std::min(text.size(), N - 1);
-    const char* from = text.data();
     if (size >= 8 && size <= 16) {
-      std::uint64_t head;
-      std::uint64_t tail;
-      std::memcpy(&head, from, 8);
-      std::memcpy(&tail, from + size - 8, 8);
-      std::memcpy(field, &head, 8);
-      std::memcpy(field + size - 8, &tail, 8);
+      std::memcpy(field, text.data(), 8);
+      std::memcpy(field + size - 8, text.data() + size - 8, 8);
     } else if (size >= 4 && size < 8) {
-      std::uint32_t head;
-      std::uint32_t tail;
-      std::memcpy(&head, from, 4);
-      std::memcpy(&tail, from + size - 4, 4);
-      std::memcpy(field, &head, 4);
-      std::memcpy(field + size - 4, &tail, 4);
+      std::memcpy(field, text.data(), 4);
+      std::memcpy(field + size - 4, text.data() + size - 4, 4);
     } else if (size > 0) {
-      std::memcpy(field, from, size);
+      std::memcpy(field, text.data(), size);
     }
     field[size] = '\0';
   }

@@ -666,19 +666,29 @@ void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable&
   site.keep_contents(rules, b, cv);
 }
 
-// The site found last, when it was checked or found to hold for this very
-// variable of this list of variables since nothing was added, removed or
-// renamed there: the variable still has the site's name, so no name is
-// compared.
+// A site that was checked or found to hold for this very variable of this
+// list of variables, with nothing added, removed or renamed there since,
+// is the site of the variable's name: it is found without comparing names.
 TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
-  if (last_site_ < sites_.size()) {
-    TSite& last = *sites_[last_site_];
-    if (last.output == &cv && last.rules == &rules && last.revision == rules.get_revision() &&
-        last.generation == rules.get_cv_list()->get_generation() && last.settings_stamps(false)) {
-      return last;
+  const std::uint64_t generation = rules.get_cv_list()->get_generation();
+  // The site found last first: a script mostly evaluates one variable
+  // several times in a row.
+  for (std::size_t i = 0; i <= sites_.size(); ++i) {
+    const std::size_t at = i == 0 ? last_site_ : i - 1;
+    if (at >= sites_.size()) continue;
+    TSite& known = *sites_[at];
+    if (known.output == &cv && known.rules == &rules && known.generation == generation) {
+      last_site_ = at;
+      // What holds() finds when nothing changed.
+      if (known.revision == rules.get_revision() && known.settings_stamps(false)) return known;
+      return checked(known, rules, cv);
     }
   }
-  TSite& site = site_of(cv.get_cv_name_view());
+  return checked(site_of(cv.get_cv_name_view()), rules, cv);
+}
+
+TEvaluationMemo::TSite& TEvaluationMemo::checked(TSite& site, RuleSet& rules,
+                                                 const CombinedVariable& cv) {
   if (!holds(site, rules, cv)) {
     check(site, rules, cv);
     site.settings_stamps(true);
