@@ -372,30 +372,30 @@ TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
   return nullptr;
 }
 
-// Mostly the head is settled: every step of the last fold gave the head's
-// state back. When since then only `changed` got another state and its step
-// gives the head's state back too, every other step is what it was, and the
-// fold is that one step. False when the full fold is needed.
+// Mostly the head is settled: the last fold, all of its steps remembered,
+// ended where it started. When since then only `changed` got another state
+// and its step, going in as it did then, gives what it gave then, every
+// other step is what it was: the fold ends where it started again, and the
+// combination variables get what that fold left them, but for the changed
+// state. False when the full fold is needed.
 bool TEvalTree::fold_settled(TEntry& changed) {
-  const TEntry& head = entries_.front();
-  const int start = head.state;
+  const int start = entries_.front().state;
   if (settled_.count != entries_.size() || settled_.state != start || start < 0 ||
-      fold_epoch_ != memo_.epoch()) {
+      fold_epoch_ != memo_.epoch() || changed.fold_first < 0) {
     return false;
   }
   const int second = state_of(changed);
-  if (changed.fold_first != start || changed.fold_second != second) {
-    const int outcome = memo_.outcome(changed.output, start, second);
-    if (outcome < 0) return false;
-    changed.fold_first = start;
+  if (changed.fold_second != second) {
+    if (memo_.outcome(changed.output, changed.fold_first, second) != changed.fold_outcome) {
+      return false;
+    }
     changed.fold_second = second;
-    changed.fold_outcome = outcome;
   }
-  if (changed.fold_outcome != start) return false;
-  held_[kFirstInput] = start;
+  held_[kFirstInput] = entries_[settled_.last].fold_first;
   held_[kSecondInput] = entries_[settled_.last].fold_second;
   for (int o = 0; o < 2; ++o) {
-    if (settled_.last_of_output[o]) held_[kAndOutput + o] = start;
+    const std::size_t at = settled_.last_of_output[o];
+    if (at > 0) held_[kAndOutput + o] = entries_[at].fold_outcome;
   }
   return true;
 }
@@ -469,8 +469,8 @@ bool TEvalTree::fold_head(const TLookup& pass) {
 // The part of the fold whose outcomes are all remembered, as combine() does
 // it but with the combination variables' contents settled once at its end.
 // Returns the branch the rest of the fold starts from; `combined` turns
-// false for a branch whose output has no rules. A fold that gives the head's
-// state back at every step is noted as settled (see fold_settled).
+// false for a branch whose output has no rules. A fold that ends where it
+// started is noted as settled (see fold_settled).
 std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   forget_fold_steps_of_past_epochs();
   // No entry is added or removed while folding.
@@ -479,7 +479,7 @@ std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   const int start = state_of(entries[0]);
   settled_.count = 0;
   int state = start;
-  bool settles = true;
+  bool ruled = true;
   // The step that combined last, and the last of each output's steps: the
   // combination variables hold what they combined.
   const TEntry* last_step = nullptr;
@@ -490,7 +490,7 @@ std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
     if (!entry.comp) continue;
     if (!pass.output_ruled[entry.output]) {
       combined = false;
-      settles = false;
+      ruled = false;
       continue;
     }
     const int second = state_of(entry);
@@ -504,7 +504,6 @@ std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
     last_step = &entry;
     last_of_output[entry.output] = &entry;
     state = entry.fold_outcome;
-    if (state != start) settles = false;
   }
   if (last_step == nullptr) return i;
   held_[kFirstInput] = last_step->fold_first;
@@ -512,11 +511,14 @@ std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   for (int o = 0; o < 2; ++o) {
     if (last_of_output[o] != nullptr) held_[kAndOutput + o] = last_of_output[o]->fold_outcome;
   }
-  if (settles && i == count) {
+  if (ruled && i == count && state == start) {
     settled_.count = count;
     settled_.state = start;
     settled_.last = static_cast<std::size_t>(last_step - entries);
-    for (int o = 0; o < 2; ++o) settled_.last_of_output[o] = last_of_output[o] != nullptr;
+    for (int o = 0; o < 2; ++o) {
+      settled_.last_of_output[o] =
+          last_of_output[o] != nullptr ? static_cast<std::size_t>(last_of_output[o] - entries) : 0;
+    }
   }
   // Mostly the fold leaves the head as it was.
   if (state != start) set_state(entries[0], state);

@@ -243,15 +243,15 @@ class TEvalTree {
   const TLookup no_pass_{};  // the pass without a rule set: nothing combines
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
-  // The last fold when every step of it was remembered, found its output
-  // ruled and gave the head's state back (count 0: it was not, or it no
-  // longer holds): the number of entries then, the head's state, the entry
-  // of the last step and whether each output had a step.
+  // The last fold when all of its steps were remembered and ruled and it
+  // ended where it started (count 0: it was not, or no longer holds): the
+  // number of entries and the head's state then, the entry of the last step
+  // and of each output's last step (0: none).
   struct TSettled {
     std::size_t count = 0;
     int state = -1;
     std::size_t last = 0;
-    bool last_of_output[2] = {false, false};
+    std::size_t last_of_output[2] = {0, 0};
   };
   TSettled settled_;
   // Per combination variable of lookup_, within one aggregation: the
