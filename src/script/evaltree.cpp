@@ -372,12 +372,10 @@ TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
   return nullptr;
 }
 
-// Mostly the head is settled: the last fold, all of its steps remembered,
-// ended where it started. When since then only `changed` got another state
-// and its step, going in as it did then, gives what it gave then, every
-// other step is what it was: the fold ends where it started again, and the
-// combination variables get what that fold left them, but for the changed
-// state. False when the full fold is needed.
+// Mostly the head is settled (settled_). When since then only `changed` got
+// another state and its step, going in as it did then, gives what it gave
+// then, every other step is what it was: the fold ends where it started
+// again. False when the full fold is needed.
 bool TEvalTree::fold_settled(TEntry& changed) {
   const int start = entries_.front().state;
   if (settled_.count != entries_.size() || settled_.state != start || start < 0 ||
@@ -391,11 +389,12 @@ bool TEvalTree::fold_settled(TEntry& changed) {
     }
     changed.fold_second = second;
   }
-  held_[kFirstInput] = entries_[settled_.last].fold_first;
-  held_[kSecondInput] = entries_[settled_.last].fold_second;
+  held_[kFirstInput] = settled_.last->fold_first;
+  held_[kSecondInput] = settled_.last->fold_second;
   for (int o = 0; o < 2; ++o) {
-    const std::size_t at = settled_.last_of_output[o];
-    if (at > 0) held_[kAndOutput + o] = entries_[at].fold_outcome;
+    if (settled_.last_of_output[o] != nullptr) {
+      held_[kAndOutput + o] = settled_.last_of_output[o]->fold_outcome;
+    }
   }
   return true;
 }
@@ -514,11 +513,9 @@ std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   if (ruled && i == count && state == start) {
     settled_.count = count;
     settled_.state = start;
-    settled_.last = static_cast<std::size_t>(last_step - entries);
-    for (int o = 0; o < 2; ++o) {
-      settled_.last_of_output[o] =
-          last_of_output[o] != nullptr ? static_cast<std::size_t>(last_of_output[o] - entries) : 0;
-    }
+    settled_.last = last_step;
+    settled_.last_of_output[0] = last_of_output[0];
+    settled_.last_of_output[1] = last_of_output[1];
   }
   // Mostly the fold leaves the head as it was.
   if (state != start) set_state(entries[0], state);

@@ -172,15 +172,11 @@ class TEvalTree {
     std::uint64_t generation = 0;
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};
-    // Whether outcomes may be remembered and used: combinations whose outcome
-    // is known are not written into the rule set's variables and the tree's
-    // results one by one; only the last contents of each count, written when
-    // the aggregation ends or before a combination is evaluated (held_).
-    // Whether the combination memory was usable in the last pass, and the
-    // stamps of the outputs' parameters and terms when that pass ended.
-    // While the lookup holds (the operators are part of the rule set's
-    // revision) and the outputs carry those stamps, nothing the memory
-    // checks has changed, and the answer stands.
+    // Whether outcomes may be remembered and used (known outcomes are only
+    // noted in held_), as found in the last aggregation, and the stamps of
+    // the outputs' parameters and terms when it ended. While the lookup holds
+    // (the operators are part of the rule set's revision) and the outputs
+    // carry those stamps, nothing the memory checks has changed.
     bool memo_known = false;
     bool memo = false;
     std::array<std::uint64_t, 4> output_stamps{};
@@ -243,17 +239,16 @@ class TEvalTree {
   const TLookup no_pass_{};  // the pass without a rule set: nothing combines
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
-  // The last fold when all of its steps were remembered and ruled and it
-  // ended where it started (count 0: it was not, or no longer holds): the
-  // number of entries and the head's state then, the entry of the last step
-  // and of each output's last step (0: none).
-  struct TSettled {
+  // The last fold if all of its steps were remembered and ruled and it ended
+  // where it started (count 0: not so, or no longer valid): the number of
+  // entries (no entry moved since while it is the same) and the head's state
+  // then, the entry of the last step and of each output's last step.
+  struct {
     std::size_t count = 0;
     int state = -1;
-    std::size_t last = 0;
-    std::size_t last_of_output[2] = {0, 0};
-  };
-  TSettled settled_;
+    const TEntry* last = nullptr;
+    const TEntry* last_of_output[2] = {nullptr, nullptr};
+  } settled_;
   // Per combination variable of lookup_, within one aggregation: the
   // interned contents it is to hold, or -1 when it holds what it should.
   int held_[4] = {-1, -1, -1, -1};

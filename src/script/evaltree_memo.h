@@ -212,7 +212,6 @@ class TEvaluationMemo {
   struct TSite;
   TSite& site_of(std::string_view name);
   TSite& checked_site(RuleSet& rules, const CombinedVariable& cv);
-  TSite& checked(TSite& site, RuleSet& rules, const CombinedVariable& cv);
   bool holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
   void check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
 
