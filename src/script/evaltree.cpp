@@ -530,16 +530,15 @@ void TEvalTree::forget_fold_steps_of_past_epochs() {
 }
 
 // Names and places are cut as the variable store cuts a variable's name and
-// formula. Whether a text holds a null character is asked once, when the
-// scores are listed.
+// formula.
 void TEvalTree::record_score(TEntry& entry, std::string_view name, std::string_view place,
                              float value) {
   name = fit(name, script_limits::kNameChars);
   place = fit(place, script_limits::kFormulaChars);
   const auto at = static_cast<std::int32_t>(scores_.size());
   const std::size_t text_at = score_text_.size();
-  scores_.push_back({-1, static_cast<std::uint32_t>(text_at),
-                     static_cast<std::uint8_t>(name.size()),
+  scores_.push_back({-1, static_cast<std::uint32_t>(&entry - entries_.data()),
+                     static_cast<std::uint32_t>(text_at), static_cast<std::uint8_t>(name.size()),
                      static_cast<std::uint8_t>(place.size()), value});
   score_text_.append(name);
   score_text_.append(place);
@@ -576,69 +575,51 @@ void TEvalTree::write(const std::string& file) const {
   write_text_file(file, out.str());
 }
 
-// Scores are listed with their name and place as C strings read them (up
-// to a null character); those without a name are left out.
+// Scores whose name reads as an empty C string (up to a null character)
+// are left out. Entries read their texts as C strings too, so the texts are
+// handed over whole.
 template <class Visit>
 void TEvalTree::visit_listed(Visit&& visit) const {
   if (entries == 0) return;
-  const bool nulls = score_text_.find('\0') != std::string::npos;
   for (const TEntry& entry : entries_) {
     for (std::int32_t i = entry.first_score; i >= 0;
          i = scores_[static_cast<std::size_t>(i)].next) {
       const TScore& score = scores_[static_cast<std::size_t>(i)];
-      std::string_view name = score_name(score);
-      std::string_view place = score_place(score);
-      if (nulls) {
-        name = name.substr(0, name.find('\0'));
-        place = place.substr(0, place.find('\0'));
-      }
-      if (!name.empty()) visit(entry.name, name, place, score.value);
+      if (score.name_size > 0 && score_text_[score.text_at] != '\0') visit(score);
     }
   }
 }
 
 ConstraintEvaluations TEvalTree::GetConstraintList() const {
   ConstraintEvaluations list;
-  visit_listed([&](std::string_view branch, std::string_view name, std::string_view place,
-                   float value) { list.emplace_back(name, branch, place, value); });
+  visit_listed([&](const TScore& score) {
+    list.emplace_back(score_name(score), entries_[score.branch].name, score_place(score),
+                      score.value);
+  });
   return list;
 }
 
-// The (rating, position) pairs of the list in its tree order are sorted
-// first; the entries are then written once, straight into their places, with
-// the texts each position stands for.
+// The (rating, score) pairs of the list in its tree order are sorted first:
+// sorting moves the pairs as it would move the entries. The entries are then
+// written once, straight into their places.
 void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
-  using TListed = TTreeMemory::TListed;
-
   // Room for every score, kept in the memory for the next tree, whose list
   // is mostly as long; the room of a very large tree is not kept.
   std::vector<RatedPosition> own_order;
-  std::vector<TListed> own_texts;
   std::vector<RatedPosition>& order = memory_ != nullptr ? memory_->listed_order : own_order;
-  std::vector<TListed>& listed = memory_ != nullptr ? memory_->listed_texts : own_texts;
-  if (order.size() < scores_.size()) {
-    order.resize(scores_.size());
-    listed.resize(scores_.size());
-  }
+  if (order.size() < scores_.size()) order.resize(scores_.size());
   RatedPosition* const rated = order.data();
-  TListed* const texts = listed.data();
   std::uint32_t count = 0;
-  visit_listed(
-      [&](std::string_view branch, std::string_view name, std::string_view place, float value) {
-        rated[count] = {value, count};
-        texts[count] = {name, branch, place};
-        ++count;
-      });
+  visit_listed([&](const TScore& score) {
+    rated[count++] = {score.value, static_cast<std::uint32_t>(&score - scores_.data())};
+  });
   SortByRatingOnly(rated, rated + count);
   list.resize(count);
   for (std::uint32_t k = 0; k < count; ++k) {
-    const TListed& at = texts[rated[k].position];
-    list[k].Assign(at.name, at.branch, at.place, rated[k].value);
+    const TScore& score = scores_[rated[k].position];
+    list[k].Assign(score_name(score), entries_[score.branch].name, score_place(score), score.value);
   }
-  if (order.size() > kMaxKeptScores) {
-    order = {};
-    listed = {};
-  }
+  if (order.size() > kMaxKeptScores) order = {};
 }
 
 void TEvalTree::clean_up() {

@@ -26,12 +26,14 @@ bool write_text_file(const std::string& file_name, std::string_view text);
 class TRuleTable;
 class TRuleTableCache;
 
-// One aggregated constraint of a tree: its name and place, kept one after
-// the other in the tree's score text, and its crisp value. A tree records
+// One aggregated constraint of a tree: its branch (the entry), its name and
+// place, kept one after the other in the tree's score text, and its crisp
+// value. A tree records
 // every aggregation of its run and is read once at the end, so plain
 // records beat a variable store with its index.
 struct TTreeScore {
   std::int32_t next;  // the branch's next score (-1: none)
+  std::uint32_t branch;
   std::uint32_t text_at;
   std::uint8_t name_size;
   std::uint8_t place_size;
@@ -66,14 +68,8 @@ struct TTreeMemory {
   std::shared_ptr<const TRuleTable> help_table;
   std::string help_set_name;
   std::unique_ptr<RuleSet> help_rules;
-  // Room for the sorted constraint list's work lists (evaltree.cpp).
+  // Room for the sorted constraint list's work list (evaltree.cpp).
   std::vector<RatedPosition> listed_order;
-  struct TListed {
-    std::string_view name;
-    std::string_view branch;
-    std::string_view place;
-  };
-  std::vector<TListed> listed_texts;
 };
 
 // The tree outlives the script run that built it, the run's rule set does not.
@@ -211,8 +207,8 @@ class TEvalTree {
     return {score_text_.data() + score.text_at + score.name_size, score.place_size};
   }
   void record_score(TEntry& entry, std::string_view name, std::string_view place, float value);
-  // Calls visit(branch, name, place, value) for every score the constraint
-  // list holds, in the list's order.
+  // Calls visit(score) for every score the constraint list holds, in the
+  // list's order.
   template <class Visit>
   void visit_listed(Visit&& visit) const;
   void write_scores(std::ostream& out, const TEntry& entry) const;
