@@ -114,7 +114,7 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
     score_text_ = std::move(memory_->score_text);
     score_text_.clear();
   }
-  set_parameter_set(ps);
+  if (ps != nullptr) paras = std::make_unique<ParameterSet>(*ps);
   add_branch(n, no_cop);
   entries = 1;
   if (bl == nullptr) return;
@@ -145,19 +145,6 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
     entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name, message_errors());
   }
   return entry;
-}
-
-void TEvalTree::set_name(std::string_view n) {
-  entries_.front().name = fit(n, script_limits::kNameChars);
-}
-
-void TEvalTree::set_rule_set(const std::shared_ptr<RuleSet>& rs) {
-  rules = rs;
-  rules_at_ = rs.get();
-}
-
-void TEvalTree::set_parameter_set(const ParameterSet* ps) {
-  paras = ps != nullptr ? std::make_unique<ParameterSet>(*ps) : nullptr;
 }
 
 RuleSet* TEvalTree::get_rule_set() const {
@@ -250,18 +237,19 @@ void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache&
 // rule set they belong to is gone.
 void TEvalTree::write_held() {
   const TCombinationVariables& vars = lookup_.vars;
-  CombinedVariable* const targets[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
   RuleSet* const rs = live_rules();
-  const bool alive = rs != nullptr && rs == vars.rules;
-  for (int k = 0; k < 4; ++k) {
-    if (alive && held_[k] >= 0 && targets[k] != nullptr) {
-      take_over_later(*targets[k], memo_.shared_content(held_[k]));
+  if (rs != nullptr && rs == vars.rules) {
+    CombinedVariable* const targets[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
+    for (int k = 0; k < 4; ++k) {
+      if (held_[k] >= 0 && targets[k] != nullptr) {
+        take_over_later(*targets[k], memo_.shared_content(held_[k]));
+      }
     }
-    held_[k] = -1;
   }
+  held_[0] = held_[1] = held_[2] = held_[3] = -1;
 }
 
-const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
+TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   TLookup& l = lookup_;
   const std::uint64_t generation = rs->get_cv_list()->get_generation();
   if (caching() && l.vars.rules == rs && l.revision == rs->get_revision() &&
@@ -269,6 +257,7 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
     return l;
   }
   l.memo_known = false;
+  settled_.count = 0;
   l.revision = rs->get_revision();
   l.generation = generation;
   l.vars.rules = rs;
@@ -281,28 +270,28 @@ const TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   return l;
 }
 
-TEvalTree::TPass TEvalTree::begin_pass(RuleSet* rs) {
-  TPass pass;
-  if (rs == nullptr) return pass;
-  const TLookup& lookup = look_up(rs);
-  TCombinationVariables& vars = pass.vars;
-  vars = lookup.vars;
-  pass.output_ruled[0] = lookup.output_ruled[0];
-  pass.output_ruled[1] = lookup.output_ruled[1];
+// An aggregation's combinations go by the lookup itself: what it holds stays
+// valid from one aggregation to the next until the rule set or the outputs
+// change, so mostly nothing is looked up or copied.
+const TEvalTree::TLookup& TEvalTree::begin_pass(RuleSet* rs) {
+  if (rs == nullptr) return no_pass_;
+  TLookup& lookup = look_up(rs);
+  const TCombinationVariables& vars = lookup.vars;
   if (!caching() || vars.in1 == nullptr || vars.in2 == nullptr || vars.out[0] == nullptr ||
       vars.out[1] == nullptr) {
-    return pass;
+    lookup.memo = false;
+    return lookup;
   }
-  pass.memo = lookup.memo_known && lookup.output_stamps == output_stamps(vars) ? lookup.memo
-                                                                               : memo_.usable(vars);
-  return pass;
+  if (!lookup.memo_known || lookup.output_stamps != output_stamps(vars)) {
+    lookup.memo = memo_.usable(vars);
+  }
+  return lookup;
 }
 
-void TEvalTree::end_pass(const TPass& pass) {
+void TEvalTree::end_pass(const TLookup& pass) {
   write_held();
   if (caching() && pass.vars.out[0] != nullptr && pass.vars.out[1] != nullptr) {
     lookup_.memo_known = true;
-    lookup_.memo = pass.memo;
     lookup_.output_stamps = output_stamps(pass.vars);
   }
   if (memo_.size() <= kMaxInternedContents) return;
@@ -339,7 +328,7 @@ void TEvalTree::set_state(TEntry& entry, int state) {
 // combination variable or the rules concluding on the output, the target
 // keeps its result and false is returned. An outcome computed before in the
 // same rule-set state is taken from the memo.
-bool TEvalTree::combine(TPass& pass, int first, int second, int output, TEntry& target) {
+bool TEvalTree::combine(const TLookup& pass, int first, int second, int output, TEntry& target) {
   const TCombinationVariables& vars = pass.vars;
   CombinedVariable* out = vars.out[output];
   if (vars.rules == nullptr || vars.in1 == nullptr || vars.in2 == nullptr || out == nullptr ||
@@ -383,6 +372,33 @@ TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
   return nullptr;
 }
 
+// Mostly the head is settled (settled_). When since then only `changed` got
+// another state and its step, going in as it did then, gives what it gave
+// then, every other step is what it was: the fold ends where it started
+// again. False when the full fold is needed.
+bool TEvalTree::fold_settled(TEntry& changed) {
+  const int start = entries_.front().state;
+  if (settled_.count != entries_.size() || settled_.state != start || start < 0 ||
+      fold_epoch_ != memo_.epoch() || changed.fold_first < 0) {
+    return false;
+  }
+  const int second = state_of(changed);
+  if (changed.fold_second != second) {
+    if (memo_.outcome(changed.output, changed.fold_first, second) != changed.fold_outcome) {
+      return false;
+    }
+    changed.fold_second = second;
+  }
+  held_[kFirstInput] = settled_.last->fold_first;
+  held_[kSecondInput] = settled_.last->fold_second;
+  for (int o = 0; o < 2; ++o) {
+    if (settled_.last_of_output[o] != nullptr) {
+      held_[kAndOutput + o] = settled_.last_of_output[o]->fold_outcome;
+    }
+  }
+  return true;
+}
+
 bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
                        std::string_view oper) {
   if (cv == nullptr) return true;
@@ -394,30 +410,34 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
     ++entries;
     entry = &add_branch(branch, no_cop);
   }
-  record_score(static_cast<std::size_t>(entry - entries_.data()), cv->get_cv_name_view(), place,
-               cv->get_crisp_value());
+  record_score(*entry, cv->get_cv_name_view(), place, cv->get_crisp_value());
   RuleSet* const rs = live_rules();
-  TPass pass = begin_pass(rs);
+  const TLookup& pass = begin_pass(rs);
   // Mostly the constraint holds an outcome of EVAL interned before, found
   // by its stamp.
   int constraint = caching() ? memo_.find_stamped(*cv) : -1;
   if (constraint < 0) constraint = contents_id(*cv);
   bool combined = true;
-  if (entry->comp) {
+  // A branch that had a result is the only one whose state the fold may
+  // find changed.
+  const bool changed = entry->comp;
+  if (changed) {
     combined = combine(pass, constraint, state_of(*entry), output, *entry);
   } else {
     // The first result of a branch is the constraint's contents.
     set_state(*entry, constraint);
     entry->comp = true;
   }
-  combined = fold_head(pass) && combined;
+  if (!changed || !pass.memo || !fold_settled(*entry)) {
+    combined = fold_head(pass) && combined;
+  }
   end_pass(pass);
   return combined;
 }
 
 // Folds the head again with every branch that has a result, starting from
 // its previous value; the first time it takes over the first such branch.
-bool TEvalTree::fold_head(TPass& pass) {
+bool TEvalTree::fold_head(const TLookup& pass) {
   TEntry& head = entries_.front();
   if (!head.comp) {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
@@ -434,6 +454,8 @@ bool TEvalTree::fold_head(TPass& pass) {
     return true;
   }
   bool combined = true;
+  // A fold through the rules may change the head and any branch it folds.
+  if (!pass.memo) settled_.count = 0;
   std::size_t i = pass.memo ? fold_remembered(pass, combined) : 1;
   for (; i < entries_.size(); ++i) {
     TEntry& entry = entries_[i];
@@ -446,14 +468,17 @@ bool TEvalTree::fold_head(TPass& pass) {
 // The part of the fold whose outcomes are all remembered, as combine() does
 // it but with the combination variables' contents settled once at its end.
 // Returns the branch the rest of the fold starts from; `combined` turns
-// false for a branch whose output has no rules.
-std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
+// false for a branch whose output has no rules. A fold that ends where it
+// started is noted as settled (see fold_settled).
+std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   forget_fold_steps_of_past_epochs();
   // No entry is added or removed while folding.
   TEntry* const entries = entries_.data();
   const std::size_t count = entries_.size();
   const int start = state_of(entries[0]);
+  settled_.count = 0;
   int state = start;
+  bool ruled = true;
   // The step that combined last, and the last of each output's steps: the
   // combination variables hold what they combined.
   const TEntry* last_step = nullptr;
@@ -464,6 +489,7 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
     if (!entry.comp) continue;
     if (!pass.output_ruled[entry.output]) {
       combined = false;
+      ruled = false;
       continue;
     }
     const int second = state_of(entry);
@@ -484,6 +510,13 @@ std::size_t TEvalTree::fold_remembered(const TPass& pass, bool& combined) {
   for (int o = 0; o < 2; ++o) {
     if (last_of_output[o] != nullptr) held_[kAndOutput + o] = last_of_output[o]->fold_outcome;
   }
+  if (ruled && i == count && state == start) {
+    settled_.count = count;
+    settled_.state = start;
+    settled_.last = last_step;
+    settled_.last_of_output[0] = last_of_output[0];
+    settled_.last_of_output[1] = last_of_output[1];
+  }
   // Mostly the fold leaves the head as it was.
   if (state != start) set_state(entries[0], state);
   return i;
@@ -493,23 +526,22 @@ void TEvalTree::forget_fold_steps_of_past_epochs() {
   if (fold_epoch_ == memo_.epoch()) return;
   fold_epoch_ = memo_.epoch();
   for (TEntry& entry : entries_) entry.fold_first = -1;
+  settled_.count = 0;
 }
 
 // Names and places are cut as the variable store cuts a variable's name and
 // formula.
-void TEvalTree::record_score(std::size_t branch, std::string_view name, std::string_view place,
+void TEvalTree::record_score(TEntry& entry, std::string_view name, std::string_view place,
                              float value) {
   name = fit(name, script_limits::kNameChars);
   place = fit(place, script_limits::kFormulaChars);
   const auto at = static_cast<std::int32_t>(scores_.size());
-  scores_.push_back({-1, static_cast<std::uint32_t>(score_text_.size()),
-                     static_cast<std::uint8_t>(name.size()),
-                     static_cast<std::uint8_t>(place.size()), value});
   const std::size_t text_at = score_text_.size();
+  scores_.push_back({-1, static_cast<std::uint32_t>(&entry - entries_.data()),
+                     static_cast<std::uint32_t>(text_at), static_cast<std::uint8_t>(name.size()),
+                     static_cast<std::uint8_t>(place.size()), value});
   score_text_.append(name);
   score_text_.append(place);
-  if (score_text_.find('\0', text_at) != std::string::npos) score_nulls_ = true;
-  TEntry& entry = entries_[branch];
   if (entry.last_score >= 0) {
     scores_[static_cast<std::size_t>(entry.last_score)].next = at;
   } else {
@@ -543,23 +575,9 @@ void TEvalTree::write(const std::string& file) const {
   write_text_file(file, out.str());
 }
 
-namespace {
-
-// A text up to its first null character, as a C string reads it.
-std::string_view up_to_null(std::string_view text) {
-  return text.substr(0, text.find('\0'));
-}
-
-}  // namespace
-
-std::pair<std::string_view, std::string_view> TEvalTree::listed_texts(const TScore& score) const {
-  const std::string_view name = score_name(score);
-  const std::string_view place = score_place(score);
-  if (!score_nulls_) return {name, place};
-  return {up_to_null(name), up_to_null(place)};
-}
-
-// Scores listed without a name are left out.
+// Scores whose name reads as an empty C string (up to a null character)
+// are left out. Entries read their texts as C strings too, so the texts are
+// handed over whole.
 template <class Visit>
 void TEvalTree::visit_listed(Visit&& visit) const {
   if (entries == 0) return;
@@ -567,54 +585,41 @@ void TEvalTree::visit_listed(Visit&& visit) const {
     for (std::int32_t i = entry.first_score; i >= 0;
          i = scores_[static_cast<std::size_t>(i)].next) {
       const TScore& score = scores_[static_cast<std::size_t>(i)];
-      const auto [name, place] = listed_texts(score);
-      if (!name.empty()) visit(entry.name, name, place, score.value);
+      if (score.name_size > 0 && score_text_[score.text_at] != '\0') visit(score);
     }
   }
 }
 
 ConstraintEvaluations TEvalTree::GetConstraintList() const {
   ConstraintEvaluations list;
-  visit_listed([&](std::string_view branch, std::string_view name, std::string_view place,
-                   float value) { list.emplace_back(name, branch, place, value); });
+  visit_listed([&](const TScore& score) {
+    list.emplace_back(score_name(score), entries_[score.branch].name, score_place(score),
+                      score.value);
+  });
   return list;
 }
 
-// The (rating, position) pairs of the list in its tree order are sorted
-// first; the entries are then written once, straight into their places, with
-// the texts each position stands for.
+// The (rating, score) pairs of the list in its tree order are sorted first:
+// sorting moves the pairs as it would move the entries. The entries are then
+// written once, straight into their places.
 void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
-  using TListed = TTreeMemory::TListed;
-
   // Room for every score, kept in the memory for the next tree, whose list
   // is mostly as long; the room of a very large tree is not kept.
   std::vector<RatedPosition> own_order;
-  std::vector<TListed> own_texts;
   std::vector<RatedPosition>& order = memory_ != nullptr ? memory_->listed_order : own_order;
-  std::vector<TListed>& listed = memory_ != nullptr ? memory_->listed_texts : own_texts;
-  if (order.size() < scores_.size()) {
-    order.resize(scores_.size());
-    listed.resize(scores_.size());
-  }
+  if (order.size() < scores_.size()) order.resize(scores_.size());
   RatedPosition* const rated = order.data();
-  TListed* const texts = listed.data();
   std::uint32_t count = 0;
-  visit_listed(
-      [&](std::string_view branch, std::string_view name, std::string_view place, float value) {
-        rated[count] = {value, count};
-        texts[count] = {name, branch, place};
-        ++count;
-      });
+  visit_listed([&](const TScore& score) {
+    rated[count++] = {score.value, static_cast<std::uint32_t>(&score - scores_.data())};
+  });
   SortByRatingOnly(rated, rated + count);
   list.resize(count);
   for (std::uint32_t k = 0; k < count; ++k) {
-    const TListed& at = texts[rated[k].position];
-    list[k].Assign(at.name, at.branch, at.place, rated[k].value);
+    const TScore& score = scores_[rated[k].position];
+    list[k].Assign(score_name(score), entries_[score.branch].name, score_place(score), score.value);
   }
-  if (order.size() > kMaxKeptScores) {
-    order = {};
-    listed = {};
-  }
+  if (order.size() > kMaxKeptScores) order = {};
 }
 
 void TEvalTree::clean_up() {
@@ -631,6 +636,7 @@ void TEvalTree::clean_up() {
   entries_.clear();
   entries_.emplace_back().name = "empty";
   last_branch_ = 0;
+  settled_ = {};
   scores_.clear();
   score_text_.clear();
   entries = 0;

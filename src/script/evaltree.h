@@ -26,12 +26,14 @@ bool write_text_file(const std::string& file_name, std::string_view text);
 class TRuleTable;
 class TRuleTableCache;
 
-// One aggregated constraint of a tree: its name and place, kept one after
-// the other in the tree's score text, and its crisp value. A tree records
+// One aggregated constraint of a tree: its branch (the entry), its name and
+// place, kept one after the other in the tree's score text, and its crisp
+// value. A tree records
 // every aggregation of its run and is read once at the end, so plain
 // records beat a variable store with its index.
 struct TTreeScore {
   std::int32_t next;  // the branch's next score (-1: none)
+  std::uint32_t branch;
   std::uint32_t text_at;
   std::uint8_t name_size;
   std::uint8_t place_size;
@@ -66,14 +68,8 @@ struct TTreeMemory {
   std::shared_ptr<const TRuleTable> help_table;
   std::string help_set_name;
   std::unique_ptr<RuleSet> help_rules;
-  // Room for the sorted constraint list's work lists (evaltree.cpp).
+  // Room for the sorted constraint list's work list (evaltree.cpp).
   std::vector<RatedPosition> listed_order;
-  struct TListed {
-    std::string_view name;
-    std::string_view branch;
-    std::string_view place;
-  };
-  std::vector<TListed> listed_texts;
 };
 
 // The tree outlives the script run that built it, the run's rule set does not.
@@ -98,10 +94,6 @@ class TEvalTree {
   TEvalTree& operator=(const TEvalTree&) = delete;
   ~TEvalTree();
 
-  void set_name(std::string_view n);
-  void set_rule_set(const std::shared_ptr<RuleSet>& rs);
-  // Keeps a copy of `ps` (none for null).
-  void set_parameter_set(const ParameterSet* ps);
   // The rule set, or null once it is gone.
   RuleSet* get_rule_set() const;
   const char* get_name() const;
@@ -164,17 +156,6 @@ class TEvalTree {
     int fold_outcome = -1;
   };
 
-  // One aggregation's combinations. Combinations whose outcome is known are
-  // not written into the rule set's variables and the tree's results one by
-  // one: only the last contents of each count; the variables get them when
-  // the aggregation ends or before a combination is evaluated, the results
-  // their crisp values.
-  struct TPass {
-    TCombinationVariables vars;
-    bool output_ruled[2] = {false, false};  // a block concludes on the output
-    bool memo = false;                      // outcomes may be remembered and used
-  };
-
   // The combination variables in the order of held_.
   enum TCombinationVariable { kFirstInput, kSecondInput, kAndOutput, kOrOutput };
 
@@ -187,11 +168,11 @@ class TEvalTree {
     std::uint64_t generation = 0;
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};
-    // Whether the combination memory was usable in the last pass, and the
-    // stamps of the outputs' parameters and terms when that pass ended.
-    // While the lookup holds (the operators are part of the rule set's
-    // revision) and the outputs carry those stamps, nothing the memory
-    // checks has changed, and the answer stands.
+    // Whether outcomes may be remembered and used (known outcomes are only
+    // noted in held_), as found in the last aggregation, and the stamps of
+    // the outputs' parameters and terms when it ended. While the lookup holds
+    // (the operators are part of the rule set's revision) and the outputs
+    // carry those stamps, nothing the memory checks has changed.
     bool memo_known = false;
     bool memo = false;
     std::array<std::uint64_t, 4> output_stamps{};
@@ -199,18 +180,19 @@ class TEvalTree {
 
   TEntry& add_branch(std::string_view name, concat_operator c_op);
   TEntry* find_branch(std::string_view name);
-  const TLookup& look_up(RuleSet* rs);
-  TPass begin_pass(RuleSet* rs);
-  void end_pass(const TPass& pass);
+  TLookup& look_up(RuleSet* rs);
+  const TLookup& begin_pass(RuleSet* rs);
+  void end_pass(const TLookup& pass);
   void write_held();
   // The id of cv's contents in the tree's memory: interned, or without
   // caching stored anew.
   int contents_id(const CombinedVariable& cv);
   int state_of(TEntry& entry);
   void set_state(TEntry& entry, int state);
-  bool combine(TPass& pass, int first, int second, int output, TEntry& target);
-  bool fold_head(TPass& pass);
-  std::size_t fold_remembered(const TPass& pass, bool& combined);
+  bool combine(const TLookup& pass, int first, int second, int output, TEntry& target);
+  bool fold_head(const TLookup& pass);
+  std::size_t fold_remembered(const TLookup& pass, bool& combined);
+  bool fold_settled(TEntry& changed);
   // The branches' fold steps hold only within the epoch they were found in.
   void forget_fold_steps_of_past_epochs();
 
@@ -224,11 +206,9 @@ class TEvalTree {
   std::string_view score_place(const TScore& score) const {
     return {score_text_.data() + score.text_at + score.name_size, score.place_size};
   }
-  void record_score(std::size_t branch, std::string_view name, std::string_view place, float value);
-  // The name and place a score is listed with: as C strings would read them.
-  std::pair<std::string_view, std::string_view> listed_texts(const TScore& score) const;
-  // Calls visit(branch, name, place, value) for every score the constraint
-  // list holds, in the list's order.
+  void record_score(TEntry& entry, std::string_view name, std::string_view place, float value);
+  // Calls visit(score) for every score the constraint list holds, in the
+  // list's order.
   template <class Visit>
   void visit_listed(Visit&& visit) const;
   void write_scores(std::ostream& out, const TEntry& entry) const;
@@ -243,8 +223,7 @@ class TEvalTree {
   std::size_t last_branch_ = 0;  // the branch found last (0: none)
   std::vector<TScore> scores_;   // in the order of aggregation
   std::string score_text_;
-  bool score_nulls_ = false;  // some name or place holds a null character
-  unsigned int entries = 0;   // head included; 0 for an empty tree
+  unsigned int entries = 0;  // head included; 0 for an empty tree
   // The rule set, through a link that lapses with it, and its address: a
   // tree asks for its rule set on every aggregation, and checking the link
   // costs less than locking it (which takes two atomic operations).
@@ -253,8 +232,19 @@ class TEvalTree {
   RuleSet* live_rules() const { return rules.expired() ? nullptr : rules_at_; }
   std::unique_ptr<ParameterSet> paras;
   TLookup lookup_;
+  const TLookup no_pass_{};  // the pass without a rule set: nothing combines
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
+  // The last fold if all of its steps were remembered and ruled and it ended
+  // where it started (count 0: not so, or no longer valid): the number of
+  // entries (no entry moved since while it is the same) and the head's state
+  // then, the entry of the last step and of each output's last step.
+  struct {
+    std::size_t count = 0;
+    int state = -1;
+    const TEntry* last = nullptr;
+    const TEntry* last_of_output[2] = {nullptr, nullptr};
+  } settled_;
   // Per combination variable of lookup_, within one aggregation: the
   // interned contents it is to hold, or -1 when it holds what it should.
   int held_[4] = {-1, -1, -1, -1};

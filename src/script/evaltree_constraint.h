@@ -48,11 +48,21 @@ class ConstraintEvaluation {
   }
 
  private:
-  // A text is read as a C string: up to its first null character.
+  // A text is read as a C string: up to its first null character. Texts of
+  // 4 to 16 characters, most of them, are copied as two fixed-size pieces
+  // (overlapping when shorter), which compile to plain moves.
   template <std::size_t N>
   static void Put(char (&field)[N], std::string_view text) {
     const std::size_t size = std::min(text.size(), N - 1);
-    if (size > 0) std::memcpy(field, text.data(), size);
+    if (size >= 8 && size <= 16) {
+      std::memcpy(field, text.data(), 8);
+      std::memcpy(field + size - 8, text.data() + size - 8, 8);
+    } else if (size >= 4 && size < 8) {
+      std::memcpy(field, text.data(), 4);
+      std::memcpy(field + size - 4, text.data() + size - 4, 4);
+    } else if (size > 0) {
+      std::memcpy(field, text.data(), size);
+    }
     field[size] = '\0';
   }
 

@@ -525,17 +525,11 @@ void TEvaluationMemo::TSite::note_input_stamp(int id) {
   by_input_stamp.put(inputs.front()->get_stamp(), id);
 }
 
-// A script mostly evaluates one variable several times in a row, so the
-// search starts at the site found last.
 TEvaluationMemo::TSite& TEvaluationMemo::site_of(std::string_view name) {
-  if (last_site_ < sites_.size() && same_text(sites_[last_site_]->name, name)) {
-    return *sites_[last_site_];
-  }
   for (std::size_t i = 0; i < sites_.size(); ++i) {
-    const std::size_t at = (last_site_ + i) % sites_.size();
-    if (same_text(sites_[at]->name, name)) {
-      last_site_ = at;
-      return *sites_[at];
+    if (same_text(sites_[i]->name, name)) {
+      last_site_ = i;
+      return *sites_[i];
     }
   }
   if (sites_.size() >= kMaxSites) sites_.clear();
@@ -666,13 +660,29 @@ void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable&
   site.keep_contents(rules, b, cv);
 }
 
+// A site that was checked or found to hold for this very variable of this
+// list of variables, with nothing added, removed or renamed there since,
+// is the site of the variable's name: it is found without comparing names,
+// and holds when nothing changed since.
 TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
-  TSite& site = site_of(cv.get_cv_name_view());
-  if (!holds(site, rules, cv)) {
-    check(site, rules, cv);
-    site.settings_stamps(true);
+  const std::uint64_t generation = rules.get_cv_list()->get_generation();
+  TSite* site = nullptr;
+  for (std::size_t i = 0; i <= sites_.size() && site == nullptr; ++i) {
+    const std::size_t at = i == 0 ? last_site_ : i - 1;  // the site found last first
+    if (at >= sites_.size()) continue;
+    TSite& known = *sites_[at];
+    if (known.output == &cv && known.rules == &rules && known.generation == generation) {
+      last_site_ = at;
+      if (known.revision == rules.get_revision() && known.settings_stamps(false)) return known;
+      site = &known;
+    }
   }
-  return site;
+  if (site == nullptr) site = &site_of(cv.get_cv_name_view());
+  if (!holds(*site, rules, cv)) {
+    check(*site, rules, cv);
+    site->settings_stamps(true);
+  }
+  return *site;
 }
 
 float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
