@@ -189,19 +189,18 @@ void add_entry_rules(TTableReader& table, RuleSet& rs, const THelpVariables& var
 
 }  // namespace
 
-void TEvalTree::insert_help_rules(const std::string& tablename, TRuleTableCache& tables) {
+void TEvalTree::insert_help_rules(std::shared_ptr<const TRuleTable> words) {
   RuleSet* const rs = live_rules();
   if (rs == nullptr || paras == nullptr) return;
   const CombinedVariable in1(paras.get(), kIn1, message_errors());
   const CombinedVariable in2(paras.get(), kIn2, message_errors());
   const CombinedVariable out_and(paras.get(), kOutAnd, message_errors());
   const CombinedVariable out_or(paras.get(), kOutOr, message_errors());
-  if (tablename == "empty") {
+  if (words == nullptr) {
     script_message(message_output(), "\nError: no TABLE defined for generation of rules!\n");
     return;
   }
   const THelpVariables vars{in1, in2, out_and, out_or};
-  std::shared_ptr<const TRuleTable> words = tables.load(tablename);
   const std::string_view set = paras->get_ps_name();
   const bool known = caching() && memory_->help_table == words && memory_->help_set_name == set;
   TTableReader table(words);

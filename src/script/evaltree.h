@@ -24,7 +24,6 @@
 bool write_text_file(const std::string& file_name, std::string_view text);
 
 class TRuleTable;
-class TRuleTableCache;
 
 // One aggregated constraint of a tree: its branch (the entry), its name and
 // place, kept one after the other in the tree's score text, and its crisp
@@ -109,8 +108,9 @@ class TEvalTree {
 
   // Creates the combination variables in the rule set and their rules from
   // the CONCAT entry of the rule table that names the tree's parameter set
-  // three times. The two table errors are printed and the run goes on.
-  void insert_help_rules(const std::string& tablename, TRuleTableCache& tables);
+  // three times, `words` (null: no table named). The two table errors are
+  // printed and the run goes on.
+  void insert_help_rules(std::shared_ptr<const TRuleTable> words);
   // Records the constraint `cv` at `place` in `branch` (a default branch is
   // made, with a warning, for an unknown name) and folds the results into the
   // branch and the head. False when a result could not be combined because

@@ -61,7 +61,9 @@ void statement_evaltree(TScriptRun& run) {
   // A tree built earlier in the run is replaced; nothing refers to it any more.
   if (run.Evals != nullptr) run.Evals->clean_up();
   run.Evals = std::move(tree);
-  run.Evals->insert_help_rules(run.tablename, run.Context.tables);
+  // The tree's help rules come from the run's table, which the run has
+  // mostly loaded already; without a table named the tree reports it.
+  run.Evals->insert_help_rules(run.tablename == "empty" ? nullptr : run.rule_table());
 }
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.

@@ -263,16 +263,6 @@ void statement_table(TScriptRun& run) {
   }
 }
 
-// The run's rule table. A reference: copying the link would take two
-// atomic operations on every comparison. Without caching the file is
-// checked every time.
-const std::shared_ptr<const TRuleTable>& rule_table(TScriptRun& run) {
-  if (run.table == nullptr || !run.Context.caching()) {
-    run.table = run.Context.tables.load(run.tablename);
-  }
-  return run.table;
-}
-
 bool table_defined(TScriptRun& run) {
   if (run.tablename != "empty") return true;
   run.stop("Error: no TABLE defined for generation of rules!");
@@ -380,7 +370,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
     if (var == nullptr) return;
     sets[i] = var->get_formula();
   }
-  const std::shared_ptr<const TRuleTable>& words = rule_table(run);
+  const std::shared_ptr<const TRuleTable>& words = run.rule_table();
   RuleSet& rules = *run.Rules;
   const auto fuzzy = [&](int i) {
     return fuzzy_hint[i] ? rules.get_cv(names[i], *fuzzy_hint[i]) : rules.get_cv(names[i]);
@@ -589,7 +579,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   const float c = run.compute(formula, formula_word.indexed);
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
-  const std::shared_ptr<const TRuleTable>& table_words = rule_table(run);
+  const std::shared_ptr<const TRuleTable>& table_words = run.rule_table();
   const TComparisonKey key{table_words, compared_var->formula_text(),
                            constraint_var->formula_text(), constraint, variable};
   RuleSet& rules = *run.Rules;
@@ -709,6 +699,11 @@ constexpr TStatement kFuzzyStatements[] = {
 };
 
 }  // namespace
+
+const std::shared_ptr<const TRuleTable>& TScriptRun::rule_table() {
+  if (table == nullptr || !Context.caching()) table = Context.tables.load(tablename);
+  return table;
+}
 
 std::span<const TStatement> fuzzy_statements() {
   return kFuzzyStatements;

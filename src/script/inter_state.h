@@ -486,6 +486,10 @@ class TScriptRun : public TDivisionByZeroListener {
   // A run checks the file once and again only after it wrote a file itself,
   // rather than for every statement that generates rules.
   std::shared_ptr<const TRuleTable> table;
+  // The run's rule table: `table`, loaded again when null or while the
+  // context does not cache (then the file is checked every time). A
+  // reference: copying the link would take two atomic operations.
+  const std::shared_ptr<const TRuleTable>& rule_table();
   std::string_view token;    // the current word
   int number_of_tokens = 0;  // words read so far
   int branch = 0;            // innermost IF: 1 taken, -1 not taken, 0 none

@@ -85,9 +85,8 @@ struct TTree {
     TVarlist branches;
     branches.insert("DIFF", "AND", 0);
     branches.insert("WORK", "OR", 0);
-    tree.reset(new TEvalTree("total", &ps, rules, &branches, memory));
-    TRuleTableCache tables;
-    tree->insert_help_rules(own_file(".tab"), tables);
+    tree = std::make_unique<TEvalTree>("total", &ps, rules, &branches, memory);
+    tree->insert_help_rules(TRuleTableCache().load(own_file(".tab")));
     k = add_variable(*rules, ps, "k");
   }
 
