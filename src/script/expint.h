@@ -410,6 +410,7 @@ class TExptree {
  private:
   friend class TCalculation;
   friend class TFormulaParser;
+  friend class TFormula;
   int type = 1;
   int sign = 1;
   std::string oper;
@@ -453,6 +454,35 @@ float compute_formula(std::string_view formula, TVarlist& vars);
 // with compute_tree gives what compute_formula gives for the text.
 std::unique_ptr<TExptree> parse_formula(std::string_view formula);
 float compute_tree(TExptree& tree, TVarlist& vars);
+
+// A formula parsed once, with the form its tree has: a number or one
+// variable, or two of them joined by an arithmetic operator (in a bracket or
+// not), is computed from those two nodes without walking the tree; any
+// other formula, and one whose variable is missing or not computed, is
+// computed as compute_tree does. The tree is never changed after parsing,
+// so the form found once holds.
+class TFormula {
+ public:
+  explicit TFormula(std::string_view formula);
+  TFormula(const TFormula&) = delete;
+  TFormula& operator=(const TFormula&) = delete;
+  // What compute_formula gives for the text.
+  float compute(TVarlist& vars);
+  TExptree& tree() const { return *root; }
+  // Whether the formula is one variable's name, in a bracket or not.
+  bool names_a_variable() const { return form == TForm::kOperand && first->type == 3; }
+
+ private:
+  friend class TCalculation;
+  enum class TForm : std::uint8_t { kGeneral, kOperand, kBinary };
+  std::unique_ptr<TExptree> root;
+  TForm form = TForm::kGeneral;
+  char op = '\0';
+  float outer_sign = 1;  // of the bracket around the operand or the operator
+  float first_sign = 1;  // of the operator's first operand
+  TExptree* first = nullptr;
+  TExptree* second = nullptr;
+};
 
 // A text with bracketed index expressions (x[i], b[i][j+1]) taken apart
 // once: the pieces of text around its indices, and each index's text with

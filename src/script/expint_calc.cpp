@@ -183,24 +183,23 @@ class TFormulaParser {
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
  public:
-  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached) {
-    auto it = trees.find(formula);
+  TFormula& formula(std::string_view text, std::unique_ptr<TFormula>& uncached) {
+    auto it = trees.find(text);
     if (it == trees.end()) {
-      auto parsed = std::make_unique<TExptree>();
-      TFormulaParser(formula).whole(*parsed);
-      // Beyond the limit, trees are parsed per use instead of growing the cache.
+      auto parsed = std::make_unique<TFormula>(text);
+      // Beyond the limit, formulas are parsed per use instead of growing the cache.
       if (trees.size() >= kLimit) {
         uncached = std::move(parsed);
         return *uncached;
       }
-      it = trees.emplace(std::string(formula), std::move(parsed)).first;
+      it = trees.emplace(std::string(text), std::move(parsed)).first;
     }
     return *it->second;
   }
 
  private:
   static constexpr std::size_t kLimit = 8192;
-  std::unordered_map<std::string, std::unique_ptr<TExptree>, TNameHash, std::equal_to<>> trees;
+  std::unordered_map<std::string, std::unique_ptr<TFormula>, TNameHash, std::equal_to<>> trees;
 };
 
 namespace {
@@ -214,12 +213,11 @@ TFormulaCache* formula_cache(const TVarlist& vars) {
   return memory->formulas.get();
 }
 
-// The parsed formula: the cached tree, else one parsed into `uncached`.
-TExptree& tree_of(std::string_view formula, const TVarlist& vars,
-                  std::unique_ptr<TExptree>& uncached) {
-  if (TFormulaCache* cache = formula_cache(vars)) return cache->tree(formula, uncached);
-  uncached = std::make_unique<TExptree>();
-  TFormulaParser(formula).whole(*uncached);
+// The parsed formula: the cached one, else one parsed into `uncached`.
+TFormula& formula_of_text(std::string_view formula, const TVarlist& vars,
+                          std::unique_ptr<TFormula>& uncached) {
+  if (TFormulaCache* cache = formula_cache(vars)) return cache->formula(formula, uncached);
+  uncached = std::make_unique<TFormula>(formula);
   return *uncached;
 }
 
@@ -289,8 +287,13 @@ class TCalculation {
   }
   // result with base_calc 1 and nothing kept in the tree.
   static float computed(TExptree& root, TVarlist& vars);
+  // The same for a formula, through its form.
+  static float formed(TFormula& formula, TVarlist& vars);
 
  private:
+  // A number, or a variable found computed; false for any other variable.
+  static bool operand_value(TExptree& node, TVarlist& vars, float& v);
+
   TVarlist& vars;
   int base_calc;
   bool freeze;
@@ -401,8 +404,8 @@ float TCalculation::formula_of(TVariable& var) {
     abort();
     return 0;
   }
-  std::unique_ptr<TExptree> uncached;
-  TExptree& tree = tree_of(formula, vars, uncached);
+  std::unique_ptr<TFormula> uncached;
+  TExptree& tree = formula_of_text(formula, vars, uncached).tree();
   var.in_progress = true;
   const bool outer_freeze = freeze;
   freeze = false;
@@ -646,21 +649,31 @@ float TExptree::calculate(TVarlist* var_list, int base_calc) {
   return TCalculation(var_list != nullptr ? *var_list : none, base_calc, true).result(*this);
 }
 
-namespace {
-
-// The variable node of a formula that is one name: a root with neither
-// operator nor function over a node naming a variable (not a quoted text).
-TExptree* single_name_node(const TExptree& root) {
-  if (root.get_type() != 1 || root.get_oper()[0] != '\0' || root.get_function()[0] != '\0') {
-    return nullptr;
+bool TCalculation::operand_value(TExptree& node, TVarlist& vars, float& v) {
+  if (node.type == 2) {
+    v = node.value;
+    return true;
   }
-  TExptree* node = root.get_left();
-  if (node == nullptr || node->get_type() != 3) return nullptr;
-  const char first = node->get_variable()[0];
-  return first != '\0' && first != '"' ? node : nullptr;
+  const TVariable* var = vars.find(node.variable, node.hint);
+  if (var == nullptr || var->get_comp() == 0) return false;
+  v = var->get_value();
+  return true;
 }
 
-}  // namespace
+float TCalculation::formed(TFormula& formula, TVarlist& vars) {
+  if (vars.divided_by_zero_) return 0;
+  float l = 0;
+  float r = 0;
+  if (formula.form == TFormula::TForm::kOperand) {
+    if (operand_value(*formula.first, vars, l)) return formula.outer_sign * l;
+  } else if (formula.form == TFormula::TForm::kBinary) {
+    if (operand_value(*formula.first, vars, l) && operand_value(*formula.second, vars, r) &&
+        (formula.op != '/' || r != 0.0f)) {
+      return formula.outer_sign * arithmetic(formula.op, formula.first_sign * l, r);
+    }
+  }
+  return computed(*formula.root, vars);
+}
 
 // Most formulas a script computes are one name of a computed variable, or
 // a few of them and numbers joined by operators: their values are found
@@ -669,12 +682,6 @@ float TCalculation::computed(TExptree& root, TVarlist& vars) {
   if (vars.divided_by_zero_) return 0;
   // Brackets around an operator around brackets go four levels deep.
   constexpr int kQuickLevels = 4;
-  if (TExptree* node = single_name_node(root)) {
-    const TVariable* var = vars.find(node->variable, node->hint);
-    if (var != nullptr && var->get_comp() != 0) {
-      return static_cast<float>(root.sign) * var->get_value();
-    }
-  }
   if (root.plain == 0) root.plain = plain(root, kQuickLevels) ? 1 : 2;
   float v = 0;
   if (root.plain == 1 && quick(root, vars, v, kQuickLevels)) return v;
@@ -682,9 +689,8 @@ float TCalculation::computed(TExptree& root, TVarlist& vars) {
 }
 
 float compute_formula(std::string_view formula, TVarlist& vars) {
-  std::unique_ptr<TExptree> uncached;
-  TExptree& tree = tree_of(fit(formula, kFormulaChars), vars, uncached);
-  return TCalculation::computed(tree, vars);
+  std::unique_ptr<TFormula> uncached;
+  return formula_of_text(fit(formula, kFormulaChars), vars, uncached).compute(vars);
 }
 
 std::unique_ptr<TExptree> parse_formula(std::string_view formula) {
@@ -695,6 +701,54 @@ std::unique_ptr<TExptree> parse_formula(std::string_view formula) {
 
 float compute_tree(TExptree& tree, TVarlist& vars) {
   return TCalculation::computed(tree, vars);
+}
+
+namespace {
+
+// A number, or a variable named (not a quoted text).
+bool is_operand(const TExptree* node) {
+  if (node == nullptr) return false;
+  if (node->get_type() == 2) return true;
+  const char first = node->get_variable()[0];
+  return node->get_type() == 3 && first != '\0' && first != '"';
+}
+
+// A node with neither operator nor function.
+bool is_bracket(const TExptree& node) {
+  return node.get_type() == 1 && node.get_oper()[0] == '\0' && node.get_function()[0] == '\0';
+}
+
+}  // namespace
+
+TFormula::TFormula(std::string_view formula) : root(parse_formula(formula)) {
+  TExptree* node = root.get();
+  if (is_bracket(*node)) {
+    outer_sign = static_cast<float>(node->sign);
+    node = node->left.get();
+    if (is_operand(node)) {
+      form = TForm::kOperand;
+      first = node;
+      return;
+    }
+    if (node == nullptr) return;
+  }
+  // The operator node, as shape_of works it out: one arithmetic operator
+  // character and no function.
+  const std::string& oper = node->oper;
+  if (node->type != 1 || oper.size() != 1 || !node->func.empty() ||
+      std::string_view("=<>!+-*/").find(oper[0]) == std::string_view::npos ||
+      !is_operand(node->left.get()) || !is_operand(node->right.get())) {
+    return;
+  }
+  form = TForm::kBinary;
+  op = oper[0];
+  first_sign = static_cast<float>(node->sign);
+  first = node->left.get();
+  second = node->right.get();
+}
+
+float TFormula::compute(TVarlist& vars) {
+  return TCalculation::formed(*this, vars);
 }
 
 namespace {
@@ -743,7 +797,7 @@ TIndexedName::TIndexedName(std::string_view word) {
   sample += tail;
   // Digits in place of the zeros leave the names and operators where they
   // are: the texts parse as the sample does.
-  one_name = single_name_node(*parse_formula(sample)) != nullptr;
+  one_name = TFormula(sample).names_a_variable();
 }
 
 std::string_view TIndexedName::resolve(TVarlist& vars) {

@@ -302,7 +302,7 @@ struct TScriptWords {
   // Per word: where the variable it names was last found, in whatever store.
   std::vector<TVarlist::THint> hints;
   // Per word: the word parsed as a formula, once a statement computed it.
-  std::vector<std::unique_ptr<TExptree>> formulas;
+  std::vector<std::unique_ptr<TFormula>> formulas;
   // Per word: where an IF part read from it on ends (skip_if_part), once
   // searched: that word, -1 for none, -2 not searched yet.
   std::vector<int> if_part_ends;
@@ -367,13 +367,13 @@ class TScriptReader {
   }
   // The word just read parsed as a formula, when it is a whole word and
   // `formula` is its text (not a text made from it); null otherwise.
-  TExptree* formula_of_last_word(std::string_view formula) const {
+  TFormula* formula_of_last_word(std::string_view formula) const {
     if (!last_whole) return nullptr;
     const std::size_t k = following - 1;
     const std::string_view word = words->cut[k];
     if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
-    TExptree* tree = words->formulas[k].get();
-    return tree != nullptr ? tree : parse_word(k);
+    TFormula* parsed = words->formulas[k].get();
+    return parsed != nullptr ? parsed : parse_word(k);
   }
   // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const {
@@ -442,7 +442,7 @@ class TScriptReader {
 
   std::string_view word(std::size_t i) const;
   // Parses word i as a formula, once.
-  TExptree* parse_word(std::size_t i) const;
+  TFormula* parse_word(std::size_t i) const;
   std::string_view search_word();
   std::optional<float> plain_number();
 };
@@ -562,8 +562,8 @@ class TScriptRun : public TDivisionByZeroListener {
     if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
       return indexed->compute(*Vars);
     }
-    TExptree* tree = reader.formula_of_last_word(formula);
-    return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
+    TFormula* parsed = reader.formula_of_last_word(formula);
+    return parsed != nullptr ? parsed->compute(*Vars) : compute_formula(formula, *Vars);
   }
 
   // " at token #<count>", the position part of the stopping messages.

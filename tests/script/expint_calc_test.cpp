@@ -111,6 +111,36 @@ TEST(Calculator, TreesComputeByTheirTextsAsChanged) {
   }
 }
 
+// A formula parsed once follows its store: a variable made uncomputed is
+// computed from its formula, a missing one is an error (and 0), one made
+// again elsewhere is found there, and a divisor that became 0 stops.
+TEST(Calculator, ParsedFormulasFollowTheirStore) {
+  TVarlist store;
+  store.insert("a", "2", 2);
+  store.insert("b", "(a*3)", 6);
+  TFormula quotient("(b/a)");
+  TFormula single("(-b)");
+  TFormula number("7");
+  StoreOutput out(store);
+  EXPECT_EQ(quotient.compute(store), 3.0f);
+  EXPECT_EQ(single.compute(store), -6.0f);
+  store.set_value("a", 4);
+  store.set_comp("b", 0);
+  EXPECT_EQ(quotient.compute(store), 3.0f);  // b computed again: 12 / 4
+  EXPECT_EQ(store.get_comp("b"), 1);
+  store.remove("a");
+  TFormula sum("(b+a)");
+  EXPECT_EQ(sum.compute(store), 12.0f);
+  EXPECT_EQ(out.str(), errors(1));
+  store.insert("x", "1", 1);
+  store.insert("a", "0", 0);
+  EXPECT_EQ(single.compute(store), -12.0f);
+  EXPECT_EQ(number.compute(store), 7.0f);
+  EXPECT_EQ(quotient.compute(store), 0.0f);
+  EXPECT_EQ(out.str(), errors(1) + "\nERROR: DIVISION BY ZERO! Program terminated.\n");
+  EXPECT_EQ(number.compute(store), 0.0f);
+}
+
 TEST(Calculator, StringConstantsAreBase256Codes) {
   // The first character goes whatever it is; only a closing quote is checked.
   const std::pair<const char*, float> cases[] = {
