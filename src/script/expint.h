@@ -55,9 +55,12 @@ class TVariable {
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
-  // The text may be this variable's own formula or a part of it.
+  // The text may be this variable's own formula or a part of it. A
+  // statement run again mostly sets the formula it set before: that is
+  // not copied again.
   void set_formula(std::string_view f) {
     f = fit(f, script_limits::kFormulaChars);
+    if (f.size() == formula_size && same_bytes(formula, f.data(), f.size())) return;
     std::memmove(formula, f.data(), f.size());
     formula[f.size()] = '\0';
     formula_size = static_cast<std::uint8_t>(f.size());

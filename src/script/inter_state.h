@@ -254,6 +254,27 @@ struct TGeneratedBlock {
   RuleBlock block;
 };
 
+// A word cut to the name or the formula size, a view into the script's
+// text, with whether it may hold an index and, for a whole word of the text
+// that does, the word taken apart at its indices.
+struct TNameWord {
+  std::string_view text;
+  bool may_hold_index;
+  TIndexedName* indexed = nullptr;
+};
+
+// The operands of a LET as read after its keyword: the name, the hint of
+// the name's word, whether the separator is '=', the formula, and where
+// reading them left the reader. They are whole words of the text, so they
+// read the same every time the statement runs.
+struct TLetOperands {
+  TNameWord name;
+  TVarlist::THint* hint;
+  bool resolve;
+  TNameWord formula;
+  TReaderPlace after;
+};
+
 // What the statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -280,6 +301,8 @@ struct TWordMemory {
   std::unique_ptr<TGeneratedBlock> compare_block;
   // At a PARAMETERSET keyword, once its operands were read.
   std::unique_ptr<TParameterSetOperands> parameter_set;
+  // At a LET keyword, once its operands were read.
+  std::unique_ptr<TLetOperands> let;
 };
 
 // The words of a script text, which depend on the text alone: where each
@@ -503,14 +526,7 @@ class TScriptRun : public TDivisionByZeroListener {
   }
   // A word cut to the name size.
   std::string read_name() { return std::string(fit(read_word(), script_limits::kNameChars)); }
-  // A word cut to the name or the formula size, a view into the script's
-  // text, with whether it may hold an index and, for a whole word of the
-  // text that does, the word taken apart at its indices.
-  struct TNameWord {
-    std::string_view text;
-    bool may_hold_index;
-    TIndexedName* indexed = nullptr;
-  };
+  using TNameWord = ::TNameWord;
   TNameWord read_name_word() { return read_word_cut(script_limits::kNameChars); }
   TNameWord read_formula_word() { return read_word_cut(script_limits::kFormulaChars); }
   TNameWord read_word_cut(std::size_t chars) {
