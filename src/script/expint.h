@@ -458,12 +458,12 @@ float compute_formula(std::string_view formula, TVarlist& vars);
 std::unique_ptr<TExptree> parse_formula(std::string_view formula);
 float compute_tree(TExptree& tree, TVarlist& vars);
 
-// A formula parsed once, with the form its tree has: a number or one
-// variable, or two of them joined by an arithmetic operator (in a bracket or
-// not), is computed from those two nodes without walking the tree; any
-// other formula, and one whose variable is missing or not computed, is
-// computed as compute_tree does. The tree is never changed after parsing,
-// so the form found once holds.
+// A formula parsed once, with the form its tree has: a term (a number or a
+// variable, or two of them joined by an arithmetic operator), or two terms
+// joined by a logical operator, each in a bracket or not, is computed from
+// the terms' nodes without walking the tree; any other formula, and one
+// whose variable is missing or not computed, is computed as compute_tree
+// does. The tree is never changed after parsing, so the form found holds.
 class TFormula {
  public:
   explicit TFormula(std::string_view formula);
@@ -473,18 +473,27 @@ class TFormula {
   float compute(TVarlist& vars);
   TExptree& tree() const { return *root; }
   // Whether the formula is one variable's name, in a bracket or not.
-  bool names_a_variable() const { return form == TForm::kOperand && first->type == 3; }
+  bool names_a_variable() const {
+    return form == TForm::kTerm && terms[0].second == nullptr && terms[0].first->type == 3;
+  }
 
  private:
   friend class TCalculation;
-  enum class TForm : std::uint8_t { kGeneral, kOperand, kBinary };
+  struct TTerm {
+    // Takes `node` as the term when it is one.
+    bool take(TExptree* node);
+    TExptree* first = nullptr;
+    TExptree* second = nullptr;  // null: the first operand alone
+    char op = '\0';
+    float first_sign = 1;
+  };
+  enum class TForm : std::uint8_t { kGeneral, kTerm, kLogical };
   std::unique_ptr<TExptree> root;
   TForm form = TForm::kGeneral;
-  char op = '\0';
-  float outer_sign = 1;  // of the bracket around the operand or the operator
-  float first_sign = 1;  // of the operator's first operand
-  TExptree* first = nullptr;
-  TExptree* second = nullptr;
+  char logical = '\0';
+  float outer_sign = 1;    // of the bracket around the term or the logical operator
+  float logical_sign = 1;  // of the logical operator's first term
+  TTerm terms[2];
 };
 
 // A text with bracketed index expressions (x[i], b[i][j+1]) taken apart

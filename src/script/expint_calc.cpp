@@ -292,7 +292,11 @@ class TCalculation {
 
  private:
   // A number, or a variable found computed; false for any other variable.
-  static bool operand_value(TExptree& node, TVarlist& vars, float& v);
+  [[gnu::always_inline]] static bool operand_value(TExptree& node, TVarlist& vars, float& v);
+  // A formula's term of such operands; false when one is not, or for a
+  // division by zero.
+  [[gnu::always_inline]] static bool term_value(const TFormula::TTerm& term, TVarlist& vars,
+                                                float& v);
 
   TVarlist& vars;
   int base_calc;
@@ -649,7 +653,7 @@ float TExptree::calculate(TVarlist* var_list, int base_calc) {
   return TCalculation(var_list != nullptr ? *var_list : none, base_calc, true).result(*this);
 }
 
-bool TCalculation::operand_value(TExptree& node, TVarlist& vars, float& v) {
+inline bool TCalculation::operand_value(TExptree& node, TVarlist& vars, float& v) {
   if (node.type == 2) {
     v = node.value;
     return true;
@@ -660,16 +664,26 @@ bool TCalculation::operand_value(TExptree& node, TVarlist& vars, float& v) {
   return true;
 }
 
+inline bool TCalculation::term_value(const TFormula::TTerm& term, TVarlist& vars, float& v) {
+  if (!operand_value(*term.first, vars, v)) return false;
+  if (term.second == nullptr) return true;
+  float r = 0;
+  if (!operand_value(*term.second, vars, r) || (term.op == '/' && r == 0.0f)) return false;
+  v = arithmetic(term.op, term.first_sign * v, r);
+  return true;
+}
+
 float TCalculation::formed(TFormula& formula, TVarlist& vars) {
   if (vars.divided_by_zero_) return 0;
   float l = 0;
   float r = 0;
-  if (formula.form == TFormula::TForm::kOperand) {
-    if (operand_value(*formula.first, vars, l)) return formula.outer_sign * l;
-  } else if (formula.form == TFormula::TForm::kBinary) {
-    if (operand_value(*formula.first, vars, l) && operand_value(*formula.second, vars, r) &&
-        (formula.op != '/' || r != 0.0f)) {
-      return formula.outer_sign * arithmetic(formula.op, formula.first_sign * l, r);
+  if (formula.form == TFormula::TForm::kTerm) {
+    if (term_value(formula.terms[0], vars, l)) return formula.outer_sign * l;
+  } else if (formula.form == TFormula::TForm::kLogical) {
+    if (term_value(formula.terms[0], vars, l) && term_value(formula.terms[1], vars, r)) {
+      l *= formula.logical_sign;
+      const bool truth = formula.logical == '&' ? l != 0 && r != 0 : l != 0 || r != 0;
+      return formula.outer_sign * (truth ? 1.0f : 0.0f);
     }
   }
   return computed(*formula.root, vars);
@@ -720,31 +734,46 @@ bool is_bracket(const TExptree& node) {
 
 }  // namespace
 
-TFormula::TFormula(std::string_view formula) : root(parse_formula(formula)) {
-  TExptree* node = root.get();
-  if (is_bracket(*node)) {
-    outer_sign = static_cast<float>(node->sign);
-    node = node->left.get();
-    if (is_operand(node)) {
-      form = TForm::kOperand;
-      first = node;
-      return;
-    }
-    if (node == nullptr) return;
+bool TFormula::TTerm::take(TExptree* node) {
+  if (is_operand(node)) {
+    first = node;
+    return true;
   }
-  // The operator node, as shape_of works it out: one arithmetic operator
+  // An operator node as shape_of works it out: one arithmetic operator
   // character and no function.
   const std::string& oper = node->oper;
   if (node->type != 1 || oper.size() != 1 || !node->func.empty() ||
       std::string_view("=<>!+-*/").find(oper[0]) == std::string_view::npos ||
       !is_operand(node->left.get()) || !is_operand(node->right.get())) {
-    return;
+    return false;
   }
-  form = TForm::kBinary;
   op = oper[0];
   first_sign = static_cast<float>(node->sign);
   first = node->left.get();
   second = node->right.get();
+  return true;
+}
+
+TFormula::TFormula(std::string_view formula) : root(parse_formula(formula)) {
+  TExptree* node = root.get();
+  if (is_bracket(*node)) {
+    outer_sign = static_cast<float>(node->sign);
+    node = node->left.get();
+    if (node == nullptr) return;
+  }
+  if (terms[0].take(node)) {
+    form = TForm::kTerm;
+    return;
+  }
+  // A logical operator takes no function, whatever the function text.
+  const std::string& oper = node->oper;
+  if (node->type == 1 && oper.size() == 1 && (oper[0] == '&' || oper[0] == '|') &&
+      node->left != nullptr && node->right != nullptr && terms[0].take(node->left.get()) &&
+      terms[1].take(node->right.get())) {
+    form = TForm::kLogical;
+    logical = oper[0];
+    logical_sign = static_cast<float>(node->sign);
+  }
 }
 
 float TFormula::compute(TVarlist& vars) {

@@ -67,7 +67,8 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
       {"1e2", 100, 0}, {".5", 0, 1}, {"", 0, 1}, {"()", 0, 1}, {"(unknown+1)", 1, 1},
       {"(a,b)", 0, 1}, {"(\"A\"=65)", 1, 0}, {"(\"AB\"!\"AB\")", 0, 0}, {"-a", -2, 1},
       {"SUM{a)b}", 2, 1}, {"a", 2, 0}, {"unknown", 0, 1}, {"\"A\"", 65, 0}, {"c", 4, 0},
-      {"(c+1)", 5, 0}};
+      {"(c+1)", 5, 0}, {"((a>1)|(b<1))", 1, 0}, {"((a>1)&(b<1))", 0, 0}, {"(-x|0)", 1, 0},
+      {"((c>3)&(unknown=0))", 1, 1}};
   // clang-format on
   for (const Case& c : cases) {
     const Computed r = compute(store, c.f);
