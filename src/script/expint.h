@@ -217,6 +217,7 @@ class TVarlist {
   // variables through the hints of earlier runs.
   struct THint {
     std::uint32_t position = UINT32_MAX;  // none
+    std::uint64_t stamp = 0;              // see find_named
   };
   // find, through a hint that it updates. Inline: most lookups through a
   // hint find their variable at once.
@@ -230,6 +231,15 @@ class TVarlist {
       }
     }
     return find_and_hint(name, hint);
+  }
+  // find through a hint that serves one name only. While the store keeps
+  // the stamp it had when the hint found the variable (its names and their
+  // places unchanged), the variable is where it was.
+  TVariable* find_named(std::string_view n, THint& hint) {
+    if (hint.stamp == stamp && stamp != 0) return &vars[hint.position];
+    TVariable* found = find(n, hint);
+    hint.stamp = found != nullptr ? stamp : 0;
+    return found;
   }
 
   void show(std::ostream& out) const;                            // the whole store
@@ -313,6 +323,10 @@ class TVarlist {
   // Counts the changes of the store's names and their number: what an index
   // substitution depends on besides its text.
   std::uint64_t shape = 0;
+  // Unique among the stores that share a caching memory, renewed with
+  // every change of the shape; 0 (none) without such a memory.
+  std::uint64_t stamp = 0;
+  void reshaped();
   // Index substitutions by their text, with the shape they were made in:
   // while the store keeps that shape, a formula is substituted again
   // without a scan of the store. Kept only while the memory caches.
@@ -325,7 +339,10 @@ class TVarlist {
  public:
   // The memory that computations in this store use (null: none); it must
   // outlive the store's computations. Copies do not take it.
-  void set_formula_memory(TFormulaMemory* memory) { memory_ = memory; }
+  void set_formula_memory(TFormulaMemory* memory) {
+    memory_ = memory;
+    reshaped();
+  }
   TFormulaMemory* formula_memory() const { return memory_; }
   // Where computations in this store write their messages (null: nowhere).
   // Copies do not take it.
@@ -351,6 +368,7 @@ class TVarlist {
 // formula it computes and keeps no hints of words taken apart.
 struct TFormulaMemory {
   bool caching = true;
+  std::uint64_t stamps = 0;                 // the last store stamp handed out
   std::shared_ptr<TFormulaCache> formulas;  // made at first use
 };
 

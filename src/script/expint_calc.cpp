@@ -380,7 +380,7 @@ float TCalculation::variable(TExptree& node) {
     }
     return v;
   }
-  TVariable* var = vars.find(node.variable, node.hint);
+  TVariable* var = vars.find_named(node.variable, node.hint);
   if (var == nullptr) {
     expression_error(vars);
     return 0;
@@ -465,7 +465,7 @@ bool TCalculation::quick(TExptree& node, TVarlist& vars, float& v, int levels) {
     return true;
   }
   if (node.type == 3) {
-    const TVariable* var = vars.find(node.variable, node.hint);
+    const TVariable* var = vars.find_named(node.variable, node.hint);
     if (var == nullptr || var->get_comp() == 0) return false;
     v = var->get_value();
     return true;
@@ -658,7 +658,7 @@ inline bool TCalculation::operand_value(TExptree& node, TVarlist& vars, float& v
     v = node.value;
     return true;
   }
-  const TVariable* var = vars.find(node.variable, node.hint);
+  const TVariable* var = vars.find_named(node.variable, node.hint);
   if (var == nullptr || var->get_comp() == 0) return false;
   v = var->get_value();
   return true;
@@ -837,7 +837,8 @@ std::string_view TIndexedName::resolve(TVarlist& vars) {
   for (TIndex& index : indices) {
     // Without caching, every lookup starts from a fresh hint.
     TVarlist::THint fresh;
-    const TVariable* var = vars.find(index.text, hinted ? index.hint : fresh);
+    const TVariable* var =
+        hinted ? vars.find_named(index.text, index.hint) : vars.find(index.text, fresh);
     const float v = var != nullptr ? var->get_value() : compute_tree(*index.formula, vars);
     const int number = index_number(v);
     negative = negative || number < 0;
