@@ -24,10 +24,10 @@ void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, 
   std::string_view formula =
       resolve ? run.resolve_formula_view(formula_word, formula_text) : formula_word.text;
   TVarlist& vars = *run.Vars;
-  TVariable* found = vars.find(name, hint);
+  TVariable* found = run.find_named(name_word, name, hint);
   if (found == nullptr) {
     vars.insert(name, formula, 0);
-    found = vars.find(name, hint);
+    found = run.find_named(name_word, name, hint);
   } else {
     found->set_formula(formula);
     found->set_comp(1);

@@ -550,6 +550,11 @@ class TScriptRun : public TDivisionByZeroListener {
     unplaced_hint = {};
     return unplaced_hint;
   }
+  // Finds the variable `name`, resolved from `word`, through the word's
+  // hint. A word without an index names the same variable every time.
+  TVariable* find_named(const TNameWord& word, std::string_view name, TVarlist::THint& hint) {
+    return word.may_hold_index ? Vars->find(name, hint) : Vars->find_named(name, hint);
+  }
   // The same for the rule set's fuzzy variable of that name.
   CVList::Hint& fuzzy_name_hint() {
     if (CVList::Hint* hint = reader.fuzzy_hint_of_last_word()) return *hint;
