@@ -392,41 +392,21 @@ class TExptree {
   static std::string& get_next(std::string& expr);
 
   int get_type() const { return type; }
-  int get_sign() const { return sign; }
   const char* get_oper() const { return oper.c_str(); }
   const char* get_function() const { return func.c_str(); }
   const char* get_variable() const { return variable.c_str(); }
   float get_value() const { return value; }
   TExptree* get_left() const { return left.get(); }
   TExptree* get_right() const { return right.get(); }
-  void set_type(int t) {
-    type = t;
-    plain = 0;
-  }
-  void set_sign(int s) { sign = s; }
-  void set_variable(std::string_view v) {
-    variable = fit(v, script_limits::kNameChars);
-    plain = 0;
-  }
   void set_oper(std::string_view op) {
     oper = fit(op, script_limits::kOperChars);
     shape = 0;
-    plain = 0;
   }
   void set_function(std::string_view f) {
     func = fit(f, script_limits::kOperChars);
     shape = 0;
-    plain = 0;
   }
   void set_value(float v) { value = v; }
-  void set_left(std::unique_ptr<TExptree> l) {
-    left = std::move(l);
-    plain = 0;
-  }
-  void set_right(std::unique_ptr<TExptree> r) {
-    right = std::move(r);
-    plain = 0;
-  }
 
  private:
   friend class TCalculation;
@@ -449,10 +429,6 @@ class TExptree {
   std::uint8_t shape = 0;
   char shape_op = '\0';       // the arithmetic or logical operator, or '\0'
   std::uint8_t shape_fn = 0;  // function or list function code
-  // At a formula's root: whether the formula is numbers and variables joined
-  // by arithmetic operators in a few brackets (1), or not (2); 0 not worked
-  // out yet. Such a formula is computed without setting up a calculation.
-  std::uint8_t plain = 0;
 };
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.

@@ -354,15 +354,6 @@ class TCalculation {
   float binary(char op, float l, float r);
   // An arithmetic operator but a division by zero.
   static float arithmetic(char op, float l, float r);
-  // Whether a formula is numbers and variables (not quoted texts) joined by
-  // arithmetic operators, at most `levels` brackets deep.
-  static bool plain(TExptree& node, int levels);
-  // The value of a plain formula whose variables are all computed, found
-  // without setting up a calculation; false when a variable is missing or
-  // must be computed, for a division by zero, or when the formula is not
-  // plain (any more) within `levels` brackets: a calculation then computes
-  // the whole formula.
-  static bool quick(TExptree& node, TVarlist& vars, float& v, int levels);
   // A one-argument function by its code (TFunctionCode).
   float function(std::uint8_t code, float arg);
   // Works out the shape codes of a structure node from its texts.
@@ -446,51 +437,6 @@ float TCalculation::arithmetic(char op, float l, float r) {
     default:
       return l / r;
   }
-}
-
-bool TCalculation::plain(TExptree& node, int levels) {
-  if (node.type == 2) return true;
-  if (node.type == 3) return !node.variable.empty() && node.variable.front() != '"';
-  if (levels == 0) return false;
-  if (node.shape == kUnshaped) shape_of(node);
-  if (node.shape == kBracket) return node.left != nullptr && plain(*node.left, levels - 1);
-  return node.shape == kGeneral && node.shape_op != '\0' && node.shape_fn == kNoFunction &&
-         node.left != nullptr && node.right != nullptr && plain(*node.left, levels - 1) &&
-         plain(*node.right, levels - 1);
-}
-
-bool TCalculation::quick(TExptree& node, TVarlist& vars, float& v, int levels) {
-  if (node.type == 2) {
-    v = node.value;
-    return true;
-  }
-  if (node.type == 3) {
-    const TVariable* var = vars.find_named(node.variable, node.hint);
-    if (var == nullptr || var->get_comp() == 0) return false;
-    v = var->get_value();
-    return true;
-  }
-  // The node is checked again: a tree changed through its setters after it
-  // was found plain computes the long way.
-  if (levels == 0 || node.left == nullptr) return false;
-  const auto sign = static_cast<float>(node.sign);
-  if (node.shape == kBracket) {
-    if (!quick(*node.left, vars, v, levels - 1)) return false;
-    v = sign * v;
-    return true;
-  }
-  if (node.shape != kGeneral || node.shape_op == '\0' || node.shape_fn != kNoFunction ||
-      node.right == nullptr) {
-    return false;
-  }
-  float l = 0;
-  float r = 0;
-  if (!quick(*node.left, vars, l, levels - 1) || !quick(*node.right, vars, r, levels - 1)) {
-    return false;
-  }
-  if (node.shape_op == '/' && r == 0.0f) return false;
-  v = arithmetic(node.shape_op, sign * l, r);
-  return true;
 }
 
 float TCalculation::function(std::uint8_t code, float arg) {
@@ -633,7 +579,6 @@ TExptree::TExptree(int t, std::string_view op, std::string_view f, std::string_v
 void TExptree::insert_expr(std::string& expr, int first) {
   if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   shape = 0;
-  plain = 0;
   TFormulaParser parser(expr);
   if (first == 0) {
     parser.whole(*this);
@@ -689,16 +634,7 @@ float TCalculation::formed(TFormula& formula, TVarlist& vars) {
   return computed(*formula.root, vars);
 }
 
-// Most formulas a script computes are one name of a computed variable, or
-// a few of them and numbers joined by operators: their values are found
-// through the nodes' hints without setting up a computation.
 float TCalculation::computed(TExptree& root, TVarlist& vars) {
-  if (vars.divided_by_zero_) return 0;
-  // Brackets around an operator around brackets go four levels deep.
-  constexpr int kQuickLevels = 4;
-  if (root.plain == 0) root.plain = plain(root, kQuickLevels) ? 1 : 2;
-  float v = 0;
-  if (root.plain == 1 && quick(root, vars, v, kQuickLevels)) return v;
   return TCalculation(vars, 1, false).result(root);
 }
 
