@@ -392,12 +392,16 @@ class TExptree {
   static std::string& get_next(std::string& expr);
 
   int get_type() const { return type; }
+  int get_sign() const { return sign; }
   const char* get_oper() const { return oper.c_str(); }
   const char* get_function() const { return func.c_str(); }
   const char* get_variable() const { return variable.c_str(); }
   float get_value() const { return value; }
   TExptree* get_left() const { return left.get(); }
   TExptree* get_right() const { return right.get(); }
+  void set_type(int t) { type = t; }
+  void set_sign(int s) { sign = s; }
+  void set_variable(std::string_view v) { variable = fit(v, script_limits::kNameChars); }
   void set_oper(std::string_view op) {
     oper = fit(op, script_limits::kOperChars);
     shape = 0;
@@ -407,6 +411,8 @@ class TExptree {
     shape = 0;
   }
   void set_value(float v) { value = v; }
+  void set_left(std::unique_ptr<TExptree> l) { left = std::move(l); }
+  void set_right(std::unique_ptr<TExptree> r) { right = std::move(r); }
 
  private:
   friend class TCalculation;
