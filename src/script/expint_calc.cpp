@@ -183,18 +183,15 @@ class TFormulaParser {
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
  public:
-  TFormula& formula(std::string_view text, std::unique_ptr<TFormula>& uncached) {
+  // Null beyond the limit: formulas are then parsed per use instead of
+  // growing the cache.
+  TFormula* formula(std::string_view text) {
     auto it = trees.find(text);
     if (it == trees.end()) {
-      auto parsed = std::make_unique<TFormula>(text);
-      // Beyond the limit, formulas are parsed per use instead of growing the cache.
-      if (trees.size() >= kLimit) {
-        uncached = std::move(parsed);
-        return *uncached;
-      }
-      it = trees.emplace(std::string(text), std::move(parsed)).first;
+      if (trees.size() >= kLimit) return nullptr;
+      it = trees.emplace(std::string(text), std::make_unique<TFormula>(text)).first;
     }
-    return *it->second;
+    return it->second.get();
   }
 
  private:
@@ -213,12 +210,10 @@ TFormulaCache* formula_cache(const TVarlist& vars) {
   return memory->formulas.get();
 }
 
-// The parsed formula: the cached one, else one parsed into `uncached`.
-TFormula& formula_of_text(std::string_view formula, const TVarlist& vars,
-                          std::unique_ptr<TFormula>& uncached) {
-  if (TFormulaCache* cache = formula_cache(vars)) return cache->formula(formula, uncached);
-  uncached = std::make_unique<TFormula>(formula);
-  return *uncached;
+// The cached formula of a text; null when there is none.
+TFormula* cached_formula(std::string_view formula, const TVarlist& vars) {
+  TFormulaCache* cache = formula_cache(vars);
+  return cache != nullptr ? cache->formula(formula) : nullptr;
 }
 
 }  // namespace
@@ -399,8 +394,9 @@ float TCalculation::formula_of(TVariable& var) {
     abort();
     return 0;
   }
-  std::unique_ptr<TFormula> uncached;
-  TExptree& tree = formula_of_text(formula, vars, uncached).tree();
+  std::unique_ptr<TExptree> uncached;
+  TFormula* cached = cached_formula(formula, vars);
+  TExptree& tree = cached != nullptr ? cached->tree() : *(uncached = parse_formula(formula));
   var.in_progress = true;
   const bool outer_freeze = freeze;
   freeze = false;
@@ -639,8 +635,9 @@ float TCalculation::computed(TExptree& root, TVarlist& vars) {
 }
 
 float compute_formula(std::string_view formula, TVarlist& vars) {
-  std::unique_ptr<TFormula> uncached;
-  return formula_of_text(fit(formula, kFormulaChars), vars, uncached).compute(vars);
+  formula = fit(formula, kFormulaChars);
+  if (TFormula* cached = cached_formula(formula, vars)) return cached->compute(vars);
+  return TCalculation::computed(*parse_formula(formula), vars);
 }
 
 std::unique_ptr<TExptree> parse_formula(std::string_view formula) {

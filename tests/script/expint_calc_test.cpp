@@ -43,10 +43,10 @@ Computed compute(TVarlist& store, const std::string& formula) {
   return {v, out.str()};
 }
 
-// Every formula computes alike as a text, parsed once and computed twice,
-// and built into a tree by insert_expr and calculated twice (the second time
-// what its operator and function texts stand for is no longer read from the
-// texts).
+// Every formula computes alike as a text, parsed once and computed twice
+// (as a tree and through its form), and built into a tree by insert_expr
+// and calculated twice (the second time what its operator and function
+// texts stand for is no longer read from the texts).
 TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
   TVarlist store;
   store.insert("a", "2", 2);
@@ -78,11 +78,13 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
     std::string text = c.f;
     TExptree inserted;
     inserted.insert_expr(text, 0);
+    TFormula formula(c.f);
     for (int round = 0; round < 2; ++round) {
       StoreOutput out(store);
       EXPECT_EQ(compute_tree(*parsed, store), r.value) << c.f << " parsed, round " << round;
+      EXPECT_EQ(formula.compute(store), r.value) << c.f << " formula, round " << round;
       EXPECT_FLOAT_EQ(inserted.calculate(&store, 1), c.v) << c.f << " inserted, round " << round;
-      EXPECT_EQ(out.str(), errors(2 * c.errs)) << c.f << " round " << round;
+      EXPECT_EQ(out.str(), errors(3 * c.errs)) << c.f << " round " << round;
     }
   }
   EXPECT_EQ(store.get_comp("c"), 1);
