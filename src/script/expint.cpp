@@ -63,6 +63,11 @@ void TVarlist::erase_slot(std::size_t slot) {
   --names;
 }
 
+void TVarlist::reshaped() {
+  ++shape;
+  stamp = memory_ != nullptr && memory_->caching ? ++memory_->stamps : 0;
+}
+
 void TVarlist::reserve(std::size_t count) {
   vars.reserve(count);
   if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
@@ -89,7 +94,7 @@ void append_in_blocks(std::vector<T>& to, const std::vector<T>& from) {
 
 void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   if (&other == this) return;
-  ++shape;
+  reshaped();
   vars.clear();
   vars.reserve(other.vars.size() + room);
   append_in_blocks(vars, other.vars);
@@ -102,7 +107,7 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
 }
 
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
-  ++shape;
+  reshaped();
   if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
   // A store that fills from empty skips the first, smallest steps of
   // growth: each would move every variable held.
@@ -124,7 +129,7 @@ void TVarlist::remove(std::string_view n) {
   const std::uint32_t hash = variable_name_hash(name);
   const std::size_t slot = slot_of(name, hash);
   if (slots[slot].position == kEmpty) return;
-  ++shape;
+  reshaped();
   const auto gone = static_cast<std::size_t>(slots[slot].position);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
   // Only the variables behind the removed one move, one place forward; those

@@ -55,9 +55,12 @@ class TVariable {
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
-  // The text may be this variable's own formula or a part of it.
+  // The text may be this variable's own formula or a part of it. A
+  // statement run again mostly sets the formula it set before: that is
+  // not copied again.
   void set_formula(std::string_view f) {
     f = fit(f, script_limits::kFormulaChars);
+    if (f.size() == formula_size && same_bytes(formula, f.data(), f.size())) return;
     std::memmove(formula, f.data(), f.size());
     formula[f.size()] = '\0';
     formula_size = static_cast<std::uint8_t>(f.size());
@@ -214,6 +217,7 @@ class TVarlist {
   // variables through the hints of earlier runs.
   struct THint {
     std::uint32_t position = UINT32_MAX;  // none
+    std::uint64_t stamp = 0;              // see find_named
   };
   // find, through a hint that it updates. Inline: most lookups through a
   // hint find their variable at once.
@@ -227,6 +231,15 @@ class TVarlist {
       }
     }
     return find_and_hint(name, hint);
+  }
+  // find through a hint that serves one name only. While the store keeps
+  // the stamp it had when the hint found the variable (its names and their
+  // places unchanged), the variable is where it was.
+  TVariable* find_named(std::string_view n, THint& hint) {
+    if (hint.stamp == stamp && stamp != 0) return &vars[hint.position];
+    TVariable* found = find(n, hint);
+    hint.stamp = found != nullptr ? stamp : 0;
+    return found;
   }
 
   void show(std::ostream& out) const;                            // the whole store
@@ -310,6 +323,10 @@ class TVarlist {
   // Counts the changes of the store's names and their number: what an index
   // substitution depends on besides its text.
   std::uint64_t shape = 0;
+  // Unique among the stores that share a caching memory, renewed with
+  // every change of the shape; 0 (none) without such a memory.
+  std::uint64_t stamp = 0;
+  void reshaped();
   // Index substitutions by their text, with the shape they were made in:
   // while the store keeps that shape, a formula is substituted again
   // without a scan of the store. Kept only while the memory caches.
@@ -322,7 +339,10 @@ class TVarlist {
  public:
   // The memory that computations in this store use (null: none); it must
   // outlive the store's computations. Copies do not take it.
-  void set_formula_memory(TFormulaMemory* memory) { memory_ = memory; }
+  void set_formula_memory(TFormulaMemory* memory) {
+    memory_ = memory;
+    reshaped();
+  }
   TFormulaMemory* formula_memory() const { return memory_; }
   // Where computations in this store write their messages (null: nowhere).
   // Copies do not take it.
@@ -348,6 +368,7 @@ class TVarlist {
 // formula it computes and keeps no hints of words taken apart.
 struct TFormulaMemory {
   bool caching = true;
+  std::uint64_t stamps = 0;                 // the last store stamp handed out
   std::shared_ptr<TFormulaCache> formulas;  // made at first use
 };
 
@@ -378,38 +399,25 @@ class TExptree {
   float get_value() const { return value; }
   TExptree* get_left() const { return left.get(); }
   TExptree* get_right() const { return right.get(); }
-  void set_type(int t) {
-    type = t;
-    plain = 0;
-  }
+  void set_type(int t) { type = t; }
   void set_sign(int s) { sign = s; }
-  void set_variable(std::string_view v) {
-    variable = fit(v, script_limits::kNameChars);
-    plain = 0;
-  }
+  void set_variable(std::string_view v) { variable = fit(v, script_limits::kNameChars); }
   void set_oper(std::string_view op) {
     oper = fit(op, script_limits::kOperChars);
     shape = 0;
-    plain = 0;
   }
   void set_function(std::string_view f) {
     func = fit(f, script_limits::kOperChars);
     shape = 0;
-    plain = 0;
   }
   void set_value(float v) { value = v; }
-  void set_left(std::unique_ptr<TExptree> l) {
-    left = std::move(l);
-    plain = 0;
-  }
-  void set_right(std::unique_ptr<TExptree> r) {
-    right = std::move(r);
-    plain = 0;
-  }
+  void set_left(std::unique_ptr<TExptree> l) { left = std::move(l); }
+  void set_right(std::unique_ptr<TExptree> r) { right = std::move(r); }
 
  private:
   friend class TCalculation;
   friend class TFormulaParser;
+  friend class TFormula;
   int type = 1;
   int sign = 1;
   std::string oper;
@@ -427,10 +435,6 @@ class TExptree {
   std::uint8_t shape = 0;
   char shape_op = '\0';       // the arithmetic or logical operator, or '\0'
   std::uint8_t shape_fn = 0;  // function or list function code
-  // At a formula's root: whether the formula is numbers and variables joined
-  // by arithmetic operators in a few brackets (1), or not (2); 0 not worked
-  // out yet. Such a formula is computed without setting up a calculation.
-  std::uint8_t plain = 0;
 };
 
 // 1 for the characters that separate names and numbers in formulas, and for '\0'.
@@ -453,6 +457,44 @@ float compute_formula(std::string_view formula, TVarlist& vars);
 // with compute_tree gives what compute_formula gives for the text.
 std::unique_ptr<TExptree> parse_formula(std::string_view formula);
 float compute_tree(TExptree& tree, TVarlist& vars);
+
+// A formula parsed once, with the form its tree has: a term (a number or a
+// variable, or two of them joined by an arithmetic operator), or two terms
+// joined by a logical operator, each in a bracket or not, is computed from
+// the terms' nodes without walking the tree; any other formula, and one
+// whose variable is missing or not computed, is computed as compute_tree
+// does. The tree is never changed after parsing, so the form found holds.
+class TFormula {
+ public:
+  explicit TFormula(std::string_view formula);
+  TFormula(const TFormula&) = delete;
+  TFormula& operator=(const TFormula&) = delete;
+  // What compute_formula gives for the text.
+  float compute(TVarlist& vars);
+  TExptree& tree() const { return *root; }
+  // Whether the formula is one variable's name, in a bracket or not.
+  bool names_a_variable() const {
+    return form == TForm::kTerm && terms[0].second == nullptr && terms[0].first->type == 3;
+  }
+
+ private:
+  friend class TCalculation;
+  struct TTerm {
+    // Takes `node` as the term when it is one.
+    bool take(TExptree* node);
+    TExptree* first = nullptr;
+    TExptree* second = nullptr;  // null: the first operand alone
+    char op = '\0';
+    float first_sign = 1;
+  };
+  enum class TForm : std::uint8_t { kGeneral, kTerm, kLogical };
+  std::unique_ptr<TExptree> root;
+  TForm form = TForm::kGeneral;
+  char logical = '\0';
+  float outer_sign = 1;    // of the bracket around the term or the logical operator
+  float logical_sign = 1;  // of the logical operator's first term
+  TTerm terms[2];
+};
 
 // A text with bracketed index expressions (x[i], b[i][j+1]) taken apart
 // once: the pieces of text around its indices, and each index's text with

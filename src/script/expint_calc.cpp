@@ -183,24 +183,20 @@ class TFormulaParser {
 // trees are only read, so a formula computed again skips the parse.
 class TFormulaCache {
  public:
-  TExptree& tree(std::string_view formula, std::unique_ptr<TExptree>& uncached) {
-    auto it = trees.find(formula);
+  // Null beyond the limit: formulas are then parsed per use instead of
+  // growing the cache.
+  TFormula* formula(std::string_view text) {
+    auto it = trees.find(text);
     if (it == trees.end()) {
-      auto parsed = std::make_unique<TExptree>();
-      TFormulaParser(formula).whole(*parsed);
-      // Beyond the limit, trees are parsed per use instead of growing the cache.
-      if (trees.size() >= kLimit) {
-        uncached = std::move(parsed);
-        return *uncached;
-      }
-      it = trees.emplace(std::string(formula), std::move(parsed)).first;
+      if (trees.size() >= kLimit) return nullptr;
+      it = trees.emplace(std::string(text), std::make_unique<TFormula>(text)).first;
     }
-    return *it->second;
+    return it->second.get();
   }
 
  private:
   static constexpr std::size_t kLimit = 8192;
-  std::unordered_map<std::string, std::unique_ptr<TExptree>, TNameHash, std::equal_to<>> trees;
+  std::unordered_map<std::string, std::unique_ptr<TFormula>, TNameHash, std::equal_to<>> trees;
 };
 
 namespace {
@@ -214,13 +210,10 @@ TFormulaCache* formula_cache(const TVarlist& vars) {
   return memory->formulas.get();
 }
 
-// The parsed formula: the cached tree, else one parsed into `uncached`.
-TExptree& tree_of(std::string_view formula, const TVarlist& vars,
-                  std::unique_ptr<TExptree>& uncached) {
-  if (TFormulaCache* cache = formula_cache(vars)) return cache->tree(formula, uncached);
-  uncached = std::make_unique<TExptree>();
-  TFormulaParser(formula).whole(*uncached);
-  return *uncached;
+// The cached formula of a text; null when there is none.
+TFormula* cached_formula(std::string_view formula, const TVarlist& vars) {
+  TFormulaCache* cache = formula_cache(vars);
+  return cache != nullptr ? cache->formula(formula) : nullptr;
 }
 
 }  // namespace
@@ -289,8 +282,17 @@ class TCalculation {
   }
   // result with base_calc 1 and nothing kept in the tree.
   static float computed(TExptree& root, TVarlist& vars);
+  // The same for a formula, through its form.
+  static float formed(TFormula& formula, TVarlist& vars);
 
  private:
+  // A number, or a variable found computed; false for any other variable.
+  [[gnu::always_inline]] static bool operand_value(TExptree& node, TVarlist& vars, float& v);
+  // A formula's term of such operands; false when one is not, or for a
+  // division by zero.
+  [[gnu::always_inline]] static bool term_value(const TFormula::TTerm& term, TVarlist& vars,
+                                                float& v);
+
   TVarlist& vars;
   int base_calc;
   bool freeze;
@@ -347,15 +349,6 @@ class TCalculation {
   float binary(char op, float l, float r);
   // An arithmetic operator but a division by zero.
   static float arithmetic(char op, float l, float r);
-  // Whether a formula is numbers and variables (not quoted texts) joined by
-  // arithmetic operators, at most `levels` brackets deep.
-  static bool plain(TExptree& node, int levels);
-  // The value of a plain formula whose variables are all computed, found
-  // without setting up a calculation; false when a variable is missing or
-  // must be computed, for a division by zero, or when the formula is not
-  // plain (any more) within `levels` brackets: a calculation then computes
-  // the whole formula.
-  static bool quick(TExptree& node, TVarlist& vars, float& v, int levels);
   // A one-argument function by its code (TFunctionCode).
   float function(std::uint8_t code, float arg);
   // Works out the shape codes of a structure node from its texts.
@@ -373,7 +366,7 @@ float TCalculation::variable(TExptree& node) {
     }
     return v;
   }
-  TVariable* var = vars.find(node.variable, node.hint);
+  TVariable* var = vars.find_named(node.variable, node.hint);
   if (var == nullptr) {
     expression_error(vars);
     return 0;
@@ -402,7 +395,8 @@ float TCalculation::formula_of(TVariable& var) {
     return 0;
   }
   std::unique_ptr<TExptree> uncached;
-  TExptree& tree = tree_of(formula, vars, uncached);
+  TFormula* cached = cached_formula(formula, vars);
+  TExptree& tree = cached != nullptr ? cached->tree() : *(uncached = parse_formula(formula));
   var.in_progress = true;
   const bool outer_freeze = freeze;
   freeze = false;
@@ -439,51 +433,6 @@ float TCalculation::arithmetic(char op, float l, float r) {
     default:
       return l / r;
   }
-}
-
-bool TCalculation::plain(TExptree& node, int levels) {
-  if (node.type == 2) return true;
-  if (node.type == 3) return !node.variable.empty() && node.variable.front() != '"';
-  if (levels == 0) return false;
-  if (node.shape == kUnshaped) shape_of(node);
-  if (node.shape == kBracket) return node.left != nullptr && plain(*node.left, levels - 1);
-  return node.shape == kGeneral && node.shape_op != '\0' && node.shape_fn == kNoFunction &&
-         node.left != nullptr && node.right != nullptr && plain(*node.left, levels - 1) &&
-         plain(*node.right, levels - 1);
-}
-
-bool TCalculation::quick(TExptree& node, TVarlist& vars, float& v, int levels) {
-  if (node.type == 2) {
-    v = node.value;
-    return true;
-  }
-  if (node.type == 3) {
-    const TVariable* var = vars.find(node.variable, node.hint);
-    if (var == nullptr || var->get_comp() == 0) return false;
-    v = var->get_value();
-    return true;
-  }
-  // The node is checked again: a tree changed through its setters after it
-  // was found plain computes the long way.
-  if (levels == 0 || node.left == nullptr) return false;
-  const auto sign = static_cast<float>(node.sign);
-  if (node.shape == kBracket) {
-    if (!quick(*node.left, vars, v, levels - 1)) return false;
-    v = sign * v;
-    return true;
-  }
-  if (node.shape != kGeneral || node.shape_op == '\0' || node.shape_fn != kNoFunction ||
-      node.right == nullptr) {
-    return false;
-  }
-  float l = 0;
-  float r = 0;
-  if (!quick(*node.left, vars, l, levels - 1) || !quick(*node.right, vars, r, levels - 1)) {
-    return false;
-  }
-  if (node.shape_op == '/' && r == 0.0f) return false;
-  v = arithmetic(node.shape_op, sign * l, r);
-  return true;
 }
 
 float TCalculation::function(std::uint8_t code, float arg) {
@@ -626,7 +575,6 @@ TExptree::TExptree(int t, std::string_view op, std::string_view f, std::string_v
 void TExptree::insert_expr(std::string& expr, int first) {
   if (expr.size() > kFormulaChars) expr.resize(kFormulaChars);
   shape = 0;
-  plain = 0;
   TFormulaParser parser(expr);
   if (first == 0) {
     parser.whole(*this);
@@ -646,45 +594,50 @@ float TExptree::calculate(TVarlist* var_list, int base_calc) {
   return TCalculation(var_list != nullptr ? *var_list : none, base_calc, true).result(*this);
 }
 
-namespace {
-
-// The variable node of a formula that is one name: a root with neither
-// operator nor function over a node naming a variable (not a quoted text).
-TExptree* single_name_node(const TExptree& root) {
-  if (root.get_type() != 1 || root.get_oper()[0] != '\0' || root.get_function()[0] != '\0') {
-    return nullptr;
+inline bool TCalculation::operand_value(TExptree& node, TVarlist& vars, float& v) {
+  if (node.type == 2) {
+    v = node.value;
+    return true;
   }
-  TExptree* node = root.get_left();
-  if (node == nullptr || node->get_type() != 3) return nullptr;
-  const char first = node->get_variable()[0];
-  return first != '\0' && first != '"' ? node : nullptr;
+  const TVariable* var = vars.find_named(node.variable, node.hint);
+  if (var == nullptr || var->get_comp() == 0) return false;
+  v = var->get_value();
+  return true;
 }
 
-}  // namespace
+inline bool TCalculation::term_value(const TFormula::TTerm& term, TVarlist& vars, float& v) {
+  if (!operand_value(*term.first, vars, v)) return false;
+  if (term.second == nullptr) return true;
+  float r = 0;
+  if (!operand_value(*term.second, vars, r) || (term.op == '/' && r == 0.0f)) return false;
+  v = arithmetic(term.op, term.first_sign * v, r);
+  return true;
+}
 
-// Most formulas a script computes are one name of a computed variable, or
-// a few of them and numbers joined by operators: their values are found
-// through the nodes' hints without setting up a computation.
-float TCalculation::computed(TExptree& root, TVarlist& vars) {
+float TCalculation::formed(TFormula& formula, TVarlist& vars) {
   if (vars.divided_by_zero_) return 0;
-  // Brackets around an operator around brackets go four levels deep.
-  constexpr int kQuickLevels = 4;
-  if (TExptree* node = single_name_node(root)) {
-    const TVariable* var = vars.find(node->variable, node->hint);
-    if (var != nullptr && var->get_comp() != 0) {
-      return static_cast<float>(root.sign) * var->get_value();
+  float l = 0;
+  float r = 0;
+  if (formula.form == TFormula::TForm::kTerm) {
+    if (term_value(formula.terms[0], vars, l)) return formula.outer_sign * l;
+  } else if (formula.form == TFormula::TForm::kLogical) {
+    if (term_value(formula.terms[0], vars, l) && term_value(formula.terms[1], vars, r)) {
+      l *= formula.logical_sign;
+      const bool truth = formula.logical == '&' ? l != 0 && r != 0 : l != 0 || r != 0;
+      return formula.outer_sign * (truth ? 1.0f : 0.0f);
     }
   }
-  if (root.plain == 0) root.plain = plain(root, kQuickLevels) ? 1 : 2;
-  float v = 0;
-  if (root.plain == 1 && quick(root, vars, v, kQuickLevels)) return v;
+  return computed(*formula.root, vars);
+}
+
+float TCalculation::computed(TExptree& root, TVarlist& vars) {
   return TCalculation(vars, 1, false).result(root);
 }
 
 float compute_formula(std::string_view formula, TVarlist& vars) {
-  std::unique_ptr<TExptree> uncached;
-  TExptree& tree = tree_of(fit(formula, kFormulaChars), vars, uncached);
-  return TCalculation::computed(tree, vars);
+  formula = fit(formula, kFormulaChars);
+  if (TFormula* cached = cached_formula(formula, vars)) return cached->compute(vars);
+  return TCalculation::computed(*parse_formula(formula), vars);
 }
 
 std::unique_ptr<TExptree> parse_formula(std::string_view formula) {
@@ -695,6 +648,69 @@ std::unique_ptr<TExptree> parse_formula(std::string_view formula) {
 
 float compute_tree(TExptree& tree, TVarlist& vars) {
   return TCalculation::computed(tree, vars);
+}
+
+namespace {
+
+// A number, or a variable named (not a quoted text).
+bool is_operand(const TExptree* node) {
+  if (node == nullptr) return false;
+  if (node->get_type() == 2) return true;
+  const char first = node->get_variable()[0];
+  return node->get_type() == 3 && first != '\0' && first != '"';
+}
+
+// A node with neither operator nor function.
+bool is_bracket(const TExptree& node) {
+  return node.get_type() == 1 && node.get_oper()[0] == '\0' && node.get_function()[0] == '\0';
+}
+
+}  // namespace
+
+bool TFormula::TTerm::take(TExptree* node) {
+  if (is_operand(node)) {
+    first = node;
+    return true;
+  }
+  // An operator node as shape_of works it out: one arithmetic operator
+  // character and no function.
+  const std::string& oper = node->oper;
+  if (node->type != 1 || oper.size() != 1 || !node->func.empty() ||
+      std::string_view("=<>!+-*/").find(oper[0]) == std::string_view::npos ||
+      !is_operand(node->left.get()) || !is_operand(node->right.get())) {
+    return false;
+  }
+  op = oper[0];
+  first_sign = static_cast<float>(node->sign);
+  first = node->left.get();
+  second = node->right.get();
+  return true;
+}
+
+TFormula::TFormula(std::string_view formula) : root(parse_formula(formula)) {
+  TExptree* node = root.get();
+  if (is_bracket(*node)) {
+    outer_sign = static_cast<float>(node->sign);
+    node = node->left.get();
+    if (node == nullptr) return;
+  }
+  if (terms[0].take(node)) {
+    form = TForm::kTerm;
+    return;
+  }
+  // A logical operator takes no function, whatever the function text.
+  const std::string& oper = node->oper;
+  if (node->type == 1 && oper.size() == 1 && (oper[0] == '&' || oper[0] == '|') &&
+      node->left != nullptr && node->right != nullptr && terms[0].take(node->left.get()) &&
+      terms[1].take(node->right.get())) {
+    form = TForm::kLogical;
+    logical = oper[0];
+    logical_sign = static_cast<float>(node->sign);
+  }
+}
+
+float TFormula::compute(TVarlist& vars) {
+  return TCalculation::formed(*this, vars);
 }
 
 namespace {
@@ -743,7 +759,7 @@ TIndexedName::TIndexedName(std::string_view word) {
   sample += tail;
   // Digits in place of the zeros leave the names and operators where they
   // are: the texts parse as the sample does.
-  one_name = single_name_node(*parse_formula(sample)) != nullptr;
+  one_name = TFormula(sample).names_a_variable();
 }
 
 std::string_view TIndexedName::resolve(TVarlist& vars) {
@@ -754,7 +770,8 @@ std::string_view TIndexedName::resolve(TVarlist& vars) {
   for (TIndex& index : indices) {
     // Without caching, every lookup starts from a fresh hint.
     TVarlist::THint fresh;
-    const TVariable* var = vars.find(index.text, hinted ? index.hint : fresh);
+    const TVariable* var =
+        hinted ? vars.find_named(index.text, index.hint) : vars.find(index.text, fresh);
     const float v = var != nullptr ? var->get_value() : compute_tree(*index.formula, vars);
     const int number = index_number(v);
     negative = negative || number < 0;

@@ -135,8 +135,8 @@ std::string_view TScriptReader::search_word() {
   return fit(text.substr(start, pos - start), script_limits::kFormulaChars);
 }
 
-TExptree* TScriptReader::parse_word(std::size_t i) const {
-  words->formulas[i] = parse_formula(words->cut[i]);
+TFormula* TScriptReader::parse_word(std::size_t i) const {
+  words->formulas[i] = std::make_unique<TFormula>(words->cut[i]);
   return words->formulas[i].get();
 }
 

@@ -145,7 +145,7 @@ float word_value(TScriptRun& run) {
   TWordMemory* memory = run.reader.memory_of_last_word();
   std::string storage;
   const std::string_view word = run.resolve_formula_view(read, storage);
-  if (const TVariable* var = run.Vars->find(word, hint)) return var->get_value();
+  if (const TVariable* var = run.find_named(read, word, hint)) return var->get_value();
   // The number depends on the text alone: a word that resolves to itself
   // keeps it.
   if (memory == nullptr || word != read.text) return decimal_value(word);
@@ -263,10 +263,10 @@ void statement_for(TScriptRun& run) {
   const float start = word_value(run);
   const std::string_view formula = loop_formula(run, memory, name, start);
   TVarlist& vars = *run.Vars;
-  TVariable* var = vars.find(name, hint);
+  TVariable* var = vars.find_named(name, hint);
   if (var == nullptr) {
     vars.insert(name, formula, start);
-    var = vars.find(name, hint);
+    var = vars.find_named(name, hint);
   } else {
     var->set_value(start);
     var->set_formula(formula);
@@ -332,7 +332,7 @@ void statement_next(TScriptRun& run) {
     run.stop("Error: NEXT without FOR" + run.at_token());
     return;
   }
-  TVariable* counter = run.Vars->find(name, hint);
+  TVariable* counter = run.find_named(word, name, hint);
   const float v = counter != nullptr ? counter->get_value() : 0.0f;
   const float step = controls.value(Kind::Step, d);
   const float bound = controls.value(Kind::To, d);

@@ -16,27 +16,18 @@ void warn_not_a_variable(TScriptRun& run, std::string_view name) {
 // LET name = formula: the formula's index expressions are resolved first, so
 // x[i] names the element the current i selects. LET name : formula: indexed
 // names with a symbolic index stand for the list of all present elements.
-void statement_let(TScriptRun& run) {
-  const TScriptRun::TNameWord name_word = run.read_name_word();
-  TVarlist::THint& hint = run.name_hint();
-  const std::string_view separator = run.read_word();
-  if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in LET " + std::string(name_word.text) +
-             " =|:" + std::string(separator) + run.at_token());
-    return;
-  }
-  const bool resolve = separator == "=";
-  const TScriptRun::TNameWord formula_word = run.read_formula_word();
+void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, bool resolve,
+            const TNameWord& formula_word) {
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   std::string formula_text;
   std::string_view formula =
       resolve ? run.resolve_formula_view(formula_word, formula_text) : formula_word.text;
   TVarlist& vars = *run.Vars;
-  TVariable* found = vars.find(name, hint);
+  TVariable* found = run.find_named(name_word, name, hint);
   if (found == nullptr) {
     vars.insert(name, formula, 0);
-    found = vars.find(name, hint);
+    found = run.find_named(name_word, name, hint);
   } else {
     found->set_formula(formula);
     found->set_comp(1);
@@ -51,6 +42,33 @@ void statement_let(TScriptRun& run) {
   // Computing may not add variables, so `var` still refers to the same entry.
   var.set_value(value);
   var.set_comp(1);
+}
+
+// The keyword's memory keeps the operands once they were read as whole
+// words: a LET run again takes them from there.
+void statement_let(TScriptRun& run) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  if (memory != nullptr && memory->let != nullptr) {
+    const TLetOperands& let = *memory->let;
+    run.reader.restore(let.after);
+    run.number_of_tokens += 3;
+    assign(run, let.name, *let.hint, let.resolve, let.formula);
+    return;
+  }
+  const TNameWord name_word = run.read_name_word();
+  TVarlist::THint& hint = run.name_hint();
+  const std::string_view separator = run.read_word();
+  if (separator != "=" && separator != ":") {
+    run.stop("Error: '= or :' missing in LET " + std::string(name_word.text) +
+             " =|:" + std::string(separator) + run.at_token());
+    return;
+  }
+  const TNameWord formula_word = run.read_formula_word();
+  if (memory != nullptr && run.reader.place().last_whole) {
+    memory->let = std::make_unique<TLetOperands>(
+        TLetOperands{name_word, &hint, separator == "=", formula_word, run.reader.place()});
+  }
+  assign(run, name_word, hint, separator == "=", formula_word);
 }
 
 // Prints a quoted text that may span several words; white space between the

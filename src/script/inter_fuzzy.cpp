@@ -223,7 +223,7 @@ void statement_set(TScriptRun& run) {
     formula_text.assign(formula_word.text);
     formula = run.Vars->substitute(formula_text);
   }
-  TVariable* var = run.Vars->find(name, hint);
+  TVariable* var = run.find_named(name_word, name, hint);
   if (var == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;

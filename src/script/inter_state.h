@@ -254,6 +254,27 @@ struct TGeneratedBlock {
   RuleBlock block;
 };
 
+// A word cut to the name or the formula size, a view into the script's
+// text, with whether it may hold an index and, for a whole word of the text
+// that does, the word taken apart at its indices.
+struct TNameWord {
+  std::string_view text;
+  bool may_hold_index;
+  TIndexedName* indexed = nullptr;
+};
+
+// The operands of a LET as read after its keyword: the name, the hint of
+// the name's word, whether the separator is '=', the formula, and where
+// reading them left the reader. They are whole words of the text, so they
+// read the same every time the statement runs.
+struct TLetOperands {
+  TNameWord name;
+  TVarlist::THint* hint;
+  bool resolve;
+  TNameWord formula;
+  TReaderPlace after;
+};
+
 // What the statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -280,6 +301,8 @@ struct TWordMemory {
   std::unique_ptr<TGeneratedBlock> compare_block;
   // At a PARAMETERSET keyword, once its operands were read.
   std::unique_ptr<TParameterSetOperands> parameter_set;
+  // At a LET keyword, once its operands were read.
+  std::unique_ptr<TLetOperands> let;
 };
 
 // The words of a script text, which depend on the text alone: where each
@@ -302,7 +325,7 @@ struct TScriptWords {
   // Per word: where the variable it names was last found, in whatever store.
   std::vector<TVarlist::THint> hints;
   // Per word: the word parsed as a formula, once a statement computed it.
-  std::vector<std::unique_ptr<TExptree>> formulas;
+  std::vector<std::unique_ptr<TFormula>> formulas;
   // Per word: where an IF part read from it on ends (skip_if_part), once
   // searched: that word, -1 for none, -2 not searched yet.
   std::vector<int> if_part_ends;
@@ -367,13 +390,13 @@ class TScriptReader {
   }
   // The word just read parsed as a formula, when it is a whole word and
   // `formula` is its text (not a text made from it); null otherwise.
-  TExptree* formula_of_last_word(std::string_view formula) const {
+  TFormula* formula_of_last_word(std::string_view formula) const {
     if (!last_whole) return nullptr;
     const std::size_t k = following - 1;
     const std::string_view word = words->cut[k];
     if (formula.data() != word.data() || formula.size() != word.size()) return nullptr;
-    TExptree* tree = words->formulas[k].get();
-    return tree != nullptr ? tree : parse_word(k);
+    TFormula* parsed = words->formulas[k].get();
+    return parsed != nullptr ? parsed : parse_word(k);
   }
   // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const {
@@ -442,7 +465,7 @@ class TScriptReader {
 
   std::string_view word(std::size_t i) const;
   // Parses word i as a formula, once.
-  TExptree* parse_word(std::size_t i) const;
+  TFormula* parse_word(std::size_t i) const;
   std::string_view search_word();
   std::optional<float> plain_number();
 };
@@ -507,14 +530,7 @@ class TScriptRun : public TDivisionByZeroListener {
   }
   // A word cut to the name size.
   std::string read_name() { return std::string(fit(read_word(), script_limits::kNameChars)); }
-  // A word cut to the name or the formula size, a view into the script's
-  // text, with whether it may hold an index and, for a whole word of the
-  // text that does, the word taken apart at its indices.
-  struct TNameWord {
-    std::string_view text;
-    bool may_hold_index;
-    TIndexedName* indexed = nullptr;
-  };
+  using TNameWord = ::TNameWord;
   TNameWord read_name_word() { return read_word_cut(script_limits::kNameChars); }
   TNameWord read_formula_word() { return read_word_cut(script_limits::kFormulaChars); }
   TNameWord read_word_cut(std::size_t chars) {
@@ -537,6 +553,11 @@ class TScriptRun : public TDivisionByZeroListener {
     // Without a place's hint, a fresh one: it holds nothing from before.
     unplaced_hint = {};
     return unplaced_hint;
+  }
+  // Finds the variable `name`, resolved from `word`, through the word's
+  // hint. A word without an index names the same variable every time.
+  TVariable* find_named(const TNameWord& word, std::string_view name, TVarlist::THint& hint) {
+    return word.may_hold_index ? Vars->find(name, hint) : Vars->find_named(name, hint);
   }
   // The same for the rule set's fuzzy variable of that name.
   CVList::Hint& fuzzy_name_hint() {
@@ -566,8 +587,8 @@ class TScriptRun : public TDivisionByZeroListener {
     if (indexed != nullptr && formula.data() == indexed->resolved().data()) {
       return indexed->compute(*Vars);
     }
-    TExptree* tree = reader.formula_of_last_word(formula);
-    return tree != nullptr ? compute_tree(*tree, *Vars) : compute_formula(formula, *Vars);
+    TFormula* parsed = reader.formula_of_last_word(formula);
+    return parsed != nullptr ? parsed->compute(*Vars) : compute_formula(formula, *Vars);
   }
 
   // " at token #<count>", the position part of the stopping messages.

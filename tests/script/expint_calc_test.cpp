@@ -43,10 +43,10 @@ Computed compute(TVarlist& store, const std::string& formula) {
   return {v, out.str()};
 }
 
-// Every formula computes alike as a text, parsed once and computed twice,
-// and built into a tree by insert_expr and calculated twice (the second time
-// what its operator and function texts stand for is no longer read from the
-// texts).
+// Every formula computes alike as a text, parsed once and computed twice
+// (as a tree and through its form), and built into a tree by insert_expr
+// and calculated twice (the second time what its operator and function
+// texts stand for is no longer read from the texts).
 TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
   TVarlist store;
   store.insert("a", "2", 2);
@@ -67,7 +67,8 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
       {"1e2", 100, 0}, {".5", 0, 1}, {"", 0, 1}, {"()", 0, 1}, {"(unknown+1)", 1, 1},
       {"(a,b)", 0, 1}, {"(\"A\"=65)", 1, 0}, {"(\"AB\"!\"AB\")", 0, 0}, {"-a", -2, 1},
       {"SUM{a)b}", 2, 1}, {"a", 2, 0}, {"unknown", 0, 1}, {"\"A\"", 65, 0}, {"c", 4, 0},
-      {"(c+1)", 5, 0}};
+      {"(c+1)", 5, 0}, {"((a>1)|(b<1))", 1, 0}, {"((a>1)&(b<1))", 0, 0}, {"(-x|0)", 1, 0},
+      {"((c>3)&(unknown=0))", 1, 1}};
   // clang-format on
   for (const Case& c : cases) {
     const Computed r = compute(store, c.f);
@@ -77,11 +78,13 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
     std::string text = c.f;
     TExptree inserted;
     inserted.insert_expr(text, 0);
+    TFormula formula(c.f);
     for (int round = 0; round < 2; ++round) {
       StoreOutput out(store);
       EXPECT_EQ(compute_tree(*parsed, store), r.value) << c.f << " parsed, round " << round;
+      EXPECT_EQ(formula.compute(store), r.value) << c.f << " formula, round " << round;
       EXPECT_FLOAT_EQ(inserted.calculate(&store, 1), c.v) << c.f << " inserted, round " << round;
-      EXPECT_EQ(out.str(), errors(2 * c.errs)) << c.f << " round " << round;
+      EXPECT_EQ(out.str(), errors(3 * c.errs)) << c.f << " round " << round;
     }
   }
   EXPECT_EQ(store.get_comp("c"), 1);
@@ -109,6 +112,73 @@ TEST(Calculator, TreesComputeByTheirTextsAsChanged) {
     EXPECT_FLOAT_EQ(tree.calculate(&store, 1), c.v) << c.oper << c.function;
     EXPECT_EQ(out.str(), errors(2 * c.errs)) << c.oper << c.function;
   }
+}
+
+// A formula parsed once follows its store: a variable made uncomputed is
+// computed from its formula, a missing one is an error (and 0), one made
+// again elsewhere is found there, and a divisor that became 0 stops.
+TEST(Calculator, ParsedFormulasFollowTheirStore) {
+  TVarlist store;
+  store.insert("a", "2", 2);
+  store.insert("b", "(a*3)", 6);
+  TFormula quotient("(b/a)");
+  TFormula single("(-b)");
+  TFormula number("7");
+  StoreOutput out(store);
+  EXPECT_EQ(quotient.compute(store), 3.0f);
+  EXPECT_EQ(single.compute(store), -6.0f);
+  store.set_value("a", 4);
+  store.set_comp("b", 0);
+  EXPECT_EQ(quotient.compute(store), 3.0f);  // b computed again: 12 / 4
+  EXPECT_EQ(store.get_comp("b"), 1);
+  store.remove("a");
+  TFormula sum("(b+a)");
+  EXPECT_EQ(sum.compute(store), 12.0f);
+  EXPECT_EQ(out.str(), errors(1));
+  store.insert("x", "1", 1);
+  store.insert("a", "0", 0);
+  EXPECT_EQ(single.compute(store), -12.0f);
+  EXPECT_EQ(number.compute(store), 7.0f);
+  EXPECT_EQ(quotient.compute(store), 0.0f);
+  EXPECT_EQ(out.str(), errors(1) + "\nERROR: DIVISION BY ZERO! Program terminated.\n");
+  EXPECT_EQ(number.compute(store), 0.0f);
+}
+
+// Variables found once are found again while their store keeps its names,
+// and looked up anew when it changed them or when another store that
+// shares the memory computes the same formula.
+TEST(Calculator, FoundVariablesFollowTheStoresNames) {
+  TFormulaMemory memory;
+  TVarlist first;
+  TVarlist second;
+  first.set_formula_memory(&memory);
+  second.set_formula_memory(&memory);
+  first.insert("a", "1", 1);
+  first.insert("b", "2", 2);
+  second.insert("b", "20", 20);
+  second.insert("a", "10", 10);
+  TFormula sum("(a+b)");
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(sum.compute(first), 3.0f) << round;
+    EXPECT_EQ(sum.compute(second), 30.0f) << round;
+  }
+  first.remove("a");
+  first.insert("a", "5", 5);
+  EXPECT_EQ(sum.compute(first), 7.0f);
+  first.insert("a", "9", 9);  // hidden behind the first a
+  first.remove("b");
+  first.insert("b", "4", 4);
+  EXPECT_EQ(sum.compute(first), 9.0f);
+  first.set_value("b", 6);  // values alone keep the names in place
+  EXPECT_EQ(sum.compute(first), 11.0f);
+  second.remove("b");  // a moves one place forward
+  second.insert("b", "7", 7);
+  EXPECT_EQ(sum.compute(second), 17.0f);
+  second.insert("x", "0", 0);
+  second.remove("a");
+  EXPECT_EQ(TFormula("(b+x)").compute(second), 7.0f);
+  second.insert("a", "3", 3);
+  EXPECT_EQ(sum.compute(second), 10.0f);
 }
 
 TEST(Calculator, StringConstantsAreBase256Codes) {
