@@ -471,7 +471,6 @@ class TFormula {
   TFormula& operator=(const TFormula&) = delete;
   // What compute_formula gives for the text.
   float compute(TVarlist& vars);
-  TExptree& tree() const { return *root; }
   // Whether the formula is one variable's name, in a bracket or not.
   bool names_a_variable() const {
     return form == TForm::kTerm && terms[0].second == nullptr && terms[0].first->type == 3;
@@ -479,6 +478,9 @@ class TFormula {
 
  private:
   friend class TCalculation;
+  // The calculation alone reaches the tree, which it never changes, so the
+  // form found at parsing holds.
+  TExptree& tree() const { return *root; }
   struct TTerm {
     // Takes `node` as the term when it is one.
     bool take(TExptree* node);
