@@ -279,6 +279,43 @@ const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
   return nullptr;
 }
 
+// The operands of FUZZYCOMPARE (constraint w variable operator formula)
+// or FUZZYCONCAT (constraint w first operator second): as kept at the
+// keyword's place, the reader moved past them, or else read into `read`.
+const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
+                                     TFuzzyOperands& read, bool formula_last) {
+  if (place != nullptr && place->fuzzy_operands != nullptr) {
+    const TFuzzyOperands& kept = *place->fuzzy_operands;
+    run.reader.restore(kept.after);
+    run.number_of_tokens += kept.words_read;
+    return kept;
+  }
+  const int words_before = run.number_of_tokens;
+  for (int i = 0; i < 3; ++i) {
+    const TScriptRun::TNameWord word =
+        i == 2 && formula_last ? run.read_formula_word() : run.read_name_word();
+    read.words[i] = word.text;
+    read.may_hold_index[i] = word.may_hold_index;
+    read.indexed[i] = word.indexed;
+    read.hints[i] = run.reader.hint_of_last_word();
+    read.fuzzy_hints[i] = run.reader.fuzzy_hint_of_last_word();
+    if (i == 0) run.read_word();
+    if (i == 1) read.oper = run.read_word();
+  }
+  read.after = run.reader.place();
+  read.words_read = run.number_of_tokens - words_before;
+  return read;
+}
+
+// Keeps operands read at a place whose operator was valid.
+void keep_operands(TWordMemory* place, const TFuzzyOperands& read) {
+  if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(read);
+}
+
+TScriptRun::TNameWord name_word(const TFuzzyOperands& operands, int i) {
+  return {operands.words[i], operands.may_hold_index[i], operands.indexed[i]};
+}
+
 // Whether the statement at `place` added rules last for this table, these
 // variables, sets and operator.
 bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
@@ -342,22 +379,26 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
+  TFuzzyOperands read;
+  const TFuzzyOperands& operands = fuzzy_operands(run, place, read, false);
+  const std::string_view oper = operands.oper;
+  if (&operands == &read) {
+    if (oper != "AND" && oper != "OR") {
+      run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
+      return;
+    }
+    keep_operands(place, read);
+  }
   // The words of the first and second input and of the constraint, with the
   // hints of their places: a statement met again finds its variables at once.
   TScriptRun::TNameWord word[3];
   TVarlist::THint* hint[3];
   CVList::Hint* fuzzy_hint[3];
-  std::string oper;
-  for (int i : {2, 0, 1}) {
-    word[i] = run.read_name_word();
-    hint[i] = run.reader.hint_of_last_word();
-    fuzzy_hint[i] = run.reader.fuzzy_hint_of_last_word();
-    if (i == 2) run.read_word();
-    if (i == 0) oper = run.read_word();
-  }
-  if (oper != "AND" && oper != "OR") {
-    run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
-    return;
+  for (int i = 0; i < 3; ++i) {
+    const int w = (i + 1) % 3;  // the constraint's word comes first
+    word[i] = name_word(operands, w);
+    hint[i] = operands.hints[w];
+    fuzzy_hint[i] = operands.fuzzy_hints[w];
   }
   // Each name is resolved into its own room, so the views stay valid.
   std::string storage[3];
@@ -382,7 +423,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   TTableReader table(words);
   if (!kept && !table.find_entry("CONCAT", {sets[0], sets[1], sets[2]})) {
     run.stop("Error: no entry in TABLE for FUZZYCONCAT " + std::string(names[2]) + " " +
-             std::string(names[0]) + " " + oper + " " + std::string(names[1]) + "!");
+             std::string(names[0]) + " " + std::string(oper) + " " + std::string(names[1]) + "!");
     return;
   }
   const CombinedVariable* inputs[2] = {fuzzy(0), fuzzy(1)};
@@ -552,17 +593,22 @@ void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet&
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  const TScriptRun::TNameWord constraint_word = run.read_name_word();
-  TVarlist::THint& constraint_hint = run.name_hint();
-  run.read_word();
-  const TScriptRun::TNameWord variable_word = run.read_name_word();
-  TVarlist::THint& variable_hint = run.name_hint();
-  const std::string_view oper = run.read_word();
-  const TScriptRun::TNameWord formula_word = run.read_formula_word();
-  if (!is_compare_operator(oper)) {
-    run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
-    return;
+  TFuzzyOperands read;
+  const TFuzzyOperands& operands = fuzzy_operands(run, place, read, true);
+  const std::string_view oper = operands.oper;
+  if (&operands == &read) {
+    if (!is_compare_operator(oper)) {
+      run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
+      return;
+    }
+    keep_operands(place, read);
   }
+  const TScriptRun::TNameWord constraint_word = name_word(operands, 0);
+  const TScriptRun::TNameWord variable_word = name_word(operands, 1);
+  const TScriptRun::TNameWord formula_word = name_word(operands, 2);
+  TVarlist::THint unplaced[2];
+  TVarlist::THint& constraint_hint = operands.hints[0] ? *operands.hints[0] : unplaced[0];
+  TVarlist::THint& variable_hint = operands.hints[1] ? *operands.hints[1] : unplaced[1];
   std::string constraint_text;
   std::string variable_text;
   const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);

@@ -254,6 +254,21 @@ struct TGeneratedBlock {
   RuleBlock block;
 };
 
+// The operands of a FUZZYCOMPARE or FUZZYCONCAT statement as read after its
+// keyword: the three name or formula words with what the word list knows of
+// them, the operator word, and where reading them left the reader. They are
+// whole words of the text, so they read the same every time.
+struct TFuzzyOperands {
+  std::string_view words[3];
+  bool may_hold_index[3] = {};
+  TIndexedName* indexed[3] = {};
+  TVarlist::THint* hints[3] = {};
+  CVList::Hint* fuzzy_hints[3] = {};
+  std::string_view oper;
+  TReaderPlace after;
+  int words_read = 0;
+};
+
 // What the statements keep per word of the text. Each part
 // depends on the text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -280,6 +295,8 @@ struct TWordMemory {
   std::unique_ptr<TGeneratedBlock> compare_block;
   // At a PARAMETERSET keyword, once its operands were read.
   std::unique_ptr<TParameterSetOperands> parameter_set;
+  // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
+  std::unique_ptr<TFuzzyOperands> fuzzy_operands;
 };
 
 // The words of a script text, which depend on the text alone: where each
