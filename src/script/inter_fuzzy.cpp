@@ -281,15 +281,16 @@ const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
 
 // The operands of FUZZYCOMPARE (constraint w variable operator formula)
 // or FUZZYCONCAT (constraint w first operator second): as kept at the
-// keyword's place, the reader moved past them, or else read into `read`.
+// keyword's place, the reader moved past them, or else read into `room`.
 const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
-                                     TFuzzyOperands& read, bool formula_last) {
+                                     std::optional<TFuzzyOperands>& room, bool formula_last) {
   if (place != nullptr && place->fuzzy_operands != nullptr) {
     const TFuzzyOperands& kept = *place->fuzzy_operands;
     run.reader.restore(kept.after);
     run.number_of_tokens += kept.words_read;
     return kept;
   }
+  TFuzzyOperands& read = room.emplace();
   const int words_before = run.number_of_tokens;
   for (int i = 0; i < 3; ++i) {
     const TScriptRun::TNameWord word =
@@ -317,15 +318,17 @@ TScriptRun::TNameWord name_word(const TFuzzyOperands& operands, int i) {
 }
 
 // Whether the statement at `place` added rules last for this table, these
-// variables, sets and operator.
+// variables and sets. The operator is the place's own word, and so are the
+// names when they are `fixed` (words without an index): those match.
 bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
                     const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                    std::string_view oper) {
+                    bool fixed) {
   if (place == nullptr || place->concat == nullptr) return false;
   const TConcatMemory& kept = *place->concat;
-  if (kept.table != table || kept.oper != oper) return false;
+  if (kept.table != table) return false;
   for (int i = 0; i < 3; ++i) {
-    if (!same_text(kept.names[i], names[i]) || !same_text(kept.sets[i], sets[i])) return false;
+    if (!same_text(kept.sets[i], sets[i])) return false;
+    if (!fixed && !same_text(kept.names[i], names[i])) return false;
   }
   return true;
 }
@@ -334,9 +337,9 @@ bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleT
 // them again would skip every one as a duplicate, and the rule set's name
 // was taken out of its default by the first.
 bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
-                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                 std::string_view oper, const RuleSet& rules, const CombinedVariable* output) {
-  if (!concat_matches(place, table, names, sets, oper) || place->concat->block_stamp == 0) {
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3], bool fixed,
+                 const RuleSet& rules, const CombinedVariable* output) {
+  if (!concat_matches(place, table, names, sets, fixed) || place->concat->block_stamp == 0) {
     return false;
   }
   if (std::string_view(rules.get_rs_name()) == "empty_rule_set") return false;
@@ -349,10 +352,10 @@ bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTabl
 // (`whole`), or else when they were added to the block with stamp `before`
 // (not 0). The blocks noted for the same rules before are kept.
 void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
-                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                 std::string_view oper, const RuleSet& rules, bool whole, std::uint64_t before) {
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3], bool fixed,
+                 const RuleSet& rules, bool whole, std::uint64_t before) {
   if (place == nullptr) return;
-  if (!concat_matches(place, table, names, sets, oper)) {
+  if (!concat_matches(place, table, names, sets, fixed)) {
     place->concat = std::make_unique<TConcatMemory>();
     TConcatMemory& kept = *place->concat;
     kept.table = table;
@@ -360,7 +363,6 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
       kept.names[i] = names[i];
       kept.sets[i] = sets[i];
     }
-    kept.oper = oper;
   }
   TConcatMemory& kept = *place->concat;
   const int b = rules.search(names[2]);
@@ -379,15 +381,15 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  TFuzzyOperands read;
+  std::optional<TFuzzyOperands> read;
   const TFuzzyOperands& operands = fuzzy_operands(run, place, read, false);
   const std::string_view oper = operands.oper;
-  if (&operands == &read) {
+  if (read) {
     if (oper != "AND" && oper != "OR") {
       run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
       return;
     }
-    keep_operands(place, read);
+    keep_operands(place, *read);
   }
   // The words of the first and second input and of the constraint, with the
   // hints of their places: a statement met again finds its variables at once.
@@ -404,6 +406,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   std::string storage[3];
   std::string_view names[3], sets[3];
   for (int i = 0; i < 3; ++i) names[i] = run.resolve_name_view(word[i], storage[i]);
+  const bool fixed = !(word[0].may_hold_index || word[1].may_hold_index || word[2].may_hold_index);
   for (int i = 0; i < 3; ++i) {
     TVarlist::THint fresh;
     const TVariable* var = require_store_variable(run, names[i], hint[i] ? *hint[i] : fresh,
@@ -419,7 +422,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   const CombinedVariable* output = fuzzy(2);
   // A kept statement found its table entry before: the table's words never
   // change.
-  const bool kept = concat_kept(place, words, names, sets, oper, rules, output);
+  const bool kept = concat_kept(place, words, names, sets, fixed, rules, output);
   TTableReader table(words);
   if (!kept && !table.find_entry("CONCAT", {sets[0], sets[1], sets[2]})) {
     run.stop("Error: no entry in TABLE for FUZZYCONCAT " + std::string(names[2]) + " " +
@@ -441,7 +444,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   if (kept) return;
   const bool whole = takes_block_whole(rules, output->get_cv_name_view());
-  if (whole && concat_matches(place, words, names, sets, oper) && place->concat->generated) {
+  if (whole && concat_matches(place, words, names, sets, fixed) && place->concat->generated) {
     // The rules this statement made in an earlier run, as a block.
     rules.add(&*place->concat->generated);
     const int b = rules.search(names[2]);
@@ -450,7 +453,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   const int b = whole ? -1 : rules.search(output);
   const std::uint64_t before = b >= 0 ? rules.find(b)->get_stamp() : 0;
-  if (before != 0 && concat_matches(place, words, names, sets, oper) && place->concat->added &&
+  if (before != 0 && concat_matches(place, words, names, sets, fixed) && place->concat->added &&
       place->concat->added_to == before) {
     rules.replace_rules(b, *place->concat->added);
     place->concat->block_stamp = rules.find(b)->get_stamp();
@@ -458,7 +461,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   table.skip_to(oper);
   add_section_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
-  keep_concat(place, words, names, sets, oper, rules, whole, before);
+  keep_concat(place, words, names, sets, fixed, rules, whole, before);
 }
 
 // The value the comparison variable carries: the compared value x moved so
@@ -511,12 +514,15 @@ struct TComparisonKey {
   std::string_view variable;
 };
 
-bool comparison_kept(const TComparisonMemory& memory, const TComparisonKey& key,
-                     const CVList& list) {
+// Names that are `fixed` (words without an index) are the place's own and
+// match.
+bool comparison_kept(const TComparisonMemory& memory, const TComparisonKey& key, const CVList& list,
+                     bool fixed) {
   return memory.generation == list.get_generation() && memory.table == key.table &&
          same_text(memory.compared_set, key.compared_set) &&
          same_text(memory.constraint_set, key.constraint_set) &&
-         same_text(memory.constraint, key.constraint) && same_text(memory.variable, key.variable);
+         (fixed || (same_text(memory.constraint, key.constraint) &&
+                    same_text(memory.variable, key.variable)));
 }
 
 // Keeps what a comparison found in its place's memory: never for a
@@ -593,15 +599,15 @@ void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet&
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  TFuzzyOperands read;
+  std::optional<TFuzzyOperands> read;
   const TFuzzyOperands& operands = fuzzy_operands(run, place, read, true);
   const std::string_view oper = operands.oper;
-  if (&operands == &read) {
+  if (read) {
     if (!is_compare_operator(oper)) {
       run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
       return;
     }
-    keep_operands(place, read);
+    keep_operands(place, *read);
   }
   const TScriptRun::TNameWord constraint_word = name_word(operands, 0);
   const TScriptRun::TNameWord variable_word = name_word(operands, 1);
@@ -630,7 +636,8 @@ void statement_fuzzycompare(TScriptRun& run) {
                            constraint_var->formula_text(), constraint, variable};
   RuleSet& rules = *run.Rules;
   if (place != nullptr && place->comparison != nullptr &&
-      comparison_kept(*place->comparison, key, *rules.get_cv_list())) {
+      comparison_kept(*place->comparison, key, *rules.get_cv_list(),
+                      !constraint_word.may_hold_index && !variable_word.may_hold_index)) {
     set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
     return;
   }

@@ -212,21 +212,19 @@ struct TComparisonMemory {
   std::uint64_t generation = 0;  // no list's generation: nothing kept
   std::string constraint;
   std::string variable;
-  std::string oper;
   const CombinedVariable* compared = nullptr;
   CombinedVariable* comparison = nullptr;
 };
 
 // At a FUZZYCONCAT keyword: the rule table, the names of the three
-// variables and of their parameter sets, and the operator it added rules
-// for last, and the stamp the constraint's block had right after. While the
-// block keeps that stamp it holds those rules (equal stamps mean equal
-// rules), so the same statement has nothing to add.
+// variables and of their parameter sets it added rules for last (with the
+// keyword's own operator), and the stamp the constraint's block had right
+// after. While the block keeps that stamp it holds those rules (equal
+// stamps mean equal rules), so the same statement has nothing to add.
 struct TConcatMemory {
   std::shared_ptr<const TRuleTable> table;
   std::string names[3];  // first, second, constraint
   std::string sets[3];
-  std::string oper;
   std::uint64_t block_stamp = 0;  // 0: nothing kept
   // The block the rules made when the constraint had none: a later run
   // takes a copy of it whole (see TGeneratedBlock).
