@@ -308,11 +308,6 @@ const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
   return read;
 }
 
-// Keeps operands read at a place whose operator was valid.
-void keep_operands(TWordMemory* place, const TFuzzyOperands& read) {
-  if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(read);
-}
-
 TScriptRun::TNameWord name_word(const TFuzzyOperands& operands, int i) {
   return {operands.words[i], operands.may_hold_index[i], operands.indexed[i]};
 }
@@ -389,27 +384,24 @@ void statement_fuzzyconcat(TScriptRun& run) {
       run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
       return;
     }
-    keep_operands(place, *read);
+    // Operands read at a place whose operator is valid are kept there.
+    if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(*read);
   }
-  // The words of the first and second input and of the constraint, with the
-  // hints of their places: a statement met again finds its variables at once.
-  TScriptRun::TNameWord word[3];
-  TVarlist::THint* hint[3];
-  CVList::Hint* fuzzy_hint[3];
-  for (int i = 0; i < 3; ++i) {
-    const int w = (i + 1) % 3;  // the constraint's word comes first
-    word[i] = name_word(operands, w);
-    hint[i] = operands.hints[w];
-    fuzzy_hint[i] = operands.fuzzy_hints[w];
-  }
+  // The operands are the constraint, the first and the second input; here
+  // the inputs come first. The hints of their places let a statement met
+  // again find its variables at once.
+  const auto at = [](int i) { return (i + 1) % 3; };
   // Each name is resolved into its own room, so the views stay valid.
   std::string storage[3];
   std::string_view names[3], sets[3];
-  for (int i = 0; i < 3; ++i) names[i] = run.resolve_name_view(word[i], storage[i]);
-  const bool fixed = !(word[0].may_hold_index || word[1].may_hold_index || word[2].may_hold_index);
+  for (int i = 0; i < 3; ++i)
+    names[i] = run.resolve_name_view(name_word(operands, at(i)), storage[i]);
+  const bool fixed =
+      !(operands.may_hold_index[0] || operands.may_hold_index[1] || operands.may_hold_index[2]);
   for (int i = 0; i < 3; ++i) {
     TVarlist::THint fresh;
-    const TVariable* var = require_store_variable(run, names[i], hint[i] ? *hint[i] : fresh,
+    TVarlist::THint* hint = operands.hints[at(i)];
+    const TVariable* var = require_store_variable(run, names[i], hint ? *hint : fresh,
                                                   "Error: unknown FUZZY VARIABLE ");
     if (var == nullptr) return;
     sets[i] = var->get_formula();
@@ -417,7 +409,8 @@ void statement_fuzzyconcat(TScriptRun& run) {
   const std::shared_ptr<const TRuleTable>& words = run.rule_table();
   RuleSet& rules = *run.Rules;
   const auto fuzzy = [&](int i) {
-    return fuzzy_hint[i] ? rules.get_cv(names[i], *fuzzy_hint[i]) : rules.get_cv(names[i]);
+    CVList::Hint* hint = operands.fuzzy_hints[at(i)];
+    return hint ? rules.get_cv(names[i], *hint) : rules.get_cv(names[i]);
   };
   const CombinedVariable* output = fuzzy(2);
   // A kept statement found its table entry before: the table's words never
@@ -499,10 +492,6 @@ void set_comparison_value(const CombinedVariable& compared, CombinedVariable& co
   comparison.set_value(shifted_difference(median, compared.get_crisp_value(), c));
 }
 
-void set_comparison_value(const TComparisonVariables& vars, float c) {
-  set_comparison_value(*vars.compared, *vars.comparison, c);
-}
-
 // What a comparison's place memory is keyed by (see TComparisonMemory),
 // besides the variable list's generation. The operator is a word of the text
 // after the place's keyword, the same every time.
@@ -561,13 +550,12 @@ struct TGeneratedKey {
   const std::shared_ptr<const TRuleTable>& table;
   std::string_view sets[2];
   std::string_view names[2];  // the comparison variable, the constraint
-  std::string_view oper;
 };
 
 bool generated_matches(const TWordMemory* place, const TGeneratedKey& key) {
   if (place == nullptr || place->compare_block == nullptr) return false;
   const TGeneratedBlock& kept = *place->compare_block;
-  if (kept.table != key.table || kept.oper != key.oper) return false;
+  if (kept.table != key.table) return false;
   for (int i = 0; i < 2; ++i) {
     if (!same_text(kept.sets[i], key.sets[i]) || !same_text(kept.names[i], key.names[i])) {
       return false;
@@ -589,7 +577,6 @@ void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet&
     kept.sets[i] = key.sets[i];
     kept.names[i] = key.names[i];
   }
-  kept.oper = key.oper;
   kept.block.copy(rules.find(b));
 }
 
@@ -607,20 +594,18 @@ void statement_fuzzycompare(TScriptRun& run) {
       run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
       return;
     }
-    keep_operands(place, *read);
+    if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(*read);
   }
-  const TScriptRun::TNameWord constraint_word = name_word(operands, 0);
-  const TScriptRun::TNameWord variable_word = name_word(operands, 1);
-  const TScriptRun::TNameWord formula_word = name_word(operands, 2);
   TVarlist::THint unplaced[2];
   TVarlist::THint& constraint_hint = operands.hints[0] ? *operands.hints[0] : unplaced[0];
   TVarlist::THint& variable_hint = operands.hints[1] ? *operands.hints[1] : unplaced[1];
   std::string constraint_text;
   std::string variable_text;
-  const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);
-  const std::string_view variable = run.resolve_name_view(variable_word, variable_text);
+  const std::string_view constraint =
+      run.resolve_name_view(name_word(operands, 0), constraint_text);
+  const std::string_view variable = run.resolve_name_view(name_word(operands, 1), variable_text);
   std::string formula_text;
-  const std::string_view formula = run.resolve_formula_view(formula_word, formula_text);
+  const std::string_view formula = run.resolve_formula_view(name_word(operands, 2), formula_text);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
@@ -628,7 +613,7 @@ void statement_fuzzycompare(TScriptRun& run) {
       require_store_variable(run, constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
-  const float c = run.compute(formula, formula_word.indexed);
+  const float c = run.compute(formula, operands.indexed[2]);
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
   const std::shared_ptr<const TRuleTable>& table_words = run.rule_table();
@@ -637,7 +622,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   RuleSet& rules = *run.Rules;
   if (place != nullptr && place->comparison != nullptr &&
       comparison_kept(*place->comparison, key, *rules.get_cv_list(),
-                      !constraint_word.may_hold_index && !variable_word.may_hold_index)) {
+                      !operands.may_hold_index[0] && !operands.may_hold_index[1])) {
     set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
     return;
   }
@@ -663,13 +648,12 @@ void statement_fuzzycompare(TScriptRun& run) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + std::string(constraint) + "!");
     return;
   }
-  set_comparison_value(found, c);
+  set_comparison_value(*found.compared, *found.comparison, c);
   if (fresh) {
     const TGeneratedKey generated_key{
         table_words,
         {compared_var->formula_text(), constraint_var->formula_text()},
-        {name, found.target->get_cv_name_view()},
-        oper};
+        {name, found.target->get_cv_name_view()}};
     const bool whole = takes_block_whole(rules, found.target->get_cv_name_view());
     if (whole && generated_matches(place, generated_key)) {
       rules.add(&place->compare_block->block);

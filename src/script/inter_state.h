@@ -248,7 +248,6 @@ struct TGeneratedBlock {
   std::shared_ptr<const TRuleTable> table;
   std::string sets[2];
   std::string names[2];
-  std::string oper;
   RuleBlock block;
 };
 
