@@ -68,8 +68,10 @@ struct RuleEvaluationMemo::Plan {
     std::string name;  // cv's, to find the variable in another rule set
     int block = -1;    // -1: an input variable
     std::uint64_t block_stamp = 0;
-    // A block variable's shape id, as last found.
+    // A block variable's shape id, as last found, and its shape stamp then
+    // (0: none): while the stamp stays, so does the id.
     std::uint32_t shape = 0;
+    std::uint64_t shape_stamp = 0;
     // An input's last few term stamps and their ids (inputs mostly come
     // back with values fuzzified before, which bring their stamps back); a
     // block variable's, and their shape ids (the stamps of outcomes written
@@ -411,7 +413,10 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
       key[n++] = node.contents_id(*this);
       continue;
     }
-    node.shape = node.contents_id(*this);
+    if (node.shape_stamp == 0 || node.cv->get_shape_stamp() != node.shape_stamp) {
+      node.shape = node.contents_id(*this);
+      node.shape_stamp = node.cv->get_shape_stamp();
+    }
     key[n++] = node.shape;
   }
   probe.key_size = n;

@@ -279,16 +279,51 @@ const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
   return nullptr;
 }
 
+// The operands of FUZZYCOMPARE (constraint w variable operator formula)
+// or FUZZYCONCAT (constraint w first operator second): as kept at the
+// keyword's place, the reader moved past them, or else read into `room`.
+const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
+                                     std::optional<TFuzzyOperands>& room, bool formula_last) {
+  if (place != nullptr && place->fuzzy_operands != nullptr) {
+    const TFuzzyOperands& kept = *place->fuzzy_operands;
+    run.reader.restore(kept.after);
+    run.number_of_tokens += kept.words_read;
+    return kept;
+  }
+  TFuzzyOperands& read = room.emplace();
+  const int words_before = run.number_of_tokens;
+  for (int i = 0; i < 3; ++i) {
+    const TScriptRun::TNameWord word =
+        i == 2 && formula_last ? run.read_formula_word() : run.read_name_word();
+    read.words[i] = word.text;
+    read.may_hold_index[i] = word.may_hold_index;
+    read.indexed[i] = word.indexed;
+    read.hints[i] = run.reader.hint_of_last_word();
+    read.fuzzy_hints[i] = run.reader.fuzzy_hint_of_last_word();
+    if (i == 0) run.read_word();
+    if (i == 1) read.oper = run.read_word();
+  }
+  read.after = run.reader.place();
+  read.words_read = run.number_of_tokens - words_before;
+  return read;
+}
+
+TScriptRun::TNameWord name_word(const TFuzzyOperands& operands, int i) {
+  return {operands.words[i], operands.may_hold_index[i], operands.indexed[i]};
+}
+
 // Whether the statement at `place` added rules last for this table, these
-// variables, sets and operator.
+// variables and sets. The operator is the place's own word, and so are the
+// names when they are `fixed` (words without an index): those match.
 bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
                     const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                    std::string_view oper) {
+                    bool fixed) {
   if (place == nullptr || place->concat == nullptr) return false;
   const TConcatMemory& kept = *place->concat;
-  if (kept.table != table || kept.oper != oper) return false;
+  if (kept.table != table) return false;
   for (int i = 0; i < 3; ++i) {
-    if (!same_text(kept.names[i], names[i]) || !same_text(kept.sets[i], sets[i])) return false;
+    if (!same_text(kept.sets[i], sets[i])) return false;
+    if (!fixed && !same_text(kept.names[i], names[i])) return false;
   }
   return true;
 }
@@ -297,9 +332,9 @@ bool concat_matches(const TWordMemory* place, const std::shared_ptr<const TRuleT
 // them again would skip every one as a duplicate, and the rule set's name
 // was taken out of its default by the first.
 bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
-                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                 std::string_view oper, const RuleSet& rules, const CombinedVariable* output) {
-  if (!concat_matches(place, table, names, sets, oper) || place->concat->block_stamp == 0) {
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3], bool fixed,
+                 const RuleSet& rules, const CombinedVariable* output) {
+  if (!concat_matches(place, table, names, sets, fixed) || place->concat->block_stamp == 0) {
     return false;
   }
   if (std::string_view(rules.get_rs_name()) == "empty_rule_set") return false;
@@ -312,10 +347,10 @@ bool concat_kept(const TWordMemory* place, const std::shared_ptr<const TRuleTabl
 // (`whole`), or else when they were added to the block with stamp `before`
 // (not 0). The blocks noted for the same rules before are kept.
 void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& table,
-                 const std::string_view (&names)[3], const std::string_view (&sets)[3],
-                 std::string_view oper, const RuleSet& rules, bool whole, std::uint64_t before) {
+                 const std::string_view (&names)[3], const std::string_view (&sets)[3], bool fixed,
+                 const RuleSet& rules, bool whole, std::uint64_t before) {
   if (place == nullptr) return;
-  if (!concat_matches(place, table, names, sets, oper)) {
+  if (!concat_matches(place, table, names, sets, fixed)) {
     place->concat = std::make_unique<TConcatMemory>();
     TConcatMemory& kept = *place->concat;
     kept.table = table;
@@ -323,7 +358,6 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
       kept.names[i] = names[i];
       kept.sets[i] = sets[i];
     }
-    kept.oper = oper;
   }
   TConcatMemory& kept = *place->concat;
   const int b = rules.search(names[2]);
@@ -342,30 +376,32 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  // The words of the first and second input and of the constraint, with the
-  // hints of their places: a statement met again finds its variables at once.
-  TScriptRun::TNameWord word[3];
-  TVarlist::THint* hint[3];
-  CVList::Hint* fuzzy_hint[3];
-  std::string oper;
-  for (int i : {2, 0, 1}) {
-    word[i] = run.read_name_word();
-    hint[i] = run.reader.hint_of_last_word();
-    fuzzy_hint[i] = run.reader.fuzzy_hint_of_last_word();
-    if (i == 2) run.read_word();
-    if (i == 0) oper = run.read_word();
+  std::optional<TFuzzyOperands> read;
+  const TFuzzyOperands& operands = fuzzy_operands(run, place, read, false);
+  const std::string_view oper = operands.oper;
+  if (read) {
+    if (oper != "AND" && oper != "OR") {
+      run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
+      return;
+    }
+    // Operands read at a place whose operator is valid are kept there.
+    if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(*read);
   }
-  if (oper != "AND" && oper != "OR") {
-    run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
-    return;
-  }
+  // The operands are the constraint, the first and the second input; here
+  // the inputs come first. The hints of their places let a statement met
+  // again find its variables at once.
+  const auto at = [](int i) { return (i + 1) % 3; };
   // Each name is resolved into its own room, so the views stay valid.
   std::string storage[3];
   std::string_view names[3], sets[3];
-  for (int i = 0; i < 3; ++i) names[i] = run.resolve_name_view(word[i], storage[i]);
+  for (int i = 0; i < 3; ++i)
+    names[i] = run.resolve_name_view(name_word(operands, at(i)), storage[i]);
+  const bool fixed =
+      !(operands.may_hold_index[0] || operands.may_hold_index[1] || operands.may_hold_index[2]);
   for (int i = 0; i < 3; ++i) {
     TVarlist::THint fresh;
-    const TVariable* var = require_store_variable(run, names[i], hint[i] ? *hint[i] : fresh,
+    TVarlist::THint* hint = operands.hints[at(i)];
+    const TVariable* var = require_store_variable(run, names[i], hint ? *hint : fresh,
                                                   "Error: unknown FUZZY VARIABLE ");
     if (var == nullptr) return;
     sets[i] = var->get_formula();
@@ -373,16 +409,17 @@ void statement_fuzzyconcat(TScriptRun& run) {
   const std::shared_ptr<const TRuleTable>& words = run.rule_table();
   RuleSet& rules = *run.Rules;
   const auto fuzzy = [&](int i) {
-    return fuzzy_hint[i] ? rules.get_cv(names[i], *fuzzy_hint[i]) : rules.get_cv(names[i]);
+    CVList::Hint* hint = operands.fuzzy_hints[at(i)];
+    return hint ? rules.get_cv(names[i], *hint) : rules.get_cv(names[i]);
   };
   const CombinedVariable* output = fuzzy(2);
   // A kept statement found its table entry before: the table's words never
   // change.
-  const bool kept = concat_kept(place, words, names, sets, oper, rules, output);
+  const bool kept = concat_kept(place, words, names, sets, fixed, rules, output);
   TTableReader table(words);
   if (!kept && !table.find_entry("CONCAT", {sets[0], sets[1], sets[2]})) {
     run.stop("Error: no entry in TABLE for FUZZYCONCAT " + std::string(names[2]) + " " +
-             std::string(names[0]) + " " + oper + " " + std::string(names[1]) + "!");
+             std::string(names[0]) + " " + std::string(oper) + " " + std::string(names[1]) + "!");
     return;
   }
   const CombinedVariable* inputs[2] = {fuzzy(0), fuzzy(1)};
@@ -400,7 +437,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   if (kept) return;
   const bool whole = takes_block_whole(rules, output->get_cv_name_view());
-  if (whole && concat_matches(place, words, names, sets, oper) && place->concat->generated) {
+  if (whole && concat_matches(place, words, names, sets, fixed) && place->concat->generated) {
     // The rules this statement made in an earlier run, as a block.
     rules.add(&*place->concat->generated);
     const int b = rules.search(names[2]);
@@ -409,7 +446,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   const int b = whole ? -1 : rules.search(output);
   const std::uint64_t before = b >= 0 ? rules.find(b)->get_stamp() : 0;
-  if (before != 0 && concat_matches(place, words, names, sets, oper) && place->concat->added &&
+  if (before != 0 && concat_matches(place, words, names, sets, fixed) && place->concat->added &&
       place->concat->added_to == before) {
     rules.replace_rules(b, *place->concat->added);
     place->concat->block_stamp = rules.find(b)->get_stamp();
@@ -417,7 +454,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   }
   table.skip_to(oper);
   add_section_rules(table, rules, *inputs[0], *inputs[1], *output, oper == "OR" ? OR : AND);
-  keep_concat(place, words, names, sets, oper, rules, whole, before);
+  keep_concat(place, words, names, sets, fixed, rules, whole, before);
 }
 
 // The value the comparison variable carries: the compared value x moved so
@@ -455,10 +492,6 @@ void set_comparison_value(const CombinedVariable& compared, CombinedVariable& co
   comparison.set_value(shifted_difference(median, compared.get_crisp_value(), c));
 }
 
-void set_comparison_value(const TComparisonVariables& vars, float c) {
-  set_comparison_value(*vars.compared, *vars.comparison, c);
-}
-
 // What a comparison's place memory is keyed by (see TComparisonMemory),
 // besides the variable list's generation. The operator is a word of the text
 // after the place's keyword, the same every time.
@@ -470,12 +503,15 @@ struct TComparisonKey {
   std::string_view variable;
 };
 
-bool comparison_kept(const TComparisonMemory& memory, const TComparisonKey& key,
-                     const CVList& list) {
+// Names that are `fixed` (words without an index) are the place's own and
+// match.
+bool comparison_kept(const TComparisonMemory& memory, const TComparisonKey& key, const CVList& list,
+                     bool fixed) {
   return memory.generation == list.get_generation() && memory.table == key.table &&
          same_text(memory.compared_set, key.compared_set) &&
          same_text(memory.constraint_set, key.constraint_set) &&
-         same_text(memory.constraint, key.constraint) && same_text(memory.variable, key.variable);
+         (fixed || (same_text(memory.constraint, key.constraint) &&
+                    same_text(memory.variable, key.variable)));
 }
 
 // Keeps what a comparison found in its place's memory: never for a
@@ -514,13 +550,12 @@ struct TGeneratedKey {
   const std::shared_ptr<const TRuleTable>& table;
   std::string_view sets[2];
   std::string_view names[2];  // the comparison variable, the constraint
-  std::string_view oper;
 };
 
 bool generated_matches(const TWordMemory* place, const TGeneratedKey& key) {
   if (place == nullptr || place->compare_block == nullptr) return false;
   const TGeneratedBlock& kept = *place->compare_block;
-  if (kept.table != key.table || kept.oper != key.oper) return false;
+  if (kept.table != key.table) return false;
   for (int i = 0; i < 2; ++i) {
     if (!same_text(kept.sets[i], key.sets[i]) || !same_text(kept.names[i], key.names[i])) {
       return false;
@@ -542,7 +577,6 @@ void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet&
     kept.sets[i] = key.sets[i];
     kept.names[i] = key.names[i];
   }
-  kept.oper = key.oper;
   kept.block.copy(rules.find(b));
 }
 
@@ -552,23 +586,26 @@ void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet&
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  const TScriptRun::TNameWord constraint_word = run.read_name_word();
-  TVarlist::THint& constraint_hint = run.name_hint();
-  run.read_word();
-  const TScriptRun::TNameWord variable_word = run.read_name_word();
-  TVarlist::THint& variable_hint = run.name_hint();
-  const std::string_view oper = run.read_word();
-  const TScriptRun::TNameWord formula_word = run.read_formula_word();
-  if (!is_compare_operator(oper)) {
-    run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
-    return;
+  std::optional<TFuzzyOperands> read;
+  const TFuzzyOperands& operands = fuzzy_operands(run, place, read, true);
+  const std::string_view oper = operands.oper;
+  if (read) {
+    if (!is_compare_operator(oper)) {
+      run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
+      return;
+    }
+    if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(*read);
   }
+  TVarlist::THint unplaced[2];
+  TVarlist::THint& constraint_hint = operands.hints[0] ? *operands.hints[0] : unplaced[0];
+  TVarlist::THint& variable_hint = operands.hints[1] ? *operands.hints[1] : unplaced[1];
   std::string constraint_text;
   std::string variable_text;
-  const std::string_view constraint = run.resolve_name_view(constraint_word, constraint_text);
-  const std::string_view variable = run.resolve_name_view(variable_word, variable_text);
+  const std::string_view constraint =
+      run.resolve_name_view(name_word(operands, 0), constraint_text);
+  const std::string_view variable = run.resolve_name_view(name_word(operands, 1), variable_text);
   std::string formula_text;
-  const std::string_view formula = run.resolve_formula_view(formula_word, formula_text);
+  const std::string_view formula = run.resolve_formula_view(name_word(operands, 2), formula_text);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
@@ -576,7 +613,7 @@ void statement_fuzzycompare(TScriptRun& run) {
       require_store_variable(run, constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
-  const float c = run.compute(formula, formula_word.indexed);
+  const float c = run.compute(formula, operands.indexed[2]);
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
   const std::shared_ptr<const TRuleTable>& table_words = run.rule_table();
@@ -584,7 +621,8 @@ void statement_fuzzycompare(TScriptRun& run) {
                            constraint_var->formula_text(), constraint, variable};
   RuleSet& rules = *run.Rules;
   if (place != nullptr && place->comparison != nullptr &&
-      comparison_kept(*place->comparison, key, *rules.get_cv_list())) {
+      comparison_kept(*place->comparison, key, *rules.get_cv_list(),
+                      !operands.may_hold_index[0] && !operands.may_hold_index[1])) {
     set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
     return;
   }
@@ -610,13 +648,12 @@ void statement_fuzzycompare(TScriptRun& run) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + std::string(constraint) + "!");
     return;
   }
-  set_comparison_value(found, c);
+  set_comparison_value(*found.compared, *found.comparison, c);
   if (fresh) {
     const TGeneratedKey generated_key{
         table_words,
         {compared_var->formula_text(), constraint_var->formula_text()},
-        {name, found.target->get_cv_name_view()},
-        oper};
+        {name, found.target->get_cv_name_view()}};
     const bool whole = takes_block_whole(rules, found.target->get_cv_name_view());
     if (whole && generated_matches(place, generated_key)) {
       rules.add(&place->compare_block->block);

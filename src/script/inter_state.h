@@ -212,21 +212,19 @@ struct TComparisonMemory {
   std::uint64_t generation = 0;  // no list's generation: nothing kept
   std::string constraint;
   std::string variable;
-  std::string oper;
   const CombinedVariable* compared = nullptr;
   CombinedVariable* comparison = nullptr;
 };
 
 // At a FUZZYCONCAT keyword: the rule table, the names of the three
-// variables and of their parameter sets, and the operator it added rules
-// for last, and the stamp the constraint's block had right after. While the
-// block keeps that stamp it holds those rules (equal stamps mean equal
-// rules), so the same statement has nothing to add.
+// variables and of their parameter sets it added rules for last (with the
+// keyword's own operator), and the stamp the constraint's block had right
+// after. While the block keeps that stamp it holds those rules (equal
+// stamps mean equal rules), so the same statement has nothing to add.
 struct TConcatMemory {
   std::shared_ptr<const TRuleTable> table;
   std::string names[3];  // first, second, constraint
   std::string sets[3];
-  std::string oper;
   std::uint64_t block_stamp = 0;  // 0: nothing kept
   // The block the rules made when the constraint had none: a later run
   // takes a copy of it whole (see TGeneratedBlock).
@@ -250,7 +248,6 @@ struct TGeneratedBlock {
   std::shared_ptr<const TRuleTable> table;
   std::string sets[2];
   std::string names[2];
-  std::string oper;
   RuleBlock block;
 };
 
@@ -273,6 +270,21 @@ struct TLetOperands {
   bool resolve;
   TNameWord formula;
   TReaderPlace after;
+};
+
+// The operands of a FUZZYCOMPARE or FUZZYCONCAT statement as read after its
+// keyword: the three name or formula words with what the word list knows of
+// them, the operator word, and where reading them left the reader. They are
+// whole words of the text, so they read the same every time.
+struct TFuzzyOperands {
+  std::string_view words[3];
+  bool may_hold_index[3] = {};
+  TIndexedName* indexed[3] = {};
+  TVarlist::THint* hints[3] = {};
+  CVList::Hint* fuzzy_hints[3] = {};
+  std::string_view oper;
+  TReaderPlace after;
+  int words_read = 0;
 };
 
 // What the statements keep per word of the text. Each part
@@ -303,6 +315,8 @@ struct TWordMemory {
   std::unique_ptr<TParameterSetOperands> parameter_set;
   // At a LET keyword, once its operands were read.
   std::unique_ptr<TLetOperands> let;
+  // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
+  std::unique_ptr<TFuzzyOperands> fuzzy_operands;
 };
 
 // The words of a script text, which depend on the text alone: where each
