@@ -133,12 +133,10 @@ PolylineBuilder::PolylineBuilder(PList* line) : line_(line) {
   }
 }
 
-// An empty polyline takes the point as it is. In a sorted polyline a point
-// strictly between two neighbours goes between them (the search from the
-// end is short, points arriving mostly from left to right); any other point
-// not left of the first one is inserted after the last point not right of
-// it, or beside a point of equal x: the polyline stays sorted. A point left
-// of the first one goes in second place.
+// In a sorted polyline a point strictly between two neighbours goes between
+// them (searched from the end: points arrive mostly from left to right), any
+// other point not left of the first one after the last point not right of
+// it or beside one of equal x; a point left of the first goes second.
 int PolylineBuilder::insert_searching(float x, float y) {
   std::vector<Point>& pts = line_->points_;
   if (pts.empty()) {

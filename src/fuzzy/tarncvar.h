@@ -131,10 +131,9 @@ class PList {
   std::vector<Point> points_;
 };
 
-// Ordered insertion into a polyline that skips the search while it can: as
-// long as the polyline is sorted by x, a point right of its last point, or
-// strictly between two neighbours, goes where PList::insert would put it
-// without its scans from the front. Every result equals PList::insert's.
+// PList::insert, result for result, without its scans from the front while
+// the polyline is sorted by x and a point goes right of its last point or
+// strictly between two neighbours.
 class PolylineBuilder {
  public:
   explicit PolylineBuilder(PList* line);
@@ -200,8 +199,8 @@ class PlimFuzzySet : public FuzzySetBase {
   float membership(float x) const;
   // Stores membership(x) as the match value and returns it.
   float calculate_match_value(float x);
-  // Rebuilds imsf: msf clipped at the match value.
-  // With the context's clip memory when it has one (null: computed).
+  // Rebuilds imsf: msf clipped at the match value, through the context's
+  // clip memory when it has one (null: computed).
   void build_imsf(FuzzyContext* context);
 
   void set_match_value(float mv) { match_value_ = mv; }
@@ -230,8 +229,7 @@ class PlimFuzzySet : public FuzzySetBase {
   FuzzySetBase get_FSB() const { return *this; }
   void copy(const PlimFuzzySet* other);
   void copy_PFS(const PlimFuzzySet* other) { copy(other); }
-  // Whether every part of the two sets is equal, floats compared by their
-  // bits.
+  // Whether every part of the two sets is equal, floats by their bits.
   bool same_bits_as(const PlimFuzzySet& other) const;
   // The same but for the match value and the clipped function.
   bool same_shape_as(const PlimFuzzySet& other) const;
@@ -247,21 +245,17 @@ class PlimFuzzySet : public FuzzySetBase {
   Name function_{"point_list"};
 };
 
-// The terms of a linguistic variable.
-//
-// The list carries a stamp that identifies its terms' contents: lists with
-// equal stamps hold equal terms, bit for bit. Every operation that may change
-// a term gives the list a new stamp, and so does handing out a term for
-// writing (the non-const find and add): such a pointer serves the operation
-// at hand and must not be kept past the next stamp read. Copies take the
-// stamp of what they copy. A second stamp, the shape stamp, identifies the
-// terms without their match values and clipped functions: it moves with
-// the stamp except where only those change (fuzzifying, set_all_mvs).
+// The terms of a linguistic variable, with a stamp: lists with equal stamps
+// hold equal terms, bit for bit. Every operation that may change a term, and
+// handing out a term for writing (the non-const find and add), gives a new
+// stamp, so such a pointer must not be kept past the next stamp read; copies
+// take the stamp they copy. The shape stamp identifies the terms without
+// their match values and clipped functions: it moves with the stamp except
+// where only those change (fuzzifying, set_all_mvs).
 class PlimList {
  public:
   PlimList() = default;
-  // Copies take the terms and their stamp, but not what the source knows of
-  // earlier fuzzifications.
+  // Copies take the terms and their stamp, not the source's known values.
   PlimList(const PlimList& other);
   PlimList& operator=(const PlimList& other);
   virtual ~PlimList();
@@ -302,9 +296,8 @@ class PlimList {
   }
   void set_all_mvs(float mv);
   // Gives every set its match value at x and the function clipped there.
-  // Nothing needs doing when the terms still hold what fuzzifying the same
-  // value (bit for bit) gave them. Fuzzifying a value again, with only
-  // fuzzifications in between, gives the terms and the stamp it gave before.
+  // Fuzzifying a value (bit for bit) again, with only fuzzifications in
+  // between, gives the terms and the stamp it gave before.
   void fuzzify(float x);
 
   // Merges set k's instantiated function into cover (upper envelope); 1.
@@ -352,12 +345,10 @@ class PlimList {
   // (null: none, everything computed). See tarnrule_context.h.
   void set_context(FuzzyContext* context) { context_ = context; }
   FuzzyContext* get_context() const { return context_; }
-  // Makes the terms those of `source`, bit for bit, with its stamp; they
-  // are taken when the terms are first looked at, so the source is held
-  // and its terms must not change. The source's terms must have the shapes
-  // of the list's own (all but the match values and clipped functions
-  // equal): the number of terms and their names are read without taking
-  // them.
+  // Makes the terms those of `source`, bit for bit, with its stamp, taken
+  // when the terms are first looked at: the source's terms must not change
+  // and must have the shapes of the list's own, whose number and names are
+  // read without taking them.
   void take_terms_later(std::shared_ptr<const PlimList> source);
 
   void show(std::ostream& out) const;
@@ -404,9 +395,8 @@ class PlimList {
     std::array<KnownValue, kCount> values;
     std::size_t next = 0;
     // The values by their bits: an open-addressing table of value indices
-    // plus one (0: empty), probed from the slot of the bits on. Rebuilt
-    // whenever a value is remembered; forgotten values stay in it until then
-    // and are passed over, so a search always ends at an empty slot.
+    // plus one (0: empty), rebuilt whenever a value is remembered; forgotten
+    // values are passed over until then.
     static constexpr std::size_t kSlots = 2 * kCount;
     static_assert(kSlots == 64);
     std::array<std::uint8_t, kSlots> slots{};
@@ -420,9 +410,8 @@ class PlimList {
   int known_value(std::uint32_t x_bits) const;
   void remember_value(std::uint32_t x_bits);
   void forget_known_values();
-  // The known values a list of the same shape left when it went, else
-  // empty storage; every script run makes its variables anew, with the same
-  // shapes.
+  // The known values a list of the same shape left when it went (script
+  // runs make their variables anew, with the same shapes), else empty ones.
   std::unique_ptr<KnownValues> pooled_known_values() const;
   void pool_known_values();
   bool same_shape(const std::vector<PlimFuzzySet>& terms) const;
@@ -431,14 +420,12 @@ class PlimList {
   std::uint64_t fuzzified_stamp_ = 0;
   std::uint32_t fuzzified_bits_ = 0;
   // The last few fuzzifications, kept while nothing but fuzzifications
-  // changed the terms: fuzzifying one of those values again gives the same
-  // terms, which are taken from here, and the same stamp, which so recurs
-  // with the value. Made at the first fuzzification.
+  // changed the terms: fuzzifying one of those values again takes the terms
+  // and the stamp from here. Made at the first fuzzification.
   std::unique_ptr<KnownValues> known_;
   // The known value whose terms a fuzzification found but left for the
-  // first look at the terms (-1: none): most fuzzified variables are read
-  // only by their stamp. Until then the terms hold the last fuzzification
-  // taken, each clipped function its function clipped at its match value.
+  // first look at the terms (-1: none), as most fuzzified variables are read
+  // only by their stamp.
   mutable int pending_ = -1;
   // The list whose terms take_terms_later() left pending (null: none).
   mutable std::shared_ptr<const PlimList> pending_source_;
@@ -539,14 +526,11 @@ class CVList {
   void remove_all();
   int get_number() const { return static_cast<int>(items_.size()); }
   // Changes whenever a variable is added, removed or renamed; values are
-  // never reused, also across lists, so a lookup result remembered together
-  // with the generation stays valid while the generation is unchanged.
+  // never reused, also across lists.
   std::uint64_t get_generation() const { return generation_; }
   // Changes whenever a name may come to stand for another variable: a
-  // variable is removed or renamed. Adding does not change it: an added
-  // variable comes after every variable of its name, so a lookup that found
-  // a variable keeps finding it; only names nothing answered to are new.
-  // Values are never reused, also across lists.
+  // variable is removed or renamed. An added variable comes after every
+  // variable of its name, so adding changes only what no lookup had found.
   std::uint64_t get_bindings() const { return bindings_; }
   // The context of the list's variables, present and future (null: none).
   void set_context(FuzzyContext* context);

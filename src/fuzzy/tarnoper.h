@@ -178,9 +178,8 @@ class TCoNorm {
 
 // Compensatory operators. The associative ones return atan values unscaled
 // (up to pi/2) and -1 for operands outside [0, 1]; the weighted ones report a
-// gamma outside [0, 1] and return -1 (the set form leaves the set unchanged);
-// the report goes to `err`, for the set form to the error stream of the
-// context, and nowhere without either.
+// gamma outside [0, 1] (to `err`, the set form to the context's error stream)
+// and return -1, the set form leaving the set unchanged.
 class CompOp {
  public:
   static float ass_comp_and(float a, float b);
@@ -218,9 +217,8 @@ float aggregate(const FList* values, concat_operator op, const OperatorSet* s,
                 std::ostream* err = nullptr);
 void inference(float a, PlimFuzzySet* set, const OperatorSet* s, FuzzyContext* context = nullptr);
 // The match value inference(a, set, s) gives a set whose match value is mv,
-// when the inference operator is one whose set form changes nothing else
-// (minimum, maximum, product, sum): true and the value in result. False for
-// the other operators, which may report errors or leave the set unchanged.
+// in result, when the inference operator's set form changes nothing else
+// (minimum, maximum, product, sum); false for the other operators.
 bool inferred_match_value(float a, float mv, const OperatorSet* s, float* result);
 float accumulate(CombinedVariable* cv, const OperatorSet* s);
 

@@ -17,8 +17,7 @@
 #include "base_text.h"
 
 // Every name of the fuzzy library (terms, variables, parameter sets, rule
-// sets) holds at most this many characters; longer texts, whether given by a
-// caller or read from a file, are cut to this length.
+// sets) holds at most this many characters; longer texts are cut.
 inline constexpr std::size_t kNameChars = 39;
 
 // Returns text cut to kNameChars characters; name_view does so without a
@@ -57,13 +56,11 @@ struct NameEqual {
   bool operator()(std::string_view a, std::string_view b) const { return same_text(a, b); }
 };
 
-// Stream helpers shared by every reader of the library. Each returns false
-// once the stream has failed, so a reader stops at truncated or garbage input
-// instead of looping or allocating on the strength of a count it never meets.
+// Stream helpers of the library's readers. Each returns false once the
+// stream has failed, so a reader stops at truncated or garbage input.
 bool read_word(std::istream& in, std::string& word);
 bool read_name(std::istream& in, std::string& name);  // one word, cut to kNameChars
-// Reads a list head "/* #: n */": two words, the count, one word. The words
-// are not examined.
+// Reads a list head "/* #: n */": two words, the count, one word, unexamined.
 bool read_count_frame(std::istream& in, int& count);
 // Writes a list head "/* #: n */ " (with its trailing blank).
 void write_count_frame(std::ostream& out, int count);
@@ -192,9 +189,7 @@ class CList {
 };
 
 // A new value of a process-wide counter, for marking versions of lists;
-// never 0, and never the same twice.
-// Atomic, so that evaluations on several threads never hand out one value
-// twice; no ordering is needed, only uniqueness and growth.
+// never 0, never the same twice, also across threads (atomic).
 namespace fuzzy_detail {
 inline std::atomic<std::uint64_t> generation_counter{0};
 }  // namespace fuzzy_detail
@@ -304,9 +299,8 @@ class PSList {
   // Appends a copy of ps (nothing for null) and returns the copy; the
   // copy's warnings go to `err`.
   ParameterSet* add(const ParameterSet* ps, std::ostream* err = nullptr);
-  // Appends ps itself and returns it. For a set made by the checking
-  // constructor this is the set a copy gives (a copy checks the values
-  // again, which leaves checked values as they are).
+  // Appends ps itself and returns it: for a set made by the checking
+  // constructor, the set a copy gives.
   ParameterSet* add(ParameterSet&& ps);
   // Appends copies of all of other's elements in order.
   void add(const PSList* other, std::ostream* err = nullptr);

@@ -500,12 +500,10 @@ int RuleSet::block_index_concluding_on(const char* name, bool& found_again) {
 }
 
 // Every rule goes to the block a search for its conclusion's name would
-// find, or to a new one: with an empty block before them, new blocks are
-// not found again and each rule gets a block of its own, as with
-// add_BasicRule. Adding rules to a block moves no block, so a block found
-// again stays the answer for the whole batch. The variables are copied
-// after the rules, not after the first one: nothing in between looks at the
-// variable list.
+// find, or to a new one, as with add_BasicRule (behind an empty block, a new
+// block is not found again). Adding rules moves no block, so a block found
+// again stays the answer for the whole batch; nothing looks at the variable
+// list before the variables are copied after the rules.
 void RuleSet::add_BasicRules(const CombinedVariable* in, const CombinedVariable* out,
                              std::span<const TermPair> pairs, float certainty) {
   const bool named = in != nullptr && out != nullptr && !in->get_cv_name_view().empty() &&

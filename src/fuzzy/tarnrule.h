@@ -29,11 +29,10 @@ inline constexpr int kReadUnknownVariable = 2;
 
 class RuleEvaluationMemo;
 
-// One statement "variable IS linguistic term". A term identifies its variable
-// by name, which is all the rule base uses of it. It may also carry a
-// reference to the variable it was built from (not owned) so that a rule set
-// can copy that variable when the rule is added; terms stored in a rule set
-// hold the name only, so no stored rule can refer to a destroyed variable.
+// One statement "variable IS linguistic term", naming its variable. It may
+// also refer to the variable it was built from (not owned), for a rule set
+// to copy when the rule is added; terms stored in a rule set hold the name
+// only, so no stored rule refers to a destroyed variable.
 class Term {
  public:
   Term() = default;
@@ -160,13 +159,10 @@ class Rule {
   ConcatOperator aggregate_operator_;
 };
 
-// Rules concluding on one variable (that of the first rule).
-//
-// The block carries a stamp that identifies its rules: every operation that
-// may change a rule gives the block a new stamp, and so does handing out a
-// rule for writing (the non-const find and add): such a pointer serves the
-// operation at hand and must not be kept past the next stamp read. Copies
-// take the stamp with the rules, so equal stamps mean equal rules.
+// Rules concluding on one variable (that of the first rule), with a stamp:
+// equal stamps mean equal rules. Every operation that may change a rule, and
+// handing out a rule for writing (the non-const find and add), gives a new
+// stamp, so such a pointer must not be kept past the next stamp read.
 class RuleBlock {
  public:
   Rule* add();
@@ -249,8 +245,7 @@ class RuleSet {
     std::string_view out_lt;
   };
   // add_BasicRule for each pair in order, with the same two variables and
-  // certainty. The terms' variable names are read and the variables copied
-  // once for all rules, and each rule takes its terms over without copies.
+  // certainty; the variables are copied once for all rules.
   void add_BasicRules(const CombinedVariable* in, const CombinedVariable* out,
                       std::span<const TermPair> pairs, float certainty);
   int add_ComplexRule(const CombinedVariable* in1, std::string_view lt1,
@@ -290,8 +285,7 @@ class RuleSet {
   int internal_evaluate(CombinedVariable* v);
 
   // The memory evaluations are taken from and kept in (not owned; null, or
-  // a disabled memory: every evaluation is computed). Results are the same
-  // bit for bit either way.
+  // disabled: all computed), with results the same bit for bit either way.
   void set_evaluation_memo(RuleEvaluationMemo* memo) { memo_ = memo; }
 
   void set_rs_name(std::string_view name) { rs_name_ = cut_name(name); }
@@ -308,20 +302,16 @@ class RuleSet {
   int get_number() const { return static_cast<int>(blocks_.size()); }
   int get_rule_block_number() const { return get_number(); }
   // Changes whenever a rule, a block, the variable list or the operator set
-  // is changed or replaced through the rule set; values are never reused, also
-  // across rule sets, so callers can tell whether the rules they looked at
-  // are still the same.
-  // The operator set's revision counts in: both counters only grow, so the
-  // greater one moves on with every change to either.
+  // is changed or replaced through the rule set; values are never reused,
+  // also across rule sets. Both this and the operator set's counter only
+  // grow, so the greater one moves on with every change to either.
   std::uint64_t get_revision() const { return std::max(revision_, operator_set_->get_revision()); }
   FuzzyContext* get_context() const { return context_; }
   // Changes whenever a block may come to stand at another index or conclude
   // on another variable (blocks removed, a conclusion's variable changed, a
-  // rule file read), or the operator set is replaced. Appending blocks does
-  // not change it: a search by name finds the first block of that name
-  // before the first empty block, so a block appended behind the others
-  // answers only to a name no block answered to. A block's own rules are
-  // followed by its stamp. Values are never reused, also across rule sets.
+  // rule file read), or the operator set is replaced; values are never
+  // reused. A block appended behind the others answers only to a name no
+  // block answered to, so appending does not change it.
   std::uint64_t get_layout() const { return layout_; }
 
   // Per-rule access by (block, rule[, premise]) index. Variables are
@@ -391,22 +381,20 @@ class RuleSet {
   std::uint64_t revision_ = next_generation();
   std::uint64_t layout_ = next_generation();
 
-  // Evaluation state: blocks on the current evaluation path (to detect rule
-  // blocks that depend on each other in a cycle), whether a cycle was met,
-  // the value list reused by every rule, and the terms whose clipped
-  // functions the rule pass builds at its end.
+  // Evaluation state: blocks on the current evaluation path (to detect
+  // cycles), whether a cycle was met, the value list every rule reuses, and
+  // the terms whose clipped functions the rule pass builds at its end.
   std::vector<int> evaluating_;
   bool cycle_found_ = false;
   FList values_;
   std::vector<PlimFuzzySet*> shaped_;
 
   // With a memory: messages printed by evaluations so far (an evaluation
-  // that printed is not remembered); per top-level evaluation a serial
-  // number, and per block the serial of the evaluation in which its
-  // variable was last settled (evaluated without a message), which makes
-  // evaluating it again in the same top-level evaluation unnecessary: its
-  // inputs cannot have changed since. A rule writing into another variable
-  // than its block's voids that for the rest of the evaluation.
+  // that printed is not remembered); a serial number per top-level
+  // evaluation, and per block the serial in which its variable was last
+  // settled (evaluated without a message), so that it is not evaluated again
+  // within it. A rule writing into another variable than its block's voids
+  // that for the rest of the evaluation.
   RuleEvaluationMemo* memo_ = nullptr;
   std::uint64_t reports_ = 0;
   std::uint64_t serial_ = 0;

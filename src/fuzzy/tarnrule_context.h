@@ -10,34 +10,27 @@
 #include "tarncvar.h"
 #include "tarncvar_memo.h"
 
-// How the library reaches it. A rule set is handed a context when it is
-// made (RuleSet(FuzzyContext*)) and passes it to its variable list, which
-// gives it to every variable it takes in (PlimList::set_context); copies of
-// a list keep the context of what they copy. Operations on a variable use
-// the variable's context: fuzzifying, clipping its terms, merging them into
-// a cover, defuzzifying. The free functions that shape a single term
-// (inference, the operators' fuzzy-set forms) take the context as an
-// argument, since a term does not know its list.
+// A rule set made with a context (RuleSet(FuzzyContext*)) passes it to its
+// variable list, which gives it to every variable it takes in
+// (PlimList::set_context); copies of a list keep the context of what they
+// copy. Operations on a variable use the variable's context; the free
+// functions that shape a single term (inference, the operators' fuzzy-set
+// forms) take it as an argument, since a term does not know its list.
 //
-// Without a context (null: a list or rule set made on its own, as many unit
-// tests do) the shared memories are not used and scratch polylines are made
-// per call; what a list remembers of its own fuzzifications, and what a rule
-// set's terms remember of the variables and blocks they found, still work. A context must outlive
-// every list that was given it: the owner (the evaluation context of a domain) is destroyed after
-// the script runs and trees it served.
+// Without a context (null) the shared memories are not used and scratch
+// polylines are made per call; what a list remembers of its own
+// fuzzifications, and a rule set's terms of the variables and blocks they
+// found, still work. A context must outlive every list that was given it.
 //
 // Messages (warnings and errors of reading, fuzzifying and evaluating) go
-// to `err`, printouts to `out`: the streams the owner hands in. Until it
-// does, both are a stream that drops everything. Operations without a
-// context report to the error stream they are given as an argument, and
-// not at all when given none (null).
+// to `err`, printouts to `out`: the streams the owner hands in, until then
+// streams that drop everything. Operations without a context report to the
+// error stream they are given (null: none).
 //
 // With `caching` off no memory is read or written: neither these shared
-// ones nor the fuzzifications a list remembers (each fuzzification is
-// computed in full and gives the terms a new stamp) nor the variables and
-// blocks a rule set's terms found (looked up every time). The scratch
-// polylines stay: they hold nothing from one call to the next but their
-// room.
+// ones nor the fuzzifications a list remembers (each is computed in full
+// and gives the terms a new stamp) nor the variables and blocks a rule
+// set's terms found. The scratch polylines, which keep only their room, stay.
 struct FuzzyContext {
   FuzzyContext() = default;
   FuzzyContext(const FuzzyContext&) = delete;

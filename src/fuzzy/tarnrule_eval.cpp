@@ -201,9 +201,8 @@ bool RuleSet::rule_strength(const Rule& rule, float* strength) {
 
 // Resets the output's terms to 0, then lets every firing rule shape its
 // conclusion. When the inference operator only changes match values, each
-// term's clipped function is built once, from its final match value, instead
-// of after the reset and after every rule: the functions end the same, since
-// nothing reads them during the pass.
+// term's clipped function, which nothing reads during the pass, is built
+// once at its end.
 void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
   const OperatorSet* ops = operator_set_.get();
   float probe = 0.0f;

@@ -388,14 +388,20 @@ bool TEvalTree::fold_settled(TEntry& changed) {
     }
     changed.fold_second = second;
   }
-  held_[kFirstInput] = settled_.last->fold_first;
-  held_[kSecondInput] = settled_.last->fold_second;
+  hold_fold(settled_);
+  return true;
+}
+
+// The combination variables hold what the fold's last step and each
+// output's last step combined.
+void TEvalTree::hold_fold(const TFold& fold) {
+  held_[kFirstInput] = fold.last->fold_first;
+  held_[kSecondInput] = fold.last->fold_second;
   for (int o = 0; o < 2; ++o) {
-    if (settled_.last_of_output[o] != nullptr) {
-      held_[kAndOutput + o] = settled_.last_of_output[o]->fold_outcome;
+    if (fold.last_of_output[o] != nullptr) {
+      held_[kAndOutput + o] = fold.last_of_output[o]->fold_outcome;
     }
   }
-  return true;
 }
 
 bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
@@ -478,10 +484,7 @@ std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   settled_.count = 0;
   int state = start;
   bool ruled = true;
-  // The step that combined last, and the last of each output's steps: the
-  // combination variables hold what they combined.
-  const TEntry* last_step = nullptr;
-  const TEntry* last_of_output[2] = {nullptr, nullptr};
+  TFold fold{.state = start};
   std::size_t i = 1;
   for (; i < count; ++i) {
     TEntry& entry = entries[i];
@@ -499,22 +502,15 @@ std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
       entry.fold_second = second;
       entry.fold_outcome = outcome;
     }
-    last_step = &entry;
-    last_of_output[entry.output] = &entry;
+    fold.last = &entry;
+    fold.last_of_output[entry.output] = &entry;
     state = entry.fold_outcome;
   }
-  if (last_step == nullptr) return i;
-  held_[kFirstInput] = last_step->fold_first;
-  held_[kSecondInput] = last_step->fold_second;
-  for (int o = 0; o < 2; ++o) {
-    if (last_of_output[o] != nullptr) held_[kAndOutput + o] = last_of_output[o]->fold_outcome;
-  }
+  if (fold.last == nullptr) return i;
+  hold_fold(fold);
   if (ruled && i == count && state == start) {
+    settled_ = fold;
     settled_.count = count;
-    settled_.state = start;
-    settled_.last = last_step;
-    settled_.last_of_output[0] = last_of_output[0];
-    settled_.last_of_output[1] = last_of_output[1];
   }
   // Mostly the fold leaves the head as it was.
   if (state != start) set_state(entries[0], state);

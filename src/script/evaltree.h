@@ -26,10 +26,8 @@ bool write_text_file(const std::string& file_name, std::string_view text);
 class TRuleTable;
 
 // One aggregated constraint of a tree: its branch (the entry), its name and
-// place, kept one after the other in the tree's score text, and its crisp
-// value. A tree records
-// every aggregation of its run and is read once at the end, so plain
-// records beat a variable store with its index.
+// place, one after the other in the tree's score text, and its crisp value.
+// Read once at the end, plain records beat a variable store with its index.
 struct TTreeScore {
   std::int32_t next;  // the branch's next score (-1: none)
   std::uint32_t branch;
@@ -40,17 +38,12 @@ struct TTreeScore {
 };
 
 // What trees leave for the trees after them, owned by an evaluation context
-// (inter_context.h) and lent to the trees its runs build. Each script run
-// builds its tree and rule set anew, mostly with the same contents, so
-// outcomes remembered in one run serve the next (the memory itself checks
-// that the rule set's contents still match), and the storage of one run's
-// scores is mostly as large as the next run needs. A tree owns what it took
-// while it lives, so no two trees ever share it.
-//
-// With `caching` off, a tree takes nothing and leaves nothing: no outcome
-// or interned result is looked up, every combination is evaluated through
-// the rules, and the combination rules are generated from the table every
-// time. A tree made without a memory behaves the same.
+// (inter_context.h) and lent to the trees its runs build: each run builds
+// its tree and rule set anew, mostly with the same contents, so remembered
+// outcomes (checked against the rule set's contents) and the score storage
+// serve the next. A tree owns what it took while it lives. With `caching`
+// off, or without a memory, a tree takes and leaves nothing: every
+// combination goes through the rules, generated from the table every time.
 struct TTreeMemory {
   bool caching = true;
   // Where the trees' messages go (null: nowhere): printouts and warnings to
@@ -71,11 +64,10 @@ struct TTreeMemory {
   std::vector<RatedPosition> listed_order;
 };
 
-// The tree outlives the script run that built it, the run's rule set does not.
-// The tree therefore holds only a weak link to the rule set, which lapses when
-// the run replaces or destroys it, and keeps its own copy of its parameter
-// set; after the run, combining is no longer possible while the constraint
-// list, the tree file, the score and the name stay available.
+// The tree outlives the script run that built it, the run's rule set does
+// not: the tree holds a weak link to the rule set and its own copy of its
+// parameter set, so after the run the constraint list, the tree file, the
+// score and the name stay available but nothing combines.
 class TEvalTree {
  public:
   // An empty tree named "empty" without entries.
@@ -96,9 +88,8 @@ class TEvalTree {
   // The rule set, or null once it is gone.
   RuleSet* get_rule_set() const;
   const char* get_name() const;
-  // Where the script's store last found the tree's variable: every
-  // aggregation writes the score into it.
-  // Without caching, a fresh hint every time.
+  // Where the script's store last found the tree's variable, which every
+  // aggregation writes; without caching, a fresh hint every time.
   TVarlist::THint& variable_hint() {
     if (!caching()) variable_hint_ = {};
     return variable_hint_;
@@ -147,10 +138,9 @@ class TEvalTree {
     // `stale`, `result` holds only their crisp value.
     int state = -1;
     bool stale = false;
-    // The head's last fold step through this branch: the head's state going
-    // in, the branch's state and the outcome. It holds while the memory's
-    // epoch is fold_epoch_. The head mostly goes in as it came out of the
-    // last fold and most branches keep their states, so most steps repeat.
+    // The head's last fold step through this branch, while the memory's
+    // epoch is fold_epoch_: the head's state going in, the branch's state
+    // and the outcome. Most steps repeat from one fold to the next.
     int fold_first = -1;
     int fold_second = -1;
     int fold_outcome = -1;
@@ -160,19 +150,17 @@ class TEvalTree {
   enum TCombinationVariable { kFirstInput, kSecondInput, kAndOutput, kOrOutput };
 
   // The combination variables and which outputs have rules, as last looked
-  // up. Valid while the rule set keeps its revision and its variable list
-  // its generation: neither value is ever reused, so equal values mean
-  // nothing was added, removed or renamed since.
+  // up: valid while the rule set keeps its revision and its variable list
+  // its generation (neither is ever reused).
   struct TLookup {
     std::uint64_t revision = 0;
     std::uint64_t generation = 0;
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};
-    // Whether outcomes may be remembered and used (known outcomes are only
-    // noted in held_), as found in the last aggregation, and the stamps of
-    // the outputs' parameters and terms when it ended. While the lookup holds
-    // (the operators are part of the rule set's revision) and the outputs
-    // carry those stamps, nothing the memory checks has changed.
+    // Whether outcomes may be remembered and used, as the last aggregation
+    // found, and the stamps of the outputs' parameters and terms when it
+    // ended: while the lookup holds and the outputs carry those stamps,
+    // nothing the memory checks has changed.
     bool memo_known = false;
     bool memo = false;
     std::array<std::uint64_t, 4> output_stamps{};
@@ -193,13 +181,21 @@ class TEvalTree {
   bool fold_head(const TLookup& pass);
   std::size_t fold_remembered(const TLookup& pass, bool& combined);
   bool fold_settled(TEntry& changed);
+  // A fold: the number of entries (no entry moved since while it is the
+  // same), the head's state going in, its last step and each output's.
+  struct TFold {
+    std::size_t count = 0;
+    int state = -1;
+    const TEntry* last = nullptr;
+    const TEntry* last_of_output[2] = {nullptr, nullptr};
+  };
+  void hold_fold(const TFold& fold);
   // The branches' fold steps hold only within the epoch they were found in.
   void forget_fold_steps_of_past_epochs();
 
   using TScore = TTreeScore;
 
-  // Every score's texts lie within score_text_: they are appended to it as
-  // the score is recorded, and the text is cleared only with the scores.
+  // A score's texts are appended to score_text_, cleared only with the scores.
   std::string_view score_name(const TScore& score) const {
     return {score_text_.data() + score.text_at, score.name_size};
   }
@@ -224,9 +220,8 @@ class TEvalTree {
   std::vector<TScore> scores_;   // in the order of aggregation
   std::string score_text_;
   unsigned int entries = 0;  // head included; 0 for an empty tree
-  // The rule set, through a link that lapses with it, and its address: a
-  // tree asks for its rule set on every aggregation, and checking the link
-  // costs less than locking it (which takes two atomic operations).
+  // The rule set and its address: checking the link on every aggregation
+  // costs less than locking it (two atomic operations).
   std::weak_ptr<RuleSet> rules;
   RuleSet* rules_at_ = nullptr;
   RuleSet* live_rules() const { return rules.expired() ? nullptr : rules_at_; }
@@ -236,15 +231,8 @@ class TEvalTree {
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
   // The last fold if all of its steps were remembered and ruled and it ended
-  // where it started (count 0: not so, or no longer valid): the number of
-  // entries (no entry moved since while it is the same) and the head's state
-  // then, the entry of the last step and of each output's last step.
-  struct {
-    std::size_t count = 0;
-    int state = -1;
-    const TEntry* last = nullptr;
-    const TEntry* last_of_output[2] = {nullptr, nullptr};
-  } settled_;
+  // where it started (count 0: not so, or no longer valid).
+  TFold settled_;
   // Per combination variable of lookup_, within one aggregation: the
   // interned contents it is to hold, or -1 when it holds what it should.
   int held_[4] = {-1, -1, -1, -1};

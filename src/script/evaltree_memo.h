@@ -1,13 +1,10 @@
 // What combining two fuzzy results gave, remembered within one evaluation
-// tree. Every aggregation folds the overall result again with every branch,
-// and the terms' match values come from a small set, so the same
-// combinations recur many times in one script run. Contents of fuzzy
-// variables are interned (equal contents share one id) and a combination is
-// remembered by its output and the ids of its two inputs, together with the
-// rule-set state it was computed in; when any of that state differs, what
-// was remembered is dropped. That state is compared by content, not by
-// identity: each script run builds its rule set anew with the same rules,
-// operators and variables, so one memory can serve run after run.
+// tree: every aggregation folds the overall result again with every branch,
+// so the same combinations recur many times. Contents of fuzzy variables are
+// interned (equal contents share one id) and a combination is remembered by
+// its output and its inputs' ids, with the rule-set state it was computed
+// in, compared by content: each script run builds its rule set anew with the
+// same contents, so one memory serves run after run.
 #pragma once
 
 #include <array>
@@ -34,10 +31,8 @@ struct TCombinationVariables {
 class TVariableShape {
  public:
   void take(const CombinedVariable& cv);
-  // Compared by content once per pair of parameter and shape stamps: both
-  // move with every change and copies take them, so a variable carrying the
-  // stamps of one found equal before is equal too. The tree writes its
-  // variables from a few interned contents, whose stamps recur.
+  // Compared by content once per pair of parameter and shape stamps: a
+  // variable carrying the stamps of one found equal before is equal too.
   bool same_as(const CombinedVariable& cv) const;
 
  private:
@@ -168,11 +163,9 @@ class TCombinationMemo {
   void note_stamp(const CombinedVariable& cv, int id);
 
   std::vector<std::shared_ptr<const CombinedVariable>> contents_;
-  // Ids by the stamp of the terms interned with them: terms with a stamp
-  // seen before are those of that id, and only the parameters and the crisp
-  // value remain to be compared. A variable that takes a remembered outcome
-  // of EVAL takes its stamp too, so its contents are found without
-  // comparing them.
+  // Ids by the stamp of the terms interned with them: then only the
+  // parameters and the crisp value remain to be compared. A variable that
+  // takes a remembered outcome of EVAL takes its stamp too.
   TIdIndex by_stamp_;
   // Contents by hash: the newest id of each hash, and per id the next older
   // id of the same hash (-1 ends the chain).
@@ -184,18 +177,15 @@ class TCombinationMemo {
 };
 
 // What evaluating a variable from its rules (EVAL) gave, remembered by the
-// match values the rules read. A script rates its constraints by evaluating
-// the same few variables again and again from a handful of distinct inputs,
-// run after run. A variable is remembered when every rule of its block
-// concludes on it and reads only variables that have no rules of their own
-// and exist with the terms the rules name, and the operators cannot print:
-// its outcome then depends only on the inputs' match values and importances,
-// the rules, the operators and its own parameters and terms. Those are
-// compared by content in another rule set, or when the stamps of a
-// variable's parameters or terms moved, so what one run remembered serves
-// the next. Within a rule set, the stamp of the output's block and the counters
-// of the set and its variable list tell which changes may concern them:
-// rules and variables added for other outputs do not.
+// match values the rules read: a script evaluates the same few variables
+// from a handful of inputs, run after run. A variable is remembered when
+// every rule of its block concludes on it and reads only variables without
+// rules of their own that have the terms the rules name, and the operators
+// cannot print: its outcome then depends only on the inputs' match values
+// and importances, the rules, the operators and its own parameters and
+// terms, compared by content in another rule set or when their stamps moved.
+// Within a rule set, the output block's stamp and the counters of the set
+// and its variable list tell which changes may concern them.
 class TEvaluationMemo {
  public:
   TEvaluationMemo();

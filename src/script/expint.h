@@ -55,9 +55,8 @@ class TVariable {
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
-  // The text may be this variable's own formula or a part of it. A
-  // statement run again mostly sets the formula it set before: that is
-  // not copied again.
+  // The text may be this variable's own formula or a part of it; the same
+  // formula set again, as mostly, is not copied.
   void set_formula(std::string_view f) {
     f = fit(f, script_limits::kFormulaChars);
     if (f.size() == formula_size && same_bytes(formula, f.data(), f.size())) return;
@@ -69,15 +68,11 @@ class TVariable {
  private:
   friend class TVarlist;
   friend class TCalculation;
-  // Left without initializers so that the type is trivial: a store's
-  // variables are then copied as one block of memory. Never used to make a
-  // variable; the constructor above sets every member.
+  // Without initializers, the type is trivial and a store's variables are
+  // copied as one block of memory; the constructor above sets every member.
   TVariable() = default;
-  // Name and formula are held in place, with their terminators: they are
-  // short, and stores are filled anew for every evaluation, so allocating
-  // them costs. The characters past a terminator are left unset (filling them
-  // would cost more than the copy of the text); as unsigned char they may
-  // still be copied along with the variable.
+  // Held in place with their terminators, as stores are filled anew for
+  // every evaluation; the characters past a terminator are left unset.
   unsigned char name[script_limits::kNameChars + 1];
   unsigned char formula[script_limits::kFormulaChars + 1];
   static const char* text(const unsigned char* chars) {
@@ -85,24 +80,20 @@ class TVariable {
   }
   std::uint8_t name_size;
   std::uint8_t formula_size;
-  // Hash of the name, kept for the store's index.
-  std::uint32_t name_hash;
+  std::uint32_t name_hash;  // for the store's index
   float value;
   int computed;
-  // Set while the calculator computes this variable, to detect formulas that
-  // refer to themselves.
+  // Set while the calculator computes this variable: a formula that refers
+  // to itself is an error.
   bool in_progress;
-  // Whether this is the first variable of its name in its store, the one
-  // every lookup of the name finds.
-  bool first_of_name;
+  bool first_of_name;  // the one every lookup of the name finds
 };
 static_assert(std::is_trivial_v<TVariable>, "stores copy their variables as memory");
 
-// Hash of a variable name, as the store's index uses it; fit for any short
-// text. Eight characters at a time, each step multiplied and rotated so that
-// the high bits a multiplication fills reach the low bits of the next step.
-// The final mix makes every bit of the result, the low ones that pick the
-// slot included, depend on every character. Inline, as the lookups are.
+// Hash of a variable name (or any short text), eight characters at a time:
+// the rotation brings the high bits a multiplication fills to the next
+// step's low bits, and the final mix makes every bit of the result, the low
+// ones that pick the slot included, depend on every character.
 inline std::uint32_t variable_name_hash(std::string_view name) {
   constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
   const auto* p = reinterpret_cast<const unsigned char*>(name.data());
@@ -117,9 +108,8 @@ inline std::uint32_t variable_name_hash(std::string_view name) {
   return static_cast<std::uint32_t>(h ^ (h >> 33));
 }
 
-// Hashes of texts that let a set or map of strings be searched by a
-// string_view without making a string of it: the standard hash, and the
-// name hash for the maps whose keys are mostly formulas.
+// Hashes that let a set or map of strings be searched by a string_view: the
+// standard hash, and the name hash for maps whose keys are mostly formulas.
 struct TTextHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view text) const {
@@ -165,8 +155,7 @@ class TVarlist {
   // Removes the first variable named `n`; the others keep their order.
   void remove(std::string_view n);
 
-  // Lookups by name run for nearly every word of a script: they are inline
-  // around the index search.
+  // Inline, as lookups by name run for nearly every word of a script.
   int in_list(std::string_view n) const { return find(n) != nullptr ? 1 : 0; }
   // 0 when absent.
   float get_value(std::string_view n) const {
@@ -210,17 +199,14 @@ class TVarlist {
   }
 
   // Where a lookup found a name's first variable, kept by the caller for the
-  // next lookup from the same place. Every variable knows whether it is the
-  // first of its name, so a hint is checked against the name looked up and
-  // that mark alone: it holds in any store, for any name, however the store
-  // changed since, and runs of a script over copies of one store find their
-  // variables through the hints of earlier runs.
+  // next lookup from the same place. It is checked against the name and the
+  // variable's first_of_name mark alone, so it serves in any store: runs over
+  // copies of one store find their variables through earlier runs' hints.
   struct THint {
     std::uint32_t position = UINT32_MAX;  // none
     std::uint64_t stamp = 0;              // see find_named
   };
-  // find, through a hint that it updates. Inline: most lookups through a
-  // hint find their variable at once.
+  // find, through a hint that it updates.
   TVariable* find(std::string_view n, THint& hint) {
     const std::string_view name = fit(n, script_limits::kNameChars);
     if (hint.position < vars.size()) {
@@ -327,9 +313,8 @@ class TVarlist {
   // every change of the shape; 0 (none) without such a memory.
   std::uint64_t stamp = 0;
   void reshaped();
-  // Index substitutions by their text, with the shape they were made in:
-  // while the store keeps that shape, a formula is substituted again
-  // without a scan of the store. Kept only while the memory caches.
+  // Index substitutions by their text, with the shape they were made in,
+  // which they hold for; kept only while the memory caches.
   struct TSubstitution {
     std::uint64_t shape;
     std::string text;
@@ -362,10 +347,9 @@ class TVarlist {
   TDivisionByZeroListener* listener_ = nullptr;
 };
 
-// The calculator's memory, owned by an evaluation context (inter_context.h)
-// and lent to the stores that context's runs compute in: parsed formulas by
-// their text. A store without one, or with `caching` off, parses every
-// formula it computes and keeps no hints of words taken apart.
+// The calculator's memory of parsed formulas, owned by an evaluation context
+// (inter_context.h) and lent to its runs' stores. A store without one, or
+// with `caching` off, parses every formula it computes.
 struct TFormulaMemory {
   bool caching = true;
   std::uint64_t stamps = 0;                 // the last store stamp handed out
@@ -458,12 +442,11 @@ float compute_formula(std::string_view formula, TVarlist& vars);
 std::unique_ptr<TExptree> parse_formula(std::string_view formula);
 float compute_tree(TExptree& tree, TVarlist& vars);
 
-// A formula parsed once, with the form its tree has: a term (a number or a
-// variable, or two of them joined by an arithmetic operator), or two terms
-// joined by a logical operator, each in a bracket or not, is computed from
-// the terms' nodes without walking the tree; any other formula, and one
-// whose variable is missing or not computed, is computed as compute_tree
-// does. The tree is never changed after parsing, so the form found holds.
+// A formula parsed once, with its form: a term (a number or a variable, or
+// two of them joined by an arithmetic operator), or two terms joined by a
+// logical operator, in a bracket or not, computes from the terms' nodes
+// without the tree walk, while its variables are found computed. The tree is
+// never changed after parsing, so the form holds.
 class TFormula {
  public:
   explicit TFormula(std::string_view formula);
@@ -499,13 +482,11 @@ class TFormula {
 };
 
 // A text with bracketed index expressions (x[i], b[i][j+1]) taken apart
-// once: the pieces of text around its indices, and each index's text with
-// its formula parsed. resolve() gives what TVarlist::real_name gives for the
-// text, computing the indices only: an index that names a variable takes its
-// stored value, any other is computed as a formula, left to right. The
-// pieces are those real_name's scan finds: an index runs from a '[' to the
-// next ']', the search for the next '[' goes on after that ']', and an
-// unclosed '[' ends the text.
+// once into the pieces around its indices and each index's text and parsed
+// formula. resolve() gives what TVarlist::real_name gives, computing the
+// indices only: an index that names a variable takes its stored value, any
+// other is computed, left to right. An index runs from a '[' to the next
+// ']', and an unclosed '[' ends the text.
 class TIndexedName {
  public:
   explicit TIndexedName(std::string_view text);  // `text` holds a '['.

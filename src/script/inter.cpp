@@ -104,10 +104,6 @@ TScriptReader::TScriptReader(std::string_view text, std::shared_ptr<TScriptWords
       text(words->text),
       remembering(caching) {}
 
-std::string_view TScriptReader::word(std::size_t i) const {
-  return words->cut[i];
-}
-
 // The word list gives the next word without scanning the text, unless the
 // position lies inside a word (after a number was read from its front) or no
 // word is left.
@@ -125,7 +121,7 @@ std::string_view TScriptReader::search_word() {
     following = k + 1;
     last_whole = true;
     end = pos == text.size();
-    return word(k);
+    return words->cut[k];
   }
   last_whole = false;
   while (pos < text.size() && is_space(text[pos])) ++pos;
@@ -249,8 +245,8 @@ TDeclarationPlace TScriptReader::declaration_place(std::string_view keyword,
     // start would; the first pair of each name is the one a search finds.
     const std::size_t n = words->ends.size();
     for (std::size_t i = 0; i < n; ++i) {
-      if (word(i) != keyword || i + 1 >= n) continue;
-      targets.try_emplace(word(i + 1), static_cast<int>(i + 2));
+      if (words->cut[i] != keyword || i + 1 >= n) continue;
+      targets.try_emplace(words->cut[i + 1], static_cast<int>(i + 2));
       ++i;
     }
   }

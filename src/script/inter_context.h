@@ -22,35 +22,26 @@
 struct TScriptWords;
 class TControlList;
 
-// How the parts reach what they use. interpret() takes the context. A run
-// lends its parts on: the run's rule set is made with `fuzzy` (and the rule
-// set hands it to its variables, see tarnrule_context.h), the run's store
-// gets `formulas` (TVarlist::set_formula_memory), the tree a run builds
-// gets `trees`, and the statements reach the rest through the run. Trees
-// handed out by interpret() keep a pointer to `trees` until they are freed,
-// so the context must outlive them; nothing else keeps a pointer past the
-// run. One context serves one run at a time; contexts share nothing, so
-// runs of different contexts may go on in parallel threads.
+// interpret() takes the context, and a run lends its parts on: the run's
+// rule set gets `fuzzy` (handed on to its variables, tarnrule_context.h),
+// its store `formulas`, its tree `trees`; the statements reach the rest
+// through the run. Trees handed out by interpret() keep a pointer to `trees`
+// until freed, so the context must outlive them. One context serves one run
+// at a time; contexts share nothing, so they may run in parallel threads.
 //
 // With caching off (set_caching(false)) no memory is read or written: no
 // formula, table or table entry, clipped or defuzzified function,
-// fuzzification, EVAL, rule-block or combination outcome, comparison, score text,
-// variable or block found by a rule's term, per-word hint or memory of the
-// script text, or export template of the domain is looked up or kept; the
-// evaluation tree interns each result without looking for equal ones, and
-// its combination rules are generated anew from the table.
-// What stays on:
-// - the script text's word list (where words start and end, the statement
-//   each starts, comments and declarations): a pure function of the text,
-//   and the way the text is read at all;
-// - lookup indexes that are part of their object's state and are rebuilt
-//   with it: the store's name index, the variable list's name index, the
-//   rule set's block index;
-// - the evaluation tree's interned results: they are how a tree stores its
-//   results during one run, not a memory across lookups or runs;
-// - scratch buffers, which keep only their room from one use to the next.
-// Switching drops every memory, so nothing gathered in one mode is used in
-// the other.
+// fuzzification, EVAL, rule-block or combination outcome, comparison, score
+// text, variable or block found by a rule's term, per-word hint or memory of
+// the script text, or export template of the domain is looked up or kept;
+// the evaluation tree interns each result without looking for equal ones and
+// generates its combination rules anew. What stays on: the script text's
+// word list (a pure function of the text, and how it is read at all); lookup
+// indexes that are part of their object's state (the store's and the
+// variable list's name index, the rule set's block index); the tree's
+// interned results (how it stores its results during one run); scratch
+// buffers, which keep only their room. Switching drops every memory, so
+// nothing gathered in one mode is used in the other.
 class TEvalContext {
  public:
   TEvalContext();
@@ -58,26 +49,21 @@ class TEvalContext {
   TEvalContext(const TEvalContext&) = delete;
   TEvalContext& operator=(const TEvalContext&) = delete;
 
-  // Where relative names of files the script reads are also looked for
-  // (read_path.h); empty: the working folder only. A setting of the runs,
-  // not a memory: the switch leaves it alone.
+  // Settings of the runs, which the switch leaves alone (read_path.h): where
+  // relative names of files the script reads are also looked for, and where
+  // those written go and are read first; empty: the working folder.
   std::string input_folder;
-  // Where relative names of files the script and the domain write go, and
-  // where they are read first (read_path.h); empty: the working folder. A
-  // setting like the input folder.
   std::string output_folder;
   // How many statements one run may execute before it stops with the limit
-  // message. Harnesses that run many scripts under instrumentation lower
-  // it, so that an endless script ends quickly there as well.
+  // message; harnesses under instrumentation lower it.
   long statement_limit = script_limits::kMaxStatements;
 
   bool caching() const { return caching_; }
   void set_caching(bool enabled);
 
-  // Where the runs write: the script's printouts, warnings and errors to
-  // `out`, the fuzzy library's messages to `err`. Until set, both are a
-  // stream that drops everything. The trees and rule sets of the runs write
-  // to the same streams. A setting, not a memory: the switch leaves it.
+  // Where the runs, their trees and rule sets write: the script's printouts,
+  // warnings and errors to `out`, the fuzzy library's messages to `err`.
+  // Until set, both drop everything. A setting, like the folders.
   void set_output(std::ostream& out, std::ostream& err);
   std::ostream& out() const { return *out_; }
   std::ostream& err() const { return *err_; }
@@ -115,9 +101,9 @@ class TEvalContext {
   };
   std::array<TScoreText, 256> score_texts;
 
-  // How many variables the store of the last finished run held: whoever
-  // fills the next run's store reserves room for as many, so that the
-  // variables the script adds move nothing. Room only, like the scratch below.
+  // How many variables the store of the last finished run held: room to
+  // reserve in the next run's store, so that the script's variables move
+  // nothing.
   std::size_t store_size = 0;
 
   // Scratch, kept for its room only.

@@ -111,29 +111,8 @@ bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
   return true;
 }
 
-// Whether a word is a plain decimal: an optional minus, digits, and an
-// optional point with more digits.
-bool is_plain_decimal(std::string_view word) {
-  std::size_t i = !word.empty() && word.front() == '-' ? 1 : 0;
-  const std::size_t digits = i;
-  while (i < word.size() && word[i] >= '0' && word[i] <= '9') ++i;
-  if (i == digits) return false;
-  if (i < word.size() && word[i] == '.') ++i;
-  while (i < word.size() && word[i] >= '0' && word[i] <= '9') ++i;
-  return i == word.size();
-}
-
-// A word read as atof reads it. Plain decimals, nearly all numbers of a
-// script, go through from_chars, which rounds them to the same double.
+// A word read as atof reads it; the words' memories keep the values.
 float decimal_value(std::string_view word) {
-  double value = 0;
-  if (is_plain_decimal(word)) {
-    const std::from_chars_result read =
-        std::from_chars(word.data(), word.data() + word.size(), value);
-    if (read.ec == std::errc() && read.ptr == word.data() + word.size()) {
-      return static_cast<float>(value);
-    }
-  }
   return static_cast<float>(std::atof(std::string(word).c_str()));
 }
 

@@ -34,8 +34,7 @@ inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LO
 inline constexpr std::size_t kMaxControlEntries = 2'000'000;
 }  // namespace script_limits
 
-// Kinds of control entries: the state of an open construct is kept in
-// entries of these kinds, one of each per level of the construct.
+// Kinds of control entries, one of each per level of an open construct.
 enum class TControlKind : std::uint8_t {
   If,
   For,
@@ -54,8 +53,8 @@ enum class TControlKind : std::uint8_t {
   kCount,  // the number of kinds
 };
 
-// One control entry: its value, for a loop body's start also the number of
-// words before it, and a text (a loop variable's name; "1" for a label).
+// One control entry; `words` is the number of words before a loop body's
+// start, `text` a loop variable's name or "1" for a label.
 struct TControlEntry {
   float value = 0;
   int words = -1;  // unknown
@@ -80,7 +79,7 @@ class TControlList {
   }
   // Removes the oldest entry of that kind and level, if any.
   void remove(TControlKind kind, int level) {
-    // The queue is this list's own; only the lookup is shared with the const one.
+    // The list's own queues and entries: the lookups are shared with const.
     auto* found = const_cast<TQueue*>(queue(TKey{kind, level}));
     if (found == nullptr || found->empty()) return;
     TQueue& q = *found;
@@ -93,7 +92,6 @@ class TControlList {
   }
   const TControlEntry* find(TControlKind kind, int level) const { return front(TKey{kind, level}); }
   TControlEntry* find(TControlKind kind, int level) {
-    // The entry is this list's own; only the lookup is shared with the const one.
     return const_cast<TControlEntry*>(front(TKey{kind, level}));
   }
   // 0 when absent.
@@ -109,8 +107,7 @@ class TControlList {
   static bool spelled_like_entry(std::string_view name) {
     return key_of(fit(name, script_limits::kNameChars)).has_value();
   }
-  // Entries and labels in all.
-  std::size_t number() const { return count; }
+  std::size_t number() const { return count; }  // entries and labels
   // Removes every entry and label; the queues keep their room.
   void clear();
 
@@ -161,20 +158,20 @@ class TControlList {
 };
 
 class TScriptRun;
-// A statement: its keyword and the handler that runs it after the keyword was read.
+// A statement's handler runs it after its keyword was read.
 using TStatementHandler = void (*)(TScriptRun&);
 struct TStatement {
   std::string_view keyword;
   TStatementHandler run;
 };
 
-// A LABEL or PROCEDURE declaration: which of the two, and the name.
+// A LABEL (label true) or PROCEDURE declaration.
 struct TDeclaration {
   bool label;
   std::string name;
 };
 
-// Where the word reader stands: its whole state, to return to.
+// The word reader's whole state, to return to.
 struct TReaderPlace {
   std::size_t pos = 0;
   std::size_t following = 0;
@@ -182,9 +179,8 @@ struct TReaderPlace {
   bool last_whole = false;
 };
 
-// The operands of a PARAMETERSET statement as read after its keyword, and
-// where reading them left the reader. They are words and numbers of the
-// text, so they read the same every time the statement runs.
+// The operands of a PARAMETERSET as read after its keyword, and where the
+// reader was left: they read the same every time the statement runs.
 struct TParameterSetOperands {
   std::string name;
   float values[6] = {};
@@ -193,18 +189,18 @@ struct TParameterSetOperands {
   int words_read = 0;
 };
 
-// Where a declaration stands: the words read up to its name (or every word
-// of the text, when there is none), and whether there is one.
+// Where a declaration stands: the words read up to its name, or every word
+// of the text when there is none.
 struct TDeclarationPlace {
   int words = 0;
   bool found = false;
 };
 
-// At a FUZZYCOMPARE keyword: what the comparison found there last. The
-// rule table (kept alive, so that no other table takes its address) had a
-// COMPARE entry for the two parameter sets, and the variable list, in the
-// generation noted, gave the compared and the comparison variable for the
-// names and the operator. All of that holds while each of them is the same.
+// At a FUZZYCOMPARE keyword: what the comparison found there last, which
+// holds while each part is the same: the rule table (kept alive, so that no
+// other table takes its address) had a COMPARE entry for the two parameter
+// sets, and the variable list, in the generation noted, gave the compared
+// and the comparison variable for the names and the operator.
 struct TComparisonMemory {
   std::shared_ptr<const TRuleTable> table;
   std::string compared_set;
@@ -237,13 +233,12 @@ struct TConcatMemory {
   std::uint64_t added_to = 0;
 };
 
-// The rules FUZZYCOMPARE generated for a comparison variable when its
-// constraint had no block yet, by the rule table, the two parameter sets,
-// the comparison variable's and the constraint's names: the block they
-// made. A later run with the same key, in a rule set where the constraint
-// has no block either and no empty block stops the search for blocks, adds
-// a copy of it whole, which is what adding the rules one by one gives, and
-// keeps the block's stamp from run to run.
+// The block FUZZYCOMPARE generated for a comparison variable whose
+// constraint had none yet, by the rule table, the two parameter sets, the
+// comparison variable's and the constraint's names. A later run with the
+// same key, where the constraint has no block either and no empty block
+// stops the search, adds a copy of it whole, as adding the rules one by one
+// would, which keeps the block's stamp from run to run.
 struct TGeneratedBlock {
   std::shared_ptr<const TRuleTable> table;
   std::string sets[2];
@@ -260,14 +255,12 @@ struct TNameWord {
   TIndexedName* indexed = nullptr;
 };
 
-// The operands of a LET as read after its keyword: the name, the hint of
-// the name's word, whether the separator is '=', the formula, and where
-// reading them left the reader. They are whole words of the text, so they
-// read the same every time the statement runs.
+// The operands of a LET as read after its keyword, and where the reader was
+// left: whole words of the text, they read the same every time it runs.
 struct TLetOperands {
   TNameWord name;
   TVarlist::THint* hint;
-  bool resolve;
+  bool resolve;  // the separator is '='
   TNameWord formula;
   TReaderPlace after;
 };
@@ -287,8 +280,8 @@ struct TFuzzyOperands {
   int words_read = 0;
 };
 
-// What the statements keep per word of the text. Each part
-// depends on the text alone, or is checked against what it was made from.
+// What the statements keep per word of the text: each part depends on the
+// text alone, or is checked against what it was made from.
 struct TWordMemory {
   // The word read as a decimal number, once a loop statement needed it.
   std::optional<float> decimal;
@@ -305,15 +298,11 @@ struct TWordMemory {
     TDeclarationPlace procedure;
   };
   std::optional<TCallTarget> call_target;
-  // At a FUZZYCOMPARE keyword, once a comparison there was kept.
-  std::unique_ptr<TComparisonMemory> comparison;
-  // At a FUZZYCONCAT keyword, once it added rules.
-  std::unique_ptr<TConcatMemory> concat;
-  // At a FUZZYCOMPARE keyword, once it generated a block.
-  std::unique_ptr<TGeneratedBlock> compare_block;
-  // At a PARAMETERSET keyword, once its operands were read.
+  // At the keywords of these statements, once they were met.
+  std::unique_ptr<TComparisonMemory> comparison;   // FUZZYCOMPARE
+  std::unique_ptr<TConcatMemory> concat;           // FUZZYCONCAT
+  std::unique_ptr<TGeneratedBlock> compare_block;  // FUZZYCOMPARE
   std::unique_ptr<TParameterSetOperands> parameter_set;
-  // At a LET keyword, once its operands were read.
   std::unique_ptr<TLetOperands> let;
   // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
   std::unique_ptr<TFuzzyOperands> fuzzy_operands;
@@ -359,14 +348,13 @@ struct TScriptWords {
 // read position is a character offset that jumps can return to.
 class TScriptReader {
  public:
-  // Reads `text` through its word list: `last` when that was made for the
-  // same text, else a new one, which `last` then keeps. Without `caching`
-  // the words' hints and memories are not handed out (null).
+  // Reads `text` through `last` when that was made for the same text, else
+  // a new word list that `last` then keeps. Without `caching` the words'
+  // hints and memories are not handed out (null).
   TScriptReader(std::string_view text, std::shared_ptr<TScriptWords>& last, bool caching);
 
   // The next word, cut to the word size; empty at the end of the text.
-  // Reading on from the end of the previous word, the next word is the one
-  // after it in the word list; other positions search.
+  // Other positions than the end of the previous word search.
   std::string_view next_word() {
     const std::size_t k = following;
     if (k == 0 || k >= words->ends.size() || words->ends[k - 1] != pos) return search_word();
@@ -396,9 +384,9 @@ class TScriptReader {
     const std::size_t k = following - 1;
     return chars < words->cut[k].size() ? words->indexed_names[k].get() : words->indexed[k].get();
   }
-  // The declarations of the text, as far as known.
   std::optional<std::vector<TDeclaration>>& declared() { return words->declared; }
-  // The variable hint of the word just read, when it is a whole word.
+  // The hint, fuzzy hint and memory of the word just read, when it is a
+  // whole word; null otherwise.
   TVarlist::THint* hint_of_last_word() const {
     return last_whole && remembering ? &words->hints[following - 1] : nullptr;
   }
@@ -412,11 +400,9 @@ class TScriptReader {
     TFormula* parsed = words->formulas[k].get();
     return parsed != nullptr ? parsed : parse_word(k);
   }
-  // The fuzzy-variable hint of the word just read, when it is a whole word.
   CVList::Hint* fuzzy_hint_of_last_word() const {
     return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
   }
-  // The memory of the word just read, when it is a whole word.
   TWordMemory* memory_of_last_word() const {
     return last_whole && remembering ? &words->memories[following - 1] : nullptr;
   }
@@ -477,7 +463,6 @@ class TScriptReader {
   bool last_whole = false;    // the last word read was following - 1
   bool remembering = true;    // hints and memories of words are handed out
 
-  std::string_view word(std::size_t i) const;
   // Parses word i as a formula, once.
   TFormula* parse_word(std::size_t i) const;
   std::string_view search_word();
@@ -494,8 +479,8 @@ class TScriptRun : public TDivisionByZeroListener {
   ~TScriptRun() = default;
 
   TEvalContext& Context;  // memories and buffers of the run
-  // The streams of the context: the script writes to out(), the fuzzy
-  // library reports to errors().
+  // The context's streams: the script writes to out(), the fuzzy library
+  // reports to errors().
   std::ostream& out() const;
   std::ostream* errors() const;
 
@@ -536,8 +521,8 @@ class TScriptRun : public TDivisionByZeroListener {
   int proc_cascade = 0;
   TScriptReader reader;
 
-  // Counted reads: every word read adds one to number_of_tokens.
-  // Counted reads run for nearly every word, so they are inline.
+  // Counted reads, inline as they run for nearly every word: every word
+  // read adds one to number_of_tokens.
   std::string_view read_word() {
     ++number_of_tokens;
     return reader.next_word();
@@ -564,7 +549,6 @@ class TScriptRun : public TDivisionByZeroListener {
   // text, so that a statement met again finds its variable at once.
   TVarlist::THint& name_hint() {
     if (TVarlist::THint* hint = reader.hint_of_last_word()) return *hint;
-    // Without a place's hint, a fresh one: it holds nothing from before.
     unplaced_hint = {};
     return unplaced_hint;
   }
