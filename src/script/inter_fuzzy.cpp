@@ -293,11 +293,7 @@ const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
   TFuzzyOperands& read = room.emplace();
   const int words_before = run.number_of_tokens;
   for (int i = 0; i < 3; ++i) {
-    const TScriptRun::TNameWord word =
-        i == 2 && formula_last ? run.read_formula_word() : run.read_name_word();
-    read.words[i] = word.text;
-    read.may_hold_index[i] = word.may_hold_index;
-    read.indexed[i] = word.indexed;
+    read.words[i] = i == 2 && formula_last ? run.read_formula_word() : run.read_name_word();
     read.hints[i] = run.reader.hint_of_last_word();
     read.fuzzy_hints[i] = run.reader.fuzzy_hint_of_last_word();
     if (i == 0) run.read_word();
@@ -306,10 +302,6 @@ const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
   read.after = run.reader.place();
   read.words_read = run.number_of_tokens - words_before;
   return read;
-}
-
-TScriptRun::TNameWord name_word(const TFuzzyOperands& operands, int i) {
-  return {operands.words[i], operands.may_hold_index[i], operands.indexed[i]};
 }
 
 // Whether the statement at `place` added rules last for this table, these
@@ -394,10 +386,9 @@ void statement_fuzzyconcat(TScriptRun& run) {
   // Each name is resolved into its own room, so the views stay valid.
   std::string storage[3];
   std::string_view names[3], sets[3];
-  for (int i = 0; i < 3; ++i)
-    names[i] = run.resolve_name_view(name_word(operands, at(i)), storage[i]);
-  const bool fixed =
-      !(operands.may_hold_index[0] || operands.may_hold_index[1] || operands.may_hold_index[2]);
+  for (int i = 0; i < 3; ++i) names[i] = run.resolve_name_view(operands.words[at(i)], storage[i]);
+  const bool fixed = !(operands.words[0].may_hold_index || operands.words[1].may_hold_index ||
+                       operands.words[2].may_hold_index);
   for (int i = 0; i < 3; ++i) {
     TVarlist::THint fresh;
     TVarlist::THint* hint = operands.hints[at(i)];
@@ -601,11 +592,10 @@ void statement_fuzzycompare(TScriptRun& run) {
   TVarlist::THint& variable_hint = operands.hints[1] ? *operands.hints[1] : unplaced[1];
   std::string constraint_text;
   std::string variable_text;
-  const std::string_view constraint =
-      run.resolve_name_view(name_word(operands, 0), constraint_text);
-  const std::string_view variable = run.resolve_name_view(name_word(operands, 1), variable_text);
+  const std::string_view constraint = run.resolve_name_view(operands.words[0], constraint_text);
+  const std::string_view variable = run.resolve_name_view(operands.words[1], variable_text);
   std::string formula_text;
-  const std::string_view formula = run.resolve_formula_view(name_word(operands, 2), formula_text);
+  const std::string_view formula = run.resolve_formula_view(operands.words[2], formula_text);
   const TVariable* compared_var =
       require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
@@ -613,7 +603,7 @@ void statement_fuzzycompare(TScriptRun& run) {
       require_store_variable(run, constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
-  const float c = run.compute(formula, operands.indexed[2]);
+  const float c = run.compute(formula, operands.words[2].indexed);
   // Nothing below loads another table or writes a file, so the run keeps
   // its table while the comparison lasts.
   const std::shared_ptr<const TRuleTable>& table_words = run.rule_table();
@@ -622,7 +612,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   RuleSet& rules = *run.Rules;
   if (place != nullptr && place->comparison != nullptr &&
       comparison_kept(*place->comparison, key, *rules.get_cv_list(),
-                      !operands.may_hold_index[0] && !operands.may_hold_index[1])) {
+                      !operands.words[0].may_hold_index && !operands.words[1].may_hold_index)) {
     set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
     return;
   }

@@ -270,9 +270,7 @@ struct TLetOperands {
 // them, the operator word, and where reading them left the reader. They are
 // whole words of the text, so they read the same every time.
 struct TFuzzyOperands {
-  std::string_view words[3];
-  bool may_hold_index[3] = {};
-  TIndexedName* indexed[3] = {};
+  TNameWord words[3];
   TVarlist::THint* hints[3] = {};
   CVList::Hint* fuzzy_hints[3] = {};
   std::string_view oper;
