@@ -296,9 +296,12 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   PendingFileStore = vars;
 }
 
-// A bounded number of shapes is kept; a new one replaces the oldest.
+// A bounded number of shapes is kept; a new one replaces the oldest. Random
+// repair moves the roster back and forth between a dozen or so shapes (block
+// counts of the teams), which sixteen templates hold; eight kept too few, and
+// most exports then filled the store name by name.
 std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std::size_t room) {
-  constexpr std::size_t kMaxTemplates = 8;
+  constexpr std::size_t kMaxTemplates = 16;
   auto store = std::make_shared<TVarlist>();
   // The copy's index is sized for the room, so that copies of the copy are.
   store->copy_from(vars, room);
