@@ -278,6 +278,20 @@ struct TFuzzyOperands {
   int words_read = 0;
 };
 
+// The operands of an AGGREGATE (branch, operator, constraint, place) or an
+// EVAL (the constraint alone) as read after its keyword, with the hints of
+// the constraint's word, and where the reader was left: whole words of the
+// text, they read the same every time the statement runs.
+struct TTreeOperands {
+  TNameWord branch{};
+  std::string_view oper;
+  TNameWord name{};
+  TVarlist::THint* hint = nullptr;
+  CVList::Hint* fuzzy_hint = nullptr;
+  TNameWord place{};
+  TReaderPlace after;
+};
+
 // What the statements keep per word of the text: each part depends on the
 // text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -304,6 +318,7 @@ struct TWordMemory {
   std::unique_ptr<TLetOperands> let;
   // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
   std::unique_ptr<TFuzzyOperands> fuzzy_operands;
+  std::unique_ptr<TTreeOperands> tree_operands;  // EVAL or AGGREGATE
 };
 
 // The words of a script text, which depend on the text alone: where each
