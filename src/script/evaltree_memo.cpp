@@ -664,20 +664,24 @@ void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable&
 // list of variables, with nothing added, removed or renamed there since,
 // is the site of the variable's name: it is found without comparing names,
 // and holds when nothing changed since.
-TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
+TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv,
+                                                      std::size_t& last) {
   const std::uint64_t generation = rules.get_cv_list()->get_generation();
   TSite* site = nullptr;
   for (std::size_t i = 0; i <= sites_.size() && site == nullptr; ++i) {
-    const std::size_t at = i == 0 ? last_site_ : i - 1;  // the site found last first
+    const std::size_t at = i == 0 ? last : i - 1;  // the site found last first
     if (at >= sites_.size()) continue;
     TSite& known = *sites_[at];
     if (known.output == &cv && known.rules == &rules && known.generation == generation) {
-      last_site_ = at;
+      last = at;
       if (known.revision == rules.get_revision() && known.settings_stamps(false)) return known;
       site = &known;
     }
   }
-  if (site == nullptr) site = &site_of(cv.get_cv_name_view());
+  if (site == nullptr) {
+    site = &site_of(cv.get_cv_name_view());
+    last = last_site_;
+  }
   if (!holds(*site, rules, cv)) {
     check(*site, rules, cv);
     site->settings_stamps(true);
@@ -685,8 +689,8 @@ TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const Comb
   return *site;
 }
 
-float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
-  TSite& site = checked_site(rules, cv);
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv, std::size_t& last) {
+  TSite& site = checked_site(rules, cv, last);
   // Evaluating writes the output's terms through pointers for writing, which
   // moves their shape stamp, but changes only their match values and clipped
   // functions: the shape the site checked stays.

@@ -195,13 +195,15 @@ class TEvaluationMemo {
 
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
   // the contents that would leave in `cv`. `cv` goes through the memory when
-  // its rules read only variables that have no rules of their own.
-  float evaluate(RuleSet& rules, CombinedVariable& cv);
+  // its rules read only variables that have no rules of their own. `site`:
+  // where the caller's variable was found last (looked at first, updated).
+  float evaluate(RuleSet& rules, CombinedVariable& cv, std::size_t& site);
+  float evaluate(RuleSet& rules, CombinedVariable& cv) { return evaluate(rules, cv, last_site_); }
 
  private:
   struct TSite;
   TSite& site_of(std::string_view name);
-  TSite& checked_site(RuleSet& rules, const CombinedVariable& cv);
+  TSite& checked_site(RuleSet& rules, const CombinedVariable& cv, std::size_t& last);
   bool holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
   void check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
 

@@ -71,11 +71,10 @@ void statement_evaltree(TScriptRun& run) {
 // a keyword that is a whole word of the text and kept in its memory, where
 // later runs of the statement take them, the reader moved past them and the
 // words counted as reading them would.
-const TTreeOperands& tree_operands(TScriptRun& run, std::optional<TTreeOperands>& room,
-                                   bool aggregate) {
+TTreeOperands& tree_operands(TScriptRun& run, std::optional<TTreeOperands>& room, bool aggregate) {
   TWordMemory* memory = run.reader.memory_of_last_word();
   if (memory != nullptr && memory->tree_operands != nullptr) {
-    const TTreeOperands& kept = *memory->tree_operands;
+    TTreeOperands& kept = *memory->tree_operands;
     run.reader.restore(kept.after);
     run.number_of_tokens += aggregate ? 4 : 1;
     return kept;
@@ -112,7 +111,7 @@ CombinedVariable* constraint_variable(TScriptRun& run, const TTreeOperands& oper
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
   std::optional<TTreeOperands> room;
-  const TTreeOperands& operands = tree_operands(run, room, false);
+  TTreeOperands& operands = tree_operands(run, room, false);
   std::string name_text;
   const std::string_view name = run.resolve_name_view(operands.name, name_text);
   CombinedVariable* cv = constraint_variable(run, operands, name);
@@ -120,8 +119,9 @@ void statement_eval(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
-  const float value =
-      run.Context.caching() ? run.evaluations.evaluate(*run.Rules, *cv) : run.Rules->evaluate(cv);
+  const float value = run.Context.caching()
+                          ? run.evaluations.evaluate(*run.Rules, *cv, operands.eval_site)
+                          : run.Rules->evaluate(cv);
   if (TVariable* var = run.find_named(operands.name, name, *operands.hint)) {
     var->set_value(value);
     var->set_comp(1);

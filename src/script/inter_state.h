@@ -290,6 +290,7 @@ struct TTreeOperands {
   CVList::Hint* fuzzy_hint = nullptr;
   TNameWord place{};
   TReaderPlace after;
+  std::size_t eval_site = 0;  // where EVAL's memory found the variable last
 };
 
 // What the statements keep per word of the text: each part depends on the
