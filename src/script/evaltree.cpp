@@ -33,21 +33,6 @@ constexpr mode_t kFileMode = 0664;
 // Aggregations a tree's score storage may hold to be kept for the next tree.
 constexpr std::size_t kMaxKeptScores = 1 << 16;
 
-// Closes a file descriptor when it goes out of scope.
-class TDescriptor {
- public:
-  explicit TDescriptor(int fd) : fd(fd) {}
-  TDescriptor(const TDescriptor&) = delete;
-  TDescriptor& operator=(const TDescriptor&) = delete;
-  ~TDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  int get() const { return fd; }
-
- private:
-  int fd;
-};
-
 // Makes `target` hold what `source` holds: parameters, terms with their
 // match values, and crisp value. The target keeps its own name.
 void take_over(CombinedVariable& target, const CombinedVariable& source) {
@@ -84,19 +69,20 @@ std::array<std::uint64_t, 4> output_stamps(const TCombinationVariables& vars) {
 }  // namespace
 
 bool write_text_file(const std::string& file_name, std::string_view text) {
-  const TDescriptor file(
-      ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode));
-  if (file.get() < 0) return false;
+  const int file = ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
+  if (file < 0) return false;
   // The mode given to open is narrowed by the file mode mask, and a replaced
   // file keeps its old bits; both are set explicitly.
-  ::fchmod(file.get(), kFileMode);
-  while (!text.empty()) {
-    const ssize_t written = ::write(file.get(), text.data(), text.size());
+  ::fchmod(file, kFileMode);
+  bool ok = true;
+  while (ok && !text.empty()) {
+    const ssize_t written = ::write(file, text.data(), text.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
+    ok = written > 0;
+    if (ok) text.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  ::close(file);
+  return ok;
 }
 
 TEvalTree::TEvalTree() {
@@ -145,19 +131,6 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
     entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name, message_errors());
   }
   return entry;
-}
-
-RuleSet* TEvalTree::get_rule_set() const {
-  return live_rules();
-}
-
-const char* TEvalTree::get_name() const {
-  return entries_.front().name.c_str();
-}
-
-float TEvalTree::get_score() const {
-  const TEntry& head = entries_.front();
-  return head.result != nullptr ? head.result->get_crisp_value() : -1.0f;
 }
 
 namespace {

@@ -86,8 +86,8 @@ class TEvalTree {
   ~TEvalTree();
 
   // The rule set, or null once it is gone.
-  RuleSet* get_rule_set() const;
-  const char* get_name() const;
+  RuleSet* get_rule_set() const { return live_rules(); }
+  const char* get_name() const { return entries_.front().name.c_str(); }
   // Where the script's store last found the tree's variable, which every
   // aggregation writes; without caching, a fresh hint every time.
   TVarlist::THint& variable_hint() {
@@ -95,7 +95,10 @@ class TEvalTree {
     return variable_hint_;
   }
   // The crisp value of the head's result; -1 when the tree has none.
-  float get_score() const;
+  float get_score() const {
+    const TEntry& head = entries_.front();
+    return head.result != nullptr ? head.result->get_crisp_value() : -1.0f;
+  }
 
   // Creates the combination variables in the rule set and their rules from
   // the CONCAT entry of the rule table that names the tree's parameter set
