@@ -28,9 +28,8 @@ const ParameterSet* last_set_named(RuleSet& rules, std::string_view name) {
   return nullptr;
 }
 
-// The score as the tree's variable shows it, six decimals. A run's scores
-// come from few combinations, so most recur, run after run; a text made
-// before is found by the score's bits.
+// The score as the tree's variable shows it, six decimals. Most scores
+// recur, run after run: a text made before is found by the score's bits.
 std::string_view score_text(TEvalContext& context, float score) {
   const auto bits = std::bit_cast<std::uint32_t>(score);
   TEvalContext::TScoreText& slot = context.score_texts[(bits * 0x9E3779B1u) >> 24];
@@ -67,10 +66,7 @@ void statement_evaltree(TScriptRun& run) {
   run.Evals->insert_help_rules(run.tablename == "empty" ? nullptr : run.rule_table());
 }
 
-// The operands of an EVAL or, with `aggregate`, an AGGREGATE: read once at
-// a keyword that is a whole word of the text and kept in its memory, where
-// later runs of the statement take them, the reader moved past them and the
-// words counted as reading them would.
+// The operands of an EVAL or (`aggregate`) an AGGREGATE, kept as LET keeps its own.
 TTreeOperands& tree_operands(TScriptRun& run, std::optional<TTreeOperands>& room, bool aggregate) {
   TWordMemory* memory = run.reader.memory_of_last_word();
   if (memory != nullptr && memory->tree_operands != nullptr) {
@@ -129,8 +125,8 @@ void statement_eval(TScriptRun& run) {
 }
 
 // AGGREGATE branch op constraint place. The place names where the constraint
-// sits (a word such as diff[1][2] after its indices are resolved, or a
-// variable whose formula is such a word).
+// sits: a word such as diff[1][2], indices resolved, or a variable whose
+// formula is such a word.
 void statement_aggregate(TScriptRun& run) {
   std::optional<TTreeOperands> room;
   const TTreeOperands& operands = tree_operands(run, room, true);

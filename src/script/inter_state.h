@@ -279,9 +279,7 @@ struct TFuzzyOperands {
 };
 
 // The operands of an AGGREGATE (branch, operator, constraint, place) or an
-// EVAL (the constraint alone) as read after its keyword, with the hints of
-// the constraint's word, and where the reader was left: whole words of the
-// text, they read the same every time the statement runs.
+// EVAL (constraint) as read after its keyword, like TLetOperands.
 struct TTreeOperands {
   TNameWord branch{};
   std::string_view oper;
