@@ -82,9 +82,9 @@ class TEvalTree {
   TEvalTree& operator=(const TEvalTree&) = delete;
   ~TEvalTree();
 
-  // The rule set, or null once it is gone.
-  RuleSet* get_rule_set() const { return live_rules(); }
+  RuleSet* get_rule_set() const { return live_rules(); }  // null once it is gone
   const char* get_name() const { return entries_.front().name.c_str(); }
+  std::string_view name_view() const { return entries_.front().name; }
   // Where the store last found the tree's variable (fresh without caching).
   TVarlist::THint& variable_hint() {
     if (!caching()) variable_hint_ = {};
