@@ -24,29 +24,13 @@ constexpr std::string_view kOutOr = "eval_out_or";
 // The two outputs by index, as the memo of combinations numbers them.
 constexpr std::string_view kOutputs[2] = {kOutAnd, kOutOr};
 
-// Interned contents are dropped when there are more than this many, so that
-// a long script run keeps its memory bounded.
+// Interned contents are dropped beyond this many: a long run's memory is bounded.
 constexpr std::size_t kMaxInternedContents = 100'000;
 
 constexpr mode_t kFileMode = 0664;
 
 // Aggregations a tree's score storage may hold to be kept for the next tree.
 constexpr std::size_t kMaxKeptScores = 1 << 16;
-
-// Closes a file descriptor when it goes out of scope.
-class TDescriptor {
- public:
-  explicit TDescriptor(int fd) : fd(fd) {}
-  TDescriptor(const TDescriptor&) = delete;
-  TDescriptor& operator=(const TDescriptor&) = delete;
-  ~TDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  int get() const { return fd; }
-
- private:
-  int fd;
-};
 
 // Makes `target` hold what `source` holds: parameters, terms with their
 // match values, and crisp value. The target keeps its own name.
@@ -57,11 +41,10 @@ void take_over(CombinedVariable& target, const CombinedVariable& source) {
   target.set_crisp_value(source.get_crisp_value());
 }
 
-// The same, with the terms taken only when first looked at, when they have
-// the shape of the target's (tarncvar.h, take_terms_later). The terms taken
-// are not computed again before they are read: after the aggregation, an
-// input keeps what it was given, and so does the output no combination
-// evaluates next (script case evaltree_held_terms_written).
+// The same, the terms taken when first looked at if they have the target's
+// shape (take_terms_later), so not computed again before they are read:
+// after the aggregation an input keeps what it was given, and so does the
+// output no combination evaluates next (case evaltree_held_terms_written).
 void take_over_later(CombinedVariable& target,
                      const std::shared_ptr<const CombinedVariable>& source) {
   // Equal parameter stamps mean equal parameters.
@@ -84,19 +67,20 @@ std::array<std::uint64_t, 4> output_stamps(const TCombinationVariables& vars) {
 }  // namespace
 
 bool write_text_file(const std::string& file_name, std::string_view text) {
-  const TDescriptor file(
-      ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode));
-  if (file.get() < 0) return false;
+  const int file = ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
+  if (file < 0) return false;
   // The mode given to open is narrowed by the file mode mask, and a replaced
   // file keeps its old bits; both are set explicitly.
-  ::fchmod(file.get(), kFileMode);
-  while (!text.empty()) {
-    const ssize_t written = ::write(file.get(), text.data(), text.size());
+  ::fchmod(file, kFileMode);
+  bool ok = true;
+  while (ok && !text.empty()) {
+    const ssize_t written = ::write(file, text.data(), text.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(written));
+    ok = written > 0;
+    if (ok) text.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  ::close(file);
+  return ok;
 }
 
 TEvalTree::TEvalTree() {
@@ -145,19 +129,6 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
     entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name, message_errors());
   }
   return entry;
-}
-
-RuleSet* TEvalTree::get_rule_set() const {
-  return live_rules();
-}
-
-const char* TEvalTree::get_name() const {
-  return entries_.front().name.c_str();
-}
-
-float TEvalTree::get_score() const {
-  const TEntry& head = entries_.front();
-  return head.result != nullptr ? head.result->get_crisp_value() : -1.0f;
 }
 
 namespace {
@@ -232,8 +203,7 @@ void TEvalTree::insert_help_rules(std::shared_ptr<const TRuleTable> words) {
   for (int b = 0; b < kept.get_number(); ++b) rs->add(kept.find(b));
 }
 
-// Writes what the combination variables are to hold into them, unless the
-// rule set they belong to is gone.
+// Writes what the combination variables are to hold, unless their rule set is gone.
 void TEvalTree::write_held() {
   const TCombinationVariables& vars = lookup_.vars;
   RuleSet* const rs = live_rules();
@@ -269,9 +239,8 @@ TEvalTree::TLookup& TEvalTree::look_up(RuleSet* rs) {
   return l;
 }
 
-// An aggregation's combinations go by the lookup itself: what it holds stays
-// valid from one aggregation to the next until the rule set or the outputs
-// change, so mostly nothing is looked up or copied.
+// An aggregation's combinations go by the lookup itself, valid from one to
+// the next until the rule set or the outputs change: mostly nothing is copied.
 const TEvalTree::TLookup& TEvalTree::begin_pass(RuleSet* rs) {
   if (rs == nullptr) return no_pass_;
   TLookup& lookup = look_up(rs);
@@ -311,7 +280,7 @@ int TEvalTree::state_of(TEntry& entry) {
   return entry.state;
 }
 
-// Outside combining, only the results' crisp values are read (score, tree
+// Outside combining only the results' crisp values are read (score, tree
 // file); the full contents stay in the memory until it is cleared.
 void TEvalTree::set_state(TEntry& entry, int state) {
   entry.state = state;
@@ -320,13 +289,12 @@ void TEvalTree::set_state(TEntry& entry, int state) {
   entry.result->set_crisp_value(memo_.content(state).get_crisp_value());
 }
 
-// Combines two results (interned contents) through the rule set's
-// combination rules into the target's result: the first goes into eval_in_1,
-// the second into eval_in_2, the output is evaluated and the target takes it
-// over. Nothing is read through a missing variable: without the rule set, a
-// combination variable or the rules concluding on the output, the target
-// keeps its result and false is returned. An outcome computed before in the
-// same rule-set state is taken from the memo.
+// Combines two results (interned contents) through the combination rules
+// into the target's result: the first goes into eval_in_1, the second into
+// eval_in_2, the output is evaluated and the target takes it over (from the
+// memo when computed before in the same rule-set state). Without the rule
+// set, a combination variable or the output's rules the target keeps its
+// result and false is returned.
 bool TEvalTree::combine(const TLookup& pass, int first, int second, int output, TEntry& target) {
   const TCombinationVariables& vars = pass.vars;
   CombinedVariable* out = vars.out[output];
@@ -355,9 +323,8 @@ bool TEvalTree::combine(const TLookup& pass, int first, int second, int output, 
   return true;
 }
 
-// The first branch of that name. Branch names never change and a branch is
-// added only for a name no branch has, so the branch found last stays the
-// first of its name; aggregations mostly come in runs into one branch.
+// The first branch of that name. Branches are never renamed nor added for a
+// name one has, so the branch found last (aggregations come in runs) stays it.
 TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
   if (last_branch_ > 0 && same_text(entries_[last_branch_].name, name)) {
     return &entries_[last_branch_];
@@ -372,9 +339,8 @@ TEvalTree::TEntry* TEvalTree::find_branch(std::string_view name) {
 }
 
 // Mostly the head is settled (settled_). When since then only `changed` got
-// another state and its step, going in as it did then, gives what it gave
-// then, every other step is what it was: the fold ends where it started
-// again. False when the full fold is needed.
+// another state and its step, going in as then, gives what it gave then, the
+// fold ends where it started again. False when the full fold is needed.
 bool TEvalTree::fold_settled(TEntry& changed) {
   const int start = entries_.front().state;
   if (settled_.count != entries_.size() || settled_.state != start || start < 0 ||
@@ -471,10 +437,9 @@ bool TEvalTree::fold_head(const TLookup& pass) {
 }
 
 // The part of the fold whose outcomes are all remembered, as combine() does
-// it but with the combination variables' contents settled once at its end.
-// Returns the branch the rest of the fold starts from; `combined` turns
-// false for a branch whose output has no rules. A fold that ends where it
-// started is noted as settled (see fold_settled).
+// it but with the combination variables settled once at its end. Returns
+// the branch the rest of the fold starts from; `combined` turns false for a
+// branch whose output has no rules. A fold ending where it started is settled.
 std::size_t TEvalTree::fold_remembered(const TLookup& pass, bool& combined) {
   forget_fold_steps_of_past_epochs();
   // No entry is added or removed while folding.
@@ -524,8 +489,7 @@ void TEvalTree::forget_fold_steps_of_past_epochs() {
   settled_.count = 0;
 }
 
-// Names and places are cut as the variable store cuts a variable's name and
-// formula.
+// Names and places are cut as the store cuts a variable's name and formula.
 void TEvalTree::record_score(TEntry& entry, std::string_view name, std::string_view place,
                              float value) {
   name = fit(name, script_limits::kNameChars);
@@ -570,9 +534,8 @@ void TEvalTree::write(const std::string& file) const {
   write_text_file(file, out.str());
 }
 
-// Scores whose name reads as an empty C string (up to a null character)
-// are left out. Entries read their texts as C strings too, so the texts are
-// handed over whole.
+// Scores whose name reads as an empty C string are left out; entries read
+// their texts as C strings too, so the texts are handed over whole.
 template <class Visit>
 void TEvalTree::visit_listed(Visit&& visit) const {
   if (entries == 0) return;
@@ -594,9 +557,8 @@ ConstraintEvaluations TEvalTree::GetConstraintList() const {
   return list;
 }
 
-// The (rating, score) pairs of the list in its tree order are sorted first:
-// sorting moves the pairs as it would move the entries. The entries are then
-// written once, straight into their places.
+// The (rating, score) pairs are sorted first, moved as the entries would be;
+// the entries are then written once, straight into their places.
 void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
   // Room for every score, kept in the memory for the next tree, whose list
   // is mostly as long; the room of a very large tree is not kept.

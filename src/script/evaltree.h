@@ -39,11 +39,10 @@ struct TTreeScore {
 
 // What trees leave for the trees after them, owned by an evaluation context
 // (inter_context.h) and lent to the trees its runs build: each run builds
-// its tree and rule set anew, mostly with the same contents, so remembered
-// outcomes (checked against the rule set's contents) and the score storage
-// serve the next. A tree owns what it took while it lives. With `caching`
-// off, or without a memory, a tree takes and leaves nothing: every
-// combination goes through the rules, generated from the table every time.
+// its tree and rule set anew, mostly alike, so remembered outcomes (checked
+// against the rule set's contents) and the score storage serve the next. A
+// tree owns what it took while it lives. Without `caching` or a memory, a
+// tree takes and leaves nothing and combines through the rules every time.
 struct TTreeMemory {
   bool caching = true;
   // Where the trees' messages go (null: nowhere): printouts and warnings to
@@ -74,39 +73,37 @@ class TEvalTree {
   TEvalTree();
   // A head named `n` and one branch per variable of `bl` (the branch name is
   // the variable's name, its formula "AND" joins it through the and-rules,
-  // anything else through the or-rules). An empty `bl` gives one branch with
-  // an empty name; a null `bl` gives none.
-  // `memory`: what the trees before left, and where this one leaves what it
-  // has when it goes (null: nothing taken or left, nothing remembered); it
-  // must outlive the tree.
+  // anything else through the or-rules); an empty `bl` gives one branch with
+  // an empty name, a null `bl` none. `memory` (outliving the tree): what the
+  // trees before left, and where this one leaves what it has (null: none).
   TEvalTree(std::string_view n, const ParameterSet* ps, const std::shared_ptr<RuleSet>& rs,
             const TVarlist* bl, TTreeMemory* memory = nullptr);
   TEvalTree(const TEvalTree&) = delete;
   TEvalTree& operator=(const TEvalTree&) = delete;
   ~TEvalTree();
 
-  // The rule set, or null once it is gone.
-  RuleSet* get_rule_set() const;
-  const char* get_name() const;
-  // Where the script's store last found the tree's variable, which every
-  // aggregation writes; without caching, a fresh hint every time.
+  RuleSet* get_rule_set() const { return live_rules(); }  // null once it is gone
+  const char* get_name() const { return entries_.front().name.c_str(); }
+  std::string_view name_view() const { return entries_.front().name; }
+  // Where the store last found the tree's variable (fresh without caching).
   TVarlist::THint& variable_hint() {
     if (!caching()) variable_hint_ = {};
     return variable_hint_;
   }
   // The crisp value of the head's result; -1 when the tree has none.
-  float get_score() const;
+  float get_score() const {
+    const TEntry& head = entries_.front();
+    return head.result != nullptr ? head.result->get_crisp_value() : -1.0f;
+  }
 
   // Creates the combination variables in the rule set and their rules from
-  // the CONCAT entry of the rule table that names the tree's parameter set
-  // three times, `words` (null: no table named). The two table errors are
-  // printed and the run goes on.
+  // the CONCAT entry of table `words` (null: none named) that names the
+  // tree's parameter set three times; table errors are printed, no more.
   void insert_help_rules(std::shared_ptr<const TRuleTable> words);
   // Records the constraint `cv` at `place` in `branch` (a default branch is
   // made, with a warning, for an unknown name) and folds the results into the
-  // branch and the head. False when a result could not be combined because
-  // the combination variables or rules are missing; that result is then kept
-  // as it was.
+  // branch and the head. False when a result could not be combined for want
+  // of the combination variables or rules; it is then kept as it was.
   bool insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
               std::string_view oper);
   // The tree file: every entry with its crisp value and its score list.
@@ -114,13 +111,11 @@ class TEvalTree {
   void write(const std::string& file) const;
   // One element per aggregated constraint, grouped by branch in branch order.
   ConstraintEvaluations GetConstraintList() const;
-  // The same sorted by rating into `list`, in exactly the order std::sort
-  // leaves that list in, equal ratings included. The entries `list` held are
-  // written over.
+  // The same sorted by rating into `list` (its entries written over), in
+  // exactly the order std::sort leaves that list in, equal ratings included.
   void GetSortedConstraintList(ConstraintEvaluations& list) const;
-  // Releases the tree's contents (branches, score lists, results) and hands
-  // its memories back to the context: the tree is then an empty tree named
-  // "empty", as the default constructor makes it, and remembers nothing.
+  // Releases the tree's contents and hands its memories back to the context:
+  // the tree is then the empty tree the default constructor makes.
   void clean_up();
 
  private:
@@ -138,9 +133,8 @@ class TEvalTree {
     // `stale`, `result` holds only their crisp value.
     int state = -1;
     bool stale = false;
-    // The head's last fold step through this branch, while the memory's
-    // epoch is fold_epoch_: the head's state going in, the branch's state
-    // and the outcome. Most steps repeat from one fold to the next.
+    // The head's last fold step through this branch (state going in, the
+    // branch's, outcome) while the memory's epoch is fold_epoch_.
     int fold_first = -1;
     int fold_second = -1;
     int fold_outcome = -1;
@@ -157,10 +151,9 @@ class TEvalTree {
     std::uint64_t generation = 0;
     TCombinationVariables vars;
     bool output_ruled[2] = {false, false};
-    // Whether outcomes may be remembered and used, as the last aggregation
-    // found, and the stamps of the outputs' parameters and terms when it
-    // ended: while the lookup holds and the outputs carry those stamps,
-    // nothing the memory checks has changed.
+    // Whether outcomes may be remembered, as the last aggregation found, and
+    // the outputs' parameter and term stamps then: while the lookup holds and
+    // the outputs keep them, nothing the memory checks has changed.
     bool memo_known = false;
     bool memo = false;
     std::array<std::uint64_t, 4> output_stamps{};
@@ -230,7 +223,7 @@ class TEvalTree {
   const TLookup no_pass_{};  // the pass without a rule set: nothing combines
   TCombinationMemo memo_;
   std::uint64_t fold_epoch_ = 0;
-  // The last fold if all of its steps were remembered and ruled and it ended
+  // The last fold if all its steps were remembered and ruled and it ended
   // where it started (count 0: not so, or no longer valid).
   TFold settled_;
   // Per combination variable of lookup_, within one aggregation: the

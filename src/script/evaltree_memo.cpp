@@ -127,6 +127,11 @@ bool same_block(const std::optional<RuleBlock>& kept, const RuleSet& rs,
   return same_rules(*kept, *rs.find(b));
 }
 
+// The combination variables in the order the environment keeps them.
+std::array<const CombinedVariable*, 4> variables_of(const TCombinationVariables& vars) {
+  return {vars.in1, vars.in2, vars.out[0], vars.out[1]};
+}
+
 }  // namespace
 
 void TVariableShape::take(const CombinedVariable& cv) {
@@ -269,11 +274,7 @@ bool TCombinationMemo::same_environment(const TCombinationVariables& vars) const
       e.variables != vars.rules->get_cv_list()->get_generation()) {
     return false;
   }
-  const CombinedVariable* now[4] = {vars.in1, vars.in2, vars.out[0], vars.out[1]};
-  for (int i = 0; i < 4; ++i) {
-    if (e.vars[i] != now[i]) return false;
-  }
-  return same_settings(vars);
+  return e.vars == variables_of(vars) && same_settings(vars);
 }
 
 // The operators and the outputs' parameters and terms, which may change
@@ -311,10 +312,7 @@ void TCombinationMemo::follow_environment(const TCombinationVariables& vars) {
   e.rules = vars.rules;
   e.revision = vars.rules->get_revision();
   e.variables = vars.rules->get_cv_list()->get_generation();
-  e.vars[0] = vars.in1;
-  e.vars[1] = vars.in2;
-  e.vars[2] = vars.out[0];
-  e.vars[3] = vars.out[1];
+  e.vars = variables_of(vars);
 }
 
 void TCombinationMemo::take_environment(const TCombinationVariables& vars) {
@@ -338,11 +336,7 @@ bool TCombinationMemo::usable(const TCombinationVariables& vars) {
   if (!environment_) {
     take_environment(vars);
   } else if (!same_environment(vars)) {
-    if (same_environment_content(vars)) {
-      follow_environment(vars);
-    } else {
-      take_environment(vars);
-    }
+    same_environment_content(vars) ? follow_environment(vars) : take_environment(vars);
   }
   return environment_->usable;
 }
@@ -664,20 +658,24 @@ void TEvaluationMemo::check(TSite& site, RuleSet& rules, const CombinedVariable&
 // list of variables, with nothing added, removed or renamed there since,
 // is the site of the variable's name: it is found without comparing names,
 // and holds when nothing changed since.
-TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv) {
+TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const CombinedVariable& cv,
+                                                      std::size_t& last) {
   const std::uint64_t generation = rules.get_cv_list()->get_generation();
   TSite* site = nullptr;
   for (std::size_t i = 0; i <= sites_.size() && site == nullptr; ++i) {
-    const std::size_t at = i == 0 ? last_site_ : i - 1;  // the site found last first
+    const std::size_t at = i == 0 ? last : i - 1;  // the site found last first
     if (at >= sites_.size()) continue;
     TSite& known = *sites_[at];
     if (known.output == &cv && known.rules == &rules && known.generation == generation) {
-      last_site_ = at;
+      last = at;
       if (known.revision == rules.get_revision() && known.settings_stamps(false)) return known;
       site = &known;
     }
   }
-  if (site == nullptr) site = &site_of(cv.get_cv_name_view());
+  if (site == nullptr) {
+    site = &site_of(cv.get_cv_name_view());
+    last = last_site_;
+  }
   if (!holds(*site, rules, cv)) {
     check(*site, rules, cv);
     site->settings_stamps(true);
@@ -685,8 +683,8 @@ TEvaluationMemo::TSite& TEvaluationMemo::checked_site(RuleSet& rules, const Comb
   return *site;
 }
 
-float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv) {
-  TSite& site = checked_site(rules, cv);
+float TEvaluationMemo::evaluate(RuleSet& rules, CombinedVariable& cv, std::size_t& last) {
+  TSite& site = checked_site(rules, cv, last);
   // Evaluating writes the output's terms through pointers for writing, which
   // moves their shape stamp, but changes only their match values and clipped
   // functions: the shape the site checked stays.

@@ -1,10 +1,9 @@
 // What combining two fuzzy results gave, remembered within one evaluation
-// tree: every aggregation folds the overall result again with every branch,
-// so the same combinations recur many times. Contents of fuzzy variables are
-// interned (equal contents share one id) and a combination is remembered by
-// its output and its inputs' ids, with the rule-set state it was computed
-// in, compared by content: each script run builds its rule set anew with the
-// same contents, so one memory serves run after run.
+// tree, where every aggregation folds the overall result again with every
+// branch. Contents of fuzzy variables are interned (equal contents share an
+// id); a combination is remembered by its output and its inputs' ids, with
+// the rule-set state it was computed in, compared by content: every run
+// builds its rule set anew alike, so one memory serves run after run.
 #pragma once
 
 #include <array>
@@ -134,11 +133,10 @@ class TCombinationMemo {
     std::uint64_t revision = 0;
     std::uint64_t variables = 0;
     OperatorSet operators;
-    const CombinedVariable* vars[4] = {};
+    std::array<const CombinedVariable*, 4> vars{};
     TVariableShape shapes[2];
     std::vector<TRuleTerms> rules_of[2];
-    // The outputs' blocks as they were (none for an output without one),
-    // and whether a block concluded on either input.
+    // The outputs' blocks (none without one); whether one concluded on an input.
     std::optional<RuleBlock> blocks[2];
     bool inputs_concluded = false;
     bool usable = false;
@@ -177,15 +175,14 @@ class TCombinationMemo {
 };
 
 // What evaluating a variable from its rules (EVAL) gave, remembered by the
-// match values the rules read: a script evaluates the same few variables
-// from a handful of inputs, run after run. A variable is remembered when
-// every rule of its block concludes on it and reads only variables without
-// rules of their own that have the terms the rules name, and the operators
-// cannot print: its outcome then depends only on the inputs' match values
-// and importances, the rules, the operators and its own parameters and
-// terms, compared by content in another rule set or when their stamps moved.
-// Within a rule set, the output block's stamp and the counters of the set
-// and its variable list tell which changes may concern them.
+// match values the rules read: scripts evaluate a few variables from a
+// handful of inputs, run after run. A variable is remembered when every rule
+// of its block concludes on it and reads only variables without rules of
+// their own that have the terms the rules name, and the operators cannot
+// print: its outcome then depends only on the inputs' match values and
+// importances, the rules, the operators and its own parameters and terms,
+// compared by content in another rule set or when their stamps moved; in a
+// rule set, the block's stamp and the set's counters tell what changed.
 class TEvaluationMemo {
  public:
   TEvaluationMemo();
@@ -195,13 +192,15 @@ class TEvaluationMemo {
 
   // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
   // the contents that would leave in `cv`. `cv` goes through the memory when
-  // its rules read only variables that have no rules of their own.
-  float evaluate(RuleSet& rules, CombinedVariable& cv);
+  // its rules read only variables that have no rules of their own. `site`:
+  // where the caller's variable was found last (looked at first, updated).
+  float evaluate(RuleSet& rules, CombinedVariable& cv, std::size_t& site);
+  float evaluate(RuleSet& rules, CombinedVariable& cv) { return evaluate(rules, cv, last_site_); }
 
  private:
   struct TSite;
   TSite& site_of(std::string_view name);
-  TSite& checked_site(RuleSet& rules, const CombinedVariable& cv);
+  TSite& checked_site(RuleSet& rules, const CombinedVariable& cv, std::size_t& last);
   bool holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
   void check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
 

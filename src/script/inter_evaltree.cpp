@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -27,9 +28,8 @@ const ParameterSet* last_set_named(RuleSet& rules, std::string_view name) {
   return nullptr;
 }
 
-// The score as the tree's variable shows it, six decimals. A run's scores
-// come from few combinations, so most recur, run after run; a text made
-// before is found by the score's bits.
+// The score as the tree's variable shows it, six decimals. Most scores
+// recur, run after run: a text made before is found by the score's bits.
 std::string_view score_text(TEvalContext& context, float score) {
   const auto bits = std::bit_cast<std::uint32_t>(score);
   TEvalContext::TScoreText& slot = context.score_texts[(bits * 0x9E3779B1u) >> 24];
@@ -66,48 +66,82 @@ void statement_evaltree(TScriptRun& run) {
   run.Evals->insert_help_rules(run.tablename == "empty" ? nullptr : run.rule_table());
 }
 
+// The operands of an EVAL or (`aggregate`) an AGGREGATE, kept as LET keeps its own.
+TTreeOperands& tree_operands(TScriptRun& run, std::optional<TTreeOperands>& room, bool aggregate) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  if (memory != nullptr && memory->tree_operands != nullptr) {
+    TTreeOperands& kept = *memory->tree_operands;
+    run.reader.restore(kept.after);
+    run.number_of_tokens += aggregate ? 4 : 1;
+    return kept;
+  }
+  TTreeOperands& read = room.emplace();
+  if (aggregate) {
+    read.branch = run.read_name_word();
+    read.oper = run.read_word();
+  }
+  read.name = run.read_name_word();
+  read.hint = &run.name_hint();
+  read.fuzzy_hint = &run.fuzzy_name_hint();
+  if (aggregate) read.place = run.read_formula_word();
+  read.after = run.reader.place();
+  // Operands cut short by the end of the text are read again every time.
+  if (memory != nullptr && read.after.last_whole) {
+    memory->tree_operands = std::make_unique<TTreeOperands>(read);
+  }
+  return read;
+}
+
+// The rule set's fuzzy variable the constraint word names. A word without
+// an index names the same variable while the list keeps its generation.
+CombinedVariable* constraint_variable(TScriptRun& run, const TTreeOperands& operands,
+                                      std::string_view name) {
+  CVList::Hint& hint = *operands.fuzzy_hint;
+  if (!operands.name.may_hold_index && hint.cv != nullptr &&
+      hint.generation == run.Rules->get_cv_list()->get_generation()) {
+    return hint.cv;
+  }
+  return run.Rules->get_cv(name, hint);
+}
+
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
-  const TScriptRun::TNameWord name_word = run.read_name_word();
-  TVarlist::THint& hint = run.name_hint();
-  CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
+  std::optional<TTreeOperands> room;
+  TTreeOperands& operands = tree_operands(run, room, false);
   std::string name_text;
-  const std::string_view name = run.resolve_name_view(name_word, name_text);
-  CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
+  const std::string_view name = run.resolve_name_view(operands.name, name_text);
+  CombinedVariable* cv = constraint_variable(run, operands, name);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
-  const float value =
-      run.Context.caching() ? run.evaluations.evaluate(*run.Rules, *cv) : run.Rules->evaluate(cv);
-  if (TVariable* var = run.Vars->find(name, hint)) {
+  const float value = run.Context.caching()
+                          ? run.evaluations.evaluate(*run.Rules, *cv, operands.eval_site)
+                          : run.Rules->evaluate(cv);
+  if (TVariable* var = run.find_named(operands.name, name, *operands.hint)) {
     var->set_value(value);
     var->set_comp(1);
   }
 }
 
 // AGGREGATE branch op constraint place. The place names where the constraint
-// sits (a word such as diff[1][2] after its indices are resolved, or a
-// variable whose formula is such a word).
+// sits: a word such as diff[1][2], indices resolved, or a variable whose
+// formula is such a word.
 void statement_aggregate(TScriptRun& run) {
-  const TScriptRun::TNameWord branch_word = run.read_name_word();
-  const std::string_view oper = run.read_word();
-  const TScriptRun::TNameWord name_word = run.read_name_word();
-  TVarlist::THint& hint = run.name_hint();
-  CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
-  const TScriptRun::TNameWord place_word = run.read_formula_word();
+  std::optional<TTreeOperands> room;
+  const TTreeOperands& operands = tree_operands(run, room, true);
   std::string branch_text;
-  const std::string_view branch = run.resolve_name_view(branch_word, branch_text);
+  const std::string_view branch = run.resolve_name_view(operands.branch, branch_text);
   std::string place_text;
-  std::string_view place = run.resolve_formula_view(place_word, place_text);
+  std::string_view place = run.resolve_formula_view(operands.place, place_text);
   if (const char* formula = run.Vars->get_formula(place)) {
     // The variable's formula is copied: the store may move its entries.
     place_text = formula;
     place = place_text;
   }
   std::string name_text;
-  const std::string_view name = run.resolve_name_view(name_word, name_text);
-  const CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
+  const std::string_view name = run.resolve_name_view(operands.name, name_text);
+  const CombinedVariable* cv = constraint_variable(run, operands, name);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
@@ -118,14 +152,14 @@ void statement_aggregate(TScriptRun& run) {
     return;
   }
   TEvalTree& tree = *run.Evals;
-  if (!tree.insert(cv, branch, place, oper) && !run.uncombined_reported) {
+  if (!tree.insert(cv, branch, place, operands.oper) && !run.uncombined_reported) {
     run.uncombined_reported = true;
     run.out() << "\nWarning: combination rules of EVALTREE " << tree.get_name()
               << " are missing, its results stay uncombined ...\n";
   }
-  if (TVariable* var = run.Vars->find(name, hint)) var->set_comp(1);
+  if (TVariable* var = run.find_named(operands.name, name, *operands.hint)) var->set_comp(1);
   const float score = tree.get_score();
-  if (TVariable* var = run.Vars->find(tree.get_name(), tree.variable_hint())) {
+  if (TVariable* var = run.Vars->find_named(tree.name_view(), tree.variable_hint())) {
     var->set_formula(score_text(run.Context, score));
     var->set_value(score);
     var->set_comp(1);

@@ -278,6 +278,19 @@ struct TFuzzyOperands {
   int words_read = 0;
 };
 
+// The operands of an AGGREGATE (branch, operator, constraint, place) or an
+// EVAL (constraint) as read after its keyword, like TLetOperands.
+struct TTreeOperands {
+  TNameWord branch{};
+  std::string_view oper;
+  TNameWord name{};
+  TVarlist::THint* hint = nullptr;
+  CVList::Hint* fuzzy_hint = nullptr;
+  TNameWord place{};
+  TReaderPlace after;
+  std::size_t eval_site = 0;  // where EVAL's memory found the variable last
+};
+
 // What the statements keep per word of the text: each part depends on the
 // text alone, or is checked against what it was made from.
 struct TWordMemory {
@@ -304,6 +317,7 @@ struct TWordMemory {
   std::unique_ptr<TLetOperands> let;
   // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
   std::unique_ptr<TFuzzyOperands> fuzzy_operands;
+  std::unique_ptr<TTreeOperands> tree_operands;  // EVAL or AGGREGATE
 };
 
 // The words of a script text, which depend on the text alone: where each

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "tree_run.h"
 
@@ -79,6 +81,35 @@ TEST_F(EvalTree, StoppingErrorsKeepTheTreeBuiltSoFar) {
     const ScriptRun run = run_tree_script(kSetup + c.script + " PRINT \"after\"");
     EXPECT_EQ(run.out, "\nError: " + c.message + "\n") << c.script;
     EXPECT_EQ(run.tree != nullptr, c.tree) << c.script;
+  }
+}
+
+// Operands the end of the text cuts off are empty words, in every run of
+// the text: the second run reads the words its statements kept.
+TEST_F(EvalTree, OperandsCutByTheEndReadTheSameInEveryRun) {
+  const std::string before =
+      kSetup + "EVALTREE r t A AND END SET k = 0.3 AGGREGATE A AND k p SET k = 0.7 ";
+  const std::string unknown = "\nError: unknown FUZZYVAR !\n";
+  // clang-format off
+  struct Case { const char* script; std::string out; std::vector<std::string> places; } cases[] = {
+      {"AGGREGATE A AND k", "", {"p", ""}},
+      {"AGGREGATE A AND k ", "", {"p", ""}},
+      {"AGGREGATE A AND", unknown, {"p"}},
+      {"AGGREGATE", unknown, {"p"}},
+      {"EVAL", unknown, {"p"}}};
+  // clang-format on
+  for (const Case& c : cases) {
+    for (int run_number = 0; run_number < 2; ++run_number) {
+      const ScriptRun run = run_tree_script(before + c.script);
+      EXPECT_EQ(run.out, c.out) << c.script << ", run " << run_number;
+      ASSERT_NE(run.tree, nullptr) << c.script;
+      const ConstraintEvaluations list = run.tree->GetConstraintList();
+      ASSERT_EQ(list.size(), c.places.size()) << c.script << ", run " << run_number;
+      for (std::size_t i = 0; i < list.size(); ++i) {
+        EXPECT_STREQ(list[i].GetFormula(), c.places[i].c_str())
+            << c.script << ", run " << run_number;
+      }
+    }
   }
 }
 
