@@ -132,11 +132,21 @@ float word_value(TScriptRun& run) {
   return *memory->decimal;
 }
 
-// Reads a condition and computes it.
+// Reads a condition and computes it; the keyword keeps the condition word.
 float condition_value(TScriptRun& run) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  const TStatementOperands* kept = run.kept_operands(memory);
+  if (kept == nullptr) {
+    TStatementOperands& read = run.operands_read = {};
+    read.formula = run.read_formula_word();
+    if (read.formula.indexed == nullptr) {
+      read.parsed = run.reader.formula_of_last_word(read.formula.text);
+    }
+    kept = &run.keep_operands(memory, run.number_of_tokens - 1);
+  }
+  if (kept->parsed != nullptr) return kept->parsed->compute(*run.Vars);
   std::string storage;
-  const TScriptRun::TNameWord word = run.read_formula_word();
-  return run.compute(run.resolve_formula_view(word, storage), word.indexed);
+  return run.compute(run.resolve_formula_view(kept->formula, storage), kept->formula.indexed);
 }
 
 // The formula a loop variable gets for its start or step: name+(value).
@@ -301,8 +311,16 @@ void end_for(TScriptRun& run, int d) {
 // NEXT name: adds the step while the result stays within the bound, and runs
 // the body again; the variable keeps the last value within the bound.
 void statement_next(TScriptRun& run) {
-  const TScriptRun::TNameWord word = run.read_name_word();
-  TVarlist::THint& hint = run.name_hint();
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  const TStatementOperands* kept = run.kept_operands(memory);
+  if (kept == nullptr) {
+    TStatementOperands& read = run.operands_read = {};
+    read.name = run.read_name_word();
+    read.hint = &run.name_hint();
+    kept = &run.keep_operands(memory, run.number_of_tokens - 1);
+  }
+  const TNameWord& word = kept->name;
+  TVarlist::THint& hint = *kept->hint;
   std::string storage;
   const std::string_view name = run.resolve_name_view(word, storage);
   const int d = run.for_cascade;
