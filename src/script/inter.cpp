@@ -316,11 +316,11 @@ std::optional<float> TScriptRun::read_number() {
 }
 
 const TStatementOperands& TScriptRun::keep_operands(TWordMemory* memory, int words_before) {
-  operands_read.after = reader.place();
-  operands_read.words_read = number_of_tokens - words_before;
   // Reading on from a whole word gives whole words up to the end of the text.
   if (memory == nullptr || !reader.place().last_whole) return operands_read;
   memory->operands = std::make_unique<TStatementOperands>(operands_read);
+  memory->operands->after = reader.place();
+  memory->operands->words_read = number_of_tokens - words_before;
   return *memory->operands;
 }
 

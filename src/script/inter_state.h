@@ -257,7 +257,7 @@ struct TNameWord {
 
 // The operands of a LET, SET, IF, EXITLOOP or NEXT as read after its
 // keyword, and where the reader was left: whole words of the text, they read
-// the same every time it runs. Parts a statement has not are left empty.
+// the same every time it runs. A statement reads only the parts it has.
 struct TStatementOperands {
   TNameWord name{};
   TVarlist::THint* hint = nullptr;
@@ -547,7 +547,8 @@ class TScriptRun : public TDivisionByZeroListener {
     number_of_tokens += memory->operands->words_read;
     return memory->operands.get();
   }
-  // Operands read word by word, into this room first.
+  // Operands read word by word, into this room first; parts of earlier
+  // statements stay in it.
   TStatementOperands operands_read;
   // Keeps operands_read, read since `words_before` words, at the keyword of
   // `memory` when they were whole words of the text, as the last one shows;
