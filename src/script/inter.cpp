@@ -315,6 +315,15 @@ std::optional<float> TScriptRun::read_number() {
   return reader.next_number();
 }
 
+const TStatementOperands& TScriptRun::keep_operands(TWordMemory* memory, int words_before) {
+  // Reading on from a whole word gives whole words up to the end of the text.
+  if (memory == nullptr || !reader.place().last_whole) return operands_read;
+  memory->operands = std::make_unique<TStatementOperands>(operands_read);
+  memory->operands->after = reader.place();
+  memory->operands->words_read = number_of_tokens - words_before;
+  return *memory->operands;
+}
+
 void TScriptRun::jump_to(std::size_t position) {
   jump_to(position, reader.words_before(position));
 }

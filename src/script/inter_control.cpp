@@ -132,11 +132,28 @@ float word_value(TScriptRun& run) {
   return *memory->decimal;
 }
 
+// The one operand of an IF or EXITLOOP (a condition) or a NEXT (a name):
+// as kept at the keyword, or read and kept there.
+const TStatementOperands& single_operand(TScriptRun& run, bool condition) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
+  TStatementOperands& read = run.operands_read;
+  (condition ? read.formula : read.name) =
+      run.read_word_cut(condition ? script_limits::kFormulaChars : script_limits::kNameChars);
+  if (!condition) read.hint = &run.name_hint();
+  read.parsed = condition && read.formula.indexed == nullptr
+                    ? run.reader.formula_of_last_word(read.formula.text)
+                    : nullptr;
+  return run.keep_operands(memory, run.number_of_tokens - 1);
+}
+
 // Reads a condition and computes it.
 float condition_value(TScriptRun& run) {
+  const TStatementOperands& condition = single_operand(run, true);
+  if (condition.parsed != nullptr) return condition.parsed->compute(*run.Vars);
   std::string storage;
-  const TScriptRun::TNameWord word = run.read_formula_word();
-  return run.compute(run.resolve_formula_view(word, storage), word.indexed);
+  return run.compute(run.resolve_formula_view(condition.formula, storage),
+                     condition.formula.indexed);
 }
 
 // The formula a loop variable gets for its start or step: name+(value).
@@ -301,8 +318,9 @@ void end_for(TScriptRun& run, int d) {
 // NEXT name: adds the step while the result stays within the bound, and runs
 // the body again; the variable keeps the last value within the bound.
 void statement_next(TScriptRun& run) {
-  const TScriptRun::TNameWord word = run.read_name_word();
-  TVarlist::THint& hint = run.name_hint();
+  const TStatementOperands& next = single_operand(run, false);
+  const TNameWord& word = next.name;
+  TVarlist::THint& hint = *next.hint;
   std::string storage;
   const std::string_view name = run.resolve_name_view(word, storage);
   const int d = run.for_cascade;

@@ -44,31 +44,10 @@ void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, 
   var.set_comp(1);
 }
 
-// The keyword's memory keeps the operands once they were read as whole
-// words: a LET run again takes them from there.
 void statement_let(TScriptRun& run) {
-  TWordMemory* memory = run.reader.memory_of_last_word();
-  if (memory != nullptr && memory->let != nullptr) {
-    const TLetOperands& let = *memory->let;
-    run.reader.restore(let.after);
-    run.number_of_tokens += 3;
-    assign(run, let.name, *let.hint, let.resolve, let.formula);
-    return;
-  }
-  const TNameWord name_word = run.read_name_word();
-  TVarlist::THint& hint = run.name_hint();
-  const std::string_view separator = run.read_word();
-  if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in LET " + std::string(name_word.text) +
-             " =|:" + std::string(separator) + run.at_token());
-    return;
-  }
-  const TNameWord formula_word = run.read_formula_word();
-  if (memory != nullptr && run.reader.place().last_whole) {
-    memory->let = std::make_unique<TLetOperands>(
-        TLetOperands{name_word, &hint, separator == "=", formula_word, run.reader.place()});
-  }
-  assign(run, name_word, hint, separator == "=", formula_word);
+  const TStatementOperands* let = run.kept_operands(run.reader.memory_of_last_word());
+  if (let == nullptr) let = assignment_operands(run, "LET ", " =|:");
+  if (let != nullptr) assign(run, let->name, *let->hint, let->resolve, let->formula);
 }
 
 // Prints a quoted text that may span several words; white space between the
@@ -198,6 +177,26 @@ constexpr TStatement kCoreStatements[] = {
 };
 
 }  // namespace
+
+const TStatementOperands* assignment_operands(TScriptRun& run, std::string_view keyword,
+                                              std::string_view separator) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  if (const TStatementOperands* kept = run.kept_operands(memory)) return kept;
+  const int words_before = run.number_of_tokens;
+  TStatementOperands& read = run.operands_read;
+  read.name = run.read_name_word();
+  read.hint = &run.name_hint();
+  read.fuzzy_hint = &run.fuzzy_name_hint();
+  const std::string_view word = run.read_word();
+  if (word != "=" && word != ":") {
+    run.stop("Error: '= or :' missing in " + std::string(keyword) + std::string(read.name.text) +
+             std::string(separator) + std::string(word) + run.at_token());
+    return nullptr;
+  }
+  read.resolve = word == "=";
+  read.formula = run.read_formula_word();
+  return &run.keep_operands(memory, words_before);
+}
 
 std::span<const TStatement> core_statements() {
   return kCoreStatements;

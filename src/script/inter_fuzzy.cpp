@@ -201,29 +201,23 @@ void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_vie
 // SET name = formula (or : formula): computes the formula and fuzzifies the
 // variable with it, or copies the fuzzy variable the formula names.
 void statement_set(TScriptRun& run) {
-  const TScriptRun::TNameWord name_word = run.read_name_word();
-  TVarlist::THint& hint = run.name_hint();
-  CVList::Hint& fuzzy_hint = run.fuzzy_name_hint();
-  const std::string_view separator = run.read_word();
-  if (separator != "=" && separator != ":") {
-    run.stop("Error: '= or :' missing in SET " + std::string(name_word.text) +
-             " =|: " + std::string(separator) + run.at_token());
-    return;
-  }
-  const TScriptRun::TNameWord formula_word = run.read_formula_word();
+  const TStatementOperands* set = assignment_operands(run, "SET ", " =|: ");
+  if (set == nullptr) return;
+  const TNameWord& name_word = set->name;
+  const TNameWord& formula_word = set->formula;
   std::string name_text;
   const std::string_view name = run.resolve_name_view(name_word, name_text);
   // A substituted formula's text is kept from one SET to the next: most are
   // too long for a string's own room and would be allocated every time.
   std::string& formula_text = run.Context.set_formula;
   std::string_view formula;
-  if (separator == "=") {
+  if (set->resolve) {
     formula = run.resolve_formula_view(formula_word, formula_text);
   } else {
     formula_text.assign(formula_word.text);
     formula = run.Vars->substitute(formula_text);
   }
-  TVariable* var = run.find_named(name_word, name, hint);
+  TVariable* var = run.find_named(name_word, name, *set->hint);
   if (var == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
@@ -245,7 +239,7 @@ void statement_set(TScriptRun& run) {
   // computation reads the formula of a variable marked computed, and copying
   // removes the variable first, so that is left out.
   var->set_formula(var->get_formula());
-  CombinedVariable* cv = run.Rules->get_cv(name, fuzzy_hint);
+  CombinedVariable* cv = run.Rules->get_cv(name, *set->fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;

@@ -255,14 +255,18 @@ struct TNameWord {
   TIndexedName* indexed = nullptr;
 };
 
-// The operands of a LET as read after its keyword, and where the reader was
-// left: whole words of the text, they read the same every time it runs.
-struct TLetOperands {
-  TNameWord name;
-  TVarlist::THint* hint;
-  bool resolve;  // the separator is '='
-  TNameWord formula;
+// The operands of a LET, SET, IF, EXITLOOP or NEXT as read after its
+// keyword, and where the reader was left: whole words of the text, they read
+// the same every time it runs. A statement reads only the parts it has.
+struct TStatementOperands {
+  TNameWord name{};
+  TVarlist::THint* hint = nullptr;
+  CVList::Hint* fuzzy_hint = nullptr;
+  bool resolve = true;  // the separator is '='
+  TNameWord formula{};
+  TFormula* parsed = nullptr;  // the formula word when it has no index
   TReaderPlace after;
+  int words_read = 0;
 };
 
 // The operands of a FUZZYCOMPARE or FUZZYCONCAT statement as read after its
@@ -314,7 +318,7 @@ struct TWordMemory {
   std::unique_ptr<TConcatMemory> concat;           // FUZZYCONCAT
   std::unique_ptr<TGeneratedBlock> compare_block;  // FUZZYCOMPARE
   std::unique_ptr<TParameterSetOperands> parameter_set;
-  std::unique_ptr<TLetOperands> let;
+  std::unique_ptr<TStatementOperands> operands;  // LET, SET, IF, EXITLOOP, NEXT
   // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
   std::unique_ptr<TFuzzyOperands> fuzzy_operands;
   std::unique_ptr<TTreeOperands> tree_operands;  // EVAL or AGGREGATE
@@ -549,6 +553,21 @@ class TScriptRun : public TDivisionByZeroListener {
     return {text, reader.last_word_may_hold_index(), reader.indexed_last_word(chars)};
   }
   std::optional<float> read_number();
+  // The operands kept at the keyword of `memory`, the reader moved past them
+  // as reading them moves it; null when none are kept there.
+  const TStatementOperands* kept_operands(const TWordMemory* memory) {
+    if (memory == nullptr || memory->operands == nullptr) return nullptr;
+    reader.restore(memory->operands->after);
+    number_of_tokens += memory->operands->words_read;
+    return memory->operands.get();
+  }
+  // Operands read word by word, into this room first; parts of earlier
+  // statements stay in it.
+  TStatementOperands operands_read;
+  // Keeps operands_read, read since `words_before` words, at the keyword of
+  // `memory` when they were whole words of the text, as the last one shows;
+  // gives the kept copy, or else operands_read.
+  const TStatementOperands& keep_operands(TWordMemory* memory, int words_before);
   // Continues reading at `position`; the count becomes the words before it.
   void jump_to(std::size_t position);
   // The same when the number of words before `position` is known.
@@ -628,6 +647,12 @@ std::span<const TStatement> core_statements();
 std::span<const TStatement> control_statements();
 std::span<const TStatement> fuzzy_statements();
 std::span<const TStatement> evaltree_statements();
+
+// The operands of a LET or SET, name =|: formula, kept at the keyword or
+// read after it. When the separator is neither, the run stops with the
+// message "Error: '= or :' missing in " `keyword` name `separator` word.
+const TStatementOperands* assignment_operands(TScriptRun& run, std::string_view keyword,
+                                              std::string_view separator);
 
 // Skips a comment after its opening word: nested comments end with the
 // closing word that balances every opening word.
