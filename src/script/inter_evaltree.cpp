@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -66,16 +65,13 @@ void statement_evaltree(TScriptRun& run) {
   run.Evals->insert_help_rules(run.tablename == "empty" ? nullptr : run.rule_table());
 }
 
-// The operands of an EVAL or (`aggregate`) an AGGREGATE, kept as LET keeps its own.
-TTreeOperands& tree_operands(TScriptRun& run, std::optional<TTreeOperands>& room, bool aggregate) {
+// The operands of an EVAL or (`aggregate`) an AGGREGATE, whose place is
+// its formula word: as kept at the keyword, or read and kept there.
+const TStatementOperands& tree_operands(TScriptRun& run, bool aggregate) {
   TWordMemory* memory = run.reader.memory_of_last_word();
-  if (memory != nullptr && memory->tree_operands != nullptr) {
-    TTreeOperands& kept = *memory->tree_operands;
-    run.reader.restore(kept.after);
-    run.number_of_tokens += aggregate ? 4 : 1;
-    return kept;
-  }
-  TTreeOperands& read = room.emplace();
+  if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
+  const int words_before = run.number_of_tokens;
+  TStatementOperands& read = run.operands_read;
   if (aggregate) {
     read.branch = run.read_name_word();
     read.oper = run.read_word();
@@ -83,18 +79,13 @@ TTreeOperands& tree_operands(TScriptRun& run, std::optional<TTreeOperands>& room
   read.name = run.read_name_word();
   read.hint = &run.name_hint();
   read.fuzzy_hint = &run.fuzzy_name_hint();
-  if (aggregate) read.place = run.read_formula_word();
-  read.after = run.reader.place();
-  // Operands cut short by the end of the text are read again every time.
-  if (memory != nullptr && read.after.last_whole) {
-    memory->tree_operands = std::make_unique<TTreeOperands>(read);
-  }
-  return read;
+  if (aggregate) read.formula = run.read_formula_word();
+  return run.keep_operands(memory, words_before);
 }
 
 // The rule set's fuzzy variable the constraint word names. A word without
 // an index names the same variable while the list keeps its generation.
-CombinedVariable* constraint_variable(TScriptRun& run, const TTreeOperands& operands,
+CombinedVariable* constraint_variable(TScriptRun& run, const TStatementOperands& operands,
                                       std::string_view name) {
   CVList::Hint& hint = *operands.fuzzy_hint;
   if (!operands.name.may_hold_index && hint.cv != nullptr &&
@@ -106,8 +97,7 @@ CombinedVariable* constraint_variable(TScriptRun& run, const TTreeOperands& oper
 
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
-  std::optional<TTreeOperands> room;
-  TTreeOperands& operands = tree_operands(run, room, false);
+  const TStatementOperands& operands = tree_operands(run, false);
   std::string name_text;
   const std::string_view name = run.resolve_name_view(operands.name, name_text);
   CombinedVariable* cv = constraint_variable(run, operands, name);
@@ -128,12 +118,11 @@ void statement_eval(TScriptRun& run) {
 // sits: a word such as diff[1][2], indices resolved, or a variable whose
 // formula is such a word.
 void statement_aggregate(TScriptRun& run) {
-  std::optional<TTreeOperands> room;
-  const TTreeOperands& operands = tree_operands(run, room, true);
+  const TStatementOperands& operands = tree_operands(run, true);
   std::string branch_text;
   const std::string_view branch = run.resolve_name_view(operands.branch, branch_text);
   std::string place_text;
-  std::string_view place = run.resolve_formula_view(operands.place, place_text);
+  std::string_view place = run.resolve_formula_view(operands.formula, place_text);
   if (const char* formula = run.Vars->get_formula(place)) {
     // The variable's formula is copied: the store may move its entries.
     place_text = formula;

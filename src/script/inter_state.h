@@ -255,10 +255,13 @@ struct TNameWord {
   TIndexedName* indexed = nullptr;
 };
 
-// The operands of a LET, SET, IF, EXITLOOP or NEXT as read after its
-// keyword, and where the reader was left: whole words of the text, they read
-// the same every time it runs. A statement reads only the parts it has.
+// The operands of a LET, SET, IF, EXITLOOP, NEXT, EVAL or AGGREGATE as read
+// after its keyword, and where the reader was left: whole words of the text,
+// they read the same every time it runs. A statement reads only the parts it
+// has.
 struct TStatementOperands {
+  TNameWord branch{};     // AGGREGATE
+  std::string_view oper;  // AGGREGATE
   TNameWord name{};
   TVarlist::THint* hint = nullptr;
   CVList::Hint* fuzzy_hint = nullptr;
@@ -267,6 +270,8 @@ struct TStatementOperands {
   TFormula* parsed = nullptr;  // the formula word when it has no index
   TReaderPlace after;
   int words_read = 0;
+  // Where EVAL's memory found the variable last: a first guess, checked.
+  mutable std::size_t eval_site = 0;
 };
 
 // The operands of a FUZZYCOMPARE or FUZZYCONCAT statement as read after its
@@ -280,19 +285,6 @@ struct TFuzzyOperands {
   std::string_view oper;
   TReaderPlace after;
   int words_read = 0;
-};
-
-// The operands of an AGGREGATE (branch, operator, constraint, place) or an
-// EVAL (constraint) as read after its keyword, like TLetOperands.
-struct TTreeOperands {
-  TNameWord branch{};
-  std::string_view oper;
-  TNameWord name{};
-  TVarlist::THint* hint = nullptr;
-  CVList::Hint* fuzzy_hint = nullptr;
-  TNameWord place{};
-  TReaderPlace after;
-  std::size_t eval_site = 0;  // where EVAL's memory found the variable last
 };
 
 // What the statements keep per word of the text: each part depends on the
@@ -318,10 +310,9 @@ struct TWordMemory {
   std::unique_ptr<TConcatMemory> concat;           // FUZZYCONCAT
   std::unique_ptr<TGeneratedBlock> compare_block;  // FUZZYCOMPARE
   std::unique_ptr<TParameterSetOperands> parameter_set;
-  std::unique_ptr<TStatementOperands> operands;  // LET, SET, IF, EXITLOOP, NEXT
+  std::unique_ptr<TStatementOperands> operands;  // LET, SET, IF, EXITLOOP, NEXT, EVAL, AGGREGATE
   // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
   std::unique_ptr<TFuzzyOperands> fuzzy_operands;
-  std::unique_ptr<TTreeOperands> tree_operands;  // EVAL or AGGREGATE
 };
 
 // The words of a script text, which depend on the text alone: where each
