@@ -266,9 +266,10 @@ bool table_defined(TScriptRun& run) {
 // The store's variable of that name, looked up through the hint of the
 // word the name was read from; when there is none, the run stops with the
 // message.
-const TVariable* require_store_variable(TScriptRun& run, std::string_view name,
-                                        TVarlist::THint& hint, std::string_view message) {
-  if (const TVariable* var = run.Vars->find(name, hint)) return var;
+const TVariable* require_store_variable(TScriptRun& run, const TNameWord& word,
+                                        std::string_view name, TVarlist::THint& hint,
+                                        std::string_view message) {
+  if (const TVariable* var = run.find_named(word, name, hint)) return var;
   run.stop(std::string(message) + std::string(name) + "!");
   return nullptr;
 }
@@ -386,8 +387,9 @@ void statement_fuzzyconcat(TScriptRun& run) {
   for (int i = 0; i < 3; ++i) {
     TVarlist::THint fresh;
     TVarlist::THint* hint = operands.hints[at(i)];
-    const TVariable* var = require_store_variable(run, names[i], hint ? *hint : fresh,
-                                                  "Error: unknown FUZZY VARIABLE ");
+    const TVariable* var =
+        require_store_variable(run, operands.words[at(i)], names[i], hint ? *hint : fresh,
+                               "Error: unknown FUZZY VARIABLE ");
     if (var == nullptr) return;
     sets[i] = var->get_formula();
   }
@@ -590,11 +592,11 @@ void statement_fuzzycompare(TScriptRun& run) {
   const std::string_view variable = run.resolve_name_view(operands.words[1], variable_text);
   std::string formula_text;
   const std::string_view formula = run.resolve_formula_view(operands.words[2], formula_text);
-  const TVariable* compared_var =
-      require_store_variable(run, variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
+  const TVariable* compared_var = require_store_variable(
+      run, operands.words[1], variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;
-  const TVariable* constraint_var =
-      require_store_variable(run, constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
+  const TVariable* constraint_var = require_store_variable(
+      run, operands.words[0], constraint, constraint_hint, "Error: unknown FUZZY VARIABLE ");
   if (constraint_var == nullptr) return;
   // Computing adds no variables, so both stay where they are.
   const float c = run.compute(formula, operands.words[2].indexed);
