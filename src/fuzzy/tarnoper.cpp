@@ -22,12 +22,11 @@ constexpr std::array<const char*, 5> kConcatTexts = {"AND", "OR", "AND", "OR", "
 
 constexpr double kPi = std::numbers::pi;
 
-void report_gamma(std::ostream* err) {
+// Whether gamma lies in [0,1]; when not, says so on `err`.
+bool gamma_checked(float gamma, std::ostream* err) {
+  if (!(gamma < 0 || gamma > 1)) return true;
   report_line(err, "gamma not in [0,1]!");
-}
-
-bool gamma_valid(float gamma) {
-  return !(gamma < 0 || gamma > 1);
+  return false;
 }
 
 bool is_degree(float v) {
@@ -355,54 +354,34 @@ void CompOp::ass_comp_or(float x, PlimFuzzySet* set, FuzzyContext* context) {
 }
 
 float CompOp::fuzzy_and(float a, float b, float gamma, std::ostream* err) {
-  if (!gamma_valid(gamma)) {
-    report_gamma(err);
-    return -1;
-  }
+  if (!gamma_checked(gamma, err)) return -1;
   return gamma * TNorm::min(a, b) + (1 - gamma) * (a + b) / 2;
 }
 
 float CompOp::fuzzy_and(const FList* values, float gamma, std::ostream* err) {
-  if (!gamma_valid(gamma)) {
-    report_gamma(err);
-    return -1;
-  }
+  if (!gamma_checked(gamma, err)) return -1;
   const float mean = values != nullptr ? values->mean() : 0.0f;
   return gamma * list_min(values) + (1 - gamma) * mean;
 }
 
 void CompOp::fuzzy_and(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
-  if (set == nullptr) return;
-  if (!gamma_valid(gamma)) {
-    report_gamma(FuzzyContext::errors(context));
-    return;
-  }
+  if (set == nullptr || !gamma_checked(gamma, FuzzyContext::errors(context))) return;
   instantiate(set, CompOp::fuzzy_and(x, set->get_match_value(), gamma), context);
 }
 
 float CompOp::fuzzy_or(float a, float b, float gamma, std::ostream* err) {
-  if (!gamma_valid(gamma)) {
-    report_gamma(err);
-    return -1;
-  }
+  if (!gamma_checked(gamma, err)) return -1;
   return gamma * TCoNorm::max(a, b) + (1 - gamma) * (a + b) / 2;
 }
 
 float CompOp::fuzzy_or(const FList* values, float gamma, std::ostream* err) {
-  if (!gamma_valid(gamma)) {
-    report_gamma(err);
-    return -1;
-  }
+  if (!gamma_checked(gamma, err)) return -1;
   const float mean = values != nullptr ? values->mean() : 0.0f;
   return gamma * list_max(values) + (1 - gamma) * mean;
 }
 
 void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
-  if (set == nullptr) return;
-  if (!gamma_valid(gamma)) {
-    report_gamma(FuzzyContext::errors(context));
-    return;
-  }
+  if (set == nullptr || !gamma_checked(gamma, FuzzyContext::errors(context))) return;
   instantiate(set, CompOp::fuzzy_or(x, set->get_match_value(), gamma), context);
 }
 
