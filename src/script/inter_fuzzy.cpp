@@ -146,12 +146,10 @@ bool read_parameter_set(TScriptRun& run, TParameterSetOperands& operands) {
 // text take them over and continue where reading them ended.
 void statement_parameterset(TScriptRun& run) {
   TWordMemory* const place = run.reader.memory_of_last_word();
-  const TParameterSetOperands* operands = place != nullptr ? place->parameter_set.get() : nullptr;
+  const TParameterSetOperands* operands =
+      place != nullptr ? run.kept(place->parameter_set) : nullptr;
   TParameterSetOperands read;
-  if (operands != nullptr) {
-    run.reader.restore(operands->after);
-    run.number_of_tokens += operands->words_read;
-  } else {
+  if (operands == nullptr) {
     if (!read_parameter_set(run, read)) return;
     if (place != nullptr) place->parameter_set = std::make_unique<TParameterSetOperands>(read);
     operands = &read;
@@ -279,12 +277,7 @@ const TVariable* require_store_variable(TScriptRun& run, const TNameWord& word,
 // keyword's place, the reader moved past them, or else read into `room`.
 const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
                                      std::optional<TFuzzyOperands>& room, bool formula_last) {
-  if (place != nullptr && place->fuzzy_operands != nullptr) {
-    const TFuzzyOperands& kept = *place->fuzzy_operands;
-    run.reader.restore(kept.after);
-    run.number_of_tokens += kept.words_read;
-    return kept;
-  }
+  if (place != nullptr && place->fuzzy_operands != nullptr) return *run.kept(place->fuzzy_operands);
   TFuzzyOperands& read = room.emplace();
   const int words_before = run.number_of_tokens;
   for (int i = 0; i < 3; ++i) {

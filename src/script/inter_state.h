@@ -547,10 +547,16 @@ class TScriptRun : public TDivisionByZeroListener {
   // The operands kept at the keyword of `memory`, the reader moved past them
   // as reading them moves it; null when none are kept there.
   const TStatementOperands* kept_operands(const TWordMemory* memory) {
-    if (memory == nullptr || memory->operands == nullptr) return nullptr;
-    reader.restore(memory->operands->after);
-    number_of_tokens += memory->operands->words_read;
-    return memory->operands.get();
+    return memory != nullptr ? kept(memory->operands) : nullptr;
+  }
+  // The same for any record of operands that notes where reading them left
+  // the reader (`after`) and how many words that took (`words_read`).
+  template <class TOperands>
+  const TOperands* kept(const std::unique_ptr<TOperands>& operands) {
+    if (operands == nullptr) return nullptr;
+    reader.restore(operands->after);
+    number_of_tokens += operands->words_read;
+    return operands.get();
   }
   // Operands read word by word, into this room first; parts of earlier
   // statements stay in it.
