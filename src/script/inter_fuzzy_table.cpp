@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <iterator>
 #include <unordered_map>
 
 #include "base_text.h"
@@ -23,11 +22,18 @@ bool stamp_of(const std::string& file_name, TFileStamp& stamp) {
 }
 
 // Splits the file into words; words longer than a script word are cut.
-// False when the file cannot be opened.
+// False when the file cannot be opened or read (a directory opens, and
+// fails at the first read). Unformatted reads turn a failed read into the
+// stream's bad state; an iterator over the stream's buffer would throw.
 bool read_words(const std::string& file_name, std::vector<std::string>& words) {
   std::ifstream in(file_name, std::ios::binary);
   if (!in) return false;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text;
+  char chunk[4096];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    text.append(chunk, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return false;
   std::size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && is_space(text[i])) ++i;
