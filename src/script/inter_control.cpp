@@ -137,7 +137,7 @@ float word_value(TScriptRun& run) {
 const TStatementOperands& single_operand(TScriptRun& run, bool condition) {
   TWordMemory* memory = run.reader.memory_of_last_word();
   if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
-  TStatementOperands& read = run.operands_read;
+  TStatementOperands& read = run.operands_read = {};
   (condition ? read.formula : read.name) =
       run.read_word_cut(condition ? script_limits::kFormulaChars : script_limits::kNameChars);
   if (!condition) read.hint = &run.name_hint();

@@ -183,7 +183,7 @@ const TStatementOperands* assignment_operands(TScriptRun& run, std::string_view 
   TWordMemory* memory = run.reader.memory_of_last_word();
   if (const TStatementOperands* kept = run.kept_operands(memory)) return kept;
   const int words_before = run.number_of_tokens;
-  TStatementOperands& read = run.operands_read;
+  TStatementOperands& read = run.operands_read = {};
   read.name = run.read_name_word();
   read.hint = &run.name_hint();
   read.fuzzy_hint = &run.fuzzy_name_hint();

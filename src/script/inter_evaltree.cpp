@@ -71,7 +71,7 @@ const TStatementOperands& tree_operands(TScriptRun& run, bool aggregate) {
   TWordMemory* memory = run.reader.memory_of_last_word();
   if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
   const int words_before = run.number_of_tokens;
-  TStatementOperands& read = run.operands_read;
+  TStatementOperands& read = run.operands_read = {};
   if (aggregate) {
     read.branch = run.read_name_word();
     read.oper = run.read_word();

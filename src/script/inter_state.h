@@ -558,8 +558,9 @@ class TScriptRun : public TDivisionByZeroListener {
     number_of_tokens += operands->words_read;
     return operands.get();
   }
-  // Operands read word by word, into this room first; parts of earlier
-  // statements stay in it.
+  // Operands read word by word, into this room first, emptied before each
+  // statement reads, so a kept record holds only what its statement read
+  // (no hint of a run gone by).
   TStatementOperands operands_read;
   // Keeps operands_read, read since `words_before` words, at the keyword of
   // `memory` when they were whole words of the text, as the last one shows;
