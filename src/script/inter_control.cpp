@@ -116,20 +116,42 @@ float decimal_value(std::string_view word) {
   return static_cast<float>(std::atof(std::string(word).c_str()));
 }
 
+// The value word of a FOR, TO or STEP, with the hint of its place: as kept at
+// the keyword, or read and kept there; FOR reads its loop variable's name
+// and the '=' first, and gives null when the '=' is missing (the run stops).
+const TStatementOperands* loop_operands(TScriptRun& run, TWordMemory* memory, bool for_keyword) {
+  if (const TStatementOperands* kept = run.kept_operands(memory)) return kept;
+  const int words_before = run.number_of_tokens;
+  TStatementOperands& read = run.operands_read = {};
+  if (for_keyword) {
+    read.name = run.read_name_word();
+    read.hint = &run.name_hint();
+    const std::string_view equals = run.read_word();
+    if (equals != "=") {
+      run.stop("Error: '=' missing in FOR " + std::string(read.name.text) + " = " +
+               std::string(equals) + run.at_token());
+      return nullptr;
+    }
+  }
+  read.formula = run.read_formula_word();
+  read.value_hint = &run.name_hint();
+  return &run.keep_operands(memory, words_before);
+}
+
 // Start, bound and step words: the stored value of a variable of that name,
 // otherwise the word read as a decimal number (0 when it is none).
-float word_value(TScriptRun& run) {
-  const TScriptRun::TNameWord read = run.read_formula_word();
-  TVarlist::THint& hint = run.name_hint();
-  TWordMemory* memory = run.reader.memory_of_last_word();
+float word_value(TScriptRun& run, const TStatementOperands& operands) {
+  const TNameWord& read = operands.formula;
   std::string storage;
   const std::string_view word = run.resolve_formula_view(read, storage);
-  if (const TVariable* var = run.find_named(read, word, hint)) return var->get_value();
+  if (const TVariable* var = run.find_named(read, word, *operands.value_hint)) {
+    return var->get_value();
+  }
   // The number depends on the text alone: a word that resolves to itself
   // keeps it.
-  if (memory == nullptr || word != read.text) return decimal_value(word);
-  if (!memory->decimal) memory->decimal = decimal_value(word);
-  return *memory->decimal;
+  if (word != read.text) return decimal_value(word);
+  if (!operands.decimal) operands.decimal = decimal_value(word);
+  return *operands.decimal;
 }
 
 // The one operand of an IF or EXITLOOP (a condition) or a NEXT (a name):
@@ -248,15 +270,11 @@ void statement_for(TScriptRun& run) {
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   controls.insert(Kind::For, d, 0);
-  const std::string_view name = run.read_name_word().text;
-  TVarlist::THint& hint = run.name_hint();
-  const std::string_view equals = run.read_word();
-  if (equals != "=") {
-    run.stop("Error: '=' missing in FOR " + std::string(name) + " = " + std::string(equals) +
-             run.at_token());
-    return;
-  }
-  const float start = word_value(run);
+  const TStatementOperands* loop = loop_operands(run, memory, true);
+  if (loop == nullptr) return;
+  const std::string_view name = loop->name.text;
+  TVarlist::THint& hint = *loop->hint;
+  const float start = word_value(run, *loop);
   const std::string_view formula = loop_formula(run, memory, name, start);
   TVarlist& vars = *run.Vars;
   TVariable* var = vars.find_named(name, hint);
@@ -278,7 +296,7 @@ void set_value(TControlList& controls, Kind kind, int level, float value) {
 }
 
 void statement_to(TScriptRun& run) {
-  const float bound = word_value(run);
+  const float bound = word_value(run, *loop_operands(run, run.reader.memory_of_last_word(), false));
   set_value(*run.Controls, Kind::To, run.for_cascade, bound);
 }
 
@@ -287,7 +305,7 @@ void statement_to(TScriptRun& run) {
 void statement_step(TScriptRun& run) {
   TWordMemory* memory = run.reader.memory_of_last_word();
   const int d = run.for_cascade;
-  const float step = word_value(run);
+  const float step = word_value(run, *loop_operands(run, memory, false));
   const TControlEntry* var = run.Controls->find(Kind::Var, d);
   const std::string_view name = var != nullptr ? std::string_view(var->text) : std::string_view();
   run.Vars->set_formula(name, loop_formula(run, memory, name, step));

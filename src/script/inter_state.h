@@ -255,10 +255,10 @@ struct TNameWord {
   TIndexedName* indexed = nullptr;
 };
 
-// The operands of a LET, SET, IF, EXITLOOP, NEXT, EVAL or AGGREGATE as read
-// after its keyword, and where the reader was left: whole words of the text,
-// they read the same every time it runs. A statement reads only the parts it
-// has.
+// The operands of a LET, SET, IF, EXITLOOP, NEXT, EVAL, AGGREGATE, FOR, TO
+// or STEP as read after its keyword, and where the reader was left: whole
+// words of the text, they read the same every time it runs. A statement
+// reads only the parts it has.
 struct TStatementOperands {
   TNameWord branch{};     // AGGREGATE
   std::string_view oper;  // AGGREGATE
@@ -268,6 +268,10 @@ struct TStatementOperands {
   bool resolve = true;  // the separator is '='
   TNameWord formula{};
   TFormula* parsed = nullptr;  // the formula word when it has no index
+  // FOR, TO, STEP: the hint of the value word (`formula`), and the word
+  // read as a decimal number once it was needed.
+  TVarlist::THint* value_hint = nullptr;
+  mutable std::optional<float> decimal;
   TReaderPlace after;
   int words_read = 0;
   // Where EVAL's memory found the variable last: a first guess, checked.
@@ -290,8 +294,6 @@ struct TFuzzyOperands {
 // What the statements keep per word of the text: each part depends on the
 // text alone, or is checked against what it was made from.
 struct TWordMemory {
-  // The word read as a decimal number, once a loop statement needed it.
-  std::optional<float> decimal;
   // At a FOR or STEP keyword: the loop formula made there last, which
   // starts with the loop variable's name of `formula_name_size` characters,
   // from a value of the bits `formula_value_bits`.
@@ -310,7 +312,7 @@ struct TWordMemory {
   std::unique_ptr<TConcatMemory> concat;           // FUZZYCONCAT
   std::unique_ptr<TGeneratedBlock> compare_block;  // FUZZYCOMPARE
   std::unique_ptr<TParameterSetOperands> parameter_set;
-  std::unique_ptr<TStatementOperands> operands;  // LET, SET, IF, EXITLOOP, NEXT, EVAL, AGGREGATE
+  std::unique_ptr<TStatementOperands> operands;  // see TStatementOperands
   // At a FUZZYCOMPARE or FUZZYCONCAT keyword, once its operands were read.
   std::unique_ptr<TFuzzyOperands> fuzzy_operands;
 };
