@@ -4,6 +4,7 @@
 // merge, variables generated from parameter sets, and the variable list.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -556,8 +557,13 @@ class CVList {
     bindings_ = generation_;
   }
 
+  // Lookups of a name of a length no listed name has, as most lookups of
+  // formulas are, end at a count instead of a hash of the name.
+  static std::size_t length_slot(std::size_t size) { return std::min(size, kNameChars + 1); }
+
   std::vector<std::unique_ptr<CombinedVariable>> items_;
   std::unordered_map<std::string, Bucket, NameHash, NameEqual> by_name_;
+  std::array<std::uint32_t, kNameChars + 2> names_of_length_{};  // by length_slot
   std::uint64_t next_rank_ = 0;
   std::uint64_t generation_ = next_generation();
   std::uint64_t bindings_ = next_generation();

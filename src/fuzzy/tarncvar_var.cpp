@@ -133,7 +133,9 @@ CombinedVariable* CVList::adopt(std::unique_ptr<CombinedVariable> cv) {
 }
 
 void CVList::index_insert(CombinedVariable* cv) {
-  Bucket& bucket = by_name_[cv->cv_name_];
+  const auto [entry, new_name] = by_name_.try_emplace(cv->cv_name_);
+  if (new_name) ++names_of_length_[length_slot(cv->cv_name_.size())];
+  Bucket& bucket = entry->second;
   auto pos = bucket.end();
   while (pos != bucket.begin() && (*(pos - 1))->rank_ > cv->rank_) --pos;
   bucket.insert(pos, cv);
@@ -149,7 +151,10 @@ void CVList::index_erase(CombinedVariable* cv, const std::string& name) {
       break;
     }
   }
-  if (bucket.empty()) by_name_.erase(entry);
+  if (bucket.empty()) {
+    by_name_.erase(entry);
+    --names_of_length_[length_slot(name.size())];
+  }
 }
 
 void CVList::renamed(CombinedVariable* cv, const std::string& old_name) {
@@ -199,7 +204,9 @@ const CombinedVariable* CVList::find(int i) const {
 }
 
 CombinedVariable* CVList::find_cv(std::string_view name) const {
-  auto entry = by_name_.find(name_view(name));
+  name = name_view(name);
+  if (names_of_length_[length_slot(name.size())] == 0) return nullptr;
+  auto entry = by_name_.find(name);
   return entry != by_name_.end() ? entry->second.front() : nullptr;
 }
 
@@ -226,6 +233,7 @@ void CVList::remove(int i) {
 
 void CVList::remove_all() {
   by_name_.clear();
+  names_of_length_ = {};
   items_.clear();
   rebound();
 }

@@ -531,12 +531,13 @@ TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   CombinedVariable* first = list.add(&a);
   CombinedVariable* second = list.add(&a);
   EXPECT_EQ(lookup("a"), first);
-  first->set_cv_name("b");
+  // Names of other lengths: a lookup counts the names of its length first.
+  first->set_cv_name("bee");
   EXPECT_EQ(lookup("a"), second);
-  EXPECT_EQ(lookup("b"), first);
+  EXPECT_EQ(lookup("bee"), first);
   first->set_cv_name("a");  // back in front of the second
   EXPECT_EQ(lookup("a"), first);
-  EXPECT_EQ(lookup("b"), nullptr);
+  EXPECT_EQ(lookup("bee"), nullptr);
   // Copying into a listed variable takes over the other's name.
   CombinedVariable c(&ps, "c");
   second->copy(&c);
@@ -544,8 +545,9 @@ TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   // A copy added under a name comes after the variables of that name.
   CombinedVariable* named = list.add(&a, "c");
   EXPECT_EQ(lookup("c"), second);
-  second->set_cv_name("d");
+  second->set_cv_name("delta");
   EXPECT_EQ(lookup("c"), named);
+  EXPECT_EQ(lookup("delta"), second);
   EXPECT_EQ(named->get_number(), a.get_number());
   second->set_cv_name("c");
   EXPECT_EQ(lookup("c"), second);  // in front of the copy again
@@ -555,6 +557,8 @@ TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   EXPECT_EQ(lookup("c"), second);
   list.remove_all();
   EXPECT_EQ(lookup("c"), nullptr);
+  CombinedVariable* again = list.add(&a, "c");
+  EXPECT_EQ(lookup("c"), again);
 }
 
 // Adding a variable, also under a name present, leaves what every name
