@@ -812,23 +812,8 @@ int PlimList::crosspoint(float* x, float* y, float x1, float y1, float x2, float
   return inside ? 1 : 0;
 }
 
-colourtype PlimList::get_fs_colour(int k) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_fs_colour() : white;
-}
-
 void PlimList::set_fs_colour(int k, colourtype colour) {
   if (PlimFuzzySet* set = find(k)) set->set_fs_colour(colour);
-}
-
-float PlimList::get_fs_lower_support_end(int k) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_lower_support_end() : 0.0f;
-}
-
-float PlimList::get_fs_upper_support_end(int k) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_upper_support_end() : 0.0f;
 }
 
 // The support end is moved before the end point, so that the point may
@@ -850,43 +835,8 @@ void PlimList::set_fs_upper_support_end(int k, float x) {
   set->set_msf_point_x(last, x);
 }
 
-float PlimList::get_fs_match_value(int k) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_match_value() : -1.0f;
-}
-
 void PlimList::set_fs_match_value(int k, float mv) {
   if (PlimFuzzySet* set = find(k)) set->set_match_value(mv);
-}
-
-int PlimList::get_msf_point_number(int k) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_msf_point_number() : 0;
-}
-
-int PlimList::get_imsf_point_number(int k) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_imsf_point_number() : 0;
-}
-
-float PlimList::get_msf_x(int k, int i) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_msf_point_x(i) : 0.0f;
-}
-
-float PlimList::get_msf_y(int k, int i) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_msf_point_y(i) : -1.0f;
-}
-
-float PlimList::get_imsf_x(int k, int i) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_imsf_point_x(i) : 0.0f;
-}
-
-float PlimList::get_imsf_y(int k, int i) const {
-  const PlimFuzzySet* set = find(k);
-  return set != nullptr ? set->get_imsf_point_y(i) : -1.0f;
 }
 
 void PlimList::set_msf_x(int k, int i, float x) {

@@ -309,22 +309,36 @@ class PlimList {
   static int crosspoint(float* x, float* y, float x1, float y1, float x2, float y2, float x3,
                         float y3, float x4, float y4);
 
-  // Per-set accessors by index; out-of-range indices read as 0 / -1 and
-  // write nothing.
-  colourtype get_fs_colour(int k) const;
+  // Per-set accessors by index; out-of-range indices read as white, 0 or -1
+  // (match values and y) and write nothing.
+  colourtype get_fs_colour(int k) const { return of_set(k, &PlimFuzzySet::get_fs_colour, white); }
   void set_fs_colour(int k, colourtype colour);
-  float get_fs_lower_support_end(int k) const;
-  float get_fs_upper_support_end(int k) const;
+  float get_fs_lower_support_end(int k) const {
+    return of_set(k, &PlimFuzzySet::get_lower_support_end, 0.0f);
+  }
+  float get_fs_upper_support_end(int k) const {
+    return of_set(k, &PlimFuzzySet::get_upper_support_end, 0.0f);
+  }
   void set_fs_lower_support_end(int k, float x);
   void set_fs_upper_support_end(int k, float x);
-  float get_fs_match_value(int k) const;
+  float get_fs_match_value(int k) const { return of_set(k, &PlimFuzzySet::get_match_value, -1.0f); }
   void set_fs_match_value(int k, float mv);
-  int get_msf_point_number(int k) const;
-  int get_imsf_point_number(int k) const;
-  float get_msf_x(int k, int i) const;
-  float get_msf_y(int k, int i) const;
-  float get_imsf_x(int k, int i) const;
-  float get_imsf_y(int k, int i) const;
+  int get_msf_point_number(int k) const {
+    return of_set(k, &PlimFuzzySet::get_msf_point_number, 0);
+  }
+  int get_imsf_point_number(int k) const {
+    return of_set(k, &PlimFuzzySet::get_imsf_point_number, 0);
+  }
+  float get_msf_x(int k, int i) const { return of_set(k, &PlimFuzzySet::get_msf_point_x, 0.0f, i); }
+  float get_msf_y(int k, int i) const {
+    return of_set(k, &PlimFuzzySet::get_msf_point_y, -1.0f, i);
+  }
+  float get_imsf_x(int k, int i) const {
+    return of_set(k, &PlimFuzzySet::get_imsf_point_x, 0.0f, i);
+  }
+  float get_imsf_y(int k, int i) const {
+    return of_set(k, &PlimFuzzySet::get_imsf_point_y, -1.0f, i);
+  }
   void set_msf_x(int k, int i, float x);
   void set_msf_y(int k, int i, float y);
   void add_msf_point(int k, float x, float y);
@@ -375,6 +389,12 @@ class PlimList {
   }
   void take_known_terms() const;
   void take_source_terms() const;
+  // What `read` (with `args`) gives of set k, or `otherwise` outside the list.
+  template <class TRead, class T, class... TArgs>
+  T of_set(int k, TRead read, T otherwise, TArgs... args) const {
+    const PlimFuzzySet* set = find(k);
+    return set != nullptr ? (set->*read)(args...) : otherwise;
+  }
 
   // Mutable only for taking a pending fuzzification, which leaves the
   // terms' contents as they were seen.
