@@ -835,22 +835,6 @@ void PlimList::set_fs_upper_support_end(int k, float x) {
   set->set_msf_point_x(last, x);
 }
 
-void PlimList::set_fs_match_value(int k, float mv) {
-  if (PlimFuzzySet* set = find(k)) set->set_match_value(mv);
-}
-
-void PlimList::set_msf_x(int k, int i, float x) {
-  if (PlimFuzzySet* set = find(k)) set->set_msf_point_x(i, x);
-}
-
-void PlimList::set_msf_y(int k, int i, float y) {
-  if (PlimFuzzySet* set = find(k)) set->set_msf_point_y(i, y);
-}
-
-void PlimList::add_msf_point(int k, float x, float y) {
-  if (PlimFuzzySet* set = find(k)) set->add_msf_point(x, y);
-}
-
 int PlimList::delete_msf_point(int k, int i) {
   PlimFuzzySet* set = find(k);
   return set != nullptr ? set->delete_msf_point(i, FuzzyContext::errors(context_)) : -1;

@@ -322,7 +322,7 @@ class PlimList {
   void set_fs_lower_support_end(int k, float x);
   void set_fs_upper_support_end(int k, float x);
   float get_fs_match_value(int k) const { return of_set(k, &PlimFuzzySet::get_match_value, -1.0f); }
-  void set_fs_match_value(int k, float mv);
+  void set_fs_match_value(int k, float mv) { to_set(k, &PlimFuzzySet::set_match_value, mv); }
   int get_msf_point_number(int k) const {
     return of_set(k, &PlimFuzzySet::get_msf_point_number, 0);
   }
@@ -339,9 +339,9 @@ class PlimList {
   float get_imsf_y(int k, int i) const {
     return of_set(k, &PlimFuzzySet::get_imsf_point_y, -1.0f, i);
   }
-  void set_msf_x(int k, int i, float x);
-  void set_msf_y(int k, int i, float y);
-  void add_msf_point(int k, float x, float y);
+  void set_msf_x(int k, int i, float x) { to_set(k, &PlimFuzzySet::set_msf_point_x, i, x); }
+  void set_msf_y(int k, int i, float y) { to_set(k, &PlimFuzzySet::set_msf_point_y, i, y); }
+  void add_msf_point(int k, float x, float y) { to_set(k, &PlimFuzzySet::add_msf_point, x, y); }
   int delete_msf_point(int k, int i);
 
   void copy(const PlimList* other);
@@ -394,6 +394,11 @@ class PlimList {
   T of_set(int k, TRead read, T otherwise, TArgs... args) const {
     const PlimFuzzySet* set = find(k);
     return set != nullptr ? (set->*read)(args...) : otherwise;
+  }
+  // Applies `write` (with `args`) to set k; nothing outside the list.
+  template <class TWrite, class... TArgs>
+  void to_set(int k, TWrite write, TArgs... args) {
+    if (PlimFuzzySet* set = find(k)) (set->*write)(args...);
   }
 
   // Mutable only for taking a pending fuzzification, which leaves the
