@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "fuzzy_test_support.h"
@@ -178,6 +179,41 @@ TEST(CombinedVariableTest, GenerationPlacesTheTerms) {
       EXPECT_EQ(cv.get_fs_lower_support_end(k), expected.front()) << what;
     }
   }
+}
+
+// The accessors by term index read the term's own values; an index outside
+// the list reads fixed values, and writing through it changes nothing.
+TEST(CombinedVariableTest, TermAccessorsByIndexKeepOutsideIndicesHarmless) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  CombinedVariable cv(&ps, "v");
+  cv.set_value(4);
+  const PlimFuzzySet& mid = *std::as_const(cv).find(1);
+  EXPECT_EQ(cv.get_fs_colour(1), mid.get_fs_colour());
+  EXPECT_EQ(cv.get_fs_upper_support_end(1), mid.get_upper_support_end());
+  EXPECT_EQ(cv.get_fs_match_value(1), mid.get_match_value());
+  EXPECT_EQ(cv.get_msf_point_number(1), mid.get_msf_point_number());
+  EXPECT_EQ(cv.get_imsf_point_number(1), mid.get_imsf_point_number());
+  EXPECT_EQ(cv.get_msf_y(1, 1), mid.get_msf_point_y(1));
+  EXPECT_EQ(cv.get_imsf_x(1, 2), mid.get_imsf_point_x(2));
+  std::ostringstream before;
+  cv.write(before);
+  for (const int k : {-1, 3}) {
+    EXPECT_EQ(cv.get_fs_colour(k), white);
+    EXPECT_EQ(cv.get_fs_lower_support_end(k), 0.0f);
+    EXPECT_EQ(cv.get_fs_upper_support_end(k), 0.0f);
+    EXPECT_EQ(cv.get_fs_match_value(k), -1.0f);
+    EXPECT_EQ(cv.get_msf_point_number(k) + cv.get_imsf_point_number(k), 0);
+    EXPECT_EQ(cv.get_msf_x(k, 0) + cv.get_imsf_x(k, 0), 0.0f);
+    EXPECT_EQ(cv.get_msf_y(k, 0), -1.0f);
+    EXPECT_EQ(cv.get_imsf_y(k, 0), -1.0f);
+    cv.set_fs_match_value(k, 0.5f);
+    cv.set_msf_x(k, 0, 1);
+    cv.set_msf_y(k, 0, 1);
+    cv.add_msf_point(k, 1, 1);
+  }
+  std::ostringstream after;
+  cv.write(after);
+  EXPECT_EQ(after.str(), before.str());
 }
 
 TEST(CombinedVariableTest, TooFewTermsGiveAnEmptyVariable) {
