@@ -39,34 +39,27 @@ void statement_import(TScriptRun& run) {
   const std::string_view kind = run.read_word();
   const std::string file_name = run.read_name();
   const std::string path = run.read_path(file_name);
+  if (kind == "VARIABLES") {
+    run.Vars->read(path);
+    run.Vars->substitute_all();
+    return;
+  }
+  if (kind != "RULESET" && kind != "PARAMETERSET" && kind != "PSLIST") return;
+  // The new rule set stays empty when the file cannot be read.
+  if (kind == "RULESET") run.use_rules(std::make_shared<RuleSet>(&run.Context.unshared_fuzzy));
+  std::ifstream in(path);
+  if (!in) {
+    run.stop("Error: Unknown " + std::string(kind) + "-file " + file_name + "!");
+    return;
+  }
   if (kind == "RULESET") {
-    // The new rule set stays empty when the file cannot be read.
-    run.use_rules(std::make_shared<RuleSet>(&run.Context.unshared_fuzzy));
-    std::ifstream in(path);
-    if (!in) {
-      run.stop("Error: Unknown RULESET-file " + file_name + "!");
-      return;
-    }
     run.Rules->read(in);
   } else if (kind == "PARAMETERSET") {
-    std::ifstream in(path);
-    if (!in) {
-      run.stop("Error: Unknown PARAMETERSET-file " + file_name + "!");
-      return;
-    }
     ParameterSet ps;
     ps.read(in);
     run.Rules->get_ps_list()->add(&ps, run.errors());
-  } else if (kind == "PSLIST") {
-    std::ifstream in(path);
-    if (!in) {
-      run.stop("Error: Unknown PSLIST-file " + file_name + "!");
-      return;
-    }
+  } else {
     run.Rules->get_ps_list()->read(in, run.errors());
-  } else if (kind == "VARIABLES") {
-    run.Vars->read(path);
-    run.Vars->substitute_all();
   }
 }
 
