@@ -230,43 +230,34 @@ ParameterSetBase::ParameterSetBase(float lower, float upper, float median, float
   set_importance(importance, err);
 }
 
+namespace {
+
+// `value` moved into [low, high], with a warning for the side it was beyond.
+float clamped(float value, float low, float high, const char* what, const char* range,
+              std::ostream* err) {
+  if (value < low) {
+    report_line(err, "Warning: ", what, " was below ", range, " in ParameterSet!");
+    return low;
+  }
+  if (value > high) {
+    report_line(err, "Warning: ", what, " was above ", range, " in ParameterSet!");
+    return high;
+  }
+  return value;
+}
+
+}  // namespace
+
 void ParameterSetBase::set_distribution(float value, std::ostream* err) {
-  stamp_ = next_generation();
-  distribution_ = value;
-  if (distribution_ < 0.1f) {
-    distribution_ = 0.1f;
-    warn(err, "Warning: Distribution was below [0.1,1] in ParameterSet!");
-  }
-  if (distribution_ > 1) {
-    distribution_ = 1;
-    warn(err, "Warning: Distribution was above [0.1,1] in ParameterSet!");
-  }
+  set(distribution_, clamped(value, 0.1f, 1, "Distribution", "[0.1,1]", err));
 }
 
 void ParameterSetBase::set_dilatation(float value, std::ostream* err) {
-  stamp_ = next_generation();
-  dilatation_ = value;
-  if (dilatation_ < 0) {
-    dilatation_ = 0;
-    warn(err, "Warning: Dilatation was below [0,1] in ParameterSet!");
-  }
-  if (dilatation_ > 1) {
-    dilatation_ = 1;
-    warn(err, "Warning: Dilatation was above [0,1] in ParameterSet!");
-  }
+  set(dilatation_, clamped(value, 0, 1, "Dilatation", "[0,1]", err));
 }
 
 void ParameterSetBase::set_importance(float value, std::ostream* err) {
-  stamp_ = next_generation();
-  importance_ = value;
-  if (importance_ < 0) {
-    importance_ = 0;
-    warn(err, "Warning: Importance was below [0,1] in ParameterSet!");
-  }
-  if (importance_ > 1) {
-    importance_ = 1;
-    warn(err, "Warning: Importance was above [0,1] in ParameterSet!");
-  }
+  set(importance_, clamped(value, 0, 1, "Importance", "[0,1]", err));
 }
 
 void ParameterSetBase::copy(const ParameterSetBase* other) {
