@@ -172,30 +172,6 @@ TEST_F(RuleMemoTest, CyclesAndMissingBlocksFailAlike) {
   step([](RuleSet&) {}, "Z");
 }
 
-// What one rule set left in the memory serves another built alike (a script
-// run after run), and a disabled memory is not consulted.
-TEST_F(RuleMemoTest, OutcomesServeTheNextRuleSetAndCanBeTurnedOff) {
-  for (int run = 0; run < 3; ++run) {
-    plain.remove_all();
-    plain.set_cv_list(nullptr);
-    build(plain);
-    cached.remove_all();
-    cached.set_cv_list(nullptr);
-    build(cached);
-    step(inputs(2, 7), "W");
-    step(inputs(7.5f, 1), "Y");
-  }
-  const std::uint64_t hits = memo.hits();
-  EXPECT_GT(hits, 0u);
-  memo.set_enabled(false);
-  step(inputs(2, 7), "W");
-  EXPECT_EQ(memo.hits(), hits);
-  memo.set_enabled(true);
-  memo.clear();
-  step(inputs(2, 7), "W");
-  EXPECT_EQ(memo.hits(), 0u);
-}
-
 // Rule sets built anew from kept blocks (as script runs do: copied rules keep
 // their stamps) take over the plans of those before only where the blocks
 // and variables a plan met are as they were: a block moved, missing or

@@ -144,43 +144,6 @@ TEST(Calculator, ParsedFormulasFollowTheirStore) {
   EXPECT_EQ(number.compute(store), 0.0f);
 }
 
-// Variables found once are found again while their store keeps its names,
-// and looked up anew when it changed them or when another store that
-// shares the memory computes the same formula.
-TEST(Calculator, FoundVariablesFollowTheStoresNames) {
-  TFormulaMemory memory;
-  TVarlist first;
-  TVarlist second;
-  first.set_formula_memory(&memory);
-  second.set_formula_memory(&memory);
-  first.insert("a", "1", 1);
-  first.insert("b", "2", 2);
-  second.insert("b", "20", 20);
-  second.insert("a", "10", 10);
-  TFormula sum("(a+b)");
-  for (int round = 0; round < 2; ++round) {
-    EXPECT_EQ(sum.compute(first), 3.0f) << round;
-    EXPECT_EQ(sum.compute(second), 30.0f) << round;
-  }
-  first.remove("a");
-  first.insert("a", "5", 5);
-  EXPECT_EQ(sum.compute(first), 7.0f);
-  first.insert("a", "9", 9);  // hidden behind the first a
-  first.remove("b");
-  first.insert("b", "4", 4);
-  EXPECT_EQ(sum.compute(first), 9.0f);
-  first.set_value("b", 6);  // values alone keep the names in place
-  EXPECT_EQ(sum.compute(first), 11.0f);
-  second.remove("b");  // a moves one place forward
-  second.insert("b", "7", 7);
-  EXPECT_EQ(sum.compute(second), 17.0f);
-  second.insert("x", "0", 0);
-  second.remove("a");
-  EXPECT_EQ(TFormula("(b+x)").compute(second), 7.0f);
-  second.insert("a", "3", 3);
-  EXPECT_EQ(sum.compute(second), 10.0f);
-}
-
 TEST(Calculator, StringConstantsAreBase256Codes) {
   // The first character goes whatever it is; only a closing quote is checked.
   const std::pair<const char*, float> cases[] = {
