@@ -10,10 +10,8 @@
 
 #include <cmath>
 #include <cstdint>
-#include <iomanip>
 #include <limits>
 #include <map>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -22,18 +20,11 @@
 
 #include "fuzzy_test_support.h"
 #include "tarncvar_memo.h"
-#include "tarnoper.h"
 #include "tarnrule_context.h"
 
 namespace {
 
 using Flat = std::vector<float>;
-
-std::string flat_text(const Flat& flat) {
-  std::string out;
-  for (float v : flat) out += std::to_string(bits(v)) + ' ';
-  return out;
-}
 
 std::vector<std::uint32_t> bits_of(const Flat& flat) {
   std::vector<std::uint32_t> out;
@@ -295,71 +286,6 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
       copy.copy_PlimList(&source);
       copy.set_value(before);
       ASSERT_TRUE(fuzzified_afresh(copy, before)) << before << " " << after;
-    }
-  }
-}
-
-// A variable's terms as their text, at full precision: two variables whose
-// texts agree hold the same terms.
-std::string as_text(const CombinedVariable& v) {
-  std::ostringstream out;
-  out << std::setprecision(9);
-  v.write_PL(out);
-  return out.str();
-}
-
-// Ways of looking at, changing or fuzzifying a variable's terms, each giving
-// a text that shows what it saw.
-using Look = std::string (*)(CombinedVariable&);
-const std::pair<const char*, Look> kLooks[] = {
-    {"text", [](CombinedVariable& v) { return as_text(v); }},
-    {"term",
-     [](CombinedVariable& v) {
-       const CombinedVariable& seen = v;
-       return std::to_string(bits(seen.find(1)->get_match_value())) +
-              flat_text(points_of(*seen.find(1)->get_imsf())) +
-              flat_text(points_of(*seen.find(0)->get_imsf()));
-     }},
-    {"match value", [](CombinedVariable& v) { return std::to_string(v.get_fs_match_value(0)); }},
-    {"check",
-     [](CombinedVariable& v) {
-       const int check = v.check_match();  // before the text takes the terms
-       return std::to_string(check) + as_text(v);
-     }},
-    {"centre of gravity", [](CombinedVariable& v) { return std::to_string(bits(DefOp::cog(&v))); }},
-    {"copy",
-     [](CombinedVariable& v) {
-       CombinedVariable copy;
-       copy.copy(&v);
-       return as_text(copy);
-     }},
-    {"change of another term",
-     [](CombinedVariable& v) {
-       v.set_fs_match_value(2, 0.375f);
-       return as_text(v);
-     }},
-    {"fuzzified",
-     [](CombinedVariable& v) {
-       v.set_value(6.25f);
-       return as_text(v);
-     }},
-};
-
-// A fuzzification with a value the variable knows is taken when the terms
-// are first looked at; every way of looking must see what computing gives,
-// also after several such fuzzifications in a row.
-TEST(CombinedVariableTest, KnownValuesAreTakenAtTheFirstLook) {
-  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
-  const float values[] = {2.5f, 6.25f, 2.5f, 6.25f, 2.5f};
-  for (const auto& [what, look] : kLooks) {
-    for (std::size_t n = 1; n <= std::size(values); ++n) {
-      CombinedVariable v(&ps, "v");
-      for (std::size_t i = 0; i < n; ++i) v.set_value(values[i]);
-      CombinedVariable fresh(&ps, "v");
-      fresh.set_value(values[n - 1]);
-      const std::string seen = look(v);
-      ASSERT_EQ(seen, look(fresh)) << what << " after " << n;
-      ASSERT_EQ(as_text(v), as_text(fresh)) << what << " after " << n;
     }
   }
 }
