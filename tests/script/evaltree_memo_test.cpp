@@ -351,34 +351,6 @@ TEST(EvaluationMemo, ChangesTheMemoryIsNotToldOfAreFollowed) {
   expect_same_as_direct(rule_changes, kRuleValues, 4);
 }
 
-// An output that holds a remembered outcome takes nothing when it gets the
-// same one again; changed in any way after taking it, it must take it anew.
-TEST(EvaluationMemo, AnOutputChangedAfterAnOutcomeTakesItAgain) {
-  using V = CombinedVariable;
-  // clang-format off
-  struct TCase { const char* what; void (*change)(V&); } const cases[] = {
-      {"nothing", [](V&) {}},
-      {"match value", [](V& v) { v.set_fs_match_value(1, 0.5f); }},
-      {"all match values", [](V& v) { v.set_all_mvs(0.25f); }},
-      {"clipped point", [](V& v) { v.find(0)->get_imsf()->add(0.9f, 0); }},
-      {"crisp value", [](V& v) { v.set_crisp_value(0.125f); }},
-      {"fuzzified", [](V& v) { v.set_value(0.5f); }}};
-  // clang-format on
-  const float kValues[] = {0.25f, 0.25f, 0.5f, 0.25f, 0.5f, 0.5f};
-  for (const TCase& c : cases) {
-    TEvaluationMemo memo;
-    TRatedVariable remembered;
-    TRatedVariable direct;
-    for (std::size_t i = 0; i < std::size(kValues); ++i) {
-      const float x = kValues[i];
-      ASSERT_EQ(remembered.step(x, 1 - x, &memo), direct.step(x, 1 - x, nullptr))
-          << c.what << ", step " << i;
-      c.change(*remembered.y);
-      c.change(*direct.y);
-    }
-  }
-}
-
 // Evaluating works on the rule set's own variable of the name: a variable
 // of that name from elsewhere is left as it is, remembered outcome or not.
 TEST(EvaluationMemo, AStrangerNamedLikeTheOutputTakesNothing) {
