@@ -144,29 +144,6 @@ TEST(Export, EveryExportMatchesAFirstExport) {
   }
 }
 
-// More shapes than the exports keep, each met twice in turn: a shape made
-// anew replaces the oldest, and every evaluation writes its own store. All
-// shapes hold four blocks, so their stores hold as many variables.
-TEST(Export, ShapesBeyondThoseKeptWriteTheirOwnFiles) {
-  // Rows of zero to four blocks.
-  const std::string rows[] = {"0000000 0000000", "1100000 0000000", "1101100 0000000",
-                              "1101101 1000000", "1010101 0000000"};
-  TestDomain reused(2, {0, 8, 8}, {rows[4], rows[0], rows[0]});
-  for (int round = 0; round < 2; ++round) {
-    for (int a = 0; a <= 4; ++a) {
-      for (int b = 0; a + b <= 4; ++b) {
-        TestDomain fresh(2, {0, 8, 8}, {rows[a], rows[b], rows[4 - a - b]});
-        reused.SetSchedule(fresh.GetSchedule());
-        TVarlist expected;
-        fresh.InitializeVariables(&expected);
-        reused.Evaluate();
-        EXPECT_EQ(read_file("test2.dat"), VariablesFileOf(expected))
-            << round << ' ' << a << ' ' << b;
-      }
-    }
-  }
-}
-
 // A script that rates three constraints with fixed values through a tree of
 // two branches.
 const char* const kTreeScript =

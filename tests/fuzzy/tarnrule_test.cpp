@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <iomanip>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -341,68 +340,6 @@ TEST_F(RuleSetTest, BlockStampsAndLayoutFollowTheirChanges) {
   }
 }
 
-// A search by variable remembers its block on the variable, a term its
-// variable; after every change both must give what a search by name gives,
-// with the memories on and off, also for a variable of another rule set
-// searched in both.
-TEST_F(RuleSetTest, SearchByVariableFollowsEveryChange) {
-  using R = RuleSet;
-  // clang-format off
-  struct TCase { const char* what; void (*change)(R&); } const cases[] = {
-      {"nothing", [](R&) {}},
-      {"block appended", [](R& r) { r.add_BasicRule(r.get_cv("X"), "low", r.get_cv("Z"), "bad", 1); }},
-      {"empty block before", [](R& r) { r.add(nullptr); r.add_BasicRule(r.get_cv("M"), "lo",
-                                                                        r.get_cv("X"), "bad", 1); }},
-      {"other conclusion", [](R& r) { r.set_right_side_cv(1, 0, r.get_cv("Y")); }},
-      {"first block removed", [](R& r) { r.remove(0); }},
-      {"conclusion renamed", [](R& r) { r.get_cv("Y")->set_cv_name("M"); }},
-      {"renamed to a conclusion", [](R& r) { r.get_cv("X")->set_cv_name("Y"); }},
-      {"variable removed", [](R& r) { r.remove_cv_and_its_approaches(r.get_cv("Y")); }},
-      {"rules replaced", [](R& r) { r.remove_all(); r.add_BasicRule(r.get_cv("X"), "low",
-                                                                    r.get_cv("M"), "lo", 1); }}};
-  // clang-format on
-  for (const bool caching : {true, false}) {
-    for (const TCase& c : cases) {
-      SCOPED_TRACE(std::string(c.what) + (caching ? " cached" : " uncached"));
-      FuzzyContext own;
-      own.caching = caching;
-      RuleSet rs(&own);
-      rs.add_BasicRule(&x, "low", &y, "bad", 1);
-      rs.add_ComplexRule(&x, "high", &z, "low", &m, "hi", AND, 1);
-      rs.add_BasicRule(&y, "bad", &z, "low", 1);  // a premise with a block
-      RuleSet other(&own);                        // concludes on Y in its second block
-      other.add_BasicRule(&x, "low", &m, "lo", 1);
-      other.add_BasicRule(&m, "lo", &y, "bad", 1);
-      CombinedVariable* own_vars[] = {rs.get_cv("X"), rs.get_cv("Y"), rs.get_cv("Z"),
-                                      rs.get_cv("M")};
-      const auto expect_agreement = [&] {
-        for (const CombinedVariable* v : own_vars) {
-          if (v == nullptr) continue;
-          EXPECT_EQ(rs.search(v), rs.search(v->get_cv_name_view())) << v->get_cv_name_view();
-        }
-        EXPECT_EQ(rs.search(&y), rs.search("Y"));
-        EXPECT_EQ(other.search(&y), 1);
-        for (int b = 0; b < rs.get_number(); ++b) {  // terms reach both through their names
-          for (int r = 0; r < rs.find(b)->get_number(); ++r) {
-            const TList& premises = *rs.find(b)->find(r)->get_ls_t_list();
-            for (int j = 0; j < premises.get_number(); ++j) {
-              const Term& t = *premises.get(j);
-              EXPECT_EQ(rs.variable_of(t), rs.get_cv(t.get_cv_name())) << t.get_cv_name();
-              EXPECT_EQ(rs.block_of(t), rs.search(std::string_view(t.get_cv_name())));
-            }
-          }
-        }
-      };
-      expect_agreement();
-      EXPECT_EQ(rs.search(own_vars[1]), 0);
-      if (std::string_view(c.what) == "variable removed") own_vars[1] = nullptr;
-      c.change(rs);
-      expect_agreement();
-      expect_agreement();
-    }
-  }
-}
-
 TEST_F(RuleSetTest, CyclicBlocksAreReportedOnceAndFail) {
   rules.add_BasicRule(&x, "low", &y, "bad", 1);
   rules.add_BasicRule(&y, "bad", &m, "lo", 1);
@@ -476,52 +413,6 @@ TEST_F(RuleSetTest, AppendedBlocksKeepTheStampOfRulesWithoutReferences) {
     EXPECT_EQ(appended.get_stamp() == block.get_stamp(), !refers);
     EXPECT_FALSE(appended.find(0)->refers_to_cvs());
   }
-}
-
-}  // namespace
-
-namespace {
-
-// What a rule set made with a context evaluates, over inputs that recur and
-// operators that change: the crisp values and every output term, by bits.
-std::string EvaluatedWith(FuzzyContext* context) {
-  const ParameterSet in_ps = make_ps("in", 0, 10, 5, 1, 1, {"low", "mid", "high"});
-  const ParameterSet out_ps = make_ps("out", 0, 10, 5, 1, 1, {"bad", "fair", "good"});
-  const CombinedVariable x(&in_ps, "X");
-  const CombinedVariable z(&in_ps, "Z");
-  const CombinedVariable y(&out_ps, "Y");
-  RuleSet rules(context);
-  rules.add_BasicRule(&x, "low", &y, "bad", 1);
-  rules.add_ComplexRule(&x, "mid", &z, "high", &y, "fair", AND, 0.8f);
-  rules.add_BasicRule(&z, "low", &y, "good", 1);
-  std::ostringstream out;
-  out << std::setprecision(9);
-  const float inputs[][2] = {{2.5f, 7.5f}, {5, 5}, {2.5f, 7.5f}, {9, 1}, {5, 5}};
-  for (const fuzzy_operator inference : {minimum, product, minimum}) {
-    rules.get_operator_set()->set_inference_operator(inference);
-    for (const auto& [xv, zv] : inputs) {
-      rules.get_cv("X")->set_value(xv);
-      rules.get_cv("Z")->set_value(zv);
-      out << rules.evaluate("Y") << '\n';
-      rules.get_cv("Y")->write(out);
-    }
-  }
-  return out.str();
-}
-
-// A rule set evaluates the same through a context whose memories are on or
-// off, and with them off leaves nothing in the context; the same with a
-// rule set that has no context at all.
-TEST(FuzzyContextTest, MemoriesOffGiveTheSameAndKeepNothing) {
-  FuzzyContext cached;
-  FuzzyContext uncached;
-  uncached.caching = false;
-  const std::string expected = EvaluatedWith(&cached);
-  EXPECT_FALSE(cached.known_values.empty());    // the variables left theirs
-  EXPECT_EQ(EvaluatedWith(&cached), expected);  // served from memory now
-  EXPECT_EQ(EvaluatedWith(&uncached), expected);
-  EXPECT_TRUE(uncached.known_values.empty());
-  EXPECT_EQ(EvaluatedWith(nullptr), expected);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Tests of the evaluation memories: aggregations and evaluations whose inputs
-// recur give exactly what computing afresh gives, whatever changes between
-// them; interned contents; and the index that finds them by key.
+// recur give exactly what computing afresh gives, whatever changes in place
+// between them, and interned contents. (Trees and EVAL as scripts run them
+// are compared with and without the memories by the script cases, the corpus
+// runs and the fuzz replay.)
 #include "evaltree_memo.h"
 
 #include <gtest/gtest.h>
@@ -196,65 +198,6 @@ TEST_F(EvalTreeMemo, ChangedRulesAndOperatorsAreFollowed) {
   }
 }
 
-// Operators changed in place through the rule set's operator set, with no
-// statement in between, are followed: by the tree's combination memory and
-// by the one a new tree takes over; the combination variables hold after
-// every aggregation what a tree without memory leaves in them. The memories serve only
-// operators that never print (gamma alone changes nothing they keep), so
-// the and-operator changes between two of those, gamma along with it.
-TEST_F(EvalTreeMemo, OperatorsChangedInPlaceAreFollowed) {
-  const auto change = [](TTree& t, std::size_t i) {
-    if (i % 4 != 3) return;
-    OperatorSet& ops = t.ops();
-    ops.set_and_operator(ops.get_and_operator() == minimum ? product : minimum);
-    ops.set_gamma(ops.get_gamma() == 1 ? 0.5f : 1);
-  };
-  for (int tree = 0; tree < 2; ++tree) {
-    TTree cached;
-    TTree uncached(nullptr);
-    for (std::size_t i = 0; i < kSteps.size(); ++i) {
-      change(cached, i);
-      change(uncached, i);
-      Capture out;
-      cached.aggregate(kSteps[i]);
-      uncached.aggregate(kSteps[i]);
-      ASSERT_EQ(cached.tree_state(own_file(".cached")), uncached.tree_state(own_file(".fresh")))
-          << "tree " << tree << ", step " << i;
-      ASSERT_EQ(cached.variables_state(), uncached.variables_state())
-          << "tree " << tree << ", step " << i;
-    }
-  }
-}
-
-// A tree tells the contents of an aggregated variable apart by their values
-// and shape; a change of its terms between two aggregations, with the
-// values as before, is followed. The
-// changed contents become the first result of a new branch, the last the
-// head is folded with, so the second input ends up holding them.
-TEST_F(EvalTreeMemo, ATermChangedBetweenAggregationsIsFollowed) {
-  // clang-format off
-  const TChange changes[] = {
-      {"colour", [](TTree& t) { t.k->find(1)->set_fs_colour(violet); }},
-      {"term name", [](TTree& t) { t.k->find(1)->set_linguistic_term("fair"); }},
-  };
-  // clang-format on
-  // A variable's dump without its name.
-  const auto contents = [](const CombinedVariable* cv) {
-    const std::string text = dump(cv);
-    return text.substr(text.find(' '));
-  };
-  for (const TChange& c : changes) {
-    SCOPED_TRACE(c.what);
-    TTree t;
-    Capture out;
-    Capture err(std::cerr);
-    t.aggregate({0.25f, "DIFF", "AND"});
-    c.change(t);
-    t.aggregate({0.25f, "NEW", "AND"});
-    EXPECT_EQ(contents(t.rules->get_cv("eval_in_2")), contents(t.k));
-  }
-}
-
 // A rule set whose output y is ruled by two inputs, x and z: one rule each,
 // and one rule joining both; a block before y's rules another output, v.
 struct TRatedVariable {
@@ -408,152 +351,6 @@ TEST(EvaluationMemo, ChangesTheMemoryIsNotToldOfAreFollowed) {
   expect_same_as_direct(rule_changes, kRuleValues, 4);
 }
 
-// Operators changed in place through the rule set's operator set, the
-// memory not told: the inputs repeat after each change, and their
-// remembered outcomes are of the operators before.
-TEST(EvaluationMemo, OperatorsChangedInPlaceAreFollowedUntold) {
-  TEvaluationMemo memo;
-  TRatedVariable remembered;
-  TRatedVariable direct;
-  const float kValues[][2] = {{0.25f, 0.75f}, {0.5f, 0.5f}, {0.25f, 0.75f}, {0.5f, 0.5f}};
-  for (const fuzzy_operator op : {minimum, product, minimum, product}) {
-    for (TRatedVariable* t : {&remembered, &direct}) {
-      t->ops().set_and_operator(op);
-      t->ops().set_gamma(op == minimum ? 1 : 0.5f);
-    }
-    for (const auto& v : kValues) {
-      ASSERT_EQ(remembered.step(v[0], v[1], &memo), direct.step(v[0], v[1], nullptr))
-          << "operator " << op << ", x " << v[0];
-    }
-  }
-}
-
-// More distinct inputs than the memory keeps for one variable, and then the
-// first ones again: what it forgot is computed anew, exactly.
-TEST(EvaluationMemo, ManyDistinctInputsStayExact) {
-  TEvaluationMemo memo;
-  TRatedVariable remembered;
-  TRatedVariable direct;
-  for (int round = 0; round < 2; ++round) {
-    for (int i = 0; i <= 600; ++i) {
-      const float x = static_cast<float>(i) / 600.0f;
-      ASSERT_EQ(remembered.step(x, 1 - x, &memo), direct.step(x, 1 - x, nullptr)) << i;
-    }
-  }
-}
-
-// Outputs evaluated in turn, more of them than the memory keeps: each
-// output's outcomes are its own (their rules differ in certainty), and an
-// output the memory dropped is taken up again, exactly.
-TEST(EvaluationMemo, OutputsEvaluatedInTurnKeepTheirOwnOutcomes) {
-  constexpr int kOutputs = 20;
-  struct TOutputs {
-    ParameterSet ps = rating_set({"bad", "neutral", "good"});
-    RuleSet rules;
-    CombinedVariable* x = nullptr;
-    std::vector<CombinedVariable*> ys;
-
-    TOutputs() {
-      const CombinedVariable input(&ps, "x");
-      x = rules.get_cv_list()->add(&input);
-      for (int i = 0; i < kOutputs; ++i) {
-        std::string name = "y";
-        name += std::to_string(i);
-        const CombinedVariable output(&ps, name);
-        ys.push_back(rules.get_cv_list()->add(&output));
-        const float certainty = static_cast<float>(i + 1) / kOutputs;
-        rules.add_BasicRule(x, "bad", ys.back(), "good", certainty);
-        rules.add_BasicRule(x, "good", ys.back(), "bad", 1 - certainty / 2);
-      }
-    }
-    std::string step(int output, float xv, TEvaluationMemo* memo) {
-      x->set_value(xv);
-      return outcome(rules, *ys[static_cast<std::size_t>(output)], memo);
-    }
-  };
-  TEvaluationMemo memo;
-  TOutputs remembered;
-  TOutputs direct;
-  // A few outputs in turn, then all of them, twice over.
-  const int kOrder[] = {0, 1, 2, 0, 1, 2, 2, 2, 1};
-  for (int round = 0; round < 2; ++round) {
-    for (int i = 0; i < 40; ++i) {
-      const float x = static_cast<float>(i % 5) / 4;
-      const int output = i < 18 ? kOrder[i % 9] : i - 18 < kOutputs ? i - 18 : i % 3;
-      ASSERT_EQ(remembered.step(output, x, &memo), direct.step(output, x, nullptr))
-          << "round " << round << ", step " << i;
-    }
-  }
-}
-
-// An output that holds a remembered outcome takes nothing when it gets the
-// same one again; changed in any way after taking it, it must take it anew.
-TEST(EvaluationMemo, AnOutputChangedAfterAnOutcomeTakesItAgain) {
-  using V = CombinedVariable;
-  // clang-format off
-  struct TCase { const char* what; void (*change)(V&); } const cases[] = {
-      {"nothing", [](V&) {}},
-      {"match value", [](V& v) { v.set_fs_match_value(1, 0.5f); }},
-      {"all match values", [](V& v) { v.set_all_mvs(0.25f); }},
-      {"clipped point", [](V& v) { v.find(0)->get_imsf()->add(0.9f, 0); }},
-      {"crisp value", [](V& v) { v.set_crisp_value(0.125f); }},
-      {"fuzzified", [](V& v) { v.set_value(0.5f); }}};
-  // clang-format on
-  const float kValues[] = {0.25f, 0.25f, 0.5f, 0.25f, 0.5f, 0.5f};
-  for (const TCase& c : cases) {
-    TEvaluationMemo memo;
-    TRatedVariable remembered;
-    TRatedVariable direct;
-    for (std::size_t i = 0; i < std::size(kValues); ++i) {
-      const float x = kValues[i];
-      ASSERT_EQ(remembered.step(x, 1 - x, &memo), direct.step(x, 1 - x, nullptr))
-          << c.what << ", step " << i;
-      c.change(*remembered.y);
-      c.change(*direct.y);
-    }
-  }
-}
-
-// An output ruled by one input is found by the stamp the input's
-// fuzzification gives, which recurs with the value; the importance, which
-// the stamp does not cover, must still tell outcomes apart.
-TEST(EvaluationMemo, ASingleInputIsKnownByItsStampAndImportance) {
-  struct TSingle {
-    ParameterSet ps = rating_set({"bad", "neutral", "good"});
-    RuleSet rules;
-    CombinedVariable* x = nullptr;
-    CombinedVariable* y = nullptr;
-
-    TSingle() {
-      for (const char* name : {"x", "y"}) add_variable(rules, ps, name);
-      x = rules.get_cv("x");
-      y = rules.get_cv("y");
-      rules.get_operator_set()->set_importance_operator(minimum);
-      rules.add_BasicRule(x, "bad", y, "good", 1);
-      TList two;
-      two.add(x, "neutral");
-      two.add(x, "good");
-      const Term conclusion(y, "bad");
-      rules.add_Rule(&two, &conclusion, AND, 1);
-    }
-    std::string step(float xv, float importance, TEvaluationMemo* memo) {
-      x->set_value(xv);
-      x->set_importance(importance);
-      return outcome(rules, *y, memo);
-    }
-  };
-  const float kSteps[][2] = {{0.75f, 1},    {0.6f, 1},  {0.75f, 1}, {0.75f, 0.25f},
-                             {0.6f, 0.25f}, {0.75f, 1}, {0.6f, 1},  {0.75f, 0.25f}};
-  TEvaluationMemo memo;
-  TSingle remembered;
-  TSingle direct;
-  for (std::size_t i = 0; i < std::size(kSteps); ++i) {
-    ASSERT_EQ(remembered.step(kSteps[i][0], kSteps[i][1], &memo),
-              direct.step(kSteps[i][0], kSteps[i][1], nullptr))
-        << "step " << i;
-  }
-}
-
 // Evaluating works on the rule set's own variable of the name: a variable
 // of that name from elsewhere is left as it is, remembered outcome or not.
 TEST(EvaluationMemo, AStrangerNamedLikeTheOutputTakesNothing) {
@@ -601,6 +398,7 @@ TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
       {"clipped function", [](V& v) { v.find(0)->get_imsf()->find(0)->set_y(0.01f); }},
       {"membership function", [](V& v) { v.set_msf_x(1, 1, 0.45f); }},
       {"term name", [](V& v) { v.find(2)->set_linguistic_term("great"); }},
+      {"term colour", [](V& v) { v.find(1)->set_fs_colour(violet); }},
       {"importance", [](V& v) { v.set_importance(0.5f); }}};
   // clang-format on
   for (const TCase& c : cases) {
@@ -624,29 +422,6 @@ TEST(CombinationMemo, EqualContentsShareAnIdWhateverTheirNames) {
   a.set_importance(1);
   a.set_range_upper_end(2);
   EXPECT_NE(memo.intern(a), id) << "range";
-}
-
-// The flat key-to-id index behind the memory: ids stay findable through
-// growth, replacement and keys whose probes collide.
-TEST(IdIndex, FindsEveryKeyThroughGrowthAndReplacement) {
-  TIdIndex index;
-  EXPECT_EQ(index.find(7), -1);
-  // Keys that differ only in high bits, and key 0, probe into each other's
-  // neighbourhoods; a thousand entries make the table grow several times.
-  constexpr int kKeys = 1000;
-  for (int i = 0; i < kKeys; ++i) index.put(static_cast<std::uint64_t>(i) << 40, i);
-  index.put(0, 5000);
-  for (int i = 1; i < kKeys; ++i) {
-    ASSERT_EQ(index.find(static_cast<std::uint64_t>(i) << 40), i) << i;
-  }
-  EXPECT_EQ(index.find(0), 5000);
-  EXPECT_EQ(index.find(1), -1);
-  EXPECT_EQ(index.find(static_cast<std::uint64_t>(kKeys) << 40), -1);
-
-  index.clear();
-  EXPECT_EQ(index.find(static_cast<std::uint64_t>(3) << 40), -1);
-  index.put(3, 1);
-  EXPECT_EQ(index.find(3), 1);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 
 #include "capture.h"
 #include "expint.h"
@@ -142,43 +141,6 @@ TEST(Calculator, ParsedFormulasFollowTheirStore) {
   EXPECT_EQ(quotient.compute(store), 0.0f);
   EXPECT_EQ(out.str(), errors(1) + "\nERROR: DIVISION BY ZERO! Program terminated.\n");
   EXPECT_EQ(number.compute(store), 0.0f);
-}
-
-// Variables found once are found again while their store keeps its names,
-// and looked up anew when it changed them or when another store that
-// shares the memory computes the same formula.
-TEST(Calculator, FoundVariablesFollowTheStoresNames) {
-  TFormulaMemory memory;
-  TVarlist first;
-  TVarlist second;
-  first.set_formula_memory(&memory);
-  second.set_formula_memory(&memory);
-  first.insert("a", "1", 1);
-  first.insert("b", "2", 2);
-  second.insert("b", "20", 20);
-  second.insert("a", "10", 10);
-  TFormula sum("(a+b)");
-  for (int round = 0; round < 2; ++round) {
-    EXPECT_EQ(sum.compute(first), 3.0f) << round;
-    EXPECT_EQ(sum.compute(second), 30.0f) << round;
-  }
-  first.remove("a");
-  first.insert("a", "5", 5);
-  EXPECT_EQ(sum.compute(first), 7.0f);
-  first.insert("a", "9", 9);  // hidden behind the first a
-  first.remove("b");
-  first.insert("b", "4", 4);
-  EXPECT_EQ(sum.compute(first), 9.0f);
-  first.set_value("b", 6);  // values alone keep the names in place
-  EXPECT_EQ(sum.compute(first), 11.0f);
-  second.remove("b");  // a moves one place forward
-  second.insert("b", "7", 7);
-  EXPECT_EQ(sum.compute(second), 17.0f);
-  second.insert("x", "0", 0);
-  second.remove("a");
-  EXPECT_EQ(TFormula("(b+x)").compute(second), 7.0f);
-  second.insert("a", "3", 3);
-  EXPECT_EQ(sum.compute(second), 10.0f);
 }
 
 TEST(Calculator, StringConstantsAreBase256Codes) {
@@ -330,77 +292,6 @@ TEST(RealName, ResolvesEveryIndexExpression) {
     EXPECT_EQ(out.str(), errors(c.errs)) << c.name;
   }
   EXPECT_EQ(store.get_comp("j"), 0);
-}
-
-// A text taken apart once and resolved again and again resolves as the text
-// resolved anew by real_name, and the result computes as its text does,
-// with the same messages and the same effects on the store, for every
-// corner of the scan and as the store changes between resolutions (numbers
-// of other widths, hints of other states), with and without a caching
-// formula memory.
-TEST(RealName, TextTakenApartResolvesAsRealName) {
-  const std::size_t n = script_limits::kFormulaChars;
-  // clang-format off
-  const std::string texts[] = {
-      "x[i]", "groups[i].members", "c[i][(i*i)]", "x[k]", "x[i", "x[i][i", "x[]", "[i]",
-      "a[1]]b[[i]", "b[a[i]]", "b[a[i]][j]", "x]i[", "x[i]]", "x[(i+q)]", "x[q][q]",
-      "y[(i*100)]z[i]", "x[j][(j/2)]", "x[i]*x[i]", "(x[i])", "sin[i]", "2[i]", "\"x[i]\"",
-      "x[i]" + std::string(n, 'c'), std::string(n - 3, 'd') + "[i]",
-      std::string(n - 2, 'e') + "[i]", std::string(n - 1, 'f') + "[",
-      "x[" + std::string(90, 'g') + "]"};
-  // clang-format on
-  // Store states one after the other: values of other widths, negative
-  // and cut to zero, an index variable gone, variables whose formulas are
-  // computed on the way (q, x[12]), variables named like a resolved text
-  // that is no name (x[2]*x[2], x[-3]).
-  const std::function<void(TVarlist&)> states[] = {
-      [](TVarlist& s) {
-        s.insert("i", "2", 2), s.insert("x[2]", "5", 5), s.insert("x[2]*x[2]", "7", 7);
-      },
-      [](TVarlist& s) { s.set_value("i", 12), s.insert("x[12]", "(x[2]+1)", 0); },
-      [](TVarlist& s) { s.set_value("i", -3), s.insert("x[-3]", "9", 9); },
-      [](TVarlist& s) { s.set_value("i", -0.5f); },
-      [](TVarlist& s) { s.insert("q", "(i+1)", 0), s.set_comp("q", 0); },
-      [](TVarlist& s) { s.remove("i"); },
-      [](TVarlist& s) { s.insert("j", "0", 1e10f); },
-  };
-  const auto dump = [](const TVarlist& store) {
-    std::string text;
-    for (std::size_t k = 0; k < store.number(); ++k) {
-      const TVariable& v = store.get(k);
-      text += std::string(v.name_text()) + "=" + std::to_string(v.get_value()) + "/" +
-              std::to_string(v.get_comp()) + " ";
-    }
-    return text;
-  };
-  for (const bool caching : {true, false}) {
-    for (const std::string& text : texts) {
-      TFormulaMemory memory;
-      memory.caching = caching;
-      TVarlist by_text;
-      TVarlist by_parts;
-      by_parts.set_formula_memory(&memory);
-      TIndexedName parts(text);
-      for (const auto& state : states) {
-        state(by_text);
-        state(by_parts);
-        std::string expected = text;
-        std::string expected_out;
-        float expected_value = 0;
-        {
-          StoreOutput out(by_text);
-          by_text.real_name(expected);
-          expected_value = compute_formula(expected, by_text);
-          expected_out = out.str();
-        }
-        StoreOutput out(by_parts);
-        EXPECT_EQ(parts.resolve(by_parts), expected) << text;
-        EXPECT_EQ(parts.compute(by_parts), expected_value) << expected;
-        EXPECT_EQ(out.str(), expected_out) << expected;
-        EXPECT_EQ(dump(by_parts), dump(by_text)) << expected;
-      }
-    }
-  }
 }
 
 }  // namespace
