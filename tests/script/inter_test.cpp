@@ -348,6 +348,8 @@ std::string written_files() {
 
 // Run once with the engine's caches and once without; each mode runs every
 // case in one context, one after the other, as the program runs its script.
+// Standard error is compared too (a .err file, none for a case that writes
+// nothing there): a memory that skipped a computation would skip its warnings.
 class ScriptCases : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ScriptCases, EveryCaseGivesItsExpectedOutput) {
@@ -369,8 +371,11 @@ TEST_P(ScriptCases, EveryCaseGivesItsExpectedOutput) {
     if (std::filesystem::exists(side.replace_extension(".vars"))) vars->read(side.string());
     const std::string input = read_file(side.replace_extension(".in"));
     const std::string expected = read_file(side.replace_extension(".out"));
+    const std::string expected_errors = read_file(side.replace_extension(".err"));
+    Capture errors(std::cerr);
     std::string out = run_script(context, read_file(script), std::move(vars), input);
     EXPECT_EQ(out + written_files(), expected) << "case " << script.stem();
+    EXPECT_EQ(errors.str(), expected_errors) << "case " << script.stem() << ", standard error";
   }
   EXPECT_GT(cases, 0);
 }
