@@ -459,8 +459,8 @@ bool PlimFuzzySet::read(std::istream& in) {
 
 PlimList::PlimList(const PlimList& other)
     : sets_((other.take_pending(), other.sets_)),
-      stamp_(other.stamp_),
-      shape_stamp_(other.shape_stamp_),
+      stamp_(other.get_stamp()),
+      shape_stamp_(other.get_shape_stamp()),
       fuzzified_stamp_(other.fuzzified_stamp_),
       fuzzified_bits_(other.fuzzified_bits_),
       context_(other.context_) {}
@@ -474,14 +474,8 @@ PlimList& PlimList::operator=(const PlimList& other) {
   return *this;
 }
 
-PlimFuzzySet* PlimList::add() {
-  changed();
-  sets_.emplace_back();
-  return &sets_.back();
-}
-
-PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, float left_flank,
-                            float right_flank, colourtype colour) {
+PlimFuzzySet& PlimList::append(std::string_view term, float lower, float upper, float left_flank,
+                               float right_flank, colourtype colour) {
   changed();
   PlimFuzzySet& set = sets_.emplace_back(term, lower, upper, colour, "point_list");
   PList* msf = set.get_msf();
@@ -490,7 +484,7 @@ PlimFuzzySet* PlimList::add(std::string_view term, float lower, float upper, flo
   msf->add(lower + left_flank, 1);
   if (upper - right_flank != lower + left_flank) msf->add(upper - right_flank, 1);
   msf->add(upper, 0);
-  return &set;
+  return set;
 }
 
 int PlimList::get_fs_index(std::string_view term) const {
@@ -521,7 +515,7 @@ void PlimList::fuzzify(float x) {
   // Known values assume the terms hold a fuzzification taken before.
   if (pending_source_ != nullptr) take_source_terms();
   const auto x_bits = std::bit_cast<std::uint32_t>(x);
-  if (context_ != nullptr && !context_->caching) {
+  if ((context_ != nullptr && !context_->caching) || lent_) {
     // Nothing remembered is read or kept: every term computed, a new stamp.
     forget_known_values();
     take_pending();
@@ -592,7 +586,7 @@ void PlimList::take_known_terms() const {
 void PlimList::take_terms_later(std::shared_ptr<const PlimList> source) {
   source->take_pending();
   pending_ = -1;
-  stamp_ = source->stamp_;
+  stamp_ = source->get_stamp();
   pending_source_ = std::move(source);
 }
 
@@ -673,7 +667,7 @@ std::unique_ptr<PlimList::KnownValues> PlimList::pooled_known_values() const {
 void PlimList::pool_known_values() {
   if (!FuzzyContext::caches(context_)) return;
   std::vector<std::unique_ptr<KnownValues>>& pool = context_->known_values;
-  if (stamp_ != fuzzified_stamp_) forget_known_values();
+  if (stamp_ != fuzzified_stamp_ || lent_) forget_known_values();
   if (pool.size() >= kMaxPooledKnownValues) pool.erase(pool.begin());
   known_->terms = sets_;
   pool.push_back(std::move(known_));
@@ -813,13 +807,13 @@ int PlimList::crosspoint(float* x, float* y, float x1, float y1, float x2, float
 }
 
 void PlimList::set_fs_colour(int k, colourtype colour) {
-  if (PlimFuzzySet* set = find(k)) set->set_fs_colour(colour);
+  change_set(k, [colour](PlimFuzzySet& set) { set.set_fs_colour(colour); });
 }
 
 // The support end is moved before the end point, so that the point may
 // follow it outwards (set_msf_point_x keeps points inside the support).
 void PlimList::set_fs_lower_support_end(int k, float x) {
-  PlimFuzzySet* set = find(k);
+  PlimFuzzySet* set = term_for_change(k);
   if (set == nullptr || set->get_msf_point_number() < 2) return;
   x = min(x, set->get_msf_point_x(1));
   set->set_lower_support_end(x);
@@ -827,7 +821,7 @@ void PlimList::set_fs_lower_support_end(int k, float x) {
 }
 
 void PlimList::set_fs_upper_support_end(int k, float x) {
-  PlimFuzzySet* set = find(k);
+  PlimFuzzySet* set = term_for_change(k);
   if (set == nullptr || set->get_msf_point_number() < 2) return;
   const int last = set->get_msf_point_number() - 1;
   x = max(x, set->get_msf_point_x(last - 1));
@@ -836,7 +830,7 @@ void PlimList::set_fs_upper_support_end(int k, float x) {
 }
 
 int PlimList::delete_msf_point(int k, int i) {
-  PlimFuzzySet* set = find(k);
+  PlimFuzzySet* set = term_for_change(k);
   return set != nullptr ? set->delete_msf_point(i, FuzzyContext::errors(context_)) : -1;
 }
 
@@ -852,8 +846,8 @@ void PlimList::copy(const PlimList* other) {
   }
   other->take_pending();
   take_pending();
-  stamp_ = other->stamp_;
-  shape_stamp_ = other->shape_stamp_;
+  stamp_ = other->get_stamp();
+  shape_stamp_ = other->get_shape_stamp();
   fuzzified_stamp_ = other->fuzzified_stamp_;
   fuzzified_bits_ = other->fuzzified_bits_;
   forget_known_values();

@@ -247,12 +247,15 @@ class PlimFuzzySet : public FuzzySetBase {
 };
 
 // The terms of a linguistic variable, with a stamp: lists with equal stamps
-// hold equal terms, bit for bit. Every operation that may change a term, and
-// handing out a term for writing (the non-const find and add), gives a new
-// stamp, so such a pointer must not be kept past the next stamp read; copies
-// take the stamp they copy. The shape stamp identifies the terms without
-// their match values and clipped functions: it moves with the stamp except
-// where only those change (fuzzifying, set_all_mvs).
+// hold equal terms, bit for bit. Every operation that changes a term gives a
+// new stamp; copies take the stamp they copy. The shape stamp identifies the
+// terms without their match values and clipped functions: it moves with the
+// stamp except where only those change (fuzzifying, set_all_mvs).
+// A list that has lent a term for writing (the non-const find and add) cannot
+// see what is written through it, whenever that is: from then on every read
+// of its stamps gives a new one, and nothing remembered about its terms is
+// used. The library's own code changes terms through change_set and, for the
+// rule pass, term_for_change, which move the stamp without lending.
 class PlimList {
  public:
   PlimList() = default;
@@ -261,23 +264,30 @@ class PlimList {
   PlimList& operator=(const PlimList& other);
   virtual ~PlimList();
 
-  PlimFuzzySet* add();
+  // Appends a set and lends it.
+  PlimFuzzySet* add() {
+    lend();
+    return &sets_.emplace_back();
+  }
   PlimFuzzySet* add_PFS() { return add(); }
   // Appends the set with support [lower, upper] and the membership polyline
   // (lower,0) (lower+left_flank,1) (upper-right_flank,1) (upper,0), the third
-  // point left out when it coincides with the second.
+  // point left out when it coincides with the second, and lends it.
   PlimFuzzySet* add(std::string_view term, float lower, float upper, float left_flank,
-                    float right_flank, colourtype colour);
+                    float right_flank, colourtype colour) {
+    lend();
+    return &append(term, lower, upper, left_flank, right_flank, colour);
+  }
   PlimFuzzySet* add_PFS(std::string_view term, float lower, float upper, float left_flank,
                         float right_flank, colourtype colour) {
     return add(term, lower, upper, left_flank, right_flank, colour);
   }
 
   // The k-th set; null outside 0..number-1. Pointers stay valid until sets
-  // are added or removed.
+  // are added or removed. The non-const one lends the set.
   PlimFuzzySet* find(int k) {
-    changed();
-    return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
+    lend();
+    return set_at(k);
   }
   const PlimFuzzySet* find(int k) const {
     take_pending();
@@ -344,6 +354,12 @@ class PlimList {
   void add_msf_point(int k, float x, float y) { to_set(k, &PlimFuzzySet::add_msf_point, x, y); }
   int delete_msf_point(int k, int i);
 
+  // Applies `change` to set k, a new stamp; nothing outside the list.
+  template <class TChange>
+  void change_set(int k, TChange change) {
+    if (PlimFuzzySet* set = term_for_change(k)) change(*set);
+  }
+
   void copy(const PlimList* other);
   void copy_PlimList(const PlimList* other) { PlimList::copy(other); }
   void remove_all() {
@@ -354,8 +370,14 @@ class PlimList {
   void reserve(int n) { sets_.reserve(static_cast<std::size_t>(n)); }
   int get_number() const { return static_cast<int>(sets_.size()); }
 
-  std::uint64_t get_stamp() const { return stamp_; }
-  std::uint64_t get_shape_stamp() const { return shape_stamp_; }
+  std::uint64_t get_stamp() const {
+    if (lent_) renew_stamps();
+    return stamp_;
+  }
+  std::uint64_t get_shape_stamp() const {
+    if (lent_) renew_stamps();
+    return shape_stamp_;
+  }
   // The context whose memories and scratch the list's operations use
   // (null: none, everything computed). See tarnrule_context.h.
   void set_context(FuzzyContext* context) { context_ = context; }
@@ -373,13 +395,36 @@ class PlimList {
   void write_PL(std::ostream& out) const { PlimList::write(out); }
   bool read_PL(std::istream& in) { return PlimList::read(in); }
 
+ protected:
+  // Appends the set add() makes without lending it.
+  PlimFuzzySet& append(std::string_view term, float lower, float upper, float left_flank,
+                       float right_flank, colourtype colour);
+
  private:
   friend struct FuzzyContext;  // pools KnownValues
+  friend class RuleSet;        // its rule pass writes the concluded terms
 
   void changed() {
     take_pending();
     stamp_ = next_generation();
     shape_stamp_ = stamp_;
+  }
+  void renew_stamps() const {
+    stamp_ = next_generation();
+    shape_stamp_ = stamp_;
+  }
+  void lend() {
+    changed();
+    lent_ = true;
+  }
+  PlimFuzzySet* set_at(int k) {
+    return k >= 0 && k < get_number() ? &sets_[static_cast<std::size_t>(k)] : nullptr;
+  }
+  // Set k for one change made now, which the new stamp covers; the pointer
+  // is not kept past it.
+  PlimFuzzySet* term_for_change(int k) {
+    changed();
+    return set_at(k);
   }
   // Gives the terms what was left pending: the known value a fuzzification
   // found, or the terms of another list.
@@ -398,14 +443,18 @@ class PlimList {
   // Applies `write` (with `args`) to set k; nothing outside the list.
   template <class TWrite, class... TArgs>
   void to_set(int k, TWrite write, TArgs... args) {
-    if (PlimFuzzySet* set = find(k)) (set->*write)(args...);
+    change_set(k, [&](PlimFuzzySet& set) { (set.*write)(args...); });
   }
 
   // Mutable only for taking a pending fuzzification, which leaves the
   // terms' contents as they were seen.
   mutable std::vector<PlimFuzzySet> sets_;
-  std::uint64_t stamp_ = next_generation();
-  std::uint64_t shape_stamp_ = stamp_;
+  // Mutable for a lent list, whose every stamp read gives a new one.
+  mutable std::uint64_t stamp_ = next_generation();
+  mutable std::uint64_t shape_stamp_ = stamp_;
+  // Whether a set was lent for writing; never undone, as the list cannot
+  // know when the pointers it lent are gone.
+  bool lent_ = false;
   // What fuzzifying a value gave: its bits, the stamp (0: unused), and per
   // term the match value and the clipped function.
   struct KnownValue {

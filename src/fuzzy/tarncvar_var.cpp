@@ -55,14 +55,14 @@ CombinedVariable::CombinedVariable(const ParameterSet* ps, std::string_view name
 
   float lo = L;
   float hi = c0 + step / 2 + f / 2;
-  add(names->find_n(0), lo, hi, 0, f, colour_of(colours, 0));
+  append(names->find_n(0), lo, hi, 0, f, colour_of(colours, 0));
   for (int i = 1; i < n - 1; ++i) {
     lo = hi - f;
     hi = lo + step + f;
-    add(names->find_n(i), lo, hi, f, f, colour_of(colours, i));
+    append(names->find_n(i), lo, hi, f, f, colour_of(colours, i));
   }
   lo = hi - step / 2 - f / 2;
-  add(names->find_n(n - 1), lo, U, f, 0, colour_of(colours, n - 1));
+  append(names->find_n(n - 1), lo, U, f, 0, colour_of(colours, n - 1));
 }
 
 int CombinedVariable::set_value(float x) {

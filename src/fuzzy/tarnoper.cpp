@@ -582,9 +582,10 @@ int calculate(CombinedVariable* result, const CombinedVariable* cv1, const Combi
         join_mv_with_importance(cv1->find(k)->get_match_value(), cv1->get_importance(), s, err));
     values.add(
         join_mv_with_importance(cv2->find(k)->get_match_value(), cv2->get_importance(), s, err));
-    PlimFuzzySet* term = result->find(k);
-    instantiate(term, 0, result->get_context());
-    inference(aggregate(&values, op, s, err), term, s, result->get_context());
+    result->change_set(k, [&](PlimFuzzySet& term) {
+      instantiate(&term, 0, result->get_context());
+      inference(aggregate(&values, op, s, err), &term, s, result->get_context());
+    });
   }
   result->set_crisp_value(-1);
   return 1;

@@ -293,24 +293,29 @@ void Rule::make_ShortString(std::ostream& out) const {
 // ---------------------------------------------------------------- rule block
 
 Rule* RuleBlock::add() {
-  changed();
+  lend();
   return &rules_.emplace_back();
 }
 
 Rule* RuleBlock::add(const Rule* r) {
   if (r == nullptr || find(r) >= 0) return nullptr;
-  changed();
+  lend();
   Rule& copy = rules_.emplace_back(*r);
   copy.forget_cvs();
   return &copy;
 }
 
 Rule* RuleBlock::add(Rule&& r) {
-  if (find(&r) >= 0) return nullptr;
+  if (!append(std::move(r))) return nullptr;
+  lend();
+  return &rules_.back();
+}
+
+bool RuleBlock::append(Rule&& r) {
+  if (find(&r) >= 0) return false;
   changed();
-  Rule& taken = rules_.emplace_back(std::move(r));
-  taken.forget_cvs();
-  return &taken;
+  rules_.emplace_back(std::move(r)).forget_cvs();
+  return true;
 }
 
 int RuleBlock::find(const Rule* r) const {
@@ -324,7 +329,7 @@ int RuleBlock::find(const Rule* r) const {
 void RuleBlock::copy(const RuleBlock* other) {
   if (other == nullptr || other == this) return;
   rules_ = other->rules_;
-  stamp_ = other->stamp_;
+  stamp_ = other->get_stamp();
 }
 
 void RuleBlock::forget_cvs() {
@@ -474,7 +479,7 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
   static const TList no_premises;
   Rule rule(premises != nullptr ? *premises : no_premises, *conclusion, normalised(op), certainty);
 
-  block_concluding_on(conclusion->get_cv_name()).add(std::move(rule));
+  block_concluding_on(conclusion->get_cv_name()).append(std::move(rule));
 
   for (int j = 0; j < count; ++j) copy_variable(premises->get(j)->get_cv());
   copy_variable(conclusion->get_cv());
@@ -529,7 +534,7 @@ void RuleSet::add_BasicRules(const CombinedVariable* in, const CombinedVariable*
     premises.add(premise)->set_lt(pairs[i].in_lt);
     Term rule_conclusion(conclusion);
     rule_conclusion.set_lt(pairs[i].out_lt);
-    blocks_[static_cast<std::size_t>(b)].add(
+    blocks_[static_cast<std::size_t>(b)].append(
         Rule(std::move(premises), std::move(rule_conclusion), no_cop, certainty));
   }
   copy_variable(in);
@@ -602,7 +607,7 @@ void RuleSet::remove_cv_and_its_approaches(const CombinedVariable* cv) {
   for (std::size_t b = 0; b < blocks_.size();) {
     RuleBlock& block = blocks_[b];
     for (int r = 0; r < block.get_number();) {
-      TList* premises = block.find(r)->get_ls_t_list();
+      TList* premises = block.rule_for_change(r)->get_ls_t_list();
       if (premises->get_number() == 1 && name == premises->find_cv_name(0)) {
         block.remove(r);
         continue;
@@ -652,7 +657,7 @@ void RuleSet::set_operator_set(std::unique_ptr<OperatorSet> set) {
 
 Rule* RuleSet::rule_at(int b, int r) {
   if (b < 0 || b >= get_number()) return nullptr;
-  return blocks_[static_cast<std::size_t>(b)].find(r);
+  return blocks_[static_cast<std::size_t>(b)].rule_for_change(r);
 }
 
 const Rule* RuleSet::rule_at(int b, int r) const {

@@ -160,19 +160,24 @@ class Rule {
 };
 
 // Rules concluding on one variable (that of the first rule), with a stamp:
-// equal stamps mean equal rules. Every operation that may change a rule, and
-// handing out a rule for writing (the non-const find and add), gives a new
-// stamp, so such a pointer must not be kept past the next stamp read.
+// equal stamps mean equal rules. Every operation that changes a rule gives a
+// new stamp. A block that has lent a rule for writing (the non-const find and
+// the adds) cannot see what is written through it, whenever that is: from
+// then on every read of its stamp gives a new one.
 class RuleBlock {
  public:
+  // Appends a rule and lends it.
   Rule* add();
-  // Appends a copy of r unless an equal rule is there; the copy, or null.
+  // Appends a copy of r unless an equal rule is there and lends the copy;
+  // null when there was one.
   Rule* add(const Rule* r);
   // The same, taking r over instead of copying it.
   Rule* add(Rule&& r);
+  // Takes r over as add(Rule&&) does, without lending it; whether it did.
+  bool append(Rule&& r);
   Rule* find(int i) {
-    changed();
-    return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
+    lend();
+    return rule_for_change(i);
   }
   const Rule* find(int i) const {
     return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
@@ -191,7 +196,10 @@ class RuleBlock {
     rules_.clear();
   }
   int get_number() const { return static_cast<int>(rules_.size()); }
-  std::uint64_t get_stamp() const { return stamp_; }
+  std::uint64_t get_stamp() const {
+    if (lent_) stamp_ = next_generation();
+    return stamp_;
+  }
   // The name of the variable the block concludes on; "" when empty.
   const char* conclusion_name() const;
 
@@ -209,10 +217,25 @@ class RuleBlock {
   void make_ShortString(std::ostream& out) const;
 
  private:
+  friend class RuleSet;  // changes single rules through rule_for_change
+
   void changed() { stamp_ = next_generation(); }
+  void lend() {
+    changed();
+    lent_ = true;
+  }
+  // Rule i for one change made now, which the new stamp covers; the pointer
+  // is not kept past it.
+  Rule* rule_for_change(int i) {
+    changed();
+    return i >= 0 && i < get_number() ? &rules_[static_cast<std::size_t>(i)] : nullptr;
+  }
 
   std::vector<Rule> rules_;
-  std::uint64_t stamp_ = next_generation();
+  // Mutable for a lent block, whose every stamp read gives a new one.
+  mutable std::uint64_t stamp_ = next_generation();
+  // Whether a rule was lent for writing; never undone.
+  bool lent_ = false;
 };
 
 // A rule base with its own parameter sets, variables and operator set.

@@ -212,7 +212,7 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
   } else {
     shaped_.clear();
     for (int k = 0; k < v->get_number(); ++k) {
-      PlimFuzzySet* set = v->find(k);
+      PlimFuzzySet* set = v->term_for_change(k);
       set->set_match_value(0);
       shaped_.push_back(set);
     }
@@ -231,7 +231,7 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
                   " has no linguistic term ", rule.get_right_side_lt(), "; rule skipped!");
       continue;
     }
-    PlimFuzzySet* set = out->find(k);
+    PlimFuzzySet* set = out->term_for_change(k);
     const float c = certify(a, rule.get_certainty(), ops, FuzzyContext::errors(context_));
     if (!deferred) {
       inference(c, set, ops, context_);

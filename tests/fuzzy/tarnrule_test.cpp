@@ -340,6 +340,19 @@ TEST_F(RuleSetTest, BlockStampsAndLayoutFollowTheirChanges) {
   }
 }
 
+// A block that lent a rule cannot vouch for it by stamp: a rule set taking
+// its rules again after a write through the kept pointer takes the write.
+TEST_F(RuleSetTest, RulesWrittenThroughALentPointerReachTheRuleSet) {
+  rules.add_BasicRule(&x, "low", &y, "bad", 1);
+  RuleBlock block;
+  block.copy(rules.find(0));
+  Rule* lent = block.find(0);
+  rules.replace_rules(0, block);
+  lent->set_certainty(0.5f);
+  rules.replace_rules(0, block);
+  EXPECT_EQ(rules.get_certainty(0, 0), 0.5f);
+}
+
 TEST_F(RuleSetTest, CyclicBlocksAreReportedOnceAndFail) {
   rules.add_BasicRule(&x, "low", &y, "bad", 1);
   rules.add_BasicRule(&y, "bad", &m, "lo", 1);
