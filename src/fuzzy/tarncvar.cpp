@@ -663,13 +663,14 @@ std::unique_ptr<PlimList::KnownValues> PlimList::pooled_known_values() const {
 }
 
 // The values hold for the terms as they are while only fuzzifications
-// changed them since the values were taken.
+// changed them since the values were taken. Called as the list goes, so its
+// terms move along with the values.
 void PlimList::pool_known_values() {
   if (!FuzzyContext::caches(context_)) return;
   std::vector<std::unique_ptr<KnownValues>>& pool = context_->known_values;
   if (stamp_ != fuzzified_stamp_ || lent_) forget_known_values();
   if (pool.size() >= kMaxPooledKnownValues) pool.erase(pool.begin());
-  known_->terms = sets_;
+  known_->terms = std::move(sets_);
   pool.push_back(std::move(known_));
 }
 
