@@ -516,7 +516,8 @@ void PlimList::fuzzify(float x) {
   if (pending_source_ != nullptr) take_source_terms();
   const auto x_bits = std::bit_cast<std::uint32_t>(x);
   if ((context_ != nullptr && !context_->caching) || lent_) {
-    // Nothing remembered is read or kept: every term computed, a new stamp.
+    // Without caching, or with a term lent whose writes the list cannot see,
+    // nothing remembered is read or kept: every term computed, a new stamp.
     forget_known_values();
     take_pending();
     compute_fuzzification(x, false);
