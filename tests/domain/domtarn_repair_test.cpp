@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,9 @@ namespace {
 using domain_test::TestDomain;
 
 // Groups on two-week rows; shift lengths play no part in repairs.
+const std::vector<float> kLengths = {0, 8, 12, 8};
 TestDomain TwoWeeks(const std::vector<std::string>& rows) {
-  return TestDomain(2, {0, 8, 12, 8}, rows);
+  return TestDomain(2, kLengths, rows);
 }
 
 // The lines of two exchanges on days d and e: group g gives entry a for b,
@@ -81,88 +83,70 @@ TEST_F(RepairTest, SwapPrintsTheEntriesBeforeTheExchange) {
   EXPECT_EQ(domain.GetSchedule()[0], domain_test::Row("21300000000000"));
 }
 
-// Step 1: a Sunday cell on shift 2 moves its shift 2 to a weekend day on which
-// the group is off; a group working 2 there and off on the Sunday takes it.
-// The scan goes once around the cycle; the call after it opens a new one.
-TEST_F(RepairTest, WeekendRepairWalksOnceAroundTheCycle) {
-  TestDomain domain = TwoWeeks({"1111112 1111100", "1111100 1111121", "1111110 1111112"});
+// Walks of one cell by every step. 1: a weekend cell's shift 2 goes to a
+// group off there; the scan goes once around the cycle and a scan started at
+// day 0 skips the last day. 2: a Saturday pair trades with the opposite pair
+// (with an odd number of groups the last has no partner). 3: an exchange
+// group early in the week, balanced by the partners when found on a Thursday
+// (a start of -7 stands for day 0). 4: Thursday pairs and partners.
+TEST_F(RepairTest, MovesOfEveryStep) {
+  const std::vector<std::string> pairs = {"1111130 1111100", "1111130 1111100", "1111100 1111130",
+                                          "1111100 1111130"};
+  const std::vector<std::string> odd(pairs.begin(), pairs.end() - 1);
   const std::string first = Pair(0, 1, 6, 12, 2, 0), second = Pair(0, 2, 6, 13, 2, 0);
-  Walk(domain, 0, 6, 6, 6, {{13, 6, first}, {14, 6, second}, {0, 0, ""}, {13, 6, first}});
-  // The scan left open ends at its own end mark, whatever the next start.
-  Walk(domain, 0, 6, 13, 0, {{0, 0, ""}, {14, 0, second}});
-  // Saturday cells on shift 2 are weekend repairs too.
-  TestDomain saturday = TwoWeeks({"1111121 1111101", "1111101 1111121", "1111110 1111110"});
-  Walk(saturday, 0, 5, 5, 5, {{13, 5, Pair(0, 1, 5, 12, 2, 0)}});
-  Walk(saturday, 2, 5, 5, 5, {{0, 0, ""}});  // shift 1 on a Saturday: no step
-}
-
-// A scan ends on the day before its start: started at day 0 it does not look
-// at the last day of the cycle, but it does at the one before.
-TEST_F(RepairTest, ScanFromDayZeroEndsBeforeTheLastDay) {
-  TestDomain lastDay = TwoWeeks({"1111112 1111110", "1111110 1111112"});
-  Walk(lastDay, 0, 6, 0, 0, {{0, 0, ""}});
-  TestDomain dayBefore = TwoWeeks({"1111112 1111101", "1111110 1111121"});
-  Walk(dayBefore, 0, 6, 0, 0, {{13, 0, Pair(0, 1, 6, 12, 2, 0)}});
-}
-
-// Step 2: both groups of the cell's pair move their Saturday entry to another
-// Saturday and a pair with the opposite entries takes it. With an odd number
-// of groups the last one has no partner: its pair never qualifies, and its
-// day-off cell is refused like a split pair.
-TEST_F(RepairTest, SaturdayPairRepair) {
-  TestDomain domain =
-      TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130", "1111100 1111130"});
-  Walk(domain, 1, 5, 5, 5,
-       {{13, 5, Pair(0, 2, 5, 12, 3, 0) + Pair(1, 3, 5, 12, 3, 0)}, {0, 0, ""}});
-  Walk(domain, 2, 5, 5, 5, {{13, 5, Pair(2, 0, 5, 12, 0, 3) + Pair(3, 1, 5, 12, 0, 3)}});
-
-  TestDomain odd = TwoWeeks({"1111130 1111100", "1111130 1111100", "1111100 1111130"});
-  Walk(odd, 0, 5, 5, 5, {{0, 0, ""}});
-  Walk(odd, 2, 12, 12, 12, {{0, 0, ""}});
-  Capture capture;
-  int start = 5;
-  EXPECT_FALSE(odd.Repair(2, 5, start, start));
-  EXPECT_EQ(capture.str(), "No repair possible, violation must be a group!\n");
-}
-
-// Step 3: an exchange group on weekdays 0 to 2 gives a two-group move. A
-// start that is a negative multiple of 7 stands for its day in the cycle.
-TEST_F(RepairTest, EarlyWeekTwoGroupMoves) {
-  TestDomain domain = TwoWeeks({"1011111 1011111", "0111111 0111111", "1111111 1111111"});
-  const std::string second = Pair(0, 1, 0, 8, 1, 0);
-  Walk(domain, 0, 0, 0, 0, {{2, 0, Pair(0, 1, 0, 1, 1, 0)}, {9, 0, second}, {0, 0, ""}});
-  Walk(domain, 0, 0, -7, 0, {{9, 0, second}});
-}
-
-// Step 3 with the exchange group found on a Thursday: the partners of both
-// groups balance the Thursday against an early day, the same Thursday is
-// looked at again, and the partner scan resumes where it stopped.
-TEST_F(RepairTest, EarlyWeekFourGroupMovesOnAThursday) {
-  TestDomain domain =
-      TwoWeeks({"1110111 1111111", "1110000 1100000", "0111100 1111100", "1111100 0011111"});
   const std::string at7 = Pair(0, 2, 0, 3, 1, 0) + Pair(1, 3, 3, 7, 0, 1);
   const std::string at8 = Pair(0, 2, 0, 3, 1, 0) + Pair(1, 3, 3, 8, 0, 1);
-  Walk(domain, 0, 0, 0, 0, {{3, 8, at7}, {3, 9, at8}, {0, 0, ""}, {3, 8, at7}});
-}
-
-// A Thursday whose partner scans all fail leaves the group search of the next
-// scan day to start again from the first group.
-TEST_F(RepairTest, GroupSearchStartsOverOnEachDay) {
-  TestDomain domain =
-      TwoWeeks({"1110111 0111111", "0110111 1111111", "0111111 1111111", "1111111 1111111"});
-  Walk(domain, 0, 0, 0, 0, {{8, 0, Pair(0, 1, 0, 7, 1, 0)}});
-}
-
-// Step 4: on a Thursday the cell's pair exchanges with a pair holding the
-// opposite entries; an exchange group found on an early day is balanced by
-// the partners, which exchange the repaired day against a day k.
-TEST_F(RepairTest, LateWeekMoves) {
-  TestDomain pairs =
-      TwoWeeks({"2220222 2221222", "2220222 2221222", "2221222 2220222", "2221222 2220222"});
-  Walk(pairs, 0, 3, 3, 3, {{11, 3, Pair(0, 2, 3, 10, 0, 1) + Pair(1, 3, 3, 10, 0, 1)}, {0, 0, ""}});
-  TestDomain groups =
-      TwoWeeks({"2220222 1222222", "2220222 2122222", "2221222 0222222", "2221222 2022222"});
-  Walk(groups, 0, 3, 3, 3, {{7, 9, Pair(0, 2, 3, 7, 0, 1) + Pair(1, 3, 3, 8, 0, 1)}, {0, 0, ""}});
+  const struct {
+    const char* what;
+    std::vector<std::string> rows;
+    int group, day, start, start2;
+    std::vector<Call> calls;
+  } cases[] = {
+      // clang-format off
+      {"weekend", {"1111112 1111100", "1111100 1111121", "1111110 1111112"}, 0, 6, 6, 6,
+       {{13, 6, first}, {14, 6, second}, {0, 0, ""}, {13, 6, first}}},
+      {"weekend scan left open", {}, 0, 6, 13, 0, {{0, 0, ""}, {14, 0, second}}},
+      {"Saturday on shift 2", {"1111121 1111101", "1111101 1111121", "1111110 1111110"}, 0, 5, 5, 5,
+       {{13, 5, Pair(0, 1, 5, 12, 2, 0)}}},
+      {"Saturday on shift 1", {}, 2, 5, 5, 5, {{0, 0, ""}}},
+      {"last day", {"1111112 1111110", "1111110 1111112"}, 0, 6, 0, 0, {{0, 0, ""}}},
+      {"day before the last", {"1111112 1111101", "1111110 1111121"}, 0, 6, 0, 0,
+       {{13, 0, Pair(0, 1, 6, 12, 2, 0)}}},
+      {"pair", pairs, 1, 5, 5, 5,
+       {{13, 5, Pair(0, 2, 5, 12, 3, 0) + Pair(1, 3, 5, 12, 3, 0)}, {0, 0, ""}}},
+      {"pair, second half", {}, 2, 5, 5, 5,
+       {{13, 5, Pair(2, 0, 5, 12, 0, 3) + Pair(3, 1, 5, 12, 0, 3)}}},
+      {"odd groups", odd, 0, 5, 5, 5, {{0, 0, ""}}},
+      {"odd groups, day off", {}, 2, 12, 12, 12, {{0, 0, ""}}},
+      {"early week", {"1011111 1011111", "0111111 0111111", "1111111 1111111"}, 0, 0, 0, 0,
+       {{2, 0, Pair(0, 1, 0, 1, 1, 0)}, {9, 0, Pair(0, 1, 0, 8, 1, 0)}, {0, 0, ""}}},
+      {"early week, start -7", {}, 0, 0, -7, 0, {{9, 0, Pair(0, 1, 0, 8, 1, 0)}}},
+      {"early week on a Thursday",
+       {"1110111 1111111", "1110000 1100000", "0111100 1111100", "1111100 0011111"}, 0, 0, 0, 0,
+       {{3, 8, at7}, {3, 9, at8}, {0, 0, ""}, {3, 8, at7}}},
+      {"group search starts over",
+       {"1110111 0111111", "0110111 1111111", "0111111 1111111", "1111111 1111111"}, 0, 0, 0, 0,
+       {{8, 0, Pair(0, 1, 0, 7, 1, 0)}}},
+      {"late week pairs",
+       {"2220222 2221222", "2220222 2221222", "2221222 2220222", "2221222 2220222"}, 0, 3, 3, 3,
+       {{11, 3, Pair(0, 2, 3, 10, 0, 1) + Pair(1, 3, 3, 10, 0, 1)}, {0, 0, ""}}},
+      {"late week groups",
+       {"2220222 1222222", "2220222 2122222", "2221222 0222222", "2221222 2022222"}, 0, 3, 3, 3,
+       {{7, 9, Pair(0, 2, 3, 7, 0, 1) + Pair(1, 3, 3, 8, 0, 1)}, {0, 0, ""}}},
+      // clang-format on
+  };
+  // No rows: the domain of the case before, with the scan it left open.
+  std::unique_ptr<TestDomain> domain;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.rows.empty()) domain = std::make_unique<TestDomain>(2, kLengths, c.rows);
+    Walk(*domain, c.group, c.day, c.start, c.start2, c.calls);
+  }
+  domain = std::make_unique<TestDomain>(2, kLengths, odd);
+  Capture capture;
+  int start = 5;
+  EXPECT_FALSE(domain->Repair(2, 5, start, start));
+  EXPECT_EQ(capture.str(), "No repair possible, violation must be a group!\n");
 }
 
 // Checks come before any scan: the entry first, then (step 2) the pair, the

@@ -64,10 +64,6 @@ TEST_F(EvalTree, ConstraintListHoldsEveryAggregationGroupedByBranch) {
   }
 }
 
-TEST_F(EvalTree, EvalOfAVariableNoRuleConcludesIsReported) {
-  EXPECT_EQ(run_tree_script(kSetup + "EVAL k").err, "cv not in RuleSet\n");
-}
-
 TEST_F(EvalTree, StoppingErrorsKeepTheTreeBuiltSoFar) {
   const std::string no_tree = "Your first have to create a EVALTREE before inserting k!";
   // clang-format off
@@ -111,22 +107,6 @@ TEST_F(EvalTree, OperandsCutByTheEndReadTheSameInEveryRun) {
       }
     }
   }
-}
-
-// A parameter set with one term gives variables without terms: the tree
-// warns of each, head, branches and combination variables, when it is built.
-TEST_F(EvalTree, EveryTreeVariableOfAOneTermSetIsWarnedOf) {
-  const ScriptRun run = run_tree_script(
-      "TABLE tree.tab PARAMETERSET n: o l: 0 u: 1 m: 0.5 d: 1 g: 1 i: 1 t: only END "
-      "EVALTREE o t A AND B OR END PRINT \"built\"");
-  std::string expected;
-  for (const char* name :
-       {"t", "A", "B", "eval_in_1", "eval_in_2", "eval_out_and", "eval_out_or"}) {
-    expected += std::string("Warning: ParameterSet o has fewer than two linguistic terms, ") +
-                "CombinedVariable " + name + " gets no terms!\n";
-  }
-  EXPECT_EQ(run.err, expected);
-  EXPECT_EQ(run.out, "\nError: no entry in TABLE for generation of rules!\nbuilt");
 }
 
 // A tree's parameter set: ratings with the terms bad and good.

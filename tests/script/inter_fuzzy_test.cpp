@@ -65,17 +65,6 @@ TEST(FuzzyStatements, RuleTablesAreReadAgainWhenTheFileChanges) {
   EXPECT_EQ(run_tree_script(script).out, "\nError: Unknown TABLE change.tab!\n");
 }
 
-// SET leaves the formula of the variable it sets as the C text it was: an
-// imported formula with a NUL in it ends there afterwards.
-TEST(FuzzyStatements, SetLeavesTheFormulaAsCText) {
-  using namespace std::literals;
-  write_file("nul.tab", "COMPARE p p = low low");
-  write_file("nul.vars", "/* #: 1 */\nok:x= a\0b 0\n"s);
-  run_tree_script("TABLE nul.tab " + kP + "FUZZYVAR x p FUZZYVAR ok p FUZZYCOMPARE ok = x = 0 " +
-                  "IMPORT VARIABLES nul.vars SET ok:x= = 3 EXPORT VARIABLES out.vars");
-  EXPECT_EQ(lines_starting("out.vars", "ok:x="), std::vector<std::string>{"ok:x= a 3"});
-}
-
 // Tests of entry searches in rule tables: a search from the start gives the
 // same answer and reader position every time, also when the answer comes
 // from what an earlier search found; a search from inside the table starts
