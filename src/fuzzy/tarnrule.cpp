@@ -431,32 +431,71 @@ void RuleSet::name_in_use() {
   if (rs_name_ == "empty_rule_set") rs_name_ = "nameless_rule_set";
 }
 
+bool RuleBlock::shareable() const {
+  return !lent_ && std::none_of(rules_.begin(), rules_.end(),
+                                [](const Rule& r) { return r.refers_to_cvs(); });
+}
+
+RuleBlock& RuleSet::append_block() {
+  auto block = std::make_shared<RuleBlock>();
+  RuleBlock& own = *block;
+  blocks_.push_back({std::move(block), &own});
+  return own;
+}
+
+RuleBlock& RuleSet::changeable(std::size_t i) {
+  BlockSlot& slot = blocks_[i];
+  if (slot.own == nullptr || slot.block.use_count() > 1) {
+    auto copy = std::make_shared<RuleBlock>();
+    copy->copy(slot.block.get());
+    slot.own = copy.get();
+    slot.block = std::move(copy);
+  }
+  return *slot.own;
+}
+
 void RuleSet::add(const RuleBlock* b) {
   name_in_use();
   // The copy is made before it is appended: `b` may be one of this set's own
   // blocks, which appending may move. A copy of a block of a rule set keeps
   // the stamp: its rules refer to no variable.
-  RuleBlock block;
+  auto block = std::make_shared<RuleBlock>();
   if (b != nullptr) {
-    block.copy(b);
-    block.forget_cvs();
+    block->copy(b);
+    block->forget_cvs();
   }
-  blocks_.push_back(std::move(block));
+  RuleBlock& own = *block;
+  blocks_.push_back({std::move(block), &own});
   blocks_appended();
+}
+
+void RuleSet::add(std::shared_ptr<const RuleBlock> b) {
+  if (b == nullptr || !b->shareable()) {
+    add(b.get());
+    return;
+  }
+  name_in_use();
+  blocks_.push_back({std::move(b), nullptr});
+  blocks_appended();
+}
+
+std::shared_ptr<const RuleBlock> RuleSet::share(int i) const {
+  if (i < 0 || i >= get_number()) return nullptr;
+  return blocks_[static_cast<std::size_t>(i)].block;
 }
 
 void RuleSet::replace_rules(int i, const RuleBlock& b) {
   name_in_use();
-  RuleBlock& block = blocks_[static_cast<std::size_t>(i)];
-  if (block.get_stamp() == b.get_stamp()) return;
+  if (find(i)->get_stamp() == b.get_stamp()) return;
   rules_changed();
+  RuleBlock& block = changeable(static_cast<std::size_t>(i));
   block.copy(&b);
   block.forget_cvs();
 }
 
 void RuleSet::add_all_RuleBlocks(const RuleSet* other) {
   if (other == nullptr || other == this) return;
-  for (const RuleBlock& b : other->blocks_) add(&b);
+  for (const BlockSlot& slot : other->blocks_) add(slot.block);
 }
 
 void RuleSet::copy_variable(const CombinedVariable* cv) {
@@ -488,14 +527,14 @@ int RuleSet::add_Rule(const TList* premises, const Term* conclusion, concat_oper
 
 RuleBlock& RuleSet::block_concluding_on(const char* name) {
   bool found_again = false;
-  return blocks_[static_cast<std::size_t>(block_index_concluding_on(name, found_again))];
+  return changeable(static_cast<std::size_t>(block_index_concluding_on(name, found_again)));
 }
 
 int RuleSet::block_index_concluding_on(const char* name, bool& found_again) {
   const int b = search(name);
   found_again = true;
   if (b >= 0) return b;
-  blocks_.emplace_back();
+  append_block();
   block_generation_ = next_generation();
   // The new block is found by later searches only when no empty block
   // stands before it.
@@ -528,14 +567,14 @@ void RuleSet::add_BasicRules(const CombinedVariable* in, const CombinedVariable*
     if (!found_again) {
       b = block_index_concluding_on(conclusion.get_cv_name(), found_again);
       // Room for the rest of the batch at once.
-      blocks_[static_cast<std::size_t>(b)].reserve(pairs.size() - i);
+      changeable(static_cast<std::size_t>(b)).reserve(pairs.size() - i);
     }
     TList premises;
     premises.add(premise)->set_lt(pairs[i].in_lt);
     Term rule_conclusion(conclusion);
     rule_conclusion.set_lt(pairs[i].out_lt);
-    blocks_[static_cast<std::size_t>(b)].append(
-        Rule(std::move(premises), std::move(rule_conclusion), no_cop, certainty));
+    changeable(static_cast<std::size_t>(b))
+        .append(Rule(std::move(premises), std::move(rule_conclusion), no_cop, certainty));
   }
   copy_variable(in);
   copy_variable(out);
@@ -562,18 +601,19 @@ int RuleSet::add_ComplexRule(const CombinedVariable* in1, std::string_view lt1,
 
 const RuleBlock* RuleSet::find(int i) const {
   if (i < 0 || i >= get_number()) return nullptr;
-  return &blocks_[static_cast<std::size_t>(i)];
+  return blocks_[static_cast<std::size_t>(i)].block.get();
 }
 
 void RuleSet::rebuild_index() const {
   block_index_.clear();
   scan_open_ = true;
   for (std::size_t i = 0; i < blocks_.size(); ++i) {
-    if (blocks_[i].get_number() == 0) {
+    const RuleBlock& block = *blocks_[i].block;
+    if (block.get_number() == 0) {
       scan_open_ = false;
       break;
     }
-    const char* name = blocks_[i].conclusion_name();
+    const char* name = block.conclusion_name();
     if (name[0] != '\0') block_index_.try_emplace(name, static_cast<int>(i));
   }
   index_valid_ = true;
@@ -605,7 +645,7 @@ void RuleSet::remove_cv_and_its_approaches(const CombinedVariable* cv) {
   if (cv == nullptr) return;
   const std::string name = cv->get_cv_name();
   for (std::size_t b = 0; b < blocks_.size();) {
-    RuleBlock& block = blocks_[b];
+    RuleBlock& block = changeable(b);
     for (int r = 0; r < block.get_number();) {
       TList* premises = block.rule_for_change(r)->get_ls_t_list();
       if (premises->get_number() == 1 && name == premises->find_cv_name(0)) {
@@ -657,7 +697,7 @@ void RuleSet::set_operator_set(std::unique_ptr<OperatorSet> set) {
 
 Rule* RuleSet::rule_at(int b, int r) {
   if (b < 0 || b >= get_number()) return nullptr;
-  return blocks_[static_cast<std::size_t>(b)].rule_for_change(r);
+  return changeable(static_cast<std::size_t>(b)).rule_for_change(r);
 }
 
 const Rule* RuleSet::rule_at(int b, int r) const {
@@ -741,7 +781,7 @@ void RuleSet::set_right_side_lt(int b, int r, std::string_view lt) {
 
 void RuleSet::show(std::ostream& out) const {
   out << rs_name_ << std::endl;
-  for (const RuleBlock& b : blocks_) b.show(out);
+  for (const BlockSlot& slot : blocks_) slot.block->show(out);
 }
 
 void RuleSet::write(std::ostream& out) const {
@@ -750,7 +790,7 @@ void RuleSet::write(std::ostream& out) const {
   operator_set_->write(out);
   out << rs_name_ << '\n';
   out << "/* #: " << get_number() << " */" << '\n';
-  for (const RuleBlock& b : blocks_) b.write(out);
+  for (const BlockSlot& slot : blocks_) slot.block->write(out);
 }
 
 int RuleSet::read(std::istream& in) {
@@ -764,9 +804,9 @@ int RuleSet::read(std::istream& in) {
     result = kReadBrokenOff;
   }
   for (int i = 0; result == kReadOk && i < count; ++i) {
-    blocks_.emplace_back();
-    result = blocks_.back().read(in, cv_list_.get());
-    if (blocks_.back().get_number() == 0 && result != kReadOk) blocks_.pop_back();
+    RuleBlock& block = append_block();
+    result = block.read(in, cv_list_.get());
+    if (block.get_number() == 0 && result != kReadOk) blocks_.pop_back();
   }
   blocks_changed();
   if (result == kReadOk) return kReadOk;
@@ -779,6 +819,6 @@ int RuleSet::read(std::istream& in) {
 
 void RuleSet::make_ShortString(std::ostream& out) const {
   write_short_count(out, get_number());
-  for (const RuleBlock& b : blocks_) b.make_ShortString(out);
+  for (const BlockSlot& slot : blocks_) slot.block->make_ShortString(out);
   out << '\0';
 }

@@ -200,6 +200,9 @@ class RuleBlock {
     if (lent_) stamp_ = next_generation();
     return stamp_;
   }
+  // Whether a rule set may hold the block itself instead of a copy: it has
+  // lent no rule, and no rule refers to a variable (a copy would drop that).
+  bool shareable() const;
   // The name of the variable the block concludes on; "" when empty.
   const char* conclusion_name() const;
 
@@ -249,6 +252,13 @@ class RuleSet {
 
   // Appends a copy of b (an empty block for null).
   void add(const RuleBlock* b);
+  // Appends b itself when it is shareable, else a copy as above: what a
+  // table generated once is added to run after run without copying it.
+  // Blocks are shared between the sets and memories that hold them; a set
+  // copies a shared block before it changes it.
+  void add(std::shared_ptr<const RuleBlock> b);
+  // Block i as the set holds it, to be added elsewhere without a copy.
+  std::shared_ptr<const RuleBlock> share(int i) const;
   // Makes block i's rules a copy of b's, which must conclude on the same
   // variable, as adding b's rules one by one to a block holding only some
   // of them would (nothing changes when the stamps are equal).
@@ -379,6 +389,10 @@ class RuleSet {
   RuleBlock& block_concluding_on(const char* name);
   int block_index_concluding_on(const char* name, bool& found_again);
   void rebuild_index() const;
+  // A new empty block at the end, made here.
+  RuleBlock& append_block();
+  // Block i for a change: copied first unless the set made it and holds it alone.
+  RuleBlock& changeable(std::size_t i);
   void copy_variable(const CombinedVariable* cv);
   int internal_evaluate(CombinedVariable* v, float* defuzzified);
   int evaluate_block(int b, CombinedVariable* v);
@@ -393,7 +407,13 @@ class RuleSet {
   std::unique_ptr<PSList> ps_list_;
   std::unique_ptr<CVList> cv_list_;
   std::unique_ptr<OperatorSet> operator_set_;
-  std::vector<RuleBlock> blocks_;
+  // A block, and the same block when this set made it: writable while no
+  // other set or memory shares it.
+  struct BlockSlot {
+    std::shared_ptr<const RuleBlock> block;
+    RuleBlock* own = nullptr;
+  };
+  std::vector<BlockSlot> blocks_;
 
   // Block lookup by conclusion name, rebuilt after the blocks change: the
   // first block of each name before the first empty block.

@@ -97,7 +97,7 @@ int RuleSet::internal_evaluate(CombinedVariable* v, float* defuzzified) {
 }
 
 int RuleSet::evaluate_block(int b, CombinedVariable* v) {
-  const RuleBlock& block = blocks_[static_cast<std::size_t>(b)];
+  const RuleBlock& block = *blocks_[static_cast<std::size_t>(b)].block;
   evaluating_.push_back(b);
   const int premises = premise_pass(block);
   evaluating_.pop_back();

@@ -200,7 +200,7 @@ void TEvalTree::insert_help_rules(std::shared_ptr<const TRuleTable> words) {
     return;
   }
   const RuleSet& kept = *memory_->help_rules;
-  for (int b = 0; b < kept.get_number(); ++b) rs->add(kept.find(b));
+  for (int b = 0; b < kept.get_number(); ++b) rs->add(kept.share(b));
 }
 
 // Writes what the combination variables are to hold, unless their rule set is gone.

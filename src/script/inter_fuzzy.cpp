@@ -336,9 +336,9 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
   const int b = rules.search(names[2]);
   kept.block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
   if (b < 0) return;
-  if (whole) kept.generated.emplace().copy(rules.find(b));
+  if (whole) kept.generated = rules.share(b);
   if (before != 0) {
-    kept.added.emplace().copy(rules.find(b));
+    kept.added = rules.share(b);
     kept.added_to = before;
   }
 }
@@ -412,7 +412,7 @@ void statement_fuzzyconcat(TScriptRun& run) {
   const bool whole = takes_block_whole(rules, output->get_cv_name_view());
   if (whole && concat_matches(place, words, names, sets, fixed) && place->concat->generated) {
     // The rules this statement made in an earlier run, as a block.
-    rules.add(&*place->concat->generated);
+    rules.add(place->concat->generated);
     const int b = rules.search(names[2]);
     place->concat->block_stamp = b >= 0 ? rules.find(b)->get_stamp() : 0;
     return;
@@ -550,7 +550,7 @@ void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet&
     kept.sets[i] = key.sets[i];
     kept.names[i] = key.names[i];
   }
-  kept.block.copy(rules.find(b));
+  kept.block = rules.share(b);
 }
 
 // FUZZYCOMPARE constraint w variable =|#|<|> formula: the comparison variable
@@ -628,7 +628,7 @@ void statement_fuzzycompare(TScriptRun& run) {
         {name, found.target->get_cv_name_view()}};
     const bool whole = takes_block_whole(rules, found.target->get_cv_name_view());
     if (whole && generated_matches(place, generated_key)) {
-      rules.add(&place->compare_block->block);
+      rules.add(place->compare_block->block);
     } else {
       if (table.skip_to(oper)) add_comparison_rules(table, rules, found);
       if (whole) keep_generated(place, generated_key, rules);

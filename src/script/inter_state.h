@@ -223,13 +223,13 @@ struct TConcatMemory {
   std::string sets[3];
   std::uint64_t block_stamp = 0;  // 0: nothing kept
   // The block the rules made when the constraint had none: a later run
-  // takes a copy of it whole (see TGeneratedBlock).
-  std::optional<RuleBlock> generated;
+  // adds it whole, shared (see TGeneratedBlock).
+  std::shared_ptr<const RuleBlock> generated;
   // The constraint's block after the rules were added to it, and the stamp
   // it had before: a later run that meets the block as it was then takes
-  // the copy (two statements concluding on one constraint meet each other's
-  // blocks in every run).
-  std::optional<RuleBlock> added;
+  // its rules (two statements concluding on one constraint meet each
+  // other's blocks in every run).
+  std::shared_ptr<const RuleBlock> added;
   std::uint64_t added_to = 0;
 };
 
@@ -237,13 +237,13 @@ struct TConcatMemory {
 // constraint had none yet, by the rule table, the two parameter sets, the
 // comparison variable's and the constraint's names. A later run with the
 // same key, where the constraint has no block either and no empty block
-// stops the search, adds a copy of it whole, as adding the rules one by one
-// would, which keeps the block's stamp from run to run.
+// stops the search, adds it whole and shared, as adding the rules one by
+// one would, which keeps the block's stamp from run to run.
 struct TGeneratedBlock {
   std::shared_ptr<const TRuleTable> table;
   std::string sets[2];
   std::string names[2];
-  RuleBlock block;
+  std::shared_ptr<const RuleBlock> block;
 };
 
 // A word cut to the name or the formula size, a view into the script's

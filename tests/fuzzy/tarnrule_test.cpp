@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -425,6 +426,58 @@ TEST_F(RuleSetTest, AppendedBlocksKeepTheStampOfRulesWithoutReferences) {
     const RuleBlock& appended = *target.find(0);
     EXPECT_EQ(appended.get_stamp() == block.get_stamp(), !refers);
     EXPECT_FALSE(appended.find(0)->refers_to_cvs());
+  }
+}
+
+// A block added shared is one block in two sets until either changes it:
+// the changing set copies it first, so the other keeps its rules and stamp,
+// whichever set changes and by whichever operation. A block that lent a
+// rule or refers to variables is copied at once, as add(const RuleBlock*).
+TEST_F(RuleSetTest, SharedBlocksAreCopiedBeforeAChange) {
+  using R = RuleSet;
+  // clang-format off
+  struct TCase { const char* what; void (*change)(R&); } const cases[] = {
+      {"rule added", [](R& r) { r.add_BasicRule(r.get_cv("Z"), "low", r.get_cv("Y"), "bad", 1); }},
+      {"certainty", [](R& r) { r.set_certainty(0, 0, 0.5f); }},
+      {"premise term", [](R& r) { r.set_left_side_lt(0, 0, 0, "high"); }},
+      {"rules replaced", [](R& r) { RuleSet other;
+                                    other.add_BasicRule(r.get_cv("X"), "high", r.get_cv("Y"), "good", 1);
+                                    r.replace_rules(0, *other.find(0)); }},
+      {"variable removed", [](R& r) { r.remove_cv_and_its_approaches(r.get_cv("X")); }}};
+  // clang-format on
+  const auto text = [](const RuleSet& r) {
+    std::ostringstream out;
+    r.make_ShortString(out);
+    return out.str();
+  };
+  for (const TCase& c : cases) {
+    for (const bool change_source : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (change_source ? ", in the source" : ", in the sharer"));
+      RuleSet source;
+      source.add_BasicRule(&x, "low", &y, "bad", 1);
+      source.add_BasicRule(&z, "high", &y, "good", 1);
+      RuleSet sharer;
+      sharer.get_cv_list()->add(source.get_cv_list());
+      sharer.add(source.share(0));
+      ASSERT_EQ(sharer.find(0), source.find(0));
+      RuleSet& changed = change_source ? source : sharer;
+      const RuleSet& kept = change_source ? sharer : source;
+      const std::string before = text(kept);
+      const std::uint64_t stamp = kept.find(0)->get_stamp();
+      c.change(changed);
+      EXPECT_NE(text(changed), before);
+      EXPECT_EQ(text(kept), before);
+      EXPECT_EQ(kept.find(0)->get_stamp(), stamp);
+    }
+  }
+  rules.add_BasicRule(&x, "low", &y, "bad", 1);
+  for (const bool lent : {false, true}) {
+    auto block = std::make_shared<RuleBlock>();
+    block->copy(rules.find(0));
+    if (lent) block->find(0);
+    RuleSet sharer;
+    sharer.add(std::shared_ptr<const RuleBlock>(block));
+    EXPECT_EQ(sharer.find(0) == block.get(), !lent);
   }
 }
 
