@@ -6,7 +6,6 @@
 #include <bit>
 #include <ostream>
 
-#include "tarncvar_memo.h"
 #include "tarnrule_context.h"
 
 float min(float a, float b) {
@@ -320,19 +319,12 @@ float PlimFuzzySet::calculate_match_value(float x) {
   return match_value_;
 }
 
-void PlimFuzzySet::build_imsf(FuzzyContext* context) {
+void PlimFuzzySet::build_imsf() {
   imsf_.remove_all();
   if (match_value_ == 0) {
     imsf_.add(get_lower_support_end(), 0);
     imsf_.add(get_upper_support_end(), 0);
     return;
-  }
-  ClipMemory* const memory = FuzzyContext::caches(context) ? &context->clips : nullptr;
-  if (memory != nullptr) {
-    if (const PList* clipped = memory->find(msf_, match_value_)) {
-      imsf_.copy(clipped);
-      return;
-    }
   }
   // The points arrive mostly from left to right.
   PolylineBuilder imsf(&imsf_);
@@ -352,7 +344,6 @@ void PlimFuzzySet::build_imsf(FuzzyContext* context) {
       imsf.insert(x, m);
     }
   }
-  if (memory != nullptr) memory->remember(msf_, match_value_, imsf_);
 }
 
 void PlimFuzzySet::add_msf_point(float x, float y) {
@@ -556,7 +547,7 @@ void PlimList::compute_fuzzification(float x, bool clipped) {
     const float mv = set.membership(x);
     if (clipped && same_bits(mv, set.get_match_value())) continue;
     set.set_match_value(mv);
-    set.build_imsf(context_);
+    set.build_imsf();
   }
 }
 
@@ -681,7 +672,7 @@ void PlimList::set_all_mvs(float mv) {
   shape_stamp_ = shape;
   for (PlimFuzzySet& set : sets_) {
     set.set_match_value(mv);
-    set.build_imsf(context_);
+    set.build_imsf();
   }
 }
 

@@ -200,9 +200,8 @@ class PlimFuzzySet : public FuzzySetBase {
   float membership(float x) const;
   // Stores membership(x) as the match value and returns it.
   float calculate_match_value(float x);
-  // Rebuilds imsf: msf clipped at the match value, through the context's
-  // clip memory when it has one (null: computed).
-  void build_imsf(FuzzyContext* context);
+  // Rebuilds imsf: msf clipped at the match value.
+  void build_imsf();
 
   void set_match_value(float mv) { match_value_ = mv; }
   float get_match_value() const { return match_value_; }

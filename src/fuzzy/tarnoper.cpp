@@ -9,7 +9,6 @@
 #include <ostream>
 #include <string>
 
-#include "tarncvar_memo.h"
 #include "tarnrule_context.h"
 
 namespace {
@@ -38,9 +37,9 @@ bool is_end_degree(float v) {
 }
 
 // Sets the set's match value and rebuilds its instantiated function.
-void instantiate(PlimFuzzySet* set, float mv, FuzzyContext* context) {
+void instantiate(PlimFuzzySet* set, float mv) {
   set->set_match_value(mv);
-  set->build_imsf(context);
+  set->build_imsf();
 }
 
 // Applies a fuzzy operator to two degrees; no_fop (and any unknown value)
@@ -271,9 +270,9 @@ float prod_into(float x, float mv) {
 
 }  // namespace
 
-void TNorm::min(float x, PlimFuzzySet* set, FuzzyContext* context) {
+void TNorm::min(float x, PlimFuzzySet* set) {
   if (set == nullptr) return;
-  instantiate(set, min_into(x, set->get_match_value()), context);
+  instantiate(set, min_into(x, set->get_match_value()));
 }
 
 float TNorm::prod(float a, float b) {
@@ -287,9 +286,9 @@ float TNorm::prod(const FList* values) {
   return result;
 }
 
-void TNorm::prod(float x, PlimFuzzySet* set, FuzzyContext* context) {
+void TNorm::prod(float x, PlimFuzzySet* set) {
   if (set == nullptr) return;
-  instantiate(set, prod_into(x, set->get_match_value()), context);
+  instantiate(set, prod_into(x, set->get_match_value()));
 }
 
 float TCoNorm::max(float a, float b) {
@@ -300,8 +299,8 @@ float TCoNorm::max(const FList* values) {
   return list_max(values);
 }
 
-void TCoNorm::max(float x, PlimFuzzySet* set, FuzzyContext* context) {
-  if (set != nullptr) instantiate(set, TCoNorm::max(x, set->get_match_value()), context);
+void TCoNorm::max(float x, PlimFuzzySet* set) {
+  if (set != nullptr) instantiate(set, TCoNorm::max(x, set->get_match_value()));
 }
 
 float TCoNorm::addition(float a, float b) {
@@ -316,8 +315,8 @@ float TCoNorm::addition(const FList* values) {
   return total > 1 ? 1.0f : total;
 }
 
-void TCoNorm::addition(float x, PlimFuzzySet* set, FuzzyContext* context) {
-  if (set != nullptr) instantiate(set, TCoNorm::addition(x, set->get_match_value()), context);
+void TCoNorm::addition(float x, PlimFuzzySet* set) {
+  if (set != nullptr) instantiate(set, TCoNorm::addition(x, set->get_match_value()));
 }
 
 // ----------------------------------------------------- compensatory operators
@@ -334,8 +333,8 @@ float CompOp::ass_comp_and(const FList* values) {
   return fold_associative(values, [](float a, float b) { return CompOp::ass_comp_and(a, b); });
 }
 
-void CompOp::ass_comp_and(float x, PlimFuzzySet* set, FuzzyContext* context) {
-  if (set != nullptr) instantiate(set, CompOp::ass_comp_and(x, set->get_match_value()), context);
+void CompOp::ass_comp_and(float x, PlimFuzzySet* set) {
+  if (set != nullptr) instantiate(set, CompOp::ass_comp_and(x, set->get_match_value()));
 }
 
 float CompOp::ass_comp_or(float a, float b) {
@@ -349,8 +348,8 @@ float CompOp::ass_comp_or(const FList* values) {
   return fold_associative(values, [](float a, float b) { return CompOp::ass_comp_or(a, b); });
 }
 
-void CompOp::ass_comp_or(float x, PlimFuzzySet* set, FuzzyContext* context) {
-  if (set != nullptr) instantiate(set, CompOp::ass_comp_or(x, set->get_match_value()), context);
+void CompOp::ass_comp_or(float x, PlimFuzzySet* set) {
+  if (set != nullptr) instantiate(set, CompOp::ass_comp_or(x, set->get_match_value()));
 }
 
 float CompOp::fuzzy_and(float a, float b, float gamma, std::ostream* err) {
@@ -366,7 +365,7 @@ float CompOp::fuzzy_and(const FList* values, float gamma, std::ostream* err) {
 
 void CompOp::fuzzy_and(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
   if (set == nullptr || !gamma_checked(gamma, FuzzyContext::errors(context))) return;
-  instantiate(set, CompOp::fuzzy_and(x, set->get_match_value(), gamma), context);
+  instantiate(set, CompOp::fuzzy_and(x, set->get_match_value(), gamma));
 }
 
 float CompOp::fuzzy_or(float a, float b, float gamma, std::ostream* err) {
@@ -382,27 +381,21 @@ float CompOp::fuzzy_or(const FList* values, float gamma, std::ostream* err) {
 
 void CompOp::fuzzy_or(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context) {
   if (set == nullptr || !gamma_checked(gamma, FuzzyContext::errors(context))) return;
-  instantiate(set, CompOp::fuzzy_or(x, set->get_match_value(), gamma), context);
+  instantiate(set, CompOp::fuzzy_or(x, set->get_match_value(), gamma));
 }
 
 // ---------------------------------------------------------- defuzzification
 
 float DefOp::cog(const CombinedVariable* cv) {
   if (cv == nullptr) return -1;
-  // Every rule evaluation defuzzifies, mostly clipped functions met before;
-  // the context's cover keeps its buffer from one computation to the next.
+  // The context's cover keeps its buffer from one computation to the next.
   FuzzyContext* const context = cv->get_context();
-  DefuzzMemory* const memory = FuzzyContext::caches(context) ? &context->defuzzified : nullptr;
-  float x = 0.0f;
-  if (memory != nullptr && memory->find(*cv, &x)) return x;
   PList own;
   PList& cover = context != nullptr ? context->cover : own;
   cover.remove_all();
   const int count = cv->get_number();
   for (int k = 0; k < count; ++k) cv->put_imsf_into_cover(&cover, k);
-  x = integrate(&cover);
-  if (memory != nullptr) memory->remember(*cv, x);
-  return x;
+  return integrate(&cover);
 }
 
 // Both sums carry the factor 2 of the trapezoid rule, which cancels; the
@@ -492,21 +485,21 @@ void inference(float a, PlimFuzzySet* set, const OperatorSet* s, FuzzyContext* c
   const OperatorSet& ops = or_default(s);
   switch (ops.get_inference_operator()) {
     case minimum:
-      return TNorm::min(a, set, context);
+      return TNorm::min(a, set);
     case maximum:
-      return TCoNorm::max(a, set, context);
+      return TCoNorm::max(a, set);
     case fuzzy_and:
       return CompOp::fuzzy_and(a, set, ops.get_gamma(), context);
     case fuzzy_or:
       return CompOp::fuzzy_or(a, set, ops.get_gamma(), context);
     case ass_comp_and:
-      return CompOp::ass_comp_and(a, set, context);
+      return CompOp::ass_comp_and(a, set);
     case ass_comp_or:
-      return CompOp::ass_comp_or(a, set, context);
+      return CompOp::ass_comp_or(a, set);
     case product:
-      return TNorm::prod(a, set, context);
+      return TNorm::prod(a, set);
     case sum:
-      return TCoNorm::addition(a, set, context);
+      return TCoNorm::addition(a, set);
     default:
       return;
   }
@@ -583,7 +576,7 @@ int calculate(CombinedVariable* result, const CombinedVariable* cv1, const Combi
     values.add(
         join_mv_with_importance(cv2->find(k)->get_match_value(), cv2->get_importance(), s, err));
     result->change_set(k, [&](PlimFuzzySet& term) {
-      instantiate(&term, 0, result->get_context());
+      instantiate(&term, 0);
       inference(aggregate(&values, op, s, err), &term, s, result->get_context());
     });
   }

@@ -154,26 +154,25 @@ class OperatorSet {
 
 // Each operator comes in three forms: on two degrees; on a list of degrees;
 // and on a degree and a fuzzy set, where the result becomes the set's match
-// value and its instantiated function is rebuilt (through the context's clip
-// memory when one is given, see tarnrule_context.h).
+// value and its instantiated function is rebuilt.
 class TNorm {
  public:
   static float min(float a, float b);
   static float min(const FList* values);  // 1 for an empty list
-  static void min(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
+  static void min(float x, PlimFuzzySet* set);
   static float prod(float a, float b);
   static float prod(const FList* values);
-  static void prod(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
+  static void prod(float x, PlimFuzzySet* set);
 };
 
 class TCoNorm {
  public:
   static float max(float a, float b);
   static float max(const FList* values);  // 0 for an empty list
-  static void max(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
+  static void max(float x, PlimFuzzySet* set);
   static float addition(float a, float b);  // limited to 1
   static float addition(const FList* values);
-  static void addition(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
+  static void addition(float x, PlimFuzzySet* set);
 };
 
 // Compensatory operators. The associative ones return atan values unscaled
@@ -184,10 +183,10 @@ class CompOp {
  public:
   static float ass_comp_and(float a, float b);
   static float ass_comp_and(const FList* values);
-  static void ass_comp_and(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
+  static void ass_comp_and(float x, PlimFuzzySet* set);
   static float ass_comp_or(float a, float b);
   static float ass_comp_or(const FList* values);
-  static void ass_comp_or(float x, PlimFuzzySet* set, FuzzyContext* context = nullptr);
+  static void ass_comp_or(float x, PlimFuzzySet* set);
   static float fuzzy_and(float a, float b, float gamma, std::ostream* err = nullptr);
   static float fuzzy_and(const FList* values, float gamma, std::ostream* err = nullptr);
   static void fuzzy_and(float x, PlimFuzzySet* set, float gamma, FuzzyContext* context = nullptr);

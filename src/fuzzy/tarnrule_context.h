@@ -1,6 +1,6 @@
-// The fuzzy library's evaluation context: the memories and scratch
-// polylines that fuzzification, rule evaluation and defuzzification keep
-// from one call to the next, and the switch that turns the memories off.
+// The fuzzy library's evaluation context: the pool of known fuzzifications
+// and the scratch polylines that fuzzification and defuzzification keep from
+// one call to the next, and the switch that turns the memories off.
 #pragma once
 
 #include <memory>
@@ -8,29 +8,27 @@
 #include <vector>
 
 #include "tarncvar.h"
-#include "tarncvar_memo.h"
 
 // A rule set made with a context (RuleSet(FuzzyContext*)) passes it to its
 // variable list, which gives it to every variable it takes in
 // (PlimList::set_context); copies of a list keep the context of what they
-// copy. Operations on a variable use the variable's context; the free
-// functions that shape a single term (inference, the operators' fuzzy-set
-// forms) take it as an argument, since a term does not know its list.
+// copy. Operations on a variable use the variable's context; inference and
+// the weighted operators' fuzzy-set forms take it as an argument for their
+// messages, since a term does not know its list.
 //
-// Without a context (null) the shared memories are not used and scratch
-// polylines are made per call; what a list remembers of its own
-// fuzzifications, and a rule set's terms of the variables and blocks they
-// found, still work. A context must outlive every list that was given it.
+// Without a context (null) nothing is pooled and scratch polylines are made
+// per call; what a list remembers of its own fuzzifications, and a rule
+// set's terms of the variables and blocks they found, still work. A context
+// must outlive every list that was given it.
 //
 // Messages (warnings and errors of reading, fuzzifying and evaluating) go
 // to `err`, printouts to `out`: the streams the owner hands in, until then
 // streams that drop everything. Operations without a context report to the
 // error stream they are given (null: none).
 //
-// With `caching` off no memory is read or written: neither these shared
-// ones nor the fuzzifications a list remembers (each is computed in full
-// and gives the terms a new stamp) nor the variables and blocks a rule
-// set's terms found. The scratch polylines, which keep only their room, stay.
+// With `caching` off no memory is read or written: neither the pool nor the
+// fuzzifications a list remembers (each is computed in full and gives the
+// terms a new stamp) nor the variables and blocks a rule set's terms found. The scratch polylines, which keep only their room, stay.
 struct FuzzyContext {
   FuzzyContext() = default;
   FuzzyContext(const FuzzyContext&) = delete;
@@ -43,8 +41,6 @@ struct FuzzyContext {
   // Known fuzzifications of lists that are gone, for the next list of the
   // same shape (each script run makes its variables anew).
   std::vector<std::unique_ptr<PlimList::KnownValues>> known_values;
-  ClipMemory clips;
-  DefuzzMemory defuzzified;
   // Scratch: the cover of a defuzzification, and the working polylines of
   // one merge of a term into a cover.
   PList cover;
@@ -52,7 +48,7 @@ struct FuzzyContext {
   PList merge_union;
   PList merge_crossings;
 
-  // Whether the shared memories may be used through `context` (null: no).
+  // Whether memories may be used through `context` (null: no).
   static bool caches(const FuzzyContext* context) { return context != nullptr && context->caching; }
   // The error stream of `context` (null: none, nothing to report to).
   static std::ostream* errors(const FuzzyContext* context) {

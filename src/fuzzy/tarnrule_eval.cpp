@@ -243,5 +243,5 @@ void RuleSet::rule_pass(const RuleBlock& block, CombinedVariable* v) {
     if (out != v) shaped_.push_back(set);
   }
   if (!deferred) return;
-  for (PlimFuzzySet* set : shaped_) set->build_imsf(context_);
+  for (PlimFuzzySet* set : shaped_) set->build_imsf();
 }

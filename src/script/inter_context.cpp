@@ -42,8 +42,6 @@ void TEvalContext::set_caching(bool enabled) {
   trees.caching = enabled;
   // Nothing gathered before is used after the switch.
   fuzzy.known_values.clear();
-  fuzzy.clips = ClipMemory();
-  fuzzy.defuzzified = DefuzzMemory();
   formulas.formulas.reset();
   tables.clear();
   trees.memo = TCombinationMemo();

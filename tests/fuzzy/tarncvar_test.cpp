@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "fuzzy_test_support.h"
-#include "tarncvar_memo.h"
 #include "tarnrule_context.h"
 
 namespace {
@@ -88,7 +87,7 @@ TEST(PlimFuzzySetTest, InstantiatedFunctionIsClippedAtTheMatchValue) {
     PlimList sets;
     PlimFuzzySet* set = sets.add("t", 0, 6, left, right, blue);
     set->set_match_value(mv);
-    set->build_imsf(nullptr);
+    set->build_imsf();
     EXPECT_EQ(points_of(*set->get_imsf()), imsf) << left << " " << right << " " << mv;
   }
 }
@@ -255,7 +254,7 @@ TEST(CombinedVariableTest, FuzzificationInsideAndOutsideTheRange) {
     PlimFuzzySet fresh;
     fresh.copy(&term);
     fresh.calculate_match_value(x);
-    fresh.build_imsf(nullptr);
+    fresh.build_imsf();
     if (!fresh.same_bits_as(term)) return ::testing::AssertionFailure() << "term " << k;
   }
   return ::testing::AssertionSuccess();
@@ -278,7 +277,7 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
       {"clipped function rebuilt",
        [](CombinedVariable& cv) {
          cv.find(0)->set_match_value(0.75f);
-         cv.find(0)->build_imsf(nullptr);
+         cv.find(0)->build_imsf();
          cv.find(0)->set_match_value(0.5f);
        }},
       {"function point", [](CombinedVariable& cv) { cv.set_msf_y(1, 1, 0.5f); }},
@@ -569,48 +568,6 @@ TEST(PlimListCopyTest, TakesOverEveryDifferingPart) {
     source.write_PL(expected);
     target.write_PL(got);
     EXPECT_EQ(got.str(), expected.str()) << what;  // the text shows every part, -0 included
-  }
-}
-
-// The memories of defuzzified values and clipped functions answer only for
-// the same bits. (That their answers equal the computations is checked by
-// the corpus runs with and without the memories.)
-TEST(MemoryTest, FindOnlyWhatWasRememberedForTheSameBits) {
-  CombinedVariable a;
-  *a.add()->get_imsf() = polyline({0, 0, 1, 1, 2, 0});
-  DefuzzMemory memory;
-  float value = -7;
-  EXPECT_FALSE(memory.find(a, &value));
-  memory.remember(a, 1.5f);
-  EXPECT_TRUE(memory.find(a, &value));
-  EXPECT_EQ(value, 1.5f);
-  const std::pair<const char*, std::vector<Flat>> misses[] = {
-      {"negative zero", {{-0.0f, 0, 1, 1, 2, 0}}},
-      {"one more point", {{0, 0, 1, 1, 2, 0, 3, 0}}},
-      {"points split over two terms", {{0, 0, 1, 1}, {2, 0}}},
-      {"an empty term added", {{0, 0, 1, 1, 2, 0}, {}}},
-  };
-  for (const auto& [what, functions] : misses) {
-    CombinedVariable b;
-    for (const Flat& f : functions) *b.add()->get_imsf() = polyline(f);
-    EXPECT_FALSE(memory.find(b, &value)) << what;
-  }
-  const PList msf = polyline({0, 0, 1, 1, 2, 0});
-  const PList clipped = polyline({0, 0, 0.5f, 0.5f, 1.5f, 0.5f, 2, 0});
-  ClipMemory clips;
-  EXPECT_EQ(clips.find(msf, 0.5f), nullptr);
-  clips.remember(msf, 0.5f, clipped);
-  const PList* found = clips.find(msf, 0.5f);
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(points_of(*found), points_of(clipped));
-  const std::tuple<const char*, Flat, float> clip_misses[] = {
-      {"other match value", {0, 0, 1, 1, 2, 0}, std::nextafter(0.5f, 1.0f)},
-      {"other point", {0, 0, 1, 1, 2.5f, 0}, 0.5f},
-      {"negative zero", {-0.0f, 0, 1, 1, 2, 0}, 0.5f},
-      {"point missing", {0, 0, 1, 1}, 0.5f},
-  };
-  for (const auto& [what, other, mv] : clip_misses) {
-    EXPECT_EQ(clips.find(polyline(other), mv), nullptr) << what;
   }
 }
 
