@@ -18,7 +18,7 @@ struct CReportRoster {
 };
 
 struct CReportData {
-  std::string sTitle;  // shown as the page's heading, e.g. the domain file's name
+  std::string sTitle;                   // shown as the page's heading, e.g. the domain file's name
   CReportRoster cBefore;                // the roster read
   std::optional<CReportRoster> oAfter;  // the optimised roster, for an optimisation
   std::vector<CTrajectoryPoint> vTrajectory;  // for an optimisation, in order

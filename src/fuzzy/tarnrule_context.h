@@ -28,7 +28,8 @@
 //
 // With `caching` off no memory is read or written: neither the pool nor the
 // fuzzifications a list remembers (each is computed in full and gives the
-// terms a new stamp) nor the variables and blocks a rule set's terms found. The scratch polylines, which keep only their room, stay.
+// terms a new stamp) nor the variables and blocks a rule set's terms found.
+// The scratch polylines, which keep only their room, stay.
 struct FuzzyContext {
   FuzzyContext() = default;
   FuzzyContext(const FuzzyContext&) = delete;

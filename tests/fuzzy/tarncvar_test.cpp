@@ -334,8 +334,8 @@ TEST(CombinedVariableTest, ParameterAndShapeStampsFollowEveryChange) {
   struct TCase {
     const char* what;
     void (*change)(CombinedVariable&);
-    bool parameters;  // the parameter stamp moves
-    bool shape;       // the shape stamp moves
+    bool parameters;     // the parameter stamp moves
+    bool shape;          // the shape stamp moves
     bool lends = false;  // a term is lent: every stamp read gives a new one
   };
   // clang-format off
