@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "fuzzy_test_support.h"
@@ -171,6 +173,50 @@ TEST(OperatorSetTest, AccumulateDefuzzifiesByTheChosenOperator) {
     EXPECT_EQ(accumulate(&flat, &ops), flat_value) << op;
     EXPECT_EQ(accumulate(&none, &ops), -1) << op;
   }
+}
+
+// calculate() joins two variables term by term: each result term's match
+// value is the inference of the aggregated (importance-weighted) match
+// values, its function clipped there, and a new stamp tells memories of the
+// change; a missing operand makes the result a copy of the other, and
+// mismatches are refused with a message.
+TEST(OperatorSetTest, CalculateJoinsTwoVariablesTermByTerm) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 1, {"low", "high"});
+  CombinedVariable a(&ps, "A");
+  CombinedVariable b(&ps, "B");
+  a.fuzzify(2.5f);  // low 0.75, high 0.25
+  b.fuzzify(5.0f);  // low 0.5, high 0.5
+  OperatorSet ops;  // minimum throughout
+  const auto run = [&](CombinedVariable* result, const CombinedVariable* x,
+                       const CombinedVariable* y) {
+    Capture err(std::cerr);
+    const int r = calculate(result, x, y, AND, &ops, &std::cerr);
+    return std::make_pair(r, err.str());
+  };
+  CombinedVariable result(&ps, "R");
+  const std::uint64_t stamp = result.get_stamp();
+  EXPECT_EQ(run(&result, &a, &b), std::make_pair(1, std::string()));
+  EXPECT_EQ(result.get_fs_match_value(0), 0.5f);
+  EXPECT_EQ(result.get_fs_match_value(1), 0.25f);
+  float top = 0;
+  for (const Point& p : result.find(1)->get_imsf()->points()) top = std::max(top, p.get_y());
+  EXPECT_EQ(top, 0.25f);  // clipped at its match value
+  EXPECT_NE(result.get_stamp(), stamp);
+  EXPECT_EQ(result.get_crisp_value(), -1);
+
+  CombinedVariable copy;
+  EXPECT_EQ(run(&copy, nullptr, &a).first, 1);
+  EXPECT_EQ(copy.get_fs_match_value(0), 0.75f);
+  EXPECT_EQ(copy.get_crisp_value(), -1);
+
+  const ParameterSet three = make_ps("q", 0, 10, 5, 1, 1, {"l", "m", "h"});
+  CombinedVariable other(&three, "O");
+  EXPECT_EQ(run(&result, &a, &other),
+            std::make_pair(-1, std::string("Variables have different number of terms!\n")));
+  EXPECT_EQ(run(&result, nullptr, nullptr),
+            std::make_pair(-1, std::string("Nothing to calclute!\n")));
+  EXPECT_EQ(run(nullptr, &a, &b),
+            std::make_pair(-1, std::string("Cannot do calclutions for Null pointer!\n")));
 }
 
 TEST(OperatorSetTest, ReadWordsAndWriteThemBack) {
