@@ -266,7 +266,10 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // weekday cover and pairing rules hold on every day.
   bool CheckPlan() const;
 
-  // The constraint variables, recomputed from the schedule.
+  // The constraint variables, recomputed from the schedule. Within
+  // ComputeConstraintVars, with caching on, only for the groups whose row
+  // changed since the last computation (random repair changes one or two
+  // rows at a time); the others keep their values.
   void ComputeConstraintVars();
   void ComputeConstraintVars_DIFFHOURS();
   void ComputeConstraintVars_WORKINGHOURS();
@@ -299,6 +302,13 @@ class CShiftSchedulingDomain : public CDomainInstance {
   CFloatVector c_freeweekends;
   CIntMatrix c_badweekends;
 
+  // What the constraint variables were last computed from, and which rows
+  // differ from it in the computation under way (empty outside it).
+  std::vector<std::vector<int>> ComputedRows;
+  std::vector<float> ComputedLengths;
+  int ComputedCycle = -1;
+  std::vector<bool> ChangedRows;
+
  private:
   bool ReadCycleLength(CDomainFileReader& reader);
   bool ReadGroups(CDomainFileReader& reader);
@@ -308,6 +318,11 @@ class CShiftSchedulingDomain : public CDomainInstance {
 
   // Working hours of group g in week w, summed in day order.
   float HoursOfWeek(std::size_t g, int week) const;
+  // Notes which groups' constraint variables ComputeConstraintVars must
+  // compute anew: all, unless the last computation was made from the same
+  // shift lengths, cycle length and number of groups.
+  void NoteChangedRows();
+  bool RowChanged(std::size_t g) const { return g >= ChangedRows.size() || ChangedRows[g]; }
   // Whether group g works on day d; missing cells count as free.
   bool Works(std::size_t g, int day) const;
   // Weeks of the cycle that row g of the schedule reaches into: the cycle

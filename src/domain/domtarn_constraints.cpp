@@ -7,7 +7,13 @@
 // They run over the weeks a group's row holds (WeeksHeld), so a cycle length
 // left from a read that stopped early never makes them walk weeks that do not
 // exist; for a complete schedule that is the whole cycle.
+//
+// Random repair changes one or two rows between evaluations, so an
+// evaluation computes only the groups whose row differs from the one the
+// values were computed from (NoteChangedRows); the others keep theirs.
 #include "domtarn.h"
+
+#include <utility>
 
 namespace {
 
@@ -44,18 +50,40 @@ bool CShiftSchedulingDomain::Works(std::size_t g, int day) const {
   return entry > 0 && static_cast<std::size_t>(entry) < shifts.size();
 }
 
+void CShiftSchedulingDomain::NoteChangedRows() {
+  std::vector<float> lengths;
+  for (const CShift& shift : shifts) lengths.push_back(shift.GetLength());
+  const bool all = !GetCaching() || lengths != ComputedLengths || LengthOfCycle != ComputedCycle ||
+                   ComputedRows.size() != groups.size();
+  ComputedLengths = std::move(lengths);
+  ComputedCycle = LengthOfCycle;
+  ComputedRows.resize(groups.size());
+  ChangedRows.assign(groups.size(), all);
+  static const std::vector<int> kNoRow;
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const std::vector<int>& row = g < schedule.size() ? schedule[g] : kNoRow;
+    if (all || ComputedRows[g] != row) {
+      ChangedRows[g] = true;
+      ComputedRows[g] = row;
+    }
+  }
+}
+
 void CShiftSchedulingDomain::ComputeConstraintVars() {
+  NoteChangedRows();
   ComputeConstraintVars_WORKINGHOURS();
   ComputeConstraintVars_DIFFHOURS();
   ComputeConstraintVars_SHIFTBLOCKS();
   ComputeConstraintVars_FREEWEEKENDS();
   ComputeConstraintVars_BADWEEKENDS();
+  ChangedRows.clear();
 }
 
 // The changes between the weekly hours of c_work, which is computed first.
 void CShiftSchedulingDomain::ComputeConstraintVars_DIFFHOURS() {
   c_diff.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
+    if (!RowChanged(g)) continue;
     std::vector<float>& row = c_diff[g];
     row.clear();
     const std::vector<float>& hours = c_work[g];
@@ -66,6 +94,7 @@ void CShiftSchedulingDomain::ComputeConstraintVars_DIFFHOURS() {
 void CShiftSchedulingDomain::ComputeConstraintVars_WORKINGHOURS() {
   c_work.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
+    if (!RowChanged(g)) continue;
     std::vector<float>& row = c_work[g];
     row.clear();
     const int weeks = WeeksHeld(g);
@@ -78,6 +107,7 @@ void CShiftSchedulingDomain::ComputeConstraintVars_WORKINGHOURS() {
 void CShiftSchedulingDomain::ComputeConstraintVars_SHIFTBLOCKS() {
   c_shiftblocks.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
+    if (!RowChanged(g)) continue;
     const int days = kDaysPerWeek * WeeksHeld(g);
     std::vector<CShiftBlock>& blocks = c_shiftblocks[g];
     blocks.clear();
@@ -98,8 +128,9 @@ void CShiftSchedulingDomain::ComputeConstraintVars_SHIFTBLOCKS() {
 // A domain without a cycle length has no weekends; its fraction is taken as 0
 // rather than divided by zero. Weeks missing from a row count as free.
 void CShiftSchedulingDomain::ComputeConstraintVars_FREEWEEKENDS() {
-  c_freeweekends.clear();
+  c_freeweekends.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
+    if (!RowChanged(g)) continue;
     const int weeks = WeeksHeld(g);
     int free = LengthOfCycle - weeks;
     for (int w = 0; w < weeks; ++w) {
@@ -108,13 +139,14 @@ void CShiftSchedulingDomain::ComputeConstraintVars_FREEWEEKENDS() {
     }
     const float fraction =
         LengthOfCycle > 0 ? static_cast<float>(free) / static_cast<float>(LengthOfCycle) : 0.0f;
-    c_freeweekends.push_back(fraction);
+    c_freeweekends[g] = fraction;
   }
 }
 
 void CShiftSchedulingDomain::ComputeConstraintVars_BADWEEKENDS() {
   c_badweekends.resize(groups.size());
   for (std::size_t g = 0; g < groups.size(); ++g) {
+    if (!RowChanged(g)) continue;
     const int lastWeekStart = kDaysPerWeek * (WeeksHeld(g) - 1);
     std::vector<int>& row = c_badweekends[g];
     row.clear();

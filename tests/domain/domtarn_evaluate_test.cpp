@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "domtarn_test_support.h"
 #include "domtarn_tree.h"
@@ -64,6 +65,41 @@ TEST(ConstraintVars, RecomputedWithoutReadingOutsideTheSchedule) {
   empty.ComputeConstraintVars();
   EXPECT_EQ(empty.FreeWeekends(), (CFloatVector{0}));
   EXPECT_TRUE(empty.Work()[0].empty());
+}
+
+// Computing again after a change gives what a domain computing the changed
+// schedule once gives, though only changed rows are walked again: a row
+// changed, another shift length, the caching switched off.
+TEST(ConstraintVars, ComputedAgainAfterAChangeAsFromScratch) {
+  const std::vector<std::string> rows = {"1101100 1111100", "0011111 1100011", "1111000 0001111"};
+  const auto values = [](const TestDomain& d) {
+    std::vector<std::vector<Block>> blocks;
+    for (const auto& row : d.Blocks()) blocks.push_back(BlocksOf(row));
+    return std::make_tuple(d.Work(), d.Diff(), blocks, d.FreeWeekends(), d.BadWeekends());
+  };
+  struct TCase {
+    const char* what;
+    void (*change)(TestDomain&);
+  } const cases[] = {
+      {"row", [](TestDomain& d) { d.GetSchedule()[1] = domain_test::Row("1111111 0000011"); }},
+      {"shift length", [](TestDomain& d) { d.GetShifts()[1].SetLength(6); }},
+      {"caching off",
+       [](TestDomain& d) {
+         d.SetCaching(false);
+         d.GetSchedule()[2] = domain_test::Row("0000000 1111111");
+       }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestDomain domain(2, {0, 8}, rows);
+    domain.ComputeConstraintVars();
+    c.change(domain);
+    domain.ComputeConstraintVars();
+    TestDomain fresh(2, {0, 8}, rows);
+    c.change(fresh);
+    fresh.ComputeConstraintVars();
+    EXPECT_EQ(values(domain), values(fresh));
+  }
 }
 
 ConstraintEvaluation Rated(const std::string& branch, const std::string& formula, float value,

@@ -50,6 +50,7 @@ class TestDomain : public CShiftSchedulingDomain {
   using CShiftSchedulingDomain::RepairStep4;
 
   const CFloatMatrix& Work() const { return c_work; }
+  const CFloatMatrix& Diff() const { return c_diff; }
   const CShiftBlockMatrix& Blocks() const { return c_shiftblocks; }
   const CFloatVector& FreeWeekends() const { return c_freeweekends; }
   const CIntMatrix& BadWeekends() const { return c_badweekends; }
