@@ -340,6 +340,11 @@ void RuleBlock::forget_cvs() {
   }
 }
 
+bool RuleBlock::shareable() const {
+  return !lent_ && std::none_of(rules_.begin(), rules_.end(),
+                                [](const Rule& r) { return r.refers_to_cvs(); });
+}
+
 int RuleBlock::remove(int i, std::ostream* err) {
   if (i < 0 || i >= get_number()) {
     report_line(err, "no such Rule in RuleBlock::remove(int r_index)");
@@ -431,11 +436,6 @@ void RuleSet::name_in_use() {
   if (rs_name_ == "empty_rule_set") rs_name_ = "nameless_rule_set";
 }
 
-bool RuleBlock::shareable() const {
-  return !lent_ && std::none_of(rules_.begin(), rules_.end(),
-                                [](const Rule& r) { return r.refers_to_cvs(); });
-}
-
 RuleBlock& RuleSet::append_block() {
   auto block = std::make_shared<RuleBlock>();
   RuleBlock& own = *block;
@@ -456,16 +456,14 @@ RuleBlock& RuleSet::changeable(std::size_t i) {
 
 void RuleSet::add(const RuleBlock* b) {
   name_in_use();
-  // The copy is made before it is appended: `b` may be one of this set's own
-  // blocks, which appending may move. A copy of a block of a rule set keeps
-  // the stamp: its rules refer to no variable.
-  auto block = std::make_shared<RuleBlock>();
+  // Appending moves slots, not blocks, so `b` may be one of this set's own.
+  // A copy of a block of a rule set keeps the stamp: its rules refer to no
+  // variable.
+  RuleBlock& block = append_block();
   if (b != nullptr) {
-    block->copy(b);
-    block->forget_cvs();
+    block.copy(b);
+    block.forget_cvs();
   }
-  RuleBlock& own = *block;
-  blocks_.push_back({std::move(block), &own});
   blocks_appended();
 }
 
