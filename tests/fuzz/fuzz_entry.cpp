@@ -200,9 +200,10 @@ TQuietConsole::~TQuietConsole() {
 
 namespace {
 
-constexpr std::array<TTarget, 5> kTargets{{
+constexpr std::array<TTarget, 6> kTargets{{
     {"interpret", run_interpret},
     {"domain", run_domain},
+    {"optimize", run_optimize},
     {"ruleset", run_ruleset},
     {"varlist", run_varlist},
     {"pslist", run_pslist},
@@ -268,6 +269,16 @@ TWorkspace::TWorkspace(const std::filesystem::path& fixtures, TCacheMode mode) {
   previous = std::filesystem::current_path();
   std::filesystem::current_path(dir);
   write_fixtures();
+}
+
+TCacheMode cache_mode() {
+  if (workspace->uncached != nullptr) return TCacheMode::kCompare;
+  return workspace->context->caching() ? TCacheMode::kOn : TCacheMode::kOff;
+}
+
+void note_files_written() {
+  reset_files();
+  workspace->dirty = true;
 }
 
 TEvalContext& TWorkspace::context() const {

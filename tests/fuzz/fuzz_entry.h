@@ -92,9 +92,16 @@ class TQuietConsole {
   std::streambuf* input = nullptr;
 };
 
+// The cache mode of the live workspace.
+TCacheMode cache_mode();
+// Tells the workspace that the entry is about to write files into it: the
+// fixtures are put back before the next input.
+void note_files_written();
+
 // The domain side, kept in its own file because the domain's and the fuzzy
 // library's headers do not go into one file together.
 void run_domain(std::string_view input);
+void run_optimize(std::string_view input);
 // The most characters of script text the program loads.
 std::size_t script_chars();
 

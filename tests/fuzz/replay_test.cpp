@@ -72,9 +72,10 @@ INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
                                             ::testing::Values(fuzz::TCacheMode::kOn,
                                                               fuzz::TCacheMode::kOff)),
                          replay_name);
-// Only the interpreter's runs depend on the caches.
+// Only script runs and optimizations depend on the caches.
 INSTANTIATE_TEST_SUITE_P(Compared, CorpusReplay,
-                         ::testing::Combine(::testing::Values(*fuzz::find_target("interpret")),
+                         ::testing::Combine(::testing::Values(*fuzz::find_target("interpret"),
+                                                              *fuzz::find_target("optimize")),
                                             ::testing::Values(fuzz::TCacheMode::kCompare)),
                          replay_name);
 
