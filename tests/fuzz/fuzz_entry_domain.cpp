@@ -18,10 +18,11 @@ namespace {
 constexpr std::int64_t kEvaluations = 6;
 
 // Reads the domain file, then improves its roster by random repair and by
-// iterative deepening, with the caches on or off and a fixed seed. Gives
-// what the domain printed and the roster it ended with.
+// iterative deepening, with the caches on or off and a fixed seed, the
+// console quiet. Gives what the domain printed and the roster it ended with.
 std::string optimize(std::string_view input, bool caching) {
   std::ostringstream out;
+  TQuietConsole quiet;
   CShiftSchedulingDomain domain;
   domain.SetOutput(out, out);
   domain.SetCaching(caching);
@@ -55,7 +56,6 @@ void run_domain(std::string_view input) {
 void run_optimize(std::string_view input) {
   if (!stays_inside(input)) return;
   note_files_written();
-  TQuietConsole quiet;
   const TCacheMode mode = cache_mode();
   const std::string first = optimize(input, mode != TCacheMode::kOff);
   if (mode != TCacheMode::kCompare) return;
