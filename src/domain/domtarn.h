@@ -18,6 +18,7 @@
 #include "seed_source.h"
 
 class TEvalContext;
+struct TRunLimits;
 class TVariable;
 class TVarlist;
 
@@ -122,6 +123,9 @@ class CDomainInstance : public CBase {
   // the export of the domain variables is then made whole every time too.
   void SetCaching(bool enabled);
   bool GetCaching() const;
+  // How much each script run may do and make (inter_context.h); harnesses
+  // under instrumentation lower the limits to keep every input quick.
+  void SetRunLimits(const TRunLimits& limits);
 
   // Where the domain writes: its messages, the printouts of its script
   // runs and its optimizer's progress go to `out`, the fuzzy library's

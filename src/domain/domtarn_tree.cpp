@@ -23,6 +23,10 @@ void CDomainInstance::SetCaching(bool enabled) {
   cEvalContext->set_caching(enabled);
 }
 
+void CDomainInstance::SetRunLimits(const TRunLimits& limits) {
+  cEvalContext->limits = limits;
+}
+
 bool CDomainInstance::GetCaching() const {
   return cEvalContext->caching();
 }

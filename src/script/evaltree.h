@@ -109,6 +109,8 @@ class TEvalTree {
   // The tree file: every entry with its crisp value and its score list.
   // Nothing is written for an empty tree.
   void write(const std::string& file) const;
+  // The number of constraints aggregated so far.
+  std::size_t constraint_count() const { return scores_.size(); }
   // One element per aggregated constraint, grouped by branch in branch order.
   ConstraintEvaluations GetConstraintList() const;
   // The same sorted by rating into `list` (its entries written over), in

@@ -428,9 +428,38 @@ std::unique_ptr<RuleSet> new_rule_set(FuzzyContext& context) {
   return rules;
 }
 
+// Stops the run, naming what it has made too many of, once it holds more of
+// anything than a run may make. Fuzzy variables are also store variables, so
+// the store comes last: the message names the more telling kind.
+bool over_size_limit(TScriptRun& run) {
+  struct TCount {
+    std::size_t held;
+    std::size_t limit;
+    std::string_view what;
+  };
+  const TRunLimits& limits = run.Context.limits;
+  RuleSet& rules = *run.Rules;
+  const auto fuzzy = [](int held) { return static_cast<std::size_t>(held); };
+  const TCount counts[] = {
+      {fuzzy(rules.get_cv_list()->get_number()), limits.fuzzy_entries, "fuzzy variables"},
+      {fuzzy(rules.get_ps_list()->get_number()), limits.fuzzy_entries, "parameter sets"},
+      {fuzzy(rules.get_number()), limits.fuzzy_entries, "rule blocks"},
+      {run.Evals != nullptr ? run.Evals->constraint_count() : 0, limits.constraints,
+       "aggregated constraints"},
+      {run.Vars->number(), limits.variables, "variables"},
+  };
+  for (const TCount& count : counts) {
+    if (count.held <= count.limit) continue;
+    run.stop("Error: more than " + std::to_string(count.limit) + " " + std::string(count.what) +
+             run.at_token());
+    return true;
+  }
+  return false;
+}
+
 void main_pass(TScriptRun& run) {
   const TDispatchTable& table = dispatch_table();
-  const long statement_limit = run.Context.statement_limit;
+  const long statement_limit = run.Context.limits.statements;
   long statements = 0;
   while (!run.stopped() && !run.reader.at_end()) {
     if (++statements > statement_limit) {
@@ -438,6 +467,7 @@ void main_pass(TScriptRun& run) {
                run.at_token());
       return;
     }
+    if (statements % script_limits::kSizeCheckStatements == 0 && over_size_limit(run)) return;
     if (run.Controls->number() > script_limits::kMaxControlEntries) {
       run.stop("Error: more than " + std::to_string(script_limits::kMaxControlEntries) +
                " control entries" + run.at_token());

@@ -22,6 +22,16 @@
 struct TScriptWords;
 class TControlList;
 
+// How many statements one run may execute, and how many variables, fuzzy
+// variables (parameter sets and rule blocks alike) and aggregated
+// constraints it may hold.
+struct TRunLimits {
+  long statements = script_limits::kMaxStatements;
+  std::size_t variables = script_limits::kMaxVariables;
+  std::size_t fuzzy_entries = script_limits::kMaxFuzzyEntries;
+  std::size_t constraints = script_limits::kMaxConstraints;
+};
+
 // interpret() takes the context, and a run lends its parts on: the run's
 // rule set gets `fuzzy` (handed on to its variables, tarnrule_context.h),
 // its store `formulas`, its tree `trees`; the statements reach the rest
@@ -54,9 +64,9 @@ class TEvalContext {
   // those written go and are read first; empty: the working folder.
   std::string input_folder;
   std::string output_folder;
-  // How many statements one run may execute before it stops with the limit
-  // message; harnesses under instrumentation lower it.
-  long statement_limit = script_limits::kMaxStatements;
+  // How much one run may do and make before it stops with a limit message;
+  // harnesses under instrumentation and tests lower the limits.
+  TRunLimits limits;
 
   bool caching() const { return caching_; }
   void set_caching(bool enabled);

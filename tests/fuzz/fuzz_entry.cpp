@@ -239,7 +239,7 @@ std::filesystem::path default_fixtures() {
 std::unique_ptr<TEvalContext> fuzz_context(bool caching) {
   auto context = std::make_unique<TEvalContext>();
   context->set_caching(caching);
-  context->statement_limit = kStatementLimit;
+  context->limits.statements = kStatementLimit;
   // The console, which the entries silence while they run.
   context->set_output(std::cout, std::cerr);
   return context;

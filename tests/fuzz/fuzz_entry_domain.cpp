@@ -6,6 +6,7 @@
 
 #include "domtarn.h"
 #include "fuzz_entry.h"
+#include "inter_context.h"
 #include "optimize.h"
 #include "seed_source.h"
 
@@ -17,6 +18,12 @@ namespace {
 // second, and a few moves reach every part of a repair.
 constexpr std::int64_t kEvaluations = 6;
 
+// Bounds of each script run. A domain whose read stopped may leave a cycle of
+// millions of weeks for a script's loops to walk; an input that reaches these
+// bounds has shown what it can, and ends within the fuzzer's time.
+constexpr TRunLimits kRunLimits = {
+    .statements = 200'000, .variables = 100'000, .fuzzy_entries = 10'000, .constraints = 20'000};
+
 // Reads the domain file, then improves its roster by random repair and by
 // iterative deepening, with the caches on or off and a fixed seed, the
 // console quiet. Gives what the domain printed and the roster it ended with.
@@ -26,6 +33,7 @@ std::string optimize(std::string_view input, bool caching) {
   CShiftSchedulingDomain domain;
   domain.SetOutput(out, out);
   domain.SetCaching(caching);
+  domain.SetRunLimits(kRunLimits);
   domain.SetSeedSource(CSeedSource::Fixed(1));
   std::istringstream in{std::string(input)};
   domain.Read(in);

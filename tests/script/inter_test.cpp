@@ -373,9 +373,40 @@ INSTANTIATE_TEST_SUITE_P(Caching, ScriptCases, ::testing::Values(true, false),
 TEST(ScriptLimits, EndlessLoopEndsAtTheStatementLimit) {
   TEvalContext context;
   context.set_output(std::cout, std::cerr);
-  context.statement_limit = 1000;
+  context.limits.statements = 1000;
   const std::string out = run_script(context, "LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k");
   EXPECT_EQ(out, "\nError: more than 1000 statements at token #5\n");
+}
+
+// A loop that makes something in every turn ends once the run holds more of
+// it than a run may make (limits lowered here; checked every 1024
+// statements), with a message naming what there is too much of.
+TEST(ScriptLimits, LoopsThatMakeTooMuchEndAtTheSizeLimits) {
+  const std::string set =
+      "PARAMETERSET name: r lower: 0 upper: 1 median: 0.5 distribution: 1 "
+      "dilatation: 1 importance: 1 terms: bad good END ";
+  const std::string loop = "FOR i = 0 TO 100000 STEP 1 ";
+  const struct {
+    std::string script;
+    std::string what;
+  } cases[] = {
+      {loop + "LET x[i] = i NEXT i", "variables"},
+      {set + loop + "FUZZYVAR v[i] r NEXT i", "fuzzy variables"},
+      {loop + set + "NEXT i", "parameter sets"},
+      {set + "EVALTREE r t B AND END FUZZYVAR v r " + loop + "AGGREGATE B AND v w[i] NEXT i",
+       "aggregated constraints"},
+  };
+  for (const auto& c : cases) {
+    TEvalContext context;
+    context.set_output(std::cout, std::cerr);
+    context.limits = {
+        .statements = 10'000'000, .variables = 50, .fuzzy_entries = 50, .constraints = 50};
+    FeedStdin in("");
+    Capture out;
+    interpret(context, c.script.c_str(), nullptr);
+    EXPECT_NE(out.str().find("\nError: more than 50 " + c.what + " at token #"), std::string::npos)
+        << c.what << ": " << out.str().substr(0, 400);
+  }
 }
 
 }  // namespace
