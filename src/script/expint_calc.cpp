@@ -180,23 +180,56 @@ class TFormulaParser {
 };
 
 // Parsed formulas by their text. Parsing depends on the text alone, and cached
-// trees are only read, so a formula computed again skips the parse.
+// trees are only read, so a formula computed again skips the parse. The texts
+// lie one after the other in one string, and an open-addressing table of
+// their hashes and places finds them: a lookup reads the table and the text,
+// and nothing else, before it reaches the formula.
 class TFormulaCache {
  public:
   // Null beyond the limit: formulas are then parsed per use instead of
   // growing the cache.
   TFormula* formula(std::string_view text) {
-    auto it = trees.find(text);
-    if (it == trees.end()) {
-      if (trees.size() >= kLimit) return nullptr;
-      it = trees.emplace(std::string(text), std::make_unique<TFormula>(text)).first;
+    const std::uint32_t hash = variable_name_hash(text);
+    std::size_t i = hash & mask();
+    for (; slots[i].formula != nullptr; i = (i + 1) & mask()) {
+      const TSlot& slot = slots[i];
+      if (slot.hash == hash && slot.size == text.size() &&
+          same_bytes(texts.data() + slot.at, text.data(), text.size())) {
+        return slot.formula;
+      }
     }
-    return it->second.get();
+    if (formulas.size() >= kLimit) return nullptr;
+    TFormula* made = formulas.emplace_back(std::make_unique<TFormula>(text)).get();
+    slots[i] = {hash, static_cast<std::uint32_t>(texts.size()),
+                static_cast<std::uint32_t>(text.size()), made};
+    texts += text;
+    if (2 * formulas.size() > slots.size()) grow();
+    return made;
   }
 
  private:
   static constexpr std::size_t kLimit = 8192;
-  std::unordered_map<std::string, std::unique_ptr<TFormula>, TNameHash, std::equal_to<>> trees;
+  struct TSlot {
+    std::uint32_t hash = 0;
+    std::uint32_t at = 0;  // where the text starts in `texts`
+    std::uint32_t size = 0;
+    TFormula* formula = nullptr;  // null: empty
+  };
+  std::size_t mask() const { return slots.size() - 1; }
+  // Doubles the table; it stays at most half full, so a search ends.
+  void grow() {
+    std::vector<TSlot> old(2 * slots.size());
+    old.swap(slots);
+    for (const TSlot& slot : old) {
+      if (slot.formula == nullptr) continue;
+      std::size_t i = slot.hash & mask();
+      while (slots[i].formula != nullptr) i = (i + 1) & mask();
+      slots[i] = slot;
+    }
+  }
+  std::vector<TSlot> slots = std::vector<TSlot>(64);
+  std::string texts;
+  std::vector<std::unique_ptr<TFormula>> formulas;
 };
 
 namespace {

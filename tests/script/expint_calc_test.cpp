@@ -113,6 +113,32 @@ TEST(Calculator, TreesComputeByTheirTextsAsChanged) {
   }
 }
 
+// The memory of parsed formulas gives what parsing gives: for texts that
+// differ in one character or only in length, with formulas enough to grow
+// its table many times and to pass its limit (formulas beyond it are parsed
+// per use), each computed twice, the second time from the memory.
+TEST(Calculator, RememberedFormulasComputeAsParsedOnes) {
+  TFormulaMemory memory;
+  TVarlist remembering;
+  TVarlist plain;
+  remembering.set_formula_memory(&memory);
+  for (TVarlist* store : {&remembering, &plain}) {
+    store->insert("a", "2", 2);
+    store->insert("b", "(a*3)", 0);
+  }
+  constexpr int kFormulas = 9000;
+  std::vector<std::string> texts;
+  for (int i = 0; i < kFormulas; ++i) {
+    const std::string n = std::to_string(i);
+    texts.push_back(i % 3 == 0 ? "(b+" + n + ")" : i % 3 == 1 ? "(" + n + "*a)" : n);
+  }
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& text : texts) {
+      ASSERT_EQ(compute_formula(text, remembering), compute_formula(text, plain)) << text;
+    }
+  }
+}
+
 // A formula parsed once follows its store: a variable made uncomputed is
 // computed from its formula, a missing one is an error (and 0), one made
 // again elsewhere is found there, and a divisor that became 0 stops.
