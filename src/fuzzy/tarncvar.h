@@ -630,13 +630,20 @@ class CVList {
     bindings_ = generation_;
   }
 
-  // Lookups of a name of a length no listed name has, as most lookups of
-  // formulas are, end at a count instead of a hash of the name.
-  static std::size_t length_slot(std::size_t size) { return std::min(size, kNameChars + 1); }
+  // Lookups of a name no listed name can be, as most lookups of formulas
+  // are, end at a count instead of a hash of the name: the names are counted
+  // by their length with their first and last characters.
+  static constexpr std::size_t kNameKinds = 512;
+  static std::size_t kind_of(std::string_view name) {
+    if (name.empty()) return 0;
+    const std::size_t first = static_cast<unsigned char>(name.front());
+    const std::size_t last = static_cast<unsigned char>(name.back());
+    return (name.size() ^ first << 2 ^ last << 5) % kNameKinds;
+  }
 
   std::vector<std::unique_ptr<CombinedVariable>> items_;
   std::unordered_map<std::string, Bucket, NameHash, NameEqual> by_name_;
-  std::array<std::uint32_t, kNameChars + 2> names_of_length_{};  // by length_slot
+  std::array<std::uint32_t, kNameKinds> names_of_kind_{};  // by kind_of
   std::uint64_t next_rank_ = 0;
   std::uint64_t generation_ = next_generation();
   std::uint64_t bindings_ = next_generation();

@@ -134,7 +134,7 @@ CombinedVariable* CVList::adopt(std::unique_ptr<CombinedVariable> cv) {
 
 void CVList::index_insert(CombinedVariable* cv) {
   const auto [entry, new_name] = by_name_.try_emplace(cv->cv_name_);
-  if (new_name) ++names_of_length_[length_slot(cv->cv_name_.size())];
+  if (new_name) ++names_of_kind_[kind_of(cv->cv_name_)];
   Bucket& bucket = entry->second;
   auto pos = bucket.end();
   while (pos != bucket.begin() && (*(pos - 1))->rank_ > cv->rank_) --pos;
@@ -153,7 +153,7 @@ void CVList::index_erase(CombinedVariable* cv, const std::string& name) {
   }
   if (bucket.empty()) {
     by_name_.erase(entry);
-    --names_of_length_[length_slot(name.size())];
+    --names_of_kind_[kind_of(name)];
   }
 }
 
@@ -205,7 +205,7 @@ const CombinedVariable* CVList::find(int i) const {
 
 CombinedVariable* CVList::find_cv(std::string_view name) const {
   name = name_view(name);
-  if (names_of_length_[length_slot(name.size())] == 0) return nullptr;
+  if (names_of_kind_[kind_of(name)] == 0) return nullptr;
   auto entry = by_name_.find(name);
   return entry != by_name_.end() ? entry->second.front() : nullptr;
 }
@@ -233,7 +233,7 @@ void CVList::remove(int i) {
 
 void CVList::remove_all() {
   by_name_.clear();
-  names_of_length_ = {};
+  names_of_kind_ = {};
   items_.clear();
   rebound();
 }

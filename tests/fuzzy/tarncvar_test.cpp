@@ -416,10 +416,12 @@ TEST(CVListTest, LookupFindsTheFirstOfANameThroughRenames) {
   CombinedVariable* first = list.add(&a);
   CombinedVariable* second = list.add(&a);
   EXPECT_EQ(lookup("a"), first);
-  // Names of other lengths: a lookup counts the names of its length first.
+  // A lookup first counts the names of its length with its first and last
+  // characters; a name of the same count is still another name.
   first->set_cv_name("bee");
   EXPECT_EQ(lookup("a"), second);
   EXPECT_EQ(lookup("bee"), first);
+  EXPECT_EQ(lookup("bxe"), nullptr);
   first->set_cv_name("a");  // back in front of the second
   EXPECT_EQ(lookup("a"), first);
   EXPECT_EQ(lookup("bee"), nullptr);
