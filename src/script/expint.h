@@ -456,7 +456,7 @@ class TFormula {
   float compute(TVarlist& vars);
   // Whether the formula is one variable's name, in a bracket or not.
   bool names_a_variable() const {
-    return form == TForm::kTerm && terms[0].second == nullptr && terms[0].first->type == 3;
+    return form == TForm::kTerm && terms[0].single && !terms[0].first.name.empty();
   }
 
  private:
@@ -464,11 +464,21 @@ class TFormula {
   // The calculation alone reaches the tree, which it never changes, so the
   // form found at parsing holds.
   TExptree& tree() const { return *root; }
+  // A number, or a variable by its name, held here rather than reached
+  // through the tree's node: computing a form reads the formula alone.
+  struct TOperand {
+    // Takes `node` when it is a number or a variable named (not a quoted text).
+    bool take(const TExptree* node);
+    std::string_view name;  // empty: a number; the text lies in the tree
+    float value = 0;
+    TVarlist::THint hint;  // where the variable was found last
+  };
   struct TTerm {
     // Takes `node` as the term when it is one.
-    bool take(TExptree* node);
-    TExptree* first = nullptr;
-    TExptree* second = nullptr;  // null: the first operand alone
+    bool take(const TExptree* node);
+    TOperand first;
+    TOperand second;
+    bool single = true;  // the first operand alone
     char op = '\0';
     float first_sign = 1;
   };

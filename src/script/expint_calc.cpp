@@ -320,11 +320,11 @@ class TCalculation {
 
  private:
   // A number, or a variable found computed; false for any other variable.
-  [[gnu::always_inline]] static bool operand_value(TExptree& node, TVarlist& vars, float& v);
+  [[gnu::always_inline]] static bool operand_value(TFormula::TOperand& operand, TVarlist& vars,
+                                                   float& v);
   // A formula's term of such operands; false when one is not, or for a
   // division by zero.
-  [[gnu::always_inline]] static bool term_value(const TFormula::TTerm& term, TVarlist& vars,
-                                                float& v);
+  [[gnu::always_inline]] static bool term_value(TFormula::TTerm& term, TVarlist& vars, float& v);
 
   TVarlist& vars;
   int base_calc;
@@ -627,22 +627,22 @@ float TExptree::calculate(TVarlist* var_list, int base_calc) {
   return TCalculation(var_list != nullptr ? *var_list : none, base_calc, true).result(*this);
 }
 
-inline bool TCalculation::operand_value(TExptree& node, TVarlist& vars, float& v) {
-  if (node.type == 2) {
-    v = node.value;
+inline bool TCalculation::operand_value(TFormula::TOperand& operand, TVarlist& vars, float& v) {
+  if (operand.name.empty()) {
+    v = operand.value;
     return true;
   }
-  const TVariable* var = vars.find_named(node.variable, node.hint);
+  const TVariable* var = vars.find_named(operand.name, operand.hint);
   if (var == nullptr || var->get_comp() == 0) return false;
   v = var->get_value();
   return true;
 }
 
-inline bool TCalculation::term_value(const TFormula::TTerm& term, TVarlist& vars, float& v) {
-  if (!operand_value(*term.first, vars, v)) return false;
-  if (term.second == nullptr) return true;
+inline bool TCalculation::term_value(TFormula::TTerm& term, TVarlist& vars, float& v) {
+  if (!operand_value(term.first, vars, v)) return false;
+  if (term.single) return true;
   float r = 0;
-  if (!operand_value(*term.second, vars, r) || (term.op == '/' && r == 0.0f)) return false;
+  if (!operand_value(term.second, vars, r) || (term.op == '/' && r == 0.0f)) return false;
   v = arithmetic(term.op, term.first_sign * v, r);
   return true;
 }
@@ -700,11 +700,18 @@ bool is_bracket(const TExptree& node) {
 
 }  // namespace
 
-bool TFormula::TTerm::take(TExptree* node) {
-  if (is_operand(node)) {
-    first = node;
-    return true;
+bool TFormula::TOperand::take(const TExptree* node) {
+  if (!is_operand(node)) return false;
+  if (node->type == 2) {
+    value = node->value;
+  } else {
+    name = node->variable;
   }
+  return true;
+}
+
+bool TFormula::TTerm::take(const TExptree* node) {
+  if (first.take(node)) return true;
   // An operator node as shape_of works it out: one arithmetic operator
   // character and no function.
   const std::string& oper = node->oper;
@@ -715,8 +722,9 @@ bool TFormula::TTerm::take(TExptree* node) {
   }
   op = oper[0];
   first_sign = static_cast<float>(node->sign);
-  first = node->left.get();
-  second = node->right.get();
+  first.take(node->left.get());
+  second.take(node->right.get());
+  single = false;
   return true;
 }
 
