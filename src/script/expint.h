@@ -466,29 +466,30 @@ class TFormula {
   TExptree& tree() const { return *root; }
   // A number, or a variable by its name, held here rather than reached
   // through the tree's node: computing a form reads the formula alone.
+  // What a computation reads first comes first.
   struct TOperand {
     // Takes `node` when it is a number or a variable named (not a quoted text).
     bool take(const TExptree* node);
-    std::string_view name;  // empty: a number; the text lies in the tree
-    float value = 0;
     TVarlist::THint hint;  // where the variable was found last
+    float value = 0;
+    std::string_view name;  // empty: a number; the text lies in the tree
   };
   struct TTerm {
     // Takes `node` as the term when it is one.
     bool take(const TExptree* node);
-    TOperand first;
-    TOperand second;
     bool single = true;  // the first operand alone
     char op = '\0';
     float first_sign = 1;
+    TOperand first;
+    TOperand second;
   };
   enum class TForm : std::uint8_t { kGeneral, kTerm, kLogical };
-  std::unique_ptr<TExptree> root;
   TForm form = TForm::kGeneral;
   char logical = '\0';
   float outer_sign = 1;    // of the bracket around the term or the logical operator
   float logical_sign = 1;  // of the logical operator's first term
   TTerm terms[2];
+  std::unique_ptr<TExptree> root;
 };
 
 // A text with bracketed index expressions (x[i], b[i][j+1]) taken apart
