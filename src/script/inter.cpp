@@ -439,11 +439,12 @@ bool over_size_limit(TScriptRun& run) {
   };
   const TRunLimits& limits = run.Context.limits;
   RuleSet& rules = *run.Rules;
-  const auto fuzzy = [](int held) { return static_cast<std::size_t>(held); };
+  // The fuzzy library counts in int.
+  const auto size = [](int held) { return static_cast<std::size_t>(held); };
   const TCount counts[] = {
-      {fuzzy(rules.get_cv_list()->get_number()), limits.fuzzy_entries, "fuzzy variables"},
-      {fuzzy(rules.get_ps_list()->get_number()), limits.fuzzy_entries, "parameter sets"},
-      {fuzzy(rules.get_number()), limits.fuzzy_entries, "rule blocks"},
+      {size(rules.get_cv_list()->get_number()), limits.fuzzy_entries, "fuzzy variables"},
+      {size(rules.get_ps_list()->get_number()), limits.fuzzy_entries, "parameter sets"},
+      {size(rules.get_number()), limits.fuzzy_entries, "rule blocks"},
       {run.Evals != nullptr ? run.Evals->constraint_count() : 0, limits.constraints,
        "aggregated constraints"},
       {run.Vars->number(), limits.variables, "variables"},
