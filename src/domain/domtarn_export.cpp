@@ -132,7 +132,7 @@ class UpdateSink {
     return std::bit_cast<std::uint32_t>(var.get_value()) == std::bit_cast<std::uint32_t>(value);
   }
   void Update(TVariable& var, std::string_view formula, float value) {
-    var.set_formula(formula);
+    vars.set_formula(var, formula);
     var.set_value(value);
     var.set_comp(value == 0.0f ? 0 : 1);
     changed.push_back(next - 1);

@@ -12,20 +12,57 @@
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
 
-TVariable::TVariable(std::string_view name, std::string_view formula, float value)
-    : name_size(static_cast<std::uint8_t>(fit(name, kNameChars).size())),
-      formula_size(0),
-      name_hash(variable_name_hash(fit(name, kNameChars))),
-      value(value),
-      computed(0),
-      in_progress(false),
-      first_of_name(false) {
-  std::memcpy(this->name, name.data(), name_size);
-  this->name[name_size] = '\0';
-  const std::string_view cut = fit(formula, kFormulaChars);
-  std::memcpy(this->formula, cut.data(), cut.size());
-  this->formula[cut.size()] = '\0';
-  formula_size = static_cast<std::uint8_t>(cut.size());
+namespace {
+
+unsigned char* address_in(const unsigned char* chars) {
+  unsigned char* address;
+  std::memcpy(&address, chars, sizeof address);
+  return address;
+}
+
+void put_address(unsigned char* chars, const unsigned char* address) {
+  std::memcpy(chars, &address, sizeof address);
+}
+
+}  // namespace
+
+unsigned char* TVarlist::new_chunk() {
+  if (!free_chunks.empty()) {
+    unsigned char* chunk = free_chunks.back();
+    free_chunks.pop_back();
+    return chunk;
+  }
+  return chunks.emplace_back().chars;
+}
+
+void TVarlist::put_text(unsigned char* chars, std::uint8_t& size, std::size_t in_place,
+                        std::string_view text, std::size_t limit) {
+  text = fit(text, limit);
+  unsigned char* chunk = size > in_place ? address_in(chars) : nullptr;
+  // The text may lie in the variable or in its chunk: it is moved before
+  // the place it came from is reused.
+  if (text.size() <= in_place) {
+    std::memmove(chars, text.data(), text.size());
+    chars[text.size()] = '\0';
+    if (chunk != nullptr) free_chunks.push_back(chunk);
+  } else {
+    if (chunk == nullptr) chunk = new_chunk();
+    std::memmove(chunk, text.data(), text.size());
+    chunk[text.size()] = '\0';
+    put_address(chars, chunk);
+  }
+  size = static_cast<std::uint8_t>(text.size());
+}
+
+void TVarlist::release_texts(const TVariable& var) {
+  if (var.name_held_apart()) free_chunks.push_back(address_in(var.name));
+  if (var.formula_held_apart()) free_chunks.push_back(address_in(var.formula));
+}
+
+void TVarlist::copy_held_apart(unsigned char* chars, std::size_t size) {
+  unsigned char* chunk = new_chunk();
+  std::memcpy(chunk, address_in(chars), size + 1);
+  put_address(chars, chunk);
 }
 
 std::size_t TVarlist::slot_at_position(std::uint32_t hash, std::int32_t position) const {
@@ -98,6 +135,14 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   vars.clear();
   vars.reserve(other.vars.size() + room);
   append_in_blocks(vars, other.vars);
+  free_chunks.clear();
+  for (TTextChunk& chunk : chunks) free_chunks.push_back(chunk.chars);
+  if (other.holds_long_texts()) {
+    for (TVariable& var : vars) {
+      if (var.name_held_apart()) copy_held_apart(var.name, var.name_size);
+      if (var.formula_held_apart()) copy_held_apart(var.formula, var.formula_size);
+    }
+  }
   slots.clear();
   slots.reserve(other.slots.size());
   append_in_blocks(slots, other.slots);
@@ -108,13 +153,18 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
 
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   reshaped();
+  // Made whole before the store grows: the texts may lie in the store.
+  TVariable made{};
+  put_text(made.name, made.name_size, TVariable::kNameInPlace, n, kNameChars);
+  put_text(made.formula, made.formula_size, TVariable::kFormulaInPlace, f, kFormulaChars);
+  made.name_hash = variable_name_hash(made.name_text());
+  made.value = v;
+  made.computed = v == 0.0f ? 0 : 1;
   if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
   // A store that fills from empty skips the first, smallest steps of
   // growth: each would move every variable held.
   if (vars.size() == vars.capacity()) vars.reserve(std::max(2 * vars.size(), kMinVariables));
-  vars.emplace_back(n, f, v);
-  TVariable& added = vars.back();
-  added.computed = v == 0.0f ? 0 : 1;
+  TVariable& added = vars.emplace_back(made);
   // An existing name keeps its first variable: the new one stays hidden.
   const std::size_t slot = slot_of(added.name_text(), added.name_hash);
   if (slots[slot].position != kEmpty) return;
@@ -131,6 +181,7 @@ void TVarlist::remove(std::string_view n) {
   if (slots[slot].position == kEmpty) return;
   reshaped();
   const auto gone = static_cast<std::size_t>(slots[slot].position);
+  release_texts(vars[gone]);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));
   // Only the variables behind the removed one move, one place forward; those
   // that are the first of their name have a slot that follows them. The next

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -40,53 +41,55 @@ void script_message(std::ostream* out, const Parts&... parts) {
 }
 
 // One variable: name, value, defining formula, and whether the value is current.
+// Variables are made and given formulas by their store (TVarlist::insert and
+// TVarlist::set_formula), which keeps the texts too long to be held in place.
 class TVariable {
  public:
-  TVariable(std::string_view name, std::string_view formula, float value);
-
-  // Name and formula point into the variable: they stay valid while the
-  // variable stays in its place in the store.
-  const char* get_name() const { return text(name); }
+  // Name and formula stay valid while the variable stays in its place in
+  // the store and keeps its formula.
+  const char* get_name() const { return text(name, name_size, kNameInPlace); }
   float get_value() const { return value; }
-  const char* get_formula() const { return text(formula); }
+  const char* get_formula() const { return text(formula, formula_size, kFormulaInPlace); }
   // The same texts with their lengths (a text may hold a '\0').
-  std::string_view name_text() const { return {text(name), name_size}; }
-  std::string_view formula_text() const { return {text(formula), formula_size}; }
+  std::string_view name_text() const { return {get_name(), name_size}; }
+  std::string_view formula_text() const { return {get_formula(), formula_size}; }
   int get_comp() const { return computed; }
   void set_value(float v) { value = v; }
   void set_comp(int c) { computed = c; }
-  // The text may be this variable's own formula or a part of it; the same
-  // formula set again, as mostly, is not copied.
-  void set_formula(std::string_view f) {
-    f = fit(f, script_limits::kFormulaChars);
-    if (f.size() == formula_size && same_bytes(formula, f.data(), f.size())) return;
-    std::memmove(formula, f.data(), f.size());
-    formula[f.size()] = '\0';
-    formula_size = static_cast<std::uint8_t>(f.size());
-  }
 
  private:
   friend class TVarlist;
   friend class TCalculation;
   // Without initializers, the type is trivial and a store's variables are
-  // copied as one block of memory; the constructor above sets every member.
+  // copied as one block of memory; the store sets every member.
   TVariable() = default;
-  // Held in place with their terminators, as stores are filled anew for
-  // every evaluation; the characters past a terminator are left unset.
-  unsigned char name[script_limits::kNameChars + 1];
-  unsigned char formula[script_limits::kFormulaChars + 1];
-  static const char* text(const unsigned char* chars) {
+  // Texts up to these sizes are held in the variable, with their
+  // terminators; nearly all names and formulas are that short, and small
+  // variables make the copy of a store for every evaluation, and every walk
+  // over it, cheap. A longer text lives in a chunk of its store, and the
+  // variable holds the chunk's address in place of the characters.
+  static constexpr std::size_t kNameInPlace = 31;
+  static constexpr std::size_t kFormulaInPlace = 23;
+  static const char* text(const unsigned char* chars, std::size_t size, std::size_t in_place) {
+    if (size > in_place) std::memcpy(&chars, chars, sizeof chars);
     return reinterpret_cast<const char*>(chars);
   }
+  bool name_held_apart() const { return name_size > kNameInPlace; }
+  bool formula_held_apart() const { return formula_size > kFormulaInPlace; }
+  // The characters past a terminator are left unset.
+  unsigned char name[kNameInPlace + 1];
+  unsigned char formula[kFormulaInPlace + 1];
   std::uint8_t name_size;
   std::uint8_t formula_size;
-  std::uint32_t name_hash;  // for the store's index
-  float value;
-  int computed;
   // Set while the calculator computes this variable: a formula that refers
   // to itself is an error.
   bool in_progress;
-  bool first_of_name;  // the one every lookup of the name finds
+  bool first_of_name;       // the one every lookup of the name finds
+  std::uint32_t name_hash;  // for the store's index
+  float value;
+  int computed;
+  static_assert(kNameInPlace + 1 >= sizeof(void*) && kFormulaInPlace + 1 >= sizeof(void*),
+                "a text held apart leaves its address in place of the characters");
 };
 static_assert(std::is_trivial_v<TVariable>, "stores copy their variables as memory");
 
@@ -177,7 +180,22 @@ class TVarlist {
     if (TVariable* var = find(n)) var->set_value(v);
   }
   void set_formula(std::string_view n, std::string_view f) {
-    if (TVariable* var = find(n)) var->set_formula(f);
+    if (TVariable* var = find(n)) set_formula(*var, f);
+  }
+  // Gives a variable of this store a formula (cut to a formula's size). The
+  // text may be the variable's own formula or a part of it; the same
+  // formula set again, as mostly, is not copied.
+  void set_formula(TVariable& var, std::string_view f) {
+    f = fit(f, script_limits::kFormulaChars);
+    if (f.size() == var.formula_size && same_bytes(var.get_formula(), f.data(), f.size())) return;
+    if (f.size() > TVariable::kFormulaInPlace || var.formula_held_apart()) {
+      put_text(var.formula, var.formula_size, TVariable::kFormulaInPlace, f,
+               script_limits::kFormulaChars);
+      return;
+    }
+    std::memmove(var.formula, f.data(), f.size());
+    var.formula[f.size()] = '\0';
+    var.formula_size = static_cast<std::uint8_t>(f.size());
   }
   void set_comp(std::string_view n, int c) {
     if (TVariable* var = find(n)) var->set_comp(c);
@@ -212,7 +230,7 @@ class TVarlist {
     if (hint.position < vars.size()) {
       TVariable& held = vars[hint.position];
       if (held.first_of_name && held.name_size == name.size() &&
-          same_bytes(held.name, name.data(), name.size())) {
+          same_bytes(held.get_name(), name.data(), name.size())) {
         return &held;
       }
     }
@@ -301,6 +319,25 @@ class TVarlist {
   void erase_slot(std::size_t slot);
   std::size_t home_slot(std::uint32_t hash) const { return hash & (slots.size() - 1); }
   std::size_t next_slot(std::size_t slot) const { return (slot + 1) & (slots.size() - 1); }
+
+  // A chunk for a text too long to be held in its variable, and the
+  // store's chunks: a deque, so that a chunk stays where it is while the
+  // store lives. Chunks of texts that went are reused, and a copy of a
+  // store gives each of its long texts a chunk of its own.
+  struct TTextChunk {
+    unsigned char chars[script_limits::kFormulaChars + 1];
+  };
+  std::deque<TTextChunk> chunks;
+  std::vector<unsigned char*> free_chunks;
+  unsigned char* new_chunk();
+  // Gives a text that a copied variable holds apart a chunk of this store.
+  void copy_held_apart(unsigned char* chars, std::size_t size);
+  // Puts `text` (cut to `limit`) in place of a variable's text of `size`
+  // characters, of which it may be a part.
+  void put_text(unsigned char* chars, std::uint8_t& size, std::size_t in_place,
+                std::string_view text, std::size_t limit);
+  void release_texts(const TVariable& var);
+  bool holds_long_texts() const { return free_chunks.size() != chunks.size(); }
 
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty

@@ -246,6 +246,6 @@ void TVarlist::substitute_all() {
   for (TVariable& v : vars) {
     if (has_nothing_to_substitute(v.formula_text())) continue;
     formula = v.formula_text();
-    v.set_formula(substitute(formula));
+    set_formula(v, substitute(formula));
   }
 }

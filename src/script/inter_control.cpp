@@ -283,7 +283,7 @@ void statement_for(TScriptRun& run) {
     var = vars.find_named(name, hint);
   } else {
     var->set_value(start);
-    var->set_formula(formula);
+    vars.set_formula(*var, formula);
   }
   var->set_comp(1);
   controls.insert(Kind::Step, d, 1);

@@ -29,14 +29,14 @@ void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, 
     vars.insert(name, formula, 0);
     found = run.find_named(name_word, name, hint);
   } else {
-    found->set_formula(formula);
+    vars.set_formula(*found, formula);
     found->set_comp(1);
   }
   TVariable& var = *found;
   if (!resolve) {
     formula_text = var.get_formula();
     formula = vars.substitute(formula_text);
-    var.set_formula(formula);
+    vars.set_formula(var, formula);
   }
   const float value = run.compute(formula, formula_word.indexed);
   // Computing may not add variables, so `var` still refers to the same entry.

@@ -149,7 +149,7 @@ void statement_aggregate(TScriptRun& run) {
   if (TVariable* var = run.find_named(operands.name, name, *operands.hint)) var->set_comp(1);
   const float score = tree.get_score();
   if (TVariable* var = run.Vars->find_named(tree.name_view(), tree.variable_hint())) {
-    var->set_formula(score_text(run.Context, score));
+    run.Vars->set_formula(*var, score_text(run.Context, score));
     var->set_value(score);
     var->set_comp(1);
   }

@@ -171,7 +171,7 @@ void statement_fuzzyvar(TScriptRun& run) {
     run.Vars->insert(name, set_name, 0);
     return;
   }
-  var->set_formula(set_name);
+  run.Vars->set_formula(*var, set_name);
   var->set_comp(1);
   var->set_value(0);
 }
@@ -229,7 +229,7 @@ void statement_set(TScriptRun& run) {
   // the formula was computed it could have held that formula instead: no
   // computation reads the formula of a variable marked computed, and copying
   // removes the variable first, so that is left out.
-  var->set_formula(var->get_formula());
+  run.Vars->set_formula(*var, var->get_formula());
   CombinedVariable* cv = run.Rules->get_cv(name, *set->fuzzy_hint);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");

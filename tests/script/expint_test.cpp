@@ -23,12 +23,15 @@ std::string names_of(const TVarlist& store) {
 }
 
 // Stores against plain lists searched from the front, through long runs of
-// inserts and removals: few names (many duplicates), many names (index
-// growth, removals from the middle), names past any short-text size, and
-// names whose hashes pick the same slot of a small index (one probe run,
-// removals from its middle). Order, values and every lookup must agree, also
-// lookups through hints kept per name or shared by all names, in a copy of a
-// store, and in two stores of different histories that share their hints.
+// inserts, removals and new formulas: few names (many duplicates), many names
+// (index growth, removals from the middle), names on both sides of the size a
+// variable holds in place, and names whose hashes pick the same slot of a
+// small index (one probe run, removals from its middle). Formulas run from
+// empty to past their cut, and are replaced by parts of themselves. Order,
+// texts, values and every lookup must agree, also lookups through hints kept
+// per name or shared by all names, in a copy of a store, in two stores of
+// different histories that share their hints, and in a snapshot copied now
+// and then that must keep its texts while its source changes.
 TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   const auto numbered = [](const std::string& prefix, int count) {
     std::vector<std::string> names;
@@ -45,30 +48,46 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
     std::size_t most;  // entries held at most
   } cases[] = {{numbered("v[", 3), 4000},
                {numbered("v[", 40), 4000},
-               {numbered("c_shiftblocks_of_a_team[", 700), 4000},
+               {numbered("c_shiftblocks_of_the_team[", 700), 4000},
                {sharing, 6}};
-  using TModel = std::vector<std::pair<std::string, float>>;
+  struct TEntry {
+    std::string name;
+    std::string formula;
+    float value;
+  };
+  using TModel = std::vector<TEntry>;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.names.back());
     std::mt19937 random(static_cast<unsigned>(c.names.size()));
     TModel models[2];
     TVarlist stores[2];
+    TModel snapshot_model;
+    TVarlist snapshot;
     std::vector<TVarlist::THint> hints(c.names.size());
     TVarlist::THint shared;
-    const auto in_model = [](const TModel& model, const std::string& name) {
+    const auto in_model = [](TModel& model, const std::string& name) {
       return std::find_if(model.begin(), model.end(),
-                          [&](const auto& e) { return e.first == name; });
+                          [&](const TEntry& e) { return e.name == name; });
+    };
+    // Lengths around the sizes held in place and the cut.
+    const auto any_formula = [&random](int step) {
+      const std::size_t lengths[] = {0, 1, 7, 22, 23, 24, 25, 40, 126, 127, 128, 200};
+      return std::string(lengths[random() % std::size(lengths)],
+                         static_cast<char>('a' + step % 26));
     };
     const auto agree = [&](const TVarlist& store, const TModel& model) {
       ASSERT_EQ(store.number(), model.size());
       for (std::size_t i = 0; i < model.size(); ++i) {
-        ASSERT_EQ(store.get(i).get_name(), model[i].first);
-        ASSERT_EQ(store.get(i).get_value(), model[i].second);
+        ASSERT_EQ(store.get(i).get_name(), model[i].name);
+        ASSERT_EQ(store.get(i).formula_text(), model[i].formula);
+        ASSERT_EQ(store.get(i).get_formula(), model[i].formula);
+        ASSERT_EQ(store.get(i).get_value(), model[i].value);
       }
     };
-    const auto lookups_agree = [&](TVarlist& store, const TModel& model) {
+    const auto lookups_agree = [&](TVarlist& store, TModel& model) {
       TVarlist copy;
       copy.copy_from(store, 1);
+      ASSERT_NO_FATAL_FAILURE(agree(copy, model));
       for (std::size_t k = 0; k < c.names.size(); ++k) {
         const std::string& name = c.names[k];
         const auto it = in_model(model, name);
@@ -86,12 +105,31 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
       const std::size_t which = random() % 4 == 0 ? 1 : 0;
       TVarlist& store = stores[which];
       TModel& model = models[which];
-      if (model.size() < c.most && random() % 3 != 0) {
-        store.insert(name, "0", static_cast<float>(step));
-        model.emplace_back(name, static_cast<float>(step));
+      const auto it = in_model(model, name);
+      if (it != model.end() && random() % 3 == 0) {
+        // A new formula, or a part of the formula held.
+        TVariable& var = *store.find(name);
+        if (random() % 2 == 0) {
+          const std::string formula = any_formula(step);
+          store.set_formula(var, formula);
+          it->formula = formula.substr(0, script_limits::kFormulaChars);
+        } else {
+          const std::size_t from = it->formula.size() / 3;
+          store.set_formula(var, var.formula_text().substr(from));
+          it->formula.erase(0, from);
+        }
+      } else if (model.size() < c.most && random() % 3 != 0) {
+        const std::string formula = any_formula(step);
+        store.insert(name, formula, static_cast<float>(step));
+        model.push_back(
+            {name, formula.substr(0, script_limits::kFormulaChars), static_cast<float>(step)});
       } else {
         store.remove(name);
-        if (const auto it = in_model(model, name); it != model.end()) model.erase(it);
+        if (it != model.end()) model.erase(it);
+      }
+      if (step % 97 == 0) {
+        snapshot.copy_from(stores[0], 0);
+        snapshot_model = models[0];
       }
       // Small cases are compared after every step, the large one at the end.
       if (c.names.size() <= 40 || step == 3999) {
@@ -99,6 +137,7 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
           ASSERT_NO_FATAL_FAILURE(agree(stores[s], models[s])) << "step " << step;
           ASSERT_NO_FATAL_FAILURE(lookups_agree(stores[s], models[s])) << "step " << step;
         }
+        ASSERT_NO_FATAL_FAILURE(agree(snapshot, snapshot_model)) << "step " << step;
       }
     }
   }
@@ -162,12 +201,12 @@ TEST(VariableStore, FormulasAreReplacedInPlaceEvenByPartsOfThemselves) {
   TVarlist store;
   store.insert("a", "(b+c)*2", 0);
   TVariable& a = *store.find("a");
-  a.set_formula(std::string_view(a.get_formula()).substr(1, 3));
+  store.set_formula(a, std::string_view(a.get_formula()).substr(1, 3));
   EXPECT_STREQ(a.get_formula(), "b+c");
   EXPECT_EQ(a.formula_text(), "b+c");
   store.set_formula("a", std::string(300, '9'));
   EXPECT_EQ(a.formula_text(), std::string(script_limits::kFormulaChars, '9'));
-  a.set_formula(std::string_view(a.get_formula()).substr(100));
+  store.set_formula(a, std::string_view(a.get_formula()).substr(100));
   EXPECT_EQ(a.formula_text(), std::string(script_limits::kFormulaChars - 100, '9'));
   EXPECT_EQ(std::string(a.get_formula()).size(), script_limits::kFormulaChars - 100);
 }
