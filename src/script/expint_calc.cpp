@@ -381,7 +381,7 @@ class TCalculation {
   float structure(TExptree& node);
   float binary(char op, float l, float r);
   // An arithmetic operator but a division by zero.
-  static float arithmetic(char op, float l, float r);
+  [[gnu::always_inline]] static float arithmetic(char op, float l, float r);
   // A one-argument function by its code (TFunctionCode).
   float function(std::uint8_t code, float arg);
   // Works out the shape codes of a structure node from its texts.
@@ -447,7 +447,7 @@ float TCalculation::binary(char op, float l, float r) {
   return arithmetic(op, l, r);
 }
 
-float TCalculation::arithmetic(char op, float l, float r) {
+inline float TCalculation::arithmetic(char op, float l, float r) {
   switch (op) {
     case '=':
       return l == r ? 1.0f : 0.0f;
