@@ -148,8 +148,8 @@ std::vector<unsigned int> TVarlist::present_elements(std::string_view prefix,
   // std::to_string writes it, suffix. Names repeat, so numbers are made
   // unique after sorting.
   for (const TVariable& v : vars) {
+    if (v.name_size <= prefix.size() + suffix.size()) continue;
     const std::string_view name = v.name_text();
-    if (name.size() <= prefix.size() + suffix.size()) continue;
     // The bracket at the end of the prefix and the first letter turn away
     // nearly every other name before the texts are compared.
     if (!prefix.empty() && (name[prefix.size() - 1] != prefix.back() || name[0] != prefix[0])) {
