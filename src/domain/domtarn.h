@@ -382,6 +382,7 @@ class CShiftSchedulingDomain : public CDomainInstance {
   struct CExportTemplate {
     std::vector<std::size_t> shape;
     std::shared_ptr<TVarlist> store;
+    std::vector<float> values;       // the store's values, in its order
     std::vector<std::string> texts;  // quoted, before substitution
     // The variables file of the store, once made, and where each line ends.
     CFileText file_text;

@@ -89,55 +89,65 @@ class StoreSink {
 // formula is a function of its value, so a variable whose value is the same
 // bit for bit keeps its formula; only an int beyond the floats' exact range
 // may differ from the one its value was rounded from, and is written anew.
-// Texts are compared before substitution (`texts`, the quoted texts the
-// store's formulas came from); a changed one is substituted at once, which
-// reads only the store's names, all there.
+// Values are compared with `values`, the store's values in its order, so
+// that the store itself is read only where a value changed. Texts are
+// compared before substitution (`texts`, the quoted texts the store's
+// formulas came from); a changed one is substituted at once, which reads
+// only the store's names, all there.
 class UpdateSink {
  public:
   // `changed` receives the positions of the variables written anew.
-  UpdateSink(TVarlist& vars, std::vector<std::string>& texts, std::vector<std::size_t>& changed)
-      : vars(vars), texts(texts), changed(changed) {
+  UpdateSink(TVarlist& vars, std::vector<float>& values, std::vector<std::string>& texts,
+             std::vector<std::size_t>& changed)
+      : vars(vars), values(values), texts(texts), changed(changed) {
     changed.clear();
   }
   void Int(const CName&, int value) {
     constexpr int kExact = 1 << 24;
     const auto v = static_cast<float>(value);
-    TVariable& var = vars.get(next++);
-    if (Same(var, v) && value > -kExact && value < kExact) return;
+    if (Same(v) && value > -kExact && value < kExact) {
+      ++next;
+      return;
+    }
     CTextBuffer formula;
     formula << value;
-    Update(var, formula.View(), v);
+    Update(formula.View(), v);
   }
   void Float(const CName&, float value) {
-    TVariable& var = vars.get(next++);
-    if (Same(var, value)) return;
+    if (Same(value)) {
+      ++next;
+      return;
+    }
     CTextBuffer formula;
     formula.Fixed(value);
-    Update(var, formula.View(), value);
+    Update(formula.View(), value);
   }
   void Text(const CName&, std::string_view text) {
-    TVariable& var = vars.get(next++);
     std::string formula = Quoted(text);
     if (text_count < texts.size() && texts[text_count] == formula) {
       ++text_count;
+      ++next;
       return;
     }
     if (text_count == texts.size()) texts.emplace_back();
     texts[text_count++] = formula;
-    Update(var, vars.substitute(formula), 0);
+    Update(vars.substitute(formula), 0);
   }
 
  private:
-  static bool Same(const TVariable& var, float value) {
-    return std::bit_cast<std::uint32_t>(var.get_value()) == std::bit_cast<std::uint32_t>(value);
+  bool Same(float value) const {
+    return std::bit_cast<std::uint32_t>(values[next]) == std::bit_cast<std::uint32_t>(value);
   }
-  void Update(TVariable& var, std::string_view formula, float value) {
+  void Update(std::string_view formula, float value) {
+    TVariable& var = vars.get(next);
     vars.set_formula(var, formula);
     var.set_value(value);
     var.set_comp(value == 0.0f ? 0 : 1);
-    changed.push_back(next - 1);
+    values[next] = value;
+    changed.push_back(next++);
   }
   TVarlist& vars;
+  std::vector<float>& values;
   std::vector<std::string>& texts;
   std::vector<std::size_t>& changed;
   std::size_t next = 0;
@@ -270,7 +280,7 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
     const auto same = std::find_if(ExportTemplates.begin(), ExportTemplates.end(),
                                    [this](const CExportTemplate& t) { return t.shape == Shape; });
     if (same != ExportTemplates.end()) {
-      UpdateSink sink(*same->store, same->texts, ChangedVariables);
+      UpdateSink sink(*same->store, same->values, same->texts, ChangedVariables);
       VisitVariables(sink);
       RefreshFileText(*same);
       vars->copy_from(*same->store, room(same->store->number()));
@@ -305,12 +315,15 @@ std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std
   auto store = std::make_shared<TVarlist>();
   // The copy's index is sized for the room, so that copies of the copy are.
   store->copy_from(vars, room);
+  std::vector<float> values(vars.number());
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = vars.get(i).get_value();
+  CExportTemplate kept_template{Shape, std::move(store), std::move(values), {}, {}, {}};
   if (ExportTemplates.size() < kMaxTemplates) {
-    ExportTemplates.push_back(CExportTemplate{Shape, std::move(store), {}, {}, {}});
+    ExportTemplates.push_back(std::move(kept_template));
     return ExportTemplates.size() - 1;
   }
   const std::size_t kept = NextTemplate;
-  ExportTemplates[kept] = CExportTemplate{Shape, std::move(store), {}, {}, {}};
+  ExportTemplates[kept] = std::move(kept_template);
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
   return kept;
 }
