@@ -188,6 +188,8 @@ class TVarlist {
   void set_formula(TVariable& var, std::string_view f) {
     f = fit(f, script_limits::kFormulaChars);
     if (f.size() == var.formula_size && same_bytes(var.get_formula(), f.data(), f.size())) return;
+    // A short formula in place of a short one, nearly every call, is copied
+    // here, inline in the statements that set formulas; put_text does the rest.
     if (f.size() > TVariable::kFormulaInPlace || var.formula_held_apart()) {
       put_text(var.formula, var.formula_size, TVariable::kFormulaInPlace, f,
                script_limits::kFormulaChars);
