@@ -297,6 +297,10 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
   VisitVariables(sink);
   vars->substitute_all();
   if (before != 0 || !caching) return;
+  // Identified by the memory, the store's names (and those of its template
+  // and the template's copies) carry what their index substitutions gave
+  // from run to run.
+  vars->set_formula_memory(&cEvalContext->formulas);
   // The new template's file text is made now, for this evaluation's file and
   // for the exports of its shape that follow.
   const std::size_t kept = KeepExportTemplate(*vars, room(vars->number()));

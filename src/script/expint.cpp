@@ -101,8 +101,27 @@ void TVarlist::erase_slot(std::size_t slot) {
 }
 
 void TVarlist::reshaped() {
-  ++shape;
   stamp = memory_ != nullptr && memory_->caching ? ++memory_->stamps : 0;
+}
+
+void TVarlist::set_formula_memory(TFormulaMemory* memory) {
+  memory_ = memory;
+  reshaped();
+  if (memory == nullptr || !memory->caching) {
+    shapes.reset();
+    shape = 0;
+    return;
+  }
+  if (memory->shapes == nullptr) memory->shapes = std::make_shared<TStoreShapes>();
+  // A copy of a store the memory identified keeps that identity.
+  if (shapes == memory->shapes) return;
+  shapes = memory->shapes;
+  shape = shapes->fresh();
+}
+
+TStoreShapes* TVarlist::remembering_shapes() const {
+  const bool caching = memory_ != nullptr && memory_->caching;
+  return caching && shapes != nullptr && shapes == memory_->shapes ? shapes.get() : nullptr;
 }
 
 void TVarlist::reserve(std::size_t count) {
@@ -147,6 +166,8 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   slots.reserve(other.slots.size());
   append_in_blocks(slots, other.slots);
   names = other.names;
+  shapes = other.shapes;
+  shape = other.shape;
   // Inserting `room` more must not outgrow the index either.
   if (2 * (vars.size() + room) > slots.size()) grow_index(std::bit_ceil(2 * (vars.size() + room)));
 }
@@ -165,6 +186,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   // growth: each would move every variable held.
   if (vars.size() == vars.capacity()) vars.reserve(std::max(2 * vars.size(), kMinVariables));
   TVariable& added = vars.emplace_back(made);
+  if (shapes != nullptr) shape = shapes->step(shape, true, added.name_text(), added.name_hash);
   // An existing name keeps its first variable: the new one stays hidden.
   const std::size_t slot = slot_of(added.name_text(), added.name_hash);
   if (slots[slot].position != kEmpty) return;
@@ -180,6 +202,7 @@ void TVarlist::remove(std::string_view n) {
   const std::size_t slot = slot_of(name, hash);
   if (slots[slot].position == kEmpty) return;
   reshaped();
+  if (shapes != nullptr) shape = shapes->step(shape, false, name, hash);
   const auto gone = static_cast<std::size_t>(slots[slot].position);
   release_texts(vars[gone]);
   vars.erase(vars.begin() + static_cast<std::ptrdiff_t>(gone));

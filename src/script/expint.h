@@ -71,8 +71,10 @@ class TVariable {
   static constexpr std::size_t kNameInPlace = 31;
   static constexpr std::size_t kFormulaInPlace = 23;
   static const char* text(const unsigned char* chars, std::size_t size, std::size_t in_place) {
-    if (size > in_place) std::memcpy(&chars, chars, sizeof chars);
-    return reinterpret_cast<const char*>(chars);
+    if (size <= in_place) return reinterpret_cast<const char*>(chars);
+    const char* held_apart;
+    std::memcpy(&held_apart, chars, sizeof held_apart);
+    return held_apart;
   }
   bool name_held_apart() const { return name_size > kNameInPlace; }
   bool formula_held_apart() const { return formula_size > kFormulaInPlace; }
@@ -125,6 +127,52 @@ struct TNameHash {
 };
 
 class TFormulaCache;  // parsed formulas by their text (expint_calc.cpp)
+
+// Identities of the name sequences of stores, and what depends on a store's
+// names alone: the index substitutions made in it. A store copied from
+// another takes its identity; inserting or removing a name steps to the
+// identity of the sequence that results, the same for every store that takes
+// the same step from the same identity. No identity is handed out twice, so
+// stores identified by one TStoreShapes hold equal names in equal order
+// exactly when their identities are equal, and the runs over copies of one
+// exported store, which add the same names in the same order, find the
+// substitutions of the runs before (expint_subst.cpp).
+class TStoreShapes {
+ public:
+  // An identity no store had before: for names not reached by steps.
+  std::uint64_t fresh() { return ++last_; }
+  // The identity after inserting (or removing) `name`, of hash `hash`
+  // (variable_name_hash), in a store of identity `from`.
+  std::uint64_t step(std::uint64_t from, bool inserted, std::string_view name, std::uint32_t hash);
+
+  // The substitution of `text` remembered for stores of identity `shape`, or null.
+  const std::string* substitution(std::string_view text, std::uint64_t shape) const;
+  void remember(std::string_view text, std::uint64_t shape, const std::string& substituted);
+
+ private:
+  std::uint64_t last_ = 0;
+  // The steps taken last, by a few bits of the identity stepped from and the
+  // name's hash; a step that meets another in its place replaces it, and
+  // the step it replaced leads to a new identity when taken again.
+  struct TStep {
+    std::uint64_t from = 0;  // 0: none
+    std::uint64_t to = 0;
+    std::uint32_t hash = 0;
+    bool inserted = false;
+    std::string name;
+  };
+  static constexpr std::size_t kSteps = 4096;
+  std::vector<TStep> steps_;
+  // Substitutions of a text in the last few shapes it was substituted in:
+  // a loop that adds names substitutes a text in one shape, then another.
+  static constexpr std::size_t kShapesPerText = 4;
+  struct TRemembered {
+    std::array<std::uint64_t, kShapesPerText> shapes{};  // 0: none
+    std::array<std::string, kShapesPerText> texts;
+    std::size_t next = 0;  // the one replaced next
+  };
+  std::unordered_map<std::string, TRemembered, TNameHash, std::equal_to<>> substitutions_;
+};
 
 // Told when a computation in a store divides by zero, right after the
 // message: whoever runs the computations stops at once.
@@ -345,28 +393,23 @@ class TVarlist {
   std::vector<Slot> slots;  // size a power of two, or empty
   std::size_t names = 0;    // occupied slots
   TFormulaMemory* memory_ = nullptr;
-  // Counts the changes of the store's names and their number: what an index
-  // substitution depends on besides its text.
+  // The identity of the store's names in their order among those of
+  // `shapes` (see TStoreShapes); without `shapes`, the store has none.
+  std::shared_ptr<TStoreShapes> shapes;
   std::uint64_t shape = 0;
   // Unique among the stores that share a caching memory, renewed with
-  // every change of the shape; 0 (none) without such a memory.
+  // every change of the names; 0 (none) without such a memory.
   std::uint64_t stamp = 0;
   void reshaped();
-  // Index substitutions by their text, with the shape they were made in,
-  // which they hold for; kept only while the memory caches.
-  struct TSubstitution {
-    std::uint64_t shape;
-    std::string text;
-  };
-  mutable std::unordered_map<std::string, TSubstitution, TNameHash, std::equal_to<>> substitutions;
+  // The identities of a caching memory that this store's identity belongs
+  // to, or null: whether index substitutions are remembered.
+  TStoreShapes* remembering_shapes() const;
 
  public:
   // The memory that computations in this store use (null: none); it must
-  // outlive the store's computations. Copies do not take it.
-  void set_formula_memory(TFormulaMemory* memory) {
-    memory_ = memory;
-    reshaped();
-  }
+  // outlive the store's computations. Copies do not take it, but take the
+  // identity of the names that it gave.
+  void set_formula_memory(TFormulaMemory* memory);
   TFormulaMemory* formula_memory() const { return memory_; }
   // Where computations in this store write their messages (null: nowhere).
   // Copies do not take it.
@@ -393,6 +436,7 @@ struct TFormulaMemory {
   bool caching = true;
   std::uint64_t stamps = 0;                 // the last store stamp handed out
   std::shared_ptr<TFormulaCache> formulas;  // made at first use
+  std::shared_ptr<TStoreShapes> shapes;     // made when a store is first given the memory
 };
 
 // One node of a parsed formula.

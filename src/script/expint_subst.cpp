@@ -37,7 +37,8 @@ struct SubstitutionOutput {
   void append(char c) { append(std::string_view(&c, 1)); }
 };
 
-// Texts a store remembers the substitution of, at most.
+// Texts whose substitutions are remembered, at most; past that, all are
+// forgotten and found anew.
 constexpr std::size_t kRememberedSubstitutions = 1024;
 
 // The name of element j of an array: prefix, number and suffix, cut to a
@@ -132,6 +133,45 @@ bool has_nothing_to_substitute(std::string_view text) {
 
 }  // namespace
 
+std::uint64_t TStoreShapes::step(std::uint64_t from, bool inserted, std::string_view name,
+                                 std::uint32_t hash) {
+  if (steps_.empty()) steps_.resize(kSteps);
+  const std::uint64_t mixed = (from * 0x9E3779B97F4A7C15ull) ^ hash;
+  TStep& place = steps_[(mixed ^ (mixed >> 29)) & (kSteps - 1)];
+  if (place.from != from || place.hash != hash || place.inserted != inserted ||
+      place.name != name) {
+    place.from = from;
+    place.hash = hash;
+    place.inserted = inserted;
+    place.name.assign(name);
+    place.to = fresh();
+  }
+  return place.to;
+}
+
+const std::string* TStoreShapes::substitution(std::string_view text, std::uint64_t shape) const {
+  const auto found = substitutions_.find(text);
+  if (found == substitutions_.end()) return nullptr;
+  const TRemembered& remembered = found->second;
+  for (std::size_t i = 0; i < kShapesPerText; ++i) {
+    if (remembered.shapes[i] == shape) return &remembered.texts[i];
+  }
+  return nullptr;
+}
+
+void TStoreShapes::remember(std::string_view text, std::uint64_t shape,
+                            const std::string& substituted) {
+  auto found = substitutions_.find(text);
+  if (found == substitutions_.end()) {
+    if (substitutions_.size() >= kRememberedSubstitutions) substitutions_.clear();
+    found = substitutions_.emplace(text, TRemembered{}).first;
+  }
+  TRemembered& remembered = found->second;
+  remembered.shapes[remembered.next] = shape;
+  remembered.texts[remembered.next] = substituted;
+  remembered.next = (remembered.next + 1) % kShapesPerText;
+}
+
 std::vector<unsigned int> TVarlist::present_elements(std::string_view prefix,
                                                      std::string_view suffix,
                                                      unsigned int last) const {
@@ -177,11 +217,12 @@ std::vector<unsigned int> TVarlist::present_elements(std::string_view prefix,
 
 std::string& TVarlist::substitute(std::string& expr) const {
   if (has_nothing_to_substitute(expr)) return expr;
-  const bool remembering = memory_ != nullptr && memory_->caching;
-  auto remembered = remembering ? substitutions.find(expr) : substitutions.end();
-  if (remembered != substitutions.end() && remembered->second.shape == shape) {
-    expr = remembered->second.text;
-    return expr;
+  TStoreShapes* const remembering = remembering_shapes();
+  if (remembering != nullptr) {
+    if (const std::string* known = remembering->substitution(expr, shape)) {
+      expr = *known;
+      return expr;
+    }
   }
   const std::string in(fit(expr, kFormulaChars));
   SubstitutionOutput out;
@@ -232,11 +273,7 @@ std::string& TVarlist::substitute(std::string& expr) const {
   }
   std::string result = replace_counts(out.text, ranges, used);
   result.resize(std::min(result.size(), kFormulaChars));
-  if (remembered != substitutions.end()) {
-    remembered->second = TSubstitution{shape, result};
-  } else if (remembering && substitutions.size() < kRememberedSubstitutions) {
-    substitutions.emplace(expr, TSubstitution{shape, result});
-  }
+  if (remembering != nullptr) remembering->remember(expr, shape, result);
   expr = std::move(result);
   return expr;
 }

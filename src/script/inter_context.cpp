@@ -43,6 +43,7 @@ void TEvalContext::set_caching(bool enabled) {
   // Nothing gathered before is used after the switch.
   fuzzy.known_values.clear();
   formulas.formulas.reset();
+  formulas.shapes.reset();
   tables.clear();
   trees.memo = TCombinationMemo();
   trees.help_table.reset();

@@ -40,18 +40,19 @@ struct TRunLimits {
 // at a time; contexts share nothing, so they may run in parallel threads.
 //
 // With caching off (set_caching(false)) no memory is read or written: no
-// formula, table or table entry, clipped or defuzzified function,
-// fuzzification, EVAL, rule-block or combination outcome, comparison, score
-// text, variable or block found by a rule's term, per-word hint or memory of
-// the script text, or export template of the domain is looked up or kept;
-// the evaluation tree interns each result without looking for equal ones and
-// generates its combination rules anew. What stays on: the script text's
-// word list (a pure function of the text, and how it is read at all); lookup
-// indexes that are part of their object's state (the store's and the
-// variable list's name index, the rule set's block index); the tree's
-// interned results (how it stores its results during one run); scratch
-// buffers, which keep only their room. Switching drops every memory, so
-// nothing gathered in one mode is used in the other.
+// formula or index substitution, table or table entry, clipped or
+// defuzzified function, fuzzification, EVAL, rule-block or combination
+// outcome, comparison, score text, variable or block found by a rule's
+// term, per-word hint or memory of the script text, or export template of
+// the domain is looked up or kept; the evaluation tree interns each result
+// without looking for equal ones and generates its combination rules anew.
+// What stays on: the script text's word list (a pure function of the
+// text, and how it is read at all); lookup indexes that are part of their
+// object's state (the store's and the variable list's name index, the rule
+// set's block index); the tree's interned results (how it stores its
+// results during one run); scratch buffers, which keep only their room.
+// Switching drops every memory, so nothing gathered in one mode is used in
+// the other.
 class TEvalContext {
  public:
   TEvalContext();

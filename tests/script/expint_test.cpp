@@ -311,6 +311,81 @@ TEST(IndexSubstitution, ElementsAreFoundByTheirNumber) {
   EXPECT_EQ(cut.present_elements(prefix, "]", cut.get_entries()), expected);
 }
 
+// Substitutions a caching memory remembers serve stores of the same names in
+// the same order only. Runs over copies of one store insert and remove names
+// in orders that mostly repeat and now and then part; the store they copy
+// gains names now and then; two memories, one of them switched off and on,
+// take turns. Every substitution must equal that of a store without memory.
+// Two of the names have the same hash.
+TEST(IndexSubstitution, RememberedSubstitutionsServeEqualNamesOnly) {
+  ASSERT_EQ(variable_name_hash("n14606[0]"), variable_name_hash("n65506[0]"));
+  std::mt19937 random(11);
+  const auto pick = [&random](const std::vector<std::string>& from) {
+    return from[random() % from.size()];
+  };
+  const std::vector<std::string> names = {"x[0]",   "x[1]",      "x[3]",     "x[12]",
+                                          "y[0].m", "y[2].m",    "y[2].mm",  "a",
+                                          "x[01]",  "n14606[0]", "n65506[0]"};
+  const std::vector<std::string> texts = {"SUM{x[i]}",         "MAX(i=1:3){x[i]}+#i",
+                                          "SUM{y[i].m}",       "MIN(j=1){x[j]}*#j",
+                                          "SUM{n14606[i]}+#i", "SUM{n65506[i]}"};
+  struct Step {
+    int kind;  // 0 insert, 1 remove, 2 substitute
+    std::string text;
+  };
+  std::vector<Step> usual;
+  for (int k = 0; k < 10; ++k) {
+    const int kind = static_cast<int>(random() % 3);
+    usual.push_back({kind, pick(kind == 2 ? texts : names)});
+  }
+  TFormulaMemory memories[2];
+  TVarlist base;
+  for (const char* n : {"x[1]", "y[2].m", "b"}) base.insert(n, "1", 1);
+  base.set_formula_memory(&memories[0]);
+  for (int run = 0; run < 600; ++run) {
+    TFormulaMemory& memory = memories[run / 7 % 2];
+    if (run % 97 == 0) {
+      // What an evaluation context's switch does to its memory.
+      memory.caching = false;
+      memory.shapes.reset();
+      memory.caching = true;
+    }
+    if (run % 41 == 0) base.insert(pick(names), "1", 1);
+    TVarlist store;
+    store.copy_from(base, 0);
+    store.set_formula_memory(&memory);
+    TVarlist plain;
+    plain.copy_from(base, 0);
+    for (Step step : usual) {
+      if (random() % 5 == 0) {
+        step.kind = static_cast<int>(random() % 3);
+        step.text = pick(step.kind == 2 ? texts : names);
+      }
+      if (step.kind == 0) {
+        store.insert(step.text, "1", 1);
+        plain.insert(step.text, "1", 1);
+      } else if (step.kind == 1) {
+        store.remove(step.text);
+        plain.remove(step.text);
+      } else {
+        ASSERT_EQ(substituted(store, step.text), substituted(plain, step.text))
+            << "run " << run << ": " << step.text << " in " << names_of(plain);
+      }
+    }
+  }
+  // The names of equal hash, each inserted in a copy of one store.
+  TVarlist fresh;
+  fresh.set_formula_memory(&memories[0]);
+  for (const char* inserted : {"n14606[0]", "n65506[0]"}) {
+    TVarlist store;
+    store.copy_from(fresh, 0);
+    store.set_formula_memory(&memories[0]);
+    store.insert(inserted, "1", 1);
+    EXPECT_EQ(substituted(store, "SUM{n14606[i]}"),
+              inserted == std::string("n14606[0]") ? "SUM{n14606[0]}" : "SUM{}");
+  }
+}
+
 TEST(IndexSubstitution, OverlongResultsAreCut) {
   TVarlist store;
   for (int i = 0; i < 60; ++i) store.insert("long_name[" + std::to_string(i) + "]", "1", 1);
