@@ -63,11 +63,14 @@ class CTimedDomain : public CShiftSchedulingDomain {
     const double written = ThreadSeconds();
     std::unique_ptr<TEvalTree> tree = interpret(*cEvalContext, GetStaticData(), std::move(vars));
     const double interpreted = ThreadSeconds();
-    TakeSortedConstraintList(std::move(tree), EvalData);
+    if (tree != nullptr) {
+      TakeSortedConstraints(std::move(tree), RatedConstraints);
+      EvalDataPending = true;
+    }
     float result = -1;
-    if (!EvalData.empty()) {
+    if (RatedCount() > 0) {
       evaluation = 0;
-      for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
+      for (std::size_t k = 0; k < RatedCount(); ++k) evaluation += RatedValue(k);
       ComputeRepairStarts();
       result = evaluation;
     }

@@ -165,7 +165,8 @@ class CDomainInstance : public CBase {
   bool ReadStaticData();
 
   float GetEvaluation() const { return evaluation; }
-  ConstraintEvaluations& GetEvalData() { return EvalData; }
+  // The sorted rated constraints of the last evaluation.
+  ConstraintEvaluations& GetEvalData();
   CIntMatrix& GetSchedule() { return schedule; }
   const CIntMatrix& GetSchedule() const { return schedule; }
   // Replaces the schedule; the evaluation results keep describing the old one.
@@ -193,7 +194,18 @@ class CDomainInstance : public CBase {
   std::unique_ptr<TEvalContext> cEvalContext;
   CIntMatrix schedule;
   CPositionMatrix repairstarts;
+  // The sorted rated constraints of the last evaluation: in the tree's
+  // compact form (RatedConstraints) until the list is asked for, and from
+  // then on in EvalData. After every evaluation the optimizer reads their
+  // ratings and the worst few only, which the Rated... operations give
+  // from where the constraints are.
   ConstraintEvaluations EvalData;
+  TRatedConstraints RatedConstraints;
+  bool EvalDataPending = false;
+  std::size_t RatedCount() const;
+  float RatedValue(std::size_t k) const;
+  std::string_view RatedBranch(std::size_t k) const;
+  std::string_view RatedFormula(std::size_t k) const;
   // Writes the store to the variables file "test2.dat", as every evaluation does.
   void WriteVariablesFile(const TVarlist& vars);
   // The same for the store InitializeVariables has just filled; a domain that
@@ -283,11 +295,11 @@ class CShiftSchedulingDomain : public CDomainInstance {
 
   // Each appends at most one list of cells to repair for one rated constraint;
   // the formula names the group and the week or block in brackets.
-  void ComputeRepairStart_DIFFHOURS(const char* formula);
-  void ComputeRepairStart_WORKINGHOURS(const char* formula);
-  void ComputeRepairStart_SHIFTBLOCKS(const char* formula);
-  void ComputeRepairStart_FREEWEEKENDS(const char* formula);
-  void ComputeRepairStart_BADWEEKENDS(const char* formula);
+  void ComputeRepairStart_DIFFHOURS(std::string_view formula);
+  void ComputeRepairStart_WORKINGHOURS(std::string_view formula);
+  void ComputeRepairStart_SHIFTBLOCKS(std::string_view formula);
+  void ComputeRepairStart_FREEWEEKENDS(std::string_view formula);
+  void ComputeRepairStart_BADWEEKENDS(std::string_view formula);
 
   // The four repair moves, chosen by the weekday of the repaired cell.
   bool RepairStep1(int group, int day, int& start);

@@ -150,18 +150,46 @@ float CDomainInstance::Evaluate() {
       interpret(*cEvalContext, GetStaticData(), std::move(vars), &status);
   bDividedByZero = status == TRunStatus::kDivisionByZero;
   if (bDividedByZero) return -1;
-  TakeSortedConstraintList(std::move(tree), EvalData);
-  if (EvalData.empty()) return -1;
+  if (tree != nullptr) {
+    TakeSortedConstraints(std::move(tree), RatedConstraints);
+    EvalDataPending = true;
+  } else {
+    // Without a tree the list of the evaluation before stays, sorted again.
+    SortByRating(GetEvalData());
+  }
+  if (RatedCount() == 0) return -1;
   evaluation = 0;
-  for (const ConstraintEvaluation& entry : EvalData) evaluation += entry.GetValue();
+  for (std::size_t k = 0; k < RatedCount(); ++k) evaluation += RatedValue(k);
   ComputeRepairStarts();
   return evaluation;
+}
+
+ConstraintEvaluations& CDomainInstance::GetEvalData() {
+  if (EvalDataPending) RatedConstraints.write(EvalData);
+  EvalDataPending = false;
+  return EvalData;
+}
+
+std::size_t CDomainInstance::RatedCount() const {
+  return EvalDataPending ? RatedConstraints.size() : EvalData.size();
+}
+
+float CDomainInstance::RatedValue(std::size_t k) const {
+  return EvalDataPending ? RatedConstraints.value(k) : EvalData[k].GetValue();
+}
+
+std::string_view CDomainInstance::RatedBranch(std::size_t k) const {
+  return EvalDataPending ? RatedConstraints.branch(k) : EvalData[k].GetBranch();
+}
+
+std::string_view CDomainInstance::RatedFormula(std::size_t k) const {
+  return EvalDataPending ? RatedConstraints.formula(k) : EvalData[k].GetFormula();
 }
 
 // ---------------------------------------------------------- repair starts
 
 void CShiftSchedulingDomain::ComputeRepairStarts() {
-  using Kind = void (CShiftSchedulingDomain::*)(const char*);
+  using Kind = void (CShiftSchedulingDomain::*)(std::string_view);
   struct KindEntry {
     std::string_view branch;
     Kind compute;
@@ -182,9 +210,9 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
     ~CPass() { draw.reset(); }
   } const pass(RepairDraw);
   int handled = 0;
-  for (const ConstraintEvaluation& entry : EvalData) {
+  for (std::size_t k = 0; k < RatedCount(); ++k) {
     if (handled >= kMaxRepairLists) break;
-    const std::string_view branch = entry.GetBranch();
+    const std::string_view branch = RatedBranch(k);
     if (branch == "branch") continue;
     const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
                                    [&](const KindEntry& k) { return k.branch == branch; });
@@ -192,7 +220,7 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
       GetOutput() << "No repair positions function for constraint: " << branch << '\n';
       continue;
     }
-    (this->*(kind->compute))(entry.GetFormula());
+    (this->*(kind->compute))(RatedFormula(k));
     ++handled;
   }
 }
@@ -204,7 +232,7 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
 // same) that hold shift 1 or 3. The first cell is replaced by a randomly
 // chosen one. The generator is seeded and drawn even when no cell qualifies,
 // so the random sequence after a repair start does not depend on the cells.
-void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(const char* formula) {
+void CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS(std::string_view formula) {
   const auto indices = ReadIndices(formula);
   if (!indices) return;
   const auto [g, w] = *indices;
@@ -236,7 +264,7 @@ int CShiftSchedulingDomain::SeededDraw(unsigned seed) {
   return value;
 }
 
-void CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS(const char* formula) {
+void CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS(std::string_view formula) {
   const auto indices = ReadIndices(formula);
   if (!indices) return;
   const auto [g, w] = *indices;
@@ -248,7 +276,7 @@ void CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS(const char* formula
   repairstarts.push_back(std::move(cells));
 }
 
-void CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS(const char* formula) {
+void CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS(std::string_view formula) {
   const auto indices = ReadIndices(formula);
   if (!indices) return;
   const auto [g, b] = *indices;
@@ -264,10 +292,10 @@ void CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS(const char* formula)
 
 // Weekend constraints have no cells of their own yet: the formula is not read
 // and the repair starts at the first cell of the schedule.
-void CShiftSchedulingDomain::ComputeRepairStart_FREEWEEKENDS(const char*) {
+void CShiftSchedulingDomain::ComputeRepairStart_FREEWEEKENDS(std::string_view) {
   repairstarts.push_back({CPosition{0, 0}});
 }
 
-void CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS(const char*) {
+void CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS(std::string_view) {
   repairstarts.push_back({CPosition{0, 0}});
 }

@@ -64,14 +64,8 @@ std::string CDomainInstance::OutputPath(const std::string& name) const {
   return resolve_write_path(name, cEvalContext->output_folder);
 }
 
-void TakeSortedConstraintList(std::unique_ptr<TEvalTree> tree, ConstraintEvaluations& list) {
-  if (tree == nullptr) {
-    SortByRating(list);
-    return;
-  }
-  // The entries of the evaluation before are written over: the list is
-  // sized for a tree like this one.
-  tree->GetSortedConstraintList(list);
+void TakeSortedConstraints(std::unique_ptr<TEvalTree> tree, TRatedConstraints& rated) {
+  tree->TakeSortedConstraints(rated);
   tree->clean_up();
 }
 

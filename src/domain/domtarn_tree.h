@@ -8,10 +8,9 @@
 
 class TEvalTree;
 
-// Replaces `list` by the rated constraints of `tree` sorted by rating (as
-// SortByRating sorts the tree's constraint list) and frees the tree. Without
-// a tree (null) the list keeps its entries and is sorted.
-void TakeSortedConstraintList(std::unique_ptr<TEvalTree> tree, ConstraintEvaluations& list);
+// Replaces `rated` by the rated constraints of `tree` sorted by rating (as
+// SortByRating sorts the tree's constraint list) and frees the tree.
+void TakeSortedConstraints(std::unique_ptr<TEvalTree> tree, TRatedConstraints& rated);
 
 // Sorts the constraints by rating, leaving them in exactly the order that
 // std::sort on the list itself gives, equal ratings included.

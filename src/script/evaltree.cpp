@@ -557,26 +557,26 @@ ConstraintEvaluations TEvalTree::GetConstraintList() const {
   return list;
 }
 
-// The (rating, score) pairs are sorted first, moved as the entries would be;
-// the entries are then written once, straight into their places.
-void TEvalTree::GetSortedConstraintList(ConstraintEvaluations& list) const {
-  // Room for every score, kept in the memory for the next tree, whose list
-  // is mostly as long; the room of a very large tree is not kept.
-  std::vector<RatedPosition> own_order;
-  std::vector<RatedPosition>& order = memory_ != nullptr ? memory_->listed_order : own_order;
-  if (order.size() < scores_.size()) order.resize(scores_.size());
-  RatedPosition* const rated = order.data();
+// The (rating, score) pairs are sorted, moved as the entries would be.
+void TEvalTree::TakeSortedConstraints(TRatedConstraints& rated) {
+  rated.order_.resize(scores_.size());
+  RatedPosition* const order = rated.order_.data();
   std::uint32_t count = 0;
   visit_listed([&](const TScore& score) {
-    rated[count++] = {score.value, static_cast<std::uint32_t>(&score - scores_.data())};
+    order[count++] = {score.value, static_cast<std::uint32_t>(&score - scores_.data())};
   });
-  SortByRatingOnly(rated, rated + count);
-  list.resize(count);
-  for (std::uint32_t k = 0; k < count; ++k) {
-    const TScore& score = scores_[rated[k].position];
-    list[k].Assign(score_name(score), entries_[score.branch].name, score_place(score), score.value);
+  rated.order_.resize(count);
+  SortByRatingOnly(order, order + count);
+  rated.branches_.resize(entries_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i) rated.branches_[i] = entries_[i].name;
+  scores_.swap(rated.scores_);
+  score_text_.swap(rated.text_);
+  scores_.clear();
+  score_text_.clear();
+  for (TEntry& entry : entries_) {
+    entry.scores = 0;
+    entry.first_score = entry.last_score = -1;
   }
-  if (order.size() > kMaxKeptScores) order = {};
 }
 
 void TEvalTree::clean_up() {

@@ -25,18 +25,6 @@ bool write_text_file(const std::string& file_name, std::string_view text);
 
 class TRuleTable;
 
-// One aggregated constraint of a tree: its branch (the entry), its name and
-// place, one after the other in the tree's score text, and its crisp value.
-// Read once at the end, plain records beat a variable store with its index.
-struct TTreeScore {
-  std::int32_t next;  // the branch's next score (-1: none)
-  std::uint32_t branch;
-  std::uint32_t text_at;
-  std::uint8_t name_size;
-  std::uint8_t place_size;
-  float value;
-};
-
 // What trees leave for the trees after them, owned by an evaluation context
 // (inter_context.h) and lent to the trees its runs build: each run builds
 // its tree and rule set anew, mostly alike, so remembered outcomes (checked
@@ -59,8 +47,6 @@ struct TTreeMemory {
   std::shared_ptr<const TRuleTable> help_table;
   std::string help_set_name;
   std::unique_ptr<RuleSet> help_rules;
-  // Room for the sorted constraint list's work list (evaltree.cpp).
-  std::vector<RatedPosition> listed_order;
 };
 
 // The tree outlives the script run that built it, the run's rule set does
@@ -113,9 +99,11 @@ class TEvalTree {
   std::size_t constraint_count() const { return scores_.size(); }
   // One element per aggregated constraint, grouped by branch in branch order.
   ConstraintEvaluations GetConstraintList() const;
-  // The same sorted by rating into `list` (its entries written over), in
-  // exactly the order std::sort leaves that list in, equal ratings included.
-  void GetSortedConstraintList(ConstraintEvaluations& list) const;
+  // The same sorted by rating, in exactly the order std::sort leaves that
+  // list in, equal ratings included, into `rated`. The tree's scores go with
+  // them: the tree is left without scores, and `rated` gives its room to the
+  // tree's for the next tree.
+  void TakeSortedConstraints(TRatedConstraints& rated);
   // Releases the tree's contents and hands its memories back to the context:
   // the tree is then the empty tree the default constructor makes.
   void clean_up();

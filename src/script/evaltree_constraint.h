@@ -1,10 +1,12 @@
-// One rated constraint as the evaluation tree reports it, and the list type
-// that carries a whole evaluation from the script run back to the domain.
+// One rated constraint as the evaluation tree reports it, the list type
+// that carries a whole evaluation from the script run back to the domain, and
+// the compact sorted form the list is written from.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -87,3 +89,60 @@ inline void SortByRatingOnly(RatedPosition* first, RatedPosition* last) {
   std::sort(first, last,
             [](const RatedPosition& a, const RatedPosition& b) { return a.value < b.value; });
 }
+
+// One aggregated constraint of a tree: its branch (the entry), its name and
+// place, one after the other in the tree's score text, and its crisp value.
+// Read once at the end, plain records beat a variable store with its index.
+struct TTreeScore {
+  std::int32_t next;  // the branch's next score (-1: none)
+  std::uint32_t branch;
+  std::uint32_t text_at;
+  std::uint8_t name_size;
+  std::uint8_t place_size;
+  float value;
+};
+
+// The rated constraints of a finished tree, sorted by rating as sorting
+// their list entries sorts them, in the tree's compact form: ratings with
+// score positions, the scores, their texts and the branch names. After every
+// evaluation the optimizer reads only the ratings and the worst few
+// constraints; the list entries, a few hundred bytes each, are written only
+// when the list is asked for (TEvalTree::TakeSortedConstraints fills it).
+class TRatedConstraints {
+ public:
+  std::size_t size() const { return order_.size(); }
+  float value(std::size_t k) const { return order_[k].value; }
+  // The texts of the k-th as its list entry holds them: cut to the entry's
+  // field sizes and at a first null character.
+  std::string_view name(std::size_t k) const {
+    return held(score_text(k).substr(0, score(k).name_size), ConstraintEvaluation::kNameChars);
+  }
+  std::string_view branch(std::size_t k) const {
+    return held(branches_[score(k).branch], ConstraintEvaluation::kNameChars);
+  }
+  std::string_view formula(std::size_t k) const {
+    return held(score_text(k).substr(score(k).name_size, score(k).place_size),
+                ConstraintEvaluation::kFormulaChars);
+  }
+  // Writes the entries over those of `list`, resized to hold them all.
+  void write(ConstraintEvaluations& list) const {
+    list.resize(size());
+    for (std::size_t k = 0; k < size(); ++k) {
+      list[k].Assign(name(k), branch(k), formula(k), value(k));
+    }
+  }
+
+ private:
+  friend class TEvalTree;
+  const TTreeScore& score(std::size_t k) const { return scores_[order_[k].position]; }
+  std::string_view score_text(std::size_t k) const {
+    return std::string_view(text_).substr(score(k).text_at);
+  }
+  static std::string_view held(std::string_view text, std::size_t chars) {
+    return text.substr(0, std::min(text.find('\0'), chars));
+  }
+  std::vector<RatedPosition> order_;
+  std::vector<TTreeScore> scores_;
+  std::string text_;
+  std::vector<std::string> branches_;  // by entry, the head first
+};

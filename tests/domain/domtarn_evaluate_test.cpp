@@ -213,6 +213,19 @@ TEST(Evaluate, TheListIsSortedSummedAndRepaired) {
   EXPECT_EQ(starts[0].size(), 5u);  // days 7 to 11 of the heavier second week
   EXPECT_EQ(CellsOf(starts[1]).front(), std::make_pair(0, 7));
 
+  // Right after an evaluation, before its list is asked for, a script that
+  // builds no tree keeps that list (sorted, summed and repaired again).
+  std::string lower = kTreeScript;
+  lower.replace(lower.find("0.9"), 3, "0.1");
+  domain.SetStaticData(lower);
+  domain.Evaluate();
+  domain.SetStaticData("");
+  EXPECT_EQ(domain.Evaluate(), (0.1f + 0.2f) + 0.5f);
+  EXPECT_EQ(domain.GetRepairPositions().size(), 3u);
+  EXPECT_STREQ(domain.GetEvalData().at(0).GetFormula(), "week[1][0]");
+  domain.SetStaticData(kTreeScript);
+  domain.Evaluate();
+
   // A tree without constraints empties the list; the evaluation and the
   // repair starts of the last list stay.
   domain.SetStaticData(

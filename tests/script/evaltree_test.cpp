@@ -171,39 +171,52 @@ TEST_F(EvalTreeScores, CleanUpEmptiesTheTreeAndReturnsItsStorageOnce) {
   EXPECT_TRUE(next->GetConstraintList().empty());
 }
 
-// The sorted list is the tree's list sorted by std::sort, ties in the same
-// order, whatever the list held before: longer or shorter, with longer texts.
-// Constraints without a name are not listed.
-TEST_F(EvalTreeScores, SortedListIsTheListSortedWrittenOverWhatItHeld) {
+// The sorted constraints are the tree's list sorted by std::sort, ties in
+// the same order, and read as its entries read them, a place with a null
+// character cut there. They come from trees one after the other, whose
+// memory passes the score storage on, into one TRatedConstraints, and are
+// written over lists of whatever they held before: longer or shorter, with
+// longer texts. Constraints without a name are not listed.
+TEST_F(EvalTreeScores, SortedConstraintsAreTheListSorted) {
   TVarlist branches;
   for (const char* branch : {"A", "BRANCH", "C"}) branches.insert(branch, "AND", 0);
   CombinedVariable rated[] = {{ps, "k"}, {ps, "a_longer_name"}, {ps, ""}};
   const ConstraintEvaluation before(std::string(100, 'n'), std::string(100, 'b'),
                                     std::string(200, 'f'), -1);
   std::mt19937 random(5);
+  TTreeMemory memory;
+  TRatedConstraints sorted;
   // Constraints aggregated, distinct ratings (few: many ties), entries held before.
   for (const auto& [aggregated, ratings, held] :
-       {std::tuple{0, 1, 3}, {1, 1, 0}, {17, 2, 40}, {60, 3, 5}, {300, 5, 300}}) {
-    const auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches);
+       {std::tuple{0, 1, 3}, {1, 1, 0}, {17, 2, 40}, {60, 3, 5}, {300, 5, 300}, {2, 1, 9}}) {
+    auto tree = std::make_unique<TEvalTree>("total", ps, nullptr, &branches, &memory);
     std::uniform_int_distribution<int> rating(0, ratings - 1);
     for (int i = 0; i < aggregated; ++i) {
       CombinedVariable& cv = rated[i % 3];
       cv.set_value(rating(random) / 4.0f);
       Capture quiet;
-      tree->insert(&cv, branches.get(i % 3 == 1 ? 2 : i % 2).name_text(),
-                   "w[" + std::to_string(i) + "][0]", "AND");
+      std::string place = "w[" + std::to_string(i) + "][0]";
+      if (i % 4 == 0) place.insert(3, 1, '\0');
+      tree->insert(&cv, branches.get(i % 3 == 1 ? 2 : i % 2).name_text(), place, "AND");
     }
     ConstraintEvaluations expected = tree->GetConstraintList();
     std::sort(expected.begin(), expected.end());
+    tree->TakeSortedConstraints(sorted);
+    EXPECT_TRUE(tree->GetConstraintList().empty());
+    tree.reset();
     ConstraintEvaluations list(static_cast<std::size_t>(held), before);
-    tree->GetSortedConstraintList(list);
+    sorted.write(list);
     ASSERT_EQ(list.size(), expected.size()) << aggregated;
+    ASSERT_EQ(sorted.size(), expected.size()) << aggregated;
     EXPECT_EQ(list.size(), static_cast<std::size_t>(aggregated - aggregated / 3));
     for (std::size_t i = 0; i < list.size(); ++i) {
       EXPECT_STREQ(list[i].GetName(), expected[i].GetName()) << aggregated << ": " << i;
       EXPECT_STREQ(list[i].GetBranch(), expected[i].GetBranch()) << aggregated << ": " << i;
       EXPECT_STREQ(list[i].GetFormula(), expected[i].GetFormula()) << aggregated << ": " << i;
       EXPECT_EQ(list[i].GetValue(), expected[i].GetValue()) << aggregated << ": " << i;
+      EXPECT_EQ(sorted.branch(i), list[i].GetBranch());
+      EXPECT_EQ(sorted.formula(i), list[i].GetFormula());
+      EXPECT_EQ(sorted.value(i), list[i].GetValue());
     }
   }
 }
