@@ -614,7 +614,8 @@ class TIndexedName {
   std::string text;
   bool laid_out = false;
   // Where the variables the resolved texts name were found, by a few bits
-  // of the index numbers: a loop names a few of them in turn.
-  std::array<TVarlist::THint, 64> name_hints{};
+  // of the index numbers: loops name them in turn, a twelve-team roster's
+  // nested loops 96 of them.
+  std::array<TVarlist::THint, 128> name_hints{};
   std::size_t name_key = 0;
 };
