@@ -151,18 +151,21 @@ class TStoreShapes {
 
  private:
   std::uint64_t last_ = 0;
-  // The steps taken last, by a few bits of the identity stepped from and the
-  // name's hash; a step that meets another in its place replaces it, and
-  // the step it replaced leads to a new identity when taken again.
+  // The steps taken, in an open-addressing table at most half full. Runs
+  // over copies of one store take the same few dozen steps again and again;
+  // past a limit all are forgotten, and steps then lead to new identities.
   struct TStep {
-    std::uint64_t from = 0;  // 0: none
+    std::uint64_t from = 0;  // 0: an empty slot
     std::uint64_t to = 0;
     std::uint32_t hash = 0;
     bool inserted = false;
     std::string name;
   };
-  static constexpr std::size_t kSteps = 4096;
+  static constexpr std::size_t kMinSteps = 64;
+  static constexpr std::size_t kMaxSteps = std::size_t{1} << 14;
   std::vector<TStep> steps_;
+  std::size_t steps_taken_ = 0;
+  void grow_steps();
   // Substitutions of a text in the last few shapes it was substituted in:
   // a loop that adds names substitutes a text in one shape, then another.
   static constexpr std::size_t kShapesPerText = 4;

@@ -133,20 +133,48 @@ bool has_nothing_to_substitute(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// Where the probe for a step from `from` by a name of hash `hash` starts.
+std::size_t step_home(std::uint64_t from, std::uint32_t hash, std::size_t mask) {
+  const std::uint64_t mixed = (from * 0x9E3779B97F4A7C15ull) ^ hash;
+  return static_cast<std::size_t>(mixed ^ (mixed >> 29)) & mask;
+}
+
+}  // namespace
+
 std::uint64_t TStoreShapes::step(std::uint64_t from, bool inserted, std::string_view name,
                                  std::uint32_t hash) {
-  if (steps_.empty()) steps_.resize(kSteps);
-  const std::uint64_t mixed = (from * 0x9E3779B97F4A7C15ull) ^ hash;
-  TStep& place = steps_[(mixed ^ (mixed >> 29)) & (kSteps - 1)];
-  if (place.from != from || place.hash != hash || place.inserted != inserted ||
-      place.name != name) {
-    place.from = from;
-    place.hash = hash;
-    place.inserted = inserted;
-    place.name.assign(name);
-    place.to = fresh();
+  if (2 * (steps_taken_ + 1) > steps_.size()) grow_steps();
+  const std::size_t mask = steps_.size() - 1;
+  std::size_t i = step_home(from, hash, mask);
+  for (; steps_[i].from != 0; i = (i + 1) & mask) {
+    const TStep& taken = steps_[i];
+    if (taken.from == from && taken.hash == hash && taken.inserted == inserted &&
+        taken.name == name) {
+      return taken.to;
+    }
   }
-  return place.to;
+  steps_[i] = TStep{from, fresh(), hash, inserted, std::string(name)};
+  ++steps_taken_;
+  return steps_[i].to;
+}
+
+void TStoreShapes::grow_steps() {
+  std::vector<TStep> old(steps_.empty() || steps_taken_ >= kMaxSteps ? kMinSteps
+                                                                     : 2 * steps_.size());
+  old.swap(steps_);
+  if (steps_taken_ >= kMaxSteps) {
+    steps_taken_ = 0;
+    return;
+  }
+  const std::size_t mask = steps_.size() - 1;
+  for (TStep& taken : old) {
+    if (taken.from == 0) continue;
+    std::size_t i = step_home(taken.from, taken.hash, mask);
+    while (steps_[i].from != 0) i = (i + 1) & mask;
+    steps_[i] = std::move(taken);
+  }
 }
 
 const std::string* TStoreShapes::substitution(std::string_view text, std::uint64_t shape) const {

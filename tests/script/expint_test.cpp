@@ -373,6 +373,23 @@ TEST(IndexSubstitution, RememberedSubstitutionsServeEqualNamesOnly) {
       }
     }
   }
+  // Past the number of steps remembered, all are forgotten; the steps that
+  // follow lead to identities no store had, not to those of earlier stores.
+  // A store substitutes a thousand texts, then another takes 17,000 steps,
+  // substituting each text once in its last thousand.
+  TFormulaMemory memory;
+  TVarlist early;
+  early.set_formula_memory(&memory);
+  early.insert("q[1]", "1", 1);
+  const auto text = [](int k) { return std::to_string(k).insert(0, "SUM{q[i]}+"); };
+  for (int k = 0; k < 1000; ++k) substituted(early, text(k));
+  TVarlist many;
+  many.set_formula_memory(&memory);
+  for (int k = 0; k < 17000; ++k) {
+    many.insert(std::to_string(k).insert(0, 1, 'm'), "1", 1);
+    if (k < 16000) continue;
+    ASSERT_EQ(substituted(many, text(k - 16000)), "SUM{}+" + std::to_string(k - 16000)) << k;
+  }
   // The names of equal hash, each inserted in a copy of one store.
   TVarlist fresh;
   fresh.set_formula_memory(&memories[0]);
