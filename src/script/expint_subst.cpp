@@ -1,6 +1,8 @@
 // Index substitution of the script language: a macro step that turns indexed
 // names such as x[i] into explicit lists of the present elements, and range
 // counts such as #i into numbers, before a formula is parsed.
+// Substitutions are remembered by the identity of the store's names
+// (TStoreShapes), which is kept here too.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -130,10 +132,6 @@ bool has_nothing_to_substitute(std::string_view text) {
   }
   return true;
 }
-
-}  // namespace
-
-namespace {
 
 // Where the probe for a step from `from` by a name of hash `hash` starts.
 std::size_t step_home(std::uint64_t from, std::uint32_t hash, std::size_t mask) {
