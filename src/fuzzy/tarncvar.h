@@ -544,6 +544,9 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
   // What RuleSet::search(this) found, in which block generation; a rename forgets it.
   mutable int found_block_ = -1;
   mutable std::uint64_t found_block_generation_ = 0;
+  // The bindings of its list (CVList::get_bindings) in which a lookup of its
+  // name found this very variable; 0: none.
+  mutable std::uint64_t first_of_name_bindings_ = 0;
   float crisp_value_ = -1.0f;
   // The list holding this variable (told about renames), and the variable's
   // rank in that list.

@@ -394,6 +394,10 @@ class RuleSet {
   // Block i for a change: copied first unless the set made it and holds it alone.
   RuleBlock& changeable(std::size_t i);
   void copy_variable(const CombinedVariable* cv);
+  // The list's variable of cv's name: cv itself when a lookup found it first
+  // of its name and no variable was renamed or removed since.
+  CombinedVariable* own_variable(const CombinedVariable& cv) const;
+  float evaluate_variable(CombinedVariable* v);
   int internal_evaluate(CombinedVariable* v, float* defuzzified);
   int evaluate_block(int b, CombinedVariable* v);
   int remembered_evaluation(int b, CombinedVariable* v, float* defuzzified);

@@ -39,16 +39,31 @@ int RuleSet::block_of(const Term& t) const {
   return v != nullptr ? search(v) : search(t.cv_name_);
 }
 
+CombinedVariable* RuleSet::own_variable(const CombinedVariable& cv) const {
+  const bool caching = context_ == nullptr || context_->caching;
+  if (caching && cv.owner_ == cv_list_.get() &&
+      cv.first_of_name_bindings_ == cv_list_->get_bindings()) {
+    // The list holds cv as a variable it may change.
+    return const_cast<CombinedVariable*>(&cv);
+  }
+  CombinedVariable* found = get_cv(cv.get_cv_name_view());
+  if (found == &cv) cv.first_of_name_bindings_ = cv_list_->get_bindings();
+  return found;
+}
+
 float RuleSet::evaluate(const CombinedVariable* cv) {
   if (cv == nullptr) {
     internal_evaluate(nullptr);
     return -1;
   }
-  return evaluate(cv->get_cv_name());
+  return evaluate_variable(own_variable(*cv));
 }
 
 float RuleSet::evaluate(std::string_view name) {
-  CombinedVariable* v = get_cv(name);
+  return evaluate_variable(get_cv(name));
+}
+
+float RuleSet::evaluate_variable(CombinedVariable* v) {
   float x = -1.0f;
   if (internal_evaluate(v, &x) >= 1) {
     v->set_crisp_value(x);

@@ -18,7 +18,7 @@ constexpr std::size_t kMaxStamps = 1 << 16;
 constexpr std::size_t kPlansPerBlock = 4;
 // Key words before the nodes' words: the plan's signature and the
 // operators.
-constexpr std::size_t kKeyHead = 8;
+constexpr std::size_t kKeyHead = 2;
 
 std::uint32_t bits(float v) {
   return std::bit_cast<std::uint32_t>(v);
@@ -39,12 +39,8 @@ void put_text(std::string& out, std::string_view text) {
 
 std::uint64_t hash_of(const std::uint32_t* key, std::size_t size) {
   std::uint64_t h = 14695981039346656037ull;
-  for (std::size_t i = 0; i < size; ++i) {
-    const std::uint32_t word = key[i];
-    h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 29;
-  }
-  return h;
+  for (std::size_t i = 0; i < size; ++i) h = (h ^ key[i]) * 0x9E3779B97F4A7C15ull;
+  return h ^ (h >> 29);
 }
 
 // Operators whose computations never print: the compensatory ones print
@@ -99,6 +95,9 @@ struct RuleEvaluationMemo::Plan {
   std::uint64_t layout = 0;
   std::uint64_t bindings = 0;
   int blocks = 0;
+  // The id of the operators last used, and their revision then (0: none).
+  std::uint64_t operators_revision = 0;
+  std::uint32_t operators = 0;
   std::uint64_t epoch = 0;
   bool usable = false;
   std::uint32_t signature = 0;
@@ -129,6 +128,7 @@ void RuleEvaluationMemo::clear() {
   shapes_ = Interner();
   inputs_ = Interner();
   signatures_ = Interner();
+  operators_ = Interner();
   forget_outcomes();
   ++epoch_;
   hits_ = 0;
@@ -141,17 +141,14 @@ void RuleEvaluationMemo::forget_outcomes() {
 }
 
 void RuleEvaluationMemo::bound_ids() {
-  for (Interner* interner : {&blocks_, &shapes_, &inputs_, &signatures_}) {
+  Interner* const interners[] = {&blocks_, &shapes_, &inputs_, &signatures_, &operators_};
+  std::size_t ids = 0;
+  for (Interner* interner : interners) {
     if (interner->by_stamp.size() > kMaxStamps) interner->by_stamp.clear();
+    ids += interner->ids.size();
   }
-  if (blocks_.ids.size() + shapes_.ids.size() + inputs_.ids.size() + signatures_.ids.size() <=
-      kMaxIds) {
-    return;
-  }
-  blocks_ = Interner();
-  shapes_ = Interner();
-  inputs_ = Interner();
-  signatures_ = Interner();
+  if (ids <= kMaxIds) return;
+  for (Interner* interner : interners) *interner = Interner();
   forget_outcomes();
   ++epoch_;
 }
@@ -193,6 +190,19 @@ std::uint32_t RuleEvaluationMemo::shape_id(const CombinedVariable& cv) {
       put_word(s, static_cast<std::uint32_t>(points.size()));
       s.append(reinterpret_cast<const char*>(points.data()), points.size() * sizeof(Point));
     }
+  });
+}
+
+// The operators an evaluation applies, field by field.
+std::uint32_t RuleEvaluationMemo::operators_id(const OperatorSet& ops) {
+  return operators_.id_by_stamp(ops.get_revision(), scratch_, [&ops](std::string& s) {
+    put_word(s, static_cast<std::uint32_t>(ops.get_importance_operator()));
+    put_word(s, static_cast<std::uint32_t>(ops.get_and_operator()));
+    put_word(s, static_cast<std::uint32_t>(ops.get_or_operator()));
+    put_word(s, static_cast<std::uint32_t>(ops.get_certainty_operator()));
+    put_word(s, static_cast<std::uint32_t>(ops.get_inference_operator()));
+    put_word(s, static_cast<std::uint32_t>(ops.get_defuzzy_operator()));
+    put_word(s, bits(ops.get_gamma()));
   });
 }
 
@@ -400,13 +410,11 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
   std::uint32_t* key = probe.key.data();
   std::size_t n = 0;
   key[n++] = plan->signature;
-  key[n++] = static_cast<std::uint32_t>(ops.get_importance_operator());
-  key[n++] = static_cast<std::uint32_t>(ops.get_and_operator());
-  key[n++] = static_cast<std::uint32_t>(ops.get_or_operator());
-  key[n++] = static_cast<std::uint32_t>(ops.get_certainty_operator());
-  key[n++] = static_cast<std::uint32_t>(ops.get_inference_operator());
-  key[n++] = static_cast<std::uint32_t>(ops.get_defuzzy_operator());
-  key[n++] = bits(ops.get_gamma());
+  if (plan->operators_revision != ops.get_revision()) {
+    plan->operators = operators_id(ops);
+    plan->operators_revision = ops.get_revision();
+  }
+  key[n++] = plan->operators;
   for (Plan::Node& node : plan->nodes) {
     key[n++] = bits(node.cv->get_importance());
     if (node.block < 0) {

@@ -21,11 +21,11 @@
 // evaluated variable and of every intermediate variable on the way, and
 // their crisp values (-1, the evaluated one defuzzified at the top).
 //
-// A key holds all of that by value: rule blocks, term shapes and input
-// values are interned (equal contents, compared bit for bit, get one id;
-// the stamps that blocks and term lists carry find contents seen before
-// without comparing, since equal stamps vouch for equal contents), and the
-// operators are taken field by field. A key thus never depends on which
+// A key holds all of that by value: rule blocks, term shapes, input values
+// and operators are interned (equal contents, compared bit for bit, get one
+// id; the stamps that blocks, term lists and operator sets carry find
+// contents seen before without comparing, since equal stamps vouch for equal
+// contents). A key thus never depends on which
 // objects hold the contents, and what one script run remembered serves the
 // next, with a rule set built anew.
 //
@@ -110,6 +110,7 @@ class RuleEvaluationMemo {
   std::uint32_t block_id(const RuleBlock& block);
   std::uint32_t shape_id(const CombinedVariable& cv);
   std::uint32_t input_id(const CombinedVariable& cv);
+  std::uint32_t operators_id(const OperatorSet& ops);
   void forget_outcomes();
   // Starts the interned ids afresh when they grow too many; keys made
   // before (of an older epoch) are then never remembered.
@@ -125,6 +126,7 @@ class RuleEvaluationMemo {
   Interner shapes_;
   Interner inputs_;
   Interner signatures_;
+  Interner operators_;
   std::unordered_map<std::uint64_t, std::vector<std::unique_ptr<Outcome>>> outcomes_;
   std::size_t outcome_count_ = 0;
   std::uint64_t epoch_ = 0;

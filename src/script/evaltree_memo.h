@@ -173,38 +173,3 @@ class TCombinationMemo {
   std::uint64_t epoch_ = 0;
   std::unique_ptr<TEnvironment> environment_;  // null until the first use
 };
-
-// What evaluating a variable from its rules (EVAL) gave, remembered by the
-// match values the rules read: scripts evaluate a few variables from a
-// handful of inputs, run after run. A variable is remembered when every rule
-// of its block concludes on it and reads only variables without rules of
-// their own that have the terms the rules name, and the operators cannot
-// print: its outcome then depends only on the inputs' match values and
-// importances, the rules, the operators and its own parameters and terms,
-// compared by content in another rule set or when their stamps moved; in a
-// rule set, the block's stamp and the set's counters tell what changed.
-class TEvaluationMemo {
- public:
-  TEvaluationMemo();
-  ~TEvaluationMemo();
-  TEvaluationMemo(TEvaluationMemo&&) noexcept;
-  TEvaluationMemo& operator=(TEvaluationMemo&&) noexcept;
-
-  // Evaluates `cv` from the rules, as RuleSet::evaluate does, and leaves
-  // the contents that would leave in `cv`. `cv` goes through the memory when
-  // its rules read only variables that have no rules of their own. `site`:
-  // where the caller's variable was found last (looked at first, updated).
-  float evaluate(RuleSet& rules, CombinedVariable& cv, std::size_t& site);
-  float evaluate(RuleSet& rules, CombinedVariable& cv) { return evaluate(rules, cv, last_site_); }
-
- private:
-  struct TSite;
-  TSite& site_of(std::string_view name);
-  TSite& checked_site(RuleSet& rules, const CombinedVariable& cv, std::size_t& last);
-  bool holds(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
-  void check(TSite& site, RuleSet& rules, const CombinedVariable& cv) const;
-
-  std::vector<std::unique_ptr<TSite>> sites_;
-  std::size_t last_site_ = 0;  // the site found or added last
-  std::vector<float> inputs_;  // the current inputs, kept to spare allocations
-};

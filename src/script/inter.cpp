@@ -493,14 +493,12 @@ std::unique_ptr<TEvalTree> interpret(TEvalContext& context, const char* pText,
                                      std::unique_ptr<TVarlist> importvars, TRunStatus* status) {
   TScriptRun run(context, pText != nullptr ? std::string_view(pText) : std::string_view(),
                  std::move(importvars));
-  run.evaluations = std::exchange(context.evaluations, TEvaluationMemo());
   preliminary_pass(run);
   run.tablename = "empty";
   run.use_rules(new_rule_set(context.fuzzy));
   run.reader.seek(0);
   run.number_of_tokens = 0;
   main_pass(run);
-  context.evaluations = std::move(run.evaluations);
   run.Controls->clear();
   context.spare_controls = std::move(run.Controls);
   context.store_size = run.Vars->number();

@@ -49,7 +49,6 @@ void TEvalContext::set_caching(bool enabled) {
   trees.help_table.reset();
   trees.help_set_name.clear();
   trees.help_rules.reset();
-  evaluations = TEvaluationMemo();
   rule_evaluations.clear();
   words.reset();
   score_texts = {};

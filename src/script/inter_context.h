@@ -93,8 +93,6 @@ class TEvalContext {
   TFormulaMemory formulas;
   TRuleTableCache tables;
   TTreeMemory trees;
-  // What EVAL remembered, taken over by each run and left to the next.
-  TEvaluationMemo evaluations;
   // Outcomes of rule blocks by what they read; every rule set of a run
   // evaluates through it while the context caches.
   RuleEvaluationMemo rule_evaluations;

@@ -105,9 +105,7 @@ void statement_eval(TScriptRun& run) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
     return;
   }
-  const float value = run.Context.caching()
-                          ? run.evaluations.evaluate(*run.Rules, *cv, operands.eval_site)
-                          : run.Rules->evaluate(cv);
+  const float value = run.Rules->evaluate(cv);
   if (TVariable* var = run.find_named(operands.name, name, *operands.hint)) {
     var->set_value(value);
     var->set_comp(1);

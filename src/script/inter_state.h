@@ -283,8 +283,6 @@ struct TStatementOperands {
   mutable std::optional<float> decimal;
   TReaderPlace after;
   int words_read = 0;
-  // Where EVAL's memory found the variable last: a first guess, checked.
-  mutable std::size_t eval_site = 0;
 };
 
 // The operands of a FUZZYCOMPARE or FUZZYCONCAT statement as read after its
@@ -509,8 +507,6 @@ class TScriptRun : public TDivisionByZeroListener {
   // or the run ends.
   std::shared_ptr<RuleSet> Rules;
   std::unique_ptr<TEvalTree> Evals;  // handed to the caller at the end
-  // Outcomes of EVAL, taken over from the run before and left to the next.
-  TEvaluationMemo evaluations;
   // Makes `rules` the run's rule set, evaluating through the context's
   // memory of rule evaluations while it caches.
   void use_rules(std::shared_ptr<RuleSet> rules);

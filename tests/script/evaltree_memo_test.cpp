@@ -1,7 +1,8 @@
-// Tests of the evaluation memories: aggregations and evaluations whose inputs
-// recur give exactly what computing afresh gives, whatever changes in place
-// between them, and interned contents. (Trees and EVAL as scripts run them
-// are compared with and without the memories by the script cases, the corpus
+// Tests of the evaluation memories: aggregations, and evaluations as EVAL
+// makes them (through the memory of rule evaluations), whose inputs recur
+// give exactly what computing afresh gives, whatever changes in place between
+// them, and interned contents. (Trees and EVAL as scripts run them are
+// compared with and without the memories by the script cases, the corpus
 // runs and the fuzz replay.)
 #include "evaltree_memo.h"
 
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tarnrule_memo.h"
 #include "tree_run.h"
 
 namespace {
@@ -53,9 +55,9 @@ CombinedVariable* add_variable(RuleSet& rules, const ParameterSet& ps, const cha
   return rules.get_cv_list()->add(&generated);
 }
 
-// What evaluating y gives, by the memory or directly: value and contents.
-std::string outcome(RuleSet& rules, CombinedVariable& y, TEvaluationMemo* memo) {
-  const float value = memo != nullptr ? memo->evaluate(rules, y) : rules.evaluate(&y);
+// What evaluating y gives: value and contents.
+std::string outcome(RuleSet& rules, CombinedVariable& y) {
+  const float value = rules.evaluate(&y);
   return std::to_string(std::bit_cast<std::uint32_t>(value)) + dump(&y);
 }
 
@@ -199,7 +201,8 @@ TEST_F(EvalTreeMemo, ChangedRulesAndOperatorsAreFollowed) {
 }
 
 // A rule set whose output y is ruled by two inputs, x and z: one rule each,
-// and one rule joining both; a block before y's rules another output, v.
+// and one rule joining both; a block before y's rules another output, v. The
+// rule set evaluates through `memory` when one is given.
 struct TRatedVariable {
   ParameterSet ps = rating_set({"bad", "neutral", "good"});
   // The rule set reports to the console, where tests capture it.
@@ -210,8 +213,9 @@ struct TRatedVariable {
   CombinedVariable* y = nullptr;
   CombinedVariable* v = nullptr;
 
-  TRatedVariable() {
+  explicit TRatedVariable(RuleEvaluationMemo* memory = nullptr) {
     context.err = &std::cerr;
+    rules.set_evaluation_memo(memory);
     for (const char* name : {"x", "z", "y", "v"}) add_variable(rules, ps, name);
     x = rules.get_cv("x");
     z = rules.get_cv("z");
@@ -227,12 +231,12 @@ struct TRatedVariable {
     rules.add_Rule(&both, &conclusion, AND, 1);
   }
 
-  // Fuzzifies the inputs and evaluates y, by the memory or directly.
-  std::string step(float xv, float zv, TEvaluationMemo* memo) {
+  // Fuzzifies the inputs and evaluates y.
+  std::string step(float xv, float zv) {
     x->set_value(xv);
     z->set_value(zv);
     Capture err(std::cerr);
-    return outcome(rules, *y, memo) + err.str();
+    return outcome(rules, *y) + err.str();
   }
   OperatorSet& ops() { return *rules.get_operator_set(); }
 };
@@ -247,21 +251,22 @@ struct TRatedChange {
 // is never told of it.
 void expect_same_as_direct(std::span<const TRatedChange> changes, std::span<const float[2]> values,
                            std::size_t at) {
-  TEvaluationMemo memo;
+  RuleEvaluationMemo memo;
   for (const TRatedChange& c : changes) {
     SCOPED_TRACE(c.what);
-    TRatedVariable remembered;
+    TRatedVariable remembered(&memo);
     TRatedVariable direct;
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (i == at) {
         c.change(remembered);
         c.change(direct);
       }
-      ASSERT_EQ(remembered.step(values[i][0], values[i][1], &memo),
-                direct.step(values[i][0], values[i][1], nullptr))
+      ASSERT_EQ(remembered.step(values[i][0], values[i][1]),
+                direct.step(values[i][0], values[i][1]))
           << "step " << i;
     }
   }
+  EXPECT_GT(memo.hits(), changes.size() * values.size() / 2);
 }
 
 // A variable w on which x gets a rule of its own.
@@ -354,22 +359,22 @@ TEST(EvaluationMemo, ChangesTheMemoryIsNotToldOfAreFollowed) {
 // Evaluating works on the rule set's own variable of the name: a variable
 // of that name from elsewhere is left as it is, remembered outcome or not.
 TEST(EvaluationMemo, AStrangerNamedLikeTheOutputTakesNothing) {
-  TEvaluationMemo memo;
-  TRatedVariable t;
-  t.step(0.25f, 0.75f, &memo);
+  RuleEvaluationMemo memo;
+  TRatedVariable t(&memo);
+  t.step(0.25f, 0.75f);
   CombinedVariable stranger(&t.ps, "y");
   const std::string before = dump(&stranger);
-  memo.evaluate(t.rules, stranger);
+  t.rules.evaluate(&stranger);
   EXPECT_EQ(dump(&stranger), before);
 }
 
 // Inputs that were never fuzzified are reported at every evaluation.
 TEST(EvaluationMemo, UnfuzzifiedInputsAreReportedEveryTime) {
-  TEvaluationMemo memo;
-  TRatedVariable t;
+  RuleEvaluationMemo memo;
+  TRatedVariable t(&memo);
   for (int i = 0; i < 2; ++i) {
     Capture err(std::cerr);
-    memo.evaluate(t.rules, *t.y);
+    t.rules.evaluate(t.y);
     EXPECT_EQ(err.str(), "not instanciated cv\n") << i;
   }
 }
