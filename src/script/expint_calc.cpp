@@ -317,6 +317,10 @@ class TCalculation {
   static float computed(TExptree& root, TVarlist& vars);
   // The same for a formula, through its form.
   static float formed(TFormula& formula, TVarlist& vars);
+  // The same for a formula that is just the name of `var`, a variable not
+  // yet computed: the root's bracket holds the name's node, at depth 2,
+  // which computes the variable's formula and keeps the value.
+  static float named(TVariable& var, TVarlist& vars);
 
  private:
   // A number, or a variable found computed; false for any other variable.
@@ -667,6 +671,17 @@ float TCalculation::computed(TExptree& root, TVarlist& vars) {
   return TCalculation(vars, 1, false).result(root);
 }
 
+float TCalculation::named(TVariable& var, TVarlist& vars) {
+  if (vars.divided_by_zero_) return 0;
+  TCalculation calculation(vars, 1, false);
+  calculation.depth = 2;
+  const float v = calculation.formula_of(var);
+  if (calculation.aborted) return 0;
+  var.set_value(v);
+  var.set_comp(1);
+  return v;
+}
+
 float compute_formula(std::string_view formula, TVarlist& vars) {
   formula = fit(formula, kFormulaChars);
   if (TFormula* cached = cached_formula(formula, vars)) return cached->compute(vars);
@@ -775,6 +790,18 @@ std::size_t index_digits(int number, char (&digits)[16]) {
                                   digits);
 }
 
+// Whether a formula text parses into the root's bracket around one node
+// that names a variable by the whole text: computing the formula computes
+// that variable.
+bool parses_as_one_name(std::string_view text) {
+  const std::unique_ptr<TExptree> root = parse_formula(text);
+  const TExptree* name = root->get_left();
+  return root->get_type() == 1 && root->get_sign() == 1 && root->get_oper()[0] == '\0' &&
+         root->get_function()[0] == '\0' && root->get_right() == nullptr && name != nullptr &&
+         name->get_type() == 3 && name->get_variable()[0] != '"' &&
+         std::string_view(name->get_variable()) == text;
+}
+
 }  // namespace
 
 TIndexedName::TIndexedName(std::string_view word) {
@@ -800,7 +827,7 @@ TIndexedName::TIndexedName(std::string_view word) {
   sample += tail;
   // Digits in place of the zeros leave the names and operators where they
   // are: the texts parse as the sample does.
-  one_name = TFormula(sample).names_a_variable();
+  one_name = parses_as_one_name(sample);
 }
 
 std::string_view TIndexedName::resolve(TVarlist& vars) {
@@ -850,13 +877,14 @@ void TIndexedName::lay_out() {
 
 float TIndexedName::compute(TVarlist& vars) {
   if (one_name && digits_only) {
-    // What computing a formula of one name does first.
+    // What computing a formula of one name does.
     const TFormulaMemory* memory = vars.formula_memory();
     TVarlist::THint fresh;
     TVarlist::THint& hint =
         memory != nullptr && memory->caching ? name_hints[name_key % name_hints.size()] : fresh;
-    const TVariable* var = vars.find(text, hint);
-    if (var != nullptr && var->get_comp() != 0) return var->get_value();
+    if (TVariable* var = vars.find(text, hint)) {
+      return var->get_comp() != 0 ? var->get_value() : TCalculation::named(*var, vars);
+    }
   }
   return compute_formula(text, vars);
 }

@@ -3,7 +3,13 @@
 // stop at a division by zero, and the resolution of indexed names.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "capture.h"
 #include "expint.h"
@@ -286,6 +292,67 @@ TEST(Calculator, DivisionByZeroStopsTheStore) {
   }
   EXPECT_EQ(store.get_comp("late"), 0);
   EXPECT_EQ(listener.told, 1);
+}
+
+// The store as MEMDUMP ALL shows it: names, formulas, values, computed flags.
+std::string shown(const TVarlist& store) {
+  std::ostringstream out;
+  store.show(out);
+  return out.str();
+}
+
+// An indexed name computes as its resolved text does: a name's variable
+// that is not yet computed computes its formula and keeps the value, at the
+// depth a formula of the name reaches it (chains of formulas around the
+// depth limit), with its messages; names that parse otherwise (a bracket
+// around the name, a list function) compute as formulas.
+TEST(IndexedName, ComputesAsItsResolvedText) {
+  const int limit = script_limits::kMaxCalcDepth;
+  // A chain of variables c1 = c2, c2 = c3, ... ends in `end`.
+  auto store_with = [](const std::string& formula, int chain, const char* end = "1") {
+    auto store = std::make_unique<TVarlist>();
+    store->insert("i", "2", 2);
+    store->insert("z", "0", 0);
+    store->insert("y", "(i+1)", 0);
+    store->insert("x[2]", formula, 0);
+    store->insert("(x[2])", "9", 9);
+    store->insert("(-x[2])", "8", 8);
+    store->insert("x[2])", "6", 0);
+    store->insert("MINa[2]", "5", 5);
+    auto link = [](int k) { return std::string(1, 'c').append(std::to_string(k)); };
+    for (int k = 1; k <= chain; ++k) store->insert(link(k), k < chain ? link(k + 1) : end, 0);
+    return store;
+  };
+  struct Case {
+    const char* word;
+    std::string formula;
+    int chain;
+    const char* end = "1";  // one level deeper as "(1)"
+  };
+  std::vector<Case> cases = {
+      {"x[i]", "7", 0},     {"x[i]", "(y*2)", 0},   {"x[i]", "\"A\"", 0}, {"x[i]", "(x[2]+1)", 0},
+      {"x[i]", "(1/z)", 0}, {"x[i]", "missing", 0}, {"x[(i+3)]", "7", 0}, {"(x[i])", "4", 0},
+      {"(-x[i])", "4", 0},  {"x[i])", "4", 0},      {"MINa[i]", "4", 0},  {"x[i]", "-0.000000", 0},
+      {"x[i]", "(0-0)", 0}};
+  for (int chain = limit / 2 - 3; chain <= limit / 2 + 1; ++chain) {
+    for (const char* end : {"1", "(1)"}) cases.push_back({"x[i]", "c1", chain, end});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.word) + " = " + c.formula + ", chain " + std::to_string(c.chain) +
+                 " to " + c.end);
+    const std::unique_ptr<TVarlist> by_name = store_with(c.formula, c.chain, c.end);
+    const std::unique_ptr<TVarlist> by_text = store_with(c.formula, c.chain, c.end);
+    TIndexedName name(c.word);
+    const std::string text(name.resolve(*by_name));
+    for (int again = 0; again < 2; ++again) {
+      StoreOutput name_out(*by_name);
+      const float named = name.compute(*by_name);
+      const Computed computed = compute(*by_text, text);
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(named), std::bit_cast<std::uint32_t>(computed.value));
+      EXPECT_EQ(name_out.str(), computed.output);
+      EXPECT_EQ(shown(*by_name), shown(*by_text));
+    }
+  }
 }
 
 TEST(RealName, ResolvesEveryIndexExpression) {
