@@ -17,10 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "evaltree_memo.h"
 #include "expint.h"
 #include "tarnrule.h"
-#include "tarnrule_memo.h"
 
 class TEvalContext;
 class TEvalTree;
