@@ -41,8 +41,8 @@ struct TRunLimits {
 //
 // With caching off (set_caching(false)) no memory is read or written: no
 // formula or index substitution, table or table entry, clipped or
-// defuzzified function, fuzzification, EVAL, rule-block or combination
-// outcome, comparison, score text, variable or block found by a rule's
+// defuzzified function, fuzzification, rule-block or combination outcome,
+// comparison, score text, variable or block found by a rule's
 // term, per-word hint or memory of the script text, or export template of
 // the domain is looked up or kept; the evaluation tree interns each result
 // without looking for equal ones and generates its combination rules anew.
