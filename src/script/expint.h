@@ -540,10 +540,6 @@ class TFormula {
   TFormula& operator=(const TFormula&) = delete;
   // What compute_formula gives for the text.
   float compute(TVarlist& vars);
-  // Whether the formula is one variable's name, in a bracket or not.
-  bool names_a_variable() const {
-    return form == TForm::kTerm && terms[0].single && !terms[0].first.name.empty();
-  }
 
  private:
   friend class TCalculation;
