@@ -104,9 +104,15 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
 }
 
 CLogFolder::~CLogFolder() {
+  Leave();
+}
+
+void CLogFolder::Leave() {
   std::error_code ignored;
   if (bEntered) fs::current_path(pPrevious, ignored);
   if (bTemporary) fs::remove_all(pFolder, ignored);
+  bEntered = false;
+  bTemporary = false;
 }
 
 // ---------------------------------------------------------- console output

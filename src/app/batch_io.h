@@ -27,6 +27,9 @@ class CLogFolder {
   // entered.
   bool Enter(const std::filesystem::path& keep, std::string& error);
   const std::filesystem::path& Path() const { return pFolder; }
+  // Goes back to the folder the program started in and removes a temporary
+  // folder; the destructor does the same, for a folder not left before.
+  void Leave();
 
  private:
   std::filesystem::path pFolder;

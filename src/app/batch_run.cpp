@@ -1,14 +1,16 @@
 // One batch command's run on a domain file.
 #include "batch_run.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 #include "commands.h"
 #include "roster_fill.h"
+#include "text_join.h"
 
 namespace {
 
@@ -16,6 +18,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kProgram = "domtarn";
 constexpr const char* kScriptMissing = "Failed to read StaticDataFile";
+// Different texts of a script's messages shown on standard error.
+constexpr std::size_t kShownScriptTexts = 10;
 
 // The reader names the file by the path it opened; messages name it as typed.
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
@@ -96,17 +100,65 @@ int CBatchRun::Open(bool needScript) {
 }
 
 int CBatchRun::Evaluate() {
+  const fs::path log = cFolder.Path() / kConsoleLogFile;
+  std::error_code code;
+  const std::uintmax_t logged_before = fs::exists(log, code) ? fs::file_size(log, code) : 0;
   {
-    const CDomainToFile console(*pDomain, cFolder.Path() / kConsoleLogFile);
+    const CDomainToFile console(*pDomain, log);
     pDomain->Evaluate();
     if (pDomain->DividedByZero()) EndAtDivisionByZero();
   }
+  ShowScriptMessages(log, code ? 0 : logged_before);
   if (!pDomain->GetEvalData().empty()) return kExitSuccess;
-  std::ifstream log(cFolder.Path() / kConsoleLogFile);
-  std::cerr << std::string(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
   std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
             << pDomain->GetStaticDataFileName() << " rated no constraint\n";
   return kExitDataError;
+}
+
+// A script's messages (errors in formulas, unknown names, what it PRINTs)
+// go to the console log with everything the evaluation prints. They are
+// shown once, from the first evaluation, on standard error: the lines the
+// evaluation added to the log, empty ones left out, each text once with
+// the number of times it came, the first few texts.
+void CBatchRun::ShowScriptMessages(const fs::path& log, std::uintmax_t from) const {
+  std::ifstream file(log);
+  file.seekg(static_cast<std::streamoff>(from));
+  std::vector<std::pair<std::string, long long>> texts;
+  long long more = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty()) continue;
+    const auto seen = std::find_if(texts.begin(), texts.end(),
+                                   [&line](const auto& text) { return text.first == line; });
+    if (seen != texts.end()) {
+      ++seen->second;
+    } else if (texts.size() < kShownScriptTexts) {
+      texts.emplace_back(std::move(line), 1);
+    } else {
+      ++more;
+    }
+  }
+  if (texts.empty()) return;
+  std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
+            << pDomain->GetStaticDataFileName() << " printed:\n";
+  for (const auto& [text, times] : texts) {
+    std::cerr << text;
+    if (times > 1) std::cerr << " (" << times << " times)";
+    std::cerr << '\n';
+  }
+  if (more > 0) {
+    std::cerr << "... and " << Counted(more, "line") << " of other texts"
+              << (cOptions.sLogs.empty() ? " (--logs DIR keeps them in DIR/console.log)"
+                                         : " in the console log")
+              << '\n';
+  }
+}
+
+void CBatchRun::EndAtDivisionByZero() {
+  std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
+            << pDomain->GetStaticDataFileName()
+            << " divided by zero; the run ended there and wrote nothing\n";
+  cFolder.Leave();
+  ::EndAtDivisionByZero();
 }
 
 CRosterGrid CBatchRun::Grid() const {

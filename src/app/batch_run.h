@@ -55,9 +55,14 @@ class CBatchRun {
   // program started in.
   static std::filesystem::path Absolute(const std::string& path);
 
-  // Evaluates the domain with its console output in the log file. Returns
-  // the exit status of a failure (no rated constraint) or 0.
+  // Evaluates the domain with its console output in the log file, and shows
+  // the messages of the evaluation script on standard error. Returns the
+  // exit status of a failure (no rated constraint) or 0.
   int Evaluate();
+  // Ends the program after an evaluation script divided by zero, as the
+  // menu does (status 0, nothing written), saying so on standard error and
+  // removing a temporary log folder.
+  [[noreturn]] void EndAtDivisionByZero();
   // The roster and ratings of the latest evaluation.
   CRosterGrid Grid() const;
   std::vector<CRatedConstraint> Ratings() const;
@@ -70,6 +75,9 @@ class CBatchRun {
  private:
   // Reports a domain that cannot be used; the reader's messages first.
   int Refuse(int status, const std::string& messages, const std::string& fault) const;
+  // Shows on standard error what the evaluation wrote into the console log
+  // `log` from byte `from` on.
+  void ShowScriptMessages(const std::filesystem::path& log, std::uintmax_t from) const;
 
   CBatchOptions cOptions;
   std::filesystem::path pFile;

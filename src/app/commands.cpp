@@ -38,14 +38,19 @@ constexpr std::size_t kOptimizeTop = 10;
 constexpr std::array<const char*, 6> kCommands = {"show",   "evaluate", "check",
                                                   "export", "report",   "optimize"};
 
-constexpr const char* kFooter =
+// The end of every command's help: where the files go, and the exit status;
+// optimize also says where the walks of --jobs write.
+constexpr const char* kFilesHelp =
     "The evaluation script and rule table are looked for beside FILE. The files\n"
     "the evaluation and the optimizer write (test2.dat, c.dat, o.dat, the pass\n"
     "files o1, o2, ... and console.log, the console output of the script and the\n"
     "optimizer) go to a temporary folder that is removed at the end, or to DIR\n"
-    "with --logs DIR. With --jobs N, walk 0 writes there as one walk does, and\n"
-    "walk i (1 to N-1) into the folder worker<i> inside it.\n"
-    "\n"
+    "with --logs DIR.";
+constexpr const char* kJobsHelp =
+    " With --jobs N, walk 0 writes there as one walk does, and\n"
+    "walk i (1 to N-1) into the folder worker<i> inside it.";
+constexpr const char* kExitHelp =
+    "\n\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain,\n"
     "66 a missing input file, 73 an output that cannot be created.";
 
@@ -58,6 +63,57 @@ void WriteRosterHeader(std::ostream& out, const CBatchOptions& options, const CR
   out << options.sFile << ": " << Counted(static_cast<long long>(grid.vGroupNames.size()), "group")
       << ", " << Counted(grid.iWeeks, "week") << ", "
       << Counted(static_cast<long long>(grid.vShiftNames.size()), "shift") << '\n';
+}
+
+// Whether two absolute paths name one file: the same file when both exist,
+// otherwise the same path once symbolic links and dots are resolved.
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code code;
+  if (fs::exists(a, code) && fs::exists(b, code)) return fs::equivalent(a, b, code) && !code;
+  const fs::path resolved_a = fs::weakly_canonical(a, code);
+  const fs::path resolved_b = code ? fs::path() : fs::weakly_canonical(b, code);
+  if (code) return a.lexically_normal() == b.lexically_normal();
+  return resolved_a == resolved_b;
+}
+
+// An output of a command line: its option, its name as typed and made
+// absolute, and whether it may replace the domain file.
+struct COutput {
+  std::string sOption;
+  std::string sShown;
+  fs::path pPath;
+  bool bMayReplaceFile = false;
+};
+
+// Refuses, before anything is done, an output that would replace a file the
+// run reads (the domain file, its evaluation script) or another output of
+// the same run, so that no file the user had is lost. The roster that
+// optimize writes may replace the domain file: -o naming it asks for that.
+int CheckOutputsApart(CBatchRun& run, const std::vector<COutput>& outputs) {
+  const std::string script = run.Domain().GetStaticDataFileName();
+  const fs::path script_path =
+      fs::path(script).is_absolute() ? fs::path(script) : run.FilePath().parent_path() / script;
+  const auto refuse = [](const COutput& output, const std::string& what) {
+    std::cerr << kProgram << ": " << output.sOption << " " << output.sShown << " would replace "
+              << what << "; choose another file\n";
+    return kExitUsage;
+  };
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const COutput& output = outputs[i];
+    if (output.pPath.empty()) continue;
+    if (!output.bMayReplaceFile && SameFile(output.pPath, run.FilePath())) {
+      return refuse(output, "the domain file");
+    }
+    if (!script.empty() && SameFile(output.pPath, script_path)) {
+      return refuse(output, "the evaluation script " + script);
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (!outputs[j].pPath.empty() && SameFile(output.pPath, outputs[j].pPath)) {
+        return refuse(output, "the output of " + outputs[j].sOption);
+      }
+    }
+  }
+  return kExitSuccess;
 }
 
 // ----------------------------------------------------------------- commands
@@ -106,6 +162,7 @@ int RunExport(const CBatchOptions& options) {
   const fs::path csv = CBatchRun::Absolute(options.sCsv);
   CBatchRun run(options);
   if (const int status = run.Open(false)) return status;
+  if (const int status = CheckOutputsApart(run, {{"--csv", options.sCsv, csv}})) return status;
   std::ostringstream text;
   WriteGridCsv(text, run.Grid());
   return CBatchRun::WriteOutput(csv, options.sCsv, text.str());
@@ -121,10 +178,12 @@ int WriteReport(const fs::path& path, const std::string& shown, const CReportDat
   return CBatchRun::WriteOutput(path, shown, page.str());
 }
 
-// Opens the run and evaluates its roster, the report's "before"; 0 or the
-// exit status of a failure.
-int StartReport(CBatchRun& run, const CBatchOptions& options, CReportData& data) {
+// Opens the run, checks its outputs and evaluates its roster, the report's
+// "before"; 0 or the exit status of a failure.
+int StartReport(CBatchRun& run, const CBatchOptions& options, const std::vector<COutput>& outputs,
+                CReportData& data) {
   if (const int status = run.Open(true)) return status;
+  if (const int status = CheckOutputsApart(run, outputs)) return status;
   if (const int status = run.Evaluate()) return status;
   data.sTitle = Title(options);
   data.cBefore = ReportRoster(run);
@@ -135,7 +194,9 @@ int RunReport(const CBatchOptions& options) {
   const fs::path out = CBatchRun::Absolute(options.sOut);
   CBatchRun run(options);
   CReportData data;
-  if (const int status = StartReport(run, options, data)) return status;
+  if (const int status = StartReport(run, options, {{"-o", options.sOut, out}}, data)) {
+    return status;
+  }
   return WriteReport(out, options.sOut, data);
 }
 
@@ -204,7 +265,7 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
     trajectory.push_back({evaluations, best, current});
   });
   repair.Run();
-  if (repair.DividedByZero()) EndAtDivisionByZero();
+  if (repair.DividedByZero()) run.EndAtDivisionByZero();
   progress.Finish();
 }
 
@@ -233,11 +294,26 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
   } else {
     optimizer.RepairRandom();
   }
-  if (optimizer.DividedByZero()) EndAtDivisionByZero();
+  if (optimizer.DividedByZero()) run.EndAtDivisionByZero();
   progress.Finish();
   domain.SetSchedule(optimizer.GetBestSeenSchedule());
   domain.Evaluate();
-  if (domain.DividedByZero()) EndAtDivisionByZero();
+  if (domain.DividedByZero()) run.EndAtDivisionByZero();
+}
+
+// Whether the domain's roster keeps the operating plan.
+bool PlanHolds(CBatchRun& run) {
+  return PlanDifferences(run.Grid(), MakePlanFigures(run.Domain())).empty();
+}
+
+// A repair move keeps the number of groups on each shift of the days it
+// exchanges only where the groups it pairs hold what it looks for, so an
+// optimised roster may leave a plan the input kept. The user hears of it.
+void WarnIfPlanBroken(CBatchRun& run, const CBatchOptions& options, bool held_before) {
+  if (!held_before || PlanHolds(run)) return;
+  std::cerr << kProgram << ": warning: the plan held for " << options.sFile
+            << " but does not for the roster written to " << options.sOut << "; '" << kProgram
+            << " check " << options.sOut << "' lists where\n";
 }
 
 int RunOptimize(const CBatchOptions& options) {
@@ -252,7 +328,10 @@ int RunOptimize(const CBatchOptions& options) {
   if (const int status = CheckCreatable(report, options.sReport)) return status;
   CBatchRun run(options);
   CReportData data;
-  if (const int status = StartReport(run, options, data)) return status;
+  const std::vector<COutput> outputs = {{"-o", options.sOut, out, true},
+                                        {"--report", options.sReport, report}};
+  if (const int status = StartReport(run, options, outputs, data)) return status;
+  const bool plan_held = PlanHolds(run);
 
   Optimise(run, options, data.vTrajectory);
   data.oAfter = ReportRoster(run);
@@ -267,6 +346,7 @@ int RunOptimize(const CBatchOptions& options) {
             << "Evaluation after:  " << data.oAfter->fEvaluation << '\n'
             << "Evaluations: " << data.vTrajectory.size() << '\n'
             << "Best roster written to " << options.sOut << "\n\n";
+  WarnIfPlanBroken(run, options, plan_held);
   WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
                      data.oAfter->cGrid, kOptimizeTop);
   return kExitSuccess;
@@ -282,7 +362,7 @@ void AddCommon(CLI::App& command, CBatchOptions& options) {
   command.add_option("--logs", options.sLogs, "keep the log files in DIR")->type_name("DIR");
   command.add_flag("--no-cache", options.cSettings.bNoCache,
                    "evaluate without the engine's caches (slower; for checking)");
-  command.footer(kFooter);
+  command.footer(std::string(kFilesHelp).append(kExitHelp));
 }
 
 // Seconds as the menu's --time-limit takes them: a finite number above 0.
@@ -292,6 +372,15 @@ std::string CheckSeconds(std::string& text) {
   const auto [rest, error] = std::from_chars(text.data(), end, seconds);
   if (error == std::errc() && rest == end && std::isfinite(seconds) && seconds > 0) return {};
   return "expected a number of seconds greater than 0, not '" + text + "'";
+}
+
+// A count of constraints: a whole number from 0 up.
+std::string CheckCount(std::string& text) {
+  std::int64_t count = 0;
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, count);
+  if (error == std::errc() && rest == end && count >= 0) return {};
+  return "expected a whole number from 0 up, not '" + text + "'";
 }
 
 void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
@@ -330,8 +419,8 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
                                       "and the groups per shift against the plan");
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "evaluate the roster and print every rated constraint, worst first");
-  evaluate->add_option("--top", options.iTop, "print only the N worst constraints")
-      ->check(CLI::Range(std::int64_t{0}, std::numeric_limits<std::int64_t>::max()))
+  evaluate->add_option("--top", options.iTop, "print only the N worst constraints (0: all)")
+      ->check(CLI::Validator(CheckCount, "", "N"))
       ->type_name("N");
   evaluate->add_flag("--json", options.bJson, "print the evaluation as one JSON document");
   CLI::App* check = app.add_subcommand(
@@ -363,6 +452,7 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
     AddCommon(*command, options);
     command->callback([&chosen, function = run] { chosen = function; });
   }
+  optimize->footer(std::string(kFilesHelp).append(kJobsHelp).append(kExitHelp));
 }
 
 // A usage error names the command and where its help is, in the form the
