@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "analysis.h"
+#include "text_width.h"
 
 namespace {
 
@@ -127,12 +128,8 @@ std::string Escape(std::string_view text) {
 // The first `limit` characters (UTF-8 code points) of `text`, with an
 // ellipsis when there were more.
 std::string Shorten(const std::string& text, std::size_t limit) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool starts_char = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-    if (starts_char && chars++ == limit) return text.substr(0, i) + "\u2026";
-  }
-  return text;
+  if (TextWidth(text) <= limit) return text;
+  return std::string(FirstCharacters(text, limit)) + "\u2026";
 }
 
 std::string Fixed(double value, int decimals) {
