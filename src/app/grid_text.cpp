@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <array>
-#include <iomanip>
 #include <ostream>
 #include <set>
 #include <sstream>
 
 #include "text_join.h"
+#include "text_width.h"
 
 namespace {
 
@@ -18,14 +18,11 @@ constexpr std::array<const char*, kDaysPerWeek> kDayNames = {"Mon", "Tue", "Wed"
                                                              "Fri", "Sat", "Sun"};
 constexpr std::array<char, kDaysPerWeek> kDayLetters = {'M', 'T', 'W', 'T', 'F', 'S', 'S'};
 
+// The widest group name, in characters.
 std::size_t NameWidth(const CRosterGrid& grid) {
   std::size_t width = 0;
-  for (const std::string& name : grid.vGroupNames) width = std::max(width, name.size());
+  for (const std::string& name : grid.vGroupNames) width = std::max(width, TextWidth(name));
   return width;
-}
-
-std::string Padded(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
 // One week of a row: the seven cells separated by blanks, the weekend's two
@@ -36,7 +33,7 @@ std::string WeekCells(int week, std::size_t width, const Cell& cell) {
   for (int weekday = 0; weekday < kDaysPerWeek; ++weekday) {
     if (weekday > 0) text += ' ';
     if (weekday == kFirstWeekendDay) text += '[';
-    text += Padded(cell(week * kDaysPerWeek + weekday), width);
+    text += PadRight(cell(week * kDaysPerWeek + weekday), width);
   }
   return text + ']';
 }
@@ -45,7 +42,7 @@ std::string WeekCells(int week, std::size_t width, const Cell& cell) {
 template <class Cell>
 void WriteRow(std::ostream& out, const std::string& label, std::size_t labelWidth, int weeks,
               std::size_t width, const Cell& cell) {
-  out << Padded(label, labelWidth);
+  out << PadRight(label, labelWidth);
   for (int week = 0; week < weeks; ++week) out << " | " << WeekCells(week, width, cell);
   out << '\n';
 }
@@ -70,12 +67,12 @@ std::string CsvField(const std::string& text) {
 
 std::vector<std::string> ShiftCodes(const std::vector<std::string>& names) {
   std::size_t longest = 0;
-  for (const std::string& name : names) longest = std::max(longest, name.size());
+  for (const std::string& name : names) longest = std::max(longest, TextWidth(name));
   for (std::size_t length = 1; length <= longest; ++length) {
     std::vector<std::string> codes;
     std::set<std::string> seen;
     for (const std::string& name : names) {
-      codes.push_back(name.substr(0, length));
+      codes.emplace_back(FirstCharacters(name, length));
       seen.insert(codes.back());
     }
     if (seen.size() == names.size()) return codes;
@@ -98,13 +95,13 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid) {
   }
   out << "; weekends in [ ], ? = no such shift\n\n";
   std::size_t width = 1;
-  for (const std::string& code : codes) width = std::max(width, code.size());
+  for (const std::string& code : codes) width = std::max(width, TextWidth(code));
   const std::size_t labelWidth = NameWidth(grid);
 
-  std::string titles = Padded("", labelWidth);
+  std::string titles = PadRight("", labelWidth);
   for (int week = 0; week < grid.iWeeks; ++week) {
     const std::size_t cells = kDaysPerWeek * (width + 1) + 1;
-    titles += " | " + Padded(Joined("week ", week + 1), cells);
+    titles += " | " + PadRight(Joined("week ", week + 1), cells);
   }
   titles.erase(titles.find_last_not_of(' ') + 1);
   out << titles << '\n';
@@ -129,15 +126,14 @@ void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFig
     for (const float h : row) width = std::max(width, FloatText(h).size());
   }
   const std::size_t labelWidth = std::max(NameWidth(grid), std::string("Weekly hours").size());
-  out << Padded("Weekly hours", labelWidth);
+  out << PadRight("Weekly hours", labelWidth);
   for (int week = 0; week < grid.iWeeks; ++week) {
-    out << " | " << std::setw(static_cast<int>(width)) << Joined("w", week + 1);
+    out << " | " << PadLeft(Joined("w", week + 1), width);
   }
   out << '\n';
   for (std::size_t g = 0; g < hours.size(); ++g) {
-    out << Padded(g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?", labelWidth);
-    for (const float h : hours[g])
-      out << " | " << std::setw(static_cast<int>(width)) << FloatText(h);
+    out << PadRight(g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?", labelWidth);
+    for (const float h : hours[g]) out << " | " << PadLeft(FloatText(h), width);
     out << '\n';
   }
 }
@@ -149,15 +145,15 @@ void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigure
   const std::string title = "Groups per shift";
   const std::size_t labelWidth = std::max(
       title.size(), DayLabel(std::max<int>(0, static_cast<int>(counts.size()) - 1)).size());
-  out << Padded(title, labelWidth);
+  out << PadRight(title, labelWidth);
   for (const std::string& name : grid.vShiftNames) {
-    widths.push_back(std::max<std::size_t>(name.size(), 7));
-    out << "  " << std::setw(static_cast<int>(widths.back())) << name;
+    widths.push_back(std::max<std::size_t>(TextWidth(name), 7));
+    out << "  " << PadLeft(name, widths.back());
   }
   out << (planned ? "   (groups/plan, ! = fewer than the plan asks for)\n"
                   : "   (no operating plan)\n");
   for (std::size_t day = 0; day < counts.size(); ++day) {
-    out << Padded(DayLabel(static_cast<int>(day)), labelWidth);
+    out << PadRight(DayLabel(static_cast<int>(day)), labelWidth);
     bool short_ = false;
     for (std::size_t k = 0; k < counts[day].size(); ++k) {
       std::string cell = std::to_string(counts[day][k]);
@@ -169,7 +165,7 @@ void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigure
           short_ = true;
         }
       }
-      out << "  " << std::setw(static_cast<int>(widths[k])) << cell;
+      out << "  " << PadLeft(cell, widths[k]);
     }
     if (short_) out << "   short";
     out << '\n';

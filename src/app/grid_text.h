@@ -11,10 +11,10 @@
 #include "roster_fill.h"
 #include "roster_view.h"
 
-// One short code per shift: the shortest common length of first letters
+// One short code per shift: the shortest common length of first characters
 // that tells every shift apart ("Day", "Dawn", "Off" give "Day", "Daw",
-// "Off"). Names that no length tells apart (the same name twice) get their
-// index instead.
+// "Off"); a UTF-8 character counts as one and is never cut. Names that no
+// length tells apart (the same name twice) get their index instead.
 std::vector<std::string> ShiftCodes(const std::vector<std::string>& names);
 
 // The grid, one row per group and one column per day, weeks separated and

@@ -11,6 +11,7 @@
 
 #include "analysis.h"
 #include "text_join.h"
+#include "text_width.h"
 
 namespace {
 
@@ -20,8 +21,8 @@ std::string FloatText(float value) {
   return text.str();
 }
 
-// A text table: columns as wide as their widest cell, two blanks apart;
-// columns whose flag is set are aligned right.
+// A text table: columns as wide as their widest cell (in characters), two
+// blanks apart; columns whose flag is set are aligned right.
 class CTable {
  public:
   explicit CTable(std::vector<bool> right) : vRight(std::move(right)) {}
@@ -30,15 +31,14 @@ class CTable {
     std::vector<std::size_t> widths(vRight.size(), 0);
     for (const auto& row : vRows) {
       for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-        widths[i] = std::max(widths[i], row[i].size());
+        widths[i] = std::max(widths[i], TextWidth(row[i]));
       }
     }
     for (const auto& row : vRows) {
       std::string line;
       for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-        const std::string pad(widths[i] - row[i].size(), ' ');
         if (i > 0) line += "  ";
-        line += vRight[i] ? pad + row[i] : row[i] + pad;
+        line += vRight[i] ? PadLeft(row[i], widths[i]) : PadRight(row[i], widths[i]);
       }
       line.erase(line.find_last_not_of(' ') + 1);
       out << line << '\n';

@@ -17,6 +17,9 @@
 #include <utility>
 #include <vector>
 
+#include "analysis.h"
+#include "text_width.h"
+
 namespace {
 
 // Grid geometry in the SVG's own pixels. The screen shows the grid at this
@@ -53,9 +56,10 @@ constexpr const char* kWeekendOffColour = "#e3e5ee";
 constexpr const char* kUnknownColour = "#5a5a5a";  // a shift index below 0
 
 constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", "S", "S"};
-constexpr const char* kWeekdayNames[kDaysPerWeek] = {"Mon", "Tue", "Wed", "Thu",
-                                                     "Fri", "Sat", "Sun"};
 
+// In print the two tables below a grid share a landscape page's width: each
+// column is as wide as its table (the heat table's note wraps below it), and
+// cells and the gap between the tables are narrower than on screen.
 constexpr const char* kStyle = R"(<style>
 body{margin:16px;font:13px/18px "DejaVu Sans",Arial,sans-serif;color:#1c1c1c;background:#fff}
 h1{font-size:20px;line-height:28px;margin:0 0 4px}
@@ -88,7 +92,7 @@ background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
 @page{size:landscape;margin:10mm}
 @media print{body{margin:0;font-size:11px;line-height:15px}
 .page{margin:0}.page+.page{break-before:page}
-th,td{padding:0 4px}
+th,td{padding:0 3px}.cols{gap:8px 16px}.cols>div{width:min-content}
 svg.rg{width:100%;max-height:95mm}svg.chart{width:100%;max-height:150mm}}
 </style>
 )";
@@ -124,12 +128,8 @@ std::string Escape(std::string_view text) {
 // The first `limit` characters (UTF-8 code points) of `text`, with an
 // ellipsis when there were more.
 std::string Shorten(const std::string& text, std::size_t limit) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool starts_char = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-    if (starts_char && chars++ == limit) return text.substr(0, i) + "\u2026";
-  }
-  return text;
+  if (TextWidth(text) <= limit) return text;
+  return std::string(FirstCharacters(text, limit)) + "\u2026";
 }
 
 std::string Fixed(double value, int decimals) {
@@ -433,15 +433,10 @@ int WeekOf(const CRatedConstraint& c, int weeks) {
   return week < weeks ? week : -1;
 }
 
-std::string PlaceOf(const CRatedConstraint& c) {
-  std::string place;
-  auto add = [&place](const std::string& part) { place += (place.empty() ? "" : ", ") + part; };
-  if (c.iWeek >= 0) add("week " + std::to_string(c.iWeek + 1));
-  if (c.iDay >= 0)
-    add("day " + std::to_string(c.iDay + 1) + " (" + kWeekdayNames[c.iDay % kDaysPerWeek] +
-        ", week " + std::to_string(c.iDay / kDaysPerWeek + 1) + ")");
-  if (c.iBlock >= 0) add("block " + std::to_string(c.iBlock + 1));
-  return place.empty() ? "\u2013" : place;
+// The place as the terminal's rating table gives it; a dash for none.
+std::string PlaceOf(const CRatedConstraint& c, const CRosterGrid& grid) {
+  const std::string place = DescribePlace(c, grid);
+  return place.empty() ? "\u2013" : Escape(place);
 }
 
 void WriteHeatCell(std::ostream& out, const CHeatCell& cell, const CRatingScale& scale) {
@@ -532,8 +527,8 @@ void WriteWorstTable(std::ostream& out, const CReportRoster& roster, const CRati
     out << "<tr><td class=\"r\">" << ++rank << "</td><td class=\"r\" style=\"background:" << colour
         << (IsDark(colour) ? ";color:#fff" : "") << "\">" << Fixed(c->fValue, 3) << "</td><td>"
         << Escape(c->sBranch) << "</td><td>" << Escape(c->sName) << "</td><td>"
-        << Escape(Shorten(group, kGroupNameChars)) << "</td><td>" << PlaceOf(*c) << "</td><td>"
-        << Escape(c->sFormula) << "</td></tr>\n";
+        << Escape(Shorten(group, kGroupNameChars)) << "</td><td>" << PlaceOf(*c, roster.cGrid)
+        << "</td><td>" << Escape(c->sFormula) << "</td></tr>\n";
   }
   out << "</table></div>\n";
 }

@@ -1,6 +1,6 @@
-// Tests of the roster as text: shift codes, the CSV form, the differences
-// from the plan and the weekly hours. (Whole outputs of the commands are
-// checked by the end-to-end cases cmd_*.)
+// Tests of the roster as text: shift codes, columns that line up for names
+// in UTF-8, the CSV form, the differences from the plan and the weekly hours. (Whole outputs of the
+// commands are checked by the end-to-end cases cmd_*.)
 #include "grid_text.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +21,9 @@ TEST(GridTextTest, ShiftCodesAreTheShortestUniqueFirstLetters) {
       {{"Off", "Day", "Dawn"}, {"Off", "Day", "Daw"}},
       {{"A", "AB"}, {"A", "AB"}},
       {{"Early", "Early"}, {"0", "1"}},
+      // Letters of two bytes count as one and are never cut in half.
+      {{"\u00dcber", "Uhr"}, {"\u00dc", "U"}},
+      {{"Frei", "Day", "Fr\u00fch"}, {"Fre", "Day", "Fr\u00fc"}},
       {{"Off"}, {"O"}},
       {{}, {}},
   };
@@ -34,6 +37,42 @@ CRosterGrid TwoGroups() {
   grid.iWeeks = 1;
   grid.vCells = {{1, 1, 2, 0, 0, 0, 0}, {0, 1, 1, 1, 0, 2, 0}};
   return grid;
+}
+
+// A group and shifts whose names hold letters of two bytes ("\u00eb" and
+// "\u00fc" take one column each): the grid, the weekly hours and the groups per
+// shift line up as they do for ASCII names.
+TEST(GridTextTest, ColumnsCountCharactersNotBytes) {
+  CRosterGrid grid;
+  grid.vGroupNames = {"T\u00ebam0", "Team1"};
+  grid.vShiftNames = {"Frei", "Day", "Fr\u00fch"};
+  grid.iWeeks = 1;
+  grid.vCells = {{1, 2, 0, 1, 1, 2, 0}, {0, 1, 1, 0, 2, 0, 2}};
+  CPlanFigures figures;
+  figures.vShiftLengths = {0, 8, 6};
+  std::ostringstream out;
+  WriteGrid(out, grid);
+  WriteWeeklyHours(out, grid, figures);
+  WriteDayCover(out, grid, figures);
+  EXPECT_EQ(out.str(),
+            "Legend: Fre = Frei, Day = Day, Fr\u00fc = Fr\u00fch; weekends in [ ], ? = no such "
+            "shift\n"
+            "\n"
+            "      | week 1\n"
+            "      | M   T   W   T   F   [S   S  ]\n"
+            "T\u00ebam0 | Day Fr\u00fc Fre Day Day [Fr\u00fc Fre]\n"
+            "Team1 | Fre Day Day Fre Fr\u00fc [Fre Fr\u00fc]\n"
+            "Weekly hours |   w1\n"
+            "T\u00ebam0        |   36\n"
+            "Team1        |   28\n"
+            "Groups per shift     Frei      Day     Fr\u00fch   (no operating plan)\n"
+            "week 1 Mon              1        1        0\n"
+            "week 1 Tue              0        1        1\n"
+            "week 1 Wed              1        1        0\n"
+            "week 1 Thu              1        1        0\n"
+            "week 1 Fri              0        1        1\n"
+            "week 1 Sat              1        0        1\n"
+            "week 1 Sun              1        0        1\n");
 }
 
 TEST(GridTextTest, CsvHasDayNumbersAndShiftNamesQuotedWhereNeeded) {

@@ -1,7 +1,8 @@
 // Tests of the HTML report's text: data escaped, changed cells outlined
-// exactly where the rosters differ, the ten worst constraints in order, the
-// heat table's lowest rating per group and week, a thinned trajectory, and a
-// whole page for empty and large inputs.
+// exactly where the rosters differ, the ten worst constraints in order with
+// their places in the words of "evaluate", the heat table's lowest rating per
+// group and week, a thinned trajectory, and a whole page for empty and large
+// inputs.
 #include "report.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "analysis.h"
+#include "rating_text.h"
 #include "report_data.h"
 
 namespace {
@@ -118,8 +121,57 @@ TEST(ReportTest, ListsTheTenWorstLowestFirst) {
   EXPECT_EQ(names, (std::vector<std::string>{"c4", "c8", "c2", "c6", "c11", "c10", "c3", "c9", "c5",
                                              "c7"}));
   EXPECT_EQ(Matches(table, "<td class=\"r\" style=\"[^\"]*\">([0-9.]+)</td>").front(), "0.100");
-  // Where: the group's name and the day with its weekday and week.
-  EXPECT_NE(table.find("<td>Team0</td><td>day 5 (Fri, week 1)</td>"), std::string::npos) << table;
+}
+
+// The text of the column `title` in the one row under the header of a
+// terminal table that `text` starts with after `skip` lines.
+std::string TerminalColumn(const std::string& text, std::size_t skip, const std::string& title,
+                           const std::string& next) {
+  std::istringstream lines(text);
+  std::string header, row;
+  for (std::size_t i = 0; i <= skip; ++i) std::getline(lines, header);
+  std::getline(lines, row);
+  const std::size_t from = header.find(title);
+  std::string cell = row.substr(from, header.find(next) - from);
+  cell.erase(cell.find_last_not_of(' ') + 1);
+  return cell;
+}
+
+// The worst list names every place as "evaluate" does, in its table and in
+// its JSON; blocks with their days from the roster's row.
+TEST(ReportTest, WorstListGivesThePlaceAsTheTerminalDoes) {
+  CReportData data = MakePlantReport(2, 2);
+  // Team0 works days 2-10 and 12-13; it has no third block.
+  const struct {
+    const char* branch;
+    const char* formula;
+    const char* place;
+  } cases[] = {
+      {"WORKINGHOURS", "week[0][1]", "week 2"},
+      {"DIFFHOURS", "change[0][0]", "weeks 1-2"},
+      {"BADWEEKENDS", "weekends[0][0]", "weeks 1-2"},
+      {"SHIFTBLOCKS", "block[0][0]", "block 1 (days 2-10)"},
+      {"SHIFTBLOCKS", "block[0][1]", "block 2 (days 12-13)"},
+      {"SHIFTBLOCKS", "block[0][2]", "block 3"},
+      {"FREEWEEKENDS", "free[0][0]", ""},
+      {"NIGHTS", "day[0][4]", "day 5 (week 1)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.formula);
+    const CPlace place = DecodePlace(c.branch, c.formula);
+    data.cBefore.vConstraints = {
+        Rated(c.branch, "ok", c.formula, place.iGroup, place.iWeek, place.iDay, place.iBlock, 0)};
+    const std::string shown = *c.place != '\0' ? c.place : "\u2013";
+    EXPECT_NE(Html(data).find(std::string("<td>Team0</td><td>") + shown + "</td><td>" + c.formula +
+                              "</td>"),
+              std::string::npos);
+    std::ostringstream terminal;
+    WriteRatings(terminal, 0, data.cBefore.vConstraints, data.cBefore.cGrid, 0);
+    EXPECT_EQ(TerminalColumn(terminal.str(), 3, "place", "formula"), c.place);
+    std::ostringstream json;
+    WriteRatingsJson(json, "plant.dom", 0, data.cBefore.vConstraints, data.cBefore.cGrid, 0);
+    EXPECT_NE(json.str().find(std::string("\"place\": \"") + c.place + '"'), std::string::npos);
+  }
 }
 
 TEST(ReportTest, HeatTableShowsTheLowestRatingPerGroupAndWeek) {
