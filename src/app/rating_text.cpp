@@ -167,16 +167,20 @@ void WriteRatingChanges(std::ostream& out, const std::vector<CRatedConstraint>& 
     return std::fabs(a.delta) > std::fabs(b.delta);
   });
   const std::size_t shown = Shown(changes.size(), top);
-  out << "Ratings that changed most (" << shown << " of " << changes.size() << " changed):\n";
-  CTable table({true, true, true, false, false, false});
-  table.Add({"change", "before", "after", "branch", "group", "place"});
-  for (std::size_t i = 0; i < shown; ++i) {
-    const CChange& c = changes[i];
-    table.Add({Joined(c.delta > 0 ? "+" : "", FloatText(c.delta)), FloatText(c.before->fValue),
-               FloatText(c.after->fValue), c.after->sBranch, GroupLabel(*c.after, grid),
-               DescribePlace(*c.after, grid)});
+  if (changes.empty()) {
+    out << "No rating changed.\n";
+  } else {
+    out << "Ratings that changed most (" << shown << " of " << changes.size() << " changed):\n";
+    CTable table({true, true, true, false, false, false});
+    table.Add({"change", "before", "after", "branch", "group", "place"});
+    for (std::size_t i = 0; i < shown; ++i) {
+      const CChange& c = changes[i];
+      table.Add({Joined(c.delta > 0 ? "+" : "", FloatText(c.delta)), FloatText(c.before->fValue),
+                 FloatText(c.after->fValue), c.after->sBranch, GroupLabel(*c.after, grid),
+                 DescribePlace(*c.after, grid)});
+    }
+    table.Write(out);
   }
-  table.Write(out);
   if (onlyBefore + onlyAfter > 0) {
     out << "Rated only before: " << onlyBefore << ", only after: " << onlyAfter << '\n';
   }

@@ -30,8 +30,8 @@ void WriteRatingsJson(std::ostream& out, const std::string& file, float evaluati
                       std::size_t top);
 
 // The `top` constraints found before and after (same branch, name and
-// formula) whose rating changed most, largest change first, and how many
-// were found on one side only.
+// formula) whose rating changed most, largest change first ("No rating
+// changed." when none did), and how many were found on one side only.
 void WriteRatingChanges(std::ostream& out, const std::vector<CRatedConstraint>& before,
                         const std::vector<CRatedConstraint>& after, const CRosterGrid& grid,
                         std::size_t top);
