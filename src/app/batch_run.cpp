@@ -1,7 +1,6 @@
 // One batch command's run on a domain file.
 #include "batch_run.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -18,8 +17,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kProgram = "domtarn";
 constexpr const char* kScriptMissing = "Failed to read StaticDataFile";
-// Different texts of a script's messages shown on standard error.
-constexpr std::size_t kShownScriptTexts = 10;
+// Lines of a script's messages shown on standard error.
+constexpr std::size_t kShownScriptLines = 20;
 
 // The reader names the file by the path it opened; messages name it as typed.
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
@@ -115,38 +114,36 @@ int CBatchRun::Evaluate() {
   return kExitDataError;
 }
 
-// A script's messages (errors in formulas, unknown names, what it PRINTs)
-// go to the console log with everything the evaluation prints. They are
-// shown once, from the first evaluation, on standard error: the lines the
-// evaluation added to the log, empty ones left out, each text once with
-// the number of times it came, the first few texts.
+// A script's messages (errors in formulas, unknown names, what it PRINTs
+// or MEMDUMPs) go to the console log with everything the evaluation prints.
+// They are shown once, from the first evaluation, on standard error: the
+// lines the evaluation added to the log in their order, empty ones left
+// out, a line repeated at once shown once with its count, the first few.
 void CBatchRun::ShowScriptMessages(const fs::path& log, std::uintmax_t from) const {
   std::ifstream file(log);
   file.seekg(static_cast<std::streamoff>(from));
-  std::vector<std::pair<std::string, long long>> texts;
+  std::vector<std::pair<std::string, long long>> lines;
   long long more = 0;
   for (std::string line; std::getline(file, line);) {
     if (line.empty()) continue;
-    const auto seen = std::find_if(texts.begin(), texts.end(),
-                                   [&line](const auto& text) { return text.first == line; });
-    if (seen != texts.end()) {
-      ++seen->second;
-    } else if (texts.size() < kShownScriptTexts) {
-      texts.emplace_back(std::move(line), 1);
+    if (!lines.empty() && more == 0 && lines.back().first == line) {
+      ++lines.back().second;
+    } else if (lines.size() < kShownScriptLines) {
+      lines.emplace_back(std::move(line), 1);
     } else {
       ++more;
     }
   }
-  if (texts.empty()) return;
+  if (lines.empty()) return;
   std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
             << pDomain->GetStaticDataFileName() << " printed:\n";
-  for (const auto& [text, times] : texts) {
+  for (const auto& [text, times] : lines) {
     std::cerr << text;
     if (times > 1) std::cerr << " (" << times << " times)";
     std::cerr << '\n';
   }
   if (more > 0) {
-    std::cerr << "... and " << Counted(more, "line") << " of other texts"
+    std::cerr << "... and " << Counted(more, "line") << " more"
               << (cOptions.sLogs.empty() ? " (--logs DIR keeps them in DIR/console.log)"
                                          : " in the console log")
               << '\n';

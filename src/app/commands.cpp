@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -14,8 +15,10 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "batch_run.h"
 #include "grid_text.h"
@@ -301,19 +304,27 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
   if (domain.DividedByZero()) run.EndAtDivisionByZero();
 }
 
-// Whether the domain's roster keeps the operating plan.
-bool PlanHolds(CBatchRun& run) {
-  return PlanDifferences(run.Grid(), MakePlanFigures(run.Domain())).empty();
+// Where the domain's roster differs from the operating plan: days with a
+// shift's count of groups, groups with a shift's count of days.
+std::set<std::tuple<int, int, int>> PlanDepartures(CBatchRun& run) {
+  std::set<std::tuple<int, int, int>> departures;
+  for (const CPlanDifference& d : PlanDifferences(run.Grid(), MakePlanFigures(run.Domain()))) {
+    departures.emplace(d.iDay, d.iGroup, d.iShift);
+  }
+  return departures;
 }
 
 // A repair move keeps the number of groups on each shift of the days it
 // exchanges only where the groups it pairs hold what it looks for, so an
-// optimised roster may leave a plan the input kept. The user hears of it.
-void WarnIfPlanBroken(CBatchRun& run, const CBatchOptions& options, bool held_before) {
-  if (!held_before || PlanHolds(run)) return;
-  std::cerr << kProgram << ": warning: the plan held for " << options.sFile
-            << " but does not for the roster written to " << options.sOut << "; '" << kProgram
-            << " check " << options.sOut << "' lists where\n";
+// optimised roster may leave the plan where the input kept it. The user
+// hears of it.
+void WarnOfNewDepartures(CBatchRun& run, const CBatchOptions& options,
+                         const std::set<std::tuple<int, int, int>>& before) {
+  const std::set<std::tuple<int, int, int>> after = PlanDepartures(run);
+  if (std::includes(before.begin(), before.end(), after.begin(), after.end())) return;
+  std::cerr << kProgram << ": warning: the roster written to " << options.sOut
+            << " leaves the plan where " << options.sFile << " kept it; '" << kProgram << " check "
+            << options.sOut << "' lists where\n";
 }
 
 int RunOptimize(const CBatchOptions& options) {
@@ -331,7 +342,7 @@ int RunOptimize(const CBatchOptions& options) {
   const std::vector<COutput> outputs = {{"-o", options.sOut, out, true},
                                         {"--report", options.sReport, report}};
   if (const int status = StartReport(run, options, outputs, data)) return status;
-  const bool plan_held = PlanHolds(run);
+  const std::set<std::tuple<int, int, int>> departures = PlanDepartures(run);
 
   Optimise(run, options, data.vTrajectory);
   data.oAfter = ReportRoster(run);
@@ -346,7 +357,7 @@ int RunOptimize(const CBatchOptions& options) {
             << "Evaluation after:  " << data.oAfter->fEvaluation << '\n'
             << "Evaluations: " << data.vTrajectory.size() << '\n'
             << "Best roster written to " << options.sOut << "\n\n";
-  WarnIfPlanBroken(run, options, plan_held);
+  WarnOfNewDepartures(run, options, departures);
   WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
                      data.oAfter->cGrid, kOptimizeTop);
   return kExitSuccess;
