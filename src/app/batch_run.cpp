@@ -16,7 +16,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kProgram = "domtarn";
-constexpr const char* kScriptMissing = "Failed to read StaticDataFile";
+// The domain reader's messages about the evaluation script: it could not be
+// read (missing or too long), and it is missing.
+constexpr const char* kScriptFailed = "Failed to read StaticDataFile";
+constexpr const char* kScriptNotFound = "couldn't find static data file";
 // Lines of a script's messages shown on standard error.
 constexpr std::size_t kShownScriptLines = 20;
 
@@ -89,9 +92,11 @@ int CBatchRun::Open(bool needScript) {
   }
   const std::string fault = DomainFault(*pDomain);
   if (!fault.empty()) return Refuse(kExitDataError, messages, fault);
-  if (needScript && messages.find(kScriptMissing) != std::string::npos) {
+  if (needScript && messages.find(kScriptFailed) != std::string::npos) {
+    // A script that is there but too long for the script buffer is bad data.
+    const bool missing = messages.find(kScriptNotFound) != std::string::npos;
     return Refuse(
-        kExitNoInput, messages,
+        missing ? kExitNoInput : kExitDataError, messages,
         std::string("cannot read the evaluation script ") + pDomain->GetStaticDataFileName());
   }
   Refuse(0, messages, "");
