@@ -54,8 +54,9 @@ constexpr const char* kJobsHelp =
     "walk i (1 to N-1) into the folder worker<i> inside it.";
 constexpr const char* kExitHelp =
     "\n\n"
-    "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain,\n"
-    "66 a missing input file, 73 an output that cannot be created.";
+    "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain\n"
+    "or its script is too long, 66 a missing input file, 73 an output that\n"
+    "cannot be created.";
 
 std::string Title(const CBatchOptions& options) {
   return fs::path(options.sFile).filename().string();
