@@ -119,7 +119,7 @@ void CLogFolder::Leave() {
 
 CDomainToFile::CDomainToFile(CDomainInstance& domain, const fs::path& file)
     : cDomain(domain), fFile(file, std::ios::app) {
-  cDomain.SetOutput(fFile, std::cerr);
+  cDomain.SetOutput(fFile, fFile);
 }
 
 CDomainToFile::~CDomainToFile() {

@@ -39,9 +39,10 @@ class CLogFolder {
 };
 
 // Sends what a domain (with its script runs and optimizer) writes into a
-// file (appending) for as long as it lives; the domain's messages for
-// standard error stay there. Afterwards the domain writes to the console
-// again.
+// file (appending) for as long as it lives, its messages for standard error
+// too (the fuzzy library's warnings), in the order they come: an
+// optimisation repeats them at every evaluation. Afterwards the domain
+// writes to the console again.
 class CDomainToFile {
  public:
   CDomainToFile(CDomainInstance& domain, const std::filesystem::path& file);
