@@ -269,8 +269,8 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
     trajectory.push_back({evaluations, best, current});
   });
   repair.Run();
-  if (repair.DividedByZero()) run.EndAtDivisionByZero();
   progress.Finish();
+  if (repair.DividedByZero()) run.EndAtDivisionByZero();
 }
 
 // Runs the optimisation with its console output in the log file; the
@@ -298,8 +298,8 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
   } else {
     optimizer.RepairRandom();
   }
-  if (optimizer.DividedByZero()) run.EndAtDivisionByZero();
   progress.Finish();
+  if (optimizer.DividedByZero()) run.EndAtDivisionByZero();
   domain.SetSchedule(optimizer.GetBestSeenSchedule());
   domain.Evaluate();
   if (domain.DividedByZero()) run.EndAtDivisionByZero();
