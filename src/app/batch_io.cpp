@@ -93,6 +93,12 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
       error = Joined(pFolder.string(), ": ", code ? code.message() : "not a folder");
       return false;
     }
+    // The log files are written there: a folder the user may not write to
+    // would lose them without a word.
+    if (::access(pFolder.c_str(), W_OK | X_OK) != 0) {
+      error = Joined(pFolder.string(), ": ", SystemError());
+      return false;
+    }
   }
   fs::current_path(pFolder, code);
   if (code) {
@@ -129,20 +135,65 @@ CDomainToFile::~CDomainToFile() {
 
 // ---------------------------------------------------------- atomic writes
 
+namespace {
+
+// Where an output goes: the file a symbolic link leads to, so that the link
+// stays and its file gets the text; the path itself otherwise.
+fs::path Destination(const fs::path& path) {
+  std::error_code code;
+  if (!fs::is_symlink(path, code)) return path;
+  const fs::path target = fs::weakly_canonical(path, code);
+  return code ? path : target;
+}
+
+// Whether `destination` may be replaced: it does not exist yet, or it is a
+// regular file this user may write. A device, a pipe or a folder is never
+// replaced by a file, and a read-only file is not written over.
+bool Replaceable(const fs::path& destination, std::string& error) {
+  std::error_code code;
+  const fs::file_status status = fs::status(destination, code);
+  if (!fs::exists(status)) return true;
+  if (!fs::is_regular_file(status)) {
+    error = "not a regular file";
+    return false;
+  }
+  if (::access(destination.c_str(), W_OK) != 0) {
+    error = SystemError();
+    return false;
+  }
+  return true;
+}
+
+// A new output gets the usual permissions (mkstemp makes it readable by its
+// owner only); one that replaces a file takes that file's mode, and its
+// owner where the user may give it.
+bool TakePermissions(int fd, const fs::path& destination) {
+  struct stat old {};
+  if (::stat(destination.c_str(), &old) == 0) {
+    // A user may give a file only to themselves: failing to keep another
+    // owner is no failure.
+    [[maybe_unused]] const int owner_kept = ::fchown(fd, old.st_uid, old.st_gid);
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+  }
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return ::fchmod(fd, 0666 & ~mask) == 0;
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const fs::path& path, const std::string& text, std::string& error) {
+  const fs::path destination = Destination(path);
+  if (!Replaceable(destination, error)) return false;
   std::string temporary;
-  CDescriptor file(CreateTemporaryBeside(path, temporary));
+  CDescriptor file(CreateTemporaryBeside(destination, temporary));
   if (file.Get() < 0) {
     error = SystemError();
     return false;
   }
-  // mkstemp makes the file readable by its owner only; an output gets the
-  // usual permissions.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  const bool written = ::fchmod(file.Get(), 0666 & ~mask) == 0 && WriteAll(file.Get(), text) &&
+  const bool written = TakePermissions(file.Get(), destination) && WriteAll(file.Get(), text) &&
                        ::fsync(file.Get()) == 0;
-  if (!written || !file.Close() || std::rename(temporary.c_str(), path.c_str()) != 0) {
+  if (!written || !file.Close() || std::rename(temporary.c_str(), destination.c_str()) != 0) {
     error = SystemError();
     std::remove(temporary.c_str());
     return false;
@@ -151,8 +202,10 @@ bool WriteFileAtomically(const fs::path& path, const std::string& text, std::str
 }
 
 bool CanCreateFileBeside(const fs::path& path, std::string& error) {
+  const fs::path destination = Destination(path);
+  if (!Replaceable(destination, error)) return false;
   std::string temporary;
-  const CDescriptor file(CreateTemporaryBeside(path, temporary));
+  const CDescriptor file(CreateTemporaryBeside(destination, temporary));
   if (file.Get() < 0) {
     error = SystemError();
     return false;

@@ -57,11 +57,15 @@ class CDomainToFile {
 
 // Writes `text` to a temporary file in the folder of `path` and renames it
 // to `path`, so that the file is either complete or not there (or as it was
-// before). False, with the reason in `error`, when it cannot be written.
+// before). A symbolic link keeps leading to the file, which gets the text; a
+// replaced file keeps its mode (and owner, where the user may give it). A
+// device, pipe or folder, or a file the user may not write, is not replaced.
+// False, with the reason in `error`, when it cannot be written.
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& text,
                          std::string& error);
-// Whether a file can be created in the folder of `path`: makes and removes
-// a temporary file there. False with the reason otherwise.
+// Whether WriteFileAtomically could write `path`: it may be replaced, and a
+// temporary file can be made and removed beside it. False with the reason
+// otherwise.
 bool CanCreateFileBeside(const std::filesystem::path& path, std::string& error);
 
 // The optimizer's progress on one line of standard error, rewritten in place

@@ -1,6 +1,10 @@
 // One batch command's run on a domain file.
 #include "batch_run.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -72,6 +76,11 @@ int CBatchRun::Open(bool needScript) {
     const bool exists = fs::exists(pFile, code);
     std::cerr << kProgram << ": " << cOptions.sFile << ": "
               << (exists ? "not a file" : "no such file") << '\n';
+    return kExitNoInput;
+  }
+  if (::access(pFile.c_str(), R_OK) != 0) {
+    std::cerr << kProgram << ": cannot read " << cOptions.sFile << ": " << std::strerror(errno)
+              << '\n';
     return kExitNoInput;
   }
   std::string error;

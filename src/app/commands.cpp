@@ -56,7 +56,7 @@ constexpr const char* kExitHelp =
     "\n\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain\n"
     "or its script is too long, 66 a missing input file, 73 an output that\n"
-    "cannot be created.";
+    "cannot be created, 74 the standard output cannot be written.";
 
 std::string Title(const CBatchOptions& options) {
   return fs::path(options.sFile).filename().string();
@@ -80,6 +80,23 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return resolved_a == resolved_b;
 }
 
+// Whether the evaluation or the optimizer writes a file of that name into
+// the log folder: the evaluation's export, the optimizer's logs, the pass
+// files o1, o2, ..., the console output and the folders of further walks.
+bool IsLogFileName(std::string_view name) {
+  for (const std::string_view log : {"test2.dat", "c.dat", "o.dat", "error.dat", kConsoleLogFile}) {
+    if (name == log) return true;
+  }
+  for (const std::string_view numbered : {"o", "worker"}) {
+    const std::string_view rest = name.substr(std::min(numbered.size(), name.size()));
+    if (name.starts_with(numbered) && !rest.empty() &&
+        std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // An output of a command line: its option, its name as typed and made
 // absolute, and whether it may replace the domain file.
 struct COutput {
@@ -93,7 +110,8 @@ struct COutput {
 // run reads (the domain file, its evaluation script) or another output of
 // the same run, so that no file the user had is lost. The roster that
 // optimize writes may replace the domain file: -o naming it asks for that.
-int CheckOutputsApart(CBatchRun& run, const std::vector<COutput>& outputs) {
+int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
+                      const std::vector<COutput>& outputs) {
   const std::string script = run.Domain().GetStaticDataFileName();
   const fs::path script_path =
       fs::path(script).is_absolute() ? fs::path(script) : run.FilePath().parent_path() / script;
@@ -117,6 +135,29 @@ int CheckOutputsApart(CBatchRun& run, const std::vector<COutput>& outputs) {
       }
     }
   }
+  if (options.sLogs.empty()) return kExitSuccess;
+  const fs::path logs = CBatchRun::Absolute(options.sLogs);
+  for (const fs::path& input : {run.FilePath(), script_path}) {
+    if (!IsLogFileName(input.filename().string()) || !SameFile(input.parent_path(), logs)) {
+      continue;
+    }
+    std::cerr << kProgram << ": --logs " << options.sLogs << ": a log file would replace "
+              << input.filename().string() << "; choose another folder\n";
+    return kExitUsage;
+  }
+  return kExitSuccess;
+}
+
+// Refuses, before the log folder is made, an output that names it.
+int CheckLogFolderApart(const CBatchOptions& options, const std::vector<COutput>& outputs) {
+  if (options.sLogs.empty()) return kExitSuccess;
+  const fs::path logs = CBatchRun::Absolute(options.sLogs);
+  for (const COutput& output : outputs) {
+    if (output.pPath.empty() || !SameFile(output.pPath, logs)) continue;
+    std::cerr << kProgram << ": " << output.sOption << " " << output.sShown
+              << " would be the log folder of --logs; choose another file\n";
+    return kExitUsage;
+  }
   return kExitSuccess;
 }
 
@@ -139,6 +180,7 @@ int RunShow(const CBatchOptions& options) {
 int RunEvaluate(const CBatchOptions& options) {
   CBatchRun run(options);
   if (const int status = run.Open(true)) return status;
+  if (const int status = CheckOutputsApart(run, options, {})) return status;
   if (const int status = run.Evaluate()) return status;
   const CRosterGrid grid = run.Grid();
   const float evaluation = run.Domain().GetEvaluation();
@@ -164,9 +206,14 @@ int RunCheck(const CBatchOptions& options) {
 
 int RunExport(const CBatchOptions& options) {
   const fs::path csv = CBatchRun::Absolute(options.sCsv);
+  if (const int status = CheckLogFolderApart(options, {{"--csv", options.sCsv, csv}})) {
+    return status;
+  }
   CBatchRun run(options);
   if (const int status = run.Open(false)) return status;
-  if (const int status = CheckOutputsApart(run, {{"--csv", options.sCsv, csv}})) return status;
+  if (const int status = CheckOutputsApart(run, options, {{"--csv", options.sCsv, csv}})) {
+    return status;
+  }
   std::ostringstream text;
   WriteGridCsv(text, run.Grid());
   return CBatchRun::WriteOutput(csv, options.sCsv, text.str());
@@ -186,8 +233,9 @@ int WriteReport(const fs::path& path, const std::string& shown, const CReportDat
 // "before"; 0 or the exit status of a failure.
 int StartReport(CBatchRun& run, const CBatchOptions& options, const std::vector<COutput>& outputs,
                 CReportData& data) {
+  if (const int status = CheckLogFolderApart(options, outputs)) return status;
   if (const int status = run.Open(true)) return status;
-  if (const int status = CheckOutputsApart(run, outputs)) return status;
+  if (const int status = CheckOutputsApart(run, options, outputs)) return status;
   if (const int status = run.Evaluate()) return status;
   data.sTitle = Title(options);
   data.cBefore = ReportRoster(run);
@@ -475,6 +523,15 @@ std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
   return command + ": " + error.what() + "\nTry '" + command + " --help' for more information.\n";
 }
 
+// What a command printed must have reached its reader: a full disk or a
+// closed standard output is an error, not a success.
+int CheckedOutput(int status) {
+  std::cout.flush();
+  if (std::cout) return status;
+  std::cerr << kProgram << ": cannot write the standard output\n";
+  return status == kExitSuccess || status == kExitPlanDiffers ? kExitIoError : status;
+}
+
 }  // namespace
 
 bool IsCommandName(std::string_view word) {
@@ -497,5 +554,5 @@ int RunCommand(int argc, char* argv[]) {
     return status == 0 ? kExitSuccess : kExitUsage;
   }
   if (options.iSeed >= 0) options.cSettings.oSeed = static_cast<unsigned>(options.iSeed);
-  return chosen != nullptr ? chosen(options) : kExitUsage;
+  return CheckedOutput(chosen != nullptr ? chosen(options) : kExitUsage);
 }

@@ -11,6 +11,7 @@ inline constexpr int kExitUsage = 64;         // the command line cannot be used
 inline constexpr int kExitDataError = 65;     // the file is not a usable domain
 inline constexpr int kExitNoInput = 66;       // an input file is missing
 inline constexpr int kExitCannotCreate = 73;  // an output cannot be created
+inline constexpr int kExitIoError = 74;       // the standard output cannot be written
 
 // Whether the program's first argument names a batch command.
 bool IsCommandName(std::string_view word);
