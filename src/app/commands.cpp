@@ -407,6 +407,11 @@ int RunOptimize(const CBatchOptions& options) {
             << "Evaluations: " << data.vTrajectory.size() << '\n'
             << "Best roster written to " << options.sOut << "\n\n";
   WarnOfNewDepartures(run, options, departures);
+  // The optimizer's stop line went to the console log with its other output.
+  if (CInterruptGuard::Interrupted()) {
+    std::cerr << kProgram << ": stopped by Ctrl-C; the best roster found is written to "
+              << options.sOut << '\n';
+  }
   WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
                      data.oAfter->cGrid, kOptimizeTop);
   return kExitSuccess;
