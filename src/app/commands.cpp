@@ -2,6 +2,7 @@
 // command does with the domain file.
 #include "commands.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -9,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
@@ -321,12 +323,64 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
   if (repair.DividedByZero()) run.EndAtDivisionByZero();
 }
 
+// The termination signal that stopped the optimisation, if one did.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void PassOnAsInterrupt(int signal) {
+  gStopSignal = signal;
+  std::raise(SIGINT);
+}
+
+// While it lives, SIGTERM and SIGHUP stop an optimisation as Ctrl-C does
+// (after the current evaluation, the best roster still written), so that
+// `timeout` or a closed terminal does not lose the run: the handler passes
+// the signal on as SIGINT, which the optimizer takes while it runs. A second
+// one has the default action, as a second Ctrl-C has; a signal ignored when
+// the program started stays ignored.
+class CStopSignals {
+ public:
+  CStopSignals() {
+    gStopSignal = 0;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      if (sigaction(kSignals[i], nullptr, &aPrevious[i]) != 0 ||
+          aPrevious[i].sa_handler == SIG_IGN) {
+        continue;
+      }
+      struct sigaction action {};
+      action.sa_handler = PassOnAsInterrupt;
+      sigemptyset(&action.sa_mask);
+      action.sa_flags = SA_RESETHAND | SA_RESTART;
+      aInstalled[i] = sigaction(kSignals[i], &action, nullptr) == 0;
+    }
+  }
+  ~CStopSignals() {
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      if (aInstalled[i]) sigaction(kSignals[i], &aPrevious[i], nullptr);
+    }
+  }
+  CStopSignals(const CStopSignals&) = delete;
+  CStopSignals& operator=(const CStopSignals&) = delete;
+
+ private:
+  static constexpr std::array<int, 2> kSignals = {SIGTERM, SIGHUP};
+  std::array<struct sigaction, 2> aPrevious{};
+  std::array<bool, 2> aInstalled{};
+};
+
+// What stopped an optimisation early, for the line that says so.
+const char* StopCause() {
+  if (gStopSignal == SIGTERM) return "SIGTERM";
+  if (gStopSignal == SIGHUP) return "SIGHUP";
+  return "Ctrl-C";
+}
+
 // Runs the optimisation with its console output in the log file; the
 // domain then holds the best roster evaluated, with its evaluation.
 void Optimise(CBatchRun& run, const CBatchOptions& options,
               std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
   const CDomainToFile console(domain, kConsoleLogFile);
+  const CStopSignals stop_signals;
   const std::size_t jobs = JobCount(options);
   if (jobs > 1) {
     CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
@@ -408,9 +462,10 @@ int RunOptimize(const CBatchOptions& options) {
             << "Best roster written to " << options.sOut << "\n\n";
   WarnOfNewDepartures(run, options, departures);
   // The optimizer's stop line went to the console log with its other output.
+  // A termination signal comes to the optimizer as Ctrl-C (CStopSignals).
   if (CInterruptGuard::Interrupted()) {
-    std::cerr << kProgram << ": stopped by Ctrl-C; the best roster found is written to "
-              << options.sOut << '\n';
+    std::cerr << kProgram << ": stopped by " << StopCause()
+              << "; the best roster found is written to " << options.sOut << '\n';
   }
   WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
                      data.oAfter->cGrid, kOptimizeTop);
