@@ -24,6 +24,7 @@ constexpr const char* kProgram = "domtarn";
 // read (missing or too long), and it is missing.
 constexpr const char* kScriptFailed = "Failed to read StaticDataFile";
 constexpr const char* kScriptNotFound = "couldn't find static data file";
+constexpr const char* kScriptFile = "static data file";
 // Lines of a script's messages shown on standard error.
 constexpr std::size_t kShownScriptLines = 20;
 
@@ -34,6 +35,17 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     text.replace(at, from.size(), to);
   }
   return text;
+}
+
+// The reader's messages without those about the evaluation script.
+std::string WithoutScriptLines(const std::string& messages) {
+  std::istringstream lines(messages);
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    if (line == kScriptFailed || line.find(kScriptFile) != std::string::npos) continue;
+    kept.append(line).append(1, '\n');
+  }
+  return kept;
 }
 
 }  // namespace
@@ -108,7 +120,8 @@ int CBatchRun::Open(bool needScript) {
         missing ? kExitNoInput : kExitDataError, messages,
         std::string("cannot read the evaluation script ") + pDomain->GetStaticDataFileName());
   }
-  Refuse(0, messages, "");
+  // A command that does not evaluate has no use for the script.
+  Refuse(0, needScript ? messages : WithoutScriptLines(messages), "");
   return kExitSuccess;
 }
 

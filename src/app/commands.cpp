@@ -15,7 +15,6 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -494,13 +493,20 @@ std::string CheckSeconds(std::string& text) {
   return "expected a number of seconds greater than 0, not '" + text + "'";
 }
 
-// A count of constraints: a whole number from 0 up.
-std::string CheckCount(std::string& text) {
-  std::int64_t count = 0;
-  const char* end = text.data() + text.size();
-  const auto [rest, error] = std::from_chars(text.data(), end, count);
-  if (error == std::errc() && rest == end && count >= 0) return {};
-  return "expected a whole number from 0 up, not '" + text + "'";
+// A validator of whole numbers from `least` up that an int64 holds; the
+// message names the text, which may also be too large.
+CLI::Validator WholeNumberFrom(std::int64_t least) {
+  const std::string expected = "expected a whole number from " + std::to_string(least) + " up";
+  return CLI::Validator(
+      [least, expected](std::string& text) -> std::string {
+        std::int64_t number = 0;
+        const char* end = text.data() + text.size();
+        const auto [rest, error] = std::from_chars(text.data(), end, number);
+        if (error == std::errc() && rest == end && number >= least) return {};
+        if (error == std::errc::result_out_of_range) return "too large a number: " + text;
+        return expected + ", not '" + text + "'";
+      },
+      "", "N");
 }
 
 void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
@@ -512,7 +518,7 @@ void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
       ->type_name("METHOD")
       ->capture_default_str();
   command.add_option("--max-evaluations", options.iMaxEvaluations, "stop after N evaluations")
-      ->check(CLI::Range(std::int64_t{1}, std::numeric_limits<std::int64_t>::max()))
+      ->check(WholeNumberFrom(1))
       ->type_name("N");
   command.add_option("--time-limit", options.dTimeLimit, "stop after SECONDS of wall time")
       ->check(CLI::Validator(CheckSeconds, "", "SECONDS"))
@@ -540,7 +546,7 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "evaluate the roster and print every rated constraint, worst first");
   evaluate->add_option("--top", options.iTop, "print only the N worst constraints (0: all)")
-      ->check(CLI::Validator(CheckCount, "", "N"))
+      ->check(WholeNumberFrom(0))
       ->type_name("N");
   evaluate->add_flag("--json", options.bJson, "print the evaluation as one JSON document");
   CLI::App* check = app.add_subcommand(
