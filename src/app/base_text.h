@@ -59,3 +59,13 @@ inline bool same_bytes(const void* a, const void* b, std::size_t n) {
 inline bool same_text(std::string_view a, std::string_view b) {
   return a.size() == b.size() && same_bytes(a.data(), b.data(), a.size());
 }
+
+// Whether a name is `prefix` followed by decimal digits only (o1, worker12):
+// the names of numbered files and folders.
+inline bool numbered_name(std::string_view name, std::string_view prefix) {
+  if (name.size() <= prefix.size() || !name.starts_with(prefix)) return false;
+  for (const char c : name.substr(prefix.size())) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}

@@ -21,6 +21,7 @@
 #include <thread>
 #include <tuple>
 
+#include "base_text.h"
 #include "batch_run.h"
 #include "grid_text.h"
 #include "optimize.h"
@@ -56,8 +57,8 @@ constexpr const char* kJobsHelp =
 constexpr const char* kExitHelp =
     "\n\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain\n"
-    "or its script is too long, 66 a missing input file, 73 an output that\n"
-    "cannot be created, 74 the standard output cannot be written.";
+    "or its script is too long, 66 a missing or unreadable input file, 73 an\n"
+    "output that cannot be created, 74 the standard output cannot be written.";
 
 std::string Title(const CBatchOptions& options) {
   return fs::path(options.sFile).filename().string();
@@ -81,21 +82,14 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return resolved_a == resolved_b;
 }
 
-// Whether the evaluation or the optimizer writes a file of that name into
-// the log folder: the evaluation's export, the optimizer's logs, the pass
-// files o1, o2, ..., the console output and the folders of further walks.
+// The folder in the log folder where walk i of --jobs works: worker<i>.
+constexpr std::string_view kWorkerFolderPrefix = "worker";
+
+// Whether a run writes a file of that name into the log folder: the
+// optimizer's files, the console output and the folders of further walks.
 bool IsLogFileName(std::string_view name) {
-  for (const std::string_view log : {"test2.dat", "c.dat", "o.dat", "error.dat", kConsoleLogFile}) {
-    if (name == log) return true;
-  }
-  for (const std::string_view numbered : {"o", "worker"}) {
-    const std::string_view rest = name.substr(std::min(numbered.size(), name.size()));
-    if (name.starts_with(numbered) && !rest.empty() &&
-        std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      return true;
-    }
-  }
-  return false;
+  return COptimize::WritesFileNamed(name) || name == kConsoleLogFile ||
+         numbered_name(name, kWorkerFolderPrefix);
 }
 
 // An output of a command line: its option, its name as typed and made
@@ -277,7 +271,7 @@ CExtraWorkers MakeExtraWorkers(CBatchRun& run, const CBatchOptions& options, std
   CDomainSettings settings = options.cSettings;
   settings.sInputFolder = run.FilePath().parent_path().string();
   for (std::size_t i = 1; i < count; ++i) {
-    const fs::path folder = run.LogFolder() / ("worker" + std::to_string(i));
+    const fs::path folder = run.LogFolder() / std::to_string(i).insert(0, kWorkerFolderPrefix);
     std::error_code ignored;
     fs::create_directories(folder, ignored);
     std::unique_ptr<CShiftSchedulingDomain> domain = CreateDomain(settings);

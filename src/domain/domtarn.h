@@ -112,6 +112,8 @@ class CDomainInstance : public CBase {
   // Size of the script buffer, terminating NUL included.
   static constexpr std::size_t kStaticDataBytes = 65535;
   static constexpr std::size_t kStaticDataChars = kStaticDataBytes - 1;
+  // Every evaluation leaves its variables in this file of the output folder.
+  static constexpr const char* kVariablesFileName = "test2.dat";
 
   CDomainInstance();
   ~CDomainInstance() override;

@@ -21,8 +21,6 @@
 
 namespace {
 
-// Every evaluation leaves its variables in this file of the working directory.
-constexpr const char* kVariablesFileName = "test2.dat";
 // Repair starts are derived from at most this many rated constraints.
 constexpr int kMaxRepairLists = 10;
 constexpr int kDaysPerWeek = 7;

@@ -29,6 +29,8 @@
 #include <iostream>
 #include <string>
 
+#include "base_text.h"
+
 namespace {
 
 // Longest sequence of moves the iterative deepening tries.
@@ -84,6 +86,14 @@ CInterruptGuard::~CInterruptGuard() {
 
 bool CInterruptGuard::Interrupted() {
   return gInterrupted != 0;
+}
+
+bool COptimize::WritesFileNamed(std::string_view name) {
+  for (const std::string_view log :
+       {kMoveLogFile, kBestLogFile, kErrorFile, CShiftSchedulingDomain::kVariablesFileName}) {
+    if (name == log) return true;
+  }
+  return numbered_name(name, kPassFilePrefix);
 }
 
 COptimize::COptimize(CShiftSchedulingDomain* domain)

@@ -55,6 +55,11 @@ class COptimize : public CBase {
   // handle the header only; the optimizer has no stored fields.
   explicit COptimize(CShiftSchedulingDomain* domain);
 
+  // Whether an optimisation writes a file of that name into the domain's
+  // output folder: its logs "c.dat", "o.dat", "error.dat", the pass files
+  // o1, o2, ... and the evaluations' variables file.
+  static bool WritesFileNamed(std::string_view name);
+
   // Applies to every later optimisation.
   void SetLimits(const COptimizeLimits& limits) { cLimits = limits; }
   // Where the seeds of the random walk's start days come from; the clock
