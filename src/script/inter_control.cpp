@@ -307,7 +307,7 @@ void statement_step(TScriptRun& run) {
   const int d = run.for_cascade;
   const float step = word_value(run, *loop_operands(run, memory, false));
   const TControlEntry* var = run.Controls->find(Kind::Var, d);
-  const std::string_view name = var != nullptr ? std::string_view(var->text) : std::string_view();
+  const std::string_view name = var != nullptr ? var->text : std::string_view();
   run.Vars->set_formula(name, loop_formula(run, memory, name, step));
   set_value(*run.Controls, Kind::Step, d, step);
   const std::size_t body = run.reader.position();

@@ -61,11 +61,12 @@ enum class TControlKind : std::uint8_t {
 };
 
 // One control entry; `words` is the number of words before a loop body's
-// start, `text` a loop variable's name or "1" for a label.
+// start, `text` a loop variable's name (a view into the script's text, which
+// outlives the run's entries) or "1" for a label.
 struct TControlEntry {
   float value = 0;
   int words = -1;  // unknown
-  std::string text;
+  std::string_view text;
 };
 
 // The control list: labels and procedures, and the entries of the open
@@ -79,10 +80,7 @@ class TControlList {
   // Adds an entry behind those of its kind and level, and gives it.
   TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {}) {
     ++count;
-    TControlEntry& entry = queue_made(TKey{kind, level}).entries.emplace_back();
-    entry.value = value;
-    if (!text.empty()) entry.text = text;
-    return entry;
+    return queue_made(TKey{kind, level}).entries.emplace_back(TControlEntry{value, -1, text});
   }
   // Removes the oldest entry of that kind and level, if any.
   void remove(TControlKind kind, int level) {
