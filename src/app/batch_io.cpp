@@ -21,6 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The start of the messages about a log folder that cannot be used.
+constexpr const char* kCannotUse = "cannot use the log folder ";
+
 // The progress line is drawn again after this long at the earliest.
 constexpr std::chrono::milliseconds kRedrawInterval(100);
 
@@ -67,6 +70,22 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
+// Where temporary folders go: the first of the variables the C++ library
+// looks at for it that is set and not empty, /tmp otherwise. The variable is
+// named in messages, so that a user learns where a bad folder comes from.
+struct CTemporaryBase {
+  std::string sFolder;
+  std::string sVariable;  // empty for the default
+};
+
+CTemporaryBase TemporaryBase() {
+  for (const char* variable : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"}) {
+    const char* folder = std::getenv(variable);
+    if (folder != nullptr && *folder != '\0') return {folder, variable};
+  }
+  return {"/tmp", ""};
+}
+
 }  // namespace
 
 // ------------------------------------------------------------- log folder
@@ -75,34 +94,37 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
   std::error_code code;
   pPrevious = fs::current_path(code);
   if (code) {
-    error = code.message();
+    error = Joined(kCannotUse, code.message());
     return false;
   }
   if (keep.empty()) {
-    std::string pattern = (fs::temp_directory_path(code) / "domtarn.XXXXXX").string();
-    if (code || ::mkdtemp(pattern.data()) == nullptr) {
-      error = Joined("cannot create a temporary folder: ", code ? code.message() : SystemError());
+    const CTemporaryBase base = TemporaryBase();
+    std::string pattern = (fs::path(base.sFolder) / "domtarn.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      error = Joined("cannot create a temporary folder in ", base.sFolder,
+                     base.sVariable.empty() ? "" : Joined(" (", base.sVariable, ")"), ": ",
+                     SystemError());
       return false;
     }
-    pFolder = pattern;
+    pFolder = pPrevious / pattern;  // TMPDIR may be relative
     bTemporary = true;
   } else {
     pFolder = keep;
     fs::create_directories(pFolder, code);
     if (code || !fs::is_directory(pFolder)) {
-      error = Joined(pFolder.string(), ": ", code ? code.message() : "not a folder");
+      error = Joined(kCannotUse, pFolder.string(), ": ", code ? code.message() : "not a folder");
       return false;
     }
     // The log files are written there: a folder the user may not write to
     // would lose them without a word.
     if (::access(pFolder.c_str(), W_OK | X_OK) != 0) {
-      error = Joined(pFolder.string(), ": ", SystemError());
+      error = Joined(kCannotUse, pFolder.string(), ": ", SystemError());
       return false;
     }
   }
   fs::current_path(pFolder, code);
   if (code) {
-    error = Joined(pFolder.string(), ": ", code.message());
+    error = Joined(kCannotUse, pFolder.string(), ": ", code.message());
     return false;
   }
   bEntered = true;

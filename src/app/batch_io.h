@@ -23,8 +23,9 @@ class CLogFolder {
   CLogFolder& operator=(const CLogFolder&) = delete;
   ~CLogFolder();
 
-  // False, with the reason in `error`, when the folder cannot be made or
-  // entered.
+  // False, with a message for the user in `error`, when the folder cannot
+  // be made or entered; it names the folder, and for a temporary folder the
+  // variable that chose its place (TMPDIR).
   bool Enter(const std::filesystem::path& keep, std::string& error);
   const std::filesystem::path& Path() const { return pFolder; }
   // Goes back to the folder the program started in and removes a temporary

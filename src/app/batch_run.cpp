@@ -97,7 +97,7 @@ int CBatchRun::Open(bool needScript) {
   }
   std::string error;
   if (!cFolder.Enter(Absolute(cOptions.sLogs), error)) {
-    std::cerr << kProgram << ": cannot use the log folder " << error << '\n';
+    std::cerr << kProgram << ": " << error << '\n';
     return kExitCannotCreate;
   }
   CDomainSettings settings = cOptions.cSettings;
