@@ -610,7 +610,13 @@ int RunCommand(int argc, char* argv[]) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    const int status = app.exit(error);
+    // CLI11 checks required arguments before it looks at what is left over,
+    // so `check -q` would be told that FILE is required; an argument the
+    // command does not know is the first thing to tell. Help stays help.
+    const std::vector<std::string> unknown = app.remaining(true);
+    const bool success = error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success);
+    const int status =
+        success || unknown.empty() ? app.exit(error) : app.exit(CLI::ExtrasError(unknown));
     return status == 0 ? kExitSuccess : kExitUsage;
   }
   if (options.iSeed >= 0) options.cSettings.oSeed = static_cast<unsigned>(options.iSeed);
