@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -256,14 +257,34 @@ void CProgressLine::Update(std::int64_t evaluations, float best, float current) 
   Draw();
 }
 
+std::string ProgressLineText(std::int64_t evaluations, double seconds, float best, float current,
+                             int columns) {
+  const double rate = seconds > 0 ? static_cast<double>(evaluations) / seconds : 0;
+  std::ostringstream figures;
+  figures << evaluations << " evaluations, " << std::fixed << std::setprecision(0) << rate
+          << "/s, best " << std::defaultfloat << std::setprecision(6) << best << ", current "
+          << current << ", " << std::fixed << std::setprecision(1) << seconds << " s";
+  std::string text = figures.str();
+  // A line that reached the last column would wrap on some terminals, and
+  // the next "\r" would then rewrite only its second part.
+  if (columns > 0 && text.size() >= static_cast<std::size_t>(columns)) {
+    text.resize(static_cast<std::size_t>(columns - 1));
+  }
+  return Joined("\r", text, "\x1b[K");
+}
+
+int TerminalColumns(int fd) {
+  struct winsize size {};
+  if (::ioctl(fd, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
+
 void CProgressLine::Draw() {
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - tStart;
-  const double rate = elapsed.count() > 0 ? static_cast<double>(iEvaluations) / elapsed.count() : 0;
-  std::ostringstream line;
-  line << "\r" << iEvaluations << " evaluations, " << std::fixed << std::setprecision(0) << rate
-       << "/s, best " << std::defaultfloat << std::setprecision(6) << fBest << ", current "
-       << fCurrent << ", " << std::fixed << std::setprecision(1) << elapsed.count() << " s\x1b[K";
-  std::cerr << line.str() << std::flush;
+  // Asked at every line: the window may have been resized.
+  std::cerr << ProgressLineText(iEvaluations, elapsed.count(), fBest, fCurrent,
+                                TerminalColumns(STDERR_FILENO))
+            << std::flush;
   bDrawn = true;
 }
 

@@ -69,8 +69,18 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::string& t
 // otherwise.
 bool CanCreateFileBeside(const std::filesystem::path& path, std::string& error);
 
+// The progress line as drawn: back to the start of the line, the figures,
+// and the rest of the line cleared. On a terminal `columns` wide the figures
+// are cut to columns - 1 characters, so that the line never wraps and each
+// line drawn overwrites the one before; 0 columns (not known) cuts nothing.
+std::string ProgressLineText(std::int64_t evaluations, double seconds, float best, float current,
+                             int columns);
+// The width of the terminal that `fd` writes to; 0 when it is not known.
+int TerminalColumns(int fd);
+
 // The optimizer's progress on one line of standard error, rewritten in place
-// at most ten times a second. Shows nothing when disabled.
+// at most ten times a second and cut to the terminal's width. Shows nothing
+// when disabled.
 class CProgressLine {
  public:
   explicit CProgressLine(bool enabled);

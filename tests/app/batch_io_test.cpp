@@ -85,4 +85,26 @@ TEST(BatchIoTest, LogFolderIsEnteredAndATemporaryOneRemoved) {
   EXPECT_EQ(fs::current_path(), start);
 }
 
+// The progress line is cut so that it never reaches a terminal's last
+// column; the figures are only cut, and the control sequences stay.
+TEST(BatchIoTest, ProgressLineFitsTheTerminal) {
+  const std::string figures = "1234 evaluations, 617/s, best 87.9387, current 85.25, 2.0 s";
+  const struct {
+    int columns;
+    std::string shown;
+  } cases[] = {
+      {0, figures},  // width unknown: the whole line
+      {200, figures},
+      {static_cast<int>(figures.size()) + 1, figures},
+      {static_cast<int>(figures.size()), figures.substr(0, figures.size() - 1)},
+      {40, figures.substr(0, 39)},
+      {2, "1"},
+      {1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.columns);
+    EXPECT_EQ(ProgressLineText(1234, 2.0, 87.9387f, 85.25f, c.columns), "\r" + c.shown + "\x1b[K");
+  }
+}
+
 }  // namespace
