@@ -53,9 +53,13 @@ constexpr const char* kErrorFile = "error.dat";
 // optimizer; an atomic that is free of locks, so that the handler may set it
 // and optimizers on other threads read it.
 std::atomic<int> gInterrupted = 0;
+// What Ctrl-C did when the guard was made, which the first Ctrl-C puts back.
+// Written before the handler is installed; the handler only reads it.
+struct sigaction gBeforeGuard {};
 
 void OnInterrupt(int) {
   gInterrupted = 1;
+  sigaction(SIGINT, &gBeforeGuard, nullptr);
 }
 
 // A rating that is not a number (a script computing the root of a negative
@@ -66,13 +70,17 @@ bool IsBetter(float value, float best) {
 
 }  // namespace
 
-// SA_RESETHAND gives a second Ctrl-C the default action at once: it ends the
-// program even while the stop is under way. SA_RESTART lets a script's INPUT
-// that waits for a line keep waiting rather than fail. A program started with
-// Ctrl-C ignored (a background job of a script) keeps ignoring it.
+// A second Ctrl-C does at once what Ctrl-C did before the optimisation, even
+// while the stop is under way: the first puts that action back. SA_RESETHAND
+// gives the default action (the program ends) from the first Ctrl-C on, so
+// that a second one that comes before the handler has put the earlier action
+// back ends the program as well. SA_RESTART lets a script's INPUT that waits
+// for a line keep waiting rather than fail. A program started with Ctrl-C
+// ignored (a background job of a script) keeps ignoring it.
 CInterruptGuard::CInterruptGuard() {
   gInterrupted = 0;
   if (sigaction(SIGINT, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) return;
+  gBeforeGuard = previous;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);

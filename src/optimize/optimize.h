@@ -31,8 +31,10 @@ using CEvaluationObserver =
 
 // Routes Ctrl-C to the optimizers' stop flag for as long as it lives and puts
 // the earlier disposition back afterwards, so Ctrl-C at the menu ends the
-// program as the terminal would. Every optimisation holds one; optimizers
-// that work together share the one of the run that drives them.
+// program as the terminal would. The first Ctrl-C already puts it back: a
+// second one does what Ctrl-C did before the optimisation (by default, it
+// ends the program at once). Every optimisation holds one; optimizers that
+// work together share the one of the run that drives them.
 class CInterruptGuard {
  public:
   CInterruptGuard();

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -479,9 +480,20 @@ TEST_F(OptimizeTest, CtrlCIsCaughtOnlyDuringAnOptimisation) {
 
 using OptimizeStopDeathTest = OptimizeTest;
 
-TEST_F(OptimizeStopDeathTest, SecondCtrlCEndsTheProgram) {
-  ScriptedDomain domain(1, InterruptedAt(DeepRating, 1, 2), FixedPositions(kOneCell), FlipMoves(3));
-  EXPECT_EXIT(Optimise(domain, true), ::testing::KilledBySignal(SIGINT), "");
+// A second Ctrl-C does at once what Ctrl-C did before the optimisation: by
+// default it ends the program; a handler the program had installed runs (the
+// batch commands' removes their temporary folder).
+TEST_F(OptimizeStopDeathTest, SecondCtrlCDoesWhatCtrlCDidBefore) {
+  for (const bool deep : {true, false}) {
+    SCOPED_TRACE(deep ? "deep" : "random");
+    int moves = 0;
+    ScriptedDomain domain =
+        StopDomain(deep, InterruptedAt(deep ? DeepRating : WalkRating, 1, 2), moves);
+    EXPECT_EXIT(Optimise(domain, deep), ::testing::KilledBySignal(SIGINT), "");
+    std::signal(SIGINT, [](int) { std::_Exit(7); });
+    EXPECT_EXIT(Optimise(domain, deep), ::testing::ExitedWithCode(7), "");
+    std::signal(SIGINT, SIG_DFL);
+  }
 }
 
 }  // namespace
