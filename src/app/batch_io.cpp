@@ -2,13 +2,17 @@
 // console output caught, outputs written whole, and the progress line.
 #include "batch_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <iomanip>
@@ -87,7 +91,112 @@ CTemporaryBase TemporaryBase() {
   return {"/tmp", ""};
 }
 
+// The temporary log folder that a signal ending the program removes first,
+// while a CLogFolder holds one. Signal handlers can reach nothing else.
+std::atomic<const char*> gFolderToRemove = nullptr;
+static_assert(std::atomic<const char*>::is_always_lock_free, "read in signal handlers");
+
+void OnEndingSignal(int signal) {
+  EndBySignal(signal);
+}
+
+// Folders nested deeper than this inside a removed folder are left (the
+// program makes one level, worker<i>); each level holds one buffer of
+// entries on the stack.
+constexpr int kMaxRemovedDepth = 16;
+// Rounds of removal while other threads still make entries.
+constexpr int kRemovalRounds = 100;
+
+bool RemoveEntryAt(int folder, const char* name, int depth) noexcept;
+
+// Removes every entry of the folder open as `folder`, in rounds until one
+// finds nothing to remove (entries removed while the folder is read may make
+// it skip others).
+void EmptyFolderAt(int folder, int depth) noexcept {
+  alignas(8) char buffer[2048];
+  for (int round = 0; round < kRemovalRounds; ++round) {
+    if (::lseek(folder, 0, SEEK_SET) != 0) return;
+    bool removed = false;
+    for (;;) {
+      const ssize_t length = ::getdents64(folder, buffer, sizeof buffer);
+      if (length <= 0) break;
+      for (ssize_t at = 0; at < length;) {
+        unsigned short record = 0;
+        std::memcpy(&record, buffer + at + offsetof(struct dirent64, d_reclen), sizeof record);
+        const char* name = buffer + at + offsetof(struct dirent64, d_name);
+        at += record;
+        if (record == 0) return;
+        const bool dots =
+            name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+        if (!dots && RemoveEntryAt(folder, name, depth)) removed = true;
+      }
+    }
+    if (!removed) return;
+  }
+}
+
+// Removes one entry of a folder: a file or link at once, a folder after its
+// entries. Linux refuses to unlink a folder with EISDIR, POSIX with EPERM.
+bool RemoveEntryAt(int folder, const char* name, int depth) noexcept {
+  if (::unlinkat(folder, name, 0) == 0) return true;
+  if ((errno != EISDIR && errno != EPERM) || depth >= kMaxRemovedDepth) return false;
+  const int inner = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (inner < 0) return false;
+  EmptyFolderAt(inner, depth + 1);
+  ::close(inner);
+  return ::unlinkat(folder, name, AT_REMOVEDIR) == 0;
+}
+
 }  // namespace
+
+// --------------------------------------------------------------- signals
+
+CSignalHandlers::CSignalHandlers(std::initializer_list<int> signals, void (*handler)(int),
+                                 int flags) {
+  std::size_t i = 0;
+  for (const int signal : signals) {
+    if (i == kMaxSignals) break;
+    aSignals[i] = signal;
+    if (sigaction(signal, nullptr, &aPrevious[i]) == 0 && aPrevious[i].sa_handler != SIG_IGN) {
+      struct sigaction action {};
+      action.sa_handler = handler;
+      sigemptyset(&action.sa_mask);
+      action.sa_flags = flags;
+      aInstalled[i] = sigaction(signal, &action, nullptr) == 0;
+    }
+    ++i;
+  }
+}
+
+CSignalHandlers::~CSignalHandlers() {
+  for (std::size_t i = 0; i < kMaxSignals; ++i) {
+    if (aInstalled[i]) sigaction(aSignals[i], &aPrevious[i], nullptr);
+  }
+}
+
+bool RemoveFolderTree(const char* path) noexcept {
+  const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return false;
+  bool gone = false;
+  for (int round = 0; round < kRemovalRounds && !gone; ++round) {
+    EmptyFolderAt(folder, 0);
+    gone = ::rmdir(path) == 0;
+    if (!gone && errno != ENOTEMPTY && errno != EEXIST) break;
+  }
+  ::close(folder);
+  return gone;
+}
+
+void EndBySignal(int signal) noexcept {
+  const int saved = errno;
+  if (const char* folder = gFolderToRemove.load()) RemoveFolderTree(folder);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  ::raise(signal);
+  errno = saved;
+}
 
 // ------------------------------------------------------------- log folder
 
@@ -109,6 +218,8 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
     }
     pFolder = pPrevious / pattern;  // TMPDIR may be relative
     bTemporary = true;
+    gFolderToRemove = pFolder.c_str();
+    oEndingSignals.emplace(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP}, OnEndingSignal, 0);
   } else {
     pFolder = keep;
     fs::create_directories(pFolder, code);
@@ -139,7 +250,13 @@ CLogFolder::~CLogFolder() {
 void CLogFolder::Leave() {
   std::error_code ignored;
   if (bEntered) fs::current_path(pPrevious, ignored);
-  if (bTemporary) fs::remove_all(pFolder, ignored);
+  if (bTemporary) {
+    // A signal that comes meanwhile removes the rest and ends the program.
+    fs::remove_all(pFolder, ignored);
+    oEndingSignals.reset();
+    const char* own = pFolder.c_str();
+    gFolderToRemove.compare_exchange_strong(own, nullptr);
+  }
   bEntered = false;
   bTemporary = false;
 }

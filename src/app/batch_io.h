@@ -3,19 +3,60 @@
 // a file, outputs written whole or not at all, and the progress line.
 #pragma once
 
+#include <signal.h>
+
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "domtarn.h"
 
+// Sends the given signals to `handler` for as long as it lives, except those
+// ignored when it was made, which stay ignored; what they did before comes
+// back at the end.
+class CSignalHandlers {
+ public:
+  static constexpr std::size_t kMaxSignals = 3;
+
+  CSignalHandlers(std::initializer_list<int> signals, void (*handler)(int), int flags);
+  ~CSignalHandlers();
+  CSignalHandlers(const CSignalHandlers&) = delete;
+  CSignalHandlers& operator=(const CSignalHandlers&) = delete;
+
+ private:
+  std::array<int, kMaxSignals> aSignals{};
+  std::array<struct sigaction, kMaxSignals> aPrevious{};
+  std::array<bool, kMaxSignals> aInstalled{};
+};
+
+// Removes a folder and everything in it with calls that are safe in a signal
+// handler (no memory allocated, no locks, no streams): entries read with
+// getdents64 and removed with unlinkat, the folders in it likewise, and the
+// folder itself with rmdir. Symbolic links are removed, never followed.
+// Entries that other threads make meanwhile are removed too, within a bound
+// of rounds. True when the folder is gone.
+bool RemoveFolderTree(const char* path) noexcept;
+
+// Ends the program by `signal` as its default action does, after removing
+// the temporary folder of a CLogFolder that holds one. Safe in a signal
+// handler; a handler that calls it must return afterwards (the signal,
+// blocked while it runs, then ends the program).
+void EndBySignal(int signal) noexcept;
+
 // Makes a folder the working folder for as long as it lives: the folder
 // `keep` names (created when missing), or a new temporary folder that is
 // removed afterwards. The earlier working folder comes back at the end.
+// While a temporary folder is there, Ctrl-C, SIGTERM and SIGHUP end the
+// program by EndBySignal, which removes it first; a folder given to keep is
+// never removed.
 class CLogFolder {
  public:
   CLogFolder() = default;
@@ -37,6 +78,7 @@ class CLogFolder {
   std::filesystem::path pPrevious;
   bool bTemporary = false;
   bool bEntered = false;
+  std::optional<CSignalHandlers> oEndingSignals;
 };
 
 // Sends what a domain (with its script runs and optimizer) writes into a

@@ -319,46 +319,19 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
 // The termination signal that stopped the optimisation, if one did.
 volatile std::sig_atomic_t gStopSignal = 0;
 
+// SIGTERM and SIGHUP stop an optimisation as Ctrl-C does (after the current
+// evaluation, the best roster still written), so that `timeout` or a closed
+// terminal does not lose the run: the first is passed on as SIGINT, which the
+// optimizer takes while it runs. A second one, or one after Ctrl-C, ends the
+// program at once as a second Ctrl-C does, removing a temporary log folder.
 void PassOnAsInterrupt(int signal) {
+  if (gStopSignal != 0 || CInterruptGuard::Interrupted()) {
+    EndBySignal(signal);
+    return;
+  }
   gStopSignal = signal;
   std::raise(SIGINT);
 }
-
-// While it lives, SIGTERM and SIGHUP stop an optimisation as Ctrl-C does
-// (after the current evaluation, the best roster still written), so that
-// `timeout` or a closed terminal does not lose the run: the handler passes
-// the signal on as SIGINT, which the optimizer takes while it runs. A second
-// one has the default action, as a second Ctrl-C has; a signal ignored when
-// the program started stays ignored.
-class CStopSignals {
- public:
-  CStopSignals() {
-    gStopSignal = 0;
-    for (std::size_t i = 0; i < kSignals.size(); ++i) {
-      if (sigaction(kSignals[i], nullptr, &aPrevious[i]) != 0 ||
-          aPrevious[i].sa_handler == SIG_IGN) {
-        continue;
-      }
-      struct sigaction action {};
-      action.sa_handler = PassOnAsInterrupt;
-      sigemptyset(&action.sa_mask);
-      action.sa_flags = SA_RESETHAND | SA_RESTART;
-      aInstalled[i] = sigaction(kSignals[i], &action, nullptr) == 0;
-    }
-  }
-  ~CStopSignals() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) {
-      if (aInstalled[i]) sigaction(kSignals[i], &aPrevious[i], nullptr);
-    }
-  }
-  CStopSignals(const CStopSignals&) = delete;
-  CStopSignals& operator=(const CStopSignals&) = delete;
-
- private:
-  static constexpr std::array<int, 2> kSignals = {SIGTERM, SIGHUP};
-  std::array<struct sigaction, 2> aPrevious{};
-  std::array<bool, 2> aInstalled{};
-};
 
 // What stopped an optimisation early, for the line that says so.
 const char* StopCause() {
@@ -373,7 +346,9 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
               std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
   const CDomainToFile console(domain, kConsoleLogFile);
-  const CStopSignals stop_signals;
+  // SA_RESTART: a script's INPUT that waits for a line keeps waiting.
+  gStopSignal = 0;
+  const CSignalHandlers stop_signals({SIGTERM, SIGHUP}, PassOnAsInterrupt, SA_RESTART);
   const std::size_t jobs = JobCount(options);
   if (jobs > 1) {
     CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
@@ -455,7 +430,7 @@ int RunOptimize(const CBatchOptions& options) {
             << "Best roster written to " << options.sOut << "\n\n";
   WarnOfNewDepartures(run, options, departures);
   // The optimizer's stop line went to the console log with its other output.
-  // A termination signal comes to the optimizer as Ctrl-C (CStopSignals).
+  // A termination signal comes to the optimizer as Ctrl-C (PassOnAsInterrupt).
   if (CInterruptGuard::Interrupted()) {
     std::cerr << kProgram << ": stopped by " << StopCause()
               << "; the best roster found is written to " << options.sOut << '\n';

@@ -3,17 +3,29 @@
 #include "batch_io.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "capture.h"
+#include "text_join.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// What a signal does now.
+void (*Action(int signal))(int) {
+  struct sigaction action {};
+  sigaction(signal, nullptr, &action);
+  return action.sa_handler;
+}
 
 // The names in a folder, its hidden ones included.
 int Entries(const fs::path& folder) {
@@ -83,6 +95,74 @@ TEST(BatchIoTest, LogFolderIsEnteredAndATemporaryOneRemoved) {
   std::string error;
   EXPECT_FALSE(folder.Enter(start / "file" / "logs", error));
   EXPECT_EQ(fs::current_path(), start);
+  // The handlers that remove a temporary folder are gone with it.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) EXPECT_EQ(Action(signal), SIG_DFL);
+}
+
+// Everything in the folder goes, however many entries and however nested;
+// links are removed, not followed.
+TEST(BatchIoTest, RemoveFolderTreeRemovesEverythingAndFollowsNoLink) {
+  fs::create_directories("outside/kept");
+  write_file("outside/kept/file", "kept\n");
+  const fs::path tree = fs::absolute("tree");
+  fs::create_directories(tree / "worker1" / "deeper" / "deepest");
+  fs::create_directories(tree / "empty");
+  // Long names, so that reading the entries takes several calls.
+  for (int i = 0; i < 300; ++i) {
+    write_file(tree / ("pass-file-with-a-long-name-" + std::to_string(i)), "o\n");
+  }
+  write_file(tree / ".hidden", "");
+  write_file(tree / "worker1" / "console.log", "log\n");
+  write_file(tree / "worker1" / "deeper" / "deepest" / "c.dat", "log\n");
+  fs::create_directory_symlink(fs::absolute("outside/kept"), tree / "linked-folder");
+  fs::create_symlink(fs::absolute("outside/kept/file"), tree / "worker1" / "linked-file");
+  fs::create_symlink("nowhere", tree / "dangling");
+
+  EXPECT_TRUE(RemoveFolderTree(tree.c_str()));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(tree)));
+  EXPECT_EQ(read_file("outside/kept/file"), "kept\n");
+  EXPECT_FALSE(RemoveFolderTree(tree.c_str()));
+  EXPECT_FALSE(RemoveFolderTree("outside/kept/file"));
+  EXPECT_EQ(read_file("outside/kept/file"), "kept\n");
+}
+
+using BatchIoDeathTest = ::testing::Test;
+
+// Ctrl-C, SIGTERM or SIGHUP that ends the program removes its temporary log
+// folder first; a folder the user gave to keep the logs stays.
+TEST(BatchIoDeathTest, EndingSignalRemovesTheTemporaryFolderOnly) {
+  const fs::path start = fs::current_path();
+  fs::create_directory("tmp");
+  const char* saved = std::getenv("TMPDIR");
+  const std::string before = saved != nullptr ? saved : "";
+  ::setenv("TMPDIR", (start / "tmp").c_str(), 1);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const bool keep : {false, true}) {
+      SCOPED_TRACE(Joined(signal, keep ? " kept" : " temporary"));
+      const fs::path kept = keep ? start / Joined("kept", signal) : fs::path();
+      EXPECT_EXIT(
+          {
+            CLogFolder folder;
+            std::string error;
+            if (!folder.Enter(kept, error)) std::_Exit(1);
+            fs::create_directory("worker1");
+            write_file("worker1/console.log", "log\n");
+            write_file("c.dat", "log\n");
+            std::raise(signal);
+            std::_Exit(2);
+          },
+          ::testing::KilledBySignal(signal), "");
+      EXPECT_EQ(Entries("tmp"), 0);
+      if (keep) {
+        EXPECT_EQ(read_file(kept / "worker1" / "console.log"), "log\n");
+      }
+    }
+  }
+  if (saved != nullptr) {
+    ::setenv("TMPDIR", before.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
 }
 
 // The progress line is cut so that it never reaches a terminal's last
