@@ -85,11 +85,45 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 // The folder in the log folder where walk i of --jobs works: worker<i>.
 constexpr std::string_view kWorkerFolderPrefix = "worker";
 
-// Whether a run writes a file of that name into the log folder: the
-// optimizer's files, the console output and the folders of further walks.
+// Whether a run writes a file of that name into the log folder or the folder
+// of a walk: the optimizer's files and the console output.
+bool IsRunFileName(std::string_view name) {
+  return COptimize::WritesFileNamed(name) || name == kConsoleLogFile;
+}
+
+// Whether a run writes a file of that name into the log folder: those files
+// and the folders of further walks.
 bool IsLogFileName(std::string_view name) {
-  return COptimize::WritesFileNamed(name) || name == kConsoleLogFile ||
-         numbered_name(name, kWorkerFolderPrefix);
+  return IsRunFileName(name) || numbered_name(name, kWorkerFolderPrefix);
+}
+
+// The paths in a folder; none when it cannot be read.
+std::vector<fs::path> FolderEntries(const fs::path& folder) {
+  std::vector<fs::path> entries;
+  std::error_code code;
+  for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
+    entries.push_back(it->path());
+  }
+  return entries;
+}
+
+// Removes what an earlier run left in a folder that keeps the logs, so that
+// the folder holds this run's files only (an earlier, longer run leaves more
+// pass files; one with more walks, more worker folders): the regular files
+// of the names a run writes, the same in worker folders, and a worker folder
+// left empty by that. Any other file stays, and the folder that holds it.
+void RemoveEarlierLogs(const fs::path& folder, bool withWorkers = true) {
+  for (const fs::path& path : FolderEntries(folder)) {
+    const std::string name = path.filename().string();
+    std::error_code code;
+    const fs::file_status status = fs::symlink_status(path, code);
+    if (withWorkers && numbered_name(name, kWorkerFolderPrefix) && fs::is_directory(status)) {
+      RemoveEarlierLogs(path, false);
+      fs::remove(path, code);  // only when empty
+    } else if (IsRunFileName(name) && fs::is_regular_file(status)) {
+      fs::remove(path, code);
+    }
+  }
 }
 
 // An output of a command line: its option, its name as typed and made
@@ -143,6 +177,16 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
   return kExitSuccess;
 }
 
+// Checks the outputs as CheckOutputsApart does; the log folder being safe to
+// write then, removes what an earlier run left in a --logs folder, before
+// this run writes there.
+int PrepareLogFolder(CBatchRun& run, const CBatchOptions& options,
+                     const std::vector<COutput>& outputs) {
+  if (const int status = CheckOutputsApart(run, options, outputs)) return status;
+  if (!options.sLogs.empty()) RemoveEarlierLogs(run.LogFolder());
+  return kExitSuccess;
+}
+
 // Refuses, before the log folder is made, an output that names it.
 int CheckLogFolderApart(const CBatchOptions& options, const std::vector<COutput>& outputs) {
   if (options.sLogs.empty()) return kExitSuccess;
@@ -175,7 +219,7 @@ int RunShow(const CBatchOptions& options) {
 int RunEvaluate(const CBatchOptions& options) {
   CBatchRun run(options);
   if (const int status = run.Open(true)) return status;
-  if (const int status = CheckOutputsApart(run, options, {})) return status;
+  if (const int status = PrepareLogFolder(run, options, {})) return status;
   if (const int status = run.Evaluate()) return status;
   const CRosterGrid grid = run.Grid();
   const float evaluation = run.Domain().GetEvaluation();
@@ -230,7 +274,7 @@ int StartReport(CBatchRun& run, const CBatchOptions& options, const std::vector<
                 CReportData& data) {
   if (const int status = CheckLogFolderApart(options, outputs)) return status;
   if (const int status = run.Open(true)) return status;
-  if (const int status = CheckOutputsApart(run, options, outputs)) return status;
+  if (const int status = PrepareLogFolder(run, options, outputs)) return status;
   if (const int status = run.Evaluate()) return status;
   data.sTitle = Title(options);
   data.cBefore = ReportRoster(run);
