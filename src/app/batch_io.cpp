@@ -219,7 +219,9 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
     pFolder = pPrevious / pattern;  // TMPDIR may be relative
     bTemporary = true;
     gFolderToRemove = pFolder.c_str();
-    oEndingSignals.emplace(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP}, OnEndingSignal, 0);
+    // SIGPIPE: a reader that stops early (`domtarn evaluate ... | head`).
+    oEndingSignals.emplace(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP, SIGPIPE},
+                           OnEndingSignal, 0);
   } else {
     pFolder = keep;
     fs::create_directories(pFolder, code);

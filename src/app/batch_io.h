@@ -24,7 +24,7 @@
 // back at the end.
 class CSignalHandlers {
  public:
-  static constexpr std::size_t kMaxSignals = 3;
+  static constexpr std::size_t kMaxSignals = 4;
 
   CSignalHandlers(std::initializer_list<int> signals, void (*handler)(int), int flags);
   ~CSignalHandlers();
@@ -54,9 +54,9 @@ void EndBySignal(int signal) noexcept;
 // Makes a folder the working folder for as long as it lives: the folder
 // `keep` names (created when missing), or a new temporary folder that is
 // removed afterwards. The earlier working folder comes back at the end.
-// While a temporary folder is there, Ctrl-C, SIGTERM and SIGHUP end the
-// program by EndBySignal, which removes it first; a folder given to keep is
-// never removed.
+// While a temporary folder is there, Ctrl-C, SIGTERM, SIGHUP and SIGPIPE (a
+// pipe whose reader has gone) end the program by EndBySignal, which removes
+// it first; a folder given to keep is never removed.
 class CLogFolder {
  public:
   CLogFolder() = default;
