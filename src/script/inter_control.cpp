@@ -142,8 +142,7 @@ const TStatementOperands* loop_operands(TScriptRun& run, TWordMemory* memory, bo
 // otherwise the word read as a decimal number (0 when it is none).
 float word_value(TScriptRun& run, const TStatementOperands& operands) {
   const TNameWord& read = operands.formula;
-  std::string storage;
-  const std::string_view word = run.resolve_formula_view(read, storage);
+  const std::string_view word = run.resolve_formula_view(read, run.rooms[0]);
   if (const TVariable* var = run.find_named(read, word, *operands.value_hint)) {
     return var->get_value();
   }
@@ -173,8 +172,7 @@ const TStatementOperands& single_operand(TScriptRun& run, bool condition) {
 float condition_value(TScriptRun& run) {
   const TStatementOperands& condition = single_operand(run, true);
   if (condition.parsed != nullptr) return condition.parsed->compute(*run.Vars);
-  std::string storage;
-  return run.compute(run.resolve_formula_view(condition.formula, storage),
+  return run.compute(run.resolve_formula_view(condition.formula, run.rooms[0]),
                      condition.formula.indexed);
 }
 
@@ -339,8 +337,7 @@ void statement_next(TScriptRun& run) {
   const TStatementOperands& next = single_operand(run, false);
   const TNameWord& word = next.name;
   TVarlist::THint& hint = *next.hint;
-  std::string storage;
-  const std::string_view name = run.resolve_name_view(word, storage);
+  const std::string_view name = run.resolve_name_view(word, run.rooms[0]);
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   if (d <= 0 || controls.find(Kind::For, d) == nullptr) {

@@ -18,9 +18,8 @@ void warn_not_a_variable(TScriptRun& run, std::string_view name) {
 // names with a symbolic index stand for the list of all present elements.
 void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, bool resolve,
             const TNameWord& formula_word) {
-  std::string name_text;
-  const std::string_view name = run.resolve_name_view(name_word, name_text);
-  std::string formula_text;
+  const std::string_view name = run.resolve_name_view(name_word, run.rooms[0]);
+  std::string& formula_text = run.rooms[1];
   std::string_view formula =
       resolve ? run.resolve_formula_view(formula_word, formula_text) : formula_word.text;
   TVarlist& vars = *run.Vars;

@@ -98,8 +98,7 @@ CombinedVariable* constraint_variable(TScriptRun& run, const TStatementOperands&
 // EVAL name: the rules concluding on the fuzzy variable give its value.
 void statement_eval(TScriptRun& run) {
   const TStatementOperands& operands = tree_operands(run, false);
-  std::string name_text;
-  const std::string_view name = run.resolve_name_view(operands.name, name_text);
+  const std::string_view name = run.resolve_name_view(operands.name, run.rooms[0]);
   CombinedVariable* cv = constraint_variable(run, operands, name);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
@@ -117,17 +116,15 @@ void statement_eval(TScriptRun& run) {
 // formula is such a word.
 void statement_aggregate(TScriptRun& run) {
   const TStatementOperands& operands = tree_operands(run, true);
-  std::string branch_text;
-  const std::string_view branch = run.resolve_name_view(operands.branch, branch_text);
-  std::string place_text;
+  const std::string_view branch = run.resolve_name_view(operands.branch, run.rooms[0]);
+  std::string& place_text = run.rooms[1];
   std::string_view place = run.resolve_formula_view(operands.formula, place_text);
   if (const char* formula = run.Vars->get_formula(place)) {
     // The variable's formula is copied: the store may move its entries.
     place_text = formula;
     place = place_text;
   }
-  std::string name_text;
-  const std::string_view name = run.resolve_name_view(operands.name, name_text);
+  const std::string_view name = run.resolve_name_view(operands.name, run.rooms[2]);
   const CombinedVariable* cv = constraint_variable(run, operands, name);
   if (cv == nullptr) {
     run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");

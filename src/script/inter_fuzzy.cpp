@@ -196,8 +196,7 @@ void statement_set(TScriptRun& run) {
   if (set == nullptr) return;
   const TNameWord& name_word = set->name;
   const TNameWord& formula_word = set->formula;
-  std::string name_text;
-  const std::string_view name = run.resolve_name_view(name_word, name_text);
+  const std::string_view name = run.resolve_name_view(name_word, run.rooms[0]);
   // A substituted formula's text is kept from one SET to the next: most are
   // too long for a string's own room and would be allocated every time.
   std::string& formula_text = run.Context.set_formula;
@@ -572,12 +571,9 @@ void statement_fuzzycompare(TScriptRun& run) {
   TVarlist::THint unplaced[2];
   TVarlist::THint& constraint_hint = operands.hints[0] ? *operands.hints[0] : unplaced[0];
   TVarlist::THint& variable_hint = operands.hints[1] ? *operands.hints[1] : unplaced[1];
-  std::string constraint_text;
-  std::string variable_text;
-  const std::string_view constraint = run.resolve_name_view(operands.words[0], constraint_text);
-  const std::string_view variable = run.resolve_name_view(operands.words[1], variable_text);
-  std::string formula_text;
-  const std::string_view formula = run.resolve_formula_view(operands.words[2], formula_text);
+  const std::string_view constraint = run.resolve_name_view(operands.words[0], run.rooms[0]);
+  const std::string_view variable = run.resolve_name_view(operands.words[1], run.rooms[1]);
+  const std::string_view formula = run.resolve_formula_view(operands.words[2], run.rooms[2]);
   const TVariable* compared_var = require_store_variable(
       run, operands.words[1], variable, variable_hint, "Error: unknown (FUZZY) VARIABLE ");
   if (compared_var == nullptr) return;

@@ -635,6 +635,11 @@ class TScriptRun : public TDivisionByZeroListener {
 
   // Room for a formula a statement builds, kept from one statement to the next.
   std::string built_formula;
+  // Rooms for the texts a statement resolves its operands into (see
+  // resolve_name_view), kept from one statement to the next: strings made
+  // and dropped in every statement would cost more than the rare texts they
+  // hold. A statement gives each operand it resolves a room of its own.
+  std::string rooms[3];
 
  private:
   bool halted = false;
