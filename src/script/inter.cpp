@@ -102,6 +102,10 @@ TScriptReader::TScriptReader(std::string_view text, std::shared_ptr<TScriptWords
                              bool caching)
     : words(last != nullptr && last->text == text ? last : (last = split_words(text))),
       text(words->text),
+      ends(words->ends),
+      cut(words->cut),
+      statements(words->statements),
+      memories(caching ? std::span<TWordMemory>(words->memories) : std::span<TWordMemory>()),
       remembering(caching) {}
 
 // The word list gives the next word without scanning the text, unless the

@@ -369,19 +369,19 @@ class TScriptReader {
   // Other positions than the end of the previous word search.
   std::string_view next_word() {
     const std::size_t k = following;
-    if (k == 0 || k >= words->ends.size() || words->ends[k - 1] != pos) return search_word();
-    pos = words->ends[k];
+    if (k == 0 || k >= ends.size() || ends[k - 1] != pos) return search_word();
+    pos = ends[k];
     following = k + 1;
     last_whole = true;
     end = pos == text.size();
-    return words->cut[k];
+    return cut[k];
   }
   // The statement the word just read starts, when it is a whole word of the
   // text (not the rest of one a number was read from); otherwise the word
   // must be looked up by its text.
   std::optional<const TStatement*> statement_of_last_word() const {
     if (!last_whole) return std::nullopt;
-    return words->statements[following - 1];
+    return statements[following - 1];
   }
   // Whether the word just read may hold an index: false only for a whole
   // word of the text without a '['.
@@ -416,7 +416,7 @@ class TScriptReader {
     return last_whole && remembering ? &words->fuzzy_hints[following - 1] : nullptr;
   }
   TWordMemory* memory_of_last_word() const {
-    return last_whole && remembering ? &words->memories[following - 1] : nullptr;
+    return last_whole && !memories.empty() ? &memories[following - 1] : nullptr;
   }
   // From the end of the word just read, reads on to the word that ends an
   // IF part (ELSE at its level or ENDIF, nested IFs counted) and gives it with
@@ -469,6 +469,12 @@ class TScriptReader {
  private:
   std::shared_ptr<TScriptWords> words;
   std::string_view text;  // words->text
+  // The parts of the word list read at nearly every word, at hand (the list
+  // keeps its size); `memories` is empty when they are not handed out.
+  std::span<const std::uint32_t> ends;
+  std::span<const std::string_view> cut;
+  std::span<const TStatement* const> statements;
+  std::span<TWordMemory> memories;
   std::size_t pos = 0;
   bool end = false;
   std::size_t following = 0;  // the word that probably comes next
