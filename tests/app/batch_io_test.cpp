@@ -96,7 +96,9 @@ TEST(BatchIoTest, LogFolderIsEnteredAndATemporaryOneRemoved) {
   EXPECT_FALSE(folder.Enter(start / "file" / "logs", error));
   EXPECT_EQ(fs::current_path(), start);
   // The handlers that remove a temporary folder are gone with it.
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) EXPECT_EQ(Action(signal), SIG_DFL);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    EXPECT_EQ(Action(signal), SIG_DFL);
+  }
 }
 
 // Everything in the folder goes, however many entries and however nested;
@@ -128,15 +130,15 @@ TEST(BatchIoTest, RemoveFolderTreeRemovesEverythingAndFollowsNoLink) {
 
 using BatchIoDeathTest = ::testing::Test;
 
-// Ctrl-C, SIGTERM or SIGHUP that ends the program removes its temporary log
-// folder first; a folder the user gave to keep the logs stays.
+// Ctrl-C, SIGTERM, SIGHUP or SIGPIPE that ends the program removes its
+// temporary log folder first; a folder the user gave to keep the logs stays.
 TEST(BatchIoDeathTest, EndingSignalRemovesTheTemporaryFolderOnly) {
   const fs::path start = fs::current_path();
   fs::create_directory("tmp");
   const char* saved = std::getenv("TMPDIR");
   const std::string before = saved != nullptr ? saved : "";
   ::setenv("TMPDIR", (start / "tmp").c_str(), 1);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     for (const bool keep : {false, true}) {
       SCOPED_TRACE(Joined(signal, keep ? " kept" : " temporary"));
       const fs::path kept = keep ? start / Joined("kept", signal) : fs::path();
