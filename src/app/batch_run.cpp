@@ -81,6 +81,19 @@ int CBatchRun::Refuse(int status, const std::string& messages, const std::string
   return status;
 }
 
+std::unique_ptr<CShiftSchedulingDomain> CBatchRun::ReadDomain(const fs::path& folder,
+                                                              std::string& messages) const {
+  CDomainSettings settings = cOptions.cSettings;
+  settings.sInputFolder = folder.string();
+  std::unique_ptr<CShiftSchedulingDomain> domain = CreateDomain(settings);
+  std::ostringstream text;
+  domain->SetOutput(text, std::cerr);
+  domain->Read(pFile.string());
+  domain->SetOutput(std::cout, std::cerr);
+  messages = text.str();
+  return domain;
+}
+
 int CBatchRun::Open(bool needScript) {
   pFile = Absolute(cOptions.sFile);
   std::error_code code;
@@ -100,16 +113,21 @@ int CBatchRun::Open(bool needScript) {
     std::cerr << kProgram << ": " << error << '\n';
     return kExitCannotCreate;
   }
-  CDomainSettings settings = cOptions.cSettings;
-  settings.sInputFolder = pFile.parent_path().string();
-  pDomain = CreateDomain(settings);
+  pInputFolder = pFile.parent_path();
   std::string messages;
-  {
-    std::ostringstream text;
-    pDomain->SetOutput(text, std::cerr);
-    pDomain->Read(pFile.string());
-    pDomain->SetOutput(std::cout, std::cerr);
-    messages = text.str();
+  pDomain = ReadDomain(pInputFolder, messages);
+  // A FILE that is a link to a domain file elsewhere has its script looked
+  // for beside the link first, then beside the file the link leads to.
+  const fs::path target_folder = fs::canonical(pFile, code).parent_path();
+  if (messages.find(kScriptNotFound) != std::string::npos && !code &&
+      target_folder != pInputFolder) {
+    std::string target_messages;
+    std::unique_ptr<CShiftSchedulingDomain> domain = ReadDomain(target_folder, target_messages);
+    if (target_messages.find(kScriptNotFound) == std::string::npos) {
+      pInputFolder = target_folder;
+      pDomain = std::move(domain);
+      messages = std::move(target_messages);
+    }
   }
   const std::string fault = DomainFault(*pDomain);
   if (!fault.empty()) return Refuse(kExitDataError, messages, fault);

@@ -49,6 +49,10 @@ class CBatchRun {
   CShiftSchedulingDomain& Domain() { return *pDomain; }
   // The domain file's absolute path.
   const std::filesystem::path& FilePath() const { return pFile; }
+  // Where the domain's script and the files it reads are found: FILE's
+  // folder, or for a FILE that is a link, the folder of the file it leads
+  // to when the script is there and not beside the link.
+  const std::filesystem::path& InputFolder() const { return pInputFolder; }
   // The folder the run works in, where its log files go.
   const std::filesystem::path& LogFolder() const { return cFolder.Path(); }
   // A path of the command line made absolute against the folder the
@@ -73,6 +77,10 @@ class CBatchRun {
                          const std::string& text);
 
  private:
+  // Reads FILE into a new domain that finds its files in `folder`; the
+  // reader's messages go to `messages`.
+  std::unique_ptr<CShiftSchedulingDomain> ReadDomain(const std::filesystem::path& folder,
+                                                     std::string& messages) const;
   // Reports a domain that cannot be used; the reader's messages first.
   int Refuse(int status, const std::string& messages, const std::string& fault) const;
   // Shows on standard error what the evaluation wrote into the console log
@@ -81,6 +89,7 @@ class CBatchRun {
 
   CBatchOptions cOptions;
   std::filesystem::path pFile;
+  std::filesystem::path pInputFolder;
   CLogFolder cFolder;
   std::unique_ptr<CShiftSchedulingDomain> pDomain;
 };

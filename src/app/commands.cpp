@@ -143,7 +143,7 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
                       const std::vector<COutput>& outputs) {
   const std::string script = run.Domain().GetStaticDataFileName();
   const fs::path script_path =
-      fs::path(script).is_absolute() ? fs::path(script) : run.FilePath().parent_path() / script;
+      fs::path(script).is_absolute() ? fs::path(script) : run.InputFolder() / script;
   const auto refuse = [](const COutput& output, const std::string& what) {
     std::cerr << kProgram << ": " << output.sOption << " " << output.sShown << " would replace "
               << what << "; choose another file\n";
@@ -313,7 +313,7 @@ struct CExtraWorkers {
 CExtraWorkers MakeExtraWorkers(CBatchRun& run, const CBatchOptions& options, std::size_t count) {
   CExtraWorkers workers;
   CDomainSettings settings = options.cSettings;
-  settings.sInputFolder = run.FilePath().parent_path().string();
+  settings.sInputFolder = run.InputFolder().string();
   for (std::size_t i = 1; i < count; ++i) {
     const fs::path folder = run.LogFolder() / std::to_string(i).insert(0, kWorkerFolderPrefix);
     std::error_code ignored;
