@@ -94,6 +94,20 @@ std::unique_ptr<CShiftSchedulingDomain> CBatchRun::ReadDomain(const fs::path& fo
   return domain;
 }
 
+// A FILE that is a link to a domain file elsewhere has its script looked for
+// beside the link first, then beside the file the link leads to.
+void CBatchRun::ReadBesideLinkTarget(std::string& messages) {
+  std::error_code code;
+  const fs::path folder = fs::canonical(pFile, code).parent_path();
+  if (code || folder == pInputFolder) return;
+  std::string found;
+  std::unique_ptr<CShiftSchedulingDomain> domain = ReadDomain(folder, found);
+  if (found.find(kScriptNotFound) != std::string::npos) return;
+  pInputFolder = folder;
+  pDomain = std::move(domain);
+  messages = std::move(found);
+}
+
 int CBatchRun::Open(bool needScript) {
   pFile = Absolute(cOptions.sFile);
   std::error_code code;
@@ -116,19 +130,7 @@ int CBatchRun::Open(bool needScript) {
   pInputFolder = pFile.parent_path();
   std::string messages;
   pDomain = ReadDomain(pInputFolder, messages);
-  // A FILE that is a link to a domain file elsewhere has its script looked
-  // for beside the link first, then beside the file the link leads to.
-  const fs::path target_folder = fs::canonical(pFile, code).parent_path();
-  if (messages.find(kScriptNotFound) != std::string::npos && !code &&
-      target_folder != pInputFolder) {
-    std::string target_messages;
-    std::unique_ptr<CShiftSchedulingDomain> domain = ReadDomain(target_folder, target_messages);
-    if (target_messages.find(kScriptNotFound) == std::string::npos) {
-      pInputFolder = target_folder;
-      pDomain = std::move(domain);
-      messages = std::move(target_messages);
-    }
-  }
+  if (messages.find(kScriptNotFound) != std::string::npos) ReadBesideLinkTarget(messages);
   const std::string fault = DomainFault(*pDomain);
   if (!fault.empty()) return Refuse(kExitDataError, messages, fault);
   if (needScript && messages.find(kScriptFailed) != std::string::npos) {

@@ -81,6 +81,10 @@ class CBatchRun {
   // reader's messages go to `messages`.
   std::unique_ptr<CShiftSchedulingDomain> ReadDomain(const std::filesystem::path& folder,
                                                      std::string& messages) const;
+  // After the script was not found beside FILE: reads FILE again with the
+  // folder of the file a link leads to, and keeps that when the script is
+  // there (`messages` then holds that reading's messages).
+  void ReadBesideLinkTarget(std::string& messages);
   // Reports a domain that cannot be used; the reader's messages first.
   int Refuse(int status, const std::string& messages, const std::string& fault) const;
   // Shows on standard error what the evaluation wrote into the console log
