@@ -36,24 +36,6 @@ std::string SystemError() {
   return std::strerror(errno);
 }
 
-// Closes a file descriptor when it goes out of scope.
-class CDescriptor {
- public:
-  explicit CDescriptor(int fd) : iFd(fd) {}
-  CDescriptor(const CDescriptor&) = delete;
-  CDescriptor& operator=(const CDescriptor&) = delete;
-  ~CDescriptor() { Close(); }
-  int Get() const { return iFd; }
-  bool Close() {
-    const bool closed = iFd < 0 || ::close(iFd) == 0;
-    iFd = -1;
-    return closed;
-  }
-
- private:
-  int iFd;
-};
-
 // A new file of a name no other file has, beside `path`; -1 when none can be
 // made. `name` gets its name.
 int CreateTemporaryBeside(const fs::path& path, std::string& name) {
@@ -95,9 +77,18 @@ CTemporaryBase TemporaryBase() {
 // while a CLogFolder holds one. Signal handlers can reach nothing else.
 std::atomic<const char*> gFolderToRemove = nullptr;
 static_assert(std::atomic<const char*>::is_always_lock_free, "read in signal handlers");
+// The temporary file of an output that holds room on the disk, likewise.
+std::atomic<const char*> gFileToRemove = nullptr;
 
 void OnEndingSignal(int signal) {
   EndBySignal(signal);
+}
+
+// Sends the signals that end the program at once to EndBySignal: Ctrl-C,
+// SIGTERM, SIGHUP and SIGPIPE (a reader that stops early, `domtarn evaluate
+// ... | head`).
+void HandleEndingSignals(std::optional<CSignalHandlers>& handlers) {
+  handlers.emplace(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP, SIGPIPE}, OnEndingSignal, 0);
 }
 
 // Folders nested deeper than this inside a removed folder are left (the
@@ -189,6 +180,7 @@ bool RemoveFolderTree(const char* path) noexcept {
 
 void EndBySignal(int signal) noexcept {
   const int saved = errno;
+  if (const char* file = gFileToRemove.load()) ::unlink(file);
   if (const char* folder = gFolderToRemove.load()) RemoveFolderTree(folder);
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
@@ -219,9 +211,7 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
     pFolder = pPrevious / pattern;  // TMPDIR may be relative
     bTemporary = true;
     gFolderToRemove = pFolder.c_str();
-    // SIGPIPE: a reader that stops early (`domtarn evaluate ... | head`).
-    oEndingSignals.emplace(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP, SIGPIPE},
-                           OnEndingSignal, 0);
+    HandleEndingSignals(oEndingSignals);
   } else {
     pFolder = keep;
     fs::create_directories(pFolder, code);
@@ -324,36 +314,81 @@ bool TakePermissions(int fd, const fs::path& destination) {
 
 }  // namespace
 
-bool WriteFileAtomically(const fs::path& path, const std::string& text, std::string& error) {
-  const fs::path destination = Destination(path);
-  if (!Replaceable(destination, error)) return false;
-  std::string temporary;
-  CDescriptor file(CreateTemporaryBeside(destination, temporary));
-  if (file.Get() < 0) {
+COutputFile::~COutputFile() {
+  Discard();
+}
+
+bool COutputFile::Open(const fs::path& path, std::uintmax_t room, std::string& error) {
+  Discard();
+  pDestination = Destination(path);
+  if (!Replaceable(pDestination, error)) return false;
+  iFd = CreateTemporaryBeside(pDestination, sTemporary);
+  if (iFd < 0) {
     error = SystemError();
     return false;
   }
-  const bool written = TakePermissions(file.Get(), destination) && WriteAll(file.Get(), text) &&
-                       ::fsync(file.Get()) == 0;
-  if (!written || !file.Close() || std::rename(temporary.c_str(), destination.c_str()) != 0) {
-    error = SystemError();
-    std::remove(temporary.c_str());
+  if (room == 0) return true;
+  // posix_fallocate gives its error instead of setting errno. Where the file
+  // system has no such operation the C library writes the room out itself.
+  const int failure = ::posix_fallocate(iFd, 0, static_cast<off_t>(room));
+  if (failure == ENOSPC || failure == EFBIG || failure == EDQUOT) {
+    error = std::strerror(failure);
+    Discard();
     return false;
+  }
+  bHoldsRoom = failure == 0;
+  const char* none = nullptr;
+  if (bHoldsRoom && gFileToRemove.compare_exchange_strong(none, sTemporary.c_str())) {
+    HandleEndingSignals(oEndingSignals);
   }
   return true;
 }
 
-bool CanCreateFileBeside(const fs::path& path, std::string& error) {
-  const fs::path destination = Destination(path);
-  if (!Replaceable(destination, error)) return false;
-  std::string temporary;
-  const CDescriptor file(CreateTemporaryBeside(destination, temporary));
-  if (file.Get() < 0) {
-    error = SystemError();
+bool COutputFile::Commit(const std::string& text, std::string& error) {
+  if (!IsOpen()) {
+    error = "not opened";
     return false;
   }
-  std::remove(temporary.c_str());
+  // The text is written from the start of the room; what is left of the
+  // room is given back.
+  const bool written = TakePermissions(iFd, pDestination) && WriteAll(iFd, text) &&
+                       (!bHoldsRoom || ::ftruncate(iFd, static_cast<off_t>(text.size())) == 0) &&
+                       ::fsync(iFd) == 0;
+  const int closed = ::close(iFd);
+  iFd = -1;
+  if (!written || closed != 0 || std::rename(sTemporary.c_str(), pDestination.c_str()) != 0) {
+    error = SystemError();
+    Discard();
+    return false;
+  }
+  Forget();
   return true;
+}
+
+void COutputFile::Discard() {
+  if (iFd >= 0) ::close(iFd);
+  iFd = -1;
+  if (!sTemporary.empty()) std::remove(sTemporary.c_str());
+  Forget();
+}
+
+// The temporary file is no longer this object's: it is in place or gone.
+void COutputFile::Forget() {
+  oEndingSignals.reset();
+  const char* own = sTemporary.c_str();
+  gFileToRemove.compare_exchange_strong(own, nullptr);
+  sTemporary.clear();
+  bHoldsRoom = false;
+}
+
+bool WriteFileAtomically(const fs::path& path, const std::string& text, std::string& error) {
+  COutputFile file;
+  return file.Open(path, 0, error) && file.Commit(text, error);
+}
+
+bool CanCreateFileBeside(const fs::path& path, std::string& error) {
+  COutputFile file;
+  return file.Open(path, 0, error);
 }
 
 // ---------------------------------------------------------- progress line

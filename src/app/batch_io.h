@@ -46,7 +46,8 @@ class CSignalHandlers {
 bool RemoveFolderTree(const char* path) noexcept;
 
 // Ends the program by `signal` as its default action does, after removing
-// the temporary folder of a CLogFolder that holds one. Safe in a signal
+// the temporary folder of a CLogFolder that holds one and the temporary
+// file of a COutputFile that holds room on the disk. Safe in a signal
 // handler; a handler that calls it must return afterwards (the signal,
 // blocked while it runs, then ends the program).
 void EndBySignal(int signal) noexcept;
@@ -98,12 +99,51 @@ class CDomainToFile {
   std::ofstream fFile;
 };
 
-// Writes `text` to a temporary file in the folder of `path` and renames it
-// to `path`, so that the file is either complete or not there (or as it was
-// before). A symbolic link keeps leading to the file, which gets the text; a
-// replaced file keeps its mode (and owner, where the user may give it). A
-// device, pipe or folder, or a file the user may not write, is not replaced.
-// False, with the reason in `error`, when it cannot be written.
+// An output on its way to its place: a temporary file in the folder of the
+// output's path gets the text and is then renamed to it, so that the file is
+// either complete or not there (or as it was before). A symbolic link keeps
+// leading to the file, which gets the text; a replaced file keeps its mode
+// (and owner, where the user may give it). A device, pipe or folder, or a
+// file the user may not write, is not replaced.
+//
+// The temporary file may take room on the disk when it is made, for an
+// output written at the end of a long run: the room is then the run's
+// whatever else fills the disk meanwhile. Until the text is in place the
+// temporary file is removed by the destructor, and while it holds room also
+// by a signal that ends the program (Ctrl-C, SIGTERM, SIGHUP, SIGPIPE, see
+// EndBySignal); one such file at a time.
+class COutputFile {
+ public:
+  COutputFile() = default;
+  COutputFile(const COutputFile&) = delete;
+  COutputFile& operator=(const COutputFile&) = delete;
+  ~COutputFile();
+
+  // Makes the temporary file for `path` holding `room` bytes of the disk.
+  // False, with the reason in `error`, when the output cannot be written
+  // there or the disk has not that much room. A file system that cannot
+  // hold room ahead (no such operation) gets the file without it.
+  bool Open(const std::filesystem::path& path, std::uintmax_t room, std::string& error);
+  bool IsOpen() const { return iFd >= 0; }
+  // Writes `text` into the temporary file, the room it holds first, and
+  // renames the file to the output. False, with the reason in `error`, when
+  // it cannot; the temporary file is gone either way.
+  bool Commit(const std::string& text, std::string& error);
+  // Removes the temporary file, if any, and gives its room back.
+  void Discard();
+
+ private:
+  void Forget();
+
+  std::filesystem::path pDestination;
+  std::string sTemporary;
+  int iFd = -1;
+  bool bHoldsRoom = false;
+  std::optional<CSignalHandlers> oEndingSignals;
+};
+
+// Writes `text` to `path` through a COutputFile that holds no room. False,
+// with the reason in `error`, when it cannot be written.
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& text,
                          std::string& error);
 // Whether WriteFileAtomically could write `path`: it may be replaced, and a

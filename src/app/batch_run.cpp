@@ -27,6 +27,13 @@ constexpr const char* kScriptNotFound = "couldn't find static data file";
 constexpr const char* kScriptFile = "static data file";
 // Lines of a script's messages shown on standard error.
 constexpr std::size_t kShownScriptLines = 20;
+// Bytes of disk room taken for an output roster beyond its size.
+constexpr std::uintmax_t kReservedMargin = 4096;
+
+int CannotWrite(const std::string& shown, const std::string& error) {
+  std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
+  return kExitCannotCreate;
+}
 
 // The reader names the file by the path it opened; messages name it as typed.
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
@@ -201,6 +208,7 @@ void CBatchRun::EndAtDivisionByZero() {
   std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
             << pDomain->GetStaticDataFileName()
             << " divided by zero; the run ended there and wrote nothing\n";
+  cReservedOutput.Discard();
   cFolder.Leave();
   ::EndAtDivisionByZero();
 }
@@ -217,6 +225,23 @@ int CBatchRun::WriteOutput(const fs::path& path, const std::string& shown,
                            const std::string& text) {
   std::string error;
   if (WriteFileAtomically(path, text, error)) return kExitSuccess;
-  std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
-  return kExitCannotCreate;
+  return CannotWrite(shown, error);
+}
+
+int CBatchRun::ReserveOutput(const fs::path& path, const std::string& shown) {
+  std::ostringstream roster;
+  pDomain->Write(roster);
+  // Another roster of the domain differs in its cells only, and a cell may
+  // take another digit; the margin covers far more.
+  const std::uintmax_t size = roster.str().size();
+  const std::uintmax_t room = size + size / 4 + kReservedMargin;
+  std::string error;
+  if (cReservedOutput.Open(path, room, error)) return kExitSuccess;
+  return CannotWrite(shown, error);
+}
+
+int CBatchRun::WriteReservedOutput(const std::string& shown, const std::string& text) {
+  std::string error;
+  if (cReservedOutput.Commit(text, error)) return kExitSuccess;
+  return CannotWrite(shown, error);
 }

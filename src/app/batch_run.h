@@ -75,6 +75,14 @@ class CBatchRun {
   // with its message, which names the output as typed (`shown`).
   static int WriteOutput(const std::filesystem::path& path, const std::string& shown,
                          const std::string& text);
+  // Takes room on the disk for the roster the run writes to `path` at its
+  // end: as much as the roster's text takes now, and a margin. So a disk
+  // that fills while the optimizer works does not lose its result. 0 or the
+  // exit status of a failure (the output cannot be written, or the disk has
+  // not that much room), with its message, as WriteOutput.
+  int ReserveOutput(const std::filesystem::path& path, const std::string& shown);
+  // Writes the roster into the room taken; as WriteOutput.
+  int WriteReservedOutput(const std::string& shown, const std::string& text);
 
  private:
   // Reads FILE into a new domain that finds its files in `folder`; the
@@ -96,6 +104,7 @@ class CBatchRun {
   std::filesystem::path pInputFolder;
   CLogFolder cFolder;
   std::unique_ptr<CShiftSchedulingDomain> pDomain;
+  COutputFile cReservedOutput;
 };
 
 // What makes a domain unusable for the commands (no groups, no days, a

@@ -457,13 +457,14 @@ int RunOptimize(const CBatchOptions& options) {
   const std::vector<COutput> outputs = {{"-o", options.sOut, out, true},
                                         {"--report", options.sReport, report}};
   if (const int status = StartReport(run, options, outputs, data)) return status;
+  if (const int status = run.ReserveOutput(out, options.sOut)) return status;
   const std::set<std::tuple<int, int, int>> departures = PlanDepartures(run);
 
   Optimise(run, options, data.vTrajectory);
   data.oAfter = ReportRoster(run);
   std::ostringstream roster;
   run.Domain().Write(roster);
-  if (const int status = CBatchRun::WriteOutput(out, options.sOut, roster.str())) return status;
+  if (const int status = run.WriteReservedOutput(options.sOut, roster.str())) return status;
   if (!report.empty()) {
     if (const int status = WriteReport(report, options.sReport, data)) return status;
   }

@@ -67,6 +67,39 @@ TEST(BatchIoTest, AtomicWriteFailsWithoutLeavingAnything) {
   fs::permissions("locked", fs::perms::owner_all);
 }
 
+// An output may hold room on the disk from the start: the text goes into it,
+// the rest is given back, and the room goes when the output is dropped or
+// the disk has not that much.
+TEST(BatchIoTest, OutputFileHoldsRoomUntilItsTextIsInPlace) {
+  fs::create_directory("out");
+  constexpr std::uintmax_t kRoom = 100'000;
+  std::string error;
+  {
+    COutputFile output;
+    ASSERT_TRUE(output.Open("out/roster.dom", kRoom, error)) << error;
+    const fs::directory_entry temporary = *fs::directory_iterator("out");
+    struct stat held {};
+    ASSERT_EQ(::stat(temporary.path().c_str(), &held), 0);
+    EXPECT_GE(static_cast<std::uintmax_t>(held.st_blocks) * 512, kRoom);
+    EXPECT_NE(Action(SIGTERM), SIG_DFL);
+    ASSERT_TRUE(output.Commit("roster\n", error)) << error;
+    EXPECT_EQ(Action(SIGTERM), SIG_DFL);
+  }
+  EXPECT_EQ(read_file("out/roster.dom"), "roster\n");
+  EXPECT_EQ(Entries("out"), 1);
+  {
+    COutputFile dropped;
+    ASSERT_TRUE(dropped.Open("out/roster.dom", kRoom, error)) << error;
+    EXPECT_EQ(Entries("out"), 2);
+  }
+  EXPECT_EQ(Entries("out"), 1);
+  COutputFile too_large;
+  EXPECT_FALSE(too_large.Open("out/roster.dom", std::uintmax_t{1} << 62, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(Entries("out"), 1);
+  EXPECT_EQ(read_file("out/roster.dom"), "roster\n");
+}
+
 TEST(BatchIoTest, LogFolderIsEnteredAndATemporaryOneRemoved) {
   const fs::path start = fs::current_path();
   fs::path temporary;
@@ -131,10 +164,12 @@ TEST(BatchIoTest, RemoveFolderTreeRemovesEverythingAndFollowsNoLink) {
 using BatchIoDeathTest = ::testing::Test;
 
 // Ctrl-C, SIGTERM, SIGHUP or SIGPIPE that ends the program removes its
-// temporary log folder first; a folder the user gave to keep the logs stays.
-TEST(BatchIoDeathTest, EndingSignalRemovesTheTemporaryFolderOnly) {
+// temporary log folder first, and an output's room; a folder the user gave
+// to keep the logs stays.
+TEST(BatchIoDeathTest, EndingSignalRemovesTheTemporaryFilesOnly) {
   const fs::path start = fs::current_path();
   fs::create_directory("tmp");
+  fs::create_directory("out");
   const char* saved = std::getenv("TMPDIR");
   const std::string before = saved != nullptr ? saved : "";
   ::setenv("TMPDIR", (start / "tmp").c_str(), 1);
@@ -150,11 +185,14 @@ TEST(BatchIoDeathTest, EndingSignalRemovesTheTemporaryFolderOnly) {
             fs::create_directory("worker1");
             write_file("worker1/console.log", "log\n");
             write_file("c.dat", "log\n");
+            COutputFile output;
+            if (!output.Open(start / "out" / "roster.dom", 4096, error)) std::_Exit(1);
             std::raise(signal);
             std::_Exit(2);
           },
           ::testing::KilledBySignal(signal), "");
       EXPECT_EQ(Entries("tmp"), 0);
+      EXPECT_EQ(Entries("out"), 0);
       if (keep) {
         EXPECT_EQ(read_file(kept / "worker1" / "console.log"), "log\n");
       }
