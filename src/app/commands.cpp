@@ -465,9 +465,9 @@ int RunOptimize(const CBatchOptions& options) {
   std::ostringstream roster;
   run.Domain().Write(roster);
   if (const int status = run.WriteReservedOutput(options.sOut, roster.str())) return status;
-  if (!report.empty()) {
-    if (const int status = WriteReport(report, options.sReport, data)) return status;
-  }
+  // The roster is in place: what follows is said even when the report
+  // cannot be written (it holds no room on the disk), with that status.
+  const int status = report.empty() ? kExitSuccess : WriteReport(report, options.sReport, data);
 
   std::cout << "Evaluation before: " << data.cBefore.fEvaluation << '\n'
             << "Evaluation after:  " << data.oAfter->fEvaluation << '\n'
@@ -482,7 +482,7 @@ int RunOptimize(const CBatchOptions& options) {
   }
   WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
                      data.oAfter->cGrid, kOptimizeTop);
-  return kExitSuccess;
+  return status;
 }
 
 // ------------------------------------------------------------- command line
