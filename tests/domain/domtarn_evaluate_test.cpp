@@ -5,12 +5,12 @@
 // ratings. (The constraint variables of well-formed rosters and their export
 // are checked byte for byte by the end-to-end cases write_*_variables and
 // read_record_versions; the variables file written in place, by the domain
-// file tests.)
+// file tests. The DIFFHOURS starts seeded once per entry from the clock or
+// from --seed, by the end-to-end cases opt_*, div_zero_* and
+// cmd_optimize_seed.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <ctime>
 #include <random>
 #include <sstream>
 #include <string>
@@ -369,47 +369,6 @@ TEST(RepairStarts, DiffHoursTakesTheHeavierWeek) {
   domain.GetEvalData().push_back(Rated("WORKINGHOURS", "c_work[0][0]", 1));
   domain.ComputeRepairStarts();
   EXPECT_TRUE(domain.GetRepairPositions().empty());
-}
-
-// Every DIFFHOURS entry seeds the domain's generator with the time and draws once:
-// all lists pick the cell of that draw, the generator ends as one seeding
-// and one draw leave it, and a draw between two passes does not carry over.
-TEST(RepairStarts, DiffHoursSeedsForEveryEntry) {
-  TestDomain domain(2, {0, 8, 8, 8}, {"0000000 0000000", "1111100 1111120"});
-  domain.GetEvalData().assign(4, Rated("DIFFHOURS", "c_diff[1][0]", 0));
-  for (int pass = 0; pass < 2; ++pass) {
-    const auto seed = static_cast<unsigned>(std::time(nullptr));
-    domain.ComputeRepairStarts();
-    const int next = domain.GetRandomDraws().Draw();
-    if (static_cast<unsigned>(std::time(nullptr)) != seed) GTEST_SKIP() << "the clock ticked";
-    std::srand(seed);
-    const int picked = 7 + std::rand() % 5;
-    EXPECT_EQ(std::rand(), next);
-    const CPositionMatrix& starts = domain.GetRepairPositions();
-    ASSERT_EQ(starts.size(), 4u);
-    for (const std::vector<CPosition>& list : starts) EXPECT_EQ(list.front().day, picked);
-    domain.GetRandomDraws().Draw();
-  }
-}
-
-// With a fixed seed source, the entries seed with the seed and the numbers
-// after it, one per entry and on from pass to pass, whatever the clock.
-TEST(RepairStarts, DiffHoursWithAFixedSeedDrawTheSameOnEveryRun) {
-  const auto pickedWith = [](unsigned seed) {
-    std::srand(seed);
-    return 7 + std::rand() % 5;
-  };
-  TestDomain domain(2, {0, 8, 8, 8}, {"0000000 0000000", "1111100 1111120"});
-  domain.SetSeedSource(CSeedSource::Fixed(11));
-  domain.GetEvalData().assign(3, Rated("DIFFHOURS", "c_diff[1][0]", 0));
-  for (unsigned pass = 0; pass < 2; ++pass) {
-    domain.ComputeRepairStarts();
-    const CPositionMatrix& starts = domain.GetRepairPositions();
-    ASSERT_EQ(starts.size(), 3u);
-    for (unsigned entry = 0; entry < 3; ++entry) {
-      EXPECT_EQ(starts[entry].front().day, pickedWith(11 + 3 * pass + entry));
-    }
-  }
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// Tests of random repair on several threads: the bound on evaluations holds
-// for all workers together and is met exactly, the best roster of all is
-// kept with ties going to the lowest worker (on scripted domains), and a run
-// of the bundled example read by the real domain repeats exactly for the same
-// seed and number of workers (which is also what a ThreadSanitizer build of
-// these tests watches).
+// Tests of random repair on several threads, on scripted domains: the bound
+// on evaluations holds for all workers together and is met exactly, and the
+// best roster of all is kept with ties going to the lowest worker. (Runs of
+// the bundled example that repeat exactly for the same seed and number of
+// workers, each worker's files apart: the end-to-end test parallel_repeat.)
 #include "parallel_repair.h"
 
 #include <gtest/gtest.h>
@@ -167,56 +166,6 @@ TEST(ParallelRepair, StuckWalksBeginAgainUntilTheRoundIsDone) {
   for (const auto& domain : domains) {
     EXPECT_GT(std::count(domain->GetSchedule()[0].begin(), domain->GetSchedule()[0].end(), 1), 0);
   }
-}
-
-// The real domain on two threads: the bundled example read twice per run,
-// each worker writing into a folder of its own.
-Outcome RunExample(const std::string& name) {
-  std::vector<std::unique_ptr<CShiftSchedulingDomain>> domains;
-  std::vector<std::unique_ptr<std::ostringstream>> consoles;
-  std::vector<CShiftSchedulingDomain*> pointers;
-  for (int i = 0; i < 2; ++i) {
-    const fs::path folder = fs::absolute(name + std::to_string(i));
-    fs::create_directories(folder);
-    domains.push_back(std::make_unique<CShiftSchedulingDomain>());
-    domains.back()->SetInputFolder(DOMTARN_EXAMPLES_DIR);
-    domains.back()->SetOutputFolder(folder.string());
-    domains.back()->Read(std::string(DOMTARN_EXAMPLES_DIR) + "/plant.dom");
-    consoles.push_back(std::make_unique<std::ostringstream>());
-    domains.back()->SetOutput(*consoles.back(), *consoles.back());
-    pointers.push_back(domains.back().get());
-  }
-  CParallelRepair repair(pointers);
-  repair.SetLimits({260, 0});
-  repair.SetSeed(1002);
-  repair.Run();
-  Outcome outcome;
-  outcome.evaluations = repair.GetEvaluations();
-  outcome.best = repair.GetBestEvaluation();
-  outcome.roster = repair.GetBestSchedule();
-  EXPECT_EQ(domains.front()->GetEvaluation(), outcome.best);
-  for (const auto& console : consoles) outcome.consoles.push_back(console->str());
-  return outcome;
-}
-
-TEST(ParallelRepair, ExampleOnTwoThreadsRepeatsAndKeepsFilesApart) {
-  const Outcome first = RunExample("a");
-  const Outcome second = RunExample("b");
-  EXPECT_EQ(first.evaluations, 260);
-  EXPECT_GT(first.best, 87.9387F);  // the example's roster as bundled
-  EXPECT_EQ(second.best, first.best);
-  EXPECT_EQ(second.roster, first.roster);
-  EXPECT_EQ(second.consoles, first.consoles);
-  for (const char* file : {"c.dat", "o.dat", "test2.dat"}) {
-    SCOPED_TRACE(file);
-    for (const char* worker : {"0", "1"}) {
-      const std::string text = read_file(fs::path(std::string("a") + worker) / file);
-      EXPECT_FALSE(text.empty());
-      EXPECT_EQ(read_file(fs::path(std::string("b") + worker) / file), text);
-    }
-    EXPECT_FALSE(fs::exists(file));
-  }
-  EXPECT_NE(read_file("a0/c.dat"), read_file("a1/c.dat"));
 }
 
 // A division by zero in worker 1's 30th evaluation ends the run after the
