@@ -1,5 +1,8 @@
 // Tests of the rule base: adding and removing rules, rule equality, the rule
-// file, and rule evaluation through intermediate variables.
+// file, and what rule evaluation must notice of changes, cycles and shared
+// blocks. (Evaluation with its operators, importance and missing terms is
+// compared byte for byte by the script cases fuzzy_concat_*, evaltree_* and
+// eval_*, and by the end-to-end cases cmd_evaluate_*.)
 #include "tarnrule.h"
 
 #include <gtest/gtest.h>
@@ -184,90 +187,6 @@ TEST_F(RuleSetTest, BrokenRuleFilesStopCleanly) {
 }
 
 // ------------------------------------------------------------- evaluation
-
-// Y is concluded from M, which is concluded from X.
-TEST_F(RuleSetTest, EvaluationClipsTheConclusionsAndDefuzzifies) {
-  rules.add_BasicRule(&x, "low", &m, "lo", 1);
-  rules.add_BasicRule(&x, "high", &m, "hi", 1);
-  rules.add_BasicRule(&m, "lo", &y, "bad", 1);
-  rules.add_BasicRule(&m, "hi", &y, "good", 0.8f);
-  set("X", 7.5f);
-  rules.get_cv("M")->set_crisp_value(4);
-  // Cover (0,0) (0,0.25) (2.5,0.25) (7.5,0.75) (10,0.75) (10,0) (10,0):
-  // area 1.25 + 5 + 3.75, moment 1.5625 + 31.25 + 32.8125.
-  EXPECT_EQ(rules.evaluate(&y), 6.5625f);
-  for (const char* var : {"M", "Y"}) {
-    EXPECT_EQ(mv(var, 0), 0.25f) << var;
-    EXPECT_EQ(mv(var, 1), 0.75f) << var;
-  }
-  EXPECT_EQ(rules.get_cv("Y")->get_crisp_value(), 6.5625f);
-  EXPECT_EQ(rules.get_cv("M")->get_crisp_value(), -1);  // intermediate: not defuzzified
-  EXPECT_EQ(rules.get_cv("X")->get_crisp_value(), 7.5f);
-  EXPECT_EQ(rules.evaluate("Y"), 6.5625f);
-  EXPECT_EQ(y.get_crisp_value(), -1);  // the caller's variable only names the output
-}
-
-TEST_F(RuleSetTest, RulesOnOneTermCombineThroughTheInferenceOperator) {
-  rules.add_BasicRule(&x, "low", &y, "bad", 1);
-  rules.add_BasicRule(&x, "high", &y, "bad", 1);
-  // X's two match values, inference operator, Y's first match value.
-  const std::tuple<float, float, fuzzy_operator, float> cases[] = {
-      {0.6f, 0.3f, minimum, 0.3f},
-      {0, 0.3f, minimum, 0.3f},
-      {0.3f, 0.6f, minimum, 0.3f},
-      {0.6f, 0.3f, maximum, 0.6f},
-  };
-  for (const auto& [first, second, op, expected] : cases) {
-    rules.get_operator_set()->set_inference_operator(op);
-    rules.get_cv("X")->set_fs_match_value(0, first);
-    rules.get_cv("X")->set_fs_match_value(1, second);
-    EXPECT_EQ(rules.internal_evaluate(rules.get_cv("Y")), 1);
-    EXPECT_EQ(mv("Y", 0), expected) << first << " then " << second;
-  }
-}
-
-TEST_F(RuleSetTest, SeveralPremisesJoinImportanceAndAggregate) {
-  const ParameterSet weak = make_ps("weak", 0, 10, 5, 1, 1, {"low", "high"}, 0.5f);
-  const CombinedVariable w(&weak, "W");
-  rules.add_ComplexRule(&x, "high", &w, "high", &y, "good", AND, 1);
-  set("X", 7.5f);  // high 0.75
-  set("W", 5);     // high 0.5
-  OperatorSet& ops = *rules.get_operator_set();
-  const std::pair<void (*)(OperatorSet&), float> steps[] = {
-      {[](OperatorSet&) {}, 0.5f},
-      {[](OperatorSet& o) { o.set_importance_operator(product); }, 0.25f},
-      {[](OperatorSet& o) { o.set_and_operator(maximum); }, 0.75f},
-  };
-  for (const auto& [change, expected] : steps) {
-    change(ops);
-    rules.evaluate(&y);
-    EXPECT_EQ(mv("Y", 1), expected);
-  }
-}
-
-// (The script tests check the messages for unfuzzified inputs and for
-// outputs no rule concludes.)
-TEST_F(RuleSetTest, UnknownTermsSkipTheirRuleAndEmptyCoversFail) {
-  rules.add_BasicRule(&x, "medium", &y, "bad", 1);
-  rules.add_BasicRule(&x, "high", &y, "great", 1);
-  rules.add_BasicRule(&x, "low", &y, "bad", 1);
-  set("X", 7.5f);
-  {
-    Capture err(std::cerr);
-    EXPECT_EQ(rules.internal_evaluate(rules.get_cv("Y")), 1);
-    EXPECT_EQ(err.str(),
-              "Warning: X has no linguistic term medium; rule skipped!\n"
-              "Warning: Y has no linguistic term great; rule skipped!\n");
-  }
-  EXPECT_EQ(mv("Y", 0), 0.25f);
-  EXPECT_EQ(mv("Y", 1), 0);
-  // No rule fires: the cover stays empty.
-  set("X", 10);
-  rules.get_cv("Y")->set_crisp_value(3);
-  Capture err(std::cerr);
-  EXPECT_EQ(rules.evaluate(&y), -1);
-  EXPECT_EQ(rules.get_cv("Y")->get_crisp_value(), -1);
-}
 
 // Evaluation remembers what each term's name resolved to; every change of
 // the variables or blocks must be seen by the next evaluation.
