@@ -191,29 +191,6 @@ TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
   EXPECT_EQ(store.get_comp("b"), 0);
 }
 
-TEST(VariableStore, OverlongNamesAndFormulasAreCutConsistently) {
-  TVarlist store;
-  const std::string long_name(100, 'n');
-  store.insert(long_name, std::string(200, '1'), 1);
-  EXPECT_EQ(std::string(store.get(0).get_name()).size(), script_limits::kNameChars);
-  EXPECT_EQ(std::string(store.get(0).get_formula()).size(), script_limits::kFormulaChars);
-  EXPECT_EQ(store.in_list(long_name.substr(0, 79)), 1);
-}
-
-TEST(VariableStore, FormulasAreReplacedInPlaceEvenByPartsOfThemselves) {
-  TVarlist store;
-  store.insert("a", "(b+c)*2", 0);
-  TVariable& a = *store.find("a");
-  store.set_formula(a, std::string_view(a.get_formula()).substr(1, 3));
-  EXPECT_STREQ(a.get_formula(), "b+c");
-  EXPECT_EQ(a.formula_text(), "b+c");
-  store.set_formula("a", std::string(300, '9'));
-  EXPECT_EQ(a.formula_text(), std::string(script_limits::kFormulaChars, '9'));
-  store.set_formula(a, std::string_view(a.get_formula()).substr(100));
-  EXPECT_EQ(a.formula_text(), std::string(script_limits::kFormulaChars - 100, '9'));
-  EXPECT_EQ(std::string(a.get_formula()).size(), script_limits::kFormulaChars - 100);
-}
-
 // A count line, then one line per variable; an empty store writes an empty
 // file. Read entries join those held (what they read as, and where reading
 // stops: script cases memdump_lists and variables_file_broken).

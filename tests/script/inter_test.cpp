@@ -4,7 +4,9 @@
 // optional variables file <name>.vars loaded into the store first). The
 // files under cases/files (rule tables, files to import) are copied into the
 // working folder first; every file a case writes whose name begins with
-// "out" is appended to its output, by name, and removed.
+// "out" is appended to its output, by name, and removed. (Skipping an IF
+// part is checked through the cases if, condition_operands and
+// evaltree_jump_into_aggregate.)
 #include "inter.h"
 
 #include <gtest/gtest.h>
@@ -153,51 +155,6 @@ TEST(ScriptReader, EveryPositionReadsOnLikeAPlainScan) {
       for (std::size_t i = k; i < words.size(); ++i) {
         EXPECT_EQ(reader.next_word(), words[i]) << "'" << text << "' after " << k;
         EXPECT_EQ(reader.at_end(), reader.position() == text.size()) << words[i];
-      }
-    }
-  }
-}
-
-// Skipping an IF part from after any word ends on the word, with the count,
-// that reading word by word ends on; where no part ends, it leaves the
-// reader for that reading. Asked twice, it answers from what it found.
-TEST(ScriptReader, SkippingAnIfPartEndsWhereReadingWordByWordEnds) {
-  const std::string texts[] = {
-      "IF a THEN x ELSE y ENDIF z",
-      "THEN IF b THEN IF c ELSE d ENDIF ELSE e ENDIF ELSE f ENDIF g ",
-      "ELSE IF x ENDIF",
-      "THEN a b IF",
-  };
-  for (const std::string& text : texts) {
-    TScriptReader reader = reader_of(text);
-    TScriptReader plain = reader_of(text);
-    const int count = static_cast<int>(read_all(plain).size());
-    for (int k = 1; k < count; ++k) {
-      plain.skip_from_start(k);
-      int open = 1;
-      int words = 0;
-      std::string_view ended;
-      while (!plain.at_end() && open > 0) {
-        const std::string_view w = plain.next_word();
-        ++words;
-        if (w == "IF") ++open;
-        if ((w == "ELSE" && open == 1) || w == "ENDIF") --open;
-        if (open == 0) ended = w;
-      }
-      for (int round = 0; round < 2; ++round) {
-        reader.skip_from_start(k);
-        const std::size_t before = reader.position();
-        const auto skipped = reader.skip_if_part();
-        if (open > 0) {
-          EXPECT_FALSE(skipped.has_value()) << text << " after " << k;
-          EXPECT_EQ(reader.position(), before);
-          continue;
-        }
-        ASSERT_TRUE(skipped.has_value()) << text << " after " << k;
-        EXPECT_EQ(skipped->word, ended);
-        EXPECT_EQ(skipped->words, words);
-        EXPECT_EQ(reader.position(), plain.position());
-        EXPECT_EQ(reader.at_end(), plain.at_end());
       }
     }
   }
