@@ -4,7 +4,9 @@
 // that cannot try ten moves, the pass files, and stopping early by the
 // evaluation limit or Ctrl-C. A stopped optimisation keeps the best roster it
 // evaluated, reports it in one line and writes nothing more. (Whole runs with
-// their logs, and the time limit, are checked by the end-to-end cases.)
+// their logs, the time limit, and deepening that restarts at depth one after
+// every improving sequence of up to four moves, are checked by the
+// end-to-end cases opt_deep_*, stop_* and stop_limits_not_reached.)
 #include "optimize.h"
 
 #include <gtest/gtest.h>
@@ -151,30 +153,6 @@ class OptimizeTest : public ::testing::Test {
     for (const char* name : {"c.dat", "o.dat", "error.dat"}) std::remove(name);
   }
 };
-
-// The evaluation is 1 with no entry flipped, 3 with all of the first
-// `needed` entries flipped and 0 in between: no shorter sequence helps.
-ScriptedDomain::Rating AllOrNothing(int needed) {
-  return [needed](const CIntMatrix& schedule, int) {
-    int flipped = 0;
-    for (int k = 0; k < needed; ++k) flipped += schedule[0][static_cast<std::size_t>(k)];
-    if (flipped == 0) return 1.0f;
-    return flipped == needed ? 3.0f : 0.0f;
-  };
-}
-
-// Three moves are needed; the passes after it find none. (Two moves needed:
-// the end-to-end case opt_deep_two_moves.)
-TEST_F(OptimizeTest, DeepeningFindsTheShortestImprovingSequenceAndRestartsAtDepthOne) {
-  ScriptedDomain domain(1, AllOrNothing(3), FixedPositions(kOneCell), FlipMoves(3));
-  const std::string initial = domain.Text();
-  EXPECT_EQ(Reports(Optimise(domain, true)),
-            (std::vector<std::string>{"1", "1", "3", "3", "3", "3", "3"}));
-  EXPECT_EQ(domain.GetSchedule()[0], (std::vector<int>{1, 1, 1, 0, 0, 0, 0}));
-  EXPECT_EQ(PassFiles(), 7);
-  EXPECT_EQ(read_file("o1"), initial);
-  EXPECT_EQ(read_file("o7"), domain.Text());
-}
 
 // Positions describe the schedule of the latest evaluation. Flipping entry 0
 // shrinks them; after the restore the search must go on over the shrunken
