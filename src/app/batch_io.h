@@ -107,7 +107,7 @@ class CDomainToFile {
 // file the user may not write, is not replaced.
 //
 // The temporary file may take room on the disk when it is made, for an
-// output written at the end of a long run: the room is then the run's
+// output written at the end of a long run: the room then stays the run's,
 // whatever else fills the disk meanwhile. Until the text is in place the
 // temporary file is removed by the destructor, and while it holds room also
 // by a signal that ends the program (Ctrl-C, SIGTERM, SIGHUP, SIGPIPE, see
@@ -125,9 +125,10 @@ class COutputFile {
   // hold room ahead (no such operation) gets the file without it.
   bool Open(const std::filesystem::path& path, std::uintmax_t room, std::string& error);
   bool IsOpen() const { return iFd >= 0; }
-  // Writes `text` into the temporary file, the room it holds first, and
-  // renames the file to the output. False, with the reason in `error`, when
-  // it cannot; the temporary file is gone either way.
+  // Writes `text` into the temporary file (into its room, whatever is left
+  // of the room given back) and renames the file to the output. False, with
+  // the reason in `error`, when it cannot; the temporary file is gone either
+  // way.
   bool Commit(const std::string& text, std::string& error);
   // Removes the temporary file, if any, and gives its room back.
   void Discard();
