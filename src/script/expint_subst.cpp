@@ -74,10 +74,13 @@ std::size_t read_range(std::string_view in, std::size_t pos, Tindex& range) {
   return stop == std::string_view::npos ? in.size() : stop + 1;
 }
 
-// True when the name token carries an index that is not a plain number.
-bool has_symbolic_index(std::string_view token, std::size_t open, std::size_t close) {
+// True when the name token, which starts at `at` in the formula, carries an
+// index that is not a plain number. A bracket at the very start of the
+// formula opens no index.
+bool has_symbolic_index(std::string_view token, std::size_t at, std::size_t open,
+                        std::size_t close) {
   if (open == std::string_view::npos || close == std::string_view::npos) return false;
-  if (open == 0 || close == 0) return false;
+  if (at + open == 0 || at + close == 0) return false;
   for (std::size_t i = open + 1; i < close; ++i) {
     if (!std::isdigit(static_cast<unsigned char>(token[i]))) return true;
   }
@@ -274,10 +277,11 @@ std::string& TVarlist::substitute(std::string& expr) const {
     while (end < in.size() && !is_delimiter(in[end])) ++end;
     const std::string_view token = std::string_view(in).substr(pos, end - pos);
     if (token.empty()) break;
-    pos = end;
     const std::size_t open = token.rfind('[');
     const std::size_t close = token.rfind(']');
-    if (!has_symbolic_index(token, open, close)) {
+    const bool symbolic = has_symbolic_index(token, pos, open, close);
+    pos = end;
+    if (!symbolic) {
       out.append(token);
       continue;
     }

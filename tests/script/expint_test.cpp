@@ -224,12 +224,14 @@ std::string substituted(const TVarlist& store, std::string formula) {
 
 TEST(IndexSubstitution, ExpandsIndexedNamesAndCounts) {
   TVarlist store;
-  for (const char* n : {"x[0]", "x[1]", "x[2]", "z[1]", "z[2]", "z[3]", "g[0].m", "g[1].m"}) {
+  for (const char* n :
+       {"x[0]", "x[1]", "x[2]", "z[1]", "z[2]", "z[3]", "g[0].m", "g[1].m", "[1]"}) {
     store.insert(n, "1", 1);
   }
   // Two ranges: each list uses the latest range, each count its own record. A
   // range given after a list still counts for a later #. Numbers and other
   // texts without letters or brackets pass unchanged; quoted texts are not exempt.
+  // A name may begin with its bracket, except at the formula's very start.
   // clang-format off
   const std::pair<const char*, const char*> cases[] = {
       {"SUM(i=1:2){x[i]}/#i", "SUM{x[1],x[2]}/2"}, {"MAX{x[k]}", "MAX{x[0],x[1],x[2]}"},
@@ -239,6 +241,7 @@ TEST(IndexSubstitution, ExpandsIndexedNamesAndCounts) {
       {"(SUM(i=0:1){x[i]}*#i+MUL(j=2:3){z[j]}/#j)", "(SUM{x[0],x[1]}*2+MUL{z[2],z[3]}/2)"},
       {"SUM(i=5:9){x[i]}+#i", "SUM{}+0"}, {"[i]+x[]", "[i]+x[]"}, {"-20.000000", "-20.000000"},
       {"(1+2)*#3", "(1+2)*#3"}, {"", ""}, {"\"a-sinus\"", "\"a-SINus\""},
+      {"SUM{[i]}", "SUM{[1]}"}, {"(2+[i])", "(2+[1])"},
       // Ranges past the tenth are ignored.
       {"SUM(a=1){}SUM(b=1){}SUM(c=1){}SUM(d=1){}SUM(e=1){}SUM(f=1){}SUM(g=1){}SUM(h=1){}"
        "SUM(i=1){}SUM(j=1){}SUM(k=1){}#j#k",
