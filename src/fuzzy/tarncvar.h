@@ -517,6 +517,11 @@ class CombinedVariable : public ParameterSetBase, public PlimList {
   // names yields a variable without terms and a warning; warnings go to
   // `err` (null: none).
   CombinedVariable(const ParameterSet* ps, std::string_view name, std::ostream* err = nullptr);
+  // Whether generating a variable from ps prints warnings: values out of
+  // range, or fewer than two term names.
+  static bool generation_warns(const ParameterSet& ps) {
+    return !ps.passes_checks() || ps.get_NList()->get_number() < 2;
+  }
   CombinedVariable(const CombinedVariable&) = delete;
   CombinedVariable& operator=(const CombinedVariable&) = delete;
 

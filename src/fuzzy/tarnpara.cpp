@@ -232,16 +232,30 @@ ParameterSetBase::ParameterSetBase(float lower, float upper, float median, float
 
 namespace {
 
-// `value` moved into [low, high], with a warning for the side it was beyond.
-float clamped(float value, float low, float high, const char* what, const char* range,
-              std::ostream* err) {
-  if (value < low) {
-    report_line(err, "Warning: ", what, " was below ", range, " in ParameterSet!");
-    return low;
+// The range a checked parameter is held in, and how its warnings name it.
+struct TCheckedRange {
+  float low;
+  float high;
+  const char* what;
+  const char* text;
+};
+constexpr TCheckedRange kDistribution{0.1f, 1, "Distribution", "[0.1,1]"};
+constexpr TCheckedRange kDilatation{0, 1, "Dilatation", "[0,1]"};
+constexpr TCheckedRange kImportance{0, 1, "Importance", "[0,1]"};
+
+bool in_range(float value, const TCheckedRange& range) {
+  return !(value < range.low) && !(value > range.high);
+}
+
+// `value` moved into its range, with a warning for the side it was beyond.
+float clamped(float value, const TCheckedRange& range, std::ostream* err) {
+  if (value < range.low) {
+    report_line(err, "Warning: ", range.what, " was below ", range.text, " in ParameterSet!");
+    return range.low;
   }
-  if (value > high) {
-    report_line(err, "Warning: ", what, " was above ", range, " in ParameterSet!");
-    return high;
+  if (value > range.high) {
+    report_line(err, "Warning: ", range.what, " was above ", range.text, " in ParameterSet!");
+    return range.high;
   }
   return value;
 }
@@ -249,15 +263,34 @@ float clamped(float value, float low, float high, const char* what, const char* 
 }  // namespace
 
 void ParameterSetBase::set_distribution(float value, std::ostream* err) {
-  set(distribution_, clamped(value, 0.1f, 1, "Distribution", "[0.1,1]", err));
+  set(distribution_, clamped(value, kDistribution, err));
+  if (!checked_in_range_) note_checked_ranges();
 }
 
 void ParameterSetBase::set_dilatation(float value, std::ostream* err) {
-  set(dilatation_, clamped(value, 0, 1, "Dilatation", "[0,1]", err));
+  set(dilatation_, clamped(value, kDilatation, err));
+  if (!checked_in_range_) note_checked_ranges();
 }
 
 void ParameterSetBase::set_importance(float value, std::ostream* err) {
-  set(importance_, clamped(value, 0, 1, "Importance", "[0,1]", err));
+  set(importance_, clamped(value, kImportance, err));
+  if (!checked_in_range_) note_checked_ranges();
+}
+
+void ParameterSetBase::note_checked_ranges() {
+  checked_in_range_ = in_range(distribution_, kDistribution) &&
+                      in_range(dilatation_, kDilatation) && in_range(importance_, kImportance);
+}
+
+bool ParameterSetBase::passes_checks() const {
+  return !(range_lower_end_ > range_upper_end_) && !(median_ < range_lower_end_) &&
+         !(median_ > range_upper_end_) && checked_in_range_;
+}
+
+void ParameterSetBase::warn_out_of_range(std::ostream* err) const {
+  clamped(distribution_, kDistribution, err);
+  clamped(dilatation_, kDilatation, err);
+  clamped(importance_, kImportance, err);
 }
 
 void ParameterSetBase::copy(const ParameterSetBase* other) {
@@ -289,10 +322,10 @@ void ParameterSetBase::write(std::ostream& out) const {
 
 bool ParameterSetBase::read(std::istream& in) {
   stamp_ = next_generation();
-  return (in >> range_lower_end_ >> range_upper_end_ >> median_ >> distribution_ >> dilatation_ >>
-          importance_)
-             ? true
-             : false;
+  const bool read = static_cast<bool>(in >> range_lower_end_ >> range_upper_end_ >> median_ >>
+                                      distribution_ >> dilatation_ >> importance_);
+  note_checked_ranges();
+  return read;
 }
 
 // ------------------------------------------------------------ parameter sets

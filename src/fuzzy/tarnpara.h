@@ -229,6 +229,13 @@ class ParameterSetBase {
   // distribution, dilatation and importance pass through the checking
   // setters (and warn on `err` when out of range).
   ParameterSetBase get_PSB(std::ostream* err = nullptr) const;
+  // Whether distribution, dilatation and importance are within the ranges
+  // the checking setters hold them in (values read from a file may not be),
+  // and the warnings get_PSB gives on `err` for those that are not.
+  bool in_checked_ranges() const { return checked_in_range_; }
+  void warn_out_of_range(std::ostream* err) const;
+  // Whether the checking constructor takes these values without a warning.
+  bool passes_checks() const;
   void copy_PSB(const ParameterSetBase* other) { ParameterSetBase::copy(other); }
 
   void show(std::ostream& out) const;
@@ -250,6 +257,9 @@ class ParameterSetBase {
   float distribution_ = 0.95f;
   float dilatation_ = 0.0f;
   float importance_ = 1.0f;
+  // See in_checked_ranges(): only read() can put them outside.
+  bool checked_in_range_ = true;
+  void note_checked_ranges();
   std::uint64_t stamp_ = next_generation();
 };
 

@@ -98,7 +98,10 @@ TEvalTree::TEvalTree(std::string_view n, const ParameterSet* ps, const std::shar
     score_text_ = std::move(memory_->score_text);
     score_text_.clear();
   }
-  if (ps != nullptr) paras = std::make_unique<ParameterSet>(*ps);
+  if (ps != nullptr) {
+    paras = std::make_unique<ParameterSet>(*ps);
+    results_warn_ = CombinedVariable::generation_warns(*paras);
+  }
   add_branch(n, no_cop);
   entries = 1;
   if (bl == nullptr) return;
@@ -123,9 +126,9 @@ TEvalTree::TEntry& TEvalTree::add_branch(std::string_view name, concat_operator 
   entry.name = fit(name, script_limits::kNameChars);
   entry.output = c_op == c_and ? 0 : 1;
   // The result is made when the branch gets its first one: until then only
-  // its crisp value, -1, is read. A variable of a parameter set with fewer
-  // than two terms is made at once for the warning its making prints.
-  if (paras != nullptr && paras->get_NList()->get_number() < 2) {
+  // its crisp value, -1, is read. A variable whose making prints warnings
+  // (too few terms, parameters out of range) is made at once, for them.
+  if (results_warn_) {
     entry.result = std::make_unique<CombinedVariable>(paras.get(), entry.name, message_errors());
   }
   return entry;

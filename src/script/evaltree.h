@@ -209,6 +209,7 @@ class TEvalTree {
   RuleSet* rules_at_ = nullptr;
   RuleSet* live_rules() const { return rules.expired() ? nullptr : rules_at_; }
   std::unique_ptr<ParameterSet> paras;
+  bool results_warn_ = false;  // making a result from `paras` prints warnings
   TLookup lookup_;
   const TLookup no_pass_{};  // the pass without a rule set: nothing combines
   TCombinationMemo memo_;
