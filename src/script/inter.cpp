@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <istream>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <utility>
@@ -201,16 +202,26 @@ std::optional<float> TScriptReader::plain_number() {
   return value;
 }
 
-std::optional<float> TScriptReader::next_number() {
-  if (const std::optional<float> value = plain_number()) return value;
+// A number by the stream's extraction of that type, from the read position.
+template <class TNumber>
+std::optional<TNumber> TScriptReader::extracted() {
   TViewBuffer buffer(text.substr(pos));
   std::istream input(&buffer);
-  float value = 0;
+  TNumber value = 0;
   input >> value;
   pos += buffer.consumed();
   end = input.eof() || pos == text.size();
   if (input.fail()) return std::nullopt;
   return value;
+}
+
+std::optional<float> TScriptReader::next_number() {
+  if (const std::optional<float> value = plain_number()) return value;
+  return extracted<float>();
+}
+
+std::optional<int> TScriptReader::next_integer() {
+  return extracted<int>();
 }
 
 int TScriptReader::words_before(std::size_t position) const {
@@ -317,6 +328,11 @@ std::string TScriptRun::write_path(const std::string& name) const {
 std::optional<float> TScriptRun::read_number() {
   ++number_of_tokens;
   return reader.next_number();
+}
+
+std::optional<int> TScriptRun::read_integer() {
+  ++number_of_tokens;
+  return reader.next_integer();
 }
 
 const TStatementOperands& TScriptRun::keep_operands(TWordMemory* memory, int words_before) {
@@ -432,10 +448,11 @@ std::unique_ptr<RuleSet> new_rule_set(FuzzyContext& context) {
   return rules;
 }
 
-// Stops the run, naming what it has made too many of, once it holds more of
-// anything than a run may make. Fuzzy variables are also store variables, so
-// the store comes last: the message names the more telling kind.
-bool over_size_limit(TScriptRun& run) {
+// The message naming what the run has made too many of, once it holds more
+// of anything than a run may make; nothing otherwise. Fuzzy variables are
+// also store variables, so the store comes last: the message names the more
+// telling kind.
+std::optional<std::string> size_limit_passed(const TScriptRun& run) {
   struct TCount {
     std::size_t held;
     std::size_t limit;
@@ -455,11 +472,38 @@ bool over_size_limit(TScriptRun& run) {
   };
   for (const TCount& count : counts) {
     if (count.held <= count.limit) continue;
-    run.stop("Error: more than " + std::to_string(count.limit) + " " + std::string(count.what) +
-             run.at_token());
-    return true;
+    return "Error: more than " + std::to_string(count.limit) + " " + std::string(count.what);
   }
-  return false;
+  return std::nullopt;
+}
+
+// Before the statement whose keyword was just read, the `statements`-th of
+// the run, when it may pass a limit (the statement limit, a size check every
+// kSizeCheckStatements statements, the control entries): ends the run with
+// a message when it would. The messages name the place before the keyword,
+// `words_before` words in. Rarely called, so kept out of the loop.
+[[gnu::noinline]] bool within_limits(TScriptRun& run, long statements, int words_before) {
+  const long statement_limit = run.Context.limits.statements;
+  const auto stop_before_keyword = [&](const std::string& message) {
+    run.number_of_tokens = words_before;
+    run.stop(message + run.at_token());
+    return false;
+  };
+  if (statements > statement_limit) {
+    return stop_before_keyword("Error: more than " + std::to_string(statement_limit) +
+                               " statements");
+  }
+  if (statements % script_limits::kSizeCheckStatements == 0) {
+    if (const std::optional<std::string> over = size_limit_passed(run)) {
+      return stop_before_keyword(*over);
+    }
+  }
+  if (run.Controls->number() > script_limits::kMaxControlEntries) {
+    return stop_before_keyword("Error: more than " +
+                               std::to_string(script_limits::kMaxControlEntries) +
+                               " control entries");
+  }
+  return true;
 }
 
 void main_pass(TScriptRun& run) {
@@ -467,27 +511,23 @@ void main_pass(TScriptRun& run) {
   const long statement_limit = run.Context.limits.statements;
   long statements = 0;
   while (!run.stopped() && !run.reader.at_end()) {
-    if (++statements > statement_limit) {
-      run.stop("Error: more than " + std::to_string(statement_limit) + " statements" +
-               run.at_token());
-      return;
-    }
-    if (statements % script_limits::kSizeCheckStatements == 0 && over_size_limit(run)) return;
-    if (run.Controls->number() > script_limits::kMaxControlEntries) {
-      run.stop("Error: more than " + std::to_string(script_limits::kMaxControlEntries) +
-               " control entries" + run.at_token());
-      return;
-    }
-    run.token = run.read_word();
-    // Unknown words, declarations and their names are passed over.
+    const int words_before = run.number_of_tokens;
+    const std::string_view word = run.read_word();
+    // Unknown words, declarations and their names are passed over: they are
+    // no statements and count toward no limit.
     const TStatement* statement = nullptr;
     if (const auto known = run.reader.statement_of_last_word()) {
       statement = *known;
-    } else if (const auto it = table.find(run.token); it != table.end()) {
+    } else if (const auto it = table.find(word); it != table.end()) {
       statement = it->second;
     }
-    if (statement != nullptr) statement->run(run);
-    run.token = {};
+    if (statement == nullptr) continue;
+    ++statements;
+    if (statements > statement_limit || statements % script_limits::kSizeCheckStatements == 0 ||
+        run.Controls->number() > script_limits::kMaxControlEntries) {
+      if (!within_limits(run, statements, words_before)) return;
+    }
+    statement->run(run);
   }
 }
 

@@ -111,9 +111,37 @@ bool open_level(TScriptRun& run, int& cascade, std::string_view what) {
   return true;
 }
 
-// A word read as atof reads it; the words' memories keep the values.
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The start of `word` that reads as a decimal number: a sign, digits with at
+// most one point, an exponent. The rest of what atof reads (hexadecimal
+// numbers, "inf", "nan") is no decimal number; empty when none stands there.
+std::string_view decimal_part(std::string_view word) {
+  std::size_t i = word.empty() || (word[0] != '+' && word[0] != '-') ? 0 : 1;
+  std::size_t digits = 0;
+  for (; i < word.size() && is_digit(word[i]); ++i) ++digits;
+  if (i < word.size() && word[i] == '.') {
+    for (++i; i < word.size() && is_digit(word[i]); ++i) ++digits;
+  }
+  if (digits == 0) return {};
+  std::size_t end = i;
+  if (i < word.size() && (word[i] == 'e' || word[i] == 'E')) {
+    std::size_t k = i + 1;
+    if (k < word.size() && (word[k] == '+' || word[k] == '-')) ++k;
+    const std::size_t exponent = k;
+    while (k < word.size() && is_digit(word[k])) ++k;
+    if (k > exponent) end = k;
+  }
+  return word.substr(0, end);
+}
+
+// A word read as a decimal number, 0 when it is none; the words' memories
+// keep the values.
 float decimal_value(std::string_view word) {
-  return static_cast<float>(std::atof(std::string(word).c_str()));
+  const std::string_view number = decimal_part(word);
+  return number.empty() ? 0.0f : static_cast<float>(std::atof(std::string(number).c_str()));
 }
 
 // The value word of a FOR, TO or STEP, with the hint of its place: as kept at

@@ -7,11 +7,11 @@
 // variable store with its parameter set's name as formula and its last crisp
 // value as value. The rule-generating statements find a variable's parameter
 // set through that formula.
-#include <cmath>
 #include <fstream>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <type_traits>
 #include <vector>
 
 #include "evaltree.h"
@@ -459,7 +459,12 @@ bool is_compare_operator(std::string_view word) {
   return word == "=" || word == "#" || word == "<" || word == ">";
 }
 
-void set_comparison_value(const CombinedVariable& compared, CombinedVariable& comparison, float c) {
+// The median is read as from the checked copy of the compared variable's
+// parameters, with its warnings of the ones out of range (as a variable read
+// from a file may hold), every time.
+void set_comparison_value(TScriptRun& run, const CombinedVariable& compared,
+                          CombinedVariable& comparison, float c) {
+  if (!compared.in_checked_ranges()) compared.warn_out_of_range(run.errors());
   const float median = compared.get_median();
   comparison.set_value(shifted_difference(median, compared.get_crisp_value(), c));
 }
@@ -591,7 +596,7 @@ void statement_fuzzycompare(TScriptRun& run) {
   if (place != nullptr && place->comparison != nullptr &&
       comparison_kept(*place->comparison, key, *rules.get_cv_list(),
                       !operands.words[0].may_hold_index && !operands.words[1].may_hold_index)) {
-    set_comparison_value(*place->comparison->compared, *place->comparison->comparison, c);
+    set_comparison_value(run, *place->comparison->compared, *place->comparison->comparison, c);
     return;
   }
   TTableReader table(table_words);
@@ -616,7 +621,7 @@ void statement_fuzzycompare(TScriptRun& run) {
     run.stop("Error: unknown (FUZZY) VARIABLE " + std::string(constraint) + "!");
     return;
   }
-  set_comparison_value(*found.compared, *found.comparison, c);
+  set_comparison_value(run, *found.compared, *found.comparison, c);
   if (fresh) {
     const TGeneratedKey generated_key{
         table_words,
@@ -646,22 +651,20 @@ fuzzy_operator fuzzy_operator_of(std::string_view word) {
   return no_fop;
 }
 
-// A label word and a number. Gamma and accuracy are read by number
-// extraction; a word that is no number ends the run, since the script text
-// could not be read on from there.
-std::optional<float> labelled_number(TScriptRun& run) {
+// A label word and a number: gamma by the stream's decimal extraction, the
+// accuracy by its integer extraction. A word that is no number ends the run,
+// since the script text could not be read on from there.
+template <class TNumber>
+std::optional<TNumber> labelled_number(TScriptRun& run) {
   run.read_word();
-  const std::optional<float> number = run.read_number();
+  std::optional<TNumber> number;
+  if constexpr (std::is_same_v<TNumber, int>) {
+    number = run.read_integer();
+  } else {
+    number = run.read_number();
+  }
   if (!number) run.stop("Error: number expected in OPERATORSET!");
   return number;
-}
-
-// The accuracy is an integer: the number read, without its fraction and
-// held within the range of int.
-int whole_number(float value) {
-  constexpr float kLimit = 2147483520.0f;  // the largest float below 2^31
-  if (std::isnan(value)) return 0;
-  return static_cast<int>(std::fmax(-kLimit, std::fmin(kLimit, value)));
 }
 
 // OPERATORSET w importance w and w or w certainty w inference w accumulate
@@ -674,9 +677,9 @@ void statement_operatorset(TScriptRun& run) {
   }
   run.read_word();
   const defuzzification_operator defuzzy = run.read_word() == "COG" ? cog : no_dfop;
-  const std::optional<float> gamma = labelled_number(run);
+  const std::optional<float> gamma = labelled_number<float>(run);
   if (!gamma) return;
-  const std::optional<float> accuracy = labelled_number(run);
+  const std::optional<int> accuracy = labelled_number<int>(run);
   if (!accuracy) return;
   run.read_word();
   OperatorSet& set = *run.Rules->get_operator_set();
@@ -688,7 +691,7 @@ void statement_operatorset(TScriptRun& run) {
   set.set_accumulate_operator(ops[5]);
   set.set_defuzzy_operator(defuzzy);
   set.set_gamma(*gamma);
-  set.set_accuracy(whole_number(*accuracy));
+  set.set_accuracy(*accuracy);
 }
 
 constexpr TStatement kFuzzyStatements[] = {

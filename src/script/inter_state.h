@@ -440,6 +440,10 @@ class TScriptReader {
   // A number by the stream's floating-point extraction (it may end inside a
   // word); nothing when no number stands there.
   std::optional<float> next_number();
+  // An integer by the stream's integer extraction (it stops at the first
+  // character that is no digit); nothing when no integer stands there or it
+  // does not fit an int.
+  std::optional<int> next_integer();
   // True once a read has reached the end of the text; a jump clears it.
   bool at_end() const { return end; }
   std::size_t position() const { return pos; }
@@ -485,6 +489,8 @@ class TScriptReader {
   TFormula* parse_word(std::size_t i) const;
   std::string_view search_word();
   std::optional<float> plain_number();
+  template <class TNumber>
+  std::optional<TNumber> extracted();
 };
 
 // Everything one run works on. Statement handlers read their operands through
@@ -528,7 +534,6 @@ class TScriptRun : public TDivisionByZeroListener {
   // context does not cache (then the file is checked every time). A
   // reference: copying the link would take two atomic operations.
   const std::shared_ptr<const TRuleTable>& rule_table();
-  std::string_view token;    // the current word
   int number_of_tokens = 0;  // words read so far
   int branch = 0;            // innermost IF: 1 taken, -1 not taken, 0 none
   int if_cascade = 0;
@@ -553,6 +558,7 @@ class TScriptRun : public TDivisionByZeroListener {
     return {text, reader.last_word_may_hold_index(), reader.indexed_last_word(chars)};
   }
   std::optional<float> read_number();
+  std::optional<int> read_integer();
   // The operands kept at the keyword of `memory`, the reader moved past them
   // as reading them moves it; null when none are kept there.
   const TStatementOperands* kept_operands(const TWordMemory* memory) {

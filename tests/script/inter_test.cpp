@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <limits>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "capture.h"
@@ -325,14 +326,23 @@ INSTANTIATE_TEST_SUITE_P(Caching, ScriptCases, ::testing::Values(true, false),
                          });
 
 // An endless script ends at the statement limit with its message; the limit
-// is lowered here only to keep the test fast. The
-// count names the word before which the stop happened: right after LOOP.
+// is lowered here only to keep the test fast. The count names the word
+// before which the stop happened: the LET of the 500th turn, right after
+// LOOP. Words that are no statement count toward no limit, so the loop with
+// them stops in the same turn, two words further on.
 TEST(ScriptLimits, EndlessLoopEndsAtTheStatementLimit) {
   TEvalContext context;
   context.set_output(std::cout, std::cerr);
   context.limits.statements = 1000;
-  const std::string out = run_script(context, "LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k");
-  EXPECT_EQ(out, "\nError: more than 1000 statements at token #5\n");
+  const std::pair<const char*, const char*> cases[] = {
+      {"LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k", "#5"},
+      {"LET k = 0 LOOP unknown words LET k = (k+1) ENDLOOP PRINT k", "#7"},
+  };
+  for (const auto& [script, token] : cases) {
+    EXPECT_EQ(run_script(context, script),
+              std::string("\nError: more than 1000 statements at token ") + token + "\n")
+        << script;
+  }
 }
 
 // A loop that makes something in every turn ends once the run holds more of
