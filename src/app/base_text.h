@@ -60,10 +60,11 @@ inline bool same_text(std::string_view a, std::string_view b) {
   return a.size() == b.size() && same_bytes(a.data(), b.data(), a.size());
 }
 
-// Whether a name is `prefix` followed by decimal digits only (o1, worker12):
-// the names of numbered files and folders.
+// Whether a name is `prefix` followed by a number from 1 up, written without
+// leading zeros (o1, worker12): the names of numbered files and folders.
 inline bool numbered_name(std::string_view name, std::string_view prefix) {
   if (name.size() <= prefix.size() || !name.starts_with(prefix)) return false;
+  if (name[prefix.size()] == '0') return false;
   for (const char c : name.substr(prefix.size())) {
     if (c < '0' || c > '9') return false;
   }

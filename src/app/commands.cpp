@@ -57,8 +57,9 @@ constexpr const char* kJobsHelp =
 constexpr const char* kExitHelp =
     "\n\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain\n"
-    "or its script is too long, 66 a missing or unreadable input file, 73 an\n"
-    "output that cannot be created, 74 the standard output cannot be written.";
+    "or its script is too long or rates nothing, 66 a missing or unreadable\n"
+    "input file, 73 an output that cannot be created, 74 the standard output\n"
+    "cannot be written.";
 
 std::string Title(const CBatchOptions& options) {
   return fs::path(options.sFile).filename().string();
@@ -165,7 +166,9 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
     }
   }
   if (options.sLogs.empty()) return kExitSuccess;
-  const fs::path logs = CBatchRun::Absolute(options.sLogs);
+  // The run has entered the log folder: a relative --logs names it from the
+  // folder the program started in, as the run's own path does.
+  const fs::path& logs = run.LogFolder();
   for (const fs::path& input : {run.FilePath(), script_path}) {
     if (!IsLogFileName(input.filename().string()) || !SameFile(input.parent_path(), logs)) {
       continue;
@@ -365,16 +368,16 @@ volatile std::sig_atomic_t gStopSignal = 0;
 
 // SIGTERM and SIGHUP stop an optimisation as Ctrl-C does (after the current
 // evaluation, the best roster still written), so that `timeout` or a closed
-// terminal does not lose the run: the first is passed on as SIGINT, which the
-// optimizer takes while it runs. A second one, or one after Ctrl-C, ends the
-// program at once as a second Ctrl-C does, removing a temporary log folder.
+// terminal does not lose the run, also in a background job that ignores
+// Ctrl-C. A second one, or one after Ctrl-C, ends the program at once as a
+// second Ctrl-C does, removing a temporary log folder.
 void PassOnAsInterrupt(int signal) {
   if (gStopSignal != 0 || CInterruptGuard::Interrupted()) {
     EndBySignal(signal);
     return;
   }
   gStopSignal = signal;
-  std::raise(SIGINT);
+  CInterruptGuard::Interrupt();
 }
 
 // What stopped an optimisation early, for the line that says so.

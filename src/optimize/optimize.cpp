@@ -96,6 +96,19 @@ bool CInterruptGuard::Interrupted() {
   return gInterrupted != 0;
 }
 
+// Where a guard's handler takes Ctrl-C, Ctrl-C is raised, so that the next
+// one ends the program as a second Ctrl-C does. Where Ctrl-C is ignored (a
+// background job of a script), the stop is noted directly: raising it would
+// do nothing. sigaction and raise may be called from a signal handler.
+void CInterruptGuard::Interrupt() {
+  struct sigaction now {};
+  if (sigaction(SIGINT, nullptr, &now) == 0 && now.sa_handler == OnInterrupt) {
+    std::raise(SIGINT);
+    return;
+  }
+  gInterrupted = 1;
+}
+
 bool COptimize::WritesFileNamed(std::string_view name) {
   for (const std::string_view log :
        {kMoveLogFile, kBestLogFile, kErrorFile, CShiftSchedulingDomain::kVariablesFileName}) {

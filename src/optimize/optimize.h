@@ -44,6 +44,9 @@ class CInterruptGuard {
 
   // Whether Ctrl-C arrived since the latest guard was made.
   static bool Interrupted();
+  // Stops the optimisation as Ctrl-C does, from the handler of another
+  // signal, also when Ctrl-C itself is ignored.
+  static void Interrupt();
 
  private:
   struct sigaction previous {};
