@@ -640,7 +640,8 @@ int RunCommand(int argc, char* argv[]) {
     const bool success = error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success);
     const int status =
         success || unknown.empty() ? app.exit(error) : app.exit(CLI::ExtrasError(unknown));
-    return status == 0 ? kExitSuccess : kExitUsage;
+    // Help goes to the standard output, which must take it like any output.
+    return CheckedOutput(status == 0 ? kExitSuccess : kExitUsage);
   }
   if (options.iSeed >= 0) options.cSettings.oSeed = static_cast<unsigned>(options.iSeed);
   return CheckedOutput(chosen != nullptr ? chosen(options) : kExitUsage);
