@@ -96,17 +96,18 @@ bool CInterruptGuard::Interrupted() {
   return gInterrupted != 0;
 }
 
-// Where a guard's handler takes Ctrl-C, Ctrl-C is raised, so that the next
-// one ends the program as a second Ctrl-C does. Where Ctrl-C is ignored (a
-// background job of a script), the stop is noted directly: raising it would
-// do nothing. sigaction and raise may be called from a signal handler.
+// Ctrl-C is raised, so that it does what it does now (the guard's handler
+// then makes the next one end the program as a second Ctrl-C does). Where
+// Ctrl-C is ignored (a background job of a script), raising it would do
+// nothing: the stop is noted directly. sigaction and raise may be called
+// from a signal handler.
 void CInterruptGuard::Interrupt() {
   struct sigaction now {};
-  if (sigaction(SIGINT, nullptr, &now) == 0 && now.sa_handler == OnInterrupt) {
-    std::raise(SIGINT);
+  if (sigaction(SIGINT, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) {
+    gInterrupted = 1;
     return;
   }
-  gInterrupted = 1;
+  std::raise(SIGINT);
 }
 
 bool COptimize::WritesFileNamed(std::string_view name) {
