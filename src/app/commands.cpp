@@ -136,6 +136,13 @@ struct COutput {
   bool bMayReplaceFile = false;
 };
 
+// Says that an output would replace `what`; gives the exit status of that.
+int RefuseOutput(const COutput& output, const std::string& what) {
+  std::cerr << kProgram << ": " << output.sOption << " " << output.sShown << " would replace "
+            << what << "; choose another file\n";
+  return kExitUsage;
+}
+
 // Refuses, before anything is done, an output that would replace a file the
 // run reads (the domain file, its evaluation script) or another output of
 // the same run, so that no file the user had is lost. The roster that
@@ -145,23 +152,18 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
   const std::string script = run.Domain().GetStaticDataFileName();
   const fs::path script_path =
       fs::path(script).is_absolute() ? fs::path(script) : run.InputFolder() / script;
-  const auto refuse = [](const COutput& output, const std::string& what) {
-    std::cerr << kProgram << ": " << output.sOption << " " << output.sShown << " would replace "
-              << what << "; choose another file\n";
-    return kExitUsage;
-  };
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const COutput& output = outputs[i];
     if (output.pPath.empty()) continue;
     if (!output.bMayReplaceFile && SameFile(output.pPath, run.FilePath())) {
-      return refuse(output, "the domain file");
+      return RefuseOutput(output, "the domain file");
     }
     if (!script.empty() && SameFile(output.pPath, script_path)) {
-      return refuse(output, "the evaluation script " + script);
+      return RefuseOutput(output, "the evaluation script " + script);
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (!outputs[j].pPath.empty() && SameFile(output.pPath, outputs[j].pPath)) {
-        return refuse(output, "the output of " + outputs[j].sOption);
+        return RefuseOutput(output, "the output of " + outputs[j].sOption);
       }
     }
   }
@@ -176,6 +178,21 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
     std::cerr << kProgram << ": --logs " << options.sLogs << ": a log file would replace "
               << input.filename().string() << "; choose another folder\n";
     return kExitUsage;
+  }
+  return kExitSuccess;
+}
+
+// Refuses, once the first evaluation has shown which other files the script
+// reads (its rule table, imported files), an output that would replace one
+// of them. Only a roster that may replace the domain file may replace it.
+int CheckOutputsApartFromReads(CBatchRun& run, const std::vector<COutput>& outputs) {
+  for (const std::string& name : run.Domain().GetFilesRead()) {
+    const fs::path read = CBatchRun::Absolute(name);
+    for (const COutput& output : outputs) {
+      if (output.pPath.empty() || !SameFile(output.pPath, read)) continue;
+      if (output.bMayReplaceFile && SameFile(read, run.FilePath())) continue;
+      return RefuseOutput(output, "the file " + name + " that the evaluation script reads");
+    }
   }
   return kExitSuccess;
 }
@@ -279,6 +296,7 @@ int StartReport(CBatchRun& run, const CBatchOptions& options, const std::vector<
   if (const int status = run.Open(true)) return status;
   if (const int status = PrepareLogFolder(run, options, outputs)) return status;
   if (const int status = run.Evaluate()) return status;
+  if (const int status = CheckOutputsApartFromReads(run, outputs)) return status;
   data.sTitle = Title(options);
   data.cBefore = ReportRoster(run);
   return 0;

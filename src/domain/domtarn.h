@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -189,6 +190,9 @@ class CDomainInstance : public CBase {
   const std::string& GetOutputFolder() const;
   // The name to open for writing `name`, in the output folder.
   std::string OutputPath(const std::string& name) const;
+  // The files the evaluations so far have read besides the script (rule
+  // tables, imports), as opened: relative ones to the working folder.
+  const std::set<std::string>& GetFilesRead() const;
 
  protected:
   // Every memory and buffer of the script runs of this domain; declared

@@ -64,6 +64,10 @@ std::string CDomainInstance::OutputPath(const std::string& name) const {
   return resolve_write_path(name, cEvalContext->output_folder);
 }
 
+const std::set<std::string>& CDomainInstance::GetFilesRead() const {
+  return cEvalContext->files_read();
+}
+
 void TakeSortedConstraints(std::unique_ptr<TEvalTree> tree, TRatedConstraints& rated) {
   tree->TakeSortedConstraints(rated);
   tree->clean_up();

@@ -318,7 +318,9 @@ void TScriptRun::use_rules(std::shared_ptr<RuleSet> rules) {
 }
 
 std::string TScriptRun::read_path(const std::string& name) const {
-  return resolve_read_path(name, Context.input_folder, Context.output_folder);
+  std::string path = resolve_read_path(name, Context.input_folder, Context.output_folder);
+  Context.note_file_read(path);
+  return path;
 }
 
 std::string TScriptRun::write_path(const std::string& name) const {

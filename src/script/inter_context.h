@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -115,11 +116,22 @@ class TEvalContext {
   // nothing.
   std::size_t store_size = 0;
 
+  // The files the runs opened for reading (rule tables, imported files), as
+  // they were named when opened, relative ones to the working folder: a
+  // caller can keep its own outputs from replacing them. Not a memory: the
+  // switch leaves it. Bounded, since a script may name files without end.
+  const std::set<std::string>& files_read() const { return files_read_; }
+  void note_file_read(const std::string& path) {
+    if (files_read_.size() < kMaxNotedFiles) files_read_.insert(path);
+  }
+
   // Scratch, kept for its room only.
   std::string set_formula;
   std::string comparison_name;
 
  private:
+  static constexpr std::size_t kMaxNotedFiles = 1000;
+  std::set<std::string> files_read_;
   bool caching_ = true;
   std::ostream dropped_{nullptr};
   std::ostream* out_ = &dropped_;
