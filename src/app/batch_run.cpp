@@ -66,6 +66,8 @@ std::string DomainFault(CShiftSchedulingDomain& domain) {
   const std::size_t groups = domain.GetGroups().size();
   const std::size_t shifts = domain.GetShifts().size();
   const CIntMatrix& schedule = domain.GetSchedule();
+  // Every domain data file starts with its header and its script's name.
+  if (*domain.GetStaticDataFileName() == '\0') return "not a domain data file";
   if (domain.GetLengthOfCycle() <= 0) return "the cycle has no weeks";
   if (groups == 0) return "the domain has no groups";
   if (shifts == 0) return "the domain has no shifts";
@@ -139,13 +141,18 @@ int CBatchRun::Open(bool needScript) {
   pDomain = ReadDomain(pInputFolder, messages);
   if (messages.find(kScriptNotFound) != std::string::npos) ReadBesideLinkTarget(messages);
   const std::string fault = DomainFault(*pDomain);
-  if (!fault.empty()) return Refuse(kExitDataError, messages, fault);
+  // A domain that cannot be used makes its script of no concern.
+  if (!fault.empty()) return Refuse(kExitDataError, WithoutScriptLines(messages), fault);
   if (needScript && messages.find(kScriptFailed) != std::string::npos) {
     // A script that is there but too long for the script buffer is bad data.
+    // The reader's own lines about the script give way to one that says it.
     const bool missing = messages.find(kScriptNotFound) != std::string::npos;
-    return Refuse(
-        missing ? kExitNoInput : kExitDataError, messages,
-        std::string("cannot read the evaluation script ") + pDomain->GetStaticDataFileName());
+    const std::string script = pDomain->GetStaticDataFileName();
+    return Refuse(missing ? kExitNoInput : kExitDataError, WithoutScriptLines(messages),
+                  missing ? "cannot read the evaluation script " + script
+                          : "the evaluation script " + script + " holds more than " +
+                                std::to_string(CDomainInstance::kStaticDataChars) +
+                                " characters");
   }
   // A command that does not evaluate has no use for the script.
   Refuse(0, needScript ? messages : WithoutScriptLines(messages), "");
