@@ -151,8 +151,7 @@ int CBatchRun::Open(bool needScript) {
     return Refuse(missing ? kExitNoInput : kExitDataError, WithoutScriptLines(messages),
                   missing ? "cannot read the evaluation script " + script
                           : "the evaluation script " + script + " holds more than " +
-                                std::to_string(CDomainInstance::kStaticDataChars) +
-                                " characters");
+                                std::to_string(CDomainInstance::kStaticDataChars) + " characters");
   }
   // A command that does not evaluate has no use for the script.
   Refuse(0, needScript ? messages : WithoutScriptLines(messages), "");
