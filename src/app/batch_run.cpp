@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "read_path.h"
 #include "roster_fill.h"
 #include "text_join.h"
 
@@ -125,6 +126,11 @@ int CBatchRun::Open(bool needScript) {
     std::cerr << kProgram << ": " << cOptions.sFile << ": "
               << (exists ? "not a file" : "no such file") << '\n';
     return kExitNoInput;
+  }
+  if (const std::uintmax_t size = fs::file_size(pFile, code); !code && size > kMaxInputFileBytes) {
+    std::cerr << kProgram << ": " << cOptions.sFile << ": larger than the "
+              << (kMaxInputFileBytes >> 20) << " MiB a domain data file may hold\n";
+    return kExitDataError;
   }
   if (::access(pFile.c_str(), R_OK) != 0) {
     std::cerr << kProgram << ": cannot read " << cOptions.sFile << ": " << std::strerror(errno)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -88,9 +89,12 @@ bool CDomainInstance::SetStaticData(std::string_view text) {
 // included, reaches the buffer unchanged. A file too long for the buffer is
 // refused as a whole rather than cut, so a script never runs half-loaded.
 bool CDomainInstance::ReadStaticData() {
-  std::ifstream file(resolve_read_path(StaticDataFileName, GetInputFolder(), GetOutputFolder()),
-                     std::ios::binary);
-  if (!file) {
+  const std::string path =
+      resolve_read_path(StaticDataFileName, GetInputFolder(), GetOutputFolder());
+  std::ifstream file;
+  // Only the buffer's size is read, whatever the file's.
+  if (is_input_file(path, UINTMAX_MAX)) file.open(path, std::ios::binary);
+  if (!file.is_open()) {
     GetOutput() << "CDomainInstance: couldn't find static data file" << std::endl;
     return false;
   }
@@ -191,6 +195,7 @@ CShiftSchedulingDomain::CShiftSchedulingDomain() {
 }
 
 void CShiftSchedulingDomain::Read(const std::string& filename) {
+  if (!is_input_file(filename)) return;
   std::ifstream file(filename);
   if (!file) return;
   ReadSourceName = filename;

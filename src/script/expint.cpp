@@ -8,6 +8,7 @@
 
 #include "base_text.h"
 #include "expint.h"
+#include "read_path.h"
 
 using script_limits::kFormulaChars;
 using script_limits::kNameChars;
@@ -278,6 +279,7 @@ void TVarlist::write(std::ostream& output) const {
 }
 
 void TVarlist::read(const std::string& file_name) {
+  if (!is_input_file(file_name)) return;
   std::ifstream input(file_name);
   if (!input) return;
   read(input);

@@ -18,6 +18,7 @@
 #include "inter_context.h"
 #include "inter_fuzzy_table.h"
 #include "inter_state.h"
+#include "read_path.h"
 
 namespace {
 
@@ -47,8 +48,9 @@ void statement_import(TScriptRun& run) {
   if (kind != "RULESET" && kind != "PARAMETERSET" && kind != "PSLIST") return;
   // The new rule set stays empty when the file cannot be read.
   if (kind == "RULESET") run.use_rules(std::make_shared<RuleSet>(&run.Context.unshared_fuzzy));
-  std::ifstream in(path);
-  if (!in) {
+  std::ifstream in;
+  if (is_input_file(path)) in.open(path);
+  if (!in.is_open()) {
     run.stop("Error: Unknown " + std::string(kind) + "-file " + file_name + "!");
     return;
   }

@@ -9,6 +9,7 @@
 
 #include "base_text.h"
 #include "expint.h"
+#include "read_path.h"
 
 namespace {
 
@@ -22,10 +23,11 @@ bool stamp_of(const std::string& file_name, TFileStamp& stamp) {
 }
 
 // Splits the file into words; words longer than a script word are cut.
-// False when the file cannot be opened or read (a directory opens, and
-// fails at the first read). Unformatted reads turn a failed read into the
+// False when the file cannot be opened or read, or is no file to read
+// (is_input_file). Unformatted reads turn a failed read into the
 // stream's bad state; an iterator over the stream's buffer would throw.
 bool read_words(const std::string& file_name, std::vector<std::string>& words) {
+  if (!is_input_file(file_name)) return false;
   std::ifstream in(file_name, std::ios::binary);
   if (!in) return false;
   std::string text;

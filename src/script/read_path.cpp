@@ -27,3 +27,11 @@ std::string resolve_read_path(const std::string& name, const std::string& input_
   if (!std::filesystem::exists(beside, error)) return name;
   return beside.string();
 }
+
+bool is_input_file(const std::string& path, std::uintmax_t max_bytes) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::is_regular_file(status)) return false;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return !error && size <= max_bytes;
+}

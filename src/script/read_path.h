@@ -7,6 +7,7 @@
 // folder of its own still finds the files that lie beside the domain file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // The name to open for writing `name`: unchanged when it is absolute or the
@@ -20,3 +21,13 @@ std::string resolve_write_path(const std::string& name, const std::string& outpu
 // An output folder that is set and holds a file of that name comes first.
 std::string resolve_read_path(const std::string& name, const std::string& input_folder,
                               const std::string& output_folder);
+
+// Files read whole (domain data files, rule tables, imported files) are at
+// most this long, so that a damaged or wrong file cannot take all memory.
+constexpr std::uintmax_t kMaxInputFileBytes = std::uintmax_t{64} << 20;
+
+// Whether `path` names a file that may be opened for reading: a regular
+// file (a folder, a device or a pipe may block the open or never end) of at
+// most `max_bytes`. Readers treat any other name as a file that cannot be
+// opened.
+bool is_input_file(const std::string& path, std::uintmax_t max_bytes = kMaxInputFileBytes);
