@@ -30,10 +30,26 @@ class CDescriptor {
 
 namespace {
 
+// Whether the open file has room for `length` bytes, taken now where it
+// grows (its size `size`, -1: unknown), so that a full disk leaves the old
+// contents whole instead of half written over.
+bool HasRoomFor(int fd, std::size_t length, long long size) {
+  if (size < 0) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return true;
+    size = status.st_size;
+  }
+  if (static_cast<unsigned long long>(size) >= length) return true;
+  const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(length));
+  return error != ENOSPC && error != EDQUOT && error != EFBIG;
+}
+
 // Writes `text` from the start of the open file and cuts the file to what
-// was written when it was longer (`size`, -1: cut in any case). Like every
-// failure of these writes, a failure to write or cut is not reported.
+// was written when it was longer (`size`, -1: cut in any case). A file
+// without room for the text keeps its old contents. Like every failure of
+// these writes, a failure to write or cut is not reported.
 void WriteFromStart(int fd, std::string_view text, long long size) {
+  if (!HasRoomFor(fd, text.size(), size)) return;
   std::size_t written = 0;
   while (written < text.size()) {
     const ssize_t n =

@@ -10,8 +10,8 @@
 // been emptied first, but the file system need not give back and take again
 // the file's blocks, nor (as ext4 does for a file emptied and written anew)
 // send it to the disk when it is closed, which costs more than all the rest
-// of the write. A write that fails part way leaves what was written, as a
-// truncating write would. False when the file cannot be opened.
+// of the write. The room for a longer text is taken first: a disk without it
+// leaves the old contents whole. False when the file cannot be opened.
 bool ReplaceFileContents(const char* name, std::string_view text);
 
 // A file made to hold a new text again and again, as the variables file is
