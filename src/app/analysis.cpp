@@ -85,17 +85,23 @@ std::vector<CBlockSpan> BlocksOfRow(const std::vector<int>& row) {
   return blocks;
 }
 
+std::optional<CBlockSpan> BlockOf(const CRatedConstraint& constraint, const CRosterGrid& grid) {
+  const CRatedConstraint& c = constraint;
+  const auto group = static_cast<std::size_t>(c.iGroup);
+  if (c.iBlock < 0 || c.iGroup < 0 || group >= grid.vCells.size()) return std::nullopt;
+  const std::vector<CBlockSpan> blocks = BlocksOfRow(grid.vCells[group]);
+  if (static_cast<std::size_t>(c.iBlock) >= blocks.size()) return std::nullopt;
+  return blocks[static_cast<std::size_t>(c.iBlock)];
+}
+
 std::string DescribePlace(const CRatedConstraint& constraint, const CRosterGrid& grid) {
   const CRatedConstraint& c = constraint;
   if (c.iBlock >= 0) {
-    std::string text = Joined("block ", c.iBlock + 1);
-    const auto group = static_cast<std::size_t>(c.iGroup);
-    if (c.iGroup < 0 || group >= grid.vCells.size()) return text;
-    const std::vector<CBlockSpan> blocks = BlocksOfRow(grid.vCells[group]);
-    if (static_cast<std::size_t>(c.iBlock) >= blocks.size()) return text;
-    const CBlockSpan& block = blocks[static_cast<std::size_t>(c.iBlock)];
-    if (block.iSize == 1) return Joined(text, " (day ", block.iStart + 1, ")");
-    return Joined(text, " (days ", block.iStart + 1, "-", block.iStart + block.iSize, ")");
+    const std::string text = Joined("block ", c.iBlock + 1);
+    const std::optional<CBlockSpan> block = BlockOf(c, grid);
+    if (!block) return text;
+    if (block->iSize == 1) return Joined(text, " (day ", block->iStart + 1, ")");
+    return Joined(text, " (days ", block->iStart + 1, "-", block->iStart + block->iSize, ")");
   }
   if (c.iWeek >= 0) {
     if (SpansTwoWeeks(c.sBranch)) {

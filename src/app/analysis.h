@@ -3,6 +3,7 @@
 // as a short text for the planner.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,10 @@ struct CBlockSpan {
   int iSize = 0;
 };
 std::vector<CBlockSpan> BlocksOfRow(const std::vector<int>& row);
+
+// The days of the block a constraint rates, in the grid's row of its group;
+// nothing when it rates no block or the row has no such block.
+std::optional<CBlockSpan> BlockOf(const CRatedConstraint& constraint, const CRosterGrid& grid);
 
 // The place of a rated constraint as text, weeks, days and blocks counted
 // from 1: "week 3", "weeks 3-4" (a change or a pair of weekends), "block 2

@@ -501,8 +501,8 @@ int RunOptimize(const CBatchOptions& options) {
     std::cerr << kProgram << ": stopped by " << StopCause()
               << "; the best roster found is written to " << options.sOut << '\n';
   }
-  WriteRatingChanges(std::cout, data.cBefore.vConstraints, data.oAfter->vConstraints,
-                     data.oAfter->cGrid, kOptimizeTop);
+  WriteRatingChanges(std::cout, {data.cBefore.vConstraints, data.cBefore.cGrid},
+                     {data.oAfter->vConstraints, data.oAfter->cGrid}, kOptimizeTop);
   return status;
 }
 

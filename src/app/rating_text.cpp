@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <tuple>
@@ -59,8 +60,14 @@ nlohmann::ordered_json Coordinate(int index) {
   return index >= 0 ? nlohmann::ordered_json(index) : nlohmann::ordered_json();
 }
 
+// What a constraint rates, to find it again in another roster: its branch,
+// name and formula, except that a block is known by its group and its first
+// day, since its index moves whenever a block before it appears or goes.
 using CKey = std::tuple<std::string, std::string, std::string>;
-CKey KeyOf(const CRatedConstraint& c) {
+CKey KeyOf(const CRatedConstraint& c, const CRosterGrid& grid) {
+  if (const std::optional<CBlockSpan> block = BlockOf(c, grid)) {
+    return {c.sBranch, c.sName, Joined("block of group ", c.iGroup, " from day ", block->iStart)};
+  }
   return {c.sBranch, c.sName, c.sFormula};
 }
 
@@ -139,11 +146,11 @@ void WriteRatingsJson(std::ostream& out, const std::string& file, float evaluati
   out << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
-void WriteRatingChanges(std::ostream& out, const std::vector<CRatedConstraint>& before,
-                        const std::vector<CRatedConstraint>& after, const CRosterGrid& grid,
+void WriteRatingChanges(std::ostream& out, const CRatedRoster& before, const CRatedRoster& after,
                         std::size_t top) {
+  const CRosterGrid& grid = after.grid;
   std::map<CKey, const CRatedConstraint*> earlier;
-  for (const CRatedConstraint& c : before) earlier.emplace(KeyOf(c), &c);
+  for (const CRatedConstraint& c : before.constraints) earlier.emplace(KeyOf(c, before.grid), &c);
   struct CChange {
     const CRatedConstraint* before;
     const CRatedConstraint* after;
@@ -152,8 +159,8 @@ void WriteRatingChanges(std::ostream& out, const std::vector<CRatedConstraint>& 
   std::vector<CChange> changes;
   std::size_t onlyAfter = 0;
   std::size_t matched = 0;
-  for (const CRatedConstraint& c : after) {
-    const auto found = earlier.find(KeyOf(c));
+  for (const CRatedConstraint& c : after.constraints) {
+    const auto found = earlier.find(KeyOf(c, grid));
     if (found == earlier.end()) {
       ++onlyAfter;
       continue;
@@ -162,7 +169,8 @@ void WriteRatingChanges(std::ostream& out, const std::vector<CRatedConstraint>& 
     const float delta = c.fValue - found->second->fValue;
     if (delta != 0) changes.push_back({found->second, &c, delta});
   }
-  const std::size_t onlyBefore = before.size() - std::min(matched, before.size());
+  const std::size_t onlyBefore =
+      before.constraints.size() - std::min(matched, before.constraints.size());
   std::stable_sort(changes.begin(), changes.end(), [](const CChange& a, const CChange& b) {
     return std::fabs(a.delta) > std::fabs(b.delta);
   });

@@ -29,9 +29,15 @@ void WriteRatingsJson(std::ostream& out, const std::string& file, float evaluati
                       const std::vector<CRatedConstraint>& constraints, const CRosterGrid& grid,
                       std::size_t top);
 
+// A roster's rated constraints with the grid they were rated on.
+struct CRatedRoster {
+  const std::vector<CRatedConstraint>& constraints;
+  const CRosterGrid& grid;
+};
+
 // The `top` constraints found before and after (same branch, name and
-// formula) whose rating changed most, largest change first ("No rating
-// changed." when none did), and how many were found on one side only.
-void WriteRatingChanges(std::ostream& out, const std::vector<CRatedConstraint>& before,
-                        const std::vector<CRatedConstraint>& after, const CRosterGrid& grid,
+// formula; a block the same group's block from the same day) whose rating
+// changed most, largest change first ("No rating changed." when none did),
+// and how many were found on one side only.
+void WriteRatingChanges(std::ostream& out, const CRatedRoster& before, const CRatedRoster& after,
                         std::size_t top);

@@ -1,6 +1,6 @@
 // Tests of the list of ratings an optimisation changed: constraints are
-// matched by branch, name and formula, the largest changes come first, and
-// those found on one side only are counted.
+// matched by branch, name and formula (blocks by their first day), the
+// largest changes come first, and those found on one side only are counted.
 #include "rating_text.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +55,56 @@ TEST(RatingTextTest, ChangesLargestFirstAndOneSidedCounted) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::ostringstream out;
-    WriteRatingChanges(out, before, c.after, grid, c.top);
+    WriteRatingChanges(out, {before, grid}, {c.after, grid}, c.top);
+    EXPECT_EQ(out.str(), c.expected);
+  }
+}
+
+CRatedConstraint RatedBlock(const char* formula, float value) {
+  CRatedConstraint c;
+  c.sBranch = "SHIFTBLOCKS";
+  c.sName = "block_ok";
+  c.sFormula = formula;
+  const CPlace place = DecodePlace(c.sBranch, formula);
+  c.iGroup = place.iGroup;
+  c.iBlock = place.iBlock;
+  c.fValue = value;
+  return c;
+}
+
+// A block is the same block when it starts on the same day, whatever its
+// index: a new block before it moves the index, not the block.
+TEST(RatingTextTest, BlocksMatchedByTheirFirstDay) {
+  CRosterGrid before_grid;
+  before_grid.vGroupNames = {"Team0"};
+  before_grid.iWeeks = 2;
+  before_grid.vCells = {{1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0}};
+  const std::vector<CRatedConstraint> before = {RatedBlock("block[0][0]", 1),
+                                                RatedBlock("block[0][1]", 1)};
+  const struct {
+    const char* what;
+    std::vector<int> row;
+    std::vector<CRatedConstraint> after;
+    std::string expected;
+  } cases[] = {
+      {"a new one-day block before the long one",
+       {1, 1, 0, 1, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0},
+       {RatedBlock("block[0][0]", 1), RatedBlock("block[0][1]", 0.5f),
+        RatedBlock("block[0][2]", 1)},
+       "No rating changed.\nRated only before: 0, only after: 1\n"},
+      {"the long block one day longer",
+       {1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 0},
+       {RatedBlock("block[0][0]", 1), RatedBlock("block[0][1]", 0.5f)},
+       "Ratings that changed most (1 of 1 changed):\n"
+       "change  before  after  branch       group  place\n"
+       "  -0.5       1    0.5  SHIFTBLOCKS  Team0  block 2 (days 6-11)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CRosterGrid after_grid = before_grid;
+    after_grid.vCells = {c.row};
+    std::ostringstream out;
+    WriteRatingChanges(out, {before, before_grid}, {c.after, after_grid}, 10);
     EXPECT_EQ(out.str(), c.expected);
   }
 }
