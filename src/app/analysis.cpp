@@ -115,6 +115,18 @@ std::string DescribePlace(const CRatedConstraint& constraint, const CRosterGrid&
   return {};
 }
 
+CWeekSpan WeeksOf(const CRatedConstraint& constraint, const CRosterGrid& grid) {
+  const CRatedConstraint& c = constraint;
+  if (c.iBlock >= 0) {
+    const std::optional<CBlockSpan> block = BlockOf(c, grid);
+    if (!block) return {};
+    return {block->iStart / kDaysPerWeek, (block->iStart + block->iSize - 1) / kDaysPerWeek};
+  }
+  if (c.iWeek >= 0) return {c.iWeek, SpansTwoWeeks(c.sBranch) ? c.iWeek + 1 : c.iWeek};
+  if (c.iDay >= 0) return {c.iDay / kDaysPerWeek, c.iDay / kDaysPerWeek};
+  return {};
+}
+
 std::string GroupLabel(const CRatedConstraint& constraint, const CRosterGrid& grid) {
   if (constraint.iGroup < 0) return "-";
   const auto group = static_cast<std::size_t>(constraint.iGroup);

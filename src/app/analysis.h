@@ -48,6 +48,16 @@ std::optional<CBlockSpan> BlockOf(const CRatedConstraint& constraint, const CRos
 // empty when the formula names nothing beyond the group.
 std::string DescribePlace(const CRatedConstraint& constraint, const CRosterGrid& grid);
 
+// The weeks a constraint concerns, counted from 0: its week (a change or a
+// pair of weekends, "weeks 3-4", the week and the one after it), the weeks
+// its block's days fall in, or the week of its day; none (-1, -1) when its
+// place names none of these.
+struct CWeekSpan {
+  int iFirst = -1;
+  int iLast = -1;
+};
+CWeekSpan WeeksOf(const CRatedConstraint& constraint, const CRosterGrid& grid);
+
 // The group's name, or its index in brackets when the roster has no such
 // group; "-" when the constraint names none.
 std::string GroupLabel(const CRatedConstraint& constraint, const CRosterGrid& grid);

@@ -27,7 +27,7 @@ namespace {
 constexpr int kDaysPerWeek = 7;
 constexpr int kCellSize = 20;                // square cells, a 1-pixel line between them
 constexpr int kWeekGap = 6;                  // extra space between two weeks
-constexpr int kHeadWidth = 140;              // the group names left of the rows
+constexpr int kMinHeadWidth = 140;           // the group names left of the rows
 constexpr int kHeaderHeight = 34;            // week labels above weekday letters
 constexpr std::size_t kGroupNameChars = 18;  // longer names are cut with an ellipsis
 
@@ -250,8 +250,24 @@ void WriteShiftStyle(std::ostream& out, int highest) {
       << "}.sx{fill:" << kUnknownColour << ";background:" << kUnknownColour << "}</style>\n";
 }
 
-int ColumnX(int day) {
-  return kHeadWidth + day * kCellSize + day / kDaysPerWeek * kWeekGap;
+// Where the grid's columns lie. The group names left of them take the
+// width of the longest name shown, counted at the font size per character
+// (wider than any letter of the font), so that no name runs off the left.
+struct CGridColumns {
+  int iHead = kMinHeadWidth;
+  int X(int day) const { return iHead + day * kCellSize + day / kDaysPerWeek * kWeekGap; }
+};
+
+CGridColumns ColumnsOf(const CRosterGrid& grid) {
+  constexpr int kNameFontSize = 12;  // .gn
+  constexpr int kNameGap = 6;        // between a name and its row
+  CGridColumns columns;
+  for (int group = 0; group < GroupCount(grid); ++group) {
+    const auto shown =
+        static_cast<int>(TextWidth(Shorten(GroupName(grid, group), kGroupNameChars)));
+    columns.iHead = std::max(columns.iHead, shown * kNameFontSize + 2 * kNameGap);
+  }
+  return columns;
 }
 
 int RowY(int group) {
@@ -291,33 +307,34 @@ void WriteLegend(std::ostream& out, const CRosterGrid& grid, bool showChanged) {
   out << "</div>\n";
 }
 
-void WriteGridHeader(std::ostream& out, int weeks, int groups) {
+void WriteGridHeader(std::ostream& out, const CGridColumns& columns, int weeks, int groups) {
   for (int week = 0; week < weeks; ++week) {
-    const int left = ColumnX(week * kDaysPerWeek);
+    const int left = columns.X(week * kDaysPerWeek);
     out << "<text class=\"wk\" x=\"" << left + kDaysPerWeek * kCellSize / 2
         << "\" y=\"12\" text-anchor=\"middle\">Week " << week + 1 << "</text>";
     // The weekend band runs from the weekday letters to the last row.
-    out << "<rect class=\"we\" x=\"" << ColumnX(week * kDaysPerWeek + 5) << "\" y=\"17\" width=\""
+    out << "<rect class=\"we\" x=\"" << columns.X(week * kDaysPerWeek + 5) << "\" y=\"17\" width=\""
         << 2 * kCellSize + 1 << "\" height=\"" << kHeaderHeight - 17 + groups * kCellSize + 1
         << "\"/>";
     for (int weekday = 0; weekday < kDaysPerWeek; ++weekday)
-      out << "<text class=\"wd\" x=\"" << ColumnX(week * kDaysPerWeek + weekday) + kCellSize / 2
+      out << "<text class=\"wd\" x=\"" << columns.X(week * kDaysPerWeek + weekday) + kCellSize / 2
           << "\" y=\"30\" text-anchor=\"middle\">" << kWeekdayLetters[weekday] << "</text>";
     out << '\n';
   }
 }
 
-void WriteGridCells(std::ostream& out, const CRosterGrid& grid, int days) {
+void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
+                    int days) {
   const int groups = GroupCount(grid);
   for (int week = 0; week * kDaysPerWeek < days; ++week)
-    out << "<rect class=\"ln\" x=\"" << ColumnX(week * kDaysPerWeek) << "\" y=\"" << kHeaderHeight
+    out << "<rect class=\"ln\" x=\"" << columns.X(week * kDaysPerWeek) << "\" y=\"" << kHeaderHeight
         << "\" width=\"" << kDaysPerWeek * kCellSize + 1 << "\" height=\"" << groups * kCellSize + 1
         << "\"/>";
   out << '\n';
   for (int group = 0; group < groups; ++group) {
     const std::string name = GroupName(grid, group);
     const std::string shown = Shorten(name, kGroupNameChars);
-    out << "<text class=\"gn\" x=\"" << kHeadWidth - 6 << "\" y=\"" << RowY(group) + 15
+    out << "<text class=\"gn\" x=\"" << columns.iHead - 6 << "\" y=\"" << RowY(group) + 15
         << "\" text-anchor=\"end\">" << Escape(shown);
     if (shown != name) out << "<title>" << Escape(name) << "</title>";
     out << "</text>";
@@ -332,7 +349,7 @@ void WriteGridCells(std::ostream& out, const CRosterGrid& grid, int days) {
         out << "sx";
       else
         out << 's' << shift;
-      out << "\" x=\"" << ColumnX(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\""
+      out << "\" x=\"" << columns.X(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\""
           << kCellSize - 1 << "\" height=\"" << kCellSize - 1 << "\"/>";
     }
     out << '\n';
@@ -341,7 +358,8 @@ void WriteGridCells(std::ostream& out, const CRosterGrid& grid, int days) {
 
 // The shift index printed in each working cell, for readers who cannot tell
 // the colours apart and for black-and-white print.
-void WriteCellLabels(std::ostream& out, const CRosterGrid& grid, int days) {
+void WriteCellLabels(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
+                     int days) {
   out << "<g class=\"cl\" text-anchor=\"middle\">";
   for (int group = 0; group < GroupCount(grid); ++group) {
     for (int day = 0; day < days; ++day) {
@@ -349,7 +367,7 @@ void WriteCellLabels(std::ostream& out, const CRosterGrid& grid, int days) {
       if (shift <= 0) continue;
       out << "<text";
       if (IsDark(ShiftColour(shift))) out << " class=\"lt\"";
-      out << " x=\"" << ColumnX(day) + kCellSize / 2 << "\" y=\"" << RowY(group) + 14 << "\">"
+      out << " x=\"" << columns.X(day) + kCellSize / 2 << "\" y=\"" << RowY(group) + 14 << "\">"
           << shift << "</text>";
     }
   }
@@ -366,19 +384,20 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
     return;
   }
   const int weeks = days / kDaysPerWeek;
-  const int width = ColumnX(days - 1) + kCellSize + 1;
+  const CGridColumns columns = ColumnsOf(grid);
+  const int width = columns.X(days - 1) + kCellSize + 1;
   const int height = RowY(groups) + 1;
   out << "<svg class=\"rg\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Roster "
          "of "
       << groups << " groups over " << weeks << " weeks\" width=\"" << width << "\" height=\""
       << height << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n";
-  WriteGridHeader(out, weeks, groups);
-  WriteGridCells(out, grid, days);
-  WriteCellLabels(out, grid, days);
+  WriteGridHeader(out, columns, weeks, groups);
+  WriteGridCells(out, columns, grid, days);
+  WriteCellLabels(out, columns, grid, days);
   for (const auto& [group, day] : changed) {
     if (group >= groups || day >= days) continue;
     out << "<rect class=\"chg\" data-cell=\"" << group << ',' << day << "\" x=\""
-        << ColumnX(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\"" << kCellSize - 1
+        << columns.X(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\"" << kCellSize - 1
         << "\" height=\"" << kCellSize - 1 << "\"/>";
   }
   out << "</svg>\n";
@@ -426,13 +445,6 @@ struct CHeatCell {
   const CRatedConstraint* pWorst = nullptr;
 };
 
-// The week a constraint concerns: its week, else the week of its day; -1 for
-// neither (or one outside the cycle).
-int WeekOf(const CRatedConstraint& c, int weeks) {
-  const int week = c.iWeek >= 0 ? c.iWeek : (c.iDay >= 0 ? c.iDay / kDaysPerWeek : -1);
-  return week < weeks ? week : -1;
-}
-
 // The place as the terminal's rating table gives it; a dash for none.
 std::string PlaceOf(const CRatedConstraint& c, const CRosterGrid& grid) {
   const std::string place = DescribePlace(c, grid);
@@ -465,11 +477,16 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
       ++elsewhere;
       continue;
     }
-    const int week = WeekOf(c, weeks);
-    CHeatCell& cell = cells[c.iGroup][week < 0 ? weeks : week];
-    anyWithoutWeek = anyWithoutWeek || week < 0;
-    ++cell.iCount;
-    if (cell.pWorst == nullptr || RatingLess(c.fValue, cell.pWorst->fValue)) cell.pWorst = &c;
+    // The weeks of the cycle it concerns; column `weeks` when none.
+    const CWeekSpan span = WeeksOf(c, grid);
+    const int first = span.iFirst < weeks ? span.iFirst : -1;
+    const int last = first < 0 ? weeks : std::min(span.iLast, weeks - 1);
+    anyWithoutWeek = anyWithoutWeek || first < 0;
+    for (int week = first < 0 ? weeks : first; week <= last; ++week) {
+      CHeatCell& cell = cells[c.iGroup][week];
+      ++cell.iCount;
+      if (cell.pWorst == nullptr || RatingLess(c.fValue, cell.pWorst->fValue)) cell.pWorst = &c;
+    }
   }
   out << "<div><h3>Lowest rating per group and week</h3>\n";
   if (groups == 0) {
@@ -487,8 +504,9 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
     }
     out << "</table>\n";
   }
-  out << "<p class=\"note\">Each cell: the lowest rating of the group's constraints in that week "
-         "(the week of the day for a constraint that names a day only)";
+  out << "<p class=\"note\">Each cell: the lowest rating of the group's constraints that "
+         "concern that week (both weeks of a change or a pair of weekends, every week a "
+         "block's days fall in)";
   if (anyWithoutWeek) out << "; no week: those that name neither";
   out << ".<br>" << Fixed(scale.fLow, 2) << " worst<span class=\"scale\"></span>"
       << Fixed(scale.fHigh, 2) << " best";

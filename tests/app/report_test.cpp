@@ -156,17 +156,21 @@ TEST(ReportTest, WorstListGivesThePlaceAsTheTerminalDoes) {
 
 TEST(ReportTest, HeatTableShowsTheLowestRatingPerGroupAndWeek) {
   CReportData data = MakePlantReport(2, 2);
+  // Group 1 works days 6 to 10, a block in both weeks.
+  data.cBefore.cGrid.vCells[1] = {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0};
   data.cBefore.vConstraints = {
       Rated("A", "a", "", 0, 0, -1, -1, 0.8f), Rated("A", "a", "", 0, 0, -1, -1, 0.25f),
       // No week: the week of the day.
       Rated("A", "a", "", 0, -1, 12, -1, 0.5f), Rated("A", "a", "", 1, -1, 3, -1, 0.75f),
-      // Neither week nor day: the column of constraints without a week.
-      Rated("A", "a", "", 1, -1, -1, 2, 0.1f),
+      // A change of hours: its week and the next; a block: the weeks of its days.
+      Rated("DIFFHOURS", "a", "", 0, 0, -1, -1, 0.3f), Rated("A", "a", "", 1, -1, -1, 0, 0.6f),
+      // Neither week, day nor block: the column of constraints without a week.
+      Rated("A", "a", "", 1, -1, -1, -1, 0.1f),
       // No group, or one outside the roster: not in the table.
       Rated("A", "a", "", -1, 0, -1, -1, 0.0f), Rated("A", "a", "", 7, 0, -1, -1, 0.0f)};
   const std::string table = Between(Html(data), "<table class=\"heat\">", "</table>");
   const std::vector<std::string> cells = Matches(table, "<td[^>]*>([^<]*)</td>");
-  EXPECT_EQ(cells, (std::vector<std::string>{"0.25", "0.50", "\u2013", "0.75", "\u2013", "0.10"}));
+  EXPECT_EQ(cells, (std::vector<std::string>{"0.25", "0.30", "\u2013", "0.60", "0.60", "0.10"}));
   EXPECT_NE(table.find("<th>no week</th>"), std::string::npos);
   // Worst is red, best green.
   data.cBefore.vConstraints = {Rated("A", "a", "", 0, 0, -1, -1, 0.0f),
