@@ -181,6 +181,25 @@ TEST(ReportTest, HeatTableShowsTheLowestRatingPerGroupAndWeek) {
   EXPECT_EQ(Count(colours, "no week"), 0u);
 }
 
+// The grid's column of group names is as wide as the longest name shown
+// (cut to 18 characters and an ellipsis), at 12 pixels a character, so that
+// no name runs off the picture; the cells start right of it.
+TEST(ReportTest, NameColumnFitsTheLongestName) {
+  const struct {
+    std::string name;
+    int head;  // the width of the name column
+  } cases[] = {
+      {"Team0", 140}, {std::string(15, 'W'), 15 * 12 + 12}, {std::string(40, 'W'), 19 * 12 + 12}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CReportData data = MakePlantReport(2, 1);
+    data.cBefore.cGrid.vGroupNames[1] = c.name;
+    const std::string html = Html(data);
+    EXPECT_EQ(Matches(html, "<text class=\"gn\" x=\"([0-9]+)\"")[1], std::to_string(c.head - 6));
+    EXPECT_EQ(Matches(html, "<rect class=\"ln\" x=\"([0-9]+)\"")[0], std::to_string(c.head));
+  }
+}
+
 TEST(ReportTest, ThinsALongTrajectoryAndKeepsItsPeaks) {
   CReportData data = MakePlantOptimisation(12, 8, 100000);
   for (CTrajectoryPoint& p : data.vTrajectory) p.fCurrent = 0;
