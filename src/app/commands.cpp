@@ -411,9 +411,6 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
               std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
   const CDomainToFile console(domain, kConsoleLogFile);
-  // SA_RESTART: a script's INPUT that waits for a line keeps waiting.
-  gStopSignal = 0;
-  const CSignalHandlers stop_signals({SIGTERM, SIGHUP}, PassOnAsInterrupt, SA_RESTART);
   const std::size_t jobs = JobCount(options);
   if (jobs > 1) {
     CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
@@ -481,6 +478,12 @@ int RunOptimize(const CBatchOptions& options) {
   if (const int status = run.ReserveOutput(out, options.sOut)) return status;
   const std::set<std::tuple<int, int, int>> departures = PlanDepartures(run);
 
+  // From here until the outputs are written, a first stop signal lets the
+  // run go on to write the best roster found; only a second ends it at once.
+  // SA_RESTART: a script's INPUT that waits for a line keeps waiting.
+  const CInterruptGuard guard;
+  gStopSignal = 0;
+  const CSignalHandlers stop_signals({SIGTERM, SIGHUP}, PassOnAsInterrupt, SA_RESTART);
   Optimise(run, options, data.vTrajectory);
   data.oAfter = ReportRoster(run);
   std::ostringstream roster;

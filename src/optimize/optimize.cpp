@@ -53,6 +53,9 @@ constexpr const char* kErrorFile = "error.dat";
 // optimizer; an atomic that is free of locks, so that the handler may set it
 // and optimizers on other threads read it.
 std::atomic<int> gInterrupted = 0;
+// How many guards are alive (all on the thread that runs the optimisation):
+// only the outermost installs the handler.
+std::atomic<int> gGuards = 0;
 // What Ctrl-C did when the guard was made, which the first Ctrl-C puts back.
 // Written before the handler is installed; the handler only reads it.
 struct sigaction gBeforeGuard {};
@@ -76,8 +79,12 @@ bool IsBetter(float value, float best) {
 // that a second one that comes before the handler has put the earlier action
 // back ends the program as well. SA_RESTART lets a script's INPUT that waits
 // for a line keep waiting rather than fail. A program started with Ctrl-C
-// ignored (a background job of a script) keeps ignoring it.
+// ignored (a background job of a script) keeps ignoring it. A guard made
+// while another lives changes nothing: a caller that guards a longer stretch
+// (setting up, optimising, writing the result) keeps a stop that came
+// before the optimizer's own guard.
 CInterruptGuard::CInterruptGuard() {
+  if (gGuards++ > 0) return;
   gInterrupted = 0;
   if (sigaction(SIGINT, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) return;
   gBeforeGuard = previous;
@@ -89,6 +96,7 @@ CInterruptGuard::CInterruptGuard() {
 }
 
 CInterruptGuard::~CInterruptGuard() {
+  --gGuards;
   if (installed) sigaction(SIGINT, &previous, nullptr);
 }
 

@@ -34,7 +34,9 @@ using CEvaluationObserver =
 // program as the terminal would. The first Ctrl-C already puts it back: a
 // second one does what Ctrl-C did before the optimisation (by default, it
 // ends the program at once). Every optimisation holds one; optimizers that
-// work together share the one of the run that drives them.
+// work together share the one of the run that drives them. Guards nest: an
+// inner one changes nothing, so a caller may guard a longer stretch than
+// the optimisation (its set-up, the writing of the result).
 class CInterruptGuard {
  public:
   CInterruptGuard();
@@ -42,7 +44,7 @@ class CInterruptGuard {
   CInterruptGuard(const CInterruptGuard&) = delete;
   CInterruptGuard& operator=(const CInterruptGuard&) = delete;
 
-  // Whether Ctrl-C arrived since the latest guard was made.
+  // Whether Ctrl-C arrived since the outermost guard was made.
   static bool Interrupted();
   // Stops the optimisation as Ctrl-C does, from the handler of another
   // signal, also when Ctrl-C itself is ignored.
