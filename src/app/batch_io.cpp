@@ -327,6 +327,7 @@ bool COutputFile::Open(const fs::path& path, std::uintmax_t room, std::string& e
     error = SystemError();
     return false;
   }
+  RemoveAtEndingSignal();
   if (room == 0) return true;
   // posix_fallocate gives its error instead of setting errno. Where the file
   // system has no such operation the C library writes the room out itself.
@@ -337,11 +338,20 @@ bool COutputFile::Open(const fs::path& path, std::uintmax_t room, std::string& e
     return false;
   }
   bHoldsRoom = failure == 0;
+  return true;
+}
+
+// A signal that ends the program removes the temporary file. Where a
+// termination signal is meant to stop an optimisation instead (and only a
+// second one to end the program), that handling stays.
+void COutputFile::RemoveAtEndingSignal() {
   const char* none = nullptr;
-  if (bHoldsRoom && gFileToRemove.compare_exchange_strong(none, sTemporary.c_str())) {
+  if (!gFileToRemove.compare_exchange_strong(none, sTemporary.c_str())) return;
+  struct sigaction now {};
+  if (sigaction(SIGTERM, nullptr, &now) != 0) return;
+  if (now.sa_handler == SIG_DFL || now.sa_handler == OnEndingSignal) {
     HandleEndingSignals(oEndingSignals);
   }
-  return true;
 }
 
 bool COutputFile::Commit(const std::string& text, std::string& error) {

@@ -119,8 +119,9 @@ class COutputFile {
   COutputFile& operator=(const COutputFile&) = delete;
   ~COutputFile();
 
-  // Makes the temporary file for `path` holding `room` bytes of the disk.
-  // False, with the reason in `error`, when the output cannot be written
+  // Makes the temporary file for `path` holding `room` bytes of the disk;
+  // a signal that ends the program meanwhile removes it (one such file at a
+  // time). False, with the reason in `error`, when the output cannot be written
   // there or the disk has not that much room. A file system that cannot
   // hold room ahead (no such operation) gets the file without it.
   bool Open(const std::filesystem::path& path, std::uintmax_t room, std::string& error);
@@ -134,6 +135,7 @@ class COutputFile {
   void Discard();
 
  private:
+  void RemoveAtEndingSignal();
   void Forget();
 
   std::filesystem::path pDestination;
