@@ -17,15 +17,13 @@ std::string resolve_read_path(const std::string& name, const std::string& input_
   const std::filesystem::path path(name);
   if (path.is_absolute()) return name;
   std::error_code error;
-  if (!output_folder.empty()) {
-    const std::filesystem::path written = std::filesystem::path(output_folder) / path;
-    if (std::filesystem::exists(written, error)) return written.string();
-  }
-  if (input_folder.empty()) return name;
-  if (std::filesystem::exists(path, error)) return name;
+  // The output folder, where one is set, takes the working folder's place.
+  const std::filesystem::path own =
+      output_folder.empty() ? path : std::filesystem::path(output_folder) / path;
+  if (std::filesystem::exists(own, error)) return own.string();
   const std::filesystem::path beside = std::filesystem::path(input_folder) / path;
-  if (!std::filesystem::exists(beside, error)) return name;
-  return beside.string();
+  if (!input_folder.empty() && std::filesystem::exists(beside, error)) return beside.string();
+  return own.string();
 }
 
 bool is_input_file(const std::string& path, std::uintmax_t max_bytes) {

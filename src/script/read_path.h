@@ -1,10 +1,11 @@
 // Where a file that a script or a domain reads or writes is found. Relative
 // names are written into the output folder (the working folder unless one is
 // set), so that several domains working at once in one process each keep
-// their files apart. They are read from the output folder first, where the
-// domain wrote them, then from the working folder and then from the input
-// folder (the folder of the domain file), so a batch run that works in a
-// folder of its own still finds the files that lie beside the domain file.
+// their files apart. They are read from the output folder (the working
+// folder unless one is set), where the domain wrote them, and then from the
+// input folder (the folder of the domain file), so a batch run that works in
+// a folder of its own still finds the files that lie beside the domain file,
+// and no domain reads what another one writes.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +15,11 @@
 // output folder is empty, otherwise the output folder's file.
 std::string resolve_write_path(const std::string& name, const std::string& output_folder);
 
-// The name to open for reading `name`: unchanged when it is absolute, when
-// the input folder is empty, when it exists in the working folder, or when
-// it does not exist in the input folder either (so messages about a missing
-// file name it as the script did); otherwise the input folder's file.
-// An output folder that is set and holds a file of that name comes first.
+// The name to open for reading `name`: unchanged when it is absolute; the
+// output folder's file (with no output folder set: `name` itself, in the
+// working folder) when it exists or the input folder's does not, so that
+// messages about a missing file name it as the script did; otherwise the
+// input folder's file.
 std::string resolve_read_path(const std::string& name, const std::string& input_folder,
                               const std::string& output_folder);
 

@@ -38,8 +38,12 @@ TEST(ReadPath, NamesResolveAgainstTheOutputFolderFirst) {
            Case{"beside.txt", "in", "out", "in/beside.txt", "out/beside.txt"},
            Case{"both.txt", "in", "out", "out/both.txt", "out/both.txt"},
            Case{"written.txt", "", "out", "out/written.txt", "out/written.txt"},
-           Case{"here.txt", "in", "out", "here.txt", "out/here.txt"},
-           Case{"missing.txt", "in", "out", "missing.txt", "out/missing.txt"},
+           // The output folder stands for the working folder: a file there
+           // belongs to another domain's run.
+           Case{"here.txt", "in", "", "here.txt", "here.txt"},
+           Case{"here.txt", "in", "out", "in/here.txt", "out/here.txt"},
+           Case{"missing.txt", "in", "", "missing.txt", "missing.txt"},
+           Case{"missing.txt", "in", "out", "out/missing.txt", "out/missing.txt"},
            Case{absolute.c_str(), "in", "out", absolute, absolute},
            Case{"", "in", "out", "", ""},
        }) {
