@@ -39,8 +39,13 @@ std::string SystemError() {
 // A new file of a name no other file has, beside `path`; -1 when none can be
 // made. `name` gets its name.
 int CreateTemporaryBeside(const fs::path& path, std::string& name) {
+  // A name of a folder entry holds at most 255 bytes; the output's own name
+  // is cut so that the dot and the suffix fit beside it.
+  constexpr std::size_t kMaxEntryBytes = 255;
+  constexpr std::string_view kSuffix = ".XXXXXX";
+  const std::string own = path.filename().string().substr(0, kMaxEntryBytes - 1 - kSuffix.size());
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  std::string pattern = (folder / Joined(".", path.filename().string(), ".XXXXXX")).string();
+  std::string pattern = (folder / Joined(".", own, kSuffix)).string();
   const int fd = ::mkstemp(pattern.data());
   if (fd >= 0) name = pattern;
   return fd;
