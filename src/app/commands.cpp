@@ -112,15 +112,20 @@ std::vector<fs::path> FolderEntries(const fs::path& folder) {
 // the folder holds this run's files only (an earlier, longer run leaves more
 // pass files; one with more walks, more worker folders): the regular files
 // of the names a run writes, the same in worker folders, and a worker folder
-// left empty by that. Any other file stays, and the folder that holds it.
+// left empty by that. A symbolic link of such a name is removed, not what it
+// leads to, so that the run does not write through it. Any other file stays,
+// and the folder that holds it.
 void RemoveEarlierLogs(const fs::path& folder, bool withWorkers = true) {
   for (const fs::path& path : FolderEntries(folder)) {
     const std::string name = path.filename().string();
+    const bool worker = withWorkers && numbered_name(name, kWorkerFolderPrefix);
     std::error_code code;
     const fs::file_status status = fs::symlink_status(path, code);
-    if (withWorkers && numbered_name(name, kWorkerFolderPrefix) && fs::is_directory(status)) {
+    if (worker && fs::is_directory(status)) {
       RemoveEarlierLogs(path, false);
       fs::remove(path, code);  // only when empty
+    } else if ((worker || IsRunFileName(name)) && fs::is_symlink(status)) {
+      fs::remove(path, code);
     } else if (IsRunFileName(name) && fs::is_regular_file(status)) {
       fs::remove(path, code);
     }
