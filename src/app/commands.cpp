@@ -16,8 +16,10 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <set>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #include <tuple>
 
@@ -58,8 +60,8 @@ constexpr const char* kExitHelp =
     "\n\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain\n"
     "or its script is too long or rates nothing, 66 a missing or unreadable\n"
-    "input file, 73 an output that cannot be created, 74 the standard output\n"
-    "cannot be written.";
+    "input file, 71 the system refused memory or a thread, 73 an output that\n"
+    "cannot be created, 74 the standard output cannot be written.";
 
 std::string Title(const CBatchOptions& options) {
   return fs::path(options.sFile).filename().string();
@@ -383,6 +385,10 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
   });
   repair.Run();
   progress.Finish();
+  if (repair.Workers() < count) {
+    std::cerr << kProgram << ": warning: the system gave threads for " << repair.Workers()
+              << " of the " << count << " walks\n";
+  }
   if (repair.DividedByZero()) run.EndAtDivisionByZero();
 }
 
@@ -670,5 +676,15 @@ int RunCommand(int argc, char* argv[]) {
     return CheckedOutput(status == 0 ? kExitSuccess : kExitUsage);
   }
   if (options.iSeed >= 0) options.cSettings.oSeed = static_cast<unsigned>(options.iSeed);
-  return CheckedOutput(chosen != nullptr ? chosen(options) : kExitUsage);
+  if (chosen == nullptr) return CheckedOutput(kExitUsage);
+  // What the system refuses (memory, a thread) ends the command with a
+  // message; leaving by the exception removes its temporary files.
+  try {
+    return CheckedOutput(chosen(options));
+  } catch (const std::bad_alloc&) {
+    std::cerr << kProgram << ": out of memory\n";
+  } catch (const std::system_error& error) {
+    std::cerr << kProgram << ": " << error.what() << '\n';
+  }
+  return kExitOsError;
 }

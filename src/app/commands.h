@@ -10,6 +10,7 @@ inline constexpr int kExitPlanDiffers = 1;    // check: the roster differs from 
 inline constexpr int kExitUsage = 64;         // the command line cannot be used
 inline constexpr int kExitDataError = 65;     // the file is not a usable domain
 inline constexpr int kExitNoInput = 66;       // an input file is missing
+inline constexpr int kExitOsError = 71;       // the system refused memory or a thread
 inline constexpr int kExitCannotCreate = 73;  // an output cannot be created
 inline constexpr int kExitIoError = 74;       // the standard output cannot be written
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -105,15 +106,24 @@ void CParallelRepair::Run() {
     if (budgets[i] > 0) workers[i]->cOptimizer.RandomRound(cBest, budgets[i], tStart);
   };
   std::vector<std::jthread> threads;
-  for (std::size_t i = 1; i < count; ++i) {
-    threads.emplace_back([&sync, &done, &walk, i] {
-      for (;;) {
-        sync.arrive_and_wait();
-        if (done) return;
-        walk(i);
-        sync.arrive_and_wait();
-      }
-    });
+  try {
+    for (std::size_t i = 1; i < count; ++i) {
+      threads.emplace_back([&sync, &done, &walk, i] {
+        for (;;) {
+          sync.arrive_and_wait();
+          if (done) return;
+          walk(i);
+          sync.arrive_and_wait();
+        }
+      });
+    }
+  } catch (const std::system_error&) {
+    // The system gives no more threads: the walks that have one go on alone,
+    // and those that have none leave the barrier.
+    const std::size_t started = threads.size() + 1;
+    for (std::size_t i = started; i < count; ++i) sync.arrive_and_drop();
+    workers.resize(started);
+    vDomains.resize(started);
   }
   const bool bounded = cLimits.iMaxEvaluations > 0 || cLimits.dTimeLimit > 0;
   bool stopped = false;

@@ -58,8 +58,11 @@ class CParallelRepair {
   // Runs the rounds until a bound is reached, Ctrl-C arrives (every worker
   // stops after its current evaluation) or a round finds nothing to try.
   // Afterwards the first domain holds the best roster, evaluated, and its
-  // output has the stop line when the run was stopped.
+  // output has the stop line when the run was stopped. When the system
+  // gives fewer threads than workers, the workers that got one do the run.
   void Run();
+  // How many workers did the last run (all, unless threads were refused).
+  std::size_t Workers() const { return vDomains.size(); }
   // Whether a worker's evaluation divided by zero. That worker stopped at
   // once, the others at the end of the round; the run then ended without
   // evaluating or reporting anything more, and the program is to end.
