@@ -19,9 +19,11 @@
 #include <new>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 #include "base_text.h"
 #include "batch_run.h"
@@ -150,8 +152,24 @@ int RefuseOutput(const COutput& output, const std::string& what) {
   return kExitUsage;
 }
 
+// The files a script names for reading, known from its text alone: the word
+// after TABLE, and after IMPORT and its kind.
+std::vector<std::string> NamedInputFiles(std::string_view script) {
+  std::istringstream words{std::string(script)};
+  std::vector<std::string> names;
+  std::string word;
+  std::string previous;
+  std::string before;
+  while (words >> word) {
+    if (previous == "TABLE" || before == "IMPORT") names.push_back(word);
+    before = std::exchange(previous, word);
+  }
+  return names;
+}
+
 // Refuses, before anything is done, an output that would replace a file the
-// run reads (the domain file, its evaluation script) or another output of
+// run reads (the domain file, its evaluation script, the files the script
+// names for reading, beside the domain file) or another output of
 // the same run, so that no file the user had is lost. The roster that
 // optimize writes may replace the domain file: -o naming it asks for that.
 int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
@@ -159,6 +177,8 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
   const std::string script = run.Domain().GetStaticDataFileName();
   const fs::path script_path =
       fs::path(script).is_absolute() ? fs::path(script) : run.InputFolder() / script;
+  const char* text = run.Domain().GetStaticData();
+  const std::vector<std::string> named = NamedInputFiles(text != nullptr ? text : "");
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const COutput& output = outputs[i];
     if (output.pPath.empty()) continue;
@@ -167,6 +187,13 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
     }
     if (!script.empty() && SameFile(output.pPath, script_path)) {
       return RefuseOutput(output, "the evaluation script " + script);
+    }
+    for (const std::string& name : named) {
+      const fs::path path =
+          fs::path(name).is_absolute() ? fs::path(name) : run.InputFolder() / name;
+      if (SameFile(output.pPath, path)) {
+        return RefuseOutput(output, "the file " + name + " that the evaluation script reads");
+      }
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (!outputs[j].pPath.empty() && SameFile(output.pPath, outputs[j].pPath)) {
