@@ -2,6 +2,7 @@
 // command does with the domain file.
 #include "commands.h"
 
+#include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -388,8 +389,15 @@ CExtraWorkers MakeExtraWorkers(CBatchRun& run, const CBatchOptions& options, std
   return workers;
 }
 
+// --jobs 0: one walk per processor the program may run on (`taskset`
+// narrows them), else per processor of the machine.
 std::size_t JobCount(const CBatchOptions& options) {
   if (options.iJobs > 0) return static_cast<std::size_t>(options.iJobs);
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0) {
+    return static_cast<std::size_t>(CPU_COUNT(&allowed));
+  }
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
