@@ -153,19 +153,44 @@ int RefuseOutput(const COutput& output, const std::string& what) {
   return kExitUsage;
 }
 
+// A file the evaluation script reads: its name as the script gives it, and
+// where it is.
+struct CScriptFile {
+  std::string sName;
+  fs::path pPath;
+};
+
 // The files a script names for reading, known from its text alone: the word
-// after TABLE, and after IMPORT and its kind.
-std::vector<std::string> NamedInputFiles(std::string_view script) {
-  std::istringstream words{std::string(script)};
-  std::vector<std::string> names;
+// after TABLE, and after IMPORT and its kind, found beside the domain file.
+std::vector<CScriptFile> NamedInputFiles(CBatchRun& run) {
+  const char* text = run.Domain().GetStaticData();
+  std::istringstream words{std::string(text != nullptr ? text : "")};
+  std::vector<CScriptFile> files;
   std::string word;
   std::string previous;
   std::string before;
   while (words >> word) {
-    if (previous == "TABLE" || before == "IMPORT") names.push_back(word);
+    if (previous == "TABLE" || before == "IMPORT") {
+      files.push_back(
+          {word, fs::path(word).is_absolute() ? fs::path(word) : run.InputFolder() / word});
+    }
     before = std::exchange(previous, word);
   }
-  return names;
+  return files;
+}
+
+// Refuses an output that would replace a file the script reads. Only a
+// roster that may replace the domain file may replace it.
+int CheckOutputsApartFromScriptFiles(const CBatchRun& run, const std::vector<COutput>& outputs,
+                                     const std::vector<CScriptFile>& files) {
+  for (const CScriptFile& file : files) {
+    for (const COutput& output : outputs) {
+      if (output.pPath.empty() || !SameFile(output.pPath, file.pPath)) continue;
+      if (output.bMayReplaceFile && SameFile(file.pPath, run.FilePath())) continue;
+      return RefuseOutput(output, "the file " + file.sName + " that the evaluation script reads");
+    }
+  }
+  return kExitSuccess;
 }
 
 // Refuses, before anything is done, an output that would replace a file the
@@ -178,8 +203,9 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
   const std::string script = run.Domain().GetStaticDataFileName();
   const fs::path script_path =
       fs::path(script).is_absolute() ? fs::path(script) : run.InputFolder() / script;
-  const char* text = run.Domain().GetStaticData();
-  const std::vector<std::string> named = NamedInputFiles(text != nullptr ? text : "");
+  if (const int status = CheckOutputsApartFromScriptFiles(run, outputs, NamedInputFiles(run))) {
+    return status;
+  }
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const COutput& output = outputs[i];
     if (output.pPath.empty()) continue;
@@ -188,13 +214,6 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
     }
     if (!script.empty() && SameFile(output.pPath, script_path)) {
       return RefuseOutput(output, "the evaluation script " + script);
-    }
-    for (const std::string& name : named) {
-      const fs::path path =
-          fs::path(name).is_absolute() ? fs::path(name) : run.InputFolder() / name;
-      if (SameFile(output.pPath, path)) {
-        return RefuseOutput(output, "the file " + name + " that the evaluation script reads");
-      }
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (!outputs[j].pPath.empty() && SameFile(output.pPath, outputs[j].pPath)) {
@@ -219,17 +238,13 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
 
 // Refuses, once the first evaluation has shown which other files the script
 // reads (its rule table, imported files), an output that would replace one
-// of them. Only a roster that may replace the domain file may replace it.
+// of them.
 int CheckOutputsApartFromReads(CBatchRun& run, const std::vector<COutput>& outputs) {
+  std::vector<CScriptFile> files;
   for (const std::string& name : run.Domain().GetFilesRead()) {
-    const fs::path read = CBatchRun::Absolute(name);
-    for (const COutput& output : outputs) {
-      if (output.pPath.empty() || !SameFile(output.pPath, read)) continue;
-      if (output.bMayReplaceFile && SameFile(read, run.FilePath())) continue;
-      return RefuseOutput(output, "the file " + name + " that the evaluation script reads");
-    }
+    files.push_back({name, CBatchRun::Absolute(name)});
   }
-  return kExitSuccess;
+  return CheckOutputsApartFromScriptFiles(run, outputs, files);
 }
 
 // Checks the outputs as CheckOutputsApart does; the log folder being safe to
