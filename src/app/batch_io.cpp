@@ -260,8 +260,51 @@ void CLogFolder::Leave() {
 
 // ---------------------------------------------------------- console output
 
+CBoundedLog::CBuffer::CBuffer(const fs::path& file, std::uintmax_t bound)
+    : iBound(bound), iLeft(bound) {
+  std::error_code code;
+  const std::uintmax_t size = fs::file_size(file, code);
+  if (!code) iLeft = size < bound ? bound - size : 0;
+  fFile.open(file, std::ios::out | std::ios::app);
+}
+
+CBoundedLog::CBuffer::int_type CBoundedLog::CBuffer::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const char character = traits_type::to_char_type(c);
+  return xsputn(&character, 1) == 1 ? c : traits_type::eof();
+}
+
+std::streamsize CBoundedLog::CBuffer::xsputn(const char* text, std::streamsize count) {
+  const auto wanted = static_cast<std::uintmax_t>(count);
+  if (wanted <= iLeft) {
+    iLeft -= wanted;
+    return fFile.sputn(text, count);
+  }
+  if (!bCut) {
+    bCut = true;
+    const std::string cut =
+        Joined("\n[the log ends here: it reached its bound of ", iBound, " bytes]\n");
+    fFile.sputn(cut.data(), static_cast<std::streamsize>(cut.size()));
+  }
+  iLeft = 0;
+  return count;
+}
+
+int CBoundedLog::CBuffer::sync() {
+  return fFile.pubsync();
+}
+
+CBoundedLog::CBoundedLog(const fs::path& file, std::uintmax_t bound)
+    : std::ostream(nullptr), cBuffer(file, bound) {
+  rdbuf(&cBuffer);
+}
+
+CBoundedLog::~CBoundedLog() {
+  flush();
+}
+
 CDomainToFile::CDomainToFile(CDomainInstance& domain, const fs::path& file)
-    : cDomain(domain), fFile(file, std::ios::app) {
+    : cDomain(domain), fFile(file) {
   cDomain.SetOutput(fFile, fFile);
 }
 

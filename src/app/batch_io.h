@@ -14,7 +14,9 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 #include "domtarn.h"
@@ -82,11 +84,43 @@ class CLogFolder {
   std::optional<CSignalHandlers> oEndingSignals;
 };
 
+// A log file, appended to, that grows to `bound` bytes at most (256 MiB
+// unless given): a script that prints without end cannot fill the disk. The
+// first text past the bound is replaced by a line that says so, and the
+// rest is left out.
+class CBoundedLog : public std::ostream {
+ public:
+  static constexpr std::uintmax_t kMaxLogBytes = std::uintmax_t{256} << 20;
+
+  explicit CBoundedLog(const std::filesystem::path& file, std::uintmax_t bound = kMaxLogBytes);
+  CBoundedLog(const CBoundedLog&) = delete;
+  CBoundedLog& operator=(const CBoundedLog&) = delete;
+  ~CBoundedLog() override;
+
+ private:
+  class CBuffer : public std::streambuf {
+   public:
+    CBuffer(const std::filesystem::path& file, std::uintmax_t bound);
+
+   protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* text, std::streamsize count) override;
+    int sync() override;
+
+   private:
+    std::filebuf fFile;
+    std::uintmax_t iBound;
+    std::uintmax_t iLeft;
+    bool bCut = false;
+  };
+  CBuffer cBuffer;
+};
+
 // Sends what a domain (with its script runs and optimizer) writes into a
-// file (appending) for as long as it lives, its messages for standard error
-// too (the fuzzy library's warnings), in the order they come: an
-// optimisation repeats them at every evaluation. Afterwards the domain
-// writes to the console again.
+// log file for as long as it lives, its messages for standard error too
+// (the fuzzy library's warnings), in the order they come: an optimisation
+// repeats them at every evaluation. Afterwards the domain writes to the
+// console again.
 class CDomainToFile {
  public:
   CDomainToFile(CDomainInstance& domain, const std::filesystem::path& file);
@@ -96,7 +130,7 @@ class CDomainToFile {
 
  private:
   CDomainInstance& cDomain;
-  std::ofstream fFile;
+  CBoundedLog fFile;
 };
 
 // An output on its way to its place: a temporary file in the folder of the

@@ -3,10 +3,12 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -26,10 +28,30 @@ constexpr const char* kProgram = "domtarn";
 constexpr const char* kScriptFailed = "Failed to read StaticDataFile";
 constexpr const char* kScriptNotFound = "couldn't find static data file";
 constexpr const char* kScriptFile = "static data file";
-// Lines of a script's messages shown on standard error.
+// Lines of a script's messages shown on standard error, and their length.
 constexpr std::size_t kShownScriptLines = 20;
+constexpr std::size_t kShownLineChars = 1000;
 // Bytes of disk room taken for an output roster beyond its size.
 constexpr std::uintmax_t kReservedMargin = 4096;
+
+// The next line of `in`, cut to kShownLineChars characters (with " ..."
+// after them) so that a script that prints one endless line takes no more
+// memory than that; false at the end.
+bool ReadShownLine(std::istream& in, std::string& line) {
+  std::array<char, kShownLineChars + 1> buffer{};
+  in.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  const std::streamsize got = in.gcount();
+  if (got == 0 && !in) return false;
+  const bool longer = in.fail() && !in.eof();
+  const bool ended = !in.fail() && !in.eof();  // the line break was read too
+  line.assign(buffer.data(), static_cast<std::size_t>(ended ? got - 1 : got));
+  if (longer) {
+    in.clear();
+    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    line += " ...";
+  }
+  return true;
+}
 
 int CannotWrite(const std::string& shown, const std::string& error) {
   std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
@@ -190,7 +212,7 @@ void CBatchRun::ShowScriptMessages(const fs::path& log, std::uintmax_t from) con
   file.seekg(static_cast<std::streamoff>(from));
   std::vector<std::pair<std::string, long long>> lines;
   long long more = 0;
-  for (std::string line; std::getline(file, line);) {
+  for (std::string line; ReadShownLine(file, line);) {
     if (line.empty()) continue;
     if (!lines.empty() && more == 0 && lines.back().first == line) {
       ++lines.back().second;

@@ -378,7 +378,7 @@ int CheckCreatable(const fs::path& path, const std::string& shown) {
 // two threads write to one stream).
 struct CExtraWorkers {
   std::vector<std::unique_ptr<CShiftSchedulingDomain>> vDomains;
-  std::vector<std::unique_ptr<std::ofstream>> vLogs;
+  std::vector<std::unique_ptr<CBoundedLog>> vLogs;
 };
 
 CExtraWorkers MakeExtraWorkers(CBatchRun& run, const CBatchOptions& options, std::size_t count) {
@@ -397,7 +397,7 @@ CExtraWorkers MakeExtraWorkers(CBatchRun& run, const CBatchOptions& options, std
       domain->SetOutput(silent, silent);
       domain->Read(run.FilePath().string());
     }
-    workers.vLogs.push_back(std::make_unique<std::ofstream>(folder / kConsoleLogFile));
+    workers.vLogs.push_back(std::make_unique<CBoundedLog>(folder / kConsoleLogFile));
     domain->SetOutput(*workers.vLogs.back(), *workers.vLogs.back());
     workers.vDomains.push_back(std::move(domain));
   }

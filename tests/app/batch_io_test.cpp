@@ -136,6 +136,22 @@ TEST(BatchIoTest, LogFolderIsEnteredAndATemporaryOneRemoved) {
 
 // Everything in the folder goes, however many entries and however nested;
 // links are removed, not followed.
+// A log grows to its bound, counting what the file held before, whatever
+// way the text comes (a character or a whole text); the first text past the
+// bound gives way to a line that says so, and nothing more is written.
+TEST(BatchIoTest, BoundedLogStopsAtItsBound) {
+  write_file("log", "0123456789");
+  {
+    CBoundedLog log("log", 16);
+    log << "abc" << 'd' << 7 << std::flush;
+    EXPECT_EQ(read_file("log"), "0123456789abcd7");
+    log << "more than fits" << 'x' << "and after";
+    EXPECT_TRUE(log.good());
+  }
+  EXPECT_EQ(read_file("log"),
+            "0123456789abcd7\n[the log ends here: it reached its bound of 16 bytes]\n");
+}
+
 TEST(BatchIoTest, RemoveFolderTreeRemovesEverythingAndFollowsNoLink) {
   fs::create_directories("outside/kept");
   write_file("outside/kept/file", "kept\n");
