@@ -278,14 +278,14 @@ void TVarlist::write(std::ostream& output) const {
   }
 }
 
-void TVarlist::read(const std::string& file_name) {
+void TVarlist::read(const std::string& file_name, std::size_t max_number) {
   if (!is_input_file(file_name)) return;
   std::ifstream input(file_name);
   if (!input) return;
-  read(input);
+  read(input, max_number);
 }
 
-void TVarlist::read(std::istream& input) {
+void TVarlist::read(std::istream& input, std::size_t max_number) {
   std::string word;
   long count = 0;
   // The head line is "/* #: <count> */"; its marker words are not checked.
@@ -293,7 +293,7 @@ void TVarlist::read(std::istream& input) {
   std::string name;
   std::string formula;
   float value = 0;
-  for (long i = 0; i < count; ++i) {
+  for (long i = 0; i < count && number() < max_number; ++i) {
     if (!(input >> name >> formula >> value)) return;
     insert(name, formula, value);
   }

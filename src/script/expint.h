@@ -311,8 +311,9 @@ class TVarlist {
   void write(const std::string& file_name) const;
   void write(std::ostream& output) const;
   // Appends the variables of a variables file; unreadable files add nothing.
-  void read(const std::string& file_name);
-  void read(std::istream& input);
+  // Reading stops once the store holds `max_number` variables.
+  void read(const std::string& file_name, std::size_t max_number = SIZE_MAX);
+  void read(std::istream& input, std::size_t max_number = SIZE_MAX);
 
   // Index substitution: rewrites indexed names (x[i]) into explicit lists of the
   // present elements and range counts (#i) into numbers. Works in place.

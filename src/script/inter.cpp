@@ -450,11 +450,12 @@ std::unique_ptr<RuleSet> new_rule_set(FuzzyContext& context) {
   return rules;
 }
 
-// The message naming what the run has made too many of, once it holds more
-// of anything than a run may make; nothing otherwise. Fuzzy variables are
-// also store variables, so the store comes last: the message names the more
-// telling kind.
-std::optional<std::string> size_limit_passed(const TScriptRun& run) {
+}  // namespace
+
+// Fuzzy variables are also store variables, so the store comes last: the
+// message names the more telling kind.
+std::optional<std::string> TScriptRun::size_limit_passed() const {
+  const TScriptRun& run = *this;
   struct TCount {
     std::size_t held;
     std::size_t limit;
@@ -479,6 +480,8 @@ std::optional<std::string> size_limit_passed(const TScriptRun& run) {
   return std::nullopt;
 }
 
+namespace {
+
 // Before the statement whose keyword was just read, the `statements`-th of
 // the run, when it may pass a limit (the statement limit, a size check every
 // kSizeCheckStatements statements, the control entries): ends the run with
@@ -496,7 +499,7 @@ std::optional<std::string> size_limit_passed(const TScriptRun& run) {
                                " statements");
   }
   if (statements % script_limits::kSizeCheckStatements == 0) {
-    if (const std::optional<std::string> over = size_limit_passed(run)) {
+    if (const std::optional<std::string> over = run.size_limit_passed()) {
       return stop_before_keyword(*over);
     }
   }

@@ -36,13 +36,24 @@ const ParameterSet* first_set_named(RuleSet& rules, std::string_view name) {
 
 // ------------------------------------------------------------ IMPORT, EXPORT
 
+// An import may add many entries at once: the sizes are checked at once,
+// not only at the next regular check, so that imports in a loop cannot pile
+// up.
+void stop_past_size_limits(TScriptRun& run) {
+  if (const std::optional<std::string> over = run.size_limit_passed()) {
+    run.stop(*over + run.at_token());
+  }
+}
+
 void statement_import(TScriptRun& run) {
   const std::string_view kind = run.read_word();
   const std::string file_name = run.read_name();
   const std::string path = run.read_path(file_name);
   if (kind == "VARIABLES") {
-    run.Vars->read(path);
+    // Past the limit one more is enough to end the run below.
+    run.Vars->read(path, run.Context.limits.variables + 1);
     run.Vars->substitute_all();
+    stop_past_size_limits(run);
     return;
   }
   if (kind != "RULESET" && kind != "PARAMETERSET" && kind != "PSLIST") return;
@@ -63,6 +74,7 @@ void statement_import(TScriptRun& run) {
   } else {
     run.Rules->get_ps_list()->read(in, run.errors());
   }
+  stop_past_size_limits(run);
 }
 
 void export_parameter_sets(TScriptRun& run, std::string_view set_name) {

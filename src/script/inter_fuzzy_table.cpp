@@ -27,7 +27,10 @@ bool stamp_of(const std::string& file_name, TFileStamp& stamp) {
 // (is_input_file). Unformatted reads turn a failed read into the
 // stream's bad state; an iterator over the stream's buffer would throw.
 bool read_words(const std::string& file_name, std::vector<std::string>& words) {
-  if (!is_input_file(file_name)) return false;
+  // Every word is kept apart, at many times its size: the tables the
+  // statements read are a few kilobytes, this is far more.
+  constexpr std::uintmax_t kMaxTableBytes = std::uintmax_t{8} << 20;
+  if (!is_input_file(file_name, kMaxTableBytes)) return false;
   std::ifstream in(file_name, std::ios::binary);
   if (!in) return false;
   std::string text;

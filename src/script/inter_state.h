@@ -635,6 +635,9 @@ class TScriptRun : public TDivisionByZeroListener {
 
   // " at token #<count>", the position part of the stopping messages.
   std::string at_token() const;
+  // The message naming what the run has made too many of, once it holds
+  // more of anything than a run may make; nothing otherwise.
+  std::optional<std::string> size_limit_passed() const;
   // Ends the run; the message, if any, is printed between line breaks.
   void stop();
   void stop(std::string_view message);

@@ -16,6 +16,7 @@
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <utility>
@@ -374,6 +375,22 @@ TEST(ScriptLimits, LoopsThatMakeTooMuchEndAtTheSizeLimits) {
     EXPECT_NE(out.str().find("\nError: more than 50 " + c.what + " at token #"), std::string::npos)
         << c.what << ": " << out.str().substr(0, 400);
   }
+}
+
+// An import that passes a size limit ends the run at once, not at the next
+// regular check: imports in a loop cannot pile up entries.
+TEST(ScriptLimits, ImportPastTheLimitEndsTheRunAtOnce) {
+  std::ofstream file("sixty.vars");
+  file << "/* #: 60 */";
+  for (int i = 0; i < 60; ++i) file << "\na" << i << " 0 " << i;
+  file.close();
+  TEvalContext context;
+  context.set_output(std::cout, std::cerr);
+  context.limits = {
+      .statements = 10'000'000, .variables = 50, .fuzzy_entries = 50, .constraints = 50};
+  EXPECT_EQ(run_script(context, "IMPORT VARIABLES sixty.vars PRINT \"after\""),
+            "\nError: more than 50 variables at token #3\n");
+  std::filesystem::remove("sixty.vars");
 }
 
 }  // namespace
