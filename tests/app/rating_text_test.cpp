@@ -13,16 +13,26 @@
 
 namespace {
 
-CRatedConstraint Rated(const char* formula, float value) {
+// A rated constraint of a branch, its place read from the formula.
+CRatedConstraint RatedIn(const char* branch, const char* name, const char* formula, float value) {
   CRatedConstraint c;
-  c.sBranch = "WORKINGHOURS";
-  c.sName = "hours_ok";
+  c.sBranch = branch;
+  c.sName = name;
   c.sFormula = formula;
   const CPlace place = DecodePlace(c.sBranch, formula);
   c.iGroup = place.iGroup;
   c.iWeek = place.iWeek;
+  c.iBlock = place.iBlock;
   c.fValue = value;
   return c;
+}
+
+CRatedConstraint Rated(const char* formula, float value) {
+  return RatedIn("WORKINGHOURS", "hours_ok", formula, value);
+}
+
+CRatedConstraint RatedBlock(const char* formula, float value) {
+  return RatedIn("SHIFTBLOCKS", "block_ok", formula, value);
 }
 
 TEST(RatingTextTest, ChangesLargestFirstAndOneSidedCounted) {
@@ -58,18 +68,6 @@ TEST(RatingTextTest, ChangesLargestFirstAndOneSidedCounted) {
     WriteRatingChanges(out, {before, grid}, {c.after, grid}, c.top);
     EXPECT_EQ(out.str(), c.expected);
   }
-}
-
-CRatedConstraint RatedBlock(const char* formula, float value) {
-  CRatedConstraint c;
-  c.sBranch = "SHIFTBLOCKS";
-  c.sName = "block_ok";
-  c.sFormula = formula;
-  const CPlace place = DecodePlace(c.sBranch, formula);
-  c.iGroup = place.iGroup;
-  c.iBlock = place.iBlock;
-  c.fValue = value;
-  return c;
 }
 
 // A block is the same block when it starts on the same day, whatever its
