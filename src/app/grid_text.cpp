@@ -6,6 +6,7 @@
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "text_join.h"
 #include "text_width.h"
@@ -53,9 +54,17 @@ std::string FloatText(float value) {
   return text.str();
 }
 
+// A spreadsheet takes a cell that starts with one of these for a formula
+// (and may run what it names); such a name is written after an apostrophe,
+// which makes the cell text (most spreadsheets hide the apostrophe).
+bool ReadAsFormula(const std::string& text) {
+  return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
 std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-  std::string quoted = "\"";
+  const bool formula = ReadAsFormula(text);
+  if (!formula && text.find_first_of(",\"\n\r") == std::string::npos) return text;
+  std::string quoted = formula ? "\"'" : "\"";
   for (const char c : text) {
     if (c == '"') quoted += '"';
     quoted += c;

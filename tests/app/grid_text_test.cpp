@@ -49,6 +49,20 @@ TEST(GridTextTest, CsvHasDayNumbersAndShiftNamesQuotedWhereNeeded) {
             "\"South, East\",Off,Day,Day,Day,Off,Night,Off\n");
 }
 
+// Names a spreadsheet would take for formulas are written as text.
+TEST(GridTextTest, CsvNamesThatReadAsFormulasStayText) {
+  CRosterGrid grid = TwoGroups();
+  grid.vGroupNames = {"=HYPERLINK(\"x\")", "+1", "-night", "@SUM(A1)"};
+  grid.vShiftNames = {"Off", "=1+1", "Night"};
+  grid.vCells = {{1, 0, 0, 0, 0, 0, 0}, {0}, {0}, {0}};
+  std::ostringstream out;
+  WriteGridCsv(out, grid);
+  EXPECT_EQ(out.str(),
+            "group,1,2,3,4,5,6,7\n"
+            "\"'=HYPERLINK(\"\"x\"\")\",\"'=1+1\",Off,Off,Off,Off,Off,Off\n"
+            "\"'+1\",Off\n\"'-night\",Off\n\"'@SUM(A1)\",Off\n");
+}
+
 // Without an operating plan the day cover shows the groups alone, and the
 // plan check compares only the shifts each group must work. (With a plan:
 // the end-to-end cases cmd_show_example and cmd_check_*.)
