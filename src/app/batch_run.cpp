@@ -186,7 +186,28 @@ int CBatchRun::Open(bool needScript) {
   return kExitSuccess;
 }
 
+namespace {
+
+// Whether a script text has the word INPUT, the statement that reads a word
+// from standard input.
+bool ReadsStandardInput(const char* script) {
+  std::istringstream words{std::string(script != nullptr ? script : "")};
+  for (std::string word; words >> word;) {
+    if (word == "INPUT") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int CBatchRun::Evaluate() {
+  // The script's INPUT prints no prompt, and what the script prints goes to
+  // the log: without a word, a terminal would only seem to hang.
+  if (::isatty(STDIN_FILENO) != 0 && ReadsStandardInput(pDomain->GetStaticData())) {
+    std::cerr << kProgram << ": the evaluation script " << pDomain->GetStaticDataFileName()
+              << " reads words from standard input (INPUT), at every evaluation: type them,"
+                 " or give them from a file with <\n";
+  }
   const fs::path log = cFolder.Path() / kConsoleLogFile;
   std::error_code code;
   const std::uintmax_t logged_before = fs::exists(log, code) ? fs::file_size(log, code) : 0;
