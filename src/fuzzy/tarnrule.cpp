@@ -259,8 +259,9 @@ void Rule::write(std::ostream& out) const {
 // The full stop follows the certainty directly. Number reading takes it as
 // part of a whole number ("1.", "0.", also "2."), so it is read as a word of
 // its own only when it is still there: always for 0 and 1 it is not, for
-// other whole numbers not unless a '.' follows, for fractions when anything
-// but the end of the text follows.
+// other whole numbers not unless a '.' follows, for fractions always. The
+// rule is whole without it: a text that ends before the full stop (with or
+// without white space after the certainty) keeps the rule.
 int Rule::read(std::istream& in, const CVList* vars) {
   std::string word;
   if (!read_word(in, word)) return kReadBrokenOff;
@@ -271,10 +272,9 @@ int Rule::read(std::istream& in, const CVList* vars) {
   if (result != kReadOk) return result;
   if (!(in >> word >> word >> certainty_)) return kReadBrokenOff;
   if (certainty_ == 0 || certainty_ == 1) return kReadOk;
-  const int next = in.peek();
-  if (next == std::char_traits<char>::eof()) return kReadOk;
-  if (next != '.' && std::floor(certainty_) == certainty_) return kReadOk;
-  return read_word(in, word) ? kReadOk : kReadBrokenOff;
+  if (in.peek() != '.' && std::floor(certainty_) == certainty_) return kReadOk;
+  read_word(in, word);
+  return kReadOk;
 }
 
 void Rule::make_ShortString(std::ostream& out) const {

@@ -163,6 +163,25 @@ TEST_F(RuleSetTest, RuleLinesAndFullStops) {
   EXPECT_EQ(second.str(), text);
 }
 
+// A rule file whose last rule lacks its full stop keeps that rule, whatever
+// white space ends the text.
+TEST_F(RuleSetTest, TheLastFullStopMayBeMissing) {
+  rules.add_BasicRule(&x, "low", &y, "bad", 1);
+  rules.add_BasicRule(&x, "high", &y, "good", 0.5f);
+  const std::string text = written();
+  const std::string whole = text.substr(0, text.rfind("0.5.") + 3);
+  for (const std::string end : {"", "\n", " \n\n"}) {
+    RuleSet again(&context);
+    std::istringstream in(whole + end);
+    Capture err(std::cerr);
+    EXPECT_EQ(again.read(in), 1);
+    std::ostringstream second;
+    again.write(second);
+    EXPECT_EQ(second.str(), text);
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
 TEST_F(RuleSetTest, BrokenRuleFilesStopCleanly) {
   rules.add_BasicRule(&x, "low", &y, "bad", 0.5f);
   rules.add_ComplexRule(&x, "high", &z, "low", &m, "hi", c_and, 1);
