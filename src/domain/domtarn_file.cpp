@@ -26,38 +26,52 @@ class CDescriptor {
   int fd;
 };
 
-}  // namespace
-
-namespace {
-
-// Whether the open file has room for `length` bytes, taken now where it
-// grows (its size `size`, -1: unknown), so that a full disk leaves the old
+// Whether the open regular file has room for `length` bytes, taken now
+// where it grows (its size `size`), so that a full disk leaves the old
 // contents whole instead of half written over.
 bool HasRoomFor(int fd, std::size_t length, long long size) {
-  if (size < 0) {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) return true;
-    size = status.st_size;
-  }
   if (static_cast<unsigned long long>(size) >= length) return true;
   const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(length));
   return error != ENOSPC && error != EDQUOT && error != EFBIG;
 }
 
-// Writes `text` from the start of the open file and cuts the file to what
-// was written when it was longer (`size`, -1: cut in any case). A file
-// without room for the text keeps its old contents. Like every failure of
-// these writes, a failure to write or cut is not reported.
-void WriteFromStart(int fd, std::string_view text, long long size) {
-  if (!HasRoomFor(fd, text.size(), size)) return;
+// Writes `text` with `write_at(data, length, offset)` from offset 0 on, as
+// far as it goes; gives the bytes written.
+template <class WriteAt>
+std::size_t WriteAll(std::string_view text, const WriteAt& write_at) {
   std::size_t written = 0;
   while (written < text.size()) {
-    const ssize_t n =
-        ::pwrite(fd, text.data() + written, text.size() - written, static_cast<off_t>(written));
+    const ssize_t n = write_at(text.data() + written, text.size() - written, written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     written += static_cast<std::size_t>(n);
   }
+  return written;
+}
+
+// Writes `text` from the start of the open file and cuts the file to what
+// was written when it was longer (`size`, -1: unknown). A file without room
+// for the text keeps its old contents. A pipe, a terminal or a device (a
+// file that is no regular file, known only when `size` is unknown) takes
+// the text where it stands, as a stream would write it. Like every failure
+// of these writes, a failure to write or cut is not reported.
+void WriteFromStart(int fd, std::string_view text, long long size) {
+  if (size < 0) {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) {
+      WriteAll(text, [fd](const char* data, std::size_t length, std::size_t) {
+        return ::write(fd, data, length);
+      });
+      return;
+    }
+    if (!HasRoomFor(fd, text.size(), status.st_size)) return;
+  } else if (!HasRoomFor(fd, text.size(), size)) {
+    return;
+  }
+  const std::size_t written =
+      WriteAll(text, [fd](const char* data, std::size_t length, std::size_t offset) {
+        return ::pwrite(fd, data, length, static_cast<off_t>(offset));
+      });
   if (size >= 0 && static_cast<unsigned long long>(size) <= written) return;
   const int cut = ::ftruncate(fd, static_cast<off_t>(written));
   static_cast<void>(cut);
@@ -85,7 +99,9 @@ bool CRewrittenFile::Replace(const std::string& name, std::string_view text) {
 
 bool CRewrittenFile::Open(const std::string& name, long long& size) {
   struct stat status {};
-  if (fd >= 0 && name == sName && ::fstat(fd, &status) == 0 && status.st_nlink > 0) {
+  // A file open before is written again while it is the same regular file.
+  if (fd >= 0 && name == sName && ::fstat(fd, &status) == 0 && status.st_nlink > 0 &&
+      S_ISREG(status.st_mode)) {
     size = status.st_size;
     return true;
   }
