@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -194,8 +195,23 @@ CShiftSchedulingDomain::CShiftSchedulingDomain() {
   SetClassName("CShiftSchedulingDomain");
 }
 
+// A file that does not open is passed over without a word. One that opens
+// but is no regular file (a folder, a pipe, a device, which could block or
+// never end) or is larger than any roster is refused with a line that says
+// so, since nothing of it is read.
 void CShiftSchedulingDomain::Read(const std::string& filename) {
-  if (!is_input_file(filename)) return;
+  if (!is_input_file(filename)) {
+    std::error_code error;
+    const auto status = std::filesystem::status(filename, error);
+    if (error || !std::filesystem::exists(status)) return;
+    GetOutput() << "Domain file " << filename << ": "
+                << (std::filesystem::is_regular_file(status)
+                        ? "larger than the " + std::to_string(kMaxInputFileBytes >> 20) +
+                              " MiB a domain data file may hold"
+                        : std::string("not a regular file"))
+                << '\n';
+    return;
+  }
   std::ifstream file(filename);
   if (!file) return;
   ReadSourceName = filename;
