@@ -156,7 +156,9 @@ class TFormulaParser {
       // An item that consumes nothing (a stray operator character) ends the list
       // instead of adding empty links forever.
       if (rest.size() == before) break;
-      if (!rest.empty() && !at('}')) {
+      // The end of the text is no '}': a list left open ends in a link
+      // without an item, which makes the whole list an error.
+      if (!at('}')) {
         link->right = std::make_unique<TExptree>();
         link = link->right.get();
       }
