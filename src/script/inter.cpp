@@ -485,28 +485,26 @@ namespace {
 // Before the statement whose keyword was just read, the `statements`-th of
 // the run, when it may pass a limit (the statement limit, a size check every
 // kSizeCheckStatements statements, the control entries): ends the run with
-// a message when it would. The messages name the place before the keyword,
-// `words_before` words in. Rarely called, so kept out of the loop.
-[[gnu::noinline]] bool within_limits(TScriptRun& run, long statements, int words_before) {
+// a message when it would. The messages give the token count as it stands,
+// the keyword counted, as the nesting limits' messages do. Rarely called,
+// so kept out of the loop.
+[[gnu::noinline]] bool within_limits(TScriptRun& run, long statements) {
   const long statement_limit = run.Context.limits.statements;
-  const auto stop_before_keyword = [&](const std::string& message) {
-    run.number_of_tokens = words_before;
+  const auto stop_at_keyword = [&](const std::string& message) {
     run.stop(message + run.at_token());
     return false;
   };
   if (statements > statement_limit) {
-    return stop_before_keyword("Error: more than " + std::to_string(statement_limit) +
-                               " statements");
+    return stop_at_keyword("Error: more than " + std::to_string(statement_limit) + " statements");
   }
   if (statements % script_limits::kSizeCheckStatements == 0) {
     if (const std::optional<std::string> over = run.size_limit_passed()) {
-      return stop_before_keyword(*over);
+      return stop_at_keyword(*over);
     }
   }
   if (run.Controls->number() > script_limits::kMaxControlEntries) {
-    return stop_before_keyword("Error: more than " +
-                               std::to_string(script_limits::kMaxControlEntries) +
-                               " control entries");
+    return stop_at_keyword("Error: more than " + std::to_string(script_limits::kMaxControlEntries) +
+                           " control entries");
   }
   return true;
 }
@@ -516,7 +514,6 @@ void main_pass(TScriptRun& run) {
   const long statement_limit = run.Context.limits.statements;
   long statements = 0;
   while (!run.stopped() && !run.reader.at_end()) {
-    const int words_before = run.number_of_tokens;
     const std::string_view word = run.read_word();
     // Unknown words, declarations and their names are passed over: they are
     // no statements and count toward no limit.
@@ -530,7 +527,7 @@ void main_pass(TScriptRun& run) {
     ++statements;
     if (statements > statement_limit || statements % script_limits::kSizeCheckStatements == 0 ||
         run.Controls->number() > script_limits::kMaxControlEntries) {
-      if (!within_limits(run, statements, words_before)) return;
+      if (!within_limits(run, statements)) return;
     }
     statement->run(run);
   }

@@ -327,17 +327,17 @@ INSTANTIATE_TEST_SUITE_P(Caching, ScriptCases, ::testing::Values(true, false),
                          });
 
 // An endless script ends at the statement limit with its message; the limit
-// is lowered here only to keep the test fast. The count names the word
-// before which the stop happened: the LET of the 500th turn, right after
-// LOOP. Words that are no statement count toward no limit, so the loop with
-// them stops in the same turn, two words further on.
+// is lowered here only to keep the test fast. The count includes the keyword
+// of the statement refused: the LET of the 500th turn, right after LOOP.
+// Words that are no statement count toward no limit, so the loop with them
+// stops in the same turn, two words further on.
 TEST(ScriptLimits, EndlessLoopEndsAtTheStatementLimit) {
   TEvalContext context;
   context.set_output(std::cout, std::cerr);
   context.limits.statements = 1000;
   const std::pair<const char*, const char*> cases[] = {
-      {"LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k", "#5"},
-      {"LET k = 0 LOOP unknown words LET k = (k+1) ENDLOOP PRINT k", "#7"},
+      {"LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k", "#6"},
+      {"LET k = 0 LOOP unknown words LET k = (k+1) ENDLOOP PRINT k", "#8"},
   };
   for (const auto& [script, token] : cases) {
     EXPECT_EQ(run_script(context, script),
