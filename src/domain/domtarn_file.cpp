@@ -3,11 +3,14 @@
 #include "domtarn_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
+#include <ctime>
 
 namespace {
 
@@ -24,6 +27,32 @@ class CDescriptor {
 
  private:
   int fd;
+};
+
+// Holds SIGPIPE back from this thread while it lives: a write to a pipe
+// whose reader is gone then fails (EPIPE) like any failed write here,
+// instead of ending the program with the roster the user has not saved.
+class CBrokenPipeHeld {
+ public:
+  CBrokenPipeHeld() {
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &before);
+  }
+  CBrokenPipeHeld(const CBrokenPipeHeld&) = delete;
+  CBrokenPipeHeld& operator=(const CBrokenPipeHeld&) = delete;
+  ~CBrokenPipeHeld() {
+    // The signal a failed write raised waits; it is taken before the old
+    // mask comes back.
+    const timespec none{};
+    while (sigtimedwait(&pipe, nullptr, &none) == SIGPIPE) {
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  }
+
+ private:
+  sigset_t pipe{};
+  sigset_t before{};
 };
 
 // Whether the open regular file has room for `length` bytes, taken now
@@ -59,6 +88,7 @@ void WriteFromStart(int fd, std::string_view text, long long size) {
   if (size < 0) {
     struct stat status {};
     if (::fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) {
+      const CBrokenPipeHeld held;
       WriteAll(text, [fd](const char* data, std::size_t length, std::size_t) {
         return ::write(fd, data, length);
       });
