@@ -73,7 +73,9 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
       {"(a,b)", 0, 1}, {"(\"A\"=65)", 1, 0}, {"(\"AB\"!\"AB\")", 0, 0}, {"-a", -2, 1},
       {"SUM{a)b}", 2, 1}, {"a", 2, 0}, {"unknown", 0, 1}, {"\"A\"", 65, 0}, {"c", 4, 0},
       {"(c+1)", 5, 0}, {"((a>1)|(b<1))", 1, 0}, {"((a>1)&(b<1))", 0, 0}, {"(-x|0)", 1, 0},
-      {"((c>3)&(unknown=0))", 1, 1}, {"SUM{1,2", 0, 1}, {"MAX{1,", 0, 1}, {"SUM{}", 0, 1}};
+      {"((c>3)&(unknown=0))", 1, 1}, {"SUM{1,2", 0, 1}, {"MAX{1,", 0, 1}, {"SUM{}", 0, 1},
+      {"MIN{b,a,x}", 1, 0}, {"(-SUM{a,b})", -5, 0}, {"SUM{unknown,1}", 1, 1},
+      {"MAX{\"A\",a}", 65, 0}, {"MUL{c,a}", 8, 0}};
   // clang-format on
   for (const Case& c : cases) {
     const Computed r = compute(store, c.f);
