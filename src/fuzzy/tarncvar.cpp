@@ -48,11 +48,6 @@ bool same_bits(const PList& a, const PList& b) {
 
 // ---------------------------------------------------------------- float list
 
-float* FList::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &values_[static_cast<std::size_t>(i)];
-}
-
 float FList::find_v(int i) const {
   if (i < 0 || i >= get_number()) return -1.0f;
   return values_[static_cast<std::size_t>(i)];

@@ -32,7 +32,7 @@ class FList {
  public:
   void add(float value) { values_.push_back(value); }
   // The i-th value's storage; null outside 0..number-1.
-  float* find(int i);
+  float* find(int i) { return element_at(values_, i); }
   // The i-th value; -1.0 outside 0..number-1.
   float find_v(int i) const;
   float operator[](int i) const { return find_v(i); }
@@ -578,8 +578,8 @@ class CVList {
   // Appends copies of other's variables whose names are not yet present.
   void add(const CVList* other);
 
-  CombinedVariable* find(int i);
-  const CombinedVariable* find(int i) const;
+  CombinedVariable* find(int i) { return owned_at(items_, i); }
+  const CombinedVariable* find(int i) const { return owned_at(items_, i); }
   CombinedVariable* operator[](int i) { return find(i); }
   CombinedVariable* find_cv(std::string_view name) const;
   // Where a lookup by name found its variable, and in which generation of

@@ -193,16 +193,6 @@ void CVList::add(const CVList* other) {
   }
 }
 
-CombinedVariable* CVList::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return items_[static_cast<std::size_t>(i)].get();
-}
-
-const CombinedVariable* CVList::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return items_[static_cast<std::size_t>(i)].get();
-}
-
 CombinedVariable* CVList::find_cv(std::string_view name) const {
   name = name_view(name);
   if (names_of_kind_[kind_of(name)] == 0) return nullptr;

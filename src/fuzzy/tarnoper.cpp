@@ -144,10 +144,6 @@ const char* concat_operator_text(concat_operator op) {
 
 // ------------------------------------------------------------- word wrappers
 
-void FuzzyOperator::show(std::ostream& out) const {
-  out << fuzzy_operator_text(oper_) << ' ';
-}
-
 void FuzzyOperator::write(std::ostream& out) const {
   out << fuzzy_operator_text(oper_) << ' ';
 }
@@ -160,10 +156,6 @@ bool FuzzyOperator::read(std::istream& in) {
     if (word == kFuzzyOperatorTexts[i]) oper_ = static_cast<fuzzy_operator>(i);
   }
   return true;
-}
-
-void DeFuzzyOperator::show(std::ostream& out) const {
-  out << defuzzification_operator_text(oper_) << ' ';
 }
 
 void DeFuzzyOperator::write(std::ostream& out) const {
@@ -182,10 +174,6 @@ bool DeFuzzyOperator::read(std::istream& in) {
 
 int ConcatOperator::compare(const ConcatOperator* a, const ConcatOperator* b) {
   return (a != nullptr && b != nullptr && a->oper_ == b->oper_) ? 1 : 0;
-}
-
-void ConcatOperator::show(std::ostream& out) const {
-  out << concat_operator_text(oper_) << ' ';
 }
 
 void ConcatOperator::write(std::ostream& out) const {

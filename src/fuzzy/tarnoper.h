@@ -36,7 +36,7 @@ class FuzzyOperator {
   constexpr explicit FuzzyOperator(fuzzy_operator op) : oper_(op) {}
   void set_oper(fuzzy_operator op) { oper_ = op; }
   fuzzy_operator get_oper() const { return oper_; }
-  void show(std::ostream& out) const;
+  void show(std::ostream& out) const { write(out); }
   void write(std::ostream& out) const;
   // Any word other than the nine operator texts reads as no_fop.
   bool read(std::istream& in);
@@ -51,7 +51,7 @@ class DeFuzzyOperator {
   constexpr explicit DeFuzzyOperator(defuzzification_operator op) : oper_(op) {}
   void set_oper(defuzzification_operator op) { oper_ = op; }
   defuzzification_operator get_oper() const { return oper_; }
-  void show(std::ostream& out) const;
+  void show(std::ostream& out) const { write(out); }
   void write(std::ostream& out) const;
   // "cog", "fimax", "mom"; any other word reads as no_dfop.
   bool read(std::istream& in);
@@ -68,7 +68,7 @@ class ConcatOperator {
   concat_operator get_oper() const { return oper_; }
   // 1 when both hold the same value, else 0 (also for a null operand).
   static int compare(const ConcatOperator* a, const ConcatOperator* b);
-  void show(std::ostream& out) const;
+  void show(std::ostream& out) const { write(out); }
   void write(std::ostream& out) const;
   // "AND"/"c_and" read as AND, "OR"/"c_or" as OR, anything else as no_cop.
   bool read(std::istream& in);

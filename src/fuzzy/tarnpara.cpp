@@ -89,10 +89,6 @@ colourtype colour_from_text(std::string_view word) {
 
 // ---------------------------------------------------------------- term names
 
-void Name::show(std::ostream& out) const {
-  out << nam_ << ' ';
-}
-
 void Name::write(std::ostream& out) const {
   out << nam_ << ' ';
 }
@@ -103,16 +99,6 @@ NList::NList(int n) {
     return;
   }
   for (int i = 0; i < n; ++i) add("no_linguistic_term");
-}
-
-Name* NList::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &names_[static_cast<std::size_t>(i)];
-}
-
-const Name* NList::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &names_[static_cast<std::size_t>(i)];
 }
 
 const char* NList::find_n(int i) const {
@@ -150,10 +136,6 @@ bool NList::read(std::istream& in) {
 
 // ------------------------------------------------------------------- colours
 
-void Colour::show(std::ostream& out) const {
-  out << colour_text(colour_) << ' ';
-}
-
 void Colour::write(std::ostream& out) const {
   out << colour_text(colour_) << ' ';
 }
@@ -171,16 +153,6 @@ CList::CList(int n) {
     return;
   }
   for (int i = 0; i < n; ++i) add(white);
-}
-
-Colour* CList::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &colours_[static_cast<std::size_t>(i)];
-}
-
-const Colour* CList::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return &colours_[static_cast<std::size_t>(i)];
 }
 
 void CList::copy(const CList* other) {
@@ -394,16 +366,6 @@ void PSList::add(const PSList* other, std::ostream* err) {
   // Indexing keeps this safe when other is this list.
   const int count = other->get_number();
   for (int i = 0; i < count; ++i) add(other->find(i), err);
-}
-
-ParameterSet* PSList::find(int i) {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return sets_[static_cast<std::size_t>(i)].get();
-}
-
-const ParameterSet* PSList::find(int i) const {
-  if (i < 0 || i >= get_number()) return nullptr;
-  return sets_[static_cast<std::size_t>(i)].get();
 }
 
 void PSList::remove(int i) {

@@ -65,6 +65,19 @@ bool read_count_frame(std::istream& in, int& count);
 // Writes a list head "/* #: n */ " (with its trailing blank).
 void write_count_frame(std::ostream& out, int count);
 
+// The element at index i of a list's items, or null outside 0..size-1: the
+// lists' find(i). For items held by owning pointers, the element pointed to.
+template <class Items>
+auto* element_at(Items& items, int i) {
+  return i >= 0 && static_cast<std::size_t>(i) < items.size() ? &items[static_cast<std::size_t>(i)]
+                                                              : nullptr;
+}
+template <class Items>
+auto* owned_at(Items& items, int i) {
+  auto* owner = element_at(items, i);
+  return owner != nullptr ? owner->get() : nullptr;
+}
+
 // Writes one message line of the library to `err` and flushes it; nothing
 // when there is no stream to report to (null).
 template <class... Parts>
@@ -110,7 +123,7 @@ class Name {
   const char* get_name() const { return nam_.c_str(); }
   std::string_view get_name_view() const { return nam_; }
 
-  void show(std::ostream& out) const;
+  void show(std::ostream& out) const { write(out); }
   void write(std::ostream& out) const;
   bool read(std::istream& in) { return read_name(in, nam_); }
 
@@ -127,8 +140,8 @@ class NList {
 
   void add(std::string_view text) { names_.emplace_back(text); }
   // The i-th entry; null outside 0..number-1.
-  Name* find(int i);
-  const Name* find(int i) const;
+  Name* find(int i) { return element_at(names_, i); }
+  const Name* find(int i) const { return element_at(names_, i); }
   // The i-th name text; "" outside 0..number-1.
   const char* find_n(int i) const;
   const char* operator[](int i) const { return find_n(i); }
@@ -154,7 +167,7 @@ class Colour {
   void set_colour(colourtype colour) { colour_ = colour; }
   colourtype get_colour() const { return colour_; }
 
-  void show(std::ostream& out) const;
+  void show(std::ostream& out) const { write(out); }
   void write(std::ostream& out) const;
   bool read(std::istream& in);
 
@@ -171,8 +184,8 @@ class CList {
 
   void add(colourtype colour) { colours_.emplace_back(colour); }
   // The i-th entry; null outside 0..number-1.
-  Colour* find(int i);
-  const Colour* find(int i) const;
+  Colour* find(int i) { return element_at(colours_, i); }
+  const Colour* find(int i) const { return element_at(colours_, i); }
   const Colour* find_ct(int i) const { return find(i); }
   const Colour* operator[](int i) const { return find(i); }
   void copy(const CList* other);
@@ -315,8 +328,8 @@ class PSList {
   // Appends copies of all of other's elements in order.
   void add(const PSList* other, std::ostream* err = nullptr);
   // The i-th element; null outside 0..number-1.
-  ParameterSet* find(int i);
-  const ParameterSet* find(int i) const;
+  ParameterSet* find(int i) { return owned_at(sets_, i); }
+  const ParameterSet* find(int i) const { return owned_at(sets_, i); }
   // Removes the i-th element; indices outside the list are ignored.
   void remove(int i);
   void remove_all() { sets_.clear(); }

@@ -62,10 +62,6 @@ int Term::compare(const Term* a, const Term* b) {
   return (same_text(a->lt_, b->lt_) && same_text(a->cv_name_, b->cv_name_)) ? 1 : 0;
 }
 
-void Term::show(std::ostream& out) const {
-  out << cv_name_ << " IS " << lt_ << ' ';
-}
-
 void Term::write(std::ostream& out) const {
   out << cv_name_ << " IS " << lt_ << ' ';
 }

@@ -54,7 +54,7 @@ class Term {
   // 1 when both exist with equal terms and equal variable names, else 0.
   static int compare(const Term* a, const Term* b);
 
-  void show(std::ostream& out) const;
+  void show(std::ostream& out) const { write(out); }
   void write(std::ostream& out) const;
   // Reads "name IS term"; the name must be that of a variable in vars.
   int read(std::istream& in, const CVList* vars);
@@ -317,8 +317,8 @@ class RuleSet {
   // Fills the match values of v's terms from the rules (1), or fails (-1).
   int internal_evaluate(CombinedVariable* v);
 
-  // The memory evaluations are taken from and kept in (not owned; null, or
-  // disabled: all computed), with results the same bit for bit either way.
+  // The memory evaluations are taken from and kept in (not owned; null: all
+  // computed), with results the same bit for bit either way.
   void set_evaluation_memo(RuleEvaluationMemo* memo) { memo_ = memo; }
 
   void set_rs_name(std::string_view name) { rs_name_ = cut_name(name); }

@@ -105,7 +105,7 @@ int RuleSet::internal_evaluate(CombinedVariable* v, float* defuzzified) {
     cycle_found_ = true;
     return -1;
   }
-  if (memo_ != nullptr && memo_->enabled()) return remembered_evaluation(b, v, defuzzified);
+  if (memo_ != nullptr) return remembered_evaluation(b, v, defuzzified);
   const int result = evaluate_block(b, v);
   if (result >= 1 && defuzzified != nullptr) *defuzzified = accumulate(v, operator_set_.get());
   return result;

@@ -132,7 +132,6 @@ void RuleEvaluationMemo::clear() {
   forget_outcomes();
   ++epoch_;
   hits_ = 0;
-  misses_ = 0;
 }
 
 void RuleEvaluationMemo::forget_outcomes() {
@@ -438,7 +437,6 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
       }
     }
   }
-  ++misses_;
   return true;
 }
 

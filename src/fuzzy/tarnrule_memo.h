@@ -40,15 +40,8 @@ class RuleEvaluationMemo {
 
   // Forgets everything remembered.
   void clear();
-  // A disabled memory is never consulted: rule sets compute every
-  // evaluation.
-  void set_enabled(bool enabled) { enabled_ = enabled; }
-  bool enabled() const { return enabled_; }
-
-  // Number of evaluations taken from the memory and computed, since the last
-  // clear().
+  // Number of evaluations taken from the memory since the last clear().
   std::uint64_t hits() const { return hits_; }
-  std::uint64_t misses() const { return misses_; }
 
   // ------------------------------------------------- used by RuleSet only
 
@@ -116,9 +109,7 @@ class RuleEvaluationMemo {
   // before (of an older epoch) are then never remembered.
   void bound_ids();
 
-  bool enabled_ = true;
   std::uint64_t hits_ = 0;
-  std::uint64_t misses_ = 0;
   // Plans by the index of the block they evaluate, of the rule set they were
   // last used with (see carry_plan).
   std::vector<std::vector<std::unique_ptr<Plan>>> plans_;
