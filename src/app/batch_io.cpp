@@ -149,16 +149,29 @@ bool RemoveEntryAt(int folder, const char* name, int depth) noexcept {
 
 CSignalHandlers::CSignalHandlers(std::initializer_list<int> signals, void (*handler)(int),
                                  int flags) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_flags = flags;
+  Install(signals, action);
+}
+
+CSignalHandlers::CSignalHandlers(std::initializer_list<int> signals,
+                                 void (*handler)(int, siginfo_t*, void*), int flags) {
+  struct sigaction action {};
+  action.sa_sigaction = handler;
+  action.sa_flags = flags | SA_SIGINFO;
+  Install(signals, action);
+}
+
+void CSignalHandlers::Install(std::initializer_list<int> signals, const struct sigaction& action) {
+  struct sigaction installed = action;
+  sigemptyset(&installed.sa_mask);
   std::size_t i = 0;
   for (const int signal : signals) {
     if (i == kMaxSignals) break;
     aSignals[i] = signal;
     if (sigaction(signal, nullptr, &aPrevious[i]) == 0 && aPrevious[i].sa_handler != SIG_IGN) {
-      struct sigaction action {};
-      action.sa_handler = handler;
-      sigemptyset(&action.sa_mask);
-      action.sa_flags = flags;
-      aInstalled[i] = sigaction(signal, &action, nullptr) == 0;
+      aInstalled[i] = sigaction(signal, &installed, nullptr) == 0;
     }
     ++i;
   }

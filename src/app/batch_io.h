@@ -29,6 +29,9 @@ class CSignalHandlers {
   static constexpr std::size_t kMaxSignals = 4;
 
   CSignalHandlers(std::initializer_list<int> signals, void (*handler)(int), int flags);
+  // The same with a handler that is told who sent the signal (SA_SIGINFO).
+  CSignalHandlers(std::initializer_list<int> signals, void (*handler)(int, siginfo_t*, void*),
+                  int flags);
   ~CSignalHandlers();
   CSignalHandlers(const CSignalHandlers&) = delete;
   CSignalHandlers& operator=(const CSignalHandlers&) = delete;
@@ -37,6 +40,7 @@ class CSignalHandlers {
   std::array<int, kMaxSignals> aSignals{};
   std::array<struct sigaction, kMaxSignals> aPrevious{};
   std::array<bool, kMaxSignals> aInstalled{};
+  void Install(std::initializer_list<int> signals, const struct sigaction& action);
 };
 
 // Removes a folder and everything in it with calls that are safe in a signal

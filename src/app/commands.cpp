@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <csignal>
@@ -442,27 +443,61 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
   if (repair.DividedByZero()) run.EndAtDivisionByZero();
 }
 
-// The termination signal that stopped the optimisation, if one did.
-volatile std::sig_atomic_t gStopSignal = 0;
+// The first termination signal of an optimisation and who sent it, as one
+// value (StopKey), and when it came (CLOCK_MONOTONIC, nanoseconds; 0 until
+// noted): set in a signal handler, possibly on several threads at once.
+std::atomic<std::uint64_t> gStopKey = 0;
+std::atomic<std::int64_t> gStopTime = 0;
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free &&
+                  std::atomic<std::int64_t>::is_always_lock_free,
+              "set in signal handlers");
+
+// `timeout` sends its signal to the program and then to the program's
+// process group, and a supervisor may signal a process and its group alike:
+// the program gets the signal twice at once, maybe on two threads. The same
+// signal from the same sender within this time is one request to stop.
+constexpr std::int64_t kRepeatedSignalNanoseconds = 100'000'000;
+
+// A signal and its sender (the process that sent it with kill, 0 for one
+// the kernel or the terminal sent) as one value.
+std::uint64_t StopKey(int signal, const siginfo_t* info) {
+  const bool sent = info != nullptr && info->si_code == SI_USER;
+  const auto sender = sent ? static_cast<std::uint32_t>(info->si_pid) : 0u;
+  return std::uint64_t{sender} << 32 | static_cast<std::uint32_t>(signal);
+}
+
+std::int64_t MonotonicNanoseconds() noexcept {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
 
 // SIGTERM and SIGHUP stop an optimisation as Ctrl-C does (after the current
 // evaluation, the best roster still written), so that `timeout` or a closed
 // terminal does not lose the run, also in a background job that ignores
-// Ctrl-C. A second one, or one after Ctrl-C, ends the program at once as a
-// second Ctrl-C does, removing a temporary log folder.
-void PassOnAsInterrupt(int signal) {
-  if (gStopSignal != 0 || CInterruptGuard::Interrupted()) {
-    EndBySignal(signal);
+// Ctrl-C. Another one (not the same one sent twice at once), or one after
+// Ctrl-C, ends the program at once as a second Ctrl-C does, removing a
+// temporary log folder. Only calls safe in a signal handler.
+void PassOnAsInterrupt(int signal, siginfo_t* info, void*) {
+  const std::uint64_t key = StopKey(signal, info);
+  std::uint64_t first = 0;
+  if (!CInterruptGuard::Interrupted() && gStopKey.compare_exchange_strong(first, key)) {
+    gStopTime = MonotonicNanoseconds();
+    CInterruptGuard::Interrupt();
     return;
   }
-  gStopSignal = signal;
-  CInterruptGuard::Interrupt();
+  if (first == 0) first = gStopKey.load();
+  const std::int64_t noted = gStopTime.load();
+  const bool repeated =
+      first == key && (noted == 0 || MonotonicNanoseconds() - noted < kRepeatedSignalNanoseconds);
+  if (!repeated) EndBySignal(signal);
 }
 
 // What stopped an optimisation early, for the line that says so.
 const char* StopCause() {
-  if (gStopSignal == SIGTERM) return "SIGTERM";
-  if (gStopSignal == SIGHUP) return "SIGHUP";
+  const auto signal = static_cast<int>(gStopKey.load() & 0xFFFFFFFFu);
+  if (signal == SIGTERM) return "SIGTERM";
+  if (signal == SIGHUP) return "SIGHUP";
   return "Ctrl-C";
 }
 
@@ -543,7 +578,8 @@ int RunOptimize(const CBatchOptions& options) {
   // run go on to write the best roster found; only a second ends it at once.
   // SA_RESTART: a script's INPUT that waits for a line keeps waiting.
   const CInterruptGuard guard;
-  gStopSignal = 0;
+  gStopKey = 0;
+  gStopTime = 0;
   const CSignalHandlers stop_signals({SIGTERM, SIGHUP}, PassOnAsInterrupt, SA_RESTART);
   Optimise(run, options, data.vTrajectory);
   data.oAfter = ReportRoster(run);

@@ -66,12 +66,13 @@ bool read_count_frame(std::istream& in, int& count);
 void write_count_frame(std::ostream& out, int count);
 
 // The element at index i of a list's items, or null outside 0..size-1: the
-// lists' find(i). For items held by owning pointers, the element pointed to.
+// lists' find(i).
 template <class Items>
 auto* element_at(Items& items, int i) {
   return i >= 0 && static_cast<std::size_t>(i) < items.size() ? &items[static_cast<std::size_t>(i)]
                                                               : nullptr;
 }
+// The same for items held by owning pointers: the element pointed to.
 template <class Items>
 auto* owned_at(Items& items, int i) {
   auto* owner = element_at(items, i);
