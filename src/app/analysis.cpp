@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 namespace {
@@ -37,6 +39,12 @@ Second SecondByName(std::string_view formula) {
 // Branches whose week index stands for a week and the one after it.
 bool SpansTwoWeeks(std::string_view branch) {
   return branch == "DIFFHOURS" || branch == "BADWEEKENDS";
+}
+
+// An index counted from 1 (and the one after it), without overflow for the
+// largest index a script may give.
+std::int64_t FromOne(int index) {
+  return std::int64_t{index} + 1;
 }
 
 }  // namespace
@@ -97,7 +105,7 @@ std::optional<CBlockSpan> BlockOf(const CRatedConstraint& constraint, const CRos
 std::string DescribePlace(const CRatedConstraint& constraint, const CRosterGrid& grid) {
   const CRatedConstraint& c = constraint;
   if (c.iBlock >= 0) {
-    const std::string text = Joined("block ", c.iBlock + 1);
+    const std::string text = Joined("block ", FromOne(c.iBlock));
     const std::optional<CBlockSpan> block = BlockOf(c, grid);
     if (!block) return text;
     if (block->iSize == 1) return Joined(text, " (day ", block->iStart + 1, ")");
@@ -105,12 +113,12 @@ std::string DescribePlace(const CRatedConstraint& constraint, const CRosterGrid&
   }
   if (c.iWeek >= 0) {
     if (SpansTwoWeeks(c.sBranch)) {
-      return Joined("weeks ", c.iWeek + 1, "-", c.iWeek + 2);
+      return Joined("weeks ", FromOne(c.iWeek), "-", FromOne(c.iWeek) + 1);
     }
-    return Joined("week ", c.iWeek + 1);
+    return Joined("week ", FromOne(c.iWeek));
   }
   if (c.iDay >= 0) {
-    return Joined("day ", c.iDay + 1, " (week ", c.iDay / kDaysPerWeek + 1, ")");
+    return Joined("day ", FromOne(c.iDay), " (week ", c.iDay / kDaysPerWeek + 1, ")");
   }
   return {};
 }
@@ -122,7 +130,10 @@ CWeekSpan WeeksOf(const CRatedConstraint& constraint, const CRosterGrid& grid) {
     if (!block) return {};
     return {block->iStart / kDaysPerWeek, (block->iStart + block->iSize - 1) / kDaysPerWeek};
   }
-  if (c.iWeek >= 0) return {c.iWeek, SpansTwoWeeks(c.sBranch) ? c.iWeek + 1 : c.iWeek};
+  if (c.iWeek >= 0) {
+    const bool two = SpansTwoWeeks(c.sBranch) && c.iWeek < std::numeric_limits<int>::max();
+    return {c.iWeek, two ? c.iWeek + 1 : c.iWeek};
+  }
   if (c.iDay >= 0) return {c.iDay / kDaysPerWeek, c.iDay / kDaysPerWeek};
   return {};
 }

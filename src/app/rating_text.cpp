@@ -166,8 +166,10 @@ void WriteRatingChanges(std::ostream& out, const CRatedRoster& before, const CRa
       continue;
     }
     ++matched;
-    const float delta = c.fValue - found->second->fValue;
-    if (delta != 0) changes.push_back({found->second, &c, delta});
+    // A change too small to show in six significant digits (the last bit of
+    // a rating computed another way) is no change to the reader.
+    if (FloatText(c.fValue) == FloatText(found->second->fValue)) continue;
+    changes.push_back({found->second, &c, c.fValue - found->second->fValue});
   }
   const std::size_t onlyBefore =
       before.constraints.size() - std::min(matched, before.constraints.size());

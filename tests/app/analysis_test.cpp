@@ -82,6 +82,9 @@ TEST(AnalysisTest, DescribesThePlaceCountingFromOne) {
       {rated("FREEWEEKENDS", "free[1][0]"), "", "Team1"},
       {rated("FREEWEEKENDS", "free[4][0]"), "", "[4]"},
       {rated("OTHER", "total"), "", "-"},
+      // The largest index a script may give still counts from 1.
+      {rated("DIFFHOURS", "change[1][2147483647]"), "weeks 2147483648-2147483649", "Team1"},
+      {rated("NIGHTS", "day[0][2147483647]"), "day 2147483648 (week 306783379)", "Team0"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.constraint.sFormula);

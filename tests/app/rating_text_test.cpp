@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,6 +50,11 @@ TEST(RatingTextTest, ChangesLargestFirstAndOneSidedCounted) {
   } cases[] = {
       {"nothing changed",
        {Rated("week[0][0]", 0.5f), Rated("week[0][1]", 1), Rated("week[0][2]", 1)},
+       10,
+       "No rating changed.\n"},
+      {"a change too small to show",
+       {Rated("week[0][0]", std::nextafter(0.5f, 1.0f)), Rated("week[0][1]", 1),
+        Rated("week[0][2]", 1)},
        10,
        "No rating changed.\n"},
       {"nothing changed, one constraint gone",
