@@ -67,6 +67,11 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
+// A file without the header of a domain data file.
+constexpr const char* kNotDomainFile = "not a domain data file";
+// The fault line after the reader's own message of what stopped it.
+constexpr const char* kNotUsable = "not a usable domain data file (see above)";
+
 // The reader's messages without those about the evaluation script.
 std::string WithoutScriptLines(const std::string& messages) {
   std::istringstream lines(messages);
@@ -90,18 +95,21 @@ std::string DomainFault(CShiftSchedulingDomain& domain) {
   const std::size_t shifts = domain.GetShifts().size();
   const CIntMatrix& schedule = domain.GetSchedule();
   // Every domain data file starts with its header and its script's name.
-  if (*domain.GetStaticDataFileName() == '\0') return "not a domain data file";
+  if (*domain.GetStaticDataFileName() == '\0') return kNotDomainFile;
   if (domain.GetLengthOfCycle() <= 0) return "the cycle has no weeks";
   if (groups == 0) return "the domain has no groups";
   if (shifts == 0) return "the domain has no shifts";
   if (schedule.size() != groups) return "the schedule does not have one row per group";
   const auto days = static_cast<std::size_t>(7 * domain.GetLengthOfCycle());
-  for (const std::vector<int>& row : schedule) {
+  for (std::size_t group = 0; group < groups; ++group) {
+    const std::vector<int>& row = schedule[group];
     if (row.size() != days) return "a schedule row does not cover the whole cycle";
-    for (const int shift : row) {
-      if (shift < 0 || static_cast<std::size_t>(shift) >= shifts) {
-        return "the schedule names a shift the domain does not have";
-      }
+    for (std::size_t day = 0; day < days; ++day) {
+      const int shift = row[day];
+      if (shift >= 0 && static_cast<std::size_t>(shift) < shifts) continue;
+      return "the schedule names shift " + std::to_string(shift) + ", which the domain does not " +
+             "have (group " + domain.GetGroups()[group].GetName() + ", day " +
+             std::to_string(day + 1) + ")";
     }
   }
   return {};
@@ -169,8 +177,15 @@ int CBatchRun::Open(bool needScript) {
   pDomain = ReadDomain(pInputFolder, messages);
   if (messages.find(kScriptNotFound) != std::string::npos) ReadBesideLinkTarget(messages);
   const std::string fault = DomainFault(*pDomain);
-  // A domain that cannot be used makes its script of no concern.
-  if (!fault.empty()) return Refuse(kExitDataError, WithoutScriptLines(messages), fault);
+  // A domain that cannot be used makes its script of no concern. Where the
+  // reader said what stopped it, what is missing after that (a schedule
+  // emptied, shifts never reached) would mislead: the line says no more
+  // than that the file is not usable.
+  if (!fault.empty()) {
+    const std::string said = WithoutScriptLines(messages);
+    const bool told = !said.empty() && fault != kNotDomainFile;
+    return Refuse(kExitDataError, said, told ? kNotUsable : fault);
+  }
   if (needScript && messages.find(kScriptFailed) != std::string::npos) {
     // A script that is there but too long for the script buffer is bad data.
     // The reader's own lines about the script give way to one that says it.
