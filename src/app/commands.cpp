@@ -556,6 +556,31 @@ void WarnOfNewDepartures(CBatchRun& run, const CBatchOptions& options,
             << options.sOut << "' lists where\n";
 }
 
+// An optimisation that ended after the first evaluation of each walk made no
+// move: it looks like one that found nothing better, so the user hears why.
+// The repair moves exchange a day off with shift 1 on weekdays, 2 at
+// weekends and 3 on Saturdays; for a cell that holds something else they
+// write "Shift to repair out of range!" into the console log.
+void ExplainNoMove(const CBatchRun& run, const CBatchOptions& options, std::size_t evaluations) {
+  const auto walks = static_cast<std::int64_t>(JobCount(options));
+  if (static_cast<std::int64_t>(evaluations) > walks || options.iMaxEvaluations == walks ||
+      CInterruptGuard::Interrupted()) {
+    return;
+  }
+  std::ifstream log(run.LogFolder() / kConsoleLogFile);
+  std::size_t unrepairable = 0;
+  for (std::string line; std::getline(log, line);) {
+    if (line == "Shift to repair out of range!") ++unrepairable;
+  }
+  std::cerr << kProgram << ": the optimizer found no repair move for this roster";
+  if (unrepairable > 0) {
+    std::cerr << " (the moves exchange a day off with shifts 1 to 3; \"Shift to repair out of "
+                 "range!\" "
+              << unrepairable << " times in " << kConsoleLogFile << ")";
+  }
+  std::cerr << '\n';
+}
+
 int RunOptimize(const CBatchOptions& options) {
   if (options.sMethod != "random" && JobCount(options) > 1) {
     std::cerr << kProgram << " optimize: --jobs needs --method random\n"
@@ -595,6 +620,7 @@ int RunOptimize(const CBatchOptions& options) {
             << "Evaluations: " << data.vTrajectory.size() << '\n'
             << "Best roster written to " << options.sOut << "\n\n";
   WarnOfNewDepartures(run, options, departures);
+  ExplainNoMove(run, options, data.vTrajectory.size());
   // The optimizer's stop line went to the console log with its other output.
   // A termination signal comes to the optimizer as Ctrl-C (PassOnAsInterrupt).
   if (CInterruptGuard::Interrupted()) {
