@@ -138,6 +138,44 @@ void RemoveEarlierLogs(const fs::path& folder, bool withWorkers = true) {
   }
 }
 
+// Marks a --logs folder as one the program keeps its logs in: only there
+// are files of the log names taken for an earlier run's and removed. Files of
+// those names in a folder without the mark (a menu run's, or the user's own)
+// are the user's: the run is refused rather than remove them.
+constexpr const char* kLogFolderMark = ".domtarn-logs";
+
+// The names of the files, links and worker folders in `folder` that
+// RemoveEarlierLogs takes for an earlier run's, sorted.
+std::vector<std::string> EarlierLogNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::path& path : FolderEntries(folder)) {
+    std::string name = path.filename().string();
+    std::error_code code;
+    const fs::file_status status = fs::symlink_status(path, code);
+    const bool link = fs::is_symlink(status);
+    const bool log = IsRunFileName(name) && (link || fs::is_regular_file(status));
+    const bool worker =
+        numbered_name(name, kWorkerFolderPrefix) && (link || fs::is_directory(status));
+    if (log || worker) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// "a, b, c and 4 more", "a and b": the first few names of a list, for a
+// message.
+std::string NamesListed(const std::vector<std::string>& names) {
+  constexpr std::size_t kShown = 3;
+  const std::size_t shown = std::min(names.size(), kShown);
+  std::string text;
+  for (std::size_t i = 0; i < shown; ++i) {
+    const bool last = i + 1 == shown && names.size() <= kShown;
+    text += (i == 0 ? "" : last ? " and " : ", ") + names[i];
+  }
+  if (names.size() > kShown) text += Joined(" and ", names.size() - kShown, " more");
+  return text;
+}
+
 // An output of a command line: its option, its name as typed and made
 // absolute, and whether it may replace the domain file.
 struct COutput {
@@ -254,7 +292,21 @@ int CheckOutputsApartFromReads(CBatchRun& run, const std::vector<COutput>& outpu
 int PrepareLogFolder(CBatchRun& run, const CBatchOptions& options,
                      const std::vector<COutput>& outputs) {
   if (const int status = CheckOutputsApart(run, options, outputs)) return status;
-  if (!options.sLogs.empty()) RemoveEarlierLogs(run.LogFolder());
+  if (options.sLogs.empty()) return kExitSuccess;
+  const fs::path& folder = run.LogFolder();
+  std::error_code code;
+  if (!fs::exists(folder / kLogFolderMark, code)) {
+    if (const std::vector<std::string> found = EarlierLogNames(folder); !found.empty()) {
+      std::cerr << kProgram << ": --logs " << options.sLogs << " holds files a run would replace ("
+                << NamesListed(found) << ") and is no folder a run with --logs kept; choose an "
+                << "empty or new folder, or remove them\n";
+      return kExitUsage;
+    }
+    std::ofstream(folder / kLogFolderMark)
+        << "The log files of " << kProgram << " runs with --logs; the next such run here "
+        << "replaces them.\n";
+  }
+  RemoveEarlierLogs(folder);
   return kExitSuccess;
 }
 
