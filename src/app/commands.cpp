@@ -690,13 +690,6 @@ void AddFile(CLI::App& command, CBatchOptions& options) {
   command.add_option("FILE", options.sFile, "the domain file")->required()->type_name("");
 }
 
-void AddCommon(CLI::App& command, CBatchOptions& options) {
-  command.add_option("--logs", options.sLogs, "keep the log files in DIR")->type_name("DIR");
-  command.add_flag("--no-cache", options.cSettings.bNoCache,
-                   "evaluate without the engine's caches (slower; for checking)");
-  command.footer(std::string(kFilesHelp).append(kExitHelp));
-}
-
 // Seconds as the menu's --time-limit takes them: a finite number above 0.
 std::string CheckSeconds(std::string& text) {
   double seconds = 0;
@@ -788,7 +781,15 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
   }};
   for (const auto& [command, run] : table) {
     AddFile(*command, options);
-    AddCommon(*command, options);
+    // The commands that evaluate write log files, which --logs keeps; the
+    // others end their help with the exit status alone.
+    const bool evaluates = command == evaluate || command == report || command == optimize;
+    if (evaluates) {
+      command->add_option("--logs", options.sLogs, "keep the log files in DIR")->type_name("DIR");
+    }
+    command->add_flag("--no-cache", options.cSettings.bNoCache,
+                      "evaluate without the engine's caches (slower; for checking)");
+    command->footer(evaluates ? std::string(kFilesHelp).append(kExitHelp) : kExitHelp + 2);
     command->callback([&chosen, function = run] { chosen = function; });
   }
   optimize->footer(std::string(kFilesHelp).append(kJobsHelp).append(kExitHelp));
