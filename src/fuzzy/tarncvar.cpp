@@ -249,14 +249,7 @@ void PList::write(std::ostream& out) const {
 }
 
 bool PList::read(std::istream& in) {
-  int count = 0;
-  if (!read_count_frame(in, count)) return false;
-  for (int i = 0; i < count; ++i) {
-    Point p;
-    if (!p.read(in)) return false;
-    points_.push_back(p);
-  }
-  return true;
+  return read_counted<Point>(in, points_);
 }
 
 // ---------------------------------------------------------------- fuzzy sets
@@ -862,12 +855,5 @@ void PlimList::write(std::ostream& out) const {
 
 bool PlimList::read(std::istream& in) {
   changed();
-  int count = 0;
-  if (!read_count_frame(in, count)) return false;
-  for (int i = 0; i < count; ++i) {
-    PlimFuzzySet set;
-    if (!set.read(in)) return false;
-    sets_.push_back(std::move(set));
-  }
-  return true;
+  return read_counted<PlimFuzzySet>(in, sets_);
 }

@@ -124,14 +124,7 @@ void NList::write(std::ostream& out) const {
 }
 
 bool NList::read(std::istream& in) {
-  int count = 0;
-  if (!read_count_frame(in, count)) return false;
-  for (int i = 0; i < count; ++i) {
-    Name name;
-    if (!name.read(in)) return false;
-    names_.push_back(name);
-  }
-  return true;
+  return read_counted<Name>(in, names_);
 }
 
 // ------------------------------------------------------------------- colours
@@ -173,14 +166,7 @@ void CList::write(std::ostream& out) const {
 }
 
 bool CList::read(std::istream& in) {
-  int count = 0;
-  if (!read_count_frame(in, count)) return false;
-  for (int i = 0; i < count; ++i) {
-    Colour colour;
-    if (!colour.read(in)) return false;
-    colours_.push_back(colour);
-  }
-  return true;
+  return read_counted<Colour>(in, colours_);
 }
 
 // ---------------------------------------------------------- the six numbers

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base_text.h"
@@ -64,6 +65,20 @@ bool read_name(std::istream& in, std::string& name);  // one word, cut to kNameC
 bool read_count_frame(std::istream& in, int& count);
 // Writes a list head "/* #: n */ " (with its trailing blank).
 void write_count_frame(std::ostream& out, int count);
+// Reads a list text: its head, then as many elements as it counts, each by
+// T::read, appended to `items`; false at the first that cannot be read (the
+// elements read before it stay).
+template <class T, class Items>
+bool read_counted(std::istream& in, Items& items) {
+  int count = 0;
+  if (!read_count_frame(in, count)) return false;
+  for (int i = 0; i < count; ++i) {
+    T item;
+    if (!item.read(in)) return false;
+    items.push_back(std::move(item));
+  }
+  return true;
+}
 
 // The element at index i of a list's items, or null outside 0..size-1: the
 // lists' find(i).
