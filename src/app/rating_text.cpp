@@ -90,7 +90,8 @@ void WriteRatings(std::ostream& out, float evaluation,
                   const std::vector<CRatedConstraint>& constraints, const CRosterGrid& grid,
                   std::size_t top) {
   const std::size_t shown = Shown(constraints.size(), top);
-  out << "Evaluation: " << evaluation << " (" << constraints.size() << " rated constraints)\n\n";
+  out << "Evaluation: " << evaluation << " (" << constraints.size() << " rated constraint"
+      << (constraints.size() == 1 ? "" : "s") << ")\n\n";
   out << "Rated constraints, worst first";
   if (shown < constraints.size()) out << " (" << shown << " of " << constraints.size() << ")";
   out << ":\n";

@@ -253,11 +253,14 @@ void statement_set(TScriptRun& run) {
 
 // ------------------------------------------------------------- rule table
 
+// TABLE name: the rule table, found beside the domain file when it is not in
+// the working folder; the message names it as the script does.
 void statement_table(TScriptRun& run) {
-  run.tablename = run.read_path(run.read_name());
+  const std::string name = run.read_name();
+  run.tablename = run.read_path(name);
   run.table = run.Context.tables.load(run.tablename);
   if (!run.table->readable()) {
-    run.stop("Error: Unknown TABLE " + run.tablename + "!");
+    run.stop("Error: Unknown TABLE " + name + "!");
   }
 }
 

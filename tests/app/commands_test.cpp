@@ -48,7 +48,7 @@ TEST(CommandsTest, UnknownOptionIsReportedBeforeMissingArguments) {
         {c.command, "-q"},
         {c.command, "-q", "plant.dom"},
         {c.command, "plant.dom", "-q"},
-        {c.command, "--logs", "logs", "-q"},
+        {c.command, "--no-cache", "-q"},
     };
     for (const std::vector<std::string>& line : lines) {
       SCOPED_TRACE(testing::PrintToString(line));
