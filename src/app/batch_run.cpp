@@ -229,9 +229,10 @@ int CBatchRun::Evaluate() {
   {
     const CDomainToFile console(*pDomain, log);
     pDomain->Evaluate();
-    if (pDomain->DividedByZero()) EndAtDivisionByZero();
   }
+  // What the script printed before it divided by zero shows where it did.
   ShowScriptMessages(log, code ? 0 : logged_before);
+  if (pDomain->DividedByZero()) EndAtDivisionByZero();
   if (!pDomain->GetEvalData().empty()) return kExitSuccess;
   std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
             << pDomain->GetStaticDataFileName() << " rated no constraint\n";
