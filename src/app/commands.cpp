@@ -339,6 +339,23 @@ int RunShow(const CBatchOptions& options) {
   return kExitSuccess;
 }
 
+// Files the evaluation script wrote under relative names (EXPORT ...) land
+// in the folder the run works in; a temporary one is removed at the end, so
+// the user hears of them and of --logs, which keeps them.
+void NoteScriptFiles(const CBatchRun& run, const CBatchOptions& options) {
+  if (!options.sLogs.empty()) return;
+  std::vector<std::string> written;
+  for (const fs::path& path : FolderEntries(run.LogFolder())) {
+    std::string name = path.filename().string();
+    if (!IsLogFileName(name)) written.push_back(std::move(name));
+  }
+  if (written.empty()) return;
+  std::sort(written.begin(), written.end());
+  std::cerr << kProgram << ": the evaluation script wrote " << NamesListed(written)
+            << " into the temporary log folder, which is removed at the end; --logs DIR keeps "
+            << (written.size() == 1 ? "it" : "them") << " in DIR\n";
+}
+
 int RunEvaluate(const CBatchOptions& options) {
   CBatchRun run(options);
   if (const int status = run.Open(true)) return status;
@@ -353,6 +370,7 @@ int RunEvaluate(const CBatchOptions& options) {
     WriteRatings(std::cout, evaluation, run.Ratings(), grid,
                  static_cast<std::size_t>(options.iTop));
   }
+  NoteScriptFiles(run, options);
   return kExitSuccess;
 }
 
@@ -412,6 +430,7 @@ int RunReport(const CBatchOptions& options) {
   if (const int status = StartReport(run, options, {{"-o", options.sOut, out}}, data)) {
     return status;
   }
+  NoteScriptFiles(run, options);
   return WriteReport(out, options.sOut, data);
 }
 
@@ -681,6 +700,7 @@ int RunOptimize(const CBatchOptions& options) {
   }
   WriteRatingChanges(std::cout, {data.cBefore.vConstraints, data.cBefore.cGrid},
                      {data.oAfter->vConstraints, data.oAfter->cGrid}, kOptimizeTop);
+  NoteScriptFiles(run, options);
   return status;
 }
 
