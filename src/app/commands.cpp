@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -627,27 +628,44 @@ void WarnOfNewDepartures(CBatchRun& run, const CBatchOptions& options,
             << options.sOut << "' lists where\n";
 }
 
-// An optimisation that ended after the first evaluation of each walk made no
-// move: it looks like one that found nothing better, so the user hears why.
-// The repair moves exchange a day off with shift 1 on weekdays, 2 at
-// weekends and 3 on Saturdays; for a cell that holds something else they
-// write "Shift to repair out of range!" into the console log.
-void ExplainNoMove(const CBatchRun& run, const CBatchOptions& options, std::size_t evaluations) {
+// Why an optimisation that nothing stopped ended before the bound the user
+// gave (or, without one, made no move at all), since it looks like one that
+// found nothing better: a random walk makes at most 42 passes, iterative
+// deepening at most 42 searches and none after one of four moves that
+// fails, parallel walks end with a round in which no walk found a move. The repair moves exchange a
+// day off with shift 1 on weekdays, 2 at weekends and 3 on Saturdays; for a
+// cell that holds something else they write "Shift to repair out of range!"
+// into the console log, counted here when no move was made.
+void ExplainEarlyEnd(const CBatchRun& run, const CBatchOptions& options, std::size_t evaluations,
+                     double seconds) {
   const auto walks = static_cast<std::int64_t>(JobCount(options));
-  if (static_cast<std::int64_t>(evaluations) > walks || options.iMaxEvaluations == walks ||
-      CInterruptGuard::Interrupted()) {
-    return;
-  }
-  std::ifstream log(run.LogFolder() / kConsoleLogFile);
-  std::size_t unrepairable = 0;
-  for (std::string line; std::getline(log, line);) {
-    if (line == "Shift to repair out of range!") ++unrepairable;
-  }
-  std::cerr << kProgram << ": the optimizer found no repair move for this roster";
-  if (unrepairable > 0) {
-    std::cerr << " (the moves exchange a day off with shifts 1 to 3; \"Shift to repair out of "
-                 "range!\" "
-              << unrepairable << " times in " << kConsoleLogFile << ")";
+  const auto made = static_cast<std::int64_t>(evaluations);
+  const bool bounded = options.iMaxEvaluations > 0 || options.dTimeLimit > 0;
+  const bool bound_reached = (options.iMaxEvaluations > 0 && made >= options.iMaxEvaluations) ||
+                             (options.dTimeLimit > 0 && seconds >= options.dTimeLimit);
+  const bool moved = made > walks;
+  if (CInterruptGuard::Interrupted() || bound_reached || (moved && !bounded)) return;
+  std::cerr << kProgram << ": the optimizer ended by itself after " << Counted(made, "evaluation");
+  if (!moved) {
+    std::ifstream log(run.LogFolder() / kConsoleLogFile);
+    std::size_t unrepairable = 0;
+    for (std::string line; std::getline(log, line);) {
+      if (line == "Shift to repair out of range!") ++unrepairable;
+    }
+    std::cerr << ": no repair move applied to the cells it tried";
+    if (unrepairable > 0) {
+      std::cerr << " (the moves exchange a day off with shifts 1 to 3; \"Shift to repair out of "
+                   "range!\" "
+                << unrepairable << " times in " << kConsoleLogFile << ")";
+    }
+  } else if (walks > 1) {
+    std::cerr << ": a round found no move to try in any walk";
+  } else if (options.sMethod == "deep") {
+    std::cerr << ": iterative deepening ends when no sequence of up to four moves finds a "
+                 "better roster, or after 42 searches";
+  } else {
+    std::cerr << ": a random walk ends after at most 42 passes (with --jobs 2 or more the "
+                 "walks go on while their rounds find moves)";
   }
   std::cerr << '\n';
 }
@@ -677,7 +695,9 @@ int RunOptimize(const CBatchOptions& options) {
   gStopKey = 0;
   gStopTime = 0;
   const CSignalHandlers stop_signals({SIGTERM, SIGHUP}, PassOnAsInterrupt, SA_RESTART);
+  const auto started = std::chrono::steady_clock::now();
   Optimise(run, options, data.vTrajectory);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   data.oAfter = ReportRoster(run);
   std::ostringstream roster;
   run.Domain().Write(roster);
@@ -691,7 +711,7 @@ int RunOptimize(const CBatchOptions& options) {
             << "Evaluations: " << data.vTrajectory.size() << '\n'
             << "Best roster written to " << options.sOut << "\n\n";
   WarnOfNewDepartures(run, options, departures);
-  ExplainNoMove(run, options, data.vTrajectory.size());
+  ExplainEarlyEnd(run, options, data.vTrajectory.size(), took.count());
   // The optimizer's stop line went to the console log with its other output.
   // A termination signal comes to the optimizer as Ctrl-C (PassOnAsInterrupt).
   if (CInterruptGuard::Interrupted()) {
