@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "analysis.h"
+#include "text_join.h"
 #include "text_width.h"
 
 namespace {
@@ -130,6 +131,15 @@ std::string Escape(std::string_view text) {
 std::string Shorten(const std::string& text, std::size_t limit) {
   if (TextWidth(text) <= limit) return text;
   return std::string(FirstCharacters(text, limit)) + "\u2026";
+}
+
+// A table cell of a group name cut to fit, with the whole name as its
+// tooltip when cut.
+std::string GroupCell(std::string_view tag, const std::string& name) {
+  const std::string shown = Shorten(name, kGroupNameChars);
+  std::string cell = Joined("<", tag);
+  if (shown != name) cell += Joined(" title=\"", Escape(name), "\"");
+  return Joined(cell, ">", Escape(shown), "</", tag, ">");
 }
 
 std::string Fixed(double value, int decimals) {
@@ -497,7 +507,7 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
     if (anyWithoutWeek) out << "<th>no week</th>";
     out << "</tr>\n";
     for (int group = 0; group < groups; ++group) {
-      out << "<tr><th>" << Escape(Shorten(GroupName(grid, group), kGroupNameChars)) << "</th>";
+      out << "<tr>" << GroupCell("th", GroupName(grid, group));
       for (int week = 0; week < weeks + (anyWithoutWeek ? 1 : 0); ++week)
         WriteHeatCell(out, cells[group][week], scale);
       out << "</tr>\n";
@@ -544,9 +554,9 @@ void WriteWorstTable(std::ostream& out, const CReportRoster& roster, const CRati
     const std::string colour = HeatColour(c->fValue, scale);
     out << "<tr><td class=\"r\">" << ++rank << "</td><td class=\"r\" style=\"background:" << colour
         << (IsDark(colour) ? ";color:#fff" : "") << "\">" << Fixed(c->fValue, 3) << "</td><td>"
-        << Escape(c->sBranch) << "</td><td>" << Escape(c->sName) << "</td><td>"
-        << Escape(Shorten(group, kGroupNameChars)) << "</td><td>" << PlaceOf(*c, roster.cGrid)
-        << "</td><td>" << Escape(c->sFormula) << "</td></tr>\n";
+        << Escape(c->sBranch) << "</td><td>" << Escape(c->sName) << "</td>"
+        << GroupCell("td", group) << "<td>" << PlaceOf(*c, roster.cGrid) << "</td><td>"
+        << Escape(c->sFormula) << "</td></tr>\n";
   }
   out << "</table></div>\n";
 }
@@ -704,8 +714,9 @@ void WriteTrajectoryPage(std::ostream& out, const std::vector<CTrajectoryPoint>&
     out << "<p class=\"note\">No trajectory was recorded.</p>\n</section>\n";
     return;
   }
-  out << "<p>" << points.size() << " points; best " << General(points.back().fBest) << " after "
-      << points.back().iEvaluations << " evaluations.</p>\n";
+  out << "<p>" << Counted(static_cast<long long>(points.size()), "point") << "; best "
+      << General(points.back().fBest) << " after "
+      << Counted(points.back().iEvaluations, "evaluation") << ".</p>\n";
   const CChartFrame frame = FrameOf(points);
   out << "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" "
          "aria-label=\"Best and current evaluation against evaluations\" width=\""
@@ -730,7 +741,7 @@ void WriteSummary(std::ostream& out, const CReportData& data, std::size_t change
       << Difference(data.oAfter->fEvaluation, data.cBefore.fEvaluation) << "); " << changedCells
       << (changedCells == 1 ? " cell changed" : " cells changed");
   if (!data.vTrajectory.empty())
-    out << "; " << data.vTrajectory.back().iEvaluations << " evaluations";
+    out << "; " << Counted(data.vTrajectory.back().iEvaluations, "evaluation");
   out << ".</p>\n";
 }
 

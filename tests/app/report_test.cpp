@@ -200,6 +200,18 @@ TEST(ReportTest, NameColumnFitsTheLongestName) {
   }
 }
 
+// A name cut to fit keeps the whole name as its tooltip, in the drawing and
+// in the tables; a name that fits has none.
+TEST(ReportTest, CutNamesKeepTheWholeNameAsTooltip) {
+  CReportData data = MakePlantReport(2, 1);
+  const std::string long_name = std::string(30, 'W') + "_1";
+  data.cBefore.cGrid.vGroupNames[1] = long_name;
+  const std::string html = Html(data);
+  EXPECT_GE(Count(html, "<title>" + long_name + "</title>"), 1u);
+  EXPECT_GE(Count(html, "<th title=\"" + long_name + "\">"), 1u);
+  EXPECT_EQ(Count(html, "title=\"Team0\""), 0u);
+}
+
 TEST(ReportTest, ThinsALongTrajectoryAndKeepsItsPeaks) {
   CReportData data = MakePlantOptimisation(12, 8, 100000);
   for (CTrajectoryPoint& p : data.vTrajectory) p.fCurrent = 0;
