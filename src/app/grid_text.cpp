@@ -171,7 +171,8 @@ void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigure
         cell += Joined("/", required);
         if (counts[day][k] < required) {
           cell += '!';
-          short_ = true;
+          // Fewer groups off (shift 0) than planned leaves no shift short.
+          short_ = short_ || k != 0;
         }
       }
       out << "  " << PadLeft(cell, widths[k]);
