@@ -401,7 +401,9 @@ int RunExport(const CBatchOptions& options) {
 }
 
 CReportRoster ReportRoster(CBatchRun& run) {
-  return {run.Grid(), run.Domain().GetEvaluation(), run.Ratings()};
+  const CRosterGrid grid = run.Grid();
+  const std::size_t departures = PlanDifferences(grid, MakePlanFigures(run.Domain())).size();
+  return {grid, run.Domain().GetEvaluation(), run.Ratings(), departures};
 }
 
 int WriteReport(const fs::path& path, const std::string& shown, const CReportData& data) {

@@ -87,6 +87,7 @@ th{background:#f1f2f6;text-align:left}
 .scale{display:inline-block;width:120px;height:10px;vertical-align:middle;
 background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
 .note{color:#555;font-size:12px;margin:4px 0 0;max-width:520px}
+.warn{color:#a40000;font-weight:bold}
 .axis{stroke:#333;stroke-width:1}.grid{stroke:#e2e2e2;stroke-width:1}
 .tick{font-size:11px;fill:#333}.alabel{font-size:12px;fill:#1c1c1c}
 .best{fill:none;stroke:#1f4e9c;stroke-width:2}.cur{fill:none;stroke:#8c8c8c;stroke-width:1}
@@ -729,11 +730,24 @@ void WriteTrajectoryPage(std::ostream& out, const std::vector<CTrajectoryPoint>&
   out << "</svg>\n</section>\n";
 }
 
+// Where the roster shown last departs from the operating plan, or nothing
+// when it keeps it: the page is what gets handed on, so it says so too.
+void WritePlanDepartures(std::ostream& out, const CReportData& data) {
+  const CReportRoster& roster = data.oAfter ? *data.oAfter : data.cBefore;
+  if (roster.iPlanDepartures == 0) return;
+  out << "<p class=\"warn\">The " << (data.oAfter ? "optimised " : "")
+      << "roster departs from the operating plan in "
+      << Counted(static_cast<long long>(roster.iPlanDepartures), "place")
+      << " (<code>domtarn check</code> lists them).</p>\n";
+}
+
 void WriteSummary(std::ostream& out, const CReportData& data, std::size_t changedCells) {
   out << "<p>";
   if (!data.oAfter) {
     out << "Evaluation " << General(data.cBefore.fEvaluation) << "; "
-        << data.cBefore.vConstraints.size() << " rated constraints.</p>\n";
+        << Counted(static_cast<long long>(data.cBefore.vConstraints.size()), "rated constraint")
+        << ".</p>\n";
+    WritePlanDepartures(out, data);
     return;
   }
   out << "Evaluation " << General(data.cBefore.fEvaluation) << " before, "
@@ -743,6 +757,7 @@ void WriteSummary(std::ostream& out, const CReportData& data, std::size_t change
   if (!data.vTrajectory.empty())
     out << "; " << Counted(data.vTrajectory.back().iEvaluations, "evaluation");
   out << ".</p>\n";
+  WritePlanDepartures(out, data);
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ struct CReportRoster {
   CRosterGrid cGrid;
   float fEvaluation = 0;
   std::vector<CRatedConstraint> vConstraints;
+  // Where the roster departs from the operating plan (`domtarn check` lists
+  // the places): days with a shift's count of groups, groups with a
+  // shift's count of days.
+  std::size_t iPlanDepartures = 0;
 };
 
 struct CReportData {

@@ -212,6 +212,31 @@ TEST(ReportTest, CutNamesKeepTheWholeNameAsTooltip) {
   EXPECT_EQ(Count(html, "title=\"Team0\""), 0u);
 }
 
+// The page says where the roster shown last leaves the operating plan.
+TEST(ReportTest, SaysWhenTheRosterLeavesThePlan) {
+  const struct {
+    bool optimised;
+    std::size_t before, after;
+    std::string said;  // empty: nothing said
+  } cases[] = {
+      {false, 0, 0, ""},
+      {false, 1, 0, "The roster departs from the operating plan in 1 place"},
+      {true, 3, 0, ""},
+      {true, 0, 44, "The optimised roster departs from the operating plan in 44 places"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    CReportData data = c.optimised ? MakePlantOptimisation(2, 1, 3) : MakePlantReport(2, 1);
+    data.cBefore.iPlanDepartures = c.before;
+    if (data.oAfter) data.oAfter->iPlanDepartures = c.after;
+    const std::string html = Html(data);
+    EXPECT_EQ(Count(html, "<p class=\"warn\">"), c.said.empty() ? 0u : 1u);
+    if (!c.said.empty()) {
+      EXPECT_EQ(Count(html, c.said), 1u);
+    }
+  }
+}
+
 TEST(ReportTest, ThinsALongTrajectoryAndKeepsItsPeaks) {
   CReportData data = MakePlantOptimisation(12, 8, 100000);
   for (CTrajectoryPoint& p : data.vTrajectory) p.fCurrent = 0;
