@@ -634,10 +634,11 @@ void WarnOfNewDepartures(CBatchRun& run, const CBatchOptions& options,
 // gave (or, without one, made no move at all), since it looks like one that
 // found nothing better: a random walk makes at most 42 passes, iterative
 // deepening at most 42 searches and none after one of four moves that
-// fails, parallel walks end with a round in which no walk found a move. The repair moves exchange a
-// day off with shift 1 on weekdays, 2 at weekends and 3 on Saturdays; for a
-// cell that holds something else they write "Shift to repair out of range!"
-// into the console log, counted here when no move was made.
+// fails, parallel walks end with a round in which no walk found a move. The
+// repair moves exchange a day off with shift 1 on weekdays, 2 at weekends
+// and 3 on Saturdays; for a cell that holds something else they write
+// "Shift to repair out of range!" into the console log, counted here when
+// no move was made.
 void ExplainEarlyEnd(const CBatchRun& run, const CBatchOptions& options, std::size_t evaluations,
                      double seconds) {
   const auto walks = static_cast<std::int64_t>(JobCount(options));
