@@ -112,7 +112,38 @@ struct RuleEvaluationMemo::Outcome {
   std::vector<std::shared_ptr<const CombinedVariable>> results;
   bool has_defuzzified = false;
   float defuzzified = -1.0f;
+  int earlier_of_hash = -1;  // the outcome before it of the same key hash
 };
+
+void TIdIndex::put(std::uint64_t key, int id) {
+  if ((used_ + 1) * 2 > slots_.size()) grow();
+  for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
+    TSlot& slot = slots_[i];
+    if (slot.id >= 0 && slot.key != key) continue;
+    if (slot.id < 0) ++used_;
+    slot = {key, id};
+    return;
+  }
+}
+
+// Doubles the table (at most half full, so probes stay short) and stores
+// every entry again.
+void TIdIndex::grow() {
+  std::vector<TSlot> old(std::max<std::size_t>(64, slots_.size() * 2));
+  old.swap(slots_);
+  used_ = 0;
+  for (const TSlot& slot : old) {
+    if (slot.id >= 0) put(slot.key, slot.id);
+  }
+}
+
+// The table keeps its room: an index that fills up once mostly fills up
+// again.
+void TIdIndex::clear() {
+  if (used_ == 0) return;
+  std::fill(slots_.begin(), slots_.end(), TSlot());
+  used_ = 0;
+}
 
 RuleEvaluationMemo::RuleEvaluationMemo() = default;
 RuleEvaluationMemo::~RuleEvaluationMemo() = default;
@@ -136,7 +167,7 @@ void RuleEvaluationMemo::clear() {
 
 void RuleEvaluationMemo::forget_outcomes() {
   outcomes_.clear();
-  outcome_count_ = 0;
+  outcome_ids_.clear();
 }
 
 void RuleEvaluationMemo::bound_ids() {
@@ -428,14 +459,14 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
   }
   probe.key_size = n;
   probe.hash = hash_of(key, n);
-  if (const auto it = outcomes_.find(probe.hash); it != outcomes_.end()) {
-    for (const std::unique_ptr<Outcome>& outcome : it->second) {
-      if (std::equal(outcome->key.begin(), outcome->key.end(), key, key + n)) {
-        probe.outcome = outcome.get();
-        ++hits_;
-        return true;
-      }
+  for (int id = outcome_ids_.find(probe.hash); id >= 0;) {
+    Outcome& outcome = *outcomes_[static_cast<std::size_t>(id)];
+    if (std::equal(outcome.key.begin(), outcome.key.end(), key, key + n)) {
+      probe.outcome = &outcome;
+      ++hits_;
+      return true;
     }
+    id = outcome.earlier_of_hash;
   }
   return true;
 }
@@ -469,7 +500,7 @@ void RuleEvaluationMemo::remember(const Probe& probe, const float* defuzzified) 
   // outcomes are added.
   bound_ids();
   if (probe.plan == nullptr || probe.epoch != epoch_) return;
-  if (outcome_count_ >= kMaxOutcomes) forget_outcomes();
+  if (outcomes_.size() >= kMaxOutcomes) forget_outcomes();
   auto outcome = std::make_unique<Outcome>();
   outcome->key.assign(probe.key.data(), probe.key.data() + probe.key_size);
   outcome->results.reserve(static_cast<std::size_t>(probe.plan->block_nodes));
@@ -486,6 +517,7 @@ void RuleEvaluationMemo::remember(const Probe& probe, const float* defuzzified) 
     outcome->has_defuzzified = true;
     outcome->defuzzified = *defuzzified;
   }
-  outcomes_[probe.hash].push_back(std::move(outcome));
-  ++outcome_count_;
+  outcome->earlier_of_hash = outcome_ids_.find(probe.hash);
+  outcome_ids_.put(probe.hash, static_cast<int>(outcomes_.size()));
+  outcomes_.push_back(std::move(outcome));
 }

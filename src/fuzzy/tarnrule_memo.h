@@ -13,6 +13,41 @@
 
 #include "tarnrule.h"
 
+// A map from 64-bit keys to non-negative ids, in one array probed linearly
+// from the key's mixed bits: the memories look keys up at every
+// evaluation, and the node-based standard maps cost a cache miss each.
+class TIdIndex {
+ public:
+  // The id stored for the key, or -1.
+  int find(std::uint64_t key) const {
+    if (slots_.empty()) return -1;
+    const std::size_t mask = slots_.size() - 1;
+    const TSlot* slots = slots_.data();
+    for (std::size_t i = slot_of(key);; i = (i + 1) & mask) {
+      const TSlot& slot = slots[i];
+      if (slot.id < 0 || slot.key == key) return slot.id;
+    }
+  }
+  // Stores or replaces the id of the key.
+  void put(std::uint64_t key, int id);
+  void clear();
+  std::size_t size() const { return used_; }
+
+ private:
+  struct TSlot {
+    std::uint64_t key = 0;
+    int id = -1;  // -1: empty
+  };
+  std::size_t slot_of(std::uint64_t key) const {
+    // Multiplying spreads keys that differ only in a few bits over the table.
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+  }
+  void grow();
+
+  std::vector<TSlot> slots_;
+  std::size_t used_ = 0;
+};
+
 // Evaluating a variable from its rules reads the rules of its block and,
 // recursively, of the blocks concluding on its premises (the block's
 // dependencies), the operator set, the importance and terms of every
@@ -118,8 +153,10 @@ class RuleEvaluationMemo {
   Interner inputs_;
   Interner signatures_;
   Interner operators_;
-  std::unordered_map<std::uint64_t, std::vector<std::unique_ptr<Outcome>>> outcomes_;
-  std::size_t outcome_count_ = 0;
+  // The outcomes, and the last of each key hash (an outcome links to the
+  // one before it of the same hash).
+  std::vector<std::unique_ptr<Outcome>> outcomes_;
+  TIdIndex outcome_ids_;
   std::uint64_t epoch_ = 0;
   std::string scratch_;
 };

@@ -181,36 +181,6 @@ bool TCombinationMemo::inputs_concluded(const TCombinationVariables& vars) {
   return rs.search(vars.in1) >= 0 || rs.search(vars.in2) >= 0;
 }
 
-void TIdIndex::put(std::uint64_t key, int id) {
-  if ((used_ + 1) * 2 > slots_.size()) grow();
-  for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
-    TSlot& slot = slots_[i];
-    if (slot.id >= 0 && slot.key != key) continue;
-    if (slot.id < 0) ++used_;
-    slot = {key, id};
-    return;
-  }
-}
-
-// Doubles the table (at most half full, so probes stay short) and stores
-// every entry again.
-void TIdIndex::grow() {
-  std::vector<TSlot> old(std::max<std::size_t>(64, slots_.size() * 2));
-  old.swap(slots_);
-  used_ = 0;
-  for (const TSlot& slot : old) {
-    if (slot.id >= 0) put(slot.key, slot.id);
-  }
-}
-
-// The table keeps its room: an index that fills up once mostly fills up
-// again.
-void TIdIndex::clear() {
-  if (used_ == 0) return;
-  std::fill(slots_.begin(), slots_.end(), TSlot());
-  used_ = 0;
-}
-
 int TCombinationMemo::intern(const CombinedVariable& cv) {
   if (const int known = find_stamped(cv); known >= 0) return known;
   const std::uint64_t h = hash_of(cv);

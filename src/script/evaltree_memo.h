@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tarnrule.h"
+#include "tarnrule_memo.h"
 
 // The rule-set variables a combination works with.
 struct TCombinationVariables {
@@ -43,41 +44,6 @@ class TVariableShape {
   };
   mutable std::array<TStamps, 4> equal_;
   mutable std::size_t next_equal_ = 0;
-};
-
-// A map from 64-bit keys to non-negative ids, in one array probed linearly
-// from the key's mixed bits: the memo looks keys up several times for every
-// aggregation, and the node-based standard maps cost a cache miss each.
-class TIdIndex {
- public:
-  // The id stored for the key, or -1.
-  int find(std::uint64_t key) const {
-    if (slots_.empty()) return -1;
-    const std::size_t mask = slots_.size() - 1;
-    const TSlot* slots = slots_.data();
-    for (std::size_t i = slot_of(key);; i = (i + 1) & mask) {
-      const TSlot& slot = slots[i];
-      if (slot.id < 0 || slot.key == key) return slot.id;
-    }
-  }
-  // Stores or replaces the id of the key.
-  void put(std::uint64_t key, int id);
-  void clear();
-  std::size_t size() const { return used_; }
-
- private:
-  struct TSlot {
-    std::uint64_t key = 0;
-    int id = -1;  // -1: empty
-  };
-  std::size_t slot_of(std::uint64_t key) const {
-    // Multiplying spreads keys that differ only in a few bits over the table.
-    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
-  }
-  void grow();
-
-  std::vector<TSlot> slots_;
-  std::size_t used_ = 0;
 };
 
 class TCombinationMemo {
