@@ -486,9 +486,10 @@ std::string ProgressLineText(std::int64_t evaluations, double seconds, float bes
                              int columns) {
   const double rate = seconds > 0 ? static_cast<double>(evaluations) / seconds : 0;
   std::ostringstream figures;
-  figures << evaluations << " evaluations, " << std::fixed << std::setprecision(0) << rate
-          << "/s, best " << std::defaultfloat << std::setprecision(6) << best << ", current "
-          << current << ", " << std::fixed << std::setprecision(1) << seconds << " s";
+  figures << Counted(evaluations, "evaluation") << ", " << std::fixed << std::setprecision(0)
+          << rate << "/s, best " << std::defaultfloat << std::setprecision(6) << best
+          << ", current " << current << ", " << std::fixed << std::setprecision(1) << seconds
+          << " s";
   std::string text = figures.str();
   // A line that reached the last column would wrap on some terminals, and
   // the next "\r" would then rewrite only its second part.

@@ -244,6 +244,8 @@ TEST(BatchIoTest, ProgressLineFitsTheTerminal) {
     SCOPED_TRACE(c.columns);
     EXPECT_EQ(ProgressLineText(1234, 2.0, 87.9387f, 85.25f, c.columns), "\r" + c.shown + "\x1b[K");
   }
+  EXPECT_EQ(ProgressLineText(1, 1.0, 5, 5, 0),
+            "\r1 evaluation, 1/s, best 5, current 5, 1.0 s\x1b[K");
 }
 
 }  // namespace
