@@ -115,6 +115,20 @@ std::vector<fs::path> FolderEntries(const fs::path& folder) {
   return entries;
 }
 
+// What an earlier run left in a folder that keeps the logs, by an entry's
+// name and kind (links not followed): a regular file or link of a name a run
+// writes, a link of a worker folder's name, or (`withWorkers`) a worker
+// folder, whose own log files go before it does.
+enum class CEarlierLog { kNone, kFileOrLink, kWorkerFolder };
+CEarlierLog EarlierLogKind(const std::string& name, const fs::file_status& status,
+                           bool withWorkers) {
+  const bool worker = withWorkers && numbered_name(name, kWorkerFolderPrefix);
+  if (worker && fs::is_directory(status)) return CEarlierLog::kWorkerFolder;
+  if ((worker || IsRunFileName(name)) && fs::is_symlink(status)) return CEarlierLog::kFileOrLink;
+  if (IsRunFileName(name) && fs::is_regular_file(status)) return CEarlierLog::kFileOrLink;
+  return CEarlierLog::kNone;
+}
+
 // Removes what an earlier run left in a folder that keeps the logs, so that
 // the folder holds this run's files only (an earlier, longer run leaves more
 // pass files; one with more walks, more worker folders): the regular files
@@ -124,18 +138,12 @@ std::vector<fs::path> FolderEntries(const fs::path& folder) {
 // and the folder that holds it.
 void RemoveEarlierLogs(const fs::path& folder, bool withWorkers = true) {
   for (const fs::path& path : FolderEntries(folder)) {
-    const std::string name = path.filename().string();
-    const bool worker = withWorkers && numbered_name(name, kWorkerFolderPrefix);
     std::error_code code;
-    const fs::file_status status = fs::symlink_status(path, code);
-    if (worker && fs::is_directory(status)) {
-      RemoveEarlierLogs(path, false);
-      fs::remove(path, code);  // only when empty
-    } else if ((worker || IsRunFileName(name)) && fs::is_symlink(status)) {
-      fs::remove(path, code);
-    } else if (IsRunFileName(name) && fs::is_regular_file(status)) {
-      fs::remove(path, code);
-    }
+    const CEarlierLog kind =
+        EarlierLogKind(path.filename().string(), fs::symlink_status(path, code), withWorkers);
+    if (kind == CEarlierLog::kWorkerFolder) RemoveEarlierLogs(path, false);
+    // A worker folder goes only when that left it empty.
+    if (kind != CEarlierLog::kNone) fs::remove(path, code);
   }
 }
 
@@ -145,19 +153,16 @@ void RemoveEarlierLogs(const fs::path& folder, bool withWorkers = true) {
 // are the user's: the run is refused rather than remove them.
 constexpr const char* kLogFolderMark = ".domtarn-logs";
 
-// The names of the files, links and worker folders in `folder` that
-// RemoveEarlierLogs takes for an earlier run's, sorted.
+// The names of what RemoveEarlierLogs takes for an earlier run's in
+// `folder`, sorted.
 std::vector<std::string> EarlierLogNames(const fs::path& folder) {
   std::vector<std::string> names;
   for (const fs::path& path : FolderEntries(folder)) {
     std::string name = path.filename().string();
     std::error_code code;
-    const fs::file_status status = fs::symlink_status(path, code);
-    const bool link = fs::is_symlink(status);
-    const bool log = IsRunFileName(name) && (link || fs::is_regular_file(status));
-    const bool worker =
-        numbered_name(name, kWorkerFolderPrefix) && (link || fs::is_directory(status));
-    if (log || worker) names.push_back(std::move(name));
+    if (EarlierLogKind(name, fs::symlink_status(path, code), true) != CEarlierLog::kNone) {
+      names.push_back(std::move(name));
+    }
   }
   std::sort(names.begin(), names.end());
   return names;
