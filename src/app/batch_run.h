@@ -23,6 +23,7 @@ struct CBatchOptions {
   std::string sCsv;     // --csv
   std::string sReport;  // --report
   std::string sLogs;    // --logs: keep the log files there
+  std::string sWeeks;   // show --weeks: "N" or "N-M"; empty: every week
   std::string sMethod = "random";
   std::int64_t iTop = 0;  // 0: all
   bool bJson = false;

@@ -335,13 +335,21 @@ int RunShow(const CBatchOptions& options) {
   CBatchRun run(options);
   if (const int status = run.Open(false)) return status;
   const CRosterGrid grid = run.Grid();
+  // The option's text was checked when the command line was read.
+  const CWeekRange weeks = options.sWeeks.empty() ? CWeekRange{} : *ParseWeekRange(options.sWeeks);
+  if (!options.sWeeks.empty() && weeks.iLast >= grid.iWeeks) {
+    std::cerr << kProgram << " show: --weeks " << options.sWeeks << ": the roster has "
+              << Counted(grid.iWeeks, "week") << "\nTry '" << kProgram
+              << " show --help' for more information.\n";
+    return kExitUsage;
+  }
   const CPlanFigures figures = MakePlanFigures(run.Domain());
   WriteRosterHeader(std::cout, options, grid);
-  WriteGrid(std::cout, grid);
+  WriteGrid(std::cout, grid, weeks);
   std::cout << '\n';
-  WriteWeeklyHours(std::cout, grid, figures);
+  WriteWeeklyHours(std::cout, grid, figures, weeks);
   std::cout << '\n';
-  WriteDayCover(std::cout, grid, figures);
+  WriteDayCover(std::cout, grid, figures, weeks);
   return kExitSuccess;
 }
 
@@ -747,6 +755,13 @@ std::string CheckSeconds(std::string& text) {
   return "expected a number of seconds greater than 0, not '" + text + "'";
 }
 
+// Weeks as show's --weeks takes them; whether the roster has them is
+// known only once it is read.
+std::string CheckWeeks(std::string& text) {
+  if (ParseWeekRange(text)) return {};
+  return "expected a week N or weeks N-M, counted from 1 and N not after M, not '" + text + "'";
+}
+
 // A validator of whole numbers from `least` up that an int64 holds; the
 // message names the text, which may also be too large.
 CLI::Validator WholeNumberFrom(std::int64_t least) {
@@ -797,6 +812,9 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
   CLI::App* show = app.add_subcommand("show",
                                       "print the roster as a grid, the weekly hours "
                                       "and the groups per shift against the plan");
+  show->add_option("--weeks", options.sWeeks, "show only week N, or weeks N to M")
+      ->check(CLI::Validator(CheckWeeks, "", "N[-M]"))
+      ->type_name("N[-M]");
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "evaluate the roster and print every rated constraint, worst first");
   evaluate->add_option("--top", options.iTop, "print only the N worst constraints (0: all)")

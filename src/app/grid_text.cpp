@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -39,13 +40,31 @@ std::string WeekCells(int week, std::size_t width, const Cell& cell) {
   return text + ']';
 }
 
-// A row: its label, then every week after " | ".
+// The weeks of a roster of `weeks` weeks that a range shows, in order.
+std::vector<int> ShownWeeks(int weeks, const CWeekRange& range) {
+  std::vector<int> shown;
+  for (int week = 0; week < weeks; ++week) {
+    if (range.Holds(week)) shown.push_back(week);
+  }
+  return shown;
+}
+
+// A row: its label, then every week shown after " | ".
 template <class Cell>
-void WriteRow(std::ostream& out, const std::string& label, std::size_t labelWidth, int weeks,
-              std::size_t width, const Cell& cell) {
+void WriteRow(std::ostream& out, const std::string& label, std::size_t labelWidth,
+              const std::vector<int>& weeks, std::size_t width, const Cell& cell) {
   out << PadRight(label, labelWidth);
-  for (int week = 0; week < weeks; ++week) out << " | " << WeekCells(week, width, cell);
+  for (const int week : weeks) out << " | " << WeekCells(week, width, cell);
   out << '\n';
+}
+
+// A week number of the text, from 1; nothing for anything else.
+std::optional<int> WeekNumber(std::string_view text) {
+  int number = 0;
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, number);
+  if (error != std::errc() || rest != end || number < 1) return std::nullopt;
+  return number;
 }
 
 std::string FloatText(float value) {
@@ -91,12 +110,21 @@ std::vector<std::string> ShiftCodes(const std::vector<std::string>& names) {
   return codes;
 }
 
+std::optional<CWeekRange> ParseWeekRange(std::string_view text) {
+  const std::size_t dash = text.find('-');
+  const std::optional<int> first = WeekNumber(text.substr(0, dash));
+  const std::optional<int> last =
+      dash == std::string_view::npos ? first : WeekNumber(text.substr(dash + 1));
+  if (!first || !last || *first > *last) return std::nullopt;
+  return CWeekRange{*first - 1, *last - 1};
+}
+
 std::string DayLabel(int day) {
   return Joined("week ", day / kDaysPerWeek + 1, " ",
                 kDayNames[static_cast<std::size_t>(day % kDaysPerWeek)]);
 }
 
-void WriteGrid(std::ostream& out, const CRosterGrid& grid) {
+void WriteGrid(std::ostream& out, const CRosterGrid& grid, const CWeekRange& range) {
   const std::vector<std::string> codes = ShiftCodes(grid.vShiftNames);
   out << "Legend:";
   for (std::size_t k = 0; k < codes.size(); ++k) {
@@ -106,20 +134,21 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid) {
   std::size_t width = 1;
   for (const std::string& code : codes) width = std::max(width, TextWidth(code));
   const std::size_t labelWidth = NameWidth(grid);
+  const std::vector<int> weeks = ShownWeeks(grid.iWeeks, range);
 
   std::string titles = PadRight("", labelWidth);
-  for (int week = 0; week < grid.iWeeks; ++week) {
+  for (const int week : weeks) {
     const std::size_t cells = kDaysPerWeek * (width + 1) + 1;
     titles += " | " + PadRight(Joined("week ", week + 1), cells);
   }
   titles.erase(titles.find_last_not_of(' ') + 1);
   out << titles << '\n';
-  WriteRow(out, "", labelWidth, grid.iWeeks, width,
+  WriteRow(out, "", labelWidth, weeks, width,
            [](int day) { return std::string(1, kDayLetters[day % kDaysPerWeek]); });
   for (std::size_t g = 0; g < grid.vCells.size(); ++g) {
     const std::vector<int>& row = grid.vCells[g];
     const std::string label = g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?";
-    WriteRow(out, label, labelWidth, grid.iWeeks, width, [&](int day) -> std::string {
+    WriteRow(out, label, labelWidth, weeks, width, [&](int day) -> std::string {
       if (static_cast<std::size_t>(day) >= row.size()) return "";
       const int shift = row[static_cast<std::size_t>(day)];
       if (shift < 0 || static_cast<std::size_t>(shift) >= codes.size()) return "?";
@@ -128,26 +157,31 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid) {
   }
 }
 
-void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures) {
+void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures,
+                      const CWeekRange& range) {
   const std::vector<std::vector<float>> hours = WeeklyHours(grid, figures.vShiftLengths);
+  const std::vector<int> weeks = ShownWeeks(grid.iWeeks, range);
+  // Every group has its hours in every week.
+  const auto cell = [&hours](std::size_t group, int week) {
+    return FloatText(hours[group][static_cast<std::size_t>(week)]);
+  };
   std::size_t width = 4;
-  for (const auto& row : hours) {
-    for (const float h : row) width = std::max(width, FloatText(h).size());
+  for (std::size_t g = 0; g < hours.size(); ++g) {
+    for (const int week : weeks) width = std::max(width, cell(g, week).size());
   }
   const std::size_t labelWidth = std::max(NameWidth(grid), std::string("Weekly hours").size());
   out << PadRight("Weekly hours", labelWidth);
-  for (int week = 0; week < grid.iWeeks; ++week) {
-    out << " | " << PadLeft(Joined("w", week + 1), width);
-  }
+  for (const int week : weeks) out << " | " << PadLeft(Joined("w", week + 1), width);
   out << '\n';
   for (std::size_t g = 0; g < hours.size(); ++g) {
     out << PadRight(g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?", labelWidth);
-    for (const float h : hours[g]) out << " | " << PadLeft(FloatText(h), width);
+    for (const int week : weeks) out << " | " << PadLeft(cell(g, week), width);
     out << '\n';
   }
 }
 
-void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures) {
+void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures,
+                   const CWeekRange& range) {
   const std::vector<std::vector<int>> counts = GroupsPerShift(grid);
   const bool planned = !figures.vRequired.empty();
   std::vector<std::size_t> widths;
@@ -162,6 +196,7 @@ void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigure
   out << (planned ? "   (groups/plan, ! = fewer than the plan asks for)\n"
                   : "   (no operating plan)\n");
   for (std::size_t day = 0; day < counts.size(); ++day) {
+    if (!range.Holds(static_cast<int>(day / kDaysPerWeek))) continue;
     out << PadRight(DayLabel(static_cast<int>(day)), labelWidth);
     bool short_ = false;
     for (std::size_t k = 0; k < counts[day].size(); ++k) {

@@ -4,8 +4,11 @@
 // ("export").
 #pragma once
 
+#include <climits>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "roster_fill.h"
@@ -17,14 +20,27 @@
 // length tells apart (the same name twice) get their index instead.
 std::vector<std::string> ShiftCodes(const std::vector<std::string>& names);
 
+// The weeks a view shows, counted from 0, first and last included; the
+// default shows every week of any roster.
+struct CWeekRange {
+  int iFirst = 0;
+  int iLast = INT_MAX;
+  bool Holds(int week) const { return week >= iFirst && week <= iLast; }
+};
+// "3" or "3-5" (weeks counted from 1, the first not after the last) as a
+// range; nothing for any other text.
+std::optional<CWeekRange> ParseWeekRange(std::string_view text);
+
 // The grid, one row per group and one column per day, weeks separated and
 // weekends in brackets, with the legend above it.
-void WriteGrid(std::ostream& out, const CRosterGrid& grid);
+void WriteGrid(std::ostream& out, const CRosterGrid& grid, const CWeekRange& weeks = {});
 // Every group's hours in every week.
-void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures);
+void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures,
+                      const CWeekRange& weeks = {});
 // For every day, the groups on each shift against the plan's requirement;
 // days that fall short are marked.
-void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures);
+void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures,
+                   const CWeekRange& weeks = {});
 
 // One difference from the plan: a day and shift whose group count differs
 // from the operating plan (iGroup -1), or a group that works a shift on

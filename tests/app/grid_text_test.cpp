@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -90,6 +92,31 @@ TEST(GridTextTest, WithoutAnOperatingPlanOnlyRequiredShiftsCount) {
     std::ostringstream out;
     WritePlanCheck(out, grid, PlanDifferences(grid, figures));
     EXPECT_EQ(out.str(), c.check);
+  }
+}
+
+// Weeks are counted from 1 in the text and from 0 in the range. (What show
+// prints for a range: the end-to-end cases cmd_show_weeks and
+// cmd_usage_weeks_beyond.)
+TEST(GridTextTest, WeekRangesReadOneWeekOrFirstToLast) {
+  const struct {
+    const char* text;
+    std::optional<std::pair<int, int>> range;
+  } cases[] = {
+      {"3", std::pair{2, 2}},        {"2-5", std::pair{1, 4}},
+      {"4-4", std::pair{3, 3}},      {"5-2", std::nullopt},
+      {"0", std::nullopt},           {"0-2", std::nullopt},
+      {"-3", std::nullopt},          {"3-", std::nullopt},
+      {"1-2-3", std::nullopt},       {"", std::nullopt},
+      {"+2", std::nullopt},          {"2 ", std::nullopt},
+      {"99999999999", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const std::optional<CWeekRange> range = ParseWeekRange(c.text);
+    ASSERT_EQ(range.has_value(), c.range.has_value()) << c.text;
+    if (range) {
+      EXPECT_EQ(std::pair(range->iFirst, range->iLast), *c.range) << c.text;
+    }
   }
 }
 
