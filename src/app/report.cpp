@@ -127,11 +127,14 @@ std::string Escape(std::string_view text) {
   return out;
 }
 
-// The first `limit` characters (UTF-8 code points) of `text`, with an
-// ellipsis when there were more.
+// `text` cut to `limit` characters (UTF-8 code points) and an ellipsis in
+// their middle when it has more.
 std::string Shorten(const std::string& text, std::size_t limit) {
   if (TextWidth(text) <= limit) return text;
-  return std::string(FirstCharacters(text, limit)) + "\u2026";
+  // Both ends stay: names of one roster mostly differ at their end ("Ward
+  // North Team 1", "Ward North Team 2").
+  const std::size_t head = (limit + 1) / 2;
+  return Joined(FirstCharacters(text, head), "\u2026", LastCharacters(text, limit - head));
 }
 
 // A table cell of a group name cut to fit, with the whole name as its

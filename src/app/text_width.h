@@ -31,6 +31,16 @@ inline std::string_view FirstCharacters(std::string_view text, std::size_t chars
   return text;
 }
 
+// The last `chars` characters of a text, each whole; the text itself when it
+// has no more.
+inline std::string_view LastCharacters(std::string_view text, std::size_t chars) {
+  std::size_t seen = 0;
+  for (std::size_t i = text.size(); i > 0; --i) {
+    if (StartsCharacter(text[i - 1]) && ++seen == chars) return text.substr(i - 1);
+  }
+  return text;
+}
+
 // The text with blanks after it (PadRight) or before it (PadLeft) to `width`
 // characters; a text as wide or wider stays as it is.
 inline std::string PadRight(std::string_view text, std::size_t width) {

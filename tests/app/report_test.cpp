@@ -200,15 +200,16 @@ TEST(ReportTest, NameColumnFitsTheLongestName) {
   }
 }
 
-// A name cut to fit keeps the whole name as its tooltip, in the drawing and
-// in the tables; a name that fits has none.
-TEST(ReportTest, CutNamesKeepTheWholeNameAsTooltip) {
+// A name cut to fit keeps its beginning and its end, where names of one
+// roster differ, and the whole name as its tooltip, in the drawing and in
+// the tables; a name that fits has none.
+TEST(ReportTest, CutNamesKeepBothEndsAndTheWholeNameAsTooltip) {
   CReportData data = MakePlantReport(2, 1);
-  const std::string long_name = std::string(30, 'W') + "_1";
+  const std::string long_name = "Ward North " + std::string(20, 'W') + " Team \u00e41";
   data.cBefore.cGrid.vGroupNames[1] = long_name;
   const std::string html = Html(data);
   EXPECT_GE(Count(html, "<title>" + long_name + "</title>"), 1u);
-  EXPECT_GE(Count(html, "<th title=\"" + long_name + "\">"), 1u);
+  EXPECT_GE(Count(html, "<th title=\"" + long_name + "\">Ward Nort\u2026W Team \u00e41</th>"), 1u);
   EXPECT_EQ(Count(html, "title=\"Team0\""), 0u);
 }
 
