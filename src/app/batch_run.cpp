@@ -53,6 +53,22 @@ bool ReadShownLine(std::istream& in, std::string& line) {
   return true;
 }
 
+// Why the evaluation script `shown` (the path as the user would type it,
+// `path` the same made absolute) cannot be read: the path, unless it is the
+// script's own name, and the cause, so that a roster moved away from its
+// script says where the script was looked for.
+std::string ScriptNotRead(const std::string& script, const fs::path& shown, const fs::path& path) {
+  std::error_code code;
+  std::string cause = "no such file";
+  if (fs::exists(path, code)) {
+    cause = !fs::is_regular_file(path, code)    ? "not a file"
+            : ::access(path.c_str(), R_OK) != 0 ? std::strerror(errno)
+                                                : "unreadable";
+  }
+  const std::string where = shown.string() == script ? "" : shown.string() + ": ";
+  return "cannot read the evaluation script " + script + " (" + where + cause + ")";
+}
+
 int CannotWrite(const std::string& shown, const std::string& error) {
   std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
   return kExitCannotCreate;
@@ -192,7 +208,8 @@ int CBatchRun::Open(bool needScript) {
     const bool missing = messages.find(kScriptNotFound) != std::string::npos;
     const std::string script = pDomain->GetStaticDataFileName();
     return Refuse(missing ? kExitNoInput : kExitDataError, WithoutScriptLines(messages),
-                  missing ? "cannot read the evaluation script " + script
+                  missing ? ScriptNotRead(script, fs::path(cOptions.sFile).parent_path() / script,
+                                          pInputFolder / script)
                           : "the evaluation script " + script + " holds more than " +
                                 std::to_string(CDomainInstance::kStaticDataChars) + " characters");
   }
