@@ -3,13 +3,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <set>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -99,6 +102,88 @@ std::string WithoutScriptLines(const std::string& messages) {
   return kept;
 }
 
+// The reader's two lines for a record whose class name is not the one it
+// reads ("error", then the name found and the name expected), as one line
+// that says so; every other line stays.
+std::string ClassNamesExplained(const std::string& messages, const std::string& shown) {
+  std::istringstream lines(messages);
+  std::string said;
+  for (std::string line; std::getline(lines, line);) {
+    std::string names;
+    const std::streampos next = lines.tellg();
+    if (line == "error" && std::getline(lines, names)) {
+      std::istringstream pair(names);
+      std::string found, expected, rest;
+      if (pair >> found >> expected && !(pair >> rest)) {
+        said += Joined(kProgram, ": ", shown, ": warning: a record headed ", found, " where a ",
+                       expected, " belongs, read as one\n");
+        continue;
+      }
+      lines.clear();
+      lines.seekg(next);
+    }
+    said.append(line).append(1, '\n');
+  }
+  return said;
+}
+
+// A text as a message quotes it: at most 20 characters, "..." for the rest.
+std::string Excerpt(const std::string& text) {
+  constexpr std::size_t kChars = 20;
+  return text.size() <= kChars ? text : text.substr(0, kChars) + "...";
+}
+
+// The line (from 1) of the text at `offset` of a file, and its first word.
+std::string TextAfterSchedule(const fs::path& file, std::streamoff offset) {
+  std::ifstream in(file, std::ios::binary);
+  std::string before(static_cast<std::size_t>(offset), '\0');
+  in.read(before.data(), offset);
+  std::string word;
+  in >> word;
+  const auto line = std::count(before.begin(), before.end(), '\n') + 1;
+  return Joined("the text after the schedule is not read (line ", line, ": '", Excerpt(word), "')");
+}
+
+// What the reader takes but a planner would hardly mean: text after the
+// schedule, which is dropped; groups of one name, whose rows and ratings
+// cannot be told apart; shift lengths and required counts below 0.
+std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
+                                        const fs::path& file) {
+  std::vector<std::string> warnings;
+  if (const std::streamoff at = domain.GetTextAfterSchedule(); at >= 0) {
+    warnings.push_back(TextAfterSchedule(file, at));
+  }
+  std::set<std::string> names, repeated;
+  for (const CGroup& group : domain.GetGroups()) {
+    const std::string name = group.GetName();
+    if (!names.insert(name).second && repeated.insert(name).second) {
+      warnings.push_back("more than one group is named " + name +
+                         ": their rows and ratings cannot be told apart");
+    }
+  }
+  for (const CShift& shift : domain.GetShifts()) {
+    if (shift.GetLength() < 0) {
+      std::ostringstream hours;
+      hours << shift.GetLength();
+      warnings.push_back(Joined("shift ", shift.GetName(), " lasts ", hours.str(), " hours"));
+    }
+    if (shift.GetShiftsRequired() < 0) {
+      warnings.push_back(Joined("shift ", shift.GetName(), " is required on ",
+                                shift.GetShiftsRequired(), " days"));
+    }
+  }
+  return warnings;
+}
+
+// Whether a file begins with the byte-order mark some editors put before
+// UTF-8 text.
+bool StartsWithByteOrderMark(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char start[3] = {};
+  in.read(start, sizeof start);
+  return in.gcount() == 3 && std::string_view(start, 3) == "\xEF\xBB\xBF";
+}
+
 }  // namespace
 
 fs::path CBatchRun::Absolute(const std::string& path) {
@@ -132,7 +217,8 @@ std::string DomainFault(CShiftSchedulingDomain& domain) {
 }
 
 int CBatchRun::Refuse(int status, const std::string& messages, const std::string& fault) const {
-  std::cerr << Replaced(messages, pFile.string(), cOptions.sFile);
+  std::cerr << ClassNamesExplained(Replaced(messages, pFile.string(), cOptions.sFile),
+                                   cOptions.sFile);
   if (!fault.empty()) std::cerr << kProgram << ": " << cOptions.sFile << ": " << fault << '\n';
   return status;
 }
@@ -198,7 +284,12 @@ int CBatchRun::Open(bool needScript) {
   // emptied, shifts never reached) would mislead: the line says no more
   // than that the file is not usable.
   if (!fault.empty()) {
-    const std::string said = WithoutScriptLines(messages);
+    std::string said = WithoutScriptLines(messages);
+    if (StartsWithByteOrderMark(pFile)) {
+      said += Joined(kProgram, ": ", cOptions.sFile,
+                     ": the file begins with a UTF-8 byte-order mark, which the reader does not "
+                     "take; save it without one\n");
+    }
     const bool told = !said.empty() && fault != kNotDomainFile;
     return Refuse(kExitDataError, said, told ? kNotUsable : fault);
   }
@@ -215,6 +306,9 @@ int CBatchRun::Open(bool needScript) {
   }
   // A command that does not evaluate has no use for the script.
   Refuse(0, needScript ? messages : WithoutScriptLines(messages), "");
+  for (const std::string& warning : DomainWarnings(*pDomain, pFile)) {
+    std::cerr << kProgram << ": " << cOptions.sFile << ": warning: " << warning << '\n';
+  }
   return kExitSuccess;
 }
 

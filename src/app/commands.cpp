@@ -15,6 +15,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <iostream>
@@ -643,6 +644,21 @@ void WarnOfNewDepartures(CBatchRun& run, const CBatchOptions& options,
             << options.sOut << "' lists where\n";
 }
 
+// The domain file holds numbers as a stream writes them by default, to six
+// significant digits: a shift length with more is written rounded, which
+// the user hears of, with the value the file now holds.
+void WarnOfRoundedLengths(const CShiftSchedulingDomain& domain, const CBatchOptions& options) {
+  for (const CShift& shift : domain.GetShifts()) {
+    std::ostringstream written;
+    written << shift.GetLength();
+    const float length = shift.GetLength();
+    if (std::isnan(length) || std::strtof(written.str().c_str(), nullptr) == length) continue;
+    std::cerr << kProgram << ": warning: the roster written to " << options.sOut
+              << " holds the length of shift " << shift.GetName() << " to six digits, "
+              << written.str() << '\n';
+  }
+}
+
 // Why an optimisation that nothing stopped ended before the bound the user
 // gave (or, without one, made no move at all), since it looks like one that
 // found nothing better: a random walk makes at most 42 passes, iterative
@@ -727,6 +743,7 @@ int RunOptimize(const CBatchOptions& options) {
             << "Evaluations: " << data.vTrajectory.size() << '\n'
             << "Best roster written to " << options.sOut << "\n\n";
   WarnOfNewDepartures(run, options, departures);
+  WarnOfRoundedLengths(run.Domain(), options);
   ExplainEarlyEnd(run, options, data.vTrajectory.size(), took.count());
   // The optimizer's stop line went to the console log with its other output.
   // A termination signal comes to the optimizer as Ctrl-C (PassOnAsInterrupt).

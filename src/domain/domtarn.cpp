@@ -233,13 +233,15 @@ void CShiftSchedulingDomain::Write(const std::string& filename) const {
 // the earlier contents of the parts after it.
 void CShiftSchedulingDomain::Read(std::istream& in) {
   CDomainFileReader reader(in, GetOutput(), ReadSourceName);
+  TextAfterSchedule = -1;
   CDomainInstance::Read(in);
   if (!reader.Expect("the header line and the script file name")) return;
   if (!ReadCycleLength(reader)) return;
   if (!ReadGroups(reader)) return;
   if (!ReadShifts(reader)) return;
   if (!ReadOperatingPlan(reader)) return;
-  ReadScheduleRows(reader);
+  if (!ReadScheduleRows(reader)) return;
+  if (in >> std::ws; in.good()) TextAfterSchedule = in.tellg();
 }
 
 // A cycle of no weeks has no days to schedule, and 7 × weeks must not

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ios>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -248,6 +249,10 @@ class CShiftSchedulingDomain : public CDomainInstance {
   void Write(const std::string& filename) const;
   void Read(std::istream& in) override;
   void Write(std::ostream& out) const override;
+  // Where in the stream read last text follows the schedule; -1 when none
+  // does or reading stopped before the schedule's end. The reader takes no
+  // more than the schedule, so such text is for the caller to point out.
+  std::streamoff GetTextAfterSchedule() const { return TextAfterSchedule; }
 
   bool Repair(int group, int day, int& start, int& start2) override;
   void InitializeVariables(TVarlist* vars) override;
@@ -372,6 +377,7 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // Names the file being read in messages about malformed input; empty when
   // the domain is read from a bare stream.
   std::string ReadSourceName;
+  std::streamoff TextAfterSchedule = -1;
   // The generator seeded with `seed` and drawn once: the draw.
   int SeededDraw(unsigned seed);
   // The last draw of the repair-start pass under way; none outside a pass.
