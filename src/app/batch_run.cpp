@@ -175,6 +175,25 @@ std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
   return warnings;
 }
 
+// What the reader took of a file before it stopped: a count line that does
+// not match the records after it makes the reader stop in a later part,
+// and the groups and shifts it took show where the counting went wrong.
+std::string TakenBeforeStop(const CShiftSchedulingDomain& domain) {
+  const auto names = [](const auto& records) {
+    std::vector<std::string> listed;
+    for (const auto& record : records) listed.emplace_back(record.GetName());
+    return listed.empty() ? "" : " (" + NamesListed(listed) + ")";
+  };
+  std::string taken = Joined("the script name ", domain.GetStaticDataFileName());
+  const int weeks = domain.GetLengthOfCycle();
+  if (weeks <= 0) return taken;
+  return Joined(taken, ", a cycle of ", Counted(weeks, "week"), " (rows of ", 7 * weeks, " days), ",
+                Counted(static_cast<long long>(domain.GetGroups().size()), "group"),
+                names(domain.GetGroups()), " and ",
+                Counted(static_cast<long long>(domain.GetShifts().size()), "shift"),
+                names(domain.GetShifts()));
+}
+
 // Whether a file begins with the byte-order mark some editors put before
 // UTF-8 text.
 bool StartsWithByteOrderMark(const fs::path& file) {
@@ -291,7 +310,10 @@ int CBatchRun::Open(bool needScript) {
                      "take; save it without one\n");
     }
     const bool told = !said.empty() && fault != kNotDomainFile;
-    return Refuse(kExitDataError, said, told ? kNotUsable : fault);
+    return Refuse(kExitDataError, said,
+                  told ? Joined(kNotUsable, "; before it stopped, the reader took ",
+                                TakenBeforeStop(*pDomain))
+                       : fault);
   }
   if (needScript && messages.find(kScriptFailed) != std::string::npos) {
     // A script that is there but too long for the script buffer is bad data.

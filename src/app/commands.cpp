@@ -169,20 +169,6 @@ std::vector<std::string> EarlierLogNames(const fs::path& folder) {
   return names;
 }
 
-// "a, b, c and 4 more", "a and b": the first few names of a list, for a
-// message.
-std::string NamesListed(const std::vector<std::string>& names) {
-  constexpr std::size_t kShown = 3;
-  const std::size_t shown = std::min(names.size(), kShown);
-  std::string text;
-  for (std::size_t i = 0; i < shown; ++i) {
-    const bool last = i + 1 == shown && names.size() <= kShown;
-    text += (i == 0 ? "" : last ? " and " : ", ") + names[i];
-  }
-  if (names.size() > kShown) text += Joined(" and ", names.size() - kShown, " more");
-  return text;
-}
-
 // An output of a command line: its option, its name as typed and made
 // absolute, and whether it may replace the domain file.
 struct COutput {

@@ -1,9 +1,11 @@
 // Joining texts and numbers into one string, appended part by part.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 namespace text_join_detail {
 inline void Append(std::string& text, std::string_view part) {
@@ -29,5 +31,19 @@ template <class... Parts>
 std::string Joined(const Parts&... parts) {
   std::string text;
   (text_join_detail::Append(text, parts), ...);
+  return text;
+}
+
+// "a, b, c and 4 more", "a and b": the first few names of a list, for a
+// message.
+inline std::string NamesListed(const std::vector<std::string>& names) {
+  constexpr std::size_t kShown = 3;
+  const std::size_t shown = std::min(names.size(), kShown);
+  std::string text;
+  for (std::size_t i = 0; i < shown; ++i) {
+    const bool last = i + 1 == shown && names.size() <= kShown;
+    text += (i == 0 ? "" : last ? " and " : ", ") + names[i];
+  }
+  if (names.size() > kShown) text += Joined(" and ", names.size() - kShown, " more");
   return text;
 }
