@@ -82,7 +82,13 @@ void WriteRosterHeader(std::ostream& out, const CBatchOptions& options, const CR
 
 // Whether two absolute paths name one file: the same file when both exist,
 // otherwise the same path once symbolic links and dots are resolved.
-bool SameFile(const fs::path& a, const fs::path& b) {
+bool SameFile(const fs::path& given_a, const fs::path& given_b) {
+  // "dir/" names the folder "dir".
+  const auto folder_as_file = [](const fs::path& path) {
+    return path.has_filename() ? path : path.parent_path();
+  };
+  const fs::path a = folder_as_file(given_a);
+  const fs::path b = folder_as_file(given_b);
   std::error_code code;
   if (fs::exists(a, code) && fs::exists(b, code)) return fs::equivalent(a, b, code) && !code;
   const fs::path resolved_a = fs::weakly_canonical(a, code);
@@ -255,14 +261,26 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
   }
   if (options.sLogs.empty()) return kExitSuccess;
   // The run has entered the log folder: a relative --logs names it from the
-  // folder the program started in, as the run's own path does.
+  // folder the program started in, as the run's own path does. A file there
+  // of a log file's name is replaced by this run and removed by the next:
+  // no file the run reads or writes may be one.
   const fs::path& logs = run.LogFolder();
-  for (const fs::path& input : {run.FilePath(), script_path}) {
-    if (!IsLogFileName(input.filename().string()) || !SameFile(input.parent_path(), logs)) {
-      continue;
-    }
+  const auto taken_by_logs = [&logs](const fs::path& path) {
+    const std::string name = path.filename().string();
+    return (IsLogFileName(name) || name == kLogFolderMark) && SameFile(path.parent_path(), logs);
+  };
+  std::vector<fs::path> inputs = {run.FilePath(), script_path};
+  for (const CScriptFile& file : NamedInputFiles(run)) inputs.push_back(file.pPath);
+  for (const fs::path& input : inputs) {
+    if (!taken_by_logs(input)) continue;
     std::cerr << kProgram << ": --logs " << options.sLogs << ": a log file would replace "
               << input.filename().string() << "; choose another folder\n";
+    return kExitUsage;
+  }
+  for (const COutput& output : outputs) {
+    if (output.pPath.empty() || !taken_by_logs(output.pPath)) continue;
+    std::cerr << kProgram << ": " << output.sOption << " " << output.sShown
+              << " would be a log file of --logs " << options.sLogs << "; choose another name\n";
     return kExitUsage;
   }
   return kExitSuccess;
