@@ -331,12 +331,21 @@ CDomainToFile::~CDomainToFile() {
 namespace {
 
 // Where an output goes: the file a symbolic link leads to, so that the link
-// stays and its file gets the text; the path itself otherwise.
-fs::path Destination(const fs::path& path) {
-  std::error_code code;
-  if (!fs::is_symlink(path, code)) return path;
-  const fs::path target = fs::weakly_canonical(path, code);
-  return code ? path : target;
+// stays and its file gets the text, also when that file is yet to be made;
+// the path itself otherwise. Links that lead round in a circle give an error.
+fs::path Destination(const fs::path& path, std::string& error) {
+  // As many links as the system follows in one path.
+  constexpr int kMaxLinks = 40;
+  fs::path at = path;
+  for (int links = 0; links < kMaxLinks; ++links) {
+    std::error_code code;
+    if (!fs::is_symlink(at, code)) return at;
+    const fs::path target = fs::read_symlink(at, code);
+    if (code) return at;
+    at = target.is_absolute() ? target : at.parent_path() / target;
+  }
+  error = std::strerror(ELOOP);
+  return {};
 }
 
 // Whether `destination` may be replaced: it does not exist yet, or it is a
@@ -381,8 +390,8 @@ COutputFile::~COutputFile() {
 
 bool COutputFile::Open(const fs::path& path, std::uintmax_t room, std::string& error) {
   Discard();
-  pDestination = Destination(path);
-  if (!Replaceable(pDestination, error)) return false;
+  pDestination = Destination(path, error);
+  if (pDestination.empty() || !Replaceable(pDestination, error)) return false;
   iFd = CreateTemporaryBeside(pDestination, sTemporary);
   if (iFd < 0) {
     error = SystemError();
