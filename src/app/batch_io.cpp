@@ -214,7 +214,8 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
   std::error_code code;
   pPrevious = fs::current_path(code);
   if (code) {
-    error = Joined(kCannotUse, code.message());
+    error = Joined("cannot use the current folder (", code.message(),
+                   "); change to a folder that exists");
     return false;
   }
   if (keep.empty()) {

@@ -288,8 +288,9 @@ int CBatchRun::Open(bool needScript) {
               << '\n';
     return kExitNoInput;
   }
+  // Only an evaluation writes log files.
   std::string error;
-  if (!cFolder.Enter(Absolute(cOptions.sLogs), error)) {
+  if (needScript && !cFolder.Enter(Absolute(cOptions.sLogs), error)) {
     std::cerr << kProgram << ": " << error << '\n';
     return kExitCannotCreate;
   }

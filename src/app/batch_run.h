@@ -42,9 +42,10 @@ class CBatchRun {
  public:
   explicit CBatchRun(const CBatchOptions& options) : cOptions(options) {}
 
-  // Enters the log folder and reads the domain file. Returns the exit status
-  // of a failure, with its message on standard error, or 0. Without
-  // `needScript` a missing evaluation script is only reported.
+  // Reads the domain file and, for a command that evaluates (`needScript`),
+  // first enters the log folder. Returns the exit status of a failure, with
+  // its message on standard error, or 0. Without `needScript` a missing
+  // evaluation script is only reported.
   int Open(bool needScript);
 
   CShiftSchedulingDomain& Domain() { return *pDomain; }

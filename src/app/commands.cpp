@@ -776,6 +776,12 @@ std::string CheckSeconds(std::string& text) {
   return "expected a number of seconds greater than 0, not '" + text + "'";
 }
 
+// A folder name as --logs takes it: an empty one, as an unset variable in a
+// script gives, would keep no logs without a word.
+std::string CheckFolderName(std::string& text) {
+  return text.empty() ? "expected a folder, not ''" : "";
+}
+
 // Weeks as show's --weeks takes them; whether the roster has them is
 // known only once it is read.
 std::string CheckWeeks(std::string& text) {
@@ -872,7 +878,9 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
     // others end their help with the exit status alone.
     const bool evaluates = command == evaluate || command == report || command == optimize;
     if (evaluates) {
-      command->add_option("--logs", options.sLogs, "keep the log files in DIR")->type_name("DIR");
+      command->add_option("--logs", options.sLogs, "keep the log files in DIR")
+          ->check(CLI::Validator(CheckFolderName, "", "DIR"))
+          ->type_name("DIR");
     }
     command->add_flag("--no-cache", options.cSettings.bNoCache,
                       "evaluate without the engine's caches (slower; for checking)");
