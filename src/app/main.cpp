@@ -117,6 +117,15 @@ int CMenu::Run() {
   }
 }
 
+// The help and the version must reach their reader: a full disk or a
+// closed standard output is an error, as for the batch commands.
+int CheckedStandardOutput() {
+  std::cout.flush();
+  if (std::cout) return kExitSuccess;
+  std::cerr << "domtarn: cannot write the standard output\n";
+  return kExitIoError;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -127,10 +136,10 @@ int main(int argc, char* argv[]) {
   switch (options.eAction) {
     case CProgramOptions::Action::kHelp:
       WriteUsage(std::cout);
-      return 0;
+      return CheckedStandardOutput();
     case CProgramOptions::Action::kVersion:
       WriteVersion(std::cout);
-      return 0;
+      return CheckedStandardOutput();
     case CProgramOptions::Action::kUsageError:
       WriteUsageError(std::cerr, options.sError);
       return kUsageErrorStatus;
