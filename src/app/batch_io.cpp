@@ -322,6 +322,10 @@ CDomainToFile::CDomainToFile(CDomainInstance& domain, const fs::path& file)
   cDomain.SetOutput(fFile, fFile);
 }
 
+bool CDomainToFile::Complete() {
+  return static_cast<bool>(fFile.flush());
+}
+
 CDomainToFile::~CDomainToFile() {
   fFile.flush();
   cDomain.SetOutput(std::cout, std::cerr);

@@ -132,6 +132,10 @@ class CDomainToFile {
   CDomainToFile& operator=(const CDomainToFile&) = delete;
   ~CDomainToFile();
 
+  // Flushes the log; false once something written did not reach the file
+  // (a full disk).
+  bool Complete();
+
  private:
   CDomainInstance& cDomain;
   CBoundedLog fFile;

@@ -361,8 +361,9 @@ int CBatchRun::Evaluate() {
   std::error_code code;
   const std::uintmax_t logged_before = fs::exists(log, code) ? fs::file_size(log, code) : 0;
   {
-    const CDomainToFile console(*pDomain, log);
+    CDomainToFile console(*pDomain, log);
     pDomain->Evaluate();
+    CheckLog(console);
   }
   // What the script printed before it divided by zero shows where it did.
   ShowScriptMessages(log, code ? 0 : logged_before);
@@ -371,6 +372,19 @@ int CBatchRun::Evaluate() {
   std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
             << pDomain->GetStaticDataFileName() << " rated no constraint\n";
   return kExitDataError;
+}
+
+// The log files other than the console log are written whole each time,
+// without a word of failure: a disk left without room shows they may not be.
+void CBatchRun::CheckLog(CDomainToFile& log) {
+  std::error_code code;
+  const bool room = fs::space(LogFolder(), code).available > 0 || code;
+  if ((log.Complete() && room) || bLogLossSaid) return;
+  bLogLossSaid = true;
+  std::cerr << kProgram << ": warning: the disk of the log files is full: "
+            << (cOptions.sLogs.empty() ? "the messages of the run"
+                                       : "the log files in --logs " + cOptions.sLogs)
+            << " may be incomplete\n";
 }
 
 // A script's messages (errors in formulas, unknown names, what it PRINTs

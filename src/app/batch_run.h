@@ -65,6 +65,10 @@ class CBatchRun {
   // the messages of the evaluation script on standard error. Returns the
   // exit status of a failure (no rated constraint) or 0.
   int Evaluate();
+  // Says once, on standard error, that the log files may be incomplete,
+  // when `log` lost some of what the run wrote into it or the disk they are
+  // on has no room left.
+  void CheckLog(CDomainToFile& log);
   // Ends the program after an evaluation script divided by zero, as the
   // menu does (status 0, nothing written), saying so on standard error and
   // removing a temporary log folder.
@@ -107,6 +111,7 @@ class CBatchRun {
   CLogFolder cFolder;
   std::unique_ptr<CShiftSchedulingDomain> pDomain;
   COutputFile cReservedOutput;
+  bool bLogLossSaid = false;
 };
 
 // What makes a domain unusable for the commands (no groups, no days, a

@@ -593,12 +593,11 @@ const char* StopCause() {
   return "Ctrl-C";
 }
 
-// Runs the optimisation with its console output in the log file; the
-// domain then holds the best roster evaluated, with its evaluation.
-void Optimise(CBatchRun& run, const CBatchOptions& options,
-              std::vector<CTrajectoryPoint>& trajectory) {
+// Runs the optimisation; the domain then holds the best roster evaluated,
+// with its evaluation.
+void RunOptimizer(CBatchRun& run, const CBatchOptions& options,
+                  std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
-  const CDomainToFile console(domain, kConsoleLogFile);
   const std::size_t jobs = JobCount(options);
   if (jobs > 1) {
     CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
@@ -623,6 +622,14 @@ void Optimise(CBatchRun& run, const CBatchOptions& options,
   domain.SetSchedule(optimizer.GetBestSeenSchedule());
   domain.Evaluate();
   if (domain.DividedByZero()) run.EndAtDivisionByZero();
+}
+
+// The same with the console output of the optimisation in the log file.
+void Optimise(CBatchRun& run, const CBatchOptions& options,
+              std::vector<CTrajectoryPoint>& trajectory) {
+  CDomainToFile console(run.Domain(), kConsoleLogFile);
+  RunOptimizer(run, options, trajectory);
+  run.CheckLog(console);
 }
 
 // Where the domain's roster differs from the operating plan: days with a
