@@ -144,24 +144,21 @@ std::string TextAfterSchedule(const fs::path& file, std::streamoff offset) {
   return Joined("the text after the schedule is not read (line ", line, ": '", Excerpt(word), "')");
 }
 
-// What the reader takes but a planner would hardly mean: text after the
-// schedule, which is dropped; groups of one name, whose rows and ratings
-// cannot be told apart; shift lengths and required counts below 0.
-std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
-                                        const fs::path& file) {
-  std::vector<std::string> warnings;
-  if (const std::streamoff at = domain.GetTextAfterSchedule(); at >= 0) {
-    warnings.push_back(TextAfterSchedule(file, at));
-  }
+// Groups of one name, whose rows and ratings cannot be told apart.
+void WarnOfRepeatedNames(const CGroupVector& groups, std::vector<std::string>& warnings) {
   std::set<std::string> names, repeated;
-  for (const CGroup& group : domain.GetGroups()) {
+  for (const CGroup& group : groups) {
     const std::string name = group.GetName();
     if (!names.insert(name).second && repeated.insert(name).second) {
       warnings.push_back("more than one group is named " + name +
                          ": their rows and ratings cannot be told apart");
     }
   }
-  for (const CShift& shift : domain.GetShifts()) {
+}
+
+// Shift lengths and required counts below 0.
+void WarnOfNegativeShifts(const CShiftVector& shifts, std::vector<std::string>& warnings) {
+  for (const CShift& shift : shifts) {
     if (shift.GetLength() < 0) {
       std::ostringstream hours;
       hours << shift.GetLength();
@@ -172,6 +169,33 @@ std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
                                 shift.GetShiftsRequired(), " days"));
     }
   }
+}
+
+// Plan cells of shifts the domain lacks, which no count of the plan takes in.
+void WarnOfUnknownPlanShifts(const CShiftSchedulingDomain& domain,
+                             std::vector<std::string>& warnings) {
+  const COperatingMatrix& plan = domain.GetOperating();
+  for (std::size_t day = 0; day < plan.size(); ++day) {
+    for (const COperating& cell : plan[day]) {
+      const int shift = cell.GetShift();
+      if (shift >= 0 && static_cast<std::size_t>(shift) < domain.GetShifts().size()) continue;
+      warnings.push_back(Joined("the operating plan names shift ", shift,
+                                ", which the domain does not have (day ", day + 1, ")"));
+    }
+  }
+}
+
+// What the reader takes but a planner would hardly mean, text after the
+// schedule (which is dropped) first.
+std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
+                                        const fs::path& file) {
+  std::vector<std::string> warnings;
+  if (const std::streamoff at = domain.GetTextAfterSchedule(); at >= 0) {
+    warnings.push_back(TextAfterSchedule(file, at));
+  }
+  WarnOfRepeatedNames(domain.GetGroups(), warnings);
+  WarnOfNegativeShifts(domain.GetShifts(), warnings);
+  WarnOfUnknownPlanShifts(domain, warnings);
   return warnings;
 }
 
