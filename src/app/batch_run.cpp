@@ -136,11 +136,15 @@ std::string Excerpt(const std::string& text) {
 // The line (from 1) of the text at `offset` of a file, and its first word.
 std::string TextAfterSchedule(const fs::path& file, std::streamoff offset) {
   std::ifstream in(file, std::ios::binary);
-  std::string before(static_cast<std::size_t>(offset), '\0');
-  in.read(before.data(), offset);
+  std::array<char, 1 << 16> chunk{};
+  long long line = 1;
+  for (std::streamoff left = offset; left > 0 && in;) {
+    in.read(chunk.data(), std::min<std::streamoff>(left, chunk.size()));
+    line += std::count(chunk.begin(), chunk.begin() + in.gcount(), '\n');
+    left -= in.gcount();
+  }
   std::string word;
   in >> word;
-  const auto line = std::count(before.begin(), before.end(), '\n') + 1;
   return Joined("the text after the schedule is not read (line ", line, ": '", Excerpt(word), "')");
 }
 
