@@ -160,6 +160,19 @@ void WarnOfRepeatedNames(const CGroupVector& groups, std::vector<std::string>& w
   }
 }
 
+// Names as long as a name may be: a longer one in the file was cut there.
+template <class Records>
+void WarnOfCutNames(const Records& records, const char* kind, std::vector<std::string>& warnings) {
+  for (const auto& record : records) {
+    const std::string_view name = record.GetName();
+    if (name.size() < kNamestrChars) continue;
+    warnings.push_back(Joined("the name of ", kind, " ", Excerpt(std::string(name)), " has ",
+                              kNamestrChars,
+                              " characters, as many as a name keeps: a longer one "
+                              "was cut there"));
+  }
+}
+
 // Shift lengths and required counts below 0.
 void WarnOfNegativeShifts(const CShiftVector& shifts, std::vector<std::string>& warnings) {
   for (const CShift& shift : shifts) {
@@ -197,6 +210,8 @@ std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
   if (const std::streamoff at = domain.GetTextAfterSchedule(); at >= 0) {
     warnings.push_back(TextAfterSchedule(file, at));
   }
+  WarnOfCutNames(domain.GetGroups(), "group", warnings);
+  WarnOfCutNames(domain.GetShifts(), "shift", warnings);
   WarnOfRepeatedNames(domain.GetGroups(), warnings);
   WarnOfNegativeShifts(domain.GetShifts(), warnings);
   WarnOfUnknownPlanShifts(domain, warnings);
