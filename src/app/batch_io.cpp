@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -244,6 +245,12 @@ bool CLogFolder::Enter(const fs::path& keep, std::string& error) {
       error = Joined(kCannotUse, pFolder.string(), ": ", SystemError());
       return false;
     }
+    // A run clears the folder of an earlier run's logs: two at once would
+    // remove and mix each other's files.
+    if (!LockKeptFolder()) {
+      error = Joined(kCannotUse, pFolder.string(), ": another run uses it");
+      return false;
+    }
   }
   fs::current_path(pFolder, code);
   if (code) {
@@ -258,8 +265,17 @@ CLogFolder::~CLogFolder() {
   Leave();
 }
 
+bool CLogFolder::LockKeptFolder() {
+  iLock = ::open(pFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // A folder that cannot be opened for the lock is used without it.
+  if (iLock < 0) return true;
+  return ::flock(iLock, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
 void CLogFolder::Leave() {
   std::error_code ignored;
+  if (iLock >= 0) ::close(iLock);
+  iLock = -1;
   if (bEntered) fs::current_path(pPrevious, ignored);
   if (bTemporary) {
     // A signal that comes meanwhile removes the rest and ends the program.

@@ -81,10 +81,15 @@ class CLogFolder {
   void Leave();
 
  private:
+  // Takes the lock of a kept folder for the run; false when another run
+  // holds it.
+  bool LockKeptFolder();
+
   std::filesystem::path pFolder;
   std::filesystem::path pPrevious;
   bool bTemporary = false;
   bool bEntered = false;
+  int iLock = -1;  // the kept folder, open while the run holds its lock
   std::optional<CSignalHandlers> oEndingSignals;
 };
 
