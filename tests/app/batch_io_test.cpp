@@ -134,8 +134,6 @@ TEST(BatchIoTest, LogFolderIsEnteredAndATemporaryOneRemoved) {
   }
 }
 
-// Everything in the folder goes, however many entries and however nested;
-// links are removed, not followed.
 // A log grows to its bound, counting what the file held before, whatever
 // way the text comes (a character or a whole text); the first text past the
 // bound gives way to a line that says so, and nothing more is written.
@@ -152,6 +150,8 @@ TEST(BatchIoTest, BoundedLogStopsAtItsBound) {
             "0123456789abcd7\n[the log ends here: it reached its bound of 16 bytes]\n");
 }
 
+// Everything in the folder goes, however many entries and however nested;
+// links are removed, not followed.
 TEST(BatchIoTest, RemoveFolderTreeRemovesEverythingAndFollowsNoLink) {
   fs::create_directories("outside/kept");
   write_file("outside/kept/file", "kept\n");
