@@ -349,12 +349,8 @@ CDomainToFile::~CDomainToFile() {
 
 // ---------------------------------------------------------- atomic writes
 
-namespace {
-
-// Where an output goes: the file a symbolic link leads to, so that the link
-// stays and its file gets the text, also when that file is yet to be made;
-// the path itself otherwise. Links that lead round in a circle give an error.
-fs::path Destination(const fs::path& path, std::string& error) {
+// The link stays and its file gets the text.
+fs::path OutputDestination(const fs::path& path, std::string& error) {
   // As many links as the system follows in one path.
   constexpr int kMaxLinks = 40;
   fs::path at = path;
@@ -368,6 +364,8 @@ fs::path Destination(const fs::path& path, std::string& error) {
   error = std::strerror(ELOOP);
   return {};
 }
+
+namespace {
 
 // Whether `destination` may be replaced: it does not exist yet, or it is a
 // regular file this user may write. A device, a pipe or a folder is never
@@ -411,7 +409,7 @@ COutputFile::~COutputFile() {
 
 bool COutputFile::Open(const fs::path& path, std::uintmax_t room, std::string& error) {
   Discard();
-  pDestination = Destination(path, error);
+  pDestination = OutputDestination(path, error);
   if (pDestination.empty() || !Replaceable(pDestination, error)) return false;
   iFd = CreateTemporaryBeside(pDestination, sTemporary);
   if (iFd < 0) {

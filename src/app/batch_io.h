@@ -146,6 +146,11 @@ class CDomainToFile {
   CBoundedLog fFile;
 };
 
+// Where an output named `path` goes: the file a symbolic link leads to,
+// also one yet to be made; the path itself otherwise. Empty, with the
+// system's message in `error`, for links that lead round in a circle.
+std::filesystem::path OutputDestination(const std::filesystem::path& path, std::string& error);
+
 // An output on its way to its place: a temporary file in the folder of the
 // output's path gets the text and is then renamed to it, so that the file is
 // either complete or not there (or as it was before). A symbolic link keeps

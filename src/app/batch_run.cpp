@@ -20,6 +20,7 @@
 #include "read_path.h"
 #include "roster_fill.h"
 #include "text_join.h"
+#include "text_width.h"
 
 namespace {
 
@@ -128,9 +129,10 @@ std::string ClassNamesExplained(const std::string& messages, const std::string& 
 }
 
 // A text as a message quotes it: at most 20 characters, "..." for the rest.
-std::string Excerpt(const std::string& text) {
+std::string Excerpt(std::string_view text) {
   constexpr std::size_t kChars = 20;
-  return text.size() <= kChars ? text : text.substr(0, kChars) + "...";
+  const std::string_view shown = FirstCharacters(text, kChars);
+  return std::string(shown) + (shown.size() < text.size() ? "..." : "");
 }
 
 // The line (from 1) of the text at `offset` of a file, and its first word.
@@ -166,10 +168,8 @@ void WarnOfCutNames(const Records& records, const char* kind, std::vector<std::s
   for (const auto& record : records) {
     const std::string_view name = record.GetName();
     if (name.size() < kNamestrChars) continue;
-    warnings.push_back(Joined("the name of ", kind, " ", Excerpt(std::string(name)), " has ",
-                              kNamestrChars,
-                              " characters, as many as a name keeps: a longer one "
-                              "was cut there"));
+    warnings.push_back(Joined("the name of ", kind, " ", Excerpt(name), " has ", kNamestrChars,
+                              " bytes, as many as a name keeps: a longer one was cut there"));
   }
 }
 

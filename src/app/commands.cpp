@@ -231,6 +231,19 @@ int CheckOutputsApartFromScriptFiles(const CBatchRun& run, const std::vector<COu
   return kExitSuccess;
 }
 
+// Whether a file is one that a run keeping its logs in `logs` writes (or
+// marks the folder with), which the next such run removes: a log file of
+// the folder or of a walk's folder worker<i> in it. The run has entered the
+// log folder: a relative --logs names it from the folder the program started
+// in, as the paths of the run do.
+bool TakenByLogs(const fs::path& path, const fs::path& logs) {
+  const std::string name = path.filename().string();
+  const fs::path folder = path.parent_path();
+  if (SameFile(folder, logs)) return IsLogFileName(name) || name == kLogFolderMark;
+  return IsRunFileName(name) && numbered_name(folder.filename().string(), kWorkerFolderPrefix) &&
+         SameFile(folder.parent_path(), logs);
+}
+
 // Refuses, before anything is done, an output that would replace a file the
 // run reads (the domain file, its evaluation script, the files the script
 // names for reading, beside the domain file) or another output of
@@ -260,25 +273,23 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
     }
   }
   if (options.sLogs.empty()) return kExitSuccess;
-  // The run has entered the log folder: a relative --logs names it from the
-  // folder the program started in, as the run's own path does. A file there
-  // of a log file's name is replaced by this run and removed by the next:
-  // no file the run reads or writes may be one.
   const fs::path& logs = run.LogFolder();
-  const auto taken_by_logs = [&logs](const fs::path& path) {
-    const std::string name = path.filename().string();
-    return (IsLogFileName(name) || name == kLogFolderMark) && SameFile(path.parent_path(), logs);
-  };
-  std::vector<fs::path> inputs = {run.FilePath(), script_path};
-  for (const CScriptFile& file : NamedInputFiles(run)) inputs.push_back(file.pPath);
-  for (const fs::path& input : inputs) {
-    if (!taken_by_logs(input)) continue;
-    std::cerr << kProgram << ": --logs " << options.sLogs << ": a log file would replace "
-              << input.filename().string() << "; choose another folder\n";
+  std::vector<std::pair<fs::path, std::string>> inputs = {{run.FilePath(), "the domain file"},
+                                                          {script_path, "the evaluation script"}};
+  for (const CScriptFile& file : NamedInputFiles(run)) {
+    inputs.emplace_back(file.pPath, "the file the evaluation script reads,");
+  }
+  for (const auto& [input, what] : inputs) {
+    if (!TakenByLogs(input, logs)) continue;
+    std::cerr << kProgram << ": --logs " << options.sLogs << ": a log file would replace " << what
+              << " " << input.filename().string() << "; choose another folder\n";
     return kExitUsage;
   }
   for (const COutput& output : outputs) {
-    if (output.pPath.empty() || !taken_by_logs(output.pPath)) continue;
+    std::string error;
+    if (output.pPath.empty() || !TakenByLogs(OutputDestination(output.pPath, error), logs)) {
+      continue;
+    }
     std::cerr << kProgram << ": " << output.sOption << " " << output.sShown
               << " would be a log file of --logs " << options.sLogs << "; choose another name\n";
     return kExitUsage;

@@ -207,10 +207,14 @@ TEST(ReportTest, CutNamesKeepBothEndsAndTheWholeNameAsTooltip) {
   CReportData data = MakePlantReport(2, 1);
   const std::string long_name = "Ward North " + std::string(20, 'W') + " Team \u00e41";
   data.cBefore.cGrid.vGroupNames[1] = long_name;
+  // One character more than fits is no wider than its cut form: it stays.
+  const std::string one_more = "ABCDEFGHIJKLMNOPQRS";
+  data.cBefore.cGrid.vGroupNames[0] = one_more;
   const std::string html = Html(data);
+  EXPECT_GE(Count(html, "<th>" + one_more + "</th>"), 1u);
+  EXPECT_EQ(Count(html, "title=\"" + one_more + "\""), 0u);
   EXPECT_GE(Count(html, "<title>" + long_name + "</title>"), 1u);
   EXPECT_GE(Count(html, "<th title=\"" + long_name + "\">Ward Nort\u2026W Team \u00e41</th>"), 1u);
-  EXPECT_EQ(Count(html, "title=\"Team0\""), 0u);
 }
 
 // The page says where the roster shown last leaves the operating plan.
