@@ -73,6 +73,17 @@ std::string ScriptNotRead(const std::string& script, const fs::path& shown, cons
   return "cannot read the evaluation script " + script + " (" + where + cause + ")";
 }
 
+// The same for a FILE that is a link, whose script was looked for beside the
+// file the link leads to as well, in `other`.
+std::string ScriptNotRead(const std::string& script, const fs::path& shown, const fs::path& path,
+                          const fs::path& other) {
+  std::error_code code;
+  const fs::path beside_target = other / script;
+  if (other.empty() || fs::exists(beside_target, code)) return ScriptNotRead(script, shown, path);
+  return ScriptNotRead(script, shown, path) + ", nor beside the file the link leads to (" +
+         beside_target.string() + ")";
+}
+
 int CannotWrite(const std::string& shown, const std::string& error) {
   std::cerr << kProgram << ": cannot write " << shown << ": " << error << '\n';
   return kExitCannotCreate;
@@ -237,6 +248,14 @@ std::string TakenBeforeStop(const CShiftSchedulingDomain& domain) {
                 names(domain.GetShifts()));
 }
 
+// The folder of the file a link FILE leads to, when that is another than
+// the link's; empty otherwise.
+fs::path LinkedFolder(const fs::path& file) {
+  std::error_code code;
+  const fs::path folder = fs::canonical(file, code).parent_path();
+  return code || folder == fs::weakly_canonical(file.parent_path(), code) ? fs::path() : folder;
+}
+
 // Whether a file begins with the byte-order mark some editors put before
 // UTF-8 text.
 bool StartsWithByteOrderMark(const fs::path& file) {
@@ -366,7 +385,7 @@ int CBatchRun::Open(bool needScript) {
     const std::string script = pDomain->GetStaticDataFileName();
     return Refuse(missing ? kExitNoInput : kExitDataError, WithoutScriptLines(messages),
                   missing ? ScriptNotRead(script, fs::path(cOptions.sFile).parent_path() / script,
-                                          pInputFolder / script)
+                                          pInputFolder / script, LinkedFolder(pFile))
                           : "the evaluation script " + script + " holds more than " +
                                 std::to_string(CDomainInstance::kStaticDataChars) + " characters");
   }

@@ -142,16 +142,19 @@ CEarlierLog EarlierLogKind(const std::string& name, const fs::file_status& statu
 // of the names a run writes, the same in worker folders, and a worker folder
 // left empty by that. A symbolic link of such a name is removed, not what it
 // leads to, so that the run does not write through it. Any other file stays,
-// and the folder that holds it.
-void RemoveEarlierLogs(const fs::path& folder, bool withWorkers = true) {
+// and the folder that holds it. Gives the number of entries removed.
+std::size_t RemoveEarlierLogs(const fs::path& folder, bool withWorkers = true) {
+  std::size_t removed = 0;
   for (const fs::path& path : FolderEntries(folder)) {
     std::error_code code;
     const CEarlierLog kind =
         EarlierLogKind(path.filename().string(), fs::symlink_status(path, code), withWorkers);
-    if (kind == CEarlierLog::kWorkerFolder) RemoveEarlierLogs(path, false);
-    // A worker folder goes only when that left it empty.
-    if (kind != CEarlierLog::kNone) fs::remove(path, code);
+    // A worker folder goes only when removing its logs left it empty: one
+    // that was empty already may be the user's, made for an output.
+    if (kind == CEarlierLog::kWorkerFolder && RemoveEarlierLogs(path, false) == 0) continue;
+    if (kind != CEarlierLog::kNone && fs::remove(path, code)) ++removed;
   }
+  return removed;
 }
 
 // Marks a --logs folder as one the program keeps its logs in: only there
