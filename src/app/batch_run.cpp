@@ -320,9 +320,8 @@ std::unique_ptr<CShiftSchedulingDomain> CBatchRun::ReadDomain(const fs::path& fo
 // A FILE that is a link to a domain file elsewhere has its script looked for
 // beside the link first, then beside the file the link leads to.
 void CBatchRun::ReadBesideLinkTarget(std::string& messages) {
-  std::error_code code;
-  const fs::path folder = fs::canonical(pFile, code).parent_path();
-  if (code || folder == pInputFolder) return;
+  const fs::path folder = LinkedFolder(pFile);
+  if (folder.empty()) return;
   std::string found;
   std::unique_ptr<CShiftSchedulingDomain> domain = ReadDomain(folder, found);
   if (found.find(kScriptNotFound) != std::string::npos) return;

@@ -257,7 +257,8 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
   const std::string script = run.Domain().GetStaticDataFileName();
   const fs::path script_path =
       fs::path(script).is_absolute() ? fs::path(script) : run.InputFolder() / script;
-  if (const int status = CheckOutputsApartFromScriptFiles(run, outputs, NamedInputFiles(run))) {
+  const std::vector<CScriptFile> named = NamedInputFiles(run);
+  if (const int status = CheckOutputsApartFromScriptFiles(run, outputs, named)) {
     return status;
   }
   for (std::size_t i = 0; i < outputs.size(); ++i) {
@@ -279,7 +280,7 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
   const fs::path& logs = run.LogFolder();
   std::vector<std::pair<fs::path, std::string>> inputs = {{run.FilePath(), "the domain file"},
                                                           {script_path, "the evaluation script"}};
-  for (const CScriptFile& file : NamedInputFiles(run)) {
+  for (const CScriptFile& file : named) {
     inputs.emplace_back(file.pPath, "the file the evaluation script reads,");
   }
   for (const auto& [input, what] : inputs) {
