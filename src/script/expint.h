@@ -303,6 +303,17 @@ class TVarlist {
     hint.stamp = found != nullptr ? stamp : 0;
     return found;
   }
+  // The same for words that mostly name no variable, such as the numbers of
+  // indices and loop bounds: the hint remembers the absence too, so that
+  // such a word is looked up once while the store keeps its stamp. An
+  // absence is noted as the stamp's complement, which no store has and
+  // find_named therefore never takes for a place.
+  TVariable* find_named_or_absent(std::string_view n, THint& hint) {
+    if (hint.stamp == ~stamp && stamp != 0) return nullptr;
+    TVariable* found = find_named(n, hint);
+    if (found == nullptr && stamp != 0) hint = THint{UINT32_MAX, ~stamp};
+    return found;
+  }
 
   void show(std::ostream& out) const;                            // the whole store
   void show(std::ostream& out, std::string_view varname) const;  // one variable
@@ -536,9 +547,16 @@ float compute_tree(TExptree& tree, TVarlist& vars);
 
 // A formula parsed once, with its form: a term (a number or a variable, or
 // two of them joined by an arithmetic operator), or two terms joined by a
-// logical operator, in a bracket or not, computes from the terms' nodes
-// without the tree walk, while its variables are found computed. The tree is
-// never changed after parsing, so the form holds.
+// logical operator, in a bracket or not, computes from the terms' operands.
+// Any other formula is compiled into steps over a stack of values when its
+// tree holds only numbers, quoted texts, variables, brackets, arithmetic and
+// logical operators, one-argument functions and lists (no conditional,
+// nothing the calculator reports as an error). Forms and steps compute
+// while every variable is found computed and nothing divides by zero;
+// otherwise, and for a formula with neither, the tree is walked, which then
+// computes the variables and gives the messages. Forms and steps have no
+// effect of their own, so either way the result is what compute_formula
+// gives for the text.
 class TFormula {
  public:
   explicit TFormula(std::string_view formula);
@@ -549,8 +567,8 @@ class TFormula {
 
  private:
   friend class TCalculation;
-  // The calculation alone reaches the tree, which it never changes, so the
-  // form found at parsing holds.
+  // The calculation alone reaches the tree, which it never changes after
+  // parsing, so the form and the steps found then hold.
   TExptree& tree() const { return *root; }
   // A number, or a variable by its name, held here rather than reached
   // through the tree's node: computing a form reads the formula alone.
@@ -577,6 +595,27 @@ class TFormula {
   float outer_sign = 1;    // of the bracket around the term or the logical operator
   float logical_sign = 1;  // of the logical operator's first term
   TTerm terms[2];
+  struct TStep {
+    enum class TKind : std::uint8_t {
+      kNumber,
+      kVariable,
+      kSign,
+      kBinary,
+      kLogical,
+      kFunction,
+      kList
+    };
+    TKind kind = TKind::kNumber;
+    // kBinary, kLogical: the operator; kFunction, kList: the function's code.
+    std::uint8_t code = 0;
+    std::uint16_t items = 0;  // kList: the values it takes from the stack
+    float value = 0;          // kNumber: the number; kSign: the sign
+    std::string_view name;    // kVariable; the text lies in the tree
+    TVarlist::THint hint;     // kVariable: where the variable was found last
+  };
+  // The most values the steps hold at once; a deeper formula is walked.
+  static constexpr std::size_t kMaxStack = 32;
+  std::vector<TStep> steps;  // empty: the tree is walked
   std::unique_ptr<TExptree> root;
 };
 
@@ -600,7 +639,7 @@ class TIndexedName {
   struct TIndex {
     std::string lead;  // the text before the index, its '[' included
     std::string text;
-    std::unique_ptr<TExptree> formula;
+    std::unique_ptr<TFormula> formula;
     TVarlist::THint hint;  // where the variable named `text` was found
     int number = 0;        // in the last resolved text, with its digits' place
     std::size_t at = 0;

@@ -238,10 +238,14 @@ namespace {
 
 // The store's formula cache, made at first use; null when the store has no
 // memory in use.
+[[gnu::noinline]] void make_formula_cache(TFormulaMemory& memory) {
+  memory.formulas = std::make_shared<TFormulaCache>();
+}
+
 TFormulaCache* formula_cache(const TVarlist& vars) {
   TFormulaMemory* const memory = vars.formula_memory();
   if (memory == nullptr || !memory->caching) return nullptr;
-  if (memory->formulas == nullptr) memory->formulas = std::make_shared<TFormulaCache>();
+  if (memory->formulas == nullptr) make_formula_cache(*memory);
   return memory->formulas.get();
 }
 
@@ -317,8 +321,12 @@ class TCalculation {
   }
   // result with base_calc 1 and nothing kept in the tree.
   static float computed(TExptree& root, TVarlist& vars);
-  // The same for a formula, through its form.
+  // The same for a formula, through its steps when it has them.
   static float formed(TFormula& formula, TVarlist& vars);
+  // Compiles `node` into `steps` as value_of would compute it, with
+  // `height` the values on the stack before it; false for a node the steps
+  // cannot compute, or a formula that would hold more than kMaxStack values.
+  static bool compile(TExptree& node, std::vector<TFormula::TStep>& steps, std::size_t& height);
   // The same for a formula that is just the name of `var`, a variable not
   // yet computed: the root's bracket holds the name's node, at depth 2,
   // which computes the variable's formula and keeps the value.
@@ -331,6 +339,15 @@ class TCalculation {
   // A formula's term of such operands; false when one is not, or for a
   // division by zero.
   [[gnu::always_inline]] static bool term_value(TFormula::TTerm& term, TVarlist& vars, float& v);
+
+  // Runs a formula's steps into `v`; false as soon as a variable is not
+  // found computed or a division would divide by zero.
+  static bool run_steps(TFormula& formula, TVarlist& vars, float& v);
+  static TFormula::TStep& add_step(std::vector<TFormula::TStep>& steps, TFormula::TStep::TKind kind,
+                                   std::uint8_t code, float value = 0);
+  // Compiles the operands of a structure node and its operator.
+  static bool compile_operator(TExptree& node, std::vector<TFormula::TStep>& steps,
+                               std::size_t& height);
 
   TVarlist& vars;
   int base_calc;
@@ -389,7 +406,9 @@ class TCalculation {
   // An arithmetic operator but a division by zero.
   [[gnu::always_inline]] static float arithmetic(char op, float l, float r);
   // A one-argument function by its code (TFunctionCode).
-  float function(std::uint8_t code, float arg);
+  static float function(std::uint8_t code, float arg);
+  // Takes the next item of a list into its value so far.
+  static void fold(std::uint8_t code, float& acc, bool first_item, float v);
   // Works out the shape codes of a structure node from its texts.
   static void shape_of(TExptree& node);
   float list(TExptree& node);
@@ -577,17 +596,137 @@ float TCalculation::list(TExptree& node) {
       expression_error(vars);
       return 0;
     }
-    const float v = value_of(*link->left);
-    if (code == kSum) {
-      acc += v;
-    } else if (code == kMul) {
-      acc *= v;
-    } else if (first_item || (code == kMin ? v < acc : v > acc)) {
-      acc = v;
-    }
+    fold(code, acc, first_item, value_of(*link->left));
     first_item = false;
   }
   return acc;
+}
+
+void TCalculation::fold(std::uint8_t code, float& acc, bool first_item, float v) {
+  if (code == kSum) {
+    acc += v;
+  } else if (code == kMul) {
+    acc *= v;
+  } else if (first_item || (code == kMin ? v < acc : v > acc)) {
+    acc = v;
+  }
+}
+
+TFormula::TStep& TCalculation::add_step(std::vector<TFormula::TStep>& steps,
+                                        TFormula::TStep::TKind kind, std::uint8_t code,
+                                        float value) {
+  TFormula::TStep& step = steps.emplace_back();
+  step.kind = kind;
+  step.code = code;
+  step.value = value;
+  return step;
+}
+
+bool TCalculation::compile(TExptree& node, std::vector<TFormula::TStep>& steps,
+                           std::size_t& height) {
+  using TKind = TFormula::TStep::TKind;
+  if (node.type == 2 || node.type == 3) {
+    if (height == TFormula::kMaxStack) return false;
+    ++height;
+    TFormula::TStep& step = steps.emplace_back();
+    if (node.type == 2) {
+      step.value = node.value;
+    } else if (!node.variable.empty() && node.variable.front() == '"') {
+      step.value = string_to_float(node.variable);
+    } else {
+      // A node without a name is an error the walk reports.
+      step.kind = TKind::kVariable;
+      step.name = node.variable;
+      return !step.name.empty();
+    }
+    return true;
+  }
+  if (node.shape == kUnshaped) shape_of(node);
+  if (node.shape == kBracket) {
+    if (node.left == nullptr || !compile(*node.left, steps, height)) return false;
+    if (node.sign != 1) add_step(steps, TKind::kSign, 0, static_cast<float>(node.sign));
+    return true;
+  }
+  if (node.shape == kList) {
+    std::uint16_t items = 0;
+    for (TExptree* link = &node; link != nullptr; link = link->right.get()) {
+      if (link->left == nullptr || !compile(*link->left, steps, height)) return false;
+      ++items;
+    }
+    height -= items - 1u;
+    add_step(steps, TKind::kList, node.shape_fn).items = items;
+    return true;
+  }
+  return compile_operator(node, steps, height);
+}
+
+// Logical and arithmetic operators, and functions: the first operand carries
+// the node's sign when an operator joins two.
+bool TCalculation::compile_operator(TExptree& node, std::vector<TFormula::TStep>& steps,
+                                    std::size_t& height) {
+  using TKind = TFormula::TStep::TKind;
+  const bool logical = node.shape == kLogical;
+  const bool arithmetic = node.shape == kGeneral && node.shape_op != '\0';
+  if (node.shape == kConditional || node.shape_fn == kNotAFunction) return false;
+  if (node.left == nullptr || !compile(*node.left, steps, height)) return false;
+  if (logical || arithmetic) {
+    if (node.sign != 1) add_step(steps, TKind::kSign, 0, static_cast<float>(node.sign));
+    if (node.right == nullptr || !compile(*node.right, steps, height)) return false;
+    --height;
+    const auto op = static_cast<std::uint8_t>(node.shape_op);
+    add_step(steps, logical ? TKind::kLogical : TKind::kBinary, op);
+  }
+  if (!logical && node.shape_fn != kNoFunction) {
+    add_step(steps, TKind::kFunction, node.shape_fn);
+  }
+  return true;
+}
+
+bool TCalculation::run_steps(TFormula& formula, TVarlist& vars, float& v) {
+  using TKind = TFormula::TStep::TKind;
+  float stack[TFormula::kMaxStack];
+  std::size_t top = 0;
+  for (TFormula::TStep& step : formula.steps) {
+    switch (step.kind) {
+      case TKind::kNumber:
+        stack[top++] = step.value;
+        break;
+      case TKind::kVariable: {
+        const TVariable* var = vars.find_named(step.name, step.hint);
+        if (var == nullptr || var->get_comp() == 0) return false;
+        stack[top++] = var->get_value();
+        break;
+      }
+      case TKind::kSign:
+        stack[top - 1] = step.value * stack[top - 1];
+        break;
+      case TKind::kBinary: {
+        const float r = stack[--top];
+        if (step.code == '/' && r == 0.0f) return false;
+        stack[top - 1] = arithmetic(static_cast<char>(step.code), stack[top - 1], r);
+        break;
+      }
+      case TKind::kLogical: {
+        const float r = stack[--top];
+        const float l = stack[top - 1];
+        const bool truth = step.code == '&' ? l != 0 && r != 0 : l != 0 || r != 0;
+        stack[top - 1] = truth ? 1.0f : 0.0f;
+        break;
+      }
+      case TKind::kFunction:
+        stack[top - 1] = function(step.code, stack[top - 1]);
+        break;
+      case TKind::kList: {
+        top -= step.items;
+        float acc = step.code == kMul ? 1.0f : 0.0f;
+        for (std::size_t i = 0; i < step.items; ++i) fold(step.code, acc, i == 0, stack[top + i]);
+        stack[top++] = acc;
+        break;
+      }
+    }
+  }
+  v = stack[0];
+  return true;
 }
 
 float TCalculation::conditional(TExptree& node) {
@@ -665,6 +804,8 @@ float TCalculation::formed(TFormula& formula, TVarlist& vars) {
       const bool truth = formula.logical == '&' ? l != 0 && r != 0 : l != 0 || r != 0;
       return formula.outer_sign * (truth ? 1.0f : 0.0f);
     }
+  } else if (!formula.steps.empty() && run_steps(formula, vars, l)) {
+    return l;
   }
   return computed(*formula.root, vars);
 }
@@ -764,7 +905,10 @@ TFormula::TFormula(std::string_view formula) : root(parse_formula(formula)) {
     form = TForm::kLogical;
     logical = oper[0];
     logical_sign = static_cast<float>(node->sign);
+    return;
   }
+  std::size_t height = 0;
+  if (!TCalculation::compile(*root, steps, height)) steps.clear();
 }
 
 float TFormula::compute(TVarlist& vars) {
@@ -817,7 +961,7 @@ TIndexedName::TIndexedName(std::string_view word) {
     TIndex& index = indices.emplace_back();
     index.lead.assign(word.substr(from, first - from));
     index.text.assign(word.substr(first, close - first));
-    index.formula = parse_formula(index.text);
+    index.formula = std::make_unique<TFormula>(index.text);
     sample += index.lead;
     sample += '0';
     from = close;
@@ -841,8 +985,8 @@ std::string_view TIndexedName::resolve(TVarlist& vars) {
     // Without caching, every lookup starts from a fresh hint.
     TVarlist::THint fresh;
     const TVariable* var =
-        hinted ? vars.find_named(index.text, index.hint) : vars.find(index.text, fresh);
-    const float v = var != nullptr ? var->get_value() : compute_tree(*index.formula, vars);
+        hinted ? vars.find_named_or_absent(index.text, index.hint) : vars.find(index.text, fresh);
+    const float v = var != nullptr ? var->get_value() : index.formula->compute(vars);
     const int number = index_number(v);
     negative = negative || number < 0;
     name_key = name_key * 8 + static_cast<std::size_t>(number);

@@ -171,7 +171,10 @@ const TStatementOperands* loop_operands(TScriptRun& run, TWordMemory* memory, bo
 float word_value(TScriptRun& run, const TStatementOperands& operands) {
   const TNameWord& read = operands.formula;
   const std::string_view word = run.resolve_formula_view(read, run.rooms[0]);
-  if (const TVariable* var = run.find_named(read, word, *operands.value_hint)) {
+  TVarlist::THint& hint = *operands.value_hint;
+  const TVariable* var =
+      read.may_hold_index ? run.Vars->find(word, hint) : run.Vars->find_named_or_absent(word, hint);
+  if (var != nullptr) {
     return var->get_value();
   }
   // The number depends on the text alone: a word that resolves to itself

@@ -75,7 +75,10 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
       {"(c+1)", 5, 0}, {"((a>1)|(b<1))", 1, 0}, {"((a>1)&(b<1))", 0, 0}, {"(-x|0)", 1, 0},
       {"((c>3)&(unknown=0))", 1, 1}, {"SUM{1,2", 0, 1}, {"MAX{1,", 0, 1}, {"SUM{}", 0, 1},
       {"MIN{b,a,x}", 1, 0}, {"(-SUM{a,b})", -5, 0}, {"SUM{unknown,1}", 1, 1},
-      {"MAX{\"A\",a}", 65, 0}, {"MUL{c,a}", 8, 0}};
+      {"MAX{\"A\",a}", 65, 0}, {"MUL{c,a}", 8, 0}, {"((a+1)*2)", 6, 0}, {"(-(a+1)*b)", -9, 0},
+      {"SQR((a+b))", 25, 0}, {"(SUM{a,b}*2)", 10, 0}, {"((a>1)&((b<1)|x))", 1, 0},
+      {"((unknown+1)*2)", 2, 1}, {"(SQR(a)+\"A\")", 69, 0}, {"((c*2)-a)", 6, 0},
+      {"(ABS((a-b))*(-x))", -1, 0}, {"MIN{(a*b),(b-a),c}", 1, 0}};
   // clang-format on
   for (const Case& c : cases) {
     const Computed r = compute(store, c.f);
@@ -294,6 +297,15 @@ TEST(Calculator, DivisionByZeroStopsTheStore) {
   }
   EXPECT_EQ(store.get_comp("late"), 0);
   EXPECT_EQ(listener.told, 1);
+  // A formula parsed once stops at the zero divisor in the same way.
+  TVarlist second;
+  second.insert("z", "0", 0);
+  second.insert("a", "3", 3);
+  TFormula nested("(a+(1/z))");
+  StoreOutput out(second);
+  EXPECT_EQ(nested.compute(second), 0.0f);
+  EXPECT_EQ(out.str(), "\nERROR: DIVISION BY ZERO! Program terminated.\n");
+  EXPECT_TRUE(second.divided_by_zero());
 }
 
 // The store as MEMDUMP ALL shows it: names, formulas, values, computed flags.

@@ -191,6 +191,31 @@ TEST(VariableStore, AbsentNamesReadAsNothingAndSettersIgnoreThem) {
   EXPECT_EQ(store.get_comp("b"), 0);
 }
 
+// A hint that found a name absent gives nothing while the store keeps its
+// names, and the variable once the name is made, in that store or another
+// with the same memory; find_named never takes such a hint for a place.
+TEST(VariableStore, HintsRememberAbsentNamesUntilTheNamesChange) {
+  TFormulaMemory memory;
+  TVarlist store;
+  TVarlist other;
+  for (TVarlist* s : {&store, &other}) {
+    s->set_formula_memory(&memory);
+    s->insert("a", "1", 1);
+  }
+  other.insert("7", "2", 2);
+  TVarlist::THint hint;
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(store.find_named_or_absent("7", hint), nullptr) << round;
+    EXPECT_EQ(store.find_named("7", hint), nullptr) << round;
+  }
+  EXPECT_EQ(other.find_named_or_absent("7", hint), other.find("7"));
+  EXPECT_EQ(store.find_named_or_absent("7", hint), nullptr);
+  store.insert("7", "3", 3);
+  EXPECT_EQ(store.find_named_or_absent("7", hint), store.find("7"));
+  store.remove("7");
+  EXPECT_EQ(store.find_named_or_absent("7", hint), nullptr);
+}
+
 // A count line, then one line per variable; an empty store writes an empty
 // file. Read entries join those held (what they read as, and where reading
 // stops: script cases memdump_lists and variables_file_broken).
