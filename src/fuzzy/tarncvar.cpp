@@ -583,8 +583,16 @@ void PlimList::take_source_terms() const {
 }
 
 void PlimList::remember_value(std::uint32_t x_bits) {
-  KnownValue& known = known_->values[known_->next];
-  known_->next = (known_->next + 1) % KnownValues::kCount;
+  KnownValues& kv = *known_;
+  std::size_t at = kv.values.size();
+  if (at < KnownValues::kCount) {
+    kv.values.emplace_back();
+  } else {
+    at = kv.next;
+    kv.next = (at + 1) % KnownValues::kCount;
+    ++kv.replaced;
+  }
+  KnownValue& known = kv.values[at];
   known.bits = x_bits;
   known.stamp = stamp_;
   known.match_values.clear();
@@ -593,12 +601,24 @@ void PlimList::remember_value(std::uint32_t x_bits) {
     known.match_values.push_back(sets_[k].get_match_value());
     known.clipped[k].copy(sets_[k].get_imsf());
   }
-  known_->slots.fill(0);
-  for (std::size_t i = 0; i < KnownValues::kCount; ++i) {
-    if (known_->values[i].stamp == 0) continue;
-    std::size_t s = KnownValues::slot_of(known_->values[i].bits);
-    while (known_->slots[s] != 0) s = (s + 1) % KnownValues::kSlots;
-    known_->slots[s] = static_cast<std::uint8_t>(i + 1);
+  if (kv.replaced == KnownValues::kCount) {
+    kv.lay_out();
+  } else {
+    kv.enter(at);
+  }
+}
+
+void PlimList::KnownValues::enter(std::size_t index) {
+  std::size_t s = slot_of(values[index].bits);
+  while (slots[s] != 0) s = (s + 1) % kSlots;
+  slots[s] = static_cast<std::uint8_t>(index + 1);
+}
+
+void PlimList::KnownValues::lay_out() {
+  slots.fill(0);
+  replaced = 0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i].stamp != 0) enter(i);
   }
 }
 

@@ -463,18 +463,23 @@ class PlimList {
     std::vector<PList> clipped;
   };
   struct KnownValues {
-    // A variable set in a loop meets a few dozen values per script run,
-    // mostly the same ones from run to run.
-    static constexpr std::size_t kCount = 32;
-    std::array<KnownValue, kCount> values;
-    std::size_t next = 0;
+    // A variable set in a loop meets up to some hundred values per script
+    // run, mostly the same ones from run to run. The room grows with the
+    // values met, up to kCount; then each new value replaces the oldest.
+    static constexpr std::size_t kCount = 128;
+    std::vector<KnownValue> values;
+    std::size_t next = 0;      // the value replaced next, once all kCount are held
+    std::size_t replaced = 0;  // values replaced since the table was laid out
     // The values by their bits: an open-addressing table of value indices
-    // plus one (0: empty), rebuilt whenever a value is remembered; forgotten
-    // values are passed over until then.
-    static constexpr std::size_t kSlots = 2 * kCount;
-    static_assert(kSlots == 64);
+    // plus one (0: empty). A replaced value's entry stays until the table
+    // is laid out anew, after kCount replacements, so it holds at most
+    // twice kCount entries; lookups pass over entries of other bits.
+    static constexpr std::size_t kSlots = 4 * kCount;
+    static_assert(kSlots == 512 && kCount < 256);
     std::array<std::uint8_t, kSlots> slots{};
-    static std::size_t slot_of(std::uint32_t bits) { return (bits * 0x9E3779B1u) >> 26; }
+    static std::size_t slot_of(std::uint32_t bits) { return (bits * 0x9E3779B1u) >> 23; }
+    void enter(std::size_t index);
+    void lay_out();
     // In the pool: the terms of the list that left the values, whose shape
     // a list taking them over must have for the values to hold.
     std::vector<PlimFuzzySet> terms;

@@ -253,6 +253,32 @@ TEST(CombinedVariableTest, RepeatedFuzzificationAfterAnyChangeEqualsAFreshOne) {
   }
 }
 
+// A variable set in a loop remembers the values it met: met again, a value
+// gives the stamp it gave before (what it holds is the same), up to 128
+// values; beyond them each new value takes the place of the oldest. Every
+// fuzzification holds what computing it gives.
+TEST(CombinedVariableTest, ValuesMetAgainKeepTheirStampsWhileRemembered) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 0.5f, {"low", "mid", "high"});
+  CombinedVariable cv(&ps, "v");
+  const auto value = [](int i) { return static_cast<float>(i) * 0.03125f; };
+  std::vector<std::uint64_t> stamps;
+  const auto meet = [&](int i) {
+    cv.set_value(value(i));
+    EXPECT_TRUE(fuzzified_afresh(cv, value(i))) << i;
+    return cv.get_stamp();
+  };
+  constexpr int kRemembered = 128;
+  for (int i = 0; i < kRemembered; ++i) stamps.push_back(meet(i));
+  for (int i = 0; i < kRemembered; ++i)
+    EXPECT_EQ(meet(i), stamps[static_cast<std::size_t>(i)]) << i;
+  // 200 new values: the first 128 replace the old ones, the last 72 the
+  // oldest of them; the newest 128 are remembered.
+  for (int i = kRemembered; i < kRemembered + 200; ++i) stamps.push_back(meet(i));
+  for (int i = 200; i < kRemembered + 200; ++i)
+    EXPECT_EQ(meet(i), stamps[static_cast<std::size_t>(i)]) << i;
+  EXPECT_NE(meet(0), stamps[0]);
+}
+
 // The memories trust a variable's parameters and the shapes of its terms
 // while their stamps keep: every operation that may change them moves the
 // stamp, those that change only match values and clipped functions keep
