@@ -550,8 +550,8 @@ float compute_tree(TExptree& tree, TVarlist& vars);
 // logical operator, in a bracket or not, computes from the terms' operands.
 // Any other formula is compiled into steps over a stack of values when its
 // tree holds only numbers, quoted texts, variables, brackets, arithmetic and
-// logical operators, one-argument functions and lists (no conditional,
-// nothing the calculator reports as an error). Forms and steps compute
+// logical operators, one-argument functions, lists and conditionals (nothing
+// the calculator reports as an error). Forms and steps compute
 // while every variable is found computed and nothing divides by zero;
 // otherwise, and for a formula with neither, the tree is walked, which then
 // computes the variables and gives the messages. Forms and steps have no
@@ -603,15 +603,19 @@ class TFormula {
       kBinary,
       kLogical,
       kFunction,
-      kList
+      kList,
+      kJumpIfZero,
+      kJump
     };
     TKind kind = TKind::kNumber;
     // kBinary, kLogical: the operator; kFunction, kList: the function's code.
     std::uint8_t code = 0;
-    std::uint16_t items = 0;  // kList: the values it takes from the stack
-    float value = 0;          // kNumber: the number; kSign: the sign
-    std::string_view name;    // kVariable; the text lies in the tree
-    TVarlist::THint hint;     // kVariable: where the variable was found last
+    // kList: the values it takes from the stack; kJumpIfZero, kJump: the
+    // step that comes next (kJumpIfZero: when the value it takes is 0).
+    std::uint16_t items = 0;
+    float value = 0;        // kNumber: the number; kSign: the sign
+    std::string_view name;  // kVariable; the text lies in the tree
+    TVarlist::THint hint;   // kVariable: where the variable was found last
   };
   // The most values the steps hold at once; a deeper formula is walked.
   static constexpr std::size_t kMaxStack = 32;

@@ -343,6 +343,8 @@ class TCalculation {
   // Runs a formula's steps into `v`; false as soon as a variable is not
   // found computed or a division would divide by zero.
   static bool run_steps(TFormula& formula, TVarlist& vars, float& v);
+  static bool compile_conditional(TExptree& node, std::vector<TFormula::TStep>& steps,
+                                  std::size_t& height);
   static TFormula::TStep& add_step(std::vector<TFormula::TStep>& steps, TFormula::TStep::TKind kind,
                                    std::uint8_t code, float value = 0);
   // Compiles the operands of a structure node and its operator.
@@ -647,6 +649,7 @@ bool TCalculation::compile(TExptree& node, std::vector<TFormula::TStep>& steps,
     if (node.sign != 1) add_step(steps, TKind::kSign, 0, static_cast<float>(node.sign));
     return true;
   }
+  if (node.shape == kConditional) return compile_conditional(node, steps, height);
   if (node.shape == kList) {
     std::uint16_t items = 0;
     for (TExptree* link = &node; link != nullptr; link = link->right.get()) {
@@ -660,6 +663,32 @@ bool TCalculation::compile(TExptree& node, std::vector<TFormula::TStep>& steps,
   return compile_operator(node, steps, height);
 }
 
+// ?{condition,then,else}: the condition, a jump to the else part when it is
+// 0, the then part and a jump past the else part. A conditional that lacks a
+// part is an error the walk reports.
+bool TCalculation::compile_conditional(TExptree& node, std::vector<TFormula::TStep>& steps,
+                                       std::size_t& height) {
+  using TKind = TFormula::TStep::TKind;
+  TExptree* const then_link = node.right.get();
+  TExptree* const else_link = then_link != nullptr ? then_link->right.get() : nullptr;
+  if (node.left == nullptr || then_link == nullptr || then_link->left == nullptr ||
+      else_link == nullptr || else_link->left == nullptr) {
+    return false;
+  }
+  if (!compile(*node.left, steps, height)) return false;
+  --height;
+  const std::size_t to_else = steps.size();
+  add_step(steps, TKind::kJumpIfZero, 0);
+  if (!compile(*then_link->left, steps, height)) return false;
+  --height;
+  const std::size_t to_end = steps.size();
+  add_step(steps, TKind::kJump, 0);
+  steps[to_else].items = static_cast<std::uint16_t>(steps.size());
+  if (!compile(*else_link->left, steps, height)) return false;
+  steps[to_end].items = static_cast<std::uint16_t>(steps.size());
+  return true;
+}
+
 // Logical and arithmetic operators, and functions: the first operand carries
 // the node's sign when an operator joins two.
 bool TCalculation::compile_operator(TExptree& node, std::vector<TFormula::TStep>& steps,
@@ -667,7 +696,7 @@ bool TCalculation::compile_operator(TExptree& node, std::vector<TFormula::TStep>
   using TKind = TFormula::TStep::TKind;
   const bool logical = node.shape == kLogical;
   const bool arithmetic = node.shape == kGeneral && node.shape_op != '\0';
-  if (node.shape == kConditional || node.shape_fn == kNotAFunction) return false;
+  if (node.shape_fn == kNotAFunction) return false;
   if (node.left == nullptr || !compile(*node.left, steps, height)) return false;
   if (logical || arithmetic) {
     if (node.sign != 1) add_step(steps, TKind::kSign, 0, static_cast<float>(node.sign));
@@ -686,7 +715,9 @@ bool TCalculation::run_steps(TFormula& formula, TVarlist& vars, float& v) {
   using TKind = TFormula::TStep::TKind;
   float stack[TFormula::kMaxStack];
   std::size_t top = 0;
-  for (TFormula::TStep& step : formula.steps) {
+  const std::size_t count = formula.steps.size();
+  for (std::size_t next = 0; next < count;) {
+    TFormula::TStep& step = formula.steps[next++];
     switch (step.kind) {
       case TKind::kNumber:
         stack[top++] = step.value;
@@ -723,6 +754,12 @@ bool TCalculation::run_steps(TFormula& formula, TVarlist& vars, float& v) {
         stack[top++] = acc;
         break;
       }
+      case TKind::kJumpIfZero:
+        if (stack[--top] == 0) next = step.items;
+        break;
+      case TKind::kJump:
+        next = step.items;
+        break;
     }
   }
   v = stack[0];

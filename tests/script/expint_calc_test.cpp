@@ -78,7 +78,9 @@ TEST(Calculator, FormulasComputeAsWrittenWithoutPrecedence) {
       {"MAX{\"A\",a}", 65, 0}, {"MUL{c,a}", 8, 0}, {"((a+1)*2)", 6, 0}, {"(-(a+1)*b)", -9, 0},
       {"SQR((a+b))", 25, 0}, {"(SUM{a,b}*2)", 10, 0}, {"((a>1)&((b<1)|x))", 1, 0},
       {"((unknown+1)*2)", 2, 1}, {"(SQR(a)+\"A\")", 69, 0}, {"((c*2)-a)", 6, 0},
-      {"(ABS((a-b))*(-x))", -1, 0}, {"MIN{(a*b),(b-a),c}", 1, 0}};
+      {"(ABS((a-b))*(-x))", -1, 0}, {"MIN{(a*b),(b-a),c}", 1, 0},
+      {"?{(a>1),?{(b>5),1,2},3}", 2, 0}, {"(?{x,a,b}+1)", 3, 0}, {"?{(unknown>1),1,2}", 2, 1},
+      {"SUM{?{0,a,b},?{c,1,2}}", 4, 0}};
   // clang-format on
   for (const Case& c : cases) {
     const Computed r = compute(store, c.f);
