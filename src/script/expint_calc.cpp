@@ -715,9 +715,11 @@ bool TCalculation::run_steps(TFormula& formula, TVarlist& vars, float& v) {
   using TKind = TFormula::TStep::TKind;
   float stack[TFormula::kMaxStack];
   std::size_t top = 0;
-  const std::size_t count = formula.steps.size();
-  for (std::size_t next = 0; next < count;) {
-    TFormula::TStep& step = formula.steps[next++];
+  TFormula::TStep* const first = formula.steps.data();
+  TFormula::TStep* const end = first + formula.steps.size();
+  // A jump lands on the step before its target, which the loop then takes.
+  for (TFormula::TStep* at = first; at != end; ++at) {
+    TFormula::TStep& step = *at;
     switch (step.kind) {
       case TKind::kNumber:
         stack[top++] = step.value;
@@ -755,10 +757,10 @@ bool TCalculation::run_steps(TFormula& formula, TVarlist& vars, float& v) {
         break;
       }
       case TKind::kJumpIfZero:
-        if (stack[--top] == 0) next = step.items;
+        if (stack[--top] == 0) at = first + step.items - 1;
         break;
       case TKind::kJump:
-        next = step.items;
+        at = first + step.items - 1;
         break;
     }
   }
