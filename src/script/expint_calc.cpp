@@ -696,7 +696,10 @@ bool TCalculation::compile_operator(TExptree& node, std::vector<TFormula::TStep>
   using TKind = TFormula::TStep::TKind;
   const bool logical = node.shape == kLogical;
   const bool arithmetic = node.shape == kGeneral && node.shape_op != '\0';
-  if (node.shape_fn == kNotAFunction) return false;
+  // A node with neither operator nor function the walk computes as 0.
+  if (node.shape_fn == kNotAFunction || (!logical && !arithmetic && node.shape_fn == kNoFunction)) {
+    return false;
+  }
   if (node.left == nullptr || !compile(*node.left, steps, height)) return false;
   if (logical || arithmetic) {
     if (node.sign != 1) add_step(steps, TKind::kSign, 0, static_cast<float>(node.sign));
@@ -966,10 +969,15 @@ int index_number(float v) {
 
 // The decimal digits of an index number into `digits`; gives their count.
 std::size_t index_digits(int number, char (&digits)[16]) {
-  // Most indices are a single digit.
+  // Most indices have one or two digits: days of a cycle, weeks, groups.
   if (number >= 0 && number < 10) {
     digits[0] = static_cast<char>('0' + number);
     return 1;
+  }
+  if (number >= 10 && number < 100) {
+    digits[0] = static_cast<char>('0' + number / 10);
+    digits[1] = static_cast<char>('0' + number % 10);
+    return 2;
   }
   return static_cast<std::size_t>(std::to_chars(std::begin(digits), std::end(digits), number).ptr -
                                   digits);
