@@ -16,8 +16,11 @@ void warn_not_a_variable(TScriptRun& run, std::string_view name) {
 // LET name = formula: the formula's index expressions are resolved first, so
 // x[i] names the element the current i selects. LET name : formula: indexed
 // names with a symbolic index stand for the list of all present elements.
-void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, bool resolve,
-            const TNameWord& formula_word) {
+void assign(TScriptRun& run, const TStatementOperands& let) {
+  const TNameWord& name_word = let.name;
+  const TNameWord& formula_word = let.formula;
+  const bool resolve = let.resolve;
+  TVarlist::THint& hint = *let.hint;
   const std::string_view name = run.resolve_name_view(name_word, run.rooms[0]);
   std::string& formula_text = run.rooms[1];
   std::string_view formula =
@@ -37,7 +40,8 @@ void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, 
     formula = vars.substitute(formula_text);
     vars.set_formula(var, formula);
   }
-  const float value = run.compute(formula, formula_word.indexed);
+  const float value = let.parsed != nullptr ? let.parsed->compute(vars)
+                                            : run.compute(formula, formula_word.indexed);
   // Computing may not add variables, so `var` still refers to the same entry.
   var.set_value(value);
   var.set_comp(1);
@@ -46,7 +50,7 @@ void assign(TScriptRun& run, const TNameWord& name_word, TVarlist::THint& hint, 
 void statement_let(TScriptRun& run) {
   const TStatementOperands* let = run.kept_operands(run.reader.memory_of_last_word());
   if (let == nullptr) let = assignment_operands(run, "LET ", " =|:");
-  if (let != nullptr) assign(run, let->name, *let->hint, let->resolve, let->formula);
+  if (let != nullptr) assign(run, *let);
 }
 
 // Prints a quoted text that may span several words; white space between the
@@ -194,6 +198,10 @@ const TStatementOperands* assignment_operands(TScriptRun& run, std::string_view 
   }
   read.resolve = word == "=";
   read.formula = run.read_formula_word();
+  // A formula word taken as it stands is parsed once, with the text.
+  if (read.resolve && read.formula.indexed == nullptr) {
+    read.parsed = run.reader.formula_of_last_word(read.formula.text);
+  }
   return &run.keep_operands(memory, words_before);
 }
 

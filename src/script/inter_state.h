@@ -272,7 +272,8 @@ struct TStatementOperands {
   CVList::Hint* fuzzy_hint = nullptr;
   bool resolve = true;  // the separator is '='
   TNameWord formula{};
-  TFormula* parsed = nullptr;  // the formula word when it has no index
+  // The formula word parsed, when the statement computes it as it stands.
+  TFormula* parsed = nullptr;
   // FOR, TO, STEP: the hint of the value word (`formula`), and the word
   // read as a decimal number once it was needed.
   TVarlist::THint* value_hint = nullptr;
