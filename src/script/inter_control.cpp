@@ -193,18 +193,16 @@ const TStatementOperands& single_operand(TScriptRun& run, bool condition) {
   (condition ? read.formula : read.name) =
       run.read_word_cut(condition ? script_limits::kFormulaChars : script_limits::kNameChars);
   if (!condition) read.hint = &run.name_hint();
-  read.parsed = condition && read.formula.indexed == nullptr
-                    ? run.reader.formula_of_last_word(read.formula.text)
-                    : nullptr;
+  if (condition) run.keep_parse(read);
   return run.keep_operands(memory, run.number_of_tokens - 1);
 }
 
 // Reads a condition and computes it.
 float condition_value(TScriptRun& run) {
   const TStatementOperands& condition = single_operand(run, true);
+  // A condition kept with its parse has no index to resolve.
   if (condition.parsed != nullptr) return condition.parsed->compute(*run.Vars);
-  return run.compute(run.resolve_formula_view(condition.formula, run.rooms[0]),
-                     condition.formula.indexed);
+  return run.compute(condition, run.resolve_formula_view(condition.formula, run.rooms[0]));
 }
 
 // The formula a loop variable gets for its start or step: name+(value).

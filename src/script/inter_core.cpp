@@ -40,8 +40,7 @@ void assign(TScriptRun& run, const TStatementOperands& let) {
     formula = vars.substitute(formula_text);
     vars.set_formula(var, formula);
   }
-  const float value = let.parsed != nullptr ? let.parsed->compute(vars)
-                                            : run.compute(formula, formula_word.indexed);
+  const float value = run.compute(let, formula);
   // Computing may not add variables, so `var` still refers to the same entry.
   var.set_value(value);
   var.set_comp(1);
@@ -198,10 +197,7 @@ const TStatementOperands* assignment_operands(TScriptRun& run, std::string_view 
   }
   read.resolve = word == "=";
   read.formula = run.read_formula_word();
-  // A formula word taken as it stands is parsed once, with the text.
-  if (read.resolve && read.formula.indexed == nullptr) {
-    read.parsed = run.reader.formula_of_last_word(read.formula.text);
-  }
+  if (read.resolve) run.keep_parse(read);
   return &run.keep_operands(memory, words_before);
 }
 

@@ -234,8 +234,7 @@ void statement_set(TScriptRun& run) {
     copy_fuzzy_variable(run, name, formula, *source);
     return;
   }
-  const float value = set->parsed != nullptr ? set->parsed->compute(*run.Vars)
-                                             : run.compute(formula, formula_word.indexed);
+  const float value = run.compute(*set, formula);
   // Computing adds no variables, so the store's entries stay where they were.
   var->set_value(value);
   var->set_comp(1);

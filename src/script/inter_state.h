@@ -633,6 +633,19 @@ class TScriptRun : public TDivisionByZeroListener {
     TFormula* parsed = reader.formula_of_last_word(formula);
     return parsed != nullptr ? parsed->compute(*Vars) : compute_formula(formula, *Vars);
   }
+  // The parse of the formula word just read into `operands`, kept with them
+  // when the statement computes the word as it stands (no index in it).
+  void keep_parse(TStatementOperands& operands) {
+    if (operands.formula.indexed == nullptr) {
+      operands.parsed = reader.formula_of_last_word(operands.formula.text);
+    }
+  }
+  // Computes the formula a statement made of its operands' formula word:
+  // through the parse kept with them, or else as compute() does.
+  float compute(const TStatementOperands& operands, std::string_view formula) {
+    return operands.parsed != nullptr ? operands.parsed->compute(*Vars)
+                                      : compute(formula, operands.formula.indexed);
+  }
 
   // " at token #<count>", the position part of the stopping messages.
   std::string at_token() const;
