@@ -278,11 +278,6 @@ void TScriptReader::move_past(const TDeclarationPlace& declaration) {
   }
 }
 
-int TScriptReader::find_declaration(std::string_view keyword, std::string_view name) {
-  const TDeclarationPlace declaration = declaration_place(keyword, name);
-  move_past(declaration);
-  return declaration.words;
-}
 
 // The control list a finished run leaves, emptied, for the next one: its
 // queues keep their room, so a run does not allocate them anew.

@@ -335,7 +335,11 @@ void statement_step(TScriptRun& run) {
   const float step = word_value(run, *loop_operands(run, memory, false));
   const TControlEntry* var = run.Controls->find(Kind::Var, d);
   const std::string_view name = var != nullptr ? var->text : std::string_view();
-  run.Vars->set_formula(name, loop_formula(run, memory, name, step));
+  TVarlist::THint fresh;
+  TVarlist::THint& hint = memory != nullptr ? memory->loop_variable : fresh;
+  if (TVariable* counter = run.Vars->find(name, hint)) {
+    run.Vars->set_formula(*counter, loop_formula(run, memory, name, step));
+  }
   set_value(*run.Controls, Kind::Step, d, step);
   const std::size_t body = run.reader.position();
   // NEXT jumps to the body with the word count known, found here once.
@@ -422,26 +426,40 @@ void statement_exitloop(TScriptRun& run) {
   --run.loop_cascade;
 }
 
-void statement_goto(TScriptRun& run) {
-  const std::string_view label = run.read_word();
-  if (!run.Controls->contains(label)) return;
-  run.number_of_tokens = run.reader.find_declaration("LABEL", label);
-}
 
-// Whether a called name is declared, and where its procedure is. Both
-// depend on the text alone when the name is the word itself (no index) and
-// is spelled like no control entry's name: the CALL keyword then keeps them.
-TWordMemory::TCallTarget call_target(TScriptRun& run, TWordMemory* memory, std::string_view word,
-                                     std::string_view name) {
-  if (memory != nullptr && memory->call_target) return *memory->call_target;
-  TWordMemory::TCallTarget target;
+// Whether the target of a CALL or GOTO is declared, and where its
+// declaration after `keyword` (PROCEDURE or LABEL) is. Both depend on the
+// text alone when the name does (it was resolved from no `word` with an
+// index) and is spelled like no control entry's name: the keyword then
+// keeps them.
+TWordMemory::TJumpTarget jump_target(TScriptRun& run, TWordMemory* memory, std::string_view keyword,
+                                     std::string_view name, std::string_view word = {}) {
+  if (memory != nullptr && memory->jump_target) return *memory->jump_target;
+  TWordMemory::TJumpTarget target;
   target.declared = run.Controls->contains(name);
-  if (target.declared) target.procedure = run.reader.declaration_place("PROCEDURE", name);
-  const bool plain = word.find('[') == std::string_view::npos;
-  if (memory != nullptr && plain && !TControlList::spelled_like_entry(name)) {
-    memory->call_target = target;
+  if (target.declared) target.place = run.reader.declaration_place(keyword, name);
+  const bool text_alone = word.find('[') == std::string_view::npos;
+  if (memory != nullptr && text_alone && !TControlList::spelled_like_entry(name)) {
+    memory->jump_target = target;
   }
   return target;
+}
+
+// Reads on after the declaration a jump goes to; the count becomes the words
+// read up to its name.
+void jump_past(TScriptRun& run, const TDeclarationPlace& declaration) {
+  run.reader.move_past(declaration);
+  run.number_of_tokens = declaration.words;
+}
+
+// GOTO label: reading goes on after the label's declaration (the first
+// LABEL followed by that word), or at the end of the text when there is
+// none; an undeclared label is passed over.
+void statement_goto(TScriptRun& run) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  const std::string_view label = run.read_word();
+  const TWordMemory::TJumpTarget target = jump_target(run, memory, "LABEL", label);
+  if (target.declared) jump_past(run, target.place);
 }
 
 // CALL records the counters and the word count after the procedure name, so
@@ -456,13 +474,12 @@ void statement_call(TScriptRun& run) {
   std::string storage;
   const std::string_view name =
       fit(run.resolve_formula_view(word, storage), script_limits::kNameChars);
-  const TWordMemory::TCallTarget target = call_target(run, memory, word.text, name);
+  const TWordMemory::TJumpTarget target = jump_target(run, memory, "PROCEDURE", name, word.text);
   if (!target.declared) {
     run.out() << "\nError: no PROCEDURE " << name << " defined!\n";
     return;
   }
-  run.reader.move_past(target.procedure);
-  run.number_of_tokens = target.procedure.words;
+  jump_past(run, target.place);
   TControlList& controls = *run.Controls;
   controls.insert(Kind::CallBranch, p, static_cast<float>(run.branch));
   controls.insert(Kind::CallIfCascade, p, static_cast<float>(run.if_cascade));

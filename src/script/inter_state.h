@@ -304,13 +304,16 @@ struct TWordMemory {
   std::string formula;
   std::size_t formula_name_size = 0;
   std::uint32_t formula_value_bits = 0;
-  // At a CALL keyword whose procedure name depends on the text alone:
-  // whether the name is declared, and where its procedure declaration is.
-  struct TCallTarget {
+  // At a CALL or GOTO keyword whose target name depends on the text alone:
+  // whether the name is declared, and where its PROCEDURE or LABEL
+  // declaration is.
+  struct TJumpTarget {
     bool declared = false;
-    TDeclarationPlace procedure;
+    TDeclarationPlace place;
   };
-  std::optional<TCallTarget> call_target;
+  std::optional<TJumpTarget> jump_target;
+  // At a STEP keyword: where the loop variable was found last.
+  TVarlist::THint loop_variable;
   // At the keywords of these statements, once they were met.
   std::unique_ptr<TComparisonMemory> comparison;   // FUZZYCOMPARE
   std::unique_ptr<TConcatMemory> concat;           // FUZZYCONCAT
@@ -462,13 +465,13 @@ class TScriptReader {
   int words_before(std::size_t position) const;
   // Moves to the place reached by reading `count` words from the start.
   void skip_from_start(int count);
-  // Searches from the start for the word `keyword` directly followed by `name`
-  // (each `keyword` takes the word after it, matching or not) and moves just
-  // past the name. Returns the number of words read: up to the name, or every
-  // word of the text when there is no such pair (the reader is then at the end).
-  int find_declaration(std::string_view keyword, std::string_view name);
-  // The same in two steps: where the pair is, and moving just past it.
+  // Where the first word `keyword` directly followed by `name` stands, as a
+  // search from the start finds it (each `keyword` takes the word after it,
+  // matching or not): the words read up to the name, or every word of the
+  // text when there is no such pair.
   TDeclarationPlace declaration_place(std::string_view keyword, std::string_view name);
+  // Moves just past the name of a declaration, or to the end of the text
+  // when there is none.
   void move_past(const TDeclarationPlace& declaration);
 
  private:

@@ -198,7 +198,9 @@ TEST(ScriptReader, DeclarationsPairEachKeywordWithTheWordAfterIt) {
   // clang-format on
   for (const Case& c : cases) {
     TScriptReader reader = reader_of(c.text);
-    EXPECT_EQ(reader.find_declaration("LABEL", c.name), c.words) << c.text;
+    const TDeclarationPlace place = reader.declaration_place("LABEL", c.name);
+    EXPECT_EQ(place.words, c.words) << c.text;
+    reader.move_past(place);
     EXPECT_EQ(reader.next_word(), c.then) << c.text;
   }
 }
