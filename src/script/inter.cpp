@@ -278,7 +278,6 @@ void TScriptReader::move_past(const TDeclarationPlace& declaration) {
   }
 }
 
-
 // The control list a finished run leaves, emptied, for the next one: its
 // queues keep their room, so a run does not allocate them anew.
 TScriptRun::TScriptRun(TEvalContext& context, std::string_view text, std::unique_ptr<TVarlist> vars)

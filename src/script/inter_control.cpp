@@ -426,7 +426,6 @@ void statement_exitloop(TScriptRun& run) {
   --run.loop_cascade;
 }
 
-
 // Whether the target of a CALL or GOTO is declared, and where its
 // declaration after `keyword` (PROCEDURE or LABEL) is. Both depend on the
 // text alone when the name does (it was resolved from no `word` with an
