@@ -257,6 +257,11 @@ RuleEvaluationMemo::Plan* RuleEvaluationMemo::plan_of(const RuleSet& rules, int 
   const std::size_t at = static_cast<std::size_t>(b);
   if (plans_.size() <= at) plans_.resize(at + 1);
   std::vector<std::unique_ptr<Plan>>& kept = plans_[at];
+  // Mostly the block is evaluated again as the last time, in the rule set
+  // of the last time, which has not changed since.
+  if (!kept.empty() && kept.front()->root == &v && unchanged(*kept.front(), rules)) {
+    return kept.front().get();
+  }
   const auto first = [&kept](std::size_t i) {
     std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
                 kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
@@ -279,6 +284,11 @@ RuleEvaluationMemo::Plan* RuleEvaluationMemo::plan_of(const RuleSet& rules, int 
 // no block removed or moved (layout), no name bound to another variable
 // (bindings), the plan's blocks with their rules (stamps), and the inputs
 // still without rules (only appended blocks can have given them some).
+bool RuleEvaluationMemo::unchanged(const Plan& plan, const RuleSet& rules) const {
+  return plan.rules == &rules && plan.epoch == epoch_ && plan.revision == rules.get_revision() &&
+         plan.generation == rules.get_cv_list()->get_generation();
+}
+
 bool RuleEvaluationMemo::plan_holds(Plan& plan, const RuleSet& rules) const {
   if (plan.rules != &rules || plan.epoch != epoch_) return false;
   const std::uint64_t generation = rules.get_cv_list()->get_generation();

@@ -131,6 +131,9 @@ class RuleEvaluationMemo {
   };
 
   Plan* plan_of(const RuleSet& rules, int b, const CombinedVariable& v);
+  // Whether nothing changed since the plan was made or last held: the
+  // same rule set with the same counters.
+  bool unchanged(const Plan& plan, const RuleSet& rules) const;
   bool plan_holds(Plan& plan, const RuleSet& rules) const;
   static void note_rule_set(Plan& plan, const RuleSet& rules, const CombinedVariable& v);
   bool carry_plan(Plan& plan, const RuleSet& rules, int b, const CombinedVariable& v) const;
