@@ -168,6 +168,13 @@ void statement_parameterset(TScriptRun& run) {
                                              &operands->terms, run.errors()));
 }
 
+// Ends the run with the message naming what is unknown; rarely called, so
+// kept out of the statements.
+[[gnu::noinline]] void stop_at_unknown(TScriptRun& run, std::string_view message,
+                                       std::string_view name) {
+  run.stop(std::string(message) + std::string(name) + "!");
+}
+
 // FUZZYVAR name set. The fuzzy variable's name is cut to the fuzzy library's
 // name size; lookups by the longer name find it all the same.
 void statement_fuzzyvar(TScriptRun& run) {
@@ -223,7 +230,7 @@ void statement_set(TScriptRun& run) {
   }
   TVariable* var = run.find_named(name_word, name, *set->hint);
   if (var == nullptr) {
-    run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
+    stop_at_unknown(run, "Error: unknown FUZZYVAR ", name);
     return;
   }
   var->set_comp(1);
@@ -245,7 +252,7 @@ void statement_set(TScriptRun& run) {
   run.Vars->set_formula(*var, var->get_formula());
   CombinedVariable* cv = run.Rules->get_cv(name, *set->fuzzy_hint);
   if (cv == nullptr) {
-    run.stop("Error: unknown FUZZYVAR " + std::string(name) + "!");
+    stop_at_unknown(run, "Error: unknown FUZZYVAR ", name);
     return;
   }
   cv->set_value(value);
@@ -277,7 +284,7 @@ const TVariable* require_store_variable(TScriptRun& run, const TNameWord& word,
                                         std::string_view name, TVarlist::THint& hint,
                                         std::string_view message) {
   if (const TVariable* var = run.find_named(word, name, hint)) return var;
-  run.stop(std::string(message) + std::string(name) + "!");
+  stop_at_unknown(run, message, name);
   return nullptr;
 }
 
