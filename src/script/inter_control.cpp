@@ -97,6 +97,12 @@ bool TControlList::contains(std::string_view name) const {
 
 namespace {
 
+// Ends the run with a message about the construct at the token read last;
+// rarely called, so kept out of the statements.
+[[gnu::noinline]] void stop_at_token(TScriptRun& run, std::string_view message) {
+  run.stop(std::string(message) + run.at_token());
+}
+
 // Ends the run at the nesting limit.
 [[gnu::noinline]] bool too_deep(TScriptRun& run, std::string_view what) {
   run.stop("Error: more than " + std::to_string(kMaxNesting) + " nested " + std::string(what) +
@@ -144,11 +150,12 @@ float decimal_value(std::string_view word) {
   return number.empty() ? 0.0f : static_cast<float>(std::atof(std::string(number).c_str()));
 }
 
-// The value word of a FOR, TO or STEP, with the hint of its place: as kept at
-// the keyword, or read and kept there; FOR reads its loop variable's name
-// and the '=' first, and gives null when the '=' is missing (the run stops).
-const TStatementOperands* loop_operands(TScriptRun& run, TWordMemory* memory, bool for_keyword) {
-  if (const TStatementOperands* kept = run.kept_operands(memory)) return kept;
+// The value word of a FOR, TO or STEP read and kept at the keyword, with the
+// hint of its place; FOR reads its loop variable's name and the '=' first,
+// and gives null when the '=' is missing (the run stops). Mostly the
+// operands are kept already, so reading them is kept out of the statements.
+[[gnu::noinline]] const TStatementOperands* read_loop_operands(TScriptRun& run, TWordMemory* memory,
+                                                               bool for_keyword) {
   const int words_before = run.number_of_tokens;
   TStatementOperands& read = run.operands_read = {};
   if (for_keyword) {
@@ -164,6 +171,12 @@ const TStatementOperands* loop_operands(TScriptRun& run, TWordMemory* memory, bo
   read.formula = run.read_formula_word();
   read.value_hint = &run.name_hint();
   return &run.keep_operands(memory, words_before);
+}
+
+// The same as kept at the keyword, or read and kept there.
+const TStatementOperands* loop_operands(TScriptRun& run, TWordMemory* memory, bool for_keyword) {
+  if (const TStatementOperands* kept = run.kept_operands(memory)) return kept;
+  return read_loop_operands(run, memory, for_keyword);
 }
 
 // Start, bound and step words: the stored value of a variable of that name,
@@ -184,17 +197,24 @@ float word_value(TScriptRun& run, const TStatementOperands& operands) {
   return *operands.decimal;
 }
 
-// The one operand of an IF or EXITLOOP (a condition) or a NEXT (a name):
-// as kept at the keyword, or read and kept there.
-const TStatementOperands& single_operand(TScriptRun& run, bool condition) {
-  TWordMemory* memory = run.reader.memory_of_last_word();
-  if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
+// The one operand of an IF or EXITLOOP (a condition) or a NEXT (a name),
+// read and kept at the keyword.
+[[gnu::noinline]] const TStatementOperands& read_single_operand(TScriptRun& run,
+                                                                TWordMemory* memory,
+                                                                bool condition) {
   TStatementOperands& read = run.operands_read = {};
   (condition ? read.formula : read.name) =
       run.read_word_cut(condition ? script_limits::kFormulaChars : script_limits::kNameChars);
   if (!condition) read.hint = &run.name_hint();
   if (condition) run.keep_parse(read);
   return run.keep_operands(memory, run.number_of_tokens - 1);
+}
+
+// The same as kept at the keyword, or read and kept there.
+const TStatementOperands& single_operand(TScriptRun& run, bool condition) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
+  return read_single_operand(run, memory, condition);
 }
 
 // Reads a condition and computes it.
@@ -374,7 +394,7 @@ void statement_next(TScriptRun& run) {
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   if (d <= 0 || controls.find(Kind::For, d) == nullptr) {
-    run.stop("Error: NEXT without FOR" + run.at_token());
+    stop_at_token(run, "Error: NEXT without FOR");
     return;
   }
   TVariable* counter = run.find_named(word, name, hint);
@@ -390,7 +410,7 @@ void statement_next(TScriptRun& run) {
   }
   const TControlEntry* body = controls.find(Kind::ForPos, d);
   if (body == nullptr) {
-    run.stop("Error: FOR without STEP" + run.at_token());
+    stop_at_token(run, "Error: FOR without STEP");
     return;
   }
   jump_to_entry(run, *body);
@@ -408,7 +428,7 @@ void statement_loop(TScriptRun& run) {
 void statement_endloop(TScriptRun& run) {
   const TControlEntry* start = run.Controls->find(Kind::LoopPos, run.loop_cascade);
   if (start == nullptr) {
-    run.stop("Error: ENDLOOP without LOOP" + run.at_token());
+    stop_at_token(run, "Error: ENDLOOP without LOOP");
     return;
   }
   jump_to_entry(run, *start);
@@ -498,7 +518,7 @@ void statement_return(TScriptRun& run) {
   const int p = run.proc_cascade;
   TControlList& controls = *run.Controls;
   if (controls.find(Kind::CallTokens, p) == nullptr) {
-    run.stop("Error: RETURN without CALL" + run.at_token());
+    stop_at_token(run, "Error: RETURN without CALL");
     return;
   }
   run.branch = take_saved(controls, Kind::CallBranch, p);

@@ -66,10 +66,9 @@ void statement_evaltree(TScriptRun& run) {
 }
 
 // The operands of an EVAL or (`aggregate`) an AGGREGATE, whose place is
-// its formula word: as kept at the keyword, or read and kept there.
-const TStatementOperands& tree_operands(TScriptRun& run, bool aggregate) {
-  TWordMemory* memory = run.reader.memory_of_last_word();
-  if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
+// its formula word, read and kept at the keyword.
+[[gnu::noinline]] const TStatementOperands& read_tree_operands(TScriptRun& run, TWordMemory* memory,
+                                                               bool aggregate) {
   const int words_before = run.number_of_tokens;
   TStatementOperands& read = run.operands_read = {};
   if (aggregate) {
@@ -81,6 +80,13 @@ const TStatementOperands& tree_operands(TScriptRun& run, bool aggregate) {
   read.fuzzy_hint = &run.fuzzy_name_hint();
   if (aggregate) read.formula = run.read_formula_word();
   return run.keep_operands(memory, words_before);
+}
+
+// The same as kept at the keyword, or read and kept there.
+const TStatementOperands& tree_operands(TScriptRun& run, bool aggregate) {
+  TWordMemory* memory = run.reader.memory_of_last_word();
+  if (const TStatementOperands* kept = run.kept_operands(memory)) return *kept;
+  return read_tree_operands(run, memory, aggregate);
 }
 
 // The rule set's fuzzy variable the constraint word names. A word without

@@ -213,7 +213,8 @@ void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_vie
 // SET name = formula (or : formula): computes the formula and fuzzifies the
 // variable with it, or copies the fuzzy variable the formula names.
 void statement_set(TScriptRun& run) {
-  const TStatementOperands* set = assignment_operands(run, "SET ", " =|: ");
+  const TStatementOperands* set = run.kept_operands(run.reader.memory_of_last_word());
+  if (set == nullptr) set = assignment_operands(run, "SET ", " =|: ");
   if (set == nullptr) return;
   const TNameWord& name_word = set->name;
   const TNameWord& formula_word = set->formula;
@@ -289,12 +290,16 @@ const TVariable* require_store_variable(TScriptRun& run, const TNameWord& word,
 }
 
 // The operands of FUZZYCOMPARE (constraint w variable operator formula)
-// or FUZZYCONCAT (constraint w first operator second): as kept at the
-// keyword's place, the reader moved past them, or else read into `room`.
-const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
-                                     std::optional<TFuzzyOperands>& room, bool formula_last) {
-  if (place != nullptr && place->fuzzy_operands != nullptr) return *run.kept(place->fuzzy_operands);
-  TFuzzyOperands& read = room.emplace();
+// or FUZZYCONCAT (constraint w first operator second) read after the
+// keyword. An operator that is not `valid` stops the run with the message
+// `invalid` (null is returned); operands with a valid one are kept at the
+// keyword's place, when there is one. Mostly the operands are kept
+// already, so reading them is kept out of the statements.
+[[gnu::noinline]] const TFuzzyOperands* read_fuzzy_operands(TScriptRun& run, TWordMemory* place,
+                                                            bool formula_last,
+                                                            bool (*valid)(std::string_view),
+                                                            std::string_view invalid) {
+  TFuzzyOperands& read = run.fuzzy_operands_read = {};
   const int words_before = run.number_of_tokens;
   for (int i = 0; i < 3; ++i) {
     read.words[i] = i == 2 && formula_last ? run.read_formula_word() : run.read_name_word();
@@ -305,7 +310,21 @@ const TFuzzyOperands& fuzzy_operands(TScriptRun& run, const TWordMemory* place,
   }
   read.after = run.reader.place();
   read.words_read = run.number_of_tokens - words_before;
-  return read;
+  if (!valid(read.oper)) {
+    run.stop(invalid);
+    return nullptr;
+  }
+  if (place == nullptr) return &read;
+  place->fuzzy_operands = std::make_unique<TFuzzyOperands>(read);
+  return place->fuzzy_operands.get();
+}
+
+// The same as kept at the keyword's place, the reader moved past them, or
+// else read.
+const TFuzzyOperands* fuzzy_operands(TScriptRun& run, TWordMemory* place, bool formula_last,
+                                     bool (*valid)(std::string_view), std::string_view invalid) {
+  if (place != nullptr && place->fuzzy_operands != nullptr) return run.kept(place->fuzzy_operands);
+  return read_fuzzy_operands(run, place, formula_last, valid, invalid);
 }
 
 // Whether the statement at `place` added rules last for this table, these
@@ -366,23 +385,22 @@ void keep_concat(TWordMemory* place, const std::shared_ptr<const TRuleTable>& ta
   }
 }
 
+bool is_concat_operator(std::string_view word) {
+  return word == "AND" || word == "OR";
+}
+
 // FUZZYCONCAT constraint w first AND|OR second: rules for the constraint from
 // the CONCAT entry of the three variables' parameter sets. A statement that
 // added its rules before finds them still there, mostly, and adds nothing.
 void statement_fuzzyconcat(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  std::optional<TFuzzyOperands> read;
-  const TFuzzyOperands& operands = fuzzy_operands(run, place, read, false);
+  const TFuzzyOperands* const kept_or_read =
+      fuzzy_operands(run, place, false, is_concat_operator,
+                     "Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
+  if (kept_or_read == nullptr) return;
+  const TFuzzyOperands& operands = *kept_or_read;
   const std::string_view oper = operands.oper;
-  if (read) {
-    if (oper != "AND" && oper != "OR") {
-      run.stop("Error: fuzzy operator [AND|OR] expected in FUZZYCONCAT statement!");
-      return;
-    }
-    // Operands read at a place whose operator is valid are kept there.
-    if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(*read);
-  }
   // The operands are the constraint, the first and the second input; here
   // the inputs come first. The hints of their places let a statement met
   // again find its variables at once.
@@ -587,16 +605,12 @@ void keep_generated(TWordMemory* place, const TGeneratedKey& key, const RuleSet&
 void statement_fuzzycompare(TScriptRun& run) {
   if (!table_defined(run)) return;
   TWordMemory* const place = run.reader.memory_of_last_word();
-  std::optional<TFuzzyOperands> read;
-  const TFuzzyOperands& operands = fuzzy_operands(run, place, read, true);
+  const TFuzzyOperands* const kept_or_read =
+      fuzzy_operands(run, place, true, is_compare_operator,
+                     "Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
+  if (kept_or_read == nullptr) return;
+  const TFuzzyOperands& operands = *kept_or_read;
   const std::string_view oper = operands.oper;
-  if (read) {
-    if (!is_compare_operator(oper)) {
-      run.stop("Error: compare operator [=|#|<|>] expected in FUZZYCOMPARE statement!");
-      return;
-    }
-    if (place != nullptr) place->fuzzy_operands = std::make_unique<TFuzzyOperands>(*read);
-  }
   TVarlist::THint unplaced[2];
   TVarlist::THint& constraint_hint = operands.hints[0] ? *operands.hints[0] : unplaced[0];
   TVarlist::THint& variable_hint = operands.hints[1] ? *operands.hints[1] : unplaced[1];

@@ -581,6 +581,8 @@ class TScriptRun : public TDivisionByZeroListener {
   // statement reads, so a kept record holds only what its statement read
   // (no hint of a run gone by).
   TStatementOperands operands_read;
+  // The same for the operands of FUZZYCOMPARE and FUZZYCONCAT.
+  TFuzzyOperands fuzzy_operands_read;
   // Keeps operands_read, read since `words_before` words, at the keyword of
   // `memory` when they were whole words of the text, as the last one shows;
   // gives the kept copy, or else operands_read.
