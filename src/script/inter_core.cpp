@@ -48,7 +48,7 @@ void assign(TScriptRun& run, const TStatementOperands& let) {
 
 void statement_let(TScriptRun& run) {
   const TStatementOperands* let = run.kept_operands(run.reader.memory_of_last_word());
-  if (let == nullptr) let = assignment_operands(run, "LET ", " =|:");
+  if (let == nullptr) let = read_assignment_operands(run, "LET ", " =|:");
   if (let != nullptr) assign(run, *let);
 }
 
@@ -180,10 +180,9 @@ constexpr TStatement kCoreStatements[] = {
 
 }  // namespace
 
-const TStatementOperands* assignment_operands(TScriptRun& run, std::string_view keyword,
-                                              std::string_view separator) {
+const TStatementOperands* read_assignment_operands(TScriptRun& run, std::string_view keyword,
+                                                   std::string_view separator) {
   TWordMemory* memory = run.reader.memory_of_last_word();
-  if (const TStatementOperands* kept = run.kept_operands(memory)) return kept;
   const int words_before = run.number_of_tokens;
   TStatementOperands& read = run.operands_read = {};
   read.name = run.read_name_word();

@@ -214,7 +214,7 @@ void copy_fuzzy_variable(TScriptRun& run, std::string_view name, std::string_vie
 // variable with it, or copies the fuzzy variable the formula names.
 void statement_set(TScriptRun& run) {
   const TStatementOperands* set = run.kept_operands(run.reader.memory_of_last_word());
-  if (set == nullptr) set = assignment_operands(run, "SET ", " =|: ");
+  if (set == nullptr) set = read_assignment_operands(run, "SET ", " =|: ");
   if (set == nullptr) return;
   const TNameWord& name_word = set->name;
   const TNameWord& formula_word = set->formula;

@@ -688,11 +688,14 @@ std::span<const TStatement> control_statements();
 std::span<const TStatement> fuzzy_statements();
 std::span<const TStatement> evaltree_statements();
 
-// The operands of a LET or SET, name =|: formula, kept at the keyword or
-// read after it. When the separator is neither, the run stops with the
-// message "Error: '= or :' missing in " `keyword` name `separator` word.
-const TStatementOperands* assignment_operands(TScriptRun& run, std::string_view keyword,
-                                              std::string_view separator);
+// The operands of a LET or SET, name =|: formula, read after its keyword
+// and kept there; operands kept before are taken through kept_operands(),
+// so this runs once per keyword, out of line. When the separator is
+// neither, the run stops with the message "Error: '= or :' missing in "
+// `keyword` name `separator` word.
+[[gnu::noinline]] const TStatementOperands* read_assignment_operands(TScriptRun& run,
+                                                                    std::string_view keyword,
+                                                                    std::string_view separator);
 
 // Skips a comment after its opening word: nested comments end with the
 // closing word that balances every opening word.
