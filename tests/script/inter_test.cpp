@@ -340,6 +340,9 @@ TEST(ScriptLimits, EndlessLoopEndsAtTheStatementLimit) {
   const std::pair<const char*, const char*> cases[] = {
       {"LET k = 0 LOOP LET k = (k+1) ENDLOOP PRINT k", "#6"},
       {"LET k = 0 LOOP unknown words LET k = (k+1) ENDLOOP PRINT k", "#8"},
+      // The 1001st statement is a THEN, after a taken and a skipped IF.
+      {"LET k = 0 LET j = 0 LOOP IF (1) THEN ENDIF ENDLOOP", "#12"},
+      {"LET k = 0 LET j = 0 LOOP IF (0) THEN ENDIF ENDLOOP", "#12"},
   };
   for (const auto& [script, token] : cases) {
     EXPECT_EQ(run_script(context, script),
