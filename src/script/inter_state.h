@@ -694,8 +694,8 @@ std::span<const TStatement> evaltree_statements();
 // neither, the run stops with the message "Error: '= or :' missing in "
 // `keyword` name `separator` word.
 [[gnu::noinline]] const TStatementOperands* read_assignment_operands(TScriptRun& run,
-                                                                    std::string_view keyword,
-                                                                    std::string_view separator);
+                                                                     std::string_view keyword,
+                                                                     std::string_view separator);
 
 // Skips a comment after its opening word: nested comments end with the
 // closing word that balances every opening word.
