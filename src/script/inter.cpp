@@ -377,8 +377,8 @@ std::string fixed_decimals(float v, int decimals) {
   return text;
 }
 
-std::string TScriptRun::at_token() const {
-  return " at token #" + std::to_string(number_of_tokens);
+void TScriptRun::stop_at_token(std::string_view message) {
+  stop(std::string(message) + " at token #" + std::to_string(number_of_tokens));
 }
 
 void TScriptRun::stop() {
@@ -485,7 +485,7 @@ namespace {
 [[gnu::noinline]] bool within_limits(TScriptRun& run, long statements) {
   const long statement_limit = run.Context.limits.statements;
   const auto stop_at_keyword = [&](const std::string& message) {
-    run.stop(message + run.at_token());
+    run.stop_at_token(message);
     return false;
   };
   if (statements > statement_limit) {

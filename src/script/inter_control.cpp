@@ -97,16 +97,10 @@ bool TControlList::contains(std::string_view name) const {
 
 namespace {
 
-// Ends the run with a message about the construct at the token read last;
-// rarely called, so kept out of the statements.
-[[gnu::noinline]] void stop_at_token(TScriptRun& run, std::string_view message) {
-  run.stop(std::string(message) + run.at_token());
-}
-
 // Ends the run at the nesting limit.
 [[gnu::noinline]] bool too_deep(TScriptRun& run, std::string_view what) {
-  run.stop("Error: more than " + std::to_string(kMaxNesting) + " nested " + std::string(what) +
-           run.at_token());
+  run.stop_at_token("Error: more than " + std::to_string(kMaxNesting) + " nested " +
+                    std::string(what));
   return false;
 }
 
@@ -163,8 +157,8 @@ float decimal_value(std::string_view word) {
     read.hint = &run.name_hint();
     const std::string_view equals = run.read_word();
     if (equals != "=") {
-      run.stop("Error: '=' missing in FOR " + std::string(read.name.text) + " = " +
-               std::string(equals) + run.at_token());
+      run.stop_at_token("Error: '=' missing in FOR " + std::string(read.name.text) + " = " +
+                        std::string(equals));
       return nullptr;
     }
   }
@@ -394,7 +388,7 @@ void statement_next(TScriptRun& run) {
   const int d = run.for_cascade;
   TControlList& controls = *run.Controls;
   if (d <= 0 || controls.find(Kind::For, d) == nullptr) {
-    stop_at_token(run, "Error: NEXT without FOR");
+    run.stop_at_token("Error: NEXT without FOR");
     return;
   }
   TVariable* counter = run.find_named(word, name, hint);
@@ -410,7 +404,7 @@ void statement_next(TScriptRun& run) {
   }
   const TControlEntry* body = controls.find(Kind::ForPos, d);
   if (body == nullptr) {
-    stop_at_token(run, "Error: FOR without STEP");
+    run.stop_at_token("Error: FOR without STEP");
     return;
   }
   jump_to_entry(run, *body);
@@ -428,7 +422,7 @@ void statement_loop(TScriptRun& run) {
 void statement_endloop(TScriptRun& run) {
   const TControlEntry* start = run.Controls->find(Kind::LoopPos, run.loop_cascade);
   if (start == nullptr) {
-    stop_at_token(run, "Error: ENDLOOP without LOOP");
+    run.stop_at_token("Error: ENDLOOP without LOOP");
     return;
   }
   jump_to_entry(run, *start);
@@ -518,7 +512,7 @@ void statement_return(TScriptRun& run) {
   const int p = run.proc_cascade;
   TControlList& controls = *run.Controls;
   if (controls.find(Kind::CallTokens, p) == nullptr) {
-    stop_at_token(run, "Error: RETURN without CALL");
+    run.stop_at_token("Error: RETURN without CALL");
     return;
   }
   run.branch = take_saved(controls, Kind::CallBranch, p);

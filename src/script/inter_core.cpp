@@ -190,8 +190,8 @@ const TStatementOperands* read_assignment_operands(TScriptRun& run, std::string_
   read.fuzzy_hint = &run.fuzzy_name_hint();
   const std::string_view word = run.read_word();
   if (word != "=" && word != ":") {
-    run.stop("Error: '= or :' missing in " + std::string(keyword) + std::string(read.name.text) +
-             std::string(separator) + std::string(word) + run.at_token());
+    run.stop_at_token("Error: '= or :' missing in " + std::string(keyword) +
+                      std::string(read.name.text) + std::string(separator) + std::string(word));
     return nullptr;
   }
   read.resolve = word == "=";

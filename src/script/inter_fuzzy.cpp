@@ -41,7 +41,7 @@ const ParameterSet* first_set_named(RuleSet& rules, std::string_view name) {
 // up.
 void stop_past_size_limits(TScriptRun& run) {
   if (const std::optional<std::string> over = run.size_limit_passed()) {
-    run.stop(*over + run.at_token());
+    run.stop_at_token(*over);
   }
 }
 

@@ -652,14 +652,15 @@ class TScriptRun : public TDivisionByZeroListener {
                                       : compute(formula, operands.formula.indexed);
   }
 
-  // " at token #<count>", the position part of the stopping messages.
-  std::string at_token() const;
   // The message naming what the run has made too many of, once it holds
   // more of anything than a run may make; nothing otherwise.
   std::optional<std::string> size_limit_passed() const;
   // Ends the run; the message, if any, is printed between line breaks.
   void stop();
   void stop(std::string_view message);
+  // The same with " at token #<count>" after the message, the words read so
+  // far: the messages of statements that cannot go on. Rare, so out of line.
+  [[gnu::noinline]] void stop_at_token(std::string_view message);
   bool stopped() const { return halted; }
   // A division by zero in the run's store ends the run at once: the
   // statement in progress goes on without a word (the context's streams
