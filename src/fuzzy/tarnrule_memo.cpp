@@ -520,7 +520,7 @@ void RuleEvaluationMemo::remember(const Probe& probe, const float* defuzzified) 
     result->copy_PlimList(node.cv);
     // The copy carries the variable's stamp: a variable that takes it over
     // later is known to have its shape.
-    shapes_.by_stamp.emplace(result->get_stamp(), node.shape);
+    shapes_.by_stamp.put(result->get_stamp(), static_cast<int>(node.shape));
     outcome->results.push_back(std::move(result));
   }
   if (defuzzified != nullptr) {

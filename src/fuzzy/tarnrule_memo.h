@@ -115,17 +115,18 @@ class RuleEvaluationMemo {
  private:
   struct Interner {
     std::unordered_map<std::string, std::uint32_t> ids;
-    std::unordered_map<std::uint64_t, std::uint32_t> by_stamp;
+    TIdIndex by_stamp;
     std::uint32_t intern(const std::string& content);
     // The id of what `describe` writes into `scratch` for an object of that
     // stamp; equal stamps mean equal contents, so each stamp is described once.
     template <class Describe>
     std::uint32_t id_by_stamp(std::uint64_t stamp, std::string& scratch, Describe describe) {
-      if (const auto it = by_stamp.find(stamp); it != by_stamp.end()) return it->second;
+      if (const int found = by_stamp.find(stamp); found >= 0)
+        return static_cast<std::uint32_t>(found);
       scratch.clear();
       describe(scratch);
       const std::uint32_t id = intern(scratch);
-      by_stamp.emplace(stamp, id);
+      by_stamp.put(stamp, static_cast<int>(id));
       return id;
     }
   };
