@@ -312,9 +312,13 @@ void TScriptRun::use_rules(std::shared_ptr<RuleSet> rules) {
 }
 
 std::string TScriptRun::read_path(const std::string& name) const {
-  std::string path = resolve_read_path(name, Context.input_folder, Context.output_folder);
-  Context.note_file_read(path);
-  return path;
+  return locate_read_file(name).path;
+}
+
+TReadFile TScriptRun::locate_read_file(const std::string& name) const {
+  TReadFile file = ::locate_read_file(name, Context.input_folder, Context.output_folder);
+  Context.note_file_read(file.path);
+  return file;
 }
 
 std::string TScriptRun::write_path(const std::string& name) const {

@@ -265,8 +265,9 @@ void statement_set(TScriptRun& run) {
 // the working folder; the message names it as the script does.
 void statement_table(TScriptRun& run) {
   const std::string name = run.read_name();
-  run.tablename = run.read_path(name);
-  run.table = run.Context.tables.load(run.tablename);
+  TReadFile file = run.locate_read_file(name);
+  run.table = run.Context.tables.load(file);
+  run.tablename = std::move(file.path);
   if (!run.table->readable()) {
     run.stop("Error: Unknown TABLE " + name + "!");
   }

@@ -15,11 +15,8 @@ namespace {
 
 using TFileStamp = TRuleTableCache::TFileStamp;
 
-bool stamp_of(const std::string& file_name, TFileStamp& stamp) {
-  struct stat info {};
-  if (::stat(file_name.c_str(), &info) != 0) return false;
-  stamp = {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
-  return true;
+TFileStamp stamp_of(const struct stat& info) {
+  return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
 // Splits the file into words; words longer than a script word are cut.
@@ -67,15 +64,21 @@ std::shared_ptr<const TRuleTable> TRuleTable::load(const std::string& file_name,
 }
 
 std::shared_ptr<const TRuleTable> TRuleTableCache::load(const std::string& file_name) {
-  TFileStamp stamp;
-  if (!stamp_of(file_name, stamp)) {
-    tables.erase(file_name);
+  TReadFile file{file_name};
+  file.exists = ::stat(file_name.c_str(), &file.status) == 0;
+  return load(file);
+}
+
+std::shared_ptr<const TRuleTable> TRuleTableCache::load(const TReadFile& file) {
+  if (!file.exists) {
+    tables.erase(file.path);
     return no_words;
   }
-  if (!caching) return TRuleTable::load(file_name, false);
-  TKept& entry = tables[file_name];
+  if (!caching) return TRuleTable::load(file.path, false);
+  const TFileStamp stamp = stamp_of(file.status);
+  TKept& entry = tables[file.path];
   if (entry.table != nullptr && entry.stamp == stamp) return entry.table;
-  entry = {stamp, TRuleTable::load(file_name)};
+  entry = {stamp, TRuleTable::load(file.path)};
   return entry.table;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "expint.h"
+#include "read_path.h"
 #include "tarnrule.h"
 
 // The words of one rule table file, in file order.
@@ -72,6 +73,8 @@ class TRuleTable {
 class TRuleTableCache {
  public:
   std::shared_ptr<const TRuleTable> load(const std::string& file_name);
+  // The same for a file located already, by the status found then.
+  std::shared_ptr<const TRuleTable> load(const TReadFile& file);
   void clear() { tables.clear(); }
   bool caching = true;
 

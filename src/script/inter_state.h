@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "expint.h"
+#include "read_path.h"
 #include "tarnrule.h"
 
 class TEvalContext;
@@ -527,6 +528,9 @@ class TScriptRun : public TDivisionByZeroListener {
   // The name to open for reading a file the script names: beside the
   // domain file when it is not in the working folder (read_path.h).
   std::string read_path(const std::string& name) const;
+  // The same with what stat(2) said of the file, for readers that keep
+  // what they read by the file's status.
+  TReadFile locate_read_file(const std::string& name) const;
   // The name to open for writing a file the script names: in the output
   // folder when one is set (read_path.h).
   std::string write_path(const std::string& name) const;

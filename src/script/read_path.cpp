@@ -1,6 +1,8 @@
 // Where a file that a script or a domain reads or writes is found.
 #include "read_path.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -13,17 +15,36 @@ std::string resolve_write_path(const std::string& name, const std::string& outpu
 
 std::string resolve_read_path(const std::string& name, const std::string& input_folder,
                               const std::string& output_folder) {
-  if (name.empty()) return name;
+  return locate_read_file(name, input_folder, output_folder).path;
+}
+
+namespace {
+
+bool found(TReadFile& file) {
+  file.exists = ::stat(file.path.c_str(), &file.status) == 0;
+  return file.exists;
+}
+
+}  // namespace
+
+TReadFile locate_read_file(const std::string& name, const std::string& input_folder,
+                           const std::string& output_folder) {
+  TReadFile file{name};
+  if (name.empty()) return file;
   const std::filesystem::path path(name);
-  if (path.is_absolute()) return name;
-  std::error_code error;
+  if (path.is_absolute()) {
+    found(file);
+    return file;
+  }
   // The output folder, where one is set, takes the working folder's place.
-  const std::filesystem::path own =
-      output_folder.empty() ? path : std::filesystem::path(output_folder) / path;
-  if (std::filesystem::exists(own, error)) return own.string();
-  const std::filesystem::path beside = std::filesystem::path(input_folder) / path;
-  if (!input_folder.empty() && std::filesystem::exists(beside, error)) return beside.string();
-  return own.string();
+  const std::string own =
+      output_folder.empty() ? name : (std::filesystem::path(output_folder) / path).string();
+  file.path = own;
+  if (found(file) || input_folder.empty()) return file;
+  file.path = (std::filesystem::path(input_folder) / path).string();
+  if (found(file)) return file;
+  file.path = own;
+  return file;
 }
 
 bool is_input_file(const std::string& path, std::uintmax_t max_bytes) {

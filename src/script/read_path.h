@@ -8,6 +8,8 @@
 // and no domain reads what another one writes.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 
@@ -22,6 +24,17 @@ std::string resolve_write_path(const std::string& name, const std::string& outpu
 // input folder's file.
 std::string resolve_read_path(const std::string& name, const std::string& input_folder,
                               const std::string& output_folder);
+
+// The file resolve_read_path picks, with what stat(2) said of it when it
+// exists: a reader that keeps what it read by the file's status (the rule
+// tables) needs no second look at the file.
+struct TReadFile {
+  std::string path;
+  bool exists = false;
+  struct stat status {};
+};
+TReadFile locate_read_file(const std::string& name, const std::string& input_folder,
+                           const std::string& output_folder);
 
 // Files read whole (domain data files, rule tables, imported files) are at
 // most this long, so that a damaged or wrong file cannot take all memory.

@@ -5,6 +5,7 @@
 #include "read_path.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -50,6 +51,15 @@ TEST(ReadPath, NamesResolveAgainstTheOutputFolderFirst) {
     SCOPED_TRACE(std::string(c.name) + " in '" + c.input + "', out '" + c.output + "'");
     EXPECT_EQ(resolve_read_path(c.name, c.input, c.output), c.read);
     EXPECT_EQ(resolve_write_path(c.name, c.output), c.write);
+    // Locating gives the same file, with the status of that file.
+    const TReadFile file = locate_read_file(c.name, c.input, c.output);
+    EXPECT_EQ(file.path, c.read);
+    struct stat expected {};
+    const bool exists = !c.read.empty() && ::stat(c.read.c_str(), &expected) == 0;
+    EXPECT_EQ(file.exists, exists);
+    if (exists) {
+      EXPECT_EQ(file.status.st_ino, expected.st_ino);
+    }
   }
 }
 
