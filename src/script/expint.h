@@ -544,6 +544,9 @@ float compute_formula(std::string_view formula, TVarlist& vars);
 // with compute_tree gives what compute_formula gives for the text.
 std::unique_ptr<TExptree> parse_formula(std::string_view formula);
 float compute_tree(TExptree& tree, TVarlist& vars);
+// Computes a variable not computed yet as a formula of just its name would:
+// from its formula, one level down, keeping the value in the store.
+float compute_named(TVariable& var, TVarlist& vars);
 
 // A formula parsed once, with its form: a term (a number or a variable, or
 // two of them joined by an arithmetic operator), or two terms joined by a
