@@ -407,11 +407,20 @@ class CShiftSchedulingDomain : public CDomainInstance {
     std::vector<std::size_t> shape;
     std::shared_ptr<TVarlist> store;
     std::vector<float> values;       // the store's values, in its order
-    std::vector<std::string> texts;  // quoted, before substitution
+    std::vector<std::string> texts;  // before quoting and substitution
     // The variables file of the store, once made, and where each line ends.
     CFileText file_text;
     std::vector<std::size_t> line_ends;
+    // What the store's computed values came from at its last update: the
+    // schedule rows, the shift lengths and the cycle.
+    std::vector<std::vector<int>> rows;
+    std::vector<float> lengths;
+    int cycle = -1;
   };
+  // Marks in UnchangedGroups the groups whose values the template's store
+  // holds as the domain gives them now, and notes what they come from now.
+  void NoteUnchangedGroups(CExportTemplate& t);
+  std::vector<char> UnchangedGroups;
   // Brings a template's variables file up to date with the variables
   // ChangedVariables names, reusing the lines of the others.
   void RefreshFileText(CExportTemplate& t);

@@ -91,16 +91,23 @@ class StoreSink {
 // may differ from the one its value was rounded from, and is written anew.
 // Values are compared with `values`, the store's values in its order, so
 // that the store itself is read only where a value changed. Texts are
-// compared before substitution (`texts`, the quoted texts the store's
-// formulas came from); a changed one is substituted at once, which reads
-// only the store's names, all there.
+// compared before quoting and substitution (`texts`, the texts the store's
+// quoted formulas came from); a changed one is substituted at once, which
+// reads only the store's names, all there. The rows of the groups
+// `unchanged` marks (the same schedule row as at the store's last update,
+// so the same values computed from it) are passed over unread.
 class UpdateSink {
  public:
   // `changed` receives the positions of the variables written anew.
   UpdateSink(TVarlist& vars, std::vector<float>& values, std::vector<std::string>& texts,
-             std::vector<std::size_t>& changed)
-      : vars(vars), values(values), texts(texts), changed(changed) {
+             const std::vector<char>& unchanged, std::vector<std::size_t>& changed)
+      : vars(vars), values(values), texts(texts), unchanged(unchanged), changed(changed) {
     changed.clear();
+  }
+  bool PassOver(std::size_t group, std::size_t variables) {
+    if (group >= unchanged.size() || unchanged[group] == 0) return false;
+    next += variables;
+    return true;
   }
   void Int(const CName&, int value) {
     constexpr int kExact = 1 << 24;
@@ -123,14 +130,14 @@ class UpdateSink {
     Update(formula.View(), value);
   }
   void Text(const CName&, std::string_view text) {
-    std::string formula = Quoted(text);
-    if (text_count < texts.size() && texts[text_count] == formula) {
+    if (text_count < texts.size() && texts[text_count] == text) {
       ++text_count;
       ++next;
       return;
     }
     if (text_count == texts.size()) texts.emplace_back();
-    texts[text_count++] = formula;
+    texts[text_count++] = text;
+    std::string formula = Quoted(text);
     Update(vars.substitute(formula), 0);
   }
 
@@ -149,6 +156,7 @@ class UpdateSink {
   TVarlist& vars;
   std::vector<float>& values;
   std::vector<std::string>& texts;
+  const std::vector<char>& unchanged;
   std::vector<std::size_t>& changed;
   std::size_t next = 0;
   std::size_t text_count = 0;
@@ -195,6 +203,17 @@ class FileSink {
   std::size_t count = 0;
 };
 
+// Whether the sink passes over the `variables` of one group's row in the
+// table being visited; only a sink with PassOver can.
+template <class Sink>
+bool PassesOver(Sink& sink, std::size_t group, std::size_t variables) {
+  if constexpr (requires { sink.PassOver(group, variables); }) {
+    return sink.PassOver(group, variables);
+  } else {
+    return false;
+  }
+}
+
 }  // namespace
 
 template <class Sink>
@@ -210,22 +229,26 @@ void CShiftSchedulingDomain::VisitVariables(Sink& sink) const {
     sink.Float(CName{"shifts[", index(k), -1, "].length"}, shifts[k].GetLength());
   }
   for (std::size_t g = 0; g < schedule.size(); ++g) {
+    if (PassesOver(sink, g, schedule[g].size())) continue;
     for (std::size_t d = 0; d < schedule[g].size(); ++d) {
       sink.Int(CName{"plan[", index(g), index(d), "]"}, schedule[g][d]);
     }
   }
   for (std::size_t g = 0; g < c_diff.size(); ++g) {
+    if (PassesOver(sink, g, c_diff[g].size())) continue;
     for (std::size_t i = 0; i < c_diff[g].size(); ++i) {
       sink.Float(CName{"c_diff[", index(g), index(i), "]"}, c_diff[g][i]);
     }
   }
   for (std::size_t g = 0; g < c_work.size(); ++g) {
+    if (PassesOver(sink, g, c_work[g].size())) continue;
     for (std::size_t w = 0; w < c_work[g].size(); ++w) {
       sink.Float(CName{"c_work[", index(g), index(w), "]"}, c_work[g][w]);
     }
   }
   for (std::size_t g = 0; g < c_shiftblocks.size(); ++g) {
     const std::vector<CShiftBlock>& blocks = c_shiftblocks[g];
+    if (PassesOver(sink, g, 1 + 2 * blocks.size())) continue;
     sink.Int(CName{"c_numberofblocks[", index(g), -1, "]"}, static_cast<int>(blocks.size()));
     for (std::size_t j = 0; j < blocks.size(); ++j) {
       sink.Int(CName{"c_shiftblocks[", index(g), index(j), "].start"}, blocks[j].start);
@@ -233,9 +256,11 @@ void CShiftSchedulingDomain::VisitVariables(Sink& sink) const {
     }
   }
   for (std::size_t g = 0; g < c_freeweekends.size(); ++g) {
+    if (PassesOver(sink, g, 1)) continue;
     sink.Float(CName{"c_freeweekends[", index(g), -1, "]"}, c_freeweekends[g]);
   }
   for (std::size_t g = 0; g < c_badweekends.size(); ++g) {
+    if (PassesOver(sink, g, c_badweekends[g].size())) continue;
     for (std::size_t w = 0; w < c_badweekends[g].size(); ++w) {
       sink.Int(CName{"c_badweekends[", index(g), index(w), "]"}, c_badweekends[g][w]);
     }
@@ -280,7 +305,8 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
     const auto same = std::find_if(ExportTemplates.begin(), ExportTemplates.end(),
                                    [this](const CExportTemplate& t) { return t.shape == Shape; });
     if (same != ExportTemplates.end()) {
-      UpdateSink sink(*same->store, same->values, same->texts, ChangedVariables);
+      NoteUnchangedGroups(*same);
+      UpdateSink sink(*same->store, same->values, same->texts, UnchangedGroups, ChangedVariables);
       VisitVariables(sink);
       RefreshFileText(*same);
       vars->copy_from(*same->store, room(same->store->number()));
@@ -321,7 +347,8 @@ std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std
   store->copy_from(vars, room);
   std::vector<float> values(vars.number());
   for (std::size_t i = 0; i < values.size(); ++i) values[i] = vars.get(i).get_value();
-  CExportTemplate kept_template{Shape, std::move(store), std::move(values), {}, {}, {}};
+  CExportTemplate kept_template{Shape, std::move(store), std::move(values), {},           {},
+                                {},    schedule,         ComputedLengths,   ComputedCycle};
   if (ExportTemplates.size() < kMaxTemplates) {
     ExportTemplates.push_back(std::move(kept_template));
     return ExportTemplates.size() - 1;
@@ -330,6 +357,27 @@ std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std
   ExportTemplates[kept] = std::move(kept_template);
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
   return kept;
+}
+
+// A group's values are computed from its schedule row, the shift lengths and
+// the cycle alone (ComputeConstraintVars), which the last computation noted.
+void CShiftSchedulingDomain::NoteUnchangedGroups(CExportTemplate& t) {
+  const bool same_inputs =
+      t.lengths == ComputedLengths && t.cycle == ComputedCycle && t.rows.size() == schedule.size();
+  UnchangedGroups.assign(std::max(groups.size(), schedule.size()), 0);
+  for (std::size_t g = 0; g < UnchangedGroups.size(); ++g) {
+    // A group without a row has no values from one.
+    UnchangedGroups[g] = same_inputs && (g >= schedule.size() || t.rows[g] == schedule[g]);
+  }
+  if (!same_inputs) {
+    t.rows = schedule;
+    t.lengths = ComputedLengths;
+    t.cycle = ComputedCycle;
+    return;
+  }
+  for (std::size_t g = 0; g < schedule.size(); ++g) {
+    if (UnchangedGroups[g] == 0) t.rows[g] = schedule[g];
+  }
 }
 
 char* CShiftSchedulingDomain::CFileText::Room(std::size_t chars) {

@@ -146,6 +146,9 @@ TEST(Export, EveryExportMatchesAFirstExport) {
   } const steps[] = {
       {two, "G0", 8, 3},
       {two, "G0", 8, 3},
+      {{"1111100 1111100", "0001111 1110000"}, "G0", 8, 3},  // one group moved, same sizes
+      {{"1111100 1111100", "0001111 1110000"}, "G0", 7, 3},  // the same rows, other hours
+      {two, "G0", 8, 3},
       {{"1111100 1111100", "0022222 2200000"}, "sinus", 0, 3},  // other values, same sizes
       {two, "sinus", -0.0f, 3},                                 // a zero of the other sign
       {two, "G0", 8, 16777217},                                 // ints rounded to one float
