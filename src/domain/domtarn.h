@@ -329,11 +329,21 @@ class CShiftSchedulingDomain : public CDomainInstance {
   CFloatVector c_freeweekends;
   CIntMatrix c_badweekends;
 
+  // What the values computed for each group come from: its schedule row
+  // (empty for a group without one), the shift lengths and the cycle length.
+  struct CGroupInputs {
+    std::vector<std::vector<int>> rows;
+    std::vector<float> lengths;
+    int cycle = -1;
+  };
+  // Marks in `changed` the groups whose inputs differ from `kept` (every
+  // group when `all`, or when the lengths, the cycle length or the number of
+  // groups differ), and brings `kept` up to date.
+  void NoteChangedGroups(CGroupInputs& kept, const std::vector<float>& lengths, bool all,
+                         std::vector<bool>& changed) const;
   // What the constraint variables were last computed from, and which rows
   // differ from it in the computation under way (empty outside it).
-  std::vector<std::vector<int>> ComputedRows;
-  std::vector<float> ComputedLengths;
-  int ComputedCycle = -1;
+  CGroupInputs Computed;
   std::vector<bool> ChangedRows;
 
  private:
@@ -411,16 +421,12 @@ class CShiftSchedulingDomain : public CDomainInstance {
     // The variables file of the store, once made, and where each line ends.
     CFileText file_text;
     std::vector<std::size_t> line_ends;
-    // What the store's computed values came from at its last update: the
-    // schedule rows, the shift lengths and the cycle.
-    std::vector<std::vector<int>> rows;
-    std::vector<float> lengths;
-    int cycle = -1;
+    // What the store's computed values came from at its last update.
+    CGroupInputs inputs;
   };
-  // Marks in UnchangedGroups the groups whose values the template's store
-  // holds as the domain gives them now, and notes what they come from now.
-  void NoteUnchangedGroups(CExportTemplate& t);
-  std::vector<char> UnchangedGroups;
+  // The groups whose values changed since the last update of the template
+  // the export under way brings up to date.
+  std::vector<bool> ExportChangedGroups;
   // Brings a template's variables file up to date with the variables
   // ChangedVariables names, reusing the lines of the others.
   void RefreshFileText(CExportTemplate& t);

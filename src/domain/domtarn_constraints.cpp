@@ -50,23 +50,29 @@ bool CShiftSchedulingDomain::Works(std::size_t g, int day) const {
   return entry > 0 && static_cast<std::size_t>(entry) < shifts.size();
 }
 
-void CShiftSchedulingDomain::NoteChangedRows() {
-  std::vector<float> lengths;
-  for (const CShift& shift : shifts) lengths.push_back(shift.GetLength());
-  const bool all = !GetCaching() || lengths != ComputedLengths || LengthOfCycle != ComputedCycle ||
-                   ComputedRows.size() != groups.size();
-  ComputedLengths = std::move(lengths);
-  ComputedCycle = LengthOfCycle;
-  ComputedRows.resize(groups.size());
-  ChangedRows.assign(groups.size(), all);
+void CShiftSchedulingDomain::NoteChangedGroups(CGroupInputs& kept,
+                                               const std::vector<float>& lengths, bool all,
+                                               std::vector<bool>& changed) const {
+  all = all || lengths != kept.lengths || LengthOfCycle != kept.cycle ||
+        kept.rows.size() != groups.size();
+  kept.lengths = lengths;
+  kept.cycle = LengthOfCycle;
+  kept.rows.resize(groups.size());
+  changed.assign(groups.size(), all);
   static const std::vector<int> kNoRow;
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const std::vector<int>& row = g < schedule.size() ? schedule[g] : kNoRow;
-    if (all || ComputedRows[g] != row) {
-      ChangedRows[g] = true;
-      ComputedRows[g] = row;
+    if (all || kept.rows[g] != row) {
+      changed[g] = true;
+      kept.rows[g] = row;
     }
   }
+}
+
+void CShiftSchedulingDomain::NoteChangedRows() {
+  std::vector<float> lengths;
+  for (const CShift& shift : shifts) lengths.push_back(shift.GetLength());
+  NoteChangedGroups(Computed, lengths, !GetCaching(), ChangedRows);
 }
 
 void CShiftSchedulingDomain::ComputeConstraintVars() {

@@ -93,19 +93,19 @@ class StoreSink {
 // that the store itself is read only where a value changed. Texts are
 // compared before quoting and substitution (`texts`, the texts the store's
 // quoted formulas came from); a changed one is substituted at once, which
-// reads only the store's names, all there. The rows of the groups
-// `unchanged` marks (the same schedule row as at the store's last update,
-// so the same values computed from it) are passed over unread.
+// reads only the store's names, all there. The rows of the groups whose
+// inputs did not change since the store's last update (not marked in
+// `changed_groups`), and so neither did their values, are passed over unread.
 class UpdateSink {
  public:
   // `changed` receives the positions of the variables written anew.
   UpdateSink(TVarlist& vars, std::vector<float>& values, std::vector<std::string>& texts,
-             const std::vector<char>& unchanged, std::vector<std::size_t>& changed)
-      : vars(vars), values(values), texts(texts), unchanged(unchanged), changed(changed) {
+             const std::vector<bool>& changed_groups, std::vector<std::size_t>& changed)
+      : vars(vars), values(values), texts(texts), changed_groups(changed_groups), changed(changed) {
     changed.clear();
   }
   bool PassOver(std::size_t group, std::size_t variables) {
-    if (group >= unchanged.size() || unchanged[group] == 0) return false;
+    if (group >= changed_groups.size() || changed_groups[group]) return false;
     next += variables;
     return true;
   }
@@ -156,7 +156,7 @@ class UpdateSink {
   TVarlist& vars;
   std::vector<float>& values;
   std::vector<std::string>& texts;
-  const std::vector<char>& unchanged;
+  const std::vector<bool>& changed_groups;
   std::vector<std::size_t>& changed;
   std::size_t next = 0;
   std::size_t text_count = 0;
@@ -305,8 +305,9 @@ void CShiftSchedulingDomain::InitializeVariables(TVarlist* vars) {
     const auto same = std::find_if(ExportTemplates.begin(), ExportTemplates.end(),
                                    [this](const CExportTemplate& t) { return t.shape == Shape; });
     if (same != ExportTemplates.end()) {
-      NoteUnchangedGroups(*same);
-      UpdateSink sink(*same->store, same->values, same->texts, UnchangedGroups, ChangedVariables);
+      NoteChangedGroups(same->inputs, Computed.lengths, false, ExportChangedGroups);
+      UpdateSink sink(*same->store, same->values, same->texts, ExportChangedGroups,
+                      ChangedVariables);
       VisitVariables(sink);
       RefreshFileText(*same);
       vars->copy_from(*same->store, room(same->store->number()));
@@ -347,8 +348,7 @@ std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std
   store->copy_from(vars, room);
   std::vector<float> values(vars.number());
   for (std::size_t i = 0; i < values.size(); ++i) values[i] = vars.get(i).get_value();
-  CExportTemplate kept_template{Shape, std::move(store), std::move(values), {},           {},
-                                {},    schedule,         ComputedLengths,   ComputedCycle};
+  CExportTemplate kept_template{Shape, std::move(store), std::move(values), {}, {}, {}, Computed};
   if (ExportTemplates.size() < kMaxTemplates) {
     ExportTemplates.push_back(std::move(kept_template));
     return ExportTemplates.size() - 1;
@@ -357,27 +357,6 @@ std::size_t CShiftSchedulingDomain::KeepExportTemplate(const TVarlist& vars, std
   ExportTemplates[kept] = std::move(kept_template);
   NextTemplate = (NextTemplate + 1) % kMaxTemplates;
   return kept;
-}
-
-// A group's values are computed from its schedule row, the shift lengths and
-// the cycle alone (ComputeConstraintVars), which the last computation noted.
-void CShiftSchedulingDomain::NoteUnchangedGroups(CExportTemplate& t) {
-  const bool same_inputs =
-      t.lengths == ComputedLengths && t.cycle == ComputedCycle && t.rows.size() == schedule.size();
-  UnchangedGroups.assign(std::max(groups.size(), schedule.size()), 0);
-  for (std::size_t g = 0; g < UnchangedGroups.size(); ++g) {
-    // A group without a row has no values from one.
-    UnchangedGroups[g] = same_inputs && (g >= schedule.size() || t.rows[g] == schedule[g]);
-  }
-  if (!same_inputs) {
-    t.rows = schedule;
-    t.lengths = ComputedLengths;
-    t.cycle = ComputedCycle;
-    return;
-  }
-  for (std::size_t g = 0; g < schedule.size(); ++g) {
-    if (UnchangedGroups[g] == 0) t.rows[g] = schedule[g];
-  }
 }
 
 char* CShiftSchedulingDomain::CFileText::Room(std::size_t chars) {
