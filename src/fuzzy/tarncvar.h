@@ -599,7 +599,7 @@ class CVList {
   // the first of its name.
   CombinedVariable* find_cv(std::string_view name, Hint& hint) const {
     if (hint.generation == generation_ && hint.cv != nullptr &&
-        hint.cv->get_cv_name_view() == name_view(name)) {
+        same_text(hint.cv->get_cv_name_view(), name_view(name))) {
       return hint.cv;
     }
     CombinedVariable* found = find_cv(name);

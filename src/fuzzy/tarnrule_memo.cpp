@@ -471,7 +471,7 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
   probe.hash = hash_of(key, n);
   for (int id = outcome_ids_.find(probe.hash); id >= 0;) {
     Outcome& outcome = *outcomes_[static_cast<std::size_t>(id)];
-    if (std::equal(outcome.key.begin(), outcome.key.end(), key, key + n)) {
+    if (outcome.key.size() == n && same_bytes(outcome.key.data(), key, n * sizeof *key)) {
       probe.outcome = &outcome;
       ++hits_;
       return true;

@@ -376,7 +376,7 @@ void TEvalTree::hold_fold(const TFold& fold) {
 bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std::string_view place,
                        std::string_view oper) {
   if (cv == nullptr) return true;
-  const int output = oper == "AND" ? 0 : 1;
+  const int output = same_text(oper, "AND") ? 0 : 1;
   TEntry* entry = find_branch(branch);
   if (entry == nullptr) {
     script_message(message_output(), "\nWarning: ", branch, " does not exist in EVALTREE ",

@@ -186,7 +186,7 @@ float word_value(TScriptRun& run, const TStatementOperands& operands) {
   }
   // The number depends on the text alone: a word that resolves to itself
   // keeps it.
-  if (word != read.text) return decimal_value(word);
+  if (!same_text(word, read.text)) return decimal_value(word);
   if (!operands.decimal) operands.decimal = decimal_value(word);
   return *operands.decimal;
 }
@@ -228,7 +228,7 @@ std::string_view loop_formula(TScriptRun& run, TWordMemory* memory, std::string_
   const auto bits = std::bit_cast<std::uint32_t>(value);
   if (memory != nullptr && !memory->formula.empty() && memory->formula_value_bits == bits &&
       memory->formula_name_size == name.size() &&
-      std::string_view(memory->formula).starts_with(name)) {
+      same_bytes(memory->formula.data(), name.data(), name.size())) {
     return memory->formula;
   }
   std::string& text = memory != nullptr ? memory->formula : run.built_formula;
