@@ -654,6 +654,9 @@ class TIndexedName {
   };
   // Writes the resolved text anew from the pieces and the indices' numbers.
   void lay_out();
+  // Gives an index another number, written over the old digits when they
+  // have the same count, else left for lay_out.
+  void renumber(TIndex& index, int number);
   std::vector<TIndex> indices;
   std::string tail;  // the text after the last index
   // Whether the text with its indices replaced by digits parses as one

@@ -82,30 +82,34 @@ std::string_view TIndexedName::resolve(TVarlist& vars) {
   const TFormulaMemory* memory = vars.formula_memory();
   const bool hinted = memory != nullptr && memory->caching;
   bool negative = false;
-  name_key = 0;
+  std::size_t key = 0;
   for (TIndex& index : indices) {
     // Without caching, every lookup starts from a fresh hint.
     TVarlist::THint fresh;
     const TVariable* var =
         hinted ? vars.find_named_or_absent(index.text, index.hint) : vars.find(index.text, fresh);
-    const float v = var != nullptr ? var->get_value() : index.formula->compute(vars);
-    const int number = index_number(v);
+    const int number =
+        index_number(var != nullptr ? var->get_value() : index.formula->compute(vars));
     negative = negative || number < 0;
-    name_key = name_key * 8 + static_cast<std::size_t>(number);
-    if (number == index.number && laid_out) continue;
-    index.number = number;
-    if (!laid_out) continue;
-    char digits[16];
-    if (index_digits(number, digits) != index.length) {
-      laid_out = false;
-      continue;
-    }
-    // A plain loop: a library copy of one or two characters costs a call.
-    for (std::size_t k = 0; k < index.length; ++k) text[index.at + k] = digits[k];
+    key = key * 8 + static_cast<std::size_t>(number);
+    if (number != index.number) renumber(index, number);
   }
+  name_key = key;
   if (!laid_out) lay_out();
   digits_only = laid_out && !negative;
   return text;
+}
+
+void TIndexedName::renumber(TIndex& index, int number) {
+  index.number = number;
+  if (!laid_out) return;
+  char digits[16];
+  if (index_digits(number, digits) != index.length) {
+    laid_out = false;
+    return;
+  }
+  // A plain loop: a library copy of one or two characters costs a call.
+  for (std::size_t k = 0; k < index.length; ++k) text[index.at + k] = digits[k];
 }
 
 void TIndexedName::lay_out() {
