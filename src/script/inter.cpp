@@ -512,14 +512,13 @@ void main_pass(TScriptRun& run) {
   const long statement_limit = run.Context.limits.statements;
   long statements = 0;
   while (!run.stopped() && !run.reader.at_end()) {
-    const std::string_view word = run.read_word();
     // Unknown words, declarations and their names are passed over: they are
     // no statements and count toward no limit.
     const TStatement* statement = nullptr;
-    if (const auto known = run.reader.statement_of_last_word()) {
-      statement = *known;
-    } else if (const auto it = table.find(word); it != table.end()) {
-      statement = it->second;
+    std::string_view word;
+    if (!run.read_statement(statement, word)) {
+      const auto it = table.find(word);
+      statement = it != table.end() ? it->second : nullptr;
     }
     if (statement == nullptr) continue;
     ++statements;

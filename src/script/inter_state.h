@@ -381,12 +381,24 @@ class TScriptReader {
     end = pos == text.size();
     return cut[k];
   }
-  // The statement the word just read starts, when it is a whole word of the
-  // text (not the rest of one a number was read from); otherwise the word
-  // must be looked up by its text.
-  std::optional<const TStatement*> statement_of_last_word() const {
-    if (!last_whole) return std::nullopt;
-    return statements[following - 1];
+  // Reads the next word as next_word does. When it is a whole word of the
+  // text (not the rest of one a number was read from), as nearly every word
+  // is, gives true and the statement the word starts (null for none);
+  // otherwise false and the word, to be looked up by its text.
+  bool next_statement(const TStatement*& statement, std::string_view& word) {
+    const std::size_t k = following;
+    if (k == 0 || k >= ends.size() || ends[k - 1] != pos) {
+      word = search_word();
+      if (!last_whole) return false;
+      statement = statements[following - 1];
+      return true;
+    }
+    pos = ends[k];
+    following = k + 1;
+    last_whole = true;
+    end = pos == text.size();
+    statement = statements[k];
+    return true;
   }
   // Whether the word just read may hold an index: false only for a whole
   // word of the text without a '['.
@@ -567,6 +579,11 @@ class TScriptRun : public TDivisionByZeroListener {
   }
   std::optional<float> read_number();
   std::optional<int> read_integer();
+  // A word read as the keyword of a statement: see TScriptReader::next_statement.
+  bool read_statement(const TStatement*& statement, std::string_view& word) {
+    ++number_of_tokens;
+    return reader.next_statement(statement, word);
+  }
   // The operands kept at the keyword of `memory`, the reader moved past them
   // as reading them moves it; null when none are kept there.
   const TStatementOperands* kept_operands(const TWordMemory* memory) {
