@@ -70,10 +70,7 @@ TControlList::TQueue& TControlList::deep_queue_made(TKey key) {
 }
 
 void TControlList::clear() {
-  for (TQueue& q : shallow_queues) {
-    q.entries.clear();
-    q.head = 0;
-  }
+  for (TQueue& q : shallow_queues) q.clear();
   deep_queues.clear();
   labels.clear();
   count = 0;
@@ -82,7 +79,7 @@ void TControlList::clear() {
 void TControlList::insert_label(std::string_view name) {
   name = fit(name, script_limits::kNameChars);
   if (const std::optional<TKey> key = key_of(name)) {
-    queue_made(*key).entries.push_back(TControlEntry{0, -1, "1"});
+    queue_made(*key).push(TControlEntry{0, -1, "1"});
   } else {
     labels.emplace(name);
   }

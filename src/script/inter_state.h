@@ -81,19 +81,14 @@ class TControlList {
   // Adds an entry behind those of its kind and level, and gives it.
   TControlEntry& insert(TControlKind kind, int level, float value, std::string_view text = {}) {
     ++count;
-    return queue_made(TKey{kind, level}).entries.emplace_back(TControlEntry{value, -1, text});
+    return queue_made(TKey{kind, level}).push(TControlEntry{value, -1, text});
   }
   // Removes the oldest entry of that kind and level, if any.
   void remove(TControlKind kind, int level) {
     // The list's own queues and entries: the lookups are shared with const.
     auto* found = const_cast<TQueue*>(queue(TKey{kind, level}));
     if (found == nullptr || found->empty()) return;
-    TQueue& q = *found;
-    // The vector is emptied, keeping its room, once its last entry is gone.
-    if (++q.head == q.entries.size()) {
-      q.entries.clear();
-      q.head = 0;
-    }
+    found->pop();
     --count;
   }
   const TControlEntry* find(TControlKind kind, int level) const { return front(TKey{kind, level}); }
@@ -119,10 +114,25 @@ class TControlList {
 
  private:
   // The entries of one name, oldest first; those before `head` are gone.
+  // `size` is the vector's size, kept beside it: control statements look
+  // their entries up all the time, and the vector's would be divided out.
   struct TQueue {
     std::vector<TControlEntry> entries;
     std::size_t head = 0;
-    bool empty() const { return head == entries.size(); }
+    std::size_t size = 0;
+    bool empty() const { return head == size; }
+    TControlEntry& push(TControlEntry entry) {
+      ++size;
+      return entries.emplace_back(entry);
+    }
+    // The vector is emptied, keeping its room, once its last entry is gone.
+    void pop() {
+      if (++head == size) clear();
+    }
+    void clear() {
+      entries.clear();
+      head = size = 0;
+    }
   };
   struct TKey {
     TControlKind kind;
