@@ -309,6 +309,7 @@ class TVarlist {
   // absence is noted as the stamp's complement, which no store has and
   // find_named therefore never takes for a place.
   TVariable* find_named_or_absent(std::string_view n, THint& hint) {
+    if (hint.stamp == stamp && stamp != 0) return &vars[hint.position];
     if (hint.stamp == ~stamp && stamp != 0) return nullptr;
     TVariable* found = find_named(n, hint);
     if (found == nullptr && stamp != 0) hint = THint{UINT32_MAX, ~stamp};

@@ -16,10 +16,11 @@ namespace {
 
 // An index value truncated toward zero, kept within the range of int.
 int index_number(float v) {
+  // One test for the values of int (NaN fails it too); the rest is rare.
+  if (v > static_cast<float>(INT_MIN) && v < static_cast<float>(INT_MAX))
+    return static_cast<int>(v);
   if (std::isnan(v)) return 0;
-  if (v >= static_cast<float>(INT_MAX)) return INT_MAX;
-  if (v <= static_cast<float>(INT_MIN)) return INT_MIN;
-  return static_cast<int>(v);
+  return v > 0 ? INT_MAX : INT_MIN;
 }
 
 // The decimal digits of an index number into `digits`; gives their count.
@@ -84,10 +85,8 @@ std::string_view TIndexedName::resolve(TVarlist& vars) {
   bool negative = false;
   std::size_t key = 0;
   for (TIndex& index : indices) {
-    // Without caching, every lookup starts from a fresh hint.
-    TVarlist::THint fresh;
     const TVariable* var =
-        hinted ? vars.find_named_or_absent(index.text, index.hint) : vars.find(index.text, fresh);
+        hinted ? vars.find_named_or_absent(index.text, index.hint) : vars.find(index.text);
     const int number =
         index_number(var != nullptr ? var->get_value() : index.formula->compute(vars));
     negative = negative || number < 0;
