@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 // Cuts a text to at most `chars` characters; every name and formula field
@@ -58,6 +59,20 @@ inline bool same_bytes(const void* a, const void* b, std::size_t n) {
 
 inline bool same_text(std::string_view a, std::string_view b) {
   return a.size() == b.size() && same_bytes(a.data(), b.data(), a.size());
+}
+
+// Appends a text through the library's copy. A text the compiler knows to
+// be short, cut to a name's size, is otherwise copied inline by a block-copy
+// instruction whose start costs more than copying a few dozen characters.
+[[gnu::noinline]] inline void append_text(std::string& to, std::string_view text) {
+  to.append(text);
+}
+
+// Copies a text to `out`, which has room for it, as append_text does, and
+// gives the end of the copy.
+[[gnu::noinline]] inline char* copy_text(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
 }
 
 // Whether a name is `prefix` followed by a number from 1 up, written without

@@ -31,11 +31,6 @@ constexpr std::size_t kCountLineChars = 32;
 // end, two blanks and a value in the general notation ("-1.23457e+38").
 constexpr std::size_t kLineChars = 24;
 
-char* Put(char* out, std::string_view text) {
-  std::memcpy(out, text.data(), text.size());
-  return out + text.size();
-}
-
 }  // namespace
 
 // The variables file in one piece: the count line, then one "name formula
@@ -51,14 +46,14 @@ char* CDomainInstance::PutCountLine(char* out, std::size_t variables) {
   if (variables == 0) return out;
   CTextBuffer count;
   count << "/* #: " << static_cast<int>(variables) << " */ ";
-  return Put(out, count.View());
+  return copy_text(out, count.View());
 }
 
 char* CDomainInstance::PutVariableLine(char* out, char* last, const TVariable& var) {
   *out++ = '\n';
-  out = Put(out, var.name_text());
+  out = copy_text(out, var.name_text());
   *out++ = ' ';
-  out = Put(out, var.formula_text());
+  out = copy_text(out, var.formula_text());
   *out++ = ' ';
   return ToCharsGeneral(out, last, var.get_value()).ptr;
 }

@@ -25,11 +25,6 @@
 
 namespace {
 
-char* Put(char* out, std::string_view text) {
-  std::memcpy(out, text.data(), text.size());
-  return out + text.size();
-}
-
 // A variable's name: a prefix, up to two bracketed indices and a suffix, as
 // "plan[" 2 "][" 13 "]" or "groups[" 0 "].name"; formatted only for the
 // sinks that need it.
@@ -400,7 +395,7 @@ void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
   for (const std::size_t i : ChangedVariables) {
     // The line before, when written anew just now, holds its new end.
     const std::size_t start = i == 0 ? head : next_line == i ? copied : t.line_ends[i - 1];
-    out = Put(out, std::string_view(old + copied, start - copied));
+    out = copy_text(out, std::string_view(old + copied, start - copied));
     for (; next_line < i; ++next_line) t.line_ends[next_line] += shift;
     out = PutVariableLine(out, last, store.get(i));
     copied = t.line_ends[i];
@@ -408,7 +403,7 @@ void CShiftSchedulingDomain::RefreshFileText(CExportTemplate& t) {
     shift = static_cast<std::ptrdiff_t>(t.line_ends[i]) - static_cast<std::ptrdiff_t>(copied);
     next_line = i + 1;
   }
-  out = Put(out, std::string_view(old + copied, t.file_text.size - copied));
+  out = copy_text(out, std::string_view(old + copied, t.file_text.size - copied));
   for (; next_line < t.line_ends.size(); ++next_line) t.line_ends[next_line] += shift;
   take_written(out);
 }

@@ -502,8 +502,8 @@ void TEvalTree::record_score(TEntry& entry, std::string_view name, std::string_v
   scores_.push_back({-1, static_cast<std::uint32_t>(&entry - entries_.data()),
                      static_cast<std::uint32_t>(text_at), static_cast<std::uint8_t>(name.size()),
                      static_cast<std::uint8_t>(place.size()), value});
-  score_text_.append(name);
-  score_text_.append(place);
+  append_text(score_text_, name);
+  append_text(score_text_, place);
   if (entry.last_score >= 0) {
     scores_[static_cast<std::size_t>(entry.last_score)].next = at;
   } else {
