@@ -122,10 +122,7 @@ std::string_view TScriptReader::search_word() {
                                  word_ends.begin());
   }
   if (k < n && word_starts[k] >= pos) {
-    pos = word_ends[k];
-    following = k + 1;
-    last_whole = true;
-    end = pos == text.size();
+    pass_word(k);
     return words->cut[k];
   }
   last_whole = false;
@@ -169,10 +166,7 @@ std::optional<TScriptReader::TSkipped> TScriptReader::skip_if_part() {
   }
   if (last < 0) return std::nullopt;
   const auto m = static_cast<std::size_t>(last);
-  pos = words->ends[m];
-  following = m + 1;
-  last_whole = true;
-  end = pos == text.size();
+  pass_word(m);
   return TSkipped{words->cut[m], static_cast<int>(m - k + 1)};
 }
 

@@ -384,11 +384,8 @@ class TScriptReader {
   // Other positions than the end of the previous word search.
   std::string_view next_word() {
     const std::size_t k = following;
-    if (k == 0 || k >= ends.size() || ends[k - 1] != pos) return search_word();
-    pos = ends[k];
-    following = k + 1;
-    last_whole = true;
-    end = pos == text.size();
+    if (!stands_before(k)) return search_word();
+    pass_word(k);
     return cut[k];
   }
   // Reads the next word as next_word does. When it is a whole word of the
@@ -397,16 +394,13 @@ class TScriptReader {
   // otherwise false and the word, to be looked up by its text.
   bool next_statement(const TStatement*& statement, std::string_view& word) {
     const std::size_t k = following;
-    if (k == 0 || k >= ends.size() || ends[k - 1] != pos) {
+    if (!stands_before(k)) {
       word = search_word();
       if (!last_whole) return false;
       statement = statements[following - 1];
       return true;
     }
-    pos = ends[k];
-    following = k + 1;
-    last_whole = true;
-    end = pos == text.size();
+    pass_word(k);
     statement = statements[k];
     return true;
   }
@@ -512,6 +506,17 @@ class TScriptReader {
   bool last_whole = false;    // the last word read was following - 1
   bool remembering = true;    // hints and memories of words are handed out
 
+  // Whether word k is the next word, the read position at the end of the word before.
+  bool stands_before(std::size_t k) const {
+    return k != 0 && k < ends.size() && ends[k - 1] == pos;
+  }
+  // Moves the read position past word k, the next word.
+  void pass_word(std::size_t k) {
+    pos = ends[k];
+    following = k + 1;
+    last_whole = true;
+    end = pos == text.size();
+  }
   // Parses word i as a formula, once.
   TFormula* parse_word(std::size_t i) const;
   std::string_view search_word();
