@@ -167,6 +167,7 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   slots.reserve(other.slots.size());
   append_in_blocks(slots, other.slots);
   names = other.names;
+  bracket_texts = other.bracket_texts;
   shapes = other.shapes;
   shape = other.shape;
   // Inserting `room` more must not outgrow the index either.
@@ -187,6 +188,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   // growth: each would move every variable held.
   if (vars.size() == vars.capacity()) vars.reserve(std::max(2 * vars.size(), kMinVariables));
   TVariable& added = vars.emplace_back(made);
+  note_bracket_text(added.name_text());
   if (shapes != nullptr) shape = shapes->step(shape, true, added.name_text(), added.name_hash);
   // An existing name keeps its first variable: the new one stays hidden.
   const std::size_t slot = slot_of(added.name_text(), added.name_hash);

@@ -273,6 +273,22 @@ class TVarlist {
     const std::int32_t position = position_of(n);
     return position == kEmpty ? nullptr : &vars[static_cast<std::size_t>(position)];
   }
+  // find for a name that mostly names no variable, such as the place of a
+  // rated constraint (week[3][5]): a bracketed name is known absent, without
+  // a lookup, when no name of the store begins with its text before the '['.
+  // `bit` is bracket_bit of the name cut to a name's size.
+  const TVariable* find_rare(std::string_view n, std::size_t bit) const {
+    if (bit != kNoBracket && (bracket_texts[bit / 64] >> (bit % 64) & 1) == 0) return nullptr;
+    return find(n);
+  }
+  // The bit of a name's text before its first '[' in the store's filter of
+  // such texts; kNoBracket for a name without a '['.
+  static constexpr std::size_t kNoBracket = SIZE_MAX;
+  static std::size_t bracket_bit(std::string_view name) {
+    const std::size_t open = name.find('[');
+    if (open == std::string_view::npos) return kNoBracket;
+    return variable_name_hash(name.substr(0, open)) % kBracketBits;
+  }
 
   // Where a lookup found a name's first variable, kept by the caller for the
   // next lookup from the same place. It is checked against the name and the
@@ -409,6 +425,16 @@ class TVarlist {
                 std::string_view text, std::size_t limit);
   void release_texts(const TVariable& var);
   bool holds_long_texts() const { return free_chunks.size() != chunks.size(); }
+
+  // A filter of the texts before the first '[' of the store's names: one
+  // bit for each, picked by its hash. Bits are set as names come and never
+  // cleared, so a clear bit means that no name begins with such a text.
+  static constexpr std::size_t kBracketBits = 256;
+  std::array<std::uint64_t, kBracketBits / 64> bracket_texts{};
+  void note_bracket_text(std::string_view name) {
+    const std::size_t bit = bracket_bit(name);
+    if (bit != kNoBracket) bracket_texts[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
 
   std::vector<TVariable> vars;
   std::vector<Slot> slots;  // size a power of two, or empty
@@ -642,6 +668,9 @@ class TIndexedName {
   // Computes the text the last resolve gave as compute_formula does. A text
   // that is one name, as most are, is looked up without parsing it.
   float compute(TVarlist& vars);
+  // TVarlist::bracket_bit of every resolved text cut to a name's size: the
+  // texts differ only from the first '[' on.
+  std::size_t bracket_bit() const { return bracket_bit_; }
 
  private:
   struct TIndex {
@@ -663,6 +692,7 @@ class TIndexedName {
   // Whether the text with its indices replaced by digits parses as one
   // variable name; a minus sign or a cut text may parse otherwise.
   bool one_name = false;
+  std::size_t bracket_bit_ = TVarlist::kNoBracket;
   bool digits_only = false;  // the last resolve wrote digits only, uncut
   // The last resolved text; while `laid_out`, numbers of as many digits as
   // before are written over the old ones.

@@ -77,6 +77,7 @@ TIndexedName::TIndexedName(std::string_view word) {
   // Digits in place of the zeros leave the names and operators where they
   // are: the texts parse as the sample does.
   one_name = parses_as_one_name(sample);
+  bracket_bit_ = TVarlist::bracket_bit(fit(word, script_limits::kNameChars));
 }
 
 std::string_view TIndexedName::resolve(TVarlist& vars) {

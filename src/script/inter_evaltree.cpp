@@ -125,9 +125,13 @@ void statement_aggregate(TScriptRun& run) {
   const std::string_view branch = run.resolve_name_view(operands.branch, run.rooms[0]);
   std::string& place_text = run.rooms[1];
   std::string_view place = run.resolve_formula_view(operands.formula, place_text);
-  if (const char* formula = run.Vars->get_formula(place)) {
+  const TIndexedName* indexed = operands.formula.indexed;
+  const std::size_t bit = indexed != nullptr && place.data() == indexed->resolved().data()
+                              ? indexed->bracket_bit()
+                              : TVarlist::bracket_bit(fit(place, script_limits::kNameChars));
+  if (const TVariable* var = run.Vars->find_rare(place, bit)) {
     // The variable's formula is copied: the store may move its entries.
-    place_text = formula;
+    place_text = var->get_formula();
     place = place_text;
   }
   const std::string_view name = run.resolve_name_view(operands.name, run.rooms[2]);

@@ -36,14 +36,20 @@ class EvalTree : public ::testing::Test {
   void SetUp() override { write_tree_table(); }
 };
 
-// The tree outlives its run; a second EVALTREE replaces the first.
+// The tree outlives its run; a second EVALTREE replaces the first. A place
+// that names a variable stands for the variable's formula, also when its
+// text before the '[' is longer than a name, which the cut name then holds.
 TEST_F(EvalTree, ConstraintListHoldsEveryAggregationGroupedByBranch) {
+  const std::string long_text(85, 'n');
   const ScriptRun run = run_tree_script(
       kSetup +
       "EVALTREE r first C AND END EVALTREE r total A AND B OR END LET g = 1 LET w = 2 "
-      "LET c_diff[1][2] = 32 LET place = c_diff[g][w] "
+      "LET c_diff[1][2] = 32 LET place = c_diff[g][w] LET " +
+      long_text +
+      " = 7 "
       "SET k = 0.3 AGGREGATE A AND k diff[g][w] SET k = 0.6 AGGREGATE B AND k place "
-      "SET k = 0.8 AGGREGATE A AND k c_diff[g][w]");
+      "SET k = 0.8 AGGREGATE A AND k c_diff[g][w] AGGREGATE A AND k " +
+      long_text + "[g]");
   ASSERT_NE(run.tree, nullptr);
   EXPECT_STREQ(run.tree->get_name(), "total");
   EXPECT_EQ(run.tree->get_rule_set(), nullptr);
@@ -51,10 +57,11 @@ TEST_F(EvalTree, ConstraintListHoldsEveryAggregationGroupedByBranch) {
   EXPECT_EQ(lines_starting("after.txt", "Branch: ").size(), 3u);  // the head and A and B
   EXPECT_TRUE(lines_starting("after.txt", "Branch: C").empty());
   const ConstraintEvaluations list = run.tree->GetConstraintList();
-  ASSERT_EQ(list.size(), 3u);
+  ASSERT_EQ(list.size(), 4u);
   // clang-format off
   struct Expected { const char* branch; const char* formula; float value; } expected[] = {
-      {"A", "diff[1][2]", 0.3f}, {"A", "32", 0.8f}, {"B", "c_diff[1][2]", 0.6f}};
+      {"A", "diff[1][2]", 0.3f}, {"A", "32", 0.8f}, {"A", "7", 0.8f},
+      {"B", "c_diff[1][2]", 0.6f}};
   // clang-format on
   for (std::size_t i = 0; i < list.size(); ++i) {
     EXPECT_STREQ(list[i].GetName(), "k");

@@ -30,8 +30,9 @@ std::string names_of(const TVarlist& store) {
 // empty to past their cut, and are replaced by parts of themselves. Order,
 // texts, values and every lookup must agree, also lookups through hints kept
 // per name or shared by all names, in a copy of a store, in two stores of
-// different histories that share their hints, and in a snapshot copied now
-// and then that must keep its texts while its source changes or goes.
+// different histories that share their hints, in a snapshot copied now
+// and then that must keep its texts while its source changes or goes, and
+// through the lookup that passes over names the store's filter rules out.
 TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   const auto numbered = [](const std::string& prefix, int count) {
     std::vector<std::string> names;
@@ -97,6 +98,12 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
         ASSERT_EQ(store.find(name, hints[k]), expected) << name;
         ASSERT_EQ(store.find(name, shared), expected) << name;
         ASSERT_EQ(copy.find(name, hints[k]), it == model.end() ? nullptr : &copy.get(at)) << name;
+        // The lookup for mostly absent names, of a present and of an absent text before '['.
+        ASSERT_EQ(copy.find_rare(name, TVarlist::bracket_bit(name)),
+                  it == model.end() ? nullptr : &copy.get(at))
+            << name;
+        const std::string absent = "u" + name;
+        ASSERT_EQ(store.find_rare(absent, TVarlist::bracket_bit(absent)), nullptr) << absent;
       }
     };
     for (int step = 0; step < 4000; ++step) {
