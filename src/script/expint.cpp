@@ -182,7 +182,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   put_text(made.formula, made.formula_size, TVariable::kFormulaInPlace, f, kFormulaChars);
   made.name_hash = variable_name_hash(made.name_text());
   made.value = v;
-  made.computed = v == 0.0f ? 0 : 1;
+  made.computed = v != 0.0f;
   if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
   // A store that fills from empty skips the first, smallest steps of
   // growth: each would move every variable held.

@@ -48,7 +48,8 @@ void script_message(std::ostream* out, const Parts&... parts) {
 // One variable: name, value, defining formula, and whether the value is current.
 // Variables are made and given formulas by their store (TVarlist::insert and
 // TVarlist::set_formula), which keeps the texts too long to be held in place.
-class TVariable {
+// A variable fills one cache line: reading one touches a single line.
+class alignas(64) TVariable {
  public:
   // Name and formula stay valid while the variable stays in its place in
   // the store and keeps its formula.
@@ -58,9 +59,9 @@ class TVariable {
   // The same texts with their lengths (a text may hold a '\0').
   std::string_view name_text() const { return {get_name(), name_size}; }
   std::string_view formula_text() const { return {get_formula(), formula_size}; }
-  int get_comp() const { return computed; }
+  int get_comp() const { return computed ? 1 : 0; }
   void set_value(float v) { value = v; }
-  void set_comp(int c) { computed = c; }
+  void set_comp(int c) { computed = c != 0; }
 
  private:
   friend class TVarlist;
@@ -69,12 +70,14 @@ class TVariable {
   // copied as one block of memory; the store sets every member.
   TVariable() = default;
   // Texts up to these sizes are held in the variable, with their
-  // terminators; nearly all names and formulas are that short, and small
-  // variables make the copy of a store for every evaluation, and every walk
-  // over it, cheap. A longer text lives in a chunk of its store, and the
-  // variable holds the chunk's address in place of the characters.
-  static constexpr std::size_t kNameInPlace = 31;
-  static constexpr std::size_t kFormulaInPlace = 23;
+  // terminators; nearly all names and formulas are that short (the longest
+  // names a roster exports, such as c_shiftblocks[11][27].start, among
+  // them), and small variables make the copy of a store for every
+  // evaluation, and every walk over it, cheap. A longer text lives in a
+  // chunk of its store, and the variable holds the chunk's address in place
+  // of the characters.
+  static constexpr std::size_t kNameInPlace = 27;
+  static constexpr std::size_t kFormulaInPlace = 22;
   static const char* text(const unsigned char* chars, std::size_t size, std::size_t in_place) {
     if (size <= in_place) return reinterpret_cast<const char*>(chars);
     const char* held_apart;
@@ -91,14 +94,15 @@ class TVariable {
   // Set while the calculator computes this variable: a formula that refers
   // to itself is an error.
   bool in_progress;
-  bool first_of_name;       // the one every lookup of the name finds
+  bool first_of_name;  // the one every lookup of the name finds
+  bool computed;
   std::uint32_t name_hash;  // for the store's index
   float value;
-  int computed;
   static_assert(kNameInPlace + 1 >= sizeof(void*) && kFormulaInPlace + 1 >= sizeof(void*),
                 "a text held apart leaves its address in place of the characters");
 };
 static_assert(std::is_trivial_v<TVariable>, "stores copy their variables as memory");
+static_assert(sizeof(TVariable) == 64, "a variable fills one cache line");
 
 // Hash of a variable name (or any short text), eight characters at a time:
 // the rotation brings the high bits a multiplication fills to the next

@@ -39,6 +39,12 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
     for (int k = 0; k < count; ++k) names.push_back(prefix + std::to_string(k) + "].x");
     return names;
   };
+  // Names of 23 to 33 characters, around the size a variable holds in place.
+  std::vector<std::string> around_in_place;
+  for (int k = 0; k < 40; ++k) {
+    around_in_place.push_back(std::string(static_cast<std::size_t>(20 + k % 10), 'n') + "[" +
+                              std::to_string(k) + "]");
+  }
   std::vector<std::string> sharing;
   for (int k = 0; sharing.size() < 6; ++k) {
     const std::string name = std::string("k").append(std::to_string(k));
@@ -50,6 +56,7 @@ TEST(VariableStore, IndexAgreesWithALinearSearchThroughInsertsAndRemovals) {
   } cases[] = {{numbered("v[", 3), 4000},
                {numbered("v[", 40), 4000},
                {numbered("c_shiftblocks_of_the_team[", 700), 4000},
+               {around_in_place, 4000},
                {sharing, 6}};
   struct TEntry {
     std::string name;
