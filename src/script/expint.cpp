@@ -127,7 +127,7 @@ TStoreShapes* TVarlist::remembering_shapes() const {
 
 void TVarlist::reserve(std::size_t count) {
   vars.reserve(count);
-  if (2 * count > slots.size()) grow_index(std::bit_ceil(2 * count));
+  if (index_full(count, slots.size())) grow_index(slots_for(count));
 }
 
 namespace {
@@ -171,7 +171,7 @@ void TVarlist::copy_from(const TVarlist& other, std::size_t room) {
   shapes = other.shapes;
   shape = other.shape;
   // Inserting `room` more must not outgrow the index either.
-  if (2 * (vars.size() + room) > slots.size()) grow_index(std::bit_ceil(2 * (vars.size() + room)));
+  if (index_full(vars.size() + room, slots.size())) grow_index(slots_for(vars.size() + room));
 }
 
 void TVarlist::insert(std::string_view n, std::string_view f, float v) {
@@ -183,7 +183,7 @@ void TVarlist::insert(std::string_view n, std::string_view f, float v) {
   made.name_hash = variable_name_hash(made.name_text());
   made.value = v;
   made.computed = v != 0.0f;
-  if (2 * (names + 1) > slots.size()) grow_index(2 * slots.size());
+  if (index_full(names + 1, slots.size())) grow_index(2 * slots.size());
   // A store that fills from empty skips the first, smallest steps of
   // growth: each would move every variable held.
   if (vars.size() == vars.capacity()) vars.reserve(std::max(2 * vars.size(), kMinVariables));
