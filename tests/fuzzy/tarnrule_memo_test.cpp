@@ -137,6 +137,27 @@ TEST_F(RuleMemoTest, CyclesAndMissingBlocksFailAlike) {
 // and variables a plan met are as they were: a block moved, missing or
 // changed, an input given rules or a variable missing must change what the
 // evaluation reads.
+// R's key holds the inputs A, B and C in the order its rules name them, so
+// that C's fuzzification lies past the words an outcome holds in place:
+// evaluations that differ in C alone get outcomes of their own, and each is
+// found again.
+TEST_F(RuleMemoTest, OutcomesOfKeysLongerThanTheirPlaceAreFoundAndExact) {
+  const auto add_r = [this](RuleSet& rs) {
+    const CombinedVariable a(&in_ps, "A");
+    const CombinedVariable b(&in_ps, "B");
+    const CombinedVariable c(&in_ps, "C");
+    const CombinedVariable r(&out_ps, "R");
+    rs.add_ComplexRule(&a, "low", &b, "low", &r, "bad", AND, 1);
+    rs.add_BasicRule(&c, "high", &r, "good", 1);
+    rs.get_cv("A")->set_value(2);
+    rs.get_cv("B")->set_value(3);
+  };
+  const auto c_at = [](float c) { return [c](RuleSet& rs) { rs.get_cv("C")->set_value(c); }; };
+  step(add_r, "X");
+  for (float c : {1.0f, 9.0f, 1.0f, 9.0f}) step(c_at(c), "R");
+  EXPECT_GT(memo.hits(), 0u);
+}
+
 TEST_F(RuleMemoTest, PlansCarriedToTheNextRuleSetOnlyWhileTheirBlocksHold) {
   RuleSet source;
   build(source);
