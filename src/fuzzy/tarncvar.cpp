@@ -3,6 +3,7 @@
 // the cover merge of clipped functions and the text formats.
 #include "tarncvar.h"
 
+#include <algorithm>
 #include <bit>
 #include <ostream>
 
@@ -42,6 +43,18 @@ bool same_bits(const PList& a, const PList& b) {
   const std::vector<Point>& p = a.points();
   const std::vector<Point>& q = b.points();
   return p.size() == q.size() && same_bytes(p.data(), q.data(), p.size() * sizeof(Point));
+}
+
+// Makes `to` equal to `from`, leaving the terms that are equal bit for bit
+// as they are and reusing the strings and point buffers of the others.
+void assign_terms(std::vector<PlimFuzzySet>& to, const std::vector<PlimFuzzySet>& from) {
+  if (to.size() != from.size()) {
+    to = from;
+    return;
+  }
+  for (std::size_t k = 0; k < to.size(); ++k) {
+    if (!to[k].same_bits_as(from[k])) to[k] = from[k];
+  }
 }
 
 }  // namespace
@@ -216,22 +229,24 @@ void PList::get_x(FList* out, float y) const {
 // After a removal the next triple starts at the former third point, so of a
 // run of four equal values the last two stay; evaluation results depend on
 // exactly this clean-up.
-void PList::clear_horizontal_line() {
-  for (std::size_t i = 0; i + 2 < points_.size(); ++i) {
-    const float y = points_[i].get_y();
-    if (points_[i + 1].get_y() == y && points_[i + 2].get_y() == y) {
-      points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+namespace {
+template <float (Point::*coordinate)() const>
+void clear_middle_points(std::vector<Point>& points) {
+  for (std::size_t i = 0; i + 2 < points.size(); ++i) {
+    const float v = (points[i].*coordinate)();
+    if ((points[i + 1].*coordinate)() == v && (points[i + 2].*coordinate)() == v) {
+      points.erase(points.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     }
   }
 }
+}  // namespace
+
+void PList::clear_horizontal_line() {
+  clear_middle_points<&Point::get_y>(points_);
+}
 
 void PList::clear_vertical_line() {
-  for (std::size_t i = 0; i + 2 < points_.size(); ++i) {
-    const float x = points_[i].get_x();
-    if (points_[i + 1].get_x() == x && points_[i + 2].get_x() == x) {
-      points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-    }
-  }
+  clear_middle_points<&Point::get_x>(points_);
 }
 
 void PList::clear_lines() {
@@ -572,14 +587,7 @@ void PlimList::take_terms_later(std::shared_ptr<const PlimList> source) {
 
 void PlimList::take_source_terms() const {
   const std::shared_ptr<const PlimList> source = std::move(pending_source_);
-  const std::vector<PlimFuzzySet>& from = source->sets_;
-  if (sets_.size() != from.size()) {
-    sets_ = from;
-    return;
-  }
-  for (std::size_t k = 0; k < sets_.size(); ++k) {
-    if (!sets_[k].same_bits_as(from[k])) sets_[k] = from[k];
-  }
+  assign_terms(sets_, source->sets_);
 }
 
 void PlimList::remember_value(std::uint32_t x_bits) {
@@ -628,11 +636,9 @@ void PlimList::forget_known_values() {
 }
 
 bool PlimList::same_shape(const std::vector<PlimFuzzySet>& terms) const {
-  if (terms.size() != sets_.size()) return false;
-  for (std::size_t k = 0; k < sets_.size(); ++k) {
-    if (!sets_[k].same_shape_as(terms[k])) return false;
-  }
-  return true;
+  return std::equal(
+      sets_.begin(), sets_.end(), terms.begin(), terms.end(),
+      [](const PlimFuzzySet& a, const PlimFuzzySet& b) { return a.same_shape_as(b); });
 }
 
 // The newest storage whose values were left by a list of this shape; else
@@ -852,13 +858,7 @@ void PlimList::copy(const PlimList* other) {
   fuzzified_stamp_ = other->fuzzified_stamp_;
   fuzzified_bits_ = other->fuzzified_bits_;
   forget_known_values();
-  if (sets_.size() != other->sets_.size()) {
-    sets_ = other->sets_;
-    return;
-  }
-  for (std::size_t k = 0; k < sets_.size(); ++k) {
-    if (!sets_[k].same_bits_as(other->sets_[k])) sets_[k] = other->sets_[k];
-  }
+  assign_terms(sets_, other->sets_);
 }
 
 void PlimList::show(std::ostream& out) const {

@@ -82,42 +82,15 @@ class ConcatOperator {
 // always united by their pointwise maximum.
 class OperatorSet {
  public:
-  void set_importance_operator(fuzzy_operator op) {
-    changed();
-    importance_operator_.set_oper(op);
-  }
-  void set_and_operator(fuzzy_operator op) {
-    changed();
-    and_operator_.set_oper(op);
-  }
-  void set_or_operator(fuzzy_operator op) {
-    changed();
-    or_operator_.set_oper(op);
-  }
-  void set_certainty_operator(fuzzy_operator op) {
-    changed();
-    certainty_operator_.set_oper(op);
-  }
-  void set_inference_operator(fuzzy_operator op) {
-    changed();
-    inference_operator_.set_oper(op);
-  }
-  void set_accumulate_operator(fuzzy_operator op) {
-    changed();
-    accumulate_operator_.set_oper(op);
-  }
-  void set_defuzzy_operator(defuzzification_operator op) {
-    changed();
-    defuzzy_operator_.set_oper(op);
-  }
-  void set_gamma(float gamma) {
-    changed();
-    gamma_ = gamma;
-  }
-  void set_accuracy(int accuracy) {
-    changed();
-    accuracy_ = accuracy;
-  }
+  void set_importance_operator(fuzzy_operator op) { set(importance_operator_, op); }
+  void set_and_operator(fuzzy_operator op) { set(and_operator_, op); }
+  void set_or_operator(fuzzy_operator op) { set(or_operator_, op); }
+  void set_certainty_operator(fuzzy_operator op) { set(certainty_operator_, op); }
+  void set_inference_operator(fuzzy_operator op) { set(inference_operator_, op); }
+  void set_accumulate_operator(fuzzy_operator op) { set(accumulate_operator_, op); }
+  void set_defuzzy_operator(defuzzification_operator op) { set(defuzzy_operator_, op); }
+  void set_gamma(float gamma) { set(gamma_, gamma); }
+  void set_accuracy(int accuracy) { set(accuracy_, accuracy); }
   // Changes with every setter and read; never reused, also across sets
   // (copies take the revision of what they copy). A rule set's revision
   // includes its operator set's, however the set was reached.
@@ -150,6 +123,12 @@ class OperatorSet {
   std::uint64_t revision_ = next_generation();
 
   void changed() { revision_ = next_generation(); }
+  // Every setter moves the revision with the value it sets.
+  template <class TField, class TValue>
+  void set(TField& field, TValue value) {
+    changed();
+    field = TField(value);
+  }
 };
 
 // Each operator comes in three forms: on two degrees; on a list of degrees;

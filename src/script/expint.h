@@ -218,7 +218,6 @@ class TVarlist {
   // Removes the first variable named `n`; the others keep their order.
   void remove(std::string_view n);
 
-  // Inline, as lookups by name run for nearly every word of a script.
   int in_list(std::string_view n) const { return find(n) != nullptr ? 1 : 0; }
   // 0 when absent.
   float get_value(std::string_view n) const {
@@ -564,6 +563,20 @@ int is_delimiter(char c);
 // The list functions of formulas: SUM{...}, MUL{...}, MIN{...}, MAX{...}.
 inline bool is_list_function(std::string_view word) {
   return word == "SUM" || word == "MUL" || word == "MIN" || word == "MAX";
+}
+inline bool is_one_argument_function(std::string_view word) {
+  return word == "SQR" || word == "SIN" || word == "COS" || word == "TAN" || word == "ABS" ||
+         word == "LOG" || word == "SRT";
+}
+// The upper-cased first three characters of `text`, where a function word
+// would stand, when at least four remain; empty otherwise.
+inline std::string function_word(std::string_view text) {
+  if (text.size() < 4) return {};
+  std::string word(text.substr(0, 3));
+  for (char& c : word) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return word;
 }
 // White space as the stream's word extraction sees it in the C locale.
 inline bool is_space(char c) {

@@ -5,6 +5,7 @@
 // The formula language has no operator precedence: every bracket level holds
 // at most one one-character operator, and text a level does not consume is
 // left to the enclosing level (a+b+c computes a+b).
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -24,37 +25,19 @@ void expression_error(const TVarlist& vars) {
   script_message(vars.output(), "\nDynaTARN++: error in expression!\n");
 }
 
-bool is_one_argument_function(std::string_view f) {
-  return f == "SQR" || f == "SIN" || f == "COS" || f == "TAN" || f == "ABS" || f == "LOG" ||
-         f == "SRT";
-}
+// The characters that separate names and numbers: operators, brackets,
+// the list comma and the end of the text.
+constexpr auto kDelimiters = [] {
+  std::array<bool, 256> table{};
+  for (char c : std::string_view("+-*/(){},?=<>!&|#")) table[static_cast<unsigned char>(c)] = true;
+  table['\0'] = true;
+  return table;
+}();
 
 }  // namespace
 
 int is_delimiter(char c) {
-  switch (c) {
-    case '+':
-    case '-':
-    case '*':
-    case '/':
-    case '(':
-    case ')':
-    case '{':
-    case '}':
-    case ',':
-    case '?':
-    case '=':
-    case '<':
-    case '>':
-    case '!':
-    case '&':
-    case '|':
-    case '#':
-    case '\0':
-      return 1;
-    default:
-      return 0;
-  }
+  return kDelimiters[static_cast<unsigned char>(c)] ? 1 : 0;
 }
 
 float string_to_float(std::string_view exp_s) {
@@ -78,7 +61,7 @@ class TFormulaParser {
   }
 
   void operand(TExptree& node) {
-    const std::string word = function_word();
+    const std::string word = function_word(rest);
     if (at('?')) {
       node.type = 1;
       node.oper.assign(1, '?');
@@ -114,16 +97,6 @@ class TFormulaParser {
 
   bool at(char c) const { return !rest.empty() && rest.front() == c; }
   void drop(std::size_t n) { rest.remove_prefix(std::min(n, rest.size())); }
-
-  // The upper-cased first three characters when at least four remain.
-  std::string function_word() const {
-    if (rest.size() < 4) return {};
-    std::string word(rest.substr(0, 3));
-    for (char& c : word) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return word;
-  }
 
   // First operand, then either a closing bracket or an operator and a second operand.
   void binary_tail(TExptree& node) {

@@ -87,20 +87,10 @@ bool has_symbolic_index(std::string_view token, std::size_t at, std::size_t open
   return false;
 }
 
-// The three upper-cased letters at `pos` when they form a function word and at
-// least four characters remain; an empty view otherwise.
+// The function word at `pos`, upper-cased; empty where none stands.
 std::string function_word_at(std::string_view in, std::size_t pos) {
-  if (in.size() - pos < 4) return {};
-  std::string word(in.substr(pos, 3));
-  for (char& c : word) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  static constexpr std::array<std::string_view, 11> kWords = {
-      "SQR", "SIN", "COS", "TAN", "ABS", "SUM", "MUL", "LOG", "MIN", "MAX", "SRT"};
-  for (std::string_view w : kWords) {
-    if (word == w) return word;
-  }
-  return {};
+  std::string word = function_word(in.substr(pos));
+  return is_one_argument_function(word) || is_list_function(word) ? word : std::string();
 }
 
 // Replaces #c by the number of elements found for the range named c.

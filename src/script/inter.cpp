@@ -113,15 +113,8 @@ TScriptReader::TScriptReader(std::string_view text, std::shared_ptr<TScriptWords
 // position lies inside a word (after a number was read from its front) or no
 // word is left.
 std::string_view TScriptReader::search_word() {
-  const std::vector<std::uint32_t>& word_starts = words->starts;
-  const std::vector<std::uint32_t>& word_ends = words->ends;
-  const std::size_t n = word_ends.size();
-  std::size_t k = following;
-  if (k == 0 || k > n || word_ends[k - 1] != pos) {
-    k = static_cast<std::size_t>(std::upper_bound(word_ends.begin(), word_ends.end(), pos) -
-                                 word_ends.begin());
-  }
-  if (k < n && word_starts[k] >= pos) {
+  const auto k = static_cast<std::size_t>(words_before(pos));
+  if (k < ends.size() && words->starts[k] >= pos) {
     pass_word(k);
     return words->cut[k];
   }

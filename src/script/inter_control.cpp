@@ -286,13 +286,10 @@ void statement_if(TScriptRun& run) {
   run.branch = value != 0 ? 1 : -1;
 }
 
-void statement_then(TScriptRun& run) {
-  if (run.branch != -1) return;
-  if (skip_if_part(run) == "ENDIF") close_if(run);
-}
-
-void statement_else(TScriptRun& run) {
-  if (run.branch != 1) return;
+// THEN skips its part when the condition failed (-1), ELSE when it held (1).
+template <int kSkippedBranch>
+void skip_branch(TScriptRun& run) {
+  if (run.branch != kSkippedBranch) return;
   if (skip_if_part(run) == "ENDIF") close_if(run);
 }
 
@@ -528,7 +525,7 @@ void statement_exit(TScriptRun& run) {
 
 // Control flow works on the variable store and the control list only.
 constexpr TStatement kControlStatements[] = {
-    {"IF", statement_if},           {"THEN", statement_then},         {"ELSE", statement_else},
+    {"IF", statement_if},           {"THEN", skip_branch<-1>},        {"ELSE", skip_branch<1>},
     {"ENDIF", statement_endif},     {"FOR", statement_for},           {"TO", statement_to},
     {"STEP", statement_step},       {"NEXT", statement_next},         {"LOOP", statement_loop},
     {"ENDLOOP", statement_endloop}, {"EXITLOOP", statement_exitloop}, {"GOTO", statement_goto},

@@ -1,5 +1,6 @@
 // Core statements of the script language: comments, LET, PRINT, INPUT,
 // DELETE and MEMDUMP.
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
@@ -99,13 +100,6 @@ void statement_print(TScriptRun& run) {
   }
 }
 
-bool contains_letter(std::string_view word) {
-  for (char c : word) {
-    if (std::isalpha(static_cast<unsigned char>(c)) != 0) return true;
-  }
-  return false;
-}
-
 // INPUT name: one word from standard input. A quoted word is a text; a word
 // with any letter counts as 0; anything else is read as a decimal number.
 void statement_input(TScriptRun& run) {
@@ -114,7 +108,8 @@ void statement_input(TScriptRun& run) {
   std::cin >> typed;
   if (typed.size() > script_limits::kFormulaChars) typed.resize(script_limits::kFormulaChars);
   const bool text = !typed.empty() && typed.front() == '"';
-  const bool letters = !text && contains_letter(typed);
+  const bool letters = !text && std::any_of(typed.begin(), typed.end(),
+                                            [](unsigned char c) { return std::isalpha(c) != 0; });
   const float value = text || letters ? 0.0f : static_cast<float>(std::atof(typed.c_str()));
   std::string formula = letters ? std::string(1, '0') : typed;
   run.Vars->real_name(formula);
@@ -172,7 +167,7 @@ void statement_memdump(TScriptRun& run) {
   warn_not_a_variable(run, name);
 }
 
-// Comments, LET, PRINT and INPUT work on the variable store only.
+// The core statements: comments, LET, PRINT, INPUT, DELETE and MEMDUMP.
 constexpr TStatement kCoreStatements[] = {
     {"/*", skip_comment},       {"LET", statement_let},       {"PRINT", statement_print},
     {"INPUT", statement_input}, {"DELETE", statement_delete}, {"MEMDUMP", statement_memdump},

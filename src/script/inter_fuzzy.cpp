@@ -114,10 +114,8 @@ void statement_export(TScriptRun& run) {
 
 // ------------------------------------------------- parameter sets, variables
 
-// PARAMETERSET w name w lower w upper w median w distribution w dilatation
-// w importance w term ... END. The words before the numbers are labels for
-// the reader and are not examined.
-// Reads the operands of PARAMETERSET; false (the run stopped) when a number
+// Reads the operands of PARAMETERSET (the words before the numbers are
+// labels for the reader and are not examined); false (the run stopped) when a number
 // or the terms are missing.
 bool read_parameter_set(TScriptRun& run, TParameterSetOperands& operands) {
   const int words_before = run.number_of_tokens;

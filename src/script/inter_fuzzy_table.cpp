@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <unordered_map>
 
@@ -115,12 +116,8 @@ std::string_view TTableReader::next() {
 
 bool TRuleTable::TRecent::matches(std::string_view keyword,
                                   std::initializer_list<std::string_view> names) const {
-  if (words.size() != names.size() + 1 || !same_text(words[0], keyword)) return false;
-  std::size_t i = 1;
-  for (std::string_view name : names) {
-    if (!same_text(words[i++], name)) return false;
-  }
-  return true;
+  return words.size() == names.size() + 1 && same_text(words[0], keyword) &&
+         std::equal(names.begin(), names.end(), words.begin() + 1, same_text);
 }
 
 namespace {
@@ -145,12 +142,11 @@ bool TTableReader::find_entry(std::string_view keyword,
 // the entries found before, else from a search, remembered in both.
 TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
                                              std::initializer_list<std::string_view> names) {
-  if (!table->remembers) {
-    TRuleTable::TFound searched;
-    searched.found = search_entry(keyword, names);
-    searched.pos = pos;
-    return searched;
-  }
+  const auto searched = [&] {
+    const bool found = search_entry(keyword, names);
+    return TRuleTable::TFound{pos, found};
+  };
+  if (!table->remembers) return searched();
   std::vector<TRuleTable::TRecent>& recent = table->recent;
   for (std::size_t i = 0; i < recent.size(); ++i) {
     const std::size_t at = (table->last_recent + i) % recent.size();
@@ -163,15 +159,9 @@ TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
   key.clear();
   append_counted(key, keyword);
   for (std::string_view name : names) append_counted(key, name);
-  TRuleTable::TFound result;
   const auto known = table->entries.find(std::string_view(key));
-  if (known != table->entries.end()) {
-    result = known->second;
-  } else {
-    result.found = search_entry(keyword, names);
-    result.pos = pos;
-    table->entries.emplace(key, result);
-  }
+  const TRuleTable::TFound result = known != table->entries.end() ? known->second : searched();
+  if (known == table->entries.end()) table->entries.emplace(key, result);
   TRuleTable::TRecent entry{{std::string(keyword)}, result};
   for (std::string_view name : names) entry.words.emplace_back(name);
   if (recent.size() < TRuleTable::kRecent) {
@@ -187,14 +177,10 @@ TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
 bool TTableReader::search_entry(std::string_view keyword,
                                 std::initializer_list<std::string_view> names) {
   while (skip_to(keyword)) {
-    bool match = true;
-    for (std::string_view name : names) {
-      if (next() != name) {
-        match = false;
-        break;
-      }
-    }
-    if (match) return true;
+    // The names are read in order up to the first that differs.
+    auto name = names.begin();
+    while (name != names.end() && next() == *name) ++name;
+    if (name == names.end()) return true;
   }
   return false;
 }
