@@ -106,6 +106,15 @@ struct RuleEvaluationMemo::Plan {
   std::vector<int> block_indices;  // of the block nodes, in order
 };
 
+struct RuleEvaluationMemo::Outcome {
+  std::vector<std::uint32_t> key;
+  // What each block variable of the plan holds, in the order of the nodes.
+  std::vector<std::shared_ptr<const CombinedVariable>> results;
+  bool has_defuzzified = false;
+  float defuzzified = -1.0f;
+  int earlier_of_hash = -1;  // the outcome before it of the same key hash
+};
+
 void TIdIndex::put(std::uint64_t key, int id) {
   if ((used_ + 1) * 2 > slots_.size()) grow();
   for (std::size_t i = slot_of(key);; i = (i + 1) & (slots_.size() - 1)) {
@@ -461,8 +470,8 @@ bool RuleEvaluationMemo::probe(const RuleSet& rules, int b, const CombinedVariab
   probe.key_size = n;
   probe.hash = hash_of(key, n);
   for (int id = outcome_ids_.find(probe.hash); id >= 0;) {
-    Outcome& outcome = outcomes_[static_cast<std::size_t>(id)];
-    if (outcome.has_key(key, n)) {
+    Outcome& outcome = *outcomes_[static_cast<std::size_t>(id)];
+    if (outcome.key.size() == n && same_bytes(outcome.key.data(), key, n * sizeof *key)) {
       probe.outcome = &outcome;
       ++hits_;
       return true;
@@ -476,9 +485,9 @@ void RuleEvaluationMemo::apply(const Probe& probe) {
   std::size_t r = 0;
   for (const Plan::Node& node : probe.plan->nodes) {
     if (node.block < 0) continue;
-    const Outcome::Result& result = probe.outcome->result(r++);
+    const std::shared_ptr<const CombinedVariable>& result = probe.outcome->results[r++];
     node.cv->set_crisp_value(-1);
-    if (node.cv->get_stamp() != result.stamp) node.cv->take_terms_later(result.terms);
+    if (node.cv->get_stamp() != result->get_stamp()) node.cv->take_terms_later(result);
   }
 }
 
@@ -502,8 +511,9 @@ void RuleEvaluationMemo::remember(const Probe& probe, const float* defuzzified) 
   bound_ids();
   if (probe.plan == nullptr || probe.epoch != epoch_) return;
   if (outcomes_.size() >= kMaxOutcomes) forget_outcomes();
-  Outcome& outcome = outcomes_.emplace_back();
-  outcome.set_key(probe.key.data(), probe.key_size);
+  auto outcome = std::make_unique<Outcome>();
+  outcome->key.assign(probe.key.data(), probe.key.data() + probe.key_size);
+  outcome->results.reserve(static_cast<std::size_t>(probe.plan->block_nodes));
   for (const Plan::Node& node : probe.plan->nodes) {
     if (node.block < 0) continue;
     auto result = std::make_shared<CombinedVariable>();
@@ -511,12 +521,13 @@ void RuleEvaluationMemo::remember(const Probe& probe, const float* defuzzified) 
     // The copy carries the variable's stamp: a variable that takes it over
     // later is known to have its shape.
     shapes_.by_stamp.put(result->get_stamp(), static_cast<int>(node.shape));
-    outcome.add_result(std::move(result));
+    outcome->results.push_back(std::move(result));
   }
   if (defuzzified != nullptr) {
-    outcome.has_defuzzified = true;
-    outcome.defuzzified = *defuzzified;
+    outcome->has_defuzzified = true;
+    outcome->defuzzified = *defuzzified;
   }
-  outcome.earlier_of_hash = outcome_ids_.find(probe.hash);
-  outcome_ids_.put(probe.hash, static_cast<int>(outcomes_.size() - 1));
+  outcome->earlier_of_hash = outcome_ids_.find(probe.hash);
+  outcome_ids_.put(probe.hash, static_cast<int>(outcomes_.size()));
+  outcomes_.push_back(std::move(outcome));
 }

@@ -3,11 +3,9 @@
 // not change is taken from it instead of computed again.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -83,45 +81,7 @@ class RuleEvaluationMemo {
   // ------------------------------------------------- used by RuleSet only
 
   struct Plan;
-  // A kept outcome fills one cache line while its key is short and its plan
-  // evaluates one block, as most plans do (an input and the block
-  // concluding on it): a lookup that finds it and writes it out reads that
-  // line alone.
-  struct alignas(64) Outcome {
-    static constexpr std::size_t kKeyInPlace = 6;
-    // What a block variable of the plan holds, with the stamp it carries.
-    struct Result {
-      std::shared_ptr<const CombinedVariable> terms;
-      std::uint64_t stamp = 0;
-    };
-    std::array<std::uint32_t, kKeyInPlace> key_head{};
-    std::uint32_t key_size = 0;
-    int earlier_of_hash = -1;  // the outcome before it of the same key hash
-    Result first;              // of the first block variable
-    float defuzzified = -1.0f;
-    bool has_defuzzified = false;
-    std::vector<Result> more;             // of the others, in the order of the nodes
-    std::vector<std::uint32_t> key_tail;  // the key's words past the head
-
-    const Result& result(std::size_t r) const { return r == 0 ? first : more[r - 1]; }
-    void add_result(std::shared_ptr<const CombinedVariable> terms) {
-      const std::uint64_t stamp = terms->get_stamp();
-      Result& added = first.terms == nullptr ? first : more.emplace_back();
-      added = {std::move(terms), stamp};
-    }
-    void set_key(const std::uint32_t* key, std::size_t n) {
-      key_size = static_cast<std::uint32_t>(n);
-      const std::size_t head = std::min(n, kKeyInPlace);
-      std::copy(key, key + head, key_head.begin());
-      key_tail.assign(key + head, key + n);
-    }
-    bool has_key(const std::uint32_t* key, std::size_t n) const {
-      if (key_size != n) return false;
-      const std::size_t head = std::min(n, kKeyInPlace);
-      return same_bytes(key_head.data(), key, head * sizeof *key) &&
-             (n == head || same_bytes(key_tail.data(), key + head, (n - head) * sizeof *key));
-    }
-  };
+  struct Outcome;
   // One evaluation of a block: the plan it follows, its key and, on a hit,
   // the outcome.
   // Keys are built on every evaluation and mostly found: they live in place,
@@ -197,10 +157,9 @@ class RuleEvaluationMemo {
   Interner inputs_;
   Interner signatures_;
   Interner operators_;
-  // The outcomes (in a deque, so that they stay where they are as more
-  // come), and the last of each key hash (an outcome links to the one
-  // before it of the same hash).
-  std::deque<Outcome> outcomes_;
+  // The outcomes, and the last of each key hash (an outcome links to the
+  // one before it of the same hash).
+  std::vector<std::unique_ptr<Outcome>> outcomes_;
   TIdIndex outcome_ids_;
   std::uint64_t epoch_ = 0;
   std::string scratch_;

@@ -137,11 +137,10 @@ TEST_F(RuleMemoTest, CyclesAndMissingBlocksFailAlike) {
 // and variables a plan met are as they were: a block moved, missing or
 // changed, an input given rules or a variable missing must change what the
 // evaluation reads.
-// R's key holds the inputs A, B and C in the order its rules name them, so
-// that C's fuzzification lies past the words an outcome holds in place:
-// evaluations that differ in C alone get outcomes of their own, and each is
-// found again.
-TEST_F(RuleMemoTest, OutcomesOfKeysLongerThanTheirPlaceAreFoundAndExact) {
+// R's key holds the inputs A, B and C in the order its rules name them:
+// evaluations that differ in C alone, the last of them, get outcomes of
+// their own, and each is found again.
+TEST_F(RuleMemoTest, OutcomesThatDifferInTheLastInputAreToldApart) {
   const auto add_r = [this](RuleSet& rs) {
     const CombinedVariable a(&in_ps, "A");
     const CombinedVariable b(&in_ps, "B");
