@@ -15,7 +15,9 @@
 # (-fprofile-prefix-path), so both builds find the same names. A change of a
 # source builds the instrumented copy again and trains it anew before the
 # program's targets compile; objects compiled before keep the profile they
-# were compiled with, which still describes their unchanged code.
+# were compiled with, which still describes their unchanged code. A change of
+# the training itself reaches the objects compiled after it, and all of them
+# in a fresh build.
 include(ExternalProject)
 
 set(DOMTARN_PROFILE_DIR ${CMAKE_BINARY_DIR}/pgo/profile)
