@@ -3,13 +3,13 @@
 # An instrumented copy of the program is built from the same sources in
 # pgo/instrumented (an external project, so that its flags stay its own) and
 # runs a training job, scripts/train-profile: the bundled example through
-# random repair and iterative deepening. The program's own code is then
-# compiled with the branch and call counts that run recorded, which tells the
-# compiler which paths of the interpreter are hot (inlining, block layout).
-# Code the training never ran is optimized as without a profile
-# (-fprofile-partial-training), so scripts that use other statements than the
-# example lose nothing. Profiles change no result: floating-point operations
-# round as written (-ffp-contract=off, no fast-math) either way.
+# random repair and iterative deepening, and every common statement shape
+# (bench/statement-shapes) in a loop. The program's own code is then compiled
+# with the branch and call counts that run recorded, which tells the compiler
+# which paths of the interpreter are hot (inlining, block layout). Code the
+# training never ran is optimized as without a profile
+# (-fprofile-partial-training). Profiles change no result: floating-point
+# operations round as written (-ffp-contract=off, no fast-math) either way.
 #
 # The profile files are named by each object's path below its build folder
 # (-fprofile-prefix-path), so both builds find the same names. A change of a
@@ -50,6 +50,7 @@ add_custom_command(
   COMMAND ${PROJECT_SOURCE_DIR}/scripts/train-profile ${domtarn_instrumented_program}
           ${DOMTARN_PROFILE_DIR}
   DEPENDS ${domtarn_instrumented_program} ${PROJECT_SOURCE_DIR}/scripts/train-profile
+          ${PROJECT_SOURCE_DIR}/bench/statement-shapes
   COMMENT "Training run of the instrumented program (profile-guided optimization)"
   VERBATIM)
 add_custom_target(domtarn_profile DEPENDS ${DOMTARN_PROFILE_DIR}/trained)
