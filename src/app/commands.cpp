@@ -804,6 +804,12 @@ std::string CheckFolderName(std::string& text) {
   return text.empty() ? "expected a folder, not ''" : "";
 }
 
+// The same for the name of a file to write (-o, --csv, --report): an empty
+// one would be dropped or refused only at write time, with no name to show.
+std::string CheckFileName(std::string& text) {
+  return text.empty() ? "expected a file name, not ''" : "";
+}
+
 // Weeks as show's --weeks takes them; whether the roster has them is
 // known only once it is read.
 std::string CheckWeeks(std::string& text) {
@@ -811,46 +817,51 @@ std::string CheckWeeks(std::string& text) {
   return "expected a week N or weeks N-M, counted from 1 and N not after M, not '" + text + "'";
 }
 
-// A validator of whole numbers from `least` up that an int64 holds; the
-// message names the text, which may also be too large.
-CLI::Validator WholeNumberFrom(std::int64_t least) {
-  const std::string expected = "expected a whole number from " + std::to_string(least) + " up";
+// A validator of whole numbers from `least` to `most` that an int64 holds;
+// the message names the text, which may also be too large.
+CLI::Validator WholeNumber(std::int64_t least, std::int64_t most = INT64_MAX) {
+  const std::string expected = "expected a whole number from " + std::to_string(least) +
+                               (most == INT64_MAX ? " up" : " to " + std::to_string(most));
   return CLI::Validator(
-      [least, expected](std::string& text) -> std::string {
+      [least, most, expected](std::string& text) -> std::string {
         std::int64_t number = 0;
         const char* end = text.data() + text.size();
         const auto [rest, error] = std::from_chars(text.data(), end, number);
-        if (error == std::errc() && rest == end && number >= least) return {};
+        if (error == std::errc() && rest == end && number >= least && number <= most) return {};
         if (error == std::errc::result_out_of_range) return "too large a number: " + text;
         return expected + ", not '" + text + "'";
       },
-      "", "N");
+      most == INT64_MAX ? ""
+                        : "INT in [" + std::to_string(least) + " - " + std::to_string(most) + "]",
+      "N");
 }
 
 void AddOptimizeOptions(CLI::App& command, CBatchOptions& options) {
   command.add_option("-o,--output", options.sOut, "where to write the best roster")
       ->required()
+      ->check(CLI::Validator(CheckFileName, "", ""))
       ->type_name("OUT");
   command.add_option("--method", options.sMethod, "deep (iterative deepening) or random")
       ->check(CLI::IsMember({"deep", "random"}))
       ->type_name("METHOD")
       ->capture_default_str();
   command.add_option("--max-evaluations", options.iMaxEvaluations, "stop after N evaluations")
-      ->check(WholeNumberFrom(1))
+      ->check(WholeNumber(1))
       ->type_name("N");
   command.add_option("--time-limit", options.dTimeLimit, "stop after SECONDS of wall time")
       ->check(CLI::Validator(CheckSeconds, "", "SECONDS"))
       ->type_name("SECONDS");
   command.add_option("--seed", options.iSeed, "seed the random choices with N, not the clock")
-      ->check(CLI::Range(std::int64_t{0}, std::int64_t{UINT32_MAX}))
+      ->check(WholeNumber(0, UINT32_MAX))
       ->type_name("N");
   command.add_option("--report", options.sReport, "also write an HTML report of the run")
+      ->check(CLI::Validator(CheckFileName, "", ""))
       ->type_name("REPORT.html");
   command.add_flag("--quiet", options.bQuiet, "no progress line on standard error");
   command
       .add_option("--jobs", options.iJobs,
                   "random repair by N walks at once, one per thread (0: one per core)")
-      ->check(CLI::Range(std::int64_t{0}, std::int64_t{1024}))
+      ->check(WholeNumber(0, 1024))
       ->type_name("N")
       ->capture_default_str();
 }
@@ -867,7 +878,7 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
   CLI::App* evaluate = app.add_subcommand(
       "evaluate", "evaluate the roster and print every rated constraint, worst first");
   evaluate->add_option("--top", options.iTop, "print only the N worst constraints (0: all)")
-      ->check(WholeNumberFrom(0))
+      ->check(WholeNumber(0))
       ->type_name("N");
   evaluate->add_flag("--json", options.bJson, "print the evaluation as one JSON document");
   CLI::App* check = app.add_subcommand(
@@ -875,10 +886,12 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
   CLI::App* exporter = app.add_subcommand("export", "write the roster as CSV");
   exporter->add_option("--csv", options.sCsv, "the CSV file to write")
       ->required()
+      ->check(CLI::Validator(CheckFileName, "", ""))
       ->type_name("OUT");
   CLI::App* report = app.add_subcommand("report", "write an HTML report of the roster");
   report->add_option("-o,--output", options.sOut, "the HTML file to write")
       ->required()
+      ->check(CLI::Validator(CheckFileName, "", ""))
       ->type_name("REPORT.html");
   CLI::App* optimize =
       app.add_subcommand("optimize",

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "domtarn_file.h"
+#include "expint.h"
 #include "read_path.h"
 
 // ---------------------------------------------------------------- records
@@ -165,6 +166,11 @@ namespace {
 
 // 7 × LengthOfCycle days must fit in an int.
 constexpr int kMaxCycleWeeks = INT_MAX / 7;
+// Every evaluation exports each cell of the schedule as a script variable,
+// so a schedule of more cells than a run may hold variables could never be
+// rated; refusing it on reading also keeps a large file from taking
+// gigabytes at every evaluation.
+constexpr std::int64_t kMaxScheduleCells = script_limits::kMaxVariables;
 
 void WriteCountLine(std::ostream& out, std::size_t count) {
   out << "/* #: " << count << " */ " << '\n';
@@ -306,6 +312,11 @@ bool CShiftSchedulingDomain::ReadScheduleRows(CDomainFileReader& reader) {
     return false;
   }
   const int days = 7 * LengthOfCycle;
+  if (std::int64_t{rows} * days > kMaxScheduleCells) {
+    return reader.Fail("a schedule of " + std::to_string(rows) + " x " + std::to_string(days) +
+                       " cells (groups x days) is larger than the " +
+                       std::to_string(kMaxScheduleCells) + " cells a domain may hold");
+  }
   for (int i = 0; i < rows; ++i) {
     const std::string rowText = "schedule row #" + std::to_string(i);
     int entries = 0;

@@ -36,6 +36,9 @@ inline constexpr int kIndexRanges = 10;            // index ranges of one substi
 // optimized build, twice that with the sanitizers), well inside the 8 MB of
 // the main thread and of the repair threads.
 inline constexpr int kMaxCalcDepth = 10'000;
+// Variables a script run may hold in its store (checked with the run's other
+// sizes); a roster exports every cell of its schedule into the store.
+inline constexpr std::size_t kMaxVariables = 1'000'000;
 }  // namespace script_limits
 
 // Writes the parts of a message to `out`, unflushed; nothing when there is

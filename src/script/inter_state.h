@@ -31,13 +31,12 @@ inline constexpr long kMaxStatements = 50'000'000;
 inline constexpr int kMaxNesting = 100'000;  // open CALLs, and open IF, FOR, LOOP levels each
 // Levels abandoned by RETURN keep their control entries; this bounds them too.
 inline constexpr std::size_t kMaxControlEntries = 2'000'000;
-// What a run may make, checked every kSizeCheckStatements statements: a
-// script that makes a variable, a fuzzy variable, a parameter set or a
-// constraint in every turn of a long loop would otherwise fill the memory
-// (a few hundred bytes to a few kilobytes each) long before the statement
-// limit ends it.
+// What a run may make, checked every kSizeCheckStatements statements (with
+// kMaxVariables): a script that makes a variable, a fuzzy variable, a
+// parameter set or a constraint in every turn of a long loop would otherwise
+// fill the memory (a few hundred bytes to a few kilobytes each) long before
+// the statement limit ends it.
 inline constexpr long kSizeCheckStatements = 1024;
-inline constexpr std::size_t kMaxVariables = 1'000'000;   // in the store
 inline constexpr std::size_t kMaxFuzzyEntries = 100'000;  // variables, sets, blocks each
 inline constexpr std::size_t kMaxConstraints = 500'000;   // aggregated into the tree
 }  // namespace script_limits

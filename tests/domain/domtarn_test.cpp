@@ -105,6 +105,34 @@ TEST(DomainFiles, ScriptTextFitsTheBufferOrIsRefused) {
                 "CDomainInstance: couldn't find static data file\n");
 }
 
+// A schedule may hold as many cells (groups × days) as a script run may hold
+// variables, since every evaluation exports each cell as one: one week more
+// than the limit allows is refused before the rows are read.
+TEST(DomainFiles, SchedulesBeyondTheCellLimitAreRefused) {
+  write_file("plant.scr", "EXIT\n");
+  const auto read = [](int groups, int weeks) {
+    std::ostringstream text;
+    text << "0 CShiftSchedulingDomain 1\nplant.scr\nLengthOfCycle " << weeks << "\n/* #: " << groups
+         << " */\n";
+    for (int g = 0; g < groups; ++g) text << "0 CGroup 1\nTeam" << g << " 1\n";
+    text << "/* #: 1 */\n0 CShift 1\nOff 0 0\n/* #: 7 */\n";
+    for (int day = 0; day < 7; ++day) text << "/* #: 0 */\n";
+    text << "/* #: " << groups << " */\n";
+    CShiftSchedulingDomain domain;
+    std::ostringstream capture;
+    domain.SetOutput(capture, capture);
+    std::istringstream in(text.str());
+    domain.Read(in);
+    return capture.str();
+  };
+  const std::size_t limit = script_limits::kMaxVariables;
+  const int weeks = static_cast<int>(limit / 7);  // one group: the most weeks allowed
+  EXPECT_EQ(read(1, weeks), "Domain data: expected the number of entries of schedule row #0\n");
+  EXPECT_EQ(read(1, weeks + 1), "Domain data: a schedule of 1 x " + std::to_string(7 * weeks + 7) +
+                                    " cells (groups x days) is larger than the " +
+                                    std::to_string(limit) + " cells a domain may hold\n");
+}
+
 // The plan test, on a one-week plan for six groups that meets every rule:
 // shift 0 twice and shift 1 five times per group, one group off on Monday
 // to Wednesday, a pair off on Thursday and on Friday.
