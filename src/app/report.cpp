@@ -273,14 +273,27 @@ struct CGridColumns {
   int X(int day) const { return iHead + day * kCellSize + day / kDaysPerWeek * kWeekGap; }
 };
 
+// The pixels a group name takes at most in the drawing's font (.gn, 12
+// pixels): a Latin letter (code points below U+0280, whose UTF-8 lead byte is
+// below 0xCA) no more than the font size, any other (Cyrillic, Greek, CJK,
+// the ellipsis) up to a third more, as wide letters such as "Ж" take.
+int NamePixels(std::string_view name) {
+  constexpr int kLatinPixels = 12;
+  constexpr int kOtherPixels = 16;
+  int pixels = 0;
+  for (const char byte : name) {
+    if (!StartsCharacter(byte)) continue;
+    pixels += static_cast<unsigned char>(byte) < 0xCA ? kLatinPixels : kOtherPixels;
+  }
+  return pixels;
+}
+
 CGridColumns ColumnsOf(const CRosterGrid& grid) {
-  constexpr int kNameFontSize = 12;  // .gn
-  constexpr int kNameGap = 6;        // between a name and its row
+  constexpr int kNameGap = 6;  // between a name and its row
   CGridColumns columns;
   for (int group = 0; group < GroupCount(grid); ++group) {
-    const auto shown =
-        static_cast<int>(TextWidth(Shorten(GroupName(grid, group), kGroupNameChars)));
-    columns.iHead = std::max(columns.iHead, shown * kNameFontSize + 2 * kNameGap);
+    const int shown = NamePixels(Shorten(GroupName(grid, group), kGroupNameChars));
+    columns.iHead = std::max(columns.iHead, shown + 2 * kNameGap);
   }
   return columns;
 }

@@ -182,14 +182,20 @@ TEST(ReportTest, HeatTableShowsTheLowestRatingPerGroupAndWeek) {
 }
 
 // The grid's column of group names is as wide as the longest name shown
-// (cut to 18 characters and an ellipsis), at 12 pixels a character, so that
-// no name runs off the picture; the cells start right of it.
+// (cut to 18 characters and an ellipsis), at 12 pixels a Latin character and
+// 16 any other, so that no name runs off the picture; the cells start right
+// of it.
 TEST(ReportTest, NameColumnFitsTheLongestName) {
   const struct {
     std::string name;
     int head;  // the width of the name column
-  } cases[] = {
-      {"Team0", 140}, {std::string(15, 'W'), 15 * 12 + 12}, {std::string(40, 'W'), 19 * 12 + 12}};
+  } cases[] = {{"Team0", 140},
+               {std::string(15, 'W'), 15 * 12 + 12},
+               {std::string(40, 'W'), 18 * 12 + 16 + 12},
+               // Wide letters and the ellipsis are given a third more.
+               {"\u00c4" + std::string(14, 'W'), 15 * 12 + 12},
+               {std::string(6, 'W') + "\u0416\u0416\u0416\u65e5", 6 * 12 + 4 * 16 + 12},
+               {"\u0416" + std::string(39, 'W'), 17 * 12 + 2 * 16 + 12}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     CReportData data = MakePlantReport(2, 1);
