@@ -58,9 +58,13 @@ constexpr const char* kUnknownColour = "#5a5a5a";  // a shift index below 0
 
 constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", "S", "S"};
 
-// In print the two tables below a grid share a landscape page's width: each
-// column is as wide as its table (the heat table's note wraps below it), and
-// cells and the gap between the tables are narrower than on screen.
+// On screen a roster grid narrows with the window down to three fifths of
+// its size (--min, set per grid), and a wider grid scrolls with the page
+// rather than shrinking into a picture too small to read. In print every
+// grid fits the page's width, and the two tables below a grid share a
+// landscape page's width: each column is as wide as its table (the heat
+// table's note wraps below it), and cells and the gap between the tables
+// are narrower than on screen.
 constexpr const char* kStyle = R"(<style>
 body{margin:16px;font:13px/18px "DejaVu Sans",Arial,sans-serif;color:#1c1c1c;background:#fff}
 h1{font-size:20px;line-height:28px;margin:0 0 4px}
@@ -72,7 +76,7 @@ p{margin:0 0 10px}
 .legend span{display:inline-flex;align-items:center;gap:5px;white-space:nowrap}
 .sw{display:inline-block;width:14px;height:14px;border:1px solid #9a9a9a}
 .sw.chs{width:12px;height:12px;border:2px solid #000}
-svg{display:block;max-width:100%;height:auto}
+svg{display:block;max-width:100%;height:auto}svg.rg{min-width:var(--min)}
 svg text{font-family:"DejaVu Sans",Arial,sans-serif}
 .ln{fill:#c9c9c9}
 .wk{font-size:11px;font-weight:bold;fill:#333}.wd{font-size:10px;fill:#555}
@@ -95,7 +99,7 @@ background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
 @media print{body{margin:0;font-size:11px;line-height:15px}
 .page{margin:0}.page+.page{break-before:page}
 th,td{padding:0 3px}.cols{gap:8px 16px}.cols>div{width:min-content}
-svg.rg{width:100%;max-height:95mm}svg.chart{width:100%;max-height:150mm}}
+svg.rg{width:100%;min-width:0;max-height:95mm}svg.chart{width:100%;max-height:150mm}}
 </style>
 )";
 
@@ -418,7 +422,8 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
   out << "<svg class=\"rg\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Roster "
          "of "
       << groups << " groups over " << weeks << " weeks\" width=\"" << width << "\" height=\""
-      << height << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n";
+      << height << "\" viewBox=\"0 0 " << width << ' ' << height
+      << "\" style=\"--min:" << width * 3 / 5 << "px\">\n";
   WriteGridHeader(out, columns, weeks, groups);
   WriteGridCells(out, columns, grid, days);
   WriteCellLabels(out, columns, grid, days);

@@ -133,6 +133,32 @@ TEST(ReportRenderTest, ScreenshotShowsShiftColoursOutlinesAndTheChart) {
   EXPECT_GT(right - left, 700);
 }
 
+// A grid far wider than the window narrows to three fifths of its size and
+// no further, so its cells stay readable (the page scrolls): along the rows,
+// the runs of a shift's colour are cells of 19 pixels at that scale, not
+// the few pixels of a grid shrunk to the window.
+TEST(ReportRenderTest, ScreenshotKeepsTheCellsOfAWideRosterReadable) {
+  const std::filesystem::path chromium = find_chromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed; the report is not rendered";
+  const std::filesystem::path html = WriteReport(MakePlantReport(6, 40), "wide.html");
+  const std::filesystem::path png = OutputFolder() / "wide.png";
+  std::string error;
+  ASSERT_TRUE(take_screenshot(chromium, html, png, 1400, 900, error)) << error;
+  Image image;
+  ASSERT_TRUE(read_png(png, image, error)) << error;
+  const Rgb day = rgb_of(kShiftColours[0]);
+  int cells = 0;  // runs as long as a cell at three fifths, give or take a pixel
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width;) {
+      int run = 0;
+      while (x + run < image.width && near(image.at(x + run, y), day, kTolerance)) ++run;
+      if (run >= 10 && run <= 13) ++cells;
+      x += run > 0 ? run : 1;
+    }
+  }
+  EXPECT_GT(cells, 200);
+}
+
 // The page count and the first page's size from a PDF as Chromium writes it.
 void ReadPdf(const std::string& pdf, int& pages, double& width, double& height) {
   std::smatch match;
