@@ -21,6 +21,7 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -247,6 +248,18 @@ bool TakenByLogs(const fs::path& path, const fs::path& logs) {
          SameFile(folder.parent_path(), logs);
 }
 
+// The log folder marked by an earlier run with --logs whose next such run
+// would remove the file at `path` as a log of its own (TakenByLogs), or
+// nothing.
+std::optional<fs::path> MarkedLogFolderTaking(const fs::path& path) {
+  for (const fs::path& folder : {path.parent_path(), path.parent_path().parent_path()}) {
+    std::error_code code;
+    if (!folder.empty() && fs::exists(folder / kLogFolderMark, code) && TakenByLogs(path, folder))
+      return folder;
+  }
+  return std::nullopt;
+}
+
 // Refuses, before anything is done, an output that would replace a file the
 // run reads (the domain file, its evaluation script, the files the script
 // names for reading, beside the domain file) or another output of
@@ -275,6 +288,17 @@ int CheckOutputsApart(CBatchRun& run, const CBatchOptions& options,
         return RefuseOutput(output, "the output of " + outputs[j].sOption);
       }
     }
+  }
+  for (const COutput& output : outputs) {
+    std::string error;
+    if (output.pPath.empty()) continue;
+    const std::optional<fs::path> marked =
+        MarkedLogFolderTaking(OutputDestination(output.pPath, error));
+    if (!marked || (!options.sLogs.empty() && SameFile(*marked, run.LogFolder()))) continue;
+    std::cerr << kProgram << ": " << output.sOption << " " << output.sShown
+              << " has the name of a log file in a folder that keeps the logs of --logs ("
+              << kLogFolderMark << "), where the next such run removes it; choose another name\n";
+    return kExitUsage;
   }
   if (options.sLogs.empty()) return kExitSuccess;
   const fs::path& logs = run.LogFolder();
