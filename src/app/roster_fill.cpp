@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "analysis.h"
+#include "text_width.h"
 
 namespace {
 
@@ -11,10 +12,15 @@ constexpr int kDaysPerWeek = 7;
 
 }  // namespace
 
+// Names as the planner's view shows them: a name that the reader's byte limit
+// cut inside a character loses what is left of that character, so that every
+// text, CSV and HTML output holds valid UTF-8.
 CRosterGrid MakeRosterGrid(const CShiftSchedulingDomain& domain) {
   CRosterGrid grid;
-  for (const CGroup& group : domain.GetGroups()) grid.vGroupNames.emplace_back(group.GetName());
-  for (const CShift& shift : domain.GetShifts()) grid.vShiftNames.emplace_back(shift.GetName());
+  for (const CGroup& group : domain.GetGroups())
+    grid.vGroupNames.emplace_back(WholeCharacters(group.GetName()));
+  for (const CShift& shift : domain.GetShifts())
+    grid.vShiftNames.emplace_back(WholeCharacters(shift.GetName()));
   grid.vCells = domain.GetSchedule();
   grid.iWeeks = domain.GetLengthOfCycle();
   return grid;

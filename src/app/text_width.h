@@ -14,6 +14,21 @@ inline bool StartsCharacter(char byte) {
   return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
 }
 
+// The text without a last character that is cut short: the domain reader
+// keeps at most 254 bytes of a name, which may end inside a character of
+// two to four bytes. Whole characters, and bytes that are no UTF-8, stay.
+inline std::string_view WholeCharacters(std::string_view text) {
+  const std::size_t tail = text.size() < 4 ? text.size() : 4;
+  for (std::size_t back = 1; back <= tail; ++back) {
+    const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+    if (byte < 0x80) return text;         // ASCII: nothing is cut
+    if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    return back < length ? text.substr(0, text.size() - back) : text;
+  }
+  return text;
+}
+
 // The characters of a UTF-8 text; as many as bytes for ASCII.
 inline std::size_t TextWidth(std::string_view text) {
   std::size_t width = 0;

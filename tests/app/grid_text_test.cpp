@@ -1,7 +1,8 @@
-// Tests of the roster as text: shift codes, the CSV form, the plan check
-// without an operating plan and the weekly hours. (Whole outputs of the
-// commands, columns that line up for names in UTF-8 included, are checked by
-// the end-to-end cases cmd_*, cmd_show_utf8_names among them.)
+// Tests of the roster as text: names cut inside a letter, shift codes, the
+// CSV form, the plan check without an operating plan and the weekly hours.
+// (Whole outputs of the commands, columns that line up for names in UTF-8
+// included, are checked by the end-to-end cases cmd_*, cmd_show_utf8_names
+// among them.)
 #include "grid_text.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "text_width.h"
 
 namespace {
 
@@ -40,6 +43,26 @@ CRosterGrid TwoGroups() {
   grid.iWeeks = 1;
   grid.vCells = {{1, 1, 2, 0, 0, 0, 0}, {0, 1, 1, 1, 0, 2, 0}};
   return grid;
+}
+
+// A name the reader cut inside a letter loses what is left of it; whole
+// letters of two to four bytes, ASCII and bytes that are no UTF-8 stay.
+TEST(GridTextTest, NamesCutInsideALetterLoseIt) {
+  const struct {
+    std::string text, whole;
+  } cases[] = {
+      {"Team", "Team"},
+      {"", ""},
+      {"T\u00e4", "T\u00e4"},
+      {"T\xc3", "T"},
+      {"\u65e5\u65e5", "\u65e5\u65e5"},
+      {"\u65e5\xe6\x97", "\u65e5"},
+      {"\u65e5\xe6", "\u65e5"},
+      {"a\U0001F600", "a\U0001F600"},
+      {"a\xf0\x9f\x98", "a"},
+      {"a\x80\x80", "a\x80\x80"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WholeCharacters(c.text), c.whole) << c.text;
 }
 
 TEST(GridTextTest, CsvHasDayNumbersAndShiftNamesQuotedWhereNeeded) {
