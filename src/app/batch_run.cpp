@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -333,10 +334,17 @@ void CBatchRun::ReadBesideLinkTarget(std::string& messages) {
 int CBatchRun::Open(bool needScript) {
   pFile = Absolute(cOptions.sFile);
   std::error_code code;
-  if (!fs::is_regular_file(pFile, code)) {
-    const bool exists = fs::exists(pFile, code);
-    std::cerr << kProgram << ": " << cOptions.sFile << ": "
-              << (exists ? "not a file" : "no such file") << '\n';
+  const fs::file_status status = fs::status(pFile, code);
+  if (!fs::is_regular_file(status)) {
+    // A missing file is the common case; a loop of links, a name too long or
+    // a path through a file say what they are.
+    std::string cause = fs::exists(status) ? "not a file" : "no such file";
+    if (code && code != std::errc::no_such_file_or_directory) {
+      cause = code.message();
+      if (!cause.empty())
+        cause[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(cause[0])));
+    }
+    std::cerr << kProgram << ": " << cOptions.sFile << ": " << cause << '\n';
     return kExitNoInput;
   }
   if (const std::uintmax_t size = fs::file_size(pFile, code); !code && size > kMaxInputFileBytes) {
