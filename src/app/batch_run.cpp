@@ -58,18 +58,31 @@ bool ReadShownLine(std::istream& in, std::string& line) {
   return true;
 }
 
+// Why a path names no regular file: "no such file", "not a file", or the
+// system's reason where it is neither (a loop of links, a name too long, a
+// path through a file), its first letter in lower case like the others; empty
+// for a regular file.
+std::string NoFileCause(const fs::path& path) {
+  std::error_code code;
+  const fs::file_status status = fs::status(path, code);
+  if (fs::is_regular_file(status)) return {};
+  if (!code || code == std::errc::no_such_file_or_directory) {
+    return fs::exists(status) ? "not a file" : "no such file";
+  }
+  std::string cause = code.message();
+  if (!cause.empty())
+    cause[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(cause[0])));
+  return cause;
+}
+
 // Why the evaluation script `shown` (the path as the user would type it,
 // `path` the same made absolute) cannot be read: the path, unless it is the
 // script's own name, and the cause, so that a roster moved away from its
 // script says where the script was looked for.
 std::string ScriptNotRead(const std::string& script, const fs::path& shown, const fs::path& path) {
-  std::error_code code;
-  std::string cause = "no such file";
-  if (fs::exists(path, code)) {
-    cause = !fs::is_regular_file(path, code)    ? "not a file"
-            : ::access(path.c_str(), R_OK) != 0 ? std::strerror(errno)
-                                                : "unreadable";
-  }
+  std::string cause = NoFileCause(path);
+  if (cause.empty())
+    cause = ::access(path.c_str(), R_OK) != 0 ? std::strerror(errno) : "unreadable";
   const std::string where = shown.string() == script ? "" : shown.string() + ": ";
   return "cannot read the evaluation script " + script + " (" + where + cause + ")";
 }
@@ -334,16 +347,7 @@ void CBatchRun::ReadBesideLinkTarget(std::string& messages) {
 int CBatchRun::Open(bool needScript) {
   pFile = Absolute(cOptions.sFile);
   std::error_code code;
-  const fs::file_status status = fs::status(pFile, code);
-  if (!fs::is_regular_file(status)) {
-    // A missing file is the common case; a loop of links, a name too long or
-    // a path through a file say what they are.
-    std::string cause = fs::exists(status) ? "not a file" : "no such file";
-    if (code && code != std::errc::no_such_file_or_directory) {
-      cause = code.message();
-      if (!cause.empty())
-        cause[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(cause[0])));
-    }
+  if (const std::string cause = NoFileCause(pFile); !cause.empty()) {
     std::cerr << kProgram << ": " << cOptions.sFile << ": " << cause << '\n';
     return kExitNoInput;
   }
