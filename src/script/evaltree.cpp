@@ -387,10 +387,7 @@ bool TEvalTree::insert(const CombinedVariable* cv, std::string_view branch, std:
   record_score(*entry, cv->get_cv_name_view(), place, cv->get_crisp_value());
   RuleSet* const rs = live_rules();
   const TLookup& pass = begin_pass(rs);
-  // Mostly the constraint holds an outcome of EVAL interned before, found
-  // by its stamp.
-  int constraint = caching() ? memo_.find_stamped(*cv) : -1;
-  if (constraint < 0) constraint = contents_id(*cv);
+  const int constraint = contents_id(*cv);
   bool combined = true;
   // A branch that had a result is the only one whose state the fold may
   // find changed.

@@ -54,9 +54,6 @@ class TCombinationMemo {
   // A new id for cv's contents, without looking for equal ones: for a tree
   // that remembers nothing.
   int store(const CombinedVariable& cv);
-  // The id of cv's contents when its terms' stamp was interned before with
-  // cv's parameters and crisp value; -1 otherwise.
-  int find_stamped(const CombinedVariable& cv) const;
   // The contents of an id, as a variable (its name is meaningless).
   const CombinedVariable& content(int id) const { return *contents_[static_cast<std::size_t>(id)]; }
   // The same, shared: contents never change once interned.
@@ -123,6 +120,9 @@ class TCombinationMemo {
   void follow_environment(const TCombinationVariables& vars);
   void take_environment(const TCombinationVariables& vars);
 
+  // The id of cv's contents when its terms' stamp was interned before with
+  // cv's parameters and crisp value; -1 otherwise.
+  int find_stamped(const CombinedVariable& cv) const;
   int add_content(const CombinedVariable& cv, std::uint64_t hash, int newest);
   void note_stamp(const CombinedVariable& cv, int id);
 

@@ -343,9 +343,7 @@ void statement_step(TScriptRun& run) {
   const float step = word_value(run, *loop_operands(run, memory, false));
   const TControlEntry* var = run.Controls->find(Kind::Var, d);
   const std::string_view name = var != nullptr ? var->text : std::string_view();
-  TVarlist::THint fresh;
-  TVarlist::THint& hint = memory != nullptr ? memory->loop_variable : fresh;
-  if (TVariable* counter = run.Vars->find(name, hint)) {
+  if (TVariable* counter = run.Vars->find(name)) {
     run.Vars->set_formula(*counter, loop_formula(run, memory, name, step));
   }
   set_value(*run.Controls, Kind::Step, d, step);

@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <fstream>
 #include <unordered_map>
 
@@ -114,12 +113,6 @@ std::string_view TTableReader::next() {
   return word;
 }
 
-bool TRuleTable::TRecent::matches(std::string_view keyword,
-                                  std::initializer_list<std::string_view> names) const {
-  return words.size() == names.size() + 1 && same_text(words[0], keyword) &&
-         std::equal(names.begin(), names.end(), words.begin() + 1, same_text);
-}
-
 namespace {
 
 void append_counted(std::string& key, std::string_view word) {
@@ -138,8 +131,8 @@ bool TTableReader::find_entry(std::string_view keyword,
   return known.found;
 }
 
-// The outcome of a search from the start: from the recent entries, else from
-// the entries found before, else from a search, remembered in both.
+// The outcome of a search from the start: from the entries found before,
+// else from a search, remembered.
 TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
                                              std::initializer_list<std::string_view> names) {
   const auto searched = [&] {
@@ -147,14 +140,6 @@ TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
     return TRuleTable::TFound{pos, found};
   };
   if (!table->remembers) return searched();
-  std::vector<TRuleTable::TRecent>& recent = table->recent;
-  for (std::size_t i = 0; i < recent.size(); ++i) {
-    const std::size_t at = (table->last_recent + i) % recent.size();
-    if (recent[at].matches(keyword, names)) {
-      table->last_recent = at;
-      return recent[at].result;
-    }
-  }
   std::string& key = table->key;
   key.clear();
   append_counted(key, keyword);
@@ -162,15 +147,6 @@ TRuleTable::TFound TTableReader::known_entry(std::string_view keyword,
   const auto known = table->entries.find(std::string_view(key));
   const TRuleTable::TFound result = known != table->entries.end() ? known->second : searched();
   if (known == table->entries.end()) table->entries.emplace(key, result);
-  TRuleTable::TRecent entry{{std::string(keyword)}, result};
-  for (std::string_view name : names) entry.words.emplace_back(name);
-  if (recent.size() < TRuleTable::kRecent) {
-    table->last_recent = recent.size();
-    recent.push_back(std::move(entry));
-  } else {
-    table->last_recent = (table->last_recent + 1) % recent.size();
-    recent[table->last_recent] = std::move(entry);
-  }
   return result;
 }
 

@@ -53,17 +53,6 @@ class TRuleTable {
     bool found = false;
   };
   mutable std::unordered_map<std::string, TFound, TTextHash, std::equal_to<>> entries;
-  // The entries searched last, compared word by word without building a
-  // key: a script asks for the same few entries in turn, mostly for the one
-  // it asked for before.
-  struct TRecent {
-    std::vector<std::string> words;  // the keyword, then the names
-    TFound result;
-    bool matches(std::string_view keyword, std::initializer_list<std::string_view> names) const;
-  };
-  static constexpr std::size_t kRecent = 8;
-  mutable std::vector<TRecent> recent;
-  mutable std::size_t last_recent = 0;  // the recent entry found or added last
   mutable std::string key;              // room for the key of a search
 };
 
