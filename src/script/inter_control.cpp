@@ -343,7 +343,9 @@ void statement_step(TScriptRun& run) {
   const float step = word_value(run, *loop_operands(run, memory, false));
   const TControlEntry* var = run.Controls->find(Kind::Var, d);
   const std::string_view name = var != nullptr ? var->text : std::string_view();
-  if (TVariable* counter = run.Vars->find(name)) {
+  TVarlist::THint fresh;
+  TVarlist::THint& hint = memory != nullptr ? memory->loop_variable : fresh;
+  if (TVariable* counter = run.Vars->find(name, hint)) {
     run.Vars->set_formula(*counter, loop_formula(run, memory, name, step));
   }
   set_value(*run.Controls, Kind::Step, d, step);

@@ -322,6 +322,8 @@ struct TWordMemory {
     TDeclarationPlace place;
   };
   std::optional<TJumpTarget> jump_target;
+  // At a STEP keyword: where the loop variable was found last.
+  TVarlist::THint loop_variable;
   // At the keywords of these statements, once they were met.
   std::unique_ptr<TComparisonMemory> comparison;   // FUZZYCOMPARE
   std::unique_ptr<TConcatMemory> concat;           // FUZZYCONCAT
