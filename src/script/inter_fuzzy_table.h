@@ -53,7 +53,7 @@ class TRuleTable {
     bool found = false;
   };
   mutable std::unordered_map<std::string, TFound, TTextHash, std::equal_to<>> entries;
-  mutable std::string key;              // room for the key of a search
+  mutable std::string key;  // room for the key of a search
 };
 
 // The rule tables of one evaluation context by file name, each kept while
