@@ -1,6 +1,5 @@
-# Link-time optimization of the program's own code (DOMTARN_LTO), in a
-# release build with GCC and without sanitizers, after the profile-guided
-# options (cmake/profile.cmake) where those apply.
+# Link-time optimization of the program's own code (DOMTARN_LTO), included
+# where the profile-guided build (cmake/profile.cmake) is on.
 #
 # The libraries carry their intermediate code beside their machine code (fat
 # objects). The program and the benchmarks are optimized as one whole when
