@@ -49,6 +49,7 @@ class CBatchRun {
   int Open(bool needScript);
 
   CShiftSchedulingDomain& Domain() { return *pDomain; }
+  const CShiftSchedulingDomain& Domain() const { return *pDomain; }
   // The domain file's absolute path.
   const std::filesystem::path& FilePath() const { return pFile; }
   // Where the domain's script and the files it reads are found: FILE's

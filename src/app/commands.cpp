@@ -19,11 +19,13 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -709,6 +711,33 @@ void WarnOfRoundedLengths(const CShiftSchedulingDomain& domain, const CBatchOpti
   }
 }
 
+// Whether the last evaluation gave the repair no cell at all to try.
+bool NoCellToRepair(const CShiftSchedulingDomain& domain) {
+  const CPositionMatrix& lists = domain.GetRepairPositions();
+  return std::all_of(lists.begin(), lists.end(), [](const auto& list) { return list.empty(); });
+}
+
+// Why the evaluation gave the repair no cell: a script of the user's own
+// may rate everything under branch names the repair does not know, which
+// the optimizer otherwise seems to ignore without a reason.
+std::string WhyNoCellToRepair(const CBatchRun& run) {
+  const auto& kinds = CShiftSchedulingDomain::kRepairedKinds;
+  for (const CRatedConstraint& rated : run.Ratings()) {
+    if (std::find(std::begin(kinds), std::end(kinds), rated.sBranch) != std::end(kinds)) {
+      return "the constraints it repairs named no cell of the roster (a group, week or block "
+             "the roster does not have, or for DIFFHOURS a week without shift 1 or 3), so it had "
+             "no cell to try";
+    }
+  }
+  std::string names;
+  for (std::size_t i = 0; i < std::size(kinds); ++i) {
+    names += i == 0 ? "" : i + 1 == std::size(kinds) ? " and " : ", ";
+    names += kinds[i];
+  }
+  return "no rated constraint is in a branch the repair can place in the roster (" + names +
+         "), so it had no cell to try";
+}
+
 // Why an optimisation that nothing stopped ended before the bound the user
 // gave (or, without one, made no move at all), since it looks like one that
 // found nothing better: a random walk makes at most 42 passes, iterative
@@ -728,7 +757,9 @@ void ExplainEarlyEnd(const CBatchRun& run, const CBatchOptions& options, std::si
   const bool moved = made > walks;
   if (CInterruptGuard::Interrupted() || bound_reached || (moved && !bounded)) return;
   std::cerr << kProgram << ": the optimizer ended by itself after " << Counted(made, "evaluation");
-  if (!moved) {
+  if (!moved && NoCellToRepair(run.Domain())) {
+    std::cerr << ": " << WhyNoCellToRepair(run);
+  } else if (!moved) {
     std::ifstream log(run.LogFolder() / kConsoleLogFile);
     std::size_t unrepairable = 0;
     for (std::string line; std::getline(log, line);) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -150,8 +151,11 @@ void WriteRatingsJson(std::ostream& out, const std::string& file, float evaluati
 void WriteRatingChanges(std::ostream& out, const CRatedRoster& before, const CRatedRoster& after,
                         std::size_t top) {
   const CRosterGrid& grid = after.grid;
-  std::map<CKey, const CRatedConstraint*> earlier;
-  for (const CRatedConstraint& c : before.constraints) earlier.emplace(KeyOf(c, before.grid), &c);
+  // A script may rate one place more than once under one name: such
+  // constraints pair in the order of the lists, worst with worst, so that
+  // a roster rated the same shows no change.
+  std::map<CKey, std::deque<const CRatedConstraint*>> earlier;
+  for (const CRatedConstraint& c : before.constraints) earlier[KeyOf(c, before.grid)].push_back(&c);
   struct CChange {
     const CRatedConstraint* before;
     const CRatedConstraint* after;
@@ -162,18 +166,19 @@ void WriteRatingChanges(std::ostream& out, const CRatedRoster& before, const CRa
   std::size_t matched = 0;
   for (const CRatedConstraint& c : after.constraints) {
     const auto found = earlier.find(KeyOf(c, grid));
-    if (found == earlier.end()) {
+    if (found == earlier.end() || found->second.empty()) {
       ++onlyAfter;
       continue;
     }
     ++matched;
+    const CRatedConstraint& old = *found->second.front();
+    found->second.pop_front();
     // A change too small to show in six significant digits (the last bit of
     // a rating computed another way) is no change to the reader.
-    if (FloatText(c.fValue) == FloatText(found->second->fValue)) continue;
-    changes.push_back({found->second, &c, c.fValue - found->second->fValue});
+    if (FloatText(c.fValue) == FloatText(old.fValue)) continue;
+    changes.push_back({&old, &c, c.fValue - old.fValue});
   }
-  const std::size_t onlyBefore =
-      before.constraints.size() - std::min(matched, before.constraints.size());
+  const std::size_t onlyBefore = before.constraints.size() - matched;
   std::stable_sort(changes.begin(), changes.end(), [](const CChange& a, const CChange& b) {
     return std::fabs(a.delta) > std::fabs(b.delta);
   });

@@ -176,6 +176,7 @@ class CDomainInstance : public CBase {
   // Replaces the schedule; the evaluation results keep describing the old one.
   void SetSchedule(CIntMatrix other) { schedule = std::move(other); }
   CPositionMatrix& GetRepairPositions() { return repairstarts; }
+  const CPositionMatrix& GetRepairPositions() const { return repairstarts; }
 
   // The folder the domain file was read from: relative names of the files
   // the domain and its script read (the script, rule tables, imports) that
@@ -257,6 +258,11 @@ class CShiftSchedulingDomain : public CDomainInstance {
   bool Repair(int group, int day, int& start, int& start2) override;
   void InitializeVariables(TVarlist* vars) override;
   void ComputeRepairStarts() override;
+  // The constraint kinds (branch texts) whose cells ComputeRepairStarts
+  // finds in the roster; a constraint of any other branch counts in the
+  // evaluation but gives the optimizer no cell to try.
+  static constexpr std::string_view kRepairedKinds[] = {"DIFFHOURS", "WORKINGHOURS", "SHIFTBLOCKS",
+                                                        "FREEWEEKENDS", "BADWEEKENDS"};
   void WriteExportedVariablesFile(const TVarlist& vars) override;
 
   // The domain variables file: every exported variable with its value.

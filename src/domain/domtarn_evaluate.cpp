@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -183,17 +184,15 @@ std::string_view CDomainInstance::RatedFormula(std::size_t k) const {
 
 void CShiftSchedulingDomain::ComputeRepairStarts() {
   using Kind = void (CShiftSchedulingDomain::*)(std::string_view);
-  struct KindEntry {
-    std::string_view branch;
-    Kind compute;
+  // One operation per entry of kRepairedKinds, in its order.
+  static constexpr Kind kCompute[] = {
+      &CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS,
+      &CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS,
+      &CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS,
+      &CShiftSchedulingDomain::ComputeRepairStart_FREEWEEKENDS,
+      &CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS,
   };
-  static constexpr KindEntry kKinds[] = {
-      {"DIFFHOURS", &CShiftSchedulingDomain::ComputeRepairStart_DIFFHOURS},
-      {"WORKINGHOURS", &CShiftSchedulingDomain::ComputeRepairStart_WORKINGHOURS},
-      {"SHIFTBLOCKS", &CShiftSchedulingDomain::ComputeRepairStart_SHIFTBLOCKS},
-      {"FREEWEEKENDS", &CShiftSchedulingDomain::ComputeRepairStart_FREEWEEKENDS},
-      {"BADWEEKENDS", &CShiftSchedulingDomain::ComputeRepairStart_BADWEEKENDS},
-  };
+  static_assert(std::size(kCompute) == std::size(kRepairedKinds));
   repairstarts.clear();
   // The draws of one pass share the generator with nothing else: while the
   // pass lasts, the last draw is kept for the next one.
@@ -207,13 +206,12 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
     if (handled >= kMaxRepairLists) break;
     const std::string_view branch = RatedBranch(k);
     if (branch == "branch") continue;
-    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                   [&](const KindEntry& k) { return k.branch == branch; });
-    if (kind == std::end(kKinds)) {
+    const auto kind = std::find(std::begin(kRepairedKinds), std::end(kRepairedKinds), branch);
+    if (kind == std::end(kRepairedKinds)) {
       GetOutput() << "No repair positions function for constraint: " << branch << '\n';
       continue;
     }
-    (this->*(kind->compute))(RatedFormula(k));
+    (this->*kCompute[kind - std::begin(kRepairedKinds)])(RatedFormula(k));
     ++handled;
   }
 }

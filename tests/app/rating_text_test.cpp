@@ -76,6 +76,42 @@ TEST(RatingTextTest, ChangesLargestFirstAndOneSidedCounted) {
   }
 }
 
+// A script may rate one place more than once under one name; such
+// constraints pair in list order, so that an unchanged roster shows no
+// change and every constraint counts on one side at most once.
+TEST(RatingTextTest, RepeatedPlacesPairedInOrder) {
+  CRosterGrid grid;
+  grid.vGroupNames = {"Team0"};
+  grid.iWeeks = 1;
+  const std::vector<CRatedConstraint> before = {Rated("week[0][0]", 0), Rated("week[0][0]", 0.5f),
+                                                Rated("week[0][0]", 1)};
+  const struct {
+    const char* what;
+    std::vector<CRatedConstraint> after;
+    std::string expected;
+  } cases[] = {
+      {"the same ratings", before, "No rating changed.\n"},
+      {"the middle one better",
+       {Rated("week[0][0]", 0), Rated("week[0][0]", 0.75f), Rated("week[0][0]", 1)},
+       "Ratings that changed most (1 of 1 changed):\n"
+       "change  before  after  branch        group  place\n"
+       " +0.25     0.5   0.75  WORKINGHOURS  Team0  week 1\n"},
+      {"one fewer",
+       {Rated("week[0][0]", 0), Rated("week[0][0]", 0.5f)},
+       "No rating changed.\nRated only before: 1, only after: 0\n"},
+      {"one more",
+       {Rated("week[0][0]", 0), Rated("week[0][0]", 0.5f), Rated("week[0][0]", 1),
+        Rated("week[0][0]", 1)},
+       "No rating changed.\nRated only before: 0, only after: 1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ostringstream out;
+    WriteRatingChanges(out, {before, grid}, {c.after, grid}, 10);
+    EXPECT_EQ(out.str(), c.expected);
+  }
+}
+
 // A block is the same block when it starts on the same day, whatever its
 // index: a new block before it moves the index, not the block.
 TEST(RatingTextTest, BlocksMatchedByTheirFirstDay) {
