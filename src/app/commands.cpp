@@ -711,6 +711,18 @@ void WarnOfRoundedLengths(const CShiftSchedulingDomain& domain, const CBatchOpti
   }
 }
 
+// The branches whose constraints the repair places in the roster, as a list
+// in words: "DIFFHOURS, ... and BADWEEKENDS".
+std::string RepairedKindsText() {
+  const auto& kinds = CShiftSchedulingDomain::kRepairedKinds;
+  std::string names;
+  for (std::size_t i = 0; i < std::size(kinds); ++i) {
+    names += i == 0 ? "" : i + 1 == std::size(kinds) ? " and " : ", ";
+    names += kinds[i];
+  }
+  return names;
+}
+
 // Whether the last evaluation gave the repair no cell at all to try.
 bool NoCellToRepair(const CShiftSchedulingDomain& domain) {
   const CPositionMatrix& lists = domain.GetRepairPositions();
@@ -729,13 +741,8 @@ std::string WhyNoCellToRepair(const CBatchRun& run) {
              "no cell to try";
     }
   }
-  std::string names;
-  for (std::size_t i = 0; i < std::size(kinds); ++i) {
-    names += i == 0 ? "" : i + 1 == std::size(kinds) ? " and " : ", ";
-    names += kinds[i];
-  }
-  return "no rated constraint is in a branch the repair can place in the roster (" + names +
-         "), so it had no cell to try";
+  return "no rated constraint is in a branch the repair can place in the roster (" +
+         RepairedKindsText() + "), so it had no cell to try";
 }
 
 // Why an optimisation that nothing stopped ended before the bound the user
@@ -977,7 +984,14 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
     command->footer(evaluates ? std::string(kFilesHelp).append(kExitHelp) : kExitHelp + 2);
     command->callback([&chosen, function = run] { chosen = function; });
   }
-  optimize->footer(std::string(kFilesHelp).append(kJobsHelp).append(kExitHelp));
+  optimize->footer(std::string(kFilesHelp)
+                       .append(kJobsHelp)
+                       .append("\n\nThe optimizer looks for moves at the worst rated constraints "
+                               "of the branches\n")
+                       .append(RepairedKindsText())
+                       .append("; those of\nother branches count in the evaluation but give it "
+                               "no cell to try.")
+                       .append(kExitHelp));
 }
 
 // A usage error names the command and where its help is, in the form the
