@@ -465,13 +465,15 @@ void CBatchRun::CheckLog(CDomainToFile& log) {
 // They are shown once, from the first evaluation, on standard error: the
 // lines the evaluation added to the log in their order, empty ones left
 // out, a line repeated at once shown once with its count, the first few.
+// The domain's lines about constraints of branches the repair does not know
+// are left out: they are not the script's, and optimize says it in one line.
 void CBatchRun::ShowScriptMessages(const fs::path& log, std::uintmax_t from) const {
   std::ifstream file(log);
   file.seekg(static_cast<std::streamoff>(from));
   std::vector<std::pair<std::string, long long>> lines;
   long long more = 0;
   for (std::string line; ReadShownLine(file, line);) {
-    if (line.empty()) continue;
+    if (line.empty() || line.starts_with(CShiftSchedulingDomain::kNoRepairKind)) continue;
     if (!lines.empty() && more == 0 && lines.back().first == line) {
       ++lines.back().second;
     } else if (lines.size() < kShownScriptLines) {

@@ -715,12 +715,7 @@ void WarnOfRoundedLengths(const CShiftSchedulingDomain& domain, const CBatchOpti
 // in words: "DIFFHOURS, ... and BADWEEKENDS".
 std::string RepairedKindsText() {
   const auto& kinds = CShiftSchedulingDomain::kRepairedKinds;
-  std::string names;
-  for (std::size_t i = 0; i < std::size(kinds); ++i) {
-    names += i == 0 ? "" : i + 1 == std::size(kinds) ? " and " : ", ";
-    names += kinds[i];
-  }
-  return names;
+  return NamesListed({std::begin(kinds), std::end(kinds)}, std::size(kinds));
 }
 
 // Whether the last evaluation gave the repair no cell at all to try.
@@ -743,6 +738,31 @@ std::string WhyNoCellToRepair(const CBatchRun& run) {
   }
   return "no rated constraint is in a branch the repair can place in the roster (" +
          RepairedKindsText() + "), so it had no cell to try";
+}
+
+// The optimizer repairs the constraints of some branches only: when the
+// roster's other constraints give it cells to try, the user hears once of
+// the branches it passes over (when none do, the end of the run says so).
+void WarnOfUnrepairedBranches(const CBatchRun& run, const CBatchOptions& options,
+                              const std::vector<CRatedConstraint>& ratings) {
+  if (NoCellToRepair(run.Domain())) return;
+  const auto& kinds = CShiftSchedulingDomain::kRepairedKinds;
+  std::vector<std::string> passed_over;
+  for (const CRatedConstraint& rated : ratings) {
+    const std::string& branch = rated.sBranch;
+    if (branch == "branch" ||
+        std::find(std::begin(kinds), std::end(kinds), branch) != std::end(kinds) ||
+        std::find(passed_over.begin(), passed_over.end(), branch) != passed_over.end()) {
+      continue;
+    }
+    passed_over.push_back(branch);
+  }
+  if (passed_over.empty()) return;
+  std::cerr << kProgram << ": " << options.sFile << ": warning: the constraints of "
+            << (passed_over.size() == 1 ? "the branch " : "the branches ")
+            << NamesListed(passed_over)
+            << " count in the evaluation, but the optimizer repairs only those of "
+            << RepairedKindsText() << '\n';
 }
 
 // Why an optimisation that nothing stopped ended before the bound the user
@@ -806,6 +826,7 @@ int RunOptimize(const CBatchOptions& options) {
                                         {"--report", options.sReport, report}};
   if (const int status = StartReport(run, options, outputs, data)) return status;
   if (const int status = run.ReserveOutput(out, options.sOut)) return status;
+  WarnOfUnrepairedBranches(run, options, data.cBefore.vConstraints);
   const std::set<std::tuple<int, int, int>> departures = PlanDepartures(run);
 
   // From here until the outputs are written, a first stop signal lets the

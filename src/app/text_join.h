@@ -34,16 +34,15 @@ std::string Joined(const Parts&... parts) {
   return text;
 }
 
-// "a, b, c and 4 more", "a and b": the first few names of a list, for a
+// "a, b, c and 4 more", "a and b": the first `most` names of a list, for a
 // message.
-inline std::string NamesListed(const std::vector<std::string>& names) {
-  constexpr std::size_t kShown = 3;
-  const std::size_t shown = std::min(names.size(), kShown);
+inline std::string NamesListed(const std::vector<std::string>& names, std::size_t most = 3) {
+  const std::size_t shown = std::min(names.size(), most);
   std::string text;
   for (std::size_t i = 0; i < shown; ++i) {
-    const bool last = i + 1 == shown && names.size() <= kShown;
+    const bool last = i + 1 == shown && names.size() <= most;
     text += (i == 0 ? "" : last ? " and " : ", ") + names[i];
   }
-  if (names.size() > kShown) text += Joined(" and ", names.size() - kShown, " more");
+  if (names.size() > most) text += Joined(" and ", names.size() - most, " more");
   return text;
 }

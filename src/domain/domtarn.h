@@ -263,6 +263,9 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // evaluation but gives the optimizer no cell to try.
   static constexpr std::string_view kRepairedKinds[] = {"DIFFHOURS", "WORKINGHOURS", "SHIFTBLOCKS",
                                                         "FREEWEEKENDS", "BADWEEKENDS"};
+  // What ComputeRepairStarts prints, followed by the branch and a line end,
+  // for each worst constraint of another branch it passes over.
+  static constexpr std::string_view kNoRepairKind = "No repair positions function for constraint: ";
   void WriteExportedVariablesFile(const TVarlist& vars) override;
 
   // The domain variables file: every exported variable with its value.

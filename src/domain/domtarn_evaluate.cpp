@@ -208,7 +208,7 @@ void CShiftSchedulingDomain::ComputeRepairStarts() {
     if (branch == "branch") continue;
     const auto kind = std::find(std::begin(kRepairedKinds), std::end(kRepairedKinds), branch);
     if (kind == std::end(kRepairedKinds)) {
-      GetOutput() << "No repair positions function for constraint: " << branch << '\n';
+      GetOutput() << kNoRepairKind << branch << '\n';
       continue;
     }
     (this->*kCompute[kind - std::begin(kRepairedKinds)])(RatedFormula(k));
