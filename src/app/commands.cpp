@@ -728,9 +728,8 @@ bool NoCellToRepair(const CShiftSchedulingDomain& domain) {
 // may rate everything under branch names the repair does not know, which
 // the optimizer otherwise seems to ignore without a reason.
 std::string WhyNoCellToRepair(const CBatchRun& run) {
-  const auto& kinds = CShiftSchedulingDomain::kRepairedKinds;
   for (const CRatedConstraint& rated : run.Ratings()) {
-    if (std::find(std::begin(kinds), std::end(kinds), rated.sBranch) != std::end(kinds)) {
+    if (CShiftSchedulingDomain::IsRepairedKind(rated.sBranch)) {
       return "the constraints it repairs named no cell of the roster (a group, week or block "
              "the roster does not have, or for DIFFHOURS a week without shift 1 or 3), so it had "
              "no cell to try";
@@ -746,12 +745,10 @@ std::string WhyNoCellToRepair(const CBatchRun& run) {
 void WarnOfUnrepairedBranches(const CBatchRun& run, const CBatchOptions& options,
                               const std::vector<CRatedConstraint>& ratings) {
   if (NoCellToRepair(run.Domain())) return;
-  const auto& kinds = CShiftSchedulingDomain::kRepairedKinds;
   std::vector<std::string> passed_over;
   for (const CRatedConstraint& rated : ratings) {
     const std::string& branch = rated.sBranch;
-    if (branch == "branch" ||
-        std::find(std::begin(kinds), std::end(kinds), branch) != std::end(kinds) ||
+    if (branch == "branch" || CShiftSchedulingDomain::IsRepairedKind(branch) ||
         std::find(passed_over.begin(), passed_over.end(), branch) != passed_over.end()) {
       continue;
     }

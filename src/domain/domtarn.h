@@ -2,9 +2,11 @@
 // the cyclic schedule, the domain data file and the evaluation script text.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <ios>
 #include <iosfwd>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -263,6 +265,10 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // evaluation but gives the optimizer no cell to try.
   static constexpr std::string_view kRepairedKinds[] = {"DIFFHOURS", "WORKINGHOURS", "SHIFTBLOCKS",
                                                         "FREEWEEKENDS", "BADWEEKENDS"};
+  static bool IsRepairedKind(std::string_view branch) {
+    return std::find(std::begin(kRepairedKinds), std::end(kRepairedKinds), branch) !=
+           std::end(kRepairedKinds);
+  }
   // What ComputeRepairStarts prints, followed by the branch and a line end,
   // for each worst constraint of another branch it passes over.
   static constexpr std::string_view kNoRepairKind = "No repair positions function for constraint: ";
