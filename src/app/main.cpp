@@ -57,11 +57,13 @@ void CMenu::ShowMenu() {
 }
 
 // Text that is not a number counts as choice 0, an illegal one; the rest of
-// its line is dropped so the next read waits for new input.
+// its line is dropped so the next read waits for new input. Input ends only
+// where nothing but white space is left: a last word without a line end,
+// such as a number too large for int, is answered like any other.
 CMenu::Input CMenu::ReadChoice(int& choice) {
   choice = 0;
+  if ((std::cin >> std::ws).eof()) return Input::kEnd;
   if (std::cin >> choice) return Input::kOk;
-  if (std::cin.eof()) return Input::kEnd;
   choice = 0;
   std::cin.clear();
   std::cin.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
