@@ -265,7 +265,8 @@ void statement_table(TScriptRun& run) {
   const std::string name = run.read_name();
   TReadFile file = run.locate_read_file(name);
   run.table = run.Context.tables.load(file);
-  run.tablename = std::move(file.path);
+  run.tablename = name;
+  run.table_path = std::move(file.path);
   if (!run.table->readable()) {
     run.stop("Error: Unknown TABLE " + name + "!");
   }
@@ -746,7 +747,7 @@ constexpr TStatement kFuzzyStatements[] = {
 }  // namespace
 
 const std::shared_ptr<const TRuleTable>& TScriptRun::rule_table() {
-  if (table == nullptr || !Context.caching()) table = Context.tables.load(tablename);
+  if (table == nullptr || !Context.caching()) table = Context.tables.load(table_path);
   return table;
 }
 

@@ -550,7 +550,11 @@ class TScriptRun : public TDivisionByZeroListener {
   // memory of rule evaluations while it caches.
   void use_rules(std::shared_ptr<RuleSet> rules);
   bool uncombined_reported = false;  // tree results left uncombined were reported
-  std::string tablename = "empty";   // rule table file of the fuzzy statements
+  // The rule table of the fuzzy statements as the script named it ("empty":
+  // none named yet, also when a file of that name exists), and the file
+  // that name was found as, which the table is loaded from.
+  std::string tablename = "empty";
+  std::string table_path;
   // The name to open for reading a file the script names: beside the
   // domain file when it is not in the working folder (read_path.h).
   std::string read_path(const std::string& name) const;

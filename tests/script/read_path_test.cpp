@@ -83,4 +83,21 @@ TEST(ReadPath, ScriptFilesGoToTheOutputFolder) {
   EXPECT_EQ(lines_starting("own/again.txt", "w "), std::vector<std::string>{"w v+1 5"});
 }
 
+// "empty" names no rule table, although a file of that name is found: with
+// an output folder the name resolves to another path, and the statements
+// that generate rules must still see the name the script wrote.
+TEST(ReadPath, TableNamedEmptyIsNoTable) {
+  fs::create_directories("own");
+  write_file("empty", "CONCAT p p p AND OR");
+  write_file("own/empty", "CONCAT p p p AND OR");
+  TEvalContext& context = test_context();
+  for (const char* output : {"", "own"}) {
+    SCOPED_TRACE(std::string("output folder '") + output + "'");
+    context.output_folder = output;
+    const ScriptRun run = run_tree_script("TABLE empty FUZZYCONCAT c = a AND b PRINT \"after\"");
+    EXPECT_EQ(run.out, "\nError: no TABLE defined for generation of rules!\n");
+  }
+  context.output_folder.clear();
+}
+
 }  // namespace
