@@ -129,9 +129,10 @@ bool CRewrittenFile::Replace(const std::string& name, std::string_view text) {
 
 bool CRewrittenFile::Open(const std::string& name, long long& size) {
   struct stat status {};
-  // A file open before is written again while it is the same regular file.
-  if (fd >= 0 && name == sName && ::fstat(fd, &status) == 0 && status.st_nlink > 0 &&
-      S_ISREG(status.st_mode)) {
+  // A file open before is written again while its name leads to that same
+  // regular file.
+  if (fd >= 0 && name == sName && ::stat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+      status.st_dev == device && status.st_ino == inode) {
     size = status.st_size;
     return true;
   }
@@ -140,6 +141,13 @@ bool CRewrittenFile::Open(const std::string& name, long long& size) {
   if (fd < 0) return false;
   sName = name;
   size = -1;
+  // Without the identity (no file has inode 0), the next write opens the
+  // name again.
+  device = inode = 0;
+  if (::fstat(fd, &status) == 0) {
+    device = status.st_dev;
+    inode = status.st_ino;
+  }
   return true;
 }
 

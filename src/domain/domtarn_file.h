@@ -18,9 +18,10 @@ bool ReplaceFileContents(const char* name, std::string_view text);
 // after every evaluation. It is written like ReplaceFileContents writes, but
 // its descriptor stays open from one write to the next: opening and closing
 // cost more than writing a small file. Before each write the open file is
-// checked; when it has lost its name meanwhile (removed, or replaced by
-// another file under that name) or another name is to be written, the name
-// is opened anew. So after every write the file of that name holds the text.
+// checked; when the name no longer leads to it (the file was removed or
+// renamed, or another file took the name) or another name is to be written,
+// the name is opened anew. So after every write the file of that name holds
+// the text, and a file the user renamed keeps what it held.
 class CRewrittenFile {
  public:
   CRewrittenFile() = default;
@@ -38,4 +39,7 @@ class CRewrittenFile {
 
   int fd = -1;
   std::string sName;  // the name `fd` was opened by
+  // The identity of the open file, to tell whether the name still leads to it.
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
 };

@@ -58,7 +58,7 @@ TEST(DomainFiles, WritingReplacesTheWholeFile) {
   };
   for (const auto& w : writers) {
     ASSERT_GT(w.text.size(), 10u);
-    for (const char* change : {"removed", "in place", "replaced"}) {
+    for (const char* change : {"removed", "in place", "replaced", "renamed"}) {
       for (const std::string& old :
            {std::string(), std::string(w.text.size() * 3, 'x'), std::string("short"), w.text,
             std::string(w.text.size() - 1, 'y'), std::string("-")}) {
@@ -66,10 +66,18 @@ TEST(DomainFiles, WritingReplacesTheWholeFile) {
                      change);
         const std::string_view how = change;
         if (how == "removed") std::filesystem::remove(w.file);
+        // A file the user renamed keeps what it holds; the name gets the text.
+        if (how == "renamed") {
+          std::filesystem::rename(w.file, "kept.txt");
+          write_file("kept.txt", "kept");
+        }
         if (old != "-") write_file(how == "replaced" ? "other.txt" : w.file, old);
         if (how == "replaced" && old != "-") std::filesystem::rename("other.txt", w.file);
         w.write();
         EXPECT_EQ(read_file(w.file), w.text);
+        if (how == "renamed") {
+          EXPECT_EQ(read_file("kept.txt"), "kept");
+        }
       }
     }
   }
