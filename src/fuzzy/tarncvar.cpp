@@ -264,7 +264,7 @@ void PList::write(std::ostream& out) const {
 }
 
 bool PList::read(std::istream& in) {
-  return read_counted<Point>(in, points_);
+  return read_counted(in, points_);
 }
 
 // ---------------------------------------------------------------- fuzzy sets
@@ -875,5 +875,5 @@ void PlimList::write(std::ostream& out) const {
 
 bool PlimList::read(std::istream& in) {
   changed();
-  return read_counted<PlimFuzzySet>(in, sets_);
+  return read_counted(in, sets_);
 }

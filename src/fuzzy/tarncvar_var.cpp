@@ -239,13 +239,15 @@ void CVList::write(std::ostream& out) const {
   out << '\n';
 }
 
+// A variable that cannot be read completely is taken in with what was read
+// of it; reading stops there.
 bool CVList::read(std::istream& in) {
   int count = 0;
   bool complete = read_count_frame(in, count);
   for (int i = 0; complete && i < count; ++i) {
     auto cv = std::make_unique<CombinedVariable>();
     complete = cv->read(in);
-    if (complete) adopt(std::move(cv));
+    adopt(std::move(cv));
   }
   if (!complete) {
     report_line(FuzzyContext::errors(context_),

@@ -124,7 +124,7 @@ void NList::write(std::ostream& out) const {
 }
 
 bool NList::read(std::istream& in) {
-  return read_counted<Name>(in, names_);
+  return read_counted(in, names_);
 }
 
 // ------------------------------------------------------------------- colours
@@ -166,7 +166,7 @@ void CList::write(std::ostream& out) const {
 }
 
 bool CList::read(std::istream& in) {
-  return read_counted<Colour>(in, colours_);
+  return read_counted(in, colours_);
 }
 
 // ---------------------------------------------------------- the six numbers
@@ -370,14 +370,14 @@ void PSList::write(std::ostream& out) const {
   out << '\n';
 }
 
+// A set that cannot be read completely stays with what was read of it;
+// reading stops there.
 bool PSList::read(std::istream& in, std::ostream* err) {
   int count = 0;
   bool complete = read_count_frame(in, count);
   for (int i = 0; complete && i < count; ++i) {
-    auto set = std::make_unique<ParameterSet>();
-    set->read(in);
+    add()->read(in);
     complete = !in.fail();
-    if (complete) sets_.push_back(std::move(set));
   }
   if (!complete) {
     report_line(

@@ -65,17 +65,17 @@ bool read_name(std::istream& in, std::string& name);  // one word, cut to kNameC
 bool read_count_frame(std::istream& in, int& count);
 // Writes a list head "/* #: n */ " (with its trailing blank).
 void write_count_frame(std::ostream& out, int count);
-// Reads a list text: its head, then as many elements as it counts, each by
-// T::read, appended to `items`; false at the first that cannot be read (the
-// elements read before it stay).
-template <class T, class Items>
+// Reads a list text: its head, then as many elements as it counts, each
+// appended to `items` as a default element and then read by its read();
+// false at the first that cannot be read, which stays with what was read of
+// it, as the elements before it do. Reading stops there: a count far beyond
+// the text appends no more defaults.
+template <class Items>
 bool read_counted(std::istream& in, Items& items) {
   int count = 0;
   if (!read_count_frame(in, count)) return false;
   for (int i = 0; i < count; ++i) {
-    T item;
-    if (!item.read(in)) return false;
-    items.push_back(std::move(item));
+    if (!items.emplace_back().read(in)) return false;
   }
   return true;
 }

@@ -172,10 +172,10 @@ int TList::read(std::istream& in, ConcatOperator* op, const CVList* vars) {
   int count = 0;
   if (!read_count_frame(in, count)) return kReadBrokenOff;
   for (int i = 0; i < count; ++i) {
-    Term t;
-    const int result = t.read(in, vars);
+    // A default term is appended and then read: one that cannot be read
+    // stays as it is, and what was read before it stays too.
+    const int result = terms_.emplace_back().read(in, vars);
     if (result != kReadOk) return result;
-    terms_.push_back(std::move(t));
     if (i + 1 == count) break;
     ConcatOperator between;
     if (!between.read(in)) return kReadBrokenOff;
@@ -399,16 +399,16 @@ void RuleBlock::write(std::ostream& out) const {
   for (const Rule& r : rules_) r.write(out);
 }
 
-// A rule that cannot be read completely is not kept.
+// Each rule is appended as a default rule and then read, so one that cannot
+// be read completely stays with what was read of it: without a conclusion,
+// it is neither written nor shown, and evaluation skips it with a warning.
 int RuleBlock::read(std::istream& in, const CVList* vars) {
   changed();
   int count = 0;
   if (!read_count_frame(in, count)) return kReadBrokenOff;
   for (int i = 0; i < count; ++i) {
-    Rule r;
-    const int result = r.read(in, vars);
+    const int result = rules_.emplace_back().read(in, vars);
     if (result != kReadOk) return result;
-    rules_.push_back(std::move(r));
   }
   return kReadOk;
 }
@@ -798,9 +798,7 @@ int RuleSet::read(std::istream& in) {
     result = kReadBrokenOff;
   }
   for (int i = 0; result == kReadOk && i < count; ++i) {
-    RuleBlock& block = append_block();
-    result = block.read(in, cv_list_.get());
-    if (block.get_number() == 0 && result != kReadOk) blocks_.pop_back();
+    result = append_block().read(in, cv_list_.get());
   }
   blocks_changed();
   if (result == kReadOk) return kReadOk;

@@ -457,6 +457,37 @@ TEST(CVListTest, VariablesGeneratedInTheListEqualCopies) {
   }
 }
 
+// A list text that breaks off inside a variable: the variables before it
+// stay as written, the one being read stays with what was read of it, and
+// reading stops with a message.
+TEST(CVListTest, BrokenTextKeepsWhatWasRead) {
+  const ParameterSet ps = make_ps("p", 0, 10, 5, 1, 1, {"low", "mid", "high"});
+  CVList written;
+  written.add(&ps, "first")->set_value(2.5f);
+  written.add(&ps, "second");
+  std::ostringstream text;
+  written.write(text);
+  const std::string whole = text.str();
+  const std::size_t second = whole.find("second");
+  for (std::size_t cut = second; cut < whole.size() - 2; cut += 9) {
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    CVList read;
+    std::istringstream in(whole.substr(0, cut));
+    std::ostringstream err;
+    FuzzyContext context;
+    context.err = &err;
+    read.set_context(&context);
+    EXPECT_FALSE(read.read(in));
+    EXPECT_NE(err.str().find("reading stopped"), std::string::npos);
+    ASSERT_EQ(read.get_number(), 2);
+    std::ostringstream first;
+    std::ostringstream again;
+    read.find(0)->write(first);
+    written.find(0)->write(again);
+    EXPECT_EQ(first.str(), again.str());
+  }
+}
+
 // ------------------------------------------------------- fast paths
 
 // The builder must leave every polyline exactly as PList::insert does, also

@@ -120,25 +120,32 @@ TEST(TermNameTest, DefaultColoursAndColourWords) {
   }
 }
 
-// Broken input stops reading with a message; complete sets before the break
-// are kept.
+// Broken input stops reading with a message; the sets before the break stay,
+// and so does the set being read, with what was read of it.
 TEST(ParameterSetTextTest, BrokenInputStopsReading) {
-  const std::pair<const char*, int> cases[] = {
-      {"", 0},                                                    // nothing at all
-      {"/* #: 1000000000 */ p 0 10 5 1 0 1 /* #: 1 */ blue", 0},  // huge count, text ends
-      {"/* #: 2 */ p 0 ten 5 1 0 1", 0},                          // a word where a number belongs
-      {"/* #: x */", 0},                                          // count is no number
+  struct Case {
+    const char* text;
+    int kept;
+    const char* last;  // the name of the last set kept
+  } const cases[] = {
+      {"", 0, ""},                                                     // nothing at all
+      {"/* #: 1000000000 */ p 0 10 5 1 0 1 /* #: 1 */ blue", 1, "p"},  // huge count, text ends
+      {"/* #: 2 */ p 0 ten 5 1 0 1", 1, "p"},                          // a word for a number
+      {"/* #: x */", 0, ""},                                           // count is no number
       {"/* #: 3 */ a 0 1 0.5 1 0 1 /* #: 2 */ blue red /* #: 2 */ x y "
        "b 0 1 0.5 1 0 1 /* #: 2 */ blue",
-       1},
+       2, "b"},
   };
-  for (const auto& [text, kept] : cases) {
+  for (const Case& c : cases) {
     PSList list;
-    std::istringstream in(text);
+    std::istringstream in(c.text);
     std::ostringstream err;
-    EXPECT_FALSE(list.read(in, &err)) << text;
-    EXPECT_EQ(list.get_number(), kept) << text;
-    EXPECT_NE(err.str().find("reading stopped"), std::string::npos) << text;
+    EXPECT_FALSE(list.read(in, &err)) << c.text;
+    EXPECT_EQ(list.get_number(), c.kept) << c.text;
+    if (c.kept > 0) {
+      EXPECT_STREQ(list.find(c.kept - 1)->get_ps_name(), c.last) << c.text;
+    }
+    EXPECT_NE(err.str().find("reading stopped"), std::string::npos) << c.text;
   }
 }
 

@@ -193,16 +193,26 @@ TEST_F(RuleSetTest, BrokenRuleFilesStopCleanly) {
     EXPECT_EQ(again.read(in), 2) << "cut at " << cut;
     EXPECT_NE(err.str().find("reading stopped"), std::string::npos) << "cut at " << cut;
   }
-  // A rule on an unknown variable ends reading; the rules before it stay.
+  // A rule on an unknown variable ends reading; what was read stays: the
+  // rules before it, and the rule itself without its conclusion in its
+  // block, counted but not written.
   std::string unknown = text;
+  const std::size_t second_block = unknown.rfind("/* #: 1 */\nIF");
   unknown[unknown.rfind("X IS high")] = 'Q';
   RuleSet again(&context);
   std::istringstream in(unknown);
   Capture err(std::cerr);
   EXPECT_EQ(again.read(in), 2);
   EXPECT_EQ(err.str(), "CombinedVariable in Rule not in cv_list!\n");
-  ASSERT_EQ(again.get_number(), 1);
+  ASSERT_EQ(again.get_number(), 2);
   EXPECT_EQ(again.find(0)->get_number(), 1);
+  EXPECT_EQ(again.find(1)->get_number(), 1);
+  std::ostringstream kept;
+  again.write(kept);
+  EXPECT_EQ(kept.str(), text.substr(0, second_block) + "/* #: 1 */\n");
+  // The block without a conclusion concludes on nothing.
+  EXPECT_EQ(again.evaluate("M"), -1);
+  EXPECT_EQ(err.str(), "CombinedVariable in Rule not in cv_list!\ncv not in RuleSet\n");
 }
 
 // ------------------------------------------------------------- evaluation
