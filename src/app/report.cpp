@@ -182,10 +182,11 @@ std::string Difference(float to, float from) {
   return (text[0] == '-' ? "" : "+") + text;
 }
 
-// Ratings in ascending order, a rating that is not a number after all others.
+// Ratings in ascending order, a rating that is not a number before all
+// others: the worst, as the domain sorts it.
 bool RatingLess(float a, float b) {
-  if (std::isnan(a)) return false;
-  if (std::isnan(b)) return true;
+  if (std::isnan(b)) return false;
+  if (std::isnan(a)) return true;
   return a < b;
 }
 

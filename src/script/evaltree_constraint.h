@@ -85,9 +85,14 @@ struct RatedPosition {
   std::uint32_t position;
 };
 
+// A rating that is no number (a script can compute one) comes first, as the
+// worst: compared with `<` alone it would be equal to every rating, and the
+// order would be no order at all. Among numbers the comparison is `<` alone,
+// so a list without such a rating sorts as before.
 inline void SortByRatingOnly(RatedPosition* first, RatedPosition* last) {
-  std::sort(first, last,
-            [](const RatedPosition& a, const RatedPosition& b) { return a.value < b.value; });
+  std::sort(first, last, [](const RatedPosition& a, const RatedPosition& b) {
+    return a.value < b.value || (a.value != a.value && b.value == b.value);
+  });
 }
 
 // One aggregated constraint of a tree: its branch (the entry), its name and

@@ -116,9 +116,10 @@ TEST(ReportTest, ListsTheTenWorstLowestFirst) {
         Rated("B", "c" + std::to_string(i), "f", i % 2, -1, i, -1, values[i]));
   const std::string table = Between(Html(data), "<table class=\"worst\">", "</table>");
   const std::vector<std::string> names = Matches(table, "<td>B</td><td>(c[0-9]+)</td>");
-  // Equal ratings keep their order; the ratings 0.8, 0.9 and nan fall off.
-  EXPECT_EQ(names, (std::vector<std::string>{"c4", "c8", "c2", "c6", "c11", "c10", "c3", "c9", "c5",
-                                             "c7"}));
+  // A rating that is not a number comes first; equal ratings keep their
+  // order; the ratings 0.8 and 0.9 fall off.
+  EXPECT_EQ(names, (std::vector<std::string>{"c1", "c4", "c8", "c2", "c6", "c11", "c10", "c3", "c9",
+                                             "c5"}));
   EXPECT_EQ(Matches(table, "<td class=\"r\" style=\"[^\"]*\">([0-9.]+)</td>").front(), "0.100");
 }
 
