@@ -504,7 +504,10 @@ void CBatchRun::EndAtDivisionByZero() {
             << " divided by zero; the run ended there and wrote nothing\n";
   cReservedOutput.Discard();
   cFolder.Leave();
-  ::EndAtDivisionByZero();
+  // A command that wrote nothing does not report success: a script that
+  // divides by zero makes its domain file unusable, as one that rates
+  // nothing does.
+  ::EndAtDivisionByZero(kExitDataError);
 }
 
 CRosterGrid CBatchRun::Grid() const {

@@ -68,9 +68,9 @@ constexpr const char* kJobsHelp =
 constexpr const char* kExitHelp =
     "\n\n"
     "Exit status: 0 success, 64 bad usage, 65 the file is not a usable domain\n"
-    "or its script is too long or rates nothing, 66 a missing or unreadable\n"
-    "input file, 71 the system refused memory or a thread, 73 an output that\n"
-    "cannot be created, 74 the standard output cannot be written.";
+    "or its script is too long, rates nothing or divides by zero, 66 a missing\n"
+    "or unreadable input file, 71 the system refused memory or a thread, 73 an\n"
+    "output that cannot be created, 74 the standard output cannot be written.";
 
 std::string Title(const CBatchOptions& options) {
   return fs::path(options.sFile).filename().string();

@@ -17,6 +17,6 @@ std::unique_ptr<CShiftSchedulingDomain> CreateDomain(const CDomainSettings& sett
   return domain;
 }
 
-void EndAtDivisionByZero() {
-  std::exit(0);
+void EndAtDivisionByZero(int status) {
+  std::exit(status);
 }

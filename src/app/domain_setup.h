@@ -24,8 +24,8 @@ CSeedSource SeedSourceOf(const CDomainSettings& settings);
 std::unique_ptr<CShiftSchedulingDomain> CreateDomain(const CDomainSettings& settings);
 
 // Ends the program after an evaluation script divided by zero (the message
-// is out already): at once, with status 0. Called where the division is
-// seen, so that nothing the program holds is written or closed on the way:
-// open log files keep unwritten what they buffered, while the console and
-// the C streams are flushed.
-[[noreturn]] void EndAtDivisionByZero();
+// is out already): at once, with `status` (the menu's 0). Called where the
+// division is seen, so that nothing the program holds is written or closed
+// on the way: open log files keep unwritten what they buffered, while the
+// console and the C streams are flushed.
+[[noreturn]] void EndAtDivisionByZero(int status = 0);
