@@ -271,12 +271,22 @@ fs::path LinkedFolder(const fs::path& file) {
 }
 
 // Whether a file begins with the byte-order mark some editors put before
-// UTF-8 text.
+// UTF-8 text. Only a regular file is opened: a pipe would wait for a writer.
 bool StartsWithByteOrderMark(const fs::path& file) {
+  std::error_code code;
+  if (!fs::is_regular_file(file, code)) return false;
   std::ifstream in(file, std::ios::binary);
   char start[3] = {};
   in.read(start, sizeof start);
   return in.gcount() == 3 && std::string_view(start, 3) == "\xEF\xBB\xBF";
+}
+
+// A path below the folder of FILE as the user would type it: from FILE's
+// folder as FILE was typed; any other path as it is.
+std::string ShownPath(const std::string& path, const fs::path& folder, const std::string& file) {
+  const fs::path relative = fs::path(path).lexically_relative(folder);
+  if (!fs::path(path).is_absolute() || relative.empty() || *relative.begin() == "..") return path;
+  return (fs::path(file).parent_path() / relative).string();
 }
 
 }  // namespace
@@ -440,11 +450,33 @@ int CBatchRun::Evaluate() {
   }
   // What the script printed before it divided by zero shows where it did.
   ShowScriptMessages(log, code ? 0 : logged_before);
+  WarnOfByteOrderMarks();
   if (pDomain->DividedByZero()) EndAtDivisionByZero();
   if (!pDomain->GetEvalData().empty()) return kExitSuccess;
   std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
             << pDomain->GetStaticDataFileName() << " rated no constraint\n";
   return kExitDataError;
+}
+
+// The script, and the files it read in its first evaluation (its rule
+// table, imported files), are read word by word: a byte-order mark that an
+// editor put before the text becomes part of the first word, and the
+// messages that follow would not say why.
+void CBatchRun::WarnOfByteOrderMarks() const {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  constexpr std::string_view kSaveWithout =
+      " begins with a UTF-8 byte-order mark, which is read as part of its first word; save it "
+      "without one\n";
+  if (std::string_view(pDomain->GetStaticData()).starts_with(kByteOrderMark)) {
+    std::cerr << kProgram << ": " << cOptions.sFile << ": the evaluation script "
+              << pDomain->GetStaticDataFileName() << kSaveWithout;
+  }
+  for (const std::string& name : pDomain->GetFilesRead()) {
+    if (!StartsWithByteOrderMark(name)) continue;
+    std::cerr << kProgram << ": " << cOptions.sFile << ": "
+              << ShownPath(name, pInputFolder, cOptions.sFile) << ", which the script reads,"
+              << kSaveWithout;
+  }
 }
 
 // The log files other than the console log are written whole each time,

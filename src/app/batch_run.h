@@ -105,6 +105,9 @@ class CBatchRun {
   // Shows on standard error what the evaluation wrote into the console log
   // `log` from byte `from` on.
   void ShowScriptMessages(const std::filesystem::path& log, std::uintmax_t from) const;
+  // Warns of a byte-order mark before the text of the script or of a file
+  // it read.
+  void WarnOfByteOrderMarks() const;
 
   CBatchOptions cOptions;
   std::filesystem::path pFile;
