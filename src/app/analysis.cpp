@@ -142,5 +142,6 @@ std::string GroupLabel(const CRatedConstraint& constraint, const CRosterGrid& gr
   if (constraint.iGroup < 0) return "-";
   const auto group = static_cast<std::size_t>(constraint.iGroup);
   if (group < grid.vGroupNames.size()) return grid.vGroupNames[group];
-  return Joined("[", constraint.iGroup, "]");
+  // A group the roster lacks, counted from 1 as the report names it.
+  return Joined("group ", std::int64_t{constraint.iGroup} + 1);
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
@@ -208,7 +209,7 @@ int CellAt(const CRosterGrid& grid, int group, int day) {
 std::string GroupName(const CRosterGrid& grid, int group) {
   if (group >= 0 && group < static_cast<int>(grid.vGroupNames.size()))
     return grid.vGroupNames[group];
-  return "group " + std::to_string(group + 1);
+  return "group " + std::to_string(std::int64_t{group} + 1);
 }
 
 std::string ShiftName(const CRosterGrid& grid, int shift) {

@@ -80,7 +80,8 @@ TEST(AnalysisTest, DescribesThePlaceCountingFromOne) {
       {rated("SHIFTBLOCKS", "block[1][0]"), "block 1", "Team1"},
       {rated("NIGHTS", "day[0][9]"), "day 10 (week 2)", "Team0"},
       {rated("FREEWEEKENDS", "free[1][0]"), "", "Team1"},
-      {rated("FREEWEEKENDS", "free[4][0]"), "", "[4]"},
+      {rated("FREEWEEKENDS", "free[4][0]"), "", "group 5"},
+      {rated("FREEWEEKENDS", "free[2147483647][0]"), "", "group 2147483648"},
       {rated("OTHER", "total"), "", "-"},
       // The largest index a script may give still counts from 1.
       {rated("DIFFHOURS", "change[1][2147483647]"), "weeks 2147483648-2147483649", "Team1"},
