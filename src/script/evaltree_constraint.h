@@ -86,13 +86,15 @@ struct RatedPosition {
 };
 
 // A rating that is no number (a script can compute one) comes first, as the
-// worst: compared with `<` alone it would be equal to every rating, and the
-// order would be no order at all. Among numbers the comparison is `<` alone,
-// so a list without such a rating sorts as before.
+// worst, the ratings that are no number in their list order: compared with
+// `<` they would be equal to every rating, and the order no order at all.
+// The others are sorted with `<` alone, so a list without such a rating
+// sorts as it always did.
 inline void SortByRatingOnly(RatedPosition* first, RatedPosition* last) {
-  std::sort(first, last, [](const RatedPosition& a, const RatedPosition& b) {
-    return a.value < b.value || (a.value != a.value && b.value == b.value);
-  });
+  const auto no_number = [](const RatedPosition& r) { return r.value != r.value; };
+  if (std::any_of(first, last, no_number)) first = std::stable_partition(first, last, no_number);
+  std::sort(first, last,
+            [](const RatedPosition& a, const RatedPosition& b) { return a.value < b.value; });
 }
 
 // One aggregated constraint of a tree: its branch (the entry), its name and
