@@ -71,8 +71,8 @@ class CBatchRun {
   // on has no room left.
   void CheckLog(CDomainToFile& log);
   // Ends the program after an evaluation script divided by zero, as the
-  // menu does (status 0, nothing written), saying so on standard error and
-  // removing a temporary log folder.
+  // menu does but with status 65, having written nothing; says so on
+  // standard error and removes a temporary log folder.
   [[noreturn]] void EndAtDivisionByZero();
   // The roster and ratings of the latest evaluation.
   CRosterGrid Grid() const;

@@ -551,8 +551,9 @@ std::size_t JobCount(const CBatchOptions& options) {
 }
 
 // Random repair on `count` workers, the run's own domain the first; the
-// domain then holds the best roster of all, evaluated.
-void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_t count,
+// domain then holds the best roster of all, evaluated. Gives whether an
+// evaluation divided by zero, which ended the search.
+bool OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_t count,
                         CProgressLine& progress, std::vector<CTrajectoryPoint>& trajectory) {
   CExtraWorkers extra = MakeExtraWorkers(run, options, count);
   std::vector<CShiftSchedulingDomain*> domains = {&run.Domain()};
@@ -573,7 +574,7 @@ void OptimiseInParallel(CBatchRun& run, const CBatchOptions& options, std::size_
     std::cerr << kProgram << ": warning: the system gave threads for " << repair.Workers()
               << " of the " << count << " walks\n";
   }
-  if (repair.DividedByZero()) run.EndAtDivisionByZero();
+  return repair.DividedByZero();
 }
 
 // The first termination signal of an optimisation and who sent it, as one
@@ -635,15 +636,19 @@ const char* StopCause() {
 }
 
 // Runs the optimisation; the domain then holds the best roster evaluated,
-// with its evaluation.
-void RunOptimizer(CBatchRun& run, const CBatchOptions& options,
+// with its evaluation. Gives whether an evaluation divided by zero: the
+// search ended there, and the roster kept is the best found before it,
+// which the script rated without dividing. The run ends when there is none,
+// or when rating it again divides too.
+bool RunOptimizer(CBatchRun& run, const CBatchOptions& options,
                   std::vector<CTrajectoryPoint>& trajectory) {
   CShiftSchedulingDomain& domain = run.Domain();
   const std::size_t jobs = JobCount(options);
   if (jobs > 1) {
     CProgressLine progress(!options.bQuiet && ::isatty(STDERR_FILENO) != 0);
-    OptimiseInParallel(run, options, jobs, progress, trajectory);
-    return;
+    const bool divided = OptimiseInParallel(run, options, jobs, progress, trajectory);
+    if (domain.DividedByZero()) run.EndAtDivisionByZero();
+    return divided;
   }
   COptimize optimizer(&domain);
   optimizer.SetLimits({options.iMaxEvaluations, options.dTimeLimit});
@@ -659,18 +664,21 @@ void RunOptimizer(CBatchRun& run, const CBatchOptions& options,
     optimizer.RepairRandom();
   }
   progress.Finish();
-  if (optimizer.DividedByZero()) run.EndAtDivisionByZero();
+  const bool divided = optimizer.DividedByZero();
+  if (divided && optimizer.GetEvaluations() == 0) run.EndAtDivisionByZero();
   domain.SetSchedule(optimizer.GetBestSeenSchedule());
   domain.Evaluate();
   if (domain.DividedByZero()) run.EndAtDivisionByZero();
+  return divided;
 }
 
 // The same with the console output of the optimisation in the log file.
-void Optimise(CBatchRun& run, const CBatchOptions& options,
+bool Optimise(CBatchRun& run, const CBatchOptions& options,
               std::vector<CTrajectoryPoint>& trajectory) {
   CDomainToFile console(run.Domain(), kConsoleLogFile);
-  RunOptimizer(run, options, trajectory);
+  const bool divided = RunOptimizer(run, options, trajectory);
   run.CheckLog(console);
+  return divided;
 }
 
 // Where the domain's roster differs from the operating plan: days with a
@@ -694,6 +702,16 @@ void WarnOfNewDepartures(CBatchRun& run, const CBatchOptions& options,
   std::cerr << kProgram << ": warning: the roster written to " << options.sOut
             << " leaves the plan where " << options.sFile << " kept it; '" << kProgram << " check "
             << options.sOut << "' lists where\n";
+}
+
+// A script that divides by zero for some rosters ended the search at the
+// first it met; the user hears of it, and of what was kept.
+void WarnOfDivisionByZero(CBatchRun& run, const CBatchOptions& options) {
+  std::cerr << kProgram << ": " << options.sFile << ": the evaluation script "
+            << run.Domain().GetStaticDataFileName()
+            << " divided by zero for a roster the optimizer tried; the search ended there, "
+               "and the best roster found before is written to "
+            << options.sOut << '\n';
 }
 
 // The domain file holds numbers as a stream writes them by default, to six
@@ -834,7 +852,7 @@ int RunOptimize(const CBatchOptions& options) {
   gStopTime = 0;
   const CSignalHandlers stop_signals({SIGTERM, SIGHUP}, PassOnAsInterrupt, SA_RESTART);
   const auto started = std::chrono::steady_clock::now();
-  Optimise(run, options, data.vTrajectory);
+  const bool divided = Optimise(run, options, data.vTrajectory);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   data.oAfter = ReportRoster(run);
   std::ostringstream roster;
@@ -848,9 +866,10 @@ int RunOptimize(const CBatchOptions& options) {
             << "Evaluation after:  " << data.oAfter->fEvaluation << '\n'
             << "Evaluations: " << data.vTrajectory.size() << '\n'
             << "Best roster written to " << options.sOut << "\n\n";
+  if (divided) WarnOfDivisionByZero(run, options);
   WarnOfNewDepartures(run, options, departures);
   WarnOfRoundedLengths(run.Domain(), options);
-  ExplainEarlyEnd(run, options, data.vTrajectory.size(), took.count());
+  if (!divided) ExplainEarlyEnd(run, options, data.vTrajectory.size(), took.count());
   // The optimizer's stop line went to the console log with its other output.
   // A termination signal comes to the optimizer as Ctrl-C (PassOnAsInterrupt).
   if (CInterruptGuard::Interrupted()) {
@@ -860,7 +879,9 @@ int RunOptimize(const CBatchOptions& options) {
   WriteRatingChanges(std::cout, {data.cBefore.vConstraints, data.cBefore.cGrid},
                      {data.oAfter->vConstraints, data.oAfter->cGrid}, kOptimizeTop);
   NoteScriptFiles(run, options);
-  return status;
+  // The roster is written, but the script fails for some rosters: a chain
+  // of commands is to stop here as after any other fault of the data.
+  return divided && status == kExitSuccess ? kExitDataError : status;
 }
 
 // ------------------------------------------------------------- command line

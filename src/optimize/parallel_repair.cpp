@@ -144,7 +144,6 @@ void CParallelRepair::Run() {
   }
   sync.arrive_and_wait();
   threads.clear();
-  if (bDividedByZero) return;
   CShiftSchedulingDomain& first = *vDomains.front();
   first.SetSchedule(cBest);
   first.Evaluate();

@@ -64,8 +64,8 @@ class CParallelRepair {
   // How many workers did the last run (all, unless threads were refused).
   std::size_t Workers() const { return vDomains.size(); }
   // Whether a worker's evaluation divided by zero. That worker stopped at
-  // once, the others at the end of the round; the run then ended without
-  // evaluating or reporting anything more, and the program is to end.
+  // once, the others at the end of the round; the run then ended with the
+  // first domain holding the best roster evaluated before, as after a bound.
   bool DividedByZero() const { return bDividedByZero; }
 
   const CIntMatrix& GetBestSchedule() const { return cBest; }

@@ -106,12 +106,10 @@ Outcome RunFlips(std::size_t workers, const COptimizeLimits& limits, const FlipS
   for (const auto& console : consoles) outcome.consoles.push_back(console->str());
   std::int64_t made = 0;
   for (const auto& domain : domains) made += domain->evaluations;
-  // Every evaluation is counted, and the first domain once more at the end;
-  // after a division by zero, the one that divided instead.
-  EXPECT_EQ(made, outcome.evaluations + 1);
-  if (!outcome.divided) {
-    EXPECT_EQ(domains.front()->GetSchedule(), outcome.roster);
-  }
+  // Every evaluation is counted, the one that divided by zero included, and
+  // the first domain once more at the end.
+  EXPECT_EQ(made, outcome.evaluations + (outcome.divided ? 2 : 1));
+  EXPECT_EQ(domains.front()->GetSchedule(), outcome.roster);
   if (kept != nullptr) *kept = std::move(domains);
   return outcome;
 }
@@ -169,14 +167,19 @@ TEST(ParallelRepair, StuckWalksBeginAgainUntilTheRoundIsDone) {
 }
 
 // A division by zero in worker 1's 30th evaluation ends the run after the
-// first round: worker 0 completes it, nothing more is evaluated or reported.
-TEST(ParallelRepair, DivisionByZeroEndsTheRunAfterTheRound) {
+// first round: worker 0 completes it, nothing more is searched, and the
+// first domain gets the best roster of the round, with no stop line.
+TEST(ParallelRepair, DivisionByZeroEndsTheRunAfterTheRoundKeepingItsBest) {
   std::vector<std::unique_ptr<FlipDomain>> domains;
   const Outcome outcome = RunFlips(2, {100000, 0}, {.divideAt = 30}, &domains);
   EXPECT_TRUE(outcome.divided);
-  EXPECT_EQ(domains[0]->evaluations, CParallelRepair::kRoundEvaluations);
+  EXPECT_EQ(domains[0]->evaluations, CParallelRepair::kRoundEvaluations + 1);
   EXPECT_EQ(domains[1]->evaluations, 30);
   EXPECT_EQ(outcome.evaluations, CParallelRepair::kRoundEvaluations + 29);
+  float best = outcome.observed.front();
+  for (const float value : outcome.observed) best = std::max(best, value);
+  EXPECT_EQ(outcome.best, best);
+  EXPECT_EQ(domains[0]->GetEvaluation(), best);
   EXPECT_EQ(outcome.consoles.front().find("Optimization stopped"), std::string::npos);
 }
 
