@@ -444,7 +444,16 @@ int RunCheck(const CBatchOptions& options) {
   return differences.empty() ? kExitSuccess : kExitPlanDiffers;
 }
 
+// "--csv -" writes to standard output, as tools that write a file do.
+constexpr std::string_view kStandardOutputName = "-";
+
 int RunExport(const CBatchOptions& options) {
+  if (options.sCsv == kStandardOutputName) {
+    CBatchRun run(options);
+    if (const int status = run.Open(false)) return status;
+    WriteGridCsv(std::cout, run.Grid());
+    return kExitSuccess;
+  }
   const fs::path csv = CBatchRun::Absolute(options.sCsv);
   if (const int status = CheckLogFolderApart(options, {{"--csv", options.sCsv, csv}})) {
     return status;
@@ -985,7 +994,7 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
   CLI::App* check = app.add_subcommand(
       "check", "compare the roster with the plan; exit status 1 when it does not hold");
   CLI::App* exporter = app.add_subcommand("export", "write the roster as CSV");
-  exporter->add_option("--csv", options.sCsv, "the CSV file to write")
+  exporter->add_option("--csv", options.sCsv, "the CSV file to write ('-': standard output)")
       ->required()
       ->check(CLI::Validator(CheckFileName, "", ""))
       ->type_name("OUT");
@@ -1018,8 +1027,12 @@ void DefineCommands(CLI::App& app, CBatchOptions& options, int (*&chosen)(const 
           ->check(CLI::Validator(CheckFolderName, "", "DIR"))
           ->type_name("DIR");
     }
-    command->add_flag("--no-cache", options.cSettings.bNoCache,
-                      "evaluate without the engine's caches (slower; for checking)");
+    // The others run no script, so the switch changes nothing there; they
+    // take it without listing it, for a caller that passes it to every command.
+    CLI::Option* no_cache =
+        command->add_flag("--no-cache", options.cSettings.bNoCache,
+                          "evaluate without the engine's caches (slower; for checking)");
+    if (!evaluates) no_cache->group("");
     command->footer(evaluates ? std::string(kFilesHelp).append(kExitHelp) : kExitHelp + 2);
     command->callback([&chosen, function = run] { chosen = function; });
   }

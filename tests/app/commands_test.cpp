@@ -12,16 +12,18 @@
 
 namespace {
 
-// Runs a batch command line; `err` gets what it printed on standard error.
-int RunLine(std::vector<std::string> args, std::string& err) {
+// Runs a batch command line; `err` gets what it printed on standard error,
+// `out` (when given) what it printed on standard output.
+int RunLine(std::vector<std::string> args, std::string& err, std::string* out = nullptr) {
   args.insert(args.begin(), "domtarn");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  const Capture out(std::cout);
+  const Capture output(std::cout);
   const Capture error(std::cerr);
   const int status = RunCommand(static_cast<int>(args.size()), argv.data());
   err = error.str();
+  if (out != nullptr) *out = output.str();
   return status;
 }
 
@@ -80,6 +82,21 @@ TEST(CommandsTest, MissingArgumentsAndHelpAreReportedAsBefore) {
       "domtarn export: --csv is required\nTry 'domtarn export --help' for more information.\n");
   EXPECT_EQ(RunLine({"check", "--help", "-q"}, err), kExitSuccess);
   EXPECT_EQ(err, "");
+}
+
+// --no-cache is listed by the commands that run the script; the others take
+// it (a caller may pass it to every command) without listing it.
+TEST(CommandsTest, HelpListsNoCacheWhereAScriptRuns) {
+  for (const std::string command : {"show", "evaluate", "check", "export", "report", "optimize"}) {
+    SCOPED_TRACE(command);
+    const bool runs_script = command == "evaluate" || command == "report" || command == "optimize";
+    std::string err;
+    std::string help;
+    EXPECT_EQ(RunLine({command, "--help"}, err, &help), kExitSuccess);
+    EXPECT_EQ(help.find("--no-cache") != std::string::npos, runs_script);
+    EXPECT_EQ(RunLine({command, "--no-cache"}, err), kExitUsage);
+    EXPECT_EQ(err.find("no-cache"), std::string::npos) << err;
+  }
 }
 
 }  // namespace
