@@ -3,11 +3,14 @@
 #include "domtarn.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "domtarn_file.h"
@@ -129,9 +132,10 @@ void CDomainInstance::Write(std::ostream& out) const {
 // ------------------------------------------------------ domain data file
 
 // Reads the tokens of a domain data file and reports the first one that is
-// missing or malformed with one line naming the file. Once the stream has
-// failed every further read fails too, so each reader stops at its first
-// failed check and never loops on a dead stream.
+// missing or malformed with one line naming the file, the line of the file
+// and the word found there. Once the stream has failed every further read
+// fails too, so each reader stops at its first failed check and never loops
+// on a dead stream.
 class CDomainFileReader {
  public:
   CDomainFileReader(std::istream& in, std::ostream& out, const std::string& source)
@@ -146,7 +150,21 @@ class CDomainFileReader {
         << problem << '\n';
     return false;
   }
-  bool Expect(const std::string& what) const { return in ? true : Fail("expected " + what); }
+  // After a failed read: "line N: expected WHAT, found 'WORD'", or "expected
+  // WHAT, but the file ends" when nothing but white space was left.
+  bool Expect(const std::string& what) {
+    if (in) return true;
+    if (in.eof()) return Fail("expected " + what + ", but the file ends");
+    in.clear();
+    const std::streampos at = WordStart(in.tellg());
+    std::string word;
+    in >> word;
+    in.setstate(std::ios::failbit);
+    const std::string found = ", found '" + Cut(word) + "'";
+    const std::optional<std::size_t> line = LineAt(at);
+    if (!line) return Fail("expected " + what + found);
+    return Fail("line " + std::to_string(*line) + ": expected " + what + found);
+  }
 
   // A count group is a marker word, a second marker word, the count and a
   // third marker word. The markers are skipped unchecked; they are read whole
@@ -160,6 +178,53 @@ class CDomainFileReader {
 
  private:
   const std::string& source;
+
+  // Where the word that failed to read begins, the stream moved there: a
+  // number too large for its field is read whole before it fails (the
+  // stream then stands at the white space after it), a word that is no
+  // number not at all (the stream stands at its first character).
+  std::streampos WordStart(std::streampos at) {
+    constexpr int kLongestWord = 4096;
+    if (at == std::streampos(-1)) return at;
+    if (const int c = in.peek(); c != std::char_traits<char>::eof() && !std::isspace(c)) {
+      return at;
+    }
+    std::streampos start = at;
+    for (int back = 0; back < kLongestWord && start > 0; ++back) {
+      if (!in.seekg(start - std::streamoff(1))) break;
+      const int c = in.peek();
+      if (c == std::char_traits<char>::eof() || std::isspace(c)) break;
+      start -= std::streamoff(1);
+    }
+    in.clear();
+    in.seekg(start);
+    return start;
+  }
+  // The line, counted from 1, of a position of the stream; nothing when the
+  // stream cannot go back to count (a pipe).
+  std::optional<std::size_t> LineAt(std::streampos at) {
+    if (at == std::streampos(-1)) return std::nullopt;
+    in.clear();
+    if (!in.seekg(0)) return std::nullopt;
+    std::size_t line = 1;
+    std::array<char, 1 << 16> chunk;
+    for (std::streamoff left = at; left > 0 && in;) {
+      in.read(chunk.data(), std::min<std::streamoff>(left, chunk.size()));
+      line += static_cast<std::size_t>(std::count(chunk.data(), chunk.data() + in.gcount(), '\n'));
+      left -= in.gcount();
+    }
+    in.setstate(std::ios::failbit);
+    return line;
+  }
+  // A word as the message shows it: the first 40 bytes of a long one, not
+  // cut inside a character, and "..." after them.
+  static std::string Cut(const std::string& word) {
+    constexpr std::size_t kShown = 40;
+    if (word.size() <= kShown) return word;
+    std::size_t end = kShown;
+    while (end > 0 && (static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) --end;
+    return word.substr(0, end) + "...";
+  }
 };
 
 namespace {
@@ -179,7 +244,8 @@ void WriteCountLine(std::ostream& out, std::size_t count) {
 // Reads `count` records into `list`, each starting from a copy of `blank`.
 // Lists grow one record at a time, so an absurd count costs nothing before
 // the stream runs dry. A record cut short is not appended. `what` and
-// `where` name the record in the message, as in "cell #2 of plan day #0".
+// `where` name the record in the message, as in "cell 3 of operating plan
+// day 1", counted from 1 as a reader of the file counts.
 template <class Record>
 bool ReadRecords(CDomainFileReader& reader, int count, const Record& blank,
                  std::vector<Record>& list, const std::string& what,
@@ -189,7 +255,7 @@ bool ReadRecords(CDomainFileReader& reader, int count, const Record& blank,
     record.SetMessages(&reader.out);
     record.Read(reader.in);
     record.SetMessages(nullptr);  // the reader's stream need not outlive the record
-    if (!reader.Expect(what + " #" + std::to_string(i) + where)) return false;
+    if (!reader.Expect(what + " " + std::to_string(i + 1) + where)) return false;
     list.push_back(record);
   }
   return true;
@@ -291,7 +357,7 @@ bool CShiftSchedulingDomain::ReadOperatingPlan(CDomainFileReader& reader) {
     return false;
   }
   for (int day = 0; day < 7 * weeks; ++day) {
-    const std::string dayText = "operating plan day #" + std::to_string(day);
+    const std::string dayText = "operating plan day " + std::to_string(day + 1);
     int cells = 0;
     if (!reader.Count(cells, "cells of " + dayText)) return false;
     std::vector<COperating> cellsOfDay;
@@ -318,7 +384,7 @@ bool CShiftSchedulingDomain::ReadScheduleRows(CDomainFileReader& reader) {
                        std::to_string(kMaxScheduleCells) + " cells a domain may hold");
   }
   for (int i = 0; i < rows; ++i) {
-    const std::string rowText = "schedule row #" + std::to_string(i);
+    const std::string rowText = "schedule row " + std::to_string(i + 1);
     int entries = 0;
     if (!reader.Count(entries, "entries of " + rowText)) return false;
     if (entries != days) {
@@ -330,7 +396,7 @@ bool CShiftSchedulingDomain::ReadScheduleRows(CDomainFileReader& reader) {
     for (int d = 0; d < days; ++d) {
       int entry = 0;
       reader.in >> entry;
-      if (!reader.Expect("entry #" + std::to_string(d) + " of " + rowText)) return false;
+      if (!reader.Expect("entry " + std::to_string(d + 1) + " of " + rowText)) return false;
       row.push_back(entry);
     }
     schedule.push_back(std::move(row));

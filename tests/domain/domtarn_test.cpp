@@ -28,8 +28,41 @@ TEST(DomainFiles, StreamsAndFilesThatCannotBeUsed) {
   in >> domain;
   domain.Read(std::string("missing.dom"));
   domain.Write("no-such-folder/out.dom");
-  EXPECT_EQ(capture.str(), "Domain data: expected the header line and the script file name\n");
+  EXPECT_EQ(capture.str(),
+            "Domain data: expected the header line and the script file name, but the file ends\n");
   EXPECT_FALSE(std::filesystem::exists("no-such-folder"));
+}
+
+// The reader's stop line names the line of the file and the word it could
+// not read there, or says that the file ends; records count from 1.
+TEST(DomainFiles, ReaderStopsWithLineAndWord) {
+  write_file("plant.scr", "EXIT\n");
+  const std::string head = "0 CShiftSchedulingDomain 1\nplant.scr\nLengthOfCycle 1\n/* #: 2 */\n";
+  const std::string long_word(60, 'x');
+  const struct {
+    std::string after_head;
+    std::string problem;
+  } cases[] = {
+      // A word where a number belongs: the stream stands at it.
+      {"0 CGroup 1\nTeam0 five\n", "line 6: expected group record 1, found 'five'"},
+      // A number too large for its field is read whole before it fails.
+      {"0 CGroup 1\nTeam0 5\n0 CGroup 1\nTeam1 99999999999999999999\n",
+       "line 8: expected group record 2, found '99999999999999999999'"},
+      // Letters glued to a number: the number is read, the letters are the fault.
+      {"0 CGroup 1\nTeam0 5abc\n", "line 6: expected group record 2, found 'abc'"},
+      {"0 CGroup 1\nTeam0 5\n", "expected group record 2, but the file ends"},
+      {"0 CGroup 1\nTeam0 " + long_word + "\n",
+       "line 6: expected group record 1, found '" + long_word.substr(0, 40) + "...'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.after_head);
+    CShiftSchedulingDomain domain;
+    std::ostringstream capture;
+    domain.SetOutput(capture, capture);
+    std::istringstream in(head + c.after_head);
+    domain.Read(in);
+    EXPECT_EQ(capture.str(), "Domain data: " + c.problem + "\n");
+  }
 }
 
 // Files are written in place over what they held: the domain data file and
@@ -135,7 +168,8 @@ TEST(DomainFiles, SchedulesBeyondTheCellLimitAreRefused) {
   };
   const std::size_t limit = script_limits::kMaxVariables;
   const int weeks = static_cast<int>(limit / 7);  // one group: the most weeks allowed
-  EXPECT_EQ(read(1, weeks), "Domain data: expected the number of entries of schedule row #0\n");
+  EXPECT_EQ(read(1, weeks),
+            "Domain data: expected the number of entries of schedule row 1, but the file ends\n");
   EXPECT_EQ(read(1, weeks + 1), "Domain data: a schedule of 1 x " + std::to_string(7 * weeks + 7) +
                                     " cells (groups x days) is larger than the " +
                                     std::to_string(limit) + " cells a domain may hold\n");
