@@ -395,6 +395,8 @@ int RunShow(const CBatchOptions& options) {
   std::cout << '\n';
   WriteWeeklyHours(std::cout, grid, figures, weeks);
   std::cout << '\n';
+  WriteShiftDays(std::cout, grid, figures);
+  std::cout << '\n';
   WriteDayCover(std::cout, grid, figures, weeks);
   return kExitSuccess;
 }

@@ -49,6 +49,20 @@ std::vector<int> ShownWeeks(int weeks, const CWeekRange& range) {
   return shown;
 }
 
+// The head of a table with a column per shift: the title, then the shift
+// names right-aligned in columns at least 7 characters wide; gives the
+// columns' widths.
+std::vector<std::size_t> WriteShiftColumns(std::ostream& out, const std::string& title,
+                                           std::size_t labelWidth, const CRosterGrid& grid) {
+  std::vector<std::size_t> widths;
+  out << PadRight(title, labelWidth);
+  for (const std::string& name : grid.vShiftNames) {
+    widths.push_back(std::max<std::size_t>(TextWidth(name), 7));
+    out << "  " << PadLeft(name, widths.back());
+  }
+  return widths;
+}
+
 // A row: its label, then every week shown after " | ".
 template <class Cell>
 void WriteRow(std::ostream& out, const std::string& label, std::size_t labelWidth,
@@ -184,16 +198,11 @@ void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigure
                    const CWeekRange& range) {
   const std::vector<std::vector<int>> counts = GroupsPerShift(grid);
   const bool planned = !figures.vRequired.empty();
-  std::vector<std::size_t> widths;
   const std::string title = "Groups per shift";
   const std::size_t labelWidth = std::max(
       title.size(), DayLabel(std::max<int>(0, static_cast<int>(counts.size()) - 1)).size());
-  out << PadRight(title, labelWidth);
-  for (const std::string& name : grid.vShiftNames) {
-    widths.push_back(std::max<std::size_t>(TextWidth(name), 7));
-    out << "  " << PadLeft(name, widths.back());
-  }
-  out << (planned ? "   (groups/plan, ! = fewer than the plan asks for)\n"
+  const std::vector<std::size_t> widths = WriteShiftColumns(out, title, labelWidth, grid);
+  out << (planned ? "   (groups/plan, ! = fewer, + = more than the plan asks for)\n"
                   : "   (no operating plan)\n");
   for (std::size_t day = 0; day < counts.size(); ++day) {
     if (!range.Holds(static_cast<int>(day / kDaysPerWeek))) continue;
@@ -208,11 +217,32 @@ void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigure
           cell += '!';
           // Fewer groups off (shift 0) than planned leaves no shift short.
           short_ = short_ || k != 0;
+        } else if (counts[day][k] > required) {
+          cell += '+';
         }
       }
       out << "  " << PadLeft(cell, widths[k]);
     }
     if (short_) out << "   short";
+    out << '\n';
+  }
+}
+
+void WriteShiftDays(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures) {
+  const std::string title = "Days per shift";
+  const std::size_t labelWidth = std::max(NameWidth(grid), title.size());
+  const std::vector<std::size_t> widths = WriteShiftColumns(out, title, labelWidth, grid);
+  out << "   (days in the cycle/required, ! = not as required)\n";
+  for (std::size_t g = 0; g < grid.vCells.size(); ++g) {
+    out << PadRight(g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?", labelWidth);
+    for (std::size_t k = 0; k < widths.size(); ++k) {
+      const auto days =
+          std::count(grid.vCells[g].begin(), grid.vCells[g].end(), static_cast<int>(k));
+      const int required = k < figures.vShiftsRequired.size() ? figures.vShiftsRequired[k] : 0;
+      std::string cell = Joined(days, "/", required);
+      if (days != required) cell += '!';
+      out << "  " << PadLeft(cell, widths[k]);
+    }
     out << '\n';
   }
 }

@@ -37,8 +37,11 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid, const CWeekRange& wee
 // Every group's hours in every week.
 void WriteWeeklyHours(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures,
                       const CWeekRange& weeks = {});
+// For every group, the days of the cycle it works each shift against what
+// the shift requires of every group; a count that differs is marked.
+void WriteShiftDays(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures);
 // For every day, the groups on each shift against the plan's requirement;
-// days that fall short are marked.
+// counts below and above it are marked, and days that fall short.
 void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures,
                    const CWeekRange& weeks = {});
 

@@ -100,14 +100,17 @@ TEST(GridTextTest, WithoutAnOperatingPlanOnlyRequiredShiftsCount) {
   EXPECT_EQ(cover.str().substr(0, cover.str().find("Tue")),
             "Groups per shift      Off      Day    Night   (no operating plan)\n"
             "week 1 Mon              1        1        0\nweek 1 ");
+  // show marks what check lists.
   const struct {
     std::vector<int> south;
     std::string check;
+    std::string south_days;
   } cases[] = {
       {{0, 1, 1, 1, 0, 2, 0},
        "South, East: Off on 3 days, required 4\n"
-       "South, East: Day on 3 days, required 2\nplan does not hold\n"},
-      {{0, 1, 1, 0, 0, 2, 0}, "plan holds\n"},
+       "South, East: Day on 3 days, required 2\nplan does not hold\n",
+       "South, East        3/4!     3/2!      1/1\n"},
+      {{0, 1, 1, 0, 0, 2, 0}, "plan holds\n", "South, East         4/4      2/2      1/1\n"},
   };
   for (const auto& c : cases) {
     CRosterGrid grid = TwoGroups();
@@ -115,6 +118,13 @@ TEST(GridTextTest, WithoutAnOperatingPlanOnlyRequiredShiftsCount) {
     std::ostringstream out;
     WritePlanCheck(out, grid, PlanDifferences(grid, figures));
     EXPECT_EQ(out.str(), c.check);
+    std::ostringstream days;
+    WriteShiftDays(days, grid, figures);
+    EXPECT_EQ(days.str(),
+              "Days per shift      Off      Day    Night   (days in the cycle/required, ! = not as "
+              "required)\n"
+              "North               4/4      2/2      1/1\n" +
+                  c.south_days);
   }
 }
 
