@@ -109,7 +109,7 @@ std::string CsvField(const std::string& text) {
 
 std::vector<std::string> ShiftCodes(const std::vector<std::string>& names) {
   std::size_t longest = 0;
-  for (const std::string& name : names) longest = std::max(longest, TextWidth(name));
+  for (const std::string& name : names) longest = std::max(longest, CharacterCount(name));
   for (std::size_t length = 1; length <= longest; ++length) {
     std::vector<std::string> codes;
     std::set<std::string> seen;

@@ -136,7 +136,7 @@ std::string Escape(std::string_view text) {
 // their middle when it has two or more beyond them.
 std::string Shorten(const std::string& text, std::size_t limit) {
   // A text one character longer than the limit is as wide as its cut form.
-  if (TextWidth(text) <= limit + 1) return text;
+  if (CharacterCount(text) <= limit + 1) return text;
   // Both ends stay: names of one roster mostly differ at their end ("Ward
   // North Team 1", "Ward North Team 2").
   const std::size_t head = (limit + 1) / 2;

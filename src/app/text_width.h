@@ -1,15 +1,17 @@
-// Texts in the terminal's columns. Names come from the domain file in UTF-8,
-// where a letter such as "ë" takes two bytes but one column; widths are
-// therefore counted in characters (code points), and a text is only ever cut
-// between two characters.
+// Texts in the terminal's columns. Names come from the domain file in UTF-8:
+// a letter such as "ë" takes two bytes but one column, a CJK character or an
+// emoji two columns, and a combining mark (the accent of "é" written as "e"
+// and U+0301) none. Widths are counted in columns; a text is only ever cut
+// between two characters, a character being a code point with the combining
+// marks that follow it. Bytes that are no UTF-8 count as one column each.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-// Whether a byte begins a character: every byte but a continuation byte
-// (0x80-0xBF) of a multi-byte character.
+// Whether a byte begins a code point: every byte but a continuation byte
+// (0x80-0xBF) of a multi-byte one.
 inline bool StartsCharacter(char byte) {
   return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
 }
@@ -29,35 +31,22 @@ inline std::string_view WholeCharacters(std::string_view text) {
   return text;
 }
 
-// The characters of a UTF-8 text; as many as bytes for ASCII.
-inline std::size_t TextWidth(std::string_view text) {
-  std::size_t width = 0;
-  for (const char byte : text) width += StartsCharacter(byte) ? 1 : 0;
-  return width;
-}
+// The columns a text takes in a terminal.
+std::size_t TextWidth(std::string_view text);
 
-// The first `chars` characters of a text, each whole; the text itself when it
-// has no more.
-inline std::string_view FirstCharacters(std::string_view text, std::size_t chars) {
-  std::size_t seen = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (StartsCharacter(text[i]) && seen++ == chars) return text.substr(0, i);
-  }
-  return text;
-}
+// The characters of a text; as many as bytes for ASCII.
+std::size_t CharacterCount(std::string_view text);
+
+// The first `chars` characters of a text, each whole with its combining
+// marks; the text itself when it has no more.
+std::string_view FirstCharacters(std::string_view text, std::size_t chars);
 
 // The last `chars` characters of a text, each whole; the text itself when it
 // has no more.
-inline std::string_view LastCharacters(std::string_view text, std::size_t chars) {
-  std::size_t seen = 0;
-  for (std::size_t i = text.size(); i > 0; --i) {
-    if (StartsCharacter(text[i - 1]) && ++seen == chars) return text.substr(i - 1);
-  }
-  return text;
-}
+std::string_view LastCharacters(std::string_view text, std::size_t chars);
 
 // The text with blanks after it (PadRight) or before it (PadLeft) to `width`
-// characters; a text as wide or wider stays as it is.
+// columns; a text as wide or wider stays as it is.
 inline std::string PadRight(std::string_view text, std::size_t width) {
   std::string padded(text);
   const std::size_t have = TextWidth(text);

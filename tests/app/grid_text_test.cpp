@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -63,6 +64,54 @@ TEST(GridTextTest, NamesCutInsideALetterLoseIt) {
       {"a\x80\x80", "a\x80\x80"},
   };
   for (const auto& c : cases) EXPECT_EQ(WholeCharacters(c.text), c.whole) << c.text;
+}
+
+// Columns: a CJK character or an emoji takes two, a combining mark none and
+// stays with the letter before it, a byte that is no UTF-8 one.
+TEST(GridTextTest, TextWidthCountsTerminalColumns) {
+  const struct {
+    std::string text;
+    std::size_t width, characters;
+    std::string first2, last2;
+  } cases[] = {
+      {"Team", 4, 4, "Te", "am"},
+      {"", 0, 0, "", ""},
+      {"T\u00eb", 2, 2, "T\u00eb", "T\u00eb"},
+      {"\u6771\u4eac\u30c1", 6, 3, "\u6771\u4eac", "\u4eac\u30c1"},
+      {"Cafe\u0301s", 5, 5, "Ca", "e\u0301s"},
+      {"e\u0301\u0302x", 2, 2, "e\u0301\u0302x", "e\u0301\u0302x"},
+      {"a\U0001F600b", 4, 3, "a\U0001F600", "\U0001F600b"},
+      {"\uFF21\uFF22", 4, 2, "\uFF21\uFF22", "\uFF21\uFF22"},
+      {"a\xff\xc3", 3, 3, "a\xff", "\xff\xc3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(TextWidth(c.text), c.width);
+    EXPECT_EQ(CharacterCount(c.text), c.characters);
+    EXPECT_EQ(FirstCharacters(c.text, 2), c.first2);
+    EXPECT_EQ(LastCharacters(c.text, 2), c.last2);
+  }
+}
+
+// Rows of names of wide characters and combining marks line up.
+TEST(GridTextTest, WideNamesLineUp) {
+  CRosterGrid grid = TwoGroups();
+  grid.vGroupNames = {"\u6771\u4eac", "Cafe\u0301"};
+  grid.vShiftNames = {"Off", "\u65e5\u52e4", "Night"};
+  std::ostringstream out;
+  WriteGrid(out, grid);
+  WriteWeeklyHours(out, grid, {{0, 8, 10}, {}, {}});
+  std::istringstream lines(out.str());
+  std::vector<std::size_t> bars;
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t bar = line.find(" | ");
+    if (bar != std::string::npos) bars.push_back(TextWidth(line.substr(0, bar)));
+  }
+  // The grid's two title lines and two rows, the hours' title and two rows.
+  ASSERT_EQ(bars.size(), 7u);
+  EXPECT_EQ(std::count(bars.begin(), bars.begin() + 4, bars[0]), 4);
+  EXPECT_EQ(std::count(bars.begin() + 4, bars.end(), bars[4]), 3);
+  EXPECT_NE(out.str().find("| O  \u65e5 \u65e5 \u65e5 O  [N  O ]\n"), std::string::npos);
 }
 
 TEST(GridTextTest, CsvHasDayNumbersAndShiftNamesQuotedWhereNeeded) {
