@@ -63,28 +63,9 @@ bool IsDoubleWidth(char32_t c) {
   return InRanges(kDoubleWidth, c) || (c >= 0x20000 && c <= 0x3FFFD);
 }
 
-// One code point of a text, or one byte that begins none.
-struct CCodePoint {
-  char32_t value;
-  std::size_t length;
-};
-
-CCodePoint DecodeAt(std::string_view text, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  if (length == 1 || i + length > text.size() || lead > 0xF4) return {lead, 1};
-  char32_t value = lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto byte = static_cast<unsigned char>(text[i + k]);
-    if ((byte & 0xC0) != 0x80) return {lead, 1};
-    value = value << 6 | (byte & 0x3F);
-  }
-  return {value, length};
-}
-
 bool IsZeroWidth(std::string_view text, std::size_t i) {
   const CCodePoint c = DecodeAt(text, i);
-  return c.length > 1 && InRanges(kZeroWidth, c.value);
+  return c.valid && InRanges(kZeroWidth, c.value);
 }
 
 // Whether a character begins at byte i: a code point, or a byte that begins
@@ -95,11 +76,30 @@ bool BeginsCharacter(std::string_view text, std::size_t i) {
 
 }  // namespace
 
+CCodePoint DecodeAt(std::string_view text, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) return {lead, 1, true};
+  const std::size_t length = lead < 0xC2 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (length == 1 || i + length > text.size() || lead > 0xF4) return {lead, 1, false};
+  char32_t value = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto byte = static_cast<unsigned char>(text[i + k]);
+    if ((byte & 0xC0) != 0x80) return {lead, 1, false};
+    value = value << 6 | (byte & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are no UTF-8.
+  constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kSmallest[length] || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
+    return {lead, 1, false};
+  }
+  return {value, length, true};
+}
+
 std::size_t TextWidth(std::string_view text) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < text.size();) {
     const CCodePoint c = DecodeAt(text, i);
-    if (c.length == 1) {
+    if (!c.valid || c.length == 1) {
       ++width;
     } else if (!InRanges(kZeroWidth, c.value)) {
       width += IsDoubleWidth(c.value) ? 2 : 1;

@@ -31,6 +31,16 @@ inline std::string_view WholeCharacters(std::string_view text) {
   return text;
 }
 
+// The code point that begins at byte i of a text and its length in bytes;
+// a byte that begins none (a byte of another encoding such as Latin-1) gives
+// itself as value, length 1, and valid false.
+struct CCodePoint {
+  char32_t value;
+  std::size_t length;
+  bool valid;
+};
+CCodePoint DecodeAt(std::string_view text, std::size_t i);
+
 // The columns a text takes in a terminal.
 std::size_t TextWidth(std::string_view text);
 
