@@ -49,18 +49,43 @@ std::vector<int> ShownWeeks(int weeks, const CWeekRange& range) {
   return shown;
 }
 
-// The head of a table with a column per shift: the title, then the shift
-// names right-aligned in columns at least 7 characters wide; gives the
-// columns' widths.
-std::vector<std::size_t> WriteShiftColumns(std::ostream& out, const std::string& title,
-                                           std::size_t labelWidth, const CRosterGrid& grid) {
+// One row of a table with a column per shift: its label, a cell per shift
+// and a note after the cells (none when empty).
+struct CShiftRow {
+  std::string sLabel;
+  std::vector<std::string> vCells;
+  std::string sNote;
+};
+
+// A table with a column per shift: the title and the shift names, the
+// legend after them, then the rows. Every column is as wide as its name or
+// its widest cell, and at least 7 characters, cells right-aligned.
+void WriteShiftTable(std::ostream& out, const std::string& title, const std::string& legend,
+                     const CRosterGrid& grid, const std::vector<CShiftRow>& rows) {
+  std::size_t labelWidth = title.size();
   std::vector<std::size_t> widths;
-  out << PadRight(title, labelWidth);
   for (const std::string& name : grid.vShiftNames) {
     widths.push_back(std::max<std::size_t>(TextWidth(name), 7));
-    out << "  " << PadLeft(name, widths.back());
   }
-  return widths;
+  for (const CShiftRow& row : rows) {
+    labelWidth = std::max(labelWidth, TextWidth(row.sLabel));
+    for (std::size_t k = 0; k < row.vCells.size() && k < widths.size(); ++k) {
+      widths[k] = std::max(widths[k], TextWidth(row.vCells[k]));
+    }
+  }
+  out << PadRight(title, labelWidth);
+  for (std::size_t k = 0; k < widths.size(); ++k) {
+    out << "  " << PadLeft(grid.vShiftNames[k], widths[k]);
+  }
+  out << "   " << legend << '\n';
+  for (const CShiftRow& row : rows) {
+    out << PadRight(row.sLabel, labelWidth);
+    for (std::size_t k = 0; k < row.vCells.size() && k < widths.size(); ++k) {
+      out << "  " << PadLeft(row.vCells[k], widths[k]);
+    }
+    if (!row.sNote.empty()) out << "   " << row.sNote;
+    out << '\n';
+  }
 }
 
 // A row: its label, then every week shown after " | ".
@@ -198,53 +223,45 @@ void WriteDayCover(std::ostream& out, const CRosterGrid& grid, const CPlanFigure
                    const CWeekRange& range) {
   const std::vector<std::vector<int>> counts = GroupsPerShift(grid);
   const bool planned = !figures.vRequired.empty();
-  const std::string title = "Groups per shift";
-  const std::size_t labelWidth = std::max(
-      title.size(), DayLabel(std::max<int>(0, static_cast<int>(counts.size()) - 1)).size());
-  const std::vector<std::size_t> widths = WriteShiftColumns(out, title, labelWidth, grid);
-  out << (planned ? "   (groups/plan, ! = fewer, + = more than the plan asks for)\n"
-                  : "   (no operating plan)\n");
+  std::vector<CShiftRow> rows;
   for (std::size_t day = 0; day < counts.size(); ++day) {
     if (!range.Holds(static_cast<int>(day / kDaysPerWeek))) continue;
-    out << PadRight(DayLabel(static_cast<int>(day)), labelWidth);
-    bool short_ = false;
+    CShiftRow& row = rows.emplace_back(CShiftRow{DayLabel(static_cast<int>(day)), {}, {}});
     for (std::size_t k = 0; k < counts[day].size(); ++k) {
-      std::string cell = std::to_string(counts[day][k]);
-      if (planned) {
-        const int required = figures.vRequired[day][k];
-        cell += Joined("/", required);
-        if (counts[day][k] < required) {
-          cell += '!';
-          // Fewer groups off (shift 0) than planned leaves no shift short.
-          short_ = short_ || k != 0;
-        } else if (counts[day][k] > required) {
-          cell += '+';
-        }
+      std::string& cell = row.vCells.emplace_back(std::to_string(counts[day][k]));
+      if (!planned) continue;
+      const int required = figures.vRequired[day][k];
+      cell += Joined("/", required);
+      if (counts[day][k] < required) {
+        cell += '!';
+        // Fewer groups off (shift 0) than planned leaves no shift short.
+        if (k != 0) row.sNote = "short";
+      } else if (counts[day][k] > required) {
+        cell += '+';
       }
-      out << "  " << PadLeft(cell, widths[k]);
     }
-    if (short_) out << "   short";
-    out << '\n';
   }
+  WriteShiftTable(out, "Groups per shift",
+                  planned ? "(groups/plan, ! = fewer, + = more than the plan asks for; short: a "
+                            "shift has fewer)"
+                          : "(no operating plan)",
+                  grid, rows);
 }
 
 void WriteShiftDays(std::ostream& out, const CRosterGrid& grid, const CPlanFigures& figures) {
-  const std::string title = "Days per shift";
-  const std::size_t labelWidth = std::max(NameWidth(grid), title.size());
-  const std::vector<std::size_t> widths = WriteShiftColumns(out, title, labelWidth, grid);
-  out << "   (days in the cycle/required, ! = not as required)\n";
+  std::vector<CShiftRow> rows;
   for (std::size_t g = 0; g < grid.vCells.size(); ++g) {
-    out << PadRight(g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?", labelWidth);
-    for (std::size_t k = 0; k < widths.size(); ++k) {
+    CShiftRow& row = rows.emplace_back(
+        CShiftRow{g < grid.vGroupNames.size() ? grid.vGroupNames[g] : "?", {}, {}});
+    for (std::size_t k = 0; k < grid.vShiftNames.size(); ++k) {
       const auto days =
           std::count(grid.vCells[g].begin(), grid.vCells[g].end(), static_cast<int>(k));
       const int required = k < figures.vShiftsRequired.size() ? figures.vShiftsRequired[k] : 0;
-      std::string cell = Joined(days, "/", required);
-      if (days != required) cell += '!';
-      out << "  " << PadLeft(cell, widths[k]);
+      row.vCells.push_back(Joined(days, "/", required, days != required ? "!" : ""));
     }
-    out << '\n';
   }
+  WriteShiftTable(out, "Days per shift", "(days in the cycle/required, ! = not as required)", grid,
+                  rows);
 }
 
 std::vector<CPlanDifference> PlanDifferences(const CRosterGrid& grid, const CPlanFigures& figures) {

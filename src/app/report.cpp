@@ -104,33 +104,12 @@ svg.rg{width:100%;min-width:0;max-height:95mm}svg.chart{width:100%;max-height:15
 </style>
 )";
 
-// A byte that begins no UTF-8 character, as the page shows it: a domain
-// file saved in Latin-1 by an older editor holds "M\xFCller", which is
-// "Müller" there; the bytes 0x80-0x9F, control characters in Latin-1,
-// become the replacement character.
-std::string ForeignByte(char byte) {
-  const auto value = static_cast<unsigned char>(byte);
-  if (value < 0xA0) return "&#xFFFD;";
-  return Joined("&#", static_cast<int>(value), ";");
-}
-
 // Text from the data, safe in element content and in quoted attributes, and
-// valid UTF-8 whatever bytes the data holds.
+// valid UTF-8 whatever bytes the data holds (ValidUtf8).
 std::string Escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      const CCodePoint point = DecodeAt(text, i);
-      if (!point.valid) {
-        out += ForeignByte(c);
-        continue;
-      }
-      out.append(text.substr(i, point.length));
-      i += point.length - 1;
-      continue;
-    }
+  for (const char c : ValidUtf8(text)) {
     switch (c) {
       case '&':
         out += "&amp;";

@@ -4,23 +4,31 @@
 #include <algorithm>
 
 #include "analysis.h"
+#include "base.h"
 #include "text_width.h"
 
 namespace {
 
 constexpr int kDaysPerWeek = 7;
 
+// A name as the planner's view shows it, valid UTF-8 in every text, CSV,
+// JSON and HTML output: a name that the reader's byte limit cut inside a
+// character loses what is left of that character, and bytes of another
+// encoding become the Latin-1 letters they are (ValidUtf8). Only a name of
+// the limit's length can be cut: a shorter one that ends in a Latin-1
+// letter keeps it.
+std::string ShownName(std::string_view name) {
+  return ValidUtf8(name.size() >= kNamestrChars ? WholeCharacters(name) : name);
+}
+
 }  // namespace
 
-// Names as the planner's view shows them: a name that the reader's byte limit
-// cut inside a character loses what is left of that character, so that every
-// text, CSV and HTML output holds valid UTF-8.
 CRosterGrid MakeRosterGrid(const CShiftSchedulingDomain& domain) {
   CRosterGrid grid;
   for (const CGroup& group : domain.GetGroups())
-    grid.vGroupNames.emplace_back(WholeCharacters(group.GetName()));
+    grid.vGroupNames.push_back(ShownName(group.GetName()));
   for (const CShift& shift : domain.GetShifts())
-    grid.vShiftNames.emplace_back(WholeCharacters(shift.GetName()));
+    grid.vShiftNames.push_back(ShownName(shift.GetName()));
   grid.vCells = domain.GetSchedule();
   grid.iWeeks = domain.GetLengthOfCycle();
   return grid;

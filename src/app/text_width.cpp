@@ -95,6 +95,24 @@ CCodePoint DecodeAt(std::string_view text, std::size_t i) {
   return {value, length, true};
 }
 
+std::string ValidUtf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const CCodePoint c = DecodeAt(text, i);
+    if (c.valid) {
+      valid.append(text.substr(i, c.length));
+    } else if (c.value >= 0xA0) {  // a Latin-1 letter or sign: two bytes in UTF-8
+      valid += static_cast<char>(0xC0 | c.value >> 6);
+      valid += static_cast<char>(0x80 | (c.value & 0x3F));
+    } else {
+      valid += "\uFFFD";
+    }
+    i += c.length;
+  }
+  return valid;
+}
+
 std::size_t TextWidth(std::string_view text) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < text.size();) {

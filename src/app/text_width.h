@@ -41,6 +41,12 @@ struct CCodePoint {
 };
 CCodePoint DecodeAt(std::string_view text, std::size_t i);
 
+// The text as valid UTF-8: a byte that begins no character (a text saved in
+// Latin-1 by an older editor holds "M\xFCller") becomes the Latin-1
+// character it is ("Müller"); the bytes 0x80-0x9F, control characters in
+// Latin-1, become the replacement character U+FFFD.
+std::string ValidUtf8(std::string_view text);
+
 // The columns a text takes in a terminal.
 std::size_t TextWidth(std::string_view text);
 

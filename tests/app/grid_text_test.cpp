@@ -93,6 +93,27 @@ TEST(GridTextTest, TextWidthCountsTerminalColumns) {
   }
 }
 
+// Bytes of another encoding become the Latin-1 characters they are, or the
+// replacement character for Latin-1's control bytes; UTF-8 stays.
+TEST(GridTextTest, ValidUtf8ReadsForeignBytesAsLatin1) {
+  const struct {
+    std::string text, valid;
+  } cases[] = {
+      {"M\xFCller", "M\u00fcller"},
+      {"Ren\xE9", "Ren\u00e9"},
+      {"a\x80"
+       "b",
+       "a\uFFFD"
+       "b"},
+      {"Caf\u00e9 \u6771 \U0001F600", "Caf\u00e9 \u6771 \U0001F600"},
+      {"\xC3", "\u00c3"},
+      {"\xC0\xAF", "\u00c0\u00af"},
+      {"\xED\xA0\x80", "\u00ed\u00a0\uFFFD"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ValidUtf8(c.text), c.valid) << c.text;
+}
+
 // Rows of names of wide characters and combining marks line up.
 TEST(GridTextTest, WideNamesLineUp) {
   CRosterGrid grid = TwoGroups();
@@ -175,6 +196,21 @@ TEST(GridTextTest, WithoutAnOperatingPlanOnlyRequiredShiftsCount) {
               "North               4/4      2/2      1/1\n" +
                   c.south_days);
   }
+}
+
+// A cell wider than its shift's name widens the column, so the columns
+// after it stay in line.
+TEST(GridTextTest, WideCellsWidenTheirColumn) {
+  CPlanFigures figures;
+  figures.vShiftLengths = {0, 8, 10};
+  figures.vShiftsRequired = {4, 1000000, 1};
+  std::ostringstream days;
+  WriteShiftDays(days, TwoGroups(), figures);
+  EXPECT_EQ(days.str(),
+            "Days per shift      Off         Day    Night   (days in the cycle/required, ! = not "
+            "as required)\n"
+            "North               4/4  2/1000000!      1/1\n"
+            "South, East        3/4!  3/1000000!      1/1\n");
 }
 
 // Weeks are counted from 1 in the text and from 0 in the range. (What show
