@@ -160,9 +160,8 @@ std::string Excerpt(std::string_view text) {
   return std::string(shown) + (shown.size() < text.size() ? "..." : "");
 }
 
-// The line (from 1) of the text at `offset` of a file, and its first word.
-std::string TextAfterSchedule(const fs::path& file, std::streamoff offset) {
-  std::ifstream in(file, std::ios::binary);
+// The line (from 1) of the text at `offset` of a file; `in` is left there.
+long long LineAt(std::ifstream& in, std::streamoff offset) {
   std::array<char, 1 << 16> chunk{};
   long long line = 1;
   for (std::streamoff left = offset; left > 0 && in;) {
@@ -170,9 +169,25 @@ std::string TextAfterSchedule(const fs::path& file, std::streamoff offset) {
     line += std::count(chunk.begin(), chunk.begin() + in.gcount(), '\n');
     left -= in.gcount();
   }
+  return line;
+}
+
+// The line of the text at `offset` of a file, and its first word.
+std::string TextAfterSchedule(const fs::path& file, std::streamoff offset) {
+  std::ifstream in(file, std::ios::binary);
+  const long long line = LineAt(in, offset);
   std::string word;
   in >> word;
   return Joined("the text after the schedule is not read (line ", line, ": '", Excerpt(word), "')");
+}
+
+// Where the reader stopped, for the line that refuses the file: the messages
+// of counts that do not fit name no line.
+std::string StoppedAt(const fs::path& file, const CShiftSchedulingDomain& domain) {
+  const std::streamoff stop = domain.GetReadStop();
+  if (stop < 0) return "";
+  std::ifstream in(file, std::ios::binary);
+  return Joined(" at line ", LineAt(in, stop));
 }
 
 // Groups of one name, whose rows and ratings cannot be told apart.
@@ -395,8 +410,8 @@ int CBatchRun::Open(bool needScript) {
     }
     const bool told = !said.empty() && fault != kNotDomainFile;
     return Refuse(kExitDataError, said,
-                  told ? Joined(kNotUsable, "; before it stopped, the reader took ",
-                                TakenBeforeStop(*pDomain))
+                  told ? Joined(kNotUsable, "; before it stopped", StoppedAt(pFile, *pDomain),
+                                ", the reader took ", TakenBeforeStop(*pDomain))
                        : fault);
   }
   if (needScript && messages.find(kScriptFailed) != std::string::npos) {

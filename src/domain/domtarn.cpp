@@ -159,6 +159,7 @@ class CDomainFileReader {
     const std::streampos at = WordStart(in.tellg());
     std::string word;
     in >> word;
+    stop = at;
     in.setstate(std::ios::failbit);
     const std::string found = ", found '" + Cut(word) + "'";
     const std::optional<std::size_t> line = LineAt(at);
@@ -176,8 +177,18 @@ class CDomainFileReader {
     return Expect("the number of " + what);
   }
 
+  // Where the reader stopped: at the word a read could not take, or where
+  // the stream stands (at the end of the text, or after the count whose
+  // value stopped it); -1 for a stream that cannot tell.
+  std::streamoff StopOffset() {
+    if (stop != std::streampos(-1)) return stop;
+    in.clear();
+    return in.tellg();
+  }
+
  private:
   const std::string& source;
+  std::streampos stop = -1;
 
   // Where the word that failed to read begins, the stream moved there: a
   // number too large for its field is read whole before it fails (the
@@ -306,14 +317,19 @@ void CShiftSchedulingDomain::Write(const std::string& filename) const {
 void CShiftSchedulingDomain::Read(std::istream& in) {
   CDomainFileReader reader(in, GetOutput(), ReadSourceName);
   TextAfterSchedule = -1;
+  ReadStop = -1;
   CDomainInstance::Read(in);
-  if (!reader.Expect("the header line and the script file name")) return;
-  if (!ReadCycleLength(reader)) return;
-  if (!ReadGroups(reader)) return;
-  if (!ReadShifts(reader)) return;
-  if (!ReadOperatingPlan(reader)) return;
-  if (!ReadScheduleRows(reader)) return;
+  if (!ReadParts(reader)) {
+    ReadStop = reader.StopOffset();
+    return;
+  }
   if (in >> std::ws; in.good()) TextAfterSchedule = in.tellg();
+}
+
+bool CShiftSchedulingDomain::ReadParts(CDomainFileReader& reader) {
+  return reader.Expect("the header line and the script file name") && ReadCycleLength(reader) &&
+         ReadGroups(reader) && ReadShifts(reader) && ReadOperatingPlan(reader) &&
+         ReadScheduleRows(reader);
 }
 
 // A cycle of no weeks has no days to schedule, and 7 × weeks must not

@@ -256,6 +256,10 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // does or reading stopped before the schedule's end. The reader takes no
   // more than the schedule, so such text is for the caller to point out.
   std::streamoff GetTextAfterSchedule() const { return TextAfterSchedule; }
+  // Where in the stream read last the reader stopped before the schedule's
+  // end: at the word it could not take, at the end of the text, or after a
+  // count that does not fit; -1 when it read the whole schedule.
+  std::streamoff GetReadStop() const { return ReadStop; }
 
   bool Repair(int group, int day, int& start, int& start2) override;
   void InitializeVariables(TVarlist* vars) override;
@@ -362,6 +366,8 @@ class CShiftSchedulingDomain : public CDomainInstance {
   std::vector<bool> ChangedRows;
 
  private:
+  // The parts in file order; false at the first that stops the reader.
+  bool ReadParts(CDomainFileReader& reader);
   bool ReadCycleLength(CDomainFileReader& reader);
   bool ReadGroups(CDomainFileReader& reader);
   bool ReadShifts(CDomainFileReader& reader);
@@ -403,6 +409,7 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // the domain is read from a bare stream.
   std::string ReadSourceName;
   std::streamoff TextAfterSchedule = -1;
+  std::streamoff ReadStop = -1;
   // The generator seeded with `seed` and drawn once: the draw.
   int SeededDraw(unsigned seed);
   // The last draw of the repair-start pass under way; none outside a pass.
