@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -148,6 +149,16 @@ void WriteRatingsJson(std::ostream& out, const std::string& file, float evaluati
   out << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
+// Whether two ratings differ by no more than the last bits of a rating
+// computed another way: they look the same in six significant digits, or
+// they lie within four units of the last place of a float, where six
+// digits may still round apart (0.619047 and 0.619048).
+bool SameToTheReader(float a, float b) {
+  constexpr float kLastBits = 4 * std::numeric_limits<float>::epsilon();
+  return FloatText(a) == FloatText(b) ||
+         std::fabs(a - b) <= kLastBits * std::max(std::fabs(a), std::fabs(b));
+}
+
 void WriteRatingChanges(std::ostream& out, const CRatedRoster& before, const CRatedRoster& after,
                         std::size_t top) {
   const CRosterGrid& grid = after.grid;
@@ -173,9 +184,7 @@ void WriteRatingChanges(std::ostream& out, const CRatedRoster& before, const CRa
     ++matched;
     const CRatedConstraint& old = *found->second.front();
     found->second.pop_front();
-    // A change too small to show in six significant digits (the last bit of
-    // a rating computed another way) is no change to the reader.
-    if (FloatText(c.fValue) == FloatText(old.fValue)) continue;
+    if (SameToTheReader(c.fValue, old.fValue)) continue;
     changes.push_back({&old, &c, c.fValue - old.fValue});
   }
   const std::size_t onlyBefore = before.constraints.size() - matched;

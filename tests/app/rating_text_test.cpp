@@ -76,6 +76,21 @@ TEST(RatingTextTest, ChangesLargestFirstAndOneSidedCounted) {
   }
 }
 
+// Ratings a unit in the last place apart, where six digits round apart
+// (0.619047 and 0.619048), are no change; ratings further apart are.
+TEST(RatingTextTest, LastBitsOfARatingAreNoChange) {
+  CRosterGrid grid;
+  grid.vGroupNames = {"Team0"};
+  grid.iWeeks = 1;
+  const std::vector<CRatedConstraint> before = {Rated("week[0][0]", 0.619047463f)};
+  std::ostringstream same;
+  WriteRatingChanges(same, {before, grid}, {{Rated("week[0][0]", 0.619047523f)}, grid}, 10);
+  EXPECT_EQ(same.str(), "No rating changed.\n");
+  std::ostringstream changed;
+  WriteRatingChanges(changed, {before, grid}, {{Rated("week[0][0]", 0.61905f)}, grid}, 10);
+  EXPECT_NE(changed.str().find("1 of 1 changed"), std::string::npos);
+}
+
 // A script may rate one place more than once under one name; such
 // constraints pair in list order, so that an unchanged roster shows no
 // change and every constraint counts on one side at most once.
