@@ -242,6 +242,15 @@ void WarnOfUnknownPlanShifts(const CShiftSchedulingDomain& domain,
   }
 }
 
+// A plan count that is no whole number of weeks, of which the reader takes
+// the whole weeks: the days past them are read as what follows the plan.
+void WarnOfPartWeekPlan(const CShiftSchedulingDomain& domain, std::vector<std::string>& warnings) {
+  const int days = domain.GetPlanDaysCounted();
+  if (days <= 0 || days % 7 == 0) return;
+  warnings.push_back(Joined("the operating plan's count line gives ", days,
+                            " days, and the reader takes whole weeks: ", days / 7 * 7, " days"));
+}
+
 // What the reader takes but a planner would hardly mean, text after the
 // schedule (which is dropped) first.
 std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
@@ -254,6 +263,7 @@ std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
   WarnOfCutNames(domain.GetShifts(), "shift", warnings);
   WarnOfRepeatedNames(domain.GetGroups(), warnings);
   WarnOfNegativeShifts(domain.GetShifts(), warnings);
+  WarnOfPartWeekPlan(domain, warnings);
   WarnOfUnknownPlanShifts(domain, warnings);
   return warnings;
 }

@@ -318,6 +318,7 @@ void CShiftSchedulingDomain::Read(std::istream& in) {
   CDomainFileReader reader(in, GetOutput(), ReadSourceName);
   TextAfterSchedule = -1;
   ReadStop = -1;
+  PlanDaysCounted = -1;
   CDomainInstance::Read(in);
   if (!ReadParts(reader)) {
     ReadStop = reader.StopOffset();
@@ -367,6 +368,7 @@ bool CShiftSchedulingDomain::ReadOperatingPlan(CDomainFileReader& reader) {
   operating.clear();
   int planDays = 0;
   if (!reader.Count(planDays, "operating plan days")) return false;
+  PlanDaysCounted = planDays;
   const int weeks = planDays / 7;
   if (weeks <= 0 || LengthOfCycle % weeks != 0) {
     GetOutput() << "Operation plan cycle should be divisor of the shift schedule cycle" << '\n';

@@ -260,6 +260,9 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // end: at the word it could not take, at the end of the text, or after a
   // count that does not fit; -1 when it read the whole schedule.
   std::streamoff GetReadStop() const { return ReadStop; }
+  // The number of operating plan days the count line gave, of which the
+  // reader takes whole weeks; -1 before the plan was reached.
+  int GetPlanDaysCounted() const { return PlanDaysCounted; }
 
   bool Repair(int group, int day, int& start, int& start2) override;
   void InitializeVariables(TVarlist* vars) override;
@@ -410,6 +413,7 @@ class CShiftSchedulingDomain : public CDomainInstance {
   std::string ReadSourceName;
   std::streamoff TextAfterSchedule = -1;
   std::streamoff ReadStop = -1;
+  int PlanDaysCounted = -1;
   // The generator seeded with `seed` and drawn once: the draw.
   int SeededDraw(unsigned seed);
   // The last draw of the repair-start pass under way; none outside a pass.
