@@ -160,34 +160,21 @@ std::string Excerpt(std::string_view text) {
   return std::string(shown) + (shown.size() < text.size() ? "..." : "");
 }
 
-// The line (from 1) of the text at `offset` of a file; `in` is left there.
-long long LineAt(std::ifstream& in, std::streamoff offset) {
-  std::array<char, 1 << 16> chunk{};
-  long long line = 1;
-  for (std::streamoff left = offset; left > 0 && in;) {
-    in.read(chunk.data(), std::min<std::streamoff>(left, chunk.size()));
-    line += std::count(chunk.begin(), chunk.begin() + in.gcount(), '\n');
-    left -= in.gcount();
-  }
-  return line;
-}
-
-// The line of the text at `offset` of a file, and its first word.
-std::string TextAfterSchedule(const fs::path& file, std::streamoff offset) {
+// The line of the text after the schedule, and its first word.
+std::string TextAfterSchedule(const fs::path& file, const CShiftSchedulingDomain& domain) {
   std::ifstream in(file, std::ios::binary);
-  const long long line = LineAt(in, offset);
+  in.seekg(domain.GetTextAfterSchedule());
   std::string word;
   in >> word;
-  return Joined("the text after the schedule is not read (line ", line, ": '", Excerpt(word), "')");
+  return Joined("the text after the schedule is not read (line ", domain.GetTextAfterScheduleLine(),
+                ": '", Excerpt(word), "')");
 }
 
 // Where the reader stopped, for the line that refuses the file: the messages
 // of counts that do not fit name no line.
-std::string StoppedAt(const fs::path& file, const CShiftSchedulingDomain& domain) {
-  const std::streamoff stop = domain.GetReadStop();
-  if (stop < 0) return "";
-  std::ifstream in(file, std::ios::binary);
-  return Joined(" at line ", LineAt(in, stop));
+std::string StoppedAt(const CShiftSchedulingDomain& domain) {
+  const long long line = domain.GetReadStopLine();
+  return line > 0 ? Joined(" at line ", line) : "";
 }
 
 // Groups of one name, whose rows and ratings cannot be told apart.
@@ -256,9 +243,7 @@ void WarnOfPartWeekPlan(const CShiftSchedulingDomain& domain, std::vector<std::s
 std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
                                         const fs::path& file) {
   std::vector<std::string> warnings;
-  if (const std::streamoff at = domain.GetTextAfterSchedule(); at >= 0) {
-    warnings.push_back(TextAfterSchedule(file, at));
-  }
+  if (domain.GetTextAfterSchedule() >= 0) warnings.push_back(TextAfterSchedule(file, domain));
   WarnOfCutNames(domain.GetGroups(), "group", warnings);
   WarnOfCutNames(domain.GetShifts(), "shift", warnings);
   WarnOfRepeatedNames(domain.GetGroups(), warnings);
@@ -420,7 +405,7 @@ int CBatchRun::Open(bool needScript) {
     }
     const bool told = !said.empty() && fault != kNotDomainFile;
     return Refuse(kExitDataError, said,
-                  told ? Joined(kNotUsable, "; before it stopped", StoppedAt(pFile, *pDomain),
+                  told ? Joined(kNotUsable, "; before it stopped", StoppedAt(*pDomain),
                                 ", the reader took ", TakenBeforeStop(*pDomain))
                        : fault);
   }

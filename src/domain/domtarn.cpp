@@ -177,6 +177,22 @@ class CDomainFileReader {
     return Expect("the number of " + what);
   }
 
+  // The line, counted from 1, of a position of the stream, which is left
+  // failed; nothing when the stream cannot go back to count (a pipe).
+  std::optional<std::size_t> LineAt(std::streampos at) {
+    if (at == std::streampos(-1)) return std::nullopt;
+    in.clear();
+    if (!in.seekg(0)) return std::nullopt;
+    std::size_t line = 1;
+    std::array<char, 1 << 16> chunk;
+    for (std::streamoff left = at; left > 0 && in;) {
+      in.read(chunk.data(), std::min<std::streamoff>(left, chunk.size()));
+      line += static_cast<std::size_t>(std::count(chunk.data(), chunk.data() + in.gcount(), '\n'));
+      left -= in.gcount();
+    }
+    in.setstate(std::ios::failbit);
+    return line;
+  }
   // Where the reader stopped: at the word a read could not take, or where
   // the stream stands (at the end of the text, or after the count whose
   // value stopped it); -1 for a stream that cannot tell.
@@ -210,22 +226,6 @@ class CDomainFileReader {
     in.clear();
     in.seekg(start);
     return start;
-  }
-  // The line, counted from 1, of a position of the stream; nothing when the
-  // stream cannot go back to count (a pipe).
-  std::optional<std::size_t> LineAt(std::streampos at) {
-    if (at == std::streampos(-1)) return std::nullopt;
-    in.clear();
-    if (!in.seekg(0)) return std::nullopt;
-    std::size_t line = 1;
-    std::array<char, 1 << 16> chunk;
-    for (std::streamoff left = at; left > 0 && in;) {
-      in.read(chunk.data(), std::min<std::streamoff>(left, chunk.size()));
-      line += static_cast<std::size_t>(std::count(chunk.data(), chunk.data() + in.gcount(), '\n'));
-      left -= in.gcount();
-    }
-    in.setstate(std::ios::failbit);
-    return line;
   }
   // A word as the message shows it: the first 40 bytes of a long one, not
   // cut inside a character, and "..." after them.
@@ -317,14 +317,18 @@ void CShiftSchedulingDomain::Write(const std::string& filename) const {
 void CShiftSchedulingDomain::Read(std::istream& in) {
   CDomainFileReader reader(in, GetOutput(), ReadSourceName);
   TextAfterSchedule = -1;
-  ReadStop = -1;
+  TextAfterScheduleLine = 0;
+  ReadStopLine = 0;
   PlanDaysCounted = -1;
   CDomainInstance::Read(in);
   if (!ReadParts(reader)) {
-    ReadStop = reader.StopOffset();
+    ReadStopLine = reader.LineAt(reader.StopOffset()).value_or(0);
     return;
   }
-  if (in >> std::ws; in.good()) TextAfterSchedule = in.tellg();
+  if (in >> std::ws; in.good()) {
+    TextAfterSchedule = in.tellg();
+    TextAfterScheduleLine = reader.LineAt(TextAfterSchedule).value_or(0);
+  }
 }
 
 bool CShiftSchedulingDomain::ReadParts(CDomainFileReader& reader) {

@@ -256,10 +256,14 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // does or reading stopped before the schedule's end. The reader takes no
   // more than the schedule, so such text is for the caller to point out.
   std::streamoff GetTextAfterSchedule() const { return TextAfterSchedule; }
-  // Where in the stream read last the reader stopped before the schedule's
-  // end: at the word it could not take, at the end of the text, or after a
-  // count that does not fit; -1 when it read the whole schedule.
-  std::streamoff GetReadStop() const { return ReadStop; }
+  // The line (from 1) of that text; 0 when there is none or the stream
+  // could not tell.
+  long long GetTextAfterScheduleLine() const { return TextAfterScheduleLine; }
+  // The line (from 1) of the stream read last where the reader stopped
+  // before the schedule's end: of the word it could not take, of the end of
+  // the text, or of a count that does not fit; 0 when it read the whole
+  // schedule or the stream could not tell.
+  long long GetReadStopLine() const { return ReadStopLine; }
   // The number of operating plan days the count line gave, of which the
   // reader takes whole weeks; -1 before the plan was reached.
   int GetPlanDaysCounted() const { return PlanDaysCounted; }
@@ -412,7 +416,8 @@ class CShiftSchedulingDomain : public CDomainInstance {
   // the domain is read from a bare stream.
   std::string ReadSourceName;
   std::streamoff TextAfterSchedule = -1;
-  std::streamoff ReadStop = -1;
+  long long TextAfterScheduleLine = 0;
+  long long ReadStopLine = 0;
   int PlanDaysCounted = -1;
   // The generator seeded with `seed` and drawn once: the draw.
   int SeededDraw(unsigned seed);
