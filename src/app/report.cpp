@@ -144,10 +144,48 @@ std::string Shorten(const std::string& text, std::size_t limit) {
   return Joined(FirstCharacters(text, head), "\u2026", LastCharacters(text, limit - head));
 }
 
+// The characters a name shares at its start with another.
+std::size_t CommonStart(std::string_view a, std::string_view b) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < a.size() && i < b.size() && a[i] == b[i]; ++i) {
+    chars += StartsCharacter(a[i]) ? 1 : 0;
+  }
+  return chars;
+}
+
+// `limit` characters of a text around its character `at`, with an
+// ellipsis for each end cut off.
+std::string WindowAround(std::string_view text, std::size_t at, std::size_t limit) {
+  const std::size_t total = CharacterCount(text);
+  const std::size_t inner = limit - 2;  // room for the two ellipses
+  const std::size_t first = std::min(at > inner / 2 ? at - inner / 2 : 0, total - inner);
+  const std::string_view from = LastCharacters(text, total - first);
+  const std::string_view window = FirstCharacters(from, inner);
+  return Joined(first > 0 ? "\u2026" : "", window, window.size() < from.size() ? "\u2026" : "");
+}
+
+// A group name as the page shows it: cut to kGroupNameChars as Shorten
+// cuts it, unless that makes it look like another name of the roster cut
+// so (names such as "Night-coverage-team-01-North-Wing" that differ in the
+// middle): then the part of the name around the first character where it
+// departs from such a name, so that every group keeps a label of its own.
+std::string ShownGroupName(const CRosterGrid& grid, const std::string& name) {
+  const std::string shown = Shorten(name, kGroupNameChars);
+  if (shown == name) return shown;
+  std::size_t departs = 0;
+  bool alike = false;
+  for (const std::string& other : grid.vGroupNames) {
+    if (other == name || Shorten(other, kGroupNameChars) != shown) continue;
+    alike = true;
+    departs = std::max(departs, CommonStart(name, other));
+  }
+  return alike ? WindowAround(name, departs, kGroupNameChars) : shown;
+}
+
 // A table cell of a group name cut to fit, with the whole name as its
 // tooltip when cut.
-std::string GroupCell(std::string_view tag, const std::string& name) {
-  const std::string shown = Shorten(name, kGroupNameChars);
+std::string GroupCell(std::string_view tag, const CRosterGrid& grid, const std::string& name) {
+  const std::string shown = ShownGroupName(grid, name);
   std::string cell = Joined("<", tag);
   if (shown != name) cell += Joined(" title=\"", Escape(name), "\"");
   return Joined(cell, ">", Escape(shown), "</", tag, ">");
@@ -299,7 +337,7 @@ CGridColumns ColumnsOf(const CRosterGrid& grid) {
   constexpr int kNameGap = 6;  // between a name and its row
   CGridColumns columns;
   for (int group = 0; group < GroupCount(grid); ++group) {
-    const int shown = NamePixels(Shorten(GroupName(grid, group), kGroupNameChars));
+    const int shown = NamePixels(ShownGroupName(grid, GroupName(grid, group)));
     columns.iHead = std::max(columns.iHead, shown + 2 * kNameGap);
   }
   return columns;
@@ -368,7 +406,7 @@ void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRoste
   out << '\n';
   for (int group = 0; group < groups; ++group) {
     const std::string name = GroupName(grid, group);
-    const std::string shown = Shorten(name, kGroupNameChars);
+    const std::string shown = ShownGroupName(grid, name);
     out << "<text class=\"gn\" x=\"" << columns.iHead - 6 << "\" y=\"" << RowY(group) + 15
         << "\" text-anchor=\"end\">" << Escape(shown);
     if (shown != name) out << "<title>" << Escape(name) << "</title>";
@@ -533,7 +571,7 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
     if (anyWithoutWeek) out << "<th>no week</th>";
     out << "</tr>\n";
     for (int group = 0; group < groups; ++group) {
-      out << "<tr>" << GroupCell("th", GroupName(grid, group));
+      out << "<tr>" << GroupCell("th", grid, GroupName(grid, group));
       for (int week = 0; week < weeks + (anyWithoutWeek ? 1 : 0); ++week)
         WriteHeatCell(out, cells[group][week], scale);
       out << "</tr>\n";
@@ -581,8 +619,8 @@ void WriteWorstTable(std::ostream& out, const CReportRoster& roster, const CRati
     out << "<tr><td class=\"r\">" << ++rank << "</td><td class=\"r\" style=\"background:" << colour
         << (IsDark(colour) ? ";color:#fff" : "") << "\">" << Fixed(c->fValue, 3) << "</td><td>"
         << Escape(c->sBranch) << "</td><td>" << Escape(c->sName) << "</td>"
-        << GroupCell("td", group) << "<td>" << PlaceOf(*c, roster.cGrid) << "</td><td>"
-        << Escape(c->sFormula) << "</td></tr>\n";
+        << GroupCell("td", roster.cGrid, group) << "<td>" << PlaceOf(*c, roster.cGrid)
+        << "</td><td>" << Escape(c->sFormula) << "</td></tr>\n";
   }
   out << "</table></div>\n";
 }

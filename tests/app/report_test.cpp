@@ -237,6 +237,24 @@ TEST(ReportTest, CutNamesKeepBothEndsAndTheWholeNameAsTooltip) {
   EXPECT_GE(Count(html, "<th title=\"" + long_name + "\">Ward Nort\u2026W Team \u00e41</th>"), 1u);
 }
 
+// Names that differ only in their middle would look alike cut at both
+// ends; each then shows the part around where it departs from the others,
+// and keeps the whole name as its tooltip.
+TEST(ReportTest, NamesAlikeAtBothEndsKeepLabelsOfTheirOwn) {
+  CReportData data = MakePlantReport(3, 1);
+  const auto name = [](int team) {
+    return "Night-and-weekend-coverage-team-0" + std::to_string(team) + "-North-Wing";
+  };
+  for (int team = 0; team < 3; ++team) data.cBefore.cGrid.vGroupNames[team] = name(team);
+  const std::string html = Html(data);
+  for (int team = 0; team < 3; ++team) {
+    SCOPED_TRACE(team);
+    const std::string label = "\u2026e-team-0" + std::to_string(team) + "-North-\u2026";
+    EXPECT_EQ(Count(html, "<th title=\"" + name(team) + "\">" + label + "</th>"), 1u);
+    EXPECT_EQ(Count(html, ">" + label + "<title>" + name(team) + "</title>"), 1u);
+  }
+}
+
 // The page says where the roster shown last leaves the operating plan.
 TEST(ReportTest, SaysWhenTheRosterLeavesThePlan) {
   const struct {
