@@ -778,9 +778,14 @@ void WriteTrajectoryPage(std::ostream& out, const std::vector<CTrajectoryPoint>&
     out << "<p class=\"note\">No trajectory was recorded.</p>\n</section>\n";
     return;
   }
-  out << "<p>" << Counted(static_cast<long long>(points.size()), "point") << "; best "
-      << General(points.back().fBest) << " after "
-      << Counted(points.back().iEvaluations, "evaluation") << ".</p>\n";
+  // The best evaluation and the first evaluation that reached it: the run
+  // may go on long after its last improvement.
+  const float best = points.back().fBest;
+  const auto reached = std::find_if(points.begin(), points.end(),
+                                    [best](const CTrajectoryPoint& p) { return p.fBest == best; });
+  out << "<p>" << Counted(points.back().iEvaluations, "evaluation") << "; best " << General(best);
+  if (reached != points.end()) out << ", first reached at evaluation " << reached->iEvaluations;
+  out << ".</p>\n";
   const CChartFrame frame = FrameOf(points);
   out << "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" "
          "aria-label=\"Best and current evaluation against evaluations\" width=\""

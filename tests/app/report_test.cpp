@@ -297,6 +297,15 @@ TEST(ReportTest, ThinsALongTrajectoryAndKeepsItsPeaks) {
   EXPECT_GT(*high - *low, 0.85 * (380 - 40 - 56));
 }
 
+// The trajectory page says when the best evaluation was first reached, not
+// only how long the run went on.
+TEST(ReportTest, TrajectorySaysWhenTheBestWasReached) {
+  CReportData data = MakePlantOptimisation(2, 1, 3);
+  data.vTrajectory = {{1, 80, 80}, {2, 85, 85}, {3, 90, 90}, {4, 90, 70}, {5, 90, 88}};
+  EXPECT_NE(Html(data).find("<p>5 evaluations; best 90, first reached at evaluation 3.</p>"),
+            std::string::npos);
+}
+
 TEST(ReportTest, SummaryShowsTheGainAsTheEvaluationsShowIt) {
   const struct {
     float before;
