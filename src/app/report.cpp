@@ -730,6 +730,7 @@ void WriteChartAxes(std::ostream& out, const CChartFrame& frame) {
         << "\" dy=\"4\" text-anchor=\"end\">" << General(tick) << "</text>\n";
   }
   for (double tick : NiceTicks(frame.cX.dLow, frame.cX.dHigh, 8)) {
+    if (tick != std::floor(tick)) continue;  // evaluations are counted whole
     const std::string x = Fixed(frame.X(tick), 1);
     out << "<line class=\"axis\" x1=\"" << x << "\" x2=\"" << x << "\" y1=\"" << bottom
         << "\" y2=\"" << bottom + 5 << "\"/><text class=\"tick\" x=\"" << x << "\" y=\""
@@ -743,17 +744,24 @@ void WriteChartAxes(std::ostream& out, const CChartFrame& frame) {
       << ") rotate(-90)\" text-anchor=\"middle\">Evaluation</text>\n";
 }
 
+// A series as a line through its points; with `steps` as a staircase,
+// which holds each value until the next point (the best so far changes at
+// an evaluation, it does not grow between two).
 template <typename Value>
 void WriteSeries(std::ostream& out, const char* style, const std::vector<CTrajectoryPoint>& points,
-                 const CChartFrame& frame, Value value) {
+                 const CChartFrame& frame, Value value, bool steps = false) {
   out << "<polyline class=\"" << style << "\" points=\"";
   const char* separator = "";
+  std::string last_y;
   for (std::size_t i : ThinnedIndices(points, value)) {
     const double v = value(points[i]);
     if (!std::isfinite(v)) continue;
-    out << separator << Fixed(frame.X(static_cast<double>(points[i].iEvaluations)), 1) << ','
-        << Fixed(frame.Y(v), 1);
+    const std::string x = Fixed(frame.X(static_cast<double>(points[i].iEvaluations)), 1);
+    const std::string y = Fixed(frame.Y(v), 1);
+    if (steps && !last_y.empty() && y != last_y) out << separator << x << ',' << last_y;
+    out << separator << x << ',' << y;
     separator = " ";
+    last_y = y;
   }
   out << "\"/>\n";
   // A single point draws no line; mark it.
@@ -793,7 +801,8 @@ void WriteTrajectoryPage(std::ostream& out, const std::vector<CTrajectoryPoint>&
       << kChartHeight << "\">\n";
   WriteChartAxes(out, frame);
   WriteSeries(out, "cur", points, frame, [](const CTrajectoryPoint& p) { return p.fCurrent; });
-  WriteSeries(out, "best", points, frame, [](const CTrajectoryPoint& p) { return p.fBest; });
+  WriteSeries(
+      out, "best", points, frame, [](const CTrajectoryPoint& p) { return p.fBest; }, true);
   WriteChartLegend(out);
   out << "</svg>\n</section>\n";
 }

@@ -302,8 +302,19 @@ TEST(ReportTest, ThinsALongTrajectoryAndKeepsItsPeaks) {
 TEST(ReportTest, TrajectorySaysWhenTheBestWasReached) {
   CReportData data = MakePlantOptimisation(2, 1, 3);
   data.vTrajectory = {{1, 80, 80}, {2, 85, 85}, {3, 90, 90}, {4, 90, 70}, {5, 90, 88}};
-  EXPECT_NE(Html(data).find("<p>5 evaluations; best 90, first reached at evaluation 3.</p>"),
+  const std::string html = Html(data);
+  EXPECT_NE(html.find("<p>5 evaluations; best 90, first reached at evaluation 3.</p>"),
             std::string::npos);
+  // The best so far is drawn as steps: it changes at an evaluation; the
+  // evaluations are counted whole on the axis.
+  const std::vector<std::string> best =
+      Matches(Between(html, "<polyline class=\"best\" points=\"", "\"/>"), "([0-9.]+,[0-9.]+)");
+  ASSERT_EQ(best.size(), 7u);
+  EXPECT_EQ(best[1].substr(0, best[1].find(',')), best[2].substr(0, best[2].find(',')));
+  EXPECT_EQ(best[0].substr(best[0].find(',')), best[1].substr(best[1].find(',')));
+  for (const std::string& tick : Matches(html, "text-anchor=\"middle\">([0-9.]+)</text>")) {
+    EXPECT_EQ(tick.find('.'), std::string::npos) << tick;
+  }
 }
 
 TEST(ReportTest, SummaryShowsTheGainAsTheEvaluationsShowIt) {
