@@ -582,7 +582,7 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
          "concern that week (both weeks of a change or a pair of weekends, every week a "
          "block's days fall in)";
   if (anyWithoutWeek) out << "; no week: those that name neither";
-  out << ".<br>" << Fixed(scale.fLow, 2) << " worst<span class=\"scale\"></span>"
+  out << "; \u2013: no constraint rated there.<br>" << Fixed(scale.fLow, 2) << " worst<span class=\"scale\"></span>"
       << Fixed(scale.fHigh, 2) << " best";
   if (elsewhere > 0)
     out << "; " << elsewhere << (elsewhere == 1 ? " constraint concerns" : " constraints concern")
