@@ -836,6 +836,29 @@ void ExplainEarlyEnd(const CBatchRun& run, const CBatchOptions& options, std::si
   std::cerr << '\n';
 }
 
+// How the optimisation ran, for the report: the method, its seed and
+// bounds, and how it ended.
+std::string RunDescription(const CBatchOptions& options, bool divided, std::int64_t made,
+                           double seconds) {
+  std::string text = options.sMethod == "deep" ? "Iterative deepening" : "Random repair";
+  if (const std::size_t walks = JobCount(options); walks > 1) text += Joined(", ", walks, " walks");
+  const std::optional<unsigned>& seed = options.cSettings.oSeed;
+  text += seed ? Joined(", seed ", *seed) : std::string(", seeded by the clock");
+  if (options.iMaxEvaluations > 0) {
+    text += Joined(", at most ", Counted(options.iMaxEvaluations, "evaluation"));
+  }
+  if (options.dTimeLimit > 0) {
+    std::ostringstream limit;
+    limit << ", at most " << options.dTimeLimit << " s";
+    text += limit.str();
+  }
+  const bool bound_reached = (options.iMaxEvaluations > 0 && made >= options.iMaxEvaluations) ||
+                             (options.dTimeLimit > 0 && seconds >= options.dTimeLimit);
+  if (divided) return text + "; ended where the script divided by zero.";
+  if (CInterruptGuard::Interrupted()) return text + Joined("; stopped by ", StopCause(), ".");
+  return text + (bound_reached ? "; ended at its bound." : "; ended by itself.");
+}
+
 int RunOptimize(const CBatchOptions& options) {
   if (options.sMethod != "random" && JobCount(options) > 1) {
     std::cerr << kProgram << " optimize: --jobs needs --method random\n"
@@ -866,6 +889,8 @@ int RunOptimize(const CBatchOptions& options) {
   const bool divided = Optimise(run, options, data.vTrajectory);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   data.oAfter = ReportRoster(run);
+  data.sRun = RunDescription(options, divided, static_cast<std::int64_t>(data.vTrajectory.size()),
+                             took.count());
   std::ostringstream roster;
   run.Domain().Write(roster);
   if (const int status = run.WriteReservedOutput(options.sOut, roster.str())) return status;

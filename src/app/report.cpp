@@ -582,8 +582,8 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
          "concern that week (both weeks of a change or a pair of weekends, every week a "
          "block's days fall in)";
   if (anyWithoutWeek) out << "; no week: those that name neither";
-  out << "; \u2013: no constraint rated there.<br>" << Fixed(scale.fLow, 2) << " worst<span class=\"scale\"></span>"
-      << Fixed(scale.fHigh, 2) << " best";
+  out << "; \u2013: no constraint rated there.<br>" << Fixed(scale.fLow, 2)
+      << " worst<span class=\"scale\"></span>" << Fixed(scale.fHigh, 2) << " best";
   if (elsewhere > 0)
     out << "; " << elsewhere << (elsewhere == 1 ? " constraint concerns" : " constraints concern")
         << " no group of the roster";
@@ -834,6 +834,7 @@ void WriteSummary(std::ostream& out, const CReportData& data, std::size_t change
   if (!data.vTrajectory.empty())
     out << "; " << Counted(data.vTrajectory.back().iEvaluations, "evaluation");
   out << ".</p>\n";
+  if (!data.sRun.empty()) out << "<p class=\"note\">" << Escape(data.sRun) << "</p>\n";
   WritePlanDepartures(out, data);
 }
 

@@ -26,6 +26,9 @@ struct CReportData {
   CReportRoster cBefore;                // the roster read
   std::optional<CReportRoster> oAfter;  // the optimised roster, for an optimisation
   std::vector<CTrajectoryPoint> vTrajectory;  // for an optimisation, in order
+  // How an optimisation ran, in words (method, seed, bounds, how it ended);
+  // empty for none.
+  std::string sRun;
 };
 
 // Writes the whole page.

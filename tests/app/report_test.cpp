@@ -297,6 +297,16 @@ TEST(ReportTest, ThinsALongTrajectoryAndKeepsItsPeaks) {
   EXPECT_GT(*high - *low, 0.85 * (380 - 40 - 56));
 }
 
+// An optimisation's page says how it ran; a report of a roster alone has
+// no such line.
+TEST(ReportTest, SaysHowTheOptimisationRan) {
+  CReportData data = MakePlantOptimisation(2, 1, 3);
+  data.sRun = "Random repair, seed 7, at most 3 evaluations; ended at its bound.";
+  EXPECT_EQ(Count(Html(data), "<p class=\"note\">" + data.sRun + "</p>"), 1u);
+  data.sRun.clear();
+  EXPECT_EQ(Count(Html(data), "Random repair"), 0u);
+}
+
 // The trajectory page says when the best evaluation was first reached, not
 // only how long the run went on.
 TEST(ReportTest, TrajectorySaysWhenTheBestWasReached) {
