@@ -231,7 +231,8 @@ void WarnOfUnknownPlanShifts(const CShiftSchedulingDomain& domain,
 
 // A plan count that is no whole number of weeks, of which the reader takes
 // the whole weeks: the days past them are read as what follows the plan.
-void WarnOfPartWeekPlan(const CShiftSchedulingDomain& domain, std::vector<std::string>& warnings) {
+void WarnOfPlanNotInWholeWeeks(const CShiftSchedulingDomain& domain,
+                               std::vector<std::string>& warnings) {
   const int days = domain.GetPlanDaysCounted();
   if (days <= 0 || days % 7 == 0) return;
   warnings.push_back(Joined("the operating plan's count line gives ", days,
@@ -248,7 +249,7 @@ std::vector<std::string> DomainWarnings(const CShiftSchedulingDomain& domain,
   WarnOfCutNames(domain.GetShifts(), "shift", warnings);
   WarnOfRepeatedNames(domain.GetGroups(), warnings);
   WarnOfNegativeShifts(domain.GetShifts(), warnings);
-  WarnOfPartWeekPlan(domain, warnings);
+  WarnOfPlanNotInWholeWeeks(domain, warnings);
   WarnOfUnknownPlanShifts(domain, warnings);
   return warnings;
 }
