@@ -323,6 +323,13 @@ void WarnOfUnrepairedBranches(const CBatchRun& run, const CBatchOptions& options
             << RepairedKindsText() << '\n';
 }
 
+// Whether a run of `made` evaluations in `seconds` reached a bound the
+// command line set.
+bool BoundReached(const CBatchOptions& options, std::int64_t made, double seconds) {
+  return (options.iMaxEvaluations > 0 && made >= options.iMaxEvaluations) ||
+         (options.dTimeLimit > 0 && seconds >= options.dTimeLimit);
+}
+
 // Why an optimisation that nothing stopped ended before the bound the user
 // gave (or, without one, made no move at all), since it looks like one that
 // found nothing better: a random walk makes at most 42 passes, iterative
@@ -337,8 +344,7 @@ void ExplainEarlyEnd(const CBatchRun& run, const CBatchOptions& options, std::si
   const auto walks = static_cast<std::int64_t>(JobCount(options));
   const auto made = static_cast<std::int64_t>(evaluations);
   const bool bounded = options.iMaxEvaluations > 0 || options.dTimeLimit > 0;
-  const bool bound_reached = (options.iMaxEvaluations > 0 && made >= options.iMaxEvaluations) ||
-                             (options.dTimeLimit > 0 && seconds >= options.dTimeLimit);
+  const bool bound_reached = BoundReached(options, made, seconds);
   const bool moved = made > walks;
   if (CInterruptGuard::Interrupted() || bound_reached || (moved && !bounded)) return;
   std::cerr << kProgram << ": the optimizer ended by itself after " << Counted(made, "evaluation");
@@ -384,8 +390,7 @@ std::string RunDescription(const CBatchOptions& options, bool divided, std::int6
     limit << ", at most " << options.dTimeLimit << " s";
     text += limit.str();
   }
-  const bool bound_reached = (options.iMaxEvaluations > 0 && made >= options.iMaxEvaluations) ||
-                             (options.dTimeLimit > 0 && seconds >= options.dTimeLimit);
+  const bool bound_reached = BoundReached(options, made, seconds);
   if (divided) return text + "; ended where the script divided by zero.";
   if (CInterruptGuard::Interrupted()) return text + Joined("; stopped by ", StopCause(), ".");
   return text + (bound_reached ? "; ended at its bound." : "; ended by itself.");
