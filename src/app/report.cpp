@@ -25,13 +25,16 @@
 namespace {
 
 // Grid geometry in the SVG's own pixels. The screen shows the grid at this
-// size; print scales it to the page's width.
+// size; print shrinks a wider one to the page's width.
 constexpr int kDaysPerWeek = 7;
 constexpr int kCellSize = 20;                // square cells, a 1-pixel line between them
 constexpr int kWeekGap = 6;                  // extra space between two weeks
 constexpr int kMinHeadWidth = 140;           // the group names left of the rows
 constexpr int kHeaderHeight = 34;            // week labels above weekday letters
 constexpr std::size_t kGroupNameChars = 18;  // longer names are cut with an ellipsis
+// The most weeks one printed drawing of a grid holds: eight still print at
+// three quarters of the screen's size on a landscape page.
+constexpr int kPrintWeeks = 8;
 
 constexpr std::size_t kWorstCount = 10;
 // Above this many trajectory points per series the chart draws the lowest
@@ -61,11 +64,13 @@ constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", 
 
 // On screen a roster grid narrows with the window down to three fifths of
 // its size (--min, set per grid), and a wider grid scrolls with the page
-// rather than shrinking into a picture too small to read. In print every
-// grid fits the page's width, and the two tables below a grid share a
+// rather than shrinking into a picture too small to read. In print a grid
+// keeps its size or shrinks to the page's width (a long roster prints in
+// slices of weeks, see WriteGrid), and the two tables below a grid share a
 // landscape page's width: each column is as wide as its table (the heat
 // table's note wraps below it), and cells and the gap between the tables
-// are narrower than on screen.
+// are narrower than on screen. A heading stays with what follows it, and a
+// table broken over pages repeats its heading row.
 constexpr const char* kStyle = R"(<style>
 body{margin:16px;font:13px/18px "DejaVu Sans",Arial,sans-serif;color:#1c1c1c;background:#fff}
 h1{font-size:20px;line-height:28px;margin:0 0 4px}
@@ -77,7 +82,7 @@ p{margin:0 0 10px}
 .legend span{display:inline-flex;align-items:center;gap:5px;white-space:nowrap}
 .sw{display:inline-block;width:14px;height:14px;border:1px solid #9a9a9a}
 .sw.chs{width:12px;height:12px;border:2px solid #000}
-svg{display:block;max-width:100%;height:auto}svg.rg{min-width:var(--min)}
+svg{display:block;max-width:100%;height:auto}svg.rg{min-width:var(--min)}svg.rg.print{display:none}
 svg text{font-family:"DejaVu Sans",Arial,sans-serif}
 .ln{fill:#c9c9c9}
 .wk{font-size:11px;font-weight:bold;fill:#333}.wd{font-size:10px;fill:#555}
@@ -100,7 +105,9 @@ background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
 @media print{body{margin:0;font-size:11px;line-height:15px}
 .page{margin:0}.page+.page{break-before:page}
 th,td{padding:0 3px}.cols{gap:8px 16px}.cols>div{width:min-content}
-svg.rg{width:100%;min-width:0;max-height:95mm}svg.chart{width:100%;max-height:150mm}}
+svg.rg{width:auto;min-width:0;max-height:95mm}svg.rg.screen{display:none}
+svg.rg.print{display:block;max-height:84mm;margin:0 0 2mm;break-inside:avoid}
+h3{break-after:avoid}tr{break-inside:avoid}svg.chart{width:100%;max-height:150mm}}
 </style>
 )";
 
@@ -315,7 +322,18 @@ void WriteShiftStyle(std::ostream& out, int highest) {
 // (wider than any letter of the font), so that no name runs off the left.
 struct CGridColumns {
   int iHead = kMinHeadWidth;
-  int X(int day) const { return iHead + day * kCellSize + day / kDaysPerWeek * kWeekGap; }
+  int iFirstDay = 0;  // the day drawn in the first column
+  int X(int day) const {
+    const int column = day - iFirstDay;
+    return iHead + column * kCellSize + column / kDaysPerWeek * kWeekGap;
+  }
+};
+
+// The days one drawing of a grid covers, from the start of a week: all of
+// them on screen; in print a long roster is drawn in slices of weeks.
+struct CDaySpan {
+  int iFirst = 0;
+  int iEnd = 0;
 };
 
 // The pixels a group name takes at most in the drawing's font (.gn, 12
@@ -380,8 +398,9 @@ void WriteLegend(std::ostream& out, const CRosterGrid& grid, bool showChanged) {
   out << "</div>\n";
 }
 
-void WriteGridHeader(std::ostream& out, const CGridColumns& columns, int weeks, int groups) {
-  for (int week = 0; week < weeks; ++week) {
+// Week labels and weekday letters of the whole weeks in `span`.
+void WriteGridHeader(std::ostream& out, const CGridColumns& columns, CDaySpan span, int groups) {
+  for (int week = span.iFirst / kDaysPerWeek; week < span.iEnd / kDaysPerWeek; ++week) {
     const int left = columns.X(week * kDaysPerWeek);
     out << "<text class=\"wk\" x=\"" << left + kDaysPerWeek * kCellSize / 2
         << "\" y=\"12\" text-anchor=\"middle\">Week " << week + 1 << "</text>";
@@ -397,9 +416,9 @@ void WriteGridHeader(std::ostream& out, const CGridColumns& columns, int weeks, 
 }
 
 void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
-                    int days) {
+                    CDaySpan span) {
   const int groups = GroupCount(grid);
-  for (int week = 0; week * kDaysPerWeek < days; ++week)
+  for (int week = span.iFirst / kDaysPerWeek; week * kDaysPerWeek < span.iEnd; ++week)
     out << "<rect class=\"ln\" x=\"" << columns.X(week * kDaysPerWeek) << "\" y=\"" << kHeaderHeight
         << "\" width=\"" << kDaysPerWeek * kCellSize + 1 << "\" height=\"" << groups * kCellSize + 1
         << "\"/>";
@@ -411,7 +430,7 @@ void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRoste
         << "\" text-anchor=\"end\">" << Escape(shown);
     if (shown != name) out << "<title>" << Escape(name) << "</title>";
     out << "</text>";
-    for (int day = 0; day < days; ++day) {
+    for (int day = span.iFirst; day < span.iEnd; ++day) {
       const int shift = CellAt(grid, group, day);
       if (shift == -1 && day >= static_cast<int>(grid.vCells[group].size())) continue;
       const char* weekend = IsWeekend(day) ? "ow" : "o";
@@ -432,10 +451,10 @@ void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRoste
 // The shift index printed in each working cell, for readers who cannot tell
 // the colours apart and for black-and-white print.
 void WriteCellLabels(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
-                     int days) {
+                     CDaySpan span) {
   out << "<g class=\"cl\" text-anchor=\"middle\">";
   for (int group = 0; group < GroupCount(grid); ++group) {
-    for (int day = 0; day < days; ++day) {
+    for (int day = span.iFirst; day < span.iEnd; ++day) {
       const int shift = CellAt(grid, group, day);
       if (shift <= 0) continue;
       out << "<text";
@@ -447,6 +466,44 @@ void WriteCellLabels(std::ostream& out, const CGridColumns& columns, const CRost
   out << "</g>\n";
 }
 
+// One drawing of the grid: the days of `span` in an SVG of `width` pixels
+// (a slice narrower than the others keeps their scale), with the changed
+// cells outlined; `media` ("screen", "print" or empty for both) shows it
+// where it belongs. The screen's drawing marks each outline with its cell.
+void WriteGridDrawing(std::ostream& out, const CRosterGrid& grid,
+                      const std::vector<std::pair<int, int>>& changed, CDaySpan span, int width,
+                      const char* media) {
+  const int groups = GroupCount(grid);
+  CGridColumns columns = ColumnsOf(grid);
+  columns.iFirstDay = span.iFirst;
+  const int height = RowY(groups) + 1;
+  const std::string_view shownIn = media;
+  out << "<svg class=\"rg" << (shownIn.empty() ? "" : " ") << shownIn
+      << "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Roster of " << groups
+      << " groups over " << DayCount(grid) / kDaysPerWeek << " weeks";
+  if (span.iFirst > 0 || span.iEnd < DayCount(grid))
+    out << ", weeks " << span.iFirst / kDaysPerWeek + 1 << " to "
+        << (span.iEnd + kDaysPerWeek - 1) / kDaysPerWeek;
+  out << "\" width=\"" << width << "\" height=\"" << height << "\" viewBox=\"0 0 " << width << ' '
+      << height << "\" style=\"--min:" << width * 3 / 5 << "px\">\n";
+  WriteGridHeader(out, columns, span, groups);
+  WriteGridCells(out, columns, grid, span);
+  WriteCellLabels(out, columns, grid, span);
+  const bool screen = shownIn != "print";
+  for (const auto& [group, day] : changed) {
+    if (group >= groups || day < span.iFirst || day >= span.iEnd) continue;
+    out << "<rect class=\"chg\"";
+    if (screen) out << " data-cell=\"" << group << ',' << day << '"';
+    out << " x=\"" << columns.X(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\""
+        << kCellSize - 1 << "\" height=\"" << kCellSize - 1 << "\"/>";
+  }
+  out << "</svg>\n";
+}
+
+// The grid as one drawing. A roster of more than kPrintWeeks weeks would
+// print too small to read at the page's width; for print it is drawn again
+// in slices of at most that many weeks, as even as they come, one below the
+// other, which only print shows (and the screen hides).
 void WriteGrid(std::ostream& out, const CRosterGrid& grid,
                const std::vector<std::pair<int, int>>& changed) {
   const int days = DayCount(grid);
@@ -456,25 +513,19 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
         << std::max(grid.iWeeks, 0) << " weeks).</p>\n";
     return;
   }
-  const int weeks = days / kDaysPerWeek;
   const CGridColumns columns = ColumnsOf(grid);
-  const int width = columns.X(days - 1) + kCellSize + 1;
-  const int height = RowY(groups) + 1;
-  out << "<svg class=\"rg\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Roster "
-         "of "
-      << groups << " groups over " << weeks << " weeks\" width=\"" << width << "\" height=\""
-      << height << "\" viewBox=\"0 0 " << width << ' ' << height
-      << "\" style=\"--min:" << width * 3 / 5 << "px\">\n";
-  WriteGridHeader(out, columns, weeks, groups);
-  WriteGridCells(out, columns, grid, days);
-  WriteCellLabels(out, columns, grid, days);
-  for (const auto& [group, day] : changed) {
-    if (group >= groups || day >= days) continue;
-    out << "<rect class=\"chg\" data-cell=\"" << group << ',' << day << "\" x=\""
-        << columns.X(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\"" << kCellSize - 1
-        << "\" height=\"" << kCellSize - 1 << "\"/>";
+  const int weeks = (days + kDaysPerWeek - 1) / kDaysPerWeek;
+  if (weeks <= kPrintWeeks) {
+    WriteGridDrawing(out, grid, changed, {0, days}, columns.X(days - 1) + kCellSize + 1, "");
+    return;
   }
-  out << "</svg>\n";
+  WriteGridDrawing(out, grid, changed, {0, days}, columns.X(days - 1) + kCellSize + 1, "screen");
+  const int slices = (weeks + kPrintWeeks - 1) / kPrintWeeks;
+  const int sliceDays = (weeks + slices - 1) / slices * kDaysPerWeek;
+  const int width = columns.X(sliceDays - 1) + kCellSize + 1;
+  for (int first = 0; first < days; first += sliceDays)
+    WriteGridDrawing(out, grid, changed, {first, std::min(first + sliceDays, days)}, width,
+                     "print");
 }
 
 // The range the heat colours span: ratings lie between 0 and 1 as a rule; a
@@ -566,10 +617,10 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
   if (groups == 0) {
     out << "<p class=\"note\">No groups.</p>";
   } else {
-    out << "<table class=\"heat\"><tr><th>Group</th>";
+    out << "<table class=\"heat\"><thead><tr><th>Group</th>";
     for (int week = 0; week < weeks; ++week) out << "<th>W" << week + 1 << "</th>";
     if (anyWithoutWeek) out << "<th>no week</th>";
-    out << "</tr>\n";
+    out << "</tr></thead>\n";
     for (int group = 0; group < groups; ++group) {
       out << "<tr>" << GroupCell("th", grid, GroupName(grid, group));
       for (int week = 0; week < weeks + (anyWithoutWeek ? 1 : 0); ++week)
@@ -610,8 +661,8 @@ void WriteWorstTable(std::ostream& out, const CReportRoster& roster, const CRati
     out << "<p class=\"note\">No rated constraints.</p></div>\n";
     return;
   }
-  out << "<table class=\"worst\"><tr><th>#</th><th>Rating</th><th>Branch</th><th>Name</th>"
-         "<th>Group</th><th>Place</th><th>Formula</th></tr>\n";
+  out << "<table class=\"worst\"><thead><tr><th>#</th><th>Rating</th><th>Branch</th>"
+         "<th>Name</th><th>Group</th><th>Place</th><th>Formula</th></tr></thead>\n";
   int rank = 0;
   for (const CRatedConstraint* c : Worst(roster.vConstraints, kWorstCount)) {
     const std::string group = c->iGroup >= 0 ? GroupName(roster.cGrid, c->iGroup) : "\u2013";

@@ -119,6 +119,48 @@ TEST(ReportTest, OutlinesExactlyTheCellsThatDiffer) {
   }
 }
 
+// A grid of up to eight weeks is one drawing for screen and print; a longer
+// one is drawn whole for the screen and again for print in slices of at
+// most eight weeks, as even as they come, each with the cells of its days
+// and their outlines, all as wide as the first.
+TEST(ReportTest, LongRostersPrintInSlicesOfWeeks) {
+  const struct {
+    int weeks;
+    std::vector<std::string> slices;  // the weeks each printed slice holds
+  } cases[] = {
+      {1, {}},
+      {8, {}},
+      {9, {"1 to 5", "6 to 9"}},
+      {20, {"1 to 7", "8 to 14", "15 to 20"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.weeks);
+    CReportData data = MakePlantReport(3, c.weeks);
+    CReportRoster after = data.cBefore;
+    const int lastDay = 7 * c.weeks - 1;
+    std::swap(after.cGrid.vCells[0][lastDay], after.cGrid.vCells[1][lastDay]);
+    data.oAfter = after;
+    const std::string html = Html(data);
+    const bool sliced = !c.slices.empty();
+    const std::size_t drawings = sliced ? 2 : 1;  // per roster that show the last day
+    EXPECT_EQ(Count(html, "<svg class=\"rg\""), sliced ? 0u : 2u);
+    EXPECT_EQ(Count(html, "<svg class=\"rg screen\""), sliced ? 2u : 0u);
+    const std::string print = "<svg class=\"rg print\"[^>]*";
+    std::vector<std::string> expected = c.slices;
+    expected.insert(expected.end(), c.slices.begin(), c.slices.end());
+    EXPECT_EQ(Matches(html, print + ", weeks ([0-9]+ to [0-9]+)\""), expected);
+    const std::vector<std::string> widths = Matches(html, print + " width=\"([0-9]+)\"");
+    EXPECT_EQ(std::set<std::string>(widths.begin(), widths.end()).size(), sliced ? 1u : 0u);
+    // The slices together hold every cell once, as the screen's drawing does.
+    const std::string whole = Between(html, "<svg class=\"rg", "</svg>");
+    EXPECT_EQ(Count(html, "<rect class=\"s"), 2 * drawings * Count(whole, "<rect class=\"s"));
+    // Every drawing of the last day outlines its two changed cells; only the
+    // screen's marks them.
+    EXPECT_EQ(Count(html, "<rect class=\"chg\""), 2 * drawings * 2);
+    EXPECT_EQ(Count(html, "data-cell=\"0," + std::to_string(lastDay) + "\""), 2u);
+  }
+}
+
 TEST(ReportTest, ListsTheTenWorstLowestFirst) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   CReportData data = MakePlantReport(2, 2);
