@@ -32,9 +32,11 @@ constexpr int kWeekGap = 6;                  // extra space between two weeks
 constexpr int kMinHeadWidth = 140;           // the group names left of the rows
 constexpr int kHeaderHeight = 34;            // week labels above weekday letters
 constexpr std::size_t kGroupNameChars = 18;  // longer names are cut with an ellipsis
-// The most weeks one printed drawing of a grid holds: eight still print at
-// three quarters of the screen's size on a landscape page.
+// The most weeks and groups one printed drawing of a grid holds: eight
+// weeks of twenty groups print at about two thirds of the screen's size,
+// two drawings to a landscape page.
 constexpr int kPrintWeeks = 8;
+constexpr int kPrintGroups = 20;
 
 constexpr std::size_t kWorstCount = 10;
 // Above this many trajectory points per series the chart draws the lowest
@@ -65,8 +67,8 @@ constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", 
 // On screen a roster grid narrows with the window down to three fifths of
 // its size (--min, set per grid), and a wider grid scrolls with the page
 // rather than shrinking into a picture too small to read. In print a grid
-// keeps its size or shrinks to the page's width (a long roster prints in
-// slices of weeks, see WriteGrid), and the two tables below a grid share a
+// keeps its size or shrinks to the page's width (a large roster prints in
+// tiles of weeks and groups, see WriteGrid), and the two tables below a grid share a
 // landscape page's width: each column is as wide as its table (the heat
 // table's note wraps below it), and cells and the gap between the tables
 // are narrower than on screen. A heading stays with what follows it, and a
@@ -322,18 +324,22 @@ void WriteShiftStyle(std::ostream& out, int highest) {
 // (wider than any letter of the font), so that no name runs off the left.
 struct CGridColumns {
   int iHead = kMinHeadWidth;
-  int iFirstDay = 0;  // the day drawn in the first column
+  int iFirstDay = 0;    // the day drawn in the first column
+  int iFirstGroup = 0;  // the group drawn in the first row
   int X(int day) const {
     const int column = day - iFirstDay;
     return iHead + column * kCellSize + column / kDaysPerWeek * kWeekGap;
   }
+  int Y(int group) const { return kHeaderHeight + (group - iFirstGroup) * kCellSize; }
 };
 
-// The days one drawing of a grid covers, from the start of a week: all of
-// them on screen; in print a long roster is drawn in slices of weeks.
-struct CDaySpan {
-  int iFirst = 0;
-  int iEnd = 0;
+// The days (from the start of a week) and groups one drawing of a grid
+// covers: all of them on screen; in print a large roster is drawn in tiles.
+struct CGridTile {
+  int iFirstDay = 0;
+  int iEndDay = 0;
+  int iFirstGroup = 0;
+  int iEndGroup = 0;
 };
 
 // The pixels a group name takes at most in the drawing's font (.gn, 12
@@ -359,10 +365,6 @@ CGridColumns ColumnsOf(const CRosterGrid& grid) {
     columns.iHead = std::max(columns.iHead, shown + 2 * kNameGap);
   }
   return columns;
-}
-
-int RowY(int group) {
-  return kHeaderHeight + group * kCellSize;
 }
 
 bool IsWeekend(int day) {
@@ -398,9 +400,10 @@ void WriteLegend(std::ostream& out, const CRosterGrid& grid, bool showChanged) {
   out << "</div>\n";
 }
 
-// Week labels and weekday letters of the whole weeks in `span`.
-void WriteGridHeader(std::ostream& out, const CGridColumns& columns, CDaySpan span, int groups) {
-  for (int week = span.iFirst / kDaysPerWeek; week < span.iEnd / kDaysPerWeek; ++week) {
+// Week labels and weekday letters of the whole weeks of the tile.
+void WriteGridHeader(std::ostream& out, const CGridColumns& columns, const CGridTile& tile) {
+  const int groups = tile.iEndGroup - tile.iFirstGroup;
+  for (int week = tile.iFirstDay / kDaysPerWeek; week < tile.iEndDay / kDaysPerWeek; ++week) {
     const int left = columns.X(week * kDaysPerWeek);
     out << "<text class=\"wk\" x=\"" << left + kDaysPerWeek * kCellSize / 2
         << "\" y=\"12\" text-anchor=\"middle\">Week " << week + 1 << "</text>";
@@ -416,21 +419,21 @@ void WriteGridHeader(std::ostream& out, const CGridColumns& columns, CDaySpan sp
 }
 
 void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
-                    CDaySpan span) {
-  const int groups = GroupCount(grid);
-  for (int week = span.iFirst / kDaysPerWeek; week * kDaysPerWeek < span.iEnd; ++week)
+                    const CGridTile& tile) {
+  const int groups = tile.iEndGroup - tile.iFirstGroup;
+  for (int week = tile.iFirstDay / kDaysPerWeek; week * kDaysPerWeek < tile.iEndDay; ++week)
     out << "<rect class=\"ln\" x=\"" << columns.X(week * kDaysPerWeek) << "\" y=\"" << kHeaderHeight
         << "\" width=\"" << kDaysPerWeek * kCellSize + 1 << "\" height=\"" << groups * kCellSize + 1
         << "\"/>";
   out << '\n';
-  for (int group = 0; group < groups; ++group) {
+  for (int group = tile.iFirstGroup; group < tile.iEndGroup; ++group) {
     const std::string name = GroupName(grid, group);
     const std::string shown = ShownGroupName(grid, name);
-    out << "<text class=\"gn\" x=\"" << columns.iHead - 6 << "\" y=\"" << RowY(group) + 15
+    out << "<text class=\"gn\" x=\"" << columns.iHead - 6 << "\" y=\"" << columns.Y(group) + 15
         << "\" text-anchor=\"end\">" << Escape(shown);
     if (shown != name) out << "<title>" << Escape(name) << "</title>";
     out << "</text>";
-    for (int day = span.iFirst; day < span.iEnd; ++day) {
+    for (int day = tile.iFirstDay; day < tile.iEndDay; ++day) {
       const int shift = CellAt(grid, group, day);
       if (shift == -1 && day >= static_cast<int>(grid.vCells[group].size())) continue;
       const char* weekend = IsWeekend(day) ? "ow" : "o";
@@ -441,7 +444,7 @@ void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRoste
         out << "sx";
       else
         out << 's' << shift;
-      out << "\" x=\"" << columns.X(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\""
+      out << "\" x=\"" << columns.X(day) + 1 << "\" y=\"" << columns.Y(group) + 1 << "\" width=\""
           << kCellSize - 1 << "\" height=\"" << kCellSize - 1 << "\"/>";
     }
     out << '\n';
@@ -451,59 +454,69 @@ void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRoste
 // The shift index printed in each working cell, for readers who cannot tell
 // the colours apart and for black-and-white print.
 void WriteCellLabels(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
-                     CDaySpan span) {
+                     const CGridTile& tile) {
   out << "<g class=\"cl\" text-anchor=\"middle\">";
-  for (int group = 0; group < GroupCount(grid); ++group) {
-    for (int day = span.iFirst; day < span.iEnd; ++day) {
+  for (int group = tile.iFirstGroup; group < tile.iEndGroup; ++group) {
+    for (int day = tile.iFirstDay; day < tile.iEndDay; ++day) {
       const int shift = CellAt(grid, group, day);
       if (shift <= 0) continue;
       out << "<text";
       if (IsDark(ShiftColour(shift))) out << " class=\"lt\"";
-      out << " x=\"" << columns.X(day) + kCellSize / 2 << "\" y=\"" << RowY(group) + 14 << "\">"
-          << shift << "</text>";
+      out << " x=\"" << columns.X(day) + kCellSize / 2 << "\" y=\"" << columns.Y(group) + 14
+          << "\">" << shift << "</text>";
     }
   }
   out << "</g>\n";
 }
 
-// One drawing of the grid: the days of `span` in an SVG of `width` pixels
-// (a slice narrower than the others keeps their scale), with the changed
-// cells outlined; `media` ("screen", "print" or empty for both) shows it
-// where it belongs. The screen's drawing marks each outline with its cell.
+// One drawing of the grid: the cells of `tile` in an SVG of `width` x
+// `height` pixels (a tile smaller than the others keeps their scale), with
+// the changed cells outlined; `media` ("screen", "print" or empty for both)
+// shows it where it belongs. The screen's drawing marks each outline with
+// its cell.
 void WriteGridDrawing(std::ostream& out, const CRosterGrid& grid,
-                      const std::vector<std::pair<int, int>>& changed, CDaySpan span, int width,
-                      const char* media) {
-  const int groups = GroupCount(grid);
+                      const std::vector<std::pair<int, int>>& changed, const CGridTile& tile,
+                      int width, int height, std::string_view media) {
   CGridColumns columns = ColumnsOf(grid);
-  columns.iFirstDay = span.iFirst;
-  const int height = RowY(groups) + 1;
-  const std::string_view shownIn = media;
-  out << "<svg class=\"rg" << (shownIn.empty() ? "" : " ") << shownIn
+  columns.iFirstDay = tile.iFirstDay;
+  columns.iFirstGroup = tile.iFirstGroup;
+  const int groups = GroupCount(grid);
+  out << "<svg class=\"rg" << (media.empty() ? "" : " ") << media
       << "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Roster of " << groups
       << " groups over " << DayCount(grid) / kDaysPerWeek << " weeks";
-  if (span.iFirst > 0 || span.iEnd < DayCount(grid))
-    out << ", weeks " << span.iFirst / kDaysPerWeek + 1 << " to "
-        << (span.iEnd + kDaysPerWeek - 1) / kDaysPerWeek;
+  if (tile.iFirstDay > 0 || tile.iEndDay < DayCount(grid))
+    out << ", weeks " << tile.iFirstDay / kDaysPerWeek + 1 << " to "
+        << (tile.iEndDay + kDaysPerWeek - 1) / kDaysPerWeek;
+  if (tile.iFirstGroup > 0 || tile.iEndGroup < groups)
+    out << ", groups " << tile.iFirstGroup + 1 << " to " << tile.iEndGroup;
   out << "\" width=\"" << width << "\" height=\"" << height << "\" viewBox=\"0 0 " << width << ' '
       << height << "\" style=\"--min:" << width * 3 / 5 << "px\">\n";
-  WriteGridHeader(out, columns, span, groups);
-  WriteGridCells(out, columns, grid, span);
-  WriteCellLabels(out, columns, grid, span);
-  const bool screen = shownIn != "print";
+  WriteGridHeader(out, columns, tile);
+  WriteGridCells(out, columns, grid, tile);
+  WriteCellLabels(out, columns, grid, tile);
   for (const auto& [group, day] : changed) {
-    if (group >= groups || day < span.iFirst || day >= span.iEnd) continue;
+    if (group < tile.iFirstGroup || group >= tile.iEndGroup || day < tile.iFirstDay ||
+        day >= tile.iEndDay)
+      continue;
     out << "<rect class=\"chg\"";
-    if (screen) out << " data-cell=\"" << group << ',' << day << '"';
-    out << " x=\"" << columns.X(day) + 1 << "\" y=\"" << RowY(group) + 1 << "\" width=\""
+    if (media != "print") out << " data-cell=\"" << group << ',' << day << '"';
+    out << " x=\"" << columns.X(day) + 1 << "\" y=\"" << columns.Y(group) + 1 << "\" width=\""
         << kCellSize - 1 << "\" height=\"" << kCellSize - 1 << "\"/>";
   }
   out << "</svg>\n";
 }
 
-// The grid as one drawing. A roster of more than kPrintWeeks weeks would
-// print too small to read at the page's width; for print it is drawn again
-// in slices of at most that many weeks, as even as they come, one below the
-// other, which only print shows (and the screen hides).
+// `count` in parts of at most `most`, as even as they come: the size of each.
+int EvenPart(int count, int most) {
+  const int parts = (count + most - 1) / most;
+  return (count + parts - 1) / parts;
+}
+
+// The grid as one drawing. A roster of more than kPrintWeeks weeks or
+// kPrintGroups groups would print too small to read on a page; for print it
+// is drawn again in tiles of at most that many weeks and groups, as even as
+// they come: for each run of weeks every band of groups in turn. Only print
+// shows the tiles, and only the screen the whole drawing.
 void WriteGrid(std::ostream& out, const CRosterGrid& grid,
                const std::vector<std::pair<int, int>>& changed) {
   const int days = DayCount(grid);
@@ -514,18 +527,25 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
     return;
   }
   const CGridColumns columns = ColumnsOf(grid);
+  const CGridTile whole{0, days, 0, groups};
+  const int width = columns.X(days - 1) + kCellSize + 1;
+  const int height = columns.Y(groups) + 1;
   const int weeks = (days + kDaysPerWeek - 1) / kDaysPerWeek;
-  if (weeks <= kPrintWeeks) {
-    WriteGridDrawing(out, grid, changed, {0, days}, columns.X(days - 1) + kCellSize + 1, "");
+  if (weeks <= kPrintWeeks && groups <= kPrintGroups) {
+    WriteGridDrawing(out, grid, changed, whole, width, height, "");
     return;
   }
-  WriteGridDrawing(out, grid, changed, {0, days}, columns.X(days - 1) + kCellSize + 1, "screen");
-  const int slices = (weeks + kPrintWeeks - 1) / kPrintWeeks;
-  const int sliceDays = (weeks + slices - 1) / slices * kDaysPerWeek;
-  const int width = columns.X(sliceDays - 1) + kCellSize + 1;
-  for (int first = 0; first < days; first += sliceDays)
-    WriteGridDrawing(out, grid, changed, {first, std::min(first + sliceDays, days)}, width,
-                     "print");
+  WriteGridDrawing(out, grid, changed, whole, width, height, "screen");
+  const int tileDays = EvenPart(weeks, kPrintWeeks) * kDaysPerWeek;
+  const int tileGroups = EvenPart(groups, kPrintGroups);
+  const int tileWidth = columns.X(tileDays - 1) + kCellSize + 1;
+  const int tileHeight = columns.Y(tileGroups) + 1;
+  for (int day = 0; day < days; day += tileDays)
+    for (int group = 0; group < groups; group += tileGroups)
+      WriteGridDrawing(
+          out, grid, changed,
+          {day, std::min(day + tileDays, days), group, std::min(group + tileGroups, groups)},
+          tileWidth, tileHeight, "print");
 }
 
 // The range the heat colours span: ratings lie between 0 and 1 as a rule; a

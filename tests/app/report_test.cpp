@@ -119,45 +119,56 @@ TEST(ReportTest, OutlinesExactlyTheCellsThatDiffer) {
   }
 }
 
-// A grid of up to eight weeks is one drawing for screen and print; a longer
-// one is drawn whole for the screen and again for print in slices of at
-// most eight weeks, as even as they come, each with the cells of its days
-// and their outlines, all as wide as the first.
-TEST(ReportTest, LongRostersPrintInSlicesOfWeeks) {
+// A grid of up to eight weeks and twenty groups is one drawing for screen
+// and print; a larger one is drawn whole for the screen and again for print
+// in tiles of at most eight weeks and twenty groups, as even as they come,
+// each with the cells of its days and groups and their outlines, all of one
+// size.
+TEST(ReportTest, LargeRostersPrintInTilesOfWeeksAndGroups) {
   const struct {
+    int groups;
     int weeks;
-    std::vector<std::string> slices;  // the weeks each printed slice holds
+    std::vector<std::string> tiles;  // the weeks and groups of each printed tile
   } cases[] = {
-      {1, {}},
-      {8, {}},
-      {9, {"1 to 5", "6 to 9"}},
-      {20, {"1 to 7", "8 to 14", "15 to 20"}},
+      {3, 1, {}},
+      {20, 8, {}},
+      {3, 9, {"weeks 1 to 5", "weeks 6 to 9"}},
+      {3, 20, {"weeks 1 to 7", "weeks 8 to 14", "weeks 15 to 20"}},
+      {21, 2, {"groups 1 to 11", "groups 12 to 21"}},
+      {30,
+       9,
+       {"weeks 1 to 5, groups 1 to 15", "weeks 1 to 5, groups 16 to 30",
+        "weeks 6 to 9, groups 1 to 15", "weeks 6 to 9, groups 16 to 30"}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.weeks);
-    CReportData data = MakePlantReport(3, c.weeks);
+    SCOPED_TRACE(std::to_string(c.groups) + " groups, " + std::to_string(c.weeks) + " weeks");
+    CReportData data = MakePlantReport(c.groups, c.weeks);
     CReportRoster after = data.cBefore;
     const int lastDay = 7 * c.weeks - 1;
-    std::swap(after.cGrid.vCells[0][lastDay], after.cGrid.vCells[1][lastDay]);
+    const int last = c.groups - 1;
+    std::swap(after.cGrid.vCells[last - 1][lastDay], after.cGrid.vCells[last][lastDay]);
     data.oAfter = after;
     const std::string html = Html(data);
-    const bool sliced = !c.slices.empty();
-    const std::size_t drawings = sliced ? 2 : 1;  // per roster that show the last day
-    EXPECT_EQ(Count(html, "<svg class=\"rg\""), sliced ? 0u : 2u);
-    EXPECT_EQ(Count(html, "<svg class=\"rg screen\""), sliced ? 2u : 0u);
+    const bool tiled = !c.tiles.empty();
+    const std::size_t drawings = tiled ? 2 : 1;  // per roster that show the last cell
+    EXPECT_EQ(Count(html, "<svg class=\"rg\""), tiled ? 0u : 2u);
+    EXPECT_EQ(Count(html, "<svg class=\"rg screen\""), tiled ? 2u : 0u);
     const std::string print = "<svg class=\"rg print\"[^>]*";
-    std::vector<std::string> expected = c.slices;
-    expected.insert(expected.end(), c.slices.begin(), c.slices.end());
-    EXPECT_EQ(Matches(html, print + ", weeks ([0-9]+ to [0-9]+)\""), expected);
-    const std::vector<std::string> widths = Matches(html, print + " width=\"([0-9]+)\"");
-    EXPECT_EQ(std::set<std::string>(widths.begin(), widths.end()).size(), sliced ? 1u : 0u);
-    // The slices together hold every cell once, as the screen's drawing does.
+    std::vector<std::string> expected = c.tiles;
+    expected.insert(expected.end(), c.tiles.begin(), c.tiles.end());
+    EXPECT_EQ(Matches(html, print + " weeks, ([^\"]+)\""), expected);
+    const std::vector<std::string> sizes =
+        Matches(html, print + " (width=\"[0-9]+\" height=\"[0-9]+\")");
+    EXPECT_EQ(std::set<std::string>(sizes.begin(), sizes.end()).size(), tiled ? 1u : 0u);
+    // The tiles together hold every cell once, as the screen's drawing does.
     const std::string whole = Between(html, "<svg class=\"rg", "</svg>");
     EXPECT_EQ(Count(html, "<rect class=\"s"), 2 * drawings * Count(whole, "<rect class=\"s"));
-    // Every drawing of the last day outlines its two changed cells; only the
-    // screen's marks them.
+    // Every drawing of the last cells outlines the two changed ones; only
+    // the screen's marks them.
     EXPECT_EQ(Count(html, "<rect class=\"chg\""), 2 * drawings * 2);
-    EXPECT_EQ(Count(html, "data-cell=\"0," + std::to_string(lastDay) + "\""), 2u);
+    EXPECT_EQ(
+        Count(html, "data-cell=\"" + std::to_string(last) + "," + std::to_string(lastDay) + "\""),
+        2u);
   }
 }
 
