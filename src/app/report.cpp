@@ -37,6 +37,8 @@ constexpr std::size_t kGroupNameChars = 18;  // longer names are cut with an ell
 // two drawings to a landscape page.
 constexpr int kPrintWeeks = 8;
 constexpr int kPrintGroups = 20;
+// The most weeks one printed heat table holds, at the page's width.
+constexpr int kPrintHeatWeeks = 24;
 
 constexpr std::size_t kWorstCount = 10;
 // Above this many trajectory points per series the chart draws the lowest
@@ -71,8 +73,9 @@ constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", 
 // tiles of weeks and groups, see WriteGrid), and the two tables below a grid share a
 // landscape page's width: each column is as wide as its table (the heat
 // table's note wraps below it), and cells and the gap between the tables
-// are narrower than on screen. A heading stays with what follows it, and a
-// table broken over pages repeats its heading row.
+// are narrower than on screen; a heat table of many weeks prints in parts
+// of weeks. A heading stays with what follows it, and a table broken over
+// pages repeats its heading row.
 constexpr const char* kStyle = R"(<style>
 body{margin:16px;font:13px/18px "DejaVu Sans",Arial,sans-serif;color:#1c1c1c;background:#fff}
 h1{font-size:20px;line-height:28px;margin:0 0 4px}
@@ -84,7 +87,7 @@ p{margin:0 0 10px}
 .legend span{display:inline-flex;align-items:center;gap:5px;white-space:nowrap}
 .sw{display:inline-block;width:14px;height:14px;border:1px solid #9a9a9a}
 .sw.chs{width:12px;height:12px;border:2px solid #000}
-svg{display:block;max-width:100%;height:auto}svg.rg{min-width:var(--min)}svg.rg.print{display:none}
+svg{display:block;max-width:100%;height:auto}svg.rg{min-width:var(--min)}svg.rg.print,table.print{display:none}
 svg text{font-family:"DejaVu Sans",Arial,sans-serif}
 .ln{fill:#c9c9c9}
 .wk{font-size:11px;font-weight:bold;fill:#333}.wd{font-size:10px;fill:#555}
@@ -107,7 +110,8 @@ background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
 @media print{body{margin:0;font-size:11px;line-height:15px}
 .page{margin:0}.page+.page{break-before:page}
 th,td{padding:0 3px}.cols{gap:8px 16px}.cols>div{width:min-content}
-svg.rg{width:auto;min-width:0;max-height:95mm}svg.rg.screen{display:none}
+svg.rg{width:auto;min-width:0;max-height:95mm}svg.rg.screen,table.screen{display:none}
+table.print{display:table;margin:0 0 2mm}
 svg.rg.print{display:block;max-height:84mm;margin:0 0 2mm;break-inside:avoid}
 h3{break-after:avoid}tr{break-inside:avoid}svg.chart{width:100%;max-height:150mm}}
 </style>
@@ -609,6 +613,35 @@ void WriteHeatCell(std::ostream& out, const CHeatCell& cell, const CRatingScale&
       << Escape(worst.sFormula) << "\">" << Fixed(worst.fValue, 2) << "</td>";
 }
 
+// The columns of one heat table: weeks `iFirst` to before `iEnd`, and the
+// column of constraints that name no week when `bWithoutWeek`.
+struct CHeatColumns {
+  int iFirst = 0;
+  int iEnd = 0;
+  bool bWithoutWeek = false;
+};
+
+// One heat table of `cells` (per group, a cell per week and then the one of
+// no week), shown where `media` says ("screen", "print" or empty for both).
+void WriteHeatColumns(std::ostream& out, const CRosterGrid& grid,
+                      const std::vector<std::vector<CHeatCell>>& cells, CHeatColumns columns,
+                      const CRatingScale& scale, std::string_view media) {
+  out << "<table class=\"heat" << (media.empty() ? "" : " ") << media
+      << "\"><thead><tr><th>Group</th>";
+  for (int week = columns.iFirst; week < columns.iEnd; ++week)
+    out << "<th>W" << week + 1 << "</th>";
+  if (columns.bWithoutWeek) out << "<th>no week</th>";
+  out << "</tr></thead>\n";
+  for (std::size_t group = 0; group < cells.size(); ++group) {
+    out << "<tr>" << GroupCell("th", grid, GroupName(grid, static_cast<int>(group)));
+    for (int week = columns.iFirst; week < columns.iEnd; ++week)
+      WriteHeatCell(out, cells[group][static_cast<std::size_t>(week)], scale);
+    if (columns.bWithoutWeek) WriteHeatCell(out, cells[group].back(), scale);
+    out << "</tr>\n";
+  }
+  out << "</table>\n";
+}
+
 void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatingScale& scale) {
   const CRosterGrid& grid = roster.cGrid;
   const int groups = GroupCount(grid);
@@ -636,18 +669,17 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
   out << "<div><h3>Lowest rating per group and week</h3>\n";
   if (groups == 0) {
     out << "<p class=\"note\">No groups.</p>";
+  } else if (weeks <= kPrintHeatWeeks) {
+    WriteHeatColumns(out, grid, cells, {0, weeks, anyWithoutWeek}, scale, "");
   } else {
-    out << "<table class=\"heat\"><thead><tr><th>Group</th>";
-    for (int week = 0; week < weeks; ++week) out << "<th>W" << week + 1 << "</th>";
-    if (anyWithoutWeek) out << "<th>no week</th>";
-    out << "</tr></thead>\n";
-    for (int group = 0; group < groups; ++group) {
-      out << "<tr>" << GroupCell("th", grid, GroupName(grid, group));
-      for (int week = 0; week < weeks + (anyWithoutWeek ? 1 : 0); ++week)
-        WriteHeatCell(out, cells[group][week], scale);
-      out << "</tr>\n";
+    // Too wide for a page: print shows the weeks in parts, one below the other.
+    WriteHeatColumns(out, grid, cells, {0, weeks, anyWithoutWeek}, scale, "screen");
+    const int partWeeks = EvenPart(weeks, kPrintHeatWeeks);
+    for (int first = 0; first < weeks; first += partWeeks) {
+      const int end = std::min(first + partWeeks, weeks);
+      WriteHeatColumns(out, grid, cells, {first, end, anyWithoutWeek && end == weeks}, scale,
+                       "print");
     }
-    out << "</table>\n";
   }
   out << "<p class=\"note\">Each cell: the lowest rating of the group's constraints that "
          "concern that week (both weeks of a change or a pair of weekends, every week a "

@@ -172,6 +172,44 @@ TEST(ReportTest, LargeRostersPrintInTilesOfWeeksAndGroups) {
   }
 }
 
+// A heat table of more than 24 weeks is too wide for a printed page: print
+// shows its weeks in parts of at most 24, as even as they come, the column
+// of constraints without a week in the last; the screen the whole table.
+TEST(ReportTest, WideHeatTablesPrintInPartsOfWeeks) {
+  const struct {
+    int weeks;
+    std::vector<std::string> parts;  // the first and last week of each printed part
+  } cases[] = {
+      {24, {}},
+      {25, {"W1-W13", "W14-W25"}},
+      {52, {"W1-W18", "W19-W36", "W37-W52"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.weeks);
+    CReportData data = MakePlantReport(2, c.weeks);
+    const std::string html = Html(data);
+    const bool parted = !c.parts.empty();
+    EXPECT_EQ(Count(html, "<table class=\"heat\">"), parted ? 0u : 1u);
+    EXPECT_EQ(Count(html, "<table class=\"heat screen\">"), parted ? 1u : 0u);
+    std::vector<std::string> parts;
+    std::vector<std::size_t> withoutWeek;
+    for (std::size_t at = html.find("<table class=\"heat print\">"); at != std::string::npos;
+         at = html.find("<table class=\"heat print\">", at + 1)) {
+      const std::string table = html.substr(at, html.find("</table>", at) - at);
+      const std::vector<std::string> weeks = Matches(table, "<th>(W[0-9]+)</th>");
+      parts.push_back(weeks.front() + "-" + weeks.back());
+      withoutWeek.push_back(Count(table, "<th>no week</th>"));
+      // Every group's row holds a cell for each column.
+      EXPECT_EQ(Count(table, "<td"), 2 * (weeks.size() + withoutWeek.back()));
+    }
+    EXPECT_EQ(parts, c.parts);
+    if (parted) {
+      EXPECT_EQ(withoutWeek.back(), 1u);
+      EXPECT_EQ(Count(html, "<th>no week</th>"), 2u);  // the screen's table and the last part
+    }
+  }
+}
+
 TEST(ReportTest, ListsTheTenWorstLowestFirst) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   CReportData data = MakePlantReport(2, 2);
