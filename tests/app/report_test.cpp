@@ -215,9 +215,11 @@ TEST(ReportTest, ListsTheTenWorstLowestFirst) {
   CReportData data = MakePlantReport(2, 2);
   const float values[] = {0.9f, nan, 0.3f, 0.5f, 0.1f, 0.7f, 0.3f, 0.8f, 0.2f, 0.6f, 0.4f, 0.3f};
   data.cBefore.vConstraints.clear();
-  for (int i = 0; i < static_cast<int>(std::size(values)); ++i)
-    data.cBefore.vConstraints.push_back(
-        Rated("B", "c" + std::to_string(i), "f", i % 2, -1, i, -1, values[i]));
+  for (int i = 0; i < static_cast<int>(std::size(values)); ++i) {
+    std::string name = "c";  // appended to: GCC 12 warns wrongly of "c" + std::to_string(i)
+    name += std::to_string(i);
+    data.cBefore.vConstraints.push_back(Rated("B", name, "f", i % 2, -1, i, -1, values[i]));
+  }
   const std::string table = Between(Html(data), "<table class=\"worst\">", "</table>");
   const std::vector<std::string> names = Matches(table, "<td>B</td><td>(c[0-9]+)</td>");
   // A rating that is not a number comes first; equal ratings keep their
