@@ -50,7 +50,8 @@ add_custom_command(
   COMMAND ${PROJECT_SOURCE_DIR}/scripts/train-profile ${domtarn_instrumented_program}
           ${DOMTARN_PROFILE_DIR}
   DEPENDS ${domtarn_instrumented_program} ${PROJECT_SOURCE_DIR}/scripts/train-profile
-          ${PROJECT_SOURCE_DIR}/bench/statement-shapes
+          ${PROJECT_SOURCE_DIR}/bench/statement-shapes ${PROJECT_SOURCE_DIR}/examples/plant.dom
+          ${PROJECT_SOURCE_DIR}/examples/plant.scr ${PROJECT_SOURCE_DIR}/examples/plant.tab
   COMMENT "Training run of the instrumented program (profile-guided optimization)"
   VERBATIM)
 add_custom_target(domtarn_profile DEPENDS ${DOMTARN_PROFILE_DIR}/trained)
