@@ -67,8 +67,9 @@ constexpr const char* kUnknownColour = "#5a5a5a";  // a shift index below 0
 constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", "S", "S"};
 
 // On screen a roster grid narrows with the window down to three fifths of
-// its size (--min, set per grid), and a wider grid scrolls with the page
-// rather than shrinking into a picture too small to read. In print a grid
+// its size (--min, set per grid), and a wider grid scrolls sideways in its
+// frame rather than shrinking into a picture too small to read, its group
+// names staying in view. In print a grid
 // keeps its size or shrinks to the page's width (a large roster prints in
 // tiles of weeks and groups, see WriteGrid), and the two tables below a grid share a
 // landscape page's width: each column is as wide as its table (the heat
@@ -88,6 +89,11 @@ p{margin:0 0 10px}
 .sw{display:inline-block;width:14px;height:14px;border:1px solid #9a9a9a}
 .sw.chs{width:12px;height:12px;border:2px solid #000}
 svg{display:block;max-width:100%;height:auto}svg.rg{min-width:var(--min)}svg.rg.print,table.print{display:none}
+@media screen{.gw{container-type:inline-size;display:flex;align-items:flex-start;overflow-x:auto}
+.gw>svg.rg{flex:none;width:clamp(var(--min),100cqw,var(--w));max-width:none;min-width:0}
+.gw>svg.rg .gn{visibility:hidden}.gnc{position:sticky;left:0;z-index:1;flex:none;width:0}
+.gnc svg{width:calc(clamp(var(--min),100cqw,var(--w))*var(--share));max-width:none}.gnc .bg{fill:#fff}
+.cols>div{min-width:0;max-width:100%}.hw{overflow-x:auto}.heat tr>:first-child{position:sticky;left:0}}
 svg text{font-family:"DejaVu Sans",Arial,sans-serif}
 .ln{fill:#c9c9c9}
 .wk{font-size:11px;font-weight:bold;fill:#333}.wd{font-size:10px;fill:#555}
@@ -107,7 +113,7 @@ background:linear-gradient(to right,#d73027,#fee08b,#1a9850);margin:0 4px}
 .tick{font-size:11px;fill:#333}.alabel{font-size:12px;fill:#1c1c1c}
 .best{fill:none;stroke:#1f4e9c;stroke-width:2}.cur{fill:none;stroke:#8c8c8c;stroke-width:1}
 @page{size:landscape;margin:10mm}
-@media print{body{margin:0;font-size:11px;line-height:15px}
+@media print{body{margin:0;font-size:11px;line-height:15px}.gnc{display:none}
 .page{margin:0}.page+.page{break-before:page}
 th,td{padding:0 3px}.cols{gap:8px 16px}.cols>div{width:min-content}
 svg.rg{width:auto;min-width:0;max-height:95mm}svg.rg.screen,table.screen{display:none}
@@ -422,6 +428,18 @@ void WriteGridHeader(std::ostream& out, const CGridColumns& columns, const CGrid
   }
 }
 
+// A group's name left of its row; a name cut short keeps the whole name as
+// its tooltip.
+void WriteGroupName(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
+                    int group) {
+  const std::string name = GroupName(grid, group);
+  const std::string shown = ShownGroupName(grid, name);
+  out << "<text class=\"gn\" x=\"" << columns.iHead - 6 << "\" y=\"" << columns.Y(group) + 15
+      << "\" text-anchor=\"end\">" << Escape(shown);
+  if (shown != name) out << "<title>" << Escape(name) << "</title>";
+  out << "</text>";
+}
+
 void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRosterGrid& grid,
                     const CGridTile& tile) {
   const int groups = tile.iEndGroup - tile.iFirstGroup;
@@ -431,12 +449,7 @@ void WriteGridCells(std::ostream& out, const CGridColumns& columns, const CRoste
         << "\"/>";
   out << '\n';
   for (int group = tile.iFirstGroup; group < tile.iEndGroup; ++group) {
-    const std::string name = GroupName(grid, group);
-    const std::string shown = ShownGroupName(grid, name);
-    out << "<text class=\"gn\" x=\"" << columns.iHead - 6 << "\" y=\"" << columns.Y(group) + 15
-        << "\" text-anchor=\"end\">" << Escape(shown);
-    if (shown != name) out << "<title>" << Escape(name) << "</title>";
-    out << "</text>";
+    WriteGroupName(out, columns, grid, group);
     for (int day = tile.iFirstDay; day < tile.iEndDay; ++day) {
       const int shift = CellAt(grid, group, day);
       if (shift == -1 && day >= static_cast<int>(grid.vCells[group].size())) continue;
@@ -510,17 +523,35 @@ void WriteGridDrawing(std::ostream& out, const CRosterGrid& grid,
   out << "</svg>\n";
 }
 
-// `count` in parts of at most `most`, as even as they come: the size of each.
+// `count` (at least 1) in parts of at most `most`, as even as they come: the
+// size of each.
 int EvenPart(int count, int most) {
   const int parts = (count + most - 1) / most;
   return (count + parts - 1) / parts;
+}
+
+// The group names of a whole grid `width` x `height` pixels large once
+// more, on a white layer of their own (.gnc) that stays at the left edge of
+// the screen while the grid scrolls sideways, drawn at the grid's scale: its
+// width is the grid's shown width times `--share`, the names' share of it.
+void WriteNameColumn(std::ostream& out, const CRosterGrid& grid, const CGridColumns& columns,
+                     int width, int height) {
+  char share[32];
+  std::snprintf(share, sizeof share, "%.6f", static_cast<double>(columns.iHead) / width);
+  out << "<div class=\"gnc\"><svg xmlns=\"http://www.w3.org/2000/svg\" aria-hidden=\"true\" "
+         "width=\""
+      << columns.iHead << "\" height=\"" << height << "\" viewBox=\"0 0 " << columns.iHead << ' '
+      << height << "\" style=\"--share:" << share << "\"><rect class=\"bg\" width=\""
+      << columns.iHead << "\" height=\"" << height << "\"/>";
+  for (int group = 0; group < GroupCount(grid); ++group) WriteGroupName(out, columns, grid, group);
+  out << "</svg></div>";
 }
 
 // The grid as one drawing. A roster of more than kPrintWeeks weeks or
 // kPrintGroups groups would print too small to read on a page; for print it
 // is drawn again in tiles of at most that many weeks and groups, as even as
 // they come: for each run of weeks every band of groups in turn. Only print
-// shows the tiles, and only the screen the whole drawing.
+// shows the tiles, and only the screen the whole drawing then.
 void WriteGrid(std::ostream& out, const CRosterGrid& grid,
                const std::vector<std::pair<int, int>>& changed) {
   const int days = DayCount(grid);
@@ -535,11 +566,14 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
   const int width = columns.X(days - 1) + kCellSize + 1;
   const int height = columns.Y(groups) + 1;
   const int weeks = (days + kDaysPerWeek - 1) / kDaysPerWeek;
-  if (weeks <= kPrintWeeks && groups <= kPrintGroups) {
-    WriteGridDrawing(out, grid, changed, whole, width, height, "");
-    return;
-  }
-  WriteGridDrawing(out, grid, changed, whole, width, height, "screen");
+  const bool tiled = weeks > kPrintWeeks || groups > kPrintGroups;
+  // On screen the grid scrolls sideways in a frame of its own (.gw), its
+  // names staying in view.
+  out << "<div class=\"gw\" style=\"--w:" << width << "px;--min:" << width * 3 / 5 << "px\">";
+  WriteNameColumn(out, grid, columns, width, height);
+  WriteGridDrawing(out, grid, changed, whole, width, height, tiled ? "screen" : "");
+  out << "</div>\n";
+  if (!tiled) return;
   const int tileDays = EvenPart(weeks, kPrintWeeks) * kDaysPerWeek;
   const int tileGroups = EvenPart(groups, kPrintGroups);
   const int tileWidth = columns.X(tileDays - 1) + kCellSize + 1;
@@ -669,16 +703,21 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
   out << "<div><h3>Lowest rating per group and week</h3>\n";
   if (groups == 0) {
     out << "<p class=\"note\">No groups.</p>";
-  } else if (weeks <= kPrintHeatWeeks) {
-    WriteHeatColumns(out, grid, cells, {0, weeks, anyWithoutWeek}, scale, "");
   } else {
+    // On screen the table scrolls sideways in a frame of its own (.hw), the
+    // group column staying in view.
+    const bool parted = weeks > kPrintHeatWeeks;
+    out << "<div class=\"hw\">";
+    WriteHeatColumns(out, grid, cells, {0, weeks, anyWithoutWeek}, scale, parted ? "screen" : "");
+    out << "</div>";
     // Too wide for a page: print shows the weeks in parts, one below the other.
-    WriteHeatColumns(out, grid, cells, {0, weeks, anyWithoutWeek}, scale, "screen");
-    const int partWeeks = EvenPart(weeks, kPrintHeatWeeks);
-    for (int first = 0; first < weeks; first += partWeeks) {
-      const int end = std::min(first + partWeeks, weeks);
-      WriteHeatColumns(out, grid, cells, {first, end, anyWithoutWeek && end == weeks}, scale,
-                       "print");
+    if (parted) {
+      const int partWeeks = EvenPart(weeks, kPrintHeatWeeks);
+      for (int first = 0; first < weeks; first += partWeeks) {
+        const int end = std::min(first + partWeeks, weeks);
+        WriteHeatColumns(out, grid, cells, {first, end, anyWithoutWeek && end == weeks}, scale,
+                         "print");
+      }
     }
   }
   out << "<p class=\"note\">Each cell: the lowest rating of the group's constraints that "

@@ -7,6 +7,7 @@
 // and the screenshot there for a look.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,29 +135,62 @@ TEST(ReportRenderTest, ScreenshotShowsShiftColoursOutlinesAndTheChart) {
 }
 
 // A grid far wider than the window narrows to three fifths of its size and
-// no further, so its cells stay readable (the page scrolls): along the rows,
-// the runs of a shift's colour are cells of 19 pixels at that scale, not
-// the few pixels of a grid shrunk to the window.
-TEST(ReportRenderTest, ScreenshotKeepsTheCellsOfAWideRosterReadable) {
+// no further, so its cells stay readable, and scrolls sideways in a frame of
+// its own with the group names kept in view: along the rows, the runs of a
+// shift's colour are cells of 19 pixels at that scale, and left of them the
+// names show as text on white however far the grid is scrolled (a script
+// added to the page scrolls it).
+TEST(ReportRenderTest, ScreenshotKeepsAWideRosterReadableWithItsNamesInView) {
   const std::filesystem::path chromium = find_chromium();
   if (chromium.empty()) GTEST_SKIP() << "chromium is not installed; the report is not rendered";
-  const std::filesystem::path html = WriteReport(MakePlantReport(6, 40), "wide.html");
-  const std::filesystem::path png = OutputFolder() / "wide.png";
-  std::string error;
-  ASSERT_TRUE(take_screenshot(chromium, html, png, 1400, 900, error)) << error;
-  Image image;
-  ASSERT_TRUE(read_png(png, image, error)) << error;
   const Rgb day = rgb_of(kShiftColours[0]);
-  int cells = 0;  // runs as long as a cell at three fifths, give or take a pixel
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width;) {
-      int run = 0;
-      while (x + run < image.width && near(image.at(x + run, y), day, kTolerance)) ++run;
-      if (run >= 10 && run <= 13) ++cells;
-      x += run > 0 ? run : 1;
+  for (const int scroll : {0, 1000, 2000}) {
+    SCOPED_TRACE("scrolled by " + std::to_string(scroll));
+    std::ostringstream page;
+    WriteHtmlReport(page, MakePlantReport(6, 40));
+    std::string text = page.str();
+    const std::string script =
+        "<script>document.querySelector('.gw').scrollLeft=" + std::to_string(scroll) + "</script>";
+    text.insert(text.rfind("</body>"), script);
+    const std::string name = "wide-" + std::to_string(scroll);
+    const std::filesystem::path html = OutputFolder() / (name + ".html");
+    std::ofstream(html, std::ios::binary) << text;
+    const std::filesystem::path png = OutputFolder() / (name + ".png");
+    std::string error;
+    ASSERT_TRUE(take_screenshot(chromium, html, png, 1400, 900, error)) << error;
+    Image image;
+    ASSERT_TRUE(read_png(png, image, error)) << error;
+    int cells = 0;  // runs as long as a cell at three fifths, give or take a pixel
+    int top = image.height;
+    int bottom = 0;
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width;) {
+        int run = 0;
+        while (x + run < image.width && near(image.at(x + run, y), day, kTolerance)) ++run;
+        if (run >= 10 && run <= 13) {
+          ++cells;
+          top = std::min(top, y);
+          bottom = std::max(bottom, y);
+        }
+        x += run > 0 ? run : 1;
+      }
     }
+    EXPECT_GT(cells, 200);
+    // The names' column at three fifths, its last pixels left out: text on
+    // white, no colour of a cell scrolled under it.
+    int colourPixels = 0;
+    int textPixels = 0;
+    for (int y = top; y <= bottom; ++y)
+      for (int x = kBodyMargin; x < kBodyMargin + kHeadWidth * 3 / 5 - 3; ++x) {
+        const Rgb seen = image.at(x, y);
+        const int low = std::min({seen.r, seen.g, seen.b});
+        const int high = std::max({seen.r, seen.g, seen.b});
+        if (high - low > 24) ++colourPixels;
+        if (high < 140) ++textPixels;
+      }
+    EXPECT_EQ(colourPixels, 0);
+    EXPECT_GT(textPixels, 20);
   }
-  EXPECT_GT(cells, 200);
 }
 
 // The page count and the first page's size from a PDF as Chromium writes it.
