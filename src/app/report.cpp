@@ -69,14 +69,12 @@ constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", 
 // On screen a roster grid narrows with the window down to three fifths of
 // its size (--min, set per grid), and a wider grid scrolls sideways in its
 // frame rather than shrinking into a picture too small to read, its group
-// names staying in view. In print a grid
-// keeps its size or shrinks to the page's width (a large roster prints in
-// tiles of weeks and groups, see WriteGrid), and the two tables below a grid share a
-// landscape page's width: each column is as wide as its table (the heat
-// table's note wraps below it), and cells and the gap between the tables
-// are narrower than on screen; a heat table of many weeks prints in parts
-// of weeks. A heading stays with what follows it, and a table broken over
-// pages repeats its heading row.
+// names staying in view. In print a grid keeps its size or shrinks to the
+// page's width (a large roster prints in tiles of weeks and groups, see
+// WriteGrid), and the two tables below a grid share a landscape page's width: each column is as
+// wide as its table (the heat table's note wraps below it), and cells and the gap between the
+// tables are narrower than on screen; a heat table of many weeks prints in parts of weeks. A
+// heading stays with what follows it, and a table broken over pages repeats its heading row.
 constexpr const char* kStyle = R"(<style>
 body{margin:16px;font:13px/18px "DejaVu Sans",Arial,sans-serif;color:#1c1c1c;background:#fff}
 h1{font-size:20px;line-height:28px;margin:0 0 4px}
@@ -676,6 +674,25 @@ void WriteHeatColumns(std::ostream& out, const CRosterGrid& grid,
   out << "</table>\n";
 }
 
+// The heat table of `weeks` weeks: on screen whole, in a frame of its own
+// (.hw) that scrolls sideways with the group column in view; in print the
+// same, or in parts of at most kPrintHeatWeeks weeks one below the other
+// when it would be too wide for a page.
+void WriteHeatTables(std::ostream& out, const CRosterGrid& grid,
+                     const std::vector<std::vector<CHeatCell>>& cells, int weeks, bool withoutWeek,
+                     const CRatingScale& scale) {
+  const bool parted = weeks > kPrintHeatWeeks;
+  out << "<div class=\"hw\">";
+  WriteHeatColumns(out, grid, cells, {0, weeks, withoutWeek}, scale, parted ? "screen" : "");
+  out << "</div>";
+  if (!parted) return;
+  const int partWeeks = EvenPart(weeks, kPrintHeatWeeks);
+  for (int first = 0; first < weeks; first += partWeeks) {
+    const int end = std::min(first + partWeeks, weeks);
+    WriteHeatColumns(out, grid, cells, {first, end, withoutWeek && end == weeks}, scale, "print");
+  }
+}
+
 void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatingScale& scale) {
   const CRosterGrid& grid = roster.cGrid;
   const int groups = GroupCount(grid);
@@ -704,21 +721,7 @@ void WriteHeatTable(std::ostream& out, const CReportRoster& roster, const CRatin
   if (groups == 0) {
     out << "<p class=\"note\">No groups.</p>";
   } else {
-    // On screen the table scrolls sideways in a frame of its own (.hw), the
-    // group column staying in view.
-    const bool parted = weeks > kPrintHeatWeeks;
-    out << "<div class=\"hw\">";
-    WriteHeatColumns(out, grid, cells, {0, weeks, anyWithoutWeek}, scale, parted ? "screen" : "");
-    out << "</div>";
-    // Too wide for a page: print shows the weeks in parts, one below the other.
-    if (parted) {
-      const int partWeeks = EvenPart(weeks, kPrintHeatWeeks);
-      for (int first = 0; first < weeks; first += partWeeks) {
-        const int end = std::min(first + partWeeks, weeks);
-        WriteHeatColumns(out, grid, cells, {first, end, anyWithoutWeek && end == weeks}, scale,
-                         "print");
-      }
-    }
+    WriteHeatTables(out, grid, cells, weeks, anyWithoutWeek, scale);
   }
   out << "<p class=\"note\">Each cell: the lowest rating of the group's constraints that "
          "concern that week (both weeks of a change or a pair of weekends, every week a "
