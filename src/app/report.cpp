@@ -71,10 +71,12 @@ constexpr const char* kWeekdayLetters[kDaysPerWeek] = {"M", "T", "W", "T", "F", 
 // frame rather than shrinking into a picture too small to read, its group
 // names staying in view. In print a grid keeps its size or shrinks to the
 // page's width (a large roster prints in tiles of weeks and groups, see
-// WriteGrid), and the two tables below a grid share a landscape page's width: each column is as
-// wide as its table (the heat table's note wraps below it), and cells and the gap between the
-// tables are narrower than on screen; a heat table of many weeks prints in parts of weeks. A
-// heading stays with what follows it, and a table broken over pages repeats its heading row.
+// WriteGrid), and the two tables below a grid share a landscape page's
+// width: each column is as wide as its table (the heat table's note wraps
+// below it), and cells and the gap between the tables are narrower than on
+// screen; a heat table of many weeks prints in parts of weeks. A heading
+// stays with what follows it, and a table broken over pages repeats its
+// heading row.
 constexpr const char* kStyle = R"(<style>
 body{margin:16px;font:13px/18px "DejaVu Sans",Arial,sans-serif;color:#1c1c1c;background:#fff}
 h1{font-size:20px;line-height:28px;margin:0 0 4px}
