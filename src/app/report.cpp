@@ -486,15 +486,14 @@ void WriteCellLabels(std::ostream& out, const CGridColumns& columns, const CRost
   out << "</g>\n";
 }
 
-// One drawing of the grid: the cells of `tile` in an SVG of `width` x
-// `height` pixels (a tile smaller than the others keeps their scale), with
-// the changed cells outlined; `media` ("screen", "print" or empty for both)
-// shows it where it belongs. The screen's drawing marks each outline with
-// its cell.
-void WriteGridDrawing(std::ostream& out, const CRosterGrid& grid,
+// One drawing of the grid laid out by `columns` (ColumnsOf, worked out once
+// per grid): the cells of `tile` in an SVG of `width` x `height` pixels (a
+// tile smaller than the others keeps their scale), with the changed cells
+// outlined; `media` ("screen", "print" or empty for both) shows it where it
+// belongs. The screen's drawing marks each outline with its cell.
+void WriteGridDrawing(std::ostream& out, const CRosterGrid& grid, CGridColumns columns,
                       const std::vector<std::pair<int, int>>& changed, const CGridTile& tile,
                       int width, int height, std::string_view media) {
-  CGridColumns columns = ColumnsOf(grid);
   columns.iFirstDay = tile.iFirstDay;
   columns.iFirstGroup = tile.iFirstGroup;
   const int groups = GroupCount(grid);
@@ -571,7 +570,7 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
   // names staying in view.
   out << "<div class=\"gw\" style=\"--w:" << width << "px;--min:" << width * 3 / 5 << "px\">";
   WriteNameColumn(out, grid, columns, width, height);
-  WriteGridDrawing(out, grid, changed, whole, width, height, tiled ? "screen" : "");
+  WriteGridDrawing(out, grid, columns, changed, whole, width, height, tiled ? "screen" : "");
   out << "</div>\n";
   if (!tiled) return;
   const int tileDays = EvenPart(weeks, kPrintWeeks) * kDaysPerWeek;
@@ -581,7 +580,7 @@ void WriteGrid(std::ostream& out, const CRosterGrid& grid,
   for (int day = 0; day < days; day += tileDays)
     for (int group = 0; group < groups; group += tileGroups)
       WriteGridDrawing(
-          out, grid, changed,
+          out, grid, columns, changed,
           {day, std::min(day + tileDays, days), group, std::min(group + tileGroups, groups)},
           tileWidth, tileHeight, "print");
 }
