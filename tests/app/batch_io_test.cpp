@@ -71,13 +71,14 @@ TEST(BatchIoTest, AtomicWriteFailsWithoutLeavingAnything) {
 // the rest is given back, and the room goes when the output is dropped or
 // the disk has not that much.
 TEST(BatchIoTest, OutputFileHoldsRoomUntilItsTextIsInPlace) {
-  fs::create_directory("out");
+  // A folder of its own: the test counts its entries.
+  fs::create_directory("room");
   constexpr std::uintmax_t kRoom = 100'000;
   std::string error;
   {
     COutputFile output;
-    ASSERT_TRUE(output.Open("out/roster.dom", kRoom, error)) << error;
-    const fs::directory_entry temporary = *fs::directory_iterator("out");
+    ASSERT_TRUE(output.Open("room/roster.dom", kRoom, error)) << error;
+    const fs::directory_entry temporary = *fs::directory_iterator("room");
     struct stat held {};
     ASSERT_EQ(::stat(temporary.path().c_str(), &held), 0);
     EXPECT_GE(static_cast<std::uintmax_t>(held.st_blocks) * 512, kRoom);
@@ -85,19 +86,19 @@ TEST(BatchIoTest, OutputFileHoldsRoomUntilItsTextIsInPlace) {
     ASSERT_TRUE(output.Commit("roster\n", error)) << error;
     EXPECT_EQ(Action(SIGTERM), SIG_DFL);
   }
-  EXPECT_EQ(read_file("out/roster.dom"), "roster\n");
-  EXPECT_EQ(Entries("out"), 1);
+  EXPECT_EQ(read_file("room/roster.dom"), "roster\n");
+  EXPECT_EQ(Entries("room"), 1);
   {
     COutputFile dropped;
-    ASSERT_TRUE(dropped.Open("out/roster.dom", kRoom, error)) << error;
-    EXPECT_EQ(Entries("out"), 2);
+    ASSERT_TRUE(dropped.Open("room/roster.dom", kRoom, error)) << error;
+    EXPECT_EQ(Entries("room"), 2);
   }
-  EXPECT_EQ(Entries("out"), 1);
+  EXPECT_EQ(Entries("room"), 1);
   COutputFile too_large;
-  EXPECT_FALSE(too_large.Open("out/roster.dom", std::uintmax_t{1} << 62, error));
+  EXPECT_FALSE(too_large.Open("room/roster.dom", std::uintmax_t{1} << 62, error));
   EXPECT_FALSE(error.empty());
-  EXPECT_EQ(Entries("out"), 1);
-  EXPECT_EQ(read_file("out/roster.dom"), "roster\n");
+  EXPECT_EQ(Entries("room"), 1);
+  EXPECT_EQ(read_file("room/roster.dom"), "roster\n");
 }
 
 TEST(BatchIoTest, LogFolderIsEnteredAndATemporaryOneRemoved) {

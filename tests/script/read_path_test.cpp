@@ -66,6 +66,9 @@ TEST(ReadPath, NamesResolveAgainstTheOutputFolderFirst) {
 // Every kind of export lands in the output folder, and an import finds the
 // file there although the working folder has none.
 TEST(ReadPath, ScriptFilesGoToTheOutputFolder) {
+  constexpr const char* kExported[] = {"ps.txt", "list.txt", "rules.txt", "tree.txt", "vars.txt"};
+  // Other tests of the same process may have written these names here.
+  for (const char* file : kExported) fs::remove(file);
   fs::create_directories("own");
   TEvalContext& context = test_context();
   context.output_folder = "own";
@@ -76,7 +79,7 @@ TEST(ReadPath, ScriptFilesGoToTheOutputFolder) {
   // A later run starts without v: only the import can give it.
   run_tree_script("IMPORT VARIABLES vars.txt LET w = v+1 EXPORT VARIABLES again.txt");
   context.output_folder.clear();
-  for (const char* file : {"ps.txt", "list.txt", "rules.txt", "tree.txt", "vars.txt"}) {
+  for (const char* file : kExported) {
     EXPECT_TRUE(fs::exists(fs::path("own") / file)) << file;
     EXPECT_FALSE(fs::exists(file)) << file;
   }
