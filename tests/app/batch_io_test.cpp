@@ -71,7 +71,8 @@ TEST(BatchIoTest, AtomicWriteFailsWithoutLeavingAnything) {
 // the rest is given back, and the room goes when the output is dropped or
 // the disk has not that much.
 TEST(BatchIoTest, OutputFileHoldsRoomUntilItsTextIsInPlace) {
-  // A folder of its own: the test counts its entries.
+  // A fresh folder of its own: the test counts its entries.
+  fs::remove_all("room");
   fs::create_directory("room");
   constexpr std::uintmax_t kRoom = 100'000;
   std::string error;
@@ -185,11 +186,12 @@ using BatchIoDeathTest = ::testing::Test;
 // to keep the logs stays.
 TEST(BatchIoDeathTest, EndingSignalRemovesTheTemporaryFilesOnly) {
   const fs::path start = fs::current_path();
-  fs::create_directory("tmp");
-  fs::create_directory("out");
+  // Folders of its own: the test counts their entries.
+  fs::create_directory("signal-tmp");
+  fs::create_directory("signal-out");
   const char* saved = std::getenv("TMPDIR");
   const std::string before = saved != nullptr ? saved : "";
-  ::setenv("TMPDIR", (start / "tmp").c_str(), 1);
+  ::setenv("TMPDIR", (start / "signal-tmp").c_str(), 1);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     for (const bool keep : {false, true}) {
       // An output that holds room on the disk (the roster) and one that
@@ -206,13 +208,13 @@ TEST(BatchIoDeathTest, EndingSignalRemovesTheTemporaryFilesOnly) {
             write_file("worker1/console.log", "log\n");
             write_file("c.dat", "log\n");
             COutputFile output;
-            if (!output.Open(start / "out" / "roster.dom", room, error)) std::_Exit(1);
+            if (!output.Open(start / "signal-out" / "roster.dom", room, error)) std::_Exit(1);
             std::raise(signal);
             std::_Exit(2);
           },
           ::testing::KilledBySignal(signal), "");
-      EXPECT_EQ(Entries("tmp"), 0);
-      EXPECT_EQ(Entries("out"), 0);
+      EXPECT_EQ(Entries("signal-tmp"), 0);
+      EXPECT_EQ(Entries("signal-out"), 0);
       if (keep) {
         EXPECT_EQ(read_file(kept / "worker1" / "console.log"), "log\n");
       }
